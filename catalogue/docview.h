@@ -1,0 +1,12 @@
+#pragma once
+
+#include "catalogue/tracklist.h"
+
+// A view of the catalogue document: told of every change through OnUpdate.
+class CDocView {
+public:
+    virtual ~CDocView() = default;
+
+    // pSender is the view that caused the update (never told of it), or null for the document.
+    virtual void OnUpdate(CDocView* pSender, int nHint, CTrackList* pTracks) = 0;
+};

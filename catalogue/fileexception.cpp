@@ -1,0 +1,8 @@
+#include "catalogue/fileexception.h"
+
+#include <cstring>
+
+CFileException::CFileException(std::string strPath, int nErrno)
+    : std::runtime_error(strPath + ": " + std::strerror(nErrno)), m_strPath(std::move(strPath)),
+      m_nErrno(nErrno) {
+}

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+// A file that was opened could not be read or written to the end: the caller must hear of it.
+class CFileException : public std::runtime_error {
+public:
+    CFileException(std::string strPath, int nErrno);
+
+    const std::string& GetPath() const { return m_strPath; }
+    int GetErrno() const { return m_nErrno; }
+
+private:
+    std::string m_strPath;
+    int m_nErrno;
+};

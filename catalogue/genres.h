@@ -1,0 +1,14 @@
+#pragma once
+
+#include <string>
+
+// Genre numbers are the byte stored in the tag: 0 to 147 have names, 148 to 255 have none.
+constexpr unsigned char GENRE_NONE = 148;
+constexpr int GENRE_COUNT = 149;
+
+// Names of the genres 0 to 147, and the empty name at GENRE_NONE that the tag editor offers for
+// "leave the genre as it is".
+extern const char* const g_szGenreNames[GENRE_COUNT];
+
+// The name shown and grouped for a genre byte: the table's name, or the text for "undefined".
+std::string GenreName(unsigned char nGenre);

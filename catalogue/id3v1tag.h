@@ -1,0 +1,30 @@
+#pragma once
+
+#include "catalogue/genres.h"
+
+#include <array>
+#include <cstddef>
+#include <string>
+
+// The ID3v1 tag: the last 128 bytes of a file, when they begin with "TAG".
+class CId3v1Tag {
+public:
+    static constexpr std::size_t SIZE = 128;
+    using CBytes = std::array<unsigned char, SIZE>;
+
+    std::string m_strTitle;
+    std::string m_strArtist;
+    std::string m_strAlbum;
+    std::string m_strYear;
+    std::string m_strComment;
+    unsigned char m_nGenre = GENRE_NONE;
+
+    // The marker is case-sensitive: "tag" or "TAg" is no tag.
+    static bool HasMarker(const unsigned char* pBytes);
+
+    // Fields of a block whose marker was checked.
+    static CId3v1Tag Parse(const CBytes& bytes);
+
+    // Exactly 128 bytes, every text cut to its field's width at a character boundary.
+    CBytes Format() const;
+};

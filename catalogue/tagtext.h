@@ -1,0 +1,25 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+// Tag texts are bytes of an unknown character set on disk and UTF-8 inside the program.
+// They are decoded once when read and encoded once when written.
+
+// A text field as read: its bytes up to the first zero byte, trailing white space removed,
+// then decoded to UTF-8.
+std::string ReadTagText(const unsigned char* pField, std::size_t nWidth);
+
+// Fills a field of nWidth bytes with the encoded text, cut at a character boundary and padded
+// with spaces. Never writes a zero byte and never more than nWidth bytes.
+void WriteTagText(std::string_view strText, unsigned char* pField, std::size_t nWidth);
+
+// The bytes that WriteTagText would store for the text, before any cut: its length is what a
+// field must hold to keep the text whole.
+std::string EncodeTagText(std::string_view strText);
+
+// Valid UTF-8 stays as it is; anything else is read as Windows-1252.
+std::string DecodeTagText(std::string_view strBytes);
+
+bool IsValidUtf8(std::string_view strBytes);

@@ -1,0 +1,8 @@
+#pragma once
+
+#include <vector>
+
+class CTrackInfo;
+
+// The complete list of a scan and every group's list: pointers to records the document owns.
+using CTrackList = std::vector<CTrackInfo*>;

@@ -1,0 +1,245 @@
+#include "catalogue/tunebrdoc.h"
+
+#include "catalogue/cataloguehost.h"
+#include "catalogue/docview.h"
+#include "catalogue/filedescriptor.h"
+#include "catalogue/hints.h"
+#include "catalogue/tagblock.h"
+#include "catalogue/trackinfo.h"
+#include "catalogue/wildcard.h"
+
+#include <algorithm>
+#include <chrono>
+#include <dirent.h>
+#include <fcntl.h>
+#include <set>
+#include <sys/stat.h>
+#include <utility>
+
+// The depth-first walk of one scan. Folders are opened relative to their parent, so that paths
+// of any length work, and each folder is entered once, so that link cycles end.
+class CTunebrDoc::CFolderWalk {
+public:
+    CFolderWalk(CTunebrDoc& doc, std::string strPattern)
+        : m_doc(doc), m_strPattern(std::move(strPattern)) {}
+
+    // nParentFd is -1 for the folder the scan starts in, which is opened by its path.
+    void Walk(const std::string& strFolder, int nParentFd, const char* pszName) {
+        constexpr int DIR_FLAGS = O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
+        const CFileDescriptor fd(nParentFd >= 0 ? ::openat(nParentFd, pszName, DIR_FLAGS)
+                                                : ::open(pszName, DIR_FLAGS));
+        if (!fd.IsValid() || !EnterOnce(fd.Get())) {
+            return;
+        }
+        const std::vector<SEntry> arrEntries = ListEntries(fd.Get());
+        for (const SEntry& entry : arrEntries) {
+            if (MatchWildcard(m_strPattern, entry.strName)) {
+                AddTrack(strFolder, fd.Get(), entry);
+            }
+        }
+        const std::string_view strOwnName = OwnName(strFolder);
+        for (const SEntry& entry : arrEntries) {
+            if (entry.strName != strOwnName && IsFolder(fd.Get(), entry)) {
+                Walk(strFolder + '/' + entry.strName, fd.Get(), entry.strName.c_str());
+            }
+        }
+    }
+
+private:
+    struct SEntry {
+        std::string strName;
+        unsigned char nType;
+    };
+
+    bool EnterOnce(int nFd) {
+        struct stat st;
+        return ::fstat(nFd, &st) == 0 && m_setEntered.emplace(st.st_dev, st.st_ino).second;
+    }
+
+    // The folder's entries sorted by name, byte for byte, so that a catalogue does not depend on
+    // the order a file system happens to list in.
+    static std::vector<SEntry> ListEntries(int nFd) {
+        std::vector<SEntry> arrEntries;
+        DIR* pDir = ::fdopendir(::fcntl(nFd, F_DUPFD_CLOEXEC, 0));
+        if (pDir == nullptr) {
+            return arrEntries;
+        }
+        while (const dirent* pEntry = ::readdir(pDir)) {
+            const std::string_view strName(pEntry->d_name);
+            if (strName != "." && strName != "..") {
+                arrEntries.push_back({std::string(strName), pEntry->d_type});
+            }
+        }
+        ::closedir(pDir);
+        std::sort(arrEntries.begin(), arrEntries.end(),
+                  [](const SEntry& a, const SEntry& b) { return a.strName < b.strName; });
+        return arrEntries;
+    }
+
+    static std::string_view OwnName(std::string_view strFolder) {
+        const std::size_t nSlash = strFolder.rfind('/');
+        return nSlash == std::string_view::npos ? strFolder : strFolder.substr(nSlash + 1);
+    }
+
+    // Links count as what they point to.
+    static bool IsFolder(int nFd, const SEntry& entry) {
+        if (entry.nType == DT_DIR) {
+            return true;
+        }
+        if (entry.nType != DT_LNK && entry.nType != DT_UNKNOWN) {
+            return false;
+        }
+        struct stat st;
+        return ::fstatat(nFd, entry.strName.c_str(), &st, 0) == 0 && S_ISDIR(st.st_mode);
+    }
+
+    // Only what may be a regular file is opened: a matching folder, FIFO, socket or device gets
+    // a record with the defaults.
+    void AddTrack(const std::string& strFolder, int nFd, const SEntry& entry) {
+        const bool bMayBeFile =
+            entry.nType == DT_REG || entry.nType == DT_LNK || entry.nType == DT_UNKNOWN;
+        const CTagBlock block =
+            bMayBeFile ? CTagBlock::Read(nFd, entry.strName.c_str()) : CTagBlock();
+        m_doc.AddTrack(CTrackInfo(strFolder, entry.strName, block));
+        ReportProgress();
+    }
+
+    void ReportProgress() {
+        const auto tNow = std::chrono::steady_clock::now();
+        if (tNow - m_tLastProgress >= std::chrono::milliseconds(50)) {
+            m_tLastProgress = tNow;
+            m_doc.m_host.OnScanProgress(m_doc.m_arrTracks.size());
+        }
+    }
+
+    CTunebrDoc& m_doc;
+    const std::string m_strPattern;
+    std::set<std::pair<dev_t, ino_t>> m_setEntered;
+    std::chrono::steady_clock::time_point m_tLastProgress = std::chrono::steady_clock::now();
+};
+
+CTunebrDoc::CTunebrDoc(CCatalogueHost& host) : m_host(host) {
+}
+
+CTunebrDoc::~CTunebrDoc() {
+    ClearCatalogue();
+}
+
+bool CTunebrDoc::ScanFolder(std::string strFolder) {
+    UpdateAllViews(nullptr, HINT_REBUILD_BEGIN);
+    if (!strFolder.empty() && strFolder.back() == '/') {
+        strFolder.pop_back();
+    }
+    ClearCatalogue();
+    m_strTitle = strFolder;
+    AddFolder(strFolder, m_host.GetFileExt());
+    m_host.WriteFilePath(strFolder);
+    UpdateAllViews(nullptr, HINT_REBUILD_END);
+    return true;
+}
+
+void CTunebrDoc::AddFolder(const std::string& strFolder, const std::string& strPattern) {
+    m_host.BeginWaitCursor();
+    // The empty path stands for the root: its files get the empty location.
+    const std::string strOpen = strFolder.empty() ? "/" : strFolder;
+    try {
+        CFolderWalk(*this, strPattern).Walk(strFolder, -1, strOpen.c_str());
+    } catch (...) {
+        m_host.EndWaitCursor();
+        throw;
+    }
+    m_host.EndWaitCursor();
+}
+
+void CTunebrDoc::AddTrack(CTrackInfo&& track) {
+    CTrackInfo* pTrack = &m_storeTracks.emplace_back(std::move(track));
+    m_arrTracks.push_back(pTrack);
+    AddToArtistIndex(pTrack);
+    AddToGenreIndex(pTrack);
+}
+
+void CTunebrDoc::RebuildIndex() {
+    UpdateAllViews(nullptr, HINT_REBUILD_BEGIN);
+    ClearArtists();
+    ClearGenres();
+    for (CTrackInfo* pTrack : m_arrTracks) {
+        AddToArtistIndex(pTrack);
+        AddToGenreIndex(pTrack);
+    }
+    UpdateAllViews(nullptr, HINT_REBUILD_END);
+}
+
+void CTunebrDoc::AddView(CDocView* pView) {
+    m_arrViews.push_back(pView);
+}
+
+void CTunebrDoc::RemoveView(CDocView* pView) {
+    m_arrViews.erase(std::remove(m_arrViews.begin(), m_arrViews.end(), pView), m_arrViews.end());
+}
+
+void CTunebrDoc::UpdateAllViews(CDocView* pSender, int nHint, CTrackList* pTracks) {
+    for (std::size_t i = 0; i < m_arrViews.size(); ++i) {
+        if (m_arrViews[i] != pSender) {
+            m_arrViews[i]->OnUpdate(pSender, nHint, pTracks);
+        }
+    }
+}
+
+CArtistEntry* CTunebrDoc::FindArtist(std::string_view strName) const {
+    const auto it = m_mapArtists.find(strName);
+    return it == m_mapArtists.end() ? nullptr : it->second;
+}
+
+CArtistEntry* CTunebrDoc::AddArtist(std::string strName) {
+    CArtistEntry* pArtist =
+        m_arrArtists.emplace_back(std::make_unique<CArtistEntry>(std::move(strName))).get();
+    m_mapArtists.emplace(pArtist->GetName(), pArtist);
+    return pArtist;
+}
+
+CGenreEntry* CTunebrDoc::FindGenre(std::string_view strName) const {
+    const auto it = m_mapGenres.find(strName);
+    return it == m_mapGenres.end() ? nullptr : it->second;
+}
+
+CGenreEntry* CTunebrDoc::AddGenre(std::string strName) {
+    CGenreEntry* pGenre =
+        m_arrGenres.emplace_back(std::make_unique<CGenreEntry>(std::move(strName))).get();
+    m_mapGenres.emplace(pGenre->GetName(), pGenre);
+    return pGenre;
+}
+
+void CTunebrDoc::AddToArtistIndex(CTrackInfo* pTrack) {
+    const std::string& strArtist = pTrack->GetArtist();
+    CArtistEntry* pArtist = FindArtist(strArtist);
+    if (pArtist == nullptr) {
+        pArtist = AddArtist(strArtist);
+    }
+    pArtist->AddTrack(pTrack);
+}
+
+void CTunebrDoc::AddToGenreIndex(CTrackInfo* pTrack) {
+    std::string strGenre = pTrack->GetGenreName();
+    CGenreEntry* pGenre = FindGenre(strGenre);
+    if (pGenre == nullptr) {
+        pGenre = AddGenre(std::move(strGenre));
+    }
+    pGenre->AddTrack(pTrack);
+}
+
+void CTunebrDoc::ClearArtists() {
+    m_mapArtists.clear();
+    m_arrArtists.clear();
+}
+
+void CTunebrDoc::ClearGenres() {
+    m_mapGenres.clear();
+    m_arrGenres.clear();
+}
+
+void CTunebrDoc::ClearCatalogue() {
+    m_arrTracks.clear();
+    ClearGenres();
+    ClearArtists();
+    m_storeTracks.clear();
+}

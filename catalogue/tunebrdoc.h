@@ -1,0 +1,73 @@
+#pragma once
+
+#include "catalogue/artistentry.h"
+#include "catalogue/genreentry.h"
+#include "catalogue/tracklist.h"
+
+#include <cstddef>
+#include <deque>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+class CCatalogueHost;
+class CDocView;
+class CTrackInfo;
+
+// The catalogue: every audio file found under one folder, grouped by artist and by genre.
+// Views hold pointers into it from one HINT_REBUILD_END to the next HINT_REBUILD_BEGIN.
+class CTunebrDoc {
+public:
+    explicit CTunebrDoc(CCatalogueHost& host);
+    ~CTunebrDoc();
+    CTunebrDoc(const CTunebrDoc&) = delete;
+    CTunebrDoc& operator=(const CTunebrDoc&) = delete;
+
+    // Empties the catalogue and fills it from the folder and everything below it.
+    bool ScanFolder(std::string strFolder);
+
+    // Regroups the existing records, for instance after a tag edit changed an artist.
+    void RebuildIndex();
+
+    const std::string& GetTitle() const { return m_strTitle; }
+    CTrackList* GetTracks() { return &m_arrTracks; }
+    const std::vector<std::unique_ptr<CArtistEntry>>& GetArtists() const { return m_arrArtists; }
+    const std::vector<std::unique_ptr<CGenreEntry>>& GetGenres() const { return m_arrGenres; }
+
+    void AddView(CDocView* pView);
+    void RemoveView(CDocView* pView);
+    // Tells every view but the sender.
+    void UpdateAllViews(CDocView* pSender, int nHint, CTrackList* pTracks = nullptr);
+
+    CArtistEntry* FindArtist(std::string_view strName) const;
+    CArtistEntry* AddArtist(std::string strName);
+    CGenreEntry* FindGenre(std::string_view strName) const;
+    CGenreEntry* AddGenre(std::string strName);
+    void AddToArtistIndex(CTrackInfo* pTrack);
+    void AddToGenreIndex(CTrackInfo* pTrack);
+    void ClearArtists();
+    void ClearGenres();
+    void ClearCatalogue();
+
+private:
+    class CFolderWalk;
+
+    void AddFolder(const std::string& strFolder, const std::string& strPattern);
+    void AddTrack(CTrackInfo&& track);
+
+    CTrackList m_arrTracks; // in scan order
+    std::vector<std::unique_ptr<CArtistEntry>> m_arrArtists;
+    std::vector<std::unique_ptr<CGenreEntry>> m_arrGenres;
+
+    // The records themselves; a deque keeps their addresses fixed while it grows.
+    std::deque<CTrackInfo> m_storeTracks;
+    // Keys view the groups' own names.
+    std::unordered_map<std::string_view, CArtistEntry*> m_mapArtists;
+    std::unordered_map<std::string_view, CGenreEntry*> m_mapGenres;
+
+    CCatalogueHost& m_host;
+    std::string m_strTitle;
+    std::vector<CDocView*> m_arrViews;
+};

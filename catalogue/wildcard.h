@@ -1,0 +1,8 @@
+#pragma once
+
+#include <string_view>
+
+// File-name pattern of the scan: "*" matches any run of characters, "?" any one character
+// (a whole UTF-8 character where the name holds one), letters match without regard to ASCII case.
+// Time is linear in the product of the lengths at worst, whatever the pattern.
+bool MatchWildcard(std::string_view strPattern, std::string_view strName);

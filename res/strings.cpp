@@ -1,0 +1,148 @@
+#include "res/strings.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <iterator>
+
+namespace {
+
+struct SStringEntry {
+    unsigned nId;
+    const char* pszEnglish;
+    const char* pszFrench;
+};
+
+// Sorted by id: the lookup is a binary search.
+constexpr SStringEntry s_aStrings[] = {
+    {IDS_PROPERTIES, "Properties", "Propriétés"},
+    {IDS_COL_FILE, "File", "Fichier"},
+    {IDS_COL_LOCATION, "Location", "Emplacement"},
+    {IDS_COL_TITLE, "Title", "Titre"},
+    {IDS_COL_ARTIST, "Artist", "Artiste"},
+    {IDS_COL_ALBUM, "Album", "Album"},
+    {IDS_COL_DATE, "Date", "Date"},
+    {IDS_COL_GENRE, "Genre", "Genre"},
+    {IDS_COL_COMMENT, "Comment", "Commentaire"},
+    {IDS_UNDEFINED, "<Undefined>", "<Non défini>"},
+    {IDS_ADDRESS, "Address", "Adresse"},
+    {IDS_BTN_PLAY, "Play", "Jouer"},
+    {IDS_BTN_ENQUEUE, "Enqueue", "Ajouter"},
+    {IDS_BTN_PROPERTIES, "Prop.", "Prop."},
+    {IDS_BTN_LARGE, "Large", "Grand"},
+    {IDS_BTN_SMALL, "Small", "Petit"},
+    {IDS_BTN_LIST, "List", "Liste"},
+    {IDS_BTN_DETAIL, "Detail", "Détail"},
+    {IDS_COL_SIZE, "Size", "Taille"},
+    {IDS_CLIPBOARD_FAILED, "Failed to open Clipboard!", "Erreur d'ouverture du presse-papier !"},
+    {IDS_BTN_COPY, "Copy", "Copier"},
+    {IDS_TAG_WRITE_FAILED, "Failed to create or modify ID3 tag !",
+     "Impossible de créer ou modifier l'étiquette ID3 du fichier !\nLes données ne seront donc "
+     "pas sauvegardées."},
+    {IDS_APP_TITLE, "Tunebrowse", "Tunebrowse"},
+    {IDS_NODE_FILES, "%d file(s)", "%d morceau(x)"},
+    {IDS_FILES_SELECTED, "%d files selected", "%d morceaux sélectionnés"},
+    {IDS_SIZE_FORMAT, "%5.1f MB", "%5.1f Mo"},
+    {IDS_ONE_FILE_SELECTED, "1 file selected", "1 morceau sélectionné"},
+    {IDS_NO_ENQUEUE, "Your player doesn't support the Enqueue command.",
+     "Le player que vous utilisez ne supporte pas la commande Enqueue."},
+    {IDS_NO_M3U, "For multiple selections, your player should accept 'M3U' file type. ",
+     "Pour les sélections multiples, votre player doit être\nparamétré pour accepter les fichiers "
+     "de type 'M3U'. "},
+    {IDS_NO_ASSOCIATION, "No association found between 'MP3' files and a player.",
+     "Aucune association n'a été trouvée entre les \nfichiers 'MP3' et un player."},
+    {IDS_OPTIONS, "Options", "Options"},
+    {IDS_PLAYLIST_FAILED, "The playlist could not be written:\n%1",
+     "Impossible d'écrire la liste de lecture :\n%1"},
+    {IDS_FILE_ERROR, "An error occurred while writing %1:\n%2",
+     "Une erreur s'est produite lors de l'écriture de %1 :\n%2"},
+    {IDS_SCAN_STOPPED, "Scan stopped: %d file(s)", "Analyse interrompue : %d morceau(x)"},
+    {IDS_SCANNING, "Reading: %d file(s)", "Lecture : %d morceau(x)"},
+    {IDS_ABOUT_INFO, "A fast browser and ID3v1 tag editor for MP3 files.",
+     "Un explorateur rapide et un éditeur d'étiquettes ID3v1 pour fichiers MP3."},
+    {ID_PLAY, "Play the selected file\nPlay", "Joue le morceau\nJouer"},
+    {ID_ENQUEUE, "Enqueue selected file(s) into the playlist\nEnqueue",
+     "Ajoute le morceau sélectionné à la Play List.\nAjouter"},
+    {ID_PROPERTIES, "Display file's properties (ID3 tag)\nProperties",
+     "Affiche les informations du fichier\nPropriétés"},
+    {ID_VIEW_ARTIST, "Organize files by Artist\nArtist",
+     "Organise la vue des fichiers MP3 par artiste \nArtiste"},
+    {ID_VIEW_GENRE, "Organize files by Genre then Artist\nGenre",
+     "Organise la vue des fichiers MP3 par genre et par artiste\nGenre/Artiste"},
+    {ID_VIEW_ADDRESSBAR, "Show or hide adress bar", "Affiche ou masque la barre des adresses."},
+    {ID_VIEW_LABELS, "Show a text label on each toolbar button.",
+     "Ajoute une étiquette de texte sous chaque bouton de la barre d'outils."},
+    {ID_VIEW_OPTIONS, "Options", "Options"},
+    {IDS_IDLE_MESSAGE, " ", " "},
+    {ID_EDIT_COPY, "Copy the selection and put it on the Clipboard\nCopy",
+     "Copie la sélection et la place dans le Presse-papiers\nCopier"},
+    {ID_APP_ABOUT, "Display program information, version number and copyright\nAbout",
+     "Affiche des informations sur le programme, le numéro de version et le copyright\nÀ propos "
+     "de"},
+    {ID_APP_EXIT, "Quit the application; prompts to save documents\nExit",
+     "Ferme l'application ; propose d'enregistrer les documents\nQuitter"},
+    {ID_NEXT_PANE, "Switch to the next window pane\nNext Pane",
+     "Passe au volet de fenêtre suivant\nVolet suivant"},
+    {ID_PREV_PANE, "Switch back to the previous window pane\nPrevious Pane",
+     "Revient au volet de fenêtre précédent\nVolet précédent"},
+    {ID_VIEW_TOOLBAR, "Show or hide the toolbar\nToggle ToolBar",
+     "Affiche ou masque la barre d'outils\nBarre d'outils"},
+    {ID_VIEW_STATUS_BAR, "Show or hide the status bar\nToggle StatusBar",
+     "Affiche ou masque la barre d'état\nBarre d'état"},
+    {ID_VIEW_SMALLICON, "Display items by using small icons.\nSmall Icons",
+     "Affiche les éléments utilisant les petites icônes.\nPetites icônes"},
+    {ID_VIEW_LARGEICON, "Display items by using large icons.\nLarge Icons",
+     "Affiche les éléments utilisant les grandes icônes.\nGrandes icônes"},
+    {ID_VIEW_LIST, "Displays items in a list.\nList",
+     "Affiche les éléments dans une liste.\nListe"},
+    {ID_VIEW_DETAILS, "Displays detailed information about each item in the window.\nDetails",
+     "Affiche les informations de chaque élément dans la fenêtre.\nDétails"},
+    {IDS_FIELD_TOO_LONG, "Enter no more than %1 characters.", "Tapez %1 caractères au maximum."},
+};
+
+constexpr bool IsSortedById() {
+    for (std::size_t i = 1; i < std::size(s_aStrings); ++i) {
+        if (s_aStrings[i - 1].nId >= s_aStrings[i].nId) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool IsSet(const char* psz) {
+    return psz != nullptr && *psz != '\0';
+}
+
+} // namespace
+
+ELanguage LanguageFromLocale(const char* pszLcAll, const char* pszLcMessages, const char* pszLang) {
+    const char* pszLocale = IsSet(pszLcAll)        ? pszLcAll
+                            : IsSet(pszLcMessages) ? pszLcMessages
+                                                   : pszLang;
+    if (IsSet(pszLocale) && std::strncmp(pszLocale, "fr", 2) == 0) {
+        return ELanguage::French;
+    }
+    return ELanguage::English;
+}
+
+ELanguage UserLanguage() {
+    static const ELanguage s_eLanguage =
+        LanguageFromLocale(std::getenv("LC_ALL"), std::getenv("LC_MESSAGES"), std::getenv("LANG"));
+    return s_eLanguage;
+}
+
+const char* LoadString(unsigned nId, ELanguage eLanguage) {
+    static_assert(IsSortedById(), "the string table must stay sorted by id");
+    const auto* pEnd = std::end(s_aStrings);
+    const auto* pEntry =
+        std::lower_bound(std::begin(s_aStrings), pEnd, nId,
+                         [](const SStringEntry& entry, unsigned nKey) { return entry.nId < nKey; });
+    if (pEntry == pEnd || pEntry->nId != nId) {
+        return "";
+    }
+    return eLanguage == ELanguage::French ? pEntry->pszFrench : pEntry->pszEnglish;
+}
+
+const char* LoadString(unsigned nId) {
+    return LoadString(nId, UserLanguage());
+}

@@ -1,0 +1,79 @@
+#pragma once
+
+// The program's own texts, in English and French, keyed by their numeric ids.
+// These ids are shared with the menus and commands: do not renumber them.
+
+enum class ELanguage { English, French };
+
+enum : unsigned {
+    IDS_PROPERTIES = 102,
+    IDS_COL_FILE = 103,
+    IDS_COL_LOCATION = 104,
+    IDS_COL_TITLE = 105,
+    IDS_COL_ARTIST = 106,
+    IDS_COL_ALBUM = 107,
+    IDS_COL_DATE = 108,
+    IDS_COL_GENRE = 109,
+    IDS_COL_COMMENT = 110,
+    IDS_UNDEFINED = 111,
+    IDS_ADDRESS = 112,
+    IDS_BTN_PLAY = 113,
+    IDS_BTN_ENQUEUE = 114,
+    IDS_BTN_PROPERTIES = 115,
+    IDS_BTN_LARGE = 116,
+    IDS_BTN_SMALL = 117,
+    IDS_BTN_LIST = 118,
+    IDS_BTN_DETAIL = 119,
+    IDS_COL_SIZE = 122,
+    IDS_CLIPBOARD_FAILED = 123,
+    IDS_BTN_COPY = 125,
+    IDS_TAG_WRITE_FAILED = 126,
+    IDS_APP_TITLE = 128,
+    IDS_NODE_FILES = 129,
+    IDS_FILES_SELECTED = 130,
+    IDS_SIZE_FORMAT = 131,
+    IDS_ONE_FILE_SELECTED = 132,
+    IDS_NO_ENQUEUE = 133,
+    IDS_NO_M3U = 134,
+    IDS_NO_ASSOCIATION = 135,
+    IDS_OPTIONS = 136,
+
+    ID_PLAY = 32771,
+    ID_ENQUEUE = 32772,
+    ID_PROPERTIES = 32773,
+    ID_VIEW_ARTIST = 32778,
+    ID_VIEW_GENRE = 32779,
+    ID_VIEW_ADDRESSBAR = 32783,
+    ID_VIEW_LABELS = 32784,
+    ID_VIEW_OPTIONS = 32786,
+    IDS_IDLE_MESSAGE = 57345,
+    ID_EDIT_COPY = 57634,
+    ID_APP_ABOUT = 57664,
+    ID_APP_EXIT = 57665,
+    ID_NEXT_PANE = 57680,
+    ID_PREV_PANE = 57681,
+    ID_VIEW_TOOLBAR = 59392,
+    ID_VIEW_STATUS_BAR = 59393,
+    ID_VIEW_SMALLICON = 59408,
+    ID_VIEW_LARGEICON = 59409,
+    ID_VIEW_LIST = 59410,
+    ID_VIEW_DETAILS = 59411,
+    IDS_FIELD_TOO_LONG = 61715,
+
+    // Texts of ours that the original tables lack.
+    IDS_PLAYLIST_FAILED = 2001,
+    IDS_FILE_ERROR = 2002,
+    IDS_SCAN_STOPPED = 2003,
+    IDS_SCANNING = 2004,
+    IDS_ABOUT_INFO = 2005,
+};
+
+// French when the first set of LC_ALL, LC_MESSAGES and LANG begins with "fr"; English otherwise.
+ELanguage LanguageFromLocale(const char* pszLcAll, const char* pszLcMessages, const char* pszLang);
+
+// The user's language, decided once per process from the environment.
+ELanguage UserLanguage();
+
+// UTF-8 text of a string id; the empty text for an unknown id.
+const char* LoadString(unsigned nId, ELanguage eLanguage);
+const char* LoadString(unsigned nId);

@@ -1,0 +1,230 @@
+#include "shell/commandline.h"
+
+#include "catalogue/cataloguehost.h"
+#include "catalogue/trackinfo.h"
+#include "catalogue/tunebrdoc.h"
+#include "platform/settingsstore.h"
+#include "res/strings.h"
+#include "shell/usersettings.h"
+
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+#include <sys/stat.h>
+
+namespace {
+
+constexpr const char* USAGE =
+    "Usage: tunebrowse [FOLDER]\n"
+    "       tunebrowse --list [--pattern PATTERN] [FOLDER]\n"
+    "       tunebrowse --tree [--by-genre] [--pattern PATTERN] [FOLDER]\n";
+
+constexpr const char* HELP =
+    "Browse the MP3 files of a folder and its sub-folders by their ID3v1 tags.\n"
+    "\n"
+    "  FOLDER             open the window on FOLDER instead of the last folder scanned\n"
+    "  --list             print one line per file, in scan order: file, title, album,\n"
+    "                     location, size, artist, genre, year and comment, separated by\n"
+    "                     TABs; a TAB, line feed, carriage return or backslash inside a\n"
+    "                     field is written as \\t, \\n, \\r or \\\\\n"
+    "  --tree             print the artist groups with their file counts and sizes\n"
+    "  --by-genre         with --tree: print genres, then the artists of each genre\n"
+    "  --pattern PATTERN  scan the files matching PATTERN (* and ?, any letter case)\n"
+    "                     instead of the stored pattern\n"
+    "  --help             print this help\n"
+    "  --version          print the version\n"
+    "\n"
+    "--list and --tree need no display and change no setting. Without FOLDER they scan the\n"
+    "folder the window scanned last. Settings are kept in\n"
+    "$XDG_CONFIG_HOME/Quillon Softs/Tunebrowse.conf (by default under ~/.config).\n";
+
+// Scans for printing: the pattern is fixed and nothing is written to the settings.
+class CListingHost final : public CCatalogueHost {
+public:
+    explicit CListingHost(std::string strPattern) : m_strPattern(std::move(strPattern)) {}
+    std::string GetFileExt() const override { return m_strPattern; }
+    void WriteFilePath(const std::string&) override {}
+
+private:
+    std::string m_strPattern;
+};
+
+// Keeps one track on one line whatever its names hold.
+void AppendEscaped(std::string& strOut, const std::string& strField) {
+    for (const char c : strField) {
+        switch (c) {
+        case '\t':
+            strOut += "\\t";
+            break;
+        case '\n':
+            strOut += "\\n";
+            break;
+        case '\r':
+            strOut += "\\r";
+            break;
+        case '\\':
+            strOut += "\\\\";
+            break;
+        default:
+            strOut += c;
+        }
+    }
+}
+
+std::string ListLine(const CTrackInfo& track) {
+    std::string strLine;
+    const std::string arrFields[] = {track.GetFileName(),  track.GetTitle(),    track.GetAlbum(),
+                                     track.GetLocation(),  track.GetSizeText(), track.GetArtist(),
+                                     track.GetGenreName(), track.GetYear(),     track.GetComment()};
+    for (const std::string& strField : arrFields) {
+        if (&strField != &arrFields[0]) {
+            strLine += '\t';
+        }
+        AppendEscaped(strLine, strField);
+    }
+    strLine += '\n';
+    return strLine;
+}
+
+std::string GroupLine(int nIndent, const std::string& strName, const CTrackList& arrTracks) {
+    std::int64_t nTotal = 0;
+    for (const CTrackInfo* pTrack : arrTracks) {
+        nTotal += pTrack->GetSize();
+    }
+    char szCount[64];
+    std::snprintf(szCount, sizeof szCount, LoadString(IDS_NODE_FILES),
+                  static_cast<int>(arrTracks.size()));
+    std::string strLine(static_cast<std::size_t>(nIndent), ' ');
+    AppendEscaped(strLine, strName);
+    return strLine + '\t' + szCount + '\t' + FormatSize(nTotal) + '\n';
+}
+
+void Write(std::FILE* pOut, const std::string& strText) {
+    std::fwrite(strText.data(), 1, strText.size(), pOut);
+}
+
+void PrintList(CTunebrDoc& doc, std::FILE* pOut) {
+    std::string strBuffer;
+    for (const CTrackInfo* pTrack : *doc.GetTracks()) {
+        strBuffer += ListLine(*pTrack);
+        if (strBuffer.size() > (1u << 16)) {
+            Write(pOut, strBuffer);
+            strBuffer.clear();
+        }
+    }
+    Write(pOut, strBuffer);
+}
+
+void PrintTree(CTunebrDoc& doc, bool bByGenre, std::FILE* pOut) {
+    std::string strBuffer = GroupLine(0, doc.GetTitle(), *doc.GetTracks());
+    if (bByGenre) {
+        for (const auto& pGenre : doc.GetGenres()) {
+            strBuffer += GroupLine(2, pGenre->GetName(), pGenre->m_arrTracks);
+            for (const auto& pArtist : pGenre->m_arrArtists) {
+                strBuffer += GroupLine(4, pArtist->GetName(), pArtist->m_arrTracks);
+            }
+        }
+    } else {
+        for (const auto& pArtist : doc.GetArtists()) {
+            strBuffer += GroupLine(2, pArtist->GetName(), pArtist->m_arrTracks);
+        }
+    }
+    Write(pOut, strBuffer);
+}
+
+} // namespace
+
+CCommandLine CCommandLine::Parse(const std::vector<std::string>& arrArgs) {
+    CCommandLine cmd;
+    auto fail = [&cmd](std::string strError) {
+        cmd.m_eMode = EMode::Usage;
+        cmd.m_strError = std::move(strError);
+        return cmd;
+    };
+    for (std::size_t i = 0; i < arrArgs.size(); ++i) {
+        const std::string& strArg = arrArgs[i];
+        if (strArg == "--help" || strArg == "-h") {
+            cmd.m_eMode = EMode::Help;
+            return cmd;
+        }
+        if (strArg == "--version") {
+            cmd.m_eMode = EMode::Version;
+            return cmd;
+        }
+        if (strArg == "--list" || strArg == "--tree") {
+            const EMode eMode = strArg == "--list" ? EMode::List : EMode::Tree;
+            if (cmd.m_eMode != EMode::Window && cmd.m_eMode != eMode) {
+                return fail("--list and --tree exclude each other");
+            }
+            cmd.m_eMode = eMode;
+        } else if (strArg == "--by-genre") {
+            cmd.m_bByGenre = true;
+        } else if (strArg == "--pattern") {
+            if (i + 1 >= arrArgs.size()) {
+                return fail("--pattern needs a pattern");
+            }
+            cmd.m_strPattern = arrArgs[++i];
+        } else if (strArg == "--") {
+            if (i + 2 != arrArgs.size() || cmd.m_strFolder) {
+                return fail("one folder at most");
+            }
+            cmd.m_strFolder = arrArgs[++i];
+        } else if (!strArg.empty() && strArg[0] == '-') {
+            return fail("unknown option " + strArg);
+        } else if (cmd.m_strFolder) {
+            return fail("one folder at most");
+        } else {
+            cmd.m_strFolder = strArg;
+        }
+    }
+    if (cmd.m_bByGenre && cmd.m_eMode != EMode::Tree) {
+        return fail("--by-genre goes with --tree");
+    }
+    if (cmd.m_strPattern && cmd.m_eMode != EMode::List && cmd.m_eMode != EMode::Tree) {
+        return fail("--pattern goes with --list or --tree");
+    }
+    return cmd;
+}
+
+int CCommandLine::RunWithoutWindow(std::FILE* pOut, std::FILE* pErr) const {
+    switch (m_eMode) {
+    case EMode::Help:
+        std::fputs(USAGE, pOut);
+        std::fputs("\n", pOut);
+        std::fputs(HELP, pOut);
+        return 0;
+    case EMode::Version:
+        std::fputs("tunebrowse " TUNEBR_VERSION "\n", pOut);
+        return 0;
+    case EMode::Usage:
+        std::fprintf(pErr, "tunebrowse: %s\n%s", m_strError.c_str(), USAGE);
+        return 2;
+    case EMode::Window:
+        return 2;
+    case EMode::List:
+    case EMode::Tree:
+        break;
+    }
+    CUserSettings settings;
+    settings.LoadSettings(CSettingsStore());
+    const std::string strFolder = m_strFolder.value_or(settings.m_strFilePath);
+    struct stat st;
+    if (::stat(strFolder.empty() ? "/" : strFolder.c_str(), &st) != 0) {
+        std::fprintf(pErr, "tunebrowse: cannot scan '%s': %s\n", strFolder.c_str(),
+                     std::strerror(errno));
+        return 1;
+    }
+    if (!S_ISDIR(st.st_mode)) {
+        std::fprintf(pErr, "tunebrowse: cannot scan '%s': not a folder\n", strFolder.c_str());
+        return 1;
+    }
+    CListingHost host(m_strPattern.value_or(settings.m_strFileExt));
+    CTunebrDoc doc(host);
+    doc.ScanFolder(strFolder);
+    if (m_eMode == EMode::List) {
+        PrintList(doc, pOut);
+    } else {
+        PrintTree(doc, m_bByGenre, pOut);
+    }
+    return std::fflush(pOut) == 0 ? 0 : 1;
+}

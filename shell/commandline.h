@@ -1,0 +1,24 @@
+#pragma once
+
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <vector>
+
+// What the user asked for on the command line.
+class CCommandLine {
+public:
+    enum class EMode { Window, List, Tree, Help, Version, Usage };
+
+    // Anything malformed gives EMode::Usage with m_strError set.
+    static CCommandLine Parse(const std::vector<std::string>& arrArgs);
+
+    // Runs the modes that need no display; returns the process exit code.
+    int RunWithoutWindow(std::FILE* pOut, std::FILE* pErr) const;
+
+    EMode m_eMode = EMode::Window;
+    std::optional<std::string> m_strFolder;
+    std::optional<std::string> m_strPattern;
+    bool m_bByGenre = false;
+    std::string m_strError;
+};

@@ -1,0 +1,38 @@
+#include "shell/usersettings.h"
+
+#include "platform/settingsstore.h"
+#include "platform/textconv.h"
+
+#include <QStandardPaths>
+
+#include <string>
+
+void CUserSettings::LoadSettings(const CSettingsStore& store) {
+    m_strFilePath = store.ReadString(SECTION_MP3, "FilePath", DefaultFilePath());
+    m_strFileExt = store.ReadString(SECTION_MP3, "FileExt", "*.mp3");
+    m_bShowLabels = store.ReadInt(SECTION_USER, "ShowLabels", 1);
+    m_nViewType = store.ReadInt(SECTION_USER, "ViewType", 0);
+    for (int i = 0; i < ADDRESS_COUNT; ++i) {
+        const std::string strName = "Address" + std::to_string(i);
+        m_strAddress[i] = store.ReadString(SECTION_USER, strName.c_str(), std::string());
+    }
+    m_nWindowWidth = store.ReadInt(SECTION_USER, "cx", 600);
+    m_nWindowHeight = store.ReadInt(SECTION_USER, "cy", 400);
+    m_nWindowLeft = store.ReadInt(SECTION_USER, "x", 50);
+    m_nWindowTop = store.ReadInt(SECTION_USER, "y", 50);
+    m_bFullRowSelection = store.ReadInt(SECTION_USER, "FullRowSelection", 0);
+    m_nDoubleClickAction = store.ReadInt(SECTION_USER, "DoubleClickAction", 0);
+    m_nColumnAlignment = store.ReadInt(SECTION_USER, "ColumnAlignment", 0);
+    m_nSortingColumn = store.ReadInt(SECTION_USER, "SortingColumn", 0);
+}
+
+void CUserSettings::GetFramePlacement(int& nWidth, int& nHeight, int& nLeft, int& nTop) const {
+    nWidth = m_nWindowWidth;
+    nHeight = m_nWindowHeight;
+    nLeft = m_nWindowLeft;
+    nTop = m_nWindowTop;
+}
+
+std::string CUserSettings::DefaultFilePath() {
+    return ToStdString(QStandardPaths::writableLocation(QStandardPaths::MusicLocation));
+}

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <array>
+#include <string>
+
+class CSettingsStore;
+
+// Every persistent user setting, as loaded at start. Readers use the members directly; the
+// parts that own a setting's live state write it back.
+class CUserSettings {
+public:
+    // Value names and sections in the store: do not rename, users' files depend on them.
+    static constexpr const char* SECTION_MP3 = "MP3";
+    static constexpr const char* SECTION_USER = "User settings";
+    static constexpr int ADDRESS_COUNT = 5;
+
+    // Reads every member, in this order, each with its default; values are taken as stored.
+    void LoadSettings(const CSettingsStore& store);
+
+    void GetFramePlacement(int& nWidth, int& nHeight, int& nLeft, int& nTop) const;
+
+    // The folder a new user starts in.
+    static std::string DefaultFilePath();
+
+    std::string m_strFilePath;
+    std::string m_strFileExt;
+    int m_bShowLabels = 0;
+    int m_nViewType = 0;
+    std::array<std::string, ADDRESS_COUNT> m_strAddress;
+    int m_nWindowWidth = 0;
+    int m_nWindowHeight = 0;
+    int m_nWindowLeft = 0;
+    int m_nWindowTop = 0;
+    int m_bFullRowSelection = 0;
+    int m_nDoubleClickAction = 0;
+    int m_nColumnAlignment = 0;
+    int m_nSortingColumn = 0;
+};

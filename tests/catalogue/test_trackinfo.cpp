@@ -1,0 +1,236 @@
+#include "catalogue/fileexception.h"
+#include "catalogue/genres.h"
+#include "catalogue/trackinfo.h"
+#include "testfiles.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+CTrackInfo MakeTrack(const CTempDir& dir, const std::string& strName, const std::string& strBytes) {
+    WriteBytes(dir.Path() / strName, strBytes);
+    return CTrackInfo(dir.Str(), strName);
+}
+
+} // namespace
+
+TEST(TrackInfo, FileWithoutTagKeepsTheDefaults) {
+    CTempDir dir;
+    const CTrackInfo track = MakeTrack(dir, "a.mp3", Audio(4000128));
+    EXPECT_FALSE(track.HasTag());
+    EXPECT_EQ(track.GetTitle(), "");
+    EXPECT_EQ(track.GetArtist(), "<Undefined>");
+    EXPECT_EQ(track.GetAlbum(), "");
+    EXPECT_EQ(track.GetYear(), "");
+    EXPECT_EQ(track.GetComment(), "");
+    EXPECT_EQ(track.GetGenre(), GENRE_NONE);
+    EXPECT_EQ(track.GetGenreName(), "<Undefined>");
+    EXPECT_EQ(track.GetSize(), 4000000);
+    EXPECT_EQ(track.GetLocation(), dir.Str());
+    EXPECT_EQ(track.GetFileName(), "a.mp3");
+}
+
+TEST(TrackInfo, ReadsEveryFieldOfATag) {
+    CTempDir dir;
+    const CTrackInfo track =
+        MakeTrack(dir, "b.mp3", Audio(1000) + MakeTag("Title", "", "Album", "98", "Note", 255));
+    EXPECT_TRUE(track.HasTag());
+    EXPECT_EQ(track.GetTitle(), "Title");
+    EXPECT_EQ(track.GetArtist(), ""); // a blank artist is not the placeholder
+    EXPECT_EQ(track.GetAlbum(), "Album");
+    EXPECT_EQ(track.GetYear(), "98");
+    EXPECT_EQ(track.GetComment(), "Note");
+    EXPECT_EQ(track.GetGenre(), 255);
+    EXPECT_EQ(track.GetGenreName(), "<Undefined>");
+    EXPECT_EQ(track.GetSize(), 1000);
+}
+
+TEST(TrackInfo, LowerCaseMarkerIsNoTag) {
+    CTempDir dir;
+    std::string strTag = MakeTag("Title", "Artist");
+    strTag[2] = 'g';
+    EXPECT_FALSE(MakeTrack(dir, "c.mp3", Audio(500) + strTag).HasTag());
+}
+
+TEST(TrackInfo, ShortUnreadableAndOddEntriesGetDefaultsAndSizeZero) {
+    CTempDir dir;
+    const CTrackInfo exact = MakeTrack(dir, "exact.mp3", Audio(128));
+    EXPECT_EQ(exact.GetSize(), 0);
+    EXPECT_EQ(exact.GetSizeText(), "  0.0 MB");
+    EXPECT_EQ(MakeTrack(dir, "empty.mp3", "").GetSize(), 0);
+    EXPECT_EQ(MakeTrack(dir, "short.mp3", "TAG").GetArtist(), "<Undefined>");
+    EXPECT_EQ(CTrackInfo(dir.Str(), "missing.mp3").GetSize(), 0);
+
+    fs::create_directory(dir.Path() / "folder.mp3");
+    EXPECT_FALSE(CTrackInfo(dir.Str(), "folder.mp3").HasTag());
+
+    // Opening a FIFO without a writer would block for ever.
+    ASSERT_EQ(::mkfifo((dir.Path() / "pipe.mp3").c_str(), 0600), 0);
+    const CTrackInfo pipe(dir.Str(), "pipe.mp3");
+    EXPECT_EQ(pipe.GetSize(), 0);
+    EXPECT_FALSE(pipe.HasTag());
+}
+
+TEST(TrackInfo, SizesAboveTwoGigabytesAreKept) {
+    CTempDir dir;
+    const fs::path path = dir.Path() / "big.mp3";
+    WriteBytes(path, "");
+    fs::resize_file(path, 3'000'000'128LL); // sparse: takes no room on disk
+    const CTrackInfo track(dir.Str(), "big.mp3");
+    EXPECT_EQ(track.GetSize(), 3'000'000'000LL);
+    EXPECT_EQ(track.GetSizeText(), "3000.0 MB");
+}
+
+TEST(TrackInfo, FormatSizeInDecimalMegabytes) {
+    EXPECT_EQ(FormatSize(0), "  0.0 MB");
+    EXPECT_EQ(FormatSize(3456661), "  3.5 MB");
+    EXPECT_EQ(FormatSize(12345678), " 12.3 MB");
+    EXPECT_EQ(FormatSize(123456789), "123.5 MB");
+    EXPECT_EQ(FormatSize(1234567890), "1234.6 MB");
+    EXPECT_EQ(FormatSize(5'000'000'000LL), "5000.0 MB");
+}
+
+TEST(TrackInfo, CopyTextHasNineFieldsWithGenreBeforeYear) {
+    CTempDir dir;
+    const CTrackInfo tagged =
+        MakeTrack(dir, "t.mp3", Audio(3500000) + MakeTag("T", "A", "L", "1999", "C", 8));
+    EXPECT_EQ(tagged.GetCopyText(),
+              "t.mp3\tT\tL\t" + dir.Str() + "\t  3.5 MB\tA\tJazz\t1999\tC\r\n");
+    const CTrackInfo untagged = MakeTrack(dir, "u.mp3", Audio(200));
+    EXPECT_EQ(untagged.GetCopyText(),
+              "u.mp3\t\t\t" + dir.Str() + "\t  0.0 MB\t<Undefined>\t<Undefined>\t\t\r\n");
+}
+
+TEST(TrackInfo, SettersDoNotCutAndRecordsAreIndependent) {
+    CTempDir dir;
+    CTrackInfo first = MakeTrack(dir, "s.mp3", Audio(300) + MakeTag("Old", "Artist"));
+    const CTrackInfo second(dir.Str(), "s.mp3");
+    first.SetTitle(std::string(40, 'x'));
+    EXPECT_EQ(first.GetTitle().size(), 40u);
+    EXPECT_EQ(second.GetTitle(), "Old");
+}
+
+TEST(TrackInfoWrite, AppendsOnceThenOverwritesInPlace) {
+    CTempDir dir;
+    const std::string strAudio = Audio(5000);
+    CTrackInfo track = MakeTrack(dir, "w.mp3", strAudio);
+    track.SetTitle("Song");
+    track.SetArtist("");
+    track.SetYear("1998");
+    track.SetGenre(17);
+    ASSERT_TRUE(track.WriteTag());
+    EXPECT_TRUE(track.HasTag());
+    EXPECT_EQ(track.GetSize(), 5000 - 128); // the size stays as read
+    const std::string strExpected =
+        "TAG" + Padded("Song", 30) + std::string(60, ' ') + "1998" + std::string(30, ' ') + "\x11";
+    EXPECT_EQ(ReadBytes(dir.Path() / "w.mp3"), strAudio + strExpected);
+
+    track.SetTitle("Other");
+    ASSERT_TRUE(track.WriteTag());
+    const std::string strAfter = ReadBytes(dir.Path() / "w.mp3");
+    EXPECT_EQ(strAfter.size(), strAudio.size() + 128);
+    EXPECT_EQ(strAfter.substr(0, strAudio.size()), strAudio);
+    EXPECT_EQ(strAfter.substr(strAudio.size() + 3, 30), Padded("Other", 30));
+}
+
+TEST(TrackInfoWrite, ReplacesAnExistingTagAndDropsTheTrackNumber) {
+    CTempDir dir;
+    std::string strTag = MakeTag("T", "A", "L", "2001", "", 3);
+    strTag[125] = '\0';
+    strTag[126] = '\x05';
+    const std::string strAudio = Audio(777);
+    CTrackInfo track = MakeTrack(dir, "v11.mp3", strAudio + strTag);
+    track.SetComment("New comment");
+    ASSERT_TRUE(track.WriteTag());
+    const std::string strAfter = ReadBytes(dir.Path() / "v11.mp3");
+    ASSERT_EQ(strAfter.size(), strAudio.size() + 128);
+    EXPECT_EQ(strAfter.substr(0, strAudio.size()), strAudio);
+    EXPECT_EQ(strAfter.substr(strAudio.size() + 97, 30), Padded("New comment", 30));
+}
+
+TEST(TrackInfoWrite, LongFieldsNeverShiftTheLayout) {
+    CTempDir dir;
+    CTrackInfo track = MakeTrack(dir, "long.mp3", Audio(1000));
+    track.SetTitle(std::string(50, 'T'));
+    track.SetArtist(std::string(31, 'A'));
+    track.SetYear("123456");
+    track.SetGenre(9);
+    ASSERT_TRUE(track.WriteTag());
+    const std::string strAfter = ReadBytes(dir.Path() / "long.mp3");
+    ASSERT_EQ(strAfter.size(), 1128u);
+    const CTrackInfo reread(dir.Str(), "long.mp3");
+    EXPECT_EQ(reread.GetTitle(), std::string(30, 'T'));
+    EXPECT_EQ(reread.GetArtist(), std::string(30, 'A'));
+    EXPECT_EQ(reread.GetYear(), "1234");
+    EXPECT_EQ(reread.GetGenreName(), "Metal");
+}
+
+TEST(TrackInfoWrite, LooksAtTheFileAsItIsNowNotAsItWasScanned) {
+    CTempDir dir;
+    const std::string strAudio = Audio(3000);
+    // scanned with a tag that another program has removed since
+    CTrackInfo removed = MakeTrack(dir, "r.mp3", strAudio + MakeTag("T", "A"));
+    WriteBytes(dir.Path() / "r.mp3", strAudio);
+    ASSERT_TRUE(removed.WriteTag());
+    EXPECT_EQ(ReadBytes(dir.Path() / "r.mp3").substr(0, strAudio.size()), strAudio);
+    EXPECT_EQ(ReadBytes(dir.Path() / "r.mp3").size(), strAudio.size() + 128);
+
+    // scanned without a tag, and another program has added one since
+    CTrackInfo added = MakeTrack(dir, "g.mp3", strAudio);
+    WriteBytes(dir.Path() / "g.mp3", strAudio + MakeTag("X", "Y"));
+    ASSERT_TRUE(added.WriteTag());
+    EXPECT_EQ(ReadBytes(dir.Path() / "g.mp3").size(), strAudio.size() + 128);
+}
+
+TEST(TrackInfoWrite, RefusesFilesItMayNotWriteAndLeavesThemAlone) {
+    CTempDir dir;
+    const std::string strBytes = Audio(400) + MakeTag("T", "A");
+    CTrackInfo readOnly = MakeTrack(dir, "ro.mp3", strBytes);
+    fs::permissions(dir.Path() / "ro.mp3", fs::perms::owner_read | fs::perms::group_read);
+    readOnly.SetTitle("Changed");
+    EXPECT_FALSE(readOnly.WriteTag());
+    EXPECT_EQ(ReadBytes(dir.Path() / "ro.mp3"), strBytes);
+    EXPECT_EQ(readOnly.GetTitle(), "Changed"); // the record keeps the new value in memory
+
+    CTrackInfo vanished = MakeTrack(dir, "gone.mp3", strBytes);
+    fs::remove(dir.Path() / "gone.mp3");
+    EXPECT_FALSE(vanished.WriteTag());
+    EXPECT_FALSE(fs::exists(dir.Path() / "gone.mp3")); // never created
+
+    fs::create_directory(dir.Path() / "dir.mp3");
+    EXPECT_FALSE(CTrackInfo(dir.Str(), "dir.mp3").WriteTag());
+}
+
+TEST(TrackInfoWrite, AnErrorAfterOpeningIsReportedWithThePath) {
+    CTempDir dir;
+    CTrackInfo track = MakeTrack(dir, "f.mp3", Audio(300));
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        // The child may not grow any file past 300 bytes: the appended tag fails with EFBIG
+        // after the open succeeded.
+        ::signal(SIGXFSZ, SIG_IGN);
+        const struct ::rlimit limit = {300, 300};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        try {
+            track.WriteTag();
+        } catch (const CFileException& e) {
+            ::_exit(e.GetPath() == track.GetFullPath() && e.GetErrno() == EFBIG ? 42 : 1);
+        }
+        ::_exit(2);
+    }
+    int nStatus = 0;
+    ASSERT_EQ(::waitpid(pid, &nStatus, 0), pid);
+    ASSERT_TRUE(WIFEXITED(nStatus));
+    EXPECT_EQ(WEXITSTATUS(nStatus), 42);
+    EXPECT_EQ(ReadBytes(dir.Path() / "f.mp3"), Audio(300));
+}

@@ -1,0 +1,296 @@
+#include "catalogue/cataloguehost.h"
+#include "catalogue/docview.h"
+#include "catalogue/hints.h"
+#include "catalogue/trackinfo.h"
+#include "catalogue/tunebrdoc.h"
+#include "testfiles.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <sys/stat.h>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class CTestHost final : public CCatalogueHost {
+public:
+    std::string GetFileExt() const override { return m_strPattern; }
+    void WriteFilePath(const std::string& strFolder) override { m_arrWritten.push_back(strFolder); }
+    void BeginWaitCursor() override { ++m_nWaitDepth; }
+    void EndWaitCursor() override { --m_nWaitDepth; }
+
+    std::string m_strPattern = "*.mp3";
+    std::vector<std::string> m_arrWritten;
+    int m_nWaitDepth = 0;
+};
+
+class CTestView final : public CDocView {
+public:
+    void OnUpdate(CDocView*, int nHint, CTrackList* pTracks) override {
+        m_arrHints.push_back(nHint);
+        m_arrObjects.push_back(pTracks);
+    }
+    std::vector<int> m_arrHints;
+    std::vector<CTrackList*> m_arrObjects;
+};
+
+class TunebrDoc : public ::testing::Test {
+protected:
+    TunebrDoc() { m_doc.AddView(&m_view); }
+
+    void Add(const std::string& strRelative, const std::string& strBytes = Audio(200)) {
+        WriteBytes(m_dir.Path() / strRelative, strBytes);
+    }
+
+    std::vector<std::string> ScanNames() {
+        std::vector<std::string> arrNames;
+        for (const CTrackInfo* pTrack : *m_doc.GetTracks()) {
+            arrNames.push_back(pTrack->GetFileName());
+        }
+        return arrNames;
+    }
+
+    static std::vector<std::string> GroupNames(const CTrackList& arrTracks) {
+        std::vector<std::string> arrNames;
+        for (const CTrackInfo* pTrack : arrTracks) {
+            arrNames.push_back(pTrack->GetFileName());
+        }
+        return arrNames;
+    }
+
+    CTempDir m_dir;
+    CTestHost m_host;
+    CTunebrDoc m_doc{m_host};
+    CTestView m_view;
+};
+
+using Names = std::vector<std::string>;
+
+} // namespace
+
+TEST_F(TunebrDoc, ScanListsFolderFilesFirstThenEachSubFolderInNameOrder) {
+    Add("b.mp3");
+    Add("a.mp3");
+    Add("cover.jpg");
+    Add("Sub/c.mp3");
+    Add("Sub/Deeper/d.mp3");
+    Add("Another/e.MP3");
+    Add("z.mp3");
+    ASSERT_TRUE(m_doc.ScanFolder(m_dir.Str()));
+    EXPECT_EQ(ScanNames(), (Names{"a.mp3", "b.mp3", "z.mp3", "e.MP3", "c.mp3", "d.mp3"}));
+    const CTrackList& arrTracks = *m_doc.GetTracks();
+    EXPECT_EQ(arrTracks[0]->GetLocation(), m_dir.Str());
+    EXPECT_EQ(arrTracks[3]->GetLocation(), m_dir.Str() + "/Another");
+    EXPECT_EQ(arrTracks[5]->GetLocation(), m_dir.Str() + "/Sub/Deeper");
+    EXPECT_EQ(m_doc.GetTitle(), m_dir.Str());
+    EXPECT_EQ(m_host.m_arrWritten, Names{m_dir.Str()});
+    EXPECT_EQ(m_view.m_arrHints, (std::vector<int>{HINT_REBUILD_BEGIN, HINT_REBUILD_END}));
+    EXPECT_EQ(m_host.m_nWaitDepth, 0);
+}
+
+TEST_F(TunebrDoc, TrailingSlashIsRemovedOnce) {
+    Add("Music/a.mp3");
+    m_doc.ScanFolder(m_dir.Str() + "/Music/");
+    EXPECT_EQ(m_doc.GetTitle(), m_dir.Str() + "/Music");
+    EXPECT_EQ(m_host.m_arrWritten, Names{m_dir.Str() + "/Music"});
+    ASSERT_EQ(m_doc.GetTracks()->size(), 1u);
+    EXPECT_EQ(m_doc.GetTracks()->front()->GetLocation(), m_dir.Str() + "/Music");
+}
+
+TEST_F(TunebrDoc, SubFolderNamedLikeItsParentIsSkippedButOtherCaseIsEntered) {
+    Add("Rock/a.mp3");
+    Add("Rock/Rock/skipped.mp3");
+    Add("Rock/Rock/Deeper/skipped-too.mp3");
+    Add("Rock/rock/entered.mp3");
+    m_doc.ScanFolder(m_dir.Str() + "/Rock");
+    EXPECT_EQ(ScanNames(), (Names{"a.mp3", "entered.mp3"}));
+}
+
+TEST_F(TunebrDoc, MatchingFolderGetsADefaultRecordAndIsWalked) {
+    fs::create_directories(m_dir.Path() / "Best.mp3");
+    Add("Best.mp3/inner.mp3");
+    Add(".hidden.mp3", Audio(300) + MakeTag("Hidden", "H"));
+    m_doc.ScanFolder(m_dir.Str());
+    EXPECT_EQ(ScanNames(), (Names{".hidden.mp3", "Best.mp3", "inner.mp3"}));
+    const CTrackInfo* pFolder = (*m_doc.GetTracks())[1];
+    EXPECT_EQ(pFolder->GetSize(), 0);
+    EXPECT_EQ(pFolder->GetArtist(), "<Undefined>");
+}
+
+TEST_F(TunebrDoc, PatternComesFromTheHost) {
+    Add("a.mp3");
+    Add("b.ogg");
+    Add("c.OGG");
+    m_host.m_strPattern = "*.ogg";
+    m_doc.ScanFolder(m_dir.Str());
+    EXPECT_EQ(ScanNames(), (Names{"b.ogg", "c.OGG"}));
+}
+
+TEST_F(TunebrDoc, MissingFolderStillTitlesWritesAndSendsBothHints) {
+    Add("a.mp3");
+    m_doc.ScanFolder(m_dir.Str());
+    m_view.m_arrHints.clear();
+    const std::string strMissing = m_dir.Str() + "/nothing-here";
+    m_doc.ScanFolder(strMissing);
+    EXPECT_TRUE(m_doc.GetTracks()->empty());
+    EXPECT_TRUE(m_doc.GetArtists().empty());
+    EXPECT_TRUE(m_doc.GetGenres().empty());
+    EXPECT_EQ(m_doc.GetTitle(), strMissing);
+    EXPECT_EQ(m_host.m_arrWritten.back(), strMissing);
+    EXPECT_EQ(m_view.m_arrHints, (std::vector<int>{HINT_REBUILD_BEGIN, HINT_REBUILD_END}));
+}
+
+TEST_F(TunebrDoc, SymbolicLinksAreFollowedButNoFolderIsEnteredTwice) {
+    Add("Real/a.mp3");
+    Add("b.mp3");
+    fs::create_directory_symlink(m_dir.Path() / "Real", m_dir.Path() / "Link1");
+    fs::create_directory_symlink(m_dir.Path() / "Real", m_dir.Path() / "Link2");
+    fs::create_directory_symlink(m_dir.Path(), m_dir.Path() / "Real" / "Cycle");
+    fs::create_symlink(m_dir.Path() / "b.mp3", m_dir.Path() / "c.mp3");
+    fs::create_symlink(m_dir.Path() / "nowhere.mp3", m_dir.Path() / "dangling.mp3");
+    m_doc.ScanFolder(m_dir.Str());
+    // Link1 is met first and stands for Real; Link2, Real itself and the cycle are not entered.
+    EXPECT_EQ(ScanNames(), (Names{"b.mp3", "c.mp3", "dangling.mp3", "a.mp3"}));
+    EXPECT_EQ((*m_doc.GetTracks())[3]->GetLocation(), m_dir.Str() + "/Link1");
+    EXPECT_EQ((*m_doc.GetTracks())[1]->GetSize(), 200 - 128);
+}
+
+TEST_F(TunebrDoc, SpecialFilesNeitherBlockNorGetRead) {
+    ASSERT_EQ(::mkfifo((m_dir.Path() / "fifo.mp3").c_str(), 0600), 0);
+    Add("real.mp3", Audio(400) + MakeTag("T", "A"));
+    m_doc.ScanFolder(m_dir.Str());
+    EXPECT_EQ(ScanNames(), (Names{"fifo.mp3", "real.mp3"}));
+    EXPECT_EQ((*m_doc.GetTracks())[0]->GetSize(), 0);
+    EXPECT_TRUE((*m_doc.GetTracks())[1]->HasTag());
+}
+
+TEST_F(TunebrDoc, RescanReadsEverythingAfresh) {
+    Add("a.mp3", Audio(300) + MakeTag("One", "A"));
+    m_doc.ScanFolder(m_dir.Str());
+    Add("a.mp3", Audio(300) + MakeTag("Two", "A"));
+    m_doc.ScanFolder(m_dir.Str());
+    ASSERT_EQ(m_doc.GetTracks()->size(), 1u);
+    EXPECT_EQ(m_doc.GetTracks()->front()->GetTitle(), "Two");
+    EXPECT_EQ(m_doc.GetArtists().size(), 1u);
+}
+
+TEST_F(TunebrDoc, IndexGroupsByExactArtistAndByGenreName) {
+    Add("1.mp3", Audio(200) + MakeTag("t1", "Abba", "", "", "", 17));
+    Add("2.mp3", Audio(200) + MakeTag("t2", "ABBA", "", "", "", 13));
+    Add("3.mp3", Audio(200) + MakeTag("t3", "Abba", "", "", "", 255));
+    Add("4.mp3", Audio(200));
+    Add("5.mp3", Audio(200) + MakeTag("t5", "", "", "", "", 17));
+    m_doc.ScanFolder(m_dir.Str());
+
+    const auto& arrArtists = m_doc.GetArtists();
+    ASSERT_EQ(arrArtists.size(), 4u);
+    EXPECT_EQ(arrArtists[0]->GetName(), "Abba");
+    EXPECT_EQ(GroupNames(arrArtists[0]->m_arrTracks), (Names{"1.mp3", "3.mp3"}));
+    EXPECT_EQ(arrArtists[1]->GetName(), "ABBA");
+    EXPECT_EQ(arrArtists[2]->GetName(), "<Undefined>");
+    EXPECT_EQ(arrArtists[3]->GetName(), "");
+
+    const auto& arrGenres = m_doc.GetGenres();
+    ASSERT_EQ(arrGenres.size(), 3u);
+    EXPECT_EQ(arrGenres[0]->GetName(), "Rock");
+    EXPECT_EQ(GroupNames(arrGenres[0]->m_arrTracks), (Names{"1.mp3", "5.mp3"}));
+    EXPECT_EQ(arrGenres[1]->GetName(), "Pop");
+    EXPECT_EQ(arrGenres[2]->GetName(), "<Undefined>");
+    EXPECT_EQ(GroupNames(arrGenres[2]->m_arrTracks), (Names{"3.mp3", "4.mp3"}));
+    // the same artist in two genres: one sub-group in each, holding only that genre's records
+    ASSERT_EQ(arrGenres[0]->m_arrArtists.size(), 2u);
+    EXPECT_EQ(arrGenres[0]->m_arrArtists[0]->GetName(), "Abba");
+    EXPECT_EQ(GroupNames(arrGenres[0]->m_arrArtists[0]->m_arrTracks), Names{"1.mp3"});
+    ASSERT_EQ(arrGenres[2]->m_arrArtists.size(), 2u);
+    EXPECT_EQ(arrGenres[2]->m_arrArtists[1]->GetName(), "<Undefined>");
+}
+
+TEST_F(TunebrDoc, IndexInvariantsHoldOnAMixedTree) {
+    for (int i = 0; i < 60; ++i) {
+        const std::string strArtist = "Artist " + std::to_string(i % 7);
+        Add("F" + std::to_string(i % 4) + "/" + std::to_string(i) + ".mp3",
+            Audio(200 + i) +
+                MakeTag("T", strArtist, "", "", "", static_cast<unsigned char>(i % 5)));
+    }
+    m_doc.ScanFolder(m_dir.Str());
+    const CTrackList& arrAll = *m_doc.GetTracks();
+    ASSERT_EQ(arrAll.size(), 60u);
+    std::map<const CTrackInfo*, std::size_t> mapOrder;
+    for (std::size_t i = 0; i < arrAll.size(); ++i) {
+        mapOrder[arrAll[i]] = i;
+    }
+    auto checkOrdered = [&](const CTrackList& arrTracks) {
+        ASSERT_FALSE(arrTracks.empty());
+        for (std::size_t i = 1; i < arrTracks.size(); ++i) {
+            EXPECT_LT(mapOrder.at(arrTracks[i - 1]), mapOrder.at(arrTracks[i]));
+        }
+    };
+    std::size_t nInArtists = 0;
+    std::size_t nPreviousFirst = 0;
+    for (const auto& pArtist : m_doc.GetArtists()) {
+        checkOrdered(pArtist->m_arrTracks);
+        for (const CTrackInfo* pTrack : pArtist->m_arrTracks) {
+            EXPECT_EQ(pTrack->GetArtist(), pArtist->GetName());
+        }
+        // groups stand in the order of their first record
+        EXPECT_GE(mapOrder.at(pArtist->m_arrTracks.front()), nPreviousFirst);
+        nPreviousFirst = mapOrder.at(pArtist->m_arrTracks.front());
+        nInArtists += pArtist->m_arrTracks.size();
+    }
+    EXPECT_EQ(nInArtists, 60u);
+    std::size_t nInGenres = 0;
+    for (const auto& pGenre : m_doc.GetGenres()) {
+        checkOrdered(pGenre->m_arrTracks);
+        std::size_t nInSubGroups = 0;
+        for (const auto& pArtist : pGenre->m_arrArtists) {
+            checkOrdered(pArtist->m_arrTracks);
+            nInSubGroups += pArtist->m_arrTracks.size();
+        }
+        EXPECT_EQ(nInSubGroups, pGenre->m_arrTracks.size());
+        nInGenres += pGenre->m_arrTracks.size();
+    }
+    EXPECT_EQ(nInGenres, 60u);
+}
+
+TEST_F(TunebrDoc, RebuildFollowsChangedRecordsAndKeepsTheTrackList) {
+    Add("1.mp3", Audio(200) + MakeTag("t", "A", "", "", "", 1));
+    Add("2.mp3", Audio(200) + MakeTag("t", "C", "", "", "", 1));
+    Add("3.mp3", Audio(200) + MakeTag("t", "B", "", "", "", 1));
+    m_doc.ScanFolder(m_dir.Str());
+    CTrackList* pAll = m_doc.GetTracks();
+    const CTrackList arrBefore = *pAll;
+    m_view.m_arrHints.clear();
+
+    (*pAll)[0]->SetArtist("B");
+    (*pAll)[1]->SetGenre(2);
+    m_doc.RebuildIndex();
+    EXPECT_EQ(m_view.m_arrHints, (std::vector<int>{HINT_REBUILD_BEGIN, HINT_REBUILD_END}));
+    EXPECT_EQ(*m_doc.GetTracks(), arrBefore);
+    ASSERT_EQ(m_doc.GetArtists().size(), 2u);
+    EXPECT_EQ(m_doc.GetArtists()[0]->GetName(), "B");
+    EXPECT_EQ(GroupNames(m_doc.GetArtists()[0]->m_arrTracks), (Names{"1.mp3", "3.mp3"}));
+    EXPECT_EQ(m_doc.GetArtists()[1]->GetName(), "C");
+    ASSERT_EQ(m_doc.GetGenres().size(), 2u);
+    EXPECT_EQ(m_doc.GetGenres()[1]->GetName(), "Country");
+
+    m_doc.RebuildIndex();
+    EXPECT_EQ(m_doc.GetArtists()[0]->GetName(), "B");
+    EXPECT_EQ(m_doc.GetArtists()[1]->GetName(), "C");
+}
+
+TEST_F(TunebrDoc, SenderIsNotToldOfItsOwnUpdate) {
+    CTestView other;
+    m_doc.AddView(&other);
+    CTrackList arrTracks;
+    m_doc.UpdateAllViews(&m_view, HINT_SHOW_TRACKS, &arrTracks);
+    EXPECT_TRUE(m_view.m_arrHints.empty());
+    ASSERT_EQ(other.m_arrHints.size(), 1u);
+    EXPECT_EQ(other.m_arrObjects[0], &arrTracks);
+    m_doc.RemoveView(&other);
+    m_doc.UpdateAllViews(nullptr, HINT_OPTIONS_CHANGED);
+    EXPECT_EQ(other.m_arrHints.size(), 1u);
+    EXPECT_EQ(m_view.m_arrHints, std::vector<int>{HINT_OPTIONS_CHANGED});
+}
