@@ -1,5 +1,7 @@
 #include "platform/textconv.h"
 
+#include "res/strings.h"
+
 QString ToQString(const std::string& strText) {
     return QString::fromUtf8(strText.data(), static_cast<qsizetype>(strText.size()));
 }
@@ -7,3 +9,5 @@ QString ToQString(const std::string& strText) {
 std::string ToStdString(const QString& strText) {
     return strText.toUtf8().toStdString();
 }
+
+QString LoadQString(unsigned nId) { return QString::fromUtf8(LoadString(nId)); }

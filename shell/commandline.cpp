@@ -5,7 +5,7 @@
 #include "catalogue/tunebrdoc.h"
 #include "platform/settingsstore.h"
 #include "res/strings.h"
-#include "shell/usersettings.h"
+#include "platform/usersettings.h"
 
 #include <cerrno>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "shell/usersettings.h"
+#include "platform/usersettings.h"
 
 #include "platform/settingsstore.h"
 #include "platform/textconv.h"
