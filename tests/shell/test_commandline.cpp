@@ -1,0 +1,159 @@
+#include "shell/commandline.h"
+#include "testfiles.h"
+
+#include <QDir>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct SRun {
+    int nExit = -1;
+    std::string strOut;
+    std::string strErr;
+};
+
+// Runs the real program with settings of its own, as a user would from a terminal.
+SRun RunProgram(const QStringList& arrArgs, const QString& strConfigHome = QString()) {
+    const QTemporaryDir configDir;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"),
+               strConfigHome.isEmpty() ? configDir.path() : strConfigHome);
+    env.remove(QStringLiteral("DISPLAY"));
+    env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    QProcess process;
+    process.setProcessEnvironment(env);
+    process.start(QStringLiteral(TUNEBROWSE_EXE), arrArgs);
+    EXPECT_TRUE(process.waitForFinished(60000));
+    return {process.exitCode(), process.readAllStandardOutput().toStdString(),
+            process.readAllStandardError().toStdString()};
+}
+
+QString Q(const std::string& str) {
+    return QString::fromStdString(str);
+}
+
+} // namespace
+
+TEST(CommandLine, ParsesModesAndRejectsMalformedInput) {
+    using EMode = CCommandLine::EMode;
+    const struct {
+        std::vector<std::string> arrArgs;
+        EMode eMode;
+    } aCases[] = {
+        {{}, EMode::Window},
+        {{"/music"}, EMode::Window},
+        {{"--list"}, EMode::List},
+        {{"--list", "--pattern", "*.ogg", "/m"}, EMode::List},
+        {{"--tree", "--by-genre", "/m"}, EMode::Tree},
+        {{"--help"}, EMode::Help},
+        {{"--list", "--version"}, EMode::Version},
+        {{"--", "-folder-with-dash"}, EMode::Window},
+        {{"--list", "--tree"}, EMode::Usage},
+        {{"--by-genre", "/m"}, EMode::Usage},
+        {{"--pattern", "*.mp3"}, EMode::Usage},
+        {{"--list", "--pattern"}, EMode::Usage},
+        {{"/a", "/b"}, EMode::Usage},
+        {{"--frobnicate"}, EMode::Usage},
+    };
+    for (const auto& c : aCases) {
+        const CCommandLine cmd = CCommandLine::Parse(c.arrArgs);
+        EXPECT_EQ(cmd.m_eMode, c.eMode) << ::testing::PrintToString(c.arrArgs);
+        EXPECT_EQ(cmd.m_eMode == EMode::Usage, !cmd.m_strError.empty());
+    }
+    EXPECT_EQ(CCommandLine::Parse({"--", "-x"}).m_strFolder, "-x");
+}
+
+TEST(CommandLine, ListPrintsOneEscapedLinePerTrackInScanOrder) {
+    CTempDir dir;
+    WriteBytes(dir.Path() / "b.mp3",
+               Audio(3500000) + MakeTag("Title", "Artist", "Album", "1999", "Comment", 8));
+    WriteBytes(dir.Path() / "a.mp3", Audio(300));
+    WriteBytes(dir.Path() / "Sub" / "tab\there.mp3", Audio(300));
+    WriteBytes(dir.Path() / "cover.jpg", "x");
+    const SRun run = RunProgram({QStringLiteral("--list"), Q(dir.Str())});
+    ASSERT_EQ(run.nExit, 0) << run.strErr;
+    EXPECT_EQ(run.strOut, "a.mp3\t\t\t" + dir.Str() + "\t  0.0 MB\t<Undefined>\t<Undefined>\t\t\n" +
+                              "b.mp3\tTitle\tAlbum\t" + dir.Str() +
+                              "\t  3.5 MB\tArtist\tJazz\t1999\tComment\n" + "tab\\there.mp3\t\t\t" +
+                              dir.Str() + "/Sub\t  0.0 MB\t<Undefined>\t<Undefined>\t\t\n");
+}
+
+TEST(CommandLine, TreeAndPatternAndFrenchTexts) {
+    CTempDir dir;
+    WriteBytes(dir.Path() / "1.mp3", Audio(1000128) + MakeTag("t", "Zed", "", "", "", 17));
+    WriteBytes(dir.Path() / "2.mp3", Audio(2000128) + MakeTag("t", "Abe", "", "", "", 17));
+    WriteBytes(dir.Path() / "3.MP3", Audio(128) + MakeTag("t", "Zed", "", "", "", 13));
+    WriteBytes(dir.Path() / "4.ogg", Audio(128) + MakeTag("t", "Ogg", "", "", "", 13));
+
+    const SRun byArtist = RunProgram({QStringLiteral("--tree"), Q(dir.Str())});
+    ASSERT_EQ(byArtist.nExit, 0) << byArtist.strErr;
+    EXPECT_EQ(byArtist.strOut, dir.Str() + "\t3 file(s)\t  3.0 MB\n" +
+                                   "  Zed\t2 file(s)\t  1.0 MB\n  Abe\t1 file(s)\t  2.0 MB\n");
+
+    const SRun byGenre =
+        RunProgram({QStringLiteral("--tree"), QStringLiteral("--by-genre"), Q(dir.Str())});
+    EXPECT_EQ(byGenre.strOut, dir.Str() + "\t3 file(s)\t  3.0 MB\n" +
+                                  "  Rock\t2 file(s)\t  3.0 MB\n" +
+                                  "    Zed\t1 file(s)\t  1.0 MB\n    Abe\t1 file(s)\t  2.0 MB\n" +
+                                  "  Pop\t1 file(s)\t  0.0 MB\n    Zed\t1 file(s)\t  0.0 MB\n");
+
+    const SRun ogg = RunProgram({QStringLiteral("--list"), QStringLiteral("--pattern"),
+                                 QStringLiteral("*.OGG"), Q(dir.Str())});
+    EXPECT_EQ(ogg.strOut.substr(0, 6), "4.ogg\t");
+
+    QProcess french;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    const QTemporaryDir configDir;
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), configDir.path());
+    env.insert(QStringLiteral("LC_ALL"), QStringLiteral("fr_FR.UTF-8"));
+    french.setProcessEnvironment(env);
+    french.start(QStringLiteral(TUNEBROWSE_EXE), {QStringLiteral("--tree"), Q(dir.Str())});
+    ASSERT_TRUE(french.waitForFinished(60000));
+    EXPECT_EQ(
+        french.readAllStandardOutput().toStdString().substr(dir.Str().size()),
+        "\t3 morceau(x)\t  3.0 Mo\n  Zed\t2 morceau(x)\t  1.0 Mo\n  Abe\t1 morceau(x)\t  2.0 Mo\n");
+}
+
+TEST(CommandLine, ErrorsHelpAndNoSettingsWritten) {
+    const QTemporaryDir configDir;
+    const SRun missing =
+        RunProgram({QStringLiteral("--list"), QStringLiteral("/no/such/folder")}, configDir.path());
+    EXPECT_EQ(missing.nExit, 1);
+    EXPECT_NE(missing.strErr.find("/no/such/folder"), std::string::npos);
+    EXPECT_TRUE(missing.strOut.empty());
+
+    CTempDir dir;
+    WriteBytes(dir.Path() / "file.txt", "x");
+    EXPECT_EQ(RunProgram({QStringLiteral("--tree"), Q(dir.Str() + "/file.txt")}).nExit, 1);
+
+    const SRun usage = RunProgram({QStringLiteral("--list"), QStringLiteral("--bogus")});
+    EXPECT_EQ(usage.nExit, 2);
+    EXPECT_NE(usage.strErr.find("Usage:"), std::string::npos);
+
+    const SRun help = RunProgram({QStringLiteral("--help")});
+    EXPECT_EQ(help.nExit, 0);
+    EXPECT_NE(help.strOut.find("--pattern"), std::string::npos);
+    EXPECT_EQ(RunProgram({QStringLiteral("--version")}).strOut, "tunebrowse 1.5.0\n");
+
+    const SRun list = RunProgram({QStringLiteral("--list"), Q(dir.Str())}, configDir.path());
+    EXPECT_EQ(list.nExit, 0);
+    EXPECT_TRUE(QDir(configDir.path()).isEmpty()) << "a listing must not write settings";
+}
+
+TEST(CommandLine, ListsTheCorpusOfRealFiles) {
+    const std::string strCorpus = CORPUS_DIR;
+    if (!std::filesystem::is_directory(strCorpus)) {
+        GTEST_SKIP() << "no corpus";
+    }
+    const SRun run = RunProgram({QStringLiteral("--list"), Q(strCorpus)});
+    ASSERT_EQ(run.nExit, 0);
+    std::size_t nLines = 0;
+    for (const char c : run.strOut) {
+        nLines += c == '\n';
+    }
+    EXPECT_GT(nLines, 100u);
+    EXPECT_NE(run.strOut.find("id3v1.mp3\tTitle\t?\t"), std::string::npos);
+}

@@ -1,0 +1,106 @@
+#include "platform/settingsstore.h"
+#include "platform/usersettings.h"
+
+#include <QDir>
+#include <QFile>
+#include <QStandardPaths>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// The store lives where every other program of the user would look for it.
+QString SettingsFile() {
+    return QString::fromLocal8Bit(qgetenv("XDG_CONFIG_HOME")) +
+           QStringLiteral("/Quillon Softs/Tunebrowse.conf");
+}
+
+class UserSettings : public ::testing::Test {
+protected:
+    void SetUp() override { QFile::remove(SettingsFile()); }
+    void TearDown() override { QFile::remove(SettingsFile()); }
+
+    static void HandEdit(const char* pszText) {
+        QDir().mkpath(QFileInfo(SettingsFile()).path());
+        QFile file(SettingsFile());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(pszText);
+    }
+};
+
+} // namespace
+
+TEST_F(UserSettings, NewUserGetsTheDefaults) {
+    CUserSettings settings;
+    settings.LoadSettings(CSettingsStore());
+    EXPECT_EQ(settings.m_strFilePath,
+              QStandardPaths::writableLocation(QStandardPaths::MusicLocation).toStdString());
+    EXPECT_EQ(settings.m_strFileExt, "*.mp3");
+    EXPECT_EQ(settings.m_bShowLabels, 1);
+    EXPECT_EQ(settings.m_nViewType, 0);
+    for (const std::string& strAddress : settings.m_strAddress) {
+        EXPECT_EQ(strAddress, "");
+    }
+    int nWidth = 0, nHeight = 0, nLeft = 0, nTop = 0;
+    settings.GetFramePlacement(nWidth, nHeight, nLeft, nTop);
+    EXPECT_EQ(nWidth, 600);
+    EXPECT_EQ(nHeight, 400);
+    EXPECT_EQ(nLeft, 50);
+    EXPECT_EQ(nTop, 50);
+    EXPECT_EQ(settings.m_bFullRowSelection, 0);
+    EXPECT_EQ(settings.m_nDoubleClickAction, 0);
+    EXPECT_EQ(settings.m_nColumnAlignment, 0);
+    EXPECT_EQ(settings.m_nSortingColumn, 0);
+    // reading never creates the file
+    EXPECT_FALSE(QFile::exists(SettingsFile()));
+}
+
+TEST_F(UserSettings, HandEditedValuesAreTakenAsTheyAre) {
+    HandEdit("[MP3]\n"
+             "FilePath=/srv/m\\xfcsic\n"
+             "FileExt=*.ogg\n"
+             "\n"
+             "[User%20settings]\n"
+             "ShowLabels=0\n"
+             "ViewType=2\n"
+             "Address0=/a\n"
+             "Address3=/d\n"
+             "cx=800\n"
+             "cy=not a number\n"
+             "x=-10\n"
+             "FullRowSelection=5\n"
+             "DoubleClickAction=3\n"
+             "ColumnAlignment=1\n"
+             "SortingColumn=-5\n");
+    CUserSettings settings;
+    settings.LoadSettings(CSettingsStore());
+    EXPECT_EQ(settings.m_strFilePath, "/srv/m\xC3\xBCsic");
+    EXPECT_EQ(settings.m_strFileExt, "*.ogg");
+    EXPECT_EQ(settings.m_bShowLabels, 0);
+    EXPECT_EQ(settings.m_nViewType, 2);
+    EXPECT_EQ(settings.m_strAddress[0], "/a");
+    EXPECT_EQ(settings.m_strAddress[1], "");
+    EXPECT_EQ(settings.m_strAddress[3], "/d");
+    EXPECT_EQ(settings.m_nWindowWidth, 800);
+    EXPECT_EQ(settings.m_nWindowHeight, 400); // unreadable: the default
+    EXPECT_EQ(settings.m_nWindowLeft, -10);
+    EXPECT_EQ(settings.m_nWindowTop, 50);
+    EXPECT_EQ(settings.m_bFullRowSelection, 5);
+    EXPECT_EQ(settings.m_nDoubleClickAction, 3);
+    EXPECT_EQ(settings.m_nColumnAlignment, 1);
+    EXPECT_EQ(settings.m_nSortingColumn, -5);
+}
+
+TEST_F(UserSettings, WrittenValuesAreReadBackByANewStore) {
+    {
+        CSettingsStore store;
+        store.WriteString(CUserSettings::SECTION_MP3, "FilePath", "/home/u/Musique d'été");
+        store.WriteInt(CUserSettings::SECTION_USER, "SortingColumn", -7);
+        store.WriteString(CUserSettings::SECTION_USER, "Address4", "");
+    }
+    CUserSettings settings;
+    settings.LoadSettings(CSettingsStore());
+    EXPECT_EQ(settings.m_strFilePath, "/home/u/Musique d'été");
+    EXPECT_EQ(settings.m_nSortingColumn, -7);
+    EXPECT_TRUE(QFile::exists(SettingsFile()));
+}
