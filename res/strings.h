@@ -66,6 +66,9 @@ enum : unsigned {
     IDS_SCAN_STOPPED = 2003,
     IDS_SCANNING = 2004,
     IDS_ABOUT_INFO = 2005,
+    IDS_OPEN_FOLDER_TITLE = 2006,
+    ID_FILE_OPEN_FOLDER = 2010,
+    ID_VIEW_REFRESH = 2011,
 };
 
 // French when the first set of LC_ALL, LC_MESSAGES and LANG begins with "fr"; English otherwise.

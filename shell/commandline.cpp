@@ -4,8 +4,8 @@
 #include "catalogue/trackinfo.h"
 #include "catalogue/tunebrdoc.h"
 #include "platform/settingsstore.h"
-#include "res/strings.h"
 #include "platform/usersettings.h"
+#include "res/strings.h"
 
 #include <cerrno>
 #include <cstdint>

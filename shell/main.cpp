@@ -1,4 +1,6 @@
 #include "shell/commandline.h"
+#include "shell/mainframe.h"
+#include "shell/tunebrapp.h"
 
 #include <cstdio>
 #include <string>
@@ -9,7 +11,12 @@ int main(int argc, char** argv) {
     if (cmd.m_eMode != CCommandLine::EMode::Window) {
         return cmd.RunWithoutWindow(stdout, stderr);
     }
-    CCommandLine list = cmd;
-    list.m_eMode = CCommandLine::EMode::List;
-    return list.RunWithoutWindow(stdout, stderr);
+    CTunebrApp app(argc, argv);
+    app.LoadSettings();
+    CMainFrame frame(app);
+    frame.show();
+    const QString strFolder =
+        cmd.m_strFolder ? QString::fromStdString(*cmd.m_strFolder) : QString();
+    frame.StartUp(cmd.m_strFolder ? &strFolder : nullptr);
+    return CTunebrApp::exec();
 }

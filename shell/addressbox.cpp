@@ -1,0 +1,94 @@
+#include "shell/addressbox.h"
+
+#include "platform/folders.h"
+#include "platform/icons.h"
+
+#include <QCompleter>
+#include <QFileSystemModel>
+#include <QKeyEvent>
+#include <QLineEdit>
+
+namespace {
+
+// An item holds 255 characters at most.
+constexpr int MAX_ADDRESS_LENGTH = 255;
+
+} // namespace
+
+CAddressBox::CAddressBox(QWidget* pParent) : QComboBox(pParent) {
+    setEditable(true);
+    setInsertPolicy(QComboBox::NoInsert);
+    setMinimumContentsLength(20);
+    setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    lineEdit()->installEventFilter(this);
+    installEventFilter(this);
+
+    // Folder names complete as they are typed.
+    auto* pFolders = new QFileSystemModel(this);
+    pFolders->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot);
+    pFolders->setRootPath(QString());
+    auto* pCompleter = new QCompleter(pFolders, this);
+    pCompleter->setCompletionMode(QCompleter::PopupCompletion);
+    setCompleter(pCompleter);
+
+    connect(this, qOverload<int>(&QComboBox::activated), this,
+            [this](int nIndex) { emit addressSelected(itemText(nIndex)); });
+}
+
+void CAddressBox::AddAddress(QString strPath) {
+    strPath.truncate(MAX_ADDRESS_LENGTH);
+    // The empty path is the root of the file system; mount points show as drives.
+    if (strPath.isEmpty()) {
+        strPath = QStringLiteral("/");
+    }
+    const QString strFolder = strPath == QLatin1String("/") ? QString() : strPath;
+    const EIcon eIcon = FindMountPoint(strFolder).bIsMountPoint ? EIcon::Drive : EIcon::Folder;
+    int nIndex = findText(strPath, Qt::MatchFixedString); // exact, letter case not counting
+    if (nIndex < 0) {
+        insertItem(0, LoadIcon(eIcon), strPath);
+        nIndex = 0;
+    }
+    setCurrentIndex(nIndex);
+}
+
+QStringList CAddressBox::GetAddresses() const {
+    QStringList arrAddresses;
+    for (int i = 0; i < count(); ++i) {
+        arrAddresses.append(itemText(i));
+    }
+    return arrAddresses;
+}
+
+bool CAddressBox::eventFilter(QObject* pWatched, QEvent* pEvent) {
+    if (pEvent->type() != QEvent::KeyPress || (pWatched != lineEdit() && pWatched != this)) {
+        return QComboBox::eventFilter(pWatched, pEvent);
+    }
+    const auto* pKey = static_cast<QKeyEvent*>(pEvent);
+    switch (pKey->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        emit addressEntered(lineEdit()->text());
+        return true;
+    case Qt::Key_Escape:
+        // Back to the selected item's text.
+        lineEdit()->setText(itemText(currentIndex()));
+        return true;
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+        // Stepping through the history would start a scan at every step: open the list instead.
+        if (!(pKey->modifiers() & Qt::ControlModifier)) {
+            showPopup();
+            return true;
+        }
+        break;
+    default:
+        break;
+    }
+    return QComboBox::eventFilter(pWatched, pEvent);
+}
+
+void CAddressBox::wheelEvent(QWheelEvent* pEvent) {
+    // The wheel would pick items, and so start scans, as the pointer passes over the box.
+    pEvent->ignore();
+}

@@ -1,0 +1,499 @@
+#include "shell/mainframe.h"
+
+#include "catalogue/hints.h"
+#include "catalogue/tunebrdoc.h"
+#include "panes/leftview.h"
+#include "panes/tunebrview.h"
+#include "platform/folders.h"
+#include "platform/icons.h"
+#include "platform/messagebox.h"
+#include "platform/textconv.h"
+#include "res/strings.h"
+#include "shell/addressbox.h"
+#include "shell/busyanimation.h"
+#include "shell/statuspanes.h"
+#include "shell/tunebrapp.h"
+
+#include <QActionGroup>
+#include <QCloseEvent>
+#include <QFileDialog>
+#include <QLabel>
+#include <QMenuBar>
+#include <QSplitter>
+#include <QToolBar>
+
+namespace {
+
+constexpr int TREE_WIDTH = 250;
+constexpr int BUTTON_ICON_SIZE = 22;
+
+// A command string holds the status-bar prompt, "\n", then the tool tip.
+void SetPrompt(QAction* pAction, unsigned nId) {
+    const QString strPrompt = LoadQString(nId);
+    const qsizetype nBreak = strPrompt.indexOf(QLatin1Char('\n'));
+    pAction->setStatusTip(nBreak < 0 ? strPrompt : strPrompt.left(nBreak));
+    if (nBreak >= 0) {
+        pAction->setToolTip(strPrompt.mid(nBreak + 1));
+    }
+}
+
+using EDisplayStyle = CListViewEx::EDisplayStyle;
+
+EDisplayStyle StyleOfCommand(unsigned nId) {
+    switch (nId) {
+    case ID_VIEW_SMALLICON:
+        return EDisplayStyle::SmallIcons;
+    case ID_VIEW_LARGEICON:
+        return EDisplayStyle::LargeIcons;
+    case ID_VIEW_LIST:
+        return EDisplayStyle::List;
+    default:
+        return EDisplayStyle::Details;
+    }
+}
+
+constexpr unsigned s_aStyleCommands[] = {ID_VIEW_LARGEICON, ID_VIEW_SMALLICON, ID_VIEW_LIST,
+                                         ID_VIEW_DETAILS};
+constexpr unsigned s_aTrackCommands[] = {ID_PLAY, ID_ENQUEUE, ID_PROPERTIES, ID_EDIT_COPY};
+
+} // namespace
+
+CMainFrame::CMainFrame(CTunebrApp& app)
+    : m_app(app), m_pDoc(std::make_unique<CTunebrDoc>(*this)), m_bShowLabels(app.m_bShowLabels),
+      m_nViewType(app.m_nViewType) {
+    int nWidth = 0, nHeight = 0, nLeft = 0, nTop = 0;
+    m_app.GetFramePlacement(nWidth, nHeight, nLeft, nTop);
+    move(nLeft, nTop);
+    resize(nWidth, nHeight);
+
+    CreateActions();
+    CreateMenus();
+    CreateToolBars();
+    m_pStatusBar = new CStatusPanes(this);
+    setStatusBar(m_pStatusBar);
+    CreateClient();
+    LayoutBands();
+
+    // The saved history, oldest first so that the newest ends on top, then the start folder.
+    for (int i = CUserSettings::ADDRESS_COUNT - 1; i >= 0; --i) {
+        if (!m_app.m_strAddress[i].empty()) {
+            AddAddress(ToQString(m_app.m_strAddress[i]));
+        }
+    }
+    AddAddress(ToQString(m_app.m_strFilePath));
+
+    connect(qApp, &QApplication::focusChanged, this,
+            [this](QWidget*, QWidget* pNow) { OnFocusChanged(pNow); });
+    SetActiveView(m_pLeftView);
+    UpdateTitle();
+}
+
+CMainFrame::~CMainFrame() {
+    // The panes are views of the document: they go before it does.
+    std::unique_ptr<QWidget> pClient(takeCentralWidget());
+}
+
+QAction* CMainFrame::AddAction(unsigned nId, const QString& strText, const QKeySequence& shortcut) {
+    auto* pAction = new QAction(strText, this);
+    pAction->setShortcut(shortcut);
+    SetPrompt(pAction, nId);
+    addAction(pAction); // shortcuts work with the menu bar hidden too
+    m_mapActions[nId] = pAction;
+    return pAction;
+}
+
+QAction* CMainFrame::GetAction(unsigned nId) const {
+    const auto it = m_mapActions.find(nId);
+    return it == m_mapActions.end() ? nullptr : it->second;
+}
+
+void CMainFrame::CreateActions() {
+    struct SCommand {
+        unsigned nId;
+        const char* pszText;
+        QKeySequence shortcut;
+        unsigned nLabel; // tool bar label, 0 for none
+        EIcon eIcon;
+    };
+    const SCommand aButtons[] = {
+        {ID_PLAY, "&Play", QKeySequence(Qt::CTRL | Qt::Key_P), IDS_BTN_PLAY, EIcon::Play},
+        {ID_ENQUEUE, "&Enqueue", QKeySequence(Qt::CTRL | Qt::Key_E), IDS_BTN_ENQUEUE,
+         EIcon::Enqueue},
+        {ID_EDIT_COPY, "&Copy", QKeySequence(Qt::CTRL | Qt::Key_C), IDS_BTN_COPY, EIcon::Copy},
+        {ID_PROPERTIES, "&Properties", QKeySequence(Qt::CTRL | Qt::Key_Return), IDS_BTN_PROPERTIES,
+         EIcon::Properties},
+        {ID_VIEW_ARTIST, "&Artist", {}, IDS_COL_ARTIST, EIcon::Face},
+        {ID_VIEW_GENRE, "Gen&re / Artist", {}, IDS_COL_GENRE, EIcon::Clef},
+        {ID_VIEW_LARGEICON, "Lar&ge Icons", {}, IDS_BTN_LARGE, EIcon::LargeIcons},
+        {ID_VIEW_SMALLICON, "S&mall Icons", {}, IDS_BTN_SMALL, EIcon::SmallIcons},
+        {ID_VIEW_LIST, "&List", {}, IDS_BTN_LIST, EIcon::List},
+        {ID_VIEW_DETAILS, "&Details", {}, IDS_BTN_DETAIL, EIcon::Details},
+    };
+    for (const SCommand& command : aButtons) {
+        QAction* pAction =
+            AddAction(command.nId, QString::fromUtf8(command.pszText), command.shortcut);
+        pAction->setIcon(LoadIcon(command.eIcon));
+        pAction->setIconText(LoadQString(command.nLabel));
+    }
+    GetAction(ID_PROPERTIES)
+        ->setShortcuts(
+            {QKeySequence(Qt::CTRL | Qt::Key_Return), QKeySequence(Qt::CTRL | Qt::Key_Enter)});
+    GetAction(ID_EDIT_COPY)
+        ->setShortcuts(
+            {QKeySequence(Qt::CTRL | Qt::Key_C), QKeySequence(Qt::CTRL | Qt::Key_Insert)});
+
+    // Radio marks, of which none shows for a stored mode other than 0 or 1.
+    auto* pOrganisation = new QActionGroup(this);
+    pOrganisation->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
+    for (const unsigned nId : {ID_VIEW_ARTIST, ID_VIEW_GENRE}) {
+        GetAction(nId)->setCheckable(true);
+        pOrganisation->addAction(GetAction(nId));
+    }
+    connect(GetAction(ID_VIEW_ARTIST), &QAction::triggered, this, &CMainFrame::OnViewArtist);
+    connect(GetAction(ID_VIEW_GENRE), &QAction::triggered, this, &CMainFrame::OnViewGenre);
+
+    auto* pStyles = new QActionGroup(this);
+    for (const unsigned nId : s_aStyleCommands) {
+        GetAction(nId)->setCheckable(true);
+        pStyles->addAction(GetAction(nId));
+        connect(GetAction(nId), &QAction::triggered, this, [this, nId] { OnViewStyle(nId); });
+    }
+
+    AddAction(ID_APP_EXIT, QStringLiteral("E&xit"));
+    connect(GetAction(ID_APP_EXIT), &QAction::triggered, this, &QWidget::close);
+    AddAction(ID_FILE_OPEN_FOLDER, QStringLiteral("&Open Folder..."),
+              QKeySequence(Qt::CTRL | Qt::Key_O));
+    connect(GetAction(ID_FILE_OPEN_FOLDER), &QAction::triggered, this, &CMainFrame::OnOpenFolder);
+    AddAction(ID_VIEW_REFRESH, QStringLiteral("&Refresh"), QKeySequence(Qt::Key_F5));
+    connect(GetAction(ID_VIEW_REFRESH), &QAction::triggered, this, &CMainFrame::OnRescan);
+    AddAction(ID_NEXT_PANE, QStringLiteral("Next Pane"), QKeySequence(Qt::Key_F6));
+    connect(GetAction(ID_NEXT_PANE), &QAction::triggered, this, &CMainFrame::SwitchPane);
+    AddAction(ID_PREV_PANE, QStringLiteral("Previous Pane"), QKeySequence(Qt::SHIFT | Qt::Key_F6));
+    connect(GetAction(ID_PREV_PANE), &QAction::triggered, this, &CMainFrame::SwitchPane);
+
+    struct SToggle {
+        unsigned nId;
+        const char* pszText;
+        int* pbFlag;
+    };
+    for (const SToggle& toggle : {SToggle{ID_VIEW_TOOLBAR, "Standard buttons", &m_bShowToolBar},
+                                  SToggle{ID_VIEW_ADDRESSBAR, "Address bar", &m_bShowAddressBar},
+                                  SToggle{ID_VIEW_LABELS, "Show text labels", &m_bShowLabels}}) {
+        QAction* pAction = AddAction(toggle.nId, QString::fromUtf8(toggle.pszText));
+        pAction->setCheckable(true);
+        int* pbFlag = toggle.pbFlag;
+        connect(pAction, &QAction::triggered, this, [this, pbFlag] {
+            *pbFlag = !*pbFlag;
+            LayoutBands();
+        });
+    }
+    QAction* pStatusBar = AddAction(ID_VIEW_STATUS_BAR, QStringLiteral("&Status bar"));
+    pStatusBar->setCheckable(true);
+    pStatusBar->setChecked(true);
+    connect(pStatusBar, &QAction::toggled, this,
+            [this](bool bShow) { statusBar()->setVisible(bShow); });
+
+    AddAction(ID_VIEW_OPTIONS, QStringLiteral("&Options..."));
+    AddAction(ID_APP_ABOUT, QStringLiteral("&About Tunebrowse ..."));
+}
+
+void CMainFrame::CreateMenus() {
+    QMenu* pFile = menuBar()->addMenu(QStringLiteral("&File"));
+    pFile->addAction(GetAction(ID_PLAY));
+    pFile->addAction(GetAction(ID_ENQUEUE));
+    pFile->addSeparator();
+    pFile->addAction(GetAction(ID_PROPERTIES));
+    pFile->addSeparator();
+    pFile->addAction(GetAction(ID_FILE_OPEN_FOLDER));
+    pFile->addAction(GetAction(ID_VIEW_REFRESH));
+    pFile->addSeparator();
+    pFile->addAction(GetAction(ID_APP_EXIT));
+
+    QMenu* pEdit = menuBar()->addMenu(QStringLiteral("&Edit"));
+    pEdit->addAction(GetAction(ID_EDIT_COPY));
+
+    QMenu* pView = menuBar()->addMenu(QStringLiteral("&View"));
+    QMenu* pBars = pView->addMenu(QStringLiteral("&Tool bar"));
+    pBars->addAction(GetAction(ID_VIEW_TOOLBAR));
+    pBars->addAction(GetAction(ID_VIEW_ADDRESSBAR));
+    pBars->addSeparator();
+    pBars->addAction(GetAction(ID_VIEW_LABELS));
+    pView->addAction(GetAction(ID_VIEW_STATUS_BAR));
+    pView->addSeparator();
+    pView->addAction(GetAction(ID_VIEW_ARTIST));
+    pView->addAction(GetAction(ID_VIEW_GENRE));
+    pView->addSeparator();
+    for (const unsigned nId : s_aStyleCommands) {
+        pView->addAction(GetAction(nId));
+    }
+    pView->addSeparator();
+    pView->addAction(GetAction(ID_VIEW_OPTIONS));
+
+    QMenu* pHelp = menuBar()->addMenu(QStringLiteral("&?"));
+    pHelp->addAction(GetAction(ID_APP_ABOUT));
+}
+
+void CMainFrame::CreateToolBars() {
+    m_pToolBar = addToolBar(QStringLiteral("Standard buttons"));
+    m_pToolBar->setObjectName(QStringLiteral("StandardButtons"));
+    m_pToolBar->setIconSize(QSize(BUTTON_ICON_SIZE, BUTTON_ICON_SIZE));
+    for (const unsigned nId :
+         {ID_PLAY, ID_ENQUEUE, ID_EDIT_COPY, ID_PROPERTIES, ID_VIEW_ARTIST, ID_VIEW_GENRE,
+          ID_VIEW_LARGEICON, ID_VIEW_SMALLICON, ID_VIEW_LIST, ID_VIEW_DETAILS}) {
+        m_pToolBar->addAction(GetAction(nId));
+    }
+
+    addToolBarBreak();
+    m_pAddressBar = addToolBar(LoadQString(IDS_ADDRESS));
+    m_pAddressBar->setObjectName(QStringLiteral("AddressBar"));
+    auto* pLabel = new QLabel(LoadQString(IDS_ADDRESS) + QLatin1Char(' '));
+    m_pAddress = new CAddressBox;
+    pLabel->setBuddy(m_pAddress);
+    m_pAnimate = new CBusyAnimation;
+    m_pAddressBar->addWidget(pLabel);
+    m_pAddressBar->addWidget(m_pAddress);
+    m_pAddressBar->addWidget(m_pAnimate);
+    connect(m_pAddress, &CAddressBox::addressEntered, this, &CMainFrame::OnAddressEnter);
+    connect(m_pAddress, &CAddressBox::addressSelected, this, &CMainFrame::OnAddressSelected);
+}
+
+void CMainFrame::CreateClient() {
+    m_pSplitter = new QSplitter(Qt::Horizontal);
+    m_pLeftView = new CLeftView(*m_pDoc, m_app, *this);
+    m_pRightView = new CTunebrView(*m_pDoc, m_app, *this);
+    m_pSplitter->addWidget(m_pLeftView);
+    m_pSplitter->addWidget(m_pRightView);
+    m_pSplitter->setStretchFactor(1, 1);
+    m_pSplitter->setSizes({TREE_WIDTH, qMax(100, width() - TREE_WIDTH)});
+    setCentralWidget(m_pSplitter);
+
+    m_pLeftView->OnInitialUpdate();
+    m_pRightView->OnInitialUpdate();
+    connect(m_pRightView, &CTunebrView::selectionStateChanged, this, &CMainFrame::UpdateCommands);
+    OnViewStyle(ID_VIEW_DETAILS);
+}
+
+void CMainFrame::LayoutBands() {
+    m_pToolBar->setToolButtonStyle(m_bShowLabels ? Qt::ToolButtonTextUnderIcon
+                                                 : Qt::ToolButtonIconOnly);
+    m_pToolBar->setVisible(m_bShowToolBar != 0);
+    m_pAddressBar->setVisible(m_bShowAddressBar != 0);
+    GetAction(ID_VIEW_TOOLBAR)->setChecked(m_bShowToolBar != 0);
+    GetAction(ID_VIEW_ADDRESSBAR)->setChecked(m_bShowAddressBar != 0);
+    GetAction(ID_VIEW_LABELS)->setChecked(m_bShowLabels != 0);
+}
+
+void CMainFrame::StartUp(const QString* pFolder) {
+    if (pFolder != nullptr) {
+        QString strFolder = *pFolder;
+        if (strFolder.size() > 1 && strFolder.endsWith(QLatin1Char('/'))) {
+            strFolder.chop(1);
+        }
+        if (CanListFolder(strFolder)) {
+            AddAddress(strFolder);
+            OpenAddress(strFolder);
+            return;
+        }
+        std::fprintf(stderr, "tunebrowse: cannot open folder '%s'\n", qPrintable(*pFolder));
+        Beep();
+    }
+    OpenAddress(ToQString(m_app.m_strFilePath));
+}
+
+void CMainFrame::AddAddress(const QString& strPath) {
+    m_pAddress->AddAddress(strPath);
+}
+
+void CMainFrame::OpenAddress(const QString& strPath) {
+    StartAnimation();
+    m_pDoc->ScanFolder(ToStdString(strPath));
+    StopAnimation();
+    UpdateTitle();
+}
+
+void CMainFrame::OnAddressEnter(const QString& strText) {
+    QString strFolder = strText;
+    if (strFolder.endsWith(QLatin1Char('/'))) {
+        strFolder.chop(1);
+    }
+    if (!CanListFolder(strFolder)) {
+        Beep();
+        return;
+    }
+    AddAddress(strFolder);
+    OpenAddress(strFolder);
+}
+
+void CMainFrame::OnAddressSelected(const QString& strText) {
+    OpenAddress(strText == QLatin1String("/") ? QString() : strText);
+}
+
+void CMainFrame::OnOpenFolder() {
+    const QString strFolder = QFileDialog::getExistingDirectory(
+        this, LoadQString(IDS_OPEN_FOLDER_TITLE), ToQString(m_pDoc->GetTitle()));
+    if (!strFolder.isEmpty()) {
+        OnAddressEnter(strFolder);
+    }
+}
+
+void CMainFrame::OnRescan() {
+    OpenAddress(ToQString(m_pDoc->GetTitle()));
+}
+
+void CMainFrame::SetStatusTexts(const QString& strText0, const QString& strText1,
+                                const QString& strText3, const QString& strText4) {
+    if (m_bViewIconDirty) {
+        m_pStatusBar->SetOrganisationIcon(m_nViewType);
+        m_bViewIconDirty = 0;
+    }
+    m_pStatusBar->SetStatusTexts(strText0, strText1, strText3, strText4);
+}
+
+void CMainFrame::StartAnimation() {
+    m_pAnimate->Start();
+}
+
+void CMainFrame::StopAnimation() {
+    m_pAnimate->Stop();
+}
+
+void CMainFrame::SwitchPane() {
+    if (m_pActiveView == m_pLeftView) {
+        SetActiveView(m_pRightView);
+        m_pRightView->setFocus(Qt::OtherFocusReason);
+    } else if (m_pActiveView == m_pRightView) {
+        SetActiveView(m_pLeftView);
+        m_pLeftView->setFocus(Qt::OtherFocusReason);
+    }
+}
+
+void CMainFrame::OnFocusChanged(QWidget* pNow) {
+    if (pNow == nullptr) {
+        return;
+    }
+    if (pNow == m_pLeftView || m_pLeftView->isAncestorOf(pNow)) {
+        SetActiveView(m_pLeftView);
+    } else if (pNow == m_pRightView || m_pRightView->isAncestorOf(pNow)) {
+        SetActiveView(m_pRightView);
+    }
+}
+
+void CMainFrame::SetActiveView(QWidget* pView) {
+    m_pActiveView = pView;
+    UpdateCommands();
+}
+
+// The track commands belong to the list pane: they work only while it is the active view and
+// has a selected row.
+void CMainFrame::UpdateCommands() {
+    const bool bTracks = m_pActiveView == m_pRightView && m_pRightView->HasSelection();
+    for (const unsigned nId : s_aTrackCommands) {
+        GetAction(nId)->setEnabled(bTracks);
+    }
+    GetAction(ID_VIEW_ARTIST)->setChecked(m_nViewType == 0);
+    GetAction(ID_VIEW_GENRE)->setChecked(m_nViewType == 1);
+    const EDisplayStyle eStyle = m_pRightView->GetDisplayStyle();
+    for (const unsigned nId : s_aStyleCommands) {
+        GetAction(nId)->setChecked(StyleOfCommand(nId) == eStyle);
+    }
+}
+
+void CMainFrame::OnViewArtist() {
+    if (m_nViewType != 0) {
+        SetViewType(0, HINT_BY_ARTIST);
+    }
+    UpdateCommands();
+}
+
+void CMainFrame::OnViewGenre() {
+    if (m_nViewType != 1) {
+        SetViewType(1, HINT_BY_GENRE);
+    }
+    UpdateCommands();
+}
+
+// The tree is torn down, told the new mode and built again from the index; nothing is rescanned.
+void CMainFrame::SetViewType(int nViewType, int nHint) {
+    m_nViewType = nViewType;
+    m_bViewIconDirty = 1;
+    m_pDoc->UpdateAllViews(nullptr, HINT_REBUILD_BEGIN);
+    m_pDoc->UpdateAllViews(nullptr, nHint);
+    m_pDoc->UpdateAllViews(nullptr, HINT_REBUILD_END);
+}
+
+void CMainFrame::OnViewStyle(unsigned nId) {
+    m_pRightView->SetDisplayStyle(StyleOfCommand(nId));
+    UpdateCommands();
+}
+
+void CMainFrame::UpdateTitle() {
+    setWindowTitle(ToQString(m_pDoc->GetTitle()) + QStringLiteral(" - ") +
+                   LoadQString(IDS_APP_TITLE));
+}
+
+std::string CMainFrame::GetFileExt() const {
+    return m_app.m_strFileExt;
+}
+
+void CMainFrame::WriteFilePath(const std::string& strFolder) {
+    m_app.GetStore().WriteString(CUserSettings::SECTION_MP3, "FilePath", strFolder);
+}
+
+void CMainFrame::BeginWaitCursor() {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+}
+
+void CMainFrame::EndWaitCursor() {
+    QApplication::restoreOverrideCursor();
+}
+
+// The scan runs on this thread: let the window repaint, the animation turn and the count show,
+// but take no input until the catalogue is whole again.
+void CMainFrame::OnScanProgress(std::size_t nFiles) {
+    m_pStatusBar->SetLocationText(
+        LoadQString(IDS_SCANNING)
+            .replace(QStringLiteral("%d"), QString::number(static_cast<qulonglong>(nFiles))));
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+void CMainFrame::SaveFrameSettings() {
+    CSettingsStore& store = m_app.GetStore();
+    const char* pszUser = CUserSettings::SECTION_USER;
+    store.WriteInt(pszUser, "ShowLabels", m_bShowLabels);
+    store.WriteInt(pszUser, "ViewType", m_nViewType);
+    const QStringList arrAddresses = m_pAddress->GetAddresses();
+    for (int i = 0; i < qMin<int>(arrAddresses.size(), CUserSettings::ADDRESS_COUNT); ++i) {
+        const std::string strName = "Address" + std::to_string(i);
+        store.WriteString(pszUser, strName.c_str(), ToStdString(arrAddresses[i]));
+    }
+    // A maximised or minimised window keeps the place it will come back to.
+    QRect rect = frameGeometry();
+    if (windowState() & (Qt::WindowMaximized | Qt::WindowMinimized | Qt::WindowFullScreen)) {
+        const QRect rectNormal = normalGeometry();
+        rect = rectNormal.marginsAdded(
+            QMargins(geometry().left() - rect.left(), geometry().top() - rect.top(),
+                     rect.right() - geometry().right(), rect.bottom() - geometry().bottom()));
+    }
+    store.WriteInt(pszUser, "cx", rect.width());
+    store.WriteInt(pszUser, "cy", rect.height());
+    store.WriteInt(pszUser, "x", rect.left());
+    store.WriteInt(pszUser, "y", rect.top());
+    store.WriteInt(pszUser, "SortingColumn", m_app.m_nSortingColumn);
+}
+
+void CMainFrame::closeEvent(QCloseEvent* pEvent) {
+    SaveFrameSettings();
+    pEvent->accept();
+}
+
+// The stored size is the outer size of the window: take the frame off once the frame is known.
+void CMainFrame::showEvent(QShowEvent* pEvent) {
+    QMainWindow::showEvent(pEvent);
+    if (!m_bPlaced) {
+        m_bPlaced = true;
+        const QSize frameExtra = frameGeometry().size() - geometry().size();
+        if (!frameExtra.isEmpty()) {
+            resize(size() - frameExtra);
+        }
+    }
+}

@@ -1,0 +1,115 @@
+#pragma once
+
+#include "catalogue/cataloguehost.h"
+#include "panes/panehost.h"
+
+#include <QMainWindow>
+
+#include <map>
+#include <memory>
+
+class CAddressBox;
+class CBusyAnimation;
+class CLeftView;
+class CStatusPanes;
+class CTunebrApp;
+class CTunebrDoc;
+class CTunebrView;
+class QSplitter;
+class QToolBar;
+
+// The main window: tool bars with the address box, the tree and list panes side by side, the
+// status bar. It owns the catalogue document, switches the organisation mode and the list's
+// display style, and saves its settings when it closes.
+class CMainFrame final : public QMainWindow, public CPaneHost, public CCatalogueHost {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(CMainFrame)
+
+public:
+    explicit CMainFrame(CTunebrApp& app);
+    ~CMainFrame() override;
+
+    // The first scan: the folder named on the command line if it can be listed, else the start
+    // folder of the settings.
+    void StartUp(const QString* pFolder);
+
+    // Address bar.
+    void AddAddress(const QString& strPath);
+    void OpenAddress(const QString& strPath);
+    void OnAddressEnter(const QString& strText);
+    void OnAddressSelected(const QString& strText);
+
+    // Pane services.
+    void SetStatusTexts(const QString& strText0, const QString& strText1, const QString& strText3,
+                        const QString& strText4) override;
+    void StartAnimation() override;
+    void StopAnimation() override;
+    void SwitchPane() override;
+
+    // Catalogue services.
+    std::string GetFileExt() const override;
+    void WriteFilePath(const std::string& strFolder) override;
+    void BeginWaitCursor() override;
+    void EndWaitCursor() override;
+    void OnScanProgress(std::size_t nFiles) override;
+
+    CTunebrDoc& GetDocument() { return *m_pDoc; }
+    CLeftView* GetLeftPane() const { return m_pLeftView; }
+    CTunebrView* GetRightPane() const { return m_pRightView; }
+    CAddressBox* GetAddressBox() const { return m_pAddress; }
+    CStatusPanes* GetStatusPanes() const { return m_pStatusBar; }
+    CBusyAnimation* GetAnimation() const { return m_pAnimate; }
+    QToolBar* GetToolBar() const { return m_pToolBar; }
+    QToolBar* GetAddressBar() const { return m_pAddressBar; }
+    // The action of a command id (ID_PLAY, ID_VIEW_ARTIST, ...), or null.
+    QAction* GetAction(unsigned nId) const;
+    // The pane that last had the keyboard focus.
+    QWidget* GetActiveView() const { return m_pActiveView; }
+    int GetViewType() const { return m_nViewType; }
+
+    void OnViewArtist();
+    void OnViewGenre();
+    void OnViewStyle(unsigned nId);
+    void SaveFrameSettings();
+
+protected:
+    void closeEvent(QCloseEvent* pEvent) override;
+    void showEvent(QShowEvent* pEvent) override;
+
+private:
+    void CreateActions();
+    void CreateMenus();
+    void CreateToolBars();
+    void CreateClient();
+    void LayoutBands();
+    void SetViewType(int nViewType, int nHint);
+    void SetActiveView(QWidget* pView);
+    void UpdateCommands();
+    void UpdateTitle();
+    void OnFocusChanged(QWidget* pNow);
+    void OnOpenFolder();
+    void OnRescan();
+    QAction* AddAction(unsigned nId, const QString& strText, const QKeySequence& shortcut = {});
+
+    CTunebrApp& m_app;
+    std::unique_ptr<CTunebrDoc> m_pDoc;
+    std::map<unsigned, QAction*> m_mapActions;
+
+    QSplitter* m_pSplitter = nullptr;
+    CLeftView* m_pLeftView = nullptr;
+    CTunebrView* m_pRightView = nullptr;
+    QToolBar* m_pToolBar = nullptr;
+    QToolBar* m_pAddressBar = nullptr;
+    CAddressBox* m_pAddress = nullptr;
+    CBusyAnimation* m_pAnimate = nullptr;
+    CStatusPanes* m_pStatusBar = nullptr;
+    QWidget* m_pActiveView = nullptr;
+
+    int m_bShowToolBar = 1;
+    int m_bShowLabels;
+    int m_bShowAddressBar = 1;
+    int m_nViewType;
+    int m_bViewIconDirty = 1;
+    int m_nWaitDepth = 0;
+    bool m_bPlaced = false;
+};

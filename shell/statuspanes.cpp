@@ -1,0 +1,78 @@
+#include "shell/statuspanes.h"
+
+#include "platform/icons.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+
+namespace {
+
+constexpr int ICON_SIZE = 16;
+
+QLabel* MakeTextPane(int nWidth) {
+    auto* pLabel = new QLabel;
+    pLabel->setMinimumWidth(nWidth);
+    pLabel->setTextFormat(Qt::PlainText);
+    return pLabel;
+}
+
+} // namespace
+
+CStatusPanes::CStatusPanes(QWidget* pParent) : QStatusBar(pParent) {
+    m_apText[0] = MakeTextPane(150);
+    addWidget(m_apText[0]);
+
+    // The description pane takes the free width, with room for the note icon in front.
+    auto* pDescription = new QWidget;
+    auto* pLayout = new QHBoxLayout(pDescription);
+    pLayout->setContentsMargins(0, 0, 0, 0);
+    m_pDescriptionIcon = new QLabel;
+    m_pDescriptionIcon->setFixedSize(ICON_SIZE, ICON_SIZE);
+    m_apText[1] = MakeTextPane(100);
+    pLayout->addWidget(m_pDescriptionIcon);
+    pLayout->addWidget(m_apText[1], 1);
+    addWidget(pDescription, 1);
+
+    m_pOrganisationIcon = new QLabel;
+    m_pOrganisationIcon->setFixedSize(ICON_SIZE + 4, ICON_SIZE);
+    addWidget(m_pOrganisationIcon);
+
+    m_apText[3] = MakeTextPane(150);
+    addWidget(m_apText[3]);
+    m_apText[4] = MakeTextPane(65);
+    addWidget(m_apText[4]);
+}
+
+void CStatusPanes::SetStatusTexts(const QString& strText0, const QString& strText1,
+                                  const QString& strText3, const QString& strText4) {
+    if (!strText0.isEmpty()) {
+        m_apText[0]->setText(strText0);
+    }
+    m_apText[1]->setText(strText1);
+    m_pDescriptionIcon->setPixmap(
+        strText1.isEmpty() ? QPixmap() : LoadIcon(EIcon::Note).pixmap(ICON_SIZE, ICON_SIZE));
+    if (!strText3.isEmpty()) {
+        m_apText[3]->setText(strText3);
+    }
+    if (!strText4.isEmpty()) {
+        m_apText[4]->setText(strText4);
+    }
+}
+
+void CStatusPanes::SetLocationText(const QString& strText) {
+    m_apText[0]->setText(strText);
+}
+
+void CStatusPanes::SetOrganisationIcon(int nViewType) {
+    const EIcon eIcon = nViewType == 0 ? EIcon::Face : nViewType == 1 ? EIcon::Clef : EIcon::Note;
+    m_nOrganisationIcon = static_cast<int>(eIcon);
+    m_pOrganisationIcon->setPixmap(LoadIcon(eIcon).pixmap(ICON_SIZE, ICON_SIZE));
+}
+
+QString CStatusPanes::GetPaneText(int nPane) const {
+    return nPane >= 0 && nPane < 5 && m_apText[nPane] ? m_apText[nPane]->text() : QString();
+}
+
+bool CStatusPanes::HasDescriptionIcon() const {
+    return !m_pDescriptionIcon->pixmap().isNull();
+}

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QStatusBar>
+
+class QLabel;
+
+// The five panes of the status bar: location, description (with the note icon), organisation
+// icon, count and size. Menu prompts use Qt's temporary messages, which cover the panes while a
+// menu is open and give them back when it closes.
+class CStatusPanes final : public QStatusBar {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(CStatusPanes)
+
+public:
+    explicit CStatusPanes(QWidget* pParent = nullptr);
+
+    // Empty texts leave panes 0, 3 and 4 as they are; pane 1 always takes its text.
+    void SetStatusTexts(const QString& strText0, const QString& strText1, const QString& strText3,
+                        const QString& strText4);
+    // Pane 0 alone, for the running count of a scan.
+    void SetLocationText(const QString& strText);
+    // 0 by artist (face), 1 by genre (clef), anything else the note.
+    void SetOrganisationIcon(int nViewType);
+
+    QString GetPaneText(int nPane) const;
+    bool HasDescriptionIcon() const;
+    int GetOrganisationIconKind() const { return m_nOrganisationIcon; }
+
+private:
+    QLabel* m_apText[5] = {};
+    QLabel* m_pDescriptionIcon = nullptr;
+    QLabel* m_pOrganisationIcon = nullptr;
+    int m_nOrganisationIcon = -1;
+};
