@@ -43,10 +43,10 @@ void CAddressBox::AddAddress(QString strPath) {
         strPath = QStringLiteral("/");
     }
     const QString strFolder = strPath == QLatin1String("/") ? QString() : strPath;
-    const EIcon eIcon = FindMountPoint(strFolder).bIsMountPoint ? EIcon::Drive : EIcon::Folder;
     int nIndex = findText(strPath, Qt::MatchFixedString); // exact, letter case not counting
     if (nIndex < 0) {
-        insertItem(0, LoadIcon(eIcon), strPath);
+        const bool bDrive = FindMountPoint(strFolder).bIsMountPoint;
+        insertItem(0, LoadIcon(bDrive ? EIcon::Drive : EIcon::Folder), strPath, bDrive);
         nIndex = 0;
     }
     setCurrentIndex(nIndex);

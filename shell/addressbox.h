@@ -10,6 +10,9 @@ class CAddressBox final : public QComboBox {
     Q_DISABLE_COPY_MOVE(CAddressBox)
 
 public:
+    // Items of mount points carry true under this role, and show the drive icon.
+    static constexpr int ROLE_DRIVE = Qt::UserRole;
+
     explicit CAddressBox(QWidget* pParent = nullptr);
 
     // Normalises the path, finds it (letter case not counting) or inserts it on top, selects it.

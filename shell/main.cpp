@@ -13,7 +13,7 @@ int main(int argc, char** argv) {
     }
     CTunebrApp app(argc, argv);
     app.LoadSettings();
-    CMainFrame frame(app);
+    CMainFrame frame(app, app.GetStore());
     frame.show();
     const QString strFolder =
         cmd.m_strFolder ? QString::fromStdString(*cmd.m_strFolder) : QString();

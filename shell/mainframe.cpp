@@ -7,15 +7,18 @@
 #include "platform/folders.h"
 #include "platform/icons.h"
 #include "platform/messagebox.h"
+#include "platform/settingsstore.h"
 #include "platform/textconv.h"
+#include "platform/usersettings.h"
 #include "res/strings.h"
 #include "shell/addressbox.h"
 #include "shell/busyanimation.h"
 #include "shell/statuspanes.h"
-#include "shell/tunebrapp.h"
 
 #include <QActionGroup>
+#include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
 #include <QFileDialog>
 #include <QLabel>
 #include <QMenuBar>
@@ -58,11 +61,11 @@ constexpr unsigned s_aTrackCommands[] = {ID_PLAY, ID_ENQUEUE, ID_PROPERTIES, ID_
 
 } // namespace
 
-CMainFrame::CMainFrame(CTunebrApp& app)
-    : m_app(app), m_pDoc(std::make_unique<CTunebrDoc>(*this)), m_bShowLabels(app.m_bShowLabels),
-      m_nViewType(app.m_nViewType) {
+CMainFrame::CMainFrame(CUserSettings& settings, CSettingsStore& store)
+    : m_settings(settings), m_store(store), m_pDoc(std::make_unique<CTunebrDoc>(*this)),
+      m_bShowLabels(settings.m_bShowLabels), m_nViewType(settings.m_nViewType) {
     int nWidth = 0, nHeight = 0, nLeft = 0, nTop = 0;
-    m_app.GetFramePlacement(nWidth, nHeight, nLeft, nTop);
+    m_settings.GetFramePlacement(nWidth, nHeight, nLeft, nTop);
     move(nLeft, nTop);
     resize(nWidth, nHeight);
 
@@ -76,11 +79,11 @@ CMainFrame::CMainFrame(CTunebrApp& app)
 
     // The saved history, oldest first so that the newest ends on top, then the start folder.
     for (int i = CUserSettings::ADDRESS_COUNT - 1; i >= 0; --i) {
-        if (!m_app.m_strAddress[i].empty()) {
-            AddAddress(ToQString(m_app.m_strAddress[i]));
+        if (!m_settings.m_strAddress[i].empty()) {
+            AddAddress(ToQString(m_settings.m_strAddress[i]));
         }
     }
-    AddAddress(ToQString(m_app.m_strFilePath));
+    AddAddress(ToQString(m_settings.m_strFilePath));
 
     connect(qApp, &QApplication::focusChanged, this,
             [this](QWidget*, QWidget* pNow) { OnFocusChanged(pNow); });
@@ -259,8 +262,8 @@ void CMainFrame::CreateToolBars() {
 
 void CMainFrame::CreateClient() {
     m_pSplitter = new QSplitter(Qt::Horizontal);
-    m_pLeftView = new CLeftView(*m_pDoc, m_app, *this);
-    m_pRightView = new CTunebrView(*m_pDoc, m_app, *this);
+    m_pLeftView = new CLeftView(*m_pDoc, m_settings, *this);
+    m_pRightView = new CTunebrView(*m_pDoc, m_settings, *this);
     m_pSplitter->addWidget(m_pLeftView);
     m_pSplitter->addWidget(m_pRightView);
     m_pSplitter->setStretchFactor(1, 1);
@@ -285,9 +288,10 @@ void CMainFrame::LayoutBands() {
 
 void CMainFrame::StartUp(const QString* pFolder) {
     if (pFolder != nullptr) {
-        QString strFolder = *pFolder;
-        if (strFolder.size() > 1 && strFolder.endsWith(QLatin1Char('/'))) {
-            strFolder.chop(1);
+        // A folder named on the command line is relative to where the program was started.
+        QString strFolder = QDir::cleanPath(QDir::current().absoluteFilePath(*pFolder));
+        if (strFolder == QLatin1String("/")) {
+            strFolder.clear();
         }
         if (CanListFolder(strFolder)) {
             AddAddress(strFolder);
@@ -297,7 +301,7 @@ void CMainFrame::StartUp(const QString* pFolder) {
         std::fprintf(stderr, "tunebrowse: cannot open folder '%s'\n", qPrintable(*pFolder));
         Beep();
     }
-    OpenAddress(ToQString(m_app.m_strFilePath));
+    OpenAddress(ToQString(m_settings.m_strFilePath));
 }
 
 void CMainFrame::AddAddress(const QString& strPath) {
@@ -432,11 +436,11 @@ void CMainFrame::UpdateTitle() {
 }
 
 std::string CMainFrame::GetFileExt() const {
-    return m_app.m_strFileExt;
+    return m_settings.m_strFileExt;
 }
 
 void CMainFrame::WriteFilePath(const std::string& strFolder) {
-    m_app.GetStore().WriteString(CUserSettings::SECTION_MP3, "FilePath", strFolder);
+    m_store.WriteString(CUserSettings::SECTION_MP3, "FilePath", strFolder);
 }
 
 void CMainFrame::BeginWaitCursor() {
@@ -457,7 +461,7 @@ void CMainFrame::OnScanProgress(std::size_t nFiles) {
 }
 
 void CMainFrame::SaveFrameSettings() {
-    CSettingsStore& store = m_app.GetStore();
+    CSettingsStore& store = m_store;
     const char* pszUser = CUserSettings::SECTION_USER;
     store.WriteInt(pszUser, "ShowLabels", m_bShowLabels);
     store.WriteInt(pszUser, "ViewType", m_nViewType);
@@ -478,7 +482,7 @@ void CMainFrame::SaveFrameSettings() {
     store.WriteInt(pszUser, "cy", rect.height());
     store.WriteInt(pszUser, "x", rect.left());
     store.WriteInt(pszUser, "y", rect.top());
-    store.WriteInt(pszUser, "SortingColumn", m_app.m_nSortingColumn);
+    store.WriteInt(pszUser, "SortingColumn", m_settings.m_nSortingColumn);
 }
 
 void CMainFrame::closeEvent(QCloseEvent* pEvent) {

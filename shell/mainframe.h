@@ -12,7 +12,8 @@ class CAddressBox;
 class CBusyAnimation;
 class CLeftView;
 class CStatusPanes;
-class CTunebrApp;
+class CSettingsStore;
+class CUserSettings;
 class CTunebrDoc;
 class CTunebrView;
 class QSplitter;
@@ -26,7 +27,7 @@ class CMainFrame final : public QMainWindow, public CPaneHost, public CCatalogue
     Q_DISABLE_COPY_MOVE(CMainFrame)
 
 public:
-    explicit CMainFrame(CTunebrApp& app);
+    CMainFrame(CUserSettings& settings, CSettingsStore& store);
     ~CMainFrame() override;
 
     // The first scan: the folder named on the command line if it can be listed, else the start
@@ -91,7 +92,8 @@ private:
     void OnRescan();
     QAction* AddAction(unsigned nId, const QString& strText, const QKeySequence& shortcut = {});
 
-    CTunebrApp& m_app;
+    CUserSettings& m_settings;
+    CSettingsStore& m_store;
     std::unique_ptr<CTunebrDoc> m_pDoc;
     std::map<unsigned, QAction*> m_mapActions;
 

@@ -1,0 +1,267 @@
+#include "catalogue/docview.h"
+#include "catalogue/hints.h"
+#include "catalogue/tunebrdoc.h"
+#include "panes/leftview.h"
+#include "panes/tunebrview.h"
+#include "platform/icons.h"
+#include "platform/settingsstore.h"
+#include "platform/usersettings.h"
+#include "res/strings.h"
+#include "shell/addressbox.h"
+#include "shell/mainframe.h"
+#include "shell/statuspanes.h"
+#include "testfiles.h"
+
+#include "shell/busyanimation.h"
+#include <QAction>
+#include <QFile>
+#include <QLineEdit>
+#include <QTest>
+#include <QToolBar>
+#include <QTreeView>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class CHintRecorder final : public CDocView {
+public:
+    void OnUpdate(CDocView*, int nHint, CTrackList*) override { m_arrHints.push_back(nHint); }
+    std::vector<int> m_arrHints;
+};
+
+QString SettingsFile() {
+    return QString::fromLocal8Bit(qgetenv("XDG_CONFIG_HOME")) +
+           QStringLiteral("/Quillon Softs/Tunebrowse.conf");
+}
+
+QString Q(const std::string& str) {
+    return QString::fromStdString(str);
+}
+
+class MainFrame : public ::testing::Test {
+protected:
+    MainFrame() {
+        QFile::remove(SettingsFile());
+        WriteBytes(m_library.Path() / "a.mp3", Audio(1000) + MakeTag("One", "Zoe", "", "", "", 17));
+        WriteBytes(m_library.Path() / "b.mp3", Audio(2000) + MakeTag("Two", "adam", "", "", "", 8));
+        WriteBytes(m_library.Path() / "Sub" / "c.mp3", Audio(3000) + MakeTag("Three", "Zoe"));
+        CSettingsStore().WriteString(CUserSettings::SECTION_MP3, "FilePath", m_library.Str());
+    }
+    ~MainFrame() override { QFile::remove(SettingsFile()); }
+
+    // A window as the program makes it at start: settings loaded, start folder scanned.
+    std::unique_ptr<CMainFrame> OpenWindow() {
+        m_settings = CUserSettings();
+        m_settings.LoadSettings(m_store);
+        auto pFrame = std::make_unique<CMainFrame>(m_settings, m_store);
+        pFrame->show();
+        pFrame->StartUp(nullptr);
+        return pFrame;
+    }
+
+    static void SelectFirstRow(CMainFrame& frame) {
+        auto* pDetails = frame.GetRightPane()->findChild<QTreeView*>();
+        pDetails->selectionModel()->select(pDetails->model()->index(0, 0),
+                                           QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    }
+
+    CTempDir m_library;
+    CSettingsStore m_store;
+    CUserSettings m_settings;
+};
+
+} // namespace
+
+TEST_F(MainFrame, StartsOnTheStoredFolderWithItsCatalogue) {
+    const auto pFrame = OpenWindow();
+    EXPECT_EQ(pFrame->windowTitle(), Q(m_library.Str()) + " - Tunebrowse");
+    EXPECT_EQ(pFrame->GetDocument().GetTracks()->size(), 3u);
+    EXPECT_EQ(pFrame->GetStatusPanes()->GetPaneText(0), Q(m_library.Str()));
+    EXPECT_EQ(pFrame->GetStatusPanes()->GetPaneText(3), "3 file(s)");
+    EXPECT_FALSE(pFrame->GetAnimation()->IsRunning());
+    EXPECT_EQ(pFrame->GetAddressBox()->currentText(), Q(m_library.Str()));
+    EXPECT_EQ(pFrame->GetActiveView(), pFrame->GetLeftPane());
+    EXPECT_EQ(pFrame->GetRightPane()->GetDisplayStyle(), CListViewEx::EDisplayStyle::Details);
+}
+
+TEST_F(MainFrame, WindowPlacementAndBarsSurviveARestart) {
+    // The stored rectangle is the outer one, frame included.
+    {
+        const auto pFrame = OpenWindow();
+        EXPECT_EQ(pFrame->frameGeometry(), QRect(50, 50, 600, 400));
+        pFrame->GetAction(ID_VIEW_LABELS)->trigger();
+        pFrame->GetAction(ID_VIEW_GENRE)->trigger();
+        const QSize frameExtra = pFrame->frameGeometry().size() - pFrame->size();
+        pFrame->resize(QSize(800, 600) - frameExtra);
+        pFrame->move(10, 20);
+        pFrame->close();
+    }
+    const auto pFrame = OpenWindow();
+    EXPECT_EQ(m_settings.m_nWindowWidth, 800);
+    EXPECT_EQ(m_settings.m_nWindowTop, 20);
+    EXPECT_EQ(pFrame->frameGeometry(), QRect(10, 20, 800, 600));
+    EXPECT_EQ(m_settings.m_bShowLabels, 0);
+    EXPECT_EQ(pFrame->GetToolBar()->toolButtonStyle(), Qt::ToolButtonIconOnly);
+    EXPECT_EQ(pFrame->GetViewType(), 1);
+    EXPECT_TRUE(pFrame->GetAction(ID_VIEW_GENRE)->isChecked());
+}
+
+TEST_F(MainFrame, AddressHistoryKeepsFiveAcrossARestart) {
+    std::vector<QString> arrFolders;
+    {
+        const auto pFrame = OpenWindow();
+        for (int i = 0; i < 6; ++i) {
+            arrFolders.push_back(Q(m_library.Str()) + "/Sub" + QString::number(i));
+            std::filesystem::create_directories(arrFolders.back().toStdString());
+            pFrame->OnAddressEnter(arrFolders.back() + "/"); // one trailing "/" is dropped
+        }
+        EXPECT_EQ(pFrame->GetAddressBox()->count(), 7);
+        EXPECT_EQ(pFrame->GetAddressBox()->itemText(0), arrFolders[5]);
+        EXPECT_EQ(pFrame->windowTitle(), arrFolders[5] + " - Tunebrowse");
+        pFrame->close();
+    }
+    const auto pFrame = OpenWindow();
+    CAddressBox* pBox = pFrame->GetAddressBox();
+    // The start folder is the folder scanned last, already in the history: selected, not added.
+    ASSERT_EQ(pBox->count(), 5);
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_EQ(pBox->itemText(i), arrFolders[5 - i]);
+    }
+    EXPECT_EQ(pBox->currentIndex(), 0);
+}
+
+TEST_F(MainFrame, AddressTestAndNormalisation) {
+    const auto pFrame = OpenWindow();
+    CAddressBox* pBox = pFrame->GetAddressBox();
+    CHintRecorder recorder;
+    pFrame->GetDocument().AddView(&recorder);
+
+    // a file is no folder: nothing changes
+    pFrame->OnAddressEnter(Q(m_library.Str()) + "/a.mp3");
+    pFrame->OnAddressEnter(Q(m_library.Str()) + "/missing");
+    EXPECT_EQ(pBox->count(), 1);
+    EXPECT_TRUE(recorder.m_arrHints.empty());
+
+    // the same folder in other letter case is found, not added
+    pFrame->AddAddress(Q(m_library.Str()).toUpper());
+    EXPECT_EQ(pBox->count(), 1);
+
+    // the root is a mount point: a drive item "/"
+    pFrame->AddAddress(QString());
+    EXPECT_EQ(pBox->itemText(0), "/");
+    EXPECT_TRUE(pBox->itemData(0, CAddressBox::ROLE_DRIVE).toBool());
+    EXPECT_FALSE(pBox->itemData(1, CAddressBox::ROLE_DRIVE).toBool());
+
+    // picking an item rescans it, even the folder shown
+    pFrame->OnAddressSelected(Q(m_library.Str()));
+    EXPECT_EQ(recorder.m_arrHints,
+              (std::vector<int>{HINT_REBUILD_BEGIN, HINT_SHOW_TRACKS, HINT_REBUILD_END}));
+    pFrame->GetDocument().RemoveView(&recorder);
+}
+
+TEST_F(MainFrame, EnterInTheFieldScansOnceAndEscapeRestoresTheText) {
+    const auto pFrame = OpenWindow();
+    CHintRecorder recorder;
+    pFrame->GetDocument().AddView(&recorder);
+    QLineEdit* pEdit = pFrame->GetAddressBox()->lineEdit();
+    pEdit->setText(Q(m_library.Str()) + "/Sub");
+    QTest::keyClick(pEdit, Qt::Key_Return);
+    EXPECT_EQ(
+        std::count(recorder.m_arrHints.begin(), recorder.m_arrHints.end(), HINT_REBUILD_BEGIN), 1);
+    EXPECT_EQ(pFrame->GetAddressBox()->count(), 2);
+    EXPECT_EQ(pFrame->GetDocument().GetTracks()->size(), 1u);
+
+    pEdit->setText(QStringLiteral("/typed/but/not/confirmed"));
+    QTest::keyClick(pEdit, Qt::Key_Escape);
+    EXPECT_EQ(pEdit->text(), Q(m_library.Str()) + "/Sub");
+    pFrame->GetDocument().RemoveView(&recorder);
+}
+
+TEST_F(MainFrame, OrganisationCommandsSendTheRebuildHints) {
+    const auto pFrame = OpenWindow();
+    CHintRecorder recorder;
+    pFrame->GetDocument().AddView(&recorder);
+    pFrame->GetAction(ID_VIEW_ARTIST)->trigger(); // already by artist: nothing
+    EXPECT_TRUE(recorder.m_arrHints.empty());
+    EXPECT_TRUE(pFrame->GetAction(ID_VIEW_ARTIST)->isChecked());
+
+    pFrame->GetAction(ID_VIEW_GENRE)->trigger();
+    EXPECT_EQ(recorder.m_arrHints.front(), HINT_REBUILD_BEGIN);
+    EXPECT_EQ(recorder.m_arrHints[1], HINT_BY_GENRE);
+    EXPECT_EQ(recorder.m_arrHints.back(), HINT_REBUILD_END);
+    EXPECT_TRUE(pFrame->GetAction(ID_VIEW_GENRE)->isChecked());
+    EXPECT_FALSE(pFrame->GetAction(ID_VIEW_ARTIST)->isChecked());
+    EXPECT_EQ(pFrame->GetStatusPanes()->GetOrganisationIconKind(), static_cast<int>(EIcon::Clef));
+    EXPECT_EQ(pFrame->GetDocument().GetTracks()->size(), 3u); // not rescanned
+    pFrame->GetDocument().RemoveView(&recorder);
+}
+
+TEST_F(MainFrame, StoredOrganisationOutOfRangeMarksNothing) {
+    CSettingsStore().WriteInt(CUserSettings::SECTION_USER, "ViewType", 2);
+    const auto pFrame = OpenWindow();
+    EXPECT_FALSE(pFrame->GetAction(ID_VIEW_ARTIST)->isChecked());
+    EXPECT_FALSE(pFrame->GetAction(ID_VIEW_GENRE)->isChecked());
+    EXPECT_EQ(pFrame->GetStatusPanes()->GetOrganisationIconKind(), static_cast<int>(EIcon::Note));
+    EXPECT_EQ(pFrame->GetLeftPane()->topLevelItem(0)->childCount(), 0);
+}
+
+TEST_F(MainFrame, DisplayStyleCommandsCarryRadioMarks) {
+    const auto pFrame = OpenWindow();
+    const struct {
+        unsigned nId;
+        CListViewEx::EDisplayStyle eStyle;
+    } aCases[] = {{ID_VIEW_LARGEICON, CListViewEx::EDisplayStyle::LargeIcons},
+                  {ID_VIEW_SMALLICON, CListViewEx::EDisplayStyle::SmallIcons},
+                  {ID_VIEW_LIST, CListViewEx::EDisplayStyle::List},
+                  {ID_VIEW_DETAILS, CListViewEx::EDisplayStyle::Details}};
+    for (const auto& c : aCases) {
+        pFrame->GetAction(c.nId)->trigger();
+        EXPECT_EQ(pFrame->GetRightPane()->GetDisplayStyle(), c.eStyle);
+        for (const auto& other : aCases) {
+            EXPECT_EQ(pFrame->GetAction(other.nId)->isChecked(), other.nId == c.nId);
+        }
+    }
+}
+
+TEST_F(MainFrame, TrackCommandsFollowTheActivePaneAndTheSelection) {
+    const auto pFrame = OpenWindow();
+    const unsigned aTrackCommands[] = {ID_PLAY, ID_ENQUEUE, ID_PROPERTIES, ID_EDIT_COPY};
+    auto expectEnabled = [&](bool bEnabled) {
+        for (const unsigned nId : aTrackCommands) {
+            EXPECT_EQ(pFrame->GetAction(nId)->isEnabled(), bEnabled) << nId;
+        }
+    };
+    expectEnabled(false);
+    SelectFirstRow(*pFrame); // a selection while the tree is active changes nothing
+    expectEnabled(false);
+    pFrame->SwitchPane();
+    EXPECT_EQ(pFrame->GetActiveView(), pFrame->GetRightPane());
+    expectEnabled(true);
+    pFrame->GetAction(ID_PREV_PANE)->trigger();
+    EXPECT_EQ(pFrame->GetActiveView(), pFrame->GetLeftPane());
+    expectEnabled(false);
+}
+
+TEST_F(MainFrame, StatusTextsLeaveEmptyPanesAlone) {
+    const auto pFrame = OpenWindow();
+    CStatusPanes* pStatus = pFrame->GetStatusPanes();
+    pFrame->SetStatusTexts("Location", "Description", "Count", "Size");
+    EXPECT_TRUE(pStatus->HasDescriptionIcon());
+    pFrame->SetStatusTexts("", "", "", "");
+    EXPECT_EQ(pStatus->GetPaneText(0), "Location");
+    EXPECT_EQ(pStatus->GetPaneText(1), "");
+    EXPECT_FALSE(pStatus->HasDescriptionIcon());
+    EXPECT_EQ(pStatus->GetPaneText(3), "Count");
+    EXPECT_EQ(pStatus->GetPaneText(4), "Size");
+}
+
+TEST_F(MainFrame, CommandPromptsAreStatusTipsAndToolTips) {
+    const auto pFrame = OpenWindow();
+    QAction* pPlay = pFrame->GetAction(ID_PLAY);
+    EXPECT_EQ(pPlay->statusTip(), "Play the selected file");
+    EXPECT_EQ(pPlay->toolTip(), "Play");
+    EXPECT_EQ(pPlay->iconText(), "Play");
+    EXPECT_EQ(pFrame->GetAction(ID_VIEW_ADDRESSBAR)->statusTip(), "Show or hide adress bar");
+    EXPECT_EQ(pFrame->GetAction(ID_PROPERTIES)->iconText(), "Prop.");
+}
