@@ -1,0 +1,213 @@
+#include "panes/leftview.h"
+
+#include "catalogue/artistentry.h"
+#include "catalogue/genreentry.h"
+#include "catalogue/hints.h"
+#include "catalogue/trackinfo.h"
+#include "catalogue/tunebrdoc.h"
+#include "panes/panehost.h"
+#include "platform/icons.h"
+#include "platform/textconv.h"
+#include "platform/usersettings.h"
+#include "res/strings.h"
+
+#include <QKeyEvent>
+#include <QStorageInfo>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+namespace {
+
+constexpr int ORGANISE_BY_ARTIST = 0;
+constexpr int ORGANISE_BY_GENRE = 1;
+
+QTreeWidgetItem* MakeNode(const QString& strText, const QIcon& icon, CTrackList* pTracks) {
+    auto* pItem = new QTreeWidgetItem(QStringList(strText));
+    pItem->setIcon(0, icon);
+    pItem->setData(0, CLeftView::ROLE_TRACKS, QVariant::fromValue(static_cast<void*>(pTracks)));
+    return pItem;
+}
+
+template <typename TEntry> struct SNamedEntry {
+    QString strName;
+    TEntry* pEntry;
+};
+
+// Siblings go in a case-insensitive order of their names, ties broken by the exact name so that
+// the order never depends on the index's. Each name is converted once, not at every comparison,
+// and the whole set is sorted once: a catalogue may hold tens of thousands of artists.
+template <typename TEntry>
+std::vector<SNamedEntry<TEntry>>
+SortedByName(const std::vector<std::unique_ptr<TEntry>>& arrEntries) {
+    std::vector<SNamedEntry<TEntry>> arrNamed;
+    arrNamed.reserve(arrEntries.size());
+    for (const std::unique_ptr<TEntry>& pEntry : arrEntries) {
+        arrNamed.push_back({ToQString(pEntry->GetName()), pEntry.get()});
+    }
+    std::sort(arrNamed.begin(), arrNamed.end(),
+              [](const SNamedEntry<TEntry>& a, const SNamedEntry<TEntry>& b) {
+                  const int nOrder = QString::compare(a.strName, b.strName, Qt::CaseInsensitive);
+                  return nOrder != 0 ? nOrder < 0 : a.strName < b.strName;
+              });
+    return arrNamed;
+}
+
+QList<QTreeWidgetItem*>
+MakeArtistNodes(const std::vector<std::unique_ptr<CArtistEntry>>& arrArtists,
+                const QIcon& iconFace) {
+    QList<QTreeWidgetItem*> arrNodes;
+    arrNodes.reserve(static_cast<qsizetype>(arrArtists.size()));
+    for (const SNamedEntry<CArtistEntry>& artist : SortedByName(arrArtists)) {
+        arrNodes.append(MakeNode(artist.strName, iconFace, &artist.pEntry->m_arrTracks));
+    }
+    return arrNodes;
+}
+
+QString FormatCount(std::size_t nCount) {
+    char szText[64];
+    std::snprintf(szText, sizeof szText, LoadString(IDS_NODE_FILES), static_cast<int>(nCount));
+    return ToQString(szText);
+}
+
+} // namespace
+
+CLeftView::CLeftView(CTunebrDoc& doc, const CUserSettings& settings, CPaneHost& host,
+                     QWidget* pParent)
+    : QTreeWidget(pParent), m_doc(doc), m_host(host), m_nOrganisation(settings.m_nViewType) {
+    setColumnCount(1);
+    setHeaderHidden(true);
+    setIconSize(QSize(16, 16));
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setUniformRowHeights(true);
+    connect(this, &QTreeWidget::itemSelectionChanged, this, &CLeftView::OnSelectionChanged);
+    m_doc.AddView(this);
+}
+
+CLeftView::~CLeftView() {
+    m_doc.RemoveView(this);
+}
+
+void CLeftView::OnInitialUpdate() {
+    if (m_hRoot == nullptr && !m_bRebuilding) {
+        RebuildAndSelectRoot();
+    }
+}
+
+void CLeftView::OnUpdate(CDocView* /*pSender*/, int nHint, CTrackList* /*pTracks*/) {
+    switch (nHint) {
+    case HINT_REBUILD_BEGIN:
+        m_host.StartAnimation();
+        m_bRebuilding = true;
+        ClearTree();
+        break;
+    case HINT_REBUILD_END:
+        RebuildAndSelectRoot();
+        m_host.StopAnimation();
+        break;
+    case HINT_BY_ARTIST:
+        m_nOrganisation = ORGANISE_BY_ARTIST;
+        break;
+    case HINT_BY_GENRE:
+        m_nOrganisation = ORGANISE_BY_GENRE;
+        break;
+    default:
+        break;
+    }
+}
+
+CLeftView::SRootLabel CLeftView::RootLabel(const std::string& strTitle) {
+    const QString strPath = strTitle.empty() ? QStringLiteral("/") : ToQString(strTitle);
+    const QStorageInfo storage(strPath);
+    if (!storage.isValid() || storage.rootPath() != strPath) {
+        return {ToQString(strTitle), false};
+    }
+    const QString strVolume = storage.name();
+    if (strVolume.isEmpty()) {
+        return {strPath, true};
+    }
+    return {QStringLiteral("%1 (%2)").arg(strVolume, strPath), true};
+}
+
+CTrackList* CLeftView::TracksOf(const QTreeWidgetItem* pItem) {
+    return static_cast<CTrackList*>(pItem->data(0, ROLE_TRACKS).value<void*>());
+}
+
+bool CLeftView::event(QEvent* pEvent) {
+    // Tab must reach the frame before the widget's own focus chain takes it; with two panes,
+    // either direction leads to the other one.
+    if (pEvent->type() == QEvent::KeyPress) {
+        const auto* pKey = static_cast<QKeyEvent*>(pEvent);
+        const bool bTab = pKey->key() == Qt::Key_Tab || pKey->key() == Qt::Key_Backtab;
+        if (bTab && !(pKey->modifiers() & (Qt::ControlModifier | Qt::AltModifier))) {
+            m_host.SwitchPane();
+            pEvent->accept();
+            return true;
+        }
+    }
+    return QTreeWidget::event(pEvent);
+}
+
+void CLeftView::ClearTree() {
+    m_hRoot = nullptr;
+    clear();
+}
+
+void CLeftView::BuildTree() {
+    const SRootLabel label = RootLabel(m_doc.GetTitle());
+    auto* pRoot = MakeNode(label.strText, LoadIcon(label.bDrive ? EIcon::Drive : EIcon::Folder),
+                           m_doc.GetTracks());
+    // The children are attached while the root is still outside the tree, so that the view
+    // takes them in as one insertion.
+    if (m_nOrganisation == ORGANISE_BY_ARTIST) {
+        pRoot->addChildren(MakeArtistNodes(m_doc.GetArtists(), LoadIcon(EIcon::Face)));
+    } else if (m_nOrganisation == ORGANISE_BY_GENRE) {
+        const QIcon iconClef = LoadIcon(EIcon::Clef);
+        const QIcon iconFace = LoadIcon(EIcon::Face);
+        QList<QTreeWidgetItem*> arrGenreNodes;
+        for (const SNamedEntry<CGenreEntry>& genre : SortedByName(m_doc.GetGenres())) {
+            QTreeWidgetItem* pGenreNode =
+                MakeNode(genre.strName, iconClef, &genre.pEntry->m_arrTracks);
+            pGenreNode->addChildren(MakeArtistNodes(genre.pEntry->m_arrArtists, iconFace));
+            arrGenreNodes.append(pGenreNode);
+        }
+        pRoot->addChildren(arrGenreNodes);
+    }
+    addTopLevelItem(pRoot);
+    pRoot->setExpanded(true);
+    m_hRoot = pRoot;
+}
+
+void CLeftView::RebuildAndSelectRoot() {
+    m_bRebuilding = true;
+    ClearTree();
+    BuildTree();
+    m_bRebuilding = false;
+    // Selecting the root announces its list and status through OnSelectionChanged; the status is
+    // given once more so that a rebuild ends with it even if the selection signal was blocked.
+    setCurrentItem(m_hRoot, 0, QItemSelectionModel::ClearAndSelect);
+    ShowNodeStatus(m_hRoot->text(0), TracksOf(m_hRoot));
+}
+
+void CLeftView::ShowNodeStatus(const QString& strLabel, const CTrackList* pTracks) {
+    std::int64_t nTotal = 0;
+    for (const CTrackInfo* pTrack : *pTracks) {
+        nTotal += pTrack->GetSize();
+    }
+    m_host.SetStatusTexts(strLabel, QString(), FormatCount(pTracks->size()),
+                          ToQString(FormatSize(nTotal)));
+}
+
+void CLeftView::OnSelectionChanged() {
+    const QList<QTreeWidgetItem*> arrSelected = selectedItems();
+    if (arrSelected.isEmpty() || m_bRebuilding) {
+        return;
+    }
+    QTreeWidgetItem* pItem = arrSelected.first();
+    CTrackList* pTracks = TracksOf(pItem);
+    m_doc.UpdateAllViews(this, HINT_SHOW_TRACKS, pTracks);
+    ShowNodeStatus(pItem->text(0), pTracks);
+}

@@ -1,0 +1,64 @@
+#pragma once
+
+#include "catalogue/docview.h"
+
+#include <QString>
+#include <QTreeWidget>
+
+#include <string>
+
+class CPaneHost;
+class CTunebrDoc;
+class CUserSettings;
+
+// The left pane: the scanned folder as a single root with, below it, the catalogue's artists, or
+// its genres with their artists. Each node stands for a track list of the document; selecting a
+// node hands that list to the other views and describes it in the status bar.
+class CLeftView final : public QTreeWidget, public CDocView {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(CLeftView)
+
+public:
+    struct SRootLabel {
+        QString strText;
+        bool bDrive = false; // a mount point, shown with the drive icon
+    };
+
+    // The node's track list is kept under this role, as a plain pointer into the document.
+    static constexpr int ROLE_TRACKS = Qt::UserRole;
+
+    CLeftView(CTunebrDoc& doc, const CUserSettings& settings, CPaneHost& host,
+              QWidget* pParent = nullptr);
+    ~CLeftView() override;
+
+    // Builds the tree when no rebuild has reached this view yet, that is when the view was made
+    // after the document's scan; otherwise the tree stands as the last rebuild left it.
+    void OnInitialUpdate();
+
+    void OnUpdate(CDocView* pSender, int nHint, CTrackList* pTracks) override;
+
+    // The root's text for a document title (the scanned folder, "" for the file system's root).
+    static SRootLabel RootLabel(const std::string& strTitle);
+
+    static CTrackList* TracksOf(const QTreeWidgetItem* pItem);
+
+protected:
+    bool event(QEvent* pEvent) override;
+
+private:
+    void ClearTree();
+    void BuildTree();
+    void RebuildAndSelectRoot();
+    void ShowNodeStatus(const QString& strLabel, const CTrackList* pTracks);
+    void OnSelectionChanged();
+
+    CTunebrDoc& m_doc;
+    CPaneHost& m_host;
+
+    // Set from the document's rebuild-begin to its rebuild-end: the nodes are gone or going, and
+    // their lists with them, so selection changes must not reach the other views.
+    bool m_bRebuilding = false;
+    // 0 by artist, 1 by genre then artist, anything else the root alone; read at each build.
+    int m_nOrganisation;
+    QTreeWidgetItem* m_hRoot = nullptr;
+};
