@@ -1,0 +1,77 @@
+#include "shell/aboutdlg.h"
+
+#include "platform/icons.h"
+#include "platform/textconv.h"
+#include "res/strings.h"
+
+#include <QDialogButtonBox>
+#include <QGridLayout>
+#include <QLabel>
+#include <QPainter>
+#include <QPushButton>
+
+namespace {
+
+// Looks like a link whatever the style: blue underlined text, no frame, no pressed state.
+class CLinkButton final : public QPushButton {
+public:
+    explicit CLinkButton(const QString& strText) : QPushButton(strText) {
+        setCursor(Qt::PointingHandCursor);
+        setFlat(true);
+        QFont font = this->font();
+        font.setUnderline(true);
+        setFont(font);
+    }
+
+    QSize sizeHint() const override {
+        return fontMetrics().size(Qt::TextSingleLine, text()) + QSize(2, 2);
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        painter.setFont(font());
+        painter.setPen(QColor(0, 0, 255));
+        painter.drawText(rect(), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, text());
+        if (hasFocus()) {
+            // Keyboard users must see where they are.
+            painter.setPen(QPen(palette().color(QPalette::WindowText), 1, Qt::DotLine));
+            painter.drawRect(rect().adjusted(0, 0, -1, -1));
+        }
+    }
+};
+
+} // namespace
+
+CAboutDlg::CAboutDlg(COpenUrl openUrl, QWidget* pParent)
+    : QDialog(pParent), m_strLink(QStringLiteral("https://tunebrowse.example.org/")),
+      m_openUrl(std::move(openUrl)) {
+    setWindowTitle(QStringLiteral("About Tunebrowse"));
+    auto* pIcon = new QLabel;
+    pIcon->setPixmap(LoadIcon(EIcon::App).pixmap(32, 32));
+    auto* pName =
+        new QLabel(QStringLiteral("Tunebrowse - version ") + QStringLiteral(TUNEBR_VERSION));
+    pName->setTextFormat(Qt::PlainText);
+    auto* pInfo = new QLabel(LoadQString(IDS_ABOUT_INFO));
+    auto* pSupport = new QLabel(QStringLiteral("Updates, support and informations :"));
+    auto* pLink = new CLinkButton(m_strLink);
+    pLink->setAccessibleName(m_strLink);
+    connect(pLink, &QPushButton::clicked, this, &CAboutDlg::OnLinkClicked);
+    auto* pButtons = new QDialogButtonBox(QDialogButtonBox::Ok);
+    pButtons->button(QDialogButtonBox::Ok)->setDefault(true);
+    connect(pButtons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+
+    auto* pLayout = new QGridLayout(this);
+    pLayout->addWidget(pIcon, 0, 0, 3, 1, Qt::AlignTop);
+    pLayout->addWidget(pName, 0, 1);
+    pLayout->addWidget(pButtons, 0, 2, Qt::AlignTop);
+    pLayout->addWidget(pInfo, 1, 1, 1, 2);
+    pLayout->addWidget(pSupport, 2, 1, 1, 2);
+    pLayout->addWidget(pLink, 3, 1, 1, 2, Qt::AlignLeft);
+    pButtons->button(QDialogButtonBox::Ok)->setFocus();
+}
+
+// The result of the request is not looked at: nothing to report if no browser answers.
+void CAboutDlg::OnLinkClicked() {
+    m_openUrl(ToStdString(m_strLink));
+}

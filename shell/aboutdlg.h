@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QDialog>
+
+#include <functional>
+#include <string>
+
+// The About box: icon, name and version, a line about the program, and the support address as a
+// link that hands the address to the desktop.
+class CAboutDlg final : public QDialog {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(CAboutDlg)
+
+public:
+    using COpenUrl = std::function<void(const std::string&)>;
+
+    CAboutDlg(COpenUrl openUrl, QWidget* pParent = nullptr);
+
+    void OnLinkClicked();
+
+    const QString m_strLink;
+
+private:
+    COpenUrl m_openUrl;
+};

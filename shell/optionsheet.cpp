@@ -1,0 +1,147 @@
+#include "shell/optionsheet.h"
+
+#include "platform/icons.h"
+#include "platform/settingsstore.h"
+#include "platform/textconv.h"
+#include "platform/usersettings.h"
+#include "res/strings.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+namespace {
+
+// Buttons of one group exclude each other, but the group may start with none set: a stored value
+// out of range shows that way.
+QGroupBox* MakeGroup(const QString& strTitle, std::initializer_list<QAbstractButton*> buttons) {
+    auto* pGroup = new QGroupBox(strTitle);
+    auto* pLayout = new QVBoxLayout(pGroup);
+    auto* pExclusive = new QButtonGroup(pGroup);
+    for (QAbstractButton* pButton : buttons) {
+        pLayout->addWidget(pButton);
+        if (qobject_cast<QRadioButton*>(pButton)) {
+            pExclusive->addButton(pButton);
+        }
+    }
+    return pGroup;
+}
+
+void SetChecked(QAbstractButton* pButton, int nValue) {
+    // An exclusive group refuses to clear its checked button by setChecked(false) alone.
+    auto* pGroup = pButton->group();
+    const bool bExclusive = pGroup && pGroup->exclusive();
+    if (bExclusive) {
+        pGroup->setExclusive(false);
+    }
+    pButton->setChecked(nValue == 1);
+    if (bExclusive) {
+        pGroup->setExclusive(true);
+    }
+}
+
+} // namespace
+
+COptionPage1::COptionPage1(QWidget* pParent) : QWidget(pParent) {
+    m_pActionPlay = new QRadioButton(QStringLiteral("&Play"));
+    m_pActionEnqueue = new QRadioButton(QStringLiteral("&Enqueue"));
+    m_pActionProperties = new QRadioButton(QStringLiteral("P&roperties"));
+    m_pFullRow = new QCheckBox(QStringLiteral("&Full row selection"));
+    m_pAlignLeft = new QRadioButton(QStringLiteral("&Left justify"));
+    m_pAlignCenter = new QRadioButton(QStringLiteral("&Center"));
+
+    auto* pIcon = new QLabel;
+    pIcon->setPixmap(LoadIcon(EIcon::App).pixmap(32, 32));
+    pIcon->setAlignment(Qt::AlignTop);
+    auto* pGroups = new QVBoxLayout;
+    pGroups->addWidget(MakeGroup(QStringLiteral("Enter key and double-click action"),
+                                 {m_pActionPlay, m_pActionEnqueue, m_pActionProperties}));
+    pGroups->addWidget(MakeGroup(QStringLiteral("Row selection"), {m_pFullRow}));
+    pGroups->addWidget(
+        MakeGroup(QStringLiteral("Columns alignment"), {m_pAlignLeft, m_pAlignCenter}));
+    auto* pLayout = new QHBoxLayout(this);
+    pLayout->addWidget(pIcon);
+    pLayout->addLayout(pGroups, 1);
+}
+
+void COptionPage1::LoadButtons() {
+    SetChecked(m_pFullRow, m_bFullRow);
+    SetChecked(m_pAlignLeft, m_bAlignLeft);
+    SetChecked(m_pAlignCenter, m_bAlignCenter);
+    SetChecked(m_pActionPlay, m_bActionPlay);
+    SetChecked(m_pActionEnqueue, m_bActionEnqueue);
+    SetChecked(m_pActionProperties, m_bActionProperties);
+}
+
+void COptionPage1::SaveButtons() {
+    m_bFullRow = m_pFullRow->isChecked();
+    m_bAlignLeft = m_pAlignLeft->isChecked();
+    m_bAlignCenter = m_pAlignCenter->isChecked();
+    m_bActionPlay = m_pActionPlay->isChecked();
+    m_bActionEnqueue = m_pActionEnqueue->isChecked();
+    m_bActionProperties = m_pActionProperties->isChecked();
+}
+
+COptionSheet::COptionSheet(QWidget* pParent) : QDialog(pParent) {
+    setWindowTitle(LoadQString(IDS_OPTIONS));
+    m_pPage = new COptionPage1;
+    auto* pTabs = new QTabWidget;
+    pTabs->addTab(m_pPage, QStringLiteral("List options"));
+    auto* pButtons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+    connect(pButtons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(pButtons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    auto* pLayout = new QVBoxLayout(this);
+    pLayout->addWidget(pTabs);
+    pLayout->addWidget(pButtons);
+}
+
+void COptionSheet::LoadOptions(const CUserSettings& settings, COptionPage1& page) {
+    page.m_bFullRow = settings.m_bFullRowSelection;
+    page.m_bAlignLeft = settings.m_nColumnAlignment == 0;
+    page.m_bAlignCenter = settings.m_nColumnAlignment == 1;
+    page.m_bActionPlay = settings.m_nDoubleClickAction == 0;
+    page.m_bActionEnqueue = settings.m_nDoubleClickAction == 1;
+    page.m_bActionProperties = settings.m_nDoubleClickAction == 2;
+}
+
+void COptionSheet::StoreOptions(const COptionPage1& page, CUserSettings& settings,
+                                CSettingsStore& store) {
+    const char* pszUser = CUserSettings::SECTION_USER;
+    settings.m_bFullRowSelection = page.m_bFullRow;
+    store.WriteInt(pszUser, "FullRowSelection", settings.m_bFullRowSelection);
+    if (page.m_bAlignLeft) {
+        settings.m_nColumnAlignment = 0;
+    }
+    if (page.m_bAlignCenter) {
+        settings.m_nColumnAlignment = 1;
+    }
+    store.WriteInt(pszUser, "ColumnAlignment", settings.m_nColumnAlignment);
+    if (page.m_bActionPlay) {
+        settings.m_nDoubleClickAction = 0;
+    }
+    if (page.m_bActionEnqueue) {
+        settings.m_nDoubleClickAction = 1;
+    }
+    if (page.m_bActionProperties) {
+        settings.m_nDoubleClickAction = 2;
+    }
+    store.WriteInt(pszUser, "DoubleClickAction", settings.m_nDoubleClickAction);
+}
+
+bool COptionSheet::RunOptions(QWidget* pParent, CUserSettings& settings, CSettingsStore& store) {
+    COptionSheet sheet(pParent);
+    LoadOptions(settings, sheet.GetPage());
+    sheet.GetPage().LoadButtons();
+    if (sheet.exec() != QDialog::Accepted) {
+        return false;
+    }
+    sheet.GetPage().SaveButtons();
+    StoreOptions(sheet.GetPage(), settings, store);
+    return true;
+}

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QDialog>
+
+class CSettingsStore;
+class CUserSettings;
+class QAbstractButton;
+class QCheckBox;
+class QRadioButton;
+
+// The page "List options": one int per button, 0 clear and 1 set, exchanged with the buttons.
+class COptionPage1 final : public QWidget {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(COptionPage1)
+
+public:
+    explicit COptionPage1(QWidget* pParent = nullptr);
+
+    // Members to buttons when the page opens, buttons to members on OK.
+    void LoadButtons();
+    void SaveButtons();
+
+    int m_bFullRow = 0;
+    int m_bAlignLeft = 0;
+    int m_bAlignCenter = 0;
+    int m_bActionPlay = 0;
+    int m_bActionEnqueue = 0;
+    int m_bActionProperties = 0;
+
+    QCheckBox* m_pFullRow = nullptr;
+    QRadioButton* m_pAlignLeft = nullptr;
+    QRadioButton* m_pAlignCenter = nullptr;
+    QRadioButton* m_pActionPlay = nullptr;
+    QRadioButton* m_pActionEnqueue = nullptr;
+    QRadioButton* m_pActionProperties = nullptr;
+};
+
+// The options dialog: the list options of the settings, written at once on OK.
+class COptionSheet final : public QDialog {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(COptionSheet)
+
+public:
+    explicit COptionSheet(QWidget* pParent = nullptr);
+
+    COptionPage1& GetPage() { return *m_pPage; }
+
+    // Runs the dialog on the settings; true when the user left it with OK and the values were
+    // stored, so that the views must apply them.
+    static bool RunOptions(QWidget* pParent, CUserSettings& settings, CSettingsStore& store);
+
+    // What OK does to the settings; a group without a set button leaves its value as it is.
+    static void StoreOptions(const COptionPage1& page, CUserSettings& settings,
+                             CSettingsStore& store);
+    static void LoadOptions(const CUserSettings& settings, COptionPage1& page);
+
+private:
+    COptionPage1* m_pPage = nullptr;
+};

@@ -1,0 +1,132 @@
+#include "platform/settingsstore.h"
+#include "platform/usersettings.h"
+#include "shell/aboutdlg.h"
+#include "shell/optionsheet.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QFile>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+namespace {
+
+QString SettingsFile() {
+    return QString::fromLocal8Bit(qgetenv("XDG_CONFIG_HOME")) +
+           QStringLiteral("/Quillon Softs/Tunebrowse.conf");
+}
+
+// Acts on the modal dialog as soon as it runs, as a user would.
+void WhenModal(std::function<void(QWidget*)> act) {
+    QTimer::singleShot(0, [act] {
+        QWidget* pModal = QApplication::activeModalWidget();
+        ASSERT_NE(pModal, nullptr);
+        act(pModal);
+    });
+}
+
+void Press(QWidget* pDialog, QDialogButtonBox::StandardButton eButton) {
+    pDialog->findChild<QDialogButtonBox*>()->button(eButton)->click();
+}
+
+class OptionSheet : public ::testing::Test {
+protected:
+    void SetUp() override { QFile::remove(SettingsFile()); }
+    void TearDown() override { QFile::remove(SettingsFile()); }
+
+    CUserSettings Reload() {
+        CUserSettings settings;
+        settings.LoadSettings(CSettingsStore());
+        return settings;
+    }
+
+    CSettingsStore m_store;
+    CUserSettings m_settings;
+};
+
+} // namespace
+
+TEST_F(OptionSheet, OkStoresTheButtonsAtOnce) {
+    m_settings.m_nDoubleClickAction = 0;
+    WhenModal([](QWidget* pDialog) {
+        auto* pPage = static_cast<COptionSheet*>(pDialog);
+        EXPECT_EQ(pDialog->windowTitle(), "Options");
+        auto* pTabs = pDialog->findChild<QTabWidget*>();
+        ASSERT_EQ(pTabs->count(), 1);
+        EXPECT_EQ(pTabs->tabText(0), "List options");
+        EXPECT_TRUE(pPage->GetPage().m_pActionPlay->isChecked());
+        EXPECT_TRUE(pPage->GetPage().m_pAlignLeft->isChecked());
+        pPage->GetPage().m_pActionProperties->click();
+        pPage->GetPage().m_pFullRow->click();
+        pPage->GetPage().m_pAlignCenter->click();
+        Press(pDialog, QDialogButtonBox::Ok);
+    });
+    EXPECT_TRUE(COptionSheet::RunOptions(nullptr, m_settings, m_store));
+    EXPECT_EQ(m_settings.m_nDoubleClickAction, 2);
+    EXPECT_EQ(m_settings.m_bFullRowSelection, 1);
+    EXPECT_EQ(m_settings.m_nColumnAlignment, 1);
+    const CUserSettings stored = Reload();
+    EXPECT_EQ(stored.m_nDoubleClickAction, 2);
+    EXPECT_EQ(stored.m_bFullRowSelection, 1);
+    EXPECT_EQ(stored.m_nColumnAlignment, 1);
+}
+
+TEST_F(OptionSheet, CancelChangesNothing) {
+    WhenModal([](QWidget* pDialog) {
+        static_cast<COptionSheet*>(pDialog)->GetPage().m_pActionEnqueue->click();
+        Press(pDialog, QDialogButtonBox::Cancel);
+    });
+    EXPECT_FALSE(COptionSheet::RunOptions(nullptr, m_settings, m_store));
+    EXPECT_EQ(m_settings.m_nDoubleClickAction, 0);
+    EXPECT_FALSE(QFile::exists(SettingsFile()));
+}
+
+TEST_F(OptionSheet, OutOfRangeValuesShowNoButtonAndSurviveAnUntouchedGroup) {
+    m_settings.m_nDoubleClickAction = 3;
+    m_settings.m_bFullRowSelection = 5;
+    m_settings.m_nColumnAlignment = 7;
+    WhenModal([](QWidget* pDialog) {
+        COptionPage1& page = static_cast<COptionSheet*>(pDialog)->GetPage();
+        for (QAbstractButton* pButton : std::initializer_list<QAbstractButton*>{
+                 page.m_pActionPlay, page.m_pActionEnqueue, page.m_pActionProperties,
+                 page.m_pFullRow, page.m_pAlignLeft, page.m_pAlignCenter}) {
+            EXPECT_FALSE(pButton->isChecked()) << pButton->text().toStdString();
+        }
+        Press(pDialog, QDialogButtonBox::Ok);
+    });
+    EXPECT_TRUE(COptionSheet::RunOptions(nullptr, m_settings, m_store));
+    const CUserSettings stored = Reload();
+    EXPECT_EQ(stored.m_nDoubleClickAction, 3);
+    EXPECT_EQ(stored.m_bFullRowSelection, 0); // the check box was clear
+    EXPECT_EQ(stored.m_nColumnAlignment, 7);
+}
+
+TEST(AboutDlg, ShowsTheVersionAndHandsTheAddressToTheDesktop) {
+    std::vector<std::string> arrOpened;
+    CAboutDlg dialog([&arrOpened](const std::string& strUrl) { arrOpened.push_back(strUrl); });
+    bool bNameShown = false;
+    for (const QLabel* pLabel : dialog.findChildren<QLabel*>()) {
+        bNameShown |= pLabel->text() == "Tunebrowse - version 1.5.0";
+    }
+    EXPECT_TRUE(bNameShown);
+    QPushButton* pLink = nullptr;
+    for (QPushButton* pButton : dialog.findChildren<QPushButton*>()) {
+        if (pButton->text() == dialog.m_strLink) {
+            pLink = pButton;
+        }
+    }
+    ASSERT_NE(pLink, nullptr);
+    pLink->click();
+    pLink->click();
+    EXPECT_EQ(arrOpened, (std::vector<std::string>{dialog.m_strLink.toStdString(),
+                                                   dialog.m_strLink.toStdString()}));
+}
