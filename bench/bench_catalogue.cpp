@@ -1,0 +1,105 @@
+// Micro-benchmarks of the catalogue: reading one tag, filing records into the index.
+#include "catalogue/cataloguehost.h"
+#include "catalogue/trackinfo.h"
+#include "catalogue/tunebrdoc.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class CBenchHost final : public CCatalogueHost {
+public:
+    std::string GetFileExt() const override { return "*.mp3"; }
+    void WriteFilePath(const std::string&) override {}
+};
+
+std::string Field(const std::string& strText, std::size_t nWidth) {
+    std::string str = strText.substr(0, nWidth);
+    str.resize(nWidth, ' ');
+    return str;
+}
+
+// A folder of small tagged files with many artists, made once per process.
+const fs::path& Library(int nFiles) {
+    static const fs::path s_path = [nFiles] {
+        const fs::path path =
+            fs::temp_directory_path() / ("tunebrowse-bench-" + std::to_string(nFiles));
+        if (!fs::exists(path / "done")) {
+            fs::create_directories(path);
+            for (int i = 0; i < nFiles; ++i) {
+                const std::string strArtist =
+                    "Artist " + std::to_string((i * 7919) % (nFiles / 50 + 1));
+                const std::string strTag = "TAG" + Field("Title " + std::to_string(i), 30) +
+                                           Field(strArtist, 30) + Field("Album", 30) +
+                                           Field("1999", 4) + Field("", 30) +
+                                           std::string(1, static_cast<char>(i % 148));
+                std::ofstream(path / ("f" + std::to_string(i) + ".mp3"), std::ios::binary)
+                    << std::string(418, '\0') << strTag;
+            }
+            std::ofstream(path / "done") << "";
+        }
+        return path;
+    }();
+    return s_path;
+}
+
+void BM_ReadTag(benchmark::State& state) {
+    const fs::path& library = Library(1000);
+    const std::string strLocation = library.string();
+    int i = 0;
+    for (auto _ : state) {
+        CTrackInfo track(strLocation, "f" + std::to_string(i++ % 1000) + ".mp3");
+        benchmark::DoNotOptimize(track.GetTitle().data());
+    }
+}
+BENCHMARK(BM_ReadTag);
+
+void BM_ScanFolder(benchmark::State& state) {
+    const fs::path& library = Library(1000);
+    CBenchHost host;
+    CTunebrDoc doc(host);
+    for (auto _ : state) {
+        doc.ScanFolder(library.string());
+        benchmark::DoNotOptimize(doc.GetTracks()->size());
+    }
+    state.SetItemsProcessed(state.iterations() * 1000);
+}
+BENCHMARK(BM_ScanFolder)->Unit(benchmark::kMillisecond);
+
+// Index of 100,000 records with about 2,000 artists, the artists of a large library.
+void BM_RebuildIndex(benchmark::State& state) {
+    const fs::path& library = Library(1000);
+    CBenchHost host;
+    CTunebrDoc doc(host);
+    doc.ScanFolder(library.string());
+    // Spread the 1,000 records' artists over the records of a library a hundred times larger.
+    CTrackList& arrTracks = *doc.GetTracks();
+    std::vector<CTrackInfo> arrCopies;
+    arrCopies.reserve(100000);
+    for (int i = 0; i < 100000; ++i) {
+        arrCopies.push_back(*arrTracks[static_cast<std::size_t>(i) % arrTracks.size()]);
+        arrCopies.back().SetArtist("Artist " + std::to_string((i * 7919) % 2000));
+    }
+    arrTracks.clear();
+    for (CTrackInfo& track : arrCopies) {
+        arrTracks.push_back(&track);
+    }
+    for (auto _ : state) {
+        doc.RebuildIndex();
+        benchmark::DoNotOptimize(doc.GetArtists().size());
+    }
+    arrTracks.clear();
+    state.SetItemsProcessed(state.iterations() * 100000);
+}
+BENCHMARK(BM_RebuildIndex)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+BENCHMARK_MAIN();
