@@ -25,13 +25,15 @@ bool HasWriteBit(const struct stat& st) {
 } // namespace
 
 CTrackInfo::CTrackInfo(std::string strLocation, std::string strFileName)
-    : m_strFileName(std::move(strFileName)), m_strLocation(std::move(strLocation)),
+    : m_strFileName(std::move(strFileName)),
+      m_pLocation(std::make_shared<const std::string>(std::move(strLocation))),
       m_strArtist(LoadString(IDS_UNDEFINED)), m_nGenre(GENRE_NONE) {
     ReadTag(CTagBlock::Read(-1, GetFullPath().c_str()));
 }
 
-CTrackInfo::CTrackInfo(std::string strLocation, std::string strFileName, const CTagBlock& block)
-    : m_strFileName(std::move(strFileName)), m_strLocation(std::move(strLocation)),
+CTrackInfo::CTrackInfo(std::shared_ptr<const std::string> pLocation, std::string strFileName,
+                       const CTagBlock& block)
+    : m_strFileName(std::move(strFileName)), m_pLocation(std::move(pLocation)),
       m_strArtist(LoadString(IDS_UNDEFINED)), m_nGenre(GENRE_NONE) {
     ReadTag(block);
 }
@@ -107,13 +109,16 @@ std::string CTrackInfo::GetSizeText() const {
 }
 
 std::string CTrackInfo::GetFullPath() const {
-    return m_strLocation + '/' + m_strFileName;
+    return *m_pLocation + '/' + m_strFileName;
 }
 
 std::string CTrackInfo::GetCopyText() const {
     std::string strLine;
-    for (const std::string& strField : {m_strFileName, m_strTitle, m_strAlbum, m_strLocation,
-                                        GetSizeText(), m_strArtist, GetGenreName(), m_strYear}) {
+    const std::string strSize = GetSizeText();
+    const std::string strGenre = GetGenreName();
+    for (const std::string* pField : {&m_strFileName, &m_strTitle, &m_strAlbum, m_pLocation.get(),
+                                      &strSize, &m_strArtist, &strGenre, &m_strYear}) {
+        const std::string& strField = *pField;
         strLine += strField;
         strLine += '\t';
     }

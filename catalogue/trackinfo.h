@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 class CTagBlock;
@@ -11,11 +12,13 @@ class CTrackInfo {
 public:
     // Reads the file's tag.
     CTrackInfo(std::string strLocation, std::string strFileName);
-    // Takes the size and tag from bytes the scan has already read.
-    CTrackInfo(std::string strLocation, std::string strFileName, const CTagBlock& block);
+    // Takes the size and tag from bytes the scan has already read. The records of one folder
+    // share its location text.
+    CTrackInfo(std::shared_ptr<const std::string> pLocation, std::string strFileName,
+               const CTagBlock& block);
 
     const std::string& GetFileName() const { return m_strFileName; }
-    const std::string& GetLocation() const { return m_strLocation; }
+    const std::string& GetLocation() const { return *m_pLocation; }
     const std::string& GetTitle() const { return m_strTitle; }
     const std::string& GetArtist() const { return m_strArtist; }
     const std::string& GetAlbum() const { return m_strAlbum; }
@@ -49,7 +52,7 @@ private:
     void ReadTag(const CTagBlock& block);
 
     std::string m_strFileName;
-    std::string m_strLocation;
+    std::shared_ptr<const std::string> m_pLocation;
     std::string m_strTitle;
     std::string m_strArtist;
     std::string m_strAlbum;

@@ -32,9 +32,10 @@ public:
             return;
         }
         const std::vector<SEntry> arrEntries = ListEntries(fd.Get());
+        const auto pLocation = std::make_shared<const std::string>(strFolder);
         for (const SEntry& entry : arrEntries) {
             if (MatchWildcard(m_strPattern, entry.strName)) {
-                AddTrack(strFolder, fd.Get(), entry);
+                AddTrack(pLocation, fd.Get(), entry);
             }
         }
         const std::string_view strOwnName = OwnName(strFolder);
@@ -95,12 +96,13 @@ private:
 
     // Only what may be a regular file is opened: a matching folder, FIFO, socket or device gets
     // a record with the defaults.
-    void AddTrack(const std::string& strFolder, int nFd, const SEntry& entry) {
+    void AddTrack(const std::shared_ptr<const std::string>& pLocation, int nFd,
+                  const SEntry& entry) {
         const bool bMayBeFile =
             entry.nType == DT_REG || entry.nType == DT_LNK || entry.nType == DT_UNKNOWN;
         const CTagBlock block =
             bMayBeFile ? CTagBlock::Read(nFd, entry.strName.c_str()) : CTagBlock();
-        m_doc.AddTrack(CTrackInfo(strFolder, entry.strName, block));
+        m_doc.AddTrack(CTrackInfo(pLocation, entry.strName, block));
         ReportProgress();
     }
 

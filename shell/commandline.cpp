@@ -10,6 +10,8 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <iterator>
+#include <string_view>
 #include <sys/stat.h>
 
 namespace {
@@ -50,40 +52,46 @@ private:
 };
 
 // Keeps one track on one line whatever its names hold.
-void AppendEscaped(std::string& strOut, const std::string& strField) {
-    for (const char c : strField) {
-        switch (c) {
+void AppendEscaped(std::string& strOut, std::string_view strField) {
+    std::size_t nStart = 0;
+    for (std::size_t i = 0; i < strField.size(); ++i) {
+        const char* pszEscape = nullptr;
+        switch (strField[i]) {
         case '\t':
-            strOut += "\\t";
+            pszEscape = "\\t";
             break;
         case '\n':
-            strOut += "\\n";
+            pszEscape = "\\n";
             break;
         case '\r':
-            strOut += "\\r";
+            pszEscape = "\\r";
             break;
         case '\\':
-            strOut += "\\\\";
+            pszEscape = "\\\\";
             break;
         default:
-            strOut += c;
+            continue;
         }
+        strOut.append(strField.substr(nStart, i - nStart));
+        strOut += pszEscape;
+        nStart = i + 1;
     }
+    strOut.append(strField.substr(nStart));
 }
 
-std::string ListLine(const CTrackInfo& track) {
-    std::string strLine;
-    const std::string arrFields[] = {track.GetFileName(),  track.GetTitle(),    track.GetAlbum(),
-                                     track.GetLocation(),  track.GetSizeText(), track.GetArtist(),
-                                     track.GetGenreName(), track.GetYear(),     track.GetComment()};
-    for (const std::string& strField : arrFields) {
-        if (&strField != &arrFields[0]) {
-            strLine += '\t';
+void AppendListLine(std::string& strOut, const CTrackInfo& track) {
+    const std::string strSize = track.GetSizeText();
+    const std::string strGenre = track.GetGenreName();
+    const std::string_view arrFields[] = {
+        track.GetFileName(), track.GetTitle(), track.GetAlbum(), track.GetLocation(), strSize,
+        track.GetArtist(),   strGenre,         track.GetYear(),  track.GetComment()};
+    for (std::size_t i = 0; i < std::size(arrFields); ++i) {
+        if (i > 0) {
+            strOut += '\t';
         }
-        AppendEscaped(strLine, strField);
+        AppendEscaped(strOut, arrFields[i]);
     }
-    strLine += '\n';
-    return strLine;
+    strOut += '\n';
 }
 
 std::string GroupLine(int nIndent, const std::string& strName, const CTrackList& arrTracks) {
@@ -106,7 +114,7 @@ void Write(std::FILE* pOut, const std::string& strText) {
 void PrintList(CTunebrDoc& doc, std::FILE* pOut) {
     std::string strBuffer;
     for (const CTrackInfo* pTrack : *doc.GetTracks()) {
-        strBuffer += ListLine(*pTrack);
+        AppendListLine(strBuffer, *pTrack);
         if (strBuffer.size() > (1u << 16)) {
             Write(pOut, strBuffer);
             strBuffer.clear();
