@@ -1,0 +1,71 @@
+#pragma once
+
+#include "actions/tagedit.h"
+
+#include <QDialog>
+#include <QWidget>
+
+#include <functional>
+#include <vector>
+
+class CTrackInfo;
+class CTunebrDoc;
+class QComboBox;
+class QLineEdit;
+class QTabWidget;
+
+// The page "ID3 Tag": five texts and a genre, exchanged with the values it derives from.
+class CMp3PropertyPage1 final : public QWidget, public SPageValues {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(CMp3PropertyPage1)
+
+public:
+    explicit CMp3PropertyPage1(QWidget* pParent = nullptr);
+
+    // Values to controls when the page opens; controls to values on OK. The genre needs no
+    // saving: it follows the list's selection as it changes.
+    void LoadFields();
+    void SaveFields();
+
+    QLineEdit* GetEdit(ETagField eField) const;
+    QComboBox* GetGenreBox() const { return m_pGenre; }
+
+private:
+    void OnSelchangeGenre(int nIndex);
+
+    QLineEdit* m_pTitle = nullptr;
+    QLineEdit* m_pArtist = nullptr;
+    QLineEdit* m_pAlbum = nullptr;
+    QLineEdit* m_pYear = nullptr;
+    QLineEdit* m_pComment = nullptr;
+    QComboBox* m_pGenre = nullptr;
+};
+
+// The modal tag editor: one page, OK and Cancel. OK is refused while a text would not fit its
+// tag field.
+class CMp3PropertySheet final : public QDialog {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(CMp3PropertySheet)
+
+public:
+    explicit CMp3PropertySheet(QWidget* pParent = nullptr);
+
+    CMp3PropertyPage1& GetPage() { return *m_pPage; }
+
+    void accept() override;
+
+private:
+    QTabWidget* m_pTabs = nullptr;
+    CMp3PropertyPage1* m_pPage = nullptr;
+};
+
+// The Properties command on the selected tracks, in list order. Cancel changes nothing. OK
+// writes every selected file, tells the user of each failure, then either has the document
+// regroup its tracks or calls refreshList so the list shows the new values. Returns whether
+// the user chose OK.
+bool RunTagEditor(QWidget* pParent, const std::vector<CTrackInfo*>& arrSelected, CTunebrDoc& doc,
+                  bool bByGenre, const std::function<void()>& refreshList);
+
+// The messages for what went wrong in a run of writes: one per file that could not be opened,
+// then the error that stopped the run, if any.
+void ReportTagWrites(QWidget* pParent, const STagWriteOutcome& outcome);

@@ -1,0 +1,880 @@
+#include "actions/mp3propertysheet.h"
+#include "actions/tagedit.h"
+#include "catalogue/cataloguehost.h"
+#include "catalogue/docview.h"
+#include "catalogue/fileexception.h"
+#include "catalogue/hints.h"
+#include "catalogue/trackinfo.h"
+#include "catalogue/tunebrdoc.h"
+#include "testfiles.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <deque>
+#include <functional>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const QString FIELD_30 = QStringLiteral("Enter no more than 30 characters.");
+const QString FIELD_4 = QStringLiteral("Enter no more than 4 characters.");
+const QString WRITE_FAILED = QStringLiteral("Failed to create or modify ID3 tag !");
+
+std::string Repeat(const std::string& strUnit, int nCount) {
+    std::string str;
+    for (int i = 0; i < nCount; ++i) {
+        str += strUnit;
+    }
+    return str;
+}
+// "é" fits Windows-1252 in one byte; "漢" does not and takes three bytes of UTF-8.
+const std::string E_ACUTE = "\xC3\xA9";
+const std::string KANJI = "\xE6\xBC\xA2";
+
+SPageValues Values(std::string strTitle, std::string strArtist, std::string strAlbum,
+                   std::string strYear, std::string strComment, int nGenre = GENRE_NONE) {
+    SPageValues values;
+    values.m_strTitle = std::move(strTitle);
+    values.m_strArtist = std::move(strArtist);
+    values.m_strAlbum = std::move(strAlbum);
+    values.m_strYear = std::move(strYear);
+    values.m_strComment = std::move(strComment);
+    values.m_nGenre = nGenre;
+    return values;
+}
+
+void ExpectValues(const SPageValues& actual, const SPageValues& expected,
+                  const std::string& strCase) {
+    EXPECT_EQ(actual.m_strTitle, expected.m_strTitle) << strCase;
+    EXPECT_EQ(actual.m_strArtist, expected.m_strArtist) << strCase;
+    EXPECT_EQ(actual.m_strAlbum, expected.m_strAlbum) << strCase;
+    EXPECT_EQ(actual.m_strYear, expected.m_strYear) << strCase;
+    EXPECT_EQ(actual.m_strComment, expected.m_strComment) << strCase;
+    EXPECT_EQ(actual.m_nGenre, expected.m_nGenre) << strCase;
+}
+
+// Plays the user's part in the modal windows that the code under test opens: each step waits
+// until a window of its kind is the active modal one. A window nobody expected, or anything
+// still open at the deadline, is reported and closed, so that a fault cannot hang a test in exec().
+class CModalDriver final : public QObject {
+public:
+    template <class TWindow, class FAction> void On(FAction action) {
+        m_steps.push_back(
+            {[](QWidget* pWindow) { return qobject_cast<TWindow*>(pWindow); },
+             [action](QWidget* pWindow) { action(*qobject_cast<TWindow*>(pWindow)); }});
+    }
+
+    // Accepts the next message box and keeps its text.
+    void AcceptMessage() {
+        On<QMessageBox>([this](QMessageBox& box) {
+            m_arrMessages.push_back(box.text());
+            box.accept();
+        });
+    }
+
+    void Start() {
+        m_nPolls = 0;
+        Schedule();
+    }
+    bool Done() const { return m_steps.empty(); }
+
+    QStringList m_arrMessages;
+
+private:
+    struct SStep {
+        std::function<bool(QWidget*)> matches;
+        std::function<void(QWidget*)> act;
+    };
+    static constexpr int POLL_MS = 5;
+    static constexpr int DEADLINE_POLLS = 2000;
+
+    // A new single-shot timer for every poll: a step may run a nested modal loop, in which the
+    // next poll must still fire.
+    void Schedule() {
+        QTimer::singleShot(POLL_MS, this, [this] { Poll(); });
+    }
+
+    void Poll() {
+        QWidget* pWindow = QApplication::activeModalWidget();
+        Schedule();
+        if (pWindow == nullptr) {
+            return;
+        }
+        if (++m_nPolls > DEADLINE_POLLS || m_steps.empty()) {
+            const auto* pBox = qobject_cast<QMessageBox*>(pWindow);
+            ADD_FAILURE() << "left open: "
+                          << (pBox ? pBox->text() : pWindow->windowTitle()).toStdString();
+            if (auto* pDialog = qobject_cast<QDialog*>(pWindow)) {
+                pDialog->reject();
+            }
+            return;
+        }
+        if (m_steps.front().matches(pWindow)) {
+            const SStep step = m_steps.front();
+            m_steps.pop_front();
+            step.act(pWindow);
+        }
+    }
+
+    std::deque<SStep> m_steps;
+    int m_nPolls = 0;
+};
+
+void ClickOk(CMp3PropertySheet& sheet) {
+    sheet.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+}
+
+void ClickCancel(CMp3PropertySheet& sheet) {
+    sheet.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Cancel)->click();
+}
+
+QLineEdit* Edit(CMp3PropertySheet& sheet, ETagField eField) {
+    return sheet.GetPage().GetEdit(eField);
+}
+
+void SetText(CMp3PropertySheet& sheet, ETagField eField, const std::string& strText) {
+    Edit(sheet, eField)->setText(QString::fromStdString(strText));
+}
+
+class CTestHost final : public CCatalogueHost {
+public:
+    std::string GetFileExt() const override { return "*.mp3"; }
+    void WriteFilePath(const std::string&) override {}
+};
+
+class CHintLog final : public CDocView {
+public:
+    void OnUpdate(CDocView*, int nHint, CTrackList*) override { m_arrHints.push_back(nHint); }
+    std::vector<int> m_arrHints;
+};
+
+// Files in a folder of their own, scanned into a document whose hints are recorded.
+class TagEditSheet : public ::testing::Test {
+protected:
+    TagEditSheet() { m_doc.AddView(&m_log); }
+    ~TagEditSheet() override { m_doc.RemoveView(&m_log); }
+
+    void Add(const std::string& strName, const std::string& strBytes) {
+        WriteBytes(m_dir.Path() / strName, strBytes);
+    }
+    std::string Bytes(const std::string& strName) const {
+        return ReadBytes(m_dir.Path() / strName);
+    }
+
+    // The records of the named files, in the order given, as the list's selection would hold them.
+    std::vector<CTrackInfo*> Scan(const std::vector<std::string>& arrNames) {
+        m_doc.ScanFolder(m_dir.Str());
+        m_log.m_arrHints.clear();
+        std::vector<CTrackInfo*> arrSelected;
+        for (const std::string& strName : arrNames) {
+            for (CTrackInfo* pTrack : *m_doc.GetTracks()) {
+                if (pTrack->GetFileName() == strName) {
+                    arrSelected.push_back(pTrack);
+                }
+            }
+        }
+        EXPECT_EQ(arrSelected.size(), arrNames.size());
+        return arrSelected;
+    }
+
+    bool Run(const std::vector<CTrackInfo*>& arrSelected, bool bByGenre = false) {
+        m_driver.Start();
+        const bool bOk =
+            RunTagEditor(nullptr, arrSelected, m_doc, bByGenre, [this] { ++m_nRefills; });
+        EXPECT_TRUE(m_driver.Done()) << "a window the test expected never opened";
+        return bOk;
+    }
+
+    int Rebuilds() const {
+        return static_cast<int>(
+            std::count(m_log.m_arrHints.begin(), m_log.m_arrHints.end(), HINT_REBUILD_BEGIN));
+    }
+
+    CTempDir m_dir;
+    CTestHost m_host;
+    CTunebrDoc m_doc{m_host};
+    CHintLog m_log;
+    CModalDriver m_driver;
+    int m_nRefills = 0;
+};
+
+// The widgets that Tab reaches from pStart, in order, as the dialog would move the focus.
+std::vector<QWidget*> TabSequence(QWidget* pWindow, QWidget* pStart, int nCount) {
+    std::vector<QWidget*> arrWidgets{pStart};
+    QWidget* pWidget = pStart;
+    while (static_cast<int>(arrWidgets.size()) < nCount) {
+        pWidget = pWidget->nextInFocusChain();
+        if (pWidget == pStart) {
+            break;
+        }
+        if ((pWidget->focusPolicy() & Qt::TabFocus) && pWidget->isVisibleTo(pWindow) &&
+            pWidget->isEnabled()) {
+            arrWidgets.push_back(pWidget);
+        }
+    }
+    return arrWidgets;
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Starting values
+
+TEST(TagEditValues, OneFileShowsItsOwnFieldsAnyOtherCountStartsEmpty) {
+    CTempDir dir;
+    WriteBytes(dir.Path() / "Intro.mp3", Audio(300));
+    WriteBytes(dir.Path() / "tagged.mp3",
+               Audio(300) + MakeTag("Song", "Band", "Record", "1998", "Note", 17));
+    WriteBytes(dir.Path() / "Track 01.mp3", Audio(300) + MakeTag("", "Band", "", "", "", 255));
+    CTrackInfo intro(dir.Str(), "Intro.mp3");
+    CTrackInfo tagged(dir.Str(), "tagged.mp3");
+    CTrackInfo untitled(dir.Str(), "Track 01.mp3");
+
+    const SPageValues empty = Values("", "", "", "", "", GENRE_NONE);
+    const struct {
+        const char* pszCase;
+        std::vector<CTrackInfo*> arrSelected;
+        SPageValues expected;
+    } aCases[] = {
+        {"untagged", {&intro}, Values("Intro", "<Undefined>", "", "", "", GENRE_NONE)},
+        {"tagged", {&tagged}, Values("Song", "Band", "Record", "1998", "Note", 17)},
+        {"no title, unnamed genre", {&untitled}, Values("Track 01", "Band", "", "", "", 255)},
+        {"two files", {&tagged, &untitled}, empty},
+        {"three files", {&intro, &tagged, &untitled}, empty},
+        {"no file", {}, empty},
+    };
+    for (const auto& c : aCases) {
+        ExpectValues(InitialPageValues(c.arrSelected), c.expected, c.pszCase);
+    }
+}
+
+TEST(TagEditValues, TitleFromFileNameDropsFourBytesAndStaysReadableText) {
+    const struct {
+        std::string strName;
+        std::string strTitle;
+    } aCases[] = {
+        {"Song.mp3", "Song"},
+        {"x.mp3", "x"},
+        {".mp3", ""},
+        {"abc", ""},
+        {"", ""},
+        {"Caf" + E_ACUTE + ".mp3", "Caf" + E_ACUTE},
+        // Nine bytes of UTF-8 lose four: the character cut in two goes as a whole.
+        {KANJI + KANJI + KANJI, KANJI},
+        // Names in a legacy character set become text.
+        {"Caf\xE9.mp3", "Caf" + E_ACUTE},
+        {"\x80.mp3", "\xE2\x82\xAC"},
+    };
+    for (const auto& c : aCases) {
+        EXPECT_EQ(TitleFromFileName(c.strName), c.strTitle) << c.strName;
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Checking on OK
+
+TEST(TagEditValidation, ReportsTheFirstFieldWhoseEncodedTextExceedsItsTagField) {
+    const std::string a30(30, 'a');
+    const std::string a31(31, 'a');
+    const std::string strEmoji = "\xF0\x9F\x8E\xB5"; // four bytes in any encoding
+    const struct {
+        const char* pszCase;
+        SPageValues values;
+        std::optional<ETagField> eExpected;
+    } aCases[] = {
+        {"empty", Values("", "", "", "", ""), std::nullopt},
+        {"every field full", Values(a30, a30, a30, "1998", a30), std::nullopt},
+        {"30 accented letters are 30 bytes", Values(Repeat(E_ACUTE, 30), "", "", "", ""),
+         std::nullopt},
+        {"30 euro signs are 30 bytes", Values("", "", "", "", Repeat("\xE2\x82\xAC", 30)),
+         std::nullopt},
+        {"10 kanji are 30 bytes", Values("", Repeat(KANJI, 10), "", "", ""), std::nullopt},
+        {"11 kanji are 33 bytes", Values(Repeat(KANJI, 11), "", "", "", ""), ETagField::Title},
+        {"8 symbols are 32 bytes", Values("", "", Repeat(strEmoji, 8), "", ""), ETagField::Album},
+        {"31 letters", Values("", a31, "", "", ""), ETagField::Artist},
+        {"four accented digits", Values("", "", "", Repeat(E_ACUTE, 4), ""), std::nullopt},
+        {"five digits", Values("", "", "", "19999", ""), ETagField::Year},
+        {"two kanji in the year", Values("", "", "", KANJI + KANJI, ""), ETagField::Year},
+        {"all too long", Values(a31, a31, a31, "19999", a31), ETagField::Album},
+        {"all but album", Values(a31, a31, "", "19999", a31), ETagField::Artist},
+        {"comment before title", Values(a31, "", "", "19999", a31), ETagField::Comment},
+        {"title before year", Values(a31, "", "", "19999", ""), ETagField::Title},
+    };
+    for (const auto& c : aCases) {
+        EXPECT_EQ(FindOverlongField(c.values), c.eExpected) << c.pszCase;
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// What the panes need afterwards
+
+TEST(TagEditRefresh, RegroupsOnlyWhenTheArtistOrTheShownGenreChanged) {
+    const SPageValues several = Values("", "", "", "", "", GENRE_NONE);
+    const struct {
+        const char* pszCase;
+        SPageValues before;
+        SPageValues after;
+        bool bByGenre;
+        bool bRebuild;
+    } aCases[] = {
+        {"nothing changed", Values("T", "Band", "", "", "", 17),
+         Values("X", "Band", "", "", "", 17), true, false},
+        {"artist case changed", Values("", "Band", "", "", "", 17),
+         Values("", "band", "", "", "", 17), false, true},
+        {"artist cleared", Values("", "Band", "", "", "", 17), Values("", "", "", "", "", 17),
+         false, true},
+        {"genre changed, by artist", Values("", "Band", "", "", "", 17),
+         Values("", "Band", "", "", "", 8), false, false},
+        {"genre changed, by genre", Values("", "Band", "", "", "", 17),
+         Values("", "Band", "", "", "", 8), true, true},
+        {"several, year typed", several, Values("", "", "", "1998", "", GENRE_NONE), true, false},
+        {"several, artist typed", several, Values("", "Band", "", "", "", GENRE_NONE), false, true},
+        {"several, genre chosen, by genre", several, Values("", "", "", "", "", 8), true, true},
+        {"several, genre chosen, by artist", several, Values("", "", "", "", "", 8), false, false},
+    };
+    for (const auto& c : aCases) {
+        EXPECT_EQ(NeedsIndexRebuild(c.before, c.after, c.bByGenre), c.bRebuild) << c.pszCase;
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Writing the selected files
+
+TEST(TagEditWrite, EveryFileIsWrittenWithOnlyTheFilledFieldsReplaced) {
+    const std::string strA = Audio(300) + MakeTag("Song A", "Band A", "Rec A", "1990", "Re A", 17);
+    const std::string strB = Audio(400) + MakeTag("Song B", "Band B", "Rec B", "1991", "Re B", 8);
+    const std::string strC = Audio(500);
+    const struct {
+        const char* pszCase;
+        SPageValues values;
+        std::string strTagA, strTagB, strTagC;
+    } aCases[] = {
+        {"nothing filled", Values("", "", "", "", ""),
+         MakeTag("Song A", "Band A", "Rec A", "1990", "Re A", 17),
+         MakeTag("Song B", "Band B", "Rec B", "1991", "Re B", 8),
+         MakeTag("", "<Undefined>", "", "", "", GENRE_NONE)},
+        {"year only", Values("", "", "", "1998", ""),
+         MakeTag("Song A", "Band A", "Rec A", "1998", "Re A", 17),
+         MakeTag("Song B", "Band B", "Rec B", "1998", "Re B", 8),
+         MakeTag("", "<Undefined>", "", "1998", "", GENRE_NONE)},
+        {"genre 0", Values("", "", "", "", "", 0),
+         MakeTag("Song A", "Band A", "Rec A", "1990", "Re A", 0),
+         MakeTag("Song B", "Band B", "Rec B", "1991", "Re B", 0),
+         MakeTag("", "<Undefined>", "", "", "", 0)},
+        {"every text", Values("T", "Ar", "Al", "98", "C"), MakeTag("T", "Ar", "Al", "98", "C", 17),
+         MakeTag("T", "Ar", "Al", "98", "C", 8), MakeTag("T", "Ar", "Al", "98", "C", GENRE_NONE)},
+    };
+    for (const auto& c : aCases) {
+        CTempDir dir;
+        WriteBytes(dir.Path() / "a.mp3", strA);
+        WriteBytes(dir.Path() / "b.mp3", strB);
+        WriteBytes(dir.Path() / "c.mp3", strC);
+        CTrackInfo a(dir.Str(), "a.mp3");
+        CTrackInfo b(dir.Str(), "b.mp3");
+        CTrackInfo c3(dir.Str(), "c.mp3");
+
+        const STagWriteOutcome outcome = WriteSelectedTags(c.values, {&a, &b, &c3});
+        EXPECT_TRUE(outcome.m_arrNotWritten.empty()) << c.pszCase;
+        EXPECT_FALSE(outcome.m_error.has_value()) << c.pszCase;
+        EXPECT_EQ(ReadBytes(dir.Path() / "a.mp3"), Audio(300) + c.strTagA) << c.pszCase;
+        EXPECT_EQ(ReadBytes(dir.Path() / "b.mp3"), Audio(400) + c.strTagB) << c.pszCase;
+        EXPECT_EQ(ReadBytes(dir.Path() / "c.mp3"), Audio(500) + c.strTagC) << c.pszCase;
+    }
+}
+
+TEST(TagEditWrite, AFileThatCannotBeOpenedIsListedAndTheOthersAreWritten) {
+    CTempDir dir;
+    const std::string strLocked = Audio(300) + MakeTag("Locked", "Band", "", "", "", 17);
+    WriteBytes(dir.Path() / "locked.mp3", strLocked);
+    WriteBytes(dir.Path() / "open.mp3", Audio(300));
+    WriteBytes(dir.Path() / "gone.mp3", Audio(300));
+    fs::permissions(dir.Path() / "locked.mp3", fs::perms::owner_read | fs::perms::group_read);
+    CTrackInfo locked(dir.Str(), "locked.mp3");
+    CTrackInfo open(dir.Str(), "open.mp3");
+    CTrackInfo gone(dir.Str(), "gone.mp3");
+    fs::remove(dir.Path() / "gone.mp3");
+
+    const STagWriteOutcome outcome =
+        WriteSelectedTags(Values("", "", "", "", "New"), {&locked, &gone, &open});
+    EXPECT_EQ(outcome.m_arrNotWritten, (std::vector<CTrackInfo*>{&locked, &gone}));
+    EXPECT_FALSE(outcome.m_error.has_value());
+    EXPECT_EQ(ReadBytes(dir.Path() / "locked.mp3"), strLocked);
+    EXPECT_FALSE(fs::exists(dir.Path() / "gone.mp3"));
+    EXPECT_EQ(ReadBytes(dir.Path() / "open.mp3"),
+              Audio(300) + MakeTag("", "<Undefined>", "", "", "New", GENRE_NONE));
+    // The records keep what the user typed, though their files could not take it.
+    EXPECT_EQ(locked.GetComment(), "New");
+    EXPECT_EQ(gone.GetComment(), "New");
+}
+
+TEST(TagEditWrite, AWriteErrorStopsTheRunAtThatFile) {
+    CTempDir dir;
+    const std::string strFirst = Audio(300) + MakeTag("One", "Band", "", "1990", "", 17);
+    const std::string strFull = Audio(600);
+    const std::string strLast = Audio(300) + MakeTag("Three", "Band", "", "1990", "", 17);
+    WriteBytes(dir.Path() / "first.mp3", strFirst);
+    WriteBytes(dir.Path() / "full.mp3", strFull);
+    WriteBytes(dir.Path() / "last.mp3", strLast);
+    CTrackInfo first(dir.Str(), "first.mp3");
+    CTrackInfo full(dir.Str(), "full.mp3");
+    CTrackInfo last(dir.Str(), "last.mp3");
+
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        // No file may grow past 500 bytes: the first tag is overwritten in place, the second
+        // must be appended at 600 and fails after its file was opened.
+        ::signal(SIGXFSZ, SIG_IGN);
+        const struct ::rlimit limit = {500, 500};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        const STagWriteOutcome outcome =
+            WriteSelectedTags(Values("", "", "", "1998", ""), {&first, &full, &last});
+        int nFaults = 0;
+        nFaults |= outcome.m_error ? 0 : 1;
+        nFaults |= outcome.m_error && outcome.m_error->GetPath() == full.GetFullPath() ? 0 : 2;
+        nFaults |= outcome.m_error && outcome.m_error->GetErrno() == EFBIG ? 0 : 4;
+        nFaults |= outcome.m_arrNotWritten.empty() ? 0 : 8;
+        nFaults |= full.GetYear() == "1998" ? 0 : 16;
+        nFaults |= last.GetYear() == "1990" ? 0 : 32; // not even changed in memory
+        ::_exit(nFaults);
+    }
+    int nStatus = 0;
+    ASSERT_EQ(::waitpid(pid, &nStatus, 0), pid);
+    ASSERT_TRUE(WIFEXITED(nStatus));
+    EXPECT_EQ(WEXITSTATUS(nStatus), 0)
+        << "bits: 1 no error, 2 path, 4 errno, 8 listed as "
+           "unopenable, 16 record not updated, 32 next record touched";
+    EXPECT_EQ(ReadBytes(dir.Path() / "first.mp3"),
+              Audio(300) + MakeTag("One", "Band", "", "1998", "", 17));
+    EXPECT_EQ(ReadBytes(dir.Path() / "full.mp3"), strFull);
+    EXPECT_EQ(ReadBytes(dir.Path() / "last.mp3"), strLast);
+}
+
+// ---------------------------------------------------------------------------------------------
+// The dialog
+
+TEST(TagEditDialog, OnePageOfLabelledFieldsInReadingOrder) {
+    CMp3PropertySheet sheet;
+    EXPECT_EQ(sheet.windowTitle(), QStringLiteral("Properties"));
+    const auto* pTabs = sheet.findChild<QTabWidget*>();
+    ASSERT_NE(pTabs, nullptr);
+    ASSERT_EQ(pTabs->count(), 1);
+    EXPECT_EQ(pTabs->tabText(0), QStringLiteral("ID3 Tag"));
+    EXPECT_EQ(pTabs->widget(0), &sheet.GetPage());
+    const auto* pButtons = sheet.findChild<QDialogButtonBox*>();
+    ASSERT_NE(pButtons, nullptr);
+    EXPECT_EQ(pButtons->standardButtons(), QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+    EXPECT_EQ(sheet.findChildren<QPushButton*>().size(), 2);
+
+    const struct {
+        ETagField eField;
+        const char* pszLabel;
+        const char* pszName;
+        int nMaxLength;
+    } aFields[] = {
+        {ETagField::Title, "&Title :", "Title", 30},
+        {ETagField::Artist, "&Artist :", "Artist", 30},
+        {ETagField::Album, "A&lbum :", "Album", 30},
+        {ETagField::Year, "&Year :", "Year", 4},
+        {ETagField::Comment, "Co&mment. :", "Comment", 30},
+    };
+    const QList<QLabel*> arrLabels = sheet.findChildren<QLabel*>();
+    auto buddyOf = [&arrLabels](QWidget* pWidget) -> QString {
+        for (const QLabel* pLabel : arrLabels) {
+            if (pLabel->buddy() == pWidget) {
+                return pLabel->text();
+            }
+        }
+        return {};
+    };
+    for (const auto& f : aFields) {
+        QLineEdit* pEdit = Edit(sheet, f.eField);
+        EXPECT_EQ(buddyOf(pEdit), QString::fromUtf8(f.pszLabel)) << f.pszName;
+        EXPECT_EQ(pEdit->accessibleName(), QString::fromUtf8(f.pszName));
+        EXPECT_EQ(pEdit->maxLength(), f.nMaxLength) << f.pszName;
+    }
+    QComboBox* pGenre = sheet.GetPage().GetGenreBox();
+    EXPECT_EQ(buddyOf(pGenre), QStringLiteral("&Genre :"));
+    EXPECT_EQ(pGenre->accessibleName(), QStringLiteral("Genre"));
+
+    // The narrow year and the genre share a row, below the album and above the comment.
+    sheet.adjustSize();
+    const auto rect = [](QWidget* p) { return QRect(p->mapTo(p->window(), QPoint()), p->size()); };
+    const QRect year = rect(Edit(sheet, ETagField::Year));
+    const QRect genre = rect(pGenre);
+    EXPECT_TRUE(year.top() < genre.bottom() && genre.top() < year.bottom());
+    EXPECT_LT(year.right(), genre.left());
+    EXPECT_LT(rect(Edit(sheet, ETagField::Album)).bottom(), std::min(year.top(), genre.top()));
+    EXPECT_GT(rect(Edit(sheet, ETagField::Comment)).top(), std::max(year.bottom(), genre.bottom()));
+    EXPECT_LT(Edit(sheet, ETagField::Year)->width(), Edit(sheet, ETagField::Title)->width() / 2);
+
+    const std::vector<QWidget*> arrTabs = TabSequence(&sheet, Edit(sheet, ETagField::Title), 7);
+    const std::vector<QWidget*> arrExpected = {Edit(sheet, ETagField::Title),
+                                               Edit(sheet, ETagField::Artist),
+                                               Edit(sheet, ETagField::Album),
+                                               Edit(sheet, ETagField::Year),
+                                               pGenre,
+                                               Edit(sheet, ETagField::Comment)};
+    ASSERT_EQ(arrTabs.size(), 7u);
+    EXPECT_TRUE(std::equal(arrExpected.begin(), arrExpected.end(), arrTabs.begin()));
+    EXPECT_EQ(arrTabs[6]->parentWidget(), pButtons) << "the buttons follow the last field";
+}
+
+TEST(TagEditDialog, GenreListIsSortedByNameWithTheEmptyEntryFirst) {
+    CMp3PropertySheet sheet;
+    const QComboBox* pGenre = sheet.GetPage().GetGenreBox();
+    EXPECT_FALSE(pGenre->isEditable());
+    ASSERT_EQ(pGenre->count(), GENRE_COUNT);
+    EXPECT_EQ(pGenre->itemText(0), QString());
+    EXPECT_EQ(pGenre->itemData(0).toInt(), GENRE_NONE);
+    std::vector<bool> arrSeen(GENRE_COUNT, false);
+    for (int i = 0; i < pGenre->count(); ++i) {
+        const int nGenre = pGenre->itemData(i).toInt();
+        ASSERT_TRUE(nGenre >= 0 && nGenre < GENRE_COUNT) << i;
+        EXPECT_FALSE(arrSeen[nGenre]) << nGenre;
+        arrSeen[nGenre] = true;
+        EXPECT_EQ(pGenre->itemText(i), QString::fromUtf8(g_szGenreNames[nGenre])) << i;
+        if (i > 0) {
+            EXPECT_LE(
+                QString::compare(pGenre->itemText(i - 1), pGenre->itemText(i), Qt::CaseInsensitive),
+                0)
+                << i;
+        }
+    }
+    EXPECT_EQ(pGenre->itemData(pGenre->findText(QStringLiteral("Jazz"))).toInt(), 8);
+    EXPECT_EQ(pGenre->itemData(pGenre->findText(QStringLiteral("Blues"))).toInt(), 0);
+}
+
+TEST(TagEditDialog, LoadedGenreShowsOnlyWhenItHasAName) {
+    const struct {
+        int nGenre;
+        QString strShown;
+    } aCases[] = {{0, "Blues"}, {8, "Jazz"}, {147, "Synthpop"}, {148, ""}, {149, ""}, {255, ""}};
+    for (const auto& c : aCases) {
+        CMp3PropertySheet sheet;
+        sheet.GetPage().m_nGenre = c.nGenre;
+        sheet.GetPage().LoadFields();
+        const QComboBox* pGenre = sheet.GetPage().GetGenreBox();
+        EXPECT_EQ(pGenre->currentIndex() >= 0, !c.strShown.isEmpty()) << c.nGenre;
+        EXPECT_EQ(pGenre->currentText(), c.strShown) << c.nGenre;
+        // Loading is no choice of the user's.
+        EXPECT_EQ(sheet.GetPage().m_nGenre, c.nGenre);
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// The whole command
+
+TEST_F(TagEditSheet, UntaggedFileShowsItsNameAsTitleAndOkAppendsATag) {
+    Add("Intro.mp3", Audio(300));
+    const std::vector<CTrackInfo*> arrSelected = Scan({"Intro.mp3"});
+    m_driver.On<CMp3PropertySheet>([](CMp3PropertySheet& sheet) {
+        EXPECT_EQ(Edit(sheet, ETagField::Title)->text(), QStringLiteral("Intro"));
+        EXPECT_EQ(Edit(sheet, ETagField::Artist)->text(), QStringLiteral("<Undefined>"));
+        EXPECT_EQ(Edit(sheet, ETagField::Album)->text(), QString());
+        EXPECT_EQ(Edit(sheet, ETagField::Year)->text(), QString());
+        EXPECT_EQ(Edit(sheet, ETagField::Comment)->text(), QString());
+        EXPECT_EQ(sheet.GetPage().GetGenreBox()->currentIndex(), -1);
+        ClickOk(sheet);
+    });
+    EXPECT_TRUE(Run(arrSelected, true));
+    EXPECT_EQ(Bytes("Intro.mp3"),
+              Audio(300) + MakeTag("Intro", "<Undefined>", "", "", "", GENRE_NONE));
+    EXPECT_EQ(m_nRefills, 1);
+    EXPECT_EQ(Rebuilds(), 0);
+}
+
+TEST_F(TagEditSheet, YearTypedForThreeFilesChangesOnlyTheYear) {
+    Add("a.mp3", Audio(300) + MakeTag("Song A", "Band A", "Rec A", "1990", "Re A", 17));
+    Add("b.mp3", Audio(300) + MakeTag("Song B", "Band B", "Rec B", "", "Re B", 8));
+    Add("c.mp3", Audio(300) + MakeTag("Song C", "Band A", "", "77", "", 200));
+    const std::vector<CTrackInfo*> arrSelected = Scan({"a.mp3", "b.mp3", "c.mp3"});
+    m_driver.On<CMp3PropertySheet>([](CMp3PropertySheet& sheet) {
+        for (ETagField eField : {ETagField::Title, ETagField::Artist, ETagField::Album,
+                                 ETagField::Year, ETagField::Comment}) {
+            EXPECT_EQ(Edit(sheet, eField)->text(), QString());
+        }
+        EXPECT_EQ(sheet.GetPage().GetGenreBox()->currentIndex(), -1);
+        // Typing stops at the field's width.
+        QTest::keyClicks(Edit(sheet, ETagField::Year), QStringLiteral("19985"));
+        EXPECT_EQ(Edit(sheet, ETagField::Year)->text(), QStringLiteral("1998"));
+        ClickOk(sheet);
+    });
+    EXPECT_TRUE(Run(arrSelected, true));
+    EXPECT_EQ(Bytes("a.mp3"),
+              Audio(300) + MakeTag("Song A", "Band A", "Rec A", "1998", "Re A", 17));
+    EXPECT_EQ(Bytes("b.mp3"), Audio(300) + MakeTag("Song B", "Band B", "Rec B", "1998", "Re B", 8));
+    EXPECT_EQ(Bytes("c.mp3"), Audio(300) + MakeTag("Song C", "Band A", "", "1998", "", 200));
+    EXPECT_EQ(m_nRefills, 1);
+    EXPECT_EQ(Rebuilds(), 0);
+}
+
+class TagEditGenreChoice : public TagEditSheet, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(TagEditGenreChoice, ChosenGenreRegroupsOnlyWhenTheTreeShowsGenres) {
+    const bool bByGenre = GetParam();
+    Add("a.mp3", Audio(300) + MakeTag("A", "Band", "", "", "", 17));
+    Add("b.mp3", Audio(300));
+    Add("c.mp3", Audio(300) + MakeTag("C", "Other", "", "", "", 255));
+    const std::vector<CTrackInfo*> arrSelected = Scan({"a.mp3", "b.mp3", "c.mp3"});
+    m_driver.On<CMp3PropertySheet>([](CMp3PropertySheet& sheet) {
+        QComboBox* pGenre = sheet.GetPage().GetGenreBox();
+        pGenre->setCurrentIndex(pGenre->findText(QStringLiteral("Jazz")));
+        ClickOk(sheet);
+    });
+    EXPECT_TRUE(Run(arrSelected, bByGenre));
+    EXPECT_EQ(Bytes("a.mp3"), Audio(300) + MakeTag("A", "Band", "", "", "", 8));
+    EXPECT_EQ(Bytes("b.mp3"), Audio(300) + MakeTag("", "<Undefined>", "", "", "", 8));
+    EXPECT_EQ(Bytes("c.mp3"), Audio(300) + MakeTag("C", "Other", "", "", "", 8));
+    EXPECT_EQ(Rebuilds(), bByGenre ? 1 : 0);
+    EXPECT_EQ(m_nRefills, bByGenre ? 0 : 1);
+    if (bByGenre) {
+        ASSERT_EQ(m_doc.GetGenres().size(), 1u);
+        EXPECT_EQ(m_doc.GetGenres().front()->GetName(), "Jazz");
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(TreeMode, TagEditGenreChoice, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                             return info.param ? "ByGenre" : "ByArtist";
+                         });
+
+TEST_F(TagEditSheet, EmptyGenreEntryLeavesEachFileItsGenre) {
+    Add("a.mp3", Audio(300) + MakeTag("A", "Band", "", "", "", 17));
+    Add("b.mp3", Audio(300) + MakeTag("B", "Band", "", "", "", 8));
+    const std::vector<CTrackInfo*> arrSelected = Scan({"a.mp3", "b.mp3"});
+    m_driver.On<CMp3PropertySheet>([](CMp3PropertySheet& sheet) {
+        QComboBox* pGenre = sheet.GetPage().GetGenreBox();
+        pGenre->setCurrentIndex(pGenre->findText(QStringLiteral("Jazz")));
+        pGenre->setCurrentIndex(0);
+        SetText(sheet, ETagField::Album, "Live");
+        ClickOk(sheet);
+    });
+    EXPECT_TRUE(Run(arrSelected, true));
+    EXPECT_EQ(Bytes("a.mp3"), Audio(300) + MakeTag("A", "Band", "Live", "", "", 17));
+    EXPECT_EQ(Bytes("b.mp3"), Audio(300) + MakeTag("B", "Band", "Live", "", "", 8));
+    EXPECT_EQ(Rebuilds(), 0);
+    EXPECT_EQ(m_nRefills, 1);
+}
+
+TEST_F(TagEditSheet, ClearedArtistStaysInTheFileButTheTracksAreRegrouped) {
+    Add("a.mp3", Audio(300) + MakeTag("A", "Band", "", "", "", 17));
+    const std::vector<CTrackInfo*> arrSelected = Scan({"a.mp3"});
+    m_driver.On<CMp3PropertySheet>([](CMp3PropertySheet& sheet) {
+        Edit(sheet, ETagField::Artist)->clear();
+        ClickOk(sheet);
+    });
+    EXPECT_TRUE(Run(arrSelected, false));
+    EXPECT_EQ(Bytes("a.mp3"), Audio(300) + MakeTag("A", "Band", "", "", "", 17));
+    EXPECT_EQ(arrSelected[0]->GetArtist(), "Band");
+    EXPECT_EQ(Rebuilds(), 1);
+    EXPECT_EQ(m_nRefills, 0);
+}
+
+TEST_F(TagEditSheet, ReadOnlyFileIsReportedOnceAndTheOtherIsWritten) {
+    const std::string strLocked = Audio(300) + MakeTag("Locked", "Band", "", "", "", 17);
+    Add("locked.mp3", strLocked);
+    Add("open.mp3", Audio(300) + MakeTag("Open", "Band", "", "", "", 17));
+    fs::permissions(m_dir.Path() / "locked.mp3", fs::perms::owner_read);
+    const std::vector<CTrackInfo*> arrSelected = Scan({"locked.mp3", "open.mp3"});
+    m_driver.On<CMp3PropertySheet>([](CMp3PropertySheet& sheet) {
+        SetText(sheet, ETagField::Comment, "New");
+        ClickOk(sheet);
+    });
+    m_driver.AcceptMessage();
+    EXPECT_TRUE(Run(arrSelected));
+    EXPECT_EQ(m_driver.m_arrMessages, QStringList{WRITE_FAILED});
+    EXPECT_EQ(Bytes("locked.mp3"), strLocked);
+    EXPECT_EQ(Bytes("open.mp3"), Audio(300) + MakeTag("Open", "Band", "", "", "New", 17));
+    EXPECT_EQ(arrSelected[0]->GetComment(), "New");
+    EXPECT_EQ(m_nRefills, 1);
+}
+
+TEST_F(TagEditSheet, CancelWritesNothingAndChangesNoRecord) {
+    const std::string strTagged = Audio(300) + MakeTag("Song", "Band", "Rec", "1990", "Re", 17);
+    Add("a.mp3", strTagged);
+    Add("b.mp3", Audio(300));
+    for (const std::vector<std::string>& arrNames :
+         {std::vector<std::string>{"a.mp3"}, std::vector<std::string>{"a.mp3", "b.mp3"}}) {
+        const std::vector<CTrackInfo*> arrSelected = Scan(arrNames);
+        m_driver.On<CMp3PropertySheet>([](CMp3PropertySheet& sheet) {
+            SetText(sheet, ETagField::Title, "Other");
+            SetText(sheet, ETagField::Artist, "Someone");
+            SetText(sheet, ETagField::Year, "2000");
+            QComboBox* pGenre = sheet.GetPage().GetGenreBox();
+            pGenre->setCurrentIndex(pGenre->findText(QStringLiteral("Jazz")));
+            ClickCancel(sheet);
+        });
+        EXPECT_FALSE(Run(arrSelected, true));
+        EXPECT_EQ(Bytes("a.mp3"), strTagged);
+        EXPECT_EQ(Bytes("b.mp3"), Audio(300));
+        const CTrackInfo& a = *arrSelected[0];
+        EXPECT_EQ(a.GetTitle(), "Song");
+        EXPECT_EQ(a.GetArtist(), "Band");
+        EXPECT_EQ(a.GetYear(), "1990");
+        EXPECT_EQ(a.GetGenre(), 17);
+        EXPECT_EQ(Rebuilds(), 0);
+        EXPECT_EQ(m_nRefills, 0);
+    }
+}
+
+TEST_F(TagEditSheet, OkIsRefusedOnTheFirstFieldTooLongForItsTagField) {
+    Add("a.mp3", Audio(300) + MakeTag("Song", "Band", "", "", "", 17));
+    const std::vector<CTrackInfo*> arrSelected = Scan({"a.mp3"});
+    std::vector<ETagField> arrFocused;
+    auto focusedField = [&arrFocused](CMp3PropertySheet& sheet) {
+        for (ETagField eField : {ETagField::Title, ETagField::Artist, ETagField::Album,
+                                 ETagField::Year, ETagField::Comment}) {
+            if (sheet.focusWidget() == Edit(sheet, eField)) {
+                arrFocused.push_back(eField);
+            }
+        }
+    };
+    m_driver.On<CMp3PropertySheet>([](CMp3PropertySheet& sheet) {
+        // Few enough characters for the edits, too many bytes for the tag.
+        SetText(sheet, ETagField::Title, Repeat(KANJI, 11));
+        SetText(sheet, ETagField::Comment, Repeat(KANJI, 11));
+        SetText(sheet, ETagField::Year, KANJI + KANJI);
+        ClickOk(sheet);
+    });
+    m_driver.AcceptMessage();
+    m_driver.On<CMp3PropertySheet>([&](CMp3PropertySheet& sheet) {
+        focusedField(sheet);
+        SetText(sheet, ETagField::Comment, Repeat(KANJI, 10));
+        ClickOk(sheet);
+    });
+    m_driver.AcceptMessage();
+    m_driver.On<CMp3PropertySheet>([&](CMp3PropertySheet& sheet) {
+        focusedField(sheet);
+        SetText(sheet, ETagField::Title, Repeat(E_ACUTE, 30));
+        ClickOk(sheet);
+    });
+    m_driver.AcceptMessage();
+    m_driver.On<CMp3PropertySheet>([&](CMp3PropertySheet& sheet) {
+        focusedField(sheet);
+        SetText(sheet, ETagField::Year, "1998");
+        ClickOk(sheet);
+    });
+    EXPECT_TRUE(Run(arrSelected));
+    EXPECT_EQ(m_driver.m_arrMessages, (QStringList{FIELD_30, FIELD_30, FIELD_4}));
+    EXPECT_EQ(arrFocused,
+              (std::vector<ETagField>{ETagField::Comment, ETagField::Title, ETagField::Year}));
+    EXPECT_EQ(Bytes("a.mp3"), Audio(300) + MakeTag(std::string(30, '\xE9'), "Band", "", "1998",
+                                                   Repeat(KANJI, 10), 17));
+}
+
+TEST_F(TagEditSheet, LongFileNameAsTitleMustBeShortenedBeforeOk) {
+    const std::string strName = "A very long name of a live recording.mp3";
+    const QString strTitle = QStringLiteral("A very long name of a live recording");
+    Add(strName, Audio(300));
+    const std::vector<CTrackInfo*> arrSelected = Scan({strName});
+    m_driver.On<CMp3PropertySheet>([&strTitle](CMp3PropertySheet& sheet) {
+        EXPECT_EQ(Edit(sheet, ETagField::Title)->text(), strTitle);
+        ClickOk(sheet);
+    });
+    m_driver.AcceptMessage();
+    m_driver.On<CMp3PropertySheet>([&strTitle](CMp3PropertySheet& sheet) {
+        EXPECT_EQ(sheet.focusWidget(), Edit(sheet, ETagField::Title));
+        Edit(sheet, ETagField::Title)->setText(strTitle.left(30));
+        ClickOk(sheet);
+    });
+    EXPECT_TRUE(Run(arrSelected));
+    EXPECT_EQ(m_driver.m_arrMessages, QStringList{FIELD_30});
+    EXPECT_EQ(Bytes(strName), Audio(300) + MakeTag(strTitle.left(30).toStdString(), "<Undefined>",
+                                                   "", "", "", GENRE_NONE));
+}
+
+TEST(TagEditReport, OneMessagePerUnwrittenFileThenTheErrorWithPathAndReason) {
+    CTrackInfo a("/nowhere", "a.mp3");
+    CTrackInfo b("/nowhere", "b.mp3");
+    STagWriteOutcome outcome;
+    outcome.m_arrNotWritten = {&a, &b};
+    // A file name may hold what looks like a placeholder of the message.
+    outcome.m_error.emplace("/music/100%2 live.mp3", ENOSPC);
+
+    CModalDriver driver;
+    driver.AcceptMessage();
+    driver.AcceptMessage();
+    driver.AcceptMessage();
+    driver.Start();
+    ReportTagWrites(nullptr, outcome);
+    EXPECT_TRUE(driver.Done());
+    EXPECT_EQ(
+        driver.m_arrMessages,
+        (QStringList{WRITE_FAILED, WRITE_FAILED,
+                     QStringLiteral("An error occurred while writing /music/100%2 live.mp3:\n") +
+                         QString::fromUtf8(std::strerror(ENOSPC))}));
+}
+
+TEST_F(TagEditSheet, WriteErrorIsReportedAndThePanesStillShowTheEditedRecords) {
+    Add("first.mp3", Audio(300) + MakeTag("One", "Band", "", "", "", 17));
+    Add("full.mp3", Audio(600));
+    Add("last.mp3", Audio(300) + MakeTag("Three", "Band", "", "", "", 17));
+    const std::vector<CTrackInfo*> arrSelected = Scan({"first.mp3", "full.mp3", "last.mp3"});
+
+    // The file size limit must not reach the test program itself, and a GUI cannot be forked
+    // safely: the editor runs in a fresh process of its own.
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    auto runLimited = [&] {
+        // No file may grow past 500 bytes: the first tag is overwritten in place, the second
+        // must be appended at 600 and fails after its file was opened.
+        ::signal(SIGXFSZ, SIG_IGN);
+        const struct ::rlimit limit = {500, 500};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        m_driver.On<CMp3PropertySheet>([](CMp3PropertySheet& sheet) {
+            SetText(sheet, ETagField::Year, "1998");
+            ClickOk(sheet);
+        });
+        m_driver.AcceptMessage();
+        m_driver.Start();
+        const bool bOk = RunTagEditor(nullptr, arrSelected, m_doc, false, [this] { ++m_nRefills; });
+        const QString strExpected = QStringLiteral("An error occurred while writing ") +
+                                    QString::fromStdString(arrSelected[1]->GetFullPath()) +
+                                    QStringLiteral(":\n") + QString::fromUtf8(std::strerror(EFBIG));
+        std::string strFaults;
+        if (!bOk || !m_driver.Done()) {
+            strFaults += "[the editor did not finish as OK] ";
+        }
+        if (m_driver.m_arrMessages != QStringList{strExpected}) {
+            strFaults += "[messages: " + m_driver.m_arrMessages.join('|').toStdString() + "] ";
+        }
+        if (m_nRefills != 1) {
+            strFaults += "[the list was not refilled] ";
+        }
+        if (Bytes("first.mp3") != Audio(300) + MakeTag("One", "Band", "", "1998", "", 17)) {
+            strFaults += "[first file not written] ";
+        }
+        if (Bytes("full.mp3") != Audio(600)) {
+            strFaults += "[failing file changed] ";
+        }
+        if (Bytes("last.mp3") != Audio(300) + MakeTag("Three", "Band", "", "", "", 17) ||
+            arrSelected[2]->GetYear() != "") {
+            strFaults += "[file after the error touched] ";
+        }
+        std::fputs(strFaults.c_str(), stderr);
+        ::_exit(strFaults.empty() ? 0 : 1);
+    };
+    // A failure shows the faults the child wrote among its output.
+    EXPECT_EXIT(runLimited(), ::testing::ExitedWithCode(0), "");
+}
