@@ -1,0 +1,265 @@
+#include "panes/listviewex.h"
+
+#include "panes/fullrowdelegate.h"
+
+#include <QApplication>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QListView>
+#include <QPainter>
+#include <QStackedLayout>
+#include <QStyleOptionFocusRect>
+#include <QTreeView>
+
+#include <algorithm>
+
+namespace {
+
+constexpr int LARGE_ICON_SIZE = 32;
+constexpr int SMALL_ICON_SIZE = 16;
+// Cells of the icon styles. Fixed sizes keep a list of many thousand rows quick to lay out.
+constexpr int LARGE_CELL_WIDTH = 100;
+constexpr int LARGE_CELL_HEIGHT = 72;
+constexpr int SMALL_ICON_CELL_WIDTH = 180;
+constexpr int LIST_CELL_WIDTH = 220;
+
+} // namespace
+
+// The details view: draws each row itself so that the highlight of a selected row and the
+// focus frame run from the first label to the viewport's right edge.
+class CListViewEx::CDetailsView final : public QTreeView {
+public:
+    explicit CDetailsView(QWidget* pParent) : QTreeView(pParent) {}
+
+    bool m_bFullRow = true;
+
+protected:
+    void drawRow(QPainter* pPainter, const QStyleOptionViewItem& option,
+                 const QModelIndex& index) const override {
+        const QModelIndex first = index.siblingAtColumn(0);
+        const bool bSelected = selectionModel() != nullptr && selectionModel()->isSelected(first);
+        const bool bFocusRow = hasFocus() && currentIndex().isValid() &&
+                               currentIndex().row() == index.row() &&
+                               currentIndex().parent() == index.parent();
+
+        QStyleOptionViewItem rowOption = option;
+        rowOption.widget = this;
+        rowOption.state &= ~(QStyle::State_Selected | QStyle::State_HasFocus);
+        if (bSelected) {
+            rowOption.state |= QStyle::State_Selected;
+        }
+
+        const QHeaderView* pHeader = header();
+        int nRowLeft = -1;
+        int nRowRight = 0;
+        for (int nVisual = 0; nVisual < pHeader->count(); ++nVisual) {
+            const int nColumn = pHeader->logicalIndex(nVisual);
+            if (pHeader->isSectionHidden(nColumn)) {
+                continue;
+            }
+            const QModelIndex cell = index.siblingAtColumn(nColumn);
+            QStyleOptionViewItem cellOption = rowOption;
+            cellOption.rect = QRect(columnViewportPosition(nColumn), option.rect.top(),
+                                    columnWidth(nColumn), option.rect.height());
+            if (nColumn == 0) {
+                nRowLeft = CFullRowDelegate::LabelRect(cellOption.rect).left();
+            }
+            nRowRight = std::max(nRowRight, cellOption.rect.right() + 1);
+            if (!m_bFullRow && nColumn != 0) {
+                // Without full-row drawing only the first column's label shows the selection,
+                // as an ordinary list does.
+                cellOption.state &= ~QStyle::State_Selected;
+            }
+            if (!m_bFullRow && nColumn == 0 && bFocusRow) {
+                cellOption.state |= QStyle::State_HasFocus;
+            }
+            itemDelegateForIndex(cell)->paint(pPainter, cellOption, cell);
+        }
+        if (!m_bFullRow) {
+            return;
+        }
+
+        const int nViewportRight = viewport()->width();
+        if (nRowRight < nViewportRight) {
+            CFullRowDelegate::PaintBackground(pPainter, rowOption,
+                                              QRect(nRowRight, option.rect.top(),
+                                                    nViewportRight - nRowRight,
+                                                    option.rect.height()));
+        }
+        if (bFocusRow) {
+            const int nLeft = nRowLeft >= 0 ? nRowLeft : 0;
+            QStyleOptionFocusRect focus;
+            focus.initFrom(this);
+            focus.rect = QRect(nLeft, option.rect.top(),
+                               std::max(nRowRight, nViewportRight) - nLeft, option.rect.height());
+            focus.state |= QStyle::State_KeyboardFocusChange;
+            focus.backgroundColor =
+                palette().color(CFullRowDelegate::ColorGroup(rowOption),
+                                bSelected ? QPalette::Highlight : QPalette::Base);
+            style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, pPainter, this);
+        }
+    }
+
+    // A selection change must also repaint the stretch right of the last column.
+    QRegion visualRegionForSelection(const QItemSelection& selection) const override {
+        QRegion wide;
+        for (const QRect& rc : QTreeView::visualRegionForSelection(selection)) {
+            wide += QRect(0, rc.top(), std::max(viewport()->width(), rc.right() + 1), rc.height());
+        }
+        return wide;
+    }
+
+    // Selected rows change colours with the focus.
+    void focusInEvent(QFocusEvent* pEvent) override {
+        QTreeView::focusInEvent(pEvent);
+        viewport()->update();
+    }
+    void focusOutEvent(QFocusEvent* pEvent) override {
+        QTreeView::focusOutEvent(pEvent);
+        viewport()->update();
+    }
+};
+
+CListViewEx::CListViewEx(QWidget* pParent)
+    : QWidget(pParent), m_pDetails(new CDetailsView(this)), m_pIcons(new QListView(this)),
+      m_pStack(new QStackedLayout(this)), m_pFullRowDelegate(new CFullRowDelegate(this)),
+      m_pPlainDelegate(new QStyledItemDelegate(this)) {
+    m_pDetails->setRootIsDecorated(false);
+    m_pDetails->setItemsExpandable(false);
+    m_pDetails->setUniformRowHeights(true);
+    m_pDetails->setAllColumnsShowFocus(true);
+    m_pDetails->setSortingEnabled(false); // the owner sorts, by its own keys
+    m_pDetails->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_pDetails->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    m_pDetails->setItemDelegate(m_pFullRowDelegate);
+    m_pDetails->header()->setSectionsClickable(true);
+    m_pDetails->header()->setSectionsMovable(false);
+    m_pDetails->header()->setStretchLastSection(false);
+
+    // Rows, not cells, are selected in every style: the views share the selection.
+    m_pIcons->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_pIcons->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    m_pIcons->setUniformItemSizes(true);
+    m_pIcons->setResizeMode(QListView::Adjust);
+    m_pIcons->setMovement(QListView::Static);
+
+    for (QAbstractItemView* pView :
+         {static_cast<QAbstractItemView*>(m_pDetails), static_cast<QAbstractItemView*>(m_pIcons)}) {
+        pView->installEventFilter(this);
+    }
+
+    m_pStack->setContentsMargins(0, 0, 0, 0);
+    m_pStack->addWidget(m_pDetails);
+    m_pStack->addWidget(m_pIcons);
+    m_pStack->setCurrentWidget(m_pDetails);
+    setFocusProxy(m_pDetails);
+}
+
+CListViewEx::~CListViewEx() = default;
+
+void CListViewEx::SetModel(QAbstractItemModel* pModel) {
+    QItemSelectionModel* pOldDetails = m_pDetails->selectionModel();
+    QItemSelectionModel* pOldIcons = m_pIcons->selectionModel();
+    m_pDetails->setModel(pModel);
+    m_pIcons->setModel(pModel);
+    QItemSelectionModel* pOwnIcons = m_pIcons->selectionModel();
+    m_pIcons->setSelectionModel(m_pDetails->selectionModel());
+    // Views never delete a selection model they have been given up: the replaced ones go here.
+    for (QItemSelectionModel* pReplaced : {pOldDetails, pOldIcons, pOwnIcons}) {
+        if (pReplaced != nullptr && pReplaced != m_pDetails->selectionModel()) {
+            pReplaced->deleteLater();
+        }
+    }
+}
+
+void CListViewEx::SetDisplayStyle(EDisplayStyle eStyle) {
+    const bool bHadFocus = HasFocusWithin();
+    m_eStyle = eStyle;
+    QAbstractItemView* pView = m_pDetails;
+    if (eStyle != EDisplayStyle::Details) {
+        ApplyIconStyle(eStyle);
+        pView = m_pIcons;
+    }
+    m_pStack->setCurrentWidget(pView);
+    setFocusProxy(pView);
+    if (bHadFocus) {
+        pView->setFocus();
+    }
+    if (pView->currentIndex().isValid()) {
+        pView->scrollTo(pView->currentIndex());
+    }
+}
+
+bool CListViewEx::SetFullRowSelect(bool bFullRowSelect) {
+    if (bFullRowSelect == m_bFullRowSelect) {
+        return false;
+    }
+    m_bFullRowSelect = bFullRowSelect;
+    m_pDetails->m_bFullRow = bFullRowSelect;
+    m_pDetails->setItemDelegate(
+        bFullRowSelect ? static_cast<QStyledItemDelegate*>(m_pFullRowDelegate) : m_pPlainDelegate);
+    m_pDetails->viewport()->update();
+    return true;
+}
+
+QItemSelectionModel* CListViewEx::GetSelectionModel() const {
+    return m_pDetails->selectionModel();
+}
+
+QTreeView* CListViewEx::GetDetailsView() const {
+    return m_pDetails;
+}
+
+QListView* CListViewEx::GetIconView() const {
+    return m_pIcons;
+}
+
+QAbstractItemView* CListViewEx::GetActiveView() const {
+    if (m_eStyle == EDisplayStyle::Details) {
+        return m_pDetails;
+    }
+    return m_pIcons;
+}
+
+bool CListViewEx::HasFocusWithin() const {
+    const QWidget* pFocus = QApplication::focusWidget();
+    return pFocus != nullptr && (pFocus == this || isAncestorOf(pFocus));
+}
+
+bool CListViewEx::OnViewKeyPress(QKeyEvent* pEvent) {
+    (void)pEvent;
+    return false;
+}
+
+bool CListViewEx::eventFilter(QObject* pWatched, QEvent* pEvent) {
+    if (pEvent->type() == QEvent::KeyPress && (pWatched == m_pDetails || pWatched == m_pIcons)) {
+        if (OnViewKeyPress(static_cast<QKeyEvent*>(pEvent))) {
+            return true;
+        }
+    }
+    return QWidget::eventFilter(pWatched, pEvent);
+}
+
+void CListViewEx::ApplyIconStyle(EDisplayStyle eStyle) {
+    const int nRowHeight = std::max(SMALL_ICON_SIZE, fontMetrics().height()) + 4;
+    // setViewMode() resets flow, wrapping and movement: set it first.
+    if (eStyle == EDisplayStyle::LargeIcons) {
+        m_pIcons->setViewMode(QListView::IconMode);
+        m_pIcons->setIconSize(QSize(LARGE_ICON_SIZE, LARGE_ICON_SIZE));
+        m_pIcons->setFlow(QListView::LeftToRight);
+        m_pIcons->setGridSize(QSize(LARGE_CELL_WIDTH, LARGE_CELL_HEIGHT));
+        m_pIcons->setWordWrap(true);
+    } else {
+        m_pIcons->setViewMode(QListView::ListMode);
+        m_pIcons->setIconSize(QSize(SMALL_ICON_SIZE, SMALL_ICON_SIZE));
+        m_pIcons->setFlow(eStyle == EDisplayStyle::SmallIcons ? QListView::LeftToRight
+                                                              : QListView::TopToBottom);
+        m_pIcons->setGridSize(
+            QSize(eStyle == EDisplayStyle::SmallIcons ? SMALL_ICON_CELL_WIDTH : LIST_CELL_WIDTH,
+                  nRowHeight));
+        m_pIcons->setWordWrap(false);
+    }
+    m_pIcons->setWrapping(true);
+    m_pIcons->setMovement(QListView::Static);
+    m_pIcons->setResizeMode(QListView::Adjust);
+}

@@ -1,0 +1,43 @@
+#include "panes/selectionstatus.h"
+
+#include "catalogue/genres.h"
+#include "catalogue/trackinfo.h"
+#include "res/strings.h"
+
+#include <cstdint>
+#include <cstdio>
+
+CSelectionStatus CSelectionStatus::Describe(const std::vector<const CTrackInfo*>& arrTracks) {
+    CSelectionStatus status;
+    // 64 bits: a selection of a few thousand tracks passes 2 GB.
+    std::int64_t nTotal = 0;
+    for (const CTrackInfo* pTrack : arrTracks) {
+        nTotal += pTrack->GetSize();
+    }
+    if (arrTracks.size() == 1) {
+        status.m_strDescription = DescribeTrack(*arrTracks.front());
+        status.m_strCount = LoadString(IDS_ONE_FILE_SELECTED);
+    } else if (arrTracks.size() > 1) {
+        char szCount[128];
+        std::snprintf(szCount, sizeof szCount, LoadString(IDS_FILES_SELECTED),
+                      static_cast<int>(arrTracks.size()));
+        status.m_strCount = szCount;
+    }
+    status.m_strSize = FormatSize(nTotal);
+    return status;
+}
+
+std::string CSelectionStatus::DescribeTrack(const CTrackInfo& track) {
+    std::string strText = track.GetArtist() + " - " + track.GetTitle();
+    if (!track.GetAlbum().empty()) {
+        strText += " - Album : " + track.GetAlbum();
+    }
+    if (!track.GetYear().empty()) {
+        strText += " - " + track.GetYear();
+    }
+    // Only the value of an untagged file is left out; 149 to 255 show as undefined.
+    if (track.GetGenre() != GENRE_NONE) {
+        strText += " [ " + track.GetGenreName() + " ]";
+    }
+    return strText;
+}

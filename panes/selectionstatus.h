@@ -1,0 +1,21 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+class CTrackInfo;
+
+// What the status bar says about the selected rows of the track list. Texts are UTF-8; an empty
+// count text leaves the count pane as it was.
+class CSelectionStatus {
+public:
+    std::string m_strDescription; // the one selected track, empty unless exactly one
+    std::string m_strCount;       // "1 file selected", "%d files selected", or empty for none
+    std::string m_strSize;        // total size of the selection
+
+    // arrTracks in row order.
+    static CSelectionStatus Describe(const std::vector<const CTrackInfo*>& arrTracks);
+
+    // The one-track description: artist, title, then album, year and genre where present.
+    static std::string DescribeTrack(const CTrackInfo& track);
+};

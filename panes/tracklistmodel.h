@@ -1,0 +1,91 @@
+#pragma once
+
+#include "catalogue/trackinfo.h"
+#include "catalogue/tracklist.h"
+
+#include <QAbstractTableModel>
+#include <QIcon>
+
+#include <vector>
+
+// The rows of the track list: one per record of the list being shown, kept in display order.
+// The model holds plain pointers into the document; it must be emptied before the document
+// deletes its records.
+class CTrackListModel final : public QAbstractTableModel {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(CTrackListModel)
+
+public:
+    // Columns in display order. Their sort keys differ from their positions (ColumnSortKey).
+    enum EColumn : int {
+        COL_FILE,
+        COL_TITLE,
+        COL_ALBUM,
+        COL_LOCATION,
+        COL_SIZE,
+        COL_ARTIST,
+        COL_DATE,
+        COL_GENRE,
+        COL_COMMENT,
+        COLUMN_COUNT
+    };
+
+    // Sort keys as stored in the "SortingColumn" setting: do not renumber. The sign gives the
+    // direction; 0 and anything beyond 9 in either direction leave the rows unordered.
+    enum ESortKey : int {
+        KEY_NONE = 0,
+        KEY_FILE = 1,
+        KEY_ARTIST = 2,
+        KEY_TITLE = 3,
+        KEY_LOCATION = 4,
+        KEY_SIZE = 5,
+        KEY_ALBUM = 6,
+        KEY_GENRE = 7,
+        KEY_DATE = 8,
+        KEY_COMMENT = 9,
+    };
+
+    // The CTrackInfo* of a row, in any column.
+    static constexpr int TrackRole = Qt::UserRole + 1;
+
+    explicit CTrackListModel(QObject* pParent = nullptr);
+    ~CTrackListModel() override;
+
+    // Replaces every row by the records of pTracks (none when null), ordered by nSortKey.
+    void Fill(const CTrackList* pTracks, int nSortKey);
+    // Empties the model, dropping every pointer into the document.
+    void Clear();
+    // Reorders the rows; rows that compare equal keep their relative order.
+    void Sort(int nSortKey);
+
+    // The "ColumnAlignment" setting: 1 centres the middle columns, anything else leaves them left.
+    void SetColumnAlignment(int nAlignment);
+    int GetColumnAlignment() const { return m_nColumnAlignment; }
+
+    CTrackInfo* GetTrack(int nRow) const;
+
+    // Negative when pFirst goes first, positive when pSecond goes first, 0 when equal.
+    static int CompareTracks(const CTrackInfo* pFirst, const CTrackInfo* pSecond, int nSortKey);
+
+    static int ColumnSortKey(int nColumn);
+    // The column a key sorts, or -1 for a key that sorts nothing.
+    static int SortKeyColumn(int nSortKey);
+    // Width of a column when the list is first shown, in pixels.
+    static int DefaultColumnWidth(int nColumn);
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int nRole = Qt::DisplayRole) const override;
+    QVariant headerData(int nSection, Qt::Orientation eOrientation,
+                        int nRole = Qt::DisplayRole) const override;
+
+private:
+    Qt::Alignment ColumnAlignment(int nColumn) const;
+
+    std::vector<CTrackInfo*> m_arrRows;
+    int m_nColumnAlignment = 0;
+    QIcon m_iconNote;
+    QString m_strTitles[COLUMN_COUNT];
+};
+
+Q_DECLARE_METATYPE(CTrackInfo*)

@@ -1,0 +1,175 @@
+#include "panes/tunebrview.h"
+
+#include "catalogue/hints.h"
+#include "catalogue/tunebrdoc.h"
+#include "panes/panehost.h"
+#include "panes/selectionstatus.h"
+#include "panes/tracklistmodel.h"
+#include "platform/textconv.h"
+#include "platform/usersettings.h"
+
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QKeyEvent>
+#include <QTreeView>
+
+#include <algorithm>
+
+CTunebrView::CTunebrView(CTunebrDoc& doc, CUserSettings& settings, CPaneHost& host,
+                         QWidget* pParent)
+    : CListViewEx(pParent), m_doc(doc), m_settings(settings), m_host(host),
+      m_pModel(new CTrackListModel(this)), m_nSortKey(settings.m_nSortingColumn),
+      m_bByGenre(settings.m_nViewType == 1) {
+    SetModel(m_pModel);
+
+    QHeaderView* pHeader = GetDetailsView()->header();
+    for (int nColumn = 0; nColumn < CTrackListModel::COLUMN_COUNT; ++nColumn) {
+        pHeader->resizeSection(nColumn, CTrackListModel::DefaultColumnWidth(nColumn));
+    }
+    connect(pHeader, &QHeaderView::sectionClicked, this, &CTunebrView::OnColumnClick);
+    ShowSortIndicator();
+
+    QItemSelectionModel* pSelection = GetSelectionModel();
+    connect(pSelection, &QItemSelectionModel::selectionChanged, this,
+            &CTunebrView::OnSelectionChanged);
+    connect(pSelection, &QItemSelectionModel::currentChanged, this,
+            &CTunebrView::OnSelectionChanged);
+
+    m_doc.AddView(this);
+}
+
+CTunebrView::~CTunebrView() {
+    m_doc.RemoveView(this);
+    // The views and their selection outlive this part of the object while the widget base
+    // tears them down.
+    disconnect(GetSelectionModel(), nullptr, this, nullptr);
+}
+
+void CTunebrView::OnInitialUpdate() {
+    OnUpdate(nullptr, HINT_OPTIONS_CHANGED, m_doc.GetTracks());
+}
+
+void CTunebrView::OnUpdate(CDocView* pSender, int nHint, CTrackList* pTracks) {
+    (void)pSender;
+    if (nHint == HINT_REBUILD_BEGIN) {
+        // The document is about to delete the records and lists the rows point at, and the
+        // window repaints while it scans: the rows go now, not at the next fill.
+        m_pTracks = nullptr;
+        m_pModel->Clear();
+        ReportSelectionState();
+        return;
+    }
+    bool bRefill = false;
+    if (pTracks != nullptr) {
+        m_pTracks = pTracks;
+        bRefill = true;
+    }
+    switch (nHint) {
+    case HINT_BY_ARTIST:
+        m_bByGenre = false;
+        break;
+    case HINT_BY_GENRE:
+        m_bByGenre = true;
+        break;
+    case HINT_OPTIONS_CHANGED:
+        ApplyListOptions();
+        bRefill = true;
+        break;
+    default:
+        break;
+    }
+    if (bRefill) {
+        FillList();
+    }
+}
+
+void CTunebrView::FillList() {
+    m_pModel->Fill(m_pTracks, m_nSortKey);
+    // A reset drops the selection without a signal.
+    OnSelectionChanged();
+}
+
+void CTunebrView::OnColumnClick(int nColumn) {
+    const int nKey = CTrackListModel::ColumnSortKey(nColumn);
+    if (nKey == CTrackListModel::KEY_NONE) {
+        return;
+    }
+    if (m_nSortKey == nKey || m_nSortKey == -nKey) {
+        m_nSortKey = -m_nSortKey;
+    } else {
+        m_nSortKey = nKey;
+    }
+    m_pModel->Sort(m_nSortKey);
+    m_settings.m_nSortingColumn = m_nSortKey;
+    ShowSortIndicator();
+}
+
+CTrackList CTunebrView::GetSelectedTracks() const {
+    std::vector<int> arrRows;
+    for (const QItemSelectionRange& range : GetSelectionModel()->selection()) {
+        for (int nRow = range.top(); nRow <= range.bottom(); ++nRow) {
+            arrRows.push_back(nRow);
+        }
+    }
+    std::sort(arrRows.begin(), arrRows.end());
+    arrRows.erase(std::unique(arrRows.begin(), arrRows.end()), arrRows.end());
+
+    CTrackList arrTracks;
+    arrTracks.reserve(arrRows.size());
+    for (const int nRow : arrRows) {
+        if (CTrackInfo* pTrack = m_pModel->GetTrack(nRow)) {
+            arrTracks.push_back(pTrack);
+        }
+    }
+    return arrTracks;
+}
+
+bool CTunebrView::HasSelection() const {
+    return GetSelectionModel()->hasSelection();
+}
+
+bool CTunebrView::OnViewKeyPress(QKeyEvent* pEvent) {
+    const bool bTab = pEvent->key() == Qt::Key_Tab || pEvent->key() == Qt::Key_Backtab;
+    if (bTab && !(pEvent->modifiers() & (Qt::ControlModifier | Qt::AltModifier))) {
+        m_host.SwitchPane();
+        return true;
+    }
+    // Enter and the other keys of the list's actions belong here.
+    return CListViewEx::OnViewKeyPress(pEvent);
+}
+
+void CTunebrView::ApplyListOptions() {
+    SetFullRowSelect(m_settings.m_bFullRowSelection != 0);
+    m_pModel->SetColumnAlignment(m_settings.m_nColumnAlignment);
+}
+
+void CTunebrView::ShowSortIndicator() {
+    QHeaderView* pHeader = GetDetailsView()->header();
+    const int nColumn = CTrackListModel::SortKeyColumn(m_nSortKey);
+    if (nColumn < 0) {
+        pHeader->setSortIndicatorShown(false);
+        return;
+    }
+    // The arrow shows the order on screen: a positive size key puts the largest file first.
+    const bool bAscendingKey = m_nSortKey > 0;
+    const bool bAscending = nColumn == CTrackListModel::COL_SIZE ? !bAscendingKey : bAscendingKey;
+    pHeader->setSortIndicator(nColumn, bAscending ? Qt::AscendingOrder : Qt::DescendingOrder);
+    pHeader->setSortIndicatorShown(true);
+}
+
+void CTunebrView::OnSelectionChanged() {
+    const CTrackList arrSelected = GetSelectedTracks();
+    const std::vector<const CTrackInfo*> arrTracks(arrSelected.begin(), arrSelected.end());
+    const CSelectionStatus status = CSelectionStatus::Describe(arrTracks);
+    m_host.SetStatusTexts(QString(), ToQString(status.m_strDescription),
+                          ToQString(status.m_strCount), ToQString(status.m_strSize));
+    ReportSelectionState();
+}
+
+void CTunebrView::ReportSelectionState() {
+    const bool bHasSelection = HasSelection();
+    if (bHasSelection != m_bHadSelection) {
+        m_bHadSelection = bHasSelection;
+        emit selectionStateChanged(bHasSelection);
+    }
+}

@@ -1,0 +1,67 @@
+#pragma once
+
+#include "catalogue/docview.h"
+#include "catalogue/tracklist.h"
+#include "panes/listviewex.h"
+
+class CPaneHost;
+class CTrackListModel;
+class CTunebrDoc;
+class CUserSettings;
+
+// The list pane: one row per track of the list chosen in the tree pane (or the whole
+// catalogue), sortable by any column, with its selection described in the status bar.
+class CTunebrView final : public CListViewEx, public CDocView {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(CTunebrView)
+
+public:
+    // Registers with the document for its whole life.
+    CTunebrView(CTunebrDoc& doc, CUserSettings& settings, CPaneHost& host,
+                QWidget* pParent = nullptr);
+    ~CTunebrView() override;
+
+    // Shows the document's complete list with the current list options.
+    void OnInitialUpdate();
+    void OnUpdate(CDocView* pSender, int nHint, CTrackList* pTracks) override;
+
+    // Rows from m_pTracks, in the order of m_nSortKey.
+    void FillList();
+    // A click on a column title: sorts by that column, the other way round on a second click.
+    void OnColumnClick(int nColumn);
+
+    // The selected records from the top row down, as shown.
+    CTrackList GetSelectedTracks() const;
+    bool HasSelection() const;
+
+    int GetSortKey() const { return m_nSortKey; }
+    // The organisation last announced: a track edit that changes the grouping field needs a
+    // rebuild of the index.
+    bool IsByGenre() const { return m_bByGenre; }
+    CTrackList* GetTrackList() const { return m_pTracks; }
+    CTrackListModel* GetModel() const { return m_pModel; }
+
+signals:
+    // Whether any row is selected; sent when that changes. Play, Enqueue, Properties and Copy
+    // are enabled exactly while it is true.
+    void selectionStateChanged(bool bHasSelection);
+
+protected:
+    bool OnViewKeyPress(QKeyEvent* pEvent) override;
+
+private:
+    void ApplyListOptions();
+    void ShowSortIndicator();
+    void OnSelectionChanged();
+    void ReportSelectionState();
+
+    CTunebrDoc& m_doc;
+    CUserSettings& m_settings;
+    CPaneHost& m_host;
+    CTrackListModel* m_pModel;
+
+    int m_nSortKey;
+    bool m_bByGenre;
+    CTrackList* m_pTracks = nullptr; // the document's or an index entry's; never ours
+    bool m_bHadSelection = false;
+};

@@ -1,1 +1,609 @@
+#include "catalogue/cataloguehost.h"
+#include "catalogue/genres.h"
+#include "catalogue/hints.h"
+#include "catalogue/tagblock.h"
+#include "catalogue/trackinfo.h"
+#include "catalogue/tunebrdoc.h"
+#include "panes/panehost.h"
+#include "panes/tracklistmodel.h"
+#include "panes/tunebrview.h"
+#include "platform/textconv.h"
+#include "platform/usersettings.h"
+
+#include <QAbstractItemModelTester>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTreeView>
+#include <QVBoxLayout>
+
 #include <gtest/gtest.h>
+
+#include <climits>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace {
+
+using Names = std::vector<std::string>;
+
+class CTestCatalogueHost final : public CCatalogueHost {
+public:
+    std::string GetFileExt() const override { return "*.mp3"; }
+    void WriteFilePath(const std::string&) override {}
+};
+
+class CRecordingHost final : public CPaneHost {
+public:
+    struct CStatus {
+        QString strText0, strText1, strText3, strText4;
+    };
+    void SetStatusTexts(const QString& strText0, const QString& strText1, const QString& strText3,
+                        const QString& strText4) override {
+        m_arrStatus.push_back({strText0, strText1, strText3, strText4});
+    }
+    void StartAnimation() override {}
+    void StopAnimation() override {}
+    void SwitchPane() override { ++m_nSwitches; }
+
+    std::vector<CStatus> m_arrStatus;
+    int m_nSwitches = 0;
+};
+
+struct CFields {
+    std::string strFile;
+    std::string strTitle;
+    std::string strArtist;
+    std::string strAlbum;
+    std::string strLocation = "/music";
+    std::int64_t nSize = 0;
+    std::string strYear;
+    int nGenre = GENRE_NONE;
+    std::string strComment;
+};
+
+// Records in memory, with addresses that stay put while more are added.
+class CTrackStore {
+public:
+    CTrackInfo* Add(const CFields& fields) {
+        CTagBlock block;
+        block.m_nSize = fields.nSize;
+        CTrackInfo& track = m_store.emplace_back(
+            std::make_shared<const std::string>(fields.strLocation), fields.strFile, block);
+        track.SetTitle(fields.strTitle);
+        track.SetArtist(fields.strArtist);
+        track.SetAlbum(fields.strAlbum);
+        track.SetYear(fields.strYear);
+        track.SetGenre(static_cast<unsigned char>(fields.nGenre));
+        track.SetComment(fields.strComment);
+        return &track;
+    }
+
+private:
+    std::deque<CTrackInfo> m_store;
+};
+
+CFields Named(const std::string& strFile) {
+    CFields fields;
+    fields.strFile = strFile;
+    return fields;
+}
+
+Names FileNames(const CTrackListModel& model) {
+    Names arrNames;
+    for (int nRow = 0; nRow < model.rowCount(); ++nRow) {
+        arrNames.push_back(model.GetTrack(nRow)->GetFileName());
+    }
+    return arrNames;
+}
+
+Names FileNames(const CTrackList& arrTracks) {
+    Names arrNames;
+    for (const CTrackInfo* pTrack : arrTracks) {
+        arrNames.push_back(pTrack->GetFileName());
+    }
+    return arrNames;
+}
+
+class TunebrView : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_settings.m_bFullRowSelection = 1;
+        m_pView = std::make_unique<CTunebrView>(m_doc, m_settings, m_host);
+        m_pTester = std::make_unique<QAbstractItemModelTester>(
+            m_pView->GetModel(), QAbstractItemModelTester::FailureReportingMode::Fatal);
+        m_pView->resize(1200, 400);
+        m_pView->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(m_pView.get()));
+    }
+
+    // Four files whose every column orders them differently.
+    void AddSampleTracks() {
+        m_list.push_back(
+            m_tracks.Add({"b.mp3", "Zebra", "Nina", "Pastel", "/m/2", 3000, "1999", 17, "x"}));
+        m_list.push_back(m_tracks.Add({"Z.mp3", "apple", "Abba", "", "/m/1", 1000, "98", 20, ""}));
+        m_list.push_back(
+            m_tracks.Add({"a.mp3", "", "Nina", "Gold", "/m/3", 4000, "", GENRE_NONE, "c"}));
+        m_list.push_back(
+            m_tracks.Add({"c.mp3", "Mango", "Cure", "Wish", "/m/1", 2000, "2001", 0, "b"}));
+    }
+
+    void Show(CTrackList& arrTracks) { m_pView->OnUpdate(nullptr, HINT_SHOW_TRACKS, &arrTracks); }
+
+    Names Shown() const { return FileNames(*m_pView->GetModel()); }
+
+    void ClickHeader(int nColumn) { ClickHeader(*m_pView, nColumn); }
+
+    static void ClickHeader(const CTunebrView& view, int nColumn) {
+        QHeaderView* pHeader = view.GetDetailsView()->header();
+        const QPoint point(pHeader->sectionViewportPosition(nColumn) +
+                               pHeader->sectionSize(nColumn) / 2,
+                           pHeader->height() / 2);
+        QTest::mouseClick(pHeader->viewport(), Qt::LeftButton, {}, point);
+    }
+
+    void SelectRows(const std::vector<int>& arrRows) {
+        QItemSelectionModel* pSelection = m_pView->GetSelectionModel();
+        pSelection->clear();
+        for (const int nRow : arrRows) {
+            pSelection->select(m_pView->GetModel()->index(nRow, 0),
+                               QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        }
+    }
+
+    CTestCatalogueHost m_catalogueHost;
+    CTunebrDoc m_doc{m_catalogueHost};
+    CUserSettings m_settings;
+    CRecordingHost m_host;
+    CTrackStore m_tracks;
+    CTrackList m_list;
+    std::unique_ptr<CTunebrView> m_pView;
+    std::unique_ptr<QAbstractItemModelTester> m_pTester;
+};
+
+} // namespace
+
+TEST(TunebrViewModel, CompareTracksFollowsTheKeyRules) {
+    CTrackStore tracks;
+    const auto Make = [&tracks](const std::string& strText, int nGenre, std::int64_t nSize) {
+        return tracks.Add(
+            {strText, strText, strText, strText, strText, nSize, strText, nGenre, strText});
+    };
+    struct {
+        const char* pszName;
+        const CTrackInfo* pFirst;
+        const CTrackInfo* pSecond;
+        int nKey;
+        int nExpectedSign;
+    } const cases[] = {
+        {"capital Z before small a", Make("Z", 0, 0), Make("a", 0, 0), 1, -1},
+        {"descending key reverses", Make("Z", 0, 0), Make("a", 0, 0), -1, 1},
+        {"empty before any text", Make("", 0, 0), Make("0", 0, 0), 8, -1},
+        {"bytes compare unsigned", Make("z", 0, 0), Make("\xC3\xA9", 0, 0), 9, -1},
+        {"prefix first", Make("Abb", 0, 0), Make("Abba", 0, 0), 2, -1},
+        {"year as text: 1999 before 98", Make("1999", 0, 0), Make("98", 0, 0), 8, -1},
+        {"genre by name, not number", Make("x", 17, 0), Make("x", 20, 0), 7, 1},
+        {"undefined before letters", Make("x", GENRE_NONE, 0), Make("x", 0, 0), 7, -1},
+        {"genres past 148 all read undefined", Make("x", 200, 0), Make("x", 149, 0), 7, 0},
+        {"size: largest first", Make("x", 0, 100), Make("x", 0, 200), 5, 1},
+        {"size descending key: smallest first", Make("x", 0, 100), Make("x", 0, 200), -5, -1},
+        {"equal sizes", Make("a", 0, 100), Make("b", 0, 100), 5, 0},
+        {"sizes past 2 GB", Make("x", 0, 3000000000LL), Make("x", 0, 2000000000LL), 5, -1},
+        {"key 0 never orders", Make("a", 0, 1), Make("b", 0, 2), 0, 0},
+        {"key 10 never orders", Make("a", 0, 1), Make("b", 0, 2), 10, 0},
+        {"key -10 never orders", Make("a", 0, 1), Make("b", 0, 2), -10, 0},
+        {"lowest int never orders", Make("a", 0, 1), Make("b", 0, 2), INT_MIN, 0},
+        {"highest int never orders", Make("a", 0, 1), Make("b", 0, 2), INT_MAX, 0},
+    };
+    const auto Sign = [](int n) { return (n > 0) - (n < 0); };
+    for (const auto& test : cases) {
+        EXPECT_EQ(Sign(CTrackListModel::CompareTracks(test.pFirst, test.pSecond, test.nKey)),
+                  test.nExpectedSign)
+            << test.pszName;
+    }
+}
+
+TEST(TunebrViewModel, ShowsTheColumnTextsInTheirOrder) {
+    CTrackStore tracks;
+    CTrackList arrTracks{tracks.Add({"song.mp3", "Sinnerman", "Nina", "Pastel Blues", "/m/jazz",
+                                     3456789, "1965", 0, "live"}),
+                         tracks.Add({"none.mp3", "", "", "", "/m", 0, "", 255, ""})};
+    CTrackListModel model;
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
+    model.Fill(&arrTracks, 0);
+
+    const auto Row = [&model](int nRow) {
+        std::vector<std::string> arrTexts;
+        for (int nColumn = 0; nColumn < model.columnCount(); ++nColumn) {
+            arrTexts.push_back(ToStdString(model.index(nRow, nColumn).data().toString()));
+        }
+        return arrTexts;
+    };
+    using Texts = std::vector<std::string>;
+    EXPECT_EQ(Row(0), (Texts{"song.mp3", "Sinnerman", "Pastel Blues", "/m/jazz", "  3.5 MB", "Nina",
+                             "1965", "Blues", "live"}));
+    EXPECT_EQ(Row(1), (Texts{"none.mp3", "", "", "/m", "  0.0 MB", "", "", "<Undefined>", ""}));
+
+    Texts arrTitles;
+    for (int nColumn = 0; nColumn < model.columnCount(); ++nColumn) {
+        arrTitles.push_back(ToStdString(model.headerData(nColumn, Qt::Horizontal).toString()));
+    }
+    EXPECT_EQ(arrTitles, (Texts{"File", "Title", "Album", "Location", "Size", "Artist", "Date",
+                                "Genre", "Comment"}));
+
+    for (int nColumn = 0; nColumn < model.columnCount(); ++nColumn) {
+        const QModelIndex index = model.index(1, nColumn);
+        EXPECT_EQ(index.data(Qt::DecorationRole).isValid(), nColumn == 0) << nColumn;
+        EXPECT_EQ(index.data(CTrackListModel::TrackRole).value<CTrackInfo*>(), arrTracks[1])
+            << nColumn;
+    }
+}
+
+TEST(TunebrViewModel, AlignmentFollowsTheColumnAlignmentSetting) {
+    constexpr Qt::Alignment L = Qt::AlignLeft;
+    constexpr Qt::Alignment C = Qt::AlignHCenter;
+    struct {
+        int nSetting;
+        Qt::Alignment aExpected[CTrackListModel::COLUMN_COUNT];
+    } const cases[] = {
+        {0, {L, L, L, L, C, L, L, L, L}},
+        {1, {L, C, C, C, C, C, C, C, L}},
+        {2, {L, L, L, L, C, L, L, L, L}},
+        {-1, {L, L, L, L, C, L, L, L, L}},
+    };
+    CTrackStore tracks;
+    CTrackList arrTracks{tracks.Add(Named("a.mp3"))};
+    CTrackListModel model;
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
+    model.Fill(&arrTracks, 0);
+    for (const auto& test : cases) {
+        model.SetColumnAlignment(test.nSetting);
+        for (int nColumn = 0; nColumn < CTrackListModel::COLUMN_COUNT; ++nColumn) {
+            const auto eCell =
+                model.index(0, nColumn).data(Qt::TextAlignmentRole).value<Qt::Alignment>();
+            const auto eTitle = model.headerData(nColumn, Qt::Horizontal, Qt::TextAlignmentRole)
+                                    .value<Qt::Alignment>();
+            EXPECT_EQ(eCell & Qt::AlignHorizontal_Mask, test.aExpected[nColumn])
+                << "setting " << test.nSetting << " column " << nColumn;
+            EXPECT_EQ(eTitle & Qt::AlignHorizontal_Mask, test.aExpected[nColumn])
+                << "setting " << test.nSetting << " column " << nColumn;
+        }
+    }
+}
+
+// Fill and Sort must order exactly as CompareTracks does, ties in list order, on texts that
+// share long starts, run in blocks of equal values, end inside one another, hold bytes above
+// 0x7F or a NUL; and many rows must not take long.
+TEST(TunebrViewModel, HundredThousandRowsOrderAsCompareTracksSays) {
+    constexpr int ROWS = 100000;
+    const std::string arrTails[] = {"", "é", "e", std::string("e\0", 2), "Disc 1", "Disc 10"};
+    CTrackStore tracks;
+    CTrackList arrTracks;
+    arrTracks.reserve(ROWS);
+    for (int i = 0; i < ROWS; ++i) {
+        const int nScrambled = static_cast<int>((i * 7919LL) % ROWS);
+        const std::string strFolder =
+            "/home/someone/Music/Artist " + std::to_string(i / 120) + "/" + arrTails[(i / 12) % 6];
+        arrTracks.push_back(tracks.Add(
+            {"f" + std::to_string(nScrambled) + ".mp3", "t" + std::to_string(i % 977),
+             "a" + std::to_string(i % 13), arrTails[i % 6], strFolder, nScrambled % 5000 * 10LL,
+             std::to_string(i % 50), i % 256, std::string(i % 20, 'x') + arrTails[i % 5]}));
+    }
+    std::unordered_map<const CTrackInfo*, int> mapListIndex;
+    for (int i = 0; i < ROWS; ++i) {
+        mapListIndex.emplace(arrTracks[i], i);
+    }
+    CTrackListModel model;
+    for (const int nKey : {1, -1, 2, -2, 3, 4, -4, 5, -5, 6, 7, -7, 8, 9, -9}) {
+        // Half through Fill, half through Sort, which must agree.
+        if (nKey > 0) {
+            model.Fill(&arrTracks, nKey);
+        } else {
+            model.Fill(&arrTracks, 0);
+            model.Sort(nKey);
+        }
+        ASSERT_EQ(model.rowCount(), ROWS);
+        int nOutOfOrder = 0;
+        for (int nRow = 1; nRow < ROWS; ++nRow) {
+            const CTrackInfo* pAbove = model.GetTrack(nRow - 1);
+            const CTrackInfo* pBelow = model.GetTrack(nRow);
+            const int nOrder = CTrackListModel::CompareTracks(pAbove, pBelow, nKey);
+            if (nOrder > 0 || (nOrder == 0 && mapListIndex.at(pAbove) > mapListIndex.at(pBelow))) {
+                ++nOutOfOrder;
+            }
+        }
+        EXPECT_EQ(nOutOfOrder, 0) << nKey;
+    }
+}
+
+TEST_F(TunebrView, HeaderClicksChooseAndStoreTheSortKey) {
+    AddSampleTracks();
+    struct {
+        const char* pszName;
+        int nStoredKey;
+        std::vector<int> arrClicks;
+        int nExpectedKey;
+        Names arrExpected;
+    } const cases[] = {
+        {"no key keeps the list order", 0, {}, 0, {"b.mp3", "Z.mp3", "a.mp3", "c.mp3"}},
+        {"file", 0, {0}, 1, {"Z.mp3", "a.mp3", "b.mp3", "c.mp3"}},
+        {"file twice", 0, {0, 0}, -1, {"c.mp3", "b.mp3", "a.mp3", "Z.mp3"}},
+        {"file three times", 0, {0, 0, 0}, 1, {"Z.mp3", "a.mp3", "b.mp3", "c.mp3"}},
+        {"title", 0, {1}, 3, {"a.mp3", "c.mp3", "b.mp3", "Z.mp3"}},
+        {"album", 0, {2}, 6, {"Z.mp3", "a.mp3", "b.mp3", "c.mp3"}},
+        {"location, ties in list order", 0, {3}, 4, {"Z.mp3", "c.mp3", "b.mp3", "a.mp3"}},
+        {"size: largest first", 0, {4}, 5, {"a.mp3", "b.mp3", "c.mp3", "Z.mp3"}},
+        {"artist, ties in list order", 0, {5}, 2, {"Z.mp3", "c.mp3", "b.mp3", "a.mp3"}},
+        {"artist reversed, ties in list order",
+         0,
+         {5, 5},
+         -2,
+         {"b.mp3", "a.mp3", "c.mp3", "Z.mp3"}},
+        {"date as text", 0, {6}, 8, {"a.mp3", "b.mp3", "c.mp3", "Z.mp3"}},
+        {"genre by name", 0, {7}, 7, {"a.mp3", "Z.mp3", "c.mp3", "b.mp3"}},
+        {"comment", 0, {8}, 9, {"Z.mp3", "c.mp3", "a.mp3", "b.mp3"}},
+        {"stored -5: smallest first", -5, {}, -5, {"Z.mp3", "c.mp3", "b.mp3", "a.mp3"}},
+        {"stored -5 then size", -5, {4}, 5, {"a.mp3", "b.mp3", "c.mp3", "Z.mp3"}},
+        {"stored -1 then file", -1, {0}, 1, {"Z.mp3", "a.mp3", "b.mp3", "c.mp3"}},
+        {"another column starts positive", -1, {5}, 2, {"Z.mp3", "c.mp3", "b.mp3", "a.mp3"}},
+        {"stored out of range", 12, {}, 12, {"b.mp3", "Z.mp3", "a.mp3", "c.mp3"}},
+        {"out of range then file", INT_MIN, {0}, 1, {"Z.mp3", "a.mp3", "b.mp3", "c.mp3"}},
+    };
+    for (const auto& test : cases) {
+        m_settings.m_nSortingColumn = test.nStoredKey;
+        CTunebrView view(m_doc, m_settings, m_host);
+        view.resize(1200, 300);
+        view.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+        view.OnUpdate(nullptr, HINT_SHOW_TRACKS, &m_list);
+        for (const int nColumn : test.arrClicks) {
+            ClickHeader(view, nColumn);
+        }
+        EXPECT_EQ(view.GetSortKey(), test.nExpectedKey) << test.pszName;
+        EXPECT_EQ(m_settings.m_nSortingColumn, test.nExpectedKey) << test.pszName;
+        EXPECT_EQ(FileNames(*view.GetModel()), test.arrExpected) << test.pszName;
+    }
+}
+
+TEST_F(TunebrView, HeaderArrowShowsTheVisibleOrder) {
+    AddSampleTracks();
+    Show(m_list);
+    QHeaderView* pHeader = m_pView->GetDetailsView()->header();
+    EXPECT_FALSE(pHeader->isSortIndicatorShown());
+
+    struct {
+        int nColumn;
+        int nExpectedSection;
+        Qt::SortOrder eExpected;
+    } const cases[] = {
+        {0, 0, Qt::AscendingOrder}, {0, 0, Qt::DescendingOrder}, {4, 4, Qt::DescendingOrder},
+        {4, 4, Qt::AscendingOrder}, {7, 7, Qt::AscendingOrder},
+    };
+    for (const auto& test : cases) {
+        ClickHeader(test.nColumn);
+        EXPECT_TRUE(pHeader->isSortIndicatorShown()) << test.nColumn;
+        EXPECT_EQ(pHeader->sortIndicatorSection(), test.nExpectedSection) << test.nColumn;
+        EXPECT_EQ(pHeader->sortIndicatorOrder(), test.eExpected) << test.nColumn;
+    }
+}
+
+TEST_F(TunebrView, StartsFromTheStoredSettings) {
+    struct {
+        int nViewType;
+        int nSortingColumn;
+        bool bByGenre;
+    } const cases[] = {{0, 0, false}, {1, -5, true}, {2, 7, false}};
+    for (const auto& test : cases) {
+        m_settings.m_nViewType = test.nViewType;
+        m_settings.m_nSortingColumn = test.nSortingColumn;
+        const CTunebrView view(m_doc, m_settings, m_host);
+        EXPECT_EQ(view.IsByGenre(), test.bByGenre) << test.nViewType;
+        EXPECT_EQ(view.GetSortKey(), test.nSortingColumn) << test.nViewType;
+        EXPECT_EQ(view.GetDisplayStyle(), CListViewEx::EDisplayStyle::Details);
+        EXPECT_TRUE(view.IsFullRowSelect());
+    }
+}
+
+TEST_F(TunebrView, HintsAdoptListsAndRefillOnce) {
+    AddSampleTracks();
+    CTrackList arrOther{m_list[3], m_list[1]};
+    Show(m_list);
+    QSignalSpy resets(m_pView->GetModel(), &QAbstractItemModel::modelReset);
+    // Read at the options hint only.
+    m_settings.m_bFullRowSelection = 0;
+    m_settings.m_nColumnAlignment = 1;
+
+    struct {
+        const char* pszName;
+        int nHint;
+        CTrackList* pObject;
+        CTrackList* pExpectedList;
+        int nExpectedResets;
+        bool bExpectedByGenre;
+        bool bExpectedOptions;
+    } const cases[] = {
+        {"show tracks adopts", HINT_SHOW_TRACKS, &arrOther, &arrOther, 1, false, false},
+        {"show tracks without object", HINT_SHOW_TRACKS, nullptr, &arrOther, 0, false, false},
+        {"rebuild end does nothing", HINT_REBUILD_END, nullptr, &arrOther, 0, false, false},
+        {"by genre", HINT_BY_GENRE, nullptr, &arrOther, 0, true, false},
+        {"by artist", HINT_BY_ARTIST, nullptr, &arrOther, 0, false, false},
+        {"by genre with a list adopts it", HINT_BY_GENRE, &m_list, &m_list, 1, true, false},
+        {"options refill the same list", HINT_OPTIONS_CHANGED, nullptr, &m_list, 1, true, true},
+        {"options with a list adopt it", HINT_OPTIONS_CHANGED, &arrOther, &arrOther, 1, true, true},
+        {"an unknown hint with a list", 42, &m_list, &m_list, 1, true, true},
+    };
+    for (const auto& test : cases) {
+        SelectRows({0});
+        resets.clear();
+        m_pView->OnUpdate(nullptr, test.nHint, test.pObject);
+        EXPECT_EQ(m_pView->GetTrackList(), test.pExpectedList) << test.pszName;
+        EXPECT_EQ(FileNames(*m_pView->GetModel()), FileNames(*test.pExpectedList)) << test.pszName;
+        EXPECT_EQ(resets.count(), test.nExpectedResets) << test.pszName;
+        // A refill drops the selection; anything else keeps it.
+        EXPECT_EQ(m_pView->HasSelection(), test.nExpectedResets == 0) << test.pszName;
+        EXPECT_EQ(m_pView->IsByGenre(), test.bExpectedByGenre) << test.pszName;
+        EXPECT_EQ(m_pView->IsFullRowSelect(), !test.bExpectedOptions) << test.pszName;
+        const QModelIndex title = m_pView->GetModel()->index(0, CTrackListModel::COL_TITLE);
+        EXPECT_EQ(title.data(Qt::TextAlignmentRole).value<Qt::Alignment>() &
+                      Qt::AlignHorizontal_Mask,
+                  test.bExpectedOptions ? Qt::AlignHCenter : Qt::AlignLeft)
+            << test.pszName;
+    }
+}
+
+TEST_F(TunebrView, RebuildBeginDropsEveryRowAtOnce) {
+    AddSampleTracks();
+    Show(m_list);
+    SelectRows({1});
+    QSignalSpy state(m_pView.get(), &CTunebrView::selectionStateChanged);
+    m_pView->OnUpdate(nullptr, HINT_REBUILD_BEGIN, nullptr);
+    EXPECT_EQ(m_pView->GetModel()->rowCount(), 0);
+    EXPECT_EQ(m_pView->GetTrackList(), nullptr);
+    EXPECT_TRUE(m_pView->GetSelectedTracks().empty());
+    ASSERT_EQ(state.count(), 1);
+    EXPECT_FALSE(state.at(0).at(0).toBool());
+    // Options applied in between refill from nothing rather than from a freed list.
+    m_pView->OnUpdate(nullptr, HINT_OPTIONS_CHANGED, nullptr);
+    EXPECT_EQ(m_pView->GetModel()->rowCount(), 0);
+}
+
+TEST_F(TunebrView, InitialUpdateShowsTheWholeCatalogueThroughTheDocument) {
+    AddSampleTracks();
+    *m_doc.GetTracks() = m_list;
+    m_settings.m_bFullRowSelection = 0;
+    m_pView->OnInitialUpdate();
+    EXPECT_EQ(m_pView->GetTrackList(), m_doc.GetTracks());
+    EXPECT_EQ(Shown(), FileNames(m_list));
+    EXPECT_FALSE(m_pView->IsFullRowSelect());
+
+    // Registered with the document: its updates arrive, and stop once the view is gone.
+    CTrackList arrOne{m_list[2]};
+    m_doc.UpdateAllViews(nullptr, HINT_SHOW_TRACKS, &arrOne);
+    EXPECT_EQ(Shown(), Names{"a.mp3"});
+    m_pView.reset();
+    m_doc.UpdateAllViews(nullptr, HINT_SHOW_TRACKS, &m_list);
+}
+
+TEST_F(TunebrView, SelectedTracksComeInDisplayOrder) {
+    AddSampleTracks();
+    Show(m_list);
+    ClickHeader(0); // Z a b c
+    SelectRows({3, 0, 2});
+    m_pView->GetSelectionModel()->setCurrentIndex(m_pView->GetModel()->index(1, 2),
+                                                  QItemSelectionModel::NoUpdate);
+    const auto CurrentName = [this] {
+        return m_pView->GetModel()
+            ->GetTrack(m_pView->GetDetailsView()->currentIndex().row())
+            ->GetFileName();
+    };
+    EXPECT_EQ(FileNames(m_pView->GetSelectedTracks()), (Names{"Z.mp3", "b.mp3", "c.mp3"}));
+    // The selection and the current row stay on their records, shown from the other end.
+    ClickHeader(0); // c b a Z
+    EXPECT_EQ(FileNames(m_pView->GetSelectedTracks()), (Names{"c.mp3", "b.mp3", "Z.mp3"}));
+    EXPECT_EQ(CurrentName(), "a.mp3");
+    ClickHeader(4); // a b c Z by size
+    EXPECT_EQ(FileNames(m_pView->GetSelectedTracks()), (Names{"b.mp3", "c.mp3", "Z.mp3"}));
+    EXPECT_EQ(CurrentName(), "a.mp3");
+    EXPECT_EQ(m_pView->GetDetailsView()->currentIndex().column(), 2);
+}
+
+TEST_F(TunebrView, SelectionIsDescribedInTheStatusBarInEveryStyle) {
+    m_list.push_back(
+        m_tracks.Add({"a.mp3", "Sinnerman", "Nina", "Pastel Blues", "/m", 3456789, "1965", 0, ""}));
+    m_list.push_back(m_tracks.Add({"b.mp3", "Jóga", "Björk", "", "/m", 1000000, "", 148, ""}));
+    QSignalSpy state(m_pView.get(), &CTunebrView::selectionStateChanged);
+    Show(m_list);
+    using Style = CListViewEx::EDisplayStyle;
+    for (const Style eStyle : {Style::Details, Style::LargeIcons, Style::SmallIcons, Style::List}) {
+        m_pView->SetDisplayStyle(eStyle);
+        QAbstractItemView* pView = m_pView->GetActiveView();
+        pView->setFocus();
+        const auto Click = [pView](int nRow, Qt::KeyboardModifiers eModifiers) {
+            const QRect rc = pView->visualRect(pView->model()->index(nRow, 0));
+            QTest::mouseClick(pView->viewport(), Qt::LeftButton, eModifiers,
+                              rc.topLeft() + QPoint(8, rc.height() / 2));
+        };
+        struct {
+            int nRow;
+            Qt::KeyboardModifiers eModifiers;
+            const char* pszDescription;
+            const char* pszCount;
+            const char* pszSize;
+        } const clicks[] = {
+            {0, Qt::NoModifier, "Nina - Sinnerman - Album : Pastel Blues - 1965 [ Blues ]",
+             "1 file selected", "  3.5 MB"},
+            {1, Qt::NoModifier, "Björk - Jóga", "1 file selected", "  1.0 MB"},
+            {0, Qt::ControlModifier, "", "2 files selected", "  4.5 MB"},
+        };
+        for (const auto& click : clicks) {
+            m_host.m_arrStatus.clear();
+            Click(click.nRow, click.eModifiers);
+            ASSERT_FALSE(m_host.m_arrStatus.empty()) << int(eStyle);
+            const CRecordingHost::CStatus& status = m_host.m_arrStatus.back();
+            EXPECT_EQ(status.strText0, QString()) << int(eStyle);
+            EXPECT_EQ(status.strText1, QString::fromUtf8(click.pszDescription)) << int(eStyle);
+            EXPECT_EQ(status.strText3, QString::fromUtf8(click.pszCount)) << int(eStyle);
+            EXPECT_EQ(status.strText4, QString::fromUtf8(click.pszSize)) << int(eStyle);
+        }
+        EXPECT_EQ(state.count(), 1) << int(eStyle);
+        EXPECT_TRUE(state.takeLast().at(0).toBool()) << int(eStyle);
+
+        m_host.m_arrStatus.clear();
+        m_pView->GetSelectionModel()->clearSelection();
+        ASSERT_FALSE(m_host.m_arrStatus.empty());
+        const CRecordingHost::CStatus& cleared = m_host.m_arrStatus.back();
+        EXPECT_EQ(cleared.strText1, QString());
+        EXPECT_EQ(cleared.strText3, QString()); // leaves the last count where it was
+        EXPECT_EQ(cleared.strText4, QStringLiteral("  0.0 MB"));
+        EXPECT_EQ(state.count(), 1) << int(eStyle);
+        EXPECT_FALSE(state.takeLast().at(0).toBool()) << int(eStyle);
+    }
+}
+
+TEST_F(TunebrView, TabInEitherViewSwitchesPanesAndNothingElse) {
+    AddSampleTracks();
+    Show(m_list);
+    // Something else to take the focus, were Tab to move it.
+    QWidget window;
+    auto* pLayout = new QVBoxLayout(&window);
+    auto* pEdit = new QLineEdit(&window);
+    pLayout->addWidget(m_pView.get());
+    pLayout->addWidget(pEdit);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+
+    using Style = CListViewEx::EDisplayStyle;
+    struct {
+        Style eStyle;
+        Qt::Key eKey;
+        Qt::KeyboardModifiers eModifiers;
+        int nExpectedSwitches;
+    } const cases[] = {
+        {Style::Details, Qt::Key_Tab, Qt::NoModifier, 1},
+        {Style::Details, Qt::Key_Backtab, Qt::ShiftModifier, 1},
+        {Style::LargeIcons, Qt::Key_Tab, Qt::NoModifier, 1},
+        {Style::List, Qt::Key_Tab, Qt::NoModifier, 1},
+        {Style::Details, Qt::Key_Tab, Qt::ControlModifier, 0},
+    };
+    for (const auto& test : cases) {
+        m_pView->SetDisplayStyle(test.eStyle);
+        QAbstractItemView* pView = m_pView->GetActiveView();
+        pView->setFocus();
+        ASSERT_TRUE(pView->hasFocus());
+        m_host.m_nSwitches = 0;
+        QTest::keyClick(pView, test.eKey, test.eModifiers);
+        EXPECT_EQ(m_host.m_nSwitches, test.nExpectedSwitches) << int(test.eStyle);
+        if (test.nExpectedSwitches != 0) {
+            EXPECT_TRUE(pView->hasFocus()) << int(test.eStyle);
+            EXPECT_TRUE(m_pView->HasFocusWithin()) << int(test.eStyle);
+        }
+    }
+    pEdit->setFocus();
+    EXPECT_FALSE(m_pView->HasFocusWithin());
+    m_pView->setParent(nullptr);
+}
