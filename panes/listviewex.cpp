@@ -3,9 +3,11 @@
 #include "panes/fullrowdelegate.h"
 
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QListView>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QStackedLayout>
 #include <QStyleOptionFocusRect>
@@ -146,6 +148,7 @@ CListViewEx::CListViewEx(QWidget* pParent)
     for (QAbstractItemView* pView :
          {static_cast<QAbstractItemView*>(m_pDetails), static_cast<QAbstractItemView*>(m_pIcons)}) {
         pView->installEventFilter(this);
+        pView->viewport()->installEventFilter(this);
     }
 
     m_pStack->setContentsMargins(0, 0, 0, 0);
@@ -236,6 +239,14 @@ bool CListViewEx::eventFilter(QObject* pWatched, QEvent* pEvent) {
         if (OnViewKeyPress(static_cast<QKeyEvent*>(pEvent))) {
             return true;
         }
+    }
+    const bool bViewport = pWatched == m_pDetails->viewport() || pWatched == m_pIcons->viewport();
+    if (bViewport && pEvent->type() == QEvent::MouseButtonDblClick &&
+        static_cast<QMouseEvent*>(pEvent)->button() == Qt::LeftButton) {
+        OnViewDoubleClick();
+    } else if (bViewport && pEvent->type() == QEvent::ContextMenu) {
+        OnViewContextMenu(static_cast<QContextMenuEvent*>(pEvent)->globalPos());
+        return true;
     }
     return QWidget::eventFilter(pWatched, pEvent);
 }

@@ -49,6 +49,11 @@ protected:
     // Keys pressed in either view come here first. Return true when handled: the view then does
     // not see the key, and neither does Qt's focus chain (Tab).
     virtual bool OnViewKeyPress(QKeyEvent* pEvent);
+    // A double click anywhere in the current view, on a row or on empty space; the view's own
+    // handling follows.
+    virtual void OnViewDoubleClick() {}
+    // The context menu key or the right mouse button, at this screen position.
+    virtual void OnViewContextMenu(const QPoint& ptScreen) { (void)ptScreen; }
 
     bool eventFilter(QObject* pWatched, QEvent* pEvent) override;
 

@@ -134,7 +134,12 @@ bool CTunebrView::OnViewKeyPress(QKeyEvent* pEvent) {
         m_host.SwitchPane();
         return true;
     }
-    // Enter and the other keys of the list's actions belong here.
+    // Ctrl+Enter never gets here: it is the Properties shortcut of the window.
+    const bool bEnter = pEvent->key() == Qt::Key_Return || pEvent->key() == Qt::Key_Enter;
+    if (bEnter && !(pEvent->modifiers() & (Qt::ControlModifier | Qt::AltModifier))) {
+        emit doubleClickActionRequested();
+        return false;
+    }
     return CListViewEx::OnViewKeyPress(pEvent);
 }
 

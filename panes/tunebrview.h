@@ -45,9 +45,15 @@ signals:
     // Whether any row is selected; sent when that changes. Play, Enqueue, Properties and Copy
     // are enabled exactly while it is true.
     void selectionStateChanged(bool bHasSelection);
+    // Enter (repeats included) or a double click: the configured list action is to run.
+    void doubleClickActionRequested();
+    // The list's context menu is to open at this screen position.
+    void contextMenuRequested(const QPoint& ptScreen);
 
 protected:
     bool OnViewKeyPress(QKeyEvent* pEvent) override;
+    void OnViewDoubleClick() override { emit doubleClickActionRequested(); }
+    void OnViewContextMenu(const QPoint& ptScreen) override { emit contextMenuRequested(ptScreen); }
 
 private:
     void ApplyListOptions();

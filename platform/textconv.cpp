@@ -10,4 +10,6 @@ std::string ToStdString(const QString& strText) {
     return strText.toUtf8().toStdString();
 }
 
-QString LoadQString(unsigned nId) { return QString::fromUtf8(LoadString(nId)); }
+QString LoadQString(unsigned nId) {
+    return QString::fromUtf8(LoadString(nId));
+}

@@ -8,12 +8,16 @@
 #include "platform/icons.h"
 #include "platform/messagebox.h"
 #include "platform/settingsstore.h"
+#include "platform/shellhandoff.h"
 #include "platform/textconv.h"
 #include "platform/usersettings.h"
 #include "res/strings.h"
+#include "shell/aboutdlg.h"
 #include "shell/addressbox.h"
 #include "shell/busyanimation.h"
+#include "shell/optionsheet.h"
 #include "shell/statuspanes.h"
+#include "shell/trackcommands.h"
 
 #include <QActionGroup>
 #include <QApplication>
@@ -197,7 +201,9 @@ void CMainFrame::CreateActions() {
             [this](bool bShow) { statusBar()->setVisible(bShow); });
 
     AddAction(ID_VIEW_OPTIONS, QStringLiteral("&Options..."));
+    connect(GetAction(ID_VIEW_OPTIONS), &QAction::triggered, this, &CMainFrame::OnOptions);
     AddAction(ID_APP_ABOUT, QStringLiteral("&About Tunebrowse ..."));
+    connect(GetAction(ID_APP_ABOUT), &QAction::triggered, this, &CMainFrame::OnAppAbout);
 }
 
 void CMainFrame::CreateMenus() {
@@ -273,6 +279,24 @@ void CMainFrame::CreateClient() {
     m_pLeftView->OnInitialUpdate();
     m_pRightView->OnInitialUpdate();
     connect(m_pRightView, &CTunebrView::selectionStateChanged, this, &CMainFrame::UpdateCommands);
+
+    m_pCommands =
+        std::make_unique<CTrackCommands>(*m_pRightView, *m_pDoc, m_settings, SystemShellHandoff());
+    CTrackCommands* pCommands = m_pCommands.get();
+    connect(GetAction(ID_PLAY), &QAction::triggered, this, [pCommands] { pCommands->OnPlay(); });
+    connect(GetAction(ID_ENQUEUE), &QAction::triggered, this,
+            [pCommands] { pCommands->OnEnqueue(); });
+    connect(GetAction(ID_PROPERTIES), &QAction::triggered, this,
+            [pCommands] { pCommands->OnProperties(); });
+    connect(GetAction(ID_EDIT_COPY), &QAction::triggered, this,
+            [pCommands] { pCommands->OnEditCopy(); });
+    connect(m_pRightView, &CTunebrView::doubleClickActionRequested, this,
+            [pCommands] { pCommands->DoDoubleClickAction(); });
+    connect(m_pRightView, &CTunebrView::contextMenuRequested, this, [this](const QPoint& pt) {
+        SetActiveView(m_pRightView); // the right click made the list the active pane
+        m_pCommands->ShowContextMenu(pt, GetAction(ID_PLAY), GetAction(ID_ENQUEUE),
+                                     GetAction(ID_EDIT_COPY), GetAction(ID_PROPERTIES));
+    });
     OnViewStyle(ID_VIEW_DETAILS);
 }
 
@@ -428,6 +452,18 @@ void CMainFrame::SetViewType(int nViewType, int nHint) {
 void CMainFrame::OnViewStyle(unsigned nId) {
     m_pRightView->SetDisplayStyle(StyleOfCommand(nId));
     UpdateCommands();
+}
+
+// On OK the new list options are stored already; the views apply them.
+void CMainFrame::OnOptions() {
+    if (COptionSheet::RunOptions(this, m_settings, m_store)) {
+        m_pDoc->UpdateAllViews(nullptr, HINT_OPTIONS_CHANGED);
+    }
+}
+
+void CMainFrame::OnAppAbout() {
+    CAboutDlg dialog([](const std::string& strUrl) { SystemShellHandoff().Open(strUrl); }, this);
+    dialog.exec();
 }
 
 void CMainFrame::UpdateTitle() {

@@ -16,6 +16,7 @@ class CSettingsStore;
 class CUserSettings;
 class CTunebrDoc;
 class CTunebrView;
+class CTrackCommands;
 class QSplitter;
 class QToolBar;
 
@@ -71,7 +72,10 @@ public:
     void OnViewArtist();
     void OnViewGenre();
     void OnViewStyle(unsigned nId);
+    void OnOptions();
+    void OnAppAbout();
     void SaveFrameSettings();
+    CTrackCommands& GetTrackCommands() { return *m_pCommands; }
 
 protected:
     void closeEvent(QCloseEvent* pEvent) override;
@@ -96,6 +100,7 @@ private:
     CSettingsStore& m_store;
     std::unique_ptr<CTunebrDoc> m_pDoc;
     std::map<unsigned, QAction*> m_mapActions;
+    std::unique_ptr<CTrackCommands> m_pCommands;
 
     QSplitter* m_pSplitter = nullptr;
     CLeftView* m_pLeftView = nullptr;

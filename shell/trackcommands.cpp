@@ -1,0 +1,66 @@
+#include "shell/trackcommands.h"
+
+#include "actions/clipboardcopy.h"
+#include "actions/mp3propertysheet.h"
+#include "actions/playerhandoff.h"
+#include "catalogue/hints.h"
+#include "panes/tunebrview.h"
+#include "platform/usersettings.h"
+
+#include <QMenu>
+
+CTrackCommands::CTrackCommands(CTunebrView& view, CTunebrDoc& doc, const CUserSettings& settings,
+                               CShellHandoff& shell)
+    : m_view(view), m_doc(doc), m_settings(settings), m_shell(shell) {
+}
+
+void CTrackCommands::OnPlay() {
+    ShowHandoffResult(&m_view, CPlayerHandoff(m_shell).Play(m_view.GetSelectedTracks()));
+}
+
+void CTrackCommands::OnEnqueue() {
+    ShowHandoffResult(&m_view, CPlayerHandoff(m_shell).Enqueue(m_view.GetSelectedTracks()));
+}
+
+void CTrackCommands::OnProperties() {
+    CTunebrView& view = m_view;
+    RunTagEditor(&m_view, m_view.GetSelectedTracks(), m_doc, m_view.IsByGenre(),
+                 [&view] { view.OnUpdate(nullptr, HINT_SHOW_TRACKS, view.GetTrackList()); });
+}
+
+void CTrackCommands::OnEditCopy() {
+    ::OnEditCopy(&m_view, m_view.GetSelectedTracks());
+}
+
+void CTrackCommands::DoDoubleClickAction() {
+    switch (m_settings.m_nDoubleClickAction) {
+    case 0:
+        OnPlay();
+        break;
+    case 1:
+        OnEnqueue();
+        break;
+    case 2:
+        OnProperties();
+        break;
+    default:
+        break;
+    }
+}
+
+void CTrackCommands::ShowContextMenu(const QPoint& ptScreen, QAction* pPlay, QAction* pEnqueue,
+                                     QAction* pCopy, QAction* pProperties) {
+    QMenu menu(&m_view);
+    // The window's actions carry the shortcuts; the menu's own captions differ a little.
+    auto add = [&menu](const char* pszText, QAction* pCommand) {
+        QAction* pItem = menu.addAction(QString::fromUtf8(pszText), pCommand, &QAction::trigger);
+        pItem->setEnabled(pCommand->isEnabled());
+    };
+    add("&Play", pPlay);
+    add("&Enqueue", pEnqueue);
+    menu.addSeparator();
+    add("&Copy", pCopy);
+    menu.addSeparator();
+    add("&Properties ...", pProperties);
+    menu.exec(ptScreen);
+}
