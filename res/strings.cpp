@@ -65,6 +65,8 @@ constexpr SStringEntry s_aStrings[] = {
      "Choisit un dossier et lit ses morceaux\nOuvrir un dossier"},
     {ID_VIEW_REFRESH, "Read the folder shown again\nRefresh",
      "Relit le dossier affiché\nActualiser"},
+    {ID_FOCUS_ADDRESS, "Type a folder into the address box\nAddress",
+     "Tape un dossier dans la barre d'adresse\nAdresse"},
     {ID_PLAY, "Play the selected file\nPlay", "Joue le morceau\nJouer"},
     {ID_ENQUEUE, "Enqueue selected file(s) into the playlist\nEnqueue",
      "Ajoute le morceau sélectionné à la Play List.\nAjouter"},

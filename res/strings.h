@@ -69,6 +69,7 @@ enum : unsigned {
     IDS_OPEN_FOLDER_TITLE = 2006,
     ID_FILE_OPEN_FOLDER = 2010,
     ID_VIEW_REFRESH = 2011,
+    ID_FOCUS_ADDRESS = 2012,
 };
 
 // French when the first set of LC_ALL, LC_MESSAGES and LANG begins with "fr"; English otherwise.

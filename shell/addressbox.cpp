@@ -29,7 +29,8 @@ CAddressBox::CAddressBox(QWidget* pParent) : QComboBox(pParent) {
     pFolders->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot);
     pFolders->setRootPath(QString());
     auto* pCompleter = new QCompleter(pFolders, this);
-    pCompleter->setCompletionMode(QCompleter::PopupCompletion);
+    // Inline: a completion list would take the Enter meant for opening the folder.
+    pCompleter->setCompletionMode(QCompleter::InlineCompletion);
     setCompleter(pCompleter);
 
     connect(this, qOverload<int>(&QComboBox::activated), this,

@@ -25,6 +25,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QSplitter>
 #include <QToolBar>
@@ -173,6 +174,17 @@ void CMainFrame::CreateActions() {
     connect(GetAction(ID_FILE_OPEN_FOLDER), &QAction::triggered, this, &CMainFrame::OnOpenFolder);
     AddAction(ID_VIEW_REFRESH, QStringLiteral("&Refresh"), QKeySequence(Qt::Key_F5));
     connect(GetAction(ID_VIEW_REFRESH), &QAction::triggered, this, &CMainFrame::OnRescan);
+    // The keys file managers use to reach their address field.
+    QAction* pFocusAddress = AddAction(ID_FOCUS_ADDRESS, QStringLiteral("Go to the address"),
+                                       QKeySequence(Qt::CTRL | Qt::Key_L));
+    pFocusAddress->setShortcuts(
+        {QKeySequence(Qt::CTRL | Qt::Key_L), QKeySequence(Qt::ALT | Qt::Key_D)});
+    connect(pFocusAddress, &QAction::triggered, this, [this] {
+        m_bShowAddressBar = 1;
+        LayoutBands();
+        m_pAddress->setFocus(Qt::ShortcutFocusReason);
+        m_pAddress->lineEdit()->selectAll();
+    });
     AddAction(ID_NEXT_PANE, QStringLiteral("Next Pane"), QKeySequence(Qt::Key_F6));
     connect(GetAction(ID_NEXT_PANE), &QAction::triggered, this, &CMainFrame::SwitchPane);
     AddAction(ID_PREV_PANE, QStringLiteral("Previous Pane"), QKeySequence(Qt::SHIFT | Qt::Key_F6));
