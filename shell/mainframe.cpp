@@ -92,7 +92,9 @@ CMainFrame::CMainFrame(CUserSettings& settings, CSettingsStore& store)
 
     connect(qApp, &QApplication::focusChanged, this,
             [this](QWidget*, QWidget* pNow) { OnFocusChanged(pNow); });
+    // The tree is the pane the keyboard starts in.
     SetActiveView(m_pLeftView);
+    m_pLeftView->setFocus(Qt::OtherFocusReason);
     UpdateTitle();
 }
 
