@@ -2,7 +2,8 @@
 
 PACKAGES := build-essential cmake pkg-config qt6-base-dev qt6-tools-dev qt6-l10n-tools \
             qt6-tools-dev-tools qt6-svg-dev libglib2.0-dev shared-mime-info xvfb xauth xdotool \
-            imagemagick libgtest-dev libgmock-dev libbenchmark-dev clang-format
+            imagemagick libgtest-dev libgmock-dev libbenchmark-dev clang-format \
+            librsvg2-bin desktop-file-utils appstream lintian
 BUILD ?= build
 DEMO := $(BUILD)/demo-library
 DEMO_FILES := 300
@@ -44,6 +45,16 @@ run: build
 
 test: format-check build
 	cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
+
+# PREFIX=/usr/local by default; DESTDIR=/some/root stages the files instead of installing them.
+PREFIX ?= /usr/local
+.PHONY: install package
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
+
+# The Debian package, $(BUILD)/tunebrowse_VERSION_ARCH.deb: apt install ./$(BUILD)/tunebrowse_*.deb
+package: build
+	cd $(BUILD) && cpack -G DEB
 
 format:
 	clang-format -i $(SOURCES)

@@ -7,6 +7,8 @@
 CTunebrApp::CTunebrApp(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName(LoadQString(IDS_APP_TITLE));
     setApplicationVersion(QStringLiteral(TUNEBR_VERSION));
+    // Lets the desktop match the windows with the installed entry, its name and its icon.
+    setDesktopFileName(QStringLiteral(TUNEBR_APP_ID));
     setWindowIcon(LoadIcon(EIcon::App));
 }
 
