@@ -61,6 +61,9 @@ constexpr SStringEntry s_aStrings[] = {
     {IDS_ABOUT_INFO, "A fast browser and ID3v1 tag editor for MP3 files.",
      "Un explorateur rapide et un éditeur d'étiquettes ID3v1 pour fichiers MP3."},
     {IDS_OPEN_FOLDER_TITLE, "Open a Folder", "Ouvrir un dossier"},
+    // The names a screen reader gives the two panes.
+    {IDS_TREE_PANE, "Folder tree", "Arborescence du dossier"},
+    {IDS_LIST_PANE, "Track list", "Liste des morceaux"},
     {ID_FILE_OPEN_FOLDER, "Choose a folder and read its files\nOpen Folder",
      "Choisit un dossier et lit ses morceaux\nOuvrir un dossier"},
     {ID_VIEW_REFRESH, "Read the folder shown again\nRefresh",
@@ -152,4 +155,13 @@ const char* LoadString(unsigned nId, ELanguage eLanguage) {
 
 const char* LoadString(unsigned nId) {
     return LoadString(nId, UserLanguage());
+}
+
+std::vector<unsigned> StringIds() {
+    std::vector<unsigned> arrIds;
+    arrIds.reserve(std::size(s_aStrings));
+    for (const SStringEntry& entry : s_aStrings) {
+        arrIds.push_back(entry.nId);
+    }
+    return arrIds;
 }

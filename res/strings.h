@@ -1,5 +1,7 @@
 #pragma once
 
+#include <vector>
+
 // The program's own texts, in English and French, keyed by their numeric ids.
 // These ids are shared with the menus and commands: do not renumber them.
 
@@ -67,6 +69,8 @@ enum : unsigned {
     IDS_SCANNING = 2004,
     IDS_ABOUT_INFO = 2005,
     IDS_OPEN_FOLDER_TITLE = 2006,
+    IDS_TREE_PANE = 2007,
+    IDS_LIST_PANE = 2008,
     ID_FILE_OPEN_FOLDER = 2010,
     ID_VIEW_REFRESH = 2011,
     ID_FOCUS_ADDRESS = 2012,
@@ -81,3 +85,6 @@ ELanguage UserLanguage();
 // UTF-8 text of a string id; the empty text for an unknown id.
 const char* LoadString(unsigned nId, ELanguage eLanguage);
 const char* LoadString(unsigned nId);
+
+// Every id of the table, in ascending order.
+std::vector<unsigned> StringIds();

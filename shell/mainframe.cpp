@@ -26,9 +26,11 @@
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QMenuBar>
 #include <QSplitter>
 #include <QToolBar>
+#include <QTreeView>
 
 namespace {
 
@@ -263,7 +265,12 @@ void CMainFrame::CreateToolBars() {
     for (const unsigned nId :
          {ID_PLAY, ID_ENQUEUE, ID_EDIT_COPY, ID_PROPERTIES, ID_VIEW_ARTIST, ID_VIEW_GENRE,
           ID_VIEW_LARGEICON, ID_VIEW_SMALLICON, ID_VIEW_LIST, ID_VIEW_DETAILS}) {
-        m_pToolBar->addAction(GetAction(nId));
+        QAction* pAction = GetAction(nId);
+        m_pToolBar->addAction(pAction);
+        // Shown without labels the buttons are pictures only: a screen reader reads this name.
+        QWidget* pButton = m_pToolBar->widgetForAction(pAction);
+        pButton->setAccessibleName(pAction->toolTip());
+        pButton->setAccessibleDescription(pAction->statusTip());
     }
 
     addToolBarBreak();
@@ -272,6 +279,9 @@ void CMainFrame::CreateToolBars() {
     auto* pLabel = new QLabel(LoadQString(IDS_ADDRESS) + QLatin1Char(' '));
     m_pAddress = new CAddressBox;
     pLabel->setBuddy(m_pAddress);
+    // The edit field inside the box takes the focus, and is what a screen reader announces.
+    m_pAddress->setAccessibleName(LoadQString(IDS_ADDRESS));
+    m_pAddress->lineEdit()->setAccessibleName(LoadQString(IDS_ADDRESS));
     m_pAnimate = new CBusyAnimation;
     m_pAddressBar->addWidget(pLabel);
     m_pAddressBar->addWidget(m_pAddress);
@@ -284,6 +294,12 @@ void CMainFrame::CreateClient() {
     m_pSplitter = new QSplitter(Qt::Horizontal);
     m_pLeftView = new CLeftView(*m_pDoc, m_settings, *this);
     m_pRightView = new CTunebrView(*m_pDoc, m_settings, *this);
+    m_pLeftView->setAccessibleName(LoadQString(IDS_TREE_PANE));
+    for (QWidget* pList : {static_cast<QWidget*>(m_pRightView),
+                           static_cast<QWidget*>(m_pRightView->GetDetailsView()),
+                           static_cast<QWidget*>(m_pRightView->GetIconView())}) {
+        pList->setAccessibleName(LoadQString(IDS_LIST_PANE));
+    }
     m_pSplitter->addWidget(m_pLeftView);
     m_pSplitter->addWidget(m_pRightView);
     m_pSplitter->setStretchFactor(1, 1);

@@ -1,0 +1,92 @@
+// Draws the main window on a folder into a PNG, for the documentation and for checking the window
+// under a dark palette or a large scale by eye:
+//   window_shot OUT.png FOLDER [--dark]
+// QT_SCALE_FACTOR=2 doubles the scale. The settings are the caller's (point XDG_CONFIG_HOME at a
+// scratch folder). --dark uses the Fusion style with a dark palette, as a dark desktop theme would.
+#include "panes/leftview.h"
+#include "panes/tunebrview.h"
+#include "platform/settingsstore.h"
+#include "platform/usersettings.h"
+#include "shell/mainframe.h"
+
+#include <QApplication>
+#include <QPalette>
+#include <QStyleFactory>
+#include <QTreeView>
+#include <QTreeWidget>
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+QPalette DarkPalette() {
+    QPalette palette;
+    const QColor window(0x2b, 0x2b, 0x2b);
+    const QColor base(0x1e, 0x1e, 0x1e);
+    const QColor text(0xe8, 0xe8, 0xe8);
+    const QColor disabled(0x80, 0x80, 0x80);
+    palette.setColor(QPalette::Window, window);
+    palette.setColor(QPalette::WindowText, text);
+    palette.setColor(QPalette::Base, base);
+    palette.setColor(QPalette::AlternateBase, window);
+    palette.setColor(QPalette::ToolTipBase, base);
+    palette.setColor(QPalette::ToolTipText, text);
+    palette.setColor(QPalette::PlaceholderText, disabled);
+    palette.setColor(QPalette::Text, text);
+    palette.setColor(QPalette::Button, window);
+    palette.setColor(QPalette::ButtonText, text);
+    palette.setColor(QPalette::BrightText, Qt::red);
+    palette.setColor(QPalette::Light, QColor(0x3c, 0x3c, 0x3c));
+    palette.setColor(QPalette::Midlight, QColor(0x35, 0x35, 0x35));
+    palette.setColor(QPalette::Mid, QColor(0x24, 0x24, 0x24));
+    palette.setColor(QPalette::Dark, QColor(0x18, 0x18, 0x18));
+    palette.setColor(QPalette::Shadow, Qt::black);
+    palette.setColor(QPalette::Highlight, QColor(0x35, 0x84, 0xe4));
+    palette.setColor(QPalette::HighlightedText, Qt::white);
+    palette.setColor(QPalette::Link, QColor(0x7a, 0xb7, 0xff));
+    for (const QPalette::ColorRole eRole :
+         {QPalette::WindowText, QPalette::Text, QPalette::ButtonText}) {
+        palette.setColor(QPalette::Disabled, eRole, disabled);
+    }
+    return palette;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: window_shot OUT.png FOLDER [--dark]\n");
+        return 2;
+    }
+    const bool bDark = argc > 3 && std::strcmp(argv[3], "--dark") == 0;
+    QApplication app(argc, argv);
+    if (bDark) {
+        QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+        QApplication::setPalette(DarkPalette());
+    }
+    CSettingsStore store;
+    store.WriteString(CUserSettings::SECTION_MP3, "FilePath", argv[2]);
+    store.WriteInt(CUserSettings::SECTION_USER, "FullRowSelection", 1);
+    CUserSettings settings;
+    settings.LoadSettings(store);
+    CMainFrame frame(settings, store);
+    frame.resize(1000, 600);
+    frame.show();
+    frame.StartUp(nullptr);
+    // An artist chosen in the tree and two rows selected in the list, as a user would see it while
+    // working.
+    auto* pTree = frame.GetLeftPane();
+    if (QTreeWidgetItem* pRoot = pTree->topLevelItem(0); pRoot && pRoot->childCount() > 1) {
+        pTree->setCurrentItem(pRoot->child(1));
+    }
+    QTreeView* pList = frame.GetRightPane()->GetDetailsView();
+    for (const int nRow : {2, 3}) {
+        pList->selectionModel()->select(pList->model()->index(nRow, 0),
+                                        QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    }
+    frame.SwitchPane(); // to the list, which makes its commands available
+    QApplication::processEvents();
+    const bool bSaved = frame.grab().save(QString::fromLocal8Bit(argv[1]));
+    return bSaved ? 0 : 1;
+}
