@@ -5,13 +5,16 @@ PACKAGES := build-essential cmake pkg-config qt6-base-dev qt6-tools-dev qt6-l10n
             imagemagick libgtest-dev libgmock-dev libbenchmark-dev clang-format \
             librsvg2-bin desktop-file-utils appstream lintian
 BUILD ?= build
+ASAN_BUILD ?= build-asan
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 180
 DEMO := $(BUILD)/demo-library
 DEMO_FILES := 300
 JOBS ?= $(shell nproc)
 SUDO := $(shell [ "$$(id -u)" -eq 0 ] || echo sudo)
 SOURCES = $(shell git ls-files '*.cpp' '*.h' '*.c' 2>/dev/null)
 
-.PHONY: deps configure build run test format format-check demo
+.PHONY: deps configure build run test test-sanitize fuzz format format-check demo
 
 deps:
 	@missing=$$(for p in $(PACKAGES); do \
@@ -43,9 +46,6 @@ run: build
 	    $(BUILD)/tunebrowse "$$folder"; \
 	fi
 
-test: format-check build
-	cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
-
 # PREFIX=/usr/local by default; DESTDIR=/some/root stages the files instead of installing them.
 PREFIX ?= /usr/local
 .PHONY: install package
@@ -55,6 +55,47 @@ install: build
 # The Debian package, $(BUILD)/tunebrowse_VERSION_ARCH.deb: apt install ./$(BUILD)/tunebrowse_*.deb
 package: build
 	cd $(BUILD) && cpack -G DEB
+
+# The whole suite twice: as built for use, then with AddressSanitizer and UBSan, where any report
+# of any process (the tests start the real program too) fails the run.
+test: format-check build
+	cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
+	@$(MAKE) --no-print-directory test-sanitize
+
+SANITIZER_LOGS = $(CURDIR)/$(ASAN_BUILD)/sanitizer-logs
+SANITIZER_ENV = \
+    ASAN_OPTIONS=halt_on_error=1:detect_leaks=1:log_path=$(SANITIZER_LOGS)/asan \
+    UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1:log_path=$(SANITIZER_LOGS)/ubsan \
+    LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0
+
+test-sanitize: deps
+	@[ -f $(ASAN_BUILD)/CMakeCache.txt ] || cmake -S . -B $(ASAN_BUILD) \
+	    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTUNEBR_SANITIZE=ON
+	cmake --build $(ASAN_BUILD) -j$(JOBS)
+	@rm -rf $(SANITIZER_LOGS) && mkdir -p $(SANITIZER_LOGS)
+	cd $(ASAN_BUILD) && $(SANITIZER_ENV) ctest --output-on-failure -j$(JOBS); \
+	status=$$?; \
+	if [ -n "$$(ls -A $(SANITIZER_LOGS))" ]; then \
+	    cat $(SANITIZER_LOGS)/*; echo "Sanitizer reports above (kept in $(SANITIZER_LOGS))"; exit 1; \
+	fi; \
+	exit $$status
+
+# libFuzzer needs clang: the fuzz targets build on their own, with the catalogue, in $(FUZZ_BUILD).
+# Each target runs FUZZ_SECONDS from its seeds; what it finds lands in $(FUZZ_BUILD)/findings.
+fuzz:
+	@for p in clang libclang-rt-14-dev; do \
+	    dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q 'install ok installed' || \
+	    $(SUDO) env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends $$p; \
+	done
+	cmake -S tests/fuzz -B $(FUZZ_BUILD) -DCMAKE_CXX_COMPILER=clang++ -DTUNEBR_FUZZ=ON
+	cmake --build $(FUZZ_BUILD) -j$(JOBS)
+	@mkdir -p $(FUZZ_BUILD)/findings
+	@for t in tagfile tagtext encoder wildcard; do \
+	    mkdir -p $(FUZZ_BUILD)/corpus/$$t; \
+	    $(FUZZ_BUILD)/fuzz_$$t -max_total_time=$(FUZZ_SECONDS) -timeout=5 \
+	        -artifact_prefix=$(FUZZ_BUILD)/findings/$$t- \
+	        $(FUZZ_BUILD)/corpus/$$t tests/fuzz/seeds/$$t || exit 1; \
+	done
 
 format:
 	clang-format -i $(SOURCES)

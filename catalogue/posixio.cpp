@@ -1,13 +1,55 @@
 #include "catalogue/posixio.h"
 
 #include <cerrno>
+#include <fcntl.h>
 #include <unistd.h>
 
-ssize_t ReadAt(int nFd, void* pBuffer, std::size_t nCount, off_t nOffset) {
+namespace {
+
+CFileOps s_systemOps;
+CFileOps* s_pCurrentOps = &s_systemOps;
+
+} // namespace
+
+int CFileOps::OpenAt(int nDirFd, const char* pszPath, int nFlags) {
+    return ::openat(nDirFd, pszPath, nFlags);
+}
+
+int CFileOps::Fstat(int nFd, struct stat* pStat) {
+    return ::fstat(nFd, pStat);
+}
+
+ssize_t CFileOps::Pread(int nFd, void* pBuffer, std::size_t nCount, off_t nOffset) {
+    return ::pread(nFd, pBuffer, nCount, nOffset);
+}
+
+ssize_t CFileOps::Pwrite(int nFd, const void* pBuffer, std::size_t nCount, off_t nOffset) {
+    return ::pwrite(nFd, pBuffer, nCount, nOffset);
+}
+
+int CFileOps::Ftruncate(int nFd, off_t nLength) {
+    return ::ftruncate(nFd, nLength);
+}
+
+int CFileOps::Close(int nFd) {
+    return ::close(nFd);
+}
+
+CFileOps& CFileOps::Current() {
+    return *s_pCurrentOps;
+}
+
+CFileOps* CFileOps::Replace(CFileOps* pOps) {
+    CFileOps* pPrevious = s_pCurrentOps;
+    s_pCurrentOps = pOps != nullptr ? pOps : &s_systemOps;
+    return pPrevious == &s_systemOps ? nullptr : pPrevious;
+}
+
+ssize_t ReadAt(int nFd, void* pBuffer, std::size_t nCount, off_t nOffset, CFileOps& ops) {
     auto* pBytes = static_cast<unsigned char*>(pBuffer);
     std::size_t nDone = 0;
     while (nDone < nCount) {
-        const ssize_t nRead = ::pread(nFd, pBytes + nDone, nCount - nDone, nOffset + nDone);
+        const ssize_t nRead = ops.Pread(nFd, pBytes + nDone, nCount - nDone, nOffset + nDone);
         if (nRead < 0 && errno == EINTR) {
             continue;
         }
@@ -22,22 +64,25 @@ ssize_t ReadAt(int nFd, void* pBuffer, std::size_t nCount, off_t nOffset) {
     return static_cast<ssize_t>(nDone);
 }
 
-int WriteAllAt(int nFd, const void* pBuffer, std::size_t nCount, off_t nOffset) {
+int WriteAllAt(int nFd, const void* pBuffer, std::size_t nCount, off_t nOffset, CFileOps& ops,
+               std::size_t* pnWritten) {
     const auto* pBytes = static_cast<const unsigned char*>(pBuffer);
-    while (nCount > 0) {
-        const ssize_t nWritten = ::pwrite(nFd, pBytes, nCount, nOffset);
+    std::size_t nDone = 0;
+    int nError = 0;
+    while (nDone < nCount) {
+        const ssize_t nWritten =
+            ops.Pwrite(nFd, pBytes + nDone, nCount - nDone, nOffset + static_cast<off_t>(nDone));
         if (nWritten < 0 && errno == EINTR) {
             continue;
         }
-        if (nWritten < 0) {
-            return errno;
+        if (nWritten <= 0) {
+            nError = nWritten < 0 ? errno : EIO;
+            break;
         }
-        if (nWritten == 0) {
-            return EIO;
-        }
-        pBytes += nWritten;
-        nCount -= static_cast<std::size_t>(nWritten);
-        nOffset += nWritten;
+        nDone += static_cast<std::size_t>(nWritten);
     }
-    return 0;
+    if (pnWritten != nullptr) {
+        *pnWritten = nDone;
+    }
+    return nError;
 }

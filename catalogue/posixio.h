@@ -1,12 +1,38 @@
 #pragma once
 
 #include <cstddef>
+#include <sys/stat.h>
 #include <sys/types.h>
+
+// The file operations of tag reads and writes. Tests put their own in place to make any step
+// fail or to change the folder tree at the moment a file is opened; everything else uses the
+// plain system calls.
+class CFileOps {
+public:
+    virtual ~CFileOps() = default;
+
+    // nDirFd is a folder descriptor, or AT_FDCWD for a whole path.
+    virtual int OpenAt(int nDirFd, const char* pszPath, int nFlags);
+    virtual int Fstat(int nFd, struct stat* pStat);
+    virtual ssize_t Pread(int nFd, void* pBuffer, std::size_t nCount, off_t nOffset);
+    virtual ssize_t Pwrite(int nFd, const void* pBuffer, std::size_t nCount, off_t nOffset);
+    virtual int Ftruncate(int nFd, off_t nLength);
+    virtual int Close(int nFd);
+
+    // The operations in use: the system calls unless a test replaced them.
+    static CFileOps& Current();
+    // Puts pOps in place (null for the system calls again) and returns the previous ones.
+    static CFileOps* Replace(CFileOps* pOps);
+};
 
 // Positioned reads and writes that survive interruptions and short transfers.
 
 // Bytes read (fewer only at the end of the file), or -1 with errno set.
-ssize_t ReadAt(int nFd, void* pBuffer, std::size_t nCount, off_t nOffset);
+ssize_t ReadAt(int nFd, void* pBuffer, std::size_t nCount, off_t nOffset,
+               CFileOps& ops = CFileOps::Current());
 
 // 0 when everything was written, otherwise the error (EIO for a write that made no progress).
-int WriteAllAt(int nFd, const void* pBuffer, std::size_t nCount, off_t nOffset);
+// *pnWritten, when given, receives the bytes that did reach the file, so that a caller can
+// undo a partial write.
+int WriteAllAt(int nFd, const void* pBuffer, std::size_t nCount, off_t nOffset,
+               CFileOps& ops = CFileOps::Current(), std::size_t* pnWritten = nullptr);

@@ -63,13 +63,14 @@ bool CTrackInfo::WriteTag() {
     tag.m_nGenre = m_nGenre;
     const CId3v1Tag::CBytes bytes = tag.Format();
 
+    CFileOps& ops = CFileOps::Current();
     const std::string strPath = GetFullPath();
-    CFileDescriptor fd(::open(strPath.c_str(), WRITE_FLAGS));
+    CFileDescriptor fd(ops.OpenAt(AT_FDCWD, strPath.c_str(), WRITE_FLAGS));
     if (!fd.IsValid()) {
         return false;
     }
     struct stat st;
-    if (::fstat(fd.Get(), &st) != 0) {
+    if (ops.Fstat(fd.Get(), &st) != 0) {
         throw CFileException(strPath, errno);
     }
     // A file without any write permission is read-only for everybody, root included: its owner
@@ -78,22 +79,42 @@ bool CTrackInfo::WriteTag() {
         return false;
     }
     // The file may have changed since it was scanned: what it ends with now decides whether the
-    // tag replaces the last 128 bytes or is appended.
+    // tag replaces the last 128 bytes or is appended. The old tag is read whole so that a write
+    // that fails half way can put it back.
     off_t nOffset = st.st_size;
+    CId3v1Tag::CBytes oldTag{};
     if (st.st_size >= TAG_SIZE) {
-        unsigned char aMarker[3];
-        const ssize_t nRead = ReadAt(fd.Get(), aMarker, sizeof aMarker, st.st_size - TAG_SIZE);
-        if (nRead != static_cast<ssize_t>(sizeof aMarker)) {
+        const ssize_t nRead =
+            ReadAt(fd.Get(), oldTag.data(), oldTag.size(), nOffset - TAG_SIZE, ops);
+        if (nRead != TAG_SIZE) {
             throw CFileException(strPath, nRead < 0 ? errno : EIO);
         }
-        if (CId3v1Tag::HasMarker(aMarker)) {
-            nOffset = st.st_size - TAG_SIZE;
+        if (CId3v1Tag::HasMarker(oldTag.data())) {
+            nOffset -= TAG_SIZE;
         }
     }
-    if (const int nError = WriteAllAt(fd.Get(), bytes.data(), bytes.size(), nOffset)) {
+    // The marker goes last: a write that stops early never leaves something that reads as a tag
+    // at the end of a file that had none.
+    constexpr std::size_t MARKER = 3;
+    std::size_t nWritten = 0;
+    int nError = WriteAllAt(fd.Get(), bytes.data() + MARKER, bytes.size() - MARKER,
+                            nOffset + static_cast<off_t>(MARKER), ops, &nWritten);
+    if (nError == 0) {
+        nError = WriteAllAt(fd.Get(), bytes.data(), MARKER, nOffset, ops);
+    }
+    if (nError != 0) {
+        // Without a copy of the file this is the best that can be done: an appended tag is cut
+        // off again and an overwritten one gets its old bytes back. Either step may fail in
+        // turn; the caller hears of the failed write in any case.
+        if (nOffset == st.st_size) {
+            ops.Ftruncate(fd.Get(), st.st_size);
+        } else if (nWritten > 0) {
+            WriteAllAt(fd.Get(), oldTag.data() + MARKER, nWritten,
+                       nOffset + static_cast<off_t>(MARKER), ops);
+        }
         throw CFileException(strPath, nError);
     }
-    if (::close(fd.Release()) != 0) {
+    if (ops.Close(fd.Release()) != 0) {
         throw CFileException(strPath, errno);
     }
     m_bHasTag = true;

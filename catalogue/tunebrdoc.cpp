@@ -17,44 +17,132 @@
 #include <utility>
 
 // The depth-first walk of one scan. Folders are opened relative to their parent, so that paths
-// of any length work, and each folder is entered once, so that link cycles end.
+// of any length work, and each folder is entered once, so that link cycles end. The walk keeps
+// its own stack instead of recursing and holds descriptors only for the folders nearest the
+// current one, so that neither the thread's stack nor the process's descriptor limit bounds the
+// depth of a tree.
 class CTunebrDoc::CFolderWalk {
 public:
     CFolderWalk(CTunebrDoc& doc, std::string strPattern)
         : m_doc(doc), m_strPattern(std::move(strPattern)) {}
 
-    // nParentFd is -1 for the folder the scan starts in, which is opened by its path.
-    void Walk(const std::string& strFolder, int nParentFd, const char* pszName) {
-        constexpr int DIR_FLAGS = O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
-        const CFileDescriptor fd(nParentFd >= 0 ? ::openat(nParentFd, pszName, DIR_FLAGS)
-                                                : ::open(pszName, DIR_FLAGS));
-        if (!fd.IsValid() || !EnterOnce(fd.Get())) {
+    void Walk(const std::string& strFolder, const char* pszOpen) {
+        CFileDescriptor fd(::open(pszOpen, DIR_FLAGS));
+        if (!fd.IsValid()) {
             return;
         }
-        const std::vector<SEntry> arrEntries = ListEntries(fd.Get());
-        const auto pLocation = std::make_shared<const std::string>(strFolder);
-        for (const SEntry& entry : arrEntries) {
-            if (MatchWildcard(m_strPattern, entry.strName)) {
-                AddTrack(pLocation, fd.Get(), entry);
+        m_strPath = strFolder;
+        Enter(std::move(fd), std::string());
+        while (!m_arrStack.empty()) {
+            SFrame& frame = m_arrStack.back();
+            if (frame.nNext == frame.arrFolders.size()) {
+                Leave();
+                continue;
             }
-        }
-        const std::string_view strOwnName = OwnName(strFolder);
-        for (const SEntry& entry : arrEntries) {
-            if (entry.strName != strOwnName && IsFolder(fd.Get(), entry)) {
-                Walk(strFolder + '/' + entry.strName, fd.Get(), entry.strName.c_str());
+            const std::string& strName = frame.arrFolders[frame.nNext++];
+            CFileDescriptor child(::openat(frame.fd.Get(), strName.c_str(), DIR_FLAGS));
+            if (child.IsValid()) {
+                m_strPath.resize(frame.nPathLength);
+                m_strPath += '/';
+                m_strPath += strName;
+                Enter(std::move(child), strName);
             }
         }
     }
 
 private:
+    static constexpr int DIR_FLAGS = O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
+    // Descriptors kept open below the current folder; deeper folders give theirs back and are
+    // reopened through ".." on the way up.
+    static constexpr std::size_t OPEN_LEVELS = 16;
+
     struct SEntry {
         std::string strName;
         unsigned char nType;
     };
 
-    bool EnterOnce(int nFd) {
+    struct SFrame {
+        CFileDescriptor fd; // closed while the walk is more than OPEN_LEVELS deeper
+        std::string strName;
+        dev_t nDevice;
+        ino_t nInode;
+        std::size_t nPathLength;
+        std::vector<std::string> arrFolders; // sub-folders to walk, in name order
+        std::size_t nNext = 0;
+    };
+
+    // Reads one folder: its matching entries become records, its sub-folders are kept to be
+    // walked after them.
+    void Enter(CFileDescriptor fd, std::string strName) {
         struct stat st;
-        return ::fstat(nFd, &st) == 0 && m_setEntered.emplace(st.st_dev, st.st_ino).second;
+        if (::fstat(fd.Get(), &st) != 0 || !m_setEntered.emplace(st.st_dev, st.st_ino).second) {
+            return;
+        }
+        SFrame frame{
+            std::move(fd), std::move(strName), st.st_dev, st.st_ino, m_strPath.size(), {}, 0};
+        const std::vector<SEntry> arrEntries = ListEntries(frame.fd.Get());
+        std::shared_ptr<const std::string> pLocation;
+        for (const SEntry& entry : arrEntries) {
+            if (MatchWildcard(m_strPattern, entry.strName)) {
+                if (!pLocation) {
+                    pLocation = std::make_shared<const std::string>(m_strPath);
+                }
+                AddTrack(pLocation, frame.fd.Get(), entry);
+            }
+        }
+        const std::string_view strOwnName = OwnName(m_strPath);
+        for (const SEntry& entry : arrEntries) {
+            if (entry.strName != strOwnName && IsFolder(frame.fd.Get(), entry)) {
+                frame.arrFolders.push_back(entry.strName);
+            }
+        }
+        if (m_arrStack.size() > OPEN_LEVELS) {
+            m_arrStack[m_arrStack.size() - OPEN_LEVELS].fd.Reset();
+        }
+        m_arrStack.push_back(std::move(frame));
+    }
+
+    void Leave() {
+        CFileDescriptor child = std::move(m_arrStack.back().fd);
+        m_arrStack.pop_back();
+        if (m_arrStack.empty() || m_arrStack.back().fd.IsValid()) {
+            return;
+        }
+        SFrame& parent = m_arrStack.back();
+        if (child.IsValid()) {
+            parent.fd.Reset(::openat(child.Get(), "..", DIR_FLAGS));
+        }
+        // ".." leads elsewhere when the child was entered through a link: then the folder is
+        // reopened by its names from the nearest folder still open.
+        if (!IsFrame(parent.fd, parent)) {
+            parent.fd = ReopenByNames(m_arrStack.size() - 1);
+        }
+        if (!IsFrame(parent.fd, parent)) {
+            // The tree changed under the walk: what is left of this folder cannot be reached.
+            parent.fd.Reset();
+            parent.nNext = parent.arrFolders.size();
+        }
+    }
+
+    CFileDescriptor ReopenByNames(std::size_t nIndex) const {
+        std::size_t nOpen = nIndex;
+        while (nOpen > 0 && !m_arrStack[nOpen].fd.IsValid()) {
+            --nOpen;
+        }
+        if (!m_arrStack[nOpen].fd.IsValid()) {
+            return CFileDescriptor();
+        }
+        CFileDescriptor fd(::fcntl(m_arrStack[nOpen].fd.Get(), F_DUPFD_CLOEXEC, 0));
+        for (std::size_t i = nOpen + 1; i <= nIndex && fd.IsValid(); ++i) {
+            fd.Reset(::openat(fd.Get(), m_arrStack[i].strName.c_str(), DIR_FLAGS));
+        }
+        return fd;
+    }
+
+    static bool IsFrame(const CFileDescriptor& fd, const SFrame& frame) {
+        struct stat st;
+        return fd.IsValid() && ::fstat(fd.Get(), &st) == 0 && st.st_dev == frame.nDevice &&
+               st.st_ino == frame.nInode;
     }
 
     // The folder's entries sorted by name, byte for byte, so that a catalogue does not depend on
@@ -117,6 +205,8 @@ private:
     CTunebrDoc& m_doc;
     const std::string m_strPattern;
     std::set<std::pair<dev_t, ino_t>> m_setEntered;
+    std::vector<SFrame> m_arrStack;
+    std::string m_strPath; // of the folder being read
     std::chrono::steady_clock::time_point m_tLastProgress = std::chrono::steady_clock::now();
 };
 
@@ -145,7 +235,7 @@ void CTunebrDoc::AddFolder(const std::string& strFolder, const std::string& strP
     // The empty path stands for the root: its files get the empty location.
     const std::string strOpen = strFolder.empty() ? "/" : strFolder;
     try {
-        CFolderWalk(*this, strPattern).Walk(strFolder, -1, strOpen.c_str());
+        CFolderWalk(*this, strPattern).Walk(strFolder, strOpen.c_str());
     } catch (...) {
         m_host.EndWaitCursor();
         throw;

@@ -1,0 +1,215 @@
+// Scans of trees that try to hang, crash or mislead the walk. Each test runs under the CTest
+// timeout of this folder.
+#include "catalogue/cataloguehost.h"
+#include "catalogue/docview.h"
+#include "catalogue/hints.h"
+#include "catalogue/posixio.h"
+#include "catalogue/trackinfo.h"
+#include "catalogue/tunebrdoc.h"
+#include "hostiletree.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/resource.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class CHost final : public CCatalogueHost {
+public:
+    std::string GetFileExt() const override { return "*.mp3"; }
+    void WriteFilePath(const std::string& strFolder) override { m_arrWritten.push_back(strFolder); }
+    std::vector<std::string> m_arrWritten;
+};
+
+class CView final : public CDocView {
+public:
+    void OnUpdate(CDocView*, int nHint, CTrackList*) override { m_arrHints.push_back(nHint); }
+    std::vector<int> m_arrHints;
+};
+
+// The scan's records as "location below the root | name | size | title", after checking what
+// every scan must do whatever the tree: both hints, the title, the folder handed to the host.
+std::vector<std::string> Scan(const std::string& strRoot, std::string* pstrProblem) {
+    CHost host;
+    CView view;
+    CTunebrDoc doc(host);
+    doc.AddView(&view);
+    doc.ScanFolder(strRoot);
+    if (view.m_arrHints != std::vector<int>{HINT_REBUILD_BEGIN, HINT_REBUILD_END} ||
+        doc.GetTitle() != strRoot || host.m_arrWritten != std::vector<std::string>{strRoot}) {
+        *pstrProblem = "hints, title or written folder wrong";
+    }
+    std::vector<std::string> arrLines;
+    for (const CTrackInfo* pTrack : *doc.GetTracks()) {
+        arrLines.push_back(pTrack->GetLocation().substr(strRoot.size()) + "|" +
+                           std::string(pTrack->GetFileName()) + "|" +
+                           std::to_string(pTrack->GetSize()) + "|" +
+                           std::string(pTrack->GetTitle()));
+    }
+    return arrLines;
+}
+
+// Runs Scan in a child process (unprivileged, or with few descriptors) and brings back its
+// lines; a line of its own reports a problem.
+std::vector<std::string> ScanInChild(const std::string& strRoot, bool bUnprivileged,
+                                     rlim_t nMaxFiles, int* pnExit) {
+    int aPipe[2];
+    if (::pipe(aPipe) != 0) {
+        return {"no pipe"};
+    }
+    auto fnScan = [&]() {
+        ::close(aPipe[0]);
+        if (nMaxFiles != 0) {
+            const struct rlimit limit = {nMaxFiles, nMaxFiles};
+            ::setrlimit(RLIMIT_NOFILE, &limit);
+        }
+        std::string strProblem;
+        std::string strOut;
+        for (const std::string& strLine : Scan(strRoot, &strProblem)) {
+            strOut += strLine + '\0';
+        }
+        if (!strProblem.empty()) {
+            strOut += "PROBLEM " + strProblem + '\0';
+        }
+        for (std::size_t nDone = 0; nDone < strOut.size();) {
+            const ssize_t n = ::write(aPipe[1], strOut.data() + nDone, strOut.size() - nDone);
+            if (n <= 0) {
+                return 3;
+            }
+            nDone += static_cast<std::size_t>(n);
+        }
+        return 0;
+    };
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::_exit(bUnprivileged ? RunUnprivileged(fnScan) : fnScan());
+    }
+    ::close(aPipe[1]);
+    std::string strIn;
+    char aBuffer[65536];
+    for (ssize_t n; (n = ::read(aPipe[0], aBuffer, sizeof aBuffer)) > 0;) {
+        strIn.append(aBuffer, static_cast<std::size_t>(n));
+    }
+    int nStatus = 0;
+    ::waitpid(pid, &nStatus, 0);
+    const int nExit = WIFEXITED(nStatus) ? WEXITSTATUS(nStatus) : 126;
+    ::close(aPipe[0]);
+    *pnExit = nExit;
+    std::vector<std::string> arrLines;
+    for (std::size_t nStart = 0; nStart < strIn.size();) {
+        const std::size_t nEnd = strIn.find('\0', nStart);
+        arrLines.push_back(strIn.substr(nStart, nEnd - nStart));
+        nStart = nEnd + 1;
+    }
+    return arrLines;
+}
+
+} // namespace
+
+TEST(HostileTree, EveryKindOfEntryAtOnceEndsWithTheRecordsTheRulesGiveAndWritesNothing) {
+    CTempDir dir;
+    const SHostileTree tree(dir.Path());
+    if (!tree.strSkipped.empty()) {
+        std::cout << "[ SKIPPED  ] part of the tree: " << tree.strSkipped << "\n";
+    }
+    const std::string strSkip = AllowUnprivilegedAccess(dir.Path());
+    if (!strSkip.empty()) {
+        RemoveTreeAt(AT_FDCWD, dir.Str().c_str());
+        GTEST_SKIP() << strSkip;
+    }
+    const auto mapBefore = ListTree(dir.Path());
+    int nExit = -1;
+    const std::vector<std::string> arrLines = ScanInChild(dir.Str(), true, 0, &nExit);
+    if (nExit == 125) {
+        RemoveTreeAt(AT_FDCWD, dir.Str().c_str());
+        GTEST_SKIP() << "could not drop privileges to user nobody";
+    }
+    EXPECT_EQ(nExit, 0);
+    EXPECT_EQ(arrLines, tree.Expected());
+    EXPECT_EQ(ListTree(dir.Path()), mapBefore);
+    RemoveTreeAt(AT_FDCWD, dir.Str().c_str());
+}
+
+TEST(HostileTree, TenThousandNestedFoldersEvenWithFewDescriptors) {
+    constexpr int LEVELS = 10000;
+    CTempDir dir;
+    const int nBottom = MakeChain(dir.Path(), "c", "d", LEVELS);
+    ASSERT_GE(nBottom, 0);
+    WriteBytesAt(nBottom, "bottom.mp3", Audio(500) + MakeTag("Bottom", "A"));
+    ::close(nBottom);
+    const int nMiddle = MakeChain(dir.Path() / "c", "d", "c", LEVELS / 2 - 1);
+    WriteBytesAt(nMiddle, "middle.mp3", Audio(200));
+    ::close(nMiddle);
+    // A second branch beside the chain at the top must still be walked after coming back up.
+    WriteBytes(dir.Path() / "e" / "after.mp3", Audio(300));
+
+    std::string strChain;
+    for (int i = 0; i < LEVELS; ++i) {
+        strChain += i % 2 == 0 ? "/c" : "/d";
+    }
+    const std::vector<std::string> arrWanted = {strChain.substr(0, LEVELS) + "|middle.mp3|72|",
+                                                strChain + "|bottom.mp3|500|Bottom",
+                                                "/e|after.mp3|172|"};
+    for (const rlim_t nMaxFiles : {rlim_t(0), rlim_t(40)}) {
+        SCOPED_TRACE(nMaxFiles == 0 ? "usual descriptor limit" : "40 descriptors");
+        int nExit = -1;
+        EXPECT_EQ(ScanInChild(dir.Str(), false, nMaxFiles, &nExit), arrWanted);
+        EXPECT_EQ(nExit, 0);
+    }
+    RemoveChain(dir.Path(), "c", "d");
+}
+
+TEST(HostileTree, TwoHundredThousandEntriesInOneFolder) {
+    constexpr int ENTRIES = 200000;
+    CTempDir dir;
+    const int nFd = ::open(dir.Str().c_str(), O_RDONLY | O_DIRECTORY);
+    for (int i = 0; i < ENTRIES; ++i) {
+        const std::string strName = std::to_string(1000000 + i) + (i % 2 ? ".mp3" : ".jpg");
+        ::close(::openat(nFd, strName.c_str(), O_WRONLY | O_CREAT, 0644));
+    }
+    WriteBytesAt(nFd, "1999999.mp3", Audio(200) + MakeTag("Last", "A"));
+    ::close(nFd);
+    std::string strProblem;
+    const std::vector<std::string> arrLines = Scan(dir.Str(), &strProblem);
+    EXPECT_EQ(strProblem, "");
+    ASSERT_EQ(arrLines.size(), ENTRIES / 2 + 1u);
+    EXPECT_EQ(arrLines.front(), "|1000001.mp3|0|");
+    EXPECT_EQ(arrLines.back(), "|1999999.mp3|200|Last");
+}
+
+TEST(HostileTree, FilesThatVanishOrBecomeFoldersBetweenListingAndOpen) {
+    // Changes the tree at the moment the scan opens a file, after it listed the folder.
+    class CRacingOps final : public CFileOps {
+    public:
+        int OpenAt(int nDirFd, const char* pszPath, int nFlags) override {
+            const std::string strName = pszPath;
+            if (strName == "vanishes.mp3") {
+                ::unlinkat(nDirFd, pszPath, 0);
+            } else if (strName == "becomes-folder.mp3") {
+                ::unlinkat(nDirFd, pszPath, 0);
+                ::mkdirat(nDirFd, pszPath, 0755);
+                WriteBytesAt(nDirFd, (strName + "/inner.mp3").c_str(), Audio(300));
+            } else if (strName == "replaced.mp3") {
+                ::unlinkat(nDirFd, pszPath, 0);
+                WriteBytesAt(nDirFd, pszPath, Audio(50)); // now too short for a tag
+            }
+            return CFileOps::OpenAt(nDirFd, pszPath, nFlags);
+        }
+    } racingOps;
+    CTempDir dir;
+    for (const char* pszName :
+         {"becomes-folder.mp3", "replaced.mp3", "stays.mp3", "vanishes.mp3"}) {
+        WriteBytes(dir.Path() / pszName, Audio(400) + MakeTag("Tagged", "A"));
+    }
+    CFileOps::Replace(&racingOps);
+    std::string strProblem;
+    const std::vector<std::string> arrLines = Scan(dir.Str(), &strProblem);
+    CFileOps::Replace(nullptr);
+    EXPECT_EQ(strProblem, "");
+    // The listing said files: each keeps its record, with the defaults where the file is gone,
+    // and the new folder is not walked, as it was no folder when listed.
+    EXPECT_EQ(arrLines, (std::vector<std::string>{"|becomes-folder.mp3|0|", "|replaced.mp3|0|",
+                                                  "|stays.mp3|400|Tagged", "|vanishes.mp3|0|"}));
+}

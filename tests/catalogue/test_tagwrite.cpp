@@ -1,0 +1,340 @@
+// Tag writes under failing file operations, as an unprivileged user, and on random records.
+#include "catalogue/fileexception.h"
+#include "catalogue/posixio.h"
+#include "catalogue/tagtext.h"
+#include "catalogue/trackinfo.h"
+#include "testfiles.h"
+#include "unprivileged.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <random>
+#include <set>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+enum class EFault {
+    Open,          // the open itself
+    Fstat,         // the look at the opened file
+    CheckRead,     // reading what the file ends with
+    ShortCheck,    // the file shrank under the read
+    Write,         // the first write fails outright
+    ShortWrite,    // part of the tag reaches the file, then the write fails
+    ShortAndStuck, // as ShortWrite, and putting things back fails as well
+    Close,         // the tag is written but closing reports an error
+};
+
+// Passes every call to the system, except the one step a case makes fail.
+class CFaultyOps final : public CFileOps {
+public:
+    CFaultyOps(EFault eFault, int nErrno) : m_eFault(eFault), m_nErrno(nErrno) {
+        CFileOps::Replace(this);
+    }
+    ~CFaultyOps() override { CFileOps::Replace(nullptr); }
+
+    int OpenAt(int nDirFd, const char* pszPath, int nFlags) override {
+        return m_eFault == EFault::Open ? Fail() : CFileOps::OpenAt(nDirFd, pszPath, nFlags);
+    }
+    int Fstat(int nFd, struct stat* pStat) override {
+        return m_eFault == EFault::Fstat ? Fail() : CFileOps::Fstat(nFd, pStat);
+    }
+    ssize_t Pread(int nFd, void* pBuffer, std::size_t nCount, off_t nOffset) override {
+        if (m_eFault == EFault::CheckRead) {
+            return Fail();
+        }
+        return m_eFault == EFault::ShortCheck ? 0 : CFileOps::Pread(nFd, pBuffer, nCount, nOffset);
+    }
+    ssize_t Pwrite(int nFd, const void* pBuffer, std::size_t nCount, off_t nOffset) override {
+        ++m_nWrites;
+        const bool bShort = m_eFault == EFault::ShortWrite || m_eFault == EFault::ShortAndStuck;
+        if (m_eFault == EFault::Write || (bShort && m_nWrites == 2) ||
+            (m_eFault == EFault::ShortAndStuck && m_nWrites > 2)) {
+            return Fail();
+        }
+        return CFileOps::Pwrite(nFd, pBuffer, bShort ? std::min<std::size_t>(nCount, 50) : nCount,
+                                nOffset);
+    }
+    int Ftruncate(int nFd, off_t nLength) override {
+        return m_eFault == EFault::ShortAndStuck ? Fail() : CFileOps::Ftruncate(nFd, nLength);
+    }
+    int Close(int nFd) override {
+        const int nResult = CFileOps::Close(nFd);
+        return m_eFault == EFault::Close ? Fail() : nResult;
+    }
+
+private:
+    int Fail() const {
+        errno = m_nErrno;
+        return -1;
+    }
+
+    EFault m_eFault;
+    int m_nErrno;
+    int m_nWrites = 0;
+};
+
+std::set<std::string> Listing(const fs::path& folder) {
+    std::set<std::string> setNames;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        setNames.insert(entry.path().filename().string());
+    }
+    return setNames;
+}
+
+} // namespace
+
+TEST(TagWriteFaults, EveryFaultIsReportedAndLeavesTheAudioAndLengthAlone) {
+    enum class EOutcome { False, Throws };
+    enum class EFile { Unchanged, NewTag, NoTagAtEnd, MixedTag };
+    const struct {
+        EFault eFault;
+        int nErrno;
+        EOutcome eOutcome;
+        EFile eWithTag;    // what a file that had a tag holds afterwards
+        EFile eWithoutTag; // what a file without tag holds afterwards
+    } aCases[] = {
+        {EFault::Open, EACCES, EOutcome::False, EFile::Unchanged, EFile::Unchanged},
+        {EFault::Fstat, EIO, EOutcome::Throws, EFile::Unchanged, EFile::Unchanged},
+        {EFault::CheckRead, EIO, EOutcome::Throws, EFile::Unchanged, EFile::Unchanged},
+        {EFault::ShortCheck, 0, EOutcome::Throws, EFile::Unchanged, EFile::Unchanged},
+        {EFault::Write, ENOSPC, EOutcome::Throws, EFile::Unchanged, EFile::Unchanged},
+        {EFault::Write, EIO, EOutcome::Throws, EFile::Unchanged, EFile::Unchanged},
+        {EFault::ShortWrite, ENOSPC, EOutcome::Throws, EFile::Unchanged, EFile::Unchanged},
+        {EFault::ShortWrite, EIO, EOutcome::Throws, EFile::Unchanged, EFile::Unchanged},
+        // When undoing fails too, the file holds half of each tag, or bytes that no reader takes
+        // for a tag: never half a tag that the caller was not told of.
+        {EFault::ShortAndStuck, EIO, EOutcome::Throws, EFile::MixedTag, EFile::NoTagAtEnd},
+        {EFault::Close, EIO, EOutcome::Throws, EFile::NewTag, EFile::NewTag},
+    };
+    const std::string strAudio = Audio(3000);
+    const std::string strOldTag = MakeTag("Old title", "Old artist", "", "1990", "", 3);
+    for (const auto& c : aCases) {
+        for (const bool bHadTag : {true, false}) {
+            SCOPED_TRACE(::testing::Message() << "fault " << static_cast<int>(c.eFault) << " errno "
+                                              << c.nErrno << (bHadTag ? " tagged" : " untagged"));
+            CTempDir dir;
+            const std::string strBefore = strAudio + (bHadTag ? strOldTag : "");
+            WriteBytes(dir.Path() / "t.mp3", strBefore);
+            WriteBytes(dir.Path() / "other.mp3", strBefore);
+            CTrackInfo track(dir.Str(), "t.mp3");
+            track.SetTitle("New title");
+            track.SetGenre(17);
+            const std::set<std::string> setBefore = Listing(dir.Path());
+
+            bool bResult = true;
+            int nErrno = -1;
+            {
+                const CFaultyOps ops(c.eFault, c.nErrno);
+                try {
+                    bResult = track.WriteTag();
+                } catch (const CFileException& e) {
+                    nErrno = e.GetErrno();
+                    EXPECT_EQ(e.GetPath(), track.GetFullPath());
+                }
+            }
+            if (c.eOutcome == EOutcome::False) {
+                EXPECT_FALSE(bResult);
+                EXPECT_EQ(nErrno, -1);
+            } else {
+                EXPECT_EQ(nErrno, c.nErrno == 0 ? EIO : c.nErrno);
+            }
+
+            const std::string strAfter = ReadBytes(dir.Path() / "t.mp3");
+            EXPECT_EQ(Listing(dir.Path()), setBefore);
+            EXPECT_EQ(ReadBytes(dir.Path() / "other.mp3"), strBefore);
+            ASSERT_GE(strAfter.size(), strAudio.size());
+            EXPECT_EQ(strAfter.substr(0, strAudio.size()), strAudio);
+            const std::string strTail = strAfter.substr(strAfter.size() - 128);
+            const std::string strNewTag =
+                MakeTag("New title", "Old artist", "", "1990", "", 17).substr(0, 3) +
+                Padded("New title", 30);
+            switch (bHadTag ? c.eWithTag : c.eWithoutTag) {
+            case EFile::Unchanged:
+                EXPECT_EQ(strAfter, strBefore);
+                break;
+            case EFile::NewTag:
+                EXPECT_EQ(strAfter.size(), strAudio.size() + 128);
+                EXPECT_EQ(strTail.substr(0, 33), strNewTag);
+                break;
+            case EFile::NoTagAtEnd:
+                EXPECT_NE(strTail.substr(0, 3), "TAG");
+                EXPECT_FALSE(CTrackInfo(dir.Str(), "t.mp3").HasTag());
+                break;
+            case EFile::MixedTag:
+                EXPECT_EQ(strAfter.size(), strBefore.size());
+                EXPECT_EQ(strTail.substr(0, 33), strNewTag);         // the first bytes written
+                EXPECT_EQ(strTail.substr(53), strOldTag.substr(53)); // the old bytes after them
+                break;
+            }
+        }
+    }
+}
+
+TEST(TagWriteFaults, ShortWritesThatGoOnSucceedCompletely) {
+    // Writes that take a few bytes at a time are normal (signals, pipes, some file systems).
+    class CSlowOps final : public CFileOps {
+    public:
+        ssize_t Pwrite(int nFd, const void* pBuffer, std::size_t nCount, off_t nOffset) override {
+            return CFileOps::Pwrite(nFd, pBuffer, std::min<std::size_t>(nCount, 7), nOffset);
+        }
+    } slowOps;
+    CTempDir dir;
+    WriteBytes(dir.Path() / "s.mp3", Audio(500));
+    CTrackInfo track(dir.Str(), "s.mp3");
+    track.SetTitle("Slow");
+    CFileOps::Replace(&slowOps);
+    const bool bWritten = track.WriteTag();
+    CFileOps::Replace(nullptr);
+    EXPECT_TRUE(bWritten);
+    EXPECT_EQ(ReadBytes(dir.Path() / "s.mp3"),
+              Audio(500) + MakeTag("Slow", "<Undefined>", "", "", "", 148));
+}
+
+TEST(TagWriteFaults, ReadOnlyFileForAnUnprivilegedUserIsRefusedAndUnchanged) {
+    CTempDir dir;
+    const std::string strBytes = Audio(400) + MakeTag("T", "A");
+    WriteBytes(dir.Path() / "theirs.mp3", strBytes); // owned by whoever runs the test, 0644
+    WriteBytes(dir.Path() / "mine.mp3", strBytes);
+    fs::permissions(dir.Path() / "mine.mp3",
+                    fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    const std::string strSkip = AllowUnprivilegedAccess(dir.Path());
+    if (!strSkip.empty()) {
+        GTEST_SKIP() << strSkip;
+    }
+    ChownToUnprivileged(dir.Path() / "mine.mp3");
+    // Only root can hand a file to another user: otherwise "theirs" is ours and writable.
+    const bool bTheirs = IsRoot();
+    const int nResult = RunUnprivileged([&dir, bTheirs] {
+        CTrackInfo theirs(dir.Str(), "theirs.mp3");
+        CTrackInfo mine(dir.Str(), "mine.mp3");
+        theirs.SetTitle("Changed");
+        mine.SetTitle("Changed");
+        const bool bRefused = !mine.WriteTag() && (!bTheirs || !theirs.WriteTag());
+        return bRefused && mine.GetTitle() == "Changed" ? 0 : 1;
+    });
+    EXPECT_EQ(nResult, 0);
+    EXPECT_EQ(ReadBytes(dir.Path() / "theirs.mp3"), strBytes);
+    EXPECT_EQ(ReadBytes(dir.Path() / "mine.mp3"), strBytes);
+}
+
+namespace {
+
+// A random text of up to nMaxLength characters from ASCII, Latin-1 and CJK.
+std::string RandomText(std::mt19937& rng, int nMaxLength = 40) {
+    std::uniform_int_distribution<int> length(0, nMaxLength);
+    std::uniform_int_distribution<int> kind(0, 9);
+    std::string strText;
+    for (int i = length(rng); i > 0; --i) {
+        const int nKind = kind(rng);
+        char32_t cp;
+        if (nKind < 5) {
+            cp = std::uniform_int_distribution<char32_t>(0x20, 0x7E)(rng);
+        } else if (nKind < 8) {
+            cp = std::uniform_int_distribution<char32_t>(0xA0, 0xFF)(rng);
+        } else {
+            cp = std::uniform_int_distribution<char32_t>(0x4E00, 0x9FFF)(rng);
+        }
+        if (cp < 0x80) {
+            strText += static_cast<char>(cp);
+        } else if (cp < 0x800) {
+            strText += static_cast<char>(0xC0 | (cp >> 6));
+            strText += static_cast<char>(0x80 | (cp & 0x3F));
+        } else {
+            strText += static_cast<char>(0xE0 | (cp >> 12));
+            strText += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+            strText += static_cast<char>(0x80 | (cp & 0x3F));
+        }
+    }
+    return strText;
+}
+
+std::vector<std::string> Characters(const std::string& strUtf8) {
+    std::vector<std::string> arrChars;
+    for (std::size_t i = 0; i < strUtf8.size();) {
+        const auto b = static_cast<unsigned char>(strUtf8[i]);
+        const std::size_t n = b < 0x80 ? 1 : b < 0xE0 ? 2 : 3;
+        arrChars.push_back(strUtf8.substr(i, n));
+        i += n;
+    }
+    return arrChars;
+}
+
+// What a field of nWidth bytes gives back: the longest run of whole characters that fits, one
+// byte per character when every character has a Windows-1252 byte (unless those bytes would
+// themselves read as UTF-8), the UTF-8 bytes otherwise; then trailing spaces go.
+std::string ExpectedField(const std::string& strText, std::size_t nWidth) {
+    const std::vector<std::string> arrChars = Characters(strText);
+    std::string strSingle;
+    bool bSingleByte = true;
+    for (std::size_t i = 0; i < arrChars.size() && bSingleByte; ++i) {
+        const std::string& strChar = arrChars[i];
+        bSingleByte = strChar.size() == 1 || (strChar.size() == 2 && strChar[0] <= '\xC3');
+        if (i < nWidth && bSingleByte) {
+            strSingle += strChar.size() == 1
+                             ? strChar[0]
+                             : static_cast<char>(((strChar[0] & 0x03) << 6) | (strChar[1] & 0x3F));
+        }
+    }
+    std::string strExpected;
+    const bool bHigh = std::any_of(strSingle.begin(), strSingle.end(),
+                                   [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+    if (bSingleByte && !(bHigh && IsValidUtf8(strSingle))) {
+        for (std::size_t i = 0; i < arrChars.size() && i < nWidth; ++i) {
+            strExpected += arrChars[i];
+        }
+    } else {
+        for (const std::string& strChar : arrChars) {
+            if (strExpected.size() + strChar.size() > nWidth) {
+                break;
+            }
+            strExpected += strChar;
+        }
+    }
+    while (!strExpected.empty() && strExpected.back() == ' ') {
+        strExpected.pop_back();
+    }
+    return strExpected;
+}
+
+} // namespace
+
+TEST(TagWriteProperty, RandomRecordsReadBackCutAtCharacterBoundaries) {
+    std::mt19937 rng(20240605);
+    CTempDir dir;
+    for (int nRound = 0; nRound < 150; ++nRound) {
+        const std::string strAudio = Audio(std::uniform_int_distribution<std::size_t>(0, 700)(rng));
+        const std::string strName = "p" + std::to_string(nRound) + ".mp3";
+        WriteBytes(dir.Path() / strName, strAudio);
+        CTrackInfo track(dir.Str(), strName);
+        for (int nWrite = 0; nWrite < 3; ++nWrite) {
+            const std::string aTexts[5] = {RandomText(rng), RandomText(rng), RandomText(rng),
+                                           RandomText(rng, 6), RandomText(rng)};
+            const auto nGenre =
+                static_cast<unsigned char>(std::uniform_int_distribution<int>(0, 255)(rng));
+            track.SetTitle(aTexts[0]);
+            track.SetArtist(aTexts[1]);
+            track.SetAlbum(aTexts[2]);
+            track.SetYear(aTexts[3]);
+            track.SetComment(aTexts[4]);
+            track.SetGenre(nGenre);
+            ASSERT_TRUE(track.WriteTag());
+
+            const std::string strFile = ReadBytes(dir.Path() / strName);
+            ASSERT_EQ(strFile.size(), strAudio.size() + 128) << "round " << nRound;
+            EXPECT_EQ(strFile.substr(0, strAudio.size()), strAudio);
+            const CTrackInfo reread(dir.Str(), strName);
+            ASSERT_TRUE(reread.HasTag());
+            EXPECT_EQ(std::string(reread.GetTitle()), ExpectedField(aTexts[0], 30)) << aTexts[0];
+            EXPECT_EQ(std::string(reread.GetArtist()), ExpectedField(aTexts[1], 30)) << aTexts[1];
+            EXPECT_EQ(std::string(reread.GetAlbum()), ExpectedField(aTexts[2], 30)) << aTexts[2];
+            EXPECT_EQ(std::string(reread.GetYear()), ExpectedField(aTexts[3], 4)) << aTexts[3];
+            EXPECT_EQ(std::string(reread.GetComment()), ExpectedField(aTexts[4], 30)) << aTexts[4];
+            EXPECT_EQ(reread.GetGenre(), nGenre);
+        }
+    }
+}

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <cstdio>
+#include <cstdlib>
+
+// A broken property ends the run at once, under libFuzzer as in the replay: both report the
+// input that broke it.
+#define FUZZ_CHECK(condition)                                                                      \
+    do {                                                                                           \
+        if (!(condition)) {                                                                        \
+            std::fprintf(stderr, "%s:%d: property failed: %s\n", __FILE__, __LINE__, #condition);  \
+            std::abort();                                                                          \
+        }                                                                                          \
+    } while (false)
