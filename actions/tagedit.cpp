@@ -67,7 +67,7 @@ SPageValues InitialPageValues(const std::vector<CTrackInfo*>& arrSelected) {
     const CTrackInfo& track = *arrSelected.front();
     values.m_strTitle = track.GetTitle();
     if (values.m_strTitle.empty()) {
-        values.m_strTitle = TitleFromFileName(track.GetFileName());
+        values.m_strTitle = TitleFromFileName(std::string(track.GetFileName()));
     }
     values.m_strArtist = track.GetArtist();
     values.m_strAlbum = track.GetAlbum();

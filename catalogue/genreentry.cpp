@@ -4,10 +4,10 @@
 
 void CGenreEntry::AddTrack(CTrackInfo* pTrack) {
     m_arrTracks.push_back(pTrack);
-    const std::string& strArtist = pTrack->GetArtist();
+    const std::string_view strArtist = pTrack->GetArtist();
     CArtistEntry* pArtist = FindArtist(strArtist);
     if (pArtist == nullptr) {
-        pArtist = AddArtist(strArtist);
+        pArtist = AddArtist(std::string(strArtist));
     }
     pArtist->AddTrack(pTrack);
 }

@@ -152,7 +152,7 @@ const char* const g_szGenreNames[GENRE_COUNT] = {"Blues",
                                                  "Synthpop",
                                                  ""};
 
-std::string GenreName(unsigned char nGenre) {
+std::string_view GenreName(unsigned char nGenre) {
     if (nGenre < GENRE_NONE) {
         return g_szGenreNames[nGenre];
     }

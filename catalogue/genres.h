@@ -1,6 +1,6 @@
 #pragma once
 
-#include <string>
+#include <string_view>
 
 // Genre numbers are the byte stored in the tag: 0 to 147 have names, 148 to 255 have none.
 constexpr unsigned char GENRE_NONE = 148;
@@ -11,4 +11,4 @@ constexpr int GENRE_COUNT = 149;
 extern const char* const g_szGenreNames[GENRE_COUNT];
 
 // The name shown and grouped for a genre byte: the table's name, or the text for "undefined".
-std::string GenreName(unsigned char nGenre);
+std::string_view GenreName(unsigned char nGenre);

@@ -28,6 +28,15 @@ CId3v1Tag CId3v1Tag::Parse(const CBytes& bytes) {
     return tag;
 }
 
+std::array<std::string_view, 5> CId3v1Tag::ParseTexts(const CBytes& bytes,
+                                                      std::array<std::string, 5>& arrDecoded) {
+    return {ReadTagTextView(&bytes[TITLE], TEXT_WIDTH, arrDecoded[0]),
+            ReadTagTextView(&bytes[ARTIST], TEXT_WIDTH, arrDecoded[1]),
+            ReadTagTextView(&bytes[ALBUM], TEXT_WIDTH, arrDecoded[2]),
+            ReadTagTextView(&bytes[YEAR], YEAR_WIDTH, arrDecoded[3]),
+            ReadTagTextView(&bytes[COMMENT], TEXT_WIDTH, arrDecoded[4])};
+}
+
 CId3v1Tag::CBytes CId3v1Tag::Format() const {
     CBytes bytes{};
     std::memcpy(bytes.data(), "TAG", 3);

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 // The ID3v1 tag: the last 128 bytes of a file, when they begin with "TAG".
 class CId3v1Tag {
@@ -24,6 +25,10 @@ public:
 
     // Fields of a block whose marker was checked.
     static CId3v1Tag Parse(const CBytes& bytes);
+    // Title, artist, album, year and comment as views into the block or into arrDecoded, for a
+    // scan that must not allocate five strings per file.
+    static std::array<std::string_view, 5> ParseTexts(const CBytes& bytes,
+                                                      std::array<std::string, 5>& arrDecoded);
 
     // Exactly 128 bytes, every text cut to its field's width at a character boundary.
     CBytes Format() const;

@@ -183,13 +183,24 @@ std::string DecodeTagText(std::string_view strBytes) {
     return strText;
 }
 
-std::string ReadTagText(const unsigned char* pField, std::size_t nWidth) {
+std::string_view ReadTagTextView(const unsigned char* pField, std::size_t nWidth,
+                                 std::string& strDecoded) {
     const void* pZero = std::memchr(pField, 0, nWidth);
     std::size_t nLength = pZero ? static_cast<const unsigned char*>(pZero) - pField : nWidth;
     while (nLength > 0 && IsTagWhiteSpace(pField[nLength - 1])) {
         --nLength;
     }
-    return DecodeTagText(std::string_view(reinterpret_cast<const char*>(pField), nLength));
+    const std::string_view strBytes(reinterpret_cast<const char*>(pField), nLength);
+    if (IsValidUtf8(strBytes)) {
+        return strBytes;
+    }
+    strDecoded = DecodeTagText(strBytes);
+    return strDecoded;
+}
+
+std::string ReadTagText(const unsigned char* pField, std::size_t nWidth) {
+    std::string strDecoded;
+    return std::string(ReadTagTextView(pField, nWidth, strDecoded));
 }
 
 std::string EncodeTagText(std::string_view strText) {

@@ -10,6 +10,10 @@
 // A text field as read: its bytes up to the first zero byte, trailing white space removed,
 // then decoded to UTF-8.
 std::string ReadTagText(const unsigned char* pField, std::size_t nWidth);
+// The same text without a copy when the bytes are UTF-8 already: a view into the field, or into
+// strDecoded, which receives the decoded text otherwise.
+std::string_view ReadTagTextView(const unsigned char* pField, std::size_t nWidth,
+                                 std::string& strDecoded);
 
 // Fills a field of nWidth bytes with the encoded text, cut at a character boundary and padded
 // with spaces. Never writes a zero byte and never more than nWidth bytes.

@@ -25,41 +25,37 @@ bool HasWriteBit(const struct stat& st) {
 } // namespace
 
 CTrackInfo::CTrackInfo(std::string strLocation, std::string strFileName)
-    : m_strFileName(std::move(strFileName)),
-      m_pLocation(std::make_shared<const std::string>(std::move(strLocation))),
-      m_strArtist(LoadString(IDS_UNDEFINED)), m_nGenre(GENRE_NONE) {
-    ReadTag(CTagBlock::Read(-1, GetFullPath().c_str()));
+    : CTrackInfo(std::make_shared<const std::string>(strLocation), strFileName,
+                 CTagBlock::Read(-1, (strLocation + '/' + strFileName).c_str())) {
 }
 
 CTrackInfo::CTrackInfo(std::shared_ptr<const std::string> pLocation, std::string strFileName,
                        const CTagBlock& block)
-    : m_strFileName(std::move(strFileName)), m_pLocation(std::move(pLocation)),
-      m_strArtist(LoadString(IDS_UNDEFINED)), m_nGenre(GENRE_NONE) {
-    ReadTag(block);
+    : m_texts(ReadTag(strFileName, block)), m_pLocation(std::move(pLocation)),
+      m_nSize(block.m_nSize),
+      m_nGenre(block.HasTag() ? block.m_bytes[CId3v1Tag::SIZE - 1] : GENRE_NONE),
+      m_bHasTag(block.HasTag()) {
 }
 
-void CTrackInfo::ReadTag(const CTagBlock& block) {
-    m_nSize = block.m_nSize;
+// A file without a tag keeps the defaults: empty texts, the placeholder artist, no genre.
+CPackedTexts<CTrackInfo::TEXT_COUNT> CTrackInfo::ReadTag(std::string_view strFileName,
+                                                         const CTagBlock& block) {
     if (!block.HasTag()) {
-        return;
+        return {strFileName, {}, LoadString(IDS_UNDEFINED)};
     }
-    CId3v1Tag tag = CId3v1Tag::Parse(block.m_bytes);
-    m_strTitle = std::move(tag.m_strTitle);
-    m_strArtist = std::move(tag.m_strArtist);
-    m_strAlbum = std::move(tag.m_strAlbum);
-    m_strYear = std::move(tag.m_strYear);
-    m_strComment = std::move(tag.m_strComment);
-    m_nGenre = tag.m_nGenre;
-    m_bHasTag = true;
+    std::array<std::string, 5> arrDecoded;
+    const std::array<std::string_view, 5> arrTexts =
+        CId3v1Tag::ParseTexts(block.m_bytes, arrDecoded);
+    return {strFileName, arrTexts[0], arrTexts[1], arrTexts[2], arrTexts[3], arrTexts[4]};
 }
 
 bool CTrackInfo::WriteTag() {
     CId3v1Tag tag;
-    tag.m_strTitle = m_strTitle;
-    tag.m_strArtist = m_strArtist;
-    tag.m_strAlbum = m_strAlbum;
-    tag.m_strYear = m_strYear;
-    tag.m_strComment = m_strComment;
+    tag.m_strTitle = GetTitle();
+    tag.m_strArtist = GetArtist();
+    tag.m_strAlbum = GetAlbum();
+    tag.m_strYear = GetYear();
+    tag.m_strComment = GetComment();
     tag.m_nGenre = m_nGenre;
     const CId3v1Tag::CBytes bytes = tag.Format();
 
@@ -121,7 +117,7 @@ bool CTrackInfo::WriteTag() {
     return true;
 }
 
-std::string CTrackInfo::GetGenreName() const {
+std::string_view CTrackInfo::GetGenreName() const {
     return GenreName(m_nGenre);
 }
 
@@ -130,20 +126,23 @@ std::string CTrackInfo::GetSizeText() const {
 }
 
 std::string CTrackInfo::GetFullPath() const {
-    return *m_pLocation + '/' + m_strFileName;
+    std::string strPath = *m_pLocation;
+    strPath += '/';
+    strPath += GetFileName();
+    return strPath;
 }
 
 std::string CTrackInfo::GetCopyText() const {
-    std::string strLine;
     const std::string strSize = GetSizeText();
-    const std::string strGenre = GetGenreName();
-    for (const std::string* pField : {&m_strFileName, &m_strTitle, &m_strAlbum, m_pLocation.get(),
-                                      &strSize, &m_strArtist, &strGenre, &m_strYear}) {
-        const std::string& strField = *pField;
+    const std::string_view strGenre = GetGenreName();
+    std::string strLine;
+    for (const std::string_view strField :
+         {GetFileName(), GetTitle(), GetAlbum(), std::string_view(*m_pLocation),
+          std::string_view(strSize), GetArtist(), std::string_view(strGenre), GetYear()}) {
         strLine += strField;
         strLine += '\t';
     }
-    strLine += m_strComment;
+    strLine += GetComment();
     strLine += "\r\n";
     return strLine;
 }

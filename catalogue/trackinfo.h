@@ -3,6 +3,9 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
+
+#include "catalogue/packedtexts.h"
 
 class CTagBlock;
 
@@ -17,15 +20,17 @@ public:
     CTrackInfo(std::shared_ptr<const std::string> pLocation, std::string strFileName,
                const CTagBlock& block);
 
-    const std::string& GetFileName() const { return m_strFileName; }
+    // Views into the record: valid until the record changes or goes.
+    std::string_view GetFileName() const { return m_texts.Get(FILE_NAME); }
     const std::string& GetLocation() const { return *m_pLocation; }
-    const std::string& GetTitle() const { return m_strTitle; }
-    const std::string& GetArtist() const { return m_strArtist; }
-    const std::string& GetAlbum() const { return m_strAlbum; }
-    const std::string& GetYear() const { return m_strYear; }
-    const std::string& GetComment() const { return m_strComment; }
+    std::string_view GetTitle() const { return m_texts.Get(TITLE); }
+    std::string_view GetArtist() const { return m_texts.Get(ARTIST); }
+    std::string_view GetAlbum() const { return m_texts.Get(ALBUM); }
+    std::string_view GetYear() const { return m_texts.Get(YEAR); }
+    std::string_view GetComment() const { return m_texts.Get(COMMENT); }
     unsigned char GetGenre() const { return m_nGenre; }
-    std::string GetGenreName() const;
+    // Text of static storage: the table's name or the "undefined" text.
+    std::string_view GetGenreName() const;
     std::int64_t GetSize() const { return m_nSize; }
     std::string GetSizeText() const;
     bool HasTag() const { return m_bHasTag; }
@@ -37,11 +42,11 @@ public:
     std::string GetCopyText() const;
 
     // Setters change the record only; WriteTag stores the fields in the file.
-    void SetTitle(std::string strTitle) { m_strTitle = std::move(strTitle); }
-    void SetArtist(std::string strArtist) { m_strArtist = std::move(strArtist); }
-    void SetAlbum(std::string strAlbum) { m_strAlbum = std::move(strAlbum); }
-    void SetYear(std::string strYear) { m_strYear = std::move(strYear); }
-    void SetComment(std::string strComment) { m_strComment = std::move(strComment); }
+    void SetTitle(std::string_view strTitle) { m_texts.Set(TITLE, strTitle); }
+    void SetArtist(std::string_view strArtist) { m_texts.Set(ARTIST, strArtist); }
+    void SetAlbum(std::string_view strAlbum) { m_texts.Set(ALBUM, strAlbum); }
+    void SetYear(std::string_view strYear) { m_texts.Set(YEAR, strYear); }
+    void SetComment(std::string_view strComment) { m_texts.Set(COMMENT, strComment); }
     void SetGenre(unsigned char nGenre) { m_nGenre = nGenre; }
 
     // False when the file cannot be opened for writing; throws CFileException when it was opened
@@ -49,17 +54,14 @@ public:
     bool WriteTag();
 
 private:
-    void ReadTag(const CTagBlock& block);
+    enum ETextField { FILE_NAME, TITLE, ARTIST, ALBUM, YEAR, COMMENT, TEXT_COUNT };
 
-    std::string m_strFileName;
+    static CPackedTexts<TEXT_COUNT> ReadTag(std::string_view strFileName, const CTagBlock& block);
+
+    CPackedTexts<TEXT_COUNT> m_texts;
     std::shared_ptr<const std::string> m_pLocation;
-    std::string m_strTitle;
-    std::string m_strArtist;
-    std::string m_strAlbum;
-    std::string m_strYear;
-    unsigned char m_nGenre;
-    std::string m_strComment;
     std::int64_t m_nSize = 0;
+    unsigned char m_nGenre;
     bool m_bHasTag = false;
 };
 

@@ -225,6 +225,7 @@ bool CTunebrDoc::ScanFolder(std::string strFolder) {
     ClearCatalogue();
     m_strTitle = strFolder;
     AddFolder(strFolder, m_host.GetFileExt());
+    TrimIndex();
     m_host.WriteFilePath(strFolder);
     UpdateAllViews(nullptr, HINT_REBUILD_END);
     return true;
@@ -258,6 +259,7 @@ void CTunebrDoc::RebuildIndex() {
         AddToArtistIndex(pTrack);
         AddToGenreIndex(pTrack);
     }
+    TrimIndex();
     UpdateAllViews(nullptr, HINT_REBUILD_END);
 }
 
@@ -302,21 +304,35 @@ CGenreEntry* CTunebrDoc::AddGenre(std::string strName) {
 }
 
 void CTunebrDoc::AddToArtistIndex(CTrackInfo* pTrack) {
-    const std::string& strArtist = pTrack->GetArtist();
+    const std::string_view strArtist = pTrack->GetArtist();
     CArtistEntry* pArtist = FindArtist(strArtist);
     if (pArtist == nullptr) {
-        pArtist = AddArtist(strArtist);
+        pArtist = AddArtist(std::string(strArtist));
     }
     pArtist->AddTrack(pTrack);
 }
 
 void CTunebrDoc::AddToGenreIndex(CTrackInfo* pTrack) {
-    std::string strGenre = pTrack->GetGenreName();
+    const std::string_view strGenre = pTrack->GetGenreName();
     CGenreEntry* pGenre = FindGenre(strGenre);
     if (pGenre == nullptr) {
-        pGenre = AddGenre(std::move(strGenre));
+        pGenre = AddGenre(std::string(strGenre));
     }
     pGenre->AddTrack(pTrack);
+}
+
+// The lists grew a record at a time; a large library would keep a third of them unused.
+void CTunebrDoc::TrimIndex() {
+    m_arrTracks.shrink_to_fit();
+    for (const auto& pArtist : m_arrArtists) {
+        pArtist->m_arrTracks.shrink_to_fit();
+    }
+    for (const auto& pGenre : m_arrGenres) {
+        pGenre->m_arrTracks.shrink_to_fit();
+        for (const auto& pArtist : pGenre->m_arrArtists) {
+            pArtist->m_arrTracks.shrink_to_fit();
+        }
+    }
 }
 
 void CTunebrDoc::ClearArtists() {

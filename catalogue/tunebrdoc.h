@@ -56,6 +56,7 @@ private:
 
     void AddFolder(const std::string& strFolder, const std::string& strPattern);
     void AddTrack(CTrackInfo&& track);
+    void TrimIndex();
 
     CTrackList m_arrTracks; // in scan order
     std::vector<std::unique_ptr<CArtistEntry>> m_arrArtists;

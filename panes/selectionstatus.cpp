@@ -28,16 +28,22 @@ CSelectionStatus CSelectionStatus::Describe(const std::vector<const CTrackInfo*>
 }
 
 std::string CSelectionStatus::DescribeTrack(const CTrackInfo& track) {
-    std::string strText = track.GetArtist() + " - " + track.GetTitle();
+    std::string strText(track.GetArtist());
+    strText += " - ";
+    strText += track.GetTitle();
     if (!track.GetAlbum().empty()) {
-        strText += " - Album : " + track.GetAlbum();
+        strText += " - Album : ";
+        strText += track.GetAlbum();
     }
     if (!track.GetYear().empty()) {
-        strText += " - " + track.GetYear();
+        strText += " - ";
+        strText += track.GetYear();
     }
     // Only the value of an untagged file is left out; 149 to 255 show as undefined.
     if (track.GetGenre() != GENRE_NONE) {
-        strText += " [ " + track.GetGenreName() + " ]";
+        strText += " [ ";
+        strText += track.GetGenreName();
+        strText += " ]";
     }
     return strText;
 }

@@ -9,6 +9,7 @@
 #include <array>
 #include <cstdint>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <tuple>
@@ -44,24 +45,24 @@ bool IsOrderingKey(int nSortKey) {
 }
 
 // The text a key compares; the genre key has none (it compares the genre's name).
-const std::string* KeyText(const CTrackInfo& track, int nKey) {
+std::optional<std::string_view> KeyText(const CTrackInfo& track, int nKey) {
     switch (nKey) {
     case CTrackListModel::KEY_FILE:
-        return &track.GetFileName();
+        return track.GetFileName();
     case CTrackListModel::KEY_ARTIST:
-        return &track.GetArtist();
+        return track.GetArtist();
     case CTrackListModel::KEY_TITLE:
-        return &track.GetTitle();
+        return track.GetTitle();
     case CTrackListModel::KEY_LOCATION:
-        return &track.GetLocation();
+        return std::string_view(track.GetLocation());
     case CTrackListModel::KEY_ALBUM:
-        return &track.GetAlbum();
+        return track.GetAlbum();
     case CTrackListModel::KEY_DATE:
-        return &track.GetYear();
+        return track.GetYear();
     case CTrackListModel::KEY_COMMENT:
-        return &track.GetComment();
+        return track.GetComment();
     default:
-        return nullptr;
+        return std::nullopt;
     }
 }
 
@@ -141,7 +142,7 @@ std::vector<std::uint64_t> TextRanks(const std::vector<CTrackInfo*>& arrRows, in
     std::string strTexts;
     std::vector<CRun> arrRuns;
     for (std::size_t nRow = 0; nRow < arrRows.size(); ++nRow) {
-        const std::string& strText = *KeyText(*arrRows[nRow], nKey);
+        const std::string_view strText = *KeyText(*arrRows[nRow], nKey);
         if (!arrRuns.empty() &&
             std::string_view(strTexts).substr(arrRuns.back().nOffset) == strText) {
             continue;

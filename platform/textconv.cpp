@@ -2,7 +2,7 @@
 
 #include "res/strings.h"
 
-QString ToQString(const std::string& strText) {
+QString ToQString(std::string_view strText) {
     return QString::fromUtf8(strText.data(), static_cast<qsizetype>(strText.size()));
 }
 

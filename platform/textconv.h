@@ -3,9 +3,10 @@
 #include <QString>
 
 #include <string>
+#include <string_view>
 
 // The one crossing between the catalogue's UTF-8 texts and Qt's strings.
-QString ToQString(const std::string& strText);
+QString ToQString(std::string_view strText);
 std::string ToStdString(const QString& strText);
 
 // A text of the string table in the user's language.

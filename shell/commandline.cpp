@@ -81,7 +81,7 @@ void AppendEscaped(std::string& strOut, std::string_view strField) {
 
 void AppendListLine(std::string& strOut, const CTrackInfo& track) {
     const std::string strSize = track.GetSizeText();
-    const std::string strGenre = track.GetGenreName();
+    const std::string_view strGenre = track.GetGenreName();
     const std::string_view arrFields[] = {
         track.GetFileName(), track.GetTitle(), track.GetAlbum(), track.GetLocation(), strSize,
         track.GetArtist(),   strGenre,         track.GetYear(),  track.GetComment()};

@@ -234,3 +234,20 @@ TEST(TrackInfoWrite, AnErrorAfterOpeningIsReportedWithThePath) {
     EXPECT_EQ(WEXITSTATUS(nStatus), 42);
     EXPECT_EQ(ReadBytes(dir.Path() / "f.mp3"), Audio(300));
 }
+
+TEST(TrackInfo, EachSetterChangesItsFieldAloneAndCopiesAreIndependent) {
+    CTempDir dir;
+    WriteBytes(dir.Path() / "p.mp3", Audio(300) + MakeTag("Title", "Artist", "Album", "1999", "C"));
+    CTrackInfo track(dir.Str(), "p.mp3");
+    const CTrackInfo copy = track;
+    track.SetAlbum("");
+    track.SetTitle("A much longer title than the one before, " + std::string(60, 'x'));
+    track.SetYear(track.GetTitle().substr(0, 4)); // a text taken from the record itself
+    EXPECT_EQ(track.GetFileName(), "p.mp3");
+    EXPECT_EQ(track.GetArtist(), "Artist");
+    EXPECT_EQ(track.GetAlbum(), "");
+    EXPECT_EQ(track.GetYear(), "A mu");
+    EXPECT_EQ(track.GetComment(), "C");
+    EXPECT_EQ(copy.GetTitle(), "Title");
+    EXPECT_EQ(copy.GetAlbum(), "Album");
+}

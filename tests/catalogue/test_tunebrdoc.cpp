@@ -48,7 +48,7 @@ protected:
     std::vector<std::string> ScanNames() {
         std::vector<std::string> arrNames;
         for (const CTrackInfo* pTrack : *m_doc.GetTracks()) {
-            arrNames.push_back(pTrack->GetFileName());
+            arrNames.emplace_back(pTrack->GetFileName());
         }
         return arrNames;
     }
@@ -56,7 +56,7 @@ protected:
     static std::vector<std::string> GroupNames(const CTrackList& arrTracks) {
         std::vector<std::string> arrNames;
         for (const CTrackInfo* pTrack : arrTracks) {
-            arrNames.push_back(pTrack->GetFileName());
+            arrNames.emplace_back(pTrack->GetFileName());
         }
         return arrNames;
     }

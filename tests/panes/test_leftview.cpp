@@ -92,7 +92,7 @@ std::vector<std::string> ChildTexts(const QTreeWidgetItem* pItem) {
 std::vector<std::string> FileNames(const CTrackList* pTracks) {
     std::vector<std::string> arrNames;
     for (const CTrackInfo* pTrack : *pTracks) {
-        arrNames.push_back(pTrack->GetFileName());
+        arrNames.emplace_back(pTrack->GetFileName());
     }
     std::sort(arrNames.begin(), arrNames.end());
     return arrNames;

@@ -97,7 +97,7 @@ CFields Named(const std::string& strFile) {
 Names FileNames(const CTrackListModel& model) {
     Names arrNames;
     for (int nRow = 0; nRow < model.rowCount(); ++nRow) {
-        arrNames.push_back(model.GetTrack(nRow)->GetFileName());
+        arrNames.emplace_back(model.GetTrack(nRow)->GetFileName());
     }
     return arrNames;
 }
@@ -105,7 +105,7 @@ Names FileNames(const CTrackListModel& model) {
 Names FileNames(const CTrackList& arrTracks) {
     Names arrNames;
     for (const CTrackInfo* pTrack : arrTracks) {
-        arrNames.push_back(pTrack->GetFileName());
+        arrNames.emplace_back(pTrack->GetFileName());
     }
     return arrNames;
 }
