@@ -73,6 +73,32 @@ void BM_ScanFolder(benchmark::State& state) {
 }
 BENCHMARK(BM_ScanFolder)->Unit(benchmark::kMillisecond);
 
+// A whole library from the page cache, with 0 (reads on the walking thread) to 16 readers. The
+// library is TUNEBR_BENCH_LIBRARY (for instance one made by make_library) or 1,000 small files.
+void BM_ScanLibrary(benchmark::State& state) {
+    const char* pszLibrary = std::getenv("TUNEBR_BENCH_LIBRARY");
+    const std::string strLibrary = pszLibrary != nullptr ? pszLibrary : Library(1000).string();
+    CBenchHost host;
+    CTunebrDoc doc(host);
+    doc.SetReaderCount(static_cast<std::size_t>(state.range(0)));
+    doc.ScanFolder(strLibrary);
+    const std::size_t nFiles = doc.GetTracks()->size();
+    for (auto _ : state) {
+        doc.ScanFolder(strLibrary);
+        benchmark::DoNotOptimize(doc.GetTracks()->size());
+    }
+    state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(nFiles));
+}
+BENCHMARK(BM_ScanLibrary)
+    ->Arg(0)
+    ->Arg(1)
+    ->Arg(2)
+    ->Arg(4)
+    ->Arg(8)
+    ->Arg(16)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
 // Index of 100,000 records with about 2,000 artists, the artists of a large library.
 void BM_RebuildIndex(benchmark::State& state) {
     const fs::path& library = Library(1000);

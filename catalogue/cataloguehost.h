@@ -14,6 +14,10 @@ public:
 
     virtual void BeginWaitCursor() {}
     virtual void EndWaitCursor() {}
-    // Called during a scan with the number of files read so far, at most every 50 ms.
-    virtual void OnScanProgress(std::size_t nFiles) { (void)nFiles; }
+    // Called during a scan with the number of files read so far, every 50 ms or so. Returning
+    // false stops the scan.
+    virtual bool OnScanProgress(std::size_t nFiles) {
+        (void)nFiles;
+        return true;
+    }
 };

@@ -4,7 +4,7 @@
 #include "catalogue/docview.h"
 #include "catalogue/filedescriptor.h"
 #include "catalogue/hints.h"
-#include "catalogue/tagblock.h"
+#include "catalogue/tagreaderpool.h"
 #include "catalogue/trackinfo.h"
 #include "catalogue/wildcard.h"
 
@@ -24,37 +24,53 @@
 class CTunebrDoc::CFolderWalk {
 public:
     CFolderWalk(CTunebrDoc& doc, std::string strPattern)
-        : m_doc(doc), m_strPattern(std::move(strPattern)) {}
+        : m_doc(doc), m_strPattern(std::move(strPattern)), m_pool(doc.m_nReaders, READS_IN_FLIGHT) {
+    }
 
     void Walk(const std::string& strFolder, const char* pszOpen) {
-        CFileDescriptor fd(::open(pszOpen, DIR_FLAGS));
-        if (!fd.IsValid()) {
+        CSharedFd pFd = Share(::open(pszOpen, DIR_FLAGS));
+        if (!pFd->IsValid()) {
             return;
         }
         m_strPath = strFolder;
-        Enter(std::move(fd), std::string());
-        while (!m_arrStack.empty()) {
+        Enter(std::move(pFd), std::string());
+        while (!m_arrStack.empty() && !m_bStopped) {
             SFrame& frame = m_arrStack.back();
             if (frame.nNext == frame.arrFolders.size()) {
                 Leave();
                 continue;
             }
             const std::string& strName = frame.arrFolders[frame.nNext++];
-            CFileDescriptor child(::openat(frame.fd.Get(), strName.c_str(), DIR_FLAGS));
-            if (child.IsValid()) {
+            CSharedFd pChild = Share(::openat(frame.pFd->Get(), strName.c_str(), DIR_FLAGS));
+            if (pChild->IsValid()) {
                 m_strPath.resize(frame.nPathLength);
                 m_strPath += '/';
                 m_strPath += strName;
-                Enter(std::move(child), strName);
+                Enter(std::move(pChild), strName);
             }
+            ReportProgress();
+        }
+        if (m_bStopped) {
+            m_pool.CancelPending();
+        }
+        while (!m_pool.IsEmpty()) {
+            FileFinished(PROGRESS_INTERVAL, READS_IN_FLIGHT);
         }
     }
 
+    bool WasStopped() const { return m_bStopped; }
+
 private:
-    static constexpr int DIR_FLAGS = O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
+    using CSharedFd = std::shared_ptr<const CFileDescriptor>;
+
+    static constexpr int DIR_FLAGS = O_RDONLY | O_CLOEXEC | O_DIRECTORY | O_NOCTTY | O_NONBLOCK;
     // Descriptors kept open below the current folder; deeper folders give theirs back and are
     // reopened through ".." on the way up.
     static constexpr std::size_t OPEN_LEVELS = 16;
+    // Enough reads in flight to keep a disk's queue busy and the readers fed while the walk
+    // lists a folder; each pending read may hold its folder open.
+    static constexpr std::size_t READS_IN_FLIGHT = 128;
+    static constexpr std::chrono::milliseconds PROGRESS_INTERVAL{50};
 
     struct SEntry {
         std::string strName;
@@ -62,7 +78,7 @@ private:
     };
 
     struct SFrame {
-        CFileDescriptor fd; // closed while the walk is more than OPEN_LEVELS deeper
+        CSharedFd pFd; // closed while the walk is more than OPEN_LEVELS deeper
         std::string strName;
         dev_t nDevice;
         ino_t nInode;
@@ -71,78 +87,82 @@ private:
         std::size_t nNext = 0;
     };
 
+    static CSharedFd Share(int nFd) { return std::make_shared<const CFileDescriptor>(nFd); }
+
     // Reads one folder: its matching entries become records, its sub-folders are kept to be
     // walked after them.
-    void Enter(CFileDescriptor fd, std::string strName) {
+    void Enter(CSharedFd pFd, std::string strName) {
         struct stat st;
-        if (::fstat(fd.Get(), &st) != 0 || !m_setEntered.emplace(st.st_dev, st.st_ino).second) {
+        if (::fstat(pFd->Get(), &st) != 0 || !m_setEntered.emplace(st.st_dev, st.st_ino).second) {
             return;
         }
         SFrame frame{
-            std::move(fd), std::move(strName), st.st_dev, st.st_ino, m_strPath.size(), {}, 0};
-        const std::vector<SEntry> arrEntries = ListEntries(frame.fd.Get());
-        std::shared_ptr<const std::string> pLocation;
+            std::move(pFd), std::move(strName), st.st_dev, st.st_ino, m_strPath.size(), {}, 0};
+        std::vector<SEntry> arrEntries = ListEntries(frame.pFd->Get());
+        const std::string_view strOwnName = OwnName(m_strPath);
         for (const SEntry& entry : arrEntries) {
+            if (entry.strName != strOwnName && IsFolder(frame.pFd->Get(), entry)) {
+                frame.arrFolders.push_back(entry.strName);
+            }
+        }
+        std::shared_ptr<const std::string> pLocation;
+        for (SEntry& entry : arrEntries) {
             if (MatchWildcard(m_strPattern, entry.strName)) {
                 if (!pLocation) {
                     pLocation = std::make_shared<const std::string>(m_strPath);
                 }
-                AddTrack(pLocation, frame.fd.Get(), entry);
-            }
-        }
-        const std::string_view strOwnName = OwnName(m_strPath);
-        for (const SEntry& entry : arrEntries) {
-            if (entry.strName != strOwnName && IsFolder(frame.fd.Get(), entry)) {
-                frame.arrFolders.push_back(entry.strName);
+                QueueRead(pLocation, frame.pFd, std::move(entry));
             }
         }
         if (m_arrStack.size() > OPEN_LEVELS) {
-            m_arrStack[m_arrStack.size() - OPEN_LEVELS].fd.Reset();
+            m_arrStack[m_arrStack.size() - OPEN_LEVELS].pFd.reset();
         }
         m_arrStack.push_back(std::move(frame));
     }
 
     void Leave() {
-        CFileDescriptor child = std::move(m_arrStack.back().fd);
+        const CSharedFd pChild = std::move(m_arrStack.back().pFd);
         m_arrStack.pop_back();
-        if (m_arrStack.empty() || m_arrStack.back().fd.IsValid()) {
+        if (m_arrStack.empty() || IsOpen(m_arrStack.back())) {
             return;
         }
         SFrame& parent = m_arrStack.back();
-        if (child.IsValid()) {
-            parent.fd.Reset(::openat(child.Get(), "..", DIR_FLAGS));
+        if (pChild && pChild->IsValid()) {
+            parent.pFd = Share(::openat(pChild->Get(), "..", DIR_FLAGS));
         }
         // ".." leads elsewhere when the child was entered through a link: then the folder is
         // reopened by its names from the nearest folder still open.
-        if (!IsFrame(parent.fd, parent)) {
-            parent.fd = ReopenByNames(m_arrStack.size() - 1);
+        if (!IsFrame(parent.pFd, parent)) {
+            parent.pFd = ReopenByNames(m_arrStack.size() - 1);
         }
-        if (!IsFrame(parent.fd, parent)) {
+        if (!IsFrame(parent.pFd, parent)) {
             // The tree changed under the walk: what is left of this folder cannot be reached.
-            parent.fd.Reset();
+            parent.pFd.reset();
             parent.nNext = parent.arrFolders.size();
         }
     }
 
-    CFileDescriptor ReopenByNames(std::size_t nIndex) const {
+    static bool IsOpen(const SFrame& frame) { return frame.pFd && frame.pFd->IsValid(); }
+
+    CSharedFd ReopenByNames(std::size_t nIndex) const {
         std::size_t nOpen = nIndex;
-        while (nOpen > 0 && !m_arrStack[nOpen].fd.IsValid()) {
+        while (nOpen > 0 && !IsOpen(m_arrStack[nOpen])) {
             --nOpen;
         }
-        if (!m_arrStack[nOpen].fd.IsValid()) {
-            return CFileDescriptor();
+        if (!IsOpen(m_arrStack[nOpen])) {
+            return nullptr;
         }
-        CFileDescriptor fd(::fcntl(m_arrStack[nOpen].fd.Get(), F_DUPFD_CLOEXEC, 0));
+        CFileDescriptor fd(::fcntl(m_arrStack[nOpen].pFd->Get(), F_DUPFD_CLOEXEC, 0));
         for (std::size_t i = nOpen + 1; i <= nIndex && fd.IsValid(); ++i) {
             fd.Reset(::openat(fd.Get(), m_arrStack[i].strName.c_str(), DIR_FLAGS));
         }
-        return fd;
+        return Share(fd.Release());
     }
 
-    static bool IsFrame(const CFileDescriptor& fd, const SFrame& frame) {
+    static bool IsFrame(const CSharedFd& pFd, const SFrame& frame) {
         struct stat st;
-        return fd.IsValid() && ::fstat(fd.Get(), &st) == 0 && st.st_dev == frame.nDevice &&
-               st.st_ino == frame.nInode;
+        return pFd && pFd->IsValid() && ::fstat(pFd->Get(), &st) == 0 &&
+               st.st_dev == frame.nDevice && st.st_ino == frame.nInode;
     }
 
     // The folder's entries sorted by name, byte for byte, so that a catalogue does not depend on
@@ -184,21 +204,34 @@ private:
 
     // Only what may be a regular file is opened: a matching folder, FIFO, socket or device gets
     // a record with the defaults.
-    void AddTrack(const std::shared_ptr<const std::string>& pLocation, int nFd,
-                  const SEntry& entry) {
+    void QueueRead(const std::shared_ptr<const std::string>& pLocation, const CSharedFd& pFolder,
+                   SEntry&& entry) {
         const bool bMayBeFile =
             entry.nType == DT_REG || entry.nType == DT_LNK || entry.nType == DT_UNKNOWN;
-        const CTagBlock block =
-            bMayBeFile ? CTagBlock::Read(nFd, entry.strName.c_str()) : CTagBlock();
-        m_doc.AddTrack(CTrackInfo(pLocation, entry.strName, block));
+        while (m_pool.IsFull()) {
+            FileFinished(PROGRESS_INTERVAL, READS_IN_FLIGHT / 2);
+        }
+        m_pool.Submit({pLocation, pFolder, std::move(entry.strName), bMayBeFile, {}});
+    }
+
+    // Records are made in the order the reads were queued, whatever order they finished in.
+    void FileFinished(std::chrono::milliseconds tWait, std::size_t nAtLeast) {
+        m_arrFinished.clear();
+        m_pool.TakeFinished(m_arrFinished, tWait, nAtLeast);
+        for (STagRead& read : m_arrFinished) {
+            m_doc.AddTrack(
+                CTrackInfo(std::move(read.pLocation), std::move(read.strName), read.block));
+        }
         ReportProgress();
     }
 
     void ReportProgress() {
         const auto tNow = std::chrono::steady_clock::now();
-        if (tNow - m_tLastProgress >= std::chrono::milliseconds(50)) {
+        if (tNow - m_tLastProgress >= PROGRESS_INTERVAL) {
             m_tLastProgress = tNow;
-            m_doc.m_host.OnScanProgress(m_doc.m_arrTracks.size());
+            if (!m_doc.m_host.OnScanProgress(m_doc.m_arrTracks.size())) {
+                m_bStopped = true;
+            }
         }
     }
 
@@ -208,6 +241,10 @@ private:
     std::vector<SFrame> m_arrStack;
     std::string m_strPath; // of the folder being read
     std::chrono::steady_clock::time_point m_tLastProgress = std::chrono::steady_clock::now();
+    bool m_bStopped = false;
+    std::vector<STagRead> m_arrFinished;
+    // Last, so that its readers are gone before the folders they read from are closed.
+    CTagReaderPool m_pool;
 };
 
 CTunebrDoc::CTunebrDoc(CCatalogueHost& host) : m_host(host) {
@@ -223,6 +260,7 @@ bool CTunebrDoc::ScanFolder(std::string strFolder) {
         strFolder.pop_back();
     }
     ClearCatalogue();
+    m_bScanStopped = false;
     m_strTitle = strFolder;
     AddFolder(strFolder, m_host.GetFileExt());
     TrimIndex();
@@ -236,7 +274,9 @@ void CTunebrDoc::AddFolder(const std::string& strFolder, const std::string& strP
     // The empty path stands for the root: its files get the empty location.
     const std::string strOpen = strFolder.empty() ? "/" : strFolder;
     try {
-        CFolderWalk(*this, strPattern).Walk(strFolder, strOpen.c_str());
+        CFolderWalk walk(*this, strPattern);
+        walk.Walk(strFolder, strOpen.c_str());
+        m_bScanStopped = walk.WasStopped();
     } catch (...) {
         m_host.EndWaitCursor();
         throw;

@@ -519,11 +519,12 @@ void CMainFrame::EndWaitCursor() {
 
 // The scan runs on this thread: let the window repaint, the animation turn and the count show,
 // but take no input until the catalogue is whole again.
-void CMainFrame::OnScanProgress(std::size_t nFiles) {
+bool CMainFrame::OnScanProgress(std::size_t nFiles) {
     m_pStatusBar->SetLocationText(
         LoadQString(IDS_SCANNING)
             .replace(QStringLiteral("%d"), QString::number(static_cast<qulonglong>(nFiles))));
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    return true;
 }
 
 void CMainFrame::SaveFrameSettings() {

@@ -53,7 +53,7 @@ public:
     void WriteFilePath(const std::string& strFolder) override;
     void BeginWaitCursor() override;
     void EndWaitCursor() override;
-    void OnScanProgress(std::size_t nFiles) override;
+    bool OnScanProgress(std::size_t nFiles) override;
 
     CTunebrDoc& GetDocument() { return *m_pDoc; }
     CLeftView* GetLeftPane() const { return m_pLeftView; }

@@ -1,0 +1,116 @@
+#include "catalogue/tagreaderpool.h"
+
+#include <algorithm>
+#include <utility>
+
+CTagReaderPool::CTagReaderPool(std::size_t nReaders, std::size_t nMaxPending)
+    : m_nMaxPending(nMaxPending > 0 ? nMaxPending : 1) {
+    m_arrReaders.reserve(nReaders);
+    for (std::size_t i = 0; i < nReaders; ++i) {
+        m_arrReaders.emplace_back([this] { RunReader(); });
+    }
+}
+
+CTagReaderPool::~CTagReaderPool() {
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        m_bStopping = true;
+    }
+    m_cvWork.notify_all();
+    for (std::thread& reader : m_arrReaders) {
+        reader.join();
+    }
+}
+
+void CTagReaderPool::Read(STagRead& read) {
+    if (read.bMayBeFile) {
+        read.block = CTagBlock::Read(read.pFolder ? read.pFolder->Get() : -1, read.strName.c_str());
+    }
+}
+
+void CTagReaderPool::Submit(STagRead read) {
+    const bool bInline = m_arrReaders.empty();
+    if (bInline) {
+        Read(read);
+    }
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    m_arrSlots.push_back({std::move(read), bInline});
+    if (bInline) {
+        ++m_nNextToBegin;
+        ++m_nFinished;
+    } else if (m_nIdleReaders > 0 && Unbegun() >= WAKE_BATCH) {
+        m_cvWork.notify_one();
+    }
+}
+
+bool CTagReaderPool::IsFull() const {
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    return m_arrSlots.size() >= m_nMaxPending;
+}
+
+bool CTagReaderPool::IsEmpty() const {
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    return m_arrSlots.empty();
+}
+
+void CTagReaderPool::TakeFinished(std::vector<STagRead>& arrDone, std::chrono::milliseconds tWait,
+                                  std::size_t nAtLeast) {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    if (!m_arrSlots.empty() && tWait.count() > 0) {
+        m_nWanted = std::min(std::max<std::size_t>(nAtLeast, 1), m_arrSlots.size());
+        if (!IsTakeable()) {
+            // Reads submitted below the wake-up batch may still wait for a reader.
+            if (m_nIdleReaders > 0 && Unbegun() > 0) {
+                m_cvWork.notify_all();
+            }
+            m_cvFinished.wait_for(lock, tWait, [this] { return IsTakeable(); });
+        }
+        m_nWanted = 0;
+    }
+    while (!m_arrSlots.empty() && m_arrSlots.front().bDone) {
+        arrDone.push_back(std::move(m_arrSlots.front().read));
+        m_arrSlots.pop_front();
+        --m_nNextToBegin;
+        --m_nFinished;
+    }
+}
+
+void CTagReaderPool::CancelPending() {
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    m_arrSlots.resize(m_nNextToBegin);
+}
+
+// A reader takes its share of the waiting reads at once, so that a deep queue costs one lock per
+// batch rather than per file, while a shallow one still spreads over every reader.
+void CTagReaderPool::RunReader() {
+    std::vector<SSlot*> arrTaken;
+    arrTaken.reserve(MAX_TAKE);
+    std::unique_lock<std::mutex> lock(m_mutex);
+    for (;;) {
+        while (!m_bStopping && Unbegun() == 0) {
+            ++m_nIdleReaders;
+            m_cvWork.wait(lock);
+            --m_nIdleReaders;
+        }
+        if (m_bStopping) {
+            return;
+        }
+        const std::size_t nShare = (Unbegun() + m_arrReaders.size() - 1) / m_arrReaders.size();
+        arrTaken.clear();
+        for (std::size_t i = 0; i < std::min(nShare, MAX_TAKE); ++i) {
+            arrTaken.push_back(&m_arrSlots[m_nNextToBegin++]);
+        }
+        lock.unlock();
+        for (SSlot* pSlot : arrTaken) {
+            Read(pSlot->read);
+        }
+        lock.lock();
+        for (SSlot* pSlot : arrTaken) {
+            pSlot->bDone = true;
+        }
+        m_nFinished += arrTaken.size();
+        if (m_nWanted > 0 && IsTakeable()) {
+            m_cvFinished.notify_one();
+        }
+    }
+}

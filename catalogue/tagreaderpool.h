@@ -1,0 +1,79 @@
+#pragma once
+
+#include "catalogue/filedescriptor.h"
+#include "catalogue/tagblock.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <cstddef>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+// One file a scan wants read, and what was read of it.
+struct STagRead {
+    std::shared_ptr<const std::string> pLocation;   // the folder's path, shared by its records
+    std::shared_ptr<const CFileDescriptor> pFolder; // open on the folder while the read waits
+    std::string strName;
+    bool bMayBeFile = true; // false: the listing says it is no file, so it is not opened
+    CTagBlock block;
+};
+
+// Reads tag blocks on a few threads, several files in flight, so that the latency of each read
+// overlaps the others' and the walk's. Reads finish in any order; they are handed back in the
+// order they were submitted.
+class CTagReaderPool {
+public:
+    // Without readers every read happens at once, inside Submit, on the calling thread.
+    CTagReaderPool(std::size_t nReaders, std::size_t nMaxPending);
+    ~CTagReaderPool();
+    CTagReaderPool(const CTagReaderPool&) = delete;
+    CTagReaderPool& operator=(const CTagReaderPool&) = delete;
+
+    void Submit(STagRead read);
+    // True when as many reads are pending as the pool takes: hand some back before submitting.
+    bool IsFull() const;
+    bool IsEmpty() const;
+
+    // Moves the finished reads at the front, in submission order, to the end of arrDone. Waits
+    // at most tWait for the front read and nAtLeast reads in all to finish: handing reads back
+    // in batches spares the threads a wake-up for every file.
+    void TakeFinished(std::vector<STagRead>& arrDone, std::chrono::milliseconds tWait,
+                      std::size_t nAtLeast = 1);
+
+    // Forgets the reads no reader has begun; those begun are still handed back.
+    void CancelPending();
+
+    static void Read(STagRead& read);
+
+private:
+    struct SSlot {
+        STagRead read;
+        bool bDone = false;
+    };
+
+    // An idle reader is woken once this many reads wait, or when the caller waits for reads.
+    static constexpr std::size_t WAKE_BATCH = 8;
+    // Most reads one reader takes at once.
+    static constexpr std::size_t MAX_TAKE = 16;
+
+    void RunReader();
+    bool IsTakeable() const { return m_arrSlots.front().bDone && m_nFinished >= m_nWanted; }
+    std::size_t Unbegun() const { return m_arrSlots.size() - m_nNextToBegin; }
+
+    const std::size_t m_nMaxPending;
+    mutable std::mutex m_mutex;
+    std::condition_variable m_cvWork;     // readers wait for a read to begin
+    std::condition_variable m_cvFinished; // the caller waits for the front read to finish
+    // Slot addresses stay fixed while the deque grows at the back and shrinks at the front.
+    std::deque<SSlot> m_arrSlots;
+    std::size_t m_nNextToBegin = 0; // slots before it are taken by a reader or done
+    std::size_t m_nFinished = 0;    // done and not handed back yet
+    std::size_t m_nIdleReaders = 0;
+    std::size_t m_nWanted = 0; // finished reads the caller waits for; 0 when it does not wait
+    bool m_bStopping = false;
+    std::vector<std::thread> m_arrReaders;
+};
