@@ -15,6 +15,7 @@
 #include "shell/aboutdlg.h"
 #include "shell/addressbox.h"
 #include "shell/busyanimation.h"
+#include "shell/scanguard.h"
 #include "shell/optionsheet.h"
 #include "shell/statuspanes.h"
 #include "shell/trackcommands.h"
@@ -28,6 +29,7 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QMenuBar>
+#include <QScopedValueRollback>
 #include <QSplitter>
 #include <QToolBar>
 #include <QTreeView>
@@ -363,10 +365,25 @@ void CMainFrame::AddAddress(const QString& strPath) {
 }
 
 void CMainFrame::OpenAddress(const QString& strPath) {
-    StartAnimation();
-    m_pDoc->ScanFolder(ToStdString(strPath));
-    StopAnimation();
+    bool bClose = false;
+    {
+        CScanGuard guard(*this, *m_pAnimate);
+        const QScopedValueRollback<CScanGuard*> active(m_pScanGuard, &guard);
+        StartAnimation();
+        m_pDoc->ScanFolder(ToStdString(strPath));
+        StopAnimation();
+        bClose = guard.IsCloseRequested();
+    }
     UpdateTitle();
+    if (m_pDoc->WasScanStopped()) {
+        m_pStatusBar->SetLocationText(LoadQString(IDS_SCAN_STOPPED)
+                                          .replace(QStringLiteral("%d"),
+                                                   QString::number(static_cast<qulonglong>(
+                                                       m_pDoc->GetTracks()->size()))));
+    }
+    if (bClose) {
+        close();
+    }
 }
 
 void CMainFrame::OnAddressEnter(const QString& strText) {
@@ -517,14 +534,14 @@ void CMainFrame::EndWaitCursor() {
     QApplication::restoreOverrideCursor();
 }
 
-// The scan runs on this thread: let the window repaint, the animation turn and the count show,
-// but take no input until the catalogue is whole again.
+// The scan runs on this thread: let the window repaint, the animation turn and the count show;
+// the scan guard keeps every input but a request to stop away until the catalogue is whole.
 bool CMainFrame::OnScanProgress(std::size_t nFiles) {
     m_pStatusBar->SetLocationText(
         LoadQString(IDS_SCANNING)
             .replace(QStringLiteral("%d"), QString::number(static_cast<qulonglong>(nFiles))));
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    return true;
+    QCoreApplication::processEvents();
+    return m_pScanGuard == nullptr || !m_pScanGuard->IsStopRequested();
 }
 
 void CMainFrame::SaveFrameSettings() {

@@ -10,6 +10,7 @@
 
 class CAddressBox;
 class CBusyAnimation;
+class CScanGuard;
 class CLeftView;
 class CStatusPanes;
 class CSettingsStore;
@@ -109,6 +110,7 @@ private:
     QToolBar* m_pAddressBar = nullptr;
     CAddressBox* m_pAddress = nullptr;
     CBusyAnimation* m_pAnimate = nullptr;
+    CScanGuard* m_pScanGuard = nullptr; // while a scan runs
     CStatusPanes* m_pStatusBar = nullptr;
     QWidget* m_pActiveView = nullptr;
 
