@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <malloc.h>
+#include <set>
 #include <string>
 
 namespace fs = std::filesystem;
@@ -99,18 +101,20 @@ BENCHMARK(BM_ScanLibrary)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 
-// Index of 100,000 records with about 2,000 artists, the artists of a large library.
+// Index of 100,000 or 1,000,000 records with about 2,000 artists, as in a large library.
 void BM_RebuildIndex(benchmark::State& state) {
     const fs::path& library = Library(1000);
     CBenchHost host;
     CTunebrDoc doc(host);
     doc.ScanFolder(library.string());
-    // Spread the 1,000 records' artists over the records of a library a hundred times larger.
+    // Spread the 1,000 records' artists over the records of a library a hundred or a thousand
+    // times larger.
+    const auto nRecords = static_cast<std::size_t>(state.range(0));
     CTrackList& arrTracks = *doc.GetTracks();
     std::vector<CTrackInfo> arrCopies;
-    arrCopies.reserve(100000);
-    for (int i = 0; i < 100000; ++i) {
-        arrCopies.push_back(*arrTracks[static_cast<std::size_t>(i) % arrTracks.size()]);
+    arrCopies.reserve(nRecords);
+    for (std::size_t i = 0; i < nRecords; ++i) {
+        arrCopies.push_back(*arrTracks[i % arrTracks.size()]);
         arrCopies.back().SetArtist("Artist " + std::to_string((i * 7919) % 2000));
     }
     arrTracks.clear();
@@ -122,9 +126,45 @@ void BM_RebuildIndex(benchmark::State& state) {
         benchmark::DoNotOptimize(doc.GetArtists().size());
     }
     arrTracks.clear();
-    state.SetItemsProcessed(state.iterations() * 100000);
+    state.SetItemsProcessed(state.iterations() * state.range(0));
 }
-BENCHMARK(BM_RebuildIndex)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RebuildIndex)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
+
+// Heap bytes a scanned library takes per track, beyond the bytes of the track's own texts (file
+// name, tag fields, folder): the records, the complete list and the group lists. The library is
+// TUNEBR_BENCH_LIBRARY or 1,000 small files.
+void BM_MemoryPerTrack(benchmark::State& state) {
+    const char* pszLibrary = std::getenv("TUNEBR_BENCH_LIBRARY");
+    const std::string strLibrary = pszLibrary != nullptr ? pszLibrary : Library(1000).string();
+    CBenchHost host;
+    std::size_t nTracks = 0;
+    double rHeapBytes = 0;
+    double rTextBytes = 0;
+    for (auto _ : state) {
+        const std::size_t nBefore = ::mallinfo2().uordblks;
+        CTunebrDoc doc(host);
+        doc.ScanFolder(strLibrary);
+        rHeapBytes = static_cast<double>(::mallinfo2().uordblks - nBefore);
+        nTracks = doc.GetTracks()->size();
+        std::set<const std::string*> setFolders;
+        rTextBytes = 0;
+        for (const CTrackInfo* pTrack : *doc.GetTracks()) {
+            rTextBytes +=
+                static_cast<double>(pTrack->GetFileName().size() + pTrack->GetTitle().size() +
+                                    pTrack->GetArtist().size() + pTrack->GetAlbum().size() +
+                                    pTrack->GetYear().size() + pTrack->GetComment().size());
+            if (setFolders.insert(&pTrack->GetLocation()).second) {
+                rTextBytes += static_cast<double>(pTrack->GetLocation().size());
+            }
+        }
+    }
+    const double rTracks = static_cast<double>(nTracks);
+    state.counters["tracks"] = rTracks;
+    state.counters["heap_per_track"] = rHeapBytes / rTracks;
+    state.counters["text_per_track"] = rTextBytes / rTracks;
+    state.counters["beyond_text_per_track"] = (rHeapBytes - rTextBytes) / rTracks;
+}
+BENCHMARK(BM_MemoryPerTrack)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

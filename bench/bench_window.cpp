@@ -1,26 +1,88 @@
-// Whole-window figures on a library: time to the first complete paint with the list filled, a
-// column sort, an organisation switch, and the peak resident memory of the process.
+// Whole-window figures on a library: time to the first complete paint with the list filled, the
+// longest pause between two paints of the busy animation during the scan, list fill, every
+// column's sort, tree build, organisation switches, a rebuild after an edit, and the peak
+// resident memory of the process.
 //   bench_window FOLDER [--start-only]     (settings are taken from $XDG_CONFIG_HOME: point it
 //   somewhere empty)
 #include "catalogue/hints.h"
 #include "catalogue/tunebrdoc.h"
+#include "panes/leftview.h"
 #include "panes/tunebrview.h"
 #include "platform/settingsstore.h"
 #include "platform/usersettings.h"
+#include "shell/busyanimation.h"
 #include "shell/mainframe.h"
+#include "shell/statuspanes.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QPixmap>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <sys/resource.h>
+#include <vector>
 
 namespace {
 
 double Milliseconds(QElapsedTimer& timer) {
     const double rMs = static_cast<double>(timer.nsecsElapsed()) / 1e6;
     timer.restart();
+    return rMs;
+}
+
+// Times the paints of one widget, to find the longest time the window went without one.
+class CPaintClock final : public QObject {
+public:
+    explicit CPaintClock(const QList<QWidget*>& arrWidgets) {
+        for (QWidget* pWidget : arrWidgets) {
+            pWidget->installEventFilter(this);
+        }
+    }
+
+    double LongestGapMs(std::int64_t nStart, std::int64_t nEnd) const {
+        std::int64_t nLongest = 0;
+        std::int64_t nPrevious = nStart;
+        for (const std::int64_t nPaint : m_arrPaints) {
+            if (nPaint > nStart && nPaint < nEnd) {
+                nLongest = std::max(nLongest, nPaint - nPrevious);
+                nPrevious = nPaint;
+            }
+        }
+        return static_cast<double>(std::max(nLongest, nEnd - nPrevious)) / 1e6;
+    }
+    std::size_t Paints() const { return m_arrPaints.size(); }
+
+    QElapsedTimer m_clock;
+
+protected:
+    bool eventFilter(QObject*, QEvent* pEvent) override {
+        if (pEvent->type() == QEvent::Paint) {
+            m_arrPaints.push_back(m_clock.nsecsElapsed());
+        }
+        return false;
+    }
+
+private:
+    std::vector<std::int64_t> m_arrPaints;
+};
+
+// The time from the call to the moment the tree announces its new root, which it does as soon as
+// the tree is built and before the list is filled with the root's tracks.
+double TreeBuildMs(CLeftView& tree, const std::function<void()>& fnRebuild) {
+    QElapsedTimer timer;
+    double rMs = -1;
+    const QMetaObject::Connection connection =
+        QObject::connect(&tree, &QTreeWidget::currentItemChanged, [&](QTreeWidgetItem* pCurrent) {
+            if (rMs < 0 && pCurrent != nullptr) {
+                rMs = static_cast<double>(timer.nsecsElapsed()) / 1e6;
+            }
+        });
+    timer.start();
+    fnRebuild();
+    QObject::disconnect(connection);
     return rMs;
 }
 
@@ -46,42 +108,57 @@ int main(int argc, char** argv) {
     CMainFrame frame(settings, store);
     frame.resize(1000, 700);
     frame.show();
+    CPaintClock animationPaints({frame.GetAnimation()});
+    // The running count is in the status bar's first pane.
+    const QList<QWidget*> arrPanes = frame.GetStatusPanes()->findChildren<QWidget*>();
+    CPaintClock countPaints(arrPanes);
     const QString strFolder = QString::fromLocal8Bit(argv[1]);
+    animationPaints.m_clock.start();
+    countPaints.m_clock.start();
     frame.StartUp(&strFolder);
+    const std::int64_t nScanEnd = animationPaints.m_clock.nsecsElapsed();
     frame.grab(); // paints every visible widget, the list's rows included
     const double rStart = Milliseconds(timer);
+    std::printf("tracks %zu\nstart to first paint %.0f ms\n"
+                "longest time without an animation frame during the scan %.0f ms (%zu frames)\n"
+                "longest time without a status bar paint during the scan %.0f ms (%zu paints)\n",
+                frame.GetDocument().GetTracks()->size(), rStart,
+                animationPaints.LongestGapMs(0, nScanEnd), animationPaints.Paints(),
+                countPaints.LongestGapMs(0, nScanEnd), countPaints.Paints());
     if (argc == 3) {
-        std::printf("start to first paint %.0f ms\npeak resident %ld KB\n", rStart,
-                    PeakResidentKilobytes());
+        std::printf("peak resident %ld KB\n", PeakResidentKilobytes());
         return 0;
     }
 
     CTunebrView* pList = frame.GetRightPane();
     pList->OnUpdate(nullptr, HINT_SHOW_TRACKS, frame.GetDocument().GetTracks());
     frame.grab();
-    const double rFill = Milliseconds(timer);
+    std::printf("fill the list %.0f ms\n", Milliseconds(timer));
 
-    frame.GetRightPane()->OnColumnClick(1); // Title
-    frame.grab();
-    const double rSortTitle = Milliseconds(timer);
-    frame.GetRightPane()->OnColumnClick(4); // Size
-    frame.grab();
-    const double rSortSize = Milliseconds(timer);
+    double rSlowestSort = 0;
+    for (int nColumn = 0; nColumn < 9; ++nColumn) {
+        pList->OnColumnClick(nColumn);
+        frame.grab();
+        const double rSort = Milliseconds(timer);
+        std::printf("sort by column %d %.0f ms\n", nColumn, rSort);
+        rSlowestSort = std::max(rSlowestSort, rSort);
+    }
+    std::printf("slowest sort %.0f ms\n", rSlowestSort);
 
-    frame.OnViewGenre();
+    CLeftView& tree = *frame.GetLeftPane();
+    const double rGenreTree = TreeBuildMs(tree, [&frame] { frame.OnViewGenre(); });
     frame.grab();
-    const double rGenre = Milliseconds(timer);
-    frame.OnViewArtist();
+    std::printf("switch to genres %.0f ms (tree %.0f ms)\n", Milliseconds(timer), rGenreTree);
+    const double rArtistTree = TreeBuildMs(tree, [&frame] { frame.OnViewArtist(); });
     frame.grab();
-    const double rArtist = Milliseconds(timer);
-
-    std::printf("tracks %zu\nstart to first paint %.0f ms\nfill the list %.0f ms\n"
-                "sort by title %.0f ms\n"
-                "sort by size %.0f ms\nswitch to genres %.0f ms\nswitch to artists %.0f ms\n"
-                "peak resident %ld KB\n",
-                frame.GetRightPane()->GetTrackList() ? frame.GetRightPane()->GetTrackList()->size()
-                                                     : 0,
-                rStart, rFill, rSortTitle, rSortSize, rGenre, rArtist, PeakResidentKilobytes());
+    std::printf("switch to artists %.0f ms (tree %.0f ms, %zu artists)\n", Milliseconds(timer),
+                rArtistTree, frame.GetDocument().GetArtists().size());
+    // What follows a tag edit that changed an artist or a genre.
+    const double rRebuildTree = TreeBuildMs(tree, [&frame] { frame.GetDocument().RebuildIndex(); });
+    frame.grab();
+    std::printf("rebuild after an edit %.0f ms (index and tree %.0f ms)\n", Milliseconds(timer),
+                rRebuildTree);
+    std::printf("peak resident %ld KB\n", PeakResidentKilobytes());
     frame.close();
     return 0;
 }

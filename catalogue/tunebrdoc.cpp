@@ -70,7 +70,7 @@ private:
     // Enough reads in flight to keep a disk's queue busy and the readers fed while the walk
     // lists a folder; each pending read may hold its folder open.
     static constexpr std::size_t READS_IN_FLIGHT = 128;
-    static constexpr std::chrono::milliseconds PROGRESS_INTERVAL{50};
+    static constexpr std::chrono::milliseconds PROGRESS_INTERVAL{25};
 
     struct SEntry {
         std::string strName;
