@@ -40,9 +40,10 @@ inline void ListTreeAt(int nDirFd, const std::string& strPrefix,
             continue;
         }
         const std::string strPath = strPrefix + "/" + strName;
+        // Blocks too: a sparse file must stay sparse.
         mapOut[strPath] = std::to_string(st.st_mode) + " " + std::to_string(st.st_size) + " " +
-                          std::to_string(st.st_mtim.tv_sec) + "." +
-                          std::to_string(st.st_mtim.tv_nsec);
+                          std::to_string(st.st_blocks) + " " + std::to_string(st.st_mtim.tv_sec) +
+                          "." + std::to_string(st.st_mtim.tv_nsec);
         if (S_ISDIR(st.st_mode)) {
             const int nFd = ::openat(nDirFd, strName.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW);
             if (nFd >= 0) {
