@@ -2,6 +2,7 @@
 #include "catalogue/cataloguehost.h"
 #include "catalogue/trackinfo.h"
 #include "catalogue/tunebrdoc.h"
+#include "catalogue/wildcard.h"
 
 #include <benchmark/benchmark.h>
 
@@ -165,6 +166,19 @@ void BM_MemoryPerTrack(benchmark::State& state) {
     state.counters["beyond_text_per_track"] = (rHeapBytes - rTextBytes) / rTracks;
 }
 BENCHMARK(BM_MemoryPerTrack)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// Matching stays linear in the name for patterns a backtracking matcher would explode on; the
+// plain pattern of every scan is the yardstick.
+void BM_MatchWildcard(benchmark::State& state) {
+    const bool bPathological = state.range(0) != 0;
+    const std::string strPattern = bPathological ? "*a*a*a*a*a*a*a*b" : "*.mp3";
+    const std::string strName = bPathological ? std::string(255, 'a') : "07 - Some Title.mp3";
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(MatchWildcard(strPattern, strName));
+    }
+    state.SetLabel(bPathological ? "*a*a*a*a*a*a*a*b on 255 a's" : "*.mp3 on a usual name");
+}
+BENCHMARK(BM_MatchWildcard)->Arg(0)->Arg(1);
 
 } // namespace
 

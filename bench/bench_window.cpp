@@ -69,14 +69,14 @@ private:
     std::vector<std::int64_t> m_arrPaints;
 };
 
-// The time from the call to the moment the tree announces its new root, which it does as soon as
-// the tree is built and before the list is filled with the root's tracks.
+// The time from the call to the moment the tree takes in its new root with all the nodes below it,
+// before the root is selected and the list filled.
 double TreeBuildMs(CLeftView& tree, const std::function<void()>& fnRebuild) {
     QElapsedTimer timer;
     double rMs = -1;
     const QMetaObject::Connection connection =
-        QObject::connect(&tree, &QTreeWidget::currentItemChanged, [&](QTreeWidgetItem* pCurrent) {
-            if (rMs < 0 && pCurrent != nullptr) {
+        QObject::connect(tree.model(), &QAbstractItemModel::rowsInserted, [&] {
+            if (rMs < 0) {
                 rMs = static_cast<double>(timer.nsecsElapsed()) / 1e6;
             }
         });
