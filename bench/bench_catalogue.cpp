@@ -11,6 +11,7 @@
 #include <fstream>
 #include <malloc.h>
 #include <set>
+#include <unistd.h>
 #include <string>
 
 namespace fs = std::filesystem;
@@ -76,11 +77,15 @@ void BM_ScanFolder(benchmark::State& state) {
 }
 BENCHMARK(BM_ScanFolder)->Unit(benchmark::kMillisecond);
 
+std::string BenchLibrary() {
+    const char* pszLibrary = std::getenv("TUNEBR_BENCH_LIBRARY");
+    return pszLibrary != nullptr ? pszLibrary : Library(1000).string();
+}
+
 // A whole library from the page cache, with 0 (reads on the walking thread) to 16 readers. The
 // library is TUNEBR_BENCH_LIBRARY (for instance one made by make_library) or 1,000 small files.
 void BM_ScanLibrary(benchmark::State& state) {
-    const char* pszLibrary = std::getenv("TUNEBR_BENCH_LIBRARY");
-    const std::string strLibrary = pszLibrary != nullptr ? pszLibrary : Library(1000).string();
+    const std::string strLibrary = BenchLibrary();
     CBenchHost host;
     CTunebrDoc doc(host);
     doc.SetReaderCount(static_cast<std::size_t>(state.range(0)));
@@ -99,6 +104,45 @@ BENCHMARK(BM_ScanLibrary)
     ->Arg(4)
     ->Arg(8)
     ->Arg(16)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+bool DropCaches() {
+    ::sync();
+    std::ofstream drop("/proc/sys/vm/drop_caches");
+    drop << "3\n";
+    drop.flush();
+    return drop.good();
+}
+
+// The same with the page, dentry and inode caches dropped before every scan, as after a reboot
+// or on a disk just plugged in. Needs root.
+void BM_ScanLibraryCold(benchmark::State& state) {
+    const std::string strLibrary = BenchLibrary();
+    CBenchHost host;
+    CTunebrDoc doc(host);
+    doc.SetReaderCount(static_cast<std::size_t>(state.range(0)));
+    for (auto _ : state) {
+        state.PauseTiming();
+        if (!DropCaches()) {
+            state.SkipWithError("cannot drop the caches (needs root)");
+            break;
+        }
+        state.ResumeTiming();
+        doc.ScanFolder(strLibrary);
+        benchmark::DoNotOptimize(doc.GetTracks()->size());
+    }
+    state.SetItemsProcessed(state.iterations() *
+                            static_cast<std::int64_t>(doc.GetTracks()->size()));
+}
+BENCHMARK(BM_ScanLibraryCold)
+    ->Arg(0)
+    ->Arg(2)
+    ->Arg(4)
+    ->Arg(8)
+    ->Arg(16)
+    ->Arg(32)
+    ->Iterations(3)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 
@@ -135,8 +179,7 @@ BENCHMARK(BM_RebuildIndex)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisec
 // name, tag fields, folder): the records, the complete list and the group lists. The library is
 // TUNEBR_BENCH_LIBRARY or 1,000 small files.
 void BM_MemoryPerTrack(benchmark::State& state) {
-    const char* pszLibrary = std::getenv("TUNEBR_BENCH_LIBRARY");
-    const std::string strLibrary = pszLibrary != nullptr ? pszLibrary : Library(1000).string();
+    const std::string strLibrary = BenchLibrary();
     CBenchHost host;
     std::size_t nTracks = 0;
     double rHeapBytes = 0;

@@ -1,12 +1,19 @@
 #include "catalogue/tagreaderpool.h"
 
 #include <algorithm>
+#include <sys/resource.h>
 #include <utility>
 
-CTagReaderPool::CTagReaderPool(std::size_t nReaders, std::size_t nMaxPending)
-    : m_nMaxPending(nMaxPending > 0 ? nMaxPending : 1) {
-    m_arrReaders.reserve(nReaders);
-    for (std::size_t i = 0; i < nReaders; ++i) {
+// Readers that find their files in memory only compete for the processors, the walk's included:
+// the pool starts with one reader less than there are processors, and adds readers only while
+// reads wait for a disk.
+CTagReaderPool::CTagReaderPool(std::size_t nMaxReaders, std::size_t nMaxPending)
+    : m_nMaxReaders(nMaxReaders), m_nMaxPending(nMaxPending > 0 ? nMaxPending : 1) {
+    const std::size_t nProcessors = std::max(1u, std::thread::hardware_concurrency());
+    const std::size_t nStart = std::min(nMaxReaders, std::max<std::size_t>(nProcessors - 1, 1));
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    m_arrReaders.reserve(nMaxReaders);
+    for (std::size_t i = 0; i < nStart; ++i) {
         m_arrReaders.emplace_back([this] { RunReader(); });
     }
 }
@@ -29,7 +36,7 @@ void CTagReaderPool::Read(STagRead& read) {
 }
 
 void CTagReaderPool::Submit(STagRead read) {
-    const bool bInline = m_arrReaders.empty();
+    const bool bInline = m_nMaxReaders == 0;
     if (bInline) {
         Read(read);
     }
@@ -80,11 +87,20 @@ void CTagReaderPool::CancelPending() {
     m_arrSlots.resize(m_nNextToBegin);
 }
 
+// Blocks the calling thread had to read from a disk so far: none when everything it read was in
+// memory already.
+long CTagReaderPool::BlocksReadByThisThread() {
+    struct rusage usage {};
+    ::getrusage(RUSAGE_THREAD, &usage);
+    return usage.ru_inblock;
+}
+
 // A reader takes its share of the waiting reads at once, so that a deep queue costs one lock per
 // batch rather than per file, while a shallow one still spreads over every reader.
 void CTagReaderPool::RunReader() {
     std::vector<SSlot*> arrTaken;
     arrTaken.reserve(MAX_TAKE);
+    long nBlocksSeen = BlocksReadByThisThread();
     std::unique_lock<std::mutex> lock(m_mutex);
     for (;;) {
         while (!m_bStopping && Unbegun() == 0) {
@@ -101,10 +117,21 @@ void CTagReaderPool::RunReader() {
             arrTaken.push_back(&m_arrSlots[m_nNextToBegin++]);
         }
         lock.unlock();
+        const auto tStart = std::chrono::steady_clock::now();
         for (SSlot* pSlot : arrTaken) {
             Read(pSlot->read);
         }
+        // Reads from memory are quick; only slower ones are worth asking the system about.
+        bool bFromDisk = false;
+        if (std::chrono::steady_clock::now() - tStart >= QUICK_READ * arrTaken.size()) {
+            const long nBlocks = BlocksReadByThisThread();
+            bFromDisk = nBlocks != nBlocksSeen;
+            nBlocksSeen = nBlocks;
+        }
         lock.lock();
+        if (bFromDisk && !m_bStopping && m_arrReaders.size() < m_nMaxReaders) {
+            m_arrReaders.emplace_back([this] { RunReader(); });
+        }
         for (SSlot* pSlot : arrTaken) {
             pSlot->bDone = true;
         }

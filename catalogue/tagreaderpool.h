@@ -28,7 +28,7 @@ struct STagRead {
 class CTagReaderPool {
 public:
     // Without readers every read happens at once, inside Submit, on the calling thread.
-    CTagReaderPool(std::size_t nReaders, std::size_t nMaxPending);
+    CTagReaderPool(std::size_t nMaxReaders, std::size_t nMaxPending);
     ~CTagReaderPool();
     CTagReaderPool(const CTagReaderPool&) = delete;
     CTagReaderPool& operator=(const CTagReaderPool&) = delete;
@@ -59,11 +59,15 @@ private:
     static constexpr std::size_t WAKE_BATCH = 8;
     // Most reads one reader takes at once.
     static constexpr std::size_t MAX_TAKE = 16;
+    // Slower than any read of a file whose inode and tail are in memory.
+    static constexpr std::chrono::microseconds QUICK_READ{25};
 
     void RunReader();
+    static long BlocksReadByThisThread();
     bool IsTakeable() const { return m_arrSlots.front().bDone && m_nFinished >= m_nWanted; }
     std::size_t Unbegun() const { return m_arrSlots.size() - m_nNextToBegin; }
 
+    const std::size_t m_nMaxReaders;
     const std::size_t m_nMaxPending;
     mutable std::mutex m_mutex;
     std::condition_variable m_cvWork;     // readers wait for a read to begin
@@ -75,5 +79,6 @@ private:
     std::size_t m_nIdleReaders = 0;
     std::size_t m_nWanted = 0; // finished reads the caller waits for; 0 when it does not wait
     bool m_bStopping = false;
+    // Grows while reads wait for a disk, never beyond its reserve.
     std::vector<std::thread> m_arrReaders;
 };

@@ -10,9 +10,12 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdint>
+#include <deque>
 #include <dirent.h>
 #include <fcntl.h>
 #include <set>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <utility>
 
@@ -50,10 +53,11 @@ public:
             }
             ReportProgress();
         }
-        if (m_bStopped) {
-            m_pool.CancelPending();
-        }
+        // A stop keeps the reads begun, so that what is filed stays a prefix of the scan order.
         while (!m_pool.IsEmpty()) {
+            if (m_bStopped) {
+                m_pool.CancelPending();
+            }
             FileFinished(PROGRESS_INTERVAL, READS_IN_FLIGHT);
         }
     }
@@ -67,9 +71,21 @@ private:
     // Descriptors kept open below the current folder; deeper folders give theirs back and are
     // reopened through ".." on the way up.
     static constexpr std::size_t OPEN_LEVELS = 16;
-    // Enough reads in flight to keep a disk's queue busy and the readers fed while the walk
-    // lists a folder; each pending read may hold its folder open.
-    static constexpr std::size_t READS_IN_FLIGHT = 128;
+    // Enough reads in flight to keep the readers fed while the walk waits for a cold folder
+    // listing. The reads of a folder keep it open, so the folders with pending reads are counted
+    // too: descriptors are a limited resource.
+    static constexpr std::size_t READS_IN_FLIGHT = 4096;
+    static constexpr std::size_t MAX_FOLDERS_IN_FLIGHT = 256;
+
+    // An eighth of the process's descriptors at most, leaving the rest to the walk, the readers
+    // and the program around the scan.
+    static std::size_t FoldersInFlight() {
+        struct rlimit limit;
+        if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) {
+            return MAX_FOLDERS_IN_FLIGHT;
+        }
+        return std::clamp<std::size_t>(limit.rlim_cur / 8, 1, MAX_FOLDERS_IN_FLIGHT);
+    }
     static constexpr std::chrono::milliseconds PROGRESS_INTERVAL{25};
 
     struct SEntry {
@@ -167,19 +183,26 @@ private:
 
     // The folder's entries sorted by name, byte for byte, so that a catalogue does not depend on
     // the order a file system happens to list in.
-    static std::vector<SEntry> ListEntries(int nFd) {
+    // Read with getdents64 on the folder's own descriptor: no second descriptor, no extra
+    // system calls per folder.
+    std::vector<SEntry> ListEntries(int nFd) {
         std::vector<SEntry> arrEntries;
-        DIR* pDir = ::fdopendir(::fcntl(nFd, F_DUPFD_CLOEXEC, 0));
-        if (pDir == nullptr) {
-            return arrEntries;
-        }
-        while (const dirent* pEntry = ::readdir(pDir)) {
-            const std::string_view strName(pEntry->d_name);
-            if (strName != "." && strName != "..") {
-                arrEntries.push_back({std::string(strName), pEntry->d_type});
+        for (;;) {
+            const ssize_t nBytes = ::getdents64(nFd, m_arrDirBuffer.data(),
+                                                m_arrDirBuffer.size() * sizeof(m_arrDirBuffer[0]));
+            if (nBytes <= 0) {
+                break;
+            }
+            const char* pBytes = reinterpret_cast<const char*>(m_arrDirBuffer.data());
+            for (ssize_t nPos = 0; nPos < nBytes;) {
+                const auto* pEntry = reinterpret_cast<const struct dirent64*>(pBytes + nPos);
+                const std::string_view strName(pEntry->d_name);
+                if (strName != "." && strName != "..") {
+                    arrEntries.push_back({std::string(strName), pEntry->d_type});
+                }
+                nPos += pEntry->d_reclen;
             }
         }
-        ::closedir(pDir);
         std::sort(arrEntries.begin(), arrEntries.end(),
                   [](const SEntry& a, const SEntry& b) { return a.strName < b.strName; });
         return arrEntries;
@@ -206,11 +229,18 @@ private:
     // a record with the defaults.
     void QueueRead(const std::shared_ptr<const std::string>& pLocation, const CSharedFd& pFolder,
                    SEntry&& entry) {
-        const bool bMayBeFile =
-            entry.nType == DT_REG || entry.nType == DT_LNK || entry.nType == DT_UNKNOWN;
-        while (m_pool.IsFull()) {
+        const bool bNewFolder =
+            m_arrPendingFolders.empty() || m_arrPendingFolders.back().first != pFolder.get();
+        while (m_pool.IsFull() ||
+               (bNewFolder && m_arrPendingFolders.size() >= m_nFoldersInFlight)) {
             FileFinished(PROGRESS_INTERVAL, READS_IN_FLIGHT / 2);
         }
+        if (m_arrPendingFolders.empty() || m_arrPendingFolders.back().first != pFolder.get()) {
+            m_arrPendingFolders.emplace_back(pFolder.get(), 0);
+        }
+        ++m_arrPendingFolders.back().second;
+        const bool bMayBeFile =
+            entry.nType == DT_REG || entry.nType == DT_LNK || entry.nType == DT_UNKNOWN;
         m_pool.Submit({pLocation, pFolder, std::move(entry.strName), bMayBeFile, {}});
     }
 
@@ -219,6 +249,9 @@ private:
         m_arrFinished.clear();
         m_pool.TakeFinished(m_arrFinished, tWait, nAtLeast);
         for (STagRead& read : m_arrFinished) {
+            if (--m_arrPendingFolders.front().second == 0) {
+                m_arrPendingFolders.pop_front();
+            }
             m_doc.AddTrack(
                 CTrackInfo(std::move(read.pLocation), std::move(read.strName), read.block));
         }
@@ -240,9 +273,14 @@ private:
     std::set<std::pair<dev_t, ino_t>> m_setEntered;
     std::vector<SFrame> m_arrStack;
     std::string m_strPath; // of the folder being read
+    std::vector<std::uint64_t> m_arrDirBuffer = std::vector<std::uint64_t>(4096); // 32 KB, aligned
     std::chrono::steady_clock::time_point m_tLastProgress = std::chrono::steady_clock::now();
     bool m_bStopped = false;
     std::vector<STagRead> m_arrFinished;
+    // Folders with reads pending, in queue order, with the number of their reads; each read keeps
+    // its folder alive, and with it the key here.
+    std::deque<std::pair<const CFileDescriptor*, std::size_t>> m_arrPendingFolders;
+    const std::size_t m_nFoldersInFlight = FoldersInFlight();
     // Last, so that its readers are gone before the folders they read from are closed.
     CTagReaderPool m_pool;
 };

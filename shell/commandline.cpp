@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <iterator>
 #include <string_view>
 #include <sys/stat.h>
@@ -46,9 +47,18 @@ public:
     explicit CListingHost(std::string strPattern) : m_strPattern(std::move(strPattern)) {}
     std::string GetFileExt() const override { return m_strPattern; }
     void WriteFilePath(const std::string&) override {}
+    bool OnScanProgress(std::size_t) override {
+        if (m_fnProgress) {
+            m_fnProgress();
+        }
+        return true;
+    }
+
+    void SetOnProgress(std::function<void()> fnProgress) { m_fnProgress = std::move(fnProgress); }
 
 private:
     std::string m_strPattern;
+    std::function<void()> m_fnProgress;
 };
 
 // Keeps one track on one line whatever its names hold.
@@ -111,17 +121,32 @@ void Write(std::FILE* pOut, const std::string& strText) {
     std::fwrite(strText.data(), 1, strText.size(), pOut);
 }
 
-void PrintList(CTunebrDoc& doc, std::FILE* pOut) {
-    std::string strBuffer;
-    for (const CTrackInfo* pTrack : *doc.GetTracks()) {
-        AppendListLine(strBuffer, *pTrack);
-        if (strBuffer.size() > (1u << 16)) {
-            Write(pOut, strBuffer);
-            strBuffer.clear();
+// Prints the tracks of a list as they come: records are only ever appended to a catalogue
+// during a scan, so what is printed stays valid.
+class CListPrinter {
+public:
+    explicit CListPrinter(std::FILE* pOut) : m_pOut(pOut) {}
+
+    void PrintNew(const CTrackList& arrTracks) {
+        for (; m_nPrinted < arrTracks.size(); ++m_nPrinted) {
+            AppendListLine(m_strBuffer, *arrTracks[m_nPrinted]);
+            if (m_strBuffer.size() > (1u << 16)) {
+                Write(m_pOut, m_strBuffer);
+                m_strBuffer.clear();
+            }
         }
     }
-    Write(pOut, strBuffer);
-}
+
+    void Flush() {
+        Write(m_pOut, m_strBuffer);
+        m_strBuffer.clear();
+    }
+
+private:
+    std::FILE* m_pOut;
+    std::string m_strBuffer;
+    std::size_t m_nPrinted = 0;
+};
 
 void PrintTree(CTunebrDoc& doc, bool bByGenre, std::FILE* pOut) {
     std::string strBuffer = GroupLine(0, doc.GetTitle(), *doc.GetTracks());
@@ -228,10 +253,15 @@ int CCommandLine::RunWithoutWindow(std::FILE* pOut, std::FILE* pErr) const {
     }
     CListingHost host(m_strPattern.value_or(settings.m_strFileExt));
     CTunebrDoc doc(host);
-    doc.ScanFolder(strFolder);
     if (m_eMode == EMode::List) {
-        PrintList(doc, pOut);
+        // Lines are printed while the scan waits for its readers.
+        CListPrinter printer(pOut);
+        host.SetOnProgress([&printer, &doc] { printer.PrintNew(*doc.GetTracks()); });
+        doc.ScanFolder(strFolder);
+        printer.PrintNew(*doc.GetTracks());
+        printer.Flush();
     } else {
+        doc.ScanFolder(strFolder);
         PrintTree(doc, m_bByGenre, pOut);
     }
     return std::fflush(pOut) == 0 ? 0 : 1;

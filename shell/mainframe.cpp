@@ -15,8 +15,8 @@
 #include "shell/aboutdlg.h"
 #include "shell/addressbox.h"
 #include "shell/busyanimation.h"
-#include "shell/scanguard.h"
 #include "shell/optionsheet.h"
+#include "shell/scanguard.h"
 #include "shell/statuspanes.h"
 #include "shell/trackcommands.h"
 
@@ -376,10 +376,10 @@ void CMainFrame::OpenAddress(const QString& strPath) {
     }
     UpdateTitle();
     if (m_pDoc->WasScanStopped()) {
-        m_pStatusBar->SetLocationText(LoadQString(IDS_SCAN_STOPPED)
-                                          .replace(QStringLiteral("%d"),
-                                                   QString::number(static_cast<qulonglong>(
-                                                       m_pDoc->GetTracks()->size()))));
+        m_pStatusBar->SetLocationText(
+            LoadQString(IDS_SCAN_STOPPED)
+                .replace(QStringLiteral("%d"),
+                         QString::number(static_cast<qulonglong>(m_pDoc->GetTracks()->size()))));
     }
     if (bClose) {
         close();

@@ -213,3 +213,19 @@ TEST(HostileTree, FilesThatVanishOrBecomeFoldersBetweenListingAndOpen) {
     EXPECT_EQ(arrLines, (std::vector<std::string>{"|becomes-folder.mp3|0|", "|replaced.mp3|0|",
                                                   "|stays.mp3|400|Tagged", "|vanishes.mp3|0|"}));
 }
+
+TEST(HostileTree, ManySmallFoldersWithFewDescriptorsLoseNoFile) {
+    // Reads waiting for a reader keep their folders open: with few descriptors, a walk that
+    // queued too many of them would find no descriptor left to open files or folders with.
+    CTempDir dir;
+    for (int i = 0; i < 600; ++i) {
+        WriteBytes(dir.Path() / ("f" + std::to_string(1000 + i)) / "one.mp3",
+                   Audio(300) + MakeTag("T" + std::to_string(i), "A"));
+    }
+    int nExit = -1;
+    const std::vector<std::string> arrWhole = ScanInChild(dir.Str(), false, 0, &nExit);
+    ASSERT_EQ(arrWhole.size(), 600u);
+    EXPECT_EQ(arrWhole.back(), "/f1599|one.mp3|300|T599");
+    EXPECT_EQ(ScanInChild(dir.Str(), false, 40, &nExit), arrWhole);
+    EXPECT_EQ(nExit, 0);
+}
