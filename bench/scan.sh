@@ -9,6 +9,7 @@
 # Environment:
 #   BUILD       build directory (default: <repo>/build)
 #   TUNEBROWSE  executable to measure (default: $BUILD/tunebrowse)
+#   WARM_RUNS, COLD_RUNS  timed runs per program (default 7 and 3)
 #
 # Warm cache: one warm-up run per program, then 7 timed runs each, interleaved so that drift
 # (thermal, background load) hits all programs alike. Cold cache: 3 runs each with the page,
@@ -16,8 +17,8 @@
 
 set -euo pipefail
 
-WARM_RUNS=7
-COLD_RUNS=3
+WARM_RUNS=${WARM_RUNS:-7}
+COLD_RUNS=${COLD_RUNS:-3}
 
 die() {
     echo "scan.sh: $*" >&2

@@ -76,6 +76,9 @@ private:
     // too: descriptors are a limited resource.
     static constexpr std::size_t READS_IN_FLIGHT = 4096;
     static constexpr std::size_t MAX_FOLDERS_IN_FLIGHT = 256;
+    // Reads a blocked walk waits for before it goes on: enough to spare it a wake-up per file,
+    // few enough that the readers are never left without work.
+    static constexpr std::size_t FILE_BATCH = 256;
 
     // An eighth of the process's descriptors at most, leaving the rest to the walk, the readers
     // and the program around the scan.
@@ -233,7 +236,7 @@ private:
             m_arrPendingFolders.empty() || m_arrPendingFolders.back().first != pFolder.get();
         while (m_pool.IsFull() ||
                (bNewFolder && m_arrPendingFolders.size() >= m_nFoldersInFlight)) {
-            FileFinished(PROGRESS_INTERVAL, READS_IN_FLIGHT / 2);
+            FileFinished(PROGRESS_INTERVAL, FILE_BATCH);
         }
         if (m_arrPendingFolders.empty() || m_arrPendingFolders.back().first != pFolder.get()) {
             m_arrPendingFolders.emplace_back(pFolder.get(), 0);
