@@ -11,8 +11,8 @@
 #include <fstream>
 #include <malloc.h>
 #include <set>
-#include <unistd.h>
 #include <string>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 

@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # The window on a generated library of N files (default 100000), offscreen: start-up against the
-# `--list` time of the same library, list fill, column sorts, organisation switches, and peak
-# memory above the same program opened on an empty folder.
+# `--list` time of the same library, list fill, column sorts, tree builds, organisation switches,
+# peak memory above the same program opened on an empty folder (window and --list, per track),
+# and, when run as root, the longest pauses between paints during a cold scan.
 set -euo pipefail
 n=${1:-100000}
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD:-$root/build}
-[ -x "$build/bench/bench_window" ] || cmake --build "$build" --target bench_window make_library tunebrowse
+[ -x "$build/bench/bench_window" ] && [ -x "$build/bench/peak_rss" ] ||
+    cmake --build "$build" --target bench_window make_library tunebrowse peak_rss
 lib=$build/bench-lib-$n
 "$build/bench/make_library" --seed 1 "$n" "$lib" > /dev/null
 empty=$(mktemp -d)
@@ -27,3 +29,17 @@ peak_kb=$(echo "$full" | value "peak resident")
 echo "empty folder peak resident $base_kb KB"
 echo "memory above the empty folder $(( (peak_kb - base_kb) / 1024 )) MB"
 echo "start-up $start_ms ms, --list $list_ms ms, ratio $(awk "BEGIN {printf \"%.2f\", $start_ms / $list_ms}")"
+
+list_kb() { # peak resident kilobytes of tunebrowse --list on a folder
+    XDG_CONFIG_HOME=$(mktemp -d) "$build/bench/peak_rss" "$build/tunebrowse" --list "$1"
+}
+list_base_kb=$(list_kb "$empty")
+list_peak_kb=$(list_kb "$lib")
+echo "bytes per track above the empty folder: window $(( (peak_kb - base_kb) * 1024 / n )), --list $(( (list_peak_kb - list_base_kb) * 1024 / n ))"
+
+if [ "$(id -u)" -eq 0 ] && sync && echo 3 2>/dev/null > /proc/sys/vm/drop_caches; then
+    echo "cold cache:"
+    run_window "$lib" --start-only | grep -E "start|longest"
+else
+    echo "cold cache: skipped (needs root and a writable /proc/sys/vm/drop_caches)"
+fi

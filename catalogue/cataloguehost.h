@@ -14,7 +14,7 @@ public:
 
     virtual void BeginWaitCursor() {}
     virtual void EndWaitCursor() {}
-    // Called during a scan with the number of files read so far, every 25 ms or so. Returning
+    // Called during a scan with the number of files read so far, every 20 ms or so. Returning
     // false stops the scan.
     virtual bool OnScanProgress(std::size_t nFiles) {
         (void)nFiles;

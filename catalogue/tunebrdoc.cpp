@@ -89,7 +89,7 @@ private:
         }
         return std::clamp<std::size_t>(limit.rlim_cur / 8, 1, MAX_FOLDERS_IN_FLIGHT);
     }
-    static constexpr std::chrono::milliseconds PROGRESS_INTERVAL{25};
+    static constexpr std::chrono::milliseconds PROGRESS_INTERVAL{20};
 
     struct SEntry {
         std::string strName;
@@ -261,10 +261,13 @@ private:
         ReportProgress();
     }
 
+    // The count reported is of records filed: whatever has been read is filed first, so that
+    // the count keeps rising while the walk lists folders.
     void ReportProgress() {
         const auto tNow = std::chrono::steady_clock::now();
         if (tNow - m_tLastProgress >= PROGRESS_INTERVAL) {
             m_tLastProgress = tNow;
+            FileFinished(std::chrono::milliseconds(0), 1);
             if (!m_doc.m_host.OnScanProgress(m_doc.m_arrTracks.size())) {
                 m_bStopped = true;
             }

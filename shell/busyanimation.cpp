@@ -5,7 +5,7 @@
 #include <QtMath>
 
 CBusyAnimation::CBusyAnimation(QWidget* pParent) : QWidget(pParent) {
-    m_timer.setInterval(60);
+    m_timer.setInterval(50);
     connect(&m_timer, &QTimer::timeout, this, [this] {
         m_nFrame = (m_nFrame + 1) % FRAME_COUNT;
         update();
