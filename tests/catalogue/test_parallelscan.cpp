@@ -270,7 +270,8 @@ TEST(ParallelScan, StoppedScanKeepsTheFilesReadSoFarInOrderAndIndexed) {
 
         EXPECT_TRUE(stopped.bStopped);
         EXPECT_FALSE(whole.bStopped);
-        EXPECT_EQ(host.m_arrProgress.size(), 2u);
+        // Reads already begun are still filed, and reported, after the request.
+        EXPECT_GE(host.m_arrProgress.size(), 2u);
         ASSERT_GE(stopped.arrRecords.size(), host.m_arrProgress.back());
         ASSERT_LT(stopped.arrRecords.size(), whole.arrRecords.size());
         EXPECT_TRUE(std::equal(stopped.arrRecords.begin(), stopped.arrRecords.end(),
