@@ -365,6 +365,10 @@ void CMainFrame::AddAddress(const QString& strPath) {
 }
 
 void CMainFrame::OpenAddress(const QString& strPath) {
+    // Events are handled while a scan runs: one of them must not start a scan inside the scan.
+    if (m_pScanGuard != nullptr) {
+        return;
+    }
     bool bClose = false;
     {
         CScanGuard guard(*this, *m_pAnimate);

@@ -153,6 +153,17 @@ TEST_F(ScanGuard, ClickOnTheAnimationStopsTheScanAndOtherClicksAreIgnored) {
     ExpectStoppedScan();
 }
 
+TEST_F(ScanGuard, NoScanStartsInsideARunningScan) {
+    CTempDir other;
+    WriteBytes(other.Path() / "other.mp3", Audio(300));
+    ScanSlowly([&] {
+        m_pFrame->OpenAddress(QString::fromStdString(other.Str()));
+        QTest::keyClick(m_pFrame->windowHandle(), Qt::Key_Escape);
+    });
+    ExpectStoppedScan();
+    EXPECT_EQ(m_pFrame->GetDocument().GetTitle(), m_library.Str());
+}
+
 TEST_F(ScanGuard, ClosingTheWindowStopsTheScanThenCloses) {
     ScanSlowly([&] { m_pFrame->close(); });
     ExpectStoppedScan();
