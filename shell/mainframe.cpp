@@ -94,8 +94,8 @@ CMainFrame::CMainFrame(CUserSettings& settings, CSettingsStore& store)
     }
     AddAddress(ToQString(m_settings.m_strFilePath));
 
-    connect(qApp, &QApplication::focusChanged, this,
-            [this](QWidget*, QWidget* pNow) { OnFocusChanged(pNow); });
+    m_focusConnection = connect(qApp, &QApplication::focusChanged, this,
+                                [this](QWidget*, QWidget* pNow) { OnFocusChanged(pNow); });
     // The tree is the pane the keyboard starts in.
     SetActiveView(m_pLeftView);
     m_pLeftView->setFocus(Qt::OtherFocusReason);
@@ -103,6 +103,9 @@ CMainFrame::CMainFrame(CUserSettings& settings, CSettingsStore& store)
 }
 
 CMainFrame::~CMainFrame() {
+    // A window destroyed while it holds the focus hands the focus on from inside ~QWidget, when
+    // this frame is no longer whole: the connection goes first.
+    disconnect(m_focusConnection);
     // The panes are views of the document: they go before it does.
     std::unique_ptr<QWidget> pClient(takeCentralWidget());
 }

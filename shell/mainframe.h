@@ -111,6 +111,7 @@ private:
     CAddressBox* m_pAddress = nullptr;
     CBusyAnimation* m_pAnimate = nullptr;
     CScanGuard* m_pScanGuard = nullptr; // while a scan runs
+    QMetaObject::Connection m_focusConnection;
     CStatusPanes* m_pStatusBar = nullptr;
     QWidget* m_pActiveView = nullptr;
 
