@@ -232,19 +232,22 @@ private:
     // a record with the defaults.
     void QueueRead(const std::shared_ptr<const std::string>& pLocation, const CSharedFd& pFolder,
                    SEntry&& entry) {
-        const bool bNewFolder =
-            m_arrPendingFolders.empty() || m_arrPendingFolders.back().first != pFolder.get();
         while (m_pool.IsFull() ||
-               (bNewFolder && m_arrPendingFolders.size() >= m_nFoldersInFlight)) {
+               (!IsLastPending(pFolder) && m_arrPendingFolders.size() >= m_nFoldersInFlight)) {
             FileFinished(PROGRESS_INTERVAL, FILE_BATCH);
         }
-        if (m_arrPendingFolders.empty() || m_arrPendingFolders.back().first != pFolder.get()) {
+        // Filing may have taken the folder's earlier reads off the list.
+        if (!IsLastPending(pFolder)) {
             m_arrPendingFolders.emplace_back(pFolder.get(), 0);
         }
         ++m_arrPendingFolders.back().second;
         const bool bMayBeFile =
             entry.nType == DT_REG || entry.nType == DT_LNK || entry.nType == DT_UNKNOWN;
         m_pool.Submit({pLocation, pFolder, std::move(entry.strName), bMayBeFile, {}});
+    }
+
+    bool IsLastPending(const CSharedFd& pFolder) const {
+        return !m_arrPendingFolders.empty() && m_arrPendingFolders.back().first == pFolder.get();
     }
 
     // Records are made in the order the reads were queued, whatever order they finished in.

@@ -54,6 +54,17 @@ inline void ListTreeAt(int nDirFd, const std::string& strPrefix,
     }
 }
 
+// The pieces of a text that ends each piece with cSeparator.
+inline std::vector<std::string> SplitText(const std::string& strText, char cSeparator) {
+    std::vector<std::string> arrPieces;
+    for (std::size_t nStart = 0; nStart < strText.size();) {
+        const std::size_t nEnd = strText.find(cSeparator, nStart);
+        arrPieces.push_back(strText.substr(nStart, nEnd - nStart));
+        nStart = nEnd == std::string::npos ? strText.size() : nEnd + 1;
+    }
+    return arrPieces;
+}
+
 inline std::map<std::string, std::string> ListTree(const std::filesystem::path& folder) {
     std::map<std::string, std::string> mapTree;
     const int nFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY);

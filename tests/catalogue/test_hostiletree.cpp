@@ -97,13 +97,7 @@ std::vector<std::string> ScanInChild(const std::string& strRoot, bool bUnprivile
     const int nExit = WIFEXITED(nStatus) ? WEXITSTATUS(nStatus) : 126;
     ::close(aPipe[0]);
     *pnExit = nExit;
-    std::vector<std::string> arrLines;
-    for (std::size_t nStart = 0; nStart < strIn.size();) {
-        const std::size_t nEnd = strIn.find('\0', nStart);
-        arrLines.push_back(strIn.substr(nStart, nEnd - nStart));
-        nStart = nEnd + 1;
-    }
-    return arrLines;
+    return SplitText(strIn, '\0');
 }
 
 } // namespace

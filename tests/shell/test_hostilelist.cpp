@@ -102,16 +102,13 @@ TEST(HostileList, EveryKindOfEntryGivesOneEscapedLinePerRecordAndWritesNothing) 
                               Escaped(dir.Str() + strRecord.substr(0, nName)) + "\t");
     }
     std::vector<std::string> arrLines;
-    for (std::size_t nStart = 0; nStart < list.strOut.size();) {
-        const std::size_t nEnd = list.strOut.find('\n', nStart);
-        const std::string strLine = list.strOut.substr(nStart, nEnd - nStart);
+    for (const std::string& strLine : SplitText(list.strOut, '\n')) {
         // Up to the size column: the rest is checked by the command line's own tests.
         std::size_t nTab = 0;
         for (int i = 0; i < 4 && nTab != std::string::npos; ++i) {
             nTab = strLine.find('\t', nTab + (i > 0));
         }
         arrLines.push_back(strLine.substr(0, nTab + 1));
-        nStart = nEnd + 1;
     }
     EXPECT_EQ(arrLines, arrExpected);
     EXPECT_EQ(ListTree(dir.Path()), mapBefore);
@@ -144,16 +141,6 @@ TEST(HostileList, EveryFuzzSeedAndCorpusFileIsListed) {
 }
 
 namespace {
-
-std::vector<std::string> Lines(const std::string& strOut) {
-    std::vector<std::string> arrLines;
-    for (std::size_t nStart = 0; nStart < strOut.size();) {
-        const std::size_t nEnd = strOut.find('\n', nStart);
-        arrLines.push_back(strOut.substr(nStart, nEnd - nStart));
-        nStart = nEnd + 1;
-    }
-    return arrLines;
-}
 
 // The listing of a folder the test made readable, or a reason to skip.
 SList ListAsOther(const CTempDir& dir, std::string* pstrSkip) {
@@ -197,7 +184,7 @@ TEST(HostileList, TenThousandNestedFoldersBesideTwoHundredThousandEntries) {
         GTEST_SKIP() << strSkip;
     }
     EXPECT_EQ(list.nExit, 0);
-    const std::vector<std::string> arrLines = Lines(list.strOut);
+    const std::vector<std::string> arrLines = SplitText(list.strOut, '\n');
     ASSERT_EQ(arrLines.size(), 1 + ENTRIES / 2u);
     std::string strChain;
     for (int i = 0; i < LEVELS; ++i) {
@@ -246,7 +233,7 @@ TEST(HostileList, FilesChangingUnderARunningListing) {
     EXPECT_EQ(list.nExit, 0);
     // Whatever each file was when it was met, it is listed once at most, under its own folder.
     std::set<std::string> setListed;
-    for (const std::string& strLine : Lines(list.strOut)) {
+    for (const std::string& strLine : SplitText(list.strOut, '\n')) {
         const std::string strName = strLine.substr(0, strLine.find('\t'));
         const std::size_t nFolder = strLine.find(dir.Str() + "/f");
         ASSERT_NE(nFolder, std::string::npos) << strLine;
