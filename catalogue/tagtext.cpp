@@ -183,14 +183,18 @@ std::string DecodeTagText(std::string_view strBytes) {
     return strText;
 }
 
-std::string_view ReadTagTextView(const unsigned char* pField, std::size_t nWidth,
-                                 std::string& strDecoded) {
+std::string_view TagFieldBytes(const unsigned char* pField, std::size_t nWidth) {
     const void* pZero = std::memchr(pField, 0, nWidth);
     std::size_t nLength = pZero ? static_cast<const unsigned char*>(pZero) - pField : nWidth;
     while (nLength > 0 && IsTagWhiteSpace(pField[nLength - 1])) {
         --nLength;
     }
-    const std::string_view strBytes(reinterpret_cast<const char*>(pField), nLength);
+    return std::string_view(reinterpret_cast<const char*>(pField), nLength);
+}
+
+std::string_view ReadTagTextView(const unsigned char* pField, std::size_t nWidth,
+                                 std::string& strDecoded) {
+    const std::string_view strBytes = TagFieldBytes(pField, nWidth);
     if (IsValidUtf8(strBytes)) {
         return strBytes;
     }

@@ -7,6 +7,10 @@
 // Tag texts are bytes of an unknown character set on disk and UTF-8 inside the program.
 // They are decoded once when read and encoded once when written.
 
+// The bytes of a text field that hold its text: those before the first zero byte, trailing white
+// space removed.
+std::string_view TagFieldBytes(const unsigned char* pField, std::size_t nWidth);
+
 // A text field as read: its bytes up to the first zero byte, trailing white space removed,
 // then decoded to UTF-8.
 std::string ReadTagText(const unsigned char* pField, std::size_t nWidth);
