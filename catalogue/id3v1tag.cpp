@@ -1,20 +1,20 @@
 #include "catalogue/id3v1tag.h"
 
+#include "catalogue/tagcodec.h"
 #include "catalogue/tagtext.h"
 
 #include <cstring>
 
-namespace {
-
-// Field offsets and widths of the tag; the comment keeps all 30 bytes, so a track number stored
-// behind a zero byte is not seen and is overwritten by a write.
-constexpr std::size_t TITLE = 3, ARTIST = 33, ALBUM = 63, YEAR = 93, COMMENT = 97, GENRE = 127;
-constexpr std::size_t TEXT_WIDTH = 30, YEAR_WIDTH = 4;
-
-} // namespace
-
 bool CId3v1Tag::HasMarker(const unsigned char* pBytes) {
     return std::memcmp(pBytes, "TAG", 3) == 0;
+}
+
+CId3v1Tag::CBytes CId3v1Tag::Blank() {
+    return CId3v1Tag().Format();
+}
+
+int CId3v1Tag::TrackOf(const CBytes& bytes) {
+    return bytes[TRACK_MARK] == 0 ? bytes[TRACK] : 0;
 }
 
 CId3v1Tag CId3v1Tag::Parse(const CBytes& bytes) {
@@ -29,12 +29,13 @@ CId3v1Tag CId3v1Tag::Parse(const CBytes& bytes) {
 }
 
 std::array<std::string_view, 5> CId3v1Tag::ParseTexts(const CBytes& bytes,
-                                                      std::array<std::string, 5>& arrDecoded) {
-    return {ReadTagTextView(&bytes[TITLE], TEXT_WIDTH, arrDecoded[0]),
-            ReadTagTextView(&bytes[ARTIST], TEXT_WIDTH, arrDecoded[1]),
-            ReadTagTextView(&bytes[ALBUM], TEXT_WIDTH, arrDecoded[2]),
-            ReadTagTextView(&bytes[YEAR], YEAR_WIDTH, arrDecoded[3]),
-            ReadTagTextView(&bytes[COMMENT], TEXT_WIDTH, arrDecoded[4])};
+                                                      std::array<std::string, 5>& arrDecoded,
+                                                      const CTagCodec& codec) {
+    return {codec.ReadField(&bytes[TITLE], TEXT_WIDTH, arrDecoded[0]),
+            codec.ReadField(&bytes[ARTIST], TEXT_WIDTH, arrDecoded[1]),
+            codec.ReadField(&bytes[ALBUM], TEXT_WIDTH, arrDecoded[2]),
+            codec.ReadField(&bytes[YEAR], YEAR_WIDTH, arrDecoded[3]),
+            codec.ReadField(&bytes[COMMENT], TEXT_WIDTH, arrDecoded[4])};
 }
 
 CId3v1Tag::CBytes CId3v1Tag::Format() const {

@@ -19,6 +19,10 @@ int CFileOps::Fstat(int nFd, struct stat* pStat) {
     return ::fstat(nFd, pStat);
 }
 
+int CFileOps::FstatAt(int nDirFd, const char* pszPath, struct stat* pStat) {
+    return ::fstatat(nDirFd, pszPath, pStat, 0);
+}
+
 ssize_t CFileOps::Pread(int nFd, void* pBuffer, std::size_t nCount, off_t nOffset) {
     return ::pread(nFd, pBuffer, nCount, nOffset);
 }
@@ -29,6 +33,10 @@ ssize_t CFileOps::Pwrite(int nFd, const void* pBuffer, std::size_t nCount, off_t
 
 int CFileOps::Ftruncate(int nFd, off_t nLength) {
     return ::ftruncate(nFd, nLength);
+}
+
+int CFileOps::Futimens(int nFd, const struct timespec aTimes[2]) {
+    return ::futimens(nFd, aTimes);
 }
 
 int CFileOps::Close(int nFd) {

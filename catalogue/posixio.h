@@ -14,9 +14,12 @@ public:
     // nDirFd is a folder descriptor, or AT_FDCWD for a whole path.
     virtual int OpenAt(int nDirFd, const char* pszPath, int nFlags);
     virtual int Fstat(int nFd, struct stat* pStat);
+    // Follows symbolic links: what a path names is what it leads to.
+    virtual int FstatAt(int nDirFd, const char* pszPath, struct stat* pStat);
     virtual ssize_t Pread(int nFd, void* pBuffer, std::size_t nCount, off_t nOffset);
     virtual ssize_t Pwrite(int nFd, const void* pBuffer, std::size_t nCount, off_t nOffset);
     virtual int Ftruncate(int nFd, off_t nLength);
+    virtual int Futimens(int nFd, const struct timespec aTimes[2]);
     virtual int Close(int nFd);
 
     // The operations in use: the system calls unless a test replaced them.

@@ -12,20 +12,39 @@ constexpr off_t TAG_SIZE = static_cast<off_t>(CId3v1Tag::SIZE);
 
 } // namespace
 
+SFileIdentity SFileIdentity::Of(const struct stat& st) {
+    SFileIdentity identity;
+    identity.m_nDevice = st.st_dev;
+    identity.m_nInode = st.st_ino;
+    identity.m_nFileSize = st.st_size;
+    return identity;
+}
+
 CTagBlock CTagBlock::Read(int nDirFd, const char* pszName) {
-    // Non-blocking, so that a FIFO or a device that happens to match the pattern cannot stall
-    // a scan.
+    return Read(nDirFd, pszName, CFileOps::Current());
+}
+
+CTagBlock CTagBlock::Read(int nDirFd, const char* pszName, CFileOps& ops) {
+    // Non-blocking, so that a FIFO swapped in after the look cannot stall a scan.
     constexpr int READ_FLAGS = O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
-    CFileOps& ops = CFileOps::Current();
+    const int nAt = nDirFd >= 0 ? nDirFd : AT_FDCWD;
     CTagBlock block;
-    const CFileDescriptor fd(ops.OpenAt(nDirFd >= 0 ? nDirFd : AT_FDCWD, pszName, READ_FLAGS));
     struct stat st;
-    if (!fd.IsValid() || ops.Fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode) ||
-        st.st_size < TAG_SIZE) {
+    if (ops.FstatAt(nAt, pszName, &st) != 0 || !S_ISREG(st.st_mode)) {
         return block;
     }
-    block.m_nSize = st.st_size - TAG_SIZE;
-    block.m_bRead = ReadAt(fd.Get(), block.m_bytes.data(), block.m_bytes.size(), block.m_nSize,
-                           ops) == TAG_SIZE;
+    block.m_identity = SFileIdentity::Of(st);
+    if (st.st_size < TAG_SIZE) {
+        return block;
+    }
+    const CFileDescriptor fd(ops.OpenAt(nAt, pszName, READ_FLAGS));
+    if (!fd.IsValid()) {
+        return block; // unreadable: still a file that was listed
+    }
+    if (ops.Fstat(fd.Get(), &st) != 0 || SFileIdentity::Of(st) != block.m_identity) {
+        return {};
+    }
+    block.m_bRead = ReadAt(fd.Get(), block.m_bytes.data(), block.m_bytes.size(),
+                           st.st_size - TAG_SIZE, ops) == TAG_SIZE;
     return block;
 }

@@ -4,18 +4,47 @@
 
 #include <cstdint>
 #include <string>
+#include <sys/types.h>
 
-// What a scan reads of one file: its length less 128 and its last 128 bytes.
+class CFileOps;
+
+// What a path must still name for a write to go there: the file that was listed, as long as it
+// is (a tag appended by another program since changes it). Through a symbolic link this is the
+// target's identity.
+struct SFileIdentity {
+    dev_t m_nDevice = 0;
+    ino_t m_nInode = 0;
+    std::int64_t m_nFileSize = -1; // -1: no regular file was found
+
+    bool operator==(const SFileIdentity& other) const {
+        return m_nDevice == other.m_nDevice && m_nInode == other.m_nInode &&
+               m_nFileSize == other.m_nFileSize;
+    }
+    bool operator!=(const SFileIdentity& other) const { return !(*this == other); }
+    bool IsFile() const { return m_nFileSize >= 0; }
+
+    static SFileIdentity Of(const struct stat& st);
+};
+
+// What a scan reads of one file: its identity and its last 128 bytes.
 class CTagBlock {
 public:
-    std::int64_t m_nSize = 0;
+    SFileIdentity m_identity;
     bool m_bRead = false; // m_bytes holds the file's last 128 bytes
     CId3v1Tag::CBytes m_bytes{};
 
-    // Reads a regular file of at least 128 bytes with open, fstat, one pread and close. Anything
-    // else (missing, unreadable, a folder, a FIFO, a device, a short file) gives size 0, unread.
-    // nDirFd is a descriptor of the folder holding pszName, or -1 when pszName is a whole path.
+    // Opens only what the path leads to when that is a regular file, so that a name that
+    // matches the pattern but leads to a device or a FIFO is never opened; then fstat, one
+    // pread and close. A short file (under 128 bytes) keeps its identity, unread; anything else
+    // (missing, a folder, a FIFO, a device, a file swapped between the look and the open) is no
+    // file at all. nDirFd is a descriptor of the folder holding pszName, or -1 when pszName is a
+    // whole path.
+    static CTagBlock Read(int nDirFd, const char* pszName, CFileOps& ops);
     static CTagBlock Read(int nDirFd, const char* pszName);
 
     bool HasTag() const { return m_bRead && CId3v1Tag::HasMarker(m_bytes.data()); }
+    // The file's length less the tag's 128 bytes, or 0 when it was not read: the size shown.
+    std::int64_t GetAudioSize() const {
+        return m_bRead ? m_identity.m_nFileSize - static_cast<std::int64_t>(CId3v1Tag::SIZE) : 0;
+    }
 };

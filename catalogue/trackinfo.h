@@ -6,19 +6,25 @@
 #include <string_view>
 
 #include "catalogue/packedtexts.h"
+#include "catalogue/tagblock.h"
 
-class CTagBlock;
+class CTagCodec;
+class CTagWriter;
+struct STagChanges;
+struct STagWriteResult;
 
 // One audio file of the catalogue: where it lies, its size and the fields of its ID3v1 tag.
 // Texts are UTF-8; the file name and location are the file system's own bytes.
 class CTrackInfo {
 public:
-    // Reads the file's tag.
+    // Reads the file's tag, its texts by the automatic rule.
     CTrackInfo(std::string strLocation, std::string strFileName);
-    // Takes the size and tag from bytes the scan has already read. The records of one folder
-    // share its location text.
+    // Takes the identity and tag from bytes the scan has already read. The records of one
+    // folder share its location text.
     CTrackInfo(std::shared_ptr<const std::string> pLocation, std::string strFileName,
                const CTagBlock& block);
+    CTrackInfo(std::shared_ptr<const std::string> pLocation, std::string strFileName,
+               const CTagBlock& block, const CTagCodec& codec);
 
     // Views into the record: valid until the record changes or goes.
     std::string_view GetFileName() const { return m_texts.Get(FILE_NAME); }
@@ -29,11 +35,17 @@ public:
     std::string_view GetYear() const { return m_texts.Get(YEAR); }
     std::string_view GetComment() const { return m_texts.Get(COMMENT); }
     unsigned char GetGenre() const { return m_nGenre; }
+    // The ID3v1.1 track number, or 0.
+    int GetTrack() const { return m_nTrack; }
     // Text of static storage: the table's name or the "undefined" text.
     std::string_view GetGenreName() const;
-    std::int64_t GetSize() const { return m_nSize; }
+    std::int64_t GetSize() const {
+        return m_bRead ? m_identity.m_nFileSize - static_cast<std::int64_t>(CId3v1Tag::SIZE) : 0;
+    }
     std::string GetSizeText() const;
     bool HasTag() const { return m_bHasTag; }
+    // The file this record was read from; a write goes nowhere else.
+    const SFileIdentity& GetIdentity() const { return m_identity; }
 
     // Folder, "/", file name; a file in the root ("" location) gives "/name".
     std::string GetFullPath() const;
@@ -41,7 +53,7 @@ public:
     // The clipboard line: nine fields separated by TABs, ending in CR LF.
     std::string GetCopyText() const;
 
-    // Setters change the record only; WriteTag stores the fields in the file.
+    // Setters change the record only, for records made in memory; WriteTag changes the file.
     void SetTitle(std::string_view strTitle) { m_texts.Set(TITLE, strTitle); }
     void SetArtist(std::string_view strArtist) { m_texts.Set(ARTIST, strArtist); }
     void SetAlbum(std::string_view strAlbum) { m_texts.Set(ALBUM, strAlbum); }
@@ -49,20 +61,26 @@ public:
     void SetComment(std::string_view strComment) { m_texts.Set(COMMENT, strComment); }
     void SetGenre(unsigned char nGenre) { m_nGenre = nGenre; }
 
-    // False when the file cannot be opened for writing; throws CFileException when it was opened
-    // but the tag could not be checked or written.
-    bool WriteTag();
+    // Writes the changes to the file this record was read from, then takes the fields from
+    // what the file ends with, so that the record shows the file as it is. Throws
+    // CFileException when the file was opened but could not be read or written.
+    STagWriteResult WriteTag(const STagChanges& changes, const CTagWriter& writer);
+    // Takes the fields and identity from the file's new last bytes.
+    void Refresh(const CTagBlock& block, const CTagCodec& codec);
 
 private:
     enum ETextField { FILE_NAME, TITLE, ARTIST, ALBUM, YEAR, COMMENT, TEXT_COUNT };
 
-    static CPackedTexts<TEXT_COUNT> ReadTag(std::string_view strFileName, const CTagBlock& block);
+    static CPackedTexts<TEXT_COUNT> ReadTag(std::string_view strFileName, const CTagBlock& block,
+                                            const CTagCodec& codec);
 
     CPackedTexts<TEXT_COUNT> m_texts;
     std::shared_ptr<const std::string> m_pLocation;
-    std::int64_t m_nSize = 0;
+    SFileIdentity m_identity;
     unsigned char m_nGenre;
+    unsigned char m_nTrack;
     bool m_bHasTag = false;
+    bool m_bRead = false;
 };
 
 // Decimal megabytes with one decimal, as the size column shows them.

@@ -258,8 +258,8 @@ private:
             if (--m_arrPendingFolders.front().second == 0) {
                 m_arrPendingFolders.pop_front();
             }
-            m_doc.AddTrack(
-                CTrackInfo(std::move(read.pLocation), std::move(read.strName), read.block));
+            m_doc.AddTrack(CTrackInfo(std::move(read.pLocation), std::move(read.strName),
+                                      read.block, m_doc.m_codec));
         }
         ReportProgress();
     }

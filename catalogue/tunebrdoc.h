@@ -2,6 +2,7 @@
 
 #include "catalogue/artistentry.h"
 #include "catalogue/genreentry.h"
+#include "catalogue/tagcodec.h"
 #include "catalogue/tracklist.h"
 
 #include <cstddef>
@@ -33,6 +34,10 @@ public:
     // Threads reading tags during a scan; with none the scan reads every file itself.
     void SetReaderCount(std::size_t nReaders) { m_nReaders = nReaders; }
     std::size_t GetReaderCount() const { return m_nReaders; }
+
+    // How the next scans decode tag texts.
+    void SetTagCodec(CTagCodec codec) { m_codec = std::move(codec); }
+    const CTagCodec& GetTagCodec() const { return m_codec; }
 
     // Regroups the existing records, for instance after a tag edit changed an artist.
     void RebuildIndex();
@@ -80,6 +85,7 @@ private:
     CCatalogueHost& m_host;
     std::string m_strTitle;
     std::size_t m_nReaders = DEFAULT_READERS;
+    CTagCodec m_codec;
     bool m_bScanStopped = false;
     std::vector<CDocView*> m_arrViews;
 };

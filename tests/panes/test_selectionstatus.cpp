@@ -27,7 +27,8 @@ class CTracks {
 public:
     const CTrackInfo* Add(const CFields& fields) {
         CTagBlock block;
-        block.m_nSize = fields.nSize;
+        block.m_bRead = true;
+        block.m_identity.m_nFileSize = fields.nSize + 128;
         CTrackInfo& track =
             m_store.emplace_back(std::make_shared<const std::string>("/music"), "track.mp3", block);
         track.SetArtist(fields.strArtist);

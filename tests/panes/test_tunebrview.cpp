@@ -72,7 +72,8 @@ class CTrackStore {
 public:
     CTrackInfo* Add(const CFields& fields) {
         CTagBlock block;
-        block.m_nSize = fields.nSize;
+        block.m_bRead = true;
+        block.m_identity.m_nFileSize = fields.nSize + 128;
         CTrackInfo& track = m_store.emplace_back(
             std::make_shared<const std::string>(fields.strLocation), fields.strFile, block);
         track.SetTitle(fields.strTitle);

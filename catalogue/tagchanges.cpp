@@ -1,0 +1,57 @@
+#include "catalogue/tagchanges.h"
+
+#include "catalogue/tagcodec.h"
+
+#include <cstring>
+
+namespace {
+
+bool WriteText(const std::optional<std::string>& strText, const CTagCodec& codec,
+               unsigned char* pField, std::size_t nWidth) {
+    return !strText || codec.WriteField(*strText, pField, nWidth);
+}
+
+} // namespace
+
+bool STagChanges::IsEmpty() const {
+    return !m_strTitle && !m_strArtist && !m_strAlbum && !m_strYear && !m_strComment && !m_nTrack &&
+           !m_nGenre;
+}
+
+std::optional<CId3v1Tag::CBytes> STagChanges::ApplyTo(const CId3v1Tag::CBytes& current,
+                                                      const CTagCodec& codec) const {
+    using T = CId3v1Tag;
+    T::CBytes bytes = current;
+    if (!WriteText(m_strTitle, codec, &bytes[T::TITLE], T::TEXT_WIDTH) ||
+        !WriteText(m_strArtist, codec, &bytes[T::ARTIST], T::TEXT_WIDTH) ||
+        !WriteText(m_strAlbum, codec, &bytes[T::ALBUM], T::TEXT_WIDTH) ||
+        !WriteText(m_strYear, codec, &bytes[T::YEAR], T::YEAR_WIDTH)) {
+        return std::nullopt;
+    }
+    int nTrack = m_nTrack ? *m_nTrack : T::TrackOf(current);
+    if (m_strComment) {
+        const std::optional<std::string> strEncoded = codec.Encode(*m_strComment);
+        if (!strEncoded) {
+            return std::nullopt;
+        }
+        // The track number gives way only to a comment that needs its two bytes, and only when
+        // the edit does not set one itself.
+        if (!m_nTrack && strEncoded->size() > T::COMMENT_WITH_TRACK_WIDTH) {
+            nTrack = 0;
+        }
+        const std::size_t nWidth = nTrack != 0 ? T::COMMENT_WITH_TRACK_WIDTH : T::TEXT_WIDTH;
+        codec.WriteField(*m_strComment, &bytes[T::COMMENT], nWidth);
+    }
+    if (nTrack != 0) {
+        bytes[T::TRACK_MARK] = 0;
+        bytes[T::TRACK] = static_cast<unsigned char>(nTrack);
+    } else if (T::TrackOf(current) != 0 && !m_strComment) {
+        // Spaces end the comment as the zero did, so its text reads the same without the track.
+        bytes[T::TRACK_MARK] = ' ';
+        bytes[T::TRACK] = ' ';
+    }
+    if (m_nGenre) {
+        bytes[T::GENRE] = *m_nGenre;
+    }
+    return bytes;
+}

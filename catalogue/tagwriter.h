@@ -1,0 +1,66 @@
+#pragma once
+
+#include "catalogue/tagblock.h"
+#include "catalogue/tagcodec.h"
+
+#include <optional>
+#include <string>
+
+class CFileOps;
+class CFileDescriptor;
+struct STagChanges;
+
+// One file's part of a written edit: enough to take it back while the file stays as the edit
+// left it.
+struct STagUndo {
+    std::string m_strPath;
+    SFileIdentity m_identity; // the file as the edit left it
+    // The last 128 bytes the edit replaced; none when the edit appended the tag.
+    std::optional<CId3v1Tag::CBytes> m_oldTag;
+    CId3v1Tag::CBytes m_newTag;
+};
+
+enum class EWriteStatus {
+    Written,
+    Unchanged,   // the file held these bytes already: nothing was written
+    NotWritable, // no permission, a read-only file or file system
+    // The path no longer leads to the file that was listed (or, for an undo, the file no longer
+    // ends with what the edit wrote): it must be read again.
+    ChangedSinceListed,
+    NotEncodable, // a text has no bytes in the chosen code page
+};
+
+struct STagWriteResult {
+    EWriteStatus m_eStatus = EWriteStatus::NotWritable;
+    CTagBlock m_block;              // how the file ends now, when Written or Unchanged
+    std::optional<STagUndo> m_undo; // when Written
+    bool m_bTimesKept = true;       // false when the modification time could not be put back
+};
+
+// Writes tag edits and takes them back. Every write goes to the file that was listed, and only
+// to a regular file: the path is looked at and the opened descriptor checked before a byte is
+// written, so that a link, a device or another file swapped in under the same name is left
+// alone. Throws CFileException when a file was opened but could not be read or written to the
+// end; what reached the file is then put back as far as possible.
+class CTagWriter {
+public:
+    CTagWriter(CFileOps& ops, CTagCodec codec, bool bKeepTimes);
+
+    const CTagCodec& GetCodec() const { return m_codec; }
+
+    STagWriteResult Write(const std::string& strPath, const SFileIdentity& listed,
+                          const STagChanges& changes) const;
+    STagWriteResult Undo(const STagUndo& undo) const;
+
+private:
+    struct SOpened;
+
+    SOpened Open(const std::string& strPath, const SFileIdentity& expected) const;
+    void WriteTail(const SOpened& file, bool bAppend, const CId3v1Tag::CBytes& bytes,
+                   const CId3v1Tag::CBytes& previous) const;
+    bool Finish(SOpened& file) const;
+
+    CFileOps& m_ops;
+    CTagCodec m_codec;
+    bool m_bKeepTimes;
+};
