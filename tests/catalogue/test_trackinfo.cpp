@@ -2,6 +2,7 @@
 #include "catalogue/genres.h"
 #include "catalogue/trackinfo.h"
 #include "testfiles.h"
+#include "writetag.h"
 
 #include <gtest/gtest.h>
 
@@ -13,6 +14,7 @@
 #include <unistd.h>
 
 namespace fs = std::filesystem;
+using namespace std::string_literals;
 
 namespace {
 
@@ -123,48 +125,57 @@ TEST(TrackInfoWrite, AppendsOnceThenOverwritesInPlace) {
     CTempDir dir;
     const std::string strAudio = Audio(5000);
     CTrackInfo track = MakeTrack(dir, "w.mp3", strAudio);
-    track.SetTitle("Song");
-    track.SetArtist("");
-    track.SetYear("1998");
-    track.SetGenre(17);
-    ASSERT_TRUE(track.WriteTag());
+    STagChanges changes;
+    changes.m_strTitle = "Song";
+    changes.m_strArtist = "";
+    changes.m_strYear = "1998";
+    changes.m_nGenre = 17;
+    ASSERT_TRUE(IsWritten(WriteChanges(track, changes)));
     EXPECT_TRUE(track.HasTag());
-    EXPECT_EQ(track.GetSize(), 5000 - 128); // the size stays as read
+    EXPECT_EQ(track.GetSize(), 5000); // the record shows the file as it now is
     const std::string strExpected =
         "TAG" + Padded("Song", 30) + std::string(60, ' ') + "1998" + std::string(30, ' ') + "\x11";
     EXPECT_EQ(ReadBytes(dir.Path() / "w.mp3"), strAudio + strExpected);
 
-    track.SetTitle("Other");
-    ASSERT_TRUE(track.WriteTag());
+    STagChanges other;
+    other.m_strTitle = "Other";
+    ASSERT_TRUE(IsWritten(WriteChanges(track, other)));
+    EXPECT_EQ(track.GetTitle(), "Other");
+    EXPECT_EQ(track.GetYear(), "1998");
     const std::string strAfter = ReadBytes(dir.Path() / "w.mp3");
     EXPECT_EQ(strAfter.size(), strAudio.size() + 128);
     EXPECT_EQ(strAfter.substr(0, strAudio.size()), strAudio);
     EXPECT_EQ(strAfter.substr(strAudio.size() + 3, 30), Padded("Other", 30));
 }
 
-TEST(TrackInfoWrite, ReplacesAnExistingTagAndDropsTheTrackNumber) {
+TEST(TrackInfoWrite, ReplacesAnExistingTagAndKeepsTheTrackNumber) {
     CTempDir dir;
     std::string strTag = MakeTag("T", "A", "L", "2001", "", 3);
     strTag[125] = '\0';
     strTag[126] = '\x05';
     const std::string strAudio = Audio(777);
     CTrackInfo track = MakeTrack(dir, "v11.mp3", strAudio + strTag);
-    track.SetComment("New comment");
-    ASSERT_TRUE(track.WriteTag());
+    EXPECT_EQ(track.GetTrack(), 5);
+    STagChanges changes;
+    changes.m_strComment = "New comment";
+    ASSERT_TRUE(IsWritten(WriteChanges(track, changes)));
     const std::string strAfter = ReadBytes(dir.Path() / "v11.mp3");
     ASSERT_EQ(strAfter.size(), strAudio.size() + 128);
     EXPECT_EQ(strAfter.substr(0, strAudio.size()), strAudio);
-    EXPECT_EQ(strAfter.substr(strAudio.size() + 97, 30), Padded("New comment", 30));
+    EXPECT_EQ(strAfter.substr(strAudio.size() + 97, 30), Padded("New comment", 28) + "\0\x05"s);
+    EXPECT_EQ(track.GetTrack(), 5);
+    EXPECT_EQ(track.GetComment(), "New comment");
 }
 
 TEST(TrackInfoWrite, LongFieldsNeverShiftTheLayout) {
     CTempDir dir;
     CTrackInfo track = MakeTrack(dir, "long.mp3", Audio(1000));
-    track.SetTitle(std::string(50, 'T'));
-    track.SetArtist(std::string(31, 'A'));
-    track.SetYear("123456");
-    track.SetGenre(9);
-    ASSERT_TRUE(track.WriteTag());
+    STagChanges changes;
+    changes.m_strTitle = std::string(50, 'T');
+    changes.m_strArtist = std::string(31, 'A');
+    changes.m_strYear = "123456";
+    changes.m_nGenre = 9;
+    ASSERT_TRUE(IsWritten(WriteChanges(track, changes)));
     const std::string strAfter = ReadBytes(dir.Path() / "long.mp3");
     ASSERT_EQ(strAfter.size(), 1128u);
     const CTrackInfo reread(dir.Str(), "long.mp3");
@@ -177,37 +188,46 @@ TEST(TrackInfoWrite, LongFieldsNeverShiftTheLayout) {
 TEST(TrackInfoWrite, LooksAtTheFileAsItIsNowNotAsItWasScanned) {
     CTempDir dir;
     const std::string strAudio = Audio(3000);
-    // scanned with a tag that another program has removed since
+    STagChanges changes;
+    changes.m_strYear = "2024";
+    // Another program changed the title since the scan: the year alone changes, their title stays.
+    CTrackInfo retitled = MakeTrack(dir, "t.mp3", strAudio + MakeTag("Old", "A", "", "1999"));
+    WriteBytes(dir.Path() / "t.mp3", strAudio + MakeTag("Theirs", "A", "", "1999"));
+    ASSERT_TRUE(IsWritten(WriteChanges(retitled, changes)));
+    EXPECT_EQ(ReadBytes(dir.Path() / "t.mp3"), strAudio + MakeTag("Theirs", "A", "", "2024"));
+    EXPECT_EQ(retitled.GetTitle(), "Theirs");
+
+    // A tag removed or added since changes the file's length: it is no longer the file listed.
     CTrackInfo removed = MakeTrack(dir, "r.mp3", strAudio + MakeTag("T", "A"));
     WriteBytes(dir.Path() / "r.mp3", strAudio);
-    ASSERT_TRUE(removed.WriteTag());
-    EXPECT_EQ(ReadBytes(dir.Path() / "r.mp3").substr(0, strAudio.size()), strAudio);
-    EXPECT_EQ(ReadBytes(dir.Path() / "r.mp3").size(), strAudio.size() + 128);
+    EXPECT_EQ(WriteChanges(removed, changes).m_eStatus, EWriteStatus::ChangedSinceListed);
+    EXPECT_EQ(ReadBytes(dir.Path() / "r.mp3"), strAudio);
 
-    // scanned without a tag, and another program has added one since
     CTrackInfo added = MakeTrack(dir, "g.mp3", strAudio);
     WriteBytes(dir.Path() / "g.mp3", strAudio + MakeTag("X", "Y"));
-    ASSERT_TRUE(added.WriteTag());
-    EXPECT_EQ(ReadBytes(dir.Path() / "g.mp3").size(), strAudio.size() + 128);
+    EXPECT_EQ(WriteChanges(added, changes).m_eStatus, EWriteStatus::ChangedSinceListed);
+    EXPECT_EQ(ReadBytes(dir.Path() / "g.mp3"), strAudio + MakeTag("X", "Y"));
 }
 
 TEST(TrackInfoWrite, RefusesFilesItMayNotWriteAndLeavesThemAlone) {
     CTempDir dir;
     const std::string strBytes = Audio(400) + MakeTag("T", "A");
+    STagChanges changes;
+    changes.m_strTitle = "Changed";
     CTrackInfo readOnly = MakeTrack(dir, "ro.mp3", strBytes);
     fs::permissions(dir.Path() / "ro.mp3", fs::perms::owner_read | fs::perms::group_read);
-    readOnly.SetTitle("Changed");
-    EXPECT_FALSE(readOnly.WriteTag());
+    EXPECT_EQ(WriteChanges(readOnly, changes).m_eStatus, EWriteStatus::NotWritable);
     EXPECT_EQ(ReadBytes(dir.Path() / "ro.mp3"), strBytes);
-    EXPECT_EQ(readOnly.GetTitle(), "Changed"); // the record keeps the new value in memory
+    EXPECT_EQ(readOnly.GetTitle(), "T"); // the record still shows the file
 
     CTrackInfo vanished = MakeTrack(dir, "gone.mp3", strBytes);
     fs::remove(dir.Path() / "gone.mp3");
-    EXPECT_FALSE(vanished.WriteTag());
+    EXPECT_EQ(WriteChanges(vanished, changes).m_eStatus, EWriteStatus::ChangedSinceListed);
     EXPECT_FALSE(fs::exists(dir.Path() / "gone.mp3")); // never created
 
     fs::create_directory(dir.Path() / "dir.mp3");
-    EXPECT_FALSE(CTrackInfo(dir.Str(), "dir.mp3").WriteTag());
+    CTrackInfo folder(dir.Str(), "dir.mp3");
+    EXPECT_EQ(WriteChanges(folder, changes).m_eStatus, EWriteStatus::ChangedSinceListed);
 }
 
 TEST(TrackInfoWrite, AnErrorAfterOpeningIsReportedWithThePath) {
@@ -222,7 +242,9 @@ TEST(TrackInfoWrite, AnErrorAfterOpeningIsReportedWithThePath) {
         const struct ::rlimit limit = {300, 300};
         ::setrlimit(RLIMIT_FSIZE, &limit);
         try {
-            track.WriteTag();
+            STagChanges changes;
+            changes.m_strTitle = "Grows";
+            WriteChanges(track, changes);
         } catch (const CFileException& e) {
             ::_exit(e.GetPath() == track.GetFullPath() && e.GetErrno() == EFBIG ? 42 : 1);
         }
