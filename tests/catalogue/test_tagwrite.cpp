@@ -11,8 +11,10 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <fcntl.h>
 #include <random>
 #include <set>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -338,5 +340,308 @@ TEST(TagWriteProperty, RandomRecordsReadBackCutAtCharacterBoundaries) {
             EXPECT_EQ(std::string(reread.GetComment()), ExpectedField(aTexts[4], 30)) << aTexts[4];
             EXPECT_EQ(reread.GetGenre(), nGenre);
         }
+    }
+}
+
+namespace {
+
+// Where each field lies in the 128 bytes, and a random value for it.
+struct SFieldSpan {
+    std::size_t nBegin;
+    std::size_t nEnd;
+};
+
+std::string RandomTagBytes(std::mt19937& rng) {
+    std::string strTag = "TAG";
+    std::uniform_int_distribution<int> byte(0, 255);
+    for (int i = 3; i < 128; ++i) {
+        strTag += static_cast<char>(byte(rng));
+    }
+    if (byte(rng) % 2 == 0) { // half of them ID3v1.1, with a track number
+        strTag[125] = '\0';
+        strTag[126] = static_cast<char>(1 + byte(rng) % 255);
+    }
+    return strTag;
+}
+
+} // namespace
+
+TEST(TagWriteProperty, RandomEditsChangeExactlyTheBytesOfTheFieldsEdited) {
+    std::mt19937 rng(20261207);
+    CTempDir dir;
+    std::uniform_int_distribution<int> coin(0, 1);
+    for (int nRound = 0; nRound < 300; ++nRound) {
+        const std::string strAudio = Audio(200 + nRound);
+        const std::string strOld = RandomTagBytes(rng);
+        const std::string strName = "e" + std::to_string(nRound) + ".mp3";
+        WriteBytes(dir.Path() / strName, strAudio + strOld);
+        CTrackInfo track(dir.Str(), strName);
+        const bool bHadTrack = strOld[125] == '\0' && strOld[126] != '\0';
+
+        STagChanges changes;
+        std::vector<SFieldSpan> arrEdited;
+        const auto maybe = [&](std::optional<std::string>& strField, SFieldSpan span, int nMax) {
+            if (coin(rng)) {
+                strField = RandomText(rng, nMax);
+                arrEdited.push_back(span);
+            }
+        };
+        maybe(changes.m_strTitle, {3, 33}, 40);
+        maybe(changes.m_strArtist, {33, 63}, 40);
+        maybe(changes.m_strAlbum, {63, 93}, 40);
+        maybe(changes.m_strYear, {93, 97}, 6);
+        maybe(changes.m_strComment, {97, 125}, 20);
+        if (coin(rng)) {
+            changes.m_nGenre = static_cast<unsigned char>(rng() % 256);
+            arrEdited.push_back({127, 128});
+        }
+        bool bTrackEdited = false;
+        if (coin(rng)) {
+            changes.m_nTrack = static_cast<int>(rng() % 256); // 0 takes it away
+            bTrackEdited = true;
+        }
+        WriteChanges(track, changes);
+        const bool bLongComment =
+            changes.m_strComment && EncodeTagText(*changes.m_strComment).size() > 28;
+
+        const std::string strFile = ReadBytes(dir.Path() / strName);
+        ASSERT_EQ(strFile.size(), strAudio.size() + 128) << "round " << nRound;
+        ASSERT_EQ(strFile.substr(0, strAudio.size()), strAudio);
+        const std::string strNew = strFile.substr(strAudio.size());
+        for (std::size_t i = 0; i < 128; ++i) {
+            const bool bInEdited =
+                std::any_of(arrEdited.begin(), arrEdited.end(), [i](const SFieldSpan& span) {
+                    return i >= span.nBegin && i < span.nEnd;
+                });
+            const bool bTrackByte = i == 125 || i == 126;
+            // The comment's last two bytes belong to it when there is no track number, or when
+            // it needs them and the edit sets no track number.
+            const bool bCommentTail =
+                bTrackByte && changes.m_strComment && !bTrackEdited && (!bHadTrack || bLongComment);
+            if (bInEdited || bCommentTail || (bTrackByte && bTrackEdited)) {
+                continue;
+            }
+            EXPECT_EQ(strNew[i], strOld[i]) << "round " << nRound << " byte " << i;
+        }
+        const int nExpectedTrack = bTrackEdited                 ? *changes.m_nTrack
+                                   : bHadTrack && !bLongComment ? strOld[126] & 0xFF
+                                                                : 0;
+        EXPECT_EQ(track.GetTrack(), nExpectedTrack) << "round " << nRound;
+        if (changes.m_strTitle) {
+            EXPECT_EQ(std::string(track.GetTitle()), ExpectedField(*changes.m_strTitle, 30));
+        }
+    }
+}
+
+namespace {
+
+// Counts opens, so that a test can tell whether a path was opened at all.
+class CCountingOps final : public CFileOps {
+public:
+    int OpenAt(int nDirFd, const char* pszPath, int nFlags) override {
+        ++m_nOpens;
+        return CFileOps::OpenAt(nDirFd, pszPath, nFlags);
+    }
+    int m_nOpens = 0;
+};
+
+} // namespace
+
+TEST(TagWriteIdentity, OnlyTheFileListedIsWrittenWhateverTheNameLeadsToNow) {
+    enum class ESwap { None, SymlinkToOther, HardLinkToOther, LinkToDevice, Folder, Fifo, Removed };
+    const struct {
+        ESwap eSwap;
+        EWriteStatus eExpected;
+        bool bOpened; // whether the write may open the path at all
+    } aCases[] = {
+        {ESwap::None, EWriteStatus::Written, true},
+        {ESwap::SymlinkToOther, EWriteStatus::ChangedSinceListed, false},
+        {ESwap::HardLinkToOther, EWriteStatus::ChangedSinceListed, false},
+        {ESwap::LinkToDevice, EWriteStatus::ChangedSinceListed, false},
+        {ESwap::Folder, EWriteStatus::ChangedSinceListed, false},
+        {ESwap::Fifo, EWriteStatus::ChangedSinceListed, false},
+        {ESwap::Removed, EWriteStatus::ChangedSinceListed, false},
+    };
+    const std::string strBytes = Audio(600) + MakeTag("Mine", "A");
+    const std::string strOther = Audio(600) + MakeTag("Other", "B");
+    for (const auto& c : aCases) {
+        SCOPED_TRACE(static_cast<int>(c.eSwap));
+        CTempDir dir;
+        const fs::path path = dir.Path() / "a.mp3";
+        const fs::path other = dir.Path() / "other.mp3";
+        WriteBytes(path, strBytes);
+        WriteBytes(other, strOther);
+        CTrackInfo track(dir.Str(), "a.mp3");
+        if (c.eSwap != ESwap::None) {
+            fs::remove(path);
+        }
+        switch (c.eSwap) {
+        case ESwap::SymlinkToOther:
+            fs::create_symlink(other, path);
+            break;
+        case ESwap::HardLinkToOther:
+            fs::create_hard_link(other, path);
+            break;
+        case ESwap::LinkToDevice:
+            fs::create_symlink("/dev/null", path);
+            break;
+        case ESwap::Folder:
+            fs::create_directory(path);
+            break;
+        case ESwap::Fifo:
+            ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+            break;
+        case ESwap::None:
+        case ESwap::Removed:
+            break;
+        }
+        STagChanges changes;
+        changes.m_strTitle = "New";
+        CCountingOps ops;
+        EXPECT_EQ(WriteChanges(track, changes, ops).m_eStatus, c.eExpected);
+        EXPECT_EQ(ops.m_nOpens > 0, c.bOpened);
+        EXPECT_EQ(ReadBytes(other), strOther);
+        if (c.eExpected == EWriteStatus::Written) {
+            EXPECT_EQ(ReadBytes(path), Audio(600) + MakeTag("New", "A"));
+        }
+    }
+}
+
+TEST(TagWriteIdentity, ALibraryOfLinksStaysEditableAndScansOpenOnlyRegularFiles) {
+    CTempDir dir;
+    WriteBytes(dir.Path() / "store" / "real.mp3", Audio(300) + MakeTag("Real", "A"));
+    fs::create_symlink(dir.Path() / "store" / "real.mp3", dir.Path() / "link.mp3");
+    CTrackInfo linked(dir.Str(), "link.mp3");
+    STagChanges changes;
+    changes.m_strAlbum = "Through the link";
+    ASSERT_TRUE(IsWritten(WriteChanges(linked, changes)));
+    EXPECT_EQ(ReadBytes(dir.Path() / "store" / "real.mp3"),
+              Audio(300) + MakeTag("Real", "A", "Through the link"));
+    EXPECT_TRUE(fs::is_symlink(dir.Path() / "link.mp3"));
+
+    // A name that leads to a device, a FIFO or a folder is looked at, never opened.
+    fs::create_symlink("/dev/ptmx", dir.Path() / "pty.mp3");
+    ASSERT_EQ(::mkfifo((dir.Path() / "fifo.mp3").c_str(), 0600), 0);
+    fs::create_directory(dir.Path() / "folder.mp3");
+    for (const char* pszName : {"pty.mp3", "fifo.mp3", "folder.mp3"}) {
+        CCountingOps ops;
+        const CTagBlock block = CTagBlock::Read(-1, (dir.Path() / pszName).c_str(), ops);
+        EXPECT_EQ(ops.m_nOpens, 0) << pszName;
+        EXPECT_FALSE(block.m_identity.IsFile()) << pszName;
+    }
+}
+
+TEST(TagWriteUndo, TakesBackEachKindOfEditUnlessTheFileChangedSince) {
+    enum class EAfter { Nothing, Retagged, Grown };
+    const struct {
+        bool bHadTag;
+        EAfter eAfter;
+        EWriteStatus eUndo;
+    } aCases[] = {
+        {true, EAfter::Nothing, EWriteStatus::Written},
+        {false, EAfter::Nothing, EWriteStatus::Written}, // the appended tag goes again
+        {true, EAfter::Retagged, EWriteStatus::ChangedSinceListed},
+        {false, EAfter::Grown, EWriteStatus::ChangedSinceListed},
+    };
+    for (const auto& c : aCases) {
+        SCOPED_TRACE(::testing::Message() << c.bHadTag << " " << static_cast<int>(c.eAfter));
+        CTempDir dir;
+        const fs::path path = dir.Path() / "u.mp3";
+        const std::string strBefore = Audio(1000) + (c.bHadTag ? MakeTag("Before", "A") : "");
+        WriteBytes(path, strBefore);
+        CTrackInfo track(dir.Str(), "u.mp3");
+        STagChanges changes;
+        changes.m_strTitle = "After";
+        const STagWriteResult written = WriteChanges(track, changes);
+        ASSERT_TRUE(IsWritten(written));
+        std::string strLater = ReadBytes(path);
+        if (c.eAfter == EAfter::Retagged) {
+            strLater.replace(strLater.size() - 125, 5, "Later");
+            WriteBytes(path, strLater);
+        } else if (c.eAfter == EAfter::Grown) {
+            strLater += "more";
+            WriteBytes(path, strLater);
+        }
+        const CTagWriter writer(CFileOps::Current(), CTagCodec(), false);
+        const STagWriteResult undone = writer.Undo(*written.m_undo);
+        EXPECT_EQ(undone.m_eStatus, c.eUndo);
+        EXPECT_EQ(ReadBytes(path), c.eUndo == EWriteStatus::Written ? strBefore : strLater);
+        if (c.eUndo == EWriteStatus::Written) {
+            track.Refresh(undone.m_block, CTagCodec());
+            EXPECT_EQ(track.GetTitle(), c.bHadTag ? "Before" : "");
+            EXPECT_EQ(track.GetSize(), c.bHadTag ? 1000 : 1000 - 128);
+        }
+    }
+}
+
+TEST(TagWriteTimes, KeptOnRequestAndUntouchedWhenNothingChanges) {
+    const struct timespec tOld = {1000000000, 0};
+    const auto setOld = [&tOld](const fs::path& path) {
+        const struct timespec aTimes[2] = {tOld, tOld};
+        ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), aTimes, 0), 0);
+    };
+    const auto mtime = [](const fs::path& path) {
+        struct stat st {};
+        ::stat(path.c_str(), &st);
+        return st.st_mtim.tv_sec;
+    };
+    const struct {
+        bool bKeep;
+        bool bSameValue; // the edit sets what the file holds already
+        bool bTimeKept;
+    } aCases[] = {{true, false, true}, {false, false, false}, {false, true, true}};
+    for (const auto& c : aCases) {
+        CTempDir dir;
+        const fs::path path = dir.Path() / "m.mp3";
+        WriteBytes(path, Audio(500) + MakeTag("Same", "A"));
+        setOld(path);
+        CTrackInfo track(dir.Str(), "m.mp3");
+        STagChanges changes;
+        changes.m_strTitle = c.bSameValue ? "Same" : "Different";
+        const STagWriteResult result = WriteChanges(track, changes, CFileOps::Current(), c.bKeep);
+        EXPECT_EQ(result.m_eStatus, c.bSameValue ? EWriteStatus::Unchanged : EWriteStatus::Written);
+        EXPECT_EQ(mtime(path) == tOld.tv_sec, c.bTimeKept) << c.bKeep << c.bSameValue;
+        if (c.bKeep) {
+            setOld(path);
+            const CTagWriter writer(CFileOps::Current(), CTagCodec(), true);
+            ASSERT_EQ(writer.Undo(*result.m_undo).m_eStatus, EWriteStatus::Written);
+            EXPECT_EQ(mtime(path), tOld.tv_sec);
+        }
+    }
+}
+
+TEST(TagWriteCodec, AFixedCodePageWritesItsBytesAndRefusesWhatItCannotHold) {
+    const struct {
+        const char* pszCodePage;
+        const char* pszText;
+        const char* pszBytes; // nullptr: the text has no bytes in the code page
+    } aCases[] = {
+        {"Windows-1251", "Кино", "\xCA\xE8\xED\xEE"},
+        {"KOI8-R", "Кино", "\xEB\xC9\xCE\xCF"},
+        {"Shift-JIS", "サンプル", "\x83\x54\x83\x93\x83\x76\x83\x8B"},
+        {"Windows-1252", "Café", "Caf\xE9"},
+        {"ISO-8859-1", "€", nullptr},
+        {"Windows-1251", "Café", nullptr},
+    };
+    for (const auto& c : aCases) {
+        SCOPED_TRACE(c.pszCodePage);
+        const std::optional<CTagCodec> codec = CTagCodec::FromName(c.pszCodePage);
+        ASSERT_TRUE(codec);
+        CTempDir dir;
+        const std::string strBefore = Audio(300) + MakeTag("Old", "A");
+        WriteBytes(dir.Path() / "c.mp3", strBefore);
+        CTrackInfo track(dir.Str(), "c.mp3");
+        STagChanges changes;
+        changes.m_strArtist = c.pszText;
+        const STagWriteResult result =
+            WriteChanges(track, changes, CFileOps::Current(), false, *codec);
+        if (c.pszBytes == nullptr) {
+            EXPECT_EQ(result.m_eStatus, EWriteStatus::NotEncodable);
+            EXPECT_EQ(ReadBytes(dir.Path() / "c.mp3"), strBefore);
+            continue;
+        }
+        ASSERT_TRUE(IsWritten(result));
+        EXPECT_EQ(ReadBytes(dir.Path() / "c.mp3"), Audio(300) + MakeTag("Old", c.pszBytes));
+        EXPECT_EQ(track.GetArtist(), c.pszText); // read back through the same code page
     }
 }
