@@ -1,5 +1,6 @@
 #include "actions/mp3propertysheet.h"
 
+#include "catalogue/posixio.h"
 #include "catalogue/trackinfo.h"
 #include "catalogue/tunebrdoc.h"
 #include "platform/messagebox.h"
@@ -213,10 +214,13 @@ bool RunTagEditor(QWidget* pParent, const std::vector<CTrackInfo*>& arrSelected,
         return false;
     }
     const SPageValues after = page;
-    ReportTagWrites(pParent, WriteSelectedTags(after, arrSelected));
+    const STagWriteOutcome outcome =
+        WriteSelectedTags(ChangesFromPage(before, after, arrSelected.size() == 1), arrSelected,
+                          CTagWriter(CFileOps::Current(), doc.GetTagCodec(), false));
+    ReportTagWrites(pParent, outcome);
     // The records took the new values even where a write failed or stopped the run, so the panes
     // are brought up to date in every case.
-    if (NeedsIndexRebuild(before, after, bByGenre)) {
+    if (NeedsIndexRebuild(outcome, bByGenre)) {
         doc.RebuildIndex();
     } else if (refreshList) {
         refreshList();

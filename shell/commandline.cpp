@@ -6,6 +6,7 @@
 #include "platform/settingsstore.h"
 #include "platform/usersettings.h"
 #include "res/strings.h"
+#include "shell/tagsetcommand.h"
 
 #include <cerrno>
 #include <cstdint>
@@ -17,10 +18,14 @@
 
 namespace {
 
+// Where the window's options keep the encoding chosen.
+constexpr const char* TAG_ENCODING_SETTING = "TagEncoding";
+
 constexpr const char* USAGE =
     "Usage: tunebrowse [FOLDER]\n"
     "       tunebrowse --list [--pattern PATTERN] [FOLDER]\n"
-    "       tunebrowse --tree [--by-genre] [--pattern PATTERN] [FOLDER]\n";
+    "       tunebrowse --tree [--by-genre] [--pattern PATTERN] [FOLDER]\n"
+    "       tunebrowse --set FIELD=VALUE [--set FIELD=VALUE ...] FILE...\n";
 
 constexpr const char* HELP =
     "Browse the MP3 files of a folder and its sub-folders by their ID3v1 tags.\n"
@@ -34,11 +39,19 @@ constexpr const char* HELP =
     "  --by-genre         with --tree: print genres, then the artists of each genre\n"
     "  --pattern PATTERN  scan the files matching PATTERN (* and ?, any letter case)\n"
     "                     instead of the stored pattern\n"
+    "  --set FIELD=VALUE  write VALUE into the ID3v1 tag of each FILE; FIELD is title,\n"
+    "                     artist, album, year, comment, track (1-255; empty removes it)\n"
+    "                     or genre (a number or a name); the other fields keep their bytes\n"
+    "  --encoding NAME    read and write tag texts in NAME instead of the stored choice:\n"
+    "                     Automatic, Windows-1252, ISO-8859-1, ISO-8859-15, Windows-1250,\n"
+    "                     Windows-1251, KOI8-R, Shift-JIS, GBK, Big5 or EUC-KR\n"
     "  --help             print this help\n"
     "  --version          print the version\n"
     "\n"
-    "--list and --tree need no display and change no setting. Without FOLDER they scan the\n"
-    "folder the window scanned last. Settings are kept in\n"
+    "--list, --tree and --set need no display and change no setting. A value too wide for\n"
+    "its field stops --set before any file is written (exit status 2); a file that cannot\n"
+    "be written is named and the others are still written (exit status 1). Without FOLDER\n"
+    "--list and --tree scan the folder the window scanned last. Settings are kept in\n"
     "$XDG_CONFIG_HOME/Quillon Softs/Tunebrowse.conf (by default under ~/.config).\n";
 
 // Scans for printing: the pattern is fixed and nothing is written to the settings.
@@ -190,6 +203,15 @@ CCommandLine CCommandLine::Parse(const std::vector<std::string>& arrArgs) {
                 return fail("--list and --tree exclude each other");
             }
             cmd.m_eMode = eMode;
+        } else if (strArg == "--set" || strArg == "--encoding") {
+            if (i + 1 >= arrArgs.size()) {
+                return fail(strArg + " needs a value");
+            }
+            if (strArg == "--set") {
+                cmd.m_arrSets.push_back(arrArgs[++i]);
+            } else {
+                cmd.m_strEncoding = arrArgs[++i];
+            }
         } else if (strArg == "--by-genre") {
             cmd.m_bByGenre = true;
         } else if (strArg == "--pattern") {
@@ -198,16 +220,37 @@ CCommandLine CCommandLine::Parse(const std::vector<std::string>& arrArgs) {
             }
             cmd.m_strPattern = arrArgs[++i];
         } else if (strArg == "--") {
-            if (i + 2 != arrArgs.size() || cmd.m_strFolder) {
-                return fail("one folder at most");
-            }
-            cmd.m_strFolder = arrArgs[++i];
+            cmd.m_arrFiles.insert(cmd.m_arrFiles.end(), arrArgs.begin() + i + 1, arrArgs.end());
+            break;
         } else if (!strArg.empty() && strArg[0] == '-') {
             return fail("unknown option " + strArg);
-        } else if (cmd.m_strFolder) {
-            return fail("one folder at most");
         } else {
-            cmd.m_strFolder = strArg;
+            cmd.m_arrFiles.push_back(strArg);
+        }
+    }
+    if (!cmd.m_arrSets.empty()) {
+        if (cmd.m_eMode != EMode::Window) {
+            return fail("--set goes with files, not with --list or --tree");
+        }
+        if (cmd.m_arrFiles.empty()) {
+            return fail("--set needs at least one file");
+        }
+        cmd.m_eMode = EMode::Set;
+    } else {
+        if (cmd.m_arrFiles.size() > 1) {
+            return fail("one folder at most");
+        }
+        if (!cmd.m_arrFiles.empty()) {
+            cmd.m_strFolder = cmd.m_arrFiles.front();
+            cmd.m_arrFiles.clear();
+        }
+    }
+    if (cmd.m_strEncoding) {
+        if (cmd.m_eMode == EMode::Window) {
+            return fail("--encoding goes with --list, --tree or --set");
+        }
+        if (!CTagCodec::FromName(*cmd.m_strEncoding)) {
+            return fail("unknown encoding " + *cmd.m_strEncoding);
         }
     }
     if (cmd.m_bByGenre && cmd.m_eMode != EMode::Tree) {
@@ -234,6 +277,8 @@ int CCommandLine::RunWithoutWindow(std::FILE* pOut, std::FILE* pErr) const {
         return 2;
     case EMode::Window:
         return 2;
+    case EMode::Set:
+        return RunSet(pErr);
     case EMode::List:
     case EMode::Tree:
         break;
@@ -253,6 +298,7 @@ int CCommandLine::RunWithoutWindow(std::FILE* pOut, std::FILE* pErr) const {
     }
     CListingHost host(m_strPattern.value_or(settings.m_strFileExt));
     CTunebrDoc doc(host);
+    doc.SetTagCodec(Codec());
     if (m_eMode == EMode::List) {
         // Lines are printed while the scan waits for its readers.
         CListPrinter printer(pOut);
@@ -265,4 +311,23 @@ int CCommandLine::RunWithoutWindow(std::FILE* pOut, std::FILE* pErr) const {
         PrintTree(doc, m_bByGenre, pOut);
     }
     return std::fflush(pOut) == 0 ? 0 : 1;
+}
+
+// The chosen encoding: --encoding, or the one stored, or the automatic rule when the stored
+// name is unknown.
+CTagCodec CCommandLine::Codec() const {
+    const std::string strName = m_strEncoding.value_or(CSettingsStore().ReadString(
+        CUserSettings::SECTION_USER, TAG_ENCODING_SETTING, std::string()));
+    return CTagCodec::FromName(strName).value_or(CTagCodec());
+}
+
+int CCommandLine::RunSet(std::FILE* pErr) const {
+    std::string strError;
+    const std::optional<STagChanges> changes =
+        CTagSetCommand::ParseAssignments(m_arrSets, strError);
+    if (!changes) {
+        std::fprintf(pErr, "tunebrowse: %s\n", strError.c_str());
+        return 2;
+    }
+    return CTagSetCommand::Run(*changes, m_arrFiles, Codec(), pErr);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "catalogue/tagcodec.h"
+
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -8,7 +10,7 @@
 // What the user asked for on the command line.
 class CCommandLine {
 public:
-    enum class EMode { Window, List, Tree, Help, Version, Usage };
+    enum class EMode { Window, List, Tree, Set, Help, Version, Usage };
 
     // Anything malformed gives EMode::Usage with m_strError set.
     static CCommandLine Parse(const std::vector<std::string>& arrArgs);
@@ -19,6 +21,13 @@ public:
     EMode m_eMode = EMode::Window;
     std::optional<std::string> m_strFolder;
     std::optional<std::string> m_strPattern;
+    std::optional<std::string> m_strEncoding;
+    std::vector<std::string> m_arrSets;  // FIELD=VALUE, in order
+    std::vector<std::string> m_arrFiles; // the files --set writes
     bool m_bByGenre = false;
     std::string m_strError;
+
+private:
+    CTagCodec Codec() const;
+    int RunSet(std::FILE* pErr) const;
 };

@@ -57,6 +57,12 @@ TEST(CommandLine, ParsesModesAndRejectsMalformedInput) {
         {{"--list", "--pattern"}, EMode::Usage},
         {{"/a", "/b"}, EMode::Usage},
         {{"--frobnicate"}, EMode::Usage},
+        {{"--set", "title=T", "a.mp3", "b.mp3"}, EMode::Set},
+        {{"--set", "title=T"}, EMode::Usage},
+        {{"--set", "title=T", "--list", "a.mp3"}, EMode::Usage},
+        {{"--list", "--encoding", "koi8-r", "/m"}, EMode::List},
+        {{"--list", "--encoding", "klingon", "/m"}, EMode::Usage},
+        {{"--encoding", "Big5", "/m"}, EMode::Usage},
     };
     for (const auto& c : aCases) {
         const CCommandLine cmd = CCommandLine::Parse(c.arrArgs);
@@ -156,4 +162,100 @@ TEST(CommandLine, ListsTheCorpusOfRealFiles) {
     }
     EXPECT_GT(nLines, 100u);
     EXPECT_NE(run.strOut.find("id3v1.mp3\tTitle\t?\t"), std::string::npos);
+}
+
+TEST(CommandLine, SetWritesOnlyTheFieldsGivenAndRefusesBeforeWriting) {
+    // A UTF-8 title, a v1.1 track number behind the comment, the genre byte 17.
+    std::string strTag = MakeTag("Caf\xC3\xA9", "Artist", "Album", "1999", "Comment", 17);
+    strTag[125] = '\0';
+    strTag[126] = '\x09';
+    const std::string strAudio = Audio(700);
+    const auto withTail = [&strTag](std::size_t nOffset, const std::string& strBytes) {
+        std::string strNew = strTag;
+        strNew.replace(nOffset, strBytes.size(), strBytes);
+        return strNew;
+    };
+    const struct {
+        QStringList arrArgs; // before the file names
+        int nExit;
+        std::string strTag; // the tag afterwards; the empty text: the file is unchanged
+        const char* pszError;
+    } aCases[] = {
+        {{"--set", "year=2001"}, 0, withTail(93, "2001"), ""},
+        {{"--set", "genre=Jazz", "--set", "track=12"},
+         0,
+         withTail(125, std::string("\0\x0C\x08", 3)),
+         ""},
+        {{"--set", "track="}, 0, withTail(125, "  "), ""},
+        {{"--set", "artist=<Undefined>"}, 0, withTail(33, Padded("", 30)), ""},
+        {{"--set", "comment=" + QString(29, 'c')},
+         0,
+         withTail(97, QString(29, 'c').toStdString() + " "),
+         ""},
+        {{"--set", "comment=" + QString(29, 'c'), "--set", "track=3"}, 2, "", "comment"},
+        {{"--set", "title=" + QString(31, 't')}, 2, "", "title"},
+        {{"--set", "year=19999"}, 2, "", "year"},
+        {{"--encoding", "Windows-1251", "--set", "album=Caf\u00e9"}, 2, "", "album"},
+        {{"--encoding", "Windows-1251", "--set", "album=\u041a\u0438\u043d\u043e"},
+         0,
+         withTail(63, Padded("\xCA\xE8\xED\xEE", 30)),
+         ""},
+        {{"--set", "track=256"}, 2, "", "track"},
+        {{"--set", "genre=Nonesuch"}, 2, "", "genre"},
+        {{"--set", "mood=calm"}, 2, "", "mood"},
+    };
+    for (const auto& c : aCases) {
+        SCOPED_TRACE(c.arrArgs.join(QLatin1Char(' ')).toStdString());
+        CTempDir dir;
+        WriteBytes(dir.Path() / "a.mp3", strAudio + strTag);
+        WriteBytes(dir.Path() / "b.mp3", strAudio + strTag);
+        const SRun run =
+            RunProgram(c.arrArgs + QStringList{Q(dir.Str() + "/a.mp3"), Q(dir.Str() + "/b.mp3")});
+        EXPECT_EQ(run.nExit, c.nExit) << run.strErr;
+        EXPECT_NE(run.strErr.find(c.pszError), std::string::npos) << run.strErr;
+        const std::string strExpected = c.strTag.empty() ? strTag : c.strTag;
+        for (const char* pszName : {"a.mp3", "b.mp3"}) {
+            const std::string strFile = ReadBytes(dir.Path() / pszName);
+            ASSERT_EQ(strFile.size(), strAudio.size() + 128) << pszName;
+            EXPECT_TRUE(strFile.compare(0, strAudio.size(), strAudio) == 0) << pszName;
+            EXPECT_EQ(strFile.substr(strAudio.size()), strExpected) << pszName;
+        }
+    }
+}
+
+TEST(CommandLine, SetNamesTheFilesItCannotWriteAndWritesTheOthers) {
+    CTempDir dir;
+    WriteBytes(dir.Path() / "ok.mp3", Audio(300));
+    WriteBytes(dir.Path() / "ro.mp3", Audio(300));
+    std::filesystem::permissions(dir.Path() / "ro.mp3", std::filesystem::perms::owner_read);
+    std::filesystem::create_directory(dir.Path() / "folder.mp3");
+    const QTemporaryDir configDir;
+    const SRun run = RunProgram({QStringLiteral("--set"), QStringLiteral("title=New"),
+                                 Q(dir.Str() + "/ro.mp3"), Q(dir.Str() + "/missing.mp3"),
+                                 Q(dir.Str() + "/folder.mp3"), Q(dir.Str() + "/ok.mp3")},
+                                configDir.path());
+    EXPECT_EQ(run.nExit, 1);
+    for (const char* pszName : {"ro.mp3", "missing.mp3", "folder.mp3"}) {
+        EXPECT_NE(run.strErr.find(pszName), std::string::npos) << pszName;
+    }
+    EXPECT_EQ(run.strErr.find("ok.mp3"), std::string::npos);
+    EXPECT_EQ(ReadBytes(dir.Path() / "ro.mp3"), Audio(300));
+    EXPECT_EQ(ReadBytes(dir.Path() / "ok.mp3"), Audio(300) + MakeTag("New", "", "", "", "", 148));
+    EXPECT_TRUE(QDir(configDir.path()).isEmpty()) << "--set must not write settings";
+
+    // The stored encoding is read unless --encoding overrides it.
+    const QString strConf = configDir.path() + QStringLiteral("/Quillon Softs");
+    QDir().mkpath(strConf);
+    WriteBytes((strConf + QStringLiteral("/Tunebrowse.conf")).toStdString(),
+               "[User%20settings]\nTagEncoding=KOI8-R\n");
+    const SRun koi8 =
+        RunProgram({QStringLiteral("--set"), QStringLiteral("artist=\u041a\u0438\u043d\u043e"),
+                    Q(dir.Str() + "/ok.mp3")},
+                   configDir.path());
+    EXPECT_EQ(koi8.nExit, 0) << koi8.strErr;
+    EXPECT_EQ(ReadBytes(dir.Path() / "ok.mp3"),
+              Audio(300) + MakeTag("New", "\xEB\xC9\xCE\xCF", "", "", "", 148));
+    const SRun listed = RunProgram({QStringLiteral("--list"), Q(dir.Str())}, configDir.path());
+    EXPECT_NE(listed.strOut.find("\t\u041a\u0438\u043d\u043e\t"), std::string::npos)
+        << listed.strOut;
 }

@@ -1,0 +1,26 @@
+#pragma once
+
+#include "catalogue/tagchanges.h"
+#include "catalogue/tagcodec.h"
+
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <vector>
+
+// Tag edits from the command line: "--set FIELD=VALUE" for each field, then files. The write
+// rules are the editor's: only the fields given change, the artist placeholder is never
+// written, and every value is checked against its field's width before any file is touched.
+class CTagSetCommand {
+public:
+    // The changes of the FIELD=VALUE texts, or nothing with strError set.
+    static std::optional<STagChanges> ParseAssignments(const std::vector<std::string>& arrSets,
+                                                       std::string& strError);
+    // Why a value does not fit its field in the codec's bytes, or the empty text when all fit.
+    static std::string CheckWidths(const STagChanges& changes, const CTagCodec& codec);
+
+    // Writes the changes to each file; exit code 0, 1 when a file could not be written (named
+    // on pErr, the others are still written), 2 when the values are refused.
+    static int Run(const STagChanges& changes, const std::vector<std::string>& arrFiles,
+                   const CTagCodec& codec, std::FILE* pErr);
+};
