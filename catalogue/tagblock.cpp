@@ -20,29 +20,47 @@ SFileIdentity SFileIdentity::Of(const struct stat& st) {
     return identity;
 }
 
+// The identity of a file that could not be opened, so that it can still be told apart.
+CTagBlock CTagBlock::LookedAt(int nAt, const char* pszName, CFileOps& ops) {
+    CTagBlock block;
+    struct stat st;
+    if (ops.FstatAt(nAt, pszName, &st) == 0 && S_ISREG(st.st_mode)) {
+        block.m_identity = SFileIdentity::Of(st);
+    }
+    return block;
+}
+
 CTagBlock CTagBlock::Read(int nDirFd, const char* pszName) {
     return Read(nDirFd, pszName, CFileOps::Current());
 }
 
-CTagBlock CTagBlock::Read(int nDirFd, const char* pszName, CFileOps& ops) {
+CTagBlock CTagBlock::Read(int nDirFd, const char* pszName, CFileOps& ops, bool bListedAsFile) {
     // Non-blocking, so that a FIFO swapped in after the look cannot stall a scan.
     constexpr int READ_FLAGS = O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
     const int nAt = nDirFd >= 0 ? nDirFd : AT_FDCWD;
     CTagBlock block;
     struct stat st;
-    if (ops.FstatAt(nAt, pszName, &st) != 0 || !S_ISREG(st.st_mode)) {
-        return block;
+    if (!bListedAsFile) {
+        if (ops.FstatAt(nAt, pszName, &st) != 0 || !S_ISREG(st.st_mode)) {
+            return block;
+        }
+        block.m_identity = SFileIdentity::Of(st);
+        if (st.st_size < TAG_SIZE) {
+            return block;
+        }
+    }
+    const CFileDescriptor fd(ops.OpenAt(nAt, pszName, READ_FLAGS));
+    if (!fd.IsValid()) {
+        // Unreadable: still a file that was listed, when the look found one.
+        return bListedAsFile ? LookedAt(nAt, pszName, ops) : block;
+    }
+    if (ops.Fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode) ||
+        (!bListedAsFile && SFileIdentity::Of(st) != block.m_identity)) {
+        return {};
     }
     block.m_identity = SFileIdentity::Of(st);
     if (st.st_size < TAG_SIZE) {
         return block;
-    }
-    const CFileDescriptor fd(ops.OpenAt(nAt, pszName, READ_FLAGS));
-    if (!fd.IsValid()) {
-        return block; // unreadable: still a file that was listed
-    }
-    if (ops.Fstat(fd.Get(), &st) != 0 || SFileIdentity::Of(st) != block.m_identity) {
-        return {};
     }
     block.m_bRead = ReadAt(fd.Get(), block.m_bytes.data(), block.m_bytes.size(),
                            st.st_size - TAG_SIZE, ops) == TAG_SIZE;

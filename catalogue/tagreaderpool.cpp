@@ -1,5 +1,7 @@
 #include "catalogue/tagreaderpool.h"
 
+#include "catalogue/posixio.h"
+
 #include <algorithm>
 #include <sys/resource.h>
 #include <utility>
@@ -31,7 +33,8 @@ CTagReaderPool::~CTagReaderPool() {
 
 void CTagReaderPool::Read(STagRead& read) {
     if (read.bMayBeFile) {
-        read.block = CTagBlock::Read(read.pFolder ? read.pFolder->Get() : -1, read.strName.c_str());
+        read.block = CTagBlock::Read(read.pFolder ? read.pFolder->Get() : -1, read.strName.c_str(),
+                                     CFileOps::Current(), read.bListedAsFile);
     }
 }
 

@@ -18,7 +18,8 @@ struct STagRead {
     std::shared_ptr<const std::string> pLocation;   // the folder's path, shared by its records
     std::shared_ptr<const CFileDescriptor> pFolder; // open on the folder while the read waits
     std::string strName;
-    bool bMayBeFile = true; // false: the listing says it is no file, so it is not opened
+    bool bMayBeFile = true;     // false: the listing says it is no file, so it is not opened
+    bool bListedAsFile = false; // the listing says it is a regular file, not a link
     CTagBlock block;
 };
 

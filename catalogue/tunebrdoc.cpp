@@ -243,7 +243,8 @@ private:
         ++m_arrPendingFolders.back().second;
         const bool bMayBeFile =
             entry.nType == DT_REG || entry.nType == DT_LNK || entry.nType == DT_UNKNOWN;
-        m_pool.Submit({pLocation, pFolder, std::move(entry.strName), bMayBeFile, {}});
+        m_pool.Submit(
+            {pLocation, pFolder, std::move(entry.strName), bMayBeFile, entry.nType == DT_REG, {}});
     }
 
     bool IsLastPending(const CSharedFd& pFolder) const {

@@ -1,6 +1,8 @@
 // The tag reader on whole files of any content and length.
 #include "catalogue/id3v1tag.h"
 #include "catalogue/tagblock.h"
+#include "catalogue/tagchanges.h"
+#include "catalogue/tagcodec.h"
 #include "catalogue/tagtext.h"
 #include "catalogue/trackinfo.h"
 #include "fuzzcheck.h"
@@ -73,6 +75,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t nSi
         FUZZ_CHECK(reread.m_strYear == tag.m_strYear);
         FUZZ_CHECK(reread.m_strComment == tag.m_strComment);
         FUZZ_CHECK(reread.m_nGenre == tag.m_nGenre);
+
+        // An edit of the year alone leaves every other byte of any tag as it was, the track
+        // number included.
+        STagChanges changes;
+        changes.m_strYear = tag.m_strTitle;
+        const std::optional<CId3v1Tag::CBytes> edited = changes.ApplyTo(block.m_bytes, CTagCodec());
+        FUZZ_CHECK(edited.has_value());
+        for (std::size_t i = 0; i < CId3v1Tag::SIZE; ++i) {
+            const bool bYear = i >= CId3v1Tag::YEAR && i < CId3v1Tag::YEAR + CId3v1Tag::YEAR_WIDTH;
+            FUZZ_CHECK(bYear || (*edited)[i] == block.m_bytes[i]);
+        }
+        FUZZ_CHECK(STagChanges().ApplyTo(block.m_bytes, CTagCodec()) == block.m_bytes);
     }
     return 0;
 }

@@ -188,6 +188,7 @@ TEST(CommandLine, SetWritesOnlyTheFieldsGivenAndRefusesBeforeWriting) {
          ""},
         {{"--set", "track="}, 0, withTail(125, "  "), ""},
         {{"--set", "artist=<Undefined>"}, 0, withTail(33, Padded("", 30)), ""},
+        {{"--set", "artist=<Non d\u00e9fini>"}, 0, withTail(33, Padded("", 30)), ""},
         {{"--set", "comment=" + QString(29, 'c')},
          0,
          withTail(97, QString(29, 'c').toStdString() + " "),
