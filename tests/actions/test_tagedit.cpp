@@ -1,9 +1,11 @@
 #include "actions/mp3propertysheet.h"
 #include "actions/tagedit.h"
+#include "actions/tagundohistory.h"
 #include "catalogue/cataloguehost.h"
 #include "catalogue/docview.h"
 #include "catalogue/fileexception.h"
 #include "catalogue/hints.h"
+#include "catalogue/posixio.h"
 #include "catalogue/trackinfo.h"
 #include "catalogue/tunebrdoc.h"
 #include "testfiles.h"
@@ -62,6 +64,10 @@ SPageValues Values(std::string strTitle, std::string strArtist, std::string strA
     values.m_strComment = std::move(strComment);
     values.m_nGenre = nGenre;
     return values;
+}
+
+CTagWriter Writer(bool bKeepTimes = false, CTagCodec codec = CTagCodec()) {
+    return CTagWriter(CFileOps::Current(), std::move(codec), bKeepTimes);
 }
 
 void ExpectValues(const SPageValues& actual, const SPageValues& expected,
@@ -200,8 +206,8 @@ protected:
 
     bool Run(const std::vector<CTrackInfo*>& arrSelected, bool bByGenre = false) {
         m_driver.Start();
-        const bool bOk =
-            RunTagEditor(nullptr, arrSelected, m_doc, bByGenre, [this] { ++m_nRefills; });
+        const bool bOk = RunTagEditor(nullptr, arrSelected, m_doc, Writer(m_bKeepTimes), m_history,
+                                      bByGenre, [this] { ++m_nRefills; });
         EXPECT_TRUE(m_driver.Done()) << "a window the test expected never opened";
         return bOk;
     }
@@ -216,6 +222,8 @@ protected:
     CTunebrDoc m_doc{m_host};
     CHintLog m_log;
     CModalDriver m_driver;
+    CTagUndoHistory m_history;
+    bool m_bKeepTimes = false;
     int m_nRefills = 0;
 };
 
@@ -342,8 +350,9 @@ TEST(TagEditRefresh, RegroupsOnlyWhenTheArtistOrTheShownGenreChanged) {
          Values("X", "Band", "", "", "", 17), true, false},
         {"artist case changed", Values("", "Band", "", "", "", 17),
          Values("", "band", "", "", "", 17), false, true},
+        // An emptied field is left as it is: nothing moves.
         {"artist cleared", Values("", "Band", "", "", "", 17), Values("", "", "", "", "", 17),
-         false, true},
+         false, false},
         {"genre changed, by artist", Values("", "Band", "", "", "", 17),
          Values("", "Band", "", "", "", 8), false, false},
         {"genre changed, by genre", Values("", "Band", "", "", "", 17),
@@ -354,7 +363,25 @@ TEST(TagEditRefresh, RegroupsOnlyWhenTheArtistOrTheShownGenreChanged) {
         {"several, genre chosen, by artist", several, Values("", "", "", "", "", 8), false, false},
     };
     for (const auto& c : aCases) {
-        EXPECT_EQ(NeedsIndexRebuild(c.before, c.after, c.bByGenre), c.bRebuild) << c.pszCase;
+        // Several files are tagged alike: the difference is the page's.
+        const bool bOneFile = c.before.m_strArtist != "";
+        const SPageValues& tagged = bOneFile ? c.before : Values("T", "Other", "", "", "", 17);
+        CTempDir dir;
+        std::vector<std::unique_ptr<CTrackInfo>> arrTracks;
+        std::vector<CTrackInfo*> arrSelected;
+        for (const char* pszName : {"a.mp3", "b.mp3"}) {
+            WriteBytes(dir.Path() / pszName,
+                       Audio(300) + MakeTag(tagged.m_strTitle, tagged.m_strArtist, "", "", "",
+                                            static_cast<unsigned char>(tagged.m_nGenre)));
+            arrTracks.push_back(std::make_unique<CTrackInfo>(dir.Str(), pszName));
+            arrSelected.push_back(arrTracks.back().get());
+            if (bOneFile) {
+                break;
+            }
+        }
+        const STagWriteOutcome outcome =
+            WriteSelectedTags(ChangesFromPage(c.before, c.after, bOneFile), arrSelected, Writer());
+        EXPECT_EQ(NeedsIndexRebuild(outcome, c.bByGenre), c.bRebuild) << c.pszCase;
     }
 }
 
@@ -365,6 +392,7 @@ TEST(TagEditWrite, EveryFileIsWrittenWithOnlyTheFilledFieldsReplaced) {
     const std::string strA = Audio(300) + MakeTag("Song A", "Band A", "Rec A", "1990", "Re A", 17);
     const std::string strB = Audio(400) + MakeTag("Song B", "Band B", "Rec B", "1991", "Re B", 8);
     const std::string strC = Audio(500);
+    // A file without a tag gets one only when something is written, its artist blank.
     const struct {
         const char* pszCase;
         SPageValues values;
@@ -372,16 +400,14 @@ TEST(TagEditWrite, EveryFileIsWrittenWithOnlyTheFilledFieldsReplaced) {
     } aCases[] = {
         {"nothing filled", Values("", "", "", "", ""),
          MakeTag("Song A", "Band A", "Rec A", "1990", "Re A", 17),
-         MakeTag("Song B", "Band B", "Rec B", "1991", "Re B", 8),
-         MakeTag("", "<Undefined>", "", "", "", GENRE_NONE)},
+         MakeTag("Song B", "Band B", "Rec B", "1991", "Re B", 8), ""},
         {"year only", Values("", "", "", "1998", ""),
          MakeTag("Song A", "Band A", "Rec A", "1998", "Re A", 17),
          MakeTag("Song B", "Band B", "Rec B", "1998", "Re B", 8),
-         MakeTag("", "<Undefined>", "", "1998", "", GENRE_NONE)},
+         MakeTag("", "", "", "1998", "", GENRE_NONE)},
         {"genre 0", Values("", "", "", "", "", 0),
          MakeTag("Song A", "Band A", "Rec A", "1990", "Re A", 0),
-         MakeTag("Song B", "Band B", "Rec B", "1991", "Re B", 0),
-         MakeTag("", "<Undefined>", "", "", "", 0)},
+         MakeTag("Song B", "Band B", "Rec B", "1991", "Re B", 0), MakeTag("", "", "", "", "", 0)},
         {"every text", Values("T", "Ar", "Al", "98", "C"), MakeTag("T", "Ar", "Al", "98", "C", 17),
          MakeTag("T", "Ar", "Al", "98", "C", 8), MakeTag("T", "Ar", "Al", "98", "C", GENRE_NONE)},
     };
@@ -394,12 +420,14 @@ TEST(TagEditWrite, EveryFileIsWrittenWithOnlyTheFilledFieldsReplaced) {
         CTrackInfo b(dir.Str(), "b.mp3");
         CTrackInfo c3(dir.Str(), "c.mp3");
 
-        const STagWriteOutcome outcome = WriteSelectedTags(c.values, {&a, &b, &c3});
+        const STagWriteOutcome outcome =
+            WriteSelectedTags(ChangesFromPage({}, c.values, false), {&a, &b, &c3}, Writer());
         EXPECT_TRUE(outcome.m_arrNotWritten.empty()) << c.pszCase;
         EXPECT_FALSE(outcome.m_error.has_value()) << c.pszCase;
         EXPECT_EQ(ReadBytes(dir.Path() / "a.mp3"), Audio(300) + c.strTagA) << c.pszCase;
         EXPECT_EQ(ReadBytes(dir.Path() / "b.mp3"), Audio(400) + c.strTagB) << c.pszCase;
         EXPECT_EQ(ReadBytes(dir.Path() / "c.mp3"), Audio(500) + c.strTagC) << c.pszCase;
+        EXPECT_EQ(outcome.m_arrUndo.size(), c.strTagC.empty() ? 0u : 3u) << c.pszCase;
     }
 }
 
@@ -416,16 +444,20 @@ TEST(TagEditWrite, AFileThatCannotBeOpenedIsListedAndTheOthersAreWritten) {
     fs::remove(dir.Path() / "gone.mp3");
 
     const STagWriteOutcome outcome =
-        WriteSelectedTags(Values("", "", "", "", "New"), {&locked, &gone, &open});
-    EXPECT_EQ(outcome.m_arrNotWritten, (std::vector<CTrackInfo*>{&locked, &gone}));
+        WriteSelectedTags(ChangesFromPage({}, Values("", "", "", "", "New"), false),
+                          {&locked, &gone, &open}, Writer());
+    EXPECT_EQ(outcome.m_arrNotWritten, (std::vector<CTrackInfo*>{&locked}));
+    // A file gone since the scan must be read again: the user hears that it changed.
+    EXPECT_EQ(outcome.m_arrChanged, (std::vector<CTrackInfo*>{&gone}));
     EXPECT_FALSE(outcome.m_error.has_value());
     EXPECT_EQ(ReadBytes(dir.Path() / "locked.mp3"), strLocked);
     EXPECT_FALSE(fs::exists(dir.Path() / "gone.mp3"));
     EXPECT_EQ(ReadBytes(dir.Path() / "open.mp3"),
-              Audio(300) + MakeTag("", "<Undefined>", "", "", "New", GENRE_NONE));
-    // The records keep what the user typed, though their files could not take it.
-    EXPECT_EQ(locked.GetComment(), "New");
-    EXPECT_EQ(gone.GetComment(), "New");
+              Audio(300) + MakeTag("", "", "", "", "New", GENRE_NONE));
+    // The records show their files: what could not be written is not shown as if it were.
+    EXPECT_EQ(locked.GetComment(), "");
+    EXPECT_EQ(gone.GetComment(), "");
+    EXPECT_EQ(open.GetComment(), "New");
 }
 
 TEST(TagEditWrite, AWriteErrorStopsTheRunAtThatFile) {
@@ -449,13 +481,14 @@ TEST(TagEditWrite, AWriteErrorStopsTheRunAtThatFile) {
         const struct ::rlimit limit = {500, 500};
         ::setrlimit(RLIMIT_FSIZE, &limit);
         const STagWriteOutcome outcome =
-            WriteSelectedTags(Values("", "", "", "1998", ""), {&first, &full, &last});
+            WriteSelectedTags(ChangesFromPage({}, Values("", "", "", "1998", ""), false),
+                              {&first, &full, &last}, Writer());
         int nFaults = 0;
         nFaults |= outcome.m_error ? 0 : 1;
         nFaults |= outcome.m_error && outcome.m_error->GetPath() == full.GetFullPath() ? 0 : 2;
         nFaults |= outcome.m_error && outcome.m_error->GetErrno() == EFBIG ? 0 : 4;
         nFaults |= outcome.m_arrNotWritten.empty() ? 0 : 8;
-        nFaults |= full.GetYear() == "1998" ? 0 : 16;
+        nFaults |= full.GetYear() == "" && outcome.m_arrUndo.size() == 1 ? 0 : 16;
         nFaults |= last.GetYear() == "1990" ? 0 : 32; // not even changed in memory
         ::_exit(nFaults);
     }
@@ -464,7 +497,7 @@ TEST(TagEditWrite, AWriteErrorStopsTheRunAtThatFile) {
     ASSERT_TRUE(WIFEXITED(nStatus));
     EXPECT_EQ(WEXITSTATUS(nStatus), 0)
         << "bits: 1 no error, 2 path, 4 errno, 8 listed as "
-           "unopenable, 16 record not updated, 32 next record touched";
+           "unopenable, 16 failed record or undo not as its file, 32 next record touched";
     EXPECT_EQ(ReadBytes(dir.Path() / "first.mp3"),
               Audio(300) + MakeTag("One", "Band", "", "1998", "", 17));
     EXPECT_EQ(ReadBytes(dir.Path() / "full.mp3"), strFull);
@@ -498,6 +531,7 @@ TEST(TagEditDialog, OnePageOfLabelledFieldsInReadingOrder) {
         {ETagField::Album, "A&lbum :", "Album", 30},
         {ETagField::Year, "&Year :", "Year", 4},
         {ETagField::Comment, "Co&mment. :", "Comment", 30},
+        {ETagField::Track, "T&rack :", "Track", 3},
     };
     const QList<QLabel*> arrLabels = sheet.findChildren<QLabel*>();
     auto buddyOf = [&arrLabels](QWidget* pWidget) -> QString {
@@ -528,17 +562,22 @@ TEST(TagEditDialog, OnePageOfLabelledFieldsInReadingOrder) {
     EXPECT_LT(rect(Edit(sheet, ETagField::Album)).bottom(), std::min(year.top(), genre.top()));
     EXPECT_GT(rect(Edit(sheet, ETagField::Comment)).top(), std::max(year.bottom(), genre.bottom()));
     EXPECT_LT(Edit(sheet, ETagField::Year)->width(), Edit(sheet, ETagField::Title)->width() / 2);
+    // The track number sits between the year and the genre, as narrow.
+    const QRect track = rect(Edit(sheet, ETagField::Track));
+    EXPECT_TRUE(track.top() < year.bottom() && year.top() < track.bottom());
+    EXPECT_LT(year.right(), track.left());
+    EXPECT_LT(track.right(), genre.left());
+    EXPECT_LE(track.width(), year.width());
 
-    const std::vector<QWidget*> arrTabs = TabSequence(&sheet, Edit(sheet, ETagField::Title), 7);
-    const std::vector<QWidget*> arrExpected = {Edit(sheet, ETagField::Title),
-                                               Edit(sheet, ETagField::Artist),
-                                               Edit(sheet, ETagField::Album),
-                                               Edit(sheet, ETagField::Year),
-                                               pGenre,
-                                               Edit(sheet, ETagField::Comment)};
-    ASSERT_EQ(arrTabs.size(), 7u);
+    const std::vector<QWidget*> arrTabs = TabSequence(&sheet, Edit(sheet, ETagField::Title), 8);
+    const std::vector<QWidget*> arrExpected = {
+        Edit(sheet, ETagField::Title),  Edit(sheet, ETagField::Artist),
+        Edit(sheet, ETagField::Album),  Edit(sheet, ETagField::Year),
+        Edit(sheet, ETagField::Track),  pGenre,
+        Edit(sheet, ETagField::Comment)};
+    ASSERT_EQ(arrTabs.size(), 8u);
     EXPECT_TRUE(std::equal(arrExpected.begin(), arrExpected.end(), arrTabs.begin()));
-    EXPECT_EQ(arrTabs[6]->parentWidget(), pButtons) << "the buttons follow the last field";
+    EXPECT_EQ(arrTabs[7]->parentWidget(), pButtons) << "the buttons follow the last field";
 }
 
 TEST(TagEditDialog, GenreListIsSortedByNameWithTheEmptyEntryFirst) {
@@ -599,10 +638,12 @@ TEST_F(TagEditSheet, UntaggedFileShowsItsNameAsTitleAndOkAppendsATag) {
         ClickOk(sheet);
     });
     EXPECT_TRUE(Run(arrSelected, true));
-    EXPECT_EQ(Bytes("Intro.mp3"),
-              Audio(300) + MakeTag("Intro", "<Undefined>", "", "", "", GENRE_NONE));
-    EXPECT_EQ(m_nRefills, 1);
-    EXPECT_EQ(Rebuilds(), 0);
+    // The placeholder shown for the missing artist is no name: the field stays blank.
+    EXPECT_EQ(Bytes("Intro.mp3"), Audio(300) + MakeTag("Intro", "", "", "", "", GENRE_NONE));
+    // The file left the placeholder artist's group for the blank one.
+    EXPECT_EQ(arrSelected[0]->GetArtist(), "");
+    EXPECT_EQ(m_nRefills, 0);
+    EXPECT_EQ(Rebuilds(), 1);
 }
 
 TEST_F(TagEditSheet, YearTypedForThreeFilesChangesOnlyTheYear) {
@@ -634,8 +675,9 @@ class TagEditGenreChoice : public TagEditSheet, public ::testing::WithParamInter
 
 TEST_P(TagEditGenreChoice, ChosenGenreRegroupsOnlyWhenTheTreeShowsGenres) {
     const bool bByGenre = GetParam();
+    // Every file is tagged: a file's first tag would move it out of the "undefined" artist.
     Add("a.mp3", Audio(300) + MakeTag("A", "Band", "", "", "", 17));
-    Add("b.mp3", Audio(300));
+    Add("b.mp3", Audio(300) + MakeTag("", "", "", "", "", GENRE_NONE));
     Add("c.mp3", Audio(300) + MakeTag("C", "Other", "", "", "", 255));
     const std::vector<CTrackInfo*> arrSelected = Scan({"a.mp3", "b.mp3", "c.mp3"});
     m_driver.On<CMp3PropertySheet>([](CMp3PropertySheet& sheet) {
@@ -645,7 +687,7 @@ TEST_P(TagEditGenreChoice, ChosenGenreRegroupsOnlyWhenTheTreeShowsGenres) {
     });
     EXPECT_TRUE(Run(arrSelected, bByGenre));
     EXPECT_EQ(Bytes("a.mp3"), Audio(300) + MakeTag("A", "Band", "", "", "", 8));
-    EXPECT_EQ(Bytes("b.mp3"), Audio(300) + MakeTag("", "<Undefined>", "", "", "", 8));
+    EXPECT_EQ(Bytes("b.mp3"), Audio(300) + MakeTag("", "", "", "", "", 8));
     EXPECT_EQ(Bytes("c.mp3"), Audio(300) + MakeTag("C", "Other", "", "", "", 8));
     EXPECT_EQ(Rebuilds(), bByGenre ? 1 : 0);
     EXPECT_EQ(m_nRefills, bByGenre ? 0 : 1);
@@ -678,7 +720,7 @@ TEST_F(TagEditSheet, EmptyGenreEntryLeavesEachFileItsGenre) {
     EXPECT_EQ(m_nRefills, 1);
 }
 
-TEST_F(TagEditSheet, ClearedArtistStaysInTheFileButTheTracksAreRegrouped) {
+TEST_F(TagEditSheet, ClearedArtistStaysInTheFileAndNothingIsWritten) {
     Add("a.mp3", Audio(300) + MakeTag("A", "Band", "", "", "", 17));
     const std::vector<CTrackInfo*> arrSelected = Scan({"a.mp3"});
     m_driver.On<CMp3PropertySheet>([](CMp3PropertySheet& sheet) {
@@ -688,8 +730,9 @@ TEST_F(TagEditSheet, ClearedArtistStaysInTheFileButTheTracksAreRegrouped) {
     EXPECT_TRUE(Run(arrSelected, false));
     EXPECT_EQ(Bytes("a.mp3"), Audio(300) + MakeTag("A", "Band", "", "", "", 17));
     EXPECT_EQ(arrSelected[0]->GetArtist(), "Band");
-    EXPECT_EQ(Rebuilds(), 1);
+    EXPECT_EQ(Rebuilds(), 0);
     EXPECT_EQ(m_nRefills, 0);
+    EXPECT_FALSE(m_history.CanUndo());
 }
 
 TEST_F(TagEditSheet, ReadOnlyFileIsReportedOnceAndTheOtherIsWritten) {
@@ -707,7 +750,9 @@ TEST_F(TagEditSheet, ReadOnlyFileIsReportedOnceAndTheOtherIsWritten) {
     EXPECT_EQ(m_driver.m_arrMessages, QStringList{WRITE_FAILED});
     EXPECT_EQ(Bytes("locked.mp3"), strLocked);
     EXPECT_EQ(Bytes("open.mp3"), Audio(300) + MakeTag("Open", "Band", "", "", "New", 17));
-    EXPECT_EQ(arrSelected[0]->GetComment(), "New");
+    EXPECT_EQ(arrSelected[0]->GetComment(), "");
+    EXPECT_EQ(arrSelected[1]->GetComment(), "New");
+    EXPECT_EQ(m_history.LastEditFileCount(), 1u);
     EXPECT_EQ(m_nRefills, 1);
 }
 
@@ -801,8 +846,8 @@ TEST_F(TagEditSheet, LongFileNameAsTitleMustBeShortenedBeforeOk) {
     });
     EXPECT_TRUE(Run(arrSelected));
     EXPECT_EQ(m_driver.m_arrMessages, QStringList{FIELD_30});
-    EXPECT_EQ(Bytes(strName), Audio(300) + MakeTag(strTitle.left(30).toStdString(), "<Undefined>",
-                                                   "", "", "", GENRE_NONE));
+    EXPECT_EQ(Bytes(strName),
+              Audio(300) + MakeTag(strTitle.left(30).toStdString(), "", "", "", "", GENRE_NONE));
 }
 
 TEST(TagEditReport, OneMessagePerUnwrittenFileThenTheErrorWithPathAndReason) {
@@ -848,7 +893,8 @@ TEST_F(TagEditSheet, WriteErrorIsReportedAndThePanesStillShowTheEditedRecords) {
         });
         m_driver.AcceptMessage();
         m_driver.Start();
-        const bool bOk = RunTagEditor(nullptr, arrSelected, m_doc, false, [this] { ++m_nRefills; });
+        const bool bOk = RunTagEditor(nullptr, arrSelected, m_doc, Writer(), m_history, false,
+                                      [this] { ++m_nRefills; });
         const QString strExpected = QStringLiteral("An error occurred while writing ") +
                                     QString::fromStdString(arrSelected[1]->GetFullPath()) +
                                     QStringLiteral(":\n") + QString::fromUtf8(std::strerror(EFBIG));
