@@ -29,7 +29,9 @@
 #include <cstdio>
 #include <cstring>
 #include <deque>
+#include <fcntl.h>
 #include <functional>
+#include <map>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -923,4 +925,373 @@ TEST_F(TagEditSheet, WriteErrorIsReportedAndThePanesStillShowTheEditedRecords) {
     };
     // A failure shows the faults the child wrote among its output.
     EXPECT_EXIT(runLimited(), ::testing::ExitedWithCode(0), "");
+}
+
+// ---------------------------------------------------------------------------------------------
+// What OK writes, the track number and taking edits back
+
+namespace {
+
+// A v1.1 tag built by hand: a 28-byte comment, a zero byte, the track number.
+std::string MakeTrackTag(const std::string& strTitle, const std::string& strArtist,
+                         const std::string& strYear, const std::string& strComment, int nTrack,
+                         unsigned char nGenre) {
+    return "TAG" + Padded(strTitle, 30) + Padded(strArtist, 30) + Padded("", 30) +
+           Padded(strYear, 4) + Padded(strComment, 28) + std::string(1, '\0') +
+           std::string(1, static_cast<char>(nTrack)) + std::string(1, static_cast<char>(nGenre));
+}
+
+SPageValues WithTrack(SPageValues values, std::string strTrack) {
+    values.m_strTrack = std::move(strTrack);
+    return values;
+}
+
+SPageValues FromFileName(SPageValues values) {
+    values.m_bTitleFromFileName = true;
+    return values;
+}
+
+std::string Describe(const STagChanges& changes) {
+    std::string str;
+    const auto add = [&str](const char* pszName, const std::optional<std::string>& strValue) {
+        if (strValue) {
+            str += std::string(pszName) + "=" + *strValue + ";";
+        }
+    };
+    add("title", changes.m_strTitle);
+    add("artist", changes.m_strArtist);
+    add("album", changes.m_strAlbum);
+    add("year", changes.m_strYear);
+    add("comment", changes.m_strComment);
+    if (changes.m_nTrack) {
+        str += "track=" + std::to_string(*changes.m_nTrack) + ";";
+    }
+    if (changes.m_nGenre) {
+        str += "genre=" + std::to_string(*changes.m_nGenre) + ";";
+    }
+    return str;
+}
+
+struct timespec ModificationTime(const fs::path& path) {
+    struct stat st {};
+    ::stat(path.c_str(), &st);
+    return st.st_mtim;
+}
+
+void SetModificationTime(const fs::path& path, std::time_t nSeconds) {
+    const struct timespec aTimes[2] = {{nSeconds, 0}, {nSeconds, 0}};
+    ::utimensat(AT_FDCWD, path.c_str(), aTimes, 0);
+}
+
+QString ChangedMessage(const fs::path& path) {
+    return QString::fromStdString(path.string()) +
+           QStringLiteral(" has changed since the folder was read, so it was left as it is. Read "
+                          "the folder again (F5) before editing this file.");
+}
+
+} // namespace
+
+TEST(TagEditChanges, OnlyWhatTheUserChangedOrFilledInIsWritten) {
+    const SPageValues tagged = WithTrack(Values("Song", "Band", "Rec", "1990", "Note", 17), "7");
+    const SPageValues untagged = FromFileName(Values("Intro", "<Undefined>", "", "", ""));
+    const SPageValues several = Values("", "", "", "", "");
+    const std::string strFrench = "<Non d" + E_ACUTE + "fini>";
+    const struct {
+        const char* pszCase;
+        SPageValues before;
+        SPageValues after;
+        bool bOneFile;
+        std::string strExpected;
+    } aCases[] = {
+        {"one file, nothing changed", tagged, tagged, true, ""},
+        {"one file, title changed", tagged,
+         WithTrack(Values("New", "Band", "Rec", "1990", "Note", 17), "7"), true, "title=New;"},
+        {"one file, a text emptied stays", tagged,
+         WithTrack(Values("Song", "", "Rec", "", "Note", 17), "7"), true, ""},
+        {"one file, genre chosen", tagged,
+         WithTrack(Values("Song", "Band", "Rec", "1990", "Note", 8), "7"), true, "genre=8;"},
+        {"title from the file name counts as typed", untagged, untagged, true, "title=Intro;"},
+        {"title from the file name edited", untagged,
+         FromFileName(Values("Other", "<Undefined>", "", "", "")), true, "title=Other;"},
+        {"English placeholder typed", tagged,
+         WithTrack(Values("Song", "<Undefined>", "Rec", "1990", "Note", 17), "7"), true,
+         "artist=;"},
+        {"French placeholder typed", tagged,
+         WithTrack(Values("Song", strFrench, "Rec", "1990", "Note", 17), "7"), true, "artist=;"},
+        {"track cleared", tagged, Values("Song", "Band", "Rec", "1990", "Note", 17), true,
+         "track=0;"},
+        {"track set", Values("Song", "", "", "", "", 17),
+         WithTrack(Values("Song", "", "", "", "", 17), "12"), true, "track=12;"},
+        {"several, nothing filled", several, several, false, ""},
+        {"several, year and genre", several, Values("", "", "", "1998", "", 8), false,
+         "year=1998;genre=8;"},
+        {"several, track", several, WithTrack(several, "3"), false, "track=3;"},
+        {"several, placeholder typed", several, Values("", strFrench, "", "", ""), false,
+         "artist=;"},
+    };
+    for (const auto& c : aCases) {
+        EXPECT_EQ(Describe(ChangesFromPage(c.before, c.after, c.bOneFile)), c.strExpected)
+            << c.pszCase;
+    }
+}
+
+TEST(TagEditDialog, OkRefusesABadTrackThenAnUnstorableTextThenAnOverlongOne) {
+    const std::string strCyrillic = "\xD0\x96"; // one byte in Windows-1251, two in UTF-8
+    const QString TRACK_INVALID =
+        QStringLiteral("The track number must be a number from 1 to 255, or empty.");
+    const struct {
+        const char* pszCase;
+        const char* pszCodec;
+        std::string strTitle, strArtist, strComment, strTrack;
+        QString strMessage; // empty: accepted
+        ETagField eFocused;
+    } aCases[] = {
+        {"track 0", "Automatic", "", "", "", "0", TRACK_INVALID, ETagField::Track},
+        {"track 256", "Automatic", "", "", "", "256", TRACK_INVALID, ETagField::Track},
+        {"track before encoding", "Windows-1251", E_ACUTE, "", "", "999", TRACK_INVALID,
+         ETagField::Track},
+        {"accent in Windows-1251", "Windows-1251", "Caf" + E_ACUTE, "", "", "",
+         QStringLiteral("The Title field holds characters that Windows-1251 cannot store."),
+         ETagField::Title},
+        {"Cyrillic in Windows-1252", "Windows-1252", "", strCyrillic, "", "",
+         QStringLiteral("The Artist field holds characters that Windows-1252 cannot store."),
+         ETagField::Artist},
+        {"30 Cyrillic letters fit Windows-1251", "Windows-1251", Repeat(strCyrillic, 30), "", "",
+         "", QString(), ETagField::Title},
+        {"30 Cyrillic letters are 60 bytes of UTF-8", "Automatic", Repeat(strCyrillic, 30), "", "",
+         "", FIELD_30, ETagField::Title},
+        {"29-byte comment beside a track", "Automatic", "", "", std::string(29, 'c'), "5",
+         QStringLiteral("Enter no more than 28 characters."), ETagField::Comment},
+        {"28-byte comment beside a track", "Automatic", "", "", std::string(28, 'c'), "255",
+         QString(), ETagField::Title},
+        {"30-byte comment without a track", "Automatic", "", "", std::string(30, 'c'), "",
+         QString(), ETagField::Title},
+    };
+    for (const auto& c : aCases) {
+        CMp3PropertySheet sheet(nullptr, *CTagCodec::FromName(c.pszCodec));
+        sheet.GetPage().m_strComment = c.strComment; // shown whole, whatever the limit
+        sheet.GetPage().LoadFields();
+        sheet.show();
+        SetText(sheet, ETagField::Title, c.strTitle);
+        SetText(sheet, ETagField::Artist, c.strArtist);
+        SetText(sheet, ETagField::Track, c.strTrack);
+        CModalDriver driver;
+        if (!c.strMessage.isEmpty()) {
+            driver.AcceptMessage();
+        }
+        driver.Start();
+        sheet.accept();
+        EXPECT_TRUE(driver.Done()) << c.pszCase;
+        if (c.strMessage.isEmpty()) {
+            EXPECT_EQ(sheet.result(), QDialog::Accepted) << c.pszCase;
+            continue;
+        }
+        EXPECT_EQ(driver.m_arrMessages, QStringList{c.strMessage}) << c.pszCase;
+        EXPECT_NE(sheet.result(), QDialog::Accepted) << c.pszCase;
+        EXPECT_EQ(sheet.focusWidget(), Edit(sheet, c.eFocused)) << c.pszCase;
+        EXPECT_EQ(Edit(sheet, c.eFocused)->selectedText(), Edit(sheet, c.eFocused)->text())
+            << c.pszCase;
+    }
+}
+
+TEST(TagEditDialog, TheCommentLeavesTwoBytesToATrackNumberAndTheTrackTakesDigitsOnly) {
+    CMp3PropertySheet sheet;
+    sheet.GetPage().LoadFields();
+    QLineEdit* pComment = Edit(sheet, ETagField::Comment);
+    QLineEdit* pTrack = Edit(sheet, ETagField::Track);
+    EXPECT_EQ(pComment->maxLength(), 30);
+    QTest::keyClicks(pTrack, QStringLiteral("1x2"));
+    EXPECT_EQ(pTrack->text(), QStringLiteral("12"));
+    EXPECT_EQ(pComment->maxLength(), 28);
+    pTrack->clear();
+    EXPECT_EQ(pComment->maxLength(), 30);
+    // A comment already longer is never cut by typing a track number: OK says so instead.
+    pComment->setText(QString(30, QLatin1Char('c')));
+    QTest::keyClicks(pTrack, QStringLiteral("3"));
+    EXPECT_EQ(pComment->text().size(), 30);
+}
+
+TEST_F(TagEditSheet, YearAloneChangesOnlyTheYearBytes) {
+    const std::string strTitle = "Caf" + E_ACUTE + " noir";
+    Add("a.mp3", Audio(300) + MakeTrackTag(strTitle, "Band", "1990", "Live", 7, 17));
+    const std::vector<CTrackInfo*> arrSelected = Scan({"a.mp3"});
+    m_driver.On<CMp3PropertySheet>([&strTitle](CMp3PropertySheet& sheet) {
+        EXPECT_EQ(Edit(sheet, ETagField::Title)->text(), QString::fromStdString(strTitle));
+        EXPECT_EQ(Edit(sheet, ETagField::Track)->text(), QStringLiteral("7"));
+        EXPECT_EQ(Edit(sheet, ETagField::Comment)->maxLength(), 28);
+        SetText(sheet, ETagField::Year, "1998");
+        ClickOk(sheet);
+    });
+    EXPECT_TRUE(Run(arrSelected));
+    EXPECT_EQ(Bytes("a.mp3"), Audio(300) + MakeTrackTag(strTitle, "Band", "1998", "Live", 7, 17));
+    EXPECT_EQ(arrSelected[0]->GetTrack(), 7);
+}
+
+TEST_F(TagEditSheet, TrackNumberIsSetAndTakenAway) {
+    Add("a.mp3", Audio(300) + MakeTag("Song", "Band", "", "", "Note", 17));
+    const std::vector<CTrackInfo*> arrSelected = Scan({"a.mp3"});
+    for (const char* pszTrack : {"12", ""}) {
+        m_driver.On<CMp3PropertySheet>([pszTrack](CMp3PropertySheet& sheet) {
+            SetText(sheet, ETagField::Track, pszTrack);
+            ClickOk(sheet);
+        });
+        EXPECT_TRUE(Run(arrSelected));
+    }
+    // Without a number the tag is a plain one again, its comment 30 bytes wide.
+    EXPECT_EQ(Bytes("a.mp3"), Audio(300) + MakeTag("Song", "Band", "", "", "Note", 17));
+    EXPECT_EQ(arrSelected[0]->GetTrack(), 0);
+    EXPECT_EQ(m_history.LastEditFileCount(), 1u);
+}
+
+TEST_F(TagEditSheet, PlaceholderArtistIsNeverWrittenInEitherLanguage) {
+    for (const std::string& strShown : {std::string("<Undefined>"), "<Non d" + E_ACUTE + "fini>"}) {
+        Add("Intro.mp3", Audio(300));
+        const std::vector<CTrackInfo*> arrSelected = Scan({"Intro.mp3"});
+        m_driver.On<CMp3PropertySheet>([&strShown](CMp3PropertySheet& sheet) {
+            SetText(sheet, ETagField::Artist, strShown);
+            ClickOk(sheet);
+        });
+        EXPECT_TRUE(Run(arrSelected));
+        EXPECT_EQ(Bytes("Intro.mp3"), Audio(300) + MakeTag("Intro", "", "", "", "", GENRE_NONE))
+            << strShown;
+    }
+}
+
+TEST_F(TagEditSheet, OkWithNothingChangedWritesNothing) {
+    const std::string strTagged = Audio(300) + MakeTag("Song", "Band", "", "1990", "", 17);
+    Add("a.mp3", strTagged);
+    Add("b.mp3", Audio(300));
+    SetModificationTime(m_dir.Path() / "a.mp3", 1000000000);
+    SetModificationTime(m_dir.Path() / "b.mp3", 1000000000);
+    for (const std::vector<std::string>& arrNames :
+         {std::vector<std::string>{"a.mp3"}, std::vector<std::string>{"a.mp3", "b.mp3"}}) {
+        const std::vector<CTrackInfo*> arrSelected = Scan(arrNames);
+        m_driver.On<CMp3PropertySheet>([](CMp3PropertySheet& sheet) { ClickOk(sheet); });
+        EXPECT_TRUE(Run(arrSelected));
+        EXPECT_EQ(Bytes("a.mp3"), strTagged);
+        EXPECT_EQ(Bytes("b.mp3"), Audio(300));
+        for (const char* pszName : {"a.mp3", "b.mp3"}) {
+            EXPECT_EQ(ModificationTime(m_dir.Path() / pszName).tv_sec, 1000000000) << pszName;
+        }
+        EXPECT_FALSE(m_history.CanUndo());
+    }
+}
+
+TEST_F(TagEditSheet, FileSwappedForALinkAfterTheScanIsLeftAloneAndNamed) {
+    const std::string strOther = Audio(300) + MakeTag("Other", "Someone", "", "1970", "", 8);
+    Add("a.mp3", Audio(300) + MakeTag("Song", "Band", "", "1990", "", 17));
+    Add("other.mp3", strOther);
+    const std::vector<CTrackInfo*> arrSelected = Scan({"a.mp3"});
+    fs::remove(m_dir.Path() / "a.mp3");
+    fs::create_symlink(m_dir.Path() / "other.mp3", m_dir.Path() / "a.mp3");
+    m_driver.On<CMp3PropertySheet>([](CMp3PropertySheet& sheet) {
+        SetText(sheet, ETagField::Year, "1998");
+        ClickOk(sheet);
+    });
+    m_driver.AcceptMessage();
+    EXPECT_TRUE(Run(arrSelected));
+    EXPECT_EQ(m_driver.m_arrMessages, QStringList{ChangedMessage(m_dir.Path() / "a.mp3")});
+    EXPECT_EQ(Bytes("other.mp3"), strOther);
+    EXPECT_FALSE(m_history.CanUndo());
+}
+
+TEST_F(TagEditSheet, ModificationTimeIsKeptOnlyWhenTheOptionSaysSo) {
+    for (const bool bKeep : {true, false}) {
+        Add("a.mp3", Audio(300) + MakeTag("Song", "Band", "", "1990", "", 17));
+        SetModificationTime(m_dir.Path() / "a.mp3", 1000000000);
+        const std::vector<CTrackInfo*> arrSelected = Scan({"a.mp3"});
+        m_bKeepTimes = bKeep;
+        m_driver.On<CMp3PropertySheet>([](CMp3PropertySheet& sheet) {
+            SetText(sheet, ETagField::Year, "1998");
+            ClickOk(sheet);
+        });
+        EXPECT_TRUE(Run(arrSelected));
+        EXPECT_EQ(Bytes("a.mp3"), Audio(300) + MakeTag("Song", "Band", "", "1998", "", 17));
+        EXPECT_EQ(ModificationTime(m_dir.Path() / "a.mp3").tv_sec == 1000000000, bKeep) << bKeep;
+    }
+}
+
+TEST_F(TagEditSheet, UndoPutsBackEveryFileTheEditLeftAsItWas) {
+    const std::string strA = Audio(300) + MakeTrackTag("A", "Band", "1990", "Re", 3, 17);
+    const std::string strB = Audio(400) + MakeTag("B", "Other", "", "", "", 8);
+    const std::string strBare = Audio(500);
+    const struct {
+        const char* pszCase;
+        std::vector<std::string> arrNames;
+        bool bTamperLast; // another program changes the last file after the edit
+    } aCases[] = {
+        {"one file", {"a.mp3"}, false},
+        {"several files", {"a.mp3", "b.mp3", "bare.mp3"}, false},
+        {"appended tag", {"bare.mp3"}, false},
+        {"a file changed since the edit", {"a.mp3", "b.mp3"}, true},
+    };
+    for (const auto& c : aCases) {
+        Add("a.mp3", strA);
+        Add("b.mp3", strB);
+        Add("bare.mp3", strBare);
+        std::vector<CTrackInfo*> arrSelected = Scan(c.arrNames);
+        m_driver.On<CMp3PropertySheet>([](CMp3PropertySheet& sheet) {
+            SetText(sheet, ETagField::Artist, "New");
+            ClickOk(sheet);
+        });
+        EXPECT_TRUE(Run(arrSelected));
+        ASSERT_EQ(m_history.LastEditFileCount(), c.arrNames.size()) << c.pszCase;
+        std::string strTampered;
+        if (c.bTamperLast) {
+            strTampered = Bytes(c.arrNames.back());
+            strTampered.replace(strTampered.size() - 128 + 93, 4, "2001");
+            Add(c.arrNames.back(), strTampered);
+        }
+        // The folder read again: the records are new, found by their paths.
+        Scan(c.arrNames);
+        if (c.bTamperLast) {
+            m_driver.AcceptMessage();
+        }
+        m_driver.m_arrMessages.clear();
+        m_driver.Start();
+        RunTagUndo(nullptr, m_history, m_doc, Writer());
+        EXPECT_TRUE(m_driver.Done()) << c.pszCase;
+        EXPECT_FALSE(m_history.CanUndo()) << c.pszCase;
+        EXPECT_EQ(Rebuilds(), 1) << c.pszCase;
+        const std::map<std::string, std::string> mapOriginal = {
+            {"a.mp3", strA}, {"b.mp3", strB}, {"bare.mp3", strBare}};
+        for (const std::string& strName : c.arrNames) {
+            const bool bTampered = c.bTamperLast && strName == c.arrNames.back();
+            EXPECT_EQ(Bytes(strName), bTampered ? strTampered : mapOriginal.at(strName))
+                << c.pszCase << " " << strName;
+        }
+        for (CTrackInfo* pTrack : *m_doc.GetTracks()) {
+            const bool bTampered = c.bTamperLast && pTrack->GetFileName() == c.arrNames.back();
+            EXPECT_EQ(pTrack->GetArtist() == "New", bTampered)
+                << c.pszCase << " " << pTrack->GetFileName();
+        }
+        const QStringList arrExpected =
+            c.bTamperLast
+                ? QStringList{QStringLiteral("These files have changed since the edit "
+                                             "and were left as they are:\n") +
+                              QString::fromStdString((m_dir.Path() / c.arrNames.back()).string())}
+                : QStringList{};
+        EXPECT_EQ(m_driver.m_arrMessages, arrExpected) << c.pszCase;
+    }
+}
+
+TEST(TagUndoHistory, KeepsTheLastFiftyEditsAndNamesTheFilesOfTheLast) {
+    CTagUndoHistory history;
+    EXPECT_EQ(UndoCommandText(history), QStringLiteral("&Undo"));
+    history.Push({});
+    EXPECT_FALSE(history.CanUndo()) << "an edit that wrote nothing";
+    for (std::size_t nFiles = 1; nFiles <= 60; ++nFiles) {
+        history.Push(std::vector<STagUndo>(nFiles));
+    }
+    EXPECT_EQ(UndoCommandText(history), QStringLiteral("&Undo tag edit of 60 files"));
+    // Undoing entries of vanished files skips them and forgets the edit.
+    std::size_t nUndone = 0;
+    while (history.CanUndo()) {
+        const std::size_t nFiles = history.LastEditFileCount();
+        EXPECT_EQ(history.UndoLast(Writer()).m_arrSkipped.size(), nFiles);
+        ++nUndone;
+    }
+    EXPECT_EQ(nUndone, CTagUndoHistory::MAX_EDITS);
+    history.Push(std::vector<STagUndo>(1));
+    EXPECT_EQ(UndoCommandText(history), QStringLiteral("&Undo tag edit of 1 file"));
 }
