@@ -45,6 +45,12 @@ const QString FIELD_30 = QStringLiteral("Enter no more than 30 characters.");
 const QString FIELD_4 = QStringLiteral("Enter no more than 4 characters.");
 const QString WRITE_FAILED = QStringLiteral("Failed to create or modify ID3 tag !");
 
+QString ChangedMessage(const fs::path& path) {
+    return QString::fromStdString(path.string()) +
+           QStringLiteral(" has changed since the folder was read, so it was left as it is. Read "
+                          "the folder again (F5) before editing this file.");
+}
+
 std::string Repeat(const std::string& strUnit, int nCount) {
     std::string str;
     for (int i = 0; i < nCount; ++i) {
@@ -852,24 +858,30 @@ TEST_F(TagEditSheet, LongFileNameAsTitleMustBeShortenedBeforeOk) {
               Audio(300) + MakeTag(strTitle.left(30).toStdString(), "", "", "", "", GENRE_NONE));
 }
 
-TEST(TagEditReport, OneMessagePerUnwrittenFileThenTheErrorWithPathAndReason) {
+TEST(TagEditReport, OneMessagePerFileLeftAloneOrTimeNotKeptThenTheErrorWithPathAndReason) {
     CTrackInfo a("/nowhere", "a.mp3");
     CTrackInfo b("/nowhere", "b.mp3");
+    CTrackInfo changed("/music", "swapped.mp3");
+    CTrackInfo owned("/shared", "theirs.mp3");
     STagWriteOutcome outcome;
     outcome.m_arrNotWritten = {&a, &b};
+    outcome.m_arrChanged = {&changed};
+    outcome.m_arrTimesNotKept = {&owned};
     // A file name may hold what looks like a placeholder of the message.
     outcome.m_error.emplace("/music/100%2 live.mp3", ENOSPC);
 
     CModalDriver driver;
-    driver.AcceptMessage();
-    driver.AcceptMessage();
-    driver.AcceptMessage();
+    for (int i = 0; i < 5; ++i) {
+        driver.AcceptMessage();
+    }
     driver.Start();
     ReportTagWrites(nullptr, outcome);
     EXPECT_TRUE(driver.Done());
     EXPECT_EQ(
         driver.m_arrMessages,
-        (QStringList{WRITE_FAILED, WRITE_FAILED,
+        (QStringList{WRITE_FAILED, WRITE_FAILED, ChangedMessage("/music/swapped.mp3"),
+                     QStringLiteral("The modification time of /shared/theirs.mp3 could not be "
+                                    "kept: only the file's owner may set it."),
                      QStringLiteral("An error occurred while writing /music/100%2 live.mp3:\n") +
                          QString::fromUtf8(std::strerror(ENOSPC))}));
 }
@@ -981,12 +993,6 @@ struct timespec ModificationTime(const fs::path& path) {
 void SetModificationTime(const fs::path& path, std::time_t nSeconds) {
     const struct timespec aTimes[2] = {{nSeconds, 0}, {nSeconds, 0}};
     ::utimensat(AT_FDCWD, path.c_str(), aTimes, 0);
-}
-
-QString ChangedMessage(const fs::path& path) {
-    return QString::fromStdString(path.string()) +
-           QStringLiteral(" has changed since the folder was read, so it was left as it is. Read "
-                          "the folder again (F5) before editing this file.");
 }
 
 } // namespace
