@@ -24,6 +24,8 @@ void CUserSettings::LoadSettings(const CSettingsStore& store) {
     m_nDoubleClickAction = store.ReadInt(SECTION_USER, "DoubleClickAction", 0);
     m_nColumnAlignment = store.ReadInt(SECTION_USER, "ColumnAlignment", 0);
     m_nSortingColumn = store.ReadInt(SECTION_USER, "SortingColumn", 0);
+    m_bKeepFileTimes = store.ReadInt(SECTION_USER, "KeepFileTimes", 0);
+    m_strTagEncoding = store.ReadString(SECTION_USER, "TagEncoding", "Automatic");
 }
 
 void CUserSettings::GetFramePlacement(int& nWidth, int& nHeight, int& nLeft, int& nTop) const {

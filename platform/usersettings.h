@@ -35,4 +35,7 @@ public:
     int m_nDoubleClickAction = 0;
     int m_nColumnAlignment = 0;
     int m_nSortingColumn = 0;
+    int m_bKeepFileTimes = 0;
+    // One of the tag codecs' names; any other text stands for the automatic rule.
+    std::string m_strTagEncoding;
 };

@@ -1,5 +1,6 @@
 #include "shell/mainframe.h"
 
+#include "actions/mp3propertysheet.h"
 #include "catalogue/hints.h"
 #include "catalogue/tunebrdoc.h"
 #include "panes/leftview.h"
@@ -73,6 +74,8 @@ constexpr unsigned s_aTrackCommands[] = {ID_PLAY, ID_ENQUEUE, ID_PROPERTIES, ID_
 CMainFrame::CMainFrame(CUserSettings& settings, CSettingsStore& store)
     : m_settings(settings), m_store(store), m_pDoc(std::make_unique<CTunebrDoc>(*this)),
       m_bShowLabels(settings.m_bShowLabels), m_nViewType(settings.m_nViewType) {
+    // Every scan, the first included, reads tag texts in the encoding the user chose.
+    m_pDoc->SetTagCodec(COptionSheet::TagCodecOf(m_settings.m_strTagEncoding));
     int nWidth = 0, nHeight = 0, nLeft = 0, nTop = 0;
     m_settings.GetFramePlacement(nWidth, nHeight, nLeft, nTop);
     move(nLeft, nTop);
@@ -176,6 +179,12 @@ void CMainFrame::CreateActions() {
         connect(GetAction(nId), &QAction::triggered, this, [this, nId] { OnViewStyle(nId); });
     }
 
+    AddAction(ID_EDIT_UNDO, LoadQString(IDS_UNDO), QKeySequence::Undo);
+    connect(GetAction(ID_EDIT_UNDO), &QAction::triggered, this, [this] {
+        m_pCommands->OnUndo();
+        UpdateUndoCommand();
+    });
+
     AddAction(ID_APP_EXIT, QStringLiteral("E&xit"));
     connect(GetAction(ID_APP_EXIT), &QAction::triggered, this, &QWidget::close);
     AddAction(ID_FILE_OPEN_FOLDER, QStringLiteral("&Open Folder..."),
@@ -240,6 +249,8 @@ void CMainFrame::CreateMenus() {
     pFile->addAction(GetAction(ID_APP_EXIT));
 
     QMenu* pEdit = menuBar()->addMenu(QStringLiteral("&Edit"));
+    pEdit->addAction(GetAction(ID_EDIT_UNDO));
+    pEdit->addSeparator();
     pEdit->addAction(GetAction(ID_EDIT_COPY));
 
     QMenu* pView = menuBar()->addMenu(QStringLiteral("&View"));
@@ -321,18 +332,24 @@ void CMainFrame::CreateClient() {
     connect(GetAction(ID_PLAY), &QAction::triggered, this, [pCommands] { pCommands->OnPlay(); });
     connect(GetAction(ID_ENQUEUE), &QAction::triggered, this,
             [pCommands] { pCommands->OnEnqueue(); });
-    connect(GetAction(ID_PROPERTIES), &QAction::triggered, this,
-            [pCommands] { pCommands->OnProperties(); });
+    // An edit may have added a step to take back.
+    connect(GetAction(ID_PROPERTIES), &QAction::triggered, this, [this, pCommands] {
+        pCommands->OnProperties();
+        UpdateUndoCommand();
+    });
     connect(GetAction(ID_EDIT_COPY), &QAction::triggered, this,
             [pCommands] { pCommands->OnEditCopy(); });
-    connect(m_pRightView, &CTunebrView::doubleClickActionRequested, this,
-            [pCommands] { pCommands->DoDoubleClickAction(); });
+    connect(m_pRightView, &CTunebrView::doubleClickActionRequested, this, [this, pCommands] {
+        pCommands->DoDoubleClickAction();
+        UpdateUndoCommand();
+    });
     connect(m_pRightView, &CTunebrView::contextMenuRequested, this, [this](const QPoint& pt) {
         SetActiveView(m_pRightView); // the right click made the list the active pane
         m_pCommands->ShowContextMenu(pt, GetAction(ID_PLAY), GetAction(ID_ENQUEUE),
                                      GetAction(ID_EDIT_COPY), GetAction(ID_PROPERTIES));
     });
     OnViewStyle(ID_VIEW_DETAILS);
+    UpdateUndoCommand();
 }
 
 void CMainFrame::LayoutBands() {
@@ -480,6 +497,13 @@ void CMainFrame::UpdateCommands() {
     }
 }
 
+void CMainFrame::UpdateUndoCommand() {
+    const CTagUndoHistory& history = m_pCommands->GetUndoHistory();
+    QAction* pUndo = GetAction(ID_EDIT_UNDO);
+    pUndo->setText(UndoCommandText(history));
+    pUndo->setEnabled(history.CanUndo());
+}
+
 void CMainFrame::OnViewArtist() {
     if (m_nViewType != 0) {
         SetViewType(0, HINT_BY_ARTIST);
@@ -508,10 +532,17 @@ void CMainFrame::OnViewStyle(unsigned nId) {
     UpdateCommands();
 }
 
-// On OK the new list options are stored already; the views apply them.
+// On OK the new options are stored already; the views apply them. Texts read in another
+// encoding than the one now chosen are read again.
 void CMainFrame::OnOptions() {
-    if (COptionSheet::RunOptions(this, m_settings, m_store)) {
-        m_pDoc->UpdateAllViews(nullptr, HINT_OPTIONS_CHANGED);
+    if (!COptionSheet::RunOptions(this, m_settings, m_store)) {
+        return;
+    }
+    m_pDoc->UpdateAllViews(nullptr, HINT_OPTIONS_CHANGED);
+    const CTagCodec codec = COptionSheet::TagCodecOf(m_settings.m_strTagEncoding);
+    if (codec.GetName() != m_pDoc->GetTagCodec().GetName()) {
+        m_pDoc->SetTagCodec(codec);
+        OnRescan();
     }
 }
 

@@ -91,6 +91,7 @@ private:
     void SetViewType(int nViewType, int nHint);
     void SetActiveView(QWidget* pView);
     void UpdateCommands();
+    void UpdateUndoCommand();
     void UpdateTitle();
     void OnFocusChanged(QWidget* pNow);
     void OnOpenFolder();

@@ -8,6 +8,7 @@
 
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -15,6 +16,8 @@
 #include <QRadioButton>
 #include <QTabWidget>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace {
 
@@ -46,6 +49,16 @@ void SetChecked(QAbstractButton* pButton, int nValue) {
     }
 }
 
+// A label's text as a screen reader should say it: no mnemonic marker, no colon.
+QString AccessibleName(QString strLabel) {
+    strLabel.remove(QLatin1Char('&'));
+    while (strLabel.endsWith(QLatin1Char(':')) || strLabel.endsWith(QChar::Nbsp) ||
+           strLabel.endsWith(QLatin1Char(' '))) {
+        strLabel.chop(1);
+    }
+    return strLabel;
+}
+
 } // namespace
 
 COptionPage1::COptionPage1(QWidget* pParent) : QWidget(pParent) {
@@ -55,6 +68,17 @@ COptionPage1::COptionPage1(QWidget* pParent) : QWidget(pParent) {
     m_pFullRow = new QCheckBox(QStringLiteral("&Full row selection"));
     m_pAlignLeft = new QRadioButton(QStringLiteral("&Left justify"));
     m_pAlignCenter = new QRadioButton(QStringLiteral("&Center"));
+    m_pKeepTimes = new QCheckBox(LoadQString(IDS_OPT_KEEP_TIMES));
+    m_pEncoding = new QComboBox;
+    m_pEncoding->setAccessibleName(AccessibleName(LoadQString(IDS_OPT_ENCODING)));
+    // The automatic rule is named in the user's language; code pages have names of their own.
+    for (const std::string& strName : CTagCodec::Names()) {
+        m_pEncoding->addItem(m_pEncoding->count() == 0 ? LoadQString(IDS_ENCODING_AUTOMATIC)
+                                                       : ToQString(strName),
+                             ToQString(strName));
+    }
+    auto* pEncodingLabel = new QLabel(LoadQString(IDS_OPT_ENCODING));
+    pEncodingLabel->setBuddy(m_pEncoding);
 
     auto* pIcon = new QLabel;
     pIcon->setPixmap(LoadIcon(EIcon::App).pixmap(32, 32));
@@ -65,6 +89,12 @@ COptionPage1::COptionPage1(QWidget* pParent) : QWidget(pParent) {
     pGroups->addWidget(MakeGroup(QStringLiteral("Row selection"), {m_pFullRow}));
     pGroups->addWidget(
         MakeGroup(QStringLiteral("Columns alignment"), {m_pAlignLeft, m_pAlignCenter}));
+    QGroupBox* pTags = MakeGroup(QStringLiteral("Tags"), {m_pKeepTimes});
+    auto* pEncoding = new QHBoxLayout;
+    pEncoding->addWidget(pEncodingLabel);
+    pEncoding->addWidget(m_pEncoding, 1);
+    static_cast<QVBoxLayout*>(pTags->layout())->addLayout(pEncoding);
+    pGroups->addWidget(pTags);
     auto* pLayout = new QHBoxLayout(this);
     pLayout->addWidget(pIcon);
     pLayout->addLayout(pGroups, 1);
@@ -77,6 +107,8 @@ void COptionPage1::LoadButtons() {
     SetChecked(m_pActionPlay, m_bActionPlay);
     SetChecked(m_pActionEnqueue, m_bActionEnqueue);
     SetChecked(m_pActionProperties, m_bActionProperties);
+    SetChecked(m_pKeepTimes, m_bKeepTimes);
+    m_pEncoding->setCurrentIndex(std::max(0, m_pEncoding->findData(ToQString(m_strEncoding))));
 }
 
 void COptionPage1::SaveButtons() {
@@ -86,6 +118,8 @@ void COptionPage1::SaveButtons() {
     m_bActionPlay = m_pActionPlay->isChecked();
     m_bActionEnqueue = m_pActionEnqueue->isChecked();
     m_bActionProperties = m_pActionProperties->isChecked();
+    m_bKeepTimes = m_pKeepTimes->isChecked();
+    m_strEncoding = ToStdString(m_pEncoding->currentData().toString());
 }
 
 COptionSheet::COptionSheet(QWidget* pParent) : QDialog(pParent) {
@@ -108,6 +142,12 @@ void COptionSheet::LoadOptions(const CUserSettings& settings, COptionPage1& page
     page.m_bActionPlay = settings.m_nDoubleClickAction == 0;
     page.m_bActionEnqueue = settings.m_nDoubleClickAction == 1;
     page.m_bActionProperties = settings.m_nDoubleClickAction == 2;
+    page.m_bKeepTimes = settings.m_bKeepFileTimes != 0;
+    page.m_strEncoding = TagCodecOf(settings.m_strTagEncoding).GetName();
+}
+
+CTagCodec COptionSheet::TagCodecOf(const std::string& strName) {
+    return CTagCodec::FromName(strName).value_or(CTagCodec());
 }
 
 void COptionSheet::StoreOptions(const COptionPage1& page, CUserSettings& settings,
@@ -132,6 +172,10 @@ void COptionSheet::StoreOptions(const COptionPage1& page, CUserSettings& setting
         settings.m_nDoubleClickAction = 2;
     }
     store.WriteInt(pszUser, "DoubleClickAction", settings.m_nDoubleClickAction);
+    settings.m_bKeepFileTimes = page.m_bKeepTimes;
+    store.WriteInt(pszUser, "KeepFileTimes", settings.m_bKeepFileTimes);
+    settings.m_strTagEncoding = page.m_strEncoding;
+    store.WriteString(pszUser, "TagEncoding", settings.m_strTagEncoding);
 }
 
 bool COptionSheet::RunOptions(QWidget* pParent, CUserSettings& settings, CSettingsStore& store) {

@@ -1,14 +1,20 @@
 #pragma once
 
+#include "catalogue/tagcodec.h"
+
 #include <QDialog>
+
+#include <string>
 
 class CSettingsStore;
 class CUserSettings;
 class QAbstractButton;
 class QCheckBox;
+class QComboBox;
 class QRadioButton;
 
-// The page "List options": one int per button, 0 clear and 1 set, exchanged with the buttons.
+// The page "List options": one int per button, 0 clear and 1 set, and the name of the tag
+// encoding, exchanged with the controls.
 class COptionPage1 final : public QWidget {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(COptionPage1)
@@ -26,6 +32,8 @@ public:
     int m_bActionPlay = 0;
     int m_bActionEnqueue = 0;
     int m_bActionProperties = 0;
+    int m_bKeepTimes = 0;
+    std::string m_strEncoding; // one of CTagCodec::Names()
 
     QCheckBox* m_pFullRow = nullptr;
     QRadioButton* m_pAlignLeft = nullptr;
@@ -33,9 +41,11 @@ public:
     QRadioButton* m_pActionPlay = nullptr;
     QRadioButton* m_pActionEnqueue = nullptr;
     QRadioButton* m_pActionProperties = nullptr;
+    QCheckBox* m_pKeepTimes = nullptr;
+    QComboBox* m_pEncoding = nullptr;
 };
 
-// The options dialog: the list options of the settings, written at once on OK.
+// The options dialog: the list and tag options of the settings, written at once on OK.
 class COptionSheet final : public QDialog {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(COptionSheet)
@@ -53,6 +63,9 @@ public:
     static void StoreOptions(const COptionPage1& page, CUserSettings& settings,
                              CSettingsStore& store);
     static void LoadOptions(const CUserSettings& settings, COptionPage1& page);
+
+    // The codec a stored encoding name stands for: an unknown name is the automatic rule.
+    static CTagCodec TagCodecOf(const std::string& strName);
 
 private:
     COptionPage1* m_pPage = nullptr;

@@ -4,6 +4,8 @@
 #include "actions/mp3propertysheet.h"
 #include "actions/playerhandoff.h"
 #include "catalogue/hints.h"
+#include "catalogue/posixio.h"
+#include "catalogue/tunebrdoc.h"
 #include "panes/tunebrview.h"
 #include "platform/usersettings.h"
 
@@ -24,8 +26,17 @@ void CTrackCommands::OnEnqueue() {
 
 void CTrackCommands::OnProperties() {
     CTunebrView& view = m_view;
-    RunTagEditor(&m_view, m_view.GetSelectedTracks(), m_doc, m_view.IsByGenre(),
+    RunTagEditor(&m_view, m_view.GetSelectedTracks(), m_doc, MakeWriter(), m_history,
+                 m_view.IsByGenre(),
                  [&view] { view.OnUpdate(nullptr, HINT_SHOW_TRACKS, view.GetTrackList()); });
+}
+
+void CTrackCommands::OnUndo() {
+    RunTagUndo(&m_view, m_history, m_doc, MakeWriter());
+}
+
+CTagWriter CTrackCommands::MakeWriter() const {
+    return CTagWriter(CFileOps::Current(), m_doc.GetTagCodec(), m_settings.m_bKeepFileTimes != 0);
 }
 
 void CTrackCommands::OnEditCopy() {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "actions/tagundohistory.h"
+
 #include <QPoint>
 
 class CShellHandoff;
@@ -8,8 +10,9 @@ class CTunebrView;
 class CUserSettings;
 class QAction;
 
-// What the user does with the list's selected rows: play, enqueue, edit the tags, copy. The
-// commands take the selection from the top row down, as shown.
+// What the user does with the list's selected rows: play, enqueue, edit the tags, copy; and
+// taking the last tag edits back. The commands take the selection from the top row down, as
+// shown.
 class CTrackCommands final {
 public:
     CTrackCommands(CTunebrView& view, CTunebrDoc& doc, const CUserSettings& settings,
@@ -19,6 +22,9 @@ public:
     void OnEnqueue();
     void OnProperties();
     void OnEditCopy();
+    // Takes the last tag edit back; nothing when there is none.
+    void OnUndo();
+    const CTagUndoHistory& GetUndoHistory() const { return m_history; }
 
     // Enter and double click: the action chosen in the options, whatever the selection; an
     // unknown stored value does nothing.
@@ -29,8 +35,13 @@ public:
                          QAction* pProperties);
 
 private:
+    // The settings of the moment: the codec and whether times are kept may have changed since
+    // the last edit.
+    CTagWriter MakeWriter() const;
+
     CTunebrView& m_view;
     CTunebrDoc& m_doc;
     const CUserSettings& m_settings;
     CShellHandoff& m_shell;
+    CTagUndoHistory m_history;
 };

@@ -184,16 +184,18 @@ TEST_F(Accessibility, EveryFieldOfTheDialogsHasANameAndTabFollowsTheLayout) {
          [] { return std::make_unique<COptionSheet>(); },
          {QStringLiteral("List options"), QStringLiteral("Play"), QStringLiteral("Enqueue"),
           QStringLiteral("Properties"), QStringLiteral("Full row selection"),
-          QStringLiteral("Left justify"), QStringLiteral("Center"), QStringLiteral("OK"),
-          QStringLiteral("Cancel")}},
+          QStringLiteral("Left justify"), QStringLiteral("Center"),
+          QStringLiteral("Keep the files' modification times"), QStringLiteral("Tag text encoding"),
+          QStringLiteral("OK"), QStringLiteral("Cancel")}},
         {"about",
          [] { return std::make_unique<CAboutDlg>([](const std::string&) {}); },
          {QStringLiteral("OK"), QStringLiteral("https://tunebrowse.example.org/")}},
         {"tag editor",
          [] { return std::make_unique<CMp3PropertySheet>(); },
          {QStringLiteral("ID3 Tag"), QStringLiteral("Title"), QStringLiteral("Artist"),
-          QStringLiteral("Album"), QStringLiteral("Year"), QStringLiteral("Genre"),
-          QStringLiteral("Comment"), QStringLiteral("OK"), QStringLiteral("Cancel")}},
+          QStringLiteral("Album"), QStringLiteral("Year"), QStringLiteral("Track"),
+          QStringLiteral("Genre"), QStringLiteral("Comment"), QStringLiteral("OK"),
+          QStringLiteral("Cancel")}},
     };
     for (const auto& dialog : aDialogs) {
         const std::unique_ptr<QDialog> pDialog = dialog.make();

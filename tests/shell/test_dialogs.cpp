@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFile>
 #include <QLabel>
@@ -129,4 +130,46 @@ TEST(AboutDlg, ShowsTheVersionAndHandsTheAddressToTheDesktop) {
     pLink->click();
     EXPECT_EQ(arrOpened, (std::vector<std::string>{dialog.m_strLink.toStdString(),
                                                    dialog.m_strLink.toStdString()}));
+}
+
+TEST_F(OptionSheet, KeepTimesAndTheTagEncodingAreStoredOnOk) {
+    const struct {
+        const char* pszStored;
+        int nShownIndex; // in the encoding list
+        const char* pszChosen;
+        const char* pszExpected;
+    } aCases[] = {
+        {"Automatic", 0, "Windows-1251", "Windows-1251"},
+        {"koi8-r", -1, nullptr, "KOI8-R"}, // names are matched whatever their case
+        {"no such code page", 0, nullptr, "Automatic"},
+        {"Windows-1252", -1, "Automatic", "Automatic"},
+    };
+    for (const auto& c : aCases) {
+        m_settings.m_bKeepFileTimes = 0;
+        m_settings.m_strTagEncoding = c.pszStored;
+        WhenModal([&c](QWidget* pDialog) {
+            COptionPage1& page = static_cast<COptionSheet*>(pDialog)->GetPage();
+            EXPECT_FALSE(page.m_pKeepTimes->isChecked());
+            EXPECT_EQ(page.m_pEncoding->itemText(0), "Automatic");
+            EXPECT_EQ(page.m_pEncoding->count(), static_cast<int>(CTagCodec::Names().size()));
+            const QString strStoredName =
+                QString::fromStdString(COptionSheet::TagCodecOf(c.pszStored).GetName());
+            EXPECT_EQ(page.m_pEncoding->currentData().toString(), strStoredName) << c.pszStored;
+            if (c.nShownIndex >= 0) {
+                EXPECT_EQ(page.m_pEncoding->currentIndex(), c.nShownIndex) << c.pszStored;
+            }
+            page.m_pKeepTimes->click();
+            if (c.pszChosen != nullptr) {
+                page.m_pEncoding->setCurrentIndex(
+                    page.m_pEncoding->findData(QString::fromUtf8(c.pszChosen)));
+            }
+            Press(pDialog, QDialogButtonBox::Ok);
+        });
+        EXPECT_TRUE(COptionSheet::RunOptions(nullptr, m_settings, m_store));
+        EXPECT_EQ(m_settings.m_bKeepFileTimes, 1) << c.pszStored;
+        EXPECT_EQ(m_settings.m_strTagEncoding, c.pszExpected) << c.pszStored;
+        const CUserSettings stored = Reload();
+        EXPECT_EQ(stored.m_bKeepFileTimes, 1) << c.pszStored;
+        EXPECT_EQ(stored.m_strTagEncoding, c.pszExpected) << c.pszStored;
+    }
 }

@@ -2,17 +2,20 @@
 // with LANG=fr_FR.UTF-8 (see CMakeLists.txt): the window's texts from the string table come out
 // in French, the menus stay English.
 #include "actions/mp3propertysheet.h"
+#include "actions/tagundohistory.h"
 #include "panes/leftview.h"
 #include "panes/tunebrview.h"
 #include "platform/settingsstore.h"
 #include "platform/usersettings.h"
 #include "res/strings.h"
 #include "shell/mainframe.h"
+#include "shell/optionsheet.h"
 #include "shell/statuspanes.h"
 #include "testfiles.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -102,4 +105,16 @@ TEST(French, TheTagEditorRefusesAnOverlongFieldInFrench) {
     sheet.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
     EXPECT_EQ(strMessage, QStringLiteral("Tapez 30 caractères au maximum."));
     EXPECT_TRUE(sheet.isVisible()) << "OK must be refused";
+}
+
+TEST(French, TheUndoCommandAndTheAutomaticEncodingSpeakFrench) {
+    ASSERT_EQ(UserLanguage(), ELanguage::French);
+    CTagUndoHistory history;
+    EXPECT_EQ(UndoCommandText(history), QStringLiteral("&Annuler"));
+    history.Push(std::vector<STagUndo>(2));
+    EXPECT_EQ(UndoCommandText(history),
+              QStringLiteral("&Annuler la modification d'étiquette de 2 morceaux"));
+    COptionSheet sheet;
+    EXPECT_EQ(sheet.GetPage().m_pEncoding->itemText(0), QStringLiteral("Automatique"));
+    EXPECT_EQ(sheet.GetPage().m_pEncoding->itemData(0).toString(), QStringLiteral("Automatic"));
 }

@@ -1,5 +1,7 @@
+#include "actions/mp3propertysheet.h"
 #include "catalogue/docview.h"
 #include "catalogue/hints.h"
+#include "catalogue/trackinfo.h"
 #include "catalogue/tunebrdoc.h"
 #include "panes/leftview.h"
 #include "panes/tunebrview.h"
@@ -14,13 +16,21 @@
 
 #include "shell/busyanimation.h"
 #include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QDialogButtonBox>
 #include <QFile>
 #include <QLineEdit>
+#include <QMenuBar>
+#include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <QToolBar>
 #include <QTreeView>
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 namespace {
 
@@ -33,6 +43,19 @@ public:
 QString SettingsFile() {
     return QString::fromLocal8Bit(qgetenv("XDG_CONFIG_HOME")) +
            QStringLiteral("/Quillon Softs/Tunebrowse.conf");
+}
+
+// Acts on the next modal window as soon as it runs, as a user would.
+template <class TWindow, class FAction> void WhenModal(FAction act) {
+    QTimer::singleShot(0, [act] {
+        auto* pWindow = qobject_cast<TWindow*>(QApplication::activeModalWidget());
+        ASSERT_NE(pWindow, nullptr);
+        act(*pWindow);
+    });
+}
+
+void PressOk(QWidget& dialog) {
+    dialog.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
 }
 
 QString Q(const std::string& str) {
@@ -264,4 +287,76 @@ TEST_F(MainFrame, CommandPromptsAreStatusTipsAndToolTips) {
     EXPECT_EQ(pPlay->iconText(), "Play");
     EXPECT_EQ(pFrame->GetAction(ID_VIEW_ADDRESSBAR)->statusTip(), "Show or hide adress bar");
     EXPECT_EQ(pFrame->GetAction(ID_PROPERTIES)->iconText(), "Prop.");
+}
+
+TEST_F(MainFrame, UndoComesFirstInTheEditMenuAndTakesBackTheLastEdit) {
+    const std::string strOriginal = ReadBytes(m_library.Path() / "a.mp3");
+    const auto pFrame = OpenWindow();
+    QAction* pUndo = pFrame->GetAction(ID_EDIT_UNDO);
+    ASSERT_NE(pUndo, nullptr);
+    QMenu* pEdit = pFrame->menuBar()->actions().at(1)->menu();
+    ASSERT_NE(pEdit, nullptr);
+    EXPECT_EQ(pEdit->actions().front(), pUndo);
+    EXPECT_EQ(pUndo->shortcut(), QKeySequence(QKeySequence::Undo));
+    EXPECT_EQ(pUndo->statusTip(), "Take back the last tag edit");
+    const auto expectUndo = [pUndo](bool bEnabled, const char* pszText) {
+        EXPECT_EQ(pUndo->isEnabled(), bEnabled) << pszText;
+        EXPECT_EQ(pUndo->text(), QString::fromUtf8(pszText));
+    };
+    expectUndo(false, "&Undo");
+
+    pFrame->SwitchPane();
+    pFrame->GetRightPane()->findChild<QTreeView*>()->selectAll();
+    WhenModal<CMp3PropertySheet>([](CMp3PropertySheet& sheet) {
+        sheet.GetPage().GetEdit(ETagField::Year)->setText(QStringLiteral("1998"));
+        PressOk(sheet);
+    });
+    pFrame->GetAction(ID_PROPERTIES)->trigger();
+    expectUndo(true, "&Undo tag edit of 3 files");
+    EXPECT_NE(ReadBytes(m_library.Path() / "a.mp3"), strOriginal);
+
+    pUndo->trigger();
+    expectUndo(false, "&Undo");
+    EXPECT_EQ(ReadBytes(m_library.Path() / "a.mp3"), strOriginal);
+    for (CTrackInfo* pTrack : *pFrame->GetDocument().GetTracks()) {
+        EXPECT_EQ(pTrack->GetYear(), "") << pTrack->GetFileName();
+    }
+}
+
+TEST_F(MainFrame, TagTextsAreReadInTheChosenEncodingFromTheStartAndAfterAChange) {
+    // 0xC6 is a Cyrillic letter in Windows-1251 and a Latin one in Windows-1252.
+    WriteBytes(m_library.Path() / "a.mp3", Audio(1000) + MakeTag("\xC6", "Zoe", "", "", "", 17));
+    const auto titleOfA = [](CMainFrame& frame) {
+        for (CTrackInfo* pTrack : *frame.GetDocument().GetTracks()) {
+            if (pTrack->GetFileName() == "a.mp3") {
+                return std::string(pTrack->GetTitle());
+            }
+        }
+        return std::string("(missing)");
+    };
+    m_store.WriteString(CUserSettings::SECTION_USER, "TagEncoding", "Windows-1251");
+    {
+        const auto pFrame = OpenWindow();
+        EXPECT_EQ(pFrame->GetDocument().GetTagCodec().GetName(), "Windows-1251");
+        EXPECT_EQ(titleOfA(*pFrame), "\xD0\x96");
+    }
+    m_store.WriteString(CUserSettings::SECTION_USER, "TagEncoding", "no such code page");
+    const auto pFrame = OpenWindow();
+    EXPECT_EQ(pFrame->GetDocument().GetTagCodec().GetName(), "Automatic");
+    EXPECT_EQ(titleOfA(*pFrame), "\xC3\x86");
+    CHintRecorder recorder;
+    pFrame->GetDocument().AddView(&recorder);
+    for (const char* pszChoice : {"Windows-1251", "Windows-1251"}) {
+        WhenModal<QDialog>([pszChoice](QDialog& dialog) {
+            auto* pEncoding = dialog.findChild<QComboBox*>();
+            pEncoding->setCurrentIndex(pEncoding->findData(QString::fromUtf8(pszChoice)));
+            PressOk(dialog);
+        });
+        pFrame->OnOptions();
+    }
+    pFrame->GetDocument().RemoveView(&recorder);
+    EXPECT_EQ(titleOfA(*pFrame), "\xD0\x96");
+    // The folder was read again once: choosing the same encoding again reads nothing.
+    EXPECT_EQ(
+        std::count(recorder.m_arrHints.begin(), recorder.m_arrHints.end(), HINT_REBUILD_BEGIN), 1);
 }

@@ -51,6 +51,8 @@ TEST_F(UserSettings, NewUserGetsTheDefaults) {
     EXPECT_EQ(settings.m_nDoubleClickAction, 0);
     EXPECT_EQ(settings.m_nColumnAlignment, 0);
     EXPECT_EQ(settings.m_nSortingColumn, 0);
+    EXPECT_EQ(settings.m_bKeepFileTimes, 0);
+    EXPECT_EQ(settings.m_strTagEncoding, "Automatic");
     // reading never creates the file
     EXPECT_FALSE(QFile::exists(SettingsFile()));
 }
@@ -71,7 +73,9 @@ TEST_F(UserSettings, HandEditedValuesAreTakenAsTheyAre) {
              "FullRowSelection=5\n"
              "DoubleClickAction=3\n"
              "ColumnAlignment=1\n"
-             "SortingColumn=-5\n");
+             "SortingColumn=-5\n"
+             "KeepFileTimes=1\n"
+             "TagEncoding=cp1251\n");
     CUserSettings settings;
     settings.LoadSettings(CSettingsStore());
     EXPECT_EQ(settings.m_strFilePath, "/srv/m\xC3\xBCsic");
@@ -89,6 +93,8 @@ TEST_F(UserSettings, HandEditedValuesAreTakenAsTheyAre) {
     EXPECT_EQ(settings.m_nDoubleClickAction, 3);
     EXPECT_EQ(settings.m_nColumnAlignment, 1);
     EXPECT_EQ(settings.m_nSortingColumn, -5);
+    EXPECT_EQ(settings.m_bKeepFileTimes, 1);
+    EXPECT_EQ(settings.m_strTagEncoding, "cp1251"); // an alias: the codec understands it
 }
 
 TEST_F(UserSettings, WrittenValuesAreReadBackByANewStore) {

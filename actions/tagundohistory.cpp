@@ -1,0 +1,58 @@
+#include "actions/tagundohistory.h"
+
+#include "catalogue/trackinfo.h"
+#include "catalogue/tunebrdoc.h"
+
+#include <string_view>
+#include <unordered_map>
+
+void CTagUndoHistory::Push(std::vector<STagUndo> arrEdit) {
+    if (arrEdit.empty()) {
+        return;
+    }
+    m_edits.push_back(std::move(arrEdit));
+    while (m_edits.size() > MAX_EDITS) {
+        m_edits.pop_front();
+    }
+}
+
+STagUndoRun CTagUndoHistory::UndoLast(const CTagWriter& writer) {
+    STagUndoRun run;
+    if (m_edits.empty()) {
+        return run;
+    }
+    std::vector<STagUndo>& arrEdit = m_edits.back();
+    while (!arrEdit.empty()) {
+        const STagUndo& undo = arrEdit.back();
+        try {
+            STagWriteResult result = writer.Undo(undo);
+            if (result.m_eStatus == EWriteStatus::Written) {
+                run.m_arrRestored.emplace_back(undo.m_strPath, result.m_block);
+            } else {
+                run.m_arrSkipped.push_back(undo.m_strPath);
+            }
+        } catch (const CFileException& e) {
+            run.m_error = e;
+            return run;
+        }
+        arrEdit.pop_back();
+    }
+    m_edits.pop_back();
+    return run;
+}
+
+void RefreshRestoredTracks(CTunebrDoc& doc, const STagUndoRun& run) {
+    if (run.m_arrRestored.empty()) {
+        return;
+    }
+    std::unordered_map<std::string_view, const CTagBlock*> mapBlocks;
+    for (const auto& [strPath, block] : run.m_arrRestored) {
+        mapBlocks[strPath] = &block;
+    }
+    for (CTrackInfo* pTrack : *doc.GetTracks()) {
+        const auto it = mapBlocks.find(pTrack->GetFullPath());
+        if (it != mapBlocks.end()) {
+            pTrack->Refresh(*it->second, doc.GetTagCodec());
+        }
+    }
+}

@@ -1,0 +1,49 @@
+#pragma once
+
+#include "catalogue/fileexception.h"
+#include "catalogue/tagblock.h"
+#include "catalogue/tagwriter.h"
+
+#include <cstddef>
+#include <deque>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+class CTunebrDoc;
+
+// What taking back one edit did.
+struct STagUndoRun {
+    // Each file put back, with how it ends now.
+    std::vector<std::pair<std::string, CTagBlock>> m_arrRestored;
+    // Files left alone: changed since the edit, gone, or no longer writable.
+    std::vector<std::string> m_arrSkipped;
+    // The error that stopped the run; the files not reached stay in the history.
+    std::optional<CFileException> m_error;
+};
+
+// The last tag edits, newest last, each as the files it wrote. Older edits than the limit are
+// forgotten: they are unlikely to be wanted, and their files may have changed many times since.
+class CTagUndoHistory {
+public:
+    static constexpr std::size_t MAX_EDITS = 50;
+
+    // An edit that wrote no file is no step to take back.
+    void Push(std::vector<STagUndo> arrEdit);
+    bool CanUndo() const { return !m_edits.empty(); }
+    std::size_t LastEditFileCount() const { return m_edits.empty() ? 0 : m_edits.back().size(); }
+
+    // Takes the last edit back, its files from the last written to the first, and forgets it.
+    // A file no longer as the edit left it keeps what it holds now. When a file cannot be
+    // written to the end, the run stops there and the files not yet put back remain the last
+    // edit, so that the user can try again.
+    STagUndoRun UndoLast(const CTagWriter& writer);
+
+private:
+    std::deque<std::vector<STagUndo>> m_edits;
+};
+
+// Gives every record of the catalogue whose file was put back the file's new fields. The
+// catalogue may have been read again since the edit: records are found by their path.
+void RefreshRestoredTracks(CTunebrDoc& doc, const STagUndoRun& run);
