@@ -1,3 +1,5 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Copyright 2026 Quillon Softs
 # Two commands set everything up on a fresh Debian 12 machine: `make run` and `make test`.
 
 PACKAGES := build-essential cmake pkg-config qt6-base-dev qt6-tools-dev qt6-l10n-tools \
@@ -100,5 +102,12 @@ fuzz:
 format:
 	clang-format -i $(SOURCES)
 
+# Every file of ours says its licence in its first lines (after a #! line); fixtures are not ours.
+LICENSED = $(shell git ls-files '*.cpp' '*.h' '*.c' '*.sh' '*.cmake' 'CMakeLists.txt' .ci/run Makefile 2>/dev/null)
+
 format-check: deps
 	clang-format --dry-run --Werror $(SOURCES)
+	@missing=$$(for f in $(LICENSED); do \
+	    head -3 "$$f" | grep -q 'SPDX-License-Identifier: GPL-3.0-or-later' || echo "$$f"; \
+	done); \
+	if [ -n "$$missing" ]; then echo "No SPDX licence header in:" $$missing; exit 1; fi

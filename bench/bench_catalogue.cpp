@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright 2026 Quillon Softs
 // Micro-benchmarks of the catalogue: reading one tag, filing records into the index.
 #include "catalogue/cataloguehost.h"
 #include "catalogue/trackinfo.h"

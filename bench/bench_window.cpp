@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright 2026 Quillon Softs
 // Whole-window figures on a library: time to the first complete paint with the list filled, the
 // longest pause between two paints of the busy animation during the scan, list fill, every
 // column's sort, tree build, organisation switches, a rebuild after an edit, and the peak

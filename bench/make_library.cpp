@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright 2026 Quillon Softs
 // Generates a deterministic synthetic MP3 library for scan benchmarks and manual testing.
 //
 //   make_library [--seed S] [--force] N OUTDIR

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright 2026 Quillon Softs
 /* Runs a command with its output discarded and prints the peak resident memory of the command in
  * kilobytes, so that scripts need no time(1).
  *

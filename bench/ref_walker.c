@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright 2026 Quillon Softs
 /* Reference scanner: the least work a tag scan can do, to put the application's numbers in
  * perspective.
  *

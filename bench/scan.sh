@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Copyright 2026 Quillon Softs
 # Whole-program scan benchmark: times `tunebrowse --list` against ref_walker, a minimal C scanner
 # doing the same file system work (walk, open, fstat, read the last 128 bytes, close), on a
 # generated library of N files. The ratio tells how much the application adds on top of what

@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Copyright 2026 Quillon Softs
 # The window on a generated library of N files (default 100000), offscreen: start-up against the
 # `--list` time of the same library, list fill, column sorts, tree builds, organisation switches,
 # peak memory above the same program opened on an empty folder (window and --list, per track),

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright 2026 Quillon Softs
 #pragma once
 
 // What the document and the panes tell each other. The values are shared by every view.

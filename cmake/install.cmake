@@ -1,3 +1,5 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Copyright 2026 Quillon Softs
 # What a desktop needs to find, start and describe Tunebrowse: the executable, the desktop entry,
 # the application icon, the AppStream metainfo, the manual page, and the Debian package made of
 # them. Included once the executable and the shell library exist.

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright 2026 Quillon Softs
 // No Qt header may come into this file: GLib uses the name "signals", which Qt defines as a macro.
 #include "platform/shellhandoff.h"
 

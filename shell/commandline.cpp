@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright 2026 Quillon Softs
 #include "shell/commandline.h"
 
 #include "catalogue/cataloguehost.h"
@@ -20,6 +22,10 @@ namespace {
 
 // Where the window's options keep the encoding chosen.
 constexpr const char* TAG_ENCODING_SETTING = "TagEncoding";
+
+#define LICENCE_NOTICE                                                                             \
+    "License GPL-3.0-or-later: this is free software; you are free to change and redistribute "    \
+    "it. There is NO WARRANTY, to the extent permitted by law."
 
 constexpr const char* USAGE =
     "Usage: tunebrowse [FOLDER]\n"
@@ -270,7 +276,7 @@ int CCommandLine::RunWithoutWindow(std::FILE* pOut, std::FILE* pErr) const {
         std::fputs(HELP, pOut);
         return 0;
     case EMode::Version:
-        std::fputs("tunebrowse " TUNEBR_VERSION "\n", pOut);
+        std::fputs("tunebrowse " TUNEBR_VERSION "\n" LICENCE_NOTICE "\n", pOut);
         return 0;
     case EMode::Usage:
         std::fprintf(pErr, "tunebrowse: %s\n%s", m_strError.c_str(), USAGE);

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright 2026 Quillon Softs
 // The Play and Enqueue commands: the playlist they write, where they write it, and what reaches
 // the player, first through a recording stand-in for the desktop, then through GIO with fake
 // players in a desktop of the test's own.

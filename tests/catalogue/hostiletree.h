@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright 2026 Quillon Softs
 #pragma once
 
 // Folder trees that a scan must survive: special files, link cycles, unreadable parts, odd names,

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright 2026 Quillon Softs
 // Scans of trees that try to hang, crash or mislead the walk. Each test runs under the CTest
 // timeout of this folder.
 #include "catalogue/cataloguehost.h"

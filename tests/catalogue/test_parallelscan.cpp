@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright 2026 Quillon Softs
 // Scans with tag readers on other threads must give exactly what a scan reading every file itself
 // gives: the same records in the same order, the same groups, the same hints; and a stopped scan
 // must leave a whole, smaller catalogue.

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright 2026 Quillon Softs
 #include "catalogue/genres.h"
 #include "catalogue/id3v1tag.h"
 #include "catalogue/tagtext.h"

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright 2026 Quillon Softs
 // Tag writes under failing file operations, as an unprivileged user, and on random records.
 #include "catalogue/fileexception.h"
 #include "catalogue/posixio.h"

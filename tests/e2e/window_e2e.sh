@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Copyright 2026 Quillon Softs
 # End to end, as a user: the real program in a real X window. It types a folder into the address
 # box, checks the window title and the catalogue, selects two rows and presses Ctrl+P, and checks
 # that the desktop's player received the playlist. Screenshots are kept beside the test.

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright 2026 Quillon Softs
 // The encoder of tag writes: any text into fields of any width, and whole tags.
 #include "catalogue/id3v1tag.h"
 #include "catalogue/tagtext.h"

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright 2026 Quillon Softs
 // The text field rule and the decoding of tag bytes, on fields of any width and content.
 #include "catalogue/tagtext.h"
 #include "fuzzcheck.h"

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright 2026 Quillon Softs
 // The file-name pattern matcher against a plain recursive definition of the same rules.
 #include "catalogue/wildcard.h"
 #include "fuzzcheck.h"

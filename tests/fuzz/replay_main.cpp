@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright 2026 Quillon Softs
 // Runs a fuzz target once on every file named on the command line or found below a folder named
 // there, so that the seeds and every past finding are replayed without libFuzzer.
 #include <cstddef>

@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Copyright 2026 Quillon Softs
 # Installs the build into a scratch root as a package would, and checks what the desktop relies
 # on: every file in its place, the icon bitmaps at their nominal sizes, one application id across
 # the desktop entry, the metainfo, the icon and the program, and a manual page that renders
@@ -56,7 +58,7 @@ grep -q "<release version=\"$version\"" "$metainfo" || fail "no release notes fo
 strings -el "$root/usr/bin/tunebrowse" | grep -qxF "$appid" ||
     fail "the program does not carry the id $appid"
 
-version_line=$("$root/usr/bin/tunebrowse" --version)
+version_line=$("$root/usr/bin/tunebrowse" --version | head -1)
 [ "$version_line" = "tunebrowse $version" ] || fail "--version printed '$version_line'"
 
 man=$root/man.txt

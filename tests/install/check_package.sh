@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Copyright 2026 Quillon Softs
 # Builds the Debian package from the build folder, checks its control data and contents, unpacks
 # it into a scratch root and runs the program from there. Lintian, where installed, must find no
 # error; its warnings are printed.
@@ -42,8 +44,11 @@ fi
 
 dpkg -x "$deb" "$work/root"
 exe=$work/root/usr/bin/tunebrowse
-output=$("$exe" --version)
+output=$("$exe" --version | head -1)
 [ "$output" = "tunebrowse $version" ] || fail "the packaged program's --version printed '$output'"
+"$exe" --version | grep -qF "License GPL-3.0-or-later" || fail "--version names no licence"
+dpkg-deb --fsys-tarfile "$deb" | tar -xO ./usr/share/doc/tunebrowse/copyright |
+    grep -qx "License: GPL-3.0-or-later" || fail "the copyright file names no GPL-3.0-or-later"
 mkdir "$work/empty"
 output=$(XDG_CONFIG_HOME=$work/config "$exe" --list "$work/empty") ||
     fail "the packaged program's --list failed"

@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Copyright 2026 Quillon Softs
 # Runs the desktop's own validator on a desktop entry or an AppStream metainfo file. Exits 77
 # (skipped) when the validator is not installed; any message of it, warnings included, fails.
 #   validate.sh desktop|metainfo FILE

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright 2026 Quillon Softs
 // What a screen reader and a keyboard user meet: every control of the main window and of the
 // dialogs has a name, and the dialogs' Tab order follows their layout.
 #include "actions/mp3propertysheet.h"

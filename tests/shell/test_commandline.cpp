@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright 2026 Quillon Softs
 #include "shell/commandline.h"
 #include "testfiles.h"
 
@@ -142,7 +144,10 @@ TEST(CommandLine, ErrorsHelpAndNoSettingsWritten) {
     const SRun help = RunProgram({QStringLiteral("--help")});
     EXPECT_EQ(help.nExit, 0);
     EXPECT_NE(help.strOut.find("--pattern"), std::string::npos);
-    EXPECT_EQ(RunProgram({QStringLiteral("--version")}).strOut, "tunebrowse 1.5.0\n");
+    EXPECT_EQ(
+        RunProgram({QStringLiteral("--version")}).strOut,
+        "tunebrowse 1.5.0\nLicense GPL-3.0-or-later: this is free software; you are free to "
+        "change and redistribute it. There is NO WARRANTY, to the extent permitted by law.\n");
 
     const SRun list = RunProgram({QStringLiteral("--list"), Q(dir.Str())}, configDir.path());
     EXPECT_EQ(list.nExit, 0);

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright 2026 Quillon Softs
 // The real program's listing of hostile trees and of every fuzz seed, run without privileges.
 #include "hostiletree.h"
 

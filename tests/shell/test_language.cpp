@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright 2026 Quillon Softs
 // The program in French. The language is read once per process, so this program runs on its own
 // with LANG=fr_FR.UTF-8 (see CMakeLists.txt): the window's texts from the string table come out
 // in French, the menus stay English.

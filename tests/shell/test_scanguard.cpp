@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright 2026 Quillon Softs
 // The window during a long scan: it keeps painting and counting, ignores input, and stops the
 // scan on Escape, on a click on the busy animation, or when it is closed.
 #include "catalogue/posixio.h"

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright 2026 Quillon Softs
 // Draws the main window on a folder into a PNG, for the documentation and for checking the window
 // under a dark palette or a large scale by eye:
 //   window_shot OUT.png FOLDER [--dark]

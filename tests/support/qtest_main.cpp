@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright 2026 Quillon Softs
 // GoogleTest main for widget tests: one QApplication for the whole test program, and settings
 // kept in a folder of the program's own, so no test reads or writes the user's settings.
 #include <QApplication>
