@@ -31,7 +31,8 @@ constexpr const char* USAGE =
     "Usage: tunebrowse [FOLDER]\n"
     "       tunebrowse --list [--pattern PATTERN] [FOLDER]\n"
     "       tunebrowse --tree [--by-genre] [--pattern PATTERN] [FOLDER]\n"
-    "       tunebrowse --set FIELD=VALUE [--set FIELD=VALUE ...] FILE...\n";
+    "       tunebrowse --set FIELD=VALUE [--set FIELD=VALUE ...] FILE...\n"
+    "       tunebrowse --set-from-id3v2 FILE...\n";
 
 constexpr const char* HELP =
     "Browse the MP3 files of a folder and its sub-folders by their ID3v1 tags.\n"
@@ -48,6 +49,8 @@ constexpr const char* HELP =
     "  --set FIELD=VALUE  write VALUE into the ID3v1 tag of each FILE; FIELD is title,\n"
     "                     artist, album, year, comment, track (1-255; empty removes it)\n"
     "                     or genre (a number or a name); the other fields keep their bytes\n"
+    "  --set-from-id3v2   fill the empty ID3v1 fields of each FILE from its ID3v2 tag\n"
+    "                     (texts cut to the fields' widths); the ID3v2 tag is not changed\n"
     "  --encoding NAME    read and write tag texts in NAME instead of the stored choice:\n"
     "                     Automatic, Windows-1252, ISO-8859-1, ISO-8859-15, Windows-1250,\n"
     "                     Windows-1251, KOI8-R, Shift-JIS, GBK, Big5 or EUC-KR\n"
@@ -218,6 +221,8 @@ CCommandLine CCommandLine::Parse(const std::vector<std::string>& arrArgs) {
             } else {
                 cmd.m_strEncoding = arrArgs[++i];
             }
+        } else if (strArg == "--set-from-id3v2") {
+            cmd.m_bFromId3v2 = true;
         } else if (strArg == "--by-genre") {
             cmd.m_bByGenre = true;
         } else if (strArg == "--pattern") {
@@ -234,14 +239,15 @@ CCommandLine CCommandLine::Parse(const std::vector<std::string>& arrArgs) {
             cmd.m_arrFiles.push_back(strArg);
         }
     }
-    if (!cmd.m_arrSets.empty()) {
-        if (cmd.m_eMode != EMode::Window) {
-            return fail("--set goes with files, not with --list or --tree");
+    if (!cmd.m_arrSets.empty() || cmd.m_bFromId3v2) {
+        const char* pszOption = cmd.m_bFromId3v2 ? "--set-from-id3v2" : "--set";
+        if (cmd.m_eMode != EMode::Window || (cmd.m_bFromId3v2 && !cmd.m_arrSets.empty())) {
+            return fail(std::string(pszOption) + " goes with files alone");
         }
         if (cmd.m_arrFiles.empty()) {
-            return fail("--set needs at least one file");
+            return fail(std::string(pszOption) + " needs at least one file");
         }
-        cmd.m_eMode = EMode::Set;
+        cmd.m_eMode = cmd.m_bFromId3v2 ? EMode::SetFromId3v2 : EMode::Set;
     } else {
         if (cmd.m_arrFiles.size() > 1) {
             return fail("one folder at most");
@@ -285,6 +291,8 @@ int CCommandLine::RunWithoutWindow(std::FILE* pOut, std::FILE* pErr) const {
         return 2;
     case EMode::Set:
         return RunSet(pErr);
+    case EMode::SetFromId3v2:
+        return CTagSetCommand::RunFromId3v2(m_arrFiles, Codec(), pErr);
     case EMode::List:
     case EMode::Tree:
         break;

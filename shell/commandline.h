@@ -12,7 +12,7 @@
 // What the user asked for on the command line.
 class CCommandLine {
 public:
-    enum class EMode { Window, List, Tree, Set, Help, Version, Usage };
+    enum class EMode { Window, List, Tree, Set, SetFromId3v2, Help, Version, Usage };
 
     // Anything malformed gives EMode::Usage with m_strError set.
     static CCommandLine Parse(const std::vector<std::string>& arrArgs);
@@ -26,6 +26,7 @@ public:
     std::optional<std::string> m_strEncoding;
     std::vector<std::string> m_arrSets;  // FIELD=VALUE, in order
     std::vector<std::string> m_arrFiles; // the files --set writes
+    bool m_bFromId3v2 = false;
     bool m_bByGenre = false;
     std::string m_strError;
 

@@ -4,6 +4,7 @@
 
 #include "catalogue/fileexception.h"
 #include "catalogue/genres.h"
+#include "catalogue/id3v2tag.h"
 #include "catalogue/posixio.h"
 #include "catalogue/tagwriter.h"
 #include "catalogue/trackinfo.h"
@@ -13,6 +14,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <sys/stat.h>
 
@@ -82,8 +84,11 @@ std::string Describe(EWriteStatus eStatus) {
     return std::string();
 }
 
+// The changes to write into one listed file.
+using CChangesOf = std::function<STagChanges(const CTrackInfo&)>;
+
 // Reads and writes one file; the empty text when it went well, otherwise why not.
-std::string SetTags(const std::string& strPath, const STagChanges& changes,
+std::string SetTags(const std::string& strPath, const CChangesOf& changesOf,
                     const CTagWriter& writer) {
     const std::size_t nSlash = strPath.rfind('/');
     const std::string strFolder = nSlash == std::string::npos ? "." : strPath.substr(0, nSlash);
@@ -99,7 +104,7 @@ std::string SetTags(const std::string& strPath, const STagChanges& changes,
     CTrackInfo track(std::make_shared<const std::string>(strFolder), strName, block,
                      writer.GetCodec());
     try {
-        return Describe(track.WriteTag(changes, writer).m_eStatus);
+        return Describe(track.WriteTag(changesOf(track), writer).m_eStatus);
     } catch (const CFileException& e) {
         return std::strerror(e.GetErrno());
     }
@@ -184,10 +189,28 @@ int CTagSetCommand::Run(const STagChanges& changes, const std::vector<std::strin
         std::fprintf(pErr, "tunebrowse: %s\n", strRefusal.c_str());
         return 2;
     }
+    return WriteEach(
+        arrFiles, [&changes](const CTrackInfo&) { return changes; }, codec, pErr);
+}
+
+int CTagSetCommand::RunFromId3v2(const std::vector<std::string>& arrFiles, const CTagCodec& codec,
+                                 std::FILE* pErr) {
+    return WriteEach(
+        arrFiles,
+        [&codec](const CTrackInfo& track) {
+            const CId3v2Tag other = CId3v2Tag::Read(track.GetFullPath(), CFileOps::Current());
+            return OnlyEmptyFields(other.ToChanges(codec), track);
+        },
+        codec, pErr);
+}
+
+int CTagSetCommand::WriteEach(const std::vector<std::string>& arrFiles,
+                              const std::function<STagChanges(const CTrackInfo&)>& changesOf,
+                              const CTagCodec& codec, std::FILE* pErr) {
     const CTagWriter writer(CFileOps::Current(), codec, false);
     int nExit = 0;
     for (const std::string& strPath : arrFiles) {
-        const std::string strFailure = SetTags(strPath, changes, writer);
+        const std::string strFailure = SetTags(strPath, changesOf, writer);
         if (!strFailure.empty()) {
             std::fprintf(pErr, "tunebrowse: cannot write '%s': %s\n", strPath.c_str(),
                          strFailure.c_str());

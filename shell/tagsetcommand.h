@@ -5,7 +5,10 @@
 #include "catalogue/tagchanges.h"
 #include "catalogue/tagcodec.h"
 
+class CTrackInfo;
+
 #include <cstdio>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -25,4 +28,14 @@ public:
     // on pErr, the others are still written), 2 when the values are refused.
     static int Run(const STagChanges& changes, const std::vector<std::string>& arrFiles,
                    const CTagCodec& codec, std::FILE* pErr);
+
+    // Fills each file's empty ID3v1 fields from its own ID3v2 tag, with the same write rules and
+    // exit codes.
+    static int RunFromId3v2(const std::vector<std::string>& arrFiles, const CTagCodec& codec,
+                            std::FILE* pErr);
+
+private:
+    static int WriteEach(const std::vector<std::string>& arrFiles,
+                         const std::function<STagChanges(const CTrackInfo&)>& changesOf,
+                         const CTagCodec& codec, std::FILE* pErr);
 };

@@ -62,3 +62,57 @@ inline std::string Audio(std::size_t nBytes) {
     }
     return str;
 }
+
+// ID3v2 tags built byte by byte, independent of the reader under test.
+
+inline std::string BigEndian(std::size_t nValue, int nBytes, bool bSyncsafe) {
+    std::string str;
+    for (int i = nBytes - 1; i >= 0; --i) {
+        const int nShift = i * (bSyncsafe ? 7 : 8);
+        str += static_cast<char>((nValue >> nShift) & (bSyncsafe ? 0x7F : 0xFF));
+    }
+    return str;
+}
+
+// One frame of the tag's version: 2.2 has three-letter ids and three-byte sizes, 2.4 syncsafe
+// sizes.
+inline std::string Id3v2Frame(int nVersion, const std::string& strId, const std::string& strBody) {
+    if (nVersion == 2) {
+        return strId + BigEndian(strBody.size(), 3, false) + strBody;
+    }
+    return strId + BigEndian(strBody.size(), 4, nVersion == 4) + std::string(2, '\0') + strBody;
+}
+
+inline std::string Id3v2Tag(int nVersion, const std::string& strFrames) {
+    const std::string strPadding(64, '\0');
+    return std::string("ID3") + static_cast<char>(nVersion) + std::string(2, '\0') +
+           BigEndian(strFrames.size() + strPadding.size(), 4, true) + strFrames + strPadding;
+}
+
+// Text frames: encoding byte 0 Latin-1, 1 UTF-16 with BOM, 3 UTF-8.
+inline std::string Id3v2Text(char nEncoding, const std::string& strBytes) {
+    return std::string(1, nEncoding) + strBytes;
+}
+
+inline std::string Utf16(const std::u16string& str) {
+    std::string strBytes = "\xFF\xFE";
+    for (const char16_t c : str) {
+        strBytes += static_cast<char>(c & 0xFF);
+        strBytes += static_cast<char>(c >> 8);
+    }
+    return strBytes;
+}
+
+inline std::string Id3v2Comment(const std::string& strDescription, const std::string& strText) {
+    return "eng" + strDescription + '\0' + strText;
+}
+
+// MPEG audio frames, so that the file reads as an MP3 after its tag.
+inline std::string MpegFrames() {
+    std::string strFrame = std::string("\xFF\xFB\x90\x64") + std::string(413, '\0');
+    std::string strAudio;
+    for (int i = 0; i < 8; ++i) {
+        strAudio += strFrame;
+    }
+    return strAudio;
+}

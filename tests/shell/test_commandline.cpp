@@ -265,3 +265,22 @@ TEST(CommandLine, SetNamesTheFilesItCannotWriteAndWritesTheOthers) {
     EXPECT_NE(listed.strOut.find("\t\u041a\u0438\u043d\u043e\t"), std::string::npos)
         << listed.strOut;
 }
+
+TEST(CommandLine, SetFromId3v2FillsOnlyEmptyFieldsAndLeavesTheId3v2TagAlone) {
+    CTempDir dir;
+    const std::string strV2 = Id3v2Tag(4, Id3v2Frame(4, "TIT2", Id3v2Text(3, "V2 title")) +
+                                              Id3v2Frame(4, "TPE1", Id3v2Text(3, "V2 artist")) +
+                                              Id3v2Frame(4, "TCON", Id3v2Text(3, "Jazz")));
+    const std::string strAudio = strV2 + MpegFrames();
+    WriteBytes(dir.Path() / "none.mp3", strAudio);
+    WriteBytes(dir.Path() / "own.mp3", strAudio + MakeTag("Own title", "", "", "", "", 17));
+    WriteBytes(dir.Path() / "plain.mp3", Audio(400));
+    const SRun run = RunProgram({QStringLiteral("--set-from-id3v2"), Q(dir.Str() + "/none.mp3"),
+                                 Q(dir.Str() + "/own.mp3"), Q(dir.Str() + "/plain.mp3")});
+    EXPECT_EQ(run.nExit, 0) << run.strErr;
+    EXPECT_EQ(ReadBytes(dir.Path() / "none.mp3"),
+              strAudio + MakeTag("V2 title", "V2 artist", "", "", "", 8));
+    EXPECT_EQ(ReadBytes(dir.Path() / "own.mp3"),
+              strAudio + MakeTag("Own title", "V2 artist", "", "", "", 17));
+    EXPECT_EQ(ReadBytes(dir.Path() / "plain.mp3"), Audio(400)); // nothing to fill: not written
+}
