@@ -4,10 +4,10 @@
 
 #include "catalogue/artistentry.h"
 #include "catalogue/genreentry.h"
-#include "catalogue/hints.h"
 #include "catalogue/trackinfo.h"
 #include "catalogue/tunebrdoc.h"
 #include "panes/panehost.h"
+#include "panes/viewhints.h"
 #include "platform/icons.h"
 #include "platform/textconv.h"
 #include "platform/usersettings.h"

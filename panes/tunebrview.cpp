@@ -2,11 +2,11 @@
 // Copyright 2026 Quillon Softs
 #include "panes/tunebrview.h"
 
-#include "catalogue/hints.h"
 #include "catalogue/tunebrdoc.h"
 #include "panes/panehost.h"
 #include "panes/selectionstatus.h"
 #include "panes/tracklistmodel.h"
+#include "panes/viewhints.h"
 #include "platform/textconv.h"
 #include "platform/usersettings.h"
 

@@ -3,10 +3,10 @@
 #include "shell/mainframe.h"
 
 #include "actions/mp3propertysheet.h"
-#include "catalogue/hints.h"
 #include "catalogue/tunebrdoc.h"
 #include "panes/leftview.h"
 #include "panes/tunebrview.h"
+#include "panes/viewhints.h"
 #include "platform/folders.h"
 #include "platform/icons.h"
 #include "platform/messagebox.h"

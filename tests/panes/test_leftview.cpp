@@ -2,11 +2,11 @@
 // Copyright 2026 Quillon Softs
 #include "catalogue/cataloguehost.h"
 #include "catalogue/docview.h"
-#include "catalogue/hints.h"
 #include "catalogue/trackinfo.h"
 #include "catalogue/tunebrdoc.h"
 #include "panes/leftview.h"
 #include "panes/panehost.h"
+#include "panes/viewhints.h"
 #include "platform/icons.h"
 #include "platform/textconv.h"
 #include "platform/usersettings.h"

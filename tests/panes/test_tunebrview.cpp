@@ -2,13 +2,13 @@
 // Copyright 2026 Quillon Softs
 #include "catalogue/cataloguehost.h"
 #include "catalogue/genres.h"
-#include "catalogue/hints.h"
 #include "catalogue/tagblock.h"
 #include "catalogue/trackinfo.h"
 #include "catalogue/tunebrdoc.h"
 #include "panes/panehost.h"
 #include "panes/tracklistmodel.h"
 #include "panes/tunebrview.h"
+#include "panes/viewhints.h"
 #include "platform/textconv.h"
 #include "platform/usersettings.h"
 
