@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -132,10 +133,25 @@ SFolder OpenCacheFolder() {
 
 } // namespace
 
+std::vector<std::string> AbsolutePaths(const CTrackList& arrTracks) {
+    std::vector<std::string> arrPaths;
+    arrPaths.reserve(arrTracks.size());
+    for (const CTrackInfo* pTrack : arrTracks) {
+        std::string strPath = pTrack->GetFullPath();
+        if (strPath.empty() || strPath.front() != '/') {
+            // Without a current folder the path at least cannot pass for an option.
+            std::error_code error;
+            const std::filesystem::path folder = std::filesystem::current_path(error);
+            strPath = error ? "./" + strPath : (folder / strPath).string();
+        }
+        arrPaths.push_back(std::move(strPath));
+    }
+    return arrPaths;
+}
+
 std::string MakePlaylistText(const CTrackList& arrTracks) {
     std::string strText;
-    for (const CTrackInfo* pTrack : arrTracks) {
-        const std::string strPath = pTrack->GetFullPath();
+    for (const std::string& strPath : AbsolutePaths(arrTracks)) {
         // A line break inside a name would otherwise split it into entries the user never
         // chose, and M3U has no escape for it.
         strText += strPath.find_first_of("\r\n") == std::string::npos ? strPath : FileUri(strPath);
@@ -194,27 +210,29 @@ SPlaylistFile WritePlaylist(const std::string& strText) {
 }
 
 SHandoffResult CPlayerHandoff::Play(const CTrackList& arrTracks) const {
+    if (arrTracks.empty()) {
+        return {};
+    }
     const SPlaylistFile playlist = WritePlaylist(MakePlaylistText(arrTracks));
     if (!playlist.strError.empty()) {
         return {IDS_PLAYLIST_FAILED, playlist.strError};
     }
-    if (arrTracks.size() == 1) {
-        if (!m_shell.Play(arrTracks.front()->GetFullPath())) {
-            return {IDS_NO_ASSOCIATION, {}};
-        }
-    } else if (!m_shell.Play(playlist.strPath)) {
-        return {IDS_NO_M3U, {}};
+    const std::vector<std::string> arrPaths = AbsolutePaths(arrTracks);
+    if (arrPaths.size() == 1 || m_shell.TakesSeveralFiles(arrPaths.front())) {
+        const SHandoffStart start = m_shell.Play(arrPaths);
+        return start.bStarted ? SHandoffResult{0, {}, start.nPid}
+                              : SHandoffResult{IDS_NO_ASSOCIATION, {}};
     }
-    return {};
+    const SHandoffStart start = m_shell.Play({playlist.strPath});
+    return start.bStarted ? SHandoffResult{0, {}, start.nPid} : SHandoffResult{IDS_NO_M3U, {}};
 }
 
 SHandoffResult CPlayerHandoff::Enqueue(const CTrackList& arrTracks) const {
-    for (const CTrackInfo* pTrack : arrTracks) {
-        if (!m_shell.Enqueue(pTrack->GetFullPath())) {
-            return {IDS_NO_ENQUEUE, {}};
-        }
+    if (arrTracks.empty()) {
+        return {};
     }
-    return {};
+    const SHandoffStart start = m_shell.Enqueue(AbsolutePaths(arrTracks));
+    return start.bStarted ? SHandoffResult{0, {}, start.nPid} : SHandoffResult{IDS_NO_ENQUEUE, {}};
 }
 
 void ShowHandoffResult(QWidget* pParent, const SHandoffResult& result) {

@@ -5,20 +5,23 @@
 #include "catalogue/tracklist.h"
 
 #include <string>
+#include <vector>
 
 class CShellHandoff;
 class QWidget;
 
 // What a command leaves for the user: a text of the string table, with the text for its "%1"
-// where it has one. Nothing is shown when the id is 0.
+// where it has one (nothing is shown when the id is 0), and the program it started, to follow.
 struct SHandoffResult {
     unsigned nMessageId = 0;
     std::string strDetail;
+    int nPid = 0;
 };
 
-// The playlist Play hands over for any number of tracks but one: one line per track, its full
-// path followed by CR LF, as the file system's bytes. A path holding a line break cannot be
-// written as a line of its own; it is written as a file URI so that it stays one entry.
+// The playlist Play hands over for several tracks to a player that takes one file: one line per
+// track, its absolute path followed by CR LF, as the file system's bytes. A path holding a line
+// break cannot be written as a line of its own; it is written as a file URI so that it stays one
+// entry.
 std::string MakePlaylistText(const CTrackList& arrTracks);
 
 // Where the playlist went, or why it could not be written ("path: reason").
@@ -26,6 +29,11 @@ struct SPlaylistFile {
     std::string strPath;
     std::string strError; // empty once written
 };
+
+// The tracks' full paths, made absolute against the current folder: a relative one would be
+// resolved by the player against its own folder, or the playlist's, and one starting with "-"
+// read as an option.
+std::vector<std::string> AbsolutePaths(const CTrackList& arrTracks);
 
 // Replaces the playlist "~playlst.m3u" in the user's private folder: $XDG_RUNTIME_DIR when it is
 // a folder of the user's own closed to everybody else, else the program's folder in the user's
@@ -38,11 +46,13 @@ class CPlayerHandoff final {
 public:
     explicit CPlayerHandoff(CShellHandoff& shell) : m_shell(shell) {}
 
-    // Writes the playlist, then hands one track as itself and any other number of tracks as the
-    // playlist. Without a playlist nothing is handed over.
+    // Writes the playlist, then hands one track as itself, and several as themselves to a player
+    // that takes several files at once, else as the playlist. Without a playlist nothing is
+    // handed over. Without tracks nothing happens: a player given an empty playlist would empty
+    // its own.
     SHandoffResult Play(const CTrackList& arrTracks) const;
 
-    // Hands the tracks over one by one and stops at the first the player refuses.
+    // Hands all the tracks over to the player's queue with one program, in their order.
     SHandoffResult Enqueue(const CTrackList& arrTracks) const;
 
 private:

@@ -6,23 +6,33 @@
 // resident memory of the process.
 //   bench_window FOLDER [--start-only]     (settings are taken from $XDG_CONFIG_HOME: point it
 //   somewhere empty)
+//   bench_window FOLDER --enqueue N        the longest pause between paints while the first N
+//   rows are enqueued to the desktop's default player, against the same time idle (window.sh
+//   makes the desktop and its slow player)
 #include "catalogue/hints.h"
 #include "catalogue/tunebrdoc.h"
 #include "panes/leftview.h"
 #include "panes/tunebrview.h"
 #include "platform/settingsstore.h"
 #include "platform/usersettings.h"
+#include "res/strings.h"
 #include "shell/busyanimation.h"
 #include "shell/mainframe.h"
 #include "shell/statuspanes.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
+#include <QItemSelectionModel>
 #include <QPixmap>
+#include <QTimer>
+#include <QTreeView>
 
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <sys/resource.h>
 #include <vector>
@@ -108,13 +118,47 @@ long PeakResidentKilobytes() {
     return usage.ru_maxrss;
 }
 
+// The longest time between two paints of the status bar over the next span, with a repaint asked
+// for at every frame of a 60 Hz screen: a pause is time the event loop did not run.
+double LongestPaintPauseMs(CMainFrame& frame, int nSpanMs, const std::function<void()>& fnStart) {
+    QElapsedTimer clock;
+    clock.start();
+    CPaintClock paints(clock, {frame.GetStatusPanes()});
+    QTimer frameTimer;
+    QObject::connect(&frameTimer, &QTimer::timeout, [&frame] { frame.GetStatusPanes()->update(); });
+    frameTimer.start(16);
+    const std::int64_t nStart = clock.nsecsElapsed();
+    fnStart();
+    QEventLoop loop;
+    QTimer::singleShot(nSpanMs, &loop, &QEventLoop::quit);
+    loop.exec();
+    return paints.LongestGapMs(nStart, clock.nsecsElapsed());
+}
+
+int BenchEnqueue(CMainFrame& frame, int nRows) {
+    QTreeView* pDetails = frame.GetRightPane()->GetDetailsView();
+    QAbstractItemModel* pModel = pDetails->model();
+    nRows = std::min(nRows, pModel->rowCount());
+    frame.SwitchPane();
+    pDetails->selectionModel()->select(
+        QItemSelection(pModel->index(0, 0), pModel->index(nRows - 1, 0)),
+        QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    const double rIdle = LongestPaintPauseMs(frame, 3000, [] {});
+    const double rEnqueue =
+        LongestPaintPauseMs(frame, 3000, [&frame] { frame.GetAction(ID_ENQUEUE)->trigger(); });
+    std::printf("enqueue of %d files: longest pause between paints %.0f ms, idle %.0f ms, "
+                "ratio %.2f\n",
+                nRows, rEnqueue, rIdle, rIdle > 0 ? rEnqueue / rIdle : 0.0);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     QElapsedTimer timer;
     timer.start();
-    if (argc != 2 && argc != 3) {
-        std::fprintf(stderr, "usage: bench_window FOLDER [--start-only]\n");
+    if (argc < 2 || argc > 4) {
+        std::fprintf(stderr, "usage: bench_window FOLDER [--start-only | --enqueue N]\n");
         return 2;
     }
     QApplication app(argc, argv);
@@ -155,6 +199,9 @@ int main(int argc, char** argv) {
                 countPaints.LongestGapMs(0, nScanEnd), countPaints.Paints(),
                 countPaints.LongestGapMs(0, nWalkEnd),
                 static_cast<double>(nScanEnd - nWalkEnd) / 1e6);
+    if (argc == 4) {
+        return BenchEnqueue(frame, std::atoi(argv[3]));
+    }
     if (argc == 3) {
         std::printf("peak resident %ld KB\n", PeakResidentKilobytes());
         return 0;

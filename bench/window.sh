@@ -45,3 +45,19 @@ if [ "$(id -u)" -eq 0 ] && sync && echo 3 2>/dev/null > /proc/sys/vm/drop_caches
 else
     echo "cold cache: skipped (needs root and a writable /proc/sys/vm/drop_caches)"
 fi
+
+# Enqueue of 1,000 files to a player whose command takes 2 s, in a desktop of its own: the longest
+# pause between paints against the same window idle.
+desk=$(mktemp -d)
+trap 'rm -rf "$empty" "$desk"' EXIT
+mkdir -p "$desk/data/applications" "$desk/config" "$desk/share" "$desk/bin" "$desk/run"
+chmod 700 "$desk/run"
+ln -s /usr/share/mime "$desk/share/mime"
+printf '#!/bin/sh\nsleep 2\n' > "$desk/bin/slowplayer"
+chmod 755 "$desk/bin/slowplayer"
+printf '[Desktop Entry]\nType=Application\nName=Slow\nExec=%s %%F\nMimeType=audio/mpeg;\nActions=enqueue;\n[Desktop Action enqueue]\nName=Enqueue\nExec=%s --enqueue %%F\n' \
+    "$desk/bin/slowplayer" "$desk/bin/slowplayer" > "$desk/data/applications/slowplayer.desktop"
+printf '[Default Applications]\naudio/mpeg=slowplayer.desktop\n' > "$desk/config/mimeapps.list"
+XDG_DATA_HOME=$desk/data XDG_DATA_DIRS=$desk/share XDG_CONFIG_HOME=$desk/config \
+    XDG_RUNTIME_DIR=$desk/run "$build/bench/bench_window" "$lib" --enqueue 1000 2>/dev/null |
+    grep enqueue

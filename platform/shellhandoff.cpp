@@ -11,42 +11,41 @@
 #include <fcntl.h>
 #include <string>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <thread>
 #include <unistd.h>
 #include <vector>
 
 namespace {
 
-// How long an Enqueue waits for the program started by the previous one. Long enough for a
-// player's command line to pass its file to the running instance; if it is still running after
-// that, it has become the player itself and is not waited for.
-constexpr std::chrono::milliseconds ENQUEUE_SETTLE_TIME{1000};
-
 // Enough of a file's start for the content sniffers of the MIME database.
 constexpr std::size_t SNIFF_BYTES = 4096;
 
-// Players whose own command line adds files to the queue of the running instance. A player is
-// recognised by the name of its executable or by the last part of its desktop id, both in lower
-// case.
+// Players whose own command line adds files to the queue of the running instance, recognised by
+// the name of the default entry's executable. The command is built from that executable, never
+// from the rest of the entry's Exec line, whose options (such as "--play-file") would take the
+// files as their own values. Each row follows the player's --help.
 struct SKnownPlayer {
-    const char* arrNames[2];
-    const char* pszCompanion;  // a program run instead of the player, searched in PATH
-    const char* arrOptions[2]; // placed before the file
-    const char* pszJoined;     // an option the path is appended to, forming one argument
-    char cSplitsAt;            // a character the player splits that argument at
+    const char* pszExecutable;
+    const char* pszCompanion;  // a program run instead, beside the executable or in PATH
+    const char* arrOptions[2]; // placed before the files
+    bool bEndsOptions;         // takes "--" before the files
+    // Takes the files as one option's value, comma-separated, not as arguments of their own;
+    // Play of several then plays the first file with pszPlayFirst.
+    const char* pszJoined;
+    const char* pszPlayFirst;
 };
 
 constexpr SKnownPlayer s_arrKnownPlayers[] = {
-    {{"vlc"}, nullptr, {"--one-instance", "--playlist-enqueue"}, nullptr, '\0'},
-    {{"audacious"}, nullptr, {"-e"}, nullptr, '\0'},
-    {{"strawberry"}, nullptr, {"-a"}, nullptr, '\0'},
-    {{"clementine"}, nullptr, {"-a"}, nullptr, '\0'},
-    {{"smplayer"}, nullptr, {"-add-to-playlist"}, nullptr, '\0'},
-    {{"rhythmbox", "rhythmbox3"}, "rhythmbox-client", {"--enqueue"}, nullptr, '\0'},
-    // Takes a comma-separated list: a path holding a comma would reach it as several files.
-    {{"quodlibet"}, nullptr, {}, "--enqueue-files=", ','},
-    {{"deadbeef"}, nullptr, {"--queue"}, nullptr, '\0'},
+    {"vlc", nullptr, {"--one-instance", "--playlist-enqueue"}, true, nullptr, nullptr},
+    // Its parser knows no "--".
+    {"audacious", nullptr, {"-e"}, false, nullptr, nullptr},
+    {"strawberry", nullptr, {"-a"}, true, nullptr, nullptr},
+    {"clementine", nullptr, {"-a"}, true, nullptr, nullptr},
+    {"smplayer", nullptr, {"-add-to-playlist"}, false, nullptr, nullptr},
+    {"rhythmbox", "rhythmbox-client", {"--enqueue"}, true, nullptr, nullptr},
+    // Its entry passes every file to "--play-file", which takes one; "--run" starts it when it
+    // is not running yet, as the other players start on their own.
+    {"quodlibet", nullptr, {"--run"}, false, "--enqueue-files=", "--play-file="},
+    {"deadbeef", nullptr, {"--queue"}, false, nullptr, nullptr},
 };
 
 std::string Lower(std::string str) {
@@ -54,10 +53,6 @@ std::string Lower(std::string str) {
         c = g_ascii_tolower(c);
     }
     return str;
-}
-
-bool ContainsEnqueue(const char* pszText) {
-    return pszText != nullptr && Lower(pszText).find("enqueue") != std::string::npos;
 }
 
 bool IsRegularFile(const std::string& strPath) {
@@ -103,33 +98,43 @@ gchar* GuessContentType(const std::string& strPath) {
                                 strHead.size(), nullptr);
 }
 
-GAppInfo* DefaultAppFor(const char* pszContentType) {
-    return g_app_info_get_default_for_type(pszContentType, FALSE);
+GAppInfo* DefaultAppFor(const std::string& strPath) {
+    g_autofree gchar* pszType = GuessContentType(strPath);
+    return g_app_info_get_default_for_type(pszType, FALSE);
 }
 
 void StorePid(GDesktopAppInfo*, GPid pid, gpointer pData) {
-    *static_cast<GPid*>(pData) = pid;
+    auto* pStart = static_cast<SHandoffStart*>(pData);
+    if (pStart->nPid == 0) {
+        pStart->nPid = pid;
+    }
 }
 
-// Starts a desktop entry with one file and tells which process it started (0 when the entry was
-// reached another way, such as D-Bus activation).
-bool LaunchWithFile(GAppInfo* pApp, const std::string& strPath, GPid* pPid) {
-    g_autoptr(GFile) pFile = g_file_new_for_path(strPath.c_str());
-    if (pPid != nullptr && G_IS_DESKTOP_APP_INFO(pApp)) {
-        g_autofree gchar* pszUri = g_file_get_uri(pFile);
-        GList* pUris = g_list_append(nullptr, pszUri);
+// Starts a desktop entry with the files, in their order.
+SHandoffStart LaunchWithFiles(GAppInfo* pApp, const std::vector<std::string>& arrPaths) {
+    SHandoffStart start;
+    std::vector<gchar*> arrUris;
+    GList* pUris = nullptr;
+    for (const std::string& strPath : arrPaths) {
+        g_autoptr(GFile) pFile = g_file_new_for_path(strPath.c_str());
+        arrUris.push_back(g_file_get_uri(pFile));
+        pUris = g_list_prepend(pUris, arrUris.back());
+    }
+    pUris = g_list_reverse(pUris);
+    if (G_IS_DESKTOP_APP_INFO(pApp)) {
         const GSpawnFlags eFlags =
             static_cast<GSpawnFlags>(G_SPAWN_SEARCH_PATH | G_SPAWN_DO_NOT_REAP_CHILD);
-        const gboolean bStarted = g_desktop_app_info_launch_uris_as_manager(
-            G_DESKTOP_APP_INFO(pApp), pUris, nullptr, eFlags, nullptr, nullptr, StorePid, pPid,
+        start.bStarted = g_desktop_app_info_launch_uris_as_manager(
+            G_DESKTOP_APP_INFO(pApp), pUris, nullptr, eFlags, nullptr, nullptr, StorePid, &start,
             nullptr);
-        g_list_free(pUris);
-        return bStarted;
+    } else {
+        start.bStarted = g_app_info_launch_uris(pApp, pUris, nullptr, nullptr);
     }
-    GList* pFiles = g_list_append(nullptr, pFile);
-    const gboolean bStarted = g_app_info_launch(pApp, pFiles, nullptr, nullptr);
-    g_list_free(pFiles);
-    return bStarted;
+    g_list_free(pUris);
+    for (gchar* pszUri : arrUris) {
+        g_free(pszUri);
+    }
+    return start;
 }
 
 // A desktop action named "Enqueue" of the entry, as an application of its own: actions are
@@ -179,109 +184,85 @@ GAppInfo* EnqueueActionOf(GDesktopAppInfo* pApp) {
     return nullptr;
 }
 
+std::string BaseName(const char* pszPath) {
+    g_autofree gchar* pszBase = g_path_get_basename(pszPath);
+    return pszBase;
+}
+
 const SKnownPlayer* FindKnownPlayer(GAppInfo* pApp) {
-    std::vector<std::string> arrNames;
-    if (const char* pszExecutable = g_app_info_get_executable(pApp)) {
-        g_autofree gchar* pszBase = g_path_get_basename(pszExecutable);
-        arrNames.push_back(Lower(pszBase));
+    const char* pszExecutable = g_app_info_get_executable(pApp);
+    if (pszExecutable == nullptr) {
+        return nullptr;
     }
-    if (const char* pszId = g_app_info_get_id(pApp)) {
-        std::string strId = Lower(pszId);
-        const std::string strSuffix = ".desktop";
-        if (strId.size() > strSuffix.size() &&
-            strId.compare(strId.size() - strSuffix.size(), strSuffix.size(), strSuffix) == 0) {
-            strId.resize(strId.size() - strSuffix.size());
-        }
-        arrNames.push_back(strId.substr(strId.rfind('.') + 1));
-    }
+    const std::string strName = Lower(BaseName(pszExecutable));
     for (const SKnownPlayer& player : s_arrKnownPlayers) {
-        for (const char* pszKnown : player.arrNames) {
-            for (const std::string& strName : arrNames) {
-                if (pszKnown != nullptr && strName == pszKnown) {
-                    return &player;
-                }
-            }
+        if (strName == player.pszExecutable) {
+            return &player;
         }
     }
     return nullptr;
 }
 
-bool IsFileFieldCode(const std::string& strToken) {
-    return strToken == "%f" || strToken == "%F" || strToken == "%u" || strToken == "%U";
+// The program of a known player's command: its companion beside the executable named by an
+// absolute path, else the executable itself as the entry names it.
+std::string ProgramOf(const SKnownPlayer& player, GAppInfo* pApp) {
+    const std::string strExecutable = g_app_info_get_executable(pApp);
+    if (player.pszCompanion == nullptr) {
+        return strExecutable;
+    }
+    if (strExecutable.find('/') == std::string::npos) {
+        return player.pszCompanion;
+    }
+    g_autofree gchar* pszFolder = g_path_get_dirname(strExecutable.c_str());
+    return std::string(pszFolder) + '/' + player.pszCompanion;
 }
 
-// An argument of an Exec line without its field codes ("%%" stands for "%").
-std::string WithoutFieldCodes(const std::string& strToken) {
-    std::string strArg;
-    for (std::size_t i = 0; i < strToken.size(); ++i) {
-        if (strToken[i] != '%') {
-            strArg += strToken[i];
-        } else if (i + 1 < strToken.size() && strToken[++i] == '%') {
-            strArg += '%';
+// The files as the value of one option, each comma and backslash escaped by a backslash.
+std::string JoinEscaped(std::vector<std::string>::const_iterator itBegin,
+                        std::vector<std::string>::const_iterator itEnd) {
+    std::string strJoined;
+    for (auto it = itBegin; it != itEnd; ++it) {
+        if (it != itBegin) {
+            strJoined += ',';
+        }
+        for (const char c : *it) {
+            if (c == ',' || c == '\\') {
+                strJoined += '\\';
+            }
+            strJoined += c;
         }
     }
-    return strArg;
+    return strJoined;
 }
 
-// The argument vector that enqueues the file with a known player: the player's own command line
-// from its entry, with the option and the file where the entry puts its files.
-bool MakeEnqueueArgs(const SKnownPlayer& player, GAppInfo* pApp, const std::string& strPath,
-                     std::vector<std::string>& arrArgs) {
-    std::vector<std::string> arrFileArgs;
+// The argument vector that hands the files to a known player: enqueued, or for Play of several
+// where the player needs it, the first played and the rest enqueued.
+std::vector<std::string> MakeKnownCommand(const SKnownPlayer& player, GAppInfo* pApp,
+                                          const std::vector<std::string>& arrPaths, bool bPlay) {
+    std::vector<std::string> arrArgs = {ProgramOf(player, pApp)};
     for (const char* pszOption : player.arrOptions) {
         if (pszOption != nullptr) {
-            arrFileArgs.emplace_back(pszOption);
+            arrArgs.emplace_back(pszOption);
         }
     }
     if (player.pszJoined != nullptr) {
-        if (player.cSplitsAt != '\0' && strPath.find(player.cSplitsAt) != std::string::npos) {
-            return false;
+        auto itQueued = arrPaths.begin();
+        if (bPlay) {
+            arrArgs.push_back(player.pszPlayFirst + *itQueued++);
         }
-        arrFileArgs.push_back(player.pszJoined + strPath);
-    } else {
-        arrFileArgs.push_back(strPath);
-    }
-
-    if (player.pszCompanion != nullptr) {
-        arrArgs.assign(1, player.pszCompanion);
-        arrArgs.insert(arrArgs.end(), arrFileArgs.begin(), arrFileArgs.end());
-        return true;
-    }
-
-    const char* pszExec = g_app_info_get_commandline(pApp);
-    g_auto(GStrv) ppszTokens = nullptr;
-    if (pszExec == nullptr || !g_shell_parse_argv(pszExec, nullptr, &ppszTokens, nullptr)) {
-        return false;
-    }
-    bool bPlaced = false;
-    for (gchar** ppszToken = ppszTokens; *ppszToken != nullptr; ++ppszToken) {
-        const std::string strToken = *ppszToken;
-        if (IsFileFieldCode(strToken)) {
-            if (!bPlaced) {
-                // A sandbox launcher marks its forwarded files ("@@u %U @@"): the options stay
-                // outside the marks.
-                auto itFileArgs = arrArgs.end();
-                if (!arrArgs.empty() && (arrArgs.back() == "@@u" || arrArgs.back() == "@@")) {
-                    --itFileArgs;
-                }
-                arrArgs.insert(itFileArgs, arrFileArgs.begin(), arrFileArgs.end() - 1);
-                arrArgs.push_back(arrFileArgs.back());
-                bPlaced = true;
-            }
-            continue;
+        if (itQueued != arrPaths.end()) {
+            arrArgs.push_back(player.pszJoined + JoinEscaped(itQueued, arrPaths.end()));
         }
-        std::string strArg = WithoutFieldCodes(strToken);
-        if (!strArg.empty() || strToken.empty()) {
-            arrArgs.push_back(std::move(strArg));
-        }
+        return arrArgs;
     }
-    if (!bPlaced) {
-        arrArgs.insert(arrArgs.end(), arrFileArgs.begin(), arrFileArgs.end());
+    if (player.bEndsOptions) {
+        arrArgs.emplace_back("--");
     }
-    return !arrArgs.empty();
+    arrArgs.insert(arrArgs.end(), arrPaths.begin(), arrPaths.end());
+    return arrArgs;
 }
 
-bool Spawn(const std::vector<std::string>& arrArgs, GPid* pPid) {
+SHandoffStart Spawn(const std::vector<std::string>& arrArgs) {
     std::vector<gchar*> arrArgv;
     for (const std::string& strArg : arrArgs) {
         arrArgv.push_back(const_cast<gchar*>(strArg.c_str()));
@@ -289,143 +270,91 @@ bool Spawn(const std::vector<std::string>& arrArgs, GPid* pPid) {
     arrArgv.push_back(nullptr);
     const GSpawnFlags eFlags =
         static_cast<GSpawnFlags>(G_SPAWN_SEARCH_PATH | G_SPAWN_DO_NOT_REAP_CHILD);
-    return g_spawn_async(nullptr, arrArgv.data(), nullptr, eFlags, nullptr, nullptr, pPid, nullptr);
+    SHandoffStart start;
+    GPid pid = 0;
+    start.bStarted =
+        g_spawn_async(nullptr, arrArgv.data(), nullptr, eFlags, nullptr, nullptr, &pid, nullptr);
+    start.nPid = start.bStarted ? pid : 0;
+    return start;
 }
 
-bool MentionsEnqueue(GAppInfo* pApp) {
-    if (ContainsEnqueue(g_app_info_get_id(pApp)) || ContainsEnqueue(g_app_info_get_name(pApp))) {
-        return true;
-    }
-    if (!G_IS_DESKTOP_APP_INFO(pApp)) {
+// Whether the entry's command line takes any number of files in one start ("%F", "%U"); with
+// "%f" or "%u" GIO starts one program per file, and the player gets them in any order.
+bool ExecTakesSeveralFiles(GAppInfo* pApp) {
+    const char* pszExec = g_app_info_get_commandline(pApp);
+    g_auto(GStrv) ppszTokens = nullptr;
+    if (pszExec == nullptr || !g_shell_parse_argv(pszExec, nullptr, &ppszTokens, nullptr)) {
         return false;
     }
-    g_autofree gchar* pszName =
-        g_desktop_app_info_get_string(G_DESKTOP_APP_INFO(pApp), G_KEY_FILE_DESKTOP_KEY_NAME);
-    return ContainsEnqueue(pszName);
-}
-
-// Whether the entry handles the type: by the types it declares itself, or by an association of
-// the desktop's database. The database alone would not do: it only knows the entries its tools
-// have indexed, and an entry written by hand into the user's folder is often not.
-bool HandlesType(GAppInfo* pApp, const char* pszContentType, GList* pAssociated) {
-    for (const char* const* ppszType = g_app_info_get_supported_types(pApp);
-         ppszType != nullptr && *ppszType != nullptr; ++ppszType) {
-        if (g_content_type_is_a(pszContentType, *ppszType)) {
-            return true;
-        }
-    }
-    for (GList* pItem = pAssociated; pItem != nullptr; pItem = pItem->next) {
-        if (g_app_info_equal(pApp, static_cast<GAppInfo*>(pItem->data))) {
+    for (gchar** ppszToken = ppszTokens; *ppszToken != nullptr; ++ppszToken) {
+        if (std::strcmp(*ppszToken, "%F") == 0 || std::strcmp(*ppszToken, "%U") == 0) {
             return true;
         }
     }
     return false;
 }
 
-// An installed entry meant for enqueueing that handles the type. Such entries are usually kept
-// off the menus (NoDisplay), so all entries are looked at, not only the ones shown.
-GAppInfo* FindEnqueueEntry(const char* pszContentType) {
-    GList* pAssociated = g_app_info_get_all_for_type(pszContentType);
-    GList* pApps = g_app_info_get_all();
-    GAppInfo* pFound = nullptr;
-    for (GList* pItem = pApps; pItem != nullptr && pFound == nullptr; pItem = pItem->next) {
-        auto* pApp = static_cast<GAppInfo*>(pItem->data);
-        if (MentionsEnqueue(pApp) && HandlesType(pApp, pszContentType, pAssociated)) {
-            pFound = G_APP_INFO(g_object_ref(pApp));
+bool AllRegularFiles(const std::vector<std::string>& arrPaths) {
+    for (const std::string& strPath : arrPaths) {
+        if (!IsRegularFile(strPath)) {
+            return false;
         }
     }
-    g_list_free_full(pApps, g_object_unref);
-    g_list_free_full(pAssociated, g_object_unref);
-    return pFound;
-}
-
-void ClosePid(GPid pid, gint, gpointer) {
-    g_spawn_close_pid(pid);
+    return !arrPaths.empty();
 }
 
 } // namespace
 
-CGioShellHandoff::~CGioShellHandoff() {
-    if (m_nEnqueuePid > 0 && ::waitpid(m_nEnqueuePid, nullptr, WNOHANG) == 0) {
-        ReapLater();
-    }
-}
-
-bool CGioShellHandoff::Play(const std::string& strPath) {
-    if (!IsRegularFile(strPath)) {
+bool CGioShellHandoff::TakesSeveralFiles(const std::string& strPath) {
+    g_autoptr(GAppInfo) pApp = DefaultAppFor(strPath);
+    if (pApp == nullptr) {
         return false;
     }
-    g_autofree gchar* pszType = GuessContentType(strPath);
-    g_autoptr(GAppInfo) pApp = DefaultAppFor(pszType);
-    return pApp != nullptr && LaunchWithFile(pApp, strPath, nullptr);
+    const SKnownPlayer* pKnown = FindKnownPlayer(pApp);
+    return pKnown != nullptr && pKnown->pszPlayFirst != nullptr ? true
+                                                                : ExecTakesSeveralFiles(pApp);
 }
 
-bool CGioShellHandoff::Enqueue(const std::string& strPath) {
-    SettlePreviousEnqueue();
-    return StartEnqueue(strPath);
+SHandoffStart CGioShellHandoff::Play(const std::vector<std::string>& arrPaths) {
+    if (!AllRegularFiles(arrPaths)) {
+        return {};
+    }
+    g_autoptr(GAppInfo) pApp = DefaultAppFor(arrPaths.front());
+    if (pApp == nullptr) {
+        return {};
+    }
+    if (arrPaths.size() == 1) {
+        return LaunchWithFiles(pApp, arrPaths);
+    }
+    if (const SKnownPlayer* pKnown = FindKnownPlayer(pApp);
+        pKnown != nullptr && pKnown->pszPlayFirst != nullptr) {
+        return Spawn(MakeKnownCommand(*pKnown, pApp, arrPaths, true));
+    }
+    return ExecTakesSeveralFiles(pApp) ? LaunchWithFiles(pApp, arrPaths) : SHandoffStart{};
 }
 
-bool CGioShellHandoff::StartEnqueue(const std::string& strPath) {
-    if (!IsRegularFile(strPath)) {
-        return false;
+// Only routes of the default application itself: an entry of another player that happens to
+// handle the type would start that player instead.
+SHandoffStart CGioShellHandoff::Enqueue(const std::vector<std::string>& arrPaths) {
+    if (!AllRegularFiles(arrPaths)) {
+        return {};
     }
-    g_autofree gchar* pszType = GuessContentType(strPath);
-    g_autoptr(GAppInfo) pDefault = DefaultAppFor(pszType);
-    GPid pid = 0;
-    bool bStarted = false;
-
-    g_autoptr(GAppInfo) pAction = nullptr;
-    const SKnownPlayer* pKnown = nullptr;
-    if (pDefault != nullptr && G_IS_DESKTOP_APP_INFO(pDefault)) {
-        pAction = EnqueueActionOf(G_DESKTOP_APP_INFO(pDefault));
+    g_autoptr(GAppInfo) pDefault = DefaultAppFor(arrPaths.front());
+    if (pDefault == nullptr) {
+        return {};
     }
-    if (pDefault != nullptr && pAction == nullptr) {
-        pKnown = FindKnownPlayer(pDefault);
+    if (G_IS_DESKTOP_APP_INFO(pDefault)) {
+        if (g_autoptr(GAppInfo) pAction = EnqueueActionOf(G_DESKTOP_APP_INFO(pDefault))) {
+            return LaunchWithFiles(pAction, arrPaths);
+        }
     }
-    if (pAction != nullptr) {
-        bStarted = LaunchWithFile(pAction, strPath, &pid);
-    } else if (pKnown != nullptr) {
-        std::vector<std::string> arrArgs;
-        bStarted = MakeEnqueueArgs(*pKnown, pDefault, strPath, arrArgs) && Spawn(arrArgs, &pid);
-    } else {
-        g_autoptr(GAppInfo) pEntry = FindEnqueueEntry(pszType);
-        bStarted = pEntry != nullptr && LaunchWithFile(pEntry, strPath, &pid);
-    }
-
-    if (bStarted && pid > 0) {
-        m_nEnqueuePid = pid;
-        m_tEnqueueStart = std::chrono::steady_clock::now();
-    }
-    return bStarted;
+    const SKnownPlayer* pKnown = FindKnownPlayer(pDefault);
+    return pKnown != nullptr ? Spawn(MakeKnownCommand(*pKnown, pDefault, arrPaths, false))
+                             : SHandoffStart{};
 }
 
 bool CGioShellHandoff::Open(const std::string& strUrl) {
     return g_app_info_launch_default_for_uri(strUrl.c_str(), nullptr, nullptr);
-}
-
-void CGioShellHandoff::SettlePreviousEnqueue() {
-    if (m_nEnqueuePid <= 0) {
-        return;
-    }
-    const auto tDeadline = m_tEnqueueStart + ENQUEUE_SETTLE_TIME;
-    for (;;) {
-        const pid_t nResult = ::waitpid(m_nEnqueuePid, nullptr, WNOHANG);
-        if (nResult == m_nEnqueuePid || (nResult < 0 && errno != EINTR)) {
-            m_nEnqueuePid = 0;
-            return;
-        }
-        if (std::chrono::steady_clock::now() >= tDeadline) {
-            break;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    ReapLater();
-}
-
-// The program outlived the wait: the main loop collects it whenever it ends.
-void CGioShellHandoff::ReapLater() {
-    g_child_watch_add(m_nEnqueuePid, ClosePid, nullptr);
-    m_nEnqueuePid = 0;
 }
 
 CShellHandoff& SystemShellHandoff() {

@@ -2,23 +2,35 @@
 // Copyright 2026 Quillon Softs
 #pragma once
 
-#include <chrono>
 #include <string>
+#include <vector>
+
+// What a hand-off started: whether it did, and the process to watch (0 when the program was
+// reached another way, such as D-Bus activation, or when there is nothing to watch).
+struct SHandoffStart {
+    bool bStarted = false;
+    int nPid = 0;
+};
 
 // Hands files and addresses to the applications the desktop associates with them. The program
-// never asks which player is installed: the desktop's associations decide. Every call starts a
-// program and returns; none waits for the player to finish.
+// never asks which player is installed: the desktop's associations decide. Every call starts one
+// program and returns at once; none waits for that program or the player.
 class CShellHandoff {
 public:
     virtual ~CShellHandoff() = default;
 
-    // Starts the default application of the file's content type with the file (a playlist is a
-    // file like any other). False when nothing is associated or the start failed.
-    virtual bool Play(const std::string& strPath) = 0;
+    // Whether the default application of the file's content type opens several files given on
+    // one command line as they are.
+    virtual bool TakesSeveralFiles(const std::string& strPath) = 0;
 
-    // Asks the default application of the file's content type to add the file to its play queue.
-    // False when that application offers no known way to do so, or the start failed.
-    virtual bool Enqueue(const std::string& strPath) = 0;
+    // Starts the default application of the first file's content type with all the files, in
+    // their order (a playlist is a file like any other). Paths are absolute.
+    virtual SHandoffStart Play(const std::vector<std::string>& arrPaths) = 0;
+
+    // Asks the default application of the first file's content type to add the files, in their
+    // order, to its play queue, with one program. Not started when that application offers no
+    // way of its own to do so. Paths are absolute.
+    virtual SHandoffStart Enqueue(const std::vector<std::string>& arrPaths) = 0;
 
     // Opens an address in the application the desktop associates with its scheme.
     virtual bool Open(const std::string& strUrl) = 0;
@@ -29,28 +41,16 @@ protected:
     CShellHandoff& operator=(const CShellHandoff&) = default;
 };
 
-// The hand-off through GIO's application database (desktop entries and mimeapps.list).
+// The hand-off through GIO's application database (desktop entries and mimeapps.list). The
+// processes it reports are its caller's to reap.
 class CGioShellHandoff final : public CShellHandoff {
 public:
     CGioShellHandoff() = default;
-    ~CGioShellHandoff() override;
-    CGioShellHandoff(const CGioShellHandoff&) = delete;
-    CGioShellHandoff& operator=(const CGioShellHandoff&) = delete;
 
-    bool Play(const std::string& strPath) override;
-    bool Enqueue(const std::string& strPath) override;
+    bool TakesSeveralFiles(const std::string& strPath) override;
+    SHandoffStart Play(const std::vector<std::string>& arrPaths) override;
+    SHandoffStart Enqueue(const std::vector<std::string>& arrPaths) override;
     bool Open(const std::string& strUrl) override;
-
-private:
-    bool StartEnqueue(const std::string& strPath);
-    void SettlePreviousEnqueue();
-    void ReapLater();
-
-    // The last program started by Enqueue. Each such program passes one file to the player and
-    // usually ends at once; letting it end before the next one starts keeps the queue in the
-    // order of the selection, which concurrent starts would not.
-    int m_nEnqueuePid = 0;
-    std::chrono::steady_clock::time_point m_tEnqueueStart;
 };
 
 // The hand-off the program itself uses, alive as long as the program.

@@ -99,6 +99,10 @@ constexpr SStringEntry s_aStrings[] = {
      "La date de modification de %1 n'a pas pu être conservée : seul le propriétaire du fichier "
      "peut la fixer."},
     {IDS_COL_YEAR, "Year", "Année"},
+    {IDS_HANDING_OVER, "Handing the tracks to the player...",
+     "Transmission des morceaux au player..."},
+    {IDS_HANDOFF_FAILED, "The player did not take the tracks (its command ended with status %1).",
+     "Le player n'a pas pris les morceaux (sa commande s'est terminée avec le code %1)."},
     {ID_PLAY, "Play the selected file\nPlay", "Joue le morceau\nJouer"},
     {ID_ENQUEUE, "Enqueue selected file(s) into the playlist\nEnqueue",
      "Ajoute le morceau sélectionné à la Play List.\nAjouter"},

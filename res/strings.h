@@ -90,6 +90,8 @@ enum : unsigned {
     IDS_COL_TRACK = 2023,
     IDS_TIMES_NOT_KEPT = 2024,
     IDS_COL_YEAR = 2025,
+    IDS_HANDING_OVER = 2100,
+    IDS_HANDOFF_FAILED = 2101,
 };
 
 // French when the first set of LC_ALL, LC_MESSAGES and LANG begins with "fr"; English otherwise.

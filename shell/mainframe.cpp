@@ -74,8 +74,13 @@ constexpr unsigned s_aTrackCommands[] = {ID_PLAY, ID_ENQUEUE, ID_PROPERTIES, ID_
 } // namespace
 
 CMainFrame::CMainFrame(CUserSettings& settings, CSettingsStore& store)
-    : m_settings(settings), m_store(store), m_pDoc(std::make_unique<CTunebrDoc>(*this)),
-      m_bShowLabels(settings.m_bShowLabels), m_nViewType(settings.m_nViewType) {
+    : CMainFrame(settings, store, SystemShellHandoff()) {
+}
+
+CMainFrame::CMainFrame(CUserSettings& settings, CSettingsStore& store, CShellHandoff& shell)
+    : m_settings(settings), m_store(store), m_shell(shell),
+      m_pDoc(std::make_unique<CTunebrDoc>(*this)), m_bShowLabels(settings.m_bShowLabels),
+      m_nViewType(settings.m_nViewType) {
     // Every scan, the first included, reads tag texts in the encoding the user chose.
     m_pDoc->SetTagCodec(COptionSheet::TagCodecOf(m_settings.m_strTagEncoding));
     int nWidth = 0, nHeight = 0, nLeft = 0, nTop = 0;
@@ -111,6 +116,9 @@ CMainFrame::~CMainFrame() {
     // A window destroyed while it holds the focus hands the focus on from inside ~QWidget, when
     // this frame is no longer whole: the connection goes first.
     disconnect(m_focusConnection);
+    if (m_pCommands->GetHandoffWatch().IsBusy()) {
+        QApplication::restoreOverrideCursor();
+    }
     // The panes are views of the document: they go before it does.
     std::unique_ptr<QWidget> pClient(takeCentralWidget());
 }
@@ -328,9 +336,17 @@ void CMainFrame::CreateClient() {
     m_pRightView->OnInitialUpdate();
     connect(m_pRightView, &CTunebrView::selectionStateChanged, this, &CMainFrame::UpdateCommands);
 
-    m_pCommands =
-        std::make_unique<CTrackCommands>(*m_pRightView, *m_pDoc, m_settings, SystemShellHandoff());
+    m_pCommands = std::make_unique<CTrackCommands>(*m_pRightView, *m_pDoc, m_settings, m_shell);
     CTrackCommands* pCommands = m_pCommands.get();
+    CHandoffWatch* pWatch = &pCommands->GetHandoffWatch();
+    connect(pWatch, &CHandoffWatch::busyChanged, this, &CMainFrame::ShowHandoffBusy);
+    // Queued: the box must not open inside the watch's own polling.
+    connect(
+        pWatch, &CHandoffWatch::handoffFailed, this,
+        [this](int nStatus) {
+            ShowMessageText(this, LoadQString(IDS_HANDOFF_FAILED).arg(nStatus));
+        },
+        Qt::QueuedConnection);
     connect(GetAction(ID_PLAY), &QAction::triggered, this, [pCommands] { pCommands->OnPlay(); });
     connect(GetAction(ID_ENQUEUE), &QAction::triggered, this,
             [pCommands] { pCommands->OnEnqueue(); });
@@ -456,6 +472,22 @@ void CMainFrame::StartAnimation() {
 
 void CMainFrame::StopAnimation() {
     m_pAnimate->Stop();
+}
+
+// The window stays usable while a player takes its time: the busy cursor, not the wait cursor.
+void CMainFrame::ShowHandoffBusy(bool bBusy) {
+    const QString strHandingOver = LoadQString(IDS_HANDING_OVER);
+    if (bBusy) {
+        m_strStatusBeforeHandoff = m_pStatusBar->GetPaneText(0);
+        m_pStatusBar->SetLocationText(strHandingOver);
+        QApplication::setOverrideCursor(Qt::BusyCursor);
+        return;
+    }
+    QApplication::restoreOverrideCursor();
+    // A scan may have written its own text meanwhile.
+    if (m_pStatusBar->GetPaneText(0) == strHandingOver) {
+        m_pStatusBar->SetLocationText(m_strStatusBeforeHandoff);
+    }
 }
 
 void CMainFrame::SwitchPane() {

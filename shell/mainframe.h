@@ -11,6 +11,7 @@
 #include <memory>
 
 class CAddressBox;
+class CShellHandoff;
 class CBusyAnimation;
 class CScanGuard;
 class CLeftView;
@@ -32,6 +33,8 @@ class CMainFrame final : public QMainWindow, public CPaneHost, public CCatalogue
 
 public:
     CMainFrame(CUserSettings& settings, CSettingsStore& store);
+    // With the hand-off to players the window uses instead of the desktop's.
+    CMainFrame(CUserSettings& settings, CSettingsStore& store, CShellHandoff& shell);
     ~CMainFrame() override;
 
     // The first scan: the folder named on the command line if it can be listed, else the start
@@ -96,12 +99,14 @@ private:
     void UpdateUndoCommand();
     void UpdateTitle();
     void OnFocusChanged(QWidget* pNow);
+    void ShowHandoffBusy(bool bBusy);
     void OnOpenFolder();
     void OnRescan();
     QAction* AddAction(unsigned nId, const QString& strText, const QKeySequence& shortcut = {});
 
     CUserSettings& m_settings;
     CSettingsStore& m_store;
+    CShellHandoff& m_shell;
     std::unique_ptr<CTunebrDoc> m_pDoc;
     std::map<unsigned, QAction*> m_mapActions;
     std::unique_ptr<CTrackCommands> m_pCommands;
@@ -117,6 +122,7 @@ private:
     QMetaObject::Connection m_focusConnection;
     CStatusPanes* m_pStatusBar = nullptr;
     QWidget* m_pActiveView = nullptr;
+    QString m_strStatusBeforeHandoff;
 
     int m_bShowToolBar = 1;
     int m_bShowLabels;

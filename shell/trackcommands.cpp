@@ -19,11 +19,16 @@ CTrackCommands::CTrackCommands(CTunebrView& view, CTunebrDoc& doc, const CUserSe
 }
 
 void CTrackCommands::OnPlay() {
-    ShowHandoffResult(&m_view, CPlayerHandoff(m_shell).Play(m_view.GetSelectedTracks()));
+    FollowHandoff(CPlayerHandoff(m_shell).Play(m_view.GetSelectedTracks()));
 }
 
 void CTrackCommands::OnEnqueue() {
-    ShowHandoffResult(&m_view, CPlayerHandoff(m_shell).Enqueue(m_view.GetSelectedTracks()));
+    FollowHandoff(CPlayerHandoff(m_shell).Enqueue(m_view.GetSelectedTracks()));
+}
+
+void CTrackCommands::FollowHandoff(const SHandoffResult& result) {
+    m_watch.Watch(result.nPid);
+    ShowHandoffResult(&m_view, result);
 }
 
 void CTrackCommands::OnProperties() {

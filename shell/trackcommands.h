@@ -3,6 +3,7 @@
 #pragma once
 
 #include "actions/tagundohistory.h"
+#include "platform/handoffwatch.h"
 
 #include <QPoint>
 
@@ -11,6 +12,7 @@ class CTunebrDoc;
 class CTunebrView;
 class CUserSettings;
 class QAction;
+struct SHandoffResult;
 
 // What the user does with the list's selected rows: play, enqueue, edit the tags, copy; and
 // taking the last tag edits back. The commands take the selection from the top row down, as
@@ -27,6 +29,8 @@ public:
     // Takes the last tag edit back; nothing when there is none.
     void OnUndo();
     const CTagUndoHistory& GetUndoHistory() const { return m_history; }
+    // The programs Play and Enqueue started, while they pass the tracks on.
+    CHandoffWatch& GetHandoffWatch() { return m_watch; }
 
     // Enter and double click: the action chosen in the options, whatever the selection; an
     // unknown stored value does nothing.
@@ -37,6 +41,7 @@ public:
                          QAction* pProperties);
 
 private:
+    void FollowHandoff(const SHandoffResult& result);
     // The settings of the moment: the codec and whether times are kept may have changed since
     // the last edit.
     CTagWriter MakeWriter() const;
@@ -46,4 +51,5 @@ private:
     const CUserSettings& m_settings;
     CShellHandoff& m_shell;
     CTagUndoHistory m_history;
+    CHandoffWatch m_watch;
 };

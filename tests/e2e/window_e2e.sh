@@ -67,12 +67,15 @@ printf '[Default Applications]\naudio/mpeg=fakeplayer.desktop\naudio/x-mpegurl=f
 
 xvfb-run -a -s "-screen 0 1024x700x24" "$0" --inside-x "$exe" "$work" "$artefacts"
 
-# The player got the playlist, which holds the two selected tracks of the second folder.
-playlist=$(cat "$work/player.log")
-[[ "$playlist" == *"~playlst.m3u" ]] || { echo "player got: $playlist"; exit 1; }
-lines=$(tr -d '\r' < "$playlist" | wc -l)
-[ "$lines" -eq 2 ] || { echo "playlist has $lines lines"; cat "$playlist"; exit 1; }
-grep -q "^$work/second/" "$playlist" || { echo "playlist is not of the second folder"; exit 1; }
+# The player takes several files (%F): it got the two selected tracks of the second folder
+# themselves, as absolute paths; the playlist beside them holds the same two.
+lines=$(wc -l < "$work/player.log")
+[ "$lines" -eq 2 ] || { echo "player got:"; cat "$work/player.log"; exit 1; }
+[ "$(grep -c "^$work/second/.*\.mp3$" "$work/player.log")" -eq 2 ] ||
+    { echo "player did not get two tracks of the second folder:"; cat "$work/player.log"; exit 1; }
+playlist=$XDG_RUNTIME_DIR/~playlst.m3u
+[ ! -e "$playlist" ] || [ "$(tr -d '\r' < "$playlist")" = "$(cat "$work/player.log")" ] ||
+    { echo "playlist differs:"; cat "$playlist"; exit 1; }
 # The folder typed last is the start folder of the next run.
 grep -q "FilePath=$work/second" "$XDG_CONFIG_HOME/Quillon Softs/Tunebrowse.conf"
 echo "window end to end: passed"

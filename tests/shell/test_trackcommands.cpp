@@ -5,38 +5,72 @@
 #include "panes/panehost.h"
 #include "panes/tracklistmodel.h"
 #include "panes/tunebrview.h"
+#include "platform/settingsstore.h"
 #include "platform/shellhandoff.h"
+#include "platform/textconv.h"
 #include "platform/usersettings.h"
+#include "res/strings.h"
+#include "shell/mainframe.h"
+#include "shell/statuspanes.h"
 #include "shell/trackcommands.h"
 #include "testfiles.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QMessageBox>
 #include <QTest>
 #include <QTimer>
 #include <QTreeView>
 
 #include <gtest/gtest.h>
 
+#include <spawn.h>
+
+extern char** environ;
+
 namespace {
 
+// Records one line per call; a call of several files lists them after one another.
 class CFakeShell final : public CShellHandoff {
 public:
-    bool Play(const std::string& strPath) override {
-        m_arrCalls.push_back("play " + strPath);
-        return true;
+    bool TakesSeveralFiles(const std::string&) override { return true; }
+    SHandoffStart Play(const std::vector<std::string>& arrPaths) override {
+        return Record("play", arrPaths);
     }
-    bool Enqueue(const std::string& strPath) override {
-        m_arrCalls.push_back("enqueue " + strPath);
-        return true;
+    SHandoffStart Enqueue(const std::vector<std::string>& arrPaths) override {
+        return Record("enqueue", arrPaths);
     }
     bool Open(const std::string& strUrl) override {
         m_arrCalls.push_back("open " + strUrl);
         return true;
     }
     std::vector<std::string> m_arrCalls;
+    // A program to start for every call, standing for the player's command.
+    std::vector<std::string> m_arrProgram;
+
+private:
+    SHandoffStart Record(const char* pszVerb, const std::vector<std::string>& arrPaths) {
+        std::string strCall = pszVerb;
+        for (const std::string& strPath : arrPaths) {
+            strCall += ' ' + strPath;
+        }
+        m_arrCalls.push_back(strCall);
+        if (m_arrProgram.empty()) {
+            return {true, 0};
+        }
+        std::vector<char*> arrArgv;
+        for (std::string& strArg : m_arrProgram) {
+            arrArgv.push_back(strArg.data());
+        }
+        arrArgv.push_back(nullptr);
+        pid_t pid = 0;
+        const bool bStarted =
+            ::posix_spawn(&pid, arrArgv[0], nullptr, nullptr, arrArgv.data(), environ) == 0;
+        return {bStarted, bStarted ? pid : 0};
+    }
 };
 
 class CQuietHost final : public CCatalogueHost, public CPaneHost {
@@ -90,7 +124,7 @@ TEST_F(TrackCommands, DoubleClickActionFollowsTheStoredChoice) {
         std::vector<std::string> arrCalls;
     } aCases[] = {
         {0, {1}, {"play " + Path("b.mp3")}},
-        {1, {0, 2}, {"enqueue " + Path("a.mp3"), "enqueue " + Path("c.mp3")}},
+        {1, {0, 2}, {"enqueue " + Path("a.mp3") + " " + Path("c.mp3")}},
         {1, {}, {}},
         {7, {0, 1}, {}},
     };
@@ -103,13 +137,16 @@ TEST_F(TrackCommands, DoubleClickActionFollowsTheStoredChoice) {
     }
 }
 
-TEST_F(TrackCommands, PlayWithNothingSelectedHandsAnEmptyPlaylist) {
+// An empty playlist would make many players empty their own list.
+TEST_F(TrackCommands, PlayAndEnqueueWithNothingSelectedDoNothing) {
     Select({});
+    for (const int nAction : {0, 1}) {
+        m_settings.m_nDoubleClickAction = nAction;
+        m_commands.DoDoubleClickAction();
+    }
     m_commands.OnPlay();
-    ASSERT_EQ(m_shell.m_arrCalls.size(), 1u);
-    const std::string strPlaylist = m_shell.m_arrCalls[0].substr(5);
-    EXPECT_NE(strPlaylist.find("~playlst.m3u"), std::string::npos);
-    EXPECT_EQ(ReadBytes(strPlaylist), "");
+    m_commands.OnEnqueue();
+    EXPECT_EQ(m_shell.m_arrCalls, std::vector<std::string>{});
 }
 
 TEST_F(TrackCommands, EnterAndDoubleClickAnywhereAskForTheAction) {
@@ -154,4 +191,75 @@ TEST_F(TrackCommands, ContextMenuOffersTheFourCommandsWithTheirState) {
     m_commands.ShowContextMenu(m_view.mapToGlobal(QPoint(10, 10)), &play, &enqueue, &copy,
                                &properties);
     EXPECT_TRUE(bTriggered);
+}
+
+// The player's command runs on while the window goes on: the event loop never stands still, the
+// busy cursor and the status text show from the first second to the command's end, and a command
+// that failed is reported once it ends.
+TEST(TrackCommandsInTheWindow, AHandoffTakingItsTimeLeavesTheWindowResponsive) {
+    const struct {
+        const char* pszCase;
+        std::vector<std::string> arrProgram;
+        bool bBusy;
+        const char* pszMessage;
+    } arrCases[] = {
+        {"player taking 2 s", {"/bin/sleep", "2"}, true, nullptr},
+        {"player refusing", {"/bin/sh", "-c", "exit 3"}, false, "status 3"},
+    };
+    for (const auto& testCase : arrCases) {
+        SCOPED_TRACE(testCase.pszCase);
+        CTempDir library;
+        for (const char* pszName : {"a.mp3", "b.mp3", "c.mp3"}) {
+            WriteBytes(library.Path() / pszName, Audio(300) + MakeTag(pszName, "Artist"));
+        }
+        CSettingsStore store;
+        store.WriteString(CUserSettings::SECTION_MP3, "FilePath", library.Str());
+        CUserSettings settings;
+        settings.LoadSettings(store);
+        CFakeShell shell;
+        shell.m_arrProgram = testCase.arrProgram;
+        CMainFrame frame(settings, store, shell);
+        frame.show();
+        frame.StartUp(nullptr);
+        frame.SwitchPane();
+        frame.GetRightPane()->GetDetailsView()->selectAll();
+        const QString strIdle = frame.GetStatusPanes()->GetPaneText(0);
+
+        QElapsedTimer clock;
+        qint64 nLast = 0, nLongestGap = 0, nBusyFrom = -1;
+        bool bStatusShown = false;
+        std::vector<std::string> arrMessages;
+        QTimer tick;
+        QObject::connect(&tick, &QTimer::timeout, [&] {
+            nLongestGap = std::max(nLongestGap, clock.elapsed() - nLast);
+            nLast = clock.elapsed();
+            const QCursor* pCursor = QApplication::overrideCursor();
+            if (pCursor != nullptr && pCursor->shape() == Qt::BusyCursor && nBusyFrom < 0) {
+                nBusyFrom = nLast;
+            }
+            bStatusShown = bStatusShown ||
+                           frame.GetStatusPanes()->GetPaneText(0) == LoadQString(IDS_HANDING_OVER);
+            if (auto* pBox = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                arrMessages.push_back(pBox->text().toStdString());
+                pBox->accept();
+            }
+        });
+        clock.start();
+        tick.start(10);
+        frame.GetAction(ID_ENQUEUE)->trigger();
+        QTest::qWait(3000);
+
+        EXPECT_EQ(shell.m_arrCalls.size(), 1u);
+        EXPECT_LT(nLongestGap, 250) << "the window stood still";
+        EXPECT_EQ(nBusyFrom >= 900, testCase.bBusy) << nBusyFrom;
+        EXPECT_EQ(bStatusShown, testCase.bBusy);
+        EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+        EXPECT_EQ(frame.GetStatusPanes()->GetPaneText(0), strIdle);
+        if (testCase.pszMessage != nullptr) {
+            ASSERT_EQ(arrMessages.size(), 1u);
+            EXPECT_NE(arrMessages.front().find(testCase.pszMessage), std::string::npos);
+        } else {
+            EXPECT_EQ(arrMessages, std::vector<std::string>{});
+        }
+    }
 }
