@@ -99,6 +99,10 @@ constexpr SStringEntry s_aStrings[] = {
      "La date de modification de %1 n'a pas pu être conservée : seul le propriétaire du fichier "
      "peut la fixer."},
     {IDS_COL_YEAR, "Year", "Année"},
+    {IDS_GENRE_UNCHANGED, "(unchanged)", "(inchangé)"},
+    {IDS_BY_ARTIST, "Organised by artist", "Classé par artiste"},
+    {IDS_BY_GENRE, "Organised by genre and artist", "Classé par genre et artiste"},
+    {IDS_ADDRESS_TIP, "Folder to show (Ctrl+L or Alt+D)", "Dossier à afficher (Ctrl+L ou Alt+D)"},
     {ID_PLAY, "Play the selected file\nPlay", "Joue le morceau\nJouer"},
     {ID_ENQUEUE, "Enqueue selected file(s) into the playlist\nEnqueue",
      "Ajoute le morceau sélectionné à la Play List.\nAjouter"},

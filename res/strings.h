@@ -90,6 +90,10 @@ enum : unsigned {
     IDS_COL_TRACK = 2023,
     IDS_TIMES_NOT_KEPT = 2024,
     IDS_COL_YEAR = 2025,
+    IDS_GENRE_UNCHANGED = 2150,
+    IDS_BY_ARTIST = 2151,
+    IDS_ADDRESS_TIP = 2153,
+    IDS_BY_GENRE = 2152,
 };
 
 // French when the first set of LC_ALL, LC_MESSAGES and LANG begins with "fr"; English otherwise.
