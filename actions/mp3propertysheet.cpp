@@ -88,7 +88,9 @@ void FillGenres(QComboBox& box) {
         return QString::compare(arrNames[nLeft], arrNames[nRight], Qt::CaseInsensitive) < 0;
     });
     for (const int nGenre : arrGenres) {
-        box.addItem(arrNames[nGenre], nGenre);
+        // The empty entry gets words, so that a screen reader has something to say for it.
+        box.addItem(nGenre == GENRE_NONE ? LoadQString(IDS_GENRE_UNCHANGED) : arrNames[nGenre],
+                    nGenre);
     }
 }
 
@@ -115,46 +117,48 @@ void ReportFileError(QWidget* pParent, const std::optional<CFileException>& erro
 } // namespace
 
 CMp3PropertyPage1::CMp3PropertyPage1(QWidget* pParent) : QWidget(pParent) {
-    m_pTitle = MakeEdit(QStringLiteral("Title"));
-    m_pArtist = MakeEdit(QStringLiteral("Artist"));
-    m_pAlbum = MakeEdit(QStringLiteral("Album"));
-    m_pYear = MakeEdit(QStringLiteral("Year"));
+    m_pTitle = MakeEdit(tr("Title"));
+    m_pArtist = MakeEdit(tr("Artist"));
+    m_pAlbum = MakeEdit(tr("Album"));
+    m_pYear = MakeEdit(tr("Year"));
     m_pYear->setFixedWidth(DigitsEditWidth(*m_pYear, 4));
-    m_pTrack = MakeEdit(QStringLiteral("Track"));
+    m_pTrack = MakeEdit(tr("Track"));
     m_pTrack->setFixedWidth(DigitsEditWidth(*m_pTrack, 3));
     m_pTrack->setValidator(
         new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), m_pTrack));
     m_pGenre = new QComboBox;
     m_pGenre->setEditable(false);
-    m_pGenre->setAccessibleName(QStringLiteral("Genre"));
+    m_pGenre->setAccessibleName(tr("Genre"));
     m_pGenre->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     m_pGenre->setMinimumContentsLength(12);
     FillGenres(*m_pGenre);
     m_pGenre->setCurrentIndex(-1);
-    m_pComment = MakeEdit(QStringLiteral("Comment"));
+    // Shown, and spoken, while no genre is chosen.
+    m_pGenre->setPlaceholderText(LoadQString(IDS_GENRE_UNCHANGED));
+    m_pComment = MakeEdit(tr("Comment"));
     for (ETagField eField : {ETagField::Title, ETagField::Artist, ETagField::Album, ETagField::Year,
                              ETagField::Comment, ETagField::Track}) {
         GetEdit(eField)->setMaxLength(static_cast<int>(FieldLimit(eField)));
     }
 
     auto* pGrid = new QGridLayout(this);
-    pGrid->addWidget(MakeLabel(QStringLiteral("&Title :"), m_pTitle), 0, 0);
+    pGrid->addWidget(MakeLabel(tr("&Title :"), m_pTitle), 0, 0);
     pGrid->addWidget(m_pTitle, 0, 1, 1, 3);
-    pGrid->addWidget(MakeLabel(QStringLiteral("&Artist :"), m_pArtist), 1, 0);
+    pGrid->addWidget(MakeLabel(tr("&Artist :"), m_pArtist), 1, 0);
     pGrid->addWidget(m_pArtist, 1, 1, 1, 3);
-    pGrid->addWidget(MakeLabel(QStringLiteral("A&lbum :"), m_pAlbum), 2, 0);
+    pGrid->addWidget(MakeLabel(tr("A&lbum :"), m_pAlbum), 2, 0);
     pGrid->addWidget(m_pAlbum, 2, 1, 1, 3);
-    pGrid->addWidget(MakeLabel(QStringLiteral("&Year :"), m_pYear), 3, 0);
+    pGrid->addWidget(MakeLabel(tr("&Year :"), m_pYear), 3, 0);
     auto* pNumbers = new QHBoxLayout;
     pNumbers->addWidget(m_pYear);
     pNumbers->addSpacing(8);
-    pNumbers->addWidget(MakeLabel(QStringLiteral("T&rack :"), m_pTrack));
+    pNumbers->addWidget(MakeLabel(tr("T&rack :"), m_pTrack));
     pNumbers->addWidget(m_pTrack);
     pNumbers->addStretch(1);
     pGrid->addLayout(pNumbers, 3, 1);
-    pGrid->addWidget(MakeLabel(QStringLiteral("&Genre :"), m_pGenre), 3, 2, Qt::AlignRight);
+    pGrid->addWidget(MakeLabel(tr("&Genre :"), m_pGenre), 3, 2, Qt::AlignRight);
     pGrid->addWidget(m_pGenre, 3, 3);
-    pGrid->addWidget(MakeLabel(QStringLiteral("Co&mment. :"), m_pComment), 4, 0);
+    pGrid->addWidget(MakeLabel(tr("Co&mment. :"), m_pComment), 4, 0);
     pGrid->addWidget(m_pComment, 4, 1, 1, 3);
     pGrid->setColumnStretch(3, 1);
     pGrid->setRowStretch(5, 1);
@@ -231,7 +235,7 @@ CMp3PropertySheet::CMp3PropertySheet(QWidget* pParent, CTagCodec codec)
     setWindowTitle(LoadQString(IDS_PROPERTIES));
     m_pPage = new CMp3PropertyPage1;
     m_pTabs = new QTabWidget;
-    m_pTabs->addTab(m_pPage, QStringLiteral("ID3 Tag"));
+    m_pTabs->addTab(m_pPage, tr("ID3 Tag"));
     // Changes take effect on OK only: there is no Apply.
     auto* pButtons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
     connect(pButtons, &QDialogButtonBox::accepted, this, &QDialog::accept);

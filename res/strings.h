@@ -92,6 +92,10 @@ enum : unsigned {
     IDS_COL_YEAR = 2025,
     IDS_HANDING_OVER = 2100,
     IDS_HANDOFF_FAILED = 2101,
+    IDS_GENRE_UNCHANGED = 2150,
+    IDS_BY_ARTIST = 2151,
+    IDS_ADDRESS_TIP = 2153,
+    IDS_BY_GENRE = 2152,
 };
 
 // French when the first set of LC_ALL, LC_MESSAGES and LANG begins with "fr"; English otherwise.

@@ -14,7 +14,8 @@
 
 namespace {
 
-// Looks like a link whatever the style: blue underlined text, no frame, no pressed state.
+// Looks like a link whatever the style: underlined text in the palette's link colour (which
+// dark themes lighten), no frame, no pressed state.
 class CLinkButton final : public QPushButton {
 public:
     explicit CLinkButton(const QString& strText) : QPushButton(strText) {
@@ -33,7 +34,7 @@ protected:
     void paintEvent(QPaintEvent*) override {
         QPainter painter(this);
         painter.setFont(font());
-        painter.setPen(QColor(0, 0, 255));
+        painter.setPen(palette().color(QPalette::Link));
         painter.drawText(rect(), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, text());
         if (hasFocus()) {
             // Keyboard users must see where they are.
@@ -48,14 +49,13 @@ protected:
 CAboutDlg::CAboutDlg(COpenUrl openUrl, QWidget* pParent)
     : QDialog(pParent), m_strLink(QStringLiteral("https://tunebrowse.example.org/")),
       m_openUrl(std::move(openUrl)) {
-    setWindowTitle(QStringLiteral("About Tunebrowse"));
+    setWindowTitle(tr("About Tunebrowse"));
     auto* pIcon = new QLabel;
     pIcon->setPixmap(LoadIcon(EIcon::App).pixmap(32, 32));
-    auto* pName =
-        new QLabel(QStringLiteral("Tunebrowse - version ") + QStringLiteral(TUNEBR_VERSION));
+    auto* pName = new QLabel(tr("Tunebrowse - version %1").arg(QStringLiteral(TUNEBR_VERSION)));
     pName->setTextFormat(Qt::PlainText);
     auto* pInfo = new QLabel(LoadQString(IDS_ABOUT_INFO));
-    auto* pSupport = new QLabel(QStringLiteral("Updates, support and informations :"));
+    auto* pSupport = new QLabel(tr("Updates, support and informations :"));
     auto* pLink = new CLinkButton(m_strLink);
     pLink->setAccessibleName(m_strLink);
     connect(pLink, &QPushButton::clicked, this, &CAboutDlg::OnLinkClicked);

@@ -10,13 +10,6 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 
-namespace {
-
-// An item holds 255 characters at most.
-constexpr int MAX_ADDRESS_LENGTH = 255;
-
-} // namespace
-
 CAddressBox::CAddressBox(QWidget* pParent) : QComboBox(pParent) {
     setEditable(true);
     setInsertPolicy(QComboBox::NoInsert);
@@ -40,13 +33,14 @@ CAddressBox::CAddressBox(QWidget* pParent) : QComboBox(pParent) {
 }
 
 void CAddressBox::AddAddress(QString strPath) {
-    strPath.truncate(MAX_ADDRESS_LENGTH);
+    // The whole path: a shortened one names a folder that does not exist.
     // The empty path is the root of the file system; mount points show as drives.
     if (strPath.isEmpty()) {
         strPath = QStringLiteral("/");
     }
     const QString strFolder = strPath == QLatin1String("/") ? QString() : strPath;
-    int nIndex = findText(strPath, Qt::MatchFixedString); // exact, letter case not counting
+    // Exact: on Linux "music" and "Music" are two folders.
+    int nIndex = findText(strPath, Qt::MatchFixedString | Qt::MatchCaseSensitive);
     if (nIndex < 0) {
         const bool bDrive = FindMountPoint(strFolder).bIsMountPoint;
         insertItem(0, LoadIcon(bDrive ? EIcon::Drive : EIcon::Folder), strPath, bDrive);

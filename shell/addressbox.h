@@ -17,7 +17,7 @@ public:
 
     explicit CAddressBox(QWidget* pParent = nullptr);
 
-    // Normalises the path, finds it (letter case not counting) or inserts it on top, selects it.
+    // Normalises the path, finds it (exactly, whole) or inserts it on top, selects it.
     void AddAddress(QString strPath);
 
     QStringList GetAddresses() const;

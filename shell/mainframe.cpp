@@ -18,6 +18,7 @@
 #include "shell/aboutdlg.h"
 #include "shell/addressbox.h"
 #include "shell/busyanimation.h"
+#include "shell/frameplacement.h"
 #include "shell/optionsheet.h"
 #include "shell/scanguard.h"
 #include "shell/statuspanes.h"
@@ -28,11 +29,13 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QFileDialog>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QMenuBar>
 #include <QScopedValueRollback>
+#include <QScreen>
 #include <QSplitter>
 #include <QToolBar>
 #include <QTreeView>
@@ -83,10 +86,7 @@ CMainFrame::CMainFrame(CUserSettings& settings, CSettingsStore& store, CShellHan
       m_nViewType(settings.m_nViewType) {
     // Every scan, the first included, reads tag texts in the encoding the user chose.
     m_pDoc->SetTagCodec(COptionSheet::TagCodecOf(m_settings.m_strTagEncoding));
-    int nWidth = 0, nHeight = 0, nLeft = 0, nTop = 0;
-    m_settings.GetFramePlacement(nWidth, nHeight, nLeft, nTop);
-    move(nLeft, nTop);
-    resize(nWidth, nHeight);
+    RestorePlacement();
 
     CreateActions();
     CreateMenus();
@@ -146,22 +146,23 @@ void CMainFrame::CreateActions() {
         EIcon eIcon;
     };
     const SCommand aButtons[] = {
-        {ID_PLAY, "&Play", QKeySequence(Qt::CTRL | Qt::Key_P), IDS_BTN_PLAY, EIcon::Play},
-        {ID_ENQUEUE, "&Enqueue", QKeySequence(Qt::CTRL | Qt::Key_E), IDS_BTN_ENQUEUE,
+        {ID_PLAY, QT_TR_NOOP("&Play"), QKeySequence(Qt::CTRL | Qt::Key_P), IDS_BTN_PLAY,
+         EIcon::Play},
+        {ID_ENQUEUE, QT_TR_NOOP("&Enqueue"), QKeySequence(Qt::CTRL | Qt::Key_E), IDS_BTN_ENQUEUE,
          EIcon::Enqueue},
-        {ID_EDIT_COPY, "&Copy", QKeySequence(Qt::CTRL | Qt::Key_C), IDS_BTN_COPY, EIcon::Copy},
-        {ID_PROPERTIES, "&Properties", QKeySequence(Qt::CTRL | Qt::Key_Return), IDS_BTN_PROPERTIES,
-         EIcon::Properties},
-        {ID_VIEW_ARTIST, "&Artist", {}, IDS_COL_ARTIST, EIcon::Face},
-        {ID_VIEW_GENRE, "Gen&re / Artist", {}, IDS_COL_GENRE, EIcon::Clef},
-        {ID_VIEW_LARGEICON, "Lar&ge Icons", {}, IDS_BTN_LARGE, EIcon::LargeIcons},
-        {ID_VIEW_SMALLICON, "S&mall Icons", {}, IDS_BTN_SMALL, EIcon::SmallIcons},
-        {ID_VIEW_LIST, "&List", {}, IDS_BTN_LIST, EIcon::List},
-        {ID_VIEW_DETAILS, "&Details", {}, IDS_BTN_DETAIL, EIcon::Details},
+        {ID_EDIT_COPY, QT_TR_NOOP("&Copy"), QKeySequence(Qt::CTRL | Qt::Key_C), IDS_BTN_COPY,
+         EIcon::Copy},
+        {ID_PROPERTIES, QT_TR_NOOP("&Properties"), QKeySequence(Qt::CTRL | Qt::Key_Return),
+         IDS_BTN_PROPERTIES, EIcon::Properties},
+        {ID_VIEW_ARTIST, QT_TR_NOOP("&Artist"), {}, IDS_COL_ARTIST, EIcon::Face},
+        {ID_VIEW_GENRE, QT_TR_NOOP("Gen&re / Artist"), {}, IDS_COL_GENRE, EIcon::Clef},
+        {ID_VIEW_LARGEICON, QT_TR_NOOP("Lar&ge Icons"), {}, IDS_BTN_LARGE, EIcon::LargeIcons},
+        {ID_VIEW_SMALLICON, QT_TR_NOOP("S&mall Icons"), {}, IDS_BTN_SMALL, EIcon::SmallIcons},
+        {ID_VIEW_LIST, QT_TR_NOOP("&List"), {}, IDS_BTN_LIST, EIcon::List},
+        {ID_VIEW_DETAILS, QT_TR_NOOP("&Details"), {}, IDS_BTN_DETAIL, EIcon::Details},
     };
     for (const SCommand& command : aButtons) {
-        QAction* pAction =
-            AddAction(command.nId, QString::fromUtf8(command.pszText), command.shortcut);
+        QAction* pAction = AddAction(command.nId, tr(command.pszText), command.shortcut);
         pAction->setIcon(LoadIcon(command.eIcon));
         pAction->setIconText(LoadQString(command.nLabel));
     }
@@ -195,16 +196,15 @@ void CMainFrame::CreateActions() {
         UpdateUndoCommand();
     });
 
-    AddAction(ID_APP_EXIT, QStringLiteral("E&xit"));
+    AddAction(ID_APP_EXIT, tr("E&xit"));
     connect(GetAction(ID_APP_EXIT), &QAction::triggered, this, &QWidget::close);
-    AddAction(ID_FILE_OPEN_FOLDER, QStringLiteral("&Open Folder..."),
-              QKeySequence(Qt::CTRL | Qt::Key_O));
+    AddAction(ID_FILE_OPEN_FOLDER, tr("&Open Folder..."), QKeySequence(Qt::CTRL | Qt::Key_O));
     connect(GetAction(ID_FILE_OPEN_FOLDER), &QAction::triggered, this, &CMainFrame::OnOpenFolder);
-    AddAction(ID_VIEW_REFRESH, QStringLiteral("&Refresh"), QKeySequence(Qt::Key_F5));
+    AddAction(ID_VIEW_REFRESH, tr("&Refresh"), QKeySequence(Qt::Key_F5));
     connect(GetAction(ID_VIEW_REFRESH), &QAction::triggered, this, &CMainFrame::OnRescan);
     // The keys file managers use to reach their address field.
-    QAction* pFocusAddress = AddAction(ID_FOCUS_ADDRESS, QStringLiteral("Go to the address"),
-                                       QKeySequence(Qt::CTRL | Qt::Key_L));
+    QAction* pFocusAddress =
+        AddAction(ID_FOCUS_ADDRESS, tr("&Go to Address"), QKeySequence(Qt::CTRL | Qt::Key_L));
     pFocusAddress->setShortcuts(
         {QKeySequence(Qt::CTRL | Qt::Key_L), QKeySequence(Qt::ALT | Qt::Key_D)});
     connect(pFocusAddress, &QAction::triggered, this, [this] {
@@ -213,9 +213,9 @@ void CMainFrame::CreateActions() {
         m_pAddress->setFocus(Qt::ShortcutFocusReason);
         m_pAddress->lineEdit()->selectAll();
     });
-    AddAction(ID_NEXT_PANE, QStringLiteral("Next Pane"), QKeySequence(Qt::Key_F6));
+    AddAction(ID_NEXT_PANE, tr("Next Pane"), QKeySequence(Qt::Key_F6));
     connect(GetAction(ID_NEXT_PANE), &QAction::triggered, this, &CMainFrame::SwitchPane);
-    AddAction(ID_PREV_PANE, QStringLiteral("Previous Pane"), QKeySequence(Qt::SHIFT | Qt::Key_F6));
+    AddAction(ID_PREV_PANE, tr("Previous Pane"), QKeySequence(Qt::SHIFT | Qt::Key_F6));
     connect(GetAction(ID_PREV_PANE), &QAction::triggered, this, &CMainFrame::SwitchPane);
 
     struct SToggle {
@@ -223,10 +223,11 @@ void CMainFrame::CreateActions() {
         const char* pszText;
         int* pbFlag;
     };
-    for (const SToggle& toggle : {SToggle{ID_VIEW_TOOLBAR, "Standard buttons", &m_bShowToolBar},
-                                  SToggle{ID_VIEW_ADDRESSBAR, "Address bar", &m_bShowAddressBar},
-                                  SToggle{ID_VIEW_LABELS, "Show text labels", &m_bShowLabels}}) {
-        QAction* pAction = AddAction(toggle.nId, QString::fromUtf8(toggle.pszText));
+    for (const SToggle& toggle :
+         {SToggle{ID_VIEW_TOOLBAR, QT_TR_NOOP("Standard buttons"), &m_bShowToolBar},
+          SToggle{ID_VIEW_ADDRESSBAR, QT_TR_NOOP("Address bar"), &m_bShowAddressBar},
+          SToggle{ID_VIEW_LABELS, QT_TR_NOOP("Show text labels"), &m_bShowLabels}}) {
+        QAction* pAction = AddAction(toggle.nId, tr(toggle.pszText));
         pAction->setCheckable(true);
         int* pbFlag = toggle.pbFlag;
         connect(pAction, &QAction::triggered, this, [this, pbFlag] {
@@ -234,20 +235,20 @@ void CMainFrame::CreateActions() {
             LayoutBands();
         });
     }
-    QAction* pStatusBar = AddAction(ID_VIEW_STATUS_BAR, QStringLiteral("&Status bar"));
+    QAction* pStatusBar = AddAction(ID_VIEW_STATUS_BAR, tr("&Status bar"));
     pStatusBar->setCheckable(true);
     pStatusBar->setChecked(true);
     connect(pStatusBar, &QAction::toggled, this,
             [this](bool bShow) { statusBar()->setVisible(bShow); });
 
-    AddAction(ID_VIEW_OPTIONS, QStringLiteral("&Options..."));
+    AddAction(ID_VIEW_OPTIONS, tr("&Options..."));
     connect(GetAction(ID_VIEW_OPTIONS), &QAction::triggered, this, &CMainFrame::OnOptions);
-    AddAction(ID_APP_ABOUT, QStringLiteral("&About Tunebrowse ..."));
+    AddAction(ID_APP_ABOUT, tr("&About Tunebrowse ..."));
     connect(GetAction(ID_APP_ABOUT), &QAction::triggered, this, &CMainFrame::OnAppAbout);
 }
 
 void CMainFrame::CreateMenus() {
-    QMenu* pFile = menuBar()->addMenu(QStringLiteral("&File"));
+    QMenu* pFile = menuBar()->addMenu(tr("&File"));
     pFile->addAction(GetAction(ID_PLAY));
     pFile->addAction(GetAction(ID_ENQUEUE));
     pFile->addSeparator();
@@ -258,13 +259,13 @@ void CMainFrame::CreateMenus() {
     pFile->addSeparator();
     pFile->addAction(GetAction(ID_APP_EXIT));
 
-    QMenu* pEdit = menuBar()->addMenu(QStringLiteral("&Edit"));
+    QMenu* pEdit = menuBar()->addMenu(tr("&Edit"));
     pEdit->addAction(GetAction(ID_EDIT_UNDO));
     pEdit->addSeparator();
     pEdit->addAction(GetAction(ID_EDIT_COPY));
 
-    QMenu* pView = menuBar()->addMenu(QStringLiteral("&View"));
-    QMenu* pBars = pView->addMenu(QStringLiteral("&Tool bar"));
+    QMenu* pView = menuBar()->addMenu(tr("&View"));
+    QMenu* pBars = pView->addMenu(tr("&Tool bar"));
     pBars->addAction(GetAction(ID_VIEW_TOOLBAR));
     pBars->addAction(GetAction(ID_VIEW_ADDRESSBAR));
     pBars->addSeparator();
@@ -278,14 +279,16 @@ void CMainFrame::CreateMenus() {
         pView->addAction(GetAction(nId));
     }
     pView->addSeparator();
+    pView->addAction(GetAction(ID_FOCUS_ADDRESS));
+    pView->addSeparator();
     pView->addAction(GetAction(ID_VIEW_OPTIONS));
 
-    QMenu* pHelp = menuBar()->addMenu(QStringLiteral("&?"));
+    QMenu* pHelp = menuBar()->addMenu(tr("&?"));
     pHelp->addAction(GetAction(ID_APP_ABOUT));
 }
 
 void CMainFrame::CreateToolBars() {
-    m_pToolBar = addToolBar(QStringLiteral("Standard buttons"));
+    m_pToolBar = addToolBar(tr("Standard buttons"));
     m_pToolBar->setObjectName(QStringLiteral("StandardButtons"));
     m_pToolBar->setIconSize(QSize(BUTTON_ICON_SIZE, BUTTON_ICON_SIZE));
     for (const unsigned nId :
@@ -298,7 +301,6 @@ void CMainFrame::CreateToolBars() {
         pButton->setAccessibleName(pAction->toolTip());
         pButton->setAccessibleDescription(pAction->statusTip());
     }
-
     addToolBarBreak();
     m_pAddressBar = addToolBar(LoadQString(IDS_ADDRESS));
     m_pAddressBar->setObjectName(QStringLiteral("AddressBar"));
@@ -308,6 +310,8 @@ void CMainFrame::CreateToolBars() {
     // The edit field inside the box takes the focus, and is what a screen reader announces.
     m_pAddress->setAccessibleName(LoadQString(IDS_ADDRESS));
     m_pAddress->lineEdit()->setAccessibleName(LoadQString(IDS_ADDRESS));
+    // Tab moves between the panes, so the box is reached by its keys: the tip tells them.
+    m_pAddress->setToolTip(LoadQString(IDS_ADDRESS_TIP));
     m_pAnimate = new CBusyAnimation;
     m_pAddressBar->addWidget(pLabel);
     m_pAddressBar->addWidget(m_pAddress);
@@ -626,14 +630,8 @@ void CMainFrame::SaveFrameSettings() {
         const std::string strName = "Address" + std::to_string(i);
         store.WriteString(pszUser, strName.c_str(), ToStdString(arrAddresses[i]));
     }
-    // A maximised or minimised window keeps the place it will come back to.
-    QRect rect = frameGeometry();
-    if (windowState() & (Qt::WindowMaximized | Qt::WindowMinimized | Qt::WindowFullScreen)) {
-        const QRect rectNormal = normalGeometry();
-        rect = rectNormal.marginsAdded(
-            QMargins(geometry().left() - rect.left(), geometry().top() - rect.top(),
-                     rect.right() - geometry().right(), rect.bottom() - geometry().bottom()));
-    }
+    // A window left where it was placed gives back the stored values, frame or no frame.
+    const QRect rect = GetOuterNormalGeometry();
     store.WriteInt(pszUser, "cx", rect.width());
     store.WriteInt(pszUser, "cy", rect.height());
     store.WriteInt(pszUser, "x", rect.left());
@@ -646,14 +644,62 @@ void CMainFrame::closeEvent(QCloseEvent* pEvent) {
     pEvent->accept();
 }
 
-// The stored size is the outer size of the window: take the frame off once the frame is known.
+// The stored rectangle is the window's outer one. It opens on the screen under its centre and
+// fits that screen's free area.
+void CMainFrame::RestorePlacement() {
+    int nWidth = 0, nHeight = 0, nLeft = 0, nTop = 0;
+    m_settings.GetFramePlacement(nWidth, nHeight, nLeft, nTop);
+    const QRect rectStored(nLeft, nTop, nWidth, nHeight);
+    const QScreen* pScreen = QGuiApplication::screenAt(rectStored.center());
+    if (pScreen == nullptr) {
+        pScreen = QGuiApplication::primaryScreen();
+    }
+    m_rectPlaced = pScreen != nullptr
+                       ? CFramePlacement::Fit(rectStored, pScreen->availableGeometry())
+                       : rectStored;
+    move(m_rectPlaced.topLeft()); // a top-level window's position is its frame's
+    resize(m_rectPlaced.size());
+}
+
+// A window manager adds its frame after the window is shown, at a time of its own: the first
+// move or resize that shows a frame takes it off the inner size.
+void CMainFrame::FitFrame() {
+    if (m_bPlaced || !isVisible()) {
+        return;
+    }
+    const QSize frameExtra = frameGeometry().size() - geometry().size();
+    if (frameExtra.isEmpty()) {
+        return;
+    }
+    m_bPlaced = true;
+    if (size() == m_rectPlaced.size()) {
+        resize(m_rectPlaced.size() - frameExtra);
+    }
+}
+
+QRect CMainFrame::GetOuterNormalGeometry() const {
+    QRect rect = frameGeometry();
+    // A maximised or minimised window keeps the place it will come back to.
+    if (windowState() & (Qt::WindowMaximized | Qt::WindowMinimized | Qt::WindowFullScreen)) {
+        const QMargins frame(geometry().left() - rect.left(), geometry().top() - rect.top(),
+                             rect.right() - geometry().right(),
+                             rect.bottom() - geometry().bottom());
+        rect = normalGeometry().marginsAdded(frame);
+    }
+    return rect;
+}
+
 void CMainFrame::showEvent(QShowEvent* pEvent) {
     QMainWindow::showEvent(pEvent);
-    if (!m_bPlaced) {
-        m_bPlaced = true;
-        const QSize frameExtra = frameGeometry().size() - geometry().size();
-        if (!frameExtra.isEmpty()) {
-            resize(size() - frameExtra);
-        }
-    }
+    FitFrame();
+}
+
+void CMainFrame::moveEvent(QMoveEvent* pEvent) {
+    QMainWindow::moveEvent(pEvent);
+    FitFrame();
+}
+
+void CMainFrame::resizeEvent(QResizeEvent* pEvent) {
+    QMainWindow::resizeEvent(pEvent);
+    FitFrame();
 }

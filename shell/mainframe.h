@@ -86,6 +86,8 @@ public:
 protected:
     void closeEvent(QCloseEvent* pEvent) override;
     void showEvent(QShowEvent* pEvent) override;
+    void moveEvent(QMoveEvent* pEvent) override;
+    void resizeEvent(QResizeEvent* pEvent) override;
 
 private:
     void CreateActions();
@@ -98,6 +100,9 @@ private:
     void UpdateCommands();
     void UpdateUndoCommand();
     void UpdateTitle();
+    void RestorePlacement();
+    void FitFrame();
+    QRect GetOuterNormalGeometry() const;
     void OnFocusChanged(QWidget* pNow);
     void ShowHandoffBusy(bool bBusy);
     void OnOpenFolder();
@@ -130,5 +135,6 @@ private:
     int m_nViewType;
     int m_bViewIconDirty = 1;
     int m_nWaitDepth = 0;
-    bool m_bPlaced = false;
+    bool m_bPlaced = false; // the frame's size is known and taken off the stored outer size
+    QRect m_rectPlaced;     // the outer rectangle given at start, fitted to the screen
 };

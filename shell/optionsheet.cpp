@@ -64,12 +64,12 @@ QString AccessibleName(QString strLabel) {
 } // namespace
 
 COptionPage1::COptionPage1(QWidget* pParent) : QWidget(pParent) {
-    m_pActionPlay = new QRadioButton(QStringLiteral("&Play"));
-    m_pActionEnqueue = new QRadioButton(QStringLiteral("&Enqueue"));
-    m_pActionProperties = new QRadioButton(QStringLiteral("P&roperties"));
-    m_pFullRow = new QCheckBox(QStringLiteral("&Full row selection"));
-    m_pAlignLeft = new QRadioButton(QStringLiteral("&Left justify"));
-    m_pAlignCenter = new QRadioButton(QStringLiteral("&Center"));
+    m_pActionPlay = new QRadioButton(tr("&Play"));
+    m_pActionEnqueue = new QRadioButton(tr("&Enqueue"));
+    m_pActionProperties = new QRadioButton(tr("P&roperties"));
+    m_pFullRow = new QCheckBox(tr("&Full row selection"));
+    m_pAlignLeft = new QRadioButton(tr("&Left justify"));
+    m_pAlignCenter = new QRadioButton(tr("&Center"));
     m_pKeepTimes = new QCheckBox(LoadQString(IDS_OPT_KEEP_TIMES));
     m_pEncoding = new QComboBox;
     m_pEncoding->setAccessibleName(AccessibleName(LoadQString(IDS_OPT_ENCODING)));
@@ -86,12 +86,11 @@ COptionPage1::COptionPage1(QWidget* pParent) : QWidget(pParent) {
     pIcon->setPixmap(LoadIcon(EIcon::App).pixmap(32, 32));
     pIcon->setAlignment(Qt::AlignTop);
     auto* pGroups = new QVBoxLayout;
-    pGroups->addWidget(MakeGroup(QStringLiteral("Enter key and double-click action"),
+    pGroups->addWidget(MakeGroup(tr("Enter key and double-click action"),
                                  {m_pActionPlay, m_pActionEnqueue, m_pActionProperties}));
-    pGroups->addWidget(MakeGroup(QStringLiteral("Row selection"), {m_pFullRow}));
-    pGroups->addWidget(
-        MakeGroup(QStringLiteral("Columns alignment"), {m_pAlignLeft, m_pAlignCenter}));
-    QGroupBox* pTags = MakeGroup(QStringLiteral("Tags"), {m_pKeepTimes});
+    pGroups->addWidget(MakeGroup(tr("Row selection"), {m_pFullRow}));
+    pGroups->addWidget(MakeGroup(tr("Columns alignment"), {m_pAlignLeft, m_pAlignCenter}));
+    QGroupBox* pTags = MakeGroup(tr("Tags"), {m_pKeepTimes});
     auto* pEncoding = new QHBoxLayout;
     pEncoding->addWidget(pEncodingLabel);
     pEncoding->addWidget(m_pEncoding, 1);
@@ -128,7 +127,7 @@ COptionSheet::COptionSheet(QWidget* pParent) : QDialog(pParent) {
     setWindowTitle(LoadQString(IDS_OPTIONS));
     m_pPage = new COptionPage1;
     auto* pTabs = new QTabWidget;
-    pTabs->addTab(m_pPage, QStringLiteral("List options"));
+    pTabs->addTab(m_pPage, tr("List options"));
     auto* pButtons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
     connect(pButtons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(pButtons, &QDialogButtonBox::rejected, this, &QDialog::reject);

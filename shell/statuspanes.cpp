@@ -3,6 +3,8 @@
 #include "shell/statuspanes.h"
 
 #include "platform/icons.h"
+#include "platform/textconv.h"
+#include "res/strings.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -69,6 +71,10 @@ void CStatusPanes::SetOrganisationIcon(int nViewType) {
     const EIcon eIcon = nViewType == 0 ? EIcon::Face : nViewType == 1 ? EIcon::Clef : EIcon::Note;
     m_nOrganisationIcon = static_cast<int>(eIcon);
     m_pOrganisationIcon->setPixmap(LoadIcon(eIcon).pixmap(ICON_SIZE, ICON_SIZE));
+    // A picture alone says nothing to a screen reader.
+    m_pOrganisationIcon->setAccessibleName(nViewType == 0   ? LoadQString(IDS_BY_ARTIST)
+                                           : nViewType == 1 ? LoadQString(IDS_BY_GENRE)
+                                                            : QString());
 }
 
 QString CStatusPanes::GetPaneText(int nPane) const {

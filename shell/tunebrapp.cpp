@@ -6,7 +6,8 @@
 #include "platform/textconv.h"
 #include "res/strings.h"
 
-CTunebrApp::CTunebrApp(int& argc, char** argv) : QApplication(argc, argv) {
+CTunebrApp::CTunebrApp(int& argc, char** argv)
+    : QApplication(argc, argv), m_translations(UserLanguage()) {
     setApplicationName(LoadQString(IDS_APP_TITLE));
     setApplicationVersion(QStringLiteral(TUNEBR_VERSION));
     // Lets the desktop match the windows with the installed entry, its name and its icon.

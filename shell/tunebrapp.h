@@ -4,6 +4,7 @@
 
 #include "platform/settingsstore.h"
 #include "platform/usersettings.h"
+#include "shell/translations.h"
 
 #include <QApplication>
 
@@ -20,4 +21,5 @@ public:
 
 private:
     CSettingsStore m_store;
+    CTranslations m_translations;
 };

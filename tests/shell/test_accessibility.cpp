@@ -3,7 +3,9 @@
 // What a screen reader and a keyboard user meet: every control of the main window and of the
 // dialogs has a name, and the dialogs' Tab order follows their layout.
 #include "actions/mp3propertysheet.h"
+#include "catalogue/genres.h"
 #include "panes/leftview.h"
+#include "panes/tracklistmodel.h"
 #include "panes/tunebrview.h"
 #include "platform/settingsstore.h"
 #include "platform/usersettings.h"
@@ -12,25 +14,32 @@
 #include "shell/addressbox.h"
 #include "shell/mainframe.h"
 #include "shell/optionsheet.h"
+#include "shell/statuspanes.h"
 #include "testfiles.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemView>
 #include <QAbstractSpinBox>
+#include <QAccessible>
 #include <QAction>
 #include <QComboBox>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
+#include <QMenu>
+#include <QMenuBar>
 #include <QTabBar>
 #include <QToolBar>
 #include <QTreeView>
+#include <QtTest>
 
 #include <gtest/gtest.h>
 
 #include <functional>
 #include <memory>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -210,4 +219,56 @@ TEST_F(Accessibility, EveryFieldOfTheDialogsHasANameAndTabFollowsTheLayout) {
             << dialog.pszDialog << ": "
             << TabOrder(*pDialog).join(QStringLiteral(", ")).toStdString();
     }
+}
+
+// The keys of the address box are found in the View menu and its tip, the organisation icon of
+// the status bar has a name.
+TEST_F(Accessibility, HiddenKeysAndPicturesAreNamed) {
+    CMainFrame frame(m_settings, m_store);
+    frame.show();
+    frame.StartUp(nullptr);
+    QAction* pGoTo = frame.GetAction(ID_FOCUS_ADDRESS);
+    ASSERT_NE(pGoTo, nullptr);
+    EXPECT_EQ(pGoTo->shortcuts(), QList<QKeySequence>({QKeySequence(Qt::CTRL | Qt::Key_L),
+                                                       QKeySequence(Qt::ALT | Qt::Key_D)}));
+    bool bInViewMenu = false;
+    for (const QAction* pMenu : frame.menuBar()->actions()) {
+        bInViewMenu |=
+            pMenu->text() == QStringLiteral("&View") && pMenu->menu()->actions().contains(pGoTo);
+    }
+    EXPECT_TRUE(bInViewMenu);
+    EXPECT_TRUE(frame.GetAddressBox()->toolTip().contains(QStringLiteral("Ctrl+L")));
+    EXPECT_TRUE(frame.GetAddressBox()->toolTip().contains(QStringLiteral("Alt+D")));
+
+    const struct {
+        unsigned nView;
+        QString strName;
+    } aModes[] = {{ID_VIEW_GENRE, QStringLiteral("Organised by genre and artist")},
+                  {ID_VIEW_ARTIST, QStringLiteral("Organised by artist")}};
+    for (const auto& mode : aModes) {
+        frame.GetAction(mode.nView)->trigger();
+        QStringList arrNames;
+        for (const QLabel* pLabel : frame.GetStatusPanes()->findChildren<QLabel*>()) {
+            if (!pLabel->pixmap().isNull()) {
+                arrNames << pLabel->accessibleName();
+            }
+        }
+        EXPECT_TRUE(arrNames.contains(mode.strName))
+            << arrNames.join(QLatin1Char(',')).toStdString();
+    }
+}
+
+// The genre box says what it holds, the entry that leaves the genre alone included.
+TEST(AccessibilityGenre, TheGenreBoxSpeaksItsValue) {
+    CMp3PropertySheet sheet;
+    sheet.GetPage().m_nGenre = GENRE_NONE;
+    sheet.GetPage().LoadFields();
+    sheet.show();
+    QComboBox* pGenre = sheet.GetPage().GetGenreBox();
+    QAccessibleInterface* pInterface = QAccessible::queryAccessibleInterface(pGenre);
+    ASSERT_NE(pInterface, nullptr);
+    pGenre->setCurrentIndex(pGenre->findData(GENRE_NONE));
+    EXPECT_EQ(pInterface->text(QAccessible::Value), QStringLiteral("(unchanged)"));
+    pGenre->setCurrentIndex(pGenre->findData(8));
+    EXPECT_EQ(pInterface->text(QAccessible::Value), QStringLiteral("Jazz"));
 }

@@ -3,6 +3,7 @@
 #include "platform/settingsstore.h"
 #include "platform/usersettings.h"
 #include "shell/aboutdlg.h"
+#include "shell/frameplacement.h"
 #include "shell/optionsheet.h"
 
 #include <QApplication>
@@ -173,5 +174,56 @@ TEST_F(OptionSheet, KeepTimesAndTheTagEncodingAreStoredOnOk) {
         const CUserSettings stored = Reload();
         EXPECT_EQ(stored.m_bKeepFileTimes, 1) << c.pszStored;
         EXPECT_EQ(stored.m_strTagEncoding, c.pszExpected) << c.pszStored;
+    }
+}
+
+// A link drawn in a fixed blue cannot be read on a dark palette: it takes the palette's colour.
+TEST(AboutDlg, DrawsTheLinkInThePalettesLinkColour) {
+    CAboutDlg dialog([](const std::string&) {});
+    QPalette palette = dialog.palette();
+    const QColor light(0x7a, 0xb7, 0xff);
+    palette.setColor(QPalette::Link, light);
+    palette.setColor(QPalette::Window, Qt::black);
+    palette.setColor(QPalette::Button, Qt::black);
+    dialog.setPalette(palette);
+    dialog.show();
+    QPushButton* pLink = nullptr;
+    for (QPushButton* pButton : dialog.findChildren<QPushButton*>()) {
+        if (pButton->text() == dialog.m_strLink) {
+            pLink = pButton;
+        }
+    }
+    ASSERT_NE(pLink, nullptr);
+    const QImage image = pLink->grab().toImage();
+    bool bLight = false, bBlue = false;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor pixel = image.pixelColor(x, y);
+            bLight |= pixel == light;
+            bBlue |= pixel == QColor(0, 0, 255);
+        }
+    }
+    EXPECT_TRUE(bLight);
+    EXPECT_FALSE(bBlue);
+}
+
+// The outer rectangle as stored, and as the window opens on a 1280x1024 screen with a 24-pixel
+// panel at the top.
+TEST(FramePlacement, KeepsWhatFitsAndBringsTheRestOnScreen) {
+    const QRect rectScreen(0, 24, 1280, 1000);
+    const struct {
+        QRect rectStored;
+        QRect rectPlaced;
+    } aCases[] = {
+        {{50, 50, 600, 400}, {50, 50, 600, 400}},        // fits: kept to the pixel
+        {{0, 24, 1280, 1000}, {0, 24, 1280, 1000}},      // the whole free area
+        {{2200, 50, 600, 400}, {680, 50, 600, 400}},     // right of the screen
+        {{-900, -500, 600, 400}, {0, 24, 600, 400}},     // above and left
+        {{50, 50, 100000, 100000}, {0, 24, 1280, 1000}}, // larger than the screen
+        {{700, 900, 800, 300}, {480, 724, 800, 300}},    // past two edges
+        {{50, 2000, 0, -5}, {50, 624, 600, 400}},        // no size at all
+    };
+    for (const auto& c : aCases) {
+        EXPECT_EQ(CFramePlacement::Fit(c.rectStored, rectScreen), c.rectPlaced) << c.rectStored.x();
     }
 }

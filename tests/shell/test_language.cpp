@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Copyright 2026 Quillon Softs
 // The program in French. The language is read once per process, so this program runs on its own
-// with LANG=fr_FR.UTF-8 (see CMakeLists.txt): the window's texts from the string table come out
-// in French, the menus stay English.
+// with LANG=fr_FR.UTF-8 (see CMakeLists.txt): the window's texts from the string table and those
+// of Qt's translation files come out in French.
 #include "actions/mp3propertysheet.h"
 #include "actions/tagundohistory.h"
 #include "panes/leftview.h"
@@ -10,25 +10,35 @@
 #include "platform/settingsstore.h"
 #include "platform/usersettings.h"
 #include "res/strings.h"
+#include "shell/aboutdlg.h"
 #include "shell/mainframe.h"
 #include "shell/optionsheet.h"
 #include "shell/statuspanes.h"
+#include "shell/translations.h"
 #include "testfiles.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QTabWidget>
 #include <QTimer>
 #include <QTreeView>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
+#include <memory>
 
 namespace {
 
@@ -41,6 +51,95 @@ QStringList Markers(const char* pszText) {
     }
     arrMarkers.sort();
     return arrMarkers;
+}
+
+// Every text a user may meet in the widget and its menus, in a fixed order: built twice from the
+// same code, two windows give lists that match item by item.
+QStringList VisibleTexts(const QWidget& root) {
+    QStringList arrTexts{root.windowTitle()};
+    const auto addAction = [&arrTexts](const QAction* pAction) {
+        arrTexts << pAction->text() << pAction->iconText() << pAction->toolTip()
+                 << pAction->statusTip();
+    };
+    const std::function<void(const QMenu*)> addMenu = [&](const QMenu* pMenu) {
+        arrTexts << pMenu->title();
+        for (const QAction* pAction : pMenu->actions()) {
+            addAction(pAction);
+            if (pAction->menu() != nullptr) {
+                addMenu(pAction->menu());
+            }
+        }
+    };
+    for (const QWidget* pWidget : root.findChildren<QWidget*>()) {
+        arrTexts << pWidget->accessibleName() << pWidget->toolTip() << pWidget->windowTitle();
+        if (const auto* pLabel = qobject_cast<const QLabel*>(pWidget)) {
+            arrTexts << pLabel->text();
+        } else if (const auto* pButton = qobject_cast<const QAbstractButton*>(pWidget)) {
+            arrTexts << pButton->text();
+        } else if (const auto* pGroup = qobject_cast<const QGroupBox*>(pWidget)) {
+            arrTexts << pGroup->title();
+        } else if (const auto* pTabs = qobject_cast<const QTabWidget*>(pWidget)) {
+            for (int i = 0; i < pTabs->count(); ++i) {
+                arrTexts << pTabs->tabText(i);
+            }
+        } else if (const auto* pMenuBar = qobject_cast<const QMenuBar*>(pWidget)) {
+            for (const QAction* pAction : pMenuBar->actions()) {
+                addMenu(pAction->menu());
+            }
+        }
+    }
+    for (const QAction* pAction : root.actions()) {
+        addAction(pAction);
+    }
+    return arrTexts;
+}
+
+// A caption as it reads: no mnemonic marker, no padding, no closing colon.
+QString Caption(QString strText) {
+    strText.remove(QLatin1Char('&'));
+    strText = strText.trimmed();
+    while (strText.endsWith(QLatin1Char(':'))) {
+        strText.chop(1);
+        strText = strText.trimmed();
+    }
+    return strText;
+}
+
+// Texts the same in both languages, and the string table's French (already French in both
+// builds, since this process reads the table in French), its markers filled in or not.
+bool SameInBothLanguages(const QString& strText) {
+    static const QStringList s_arrNeutral = {
+        QStringLiteral("Tunebrowse"), QStringLiteral("Album"), QStringLiteral("Genre"),
+        QStringLiteral("?"),          QStringLiteral("OK"),    QStringLiteral("Options"),
+        QStringLiteral("Prop.")};
+    const QString strCaption = Caption(strText);
+    if (strCaption.isEmpty() || s_arrNeutral.contains(strCaption) ||
+        strText.contains(QLatin1Char('/')) || strText.startsWith(QLatin1String("Tunebrowse - "))) {
+        return true;
+    }
+    for (const unsigned nId : StringIds()) {
+        const QString strFrench = QString::fromUtf8(LoadString(nId, ELanguage::French));
+        QStringList arrParts = strFrench.split(QLatin1Char('\n'));
+        arrParts << strFrench;
+        for (const QString& strPart : arrParts) {
+            static const QRegularExpression s_marker(
+                QStringLiteral("\\\\?%(?:[-+0-9.\\\\]*[a-z]|[0-9]+)"));
+            QString strPattern = QRegularExpression::escape(Caption(strPart));
+            // A part that is a marker alone ("%1") would match anything.
+            if (QString(strPattern)
+                    .remove(s_marker)
+                    .count(QRegularExpression(QStringLiteral("\\w"))) < 2) {
+                continue;
+            }
+            strPattern.replace(s_marker, QStringLiteral(".*"));
+            if (QRegularExpression(QRegularExpression::anchoredPattern(strPattern))
+                    .match(strCaption)
+                    .hasMatch()) {
+                return true;
+            }
+        }
+    }
+    return false;
 }
 
 } // namespace
@@ -76,6 +175,7 @@ TEST(French, TheWindowSpeaksFrenchWhereTheStringTableDoes) {
     CUserSettings settings;
     settings.LoadSettings(store);
 
+    const CTranslations translations(ELanguage::French);
     CMainFrame frame(settings, store);
     frame.show();
     frame.StartUp(nullptr);
@@ -87,8 +187,7 @@ TEST(French, TheWindowSpeaksFrenchWhereTheStringTableDoes) {
     EXPECT_EQ(frame.GetAction(ID_PLAY)->toolTip(), QStringLiteral("Jouer"));
     EXPECT_EQ(frame.GetAction(ID_PLAY)->statusTip(), QStringLiteral("Joue le morceau"));
     EXPECT_EQ(frame.GetLeftPane()->accessibleName(), QStringLiteral("Arborescence du dossier"));
-    // Menu captions are English in every language.
-    EXPECT_EQ(frame.GetAction(ID_PLAY)->text(), QStringLiteral("&Play"));
+    EXPECT_EQ(frame.GetAction(ID_PLAY)->text(), QStringLiteral("&Jouer"));
 }
 
 TEST(French, TheTagEditorRefusesAnOverlongFieldInFrench) {
@@ -119,4 +218,58 @@ TEST(French, TheUndoCommandAndTheAutomaticEncodingSpeakFrench) {
     COptionSheet sheet;
     EXPECT_EQ(sheet.GetPage().m_pEncoding->itemText(0), QStringLiteral("Automatique"));
     EXPECT_EQ(sheet.GetPage().m_pEncoding->itemData(0).toString(), QStringLiteral("Automatic"));
+}
+
+// A text of ours or of Qt's left out of the translation reads the same in a build without the
+// translation files and in one with them.
+TEST(French, NoTextOfTheWindowItsMenusOrItsDialogsIsLeftInEnglish) {
+    ASSERT_EQ(UserLanguage(), ELanguage::French);
+    CTempDir library;
+    WriteBytes(library.Path() / "a.mp3", Audio(1000) + MakeTag("Un", "Zoé"));
+    CSettingsStore store;
+    store.WriteString(CUserSettings::SECTION_MP3, "FilePath", library.Str());
+    CUserSettings settings;
+    settings.LoadSettings(store);
+    const struct {
+        const char* pszName;
+        std::function<std::unique_ptr<QWidget>()> make;
+    } aWindows[] = {
+        {"main window",
+         [&] {
+             auto pFrame = std::make_unique<CMainFrame>(settings, store);
+             pFrame->StartUp(nullptr);
+             return std::unique_ptr<QWidget>(std::move(pFrame));
+         }},
+        {"options", [] { return std::make_unique<COptionSheet>(); }},
+        {"tag editor", [] { return std::make_unique<CMp3PropertySheet>(); }},
+        {"about", [] { return std::make_unique<CAboutDlg>([](const std::string&) {}); }},
+        {"folder chooser",
+         [] {
+             auto pChooser = std::make_unique<QFileDialog>();
+             pChooser->setOption(QFileDialog::DontUseNativeDialog);
+             pChooser->setFileMode(QFileDialog::Directory);
+             pChooser->setOption(QFileDialog::ShowDirsOnly);
+             return std::unique_ptr<QWidget>(std::move(pChooser));
+         }},
+    };
+    for (const auto& window : aWindows) {
+        const QStringList arrEnglish = VisibleTexts(*window.make());
+        const CTranslations translations(ELanguage::French);
+        ASSERT_EQ(translations.GetCount(), 2u) << "our .qm and Qt's qtbase_fr.qm";
+        const QStringList arrFrench = VisibleTexts(*window.make());
+        ASSERT_EQ(arrFrench.size(), arrEnglish.size()) << window.pszName;
+        QStringList arrLeft;
+        for (qsizetype i = 0; i < arrFrench.size(); ++i) {
+            if (arrFrench[i] == arrEnglish[i] && !SameInBothLanguages(arrFrench[i])) {
+                arrLeft << arrFrench[i];
+            }
+        }
+        arrLeft.removeDuplicates();
+        EXPECT_TRUE(arrLeft.isEmpty())
+            << window.pszName << ": " << arrLeft.join(QStringLiteral(" | ")).toStdString();
+    }
+    // The check itself: an English text is caught, a filled-in French one is not.
+    EXPECT_FALSE(SameInBothLanguages(QStringLiteral("&File")));
+    EXPECT_FALSE(SameInBothLanguages(QStringLiteral("3 files selected")));
+    EXPECT_TRUE(SameInBothLanguages(QStringLiteral("3 morceaux sélectionnés")));
 }

@@ -1,0 +1,246 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="fr_FR">
+<context>
+    <name>CAboutDlg</name>
+    <message>
+        <source>About Tunebrowse</source>
+        <translation>À propos de Tunebrowse</translation>
+    </message>
+    <message>
+        <source>Tunebrowse - version %1</source>
+        <translation>Tunebrowse - version %1</translation>
+    </message>
+    <message>
+        <source>Updates, support and informations :</source>
+        <translation>Mises à jour, assistance et informations :</translation>
+    </message>
+</context>
+<context>
+    <name>CMainFrame</name>
+    <message>
+        <source>&amp;Play</source>
+        <translation>&amp;Jouer</translation>
+    </message>
+    <message>
+        <source>&amp;Enqueue</source>
+        <translation>&amp;Ajouter à la file</translation>
+    </message>
+    <message>
+        <source>&amp;Copy</source>
+        <translation>&amp;Copier</translation>
+    </message>
+    <message>
+        <source>&amp;Properties</source>
+        <translation>&amp;Propriétés</translation>
+    </message>
+    <message>
+        <source>&amp;Artist</source>
+        <translation>A&amp;rtiste</translation>
+    </message>
+    <message>
+        <source>Gen&amp;re / Artist</source>
+        <translation>&amp;Genre / Artiste</translation>
+    </message>
+    <message>
+        <source>Lar&amp;ge Icons</source>
+        <translation>Grandes &amp;icônes</translation>
+    </message>
+    <message>
+        <source>S&amp;mall Icons</source>
+        <translation>&amp;Petites icônes</translation>
+    </message>
+    <message>
+        <source>&amp;List</source>
+        <translation>&amp;Liste</translation>
+    </message>
+    <message>
+        <source>&amp;Details</source>
+        <translation>&amp;Détails</translation>
+    </message>
+    <message>
+        <source>E&amp;xit</source>
+        <translation>&amp;Quitter</translation>
+    </message>
+    <message>
+        <source>&amp;Open Folder...</source>
+        <translation>&amp;Ouvrir un dossier...</translation>
+    </message>
+    <message>
+        <source>&amp;Refresh</source>
+        <translation>Actuali&amp;ser</translation>
+    </message>
+    <message>
+        <source>&amp;Go to Address</source>
+        <translation>Aller à l&apos;&amp;adresse</translation>
+    </message>
+    <message>
+        <source>Next Pane</source>
+        <translation>Volet suivant</translation>
+    </message>
+    <message>
+        <source>Previous Pane</source>
+        <translation>Volet précédent</translation>
+    </message>
+    <message>
+        <source>Standard buttons</source>
+        <translation>Boutons standard</translation>
+    </message>
+    <message>
+        <source>Address bar</source>
+        <translation>Barre d&apos;adresse</translation>
+    </message>
+    <message>
+        <source>Show text labels</source>
+        <translation>Afficher les libellés</translation>
+    </message>
+    <message>
+        <source>&amp;Status bar</source>
+        <translation>Barre d&apos;&amp;état</translation>
+    </message>
+    <message>
+        <source>&amp;Options...</source>
+        <translation>Optio&amp;ns...</translation>
+    </message>
+    <message>
+        <source>&amp;About Tunebrowse ...</source>
+        <translation>&amp;À propos de Tunebrowse...</translation>
+    </message>
+    <message>
+        <source>&amp;File</source>
+        <translation>&amp;Fichier</translation>
+    </message>
+    <message>
+        <source>&amp;Edit</source>
+        <translation>É&amp;dition</translation>
+    </message>
+    <message>
+        <source>&amp;View</source>
+        <translation>&amp;Affichage</translation>
+    </message>
+    <message>
+        <source>&amp;Tool bar</source>
+        <translation>Barre d&apos;&amp;outils</translation>
+    </message>
+    <message>
+        <source>&amp;?</source>
+        <translation>&amp;?</translation>
+    </message>
+</context>
+<context>
+    <name>CMp3PropertyPage1</name>
+    <message>
+        <source>Title</source>
+        <translation>Titre</translation>
+    </message>
+    <message>
+        <source>Artist</source>
+        <translation>Artiste</translation>
+    </message>
+    <message>
+        <source>Album</source>
+        <translation>Album</translation>
+    </message>
+    <message>
+        <source>Year</source>
+        <translation>Année</translation>
+    </message>
+    <message>
+        <source>Track</source>
+        <translation>Piste</translation>
+    </message>
+    <message>
+        <source>Genre</source>
+        <translation>Genre</translation>
+    </message>
+    <message>
+        <source>Comment</source>
+        <translation>Commentaire</translation>
+    </message>
+    <message>
+        <source>&amp;Title :</source>
+        <translation>&amp;Titre :</translation>
+    </message>
+    <message>
+        <source>&amp;Artist :</source>
+        <translation>&amp;Artiste :</translation>
+    </message>
+    <message>
+        <source>A&amp;lbum :</source>
+        <translation>A&amp;lbum :</translation>
+    </message>
+    <message>
+        <source>&amp;Year :</source>
+        <translation>A&amp;nnée :</translation>
+    </message>
+    <message>
+        <source>T&amp;rack :</source>
+        <translation>&amp;Piste :</translation>
+    </message>
+    <message>
+        <source>&amp;Genre :</source>
+        <translation>&amp;Genre :</translation>
+    </message>
+    <message>
+        <source>Co&amp;mment. :</source>
+        <translation>Co&amp;mmentaire :</translation>
+    </message>
+</context>
+<context>
+    <name>CMp3PropertySheet</name>
+    <message>
+        <source>ID3 Tag</source>
+        <translation>Étiquette ID3</translation>
+    </message>
+</context>
+<context>
+    <name>COptionPage1</name>
+    <message>
+        <source>&amp;Play</source>
+        <translation>&amp;Jouer</translation>
+    </message>
+    <message>
+        <source>&amp;Enqueue</source>
+        <translation>&amp;Ajouter à la file</translation>
+    </message>
+    <message>
+        <source>P&amp;roperties</source>
+        <translation>P&amp;ropriétés</translation>
+    </message>
+    <message>
+        <source>&amp;Full row selection</source>
+        <translation>Sélection de la &amp;ligne entière</translation>
+    </message>
+    <message>
+        <source>&amp;Left justify</source>
+        <translation>Aligner à &amp;gauche</translation>
+    </message>
+    <message>
+        <source>&amp;Center</source>
+        <translation>&amp;Centrer</translation>
+    </message>
+    <message>
+        <source>Enter key and double-click action</source>
+        <translation>Action de la touche Entrée et du double-clic</translation>
+    </message>
+    <message>
+        <source>Row selection</source>
+        <translation>Sélection des lignes</translation>
+    </message>
+    <message>
+        <source>Columns alignment</source>
+        <translation>Alignement des colonnes</translation>
+    </message>
+    <message>
+        <source>Tags</source>
+        <translation>Étiquettes</translation>
+    </message>
+</context>
+<context>
+    <name>COptionSheet</name>
+    <message>
+        <source>List options</source>
+        <translation>Options de la liste</translation>
+    </message>
+</context>
+</TS>
