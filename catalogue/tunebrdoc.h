@@ -65,7 +65,7 @@ public:
     void ClearCatalogue();
 
 private:
-    class CFolderWalk;
+    class CScanSink;
 
     // Several reads in flight let a disk reorder and overlap them; see the scan benchmark.
     static constexpr std::size_t DEFAULT_READERS = 8;
