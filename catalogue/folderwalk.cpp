@@ -2,8 +2,6 @@
 // Copyright 2026 Quillon Softs
 #include "catalogue/folderwalk.h"
 
-#include "catalogue/wildcard.h"
-
 #include <algorithm>
 #include <dirent.h>
 #include <fcntl.h>
@@ -24,12 +22,18 @@ constexpr std::size_t MAX_FOLDERS_IN_FLIGHT = 256;
 // Reads a blocked walk waits for before it goes on: enough to spare it a wake-up per file,
 // few enough that the readers are never left without work.
 constexpr std::size_t FILE_BATCH = 256;
+// Folders listed at once on a file server, and listed ahead of the walk, each holding its
+// descriptor until the walk takes it.
+constexpr std::size_t MAX_LISTERS = 16;
+constexpr std::size_t MAX_LISTED_AHEAD = 64;
 
 } // namespace
 
-CFolderWalk::CFolderWalk(CSink& sink, std::string strPattern, std::size_t nReaders)
+CFolderWalk::CFolderWalk(CSink& sink, std::string strPattern, std::size_t nReaders, CFileOps& ops)
     : m_sink(sink), m_strPattern(std::move(strPattern)), m_nFoldersInFlight(FoldersInFlight()),
-      m_pool(nReaders, READS_IN_FLIGHT) {
+      m_lister(ops, m_strPattern, nReaders > 0 ? MAX_LISTERS : 0,
+               std::min(m_nFoldersInFlight, MAX_LISTED_AHEAD)),
+      m_pool(nReaders, READS_IN_FLIGHT, ops) {
 }
 
 // An eighth of the process's descriptors at most, leaving the rest to the walk, the readers
@@ -43,26 +47,33 @@ std::size_t CFolderWalk::FoldersInFlight() {
 }
 
 void CFolderWalk::Walk(const std::string& strFolder, const char* pszOpen) {
-    CSharedFd pFd = Share(::open(pszOpen, DIR_FLAGS));
-    if (!pFd->IsValid()) {
+    m_strPath = strFolder;
+    const CNodePtr pRoot = m_lister.QueueRoot(pszOpen, std::string(OwnName(strFolder)));
+    CFolderLister::SListing listing;
+    if (!TakeListing(pRoot, listing)) {
         return;
     }
-    m_strPath = strFolder;
-    Enter(std::move(pFd), std::string());
+    Enter(pRoot, std::move(listing), std::string());
     while (!m_arrStack.empty() && !m_bStopped) {
         SFrame& frame = m_arrStack.back();
         if (frame.nNext == frame.arrFolders.size()) {
             Leave();
             continue;
         }
-        const std::string& strName = frame.arrFolders[frame.nNext++];
-        CSharedFd pChild = Share(::openat(frame.pFd->Get(), strName.c_str(), DIR_FLAGS));
-        if (pChild->IsValid()) {
-            m_strPath.resize(frame.nPathLength);
-            m_strPath += '/';
-            m_strPath += strName;
-            Enter(std::move(pChild), strName);
+        if (!frame.arrChildren[frame.nNext]) {
+            m_lister.QueueChildren(frame.pNode, frame.pFd, frame.arrFolders, frame.nNext,
+                                   frame.arrChildren);
         }
+        const std::size_t nPathLength = frame.nPathLength;
+        std::string strName = frame.arrFolders[frame.nNext];
+        const CNodePtr pChild = std::move(frame.arrChildren[frame.nNext++]);
+        if (!TakeListing(pChild, listing)) {
+            break;
+        }
+        m_strPath.resize(nPathLength);
+        m_strPath += '/';
+        m_strPath += strName;
+        Enter(pChild, std::move(listing), std::move(strName));
         ReportProgress();
     }
     // A stop keeps the reads begun, so that what is filed stays a prefix of the scan order.
@@ -74,34 +85,55 @@ void CFolderWalk::Walk(const std::string& strFolder, const char* pszOpen) {
     }
 }
 
-// Reads one folder: its matching entries become records, its sub-folders are kept to be
-// walked after them.
-void CFolderWalk::Enter(CSharedFd pFd, std::string strName) {
-    struct stat st;
-    if (::fstat(pFd->Get(), &st) != 0 || !m_setEntered.emplace(st.st_dev, st.st_ino).second) {
+// Files what was read while the folder is listed elsewhere, and answers a stop.
+bool CFolderWalk::TakeListing(const CNodePtr& pNode, CFolderLister::SListing& listing) {
+    while (!m_lister.Take(pNode, listing, PROGRESS_INTERVAL)) {
+        ReportProgress();
+        if (m_bStopped) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Takes one folder in: its matching entries become records, its sub-folders are kept to be
+// walked after them. A folder met before (through a link) or gone is given back.
+void CFolderWalk::Enter(const CNodePtr& pNode, CFolderLister::SListing&& listing,
+                        std::string strName) {
+    if (!listing.pFd || !m_setEntered.emplace(listing.nDevice, listing.nInode).second) {
+        m_lister.Release(listing.arrChildren);
         return;
     }
-    SFrame frame{std::move(pFd), std::move(strName), st.st_dev, st.st_ino, m_strPath.size(), {}, 0};
-    std::vector<SEntry> arrEntries = ListEntries(frame.pFd->Get());
-    const std::string_view strOwnName = OwnName(m_strPath);
-    for (const SEntry& entry : arrEntries) {
-        if (entry.strName != strOwnName && IsFolder(frame.pFd->Get(), entry)) {
-            frame.arrFolders.push_back(entry.strName);
-        }
-    }
+    SFrame frame{listing.pFd,
+                 std::move(strName),
+                 listing.nDevice,
+                 listing.nInode,
+                 m_strPath.size(),
+                 std::move(listing.arrFolders),
+                 0,
+                 pNode,
+                 std::move(listing.arrChildren)};
+    frame.arrChildren.resize(frame.arrFolders.size());
     std::shared_ptr<const std::string> pLocation;
-    for (SEntry& entry : arrEntries) {
-        if (MatchWildcard(m_strPattern, entry.strName)) {
-            if (!pLocation) {
-                pLocation = std::make_shared<const std::string>(m_strPath);
-            }
-            QueueRead(pLocation, frame.pFd, std::move(entry));
+    for (SEntry& entry : listing.arrFiles) {
+        if (!pLocation) {
+            pLocation = std::make_shared<const std::string>(m_strPath);
         }
+        QueueRead(pLocation, frame.pFd, std::move(entry));
     }
     if (m_arrStack.size() > OPEN_LEVELS) {
-        m_arrStack[m_arrStack.size() - OPEN_LEVELS].pFd.reset();
+        CloseDeepFolder(m_arrStack[m_arrStack.size() - OPEN_LEVELS]);
     }
     m_arrStack.push_back(std::move(frame));
+}
+
+// Sub-folders queued and not begun would keep the folder open: they are queued again once it is
+// reopened.
+void CFolderWalk::CloseDeepFolder(SFrame& frame) {
+    frame.pFd.reset();
+    for (std::size_t i = frame.nNext; i < frame.arrChildren.size(); ++i) {
+        frame.arrChildren[i] = m_lister.Unqueue(std::move(frame.arrChildren[i]));
+    }
 }
 
 void CFolderWalk::Leave() {
@@ -147,48 +179,9 @@ bool CFolderWalk::IsFrame(const CSharedFd& pFd, const SFrame& frame) {
            st.st_ino == frame.nInode;
 }
 
-// The folder's entries sorted by name, byte for byte, so that a catalogue does not depend on
-// the order a file system happens to list in.
-// Read with getdents64 on the folder's own descriptor: no second descriptor, no extra
-// system calls per folder.
-std::vector<CFolderWalk::SEntry> CFolderWalk::ListEntries(int nFd) {
-    std::vector<SEntry> arrEntries;
-    for (;;) {
-        const ssize_t nBytes = ::getdents64(nFd, m_arrDirBuffer.data(),
-                                            m_arrDirBuffer.size() * sizeof(m_arrDirBuffer[0]));
-        if (nBytes <= 0) {
-            break;
-        }
-        const char* pBytes = reinterpret_cast<const char*>(m_arrDirBuffer.data());
-        for (ssize_t nPos = 0; nPos < nBytes;) {
-            const auto* pEntry = reinterpret_cast<const struct dirent64*>(pBytes + nPos);
-            const std::string_view strName(pEntry->d_name);
-            if (strName != "." && strName != "..") {
-                arrEntries.push_back({std::string(strName), pEntry->d_type});
-            }
-            nPos += pEntry->d_reclen;
-        }
-    }
-    std::sort(arrEntries.begin(), arrEntries.end(),
-              [](const SEntry& a, const SEntry& b) { return a.strName < b.strName; });
-    return arrEntries;
-}
-
 std::string_view CFolderWalk::OwnName(std::string_view strFolder) {
     const std::size_t nSlash = strFolder.rfind('/');
     return nSlash == std::string_view::npos ? strFolder : strFolder.substr(nSlash + 1);
-}
-
-// Links count as what they point to.
-bool CFolderWalk::IsFolder(int nFd, const SEntry& entry) {
-    if (entry.nType == DT_DIR) {
-        return true;
-    }
-    if (entry.nType != DT_LNK && entry.nType != DT_UNKNOWN) {
-        return false;
-    }
-    struct stat st;
-    return ::fstatat(nFd, entry.strName.c_str(), &st, 0) == 0 && S_ISDIR(st.st_mode);
 }
 
 // Only what may be a regular file is opened: a matching folder, FIFO, socket or device gets

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "catalogue/filedescriptor.h"
+#include "catalogue/folderlister.h"
 #include "catalogue/tagreaderpool.h"
 
 #include <chrono>
@@ -22,7 +23,8 @@
 // its own stack instead of recursing and holds descriptors only for the folders nearest the
 // current one, so that neither the thread's stack nor the process's descriptor limit bounds the
 // depth of a tree. Files come out in scan order: pre-order, names sorted byte for byte, a
-// folder's files before its sub-folders.
+// folder's files before its sub-folders. Folders are listed ahead and files read on other
+// threads; the walk itself only puts what they found in that order.
 class CFolderWalk {
 public:
     // Where the files go, and who may stop the walk.
@@ -36,7 +38,8 @@ public:
 
     static constexpr std::chrono::milliseconds PROGRESS_INTERVAL{20};
 
-    CFolderWalk(CSink& sink, std::string strPattern, std::size_t nReaders);
+    // With no readers everything happens on the calling thread, one step after the other.
+    CFolderWalk(CSink& sink, std::string strPattern, std::size_t nReaders, CFileOps& ops);
     CFolderWalk(const CFolderWalk&) = delete;
     CFolderWalk& operator=(const CFolderWalk&) = delete;
 
@@ -44,13 +47,14 @@ public:
     void Walk(const std::string& strFolder, const char* pszOpen);
     bool WasStopped() const { return m_bStopped; }
 
+    // What the pools chose: the most readers and listers at work at once.
+    std::size_t GetMostReaders() const { return m_pool.GetMostReaders(); }
+    std::size_t GetMostListers() const { return m_lister.GetMostListers(); }
+
 private:
     using CSharedFd = std::shared_ptr<const CFileDescriptor>;
-
-    struct SEntry {
-        std::string strName;
-        unsigned char nType;
-    };
+    using CNodePtr = CFolderLister::CNodePtr;
+    using SEntry = CFolderLister::SEntry;
 
     struct SFrame {
         CSharedFd pFd; // closed while the walk is more than OPEN_LEVELS deeper
@@ -60,6 +64,8 @@ private:
         std::size_t nPathLength;
         std::vector<std::string> arrFolders; // sub-folders to walk, in name order
         std::size_t nNext = 0;
+        CNodePtr pNode;                    // where the folder stands in walk order
+        std::vector<CNodePtr> arrChildren; // the sub-folders' listings, null until queued
     };
 
     static std::size_t FoldersInFlight();
@@ -67,12 +73,12 @@ private:
     static bool IsOpen(const SFrame& frame) { return frame.pFd && frame.pFd->IsValid(); }
     static bool IsFrame(const CSharedFd& pFd, const SFrame& frame);
     static std::string_view OwnName(std::string_view strFolder);
-    static bool IsFolder(int nFd, const SEntry& entry);
 
-    void Enter(CSharedFd pFd, std::string strName);
+    bool TakeListing(const CNodePtr& pNode, CFolderLister::SListing& listing);
+    void Enter(const CNodePtr& pNode, CFolderLister::SListing&& listing, std::string strName);
+    void CloseDeepFolder(SFrame& frame);
     void Leave();
     CSharedFd ReopenByNames(std::size_t nIndex) const;
-    std::vector<SEntry> ListEntries(int nFd);
     void QueueRead(const std::shared_ptr<const std::string>& pLocation, const CSharedFd& pFolder,
                    SEntry&& entry);
     bool IsLastPending(const CSharedFd& pFolder) const;
@@ -84,7 +90,6 @@ private:
     std::set<std::pair<dev_t, ino_t>> m_setEntered;
     std::vector<SFrame> m_arrStack;
     std::string m_strPath; // of the folder being read
-    std::vector<std::uint64_t> m_arrDirBuffer = std::vector<std::uint64_t>(4096); // 32 KB, aligned
     std::chrono::steady_clock::time_point m_tLastProgress = std::chrono::steady_clock::now();
     bool m_bStopped = false;
     std::vector<STagRead> m_arrFinished;
@@ -92,6 +97,8 @@ private:
     // its folder alive, and with it the key here.
     std::deque<std::pair<const CFileDescriptor*, std::size_t>> m_arrPendingFolders;
     const std::size_t m_nFoldersInFlight;
+    // After the stack, so that its listers are gone before the folders they list from.
+    CFolderLister m_lister;
     // Last, so that its readers are gone before the folders they read from are closed.
     CTagReaderPool m_pool;
 };

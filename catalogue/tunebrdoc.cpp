@@ -6,6 +6,7 @@
 #include "catalogue/docview.h"
 #include "catalogue/folderwalk.h"
 #include "catalogue/hints.h"
+#include "catalogue/posixio.h"
 #include "catalogue/trackinfo.h"
 
 #include <algorithm>
@@ -54,7 +55,7 @@ void CTunebrDoc::AddFolder(const std::string& strFolder, const std::string& strP
     const std::string strOpen = strFolder.empty() ? "/" : strFolder;
     try {
         CScanSink sink(*this);
-        CFolderWalk walk(sink, strPattern, m_nReaders);
+        CFolderWalk walk(sink, strPattern, m_nReaders, CFileOps::Current());
         walk.Walk(strFolder, strOpen.c_str());
         m_bScanStopped = walk.WasStopped();
     } catch (...) {
