@@ -176,7 +176,9 @@ with_settings "$bench_window" "$mount" --start-only 2>/dev/null | grep -E "start
 # The most threads the program had at once during one more cold scan: the readers and the
 # listers the pools grew to, plus the program's own few.
 drop_caches
-with_settings "$tunebrowse" --list "$mount" >/dev/null &
+XDG_CONFIG_HOME=$scratch/config XDG_CACHE_HOME=$scratch/cache XDG_DATA_HOME=$scratch/data \
+    XDG_RUNTIME_DIR=$scratch/runtime QT_QPA_PLATFORM=offscreen "$tunebrowse" --list "$mount" \
+    >/dev/null &
 pid=$!
 most=0
 while kill -0 "$pid" 2>/dev/null; do

@@ -282,7 +282,7 @@ void CFolderLister::RunLister(std::size_t nIndex) {
         List(*pNode, arrBuffer);
         const CWaitGauge::EVerdict verdict = gauge.End();
         lock.lock();
-        if (verdict == CWaitGauge::EVerdict::Waited) {
+        if (gauge.KeepsWaiting(verdict)) {
             Grow();
         } else if (verdict == CWaitGauge::EVerdict::Quick && m_nActive > 1) {
             --m_nActive;

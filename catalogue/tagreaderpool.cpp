@@ -143,16 +143,14 @@ void CTagReaderPool::RunReader(std::size_t nIndex) {
             arrTaken.push_back(&m_arrSlots[m_nNextToBegin++]);
         }
         lock.unlock();
-        bool bWaited = false;
         bool bAllQuick = true;
         for (SSlot* pSlot : arrTaken) {
             gauge.Begin();
             Read(pSlot->read, m_ops);
             const CWaitGauge::EVerdict verdict = gauge.End();
             bAllQuick = bAllQuick && verdict == CWaitGauge::EVerdict::Quick;
-            if (verdict == CWaitGauge::EVerdict::Waited && !bWaited) {
+            if (gauge.KeepsWaiting(verdict)) {
                 // Grown at once, so that the reads still queued find readers.
-                bWaited = true;
                 const std::lock_guard<std::mutex> growLock(m_mutex);
                 Grow();
             }

@@ -35,3 +35,12 @@ CWaitGauge::EVerdict CWaitGauge::End() {
     m_nBlocks = nBlocks;
     return bWaited ? EVerdict::Waited : EVerdict::Busy;
 }
+
+bool CWaitGauge::KeepsWaiting(EVerdict verdict) {
+    m_nWaitsInARow = verdict == EVerdict::Waited ? m_nWaitsInARow + 1 : 0;
+    if (m_nWaitsInARow < WAITS_IN_A_ROW) {
+        return false;
+    }
+    m_nWaitsInARow = 0;
+    return true;
+}
