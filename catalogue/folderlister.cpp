@@ -40,12 +40,7 @@ CFolderLister::CFolderLister(CFileOps& ops, std::string strPattern, std::size_t 
                              std::size_t nMaxAhead)
     : m_ops(ops), m_strPattern(std::move(strPattern)), m_nMaxListers(nMaxListers),
       m_nMaxAhead(std::max<std::size_t>(nMaxAhead, 1)) {
-    const std::lock_guard<std::mutex> lock(m_mutex);
     m_arrListers.reserve(nMaxListers);
-    if (nMaxListers > 0) {
-        m_nActive = 1;
-        m_arrListers.emplace_back([this] { RunLister(0); });
-    }
 }
 
 CFolderLister::~CFolderLister() {
@@ -163,7 +158,7 @@ void CFolderLister::Finish(const CNodePtr& pNode) {
     const bool bCycle = std::find(pNode->arrAncestors.begin(), pNode->arrAncestors.end(), id) !=
                         pNode->arrAncestors.end();
     pNode->arrAncestors.push_back(id);
-    if (bCycle || m_nMaxListers == 0) {
+    if (bCycle || m_nActive == 0) {
         return;
     }
     listing.arrChildren.resize(listing.arrFolders.size());
@@ -182,8 +177,13 @@ bool CFolderLister::Take(const CNodePtr& pNode, SListing& listing,
         m_setQueued.erase(pNode);
         pNode->state = CNode::EState::Listing;
         lock.unlock();
+        m_walkGauge.Begin();
         List(*pNode, m_arrBuffer);
+        const CWaitGauge::EVerdict verdict = m_walkGauge.End();
         lock.lock();
+        if (m_walkGauge.KeepsWaiting(verdict)) {
+            Grow();
+        }
         Finish(pNode);
     }
     if (pNode->state == CNode::EState::Listing) {
@@ -252,7 +252,7 @@ void CFolderLister::Grow() {
     if (m_bStopping || m_nActive >= m_nMaxListers) {
         return;
     }
-    m_nActive = std::min(m_nMaxListers, m_nActive * 2);
+    m_nActive = std::min(m_nMaxListers, std::max<std::size_t>(m_nActive * 2, 1));
     while (m_arrListers.size() < m_nActive) {
         const std::size_t nIndex = m_arrListers.size();
         m_arrListers.emplace_back([this, nIndex] { RunLister(nIndex); });
@@ -263,6 +263,7 @@ void CFolderLister::Grow() {
 void CFolderLister::RunLister(std::size_t nIndex) {
     std::vector<std::uint64_t> arrBuffer(4096);
     CWaitGauge gauge;
+    std::size_t nQuickInARow = 0;
     std::unique_lock<std::mutex> lock(m_mutex);
     for (;;) {
         while (!m_bStopping &&
@@ -284,8 +285,12 @@ void CFolderLister::RunLister(std::size_t nIndex) {
         lock.lock();
         if (gauge.KeepsWaiting(verdict)) {
             Grow();
-        } else if (verdict == CWaitGauge::EVerdict::Quick && m_nActive > 1) {
+        }
+        nQuickInARow = verdict == CWaitGauge::EVerdict::Quick ? nQuickInARow + 1 : 0;
+        if (nQuickInARow >= QUICK_TO_SHRINK && m_nActive > 0) {
+            // The walk lists quick folders itself at less cost than a hand-over.
             --m_nActive;
+            nQuickInARow = 0;
         }
         if (pNode->bAbandoned) {
             // Its listing goes with the node; the descriptor it holds is no longer counted.

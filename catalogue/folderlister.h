@@ -3,6 +3,7 @@
 #pragma once
 
 #include "catalogue/filedescriptor.h"
+#include "catalogue/waitgauge.h"
 
 #include <chrono>
 #include <condition_variable>
@@ -24,7 +25,9 @@ class CFileOps;
 // names sorted), and what a lister finds below a folder is queued in turn. The walk takes each
 // listing in its own order and decides alone what it enters, so the catalogue does not depend
 // on which folder was listed when. Listings done ahead hold a descriptor each; there are never
-// more than nMaxAhead of them.
+// more than nMaxAhead of them. On a warm cache a listing costs less than handing it over, so
+// the walk lists its folders itself until its listings wait; then listers start, and double
+// while theirs wait too, up to nMaxListers.
 class CFolderLister {
 public:
     using CSharedFd = std::shared_ptr<const CFileDescriptor>;
@@ -45,7 +48,7 @@ public:
         std::vector<CNodePtr> arrChildren;   // their listings, when queued already
     };
 
-    // With no listers every folder is listed when the walk takes it.
+    // With nMaxListers 0 every folder is listed when the walk takes it.
     CFolderLister(CFileOps& ops, std::string strPattern, std::size_t nMaxListers,
                   std::size_t nMaxAhead);
     ~CFolderLister();
@@ -77,6 +80,9 @@ private:
         bool operator()(const CNodePtr& a, const CNodePtr& b) const;
     };
 
+    // Quick listings in a row after which a lister stops.
+    static constexpr std::size_t QUICK_TO_SHRINK = 8;
+
     void List(CNode& node, std::vector<std::uint64_t>& arrBuffer) const;
     void Finish(const CNodePtr& pNode);
     void Queue(const CNodePtr& pParent, const CSharedFd& pFd, const std::string& strName,
@@ -89,6 +95,7 @@ private:
     const std::size_t m_nMaxListers;
     const std::size_t m_nMaxAhead;
     std::vector<std::uint64_t> m_arrBuffer = std::vector<std::uint64_t>(4096); // the walk's
+    CWaitGauge m_walkGauge; // of the walk's own listings: listers start once they wait
     mutable std::mutex m_mutex;
     std::condition_variable m_cvWork;   // listers wait for a folder to list
     std::condition_variable m_cvParked; // listers beyond the active ones wait for a grow

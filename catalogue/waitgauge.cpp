@@ -37,10 +37,14 @@ CWaitGauge::EVerdict CWaitGauge::End() {
 }
 
 bool CWaitGauge::KeepsWaiting(EVerdict verdict) {
-    m_nWaitsInARow = verdict == EVerdict::Waited ? m_nWaitsInARow + 1 : 0;
-    if (m_nWaitsInARow < WAITS_IN_A_ROW) {
+    if (verdict == EVerdict::Waited) {
+        m_nScore += 2;
+    } else if (verdict == EVerdict::Quick && m_nScore > 0) {
+        --m_nScore;
+    }
+    if (m_nScore < WAIT_SCORE) {
         return false;
     }
-    m_nWaitsInARow = 0;
+    m_nScore = 0;
     return true;
 }

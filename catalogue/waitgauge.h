@@ -11,16 +11,16 @@
 class CWaitGauge {
 public:
     enum class EVerdict { Quick, Busy, Waited };
-    // Waited pieces in a row that say the work waits as a rule, not by chance (a page fault, a
-    // lock in the kernel): a busy machine blocks a thread now and then even on a warm cache.
-    static constexpr int WAITS_IN_A_ROW = 3;
 
     CWaitGauge();
 
     void Begin() { m_tBegin = std::chrono::steady_clock::now(); }
     // About the work since Begin(). Quick work costs no more than a clock read.
     EVerdict End();
-    // True when the last WAITS_IN_A_ROW pieces all waited; then the count starts again.
+    // True when the pieces wait as a rule, not by chance (a page fault, a lock in the kernel: a
+    // busy machine blocks a thread now and then even on a warm cache). A piece that waited
+    // counts for two, a quick one against one: waits among quick pieces, as on a cold disk where
+    // neighbours come in with one read, still add up. Then the count starts again.
     bool KeepsWaiting(EVerdict verdict);
 
 private:
@@ -35,5 +35,6 @@ private:
     std::chrono::steady_clock::time_point m_tSampled;
     long m_nCpuMicros = 0; // at the last sample
     long m_nBlocks = 0;    // voluntary context switches at the last sample
-    int m_nWaitsInARow = 0;
+    static constexpr int WAIT_SCORE = 4;
+    int m_nScore = 0;
 };

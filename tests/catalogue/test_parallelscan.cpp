@@ -5,6 +5,7 @@
 // must leave a whole, smaller catalogue.
 #include "catalogue/cataloguehost.h"
 #include "catalogue/docview.h"
+#include "catalogue/folderwalk.h"
 #include "catalogue/hints.h"
 #include "catalogue/posixio.h"
 #include "catalogue/tagreaderpool.h"
@@ -230,9 +231,7 @@ public:
         return nFd;
     }
     ssize_t ListFolder(int nFd, void* pBuffer, std::size_t nSize) override {
-        if (m_nSeed % 2 == 0) {
-            Sleep(1);
-        }
+        Sleep(1);
         return CFileOps::ListFolder(nFd, pBuffer, nSize);
     }
     int OpenAt(int nDirFd, const char* pszPath, int nFlags) override {
@@ -433,6 +432,45 @@ TEST(ParallelScan, ReaderPoolGrowsOnlyWhileReadsWait) {
             EXPECT_GE(pool.GetMostReaders(), 16u);
         } else {
             EXPECT_LE(pool.GetMostReaders(), 4u);
+        }
+    }
+}
+
+// The files a walk hands over, as paths, in order.
+class CPathSink final : public CFolderWalk::CSink {
+public:
+    void OnFile(STagRead&& read) override {
+        m_arrPaths.push_back(*read.pLocation + "/" + read.strName);
+    }
+    bool OnProgress() override { return true; }
+
+    std::vector<std::string> m_arrPaths;
+};
+
+// Folders that answer at once are listed by the walk itself; folders that keep it waiting
+// bring listers in, which then list ahead. Either way the files come in the sequential order.
+TEST(ParallelScan, ListersStartOnlyWhileListingsWaitAndKeepTheWalkOrder) {
+    CTempDir dir;
+    MakeTree(dir.Path(), 5, 600);
+    CFileOps fastOps;
+    CSlowFolderOps slowOps;
+    CPathSink sequential;
+    CFolderWalk(sequential, "*.mp3", 0, fastOps).Walk(dir.Str(), dir.Str().c_str());
+    ASSERT_GT(sequential.m_arrPaths.size(), 300u);
+    const struct {
+        CFileOps* pOps;
+        bool bListersStart;
+    } aCases[] = {{&fastOps, false}, {&slowOps, true}};
+    for (const auto& c : aCases) {
+        SCOPED_TRACE(c.bListersStart ? "slow folders" : "quick folders");
+        CPathSink sink;
+        CFolderWalk walk(sink, "*.mp3", 8, *c.pOps);
+        walk.Walk(dir.Str(), dir.Str().c_str());
+        EXPECT_EQ(sink.m_arrPaths, sequential.m_arrPaths);
+        if (c.bListersStart) {
+            EXPECT_GE(walk.GetMostListers(), 2u);
+        } else {
+            EXPECT_EQ(walk.GetMostListers(), 0u);
         }
     }
 }
