@@ -144,27 +144,40 @@ void CTagReaderPool::RunReader(std::size_t nIndex) {
         }
         lock.unlock();
         bool bAllQuick = true;
-        for (SSlot* pSlot : arrTaken) {
+        std::size_t nMarked = 0; // reads of the batch already handed back as done
+        for (std::size_t i = 0; i < arrTaken.size(); ++i) {
             gauge.Begin();
-            Read(pSlot->read, m_ops);
+            Read(arrTaken[i]->read, m_ops);
             const CWaitGauge::EVerdict verdict = gauge.End();
-            bAllQuick = bAllQuick && verdict == CWaitGauge::EVerdict::Quick;
-            if (gauge.KeepsWaiting(verdict)) {
-                // Grown at once, so that the reads still queued find readers.
-                const std::lock_guard<std::mutex> growLock(m_mutex);
+            if (verdict == CWaitGauge::EVerdict::Quick) {
+                continue;
+            }
+            // A slow read is handed back at once: the walk files in order, and a batch of slow
+            // reads would hold the front of the queue, and the running count, for its whole time.
+            bAllQuick = false;
+            const bool bGrow = gauge.KeepsWaiting(verdict);
+            const std::lock_guard<std::mutex> doneLock(m_mutex);
+            if (bGrow) {
                 Grow();
             }
+            MarkDone(arrTaken, nMarked, i + 1);
         }
         lock.lock();
         if (bAllQuick && arrTaken.size() >= SHRINK_BATCH && m_nActive > m_nFewest) {
             --m_nActive;
         }
-        for (SSlot* pSlot : arrTaken) {
-            pSlot->bDone = true;
-        }
-        m_nFinished += arrTaken.size();
-        if (m_nWanted > 0 && IsTakeable()) {
-            m_cvFinished.notify_one();
-        }
+        MarkDone(arrTaken, nMarked, arrTaken.size());
+    }
+}
+
+// Called with the lock held.
+void CTagReaderPool::MarkDone(const std::vector<SSlot*>& arrTaken, std::size_t& nMarked,
+                              std::size_t nEnd) {
+    for (; nMarked < nEnd; ++nMarked) {
+        arrTaken[nMarked]->bDone = true;
+        ++m_nFinished;
+    }
+    if (m_nWanted > 0 && IsTakeable()) {
+        m_cvFinished.notify_one();
     }
 }

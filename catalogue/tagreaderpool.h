@@ -75,6 +75,7 @@ private:
 
     void RunReader(std::size_t nIndex);
     void Grow();
+    void MarkDone(const std::vector<SSlot*>& arrTaken, std::size_t& nMarked, std::size_t nEnd);
     bool IsTakeable() const { return m_arrSlots.front().bDone && m_nFinished >= m_nWanted; }
     std::size_t Unbegun() const { return m_arrSlots.size() - m_nNextToBegin; }
 
