@@ -137,9 +137,13 @@ void CTagReaderPool::RunReader(std::size_t nIndex) {
         if (m_bStopping) {
             return;
         }
+        // A grown pool waits on each read: one read at a time costs a lock per read, which is
+        // nothing beside the wait, and leaves no batch of slow reads for a stopped scan to wait
+        // for.
         const std::size_t nShare = (Unbegun() + m_nActive - 1) / m_nActive;
+        const std::size_t nMost = m_nActive > m_nFewest ? 1 : MAX_TAKE;
         arrTaken.clear();
-        for (std::size_t i = 0; i < std::min(nShare, MAX_TAKE); ++i) {
+        for (std::size_t i = 0; i < std::min(nShare, nMost); ++i) {
             arrTaken.push_back(&m_arrSlots[m_nNextToBegin++]);
         }
         lock.unlock();
