@@ -4,6 +4,7 @@
  * perspective.
  *
  *   ref_walker [-t N] [-p PATTERN] DIR
+ *   ref_walker [-t N] -l LIST
  *
  * Walks DIR with readdir and, for every regular file whose name matches PATTERN (default "*.mp3";
  * '*' and '?' wildcards, ASCII case-insensitive), opens it, fstats it and reads its last 128
@@ -12,6 +13,10 @@
  * Without -t (or with -t 1) files are read while walking. With -t N the walk runs on the main
  * thread and hands batches of paths through a bounded queue to N reader threads, so walking and
  * reading overlap.
+ *
+ * With -l the paths come ready from LIST, one a line, and no folder is walked: the most a
+ * reader can get from N threads, the ceiling of the share benchmark. Each path is handed to the
+ * threads on its own, so that none waits behind a batch.
  *
  * Symlinks to files are followed, symlinks to directories are not (that also rules out loops).
  * Unreadable files or directories are reported on stderr and make the exit status 1, so a
@@ -330,16 +335,44 @@ static void walkTree(Walk* walk, const char* root) {
     free(pendingDirs.items);
 }
 
+/* Hands every path of the list to handleFile, each in a batch of its own when threaded. */
+static int readList(Walk* walk, const char* listPath) {
+    FILE* list = fopen(listPath, "r");
+    if (!list) {
+        fprintf(stderr, "ref_walker: %s: %s\n", listPath, strerror(errno));
+        return 1;
+    }
+    char* line = NULL;
+    size_t capacity = 0;
+    ssize_t length;
+    while ((length = getline(&line, &capacity, list)) > 0) {
+        if (line[length - 1] == '\n')
+            line[--length] = '\0';
+        if (length == 0)
+            continue;
+        handleFile(walk, strdup(line));
+        if (walk->pending) {
+            queuePush(walk->pending);
+            walk->pending = NULL;
+        }
+    }
+    free(line);
+    fclose(list);
+    return 0;
+}
+
 static void usage(void) {
-    fputs("usage: ref_walker [-t THREADS] [-p PATTERN] DIR\n", stderr);
+    fputs("usage: ref_walker [-t THREADS] [-p PATTERN] DIR | ref_walker [-t THREADS] -l LIST\n",
+          stderr);
     exit(2);
 }
 
 int main(int argc, char** argv) {
     long threads = 1;
     const char* pattern = "*.mp3";
+    const char* listPath = NULL;
     int opt;
-    while ((opt = getopt(argc, argv, "t:p:h")) != -1) {
+    while ((opt = getopt(argc, argv, "t:p:l:h")) != -1) {
         switch (opt) {
         case 't': {
             char* end = NULL;
@@ -354,16 +387,19 @@ int main(int argc, char** argv) {
         case 'p':
             pattern = optarg;
             break;
+        case 'l':
+            listPath = optarg;
+            break;
         default:
             usage();
         }
     }
-    if (optind != argc - 1)
+    if (optind != argc - (listPath ? 0 : 1))
         usage();
-    const char* root = argv[optind];
+    const char* root = listPath ? NULL : argv[optind];
 
     struct stat rootStat;
-    if (stat(root, &rootStat) != 0 || !S_ISDIR(rootStat.st_mode)) {
+    if (root && (stat(root, &rootStat) != 0 || !S_ISDIR(rootStat.st_mode))) {
         fprintf(stderr, "ref_walker: %s is not a directory\n", root);
         return 1;
     }
@@ -371,7 +407,10 @@ int main(int argc, char** argv) {
     Walk walk = {pattern, threads > 1, NULL, {0, 0, 0}};
     Counts total = {0, 0, 0};
     if (!walk.threaded) {
-        walkTree(&walk, root);
+        if (root)
+            walkTree(&walk, root);
+        else if (readList(&walk, listPath) != 0)
+            return 1;
     } else {
         pthread_t ids[MAX_THREADS];
         Counts perThread[MAX_THREADS];
@@ -383,7 +422,10 @@ int main(int argc, char** argv) {
                 return 1;
             }
         }
-        walkTree(&walk, root);
+        if (root)
+            walkTree(&walk, root);
+        else if (readList(&walk, listPath) != 0)
+            return 1;
         if (walk.pending)
             queuePush(walk.pending);
         queueClose();

@@ -11,6 +11,8 @@
 # Environment:
 #   BUILD       build directory (default: <repo>/build)
 #   TUNEBROWSE  executable to measure (default: $BUILD/tunebrowse)
+#   TUNEBROWSE_BEFORE  another build to time in the same runs, interleaved (say, of the commit
+#               before a change): its row gives the before and after in one run
 #   WARM_RUNS, COLD_RUNS  timed runs per program (default 7 and 3)
 #
 # Warm cache: one warm-up run per program, then 7 timed runs each, interleaved so that drift
@@ -68,17 +70,26 @@ chmod 700 "$scratch/runtime"
 
 # A fresh, empty configuration: neither the developer's settings nor a cache left by an
 # earlier run may influence the scan.
-run_tunebrowse() {
+run_with() {
     XDG_CONFIG_HOME=$scratch/config XDG_CACHE_HOME=$scratch/cache XDG_DATA_HOME=$scratch/data \
         XDG_RUNTIME_DIR=$scratch/runtime QT_QPA_PLATFORM=offscreen \
-        "$tunebrowse" --list "$library"
+        "$1" --list "$library"
 }
+run_tunebrowse() { run_with "$tunebrowse"; }
+run_before() { run_with "$TUNEBROWSE_BEFORE"; }
 run_ref1() { "$ref_walker" "$library"; }
 run_ref2() { "$ref_walker" -t 2 "$library"; }
 run_ref8() { "$ref_walker" -t 8 "$library"; }
 
 programs=(tunebrowse ref1 ref2 ref8)
+references=(ref1 ref2 ref8)
+if [[ -n ${TUNEBROWSE_BEFORE:-} ]]; then
+    [[ -x $TUNEBROWSE_BEFORE ]] || die "$TUNEBROWSE_BEFORE is missing or not executable"
+    programs+=(before)
+    references+=(before)
+fi
 declare -A label=(
+    [before]="tunebrowse before"
     [tunebrowse]="tunebrowse --list"
     [ref1]="ref_walker"
     [ref2]="ref_walker -t 2"
@@ -147,7 +158,7 @@ for program in "${programs[@]}"; do
     warm_median[$program]=$(median ${warm[$program]})
     printf '  %-20s %8s s\n' "${label[$program]}" "$(seconds "${warm_median[$program]}")"
 done
-for program in ref1 ref2 ref8; do
+for program in "${references[@]}"; do
     printf '  tunebrowse / %-15s %6s\n' "${label[$program]}" \
         "$(ratio "${warm_median[tunebrowse]}" "${warm_median[$program]}")"
 done
@@ -179,7 +190,7 @@ else
         cold_median[$program]=$(median ${cold[$program]})
         printf '  %-20s %8s s\n' "${label[$program]}" "$(seconds "${cold_median[$program]}")"
     done
-    for program in ref1 ref2 ref8; do
+    for program in "${references[@]}"; do
         printf '  tunebrowse / %-15s %6s\n' "${label[$program]}" \
             "$(ratio "${cold_median[tunebrowse]}" "${cold_median[$program]}")"
     done

@@ -3,6 +3,7 @@
 #include "catalogue/posixio.h"
 
 #include <cerrno>
+#include <dirent.h>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -43,6 +44,14 @@ int CFileOps::Futimens(int nFd, const struct timespec aTimes[2]) {
 
 int CFileOps::Close(int nFd) {
     return ::close(nFd);
+}
+
+int CFileOps::OpenFolderAt(int nDirFd, const char* pszPath) {
+    return ::openat(nDirFd, pszPath, O_RDONLY | O_CLOEXEC | O_DIRECTORY | O_NOCTTY | O_NONBLOCK);
+}
+
+ssize_t CFileOps::ListFolder(int nFd, void* pBuffer, std::size_t nSize) {
+    return ::getdents64(nFd, pBuffer, nSize);
 }
 
 CFileOps& CFileOps::Current() {

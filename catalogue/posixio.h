@@ -23,6 +23,10 @@ public:
     virtual int Ftruncate(int nFd, off_t nLength);
     virtual int Futimens(int nFd, const struct timespec aTimes[2]);
     virtual int Close(int nFd);
+    // The folder scans open and list; open read-only, non-blocking, close-on-exec.
+    virtual int OpenFolderAt(int nDirFd, const char* pszPath);
+    // getdents64: bytes of entries put in pBuffer, 0 at the end, -1 on an error.
+    virtual ssize_t ListFolder(int nFd, void* pBuffer, std::size_t nSize);
 
     // The operations in use: the system calls unless a test replaced them.
     static CFileOps& Current();

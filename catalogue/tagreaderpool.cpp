@@ -3,22 +3,23 @@
 #include "catalogue/tagreaderpool.h"
 
 #include "catalogue/posixio.h"
+#include "catalogue/waitgauge.h"
 
 #include <algorithm>
-#include <sys/resource.h>
 #include <utility>
 
 // Readers that find their files in memory only compete for the processors, the walk's included:
 // the pool starts with one reader less than there are processors, and adds readers only while
-// reads wait for a disk.
-CTagReaderPool::CTagReaderPool(std::size_t nMaxReaders, std::size_t nMaxPending)
-    : m_nMaxReaders(nMaxReaders), m_nMaxPending(nMaxPending > 0 ? nMaxPending : 1) {
+// reads wait.
+CTagReaderPool::CTagReaderPool(std::size_t nMaxReaders, std::size_t nMaxPending, CFileOps& ops)
+    : m_nMaxReaders(nMaxReaders), m_nMaxPending(nMaxPending > 0 ? nMaxPending : 1), m_ops(ops) {
     const std::size_t nProcessors = std::max(1u, std::thread::hardware_concurrency());
-    const std::size_t nStart = std::min(nMaxReaders, std::max<std::size_t>(nProcessors - 1, 1));
+    m_nFewest = std::min(nMaxReaders, std::max<std::size_t>(nProcessors - 1, 1));
     const std::lock_guard<std::mutex> lock(m_mutex);
     m_arrReaders.reserve(nMaxReaders);
-    for (std::size_t i = 0; i < nStart; ++i) {
-        m_arrReaders.emplace_back([this] { RunReader(); });
+    m_nActive = m_nFewest;
+    for (std::size_t i = 0; i < m_nFewest; ++i) {
+        m_arrReaders.emplace_back([this, i] { RunReader(i); });
     }
 }
 
@@ -28,22 +29,23 @@ CTagReaderPool::~CTagReaderPool() {
         m_bStopping = true;
     }
     m_cvWork.notify_all();
+    m_cvParked.notify_all();
     for (std::thread& reader : m_arrReaders) {
         reader.join();
     }
 }
 
-void CTagReaderPool::Read(STagRead& read) {
+void CTagReaderPool::Read(STagRead& read, CFileOps& ops) {
     if (read.bMayBeFile) {
         read.block = CTagBlock::Read(read.pFolder ? read.pFolder->Get() : -1, read.strName.c_str(),
-                                     CFileOps::Current(), read.bListedAsFile);
+                                     ops, read.bListedAsFile);
     }
 }
 
 void CTagReaderPool::Submit(STagRead read) {
     const bool bInline = m_nMaxReaders == 0;
     if (bInline) {
-        Read(read);
+        Read(read, m_ops);
     }
     const std::lock_guard<std::mutex> lock(m_mutex);
     m_arrSlots.push_back({std::move(read), bInline});
@@ -92,23 +94,42 @@ void CTagReaderPool::CancelPending() {
     m_arrSlots.resize(m_nNextToBegin);
 }
 
-// Blocks the calling thread had to read from a disk so far: none when everything it read was in
-// memory already.
-long CTagReaderPool::BlocksReadByThisThread() {
-    struct rusage usage {};
-    ::getrusage(RUSAGE_THREAD, &usage);
-    return usage.ru_inblock;
+std::size_t CTagReaderPool::GetActiveReaders() const {
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    return m_nActive;
+}
+
+std::size_t CTagReaderPool::GetMostReaders() const {
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    return m_arrReaders.size();
+}
+
+// Doubling reaches a server's pace in a few reads; called with the lock held.
+void CTagReaderPool::Grow() {
+    if (m_bStopping || m_nActive >= m_nMaxReaders) {
+        return;
+    }
+    m_nActive = std::min(m_nMaxReaders, m_nActive * 2);
+    while (m_arrReaders.size() < m_nActive) {
+        const std::size_t nIndex = m_arrReaders.size();
+        m_arrReaders.emplace_back([this, nIndex] { RunReader(nIndex); });
+    }
+    m_cvParked.notify_all();
 }
 
 // A reader takes its share of the waiting reads at once, so that a deep queue costs one lock per
 // batch rather than per file, while a shallow one still spreads over every reader.
-void CTagReaderPool::RunReader() {
+void CTagReaderPool::RunReader(std::size_t nIndex) {
     std::vector<SSlot*> arrTaken;
     arrTaken.reserve(MAX_TAKE);
-    long nBlocksSeen = BlocksReadByThisThread();
+    CWaitGauge gauge;
     std::unique_lock<std::mutex> lock(m_mutex);
     for (;;) {
-        while (!m_bStopping && Unbegun() == 0) {
+        while (!m_bStopping && (nIndex >= m_nActive || Unbegun() == 0)) {
+            if (nIndex >= m_nActive) {
+                m_cvParked.wait(lock);
+                continue;
+            }
             ++m_nIdleReaders;
             m_cvWork.wait(lock);
             --m_nIdleReaders;
@@ -116,33 +137,51 @@ void CTagReaderPool::RunReader() {
         if (m_bStopping) {
             return;
         }
-        const std::size_t nShare = (Unbegun() + m_arrReaders.size() - 1) / m_arrReaders.size();
+        // A grown pool waits on each read: one read at a time costs a lock per read, which is
+        // nothing beside the wait, and leaves no batch of slow reads for a stopped scan to wait
+        // for.
+        const std::size_t nShare = (Unbegun() + m_nActive - 1) / m_nActive;
+        const std::size_t nMost = m_nActive > m_nFewest ? 1 : MAX_TAKE;
         arrTaken.clear();
-        for (std::size_t i = 0; i < std::min(nShare, MAX_TAKE); ++i) {
+        for (std::size_t i = 0; i < std::min(nShare, nMost); ++i) {
             arrTaken.push_back(&m_arrSlots[m_nNextToBegin++]);
         }
         lock.unlock();
-        const auto tStart = std::chrono::steady_clock::now();
-        for (SSlot* pSlot : arrTaken) {
-            Read(pSlot->read);
-        }
-        // Reads from memory are quick; only slower ones are worth asking the system about.
-        bool bFromDisk = false;
-        if (std::chrono::steady_clock::now() - tStart >= QUICK_READ * arrTaken.size()) {
-            const long nBlocks = BlocksReadByThisThread();
-            bFromDisk = nBlocks != nBlocksSeen;
-            nBlocksSeen = nBlocks;
+        bool bAllQuick = true;
+        std::size_t nMarked = 0; // reads of the batch already handed back as done
+        for (std::size_t i = 0; i < arrTaken.size(); ++i) {
+            gauge.Begin();
+            Read(arrTaken[i]->read, m_ops);
+            const CWaitGauge::EVerdict verdict = gauge.End();
+            if (verdict == CWaitGauge::EVerdict::Quick) {
+                continue;
+            }
+            // A slow read is handed back at once: the walk files in order, and a batch of slow
+            // reads would hold the front of the queue, and the running count, for its whole time.
+            bAllQuick = false;
+            const bool bGrow = gauge.KeepsWaiting(verdict);
+            const std::lock_guard<std::mutex> doneLock(m_mutex);
+            if (bGrow) {
+                Grow();
+            }
+            MarkDone(arrTaken, nMarked, i + 1);
         }
         lock.lock();
-        if (bFromDisk && !m_bStopping && m_arrReaders.size() < m_nMaxReaders) {
-            m_arrReaders.emplace_back([this] { RunReader(); });
+        if (bAllQuick && arrTaken.size() >= SHRINK_BATCH && m_nActive > m_nFewest) {
+            --m_nActive;
         }
-        for (SSlot* pSlot : arrTaken) {
-            pSlot->bDone = true;
-        }
-        m_nFinished += arrTaken.size();
-        if (m_nWanted > 0 && IsTakeable()) {
-            m_cvFinished.notify_one();
-        }
+        MarkDone(arrTaken, nMarked, arrTaken.size());
+    }
+}
+
+// Called with the lock held.
+void CTagReaderPool::MarkDone(const std::vector<SSlot*>& arrTaken, std::size_t& nMarked,
+                              std::size_t nEnd) {
+    for (; nMarked < nEnd; ++nMarked) {
+        arrTaken[nMarked]->bDone = true;
+        ++m_nFinished;
+    }
+    if (m_nWanted > 0 && IsTakeable()) {
+        m_cvFinished.notify_one();
     }
 }

@@ -5,6 +5,8 @@
 #include "catalogue/filedescriptor.h"
 #include "catalogue/tagblock.h"
 
+class CFileOps;
+
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
@@ -27,11 +29,13 @@ struct STagRead {
 
 // Reads tag blocks on a few threads, several files in flight, so that the latency of each read
 // overlaps the others' and the walk's. Reads finish in any order; they are handed back in the
-// order they were submitted.
+// order they were submitted. The pool sizes itself by the wait its readers see: it doubles while
+// reads wait (a cold disk, a file server), up to nMaxReaders, and gives readers back one at a
+// time while reads come from memory.
 class CTagReaderPool {
 public:
     // Without readers every read happens at once, inside Submit, on the calling thread.
-    CTagReaderPool(std::size_t nMaxReaders, std::size_t nMaxPending);
+    CTagReaderPool(std::size_t nMaxReaders, std::size_t nMaxPending, CFileOps& ops);
     ~CTagReaderPool();
     CTagReaderPool(const CTagReaderPool&) = delete;
     CTagReaderPool& operator=(const CTagReaderPool&) = delete;
@@ -50,7 +54,11 @@ public:
     // Forgets the reads no reader has begun; those begun are still handed back.
     void CancelPending();
 
-    static void Read(STagRead& read);
+    static void Read(STagRead& read, CFileOps& ops);
+
+    // Readers at work now, and the most there were: what the pool chose.
+    std::size_t GetActiveReaders() const;
+    std::size_t GetMostReaders() const;
 
 private:
     struct SSlot {
@@ -62,26 +70,31 @@ private:
     static constexpr std::size_t WAKE_BATCH = 8;
     // Most reads one reader takes at once.
     static constexpr std::size_t MAX_TAKE = 16;
-    // Slower than any read of a file whose inode and tail are in memory.
-    static constexpr std::chrono::microseconds QUICK_READ{25};
+    // Quick reads in a batch that let the pool give a reader back.
+    static constexpr std::size_t SHRINK_BATCH = 4;
 
-    void RunReader();
-    static long BlocksReadByThisThread();
+    void RunReader(std::size_t nIndex);
+    void Grow();
+    void MarkDone(const std::vector<SSlot*>& arrTaken, std::size_t& nMarked, std::size_t nEnd);
     bool IsTakeable() const { return m_arrSlots.front().bDone && m_nFinished >= m_nWanted; }
     std::size_t Unbegun() const { return m_arrSlots.size() - m_nNextToBegin; }
 
     const std::size_t m_nMaxReaders;
     const std::size_t m_nMaxPending;
+    CFileOps& m_ops;
+    std::size_t m_nFewest = 0; // readers the pool never goes below
     mutable std::mutex m_mutex;
     std::condition_variable m_cvWork;     // readers wait for a read to begin
     std::condition_variable m_cvFinished; // the caller waits for the front read to finish
+    std::condition_variable m_cvParked;   // readers beyond the active ones wait for a grow
     // Slot addresses stay fixed while the deque grows at the back and shrinks at the front.
     std::deque<SSlot> m_arrSlots;
     std::size_t m_nNextToBegin = 0; // slots before it are taken by a reader or done
     std::size_t m_nFinished = 0;    // done and not handed back yet
-    std::size_t m_nIdleReaders = 0;
-    std::size_t m_nWanted = 0; // finished reads the caller waits for; 0 when it does not wait
+    std::size_t m_nIdleReaders = 0; // active readers waiting for work
+    std::size_t m_nActive = 0;      // readers with an index below it take work
+    std::size_t m_nWanted = 0;      // finished reads the caller waits for; 0 when it does not wait
     bool m_bStopping = false;
-    // Grows while reads wait for a disk, never beyond its reserve.
+    // Grows while reads wait, never beyond its reserve; readers given back stay parked.
     std::vector<std::thread> m_arrReaders;
 };

@@ -5,8 +5,10 @@
 // must leave a whole, smaller catalogue.
 #include "catalogue/cataloguehost.h"
 #include "catalogue/docview.h"
+#include "catalogue/folderwalk.h"
 #include "catalogue/hints.h"
 #include "catalogue/posixio.h"
+#include "catalogue/tagreaderpool.h"
 #include "catalogue/trackinfo.h"
 #include "catalogue/tunebrdoc.h"
 #include "testfiles.h"
@@ -14,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <fcntl.h>
 #include <random>
@@ -197,6 +200,102 @@ public:
     }
 };
 
+// A file server seen through the seam: chosen folders and files answer slowly or with an error,
+// and folders change at the moment they are opened (they gain a file, a sub-folder moves to
+// another name, or they gain a link back to the root, a cycle), before they are listed. The root
+// itself is left alone. Every choice depends on the name
+// only, so that a scan listing folders ahead meets exactly the changes a sequential one meets.
+class CShareOps final : public CFileOps {
+public:
+    CShareOps(unsigned nSeed, std::string strRoot)
+        : m_nSeed(nSeed), m_strRoot(std::move(strRoot)) {}
+
+    int OpenFolderAt(int nDirFd, const char* pszPath) override {
+        if (pszPath[0] == '/') {
+            return CFileOps::OpenFolderAt(nDirFd, pszPath);
+        }
+        switch (Pick(pszPath, 9)) {
+        case 0:
+            Sleep(3);
+            break;
+        case 1:
+            errno = EIO;
+            return -1;
+        default:
+            break;
+        }
+        const int nFd = CFileOps::OpenFolderAt(nDirFd, pszPath);
+        if (nFd >= 0) {
+            ChangeFolder(nFd, Pick(pszPath, 9));
+        }
+        return nFd;
+    }
+    ssize_t ListFolder(int nFd, void* pBuffer, std::size_t nSize) override {
+        Sleep(1);
+        return CFileOps::ListFolder(nFd, pBuffer, nSize);
+    }
+    int OpenAt(int nDirFd, const char* pszPath, int nFlags) override {
+        switch (Pick(pszPath, 5)) {
+        case 0:
+            Sleep(2);
+            break;
+        case 1:
+            errno = EIO;
+            return -1;
+        default:
+            break;
+        }
+        return CFileOps::OpenAt(nDirFd, pszPath, nFlags);
+    }
+
+private:
+    std::size_t Pick(const char* pszName, std::size_t nChoices) const {
+        return (std::hash<std::string>()(pszName) ^ m_nSeed) % nChoices;
+    }
+    static void Sleep(int nMilliseconds) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(nMilliseconds));
+    }
+    void ChangeFolder(int nFd, std::size_t nChoice) const {
+        switch (nChoice) {
+        case 2: {
+            const std::string strTag = Audio(300) + MakeTag("Added", "Artist 9");
+            const int nFile =
+                ::openat(nFd, "added.mp3", O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+            if (nFile >= 0) {
+                (void)!::write(nFile, strTag.data(), strTag.size());
+                ::close(nFile);
+            }
+            break;
+        }
+        case 3:
+            (void)!::symlinkat(m_strRoot.c_str(), nFd, "loop");
+            break;
+        case 4:
+            for (int i = 0; i < 3000; ++i) {
+                const std::string strName = "d" + std::to_string(i);
+                if (::renameat(nFd, strName.c_str(), nFd, ("zz-" + strName).c_str()) == 0) {
+                    break;
+                }
+            }
+            break;
+        default:
+            break;
+        }
+    }
+
+    const std::size_t m_nSeed;
+    const std::string m_strRoot;
+};
+
+// Every folder takes a while to open, as on a file server.
+class CSlowFolderOps final : public CFileOps {
+public:
+    int OpenFolderAt(int nDirFd, const char* pszPath) override {
+        std::this_thread::sleep_for(std::chrono::milliseconds(15));
+        return CFileOps::OpenFolderAt(nDirFd, pszPath);
+    }
+};
+
 class COpsInPlace {
 public:
     explicit COpsInPlace(CFileOps& ops) { CFileOps::Replace(&ops); }
@@ -258,14 +357,140 @@ TEST(ParallelScan, FilesChangingDuringTheScanGiveTheSameCatalogueAsSequentially)
     }
 }
 
+// Without the tree's own name in the records, so that scans of copies in other folders compare.
+SScanResult WithoutRoot(SScanResult result) {
+    for (std::string& strRecord : result.arrRecords) {
+        strRecord = strRecord.substr(strRecord.find("tbtest-") + 13);
+    }
+    return result;
+}
+
+TEST(ParallelScan, SlowChangingShareGivesTheSequentialCatalogueWhateverIsListedAhead) {
+    std::size_t nAdded = 0;
+    for (unsigned nSeed = 1; nSeed <= 3; ++nSeed) {
+        SCOPED_TRACE("seed: " + std::to_string(nSeed));
+        SScanResult sequential;
+        {
+            CTempDir dir;
+            MakeTree(dir.Path(), nSeed, 500);
+            CShareOps ops(nSeed, dir.Str());
+            const COpsInPlace inPlace(ops);
+            sequential = WithoutRoot(Scan(dir.Str(), 0));
+        }
+        ASSERT_GT(sequential.arrRecords.size(), 100u);
+        for (const std::size_t nReaders : {1u, 4u, 64u}) {
+            SCOPED_TRACE("readers: " + std::to_string(nReaders));
+            CTempDir dir;
+            MakeTree(dir.Path(), nSeed, 500);
+            CShareOps ops(nSeed, dir.Str());
+            const COpsInPlace inPlace(ops);
+            const SScanResult parallel = WithoutRoot(Scan(dir.Str(), nReaders));
+            EXPECT_EQ(parallel.arrRecords, sequential.arrRecords);
+            EXPECT_EQ(parallel.arrGroups, sequential.arrGroups);
+            EXPECT_EQ(parallel.arrHints, sequential.arrHints);
+        }
+        // The changes did happen: files were added to folders.
+        nAdded +=
+            std::count_if(sequential.arrRecords.begin(), sequential.arrRecords.end(),
+                          [](const std::string& str) { return str.find("added.mp3") != str.npos; });
+    }
+    EXPECT_GE(nAdded, 4u);
+}
+
+// Reads that wait (here on the seam, as on a server) grow the pool; reads from memory leave it
+// as it started.
+TEST(ParallelScan, ReaderPoolGrowsOnlyWhileReadsWait) {
+    CTempDir dir;
+    constexpr int FILES = 400;
+    for (int i = 0; i < FILES; ++i) {
+        WriteBytes(dir.Path() / ("t" + std::to_string(i) + ".mp3"), Audio(200) + MakeTag("T", "A"));
+    }
+    CFileOps fastOps;
+    CSlowOps slowOps;
+    const struct {
+        CFileOps* pOps;
+        bool bGrows;
+    } aCases[] = {{&fastOps, false}, {&slowOps, true}};
+    for (const auto& c : aCases) {
+        SCOPED_TRACE(c.bGrows ? "slow reads" : "reads from memory");
+        CTagReaderPool pool(64, 4096, *c.pOps);
+        const CFileDescriptor folder(::open(dir.Str().c_str(), O_RDONLY | O_DIRECTORY));
+        auto pFolder = std::make_shared<const CFileDescriptor>(::dup(folder.Get()));
+        auto pLocation = std::make_shared<const std::string>(dir.Str());
+        for (int i = 0; i < FILES; ++i) {
+            pool.Submit({pLocation, pFolder, "t" + std::to_string(i) + ".mp3", true, true, {}});
+        }
+        std::vector<STagRead> arrDone;
+        while (arrDone.size() < FILES) {
+            pool.TakeFinished(arrDone, std::chrono::milliseconds(100), FILES);
+        }
+        for (int i = 0; i < FILES; ++i) {
+            ASSERT_EQ(arrDone[i].strName, "t" + std::to_string(i) + ".mp3");
+            EXPECT_TRUE(arrDone[i].block.HasTag());
+        }
+        if (c.bGrows) {
+            EXPECT_GE(pool.GetMostReaders(), 16u);
+        } else {
+            EXPECT_LE(pool.GetMostReaders(), 4u);
+        }
+    }
+}
+
+// The files a walk hands over, as paths, in order.
+class CPathSink final : public CFolderWalk::CSink {
+public:
+    void OnFile(STagRead&& read) override {
+        m_arrPaths.push_back(*read.pLocation + "/" + read.strName);
+    }
+    bool OnProgress() override { return true; }
+
+    std::vector<std::string> m_arrPaths;
+};
+
+// Folders that answer at once are listed by the walk itself; folders that keep it waiting
+// bring listers in, which then list ahead. Either way the files come in the sequential order.
+TEST(ParallelScan, ListersStartOnlyWhileListingsWaitAndKeepTheWalkOrder) {
+    CTempDir dir;
+    MakeTree(dir.Path(), 5, 600);
+    CFileOps fastOps;
+    CSlowFolderOps slowOps;
+    CPathSink sequential;
+    CFolderWalk(sequential, "*.mp3", 0, fastOps).Walk(dir.Str(), dir.Str().c_str());
+    ASSERT_GT(sequential.m_arrPaths.size(), 300u);
+    const struct {
+        CFileOps* pOps;
+        bool bListersStart;
+    } aCases[] = {{&fastOps, false}, {&slowOps, true}};
+    for (const auto& c : aCases) {
+        SCOPED_TRACE(c.bListersStart ? "slow folders" : "quick folders");
+        CPathSink sink;
+        CFolderWalk walk(sink, "*.mp3", 8, *c.pOps);
+        walk.Walk(dir.Str(), dir.Str().c_str());
+        EXPECT_EQ(sink.m_arrPaths, sequential.m_arrPaths);
+        if (c.bListersStart) {
+            EXPECT_GE(walk.GetMostListers(), 2u);
+        } else {
+            // A busy machine may block a quick listing now and then, never for long.
+            EXPECT_LE(walk.GetMostListers(), 1u);
+        }
+    }
+}
+
 TEST(ParallelScan, StoppedScanKeepsTheFilesReadSoFarInOrderAndIndexed) {
     CTempDir dir;
     MakeTree(dir.Path(), 11, 800);
     const SScanResult whole = Scan(dir.Str(), 4);
-    for (const std::size_t nReaders : {0u, 4u}) {
-        SCOPED_TRACE("readers: " + std::to_string(nReaders));
-        CSlowOps slowOps;
-        const COpsInPlace inPlace(slowOps);
+    CSlowOps slowFiles;
+    CSlowFolderOps slowFolders;
+    const struct {
+        std::size_t nReaders;
+        CFileOps* pOps;
+    } aCases[] = {{0, &slowFiles}, {4, &slowFiles}, {0, &slowFolders}, {4, &slowFolders}};
+    for (const auto& c : aCases) {
+        const std::size_t nReaders = c.nReaders;
+        SCOPED_TRACE("readers: " + std::to_string(nReaders) +
+                     (c.pOps == &slowFiles ? ", slow files" : ", slow folders"));
+        const COpsInPlace inPlace(*c.pOps);
         CHost host;
         host.m_nStopAtCall = 2;
         const SScanResult stopped = Scan(dir.Str(), nReaders, host);

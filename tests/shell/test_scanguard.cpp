@@ -26,6 +26,7 @@
 
 #include <chrono>
 #include <functional>
+#include <mutex>
 #include <set>
 #include <thread>
 
@@ -33,13 +34,18 @@ namespace {
 
 constexpr int FILES = 400;
 
-// Every open takes a while, as on a slow disk, so that a scan lasts long enough to act during it.
+// Every open takes a while, one at a time, as on a slow disk, so that a scan lasts long enough to
+// act during it however many readers it starts.
 class CSlowOps final : public CFileOps {
 public:
     int OpenAt(int nDirFd, const char* pszPath, int nFlags) override {
+        const std::lock_guard<std::mutex> lock(m_mutex);
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
         return CFileOps::OpenAt(nDirFd, pszPath, nFlags);
     }
+
+private:
+    std::mutex m_mutex;
 };
 
 class ScanGuard : public ::testing::Test {

@@ -1,0 +1,190 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Copyright 2026 Quillon Softs
+# Share benchmark: a generated library of N files seen through slowfs, a FUSE passthrough that
+# waits DELAY_US microseconds on every request and serves many at once, as a file server does.
+# Prints cold medians (caches dropped before every run) of `tunebrowse --list`, the one-thread
+# reference walker, and the reference reading a ready list of the paths on 64 threads: the most
+# any reader gets from this share, the ceiling the ratios are taken against. Then the longest
+# pause between paints of the window scanning the share, cold.
+#
+#   bench/share.sh N DELAY_US
+#
+# Environment:
+#   BUILD       build directory (default: <repo>/build)
+#   TUNEBROWSE  executable to measure (default: $BUILD/tunebrowse)
+#   RUNS        timed runs per program (default 3)
+#   SLOWFS_SRC  slowfs source (default: <repo>/../shared/tools/slowfs/slowfs.c)
+#
+# Needs root (to drop caches and to mount), /dev/fuse, and fuse3 with its headers, which are
+# installed when missing.
+
+set -euo pipefail
+
+RUNS=${RUNS:-3}
+
+die() {
+    echo "share.sh: $*" >&2
+    exit 1
+}
+
+if [[ $# -ne 2 || ! $1 =~ ^[1-9][0-9]*$ || ! $2 =~ ^[0-9]+$ ]]; then
+    echo "usage: bench/share.sh N DELAY_US" >&2
+    exit 2
+fi
+N=$1
+DELAY_US=$2
+
+repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+BUILD=${BUILD:-$repo/build}
+[[ $BUILD == /* ]] || BUILD=$PWD/$BUILD
+SLOWFS_SRC=${SLOWFS_SRC:-$repo/../shared/tools/slowfs/slowfs.c}
+make_library=$BUILD/bench/make_library
+ref_walker=$BUILD/bench/ref_walker
+bench_window=$BUILD/bench/bench_window
+tunebrowse=${TUNEBROWSE:-$BUILD/tunebrowse}
+slowfs=$BUILD/bench/slowfs
+library=$BUILD/bench-lib-$N
+
+[[ $EUID -eq 0 ]] || die "needs root: caches are dropped before every run and slowfs mounts"
+[[ -c /dev/fuse ]] || die "no /dev/fuse"
+
+# --- Build what is missing --------------------------------------------------------------------
+
+missing=()
+for package in fuse3 libfuse3-dev; do
+    dpkg-query -W -f='${Status}\n' "$package" 2>/dev/null | grep -q 'install ok installed' ||
+        missing+=("$package")
+done
+if ((${#missing[@]} > 0)); then
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}" ||
+        die "cannot install ${missing[*]}"
+fi
+targets=()
+[[ -x $make_library ]] || targets+=(make_library)
+[[ -x $ref_walker ]] || targets+=(ref_walker)
+[[ -x $bench_window ]] || targets+=(bench_window)
+[[ -n ${TUNEBROWSE:-} || -x $tunebrowse ]] || targets+=(tunebrowse)
+if ((${#targets[@]} > 0)); then
+    if [[ ! -f $BUILD/CMakeCache.txt ]]; then
+        cmake -S "$repo" -B "$BUILD" -DCMAKE_BUILD_TYPE=Release || die "cmake configure failed"
+    fi
+    cmake --build "$BUILD" --target "${targets[@]}" || die "build failed"
+fi
+if [[ ! -x $slowfs || $SLOWFS_SRC -nt $slowfs ]]; then
+    [[ -f $SLOWFS_SRC ]] || die "no slowfs source at $SLOWFS_SRC"
+    # shellcheck disable=SC2046 # pkg-config prints several words on purpose
+    gcc -O2 -Wall -o "$slowfs" "$SLOWFS_SRC" $(pkg-config --cflags --libs fuse3) ||
+        die "cannot build slowfs"
+fi
+
+# --- Library, mount and isolated settings -----------------------------------------------------
+
+"$make_library" --seed 1 "$N" "$library" >/dev/null || die "make_library failed"
+
+scratch=$(mktemp -d)
+mount=$scratch/share
+mkdir -p "$mount" "$scratch/config" "$scratch/cache" "$scratch/data" "$scratch/runtime"
+chmod 700 "$scratch/runtime"
+cleanup() {
+    if mountpoint -q "$mount"; then
+        fusermount3 -u "$mount" || umount -l "$mount"
+    fi
+    rm -rf "$scratch"
+}
+trap cleanup EXIT
+"$slowfs" "$library" "$mount" "$DELAY_US" || die "cannot mount slowfs"
+for ((i = 0; i < 50; i++)); do
+    mountpoint -q "$mount" && break
+    sleep 0.1
+done
+mountpoint -q "$mount" || die "slowfs did not mount"
+
+# The ceiling reads exactly the files the scans read; the list is made before any timed run.
+find "$mount" -iname '*.mp3' -type f >"$scratch/paths"
+
+with_settings() {
+    XDG_CONFIG_HOME=$scratch/config XDG_CACHE_HOME=$scratch/cache XDG_DATA_HOME=$scratch/data \
+        XDG_RUNTIME_DIR=$scratch/runtime QT_QPA_PLATFORM=offscreen "$@"
+}
+run_tunebrowse() { with_settings "$tunebrowse" --list "$mount"; }
+run_ref1() { "$ref_walker" "$mount"; }
+run_ceiling() { "$ref_walker" -t 64 -l "$scratch/paths"; }
+
+programs=(tunebrowse ref1 ceiling)
+declare -A label=(
+    [tunebrowse]="tunebrowse --list"
+    [ref1]="ref_walker"
+    [ceiling]="ref_walker -t 64 -l"
+)
+
+drop_caches() { sync && echo 3 >/proc/sys/vm/drop_caches; }
+drop_caches 2>/dev/null || die "cannot write /proc/sys/vm/drop_caches"
+
+elapsed=0
+time_run() {
+    local program=$1 start end
+    drop_caches
+    start=${EPOCHREALTIME//[!0-9]/}
+    if ! "run_$program" >"$scratch/out" 2>"$scratch/stderr"; then
+        cat "$scratch/stderr" >&2
+        die "${label[$program]} failed"
+    fi
+    end=${EPOCHREALTIME//[!0-9]/}
+    elapsed=$((end - start))
+}
+
+median() {
+    printf '%s\n' "$@" | sort -n | awk '{ v[NR] = $1 }
+        END { if (NR % 2) print v[(NR + 1) / 2]; else print (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
+}
+seconds() { awk -v us="$1" 'BEGIN { printf "%.3f", us / 1e6 }'; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else print "-" }'; }
+
+# --- Cold runs, interleaved so that drift hits every program alike -----------------------------
+
+declare -A samples=() medians=()
+for ((run = 1; run <= RUNS; run++)); do
+    for program in "${programs[@]}"; do
+        time_run "$program"
+        samples[$program]+="$elapsed "
+        if [[ $program == tunebrowse ]]; then
+            listed=$(wc -l <"$scratch/out")
+            ((listed == N)) || die "tunebrowse --list printed $listed lines for $N files"
+        fi
+    done
+done
+
+for program in "${programs[@]}"; do
+    # shellcheck disable=SC2086 # the samples are a space-separated list on purpose
+    medians[$program]=$(median ${samples[$program]})
+done
+echo "share: $N files, $DELAY_US us a request, cold, median of $RUNS runs"
+for program in "${programs[@]}"; do
+    printf '  %-22s %8s s  %6s x the ceiling\n' "${label[$program]}" \
+        "$(seconds "${medians[$program]}")" "$(ratio "${medians[$program]}" "${medians[ceiling]}")"
+done
+
+# --- The window on the share ------------------------------------------------------------------
+
+drop_caches
+with_settings "$bench_window" "$mount" --start-only 2>/dev/null | grep -E "start|longest" |
+    sed 's/^/  window: /'
+
+# --- What the pools chose ---------------------------------------------------------------------
+
+# The most threads the program had at once during one more cold scan: the readers and the
+# listers the pools grew to, plus the program's own few.
+drop_caches
+XDG_CONFIG_HOME=$scratch/config XDG_CACHE_HOME=$scratch/cache XDG_DATA_HOME=$scratch/data \
+    XDG_RUNTIME_DIR=$scratch/runtime QT_QPA_PLATFORM=offscreen "$tunebrowse" --list "$mount" \
+    >/dev/null &
+pid=$!
+most=0
+while kill -0 "$pid" 2>/dev/null; do
+    threads=$(awk '/^Threads:/ { print $2 }' "/proc/$pid/status" 2>/dev/null || echo 0)
+    ((threads > most)) && most=$threads
+    sleep 0.01
+done
+wait "$pid" || die "tunebrowse --list failed"
+echo "  most threads of tunebrowse --list during the scan: $most"
