@@ -84,6 +84,9 @@ CLeftView::CLeftView(CTunebrDoc& doc, const CUserSettings& settings, CPaneHost& 
     setIconSize(QSize(16, 16));
     setSelectionMode(QAbstractItemView::SingleSelection);
     setUniformRowHeights(true);
+    // The tree has no menu of its own, and the window's menu of the tool bars has no business
+    // opening over it from the Menu key.
+    setContextMenuPolicy(Qt::PreventContextMenu);
     connect(this, &QTreeWidget::itemSelectionChanged, this, &CLeftView::OnSelectionChanged);
     m_doc.AddView(this);
 }

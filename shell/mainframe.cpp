@@ -104,6 +104,8 @@ CMainFrame::CMainFrame(CUserSettings& settings, CSettingsStore& store, CShellHan
     setStatusBar(m_pStatusBar);
     CreateClient();
     LayoutBands();
+    FollowBarVisibility(m_pToolBar, ID_VIEW_TOOLBAR, &m_bShowToolBar);
+    FollowBarVisibility(m_pAddressBar, ID_VIEW_ADDRESSBAR, &m_bShowAddressBar);
     // Until the user's first look at a menu: the settings will not be saved.
     if (!m_store.IsUsable()) {
         m_pStatusBar->showMessage(m_store.GetProblemText());
@@ -385,6 +387,15 @@ void CMainFrame::CreateClient() {
     });
     OnViewStyle(ID_VIEW_DETAILS);
     UpdateUndoCommand();
+}
+
+// A bar can also be hidden or shown by Qt's own menu of the bars: the View menu's marks follow
+// the bar, so that the next click on them does what it says.
+void CMainFrame::FollowBarVisibility(QToolBar* pBar, unsigned nId, int* pbShow) {
+    connect(pBar, &QToolBar::visibilityChanged, this, [this, nId, pbShow](bool bVisible) {
+        *pbShow = bVisible ? 1 : 0;
+        GetAction(nId)->setChecked(bVisible);
+    });
 }
 
 void CMainFrame::LayoutBands() {

@@ -100,6 +100,7 @@ private:
     void CreateToolBars();
     void CreateClient();
     void LayoutBands();
+    void FollowBarVisibility(QToolBar* pBar, unsigned nId, int* pbShow);
     void SetViewType(int nViewType, int nHint);
     void SetActiveView(QWidget* pView);
     void UpdateCommands();

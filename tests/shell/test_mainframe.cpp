@@ -23,6 +23,7 @@
 #include <QDialogButtonBox>
 #include <QFile>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
@@ -563,4 +564,81 @@ TEST_F(MainFrame, AnUnusableSettingsFileIsNamedInTheStatusBarAndLeftAlone) {
     ASSERT_EQ(::stat(path.constData(), &st), 0);
     EXPECT_TRUE(S_ISFIFO(st.st_mode));
     ::unlink(path.constData());
+}
+
+TEST_F(MainFrame, TheMenuKeyAndShiftF10OpenTheListsMenuAtTheCurrentRowAndNothingInTheTree) {
+    const auto pFrame = OpenWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(pFrame.get()));
+    const struct {
+        unsigned nStyle; // 0 for the tree
+        Qt::Key eKey;
+        Qt::KeyboardModifiers eModifiers;
+    } aCases[] = {
+        {ID_VIEW_DETAILS, Qt::Key_Menu, Qt::NoModifier},
+        {ID_VIEW_DETAILS, Qt::Key_F10, Qt::ShiftModifier},
+        {ID_VIEW_LARGEICON, Qt::Key_Menu, Qt::NoModifier},
+        {ID_VIEW_LIST, Qt::Key_F10, Qt::ShiftModifier},
+        {0, Qt::Key_Menu, Qt::NoModifier},
+        {0, Qt::Key_F10, Qt::ShiftModifier},
+    };
+    for (const auto& c : aCases) {
+        QWidget* pTarget = pFrame->GetLeftPane();
+        QRect rectCurrent;
+        if (c.nStyle != 0) {
+            pFrame->GetAction(c.nStyle)->trigger();
+            QAbstractItemView* pView = pFrame->GetRightPane()->GetActiveView();
+            pView->setCurrentIndex(pView->model()->index(1, 0));
+            rectCurrent = QRect(pView->viewport()->mapToGlobal(QPoint(0, 0)),
+                                pView->visualRect(pView->currentIndex()).size())
+                              .translated(pView->visualRect(pView->currentIndex()).topLeft());
+            pTarget = pView;
+        }
+        pTarget->setFocus();
+        QPoint ptMenu(-1, -1);
+        QStringList arrItems;
+        QTimer::singleShot(0, [&] {
+            if (auto* pMenu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+                ptMenu = pMenu->pos();
+                for (const QAction* pAction : pMenu->actions()) {
+                    arrItems.append(pAction->text());
+                }
+                pMenu->close();
+            }
+        });
+        QTest::keyClick(pTarget, c.eKey, c.eModifiers);
+        QTest::qWait(20);
+        if (c.nStyle == 0) {
+            EXPECT_TRUE(arrItems.isEmpty()) << "the tree has no menu";
+            continue;
+        }
+        EXPECT_TRUE(arrItems.contains("&Play")) << c.nStyle;
+        EXPECT_TRUE(rectCurrent.contains(ptMenu))
+            << c.nStyle << " " << ptMenu.x() << "," << ptMenu.y();
+        EXPECT_EQ(pFrame->GetActiveView(), pFrame->GetRightPane());
+    }
+}
+
+TEST_F(MainFrame, ViewMenuMarksFollowTheBarsWhoeverHidesThem) {
+    const auto pFrame = OpenWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(pFrame.get()));
+    const struct {
+        QToolBar* pBar;
+        unsigned nId;
+    } aBars[] = {{pFrame->GetToolBar(), ID_VIEW_TOOLBAR},
+                 {pFrame->GetAddressBar(), ID_VIEW_ADDRESSBAR}};
+    for (const auto& bar : aBars) {
+        QAction* pView = pFrame->GetAction(bar.nId);
+        // The entry of Qt's own menu of the bars, as a right click on a bar shows it.
+        std::unique_ptr<QMenu> pBarsMenu(pFrame->createPopupMenu());
+        QAction* pQtEntry = bar.pBar->toggleViewAction();
+        ASSERT_TRUE(pBarsMenu->actions().contains(pQtEntry));
+        pQtEntry->trigger();
+        EXPECT_FALSE(bar.pBar->isVisible()) << bar.nId;
+        EXPECT_FALSE(pView->isChecked()) << bar.nId;
+        // The next click on the View entry shows the bar again instead of appearing to do nothing.
+        pView->trigger();
+        EXPECT_TRUE(bar.pBar->isVisible()) << bar.nId;
+        EXPECT_TRUE(pView->isChecked()) << bar.nId;
+        pQtEntry->trigger();
+    }
 }
