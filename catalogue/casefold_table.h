@@ -12,6 +12,7 @@ struct SFoldRun {
     int nStep;
 };
 
+// clang-format off
 inline constexpr SFoldRun s_aFoldRuns[] = {
     {0x0041, 0x005A, 32, 1},
     {0x00B5, 0x00B5, 775, 0},
@@ -216,3 +217,4 @@ inline constexpr SFoldRun s_aFoldRuns[] = {
     {0x16E40, 0x16E5F, 32, 1},
     {0x1E900, 0x1E921, 34, 1},
 };
+// clang-format on

@@ -46,11 +46,13 @@ def main():
         "    int nStep;",
         "};",
         "",
+        "// clang-format off",
         "inline constexpr SFoldRun s_aFoldRuns[] = {",
     ]
     for start, end, delta, stride in runs:
         out.append("    {0x%04X, 0x%04X, %d, %d}," % (start, end, delta, stride))
     out.append("};")
+    out.append("// clang-format on")
     sys.stdout.write("\n".join(out) + "\n")
 
 

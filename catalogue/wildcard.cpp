@@ -77,7 +77,9 @@ bool MatchWildcard(std::string_view strPattern, std::string_view strName) {
         std::size_t nNameStep = 1;
         bool bSame = false;
         if (p < strPattern.size() && strPattern[p] != '*' && strPattern[p] != '?') {
-            if (bText) {
+            const bool bAscii = static_cast<unsigned char>(strPattern[p]) < 0x80 &&
+                                static_cast<unsigned char>(strName[n]) < 0x80;
+            if (bText && !bAscii) {
                 nPatternStep = CharacterLength(strPattern, p);
                 nNameStep = CharacterLength(strName, n);
                 bSame = FoldCase(CodePoint(strPattern, p, nPatternStep)) ==

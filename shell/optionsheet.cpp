@@ -157,7 +157,9 @@ void COptionSheet::LoadOptions(const CUserSettings& settings, COptionPage1& page
     page.m_bActionProperties = settings.m_nDoubleClickAction == 2;
     page.m_bKeepTimes = settings.m_bKeepFileTimes != 0;
     page.m_strEncoding = TagCodecOf(settings.m_strTagEncoding).GetName();
-    page.m_strPattern = settings.m_strFileExt;
+    // An empty stored pattern finds nothing: the sheet offers the usual one instead.
+    page.m_strPattern =
+        settings.m_strFileExt.empty() ? std::string("*.mp3") : settings.m_strFileExt;
 }
 
 void COptionSheet::accept() {
@@ -214,5 +216,7 @@ bool COptionSheet::RunOptions(QWidget* pParent, CUserSettings& settings, CSettin
     }
     sheet.GetPage().SaveButtons();
     StoreOptions(sheet.GetPage(), settings, store);
+    // The options are kept at once, in one pass over the file.
+    store.Flush();
     return true;
 }
