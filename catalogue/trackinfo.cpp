@@ -7,7 +7,9 @@
 #include "catalogue/tagwriter.h"
 #include "res/strings.h"
 
+#include <charconv>
 #include <cstdio>
+#include <cstring>
 
 CTrackInfo::CTrackInfo(std::string strLocation, std::string strFileName)
     : CTrackInfo(std::make_shared<const std::string>(strLocation), strFileName,
@@ -82,9 +84,22 @@ std::string CTrackInfo::GetCopyText() const {
     return strLine;
 }
 
+// The table's "%5.1f" always with a point: the window runs under the user's C locale, and a size
+// must read the same in the status bar, on the clipboard and in --list, in every language.
 std::string FormatSize(std::int64_t nBytes) {
-    char szText[64];
-    std::snprintf(szText, sizeof szText, LoadString(IDS_SIZE_FORMAT),
-                  static_cast<double>(nBytes) * 0.000001);
-    return szText;
+    char szNumber[32];
+    const std::to_chars_result result =
+        std::to_chars(szNumber, szNumber + sizeof szNumber, static_cast<double>(nBytes) * 0.000001,
+                      std::chars_format::fixed, 1);
+    std::string strNumber(szNumber, result.ptr);
+    if (strNumber.size() < 5) {
+        strNumber.insert(0, 5 - strNumber.size(), ' ');
+    }
+    std::string strText = LoadString(IDS_SIZE_FORMAT);
+    constexpr const char* NUMBER = "%5.1f";
+    const std::size_t nAt = strText.find(NUMBER);
+    if (nAt != std::string::npos) {
+        strText.replace(nAt, std::strlen(NUMBER), strNumber);
+    }
+    return strText;
 }

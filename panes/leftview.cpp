@@ -7,6 +7,7 @@
 #include "catalogue/trackinfo.h"
 #include "catalogue/tunebrdoc.h"
 #include "panes/panehost.h"
+#include "panes/selectionstatus.h"
 #include "panes/viewhints.h"
 #include "platform/icons.h"
 #include "platform/textconv.h"
@@ -70,9 +71,7 @@ MakeArtistNodes(const std::vector<std::unique_ptr<CArtistEntry>>& arrArtists,
 }
 
 QString FormatCount(std::size_t nCount) {
-    char szText[64];
-    std::snprintf(szText, sizeof szText, LoadString(IDS_NODE_FILES), static_cast<int>(nCount));
-    return ToQString(szText);
+    return ToQString(CSelectionStatus::CountText(nCount));
 }
 
 } // namespace
@@ -85,6 +84,9 @@ CLeftView::CLeftView(CTunebrDoc& doc, const CUserSettings& settings, CPaneHost& 
     setIconSize(QSize(16, 16));
     setSelectionMode(QAbstractItemView::SingleSelection);
     setUniformRowHeights(true);
+    // The tree has no menu of its own, and the window's menu of the tool bars has no business
+    // opening over it from the Menu key.
+    setContextMenuPolicy(Qt::PreventContextMenu);
     connect(this, &QTreeWidget::itemSelectionChanged, this, &CLeftView::OnSelectionChanged);
     m_doc.AddView(this);
 }
@@ -199,8 +201,10 @@ void CLeftView::ShowNodeStatus(const QString& strLabel, const CTrackList* pTrack
     for (const CTrackInfo* pTrack : *pTracks) {
         nTotal += pTrack->GetSize();
     }
-    m_host.SetStatusTexts(strLabel, QString(), FormatCount(pTracks->size()),
-                          ToQString(FormatSize(nTotal)));
+    // An artist without a name has an empty label, which must replace the last node's name: a
+    // null text would leave it.
+    m_host.SetStatusTexts(strLabel.isNull() ? QStringLiteral("") : strLabel, QString(),
+                          FormatCount(pTracks->size()), ToQString(FormatSize(nTotal)));
 }
 
 void CLeftView::OnSelectionChanged() {

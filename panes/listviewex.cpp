@@ -237,10 +237,25 @@ bool CListViewEx::OnViewKeyPress(QKeyEvent* pEvent) {
 }
 
 bool CListViewEx::eventFilter(QObject* pWatched, QEvent* pEvent) {
-    if (pEvent->type() == QEvent::KeyPress && (pWatched == m_pDetails || pWatched == m_pIcons)) {
+    const bool bView = pWatched == m_pDetails || pWatched == m_pIcons;
+    if (pEvent->type() == QEvent::KeyPress && bView) {
+        const auto* pKey = static_cast<QKeyEvent*>(pEvent);
+        const bool bMenuKey =
+            (pKey->key() == Qt::Key_Menu && pKey->modifiers() == Qt::NoModifier) ||
+            (pKey->key() == Qt::Key_F10 && pKey->modifiers() == Qt::ShiftModifier);
+        if (bMenuKey) {
+            OnViewContextMenu(CurrentItemPoint(static_cast<QAbstractItemView*>(pWatched)));
+            return true;
+        }
         if (OnViewKeyPress(static_cast<QKeyEvent*>(pEvent))) {
             return true;
         }
+    }
+    // The keys above open the menu; some platforms also send a context menu event for the Menu
+    // key, which must neither open it twice nor reach the window's own menu of the tool bars.
+    if (bView && pEvent->type() == QEvent::ContextMenu &&
+        static_cast<QContextMenuEvent*>(pEvent)->reason() == QContextMenuEvent::Keyboard) {
+        return true;
     }
     const bool bViewport = pWatched == m_pDetails->viewport() || pWatched == m_pIcons->viewport();
     if (bViewport && pEvent->type() == QEvent::MouseButtonDblClick &&
@@ -251,6 +266,16 @@ bool CListViewEx::eventFilter(QObject* pWatched, QEvent* pEvent) {
         return true;
     }
     return QWidget::eventFilter(pWatched, pEvent);
+}
+
+// The middle of the current row's first cell, where a menu from the keyboard opens; the top left
+// corner of the list when there is no current row.
+QPoint CListViewEx::CurrentItemPoint(const QAbstractItemView* pView) {
+    const QModelIndex current = pView->currentIndex();
+    const QRect rect = current.isValid() ? pView->visualRect(current.siblingAtColumn(0)) : QRect();
+    const QPoint pt =
+        rect.isValid() && pView->viewport()->rect().intersects(rect) ? rect.center() : QPoint(0, 0);
+    return pView->viewport()->mapToGlobal(pt);
 }
 
 void CListViewEx::ApplyIconStyle(EDisplayStyle eStyle) {

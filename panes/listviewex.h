@@ -54,7 +54,8 @@ protected:
     // A double click anywhere in the current view, on a row or on empty space; the view's own
     // handling follows.
     virtual void OnViewDoubleClick() {}
-    // The context menu key or the right mouse button, at this screen position.
+    // The right mouse button, or the Menu key or Shift+F10 at the current row: the menu is to
+    // open at this screen position.
     virtual void OnViewContextMenu(const QPoint& ptScreen) { (void)ptScreen; }
 
     bool eventFilter(QObject* pWatched, QEvent* pEvent) override;
@@ -63,6 +64,7 @@ private:
     class CDetailsView;
 
     void ApplyIconStyle(EDisplayStyle eStyle);
+    static QPoint CurrentItemPoint(const QAbstractItemView* pView);
 
     CDetailsView* m_pDetails;
     QListView* m_pIcons;

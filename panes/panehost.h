@@ -9,8 +9,8 @@ class CPaneHost {
 public:
     virtual ~CPaneHost() = default;
 
-    // Status bar: an empty text0, text3 or text4 leaves its pane unchanged; text1 always replaces
-    // the description pane, with the note icon when it is not empty.
+    // Status bar: a null text0, text3 or text4 leaves its pane unchanged, an empty one clears it;
+    // text1 always replaces the description pane, with the note icon when it is not empty.
     virtual void SetStatusTexts(const QString& strText0, const QString& strText1,
                                 const QString& strText3, const QString& strText4) = 0;
     virtual void StartAnimation() = 0;

@@ -29,6 +29,23 @@ CSelectionStatus CSelectionStatus::Describe(const std::vector<const CTrackInfo*>
     return status;
 }
 
+CSelectionStatus CSelectionStatus::DescribeShown(const std::vector<const CTrackInfo*>& arrShown) {
+    CSelectionStatus status;
+    std::int64_t nTotal = 0;
+    for (const CTrackInfo* pTrack : arrShown) {
+        nTotal += pTrack->GetSize();
+    }
+    status.m_strCount = CountText(arrShown.size());
+    status.m_strSize = FormatSize(nTotal);
+    return status;
+}
+
+std::string CSelectionStatus::CountText(std::size_t nCount) {
+    char szText[64];
+    std::snprintf(szText, sizeof szText, LoadString(IDS_NODE_FILES), static_cast<int>(nCount));
+    return szText;
+}
+
 std::string CSelectionStatus::DescribeTrack(const CTrackInfo& track) {
     std::string strText(track.GetArtist());
     strText += " - ";

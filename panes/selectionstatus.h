@@ -17,6 +17,11 @@ public:
 
     // arrTracks in row order.
     static CSelectionStatus Describe(const std::vector<const CTrackInfo*>& arrTracks);
+    // With nothing selected the count and size panes tell what the list shows, as the tree's
+    // node does: a count of zero selected files would contradict the node's count beside it.
+    static CSelectionStatus DescribeShown(const std::vector<const CTrackInfo*>& arrShown);
+    // "%d file(s)", the count of a node or of a whole list.
+    static std::string CountText(std::size_t nCount);
 
     // The one-track description: artist, title, then album, year and genre where present.
     static std::string DescribeTrack(const CTrackInfo& track);

@@ -166,10 +166,17 @@ void CTunebrView::ShowSortIndicator() {
 
 void CTunebrView::OnSelectionChanged() {
     const CTrackList arrSelected = GetSelectedTracks();
-    const std::vector<const CTrackInfo*> arrTracks(arrSelected.begin(), arrSelected.end());
-    const CSelectionStatus status = CSelectionStatus::Describe(arrTracks);
-    m_host.SetStatusTexts(QString(), ToQString(status.m_strDescription),
-                          ToQString(status.m_strCount), ToQString(status.m_strSize));
+    if (arrSelected.empty() && m_pTracks == nullptr) {
+        // Between a rebuild's begin and end there is no list to describe.
+        m_host.SetStatusTexts(QString(), QString(), QString(), QString());
+    } else {
+        const CSelectionStatus status =
+            arrSelected.empty()
+                ? CSelectionStatus::DescribeShown({m_pTracks->begin(), m_pTracks->end()})
+                : CSelectionStatus::Describe({arrSelected.begin(), arrSelected.end()});
+        m_host.SetStatusTexts(QString(), ToQString(status.m_strDescription),
+                              ToQString(status.m_strCount), ToQString(status.m_strSize));
+    }
     ReportSelectionState();
 }
 

@@ -5,18 +5,19 @@
 #include "platform/settingsstore.h"
 #include "platform/textconv.h"
 
+#include <QFile>
 #include <QStandardPaths>
 
 #include <string>
 
 void CUserSettings::LoadSettings(const CSettingsStore& store) {
-    m_strFilePath = store.ReadString(SECTION_MP3, "FilePath", DefaultFilePath());
+    m_strFilePath = store.ReadPath(SECTION_MP3, "FilePath", DefaultFilePath());
     m_strFileExt = store.ReadString(SECTION_MP3, "FileExt", "*.mp3");
     m_bShowLabels = store.ReadInt(SECTION_USER, "ShowLabels", 1);
     m_nViewType = store.ReadInt(SECTION_USER, "ViewType", 0);
     for (int i = 0; i < ADDRESS_COUNT; ++i) {
         const std::string strName = "Address" + std::to_string(i);
-        m_strAddress[i] = store.ReadString(SECTION_USER, strName.c_str(), std::string());
+        m_strAddress[i] = store.ReadPath(SECTION_USER, strName.c_str(), std::string());
     }
     m_nWindowWidth = store.ReadInt(SECTION_USER, "cx", 600);
     m_nWindowHeight = store.ReadInt(SECTION_USER, "cy", 400);
@@ -38,5 +39,6 @@ void CUserSettings::GetFramePlacement(int& nWidth, int& nHeight, int& nLeft, int
 }
 
 std::string CUserSettings::DefaultFilePath() {
-    return ToStdString(QStandardPaths::writableLocation(QStandardPaths::MusicLocation));
+    return QFile::encodeName(QStandardPaths::writableLocation(QStandardPaths::MusicLocation))
+        .toStdString();
 }

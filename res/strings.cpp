@@ -107,6 +107,18 @@ constexpr SStringEntry s_aStrings[] = {
     {IDS_BY_ARTIST, "Organised by artist", "Classé par artiste"},
     {IDS_BY_GENRE, "Organised by genre and artist", "Classé par genre et artiste"},
     {IDS_ADDRESS_TIP, "Folder to show (Ctrl+L or Alt+D)", "Dossier à afficher (Ctrl+L ou Alt+D)"},
+    {IDS_FOLDER_MISSING, "The folder \"%1\" does not exist.", "Le dossier « %1 » n'existe pas."},
+    {IDS_NOT_A_FOLDER, "\"%1\" is not a folder.", "« %1 » n'est pas un dossier."},
+    {IDS_FOLDER_UNREADABLE, "The folder \"%1\" cannot be read.",
+     "Le dossier « %1 » ne peut pas être lu."},
+    {IDS_SETTINGS_UNUSABLE,
+     "The settings file %1 is not a readable regular file: the default settings are used and the "
+     "file is left as it is.",
+     "Le fichier de réglages %1 n'est pas un fichier ordinaire lisible : les réglages par défaut "
+     "sont utilisés et le fichier reste tel quel."},
+    {IDS_OPT_PATTERN, "File &pattern:", "&Modèle des fichiers :"},
+    {IDS_PATTERN_EMPTY, "The file pattern cannot be empty.",
+     "Le modèle des fichiers ne peut pas être vide."},
     {ID_PLAY, "Play the selected file\nPlay", "Joue le morceau\nJouer"},
     {ID_ENQUEUE, "Enqueue selected file(s) into the playlist\nEnqueue",
      "Ajoute le morceau sélectionné à la Play List.\nAjouter"},

@@ -96,6 +96,12 @@ enum : unsigned {
     IDS_BY_ARTIST = 2151,
     IDS_ADDRESS_TIP = 2153,
     IDS_BY_GENRE = 2152,
+    IDS_FOLDER_MISSING = 2160,
+    IDS_NOT_A_FOLDER = 2161,
+    IDS_FOLDER_UNREADABLE = 2162,
+    IDS_SETTINGS_UNUSABLE = 2163,
+    IDS_OPT_PATTERN = 2164,
+    IDS_PATTERN_EMPTY = 2165,
 };
 
 // French when the first set of LC_ALL, LC_MESSAGES and LANG begins with "fr"; English otherwise.

@@ -28,33 +28,41 @@ CAddressBox::CAddressBox(QWidget* pParent) : QComboBox(pParent) {
     pCompleter->setCompletionMode(QCompleter::InlineCompletion);
     setCompleter(pCompleter);
 
-    connect(this, qOverload<int>(&QComboBox::activated), this,
-            [this](int nIndex) { emit addressSelected(itemText(nIndex)); });
+    connect(this, qOverload<int>(&QComboBox::activated), this, [this](int nIndex) {
+        emit addressSelected(itemData(nIndex, ROLE_PATH).toByteArray());
+    });
 }
 
-void CAddressBox::AddAddress(QString strPath) {
-    // The whole path: a shortened one names a folder that does not exist.
-    // The empty path is the root of the file system; mount points show as drives.
-    if (strPath.isEmpty()) {
-        strPath = QStringLiteral("/");
-    }
-    const QString strFolder = strPath == QLatin1String("/") ? QString() : strPath;
-    // Exact: on Linux "music" and "Music" are two folders.
-    int nIndex = findText(strPath, Qt::MatchFixedString | Qt::MatchCaseSensitive);
+void CAddressBox::AddAddress(const std::string& strPath) {
+    // The whole path: a shortened one names a folder that does not exist. Exact: on Linux
+    // "music" and "Music" are two folders.
+    const QByteArray path = QByteArray::fromStdString(strPath);
+    int nIndex = findData(path, ROLE_PATH, Qt::MatchExactly);
     if (nIndex < 0) {
-        const bool bDrive = FindMountPoint(strFolder).bIsMountPoint;
-        insertItem(0, LoadIcon(bDrive ? EIcon::Drive : EIcon::Folder), strPath, bDrive);
+        // The root shows as "/"; mount points show as drives.
+        const bool bDrive = FindMountPoint(strPath).bIsMountPoint;
+        insertItem(0, LoadIcon(bDrive ? EIcon::Drive : EIcon::Folder),
+                   strPath.empty() ? QStringLiteral("/") : DisplayPath(strPath), bDrive);
+        setItemData(0, path, ROLE_PATH);
         nIndex = 0;
     }
     setCurrentIndex(nIndex);
 }
 
-QStringList CAddressBox::GetAddresses() const {
-    QStringList arrAddresses;
+std::vector<std::string> CAddressBox::GetAddresses() const {
+    std::vector<std::string> arrAddresses;
     for (int i = 0; i < count(); ++i) {
-        arrAddresses.append(itemText(i));
+        arrAddresses.push_back(itemData(i, ROLE_PATH).toByteArray().toStdString());
     }
     return arrAddresses;
+}
+
+std::string CAddressBox::PathOfText(const QString& strText) const {
+    const int nIndex = findText(strText, Qt::MatchFixedString | Qt::MatchCaseSensitive);
+    if (nIndex >= 0) {
+        return itemData(nIndex, ROLE_PATH).toByteArray().toStdString();
+    }
+    return PathOfDisplay(strText);
 }
 
 bool CAddressBox::eventFilter(QObject* pWatched, QEvent* pEvent) {

@@ -4,6 +4,9 @@
 
 #include <QComboBox>
 
+#include <string>
+#include <vector>
+
 // The address box: an editable history of folders, newest on top. Enter in its field and a pick
 // from its list are two different requests, so Qt's own handling of Enter (which would add items
 // or report a pick) is kept out.
@@ -14,19 +17,25 @@ class CAddressBox final : public QComboBox {
 public:
     // Items of mount points carry true under this role, and show the drive icon.
     static constexpr int ROLE_DRIVE = Qt::UserRole;
+    // The folder's path as the system's bytes: the text shown may not give them back.
+    static constexpr int ROLE_PATH = Qt::UserRole + 1;
 
     explicit CAddressBox(QWidget* pParent = nullptr);
 
-    // Normalises the path, finds it (exactly, whole) or inserts it on top, selects it.
-    void AddAddress(QString strPath);
+    // Finds the path (exactly, whole) or inserts it on top, selects it; "" is the root.
+    void AddAddress(const std::string& strPath);
 
-    QStringList GetAddresses() const;
+    // The history's paths, newest first.
+    std::vector<std::string> GetAddresses() const;
+    // The path a text of the field stands for: the item showing that text, else the text's own
+    // bytes.
+    std::string PathOfText(const QString& strText) const;
 
 signals:
     // Enter in the edit field, with the text as typed.
     void addressEntered(const QString& strText);
     // An item picked from the drop-down list.
-    void addressSelected(const QString& strText);
+    void addressSelected(const QByteArray& strPath);
 
 protected:
     bool eventFilter(QObject* pWatched, QEvent* pEvent) override;

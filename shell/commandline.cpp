@@ -298,7 +298,11 @@ int CCommandLine::RunWithoutWindow(std::FILE* pOut, std::FILE* pErr) const {
         break;
     }
     CUserSettings settings;
-    settings.LoadSettings(CSettingsStore());
+    const CSettingsStore store;
+    if (!store.IsUsable()) {
+        std::fprintf(pErr, "tunebrowse: %s\n", store.GetProblemText().toLocal8Bit().constData());
+    }
+    settings.LoadSettings(store);
     const std::string strFolder = m_strFolder.value_or(settings.m_strFilePath);
     struct stat st;
     if (::stat(strFolder.empty() ? "/" : strFolder.c_str(), &st) != 0) {

@@ -17,8 +17,6 @@ int main(int argc, char** argv) {
     app.LoadSettings();
     CMainFrame frame(app, app.GetStore());
     frame.show();
-    const QString strFolder =
-        cmd.m_strFolder ? QString::fromStdString(*cmd.m_strFolder) : QString();
-    frame.StartUp(cmd.m_strFolder ? &strFolder : nullptr);
+    frame.StartUp(cmd.m_strFolder);
     return CTunebrApp::exec();
 }

@@ -28,6 +28,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
+#include <QFile>
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QLabel>
@@ -40,9 +41,17 @@
 #include <QToolBar>
 #include <QTreeView>
 
+#include <algorithm>
+#include <cerrno>
+
 namespace {
 
 constexpr int TREE_WIDTH = 250;
+
+std::string HomeFolder() {
+    const QByteArray home = qgetenv("HOME");
+    return home.isEmpty() ? QFile::encodeName(QDir::homePath()).toStdString() : home.toStdString();
+}
 constexpr int BUTTON_ICON_SIZE = 22;
 
 // A command string holds the status-bar prompt, "\n", then the tool tip.
@@ -95,14 +104,20 @@ CMainFrame::CMainFrame(CUserSettings& settings, CSettingsStore& store, CShellHan
     setStatusBar(m_pStatusBar);
     CreateClient();
     LayoutBands();
+    FollowBarVisibility(m_pToolBar, ID_VIEW_TOOLBAR, &m_bShowToolBar);
+    FollowBarVisibility(m_pAddressBar, ID_VIEW_ADDRESSBAR, &m_bShowAddressBar);
+    // Until the user's first look at a menu: the settings will not be saved.
+    if (!m_store.IsUsable()) {
+        m_pStatusBar->showMessage(m_store.GetProblemText());
+    }
 
     // The saved history, oldest first so that the newest ends on top, then the start folder.
     for (int i = CUserSettings::ADDRESS_COUNT - 1; i >= 0; --i) {
         if (!m_settings.m_strAddress[i].empty()) {
-            AddAddress(ToQString(m_settings.m_strAddress[i]));
+            AddAddress(m_settings.m_strAddress[i]);
         }
     }
-    AddAddress(ToQString(m_settings.m_strFilePath));
+    AddAddress(m_settings.m_strFilePath);
 
     m_focusConnection = connect(qApp, &QApplication::focusChanged, this,
                                 [this](QWidget*, QWidget* pNow) { OnFocusChanged(pNow); });
@@ -374,6 +389,15 @@ void CMainFrame::CreateClient() {
     UpdateUndoCommand();
 }
 
+// A bar can also be hidden or shown by Qt's own menu of the bars: the View menu's marks follow
+// the bar, so that the next click on them does what it says.
+void CMainFrame::FollowBarVisibility(QToolBar* pBar, unsigned nId, int* pbShow) {
+    connect(pBar, &QToolBar::visibilityChanged, this, [this, nId, pbShow](bool bVisible) {
+        *pbShow = bVisible ? 1 : 0;
+        GetAction(nId)->setChecked(bVisible);
+    });
+}
+
 void CMainFrame::LayoutBands() {
     m_pToolBar->setToolButtonStyle(m_bShowLabels ? Qt::ToolButtonTextUnderIcon
                                                  : Qt::ToolButtonIconOnly);
@@ -384,29 +408,32 @@ void CMainFrame::LayoutBands() {
     GetAction(ID_VIEW_LABELS)->setChecked(m_bShowLabels != 0);
 }
 
-void CMainFrame::StartUp(const QString* pFolder) {
-    if (pFolder != nullptr) {
+void CMainFrame::StartUp(const std::optional<std::string>& strFolder) {
+    if (strFolder) {
         // A folder named on the command line is relative to where the program was started.
-        QString strFolder = QDir::cleanPath(QDir::current().absoluteFilePath(*pFolder));
-        if (strFolder == QLatin1String("/")) {
-            strFolder.clear();
-        }
-        if (CanListFolder(strFolder)) {
-            AddAddress(strFolder);
-            OpenAddress(strFolder);
+        const std::string strPath = ResolveFolder(
+            *strFolder, QFile::encodeName(QDir::currentPath()).toStdString(), HomeFolder());
+        if (CanListFolder(strPath)) {
+            AddAddress(strPath);
+            OpenAddress(strPath);
             return;
         }
-        std::fprintf(stderr, "tunebrowse: cannot open folder '%s'\n", qPrintable(*pFolder));
+        std::fprintf(stderr, "tunebrowse: cannot open folder '%s'\n", strFolder->c_str());
         Beep();
     }
-    OpenAddress(ToQString(m_settings.m_strFilePath));
+    OpenAddress(m_settings.m_strFilePath);
 }
 
-void CMainFrame::AddAddress(const QString& strPath) {
+void CMainFrame::StartUp(const QString* pFolder) {
+    StartUp(pFolder != nullptr ? std::optional<std::string>(PathOfDisplay(*pFolder))
+                               : std::nullopt);
+}
+
+void CMainFrame::AddAddress(const std::string& strPath) {
     m_pAddress->AddAddress(strPath);
 }
 
-void CMainFrame::OpenAddress(const QString& strPath) {
+void CMainFrame::OpenAddress(const std::string& strPath) {
     // Events are handled while a scan runs: one of them must not start a scan inside the scan.
     if (m_pScanGuard != nullptr) {
         return;
@@ -416,7 +443,7 @@ void CMainFrame::OpenAddress(const QString& strPath) {
         CScanGuard guard(*this, *m_pAnimate);
         const QScopedValueRollback<CScanGuard*> active(m_pScanGuard, &guard);
         StartAnimation();
-        m_pDoc->ScanFolder(ToStdString(strPath));
+        m_pDoc->ScanFolder(strPath);
         StopAnimation();
         bClose = guard.IsCloseRequested();
     }
@@ -433,32 +460,38 @@ void CMainFrame::OpenAddress(const QString& strPath) {
 }
 
 void CMainFrame::OnAddressEnter(const QString& strText) {
-    QString strFolder = strText;
-    if (strFolder.endsWith(QLatin1Char('/'))) {
-        strFolder.chop(1);
-    }
-    if (!CanListFolder(strFolder)) {
-        Beep();
+    OpenTypedFolder(m_pAddress->PathOfText(strText));
+}
+
+void CMainFrame::OpenTypedFolder(const std::string& strTyped) {
+    const std::string strFolder = ResolveFolder(strTyped, m_pDoc->GetTitle(), HomeFolder());
+    const int nError = FolderError(strFolder);
+    if (nError != 0) {
+        const unsigned nText = nError == ENOENT    ? IDS_FOLDER_MISSING
+                               : nError == ENOTDIR ? IDS_NOT_A_FOLDER
+                                                   : IDS_FOLDER_UNREADABLE;
+        ShowMessageText(this, LoadQString(nText).arg(strFolder.empty() ? QStringLiteral("/")
+                                                                       : DisplayPath(strFolder)));
         return;
     }
     AddAddress(strFolder);
     OpenAddress(strFolder);
 }
 
-void CMainFrame::OnAddressSelected(const QString& strText) {
-    OpenAddress(strText == QLatin1String("/") ? QString() : strText);
+void CMainFrame::OnAddressSelected(const QByteArray& strPath) {
+    OpenAddress(strPath.toStdString());
 }
 
 void CMainFrame::OnOpenFolder() {
     const QString strFolder = QFileDialog::getExistingDirectory(
-        this, LoadQString(IDS_OPEN_FOLDER_TITLE), ToQString(m_pDoc->GetTitle()));
+        this, LoadQString(IDS_OPEN_FOLDER_TITLE), DisplayPath(m_pDoc->GetTitle()));
     if (!strFolder.isEmpty()) {
-        OnAddressEnter(strFolder);
+        OpenTypedFolder(PathOfDisplay(strFolder));
     }
 }
 
 void CMainFrame::OnRescan() {
-    OpenAddress(ToQString(m_pDoc->GetTitle()));
+    OpenAddress(m_pDoc->GetTitle());
 }
 
 void CMainFrame::SetStatusTexts(const QString& strText0, const QString& strText1,
@@ -570,16 +603,18 @@ void CMainFrame::OnViewStyle(unsigned nId) {
     UpdateCommands();
 }
 
-// On OK the new options are stored already; the views apply them. Texts read in another
-// encoding than the one now chosen are read again.
+// On OK the new options are stored already; the views apply them. The folder is read again for
+// a new file pattern, or when its texts were read in another encoding than the one now chosen.
 void CMainFrame::OnOptions() {
+    const std::string strPattern = m_settings.m_strFileExt;
     if (!COptionSheet::RunOptions(this, m_settings, m_store)) {
         return;
     }
     m_pDoc->UpdateAllViews(nullptr, HINT_OPTIONS_CHANGED);
     const CTagCodec codec = COptionSheet::TagCodecOf(m_settings.m_strTagEncoding);
-    if (codec.GetName() != m_pDoc->GetTagCodec().GetName()) {
-        m_pDoc->SetTagCodec(codec);
+    const bool bNewCodec = codec.GetName() != m_pDoc->GetTagCodec().GetName();
+    m_pDoc->SetTagCodec(codec);
+    if (bNewCodec || m_settings.m_strFileExt != strPattern) {
         OnRescan();
     }
 }
@@ -590,7 +625,7 @@ void CMainFrame::OnAppAbout() {
 }
 
 void CMainFrame::UpdateTitle() {
-    setWindowTitle(ToQString(m_pDoc->GetTitle()) + QStringLiteral(" - ") +
+    setWindowTitle(DisplayPath(m_pDoc->GetTitle()) + QStringLiteral(" - ") +
                    LoadQString(IDS_APP_TITLE));
 }
 
@@ -599,7 +634,7 @@ std::string CMainFrame::GetFileExt() const {
 }
 
 void CMainFrame::WriteFilePath(const std::string& strFolder) {
-    m_store.WriteString(CUserSettings::SECTION_MP3, "FilePath", strFolder);
+    m_store.WritePath(CUserSettings::SECTION_MP3, "FilePath", strFolder);
 }
 
 void CMainFrame::BeginWaitCursor() {
@@ -625,10 +660,11 @@ void CMainFrame::SaveFrameSettings() {
     const char* pszUser = CUserSettings::SECTION_USER;
     store.WriteInt(pszUser, "ShowLabels", m_bShowLabels);
     store.WriteInt(pszUser, "ViewType", m_nViewType);
-    const QStringList arrAddresses = m_pAddress->GetAddresses();
-    for (int i = 0; i < qMin<int>(arrAddresses.size(), CUserSettings::ADDRESS_COUNT); ++i) {
+    const std::vector<std::string> arrAddresses = m_pAddress->GetAddresses();
+    for (std::size_t i = 0;
+         i < std::min<std::size_t>(arrAddresses.size(), CUserSettings::ADDRESS_COUNT); ++i) {
         const std::string strName = "Address" + std::to_string(i);
-        store.WriteString(pszUser, strName.c_str(), ToStdString(arrAddresses[i]));
+        store.WritePath(pszUser, strName.c_str(), arrAddresses[i]);
     }
     // A window left where it was placed gives back the stored values, frame or no frame.
     const QRect rect = GetOuterNormalGeometry();
@@ -641,6 +677,7 @@ void CMainFrame::SaveFrameSettings() {
 
 void CMainFrame::closeEvent(QCloseEvent* pEvent) {
     SaveFrameSettings();
+    m_store.Flush();
     pEvent->accept();
 }
 

@@ -9,6 +9,8 @@
 
 #include <map>
 #include <memory>
+#include <optional>
+#include <string>
 
 class CAddressBox;
 class CShellHandoff;
@@ -37,15 +39,18 @@ public:
     CMainFrame(CUserSettings& settings, CSettingsStore& store, CShellHandoff& shell);
     ~CMainFrame() override;
 
-    // The first scan: the folder named on the command line if it can be listed, else the start
-    // folder of the settings.
+    // The first scan: the folder named on the command line (its bytes, relative to the current
+    // directory) if it can be listed, else the start folder of the settings.
+    void StartUp(const std::optional<std::string>& strFolder);
     void StartUp(const QString* pFolder);
 
-    // Address bar.
-    void AddAddress(const QString& strPath);
-    void OpenAddress(const QString& strPath);
+    // Address bar. Paths are the system's bytes, "" for the root.
+    void AddAddress(const std::string& strPath);
+    void OpenAddress(const std::string& strPath);
+    // Enter in the address field: the text is made absolute against the folder shown, "~"
+    // expanded; a folder that cannot be listed is reported and changes nothing.
     void OnAddressEnter(const QString& strText);
-    void OnAddressSelected(const QString& strText);
+    void OnAddressSelected(const QByteArray& strPath);
 
     // Pane services.
     void SetStatusTexts(const QString& strText0, const QString& strText1, const QString& strText3,
@@ -95,6 +100,7 @@ private:
     void CreateToolBars();
     void CreateClient();
     void LayoutBands();
+    void FollowBarVisibility(QToolBar* pBar, unsigned nId, int* pbShow);
     void SetViewType(int nViewType, int nHint);
     void SetActiveView(QWidget* pView);
     void UpdateCommands();
@@ -106,6 +112,7 @@ private:
     void OnFocusChanged(QWidget* pNow);
     void ShowHandoffBusy(bool bBusy);
     void OnOpenFolder();
+    void OpenTypedFolder(const std::string& strTyped);
     void OnRescan();
     QAction* AddAction(unsigned nId, const QString& strText, const QKeySequence& shortcut = {});
 

@@ -3,6 +3,7 @@
 #include "shell/optionsheet.h"
 
 #include "platform/icons.h"
+#include "platform/messagebox.h"
 #include "platform/settingsstore.h"
 #include "platform/textconv.h"
 #include "platform/usersettings.h"
@@ -15,6 +16,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QRadioButton>
 #include <QTabWidget>
 #include <QVBoxLayout>
@@ -79,6 +81,10 @@ COptionPage1::COptionPage1(QWidget* pParent) : QWidget(pParent) {
                                                        : ToQString(strName),
                              ToQString(strName));
     }
+    m_pPattern = new QLineEdit;
+    m_pPattern->setAccessibleName(AccessibleName(LoadQString(IDS_OPT_PATTERN)));
+    auto* pPatternLabel = new QLabel(LoadQString(IDS_OPT_PATTERN));
+    pPatternLabel->setBuddy(m_pPattern);
     auto* pEncodingLabel = new QLabel(LoadQString(IDS_OPT_ENCODING));
     pEncodingLabel->setBuddy(m_pEncoding);
 
@@ -96,6 +102,10 @@ COptionPage1::COptionPage1(QWidget* pParent) : QWidget(pParent) {
     pEncoding->addWidget(m_pEncoding, 1);
     static_cast<QVBoxLayout*>(pTags->layout())->addLayout(pEncoding);
     pGroups->addWidget(pTags);
+    auto* pPattern = new QHBoxLayout;
+    pPattern->addWidget(pPatternLabel);
+    pPattern->addWidget(m_pPattern, 1);
+    pGroups->addLayout(pPattern);
     auto* pLayout = new QHBoxLayout(this);
     pLayout->addWidget(pIcon);
     pLayout->addLayout(pGroups, 1);
@@ -110,6 +120,7 @@ void COptionPage1::LoadButtons() {
     SetChecked(m_pActionProperties, m_bActionProperties);
     SetChecked(m_pKeepTimes, m_bKeepTimes);
     m_pEncoding->setCurrentIndex(std::max(0, m_pEncoding->findData(ToQString(m_strEncoding))));
+    m_pPattern->setText(ToQString(m_strPattern));
 }
 
 void COptionPage1::SaveButtons() {
@@ -121,6 +132,7 @@ void COptionPage1::SaveButtons() {
     m_bActionProperties = m_pActionProperties->isChecked();
     m_bKeepTimes = m_pKeepTimes->isChecked();
     m_strEncoding = ToStdString(m_pEncoding->currentData().toString());
+    m_strPattern = ToStdString(m_pPattern->text().trimmed());
 }
 
 COptionSheet::COptionSheet(QWidget* pParent) : QDialog(pParent) {
@@ -145,6 +157,18 @@ void COptionSheet::LoadOptions(const CUserSettings& settings, COptionPage1& page
     page.m_bActionProperties = settings.m_nDoubleClickAction == 2;
     page.m_bKeepTimes = settings.m_bKeepFileTimes != 0;
     page.m_strEncoding = TagCodecOf(settings.m_strTagEncoding).GetName();
+    // An empty stored pattern finds nothing: the sheet offers the usual one instead.
+    page.m_strPattern =
+        settings.m_strFileExt.empty() ? std::string("*.mp3") : settings.m_strFileExt;
+}
+
+void COptionSheet::accept() {
+    if (m_pPage->m_pPattern->text().trimmed().isEmpty()) {
+        ShowMessage(this, IDS_PATTERN_EMPTY);
+        m_pPage->m_pPattern->setFocus(Qt::OtherFocusReason);
+        return;
+    }
+    QDialog::accept();
 }
 
 CTagCodec COptionSheet::TagCodecOf(const std::string& strName) {
@@ -177,6 +201,10 @@ void COptionSheet::StoreOptions(const COptionPage1& page, CUserSettings& setting
     store.WriteInt(pszUser, "KeepFileTimes", settings.m_bKeepFileTimes);
     settings.m_strTagEncoding = page.m_strEncoding;
     store.WriteString(pszUser, "TagEncoding", settings.m_strTagEncoding);
+    if (!page.m_strPattern.empty()) {
+        settings.m_strFileExt = page.m_strPattern;
+        store.WriteString(CUserSettings::SECTION_MP3, "FileExt", settings.m_strFileExt);
+    }
 }
 
 bool COptionSheet::RunOptions(QWidget* pParent, CUserSettings& settings, CSettingsStore& store) {
@@ -188,5 +216,7 @@ bool COptionSheet::RunOptions(QWidget* pParent, CUserSettings& settings, CSettin
     }
     sheet.GetPage().SaveButtons();
     StoreOptions(sheet.GetPage(), settings, store);
+    // The options are kept at once, in one pass over the file.
+    store.Flush();
     return true;
 }

@@ -13,6 +13,7 @@ class CUserSettings;
 class QAbstractButton;
 class QCheckBox;
 class QComboBox;
+class QLineEdit;
 class QRadioButton;
 
 // The page "List options": one int per button, 0 clear and 1 set, and the name of the tag
@@ -36,6 +37,7 @@ public:
     int m_bActionProperties = 0;
     int m_bKeepTimes = 0;
     std::string m_strEncoding; // one of CTagCodec::Names()
+    std::string m_strPattern;  // the scan's file pattern, never empty
 
     QCheckBox* m_pFullRow = nullptr;
     QRadioButton* m_pAlignLeft = nullptr;
@@ -45,6 +47,7 @@ public:
     QRadioButton* m_pActionProperties = nullptr;
     QCheckBox* m_pKeepTimes = nullptr;
     QComboBox* m_pEncoding = nullptr;
+    QLineEdit* m_pPattern = nullptr;
 };
 
 // The options dialog: the list and tag options of the settings, written at once on OK.
@@ -68,6 +71,9 @@ public:
 
     // The codec a stored encoding name stands for: an unknown name is the automatic rule.
     static CTagCodec TagCodecOf(const std::string& strName);
+
+    // OK with an empty file pattern is refused: a scan would find nothing.
+    void accept() override;
 
 private:
     COptionPage1* m_pPage = nullptr;

@@ -49,16 +49,16 @@ CStatusPanes::CStatusPanes(QWidget* pParent) : QStatusBar(pParent) {
 
 void CStatusPanes::SetStatusTexts(const QString& strText0, const QString& strText1,
                                   const QString& strText3, const QString& strText4) {
-    if (!strText0.isEmpty()) {
+    if (!strText0.isNull()) {
         m_apText[0]->setText(strText0);
     }
     m_apText[1]->setText(strText1);
     m_pDescriptionIcon->setPixmap(
         strText1.isEmpty() ? QPixmap() : LoadIcon(EIcon::Note).pixmap(ICON_SIZE, ICON_SIZE));
-    if (!strText3.isEmpty()) {
+    if (!strText3.isNull()) {
         m_apText[3]->setText(strText3);
     }
-    if (!strText4.isEmpty()) {
+    if (!strText4.isNull()) {
         m_apText[4]->setText(strText4);
     }
 }

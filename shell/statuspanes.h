@@ -16,7 +16,8 @@ class CStatusPanes final : public QStatusBar {
 public:
     explicit CStatusPanes(QWidget* pParent = nullptr);
 
-    // Empty texts leave panes 0, 3 and 4 as they are; pane 1 always takes its text.
+    // Null texts leave panes 0, 3 and 4 as they are (an empty one clears them); pane 1 always
+    // takes its text.
     void SetStatusTexts(const QString& strText0, const QString& strText1, const QString& strText3,
                         const QString& strText4);
     // Pane 0 alone, for the running count of a scan.

@@ -132,7 +132,7 @@ TEST(Strings, LanguageFollowsTheFirstSetLocaleVariable) {
     EXPECT_STREQ(LoadString(1, ELanguage::English), "");
 }
 
-TEST(Wildcard, MatchesLikeTheFileSystemSearch) {
+TEST(Wildcard, MatchesLikeTheFileSystemSearchWithEveryLetterFolded) {
     const struct {
         std::string strPattern;
         std::string strName;
@@ -154,6 +154,19 @@ TEST(Wildcard, MatchesLikeTheFileSystemSearch) {
         {"*a*a*a*a*b", std::string(3000, 'a'), false},
         {"**.MP3", "x.mp3", true},
         {"song.mp3", "SoNg.Mp3", true},
+        // every letter of UTF-8 names, in both directions
+        {"\xC3\xA9*", "\xC3\x89t\xC3\xA9.mp3", true}, // é* / Été.mp3
+        {"\xC3\x80B?", "\xC3\xA0b\xC3\xA7", true},    // ÀB? / àbç
+        {"\xD0\x9A\xD0\xB8\xD0\xBD\xD0\xBE*", "\xD0\xBA\xD0\xB8\xD0\xBD\xD0\xBE.mp3",
+         true},                          // Кино* / кино.mp3
+        {"*\xCF\x82", "\xCE\xA3", true}, // ς / Σ fold alike
+        {"\xC3\xA9*", "e.mp3", false},
+        // names that are not UTF-8 compare byte by byte, ASCII letters folded
+        {"\xC3\xA9*", "\xC9t\xE9.mp3", false},
+        {"\xE9*.MP3", "\xE9t\xE9.mp3", true},
+        {"\xC9*", "\xE9t\xE9.mp3", false},
+        {"*\xC3\xA9", std::string(3000, 'a') + "\xC3\x89", true},
+        {"*a*a*a*a*\xC3\xA9", std::string(3000, 'A'), false},
     };
     for (const auto& c : aCases) {
         EXPECT_EQ(MatchWildcard(c.strPattern, c.strName), c.bMatch)

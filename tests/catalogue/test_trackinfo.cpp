@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <csignal>
 #include <fcntl.h>
 #include <sys/resource.h>
@@ -94,13 +95,26 @@ TEST(TrackInfo, SizesAboveTwoGigabytesAreKept) {
     EXPECT_EQ(track.GetSizeText(), "3000.0 MB");
 }
 
-TEST(TrackInfo, FormatSizeInDecimalMegabytes) {
-    EXPECT_EQ(FormatSize(0), "  0.0 MB");
-    EXPECT_EQ(FormatSize(3456661), "  3.5 MB");
-    EXPECT_EQ(FormatSize(12345678), " 12.3 MB");
-    EXPECT_EQ(FormatSize(123456789), "123.5 MB");
-    EXPECT_EQ(FormatSize(1234567890), "1234.6 MB");
-    EXPECT_EQ(FormatSize(5'000'000'000LL), "5000.0 MB");
+TEST(TrackInfo, FormatSizeInDecimalMegabytesWithAPointInEveryLocale) {
+    const struct {
+        std::int64_t nBytes;
+        const char* pszText;
+    } aCases[] = {{0, "  0.0 MB"},           {3456661, "  3.5 MB"},
+                  {12345678, " 12.3 MB"},    {123456789, "123.5 MB"},
+                  {1234567890, "1234.6 MB"}, {5'000'000'000LL, "5000.0 MB"}};
+    CTempDir dir;
+    const std::string strComma = MakeCommaLocale(dir);
+    // The window runs under the user's numeric locale; a comma there must not reach the sizes.
+    for (const std::string& strLocale : {std::string("C"), strComma}) {
+        if (strLocale.empty() || std::setlocale(LC_NUMERIC, strLocale.c_str()) == nullptr) {
+            ADD_FAILURE() << "no comma locale to test with";
+            continue;
+        }
+        for (const auto& c : aCases) {
+            EXPECT_EQ(FormatSize(c.nBytes), c.pszText) << strLocale;
+        }
+    }
+    std::setlocale(LC_NUMERIC, "C");
 }
 
 TEST(TrackInfo, CopyTextHasNineFieldsWithGenreBeforeYear) {

@@ -116,3 +116,15 @@ inline std::string MpegFrames() {
     }
     return strAudio;
 }
+
+// A locale whose decimal separator is a comma, compiled into the folder and made findable through
+// LOCPATH; empty where the system lacks the locale sources or localedef.
+inline std::string MakeCommaLocale(const CTempDir& dir) {
+    const std::string strCommand =
+        "localedef -i fr_FR -f UTF-8 '" + dir.Str() + "/fr_FR.UTF-8' >/dev/null 2>&1";
+    if (std::system(strCommand.c_str()) != 0) {
+        return std::string();
+    }
+    ::setenv("LOCPATH", dir.Str().c_str(), 1);
+    return "fr_FR.UTF-8";
+}

@@ -30,7 +30,12 @@ if [ "${1:-}" = --inside-x ]; then
     # To the list, the first two rows, Ctrl+P.
     xdotool key F6 Home shift+Down ctrl+p
     for _ in $(seq 100); do [ -s "$work/player.log" ] && break; sleep 0.1; done
-    kill "$pid"
+    # Quit as a user does, File > Exit: the settings are written when the window closes.
+    xdotool key --clearmodifiers alt+f
+    sleep 0.3
+    xdotool key x
+    for _ in $(seq 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+    kill "$pid" 2>/dev/null || true
     wait "$pid" 2>/dev/null || true
     exit 0
 fi

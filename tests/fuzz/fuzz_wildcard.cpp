@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Copyright 2026 Quillon Softs
 // The file-name pattern matcher against a plain recursive definition of the same rules.
+#include "catalogue/casefold.h"
 #include "catalogue/wildcard.h"
 #include "fuzzcheck.h"
 
@@ -29,13 +30,41 @@ char Fold(char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
+char32_t Decode(std::string_view str, std::size_t nPos, std::size_t nLength) {
+    if (nLength == 1) {
+        return static_cast<unsigned char>(str[nPos]);
+    }
+    char32_t nCode = static_cast<unsigned char>(str[nPos]) & (0xFFu >> (nLength + 1));
+    for (std::size_t i = 1; i < nLength; ++i) {
+        nCode = (nCode << 6) | (static_cast<unsigned char>(str[nPos + i]) & 0x3Fu);
+    }
+    return nCode;
+}
+
+// Well-formed UTF-8: shortest forms, no surrogates, nothing past U+10FFFF.
+bool IsText(std::string_view str) {
+    for (std::size_t i = 0; i < str.size();) {
+        const std::size_t nLength = CharLength(str, i);
+        const char32_t nCode = Decode(str, i, nLength);
+        if ((nLength == 1 && nCode >= 0x80) || (nLength == 2 && nCode < 0x80) ||
+            (nLength == 3 && nCode < 0x800) || (nLength == 4 && nCode < 0x10000) ||
+            nCode > 0x10FFFF || (nCode >= 0xD800 && nCode <= 0xDFFF)) {
+            return false;
+        }
+        i += nLength;
+    }
+    return true;
+}
+
 // Whether pattern[p..] matches name[n..], memoised: "*" takes none or one more character, "?"
-// exactly one character, anything else one byte of equal ASCII-folded value.
+// exactly one character, anything else one character of equal folded value where both are text,
+// else one byte of equal ASCII-folded value.
 class CReference {
 public:
     CReference(std::string_view strPattern, std::string_view strName)
         : m_strPattern(strPattern), m_strName(strName),
-          m_arrMemo((strPattern.size() + 1) * (strName.size() + 1), -1) {}
+          m_arrMemo((strPattern.size() + 1) * (strName.size() + 1), -1),
+          m_bText(IsText(strPattern) && IsText(strName)) {}
 
     bool Match(std::size_t p, std::size_t n) {
         signed char& nMemo = m_arrMemo[p * (m_strName.size() + 1) + n];
@@ -61,12 +90,20 @@ private:
         if (c == '?') {
             return Match(p + 1, n + CharLength(m_strName, n));
         }
+        if (m_bText) {
+            const std::size_t nPatternLength = CharLength(m_strPattern, p);
+            const std::size_t nNameLength = CharLength(m_strName, n);
+            return FoldCase(Decode(m_strPattern, p, nPatternLength)) ==
+                       FoldCase(Decode(m_strName, n, nNameLength)) &&
+                   Match(p + nPatternLength, n + nNameLength);
+        }
         return Fold(c) == Fold(m_strName[n]) && Match(p + 1, n + 1);
     }
 
     std::string_view m_strPattern;
     std::string_view m_strName;
     std::vector<signed char> m_arrMemo;
+    bool m_bText;
 };
 
 } // namespace

@@ -561,8 +561,10 @@ TEST_F(TunebrView, SelectionIsDescribedInTheStatusBarInEveryStyle) {
         ASSERT_FALSE(m_host.m_arrStatus.empty());
         const CRecordingHost::CStatus& cleared = m_host.m_arrStatus.back();
         EXPECT_EQ(cleared.strText1, QString());
-        EXPECT_EQ(cleared.strText3, QString()); // leaves the last count where it was
-        EXPECT_EQ(cleared.strText4, QStringLiteral("  0.0 MB"));
+        // With nothing selected, the count and size of the list shown: never a stale count of
+        // selected files beside a size of nothing.
+        EXPECT_EQ(cleared.strText3, QStringLiteral("2 file(s)"));
+        EXPECT_EQ(cleared.strText4, QStringLiteral("  4.5 MB"));
         EXPECT_EQ(state.count(), 1) << int(eStyle);
         EXPECT_FALSE(state.takeLast().at(0).toBool()) << int(eStyle);
     }

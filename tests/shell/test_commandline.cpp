@@ -4,10 +4,14 @@
 #include "testfiles.h"
 
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -283,4 +287,18 @@ TEST(CommandLine, SetFromId3v2FillsOnlyEmptyFieldsAndLeavesTheId3v2TagAlone) {
     EXPECT_EQ(ReadBytes(dir.Path() / "own.mp3"),
               strAudio + MakeTag("Own title", "V2 artist", "", "", "", 17));
     EXPECT_EQ(ReadBytes(dir.Path() / "plain.mp3"), Audio(400)); // nothing to fill: not written
+}
+
+TEST(CommandLine, ASettingsFileThatIsAFifoGivesTheDefaultsWithoutWaiting) {
+    const QTemporaryDir configDir;
+    const QString strFile = configDir.path() + QStringLiteral("/Quillon Softs/Tunebrowse.conf");
+    ASSERT_TRUE(QDir().mkpath(configDir.path() + QStringLiteral("/Quillon Softs")));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(strFile).constData(), 0600), 0);
+    CTempDir dir;
+    WriteBytes(dir.Path() / "a.mp3", Audio(100));
+    const SRun list = RunProgram({QStringLiteral("--list"), Q(dir.Str())}, configDir.path());
+    EXPECT_EQ(list.nExit, 0);
+    EXPECT_EQ(list.strOut.rfind("a.mp3\t", 0), 0u);
+    EXPECT_NE(list.strErr.find("Tunebrowse.conf"), std::string::npos);
+    EXPECT_TRUE(QFileInfo(strFile).isFile() == false && QFileInfo::exists(strFile));
 }

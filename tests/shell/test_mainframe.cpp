@@ -23,8 +23,11 @@
 #include <QDialogButtonBox>
 #include <QFile>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTest>
 #include <QTimer>
 #include <QToolBar>
@@ -33,6 +36,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
+#include <sys/stat.h>
 
 namespace {
 
@@ -164,34 +169,37 @@ TEST_F(MainFrame, AddressTestAndNormalisation) {
     pFrame->GetDocument().AddView(&recorder);
 
     // a file is no folder: nothing changes
-    pFrame->OnAddressEnter(Q(m_library.Str()) + "/a.mp3");
-    pFrame->OnAddressEnter(Q(m_library.Str()) + "/missing");
+    for (const char* pszTyped : {"/a.mp3", "/missing"}) {
+        WhenModal<QMessageBox>([](QMessageBox& box) { box.accept(); });
+        pFrame->OnAddressEnter(Q(m_library.Str()) + pszTyped);
+    }
     EXPECT_EQ(pBox->count(), 1);
     EXPECT_TRUE(recorder.m_arrHints.empty());
 
     // the same path is found, not added; in other letter case it is another folder; a long path
     // is kept whole
-    const QString strLong = Q(m_library.Str()) + QLatin1Char('/') + QString(300, QLatin1Char('x'));
+    const std::string strLong = m_library.Str() + '/' + std::string(300, 'x');
     const struct {
-        QString strPath;
+        std::string strPath;
         int nCount;
-    } aAdded[] = {{Q(m_library.Str()), 1}, {Q(m_library.Str()).toUpper(), 2}, {strLong, 3}};
+    } aAdded[] = {
+        {m_library.Str(), 1}, {Q(m_library.Str()).toUpper().toStdString(), 2}, {strLong, 3}};
     for (const auto& c : aAdded) {
         pFrame->AddAddress(c.strPath);
-        EXPECT_EQ(pBox->count(), c.nCount) << c.strPath.toStdString();
-        EXPECT_EQ(pBox->currentText(), c.strPath);
+        EXPECT_EQ(pBox->count(), c.nCount) << c.strPath;
+        EXPECT_EQ(pBox->currentText(), Q(c.strPath));
     }
     pBox->removeItem(0);
     pBox->removeItem(0);
 
     // the root is a mount point: a drive item "/"
-    pFrame->AddAddress(QString());
+    pFrame->AddAddress(std::string());
     EXPECT_EQ(pBox->itemText(0), "/");
     EXPECT_TRUE(pBox->itemData(0, CAddressBox::ROLE_DRIVE).toBool());
     EXPECT_FALSE(pBox->itemData(1, CAddressBox::ROLE_DRIVE).toBool());
 
     // picking an item rescans it, even the folder shown
-    pFrame->OnAddressSelected(Q(m_library.Str()));
+    pFrame->OnAddressSelected(QByteArray::fromStdString(m_library.Str()));
     EXPECT_EQ(recorder.m_arrHints,
               (std::vector<int>{HINT_REBUILD_BEGIN, HINT_SHOW_TRACKS, HINT_REBUILD_END}));
     pFrame->GetDocument().RemoveView(&recorder);
@@ -280,17 +288,74 @@ TEST_F(MainFrame, TrackCommandsFollowTheActivePaneAndTheSelection) {
     expectEnabled(false);
 }
 
-TEST_F(MainFrame, StatusTextsLeaveEmptyPanesAlone) {
+TEST_F(MainFrame, StatusTextsLeaveNullPanesAloneAndEmptyOnesCleared) {
     const auto pFrame = OpenWindow();
     CStatusPanes* pStatus = pFrame->GetStatusPanes();
     pFrame->SetStatusTexts("Location", "Description", "Count", "Size");
     EXPECT_TRUE(pStatus->HasDescriptionIcon());
-    pFrame->SetStatusTexts("", "", "", "");
+    pFrame->SetStatusTexts(QString(), QString(), QString(), QString());
     EXPECT_EQ(pStatus->GetPaneText(0), "Location");
     EXPECT_EQ(pStatus->GetPaneText(1), "");
     EXPECT_FALSE(pStatus->HasDescriptionIcon());
     EXPECT_EQ(pStatus->GetPaneText(3), "Count");
     EXPECT_EQ(pStatus->GetPaneText(4), "Size");
+    pFrame->SetStatusTexts("", "", "", "");
+    for (const int nPane : {0, 3, 4}) {
+        EXPECT_EQ(pStatus->GetPaneText(nPane), "") << nPane;
+    }
+}
+
+TEST_F(MainFrame, StatusBarStaysTrueAfterEveryChange) {
+    // A tag whose artist is empty.
+    WriteBytes(m_library.Path() / "d.mp3", Audio(400000) + MakeTag("Four", "", "", "", "", 8));
+    const auto pFrame = OpenWindow();
+    CStatusPanes* pStatus = pFrame->GetStatusPanes();
+    CLeftView* pTree = pFrame->GetLeftPane();
+    auto* pDetails = pFrame->GetRightPane()->findChild<QTreeView*>();
+    const auto selectNode = [pTree](const QString& strName) {
+        QTreeWidgetItem* pRoot = pTree->topLevelItem(0);
+        for (int i = 0; i < pRoot->childCount(); ++i) {
+            if (pRoot->child(i)->text(0) == strName) {
+                pTree->setCurrentItem(pRoot->child(i));
+            }
+        }
+    };
+    const auto selectFirstRow = [&] { SelectFirstRow(*pFrame); };
+    const auto editYear = [&] {
+        pDetails->selectAll();
+        WhenModal<CMp3PropertySheet>([](CMp3PropertySheet& sheet) {
+            sheet.GetPage().GetEdit(ETagField::Year)->setText(QStringLiteral("1998"));
+            PressOk(sheet);
+        });
+        pFrame->GetAction(ID_PROPERTIES)->trigger();
+    };
+    const auto pressOkInOptions = [&] {
+        selectFirstRow();
+        WhenModal<QDialog>([](QDialog& dialog) { PressOk(dialog); });
+        pFrame->OnOptions();
+    };
+    const struct {
+        const char* pszStep;
+        std::function<void()> fnDo;
+        QString strPane0, strPane3, strPane4;
+    } aSteps[] = {
+        {"artist node", [&] { selectNode("Zoe"); }, "Zoe", "2 file(s)", "  0.0 MB"},
+        {"artist without a name", [&] { selectNode(""); }, "", "1 file(s)", "  0.4 MB"},
+        {"root", [&] { pTree->setCurrentItem(pTree->topLevelItem(0)); }, Q(m_library.Str()),
+         "4 file(s)", "  0.4 MB"},
+        {"one row", selectFirstRow, Q(m_library.Str()), "1 file selected", "  0.0 MB"},
+        {"selection emptied", [&] { pDetails->clearSelection(); }, Q(m_library.Str()), "4 file(s)",
+         "  0.4 MB"},
+        {"options changed", pressOkInOptions, Q(m_library.Str()), "4 file(s)", "  0.4 MB"},
+        {"tag edit", editYear, Q(m_library.Str()), "4 file(s)", "  0.4 MB"},
+    };
+    pFrame->SwitchPane();
+    for (const auto& step : aSteps) {
+        step.fnDo();
+        EXPECT_EQ(pStatus->GetPaneText(0), step.strPane0) << step.pszStep;
+        EXPECT_EQ(pStatus->GetPaneText(3), step.strPane3) << step.pszStep;
+        EXPECT_EQ(pStatus->GetPaneText(4), step.strPane4) << step.pszStep;
+    }
 }
 
 TEST_F(MainFrame, CommandPromptsAreStatusTipsAndToolTips) {
@@ -373,4 +438,207 @@ TEST_F(MainFrame, TagTextsAreReadInTheChosenEncodingFromTheStartAndAfterAChange)
     // The folder was read again once: choosing the same encoding again reads nothing.
     EXPECT_EQ(
         std::count(recorder.m_arrHints.begin(), recorder.m_arrHints.end(), HINT_REBUILD_BEGIN), 1);
+}
+
+TEST_F(MainFrame, TypedAddressesAreResolvedAgainstTheFolderShown) {
+    const QByteArray home = qgetenv("HOME");
+    qputenv("HOME", QByteArray::fromStdString(m_library.Str()));
+    const auto pFrame = OpenWindow();
+    const std::string strLib = m_library.Str();
+    const struct {
+        const char* pszTyped;
+        std::string strShown;   // the folder shown afterwards
+        const char* pszMessage; // nullptr for none
+    } aCases[] = {
+        {"Sub", strLib + "/Sub", nullptr},
+        {"..", strLib, nullptr},
+        {"./Sub/../Sub//", strLib + "/Sub", nullptr},
+        {"~", strLib, nullptr},
+        {"~/Sub", strLib + "/Sub", nullptr},
+        {"missing", strLib + "/Sub", "The folder \"%1/Sub/missing\" does not exist."},
+        {"c.mp3", strLib + "/Sub", "\"%1/Sub/c.mp3\" is not a folder."},
+    };
+    for (const auto& c : aCases) {
+        const int nCount = pFrame->GetAddressBox()->count();
+        QString strMessage;
+        if (c.pszMessage != nullptr) {
+            WhenModal<QMessageBox>([&strMessage](QMessageBox& box) {
+                strMessage = box.text();
+                box.accept();
+            });
+        }
+        pFrame->OnAddressEnter(QString::fromUtf8(c.pszTyped));
+        EXPECT_EQ(pFrame->GetDocument().GetTitle(), c.strShown) << c.pszTyped;
+        if (c.pszMessage != nullptr) {
+            EXPECT_EQ(strMessage, QString::fromUtf8(c.pszMessage).arg(Q(strLib))) << c.pszTyped;
+            EXPECT_EQ(pFrame->GetAddressBox()->count(), nCount) << c.pszTyped;
+        }
+    }
+    pFrame->close();
+    // Stored whole and absolute: another start from another directory finds the same folder.
+    EXPECT_EQ(m_store.ReadPath(CUserSettings::SECTION_MP3, "FilePath", ""), strLib + "/Sub");
+    qputenv("HOME", home);
+}
+
+TEST_F(MainFrame, FolderNamesThatAreNotUtf8AreOpenedAndStoredAsTheirBytes) {
+    const std::string strOdd = m_library.Str() + "/Caf\xE9";
+    WriteBytes(std::filesystem::path(strOdd) / "d.mp3", Audio(500) + MakeTag("Four", "Zoe"));
+    m_store.WritePath(CUserSettings::SECTION_MP3, "FilePath", strOdd);
+    m_store.Flush();
+    const struct {
+        const char* pszWay;
+        std::function<void(CMainFrame&)> fnOpen;
+    } aWays[] = {
+        {"settings", [](CMainFrame&) {}},
+        {"command line", [&](CMainFrame& frame) { frame.StartUp(strOdd); }},
+        {"address field",
+         [](CMainFrame& frame) {
+             // Enter on the text shown for the item opens the item's own bytes.
+             frame.OnAddressEnter(frame.GetAddressBox()->currentText());
+         }},
+        {"history pick",
+         [](CMainFrame& frame) {
+             emit frame.GetAddressBox()->activated(frame.GetAddressBox()->currentIndex());
+         }},
+    };
+    for (const auto& way : aWays) {
+        const auto pFrame = OpenWindow();
+        way.fnOpen(*pFrame);
+        EXPECT_EQ(pFrame->GetDocument().GetTitle(), strOdd) << way.pszWay;
+        EXPECT_EQ(pFrame->GetDocument().GetTracks()->size(), 1u) << way.pszWay;
+        pFrame->close();
+        EXPECT_EQ(m_store.ReadPath(CUserSettings::SECTION_MP3, "FilePath", ""), strOdd)
+            << way.pszWay;
+        EXPECT_EQ(m_store.ReadPath(CUserSettings::SECTION_USER, "Address0", ""), strOdd)
+            << way.pszWay;
+    }
+}
+
+TEST_F(MainFrame, TheFilePatternIsAnOptionAnEmptyOneIsRefusedAndAChangeRescans) {
+    WriteBytes(m_library.Path() / "e.ogg", Audio(100));
+    const auto pFrame = OpenWindow();
+    ASSERT_EQ(pFrame->GetDocument().GetTracks()->size(), 3u);
+    bool bRefused = false;
+    WhenModal<QDialog>([&bRefused](QDialog& dialog) {
+        QLineEdit* pPattern = nullptr;
+        for (QLineEdit* pEdit : dialog.findChildren<QLineEdit*>()) {
+            if (pEdit->accessibleName() == "File pattern") {
+                pPattern = pEdit;
+            }
+        }
+        ASSERT_NE(pPattern, nullptr);
+        EXPECT_EQ(pPattern->text(), "*.mp3");
+        pPattern->setText(QStringLiteral("  "));
+        WhenModal<QMessageBox>([&bRefused](QMessageBox& box) {
+            bRefused = box.text() == "The file pattern cannot be empty.";
+            box.accept();
+        });
+        PressOk(dialog);
+        EXPECT_TRUE(dialog.isVisible());
+        pPattern->setText(QStringLiteral("*.OGG"));
+        PressOk(dialog);
+    });
+    pFrame->OnOptions();
+    EXPECT_TRUE(bRefused);
+    EXPECT_EQ(m_settings.m_strFileExt, "*.OGG");
+    ASSERT_EQ(pFrame->GetDocument().GetTracks()->size(), 1u);
+    EXPECT_EQ(pFrame->GetDocument().GetTracks()->front()->GetFileName(), "e.ogg");
+    pFrame->close();
+    EXPECT_EQ(CSettingsStore().ReadString(CUserSettings::SECTION_MP3, "FileExt", ""), "*.OGG");
+}
+
+TEST_F(MainFrame, AnUnusableSettingsFileIsNamedInTheStatusBarAndLeftAlone) {
+    QFile::remove(SettingsFile());
+    const QByteArray path = QFile::encodeName(SettingsFile());
+    ASSERT_EQ(::mkfifo(path.constData(), 0600), 0);
+    {
+        CSettingsStore store;
+        CUserSettings settings;
+        settings.LoadSettings(store);
+        CMainFrame frame(settings, store);
+        frame.show();
+        EXPECT_NE(frame.statusBar()->currentMessage().indexOf(SettingsFile()), -1);
+        frame.close();
+    }
+    struct stat st;
+    ASSERT_EQ(::stat(path.constData(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+    ::unlink(path.constData());
+}
+
+TEST_F(MainFrame, TheMenuKeyAndShiftF10OpenTheListsMenuAtTheCurrentRowAndNothingInTheTree) {
+    const auto pFrame = OpenWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(pFrame.get()));
+    const struct {
+        unsigned nStyle; // 0 for the tree
+        Qt::Key eKey;
+        Qt::KeyboardModifiers eModifiers;
+    } aCases[] = {
+        {ID_VIEW_DETAILS, Qt::Key_Menu, Qt::NoModifier},
+        {ID_VIEW_DETAILS, Qt::Key_F10, Qt::ShiftModifier},
+        {ID_VIEW_LARGEICON, Qt::Key_Menu, Qt::NoModifier},
+        {ID_VIEW_LIST, Qt::Key_F10, Qt::ShiftModifier},
+        {0, Qt::Key_Menu, Qt::NoModifier},
+        {0, Qt::Key_F10, Qt::ShiftModifier},
+    };
+    for (const auto& c : aCases) {
+        QWidget* pTarget = pFrame->GetLeftPane();
+        QRect rectCurrent;
+        if (c.nStyle != 0) {
+            pFrame->GetAction(c.nStyle)->trigger();
+            QAbstractItemView* pView = pFrame->GetRightPane()->GetActiveView();
+            pView->setCurrentIndex(pView->model()->index(1, 0));
+            rectCurrent = QRect(pView->viewport()->mapToGlobal(QPoint(0, 0)),
+                                pView->visualRect(pView->currentIndex()).size())
+                              .translated(pView->visualRect(pView->currentIndex()).topLeft());
+            pTarget = pView;
+        }
+        pTarget->setFocus();
+        QPoint ptMenu(-1, -1);
+        QStringList arrItems;
+        QTimer::singleShot(0, [&] {
+            if (auto* pMenu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+                ptMenu = pMenu->pos();
+                for (const QAction* pAction : pMenu->actions()) {
+                    arrItems.append(pAction->text());
+                }
+                pMenu->close();
+            }
+        });
+        QTest::keyClick(pTarget, c.eKey, c.eModifiers);
+        QTest::qWait(20);
+        if (c.nStyle == 0) {
+            EXPECT_TRUE(arrItems.isEmpty()) << "the tree has no menu";
+            continue;
+        }
+        EXPECT_TRUE(arrItems.contains("&Play")) << c.nStyle;
+        EXPECT_TRUE(rectCurrent.contains(ptMenu))
+            << c.nStyle << " " << ptMenu.x() << "," << ptMenu.y();
+        EXPECT_EQ(pFrame->GetActiveView(), pFrame->GetRightPane());
+    }
+}
+
+TEST_F(MainFrame, ViewMenuMarksFollowTheBarsWhoeverHidesThem) {
+    const auto pFrame = OpenWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(pFrame.get()));
+    const struct {
+        QToolBar* pBar;
+        unsigned nId;
+    } aBars[] = {{pFrame->GetToolBar(), ID_VIEW_TOOLBAR},
+                 {pFrame->GetAddressBar(), ID_VIEW_ADDRESSBAR}};
+    for (const auto& bar : aBars) {
+        QAction* pView = pFrame->GetAction(bar.nId);
+        // The entry of Qt's own menu of the bars, as a right click on a bar shows it.
+        std::unique_ptr<QMenu> pBarsMenu(pFrame->createPopupMenu());
+        QAction* pQtEntry = bar.pBar->toggleViewAction();
+        ASSERT_TRUE(pBarsMenu->actions().contains(pQtEntry));
+        pQtEntry->trigger();
+        EXPECT_FALSE(bar.pBar->isVisible()) << bar.nId;
+        EXPECT_FALSE(pView->isChecked()) << bar.nId;
+        // The next click on the View entry shows the bar again instead of appearing to do nothing.
+        pView->trigger();
+        EXPECT_TRUE(bar.pBar->isVisible()) << bar.nId;
+        EXPECT_TRUE(pView->isChecked()) << bar.nId;
+        pQtEntry->trigger();
+    }
 }

@@ -68,7 +68,7 @@ protected:
         QTimer::singleShot(150, m_pFrame.get(), fnDuring);
         CSlowOps slowOps;
         CFileOps::Replace(&slowOps);
-        m_pFrame->OpenAddress(QString::fromStdString(m_library.Str()));
+        m_pFrame->OpenAddress(m_library.Str());
         CFileOps::Replace(nullptr);
     }
 
@@ -78,7 +78,7 @@ protected:
     }
     QString PaneText() const { return m_pFrame->GetStatusPanes()->GetPaneText(0); }
     std::string StoredFolder() const {
-        return CSettingsStore().ReadString(CUserSettings::SECTION_MP3, "FilePath", "");
+        return m_store.ReadPath(CUserSettings::SECTION_MP3, "FilePath", "");
     }
 
     // What a stopped scan leaves: the files read so far, listed, counted, and the folder stored.
@@ -165,7 +165,7 @@ TEST_F(ScanGuard, NoScanStartsInsideARunningScan) {
     CTempDir other;
     WriteBytes(other.Path() / "other.mp3", Audio(300));
     ScanSlowly([&] {
-        m_pFrame->OpenAddress(QString::fromStdString(other.Str()));
+        m_pFrame->OpenAddress(other.Str());
         QTest::keyClick(m_pFrame->windowHandle(), Qt::Key_Escape);
     });
     ExpectStoppedScan();

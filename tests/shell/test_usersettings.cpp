@@ -9,6 +9,10 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
 
 // The store lives where every other program of the user would look for it.
@@ -111,4 +115,59 @@ TEST_F(UserSettings, WrittenValuesAreReadBackByANewStore) {
     EXPECT_EQ(settings.m_strFilePath, "/home/u/Musique d'été");
     EXPECT_EQ(settings.m_nSortingColumn, -7);
     EXPECT_TRUE(QFile::exists(SettingsFile()));
+}
+
+TEST_F(UserSettings, WritesReachTheFileInOnePassAtTheFlush) {
+    HandEdit("[MP3]\nFileExt=*.ogg\n");
+    const auto fileBytes = [] {
+        QFile file(SettingsFile());
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    };
+    const QByteArray before = fileBytes();
+    CSettingsStore store;
+    for (int i = 0; i < 20; ++i) {
+        store.WriteInt(CUserSettings::SECTION_USER, ("Value" + std::to_string(i)).c_str(), i);
+    }
+    store.WritePath(CUserSettings::SECTION_MP3, "FilePath", "/srv/Caf\xE9");
+    // Read back from memory, the file untouched: a large file made every write cost seconds.
+    EXPECT_EQ(store.ReadInt(CUserSettings::SECTION_USER, "Value7", -1), 7);
+    EXPECT_EQ(fileBytes(), before);
+    store.Flush();
+    const CSettingsStore reread;
+    EXPECT_EQ(reread.ReadInt(CUserSettings::SECTION_USER, "Value19", -1), 19);
+    EXPECT_EQ(reread.ReadString(CUserSettings::SECTION_MP3, "FileExt", ""), "*.ogg");
+    // Bytes that are no UTF-8 come back as they were.
+    EXPECT_EQ(reread.ReadPath(CUserSettings::SECTION_MP3, "FilePath", ""), "/srv/Caf\xE9");
+}
+
+TEST_F(UserSettings, AFileThatIsNoReadableRegularFileIsLeftAloneAndDefaultsAreUsed) {
+    const QByteArray path = QFile::encodeName(SettingsFile());
+    const struct {
+        const char* pszKind;
+        std::function<void()> fnMake;
+    } aKinds[] = {
+        {"fifo", [&] { ASSERT_EQ(::mkfifo(path.constData(), 0600), 0); }},
+        {"folder", [&] { ASSERT_TRUE(QDir().mkpath(SettingsFile())); }},
+    };
+    for (const auto& kind : aKinds) {
+        QDir().mkpath(QFileInfo(SettingsFile()).path());
+        kind.fnMake();
+        {
+            CSettingsStore store;
+            EXPECT_FALSE(store.IsUsable()) << kind.pszKind;
+            EXPECT_NE(store.GetProblemText().indexOf(SettingsFile()), -1) << kind.pszKind;
+            CUserSettings settings;
+            settings.LoadSettings(store); // must not block on the FIFO
+            EXPECT_EQ(settings.m_strFileExt, "*.mp3") << kind.pszKind;
+            store.WriteString(CUserSettings::SECTION_MP3, "FileExt", "*.ogg");
+            EXPECT_EQ(store.ReadString(CUserSettings::SECTION_MP3, "FileExt", ""), "*.ogg");
+            store.Flush();
+        }
+        struct stat st;
+        ASSERT_EQ(::lstat(path.constData(), &st), 0) << kind.pszKind;
+        EXPECT_EQ(S_ISFIFO(st.st_mode), std::string(kind.pszKind) == "fifo");
+        EXPECT_EQ(S_ISDIR(st.st_mode), std::string(kind.pszKind) == "folder");
+        ::unlink(path.constData());
+        ::rmdir(path.constData());
+    }
 }
