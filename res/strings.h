@@ -96,6 +96,8 @@ enum : unsigned {
     IDS_BY_ARTIST = 2151,
     IDS_ADDRESS_TIP = 2153,
     IDS_BY_GENRE = 2152,
+    IDS_FILTER_COUNT = 2200,
+    ID_FOCUS_FILTER = 2201,
 };
 
 // French when the first set of LC_ALL, LC_MESSAGES and LANG begins with "fr"; English otherwise.

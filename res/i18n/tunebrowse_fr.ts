@@ -17,6 +17,21 @@
     </message>
 </context>
 <context>
+    <name>CFilterBox</name>
+    <message>
+        <source>Clear the filter</source>
+        <translation>Effacer le filtre</translation>
+    </message>
+    <message>
+        <source>Filter</source>
+        <translation>Filtrer</translation>
+    </message>
+    <message>
+        <source>Show only the tracks whose columns contain every typed word (Ctrl+F)</source>
+        <translation>N&apos;afficher que les morceaux dont les colonnes contiennent chaque mot tapé (Ctrl+F)</translation>
+    </message>
+</context>
+<context>
     <name>CMainFrame</name>
     <message>
         <source>&amp;Play</source>
@@ -125,6 +140,10 @@
     <message>
         <source>&amp;?</source>
         <translation>&amp;?</translation>
+    </message>
+    <message>
+        <source>&amp;Filter</source>
+        <translation>&amp;Filtrer</translation>
     </message>
 </context>
 <context>
