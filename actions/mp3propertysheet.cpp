@@ -3,19 +3,26 @@
 #include "actions/mp3propertysheet.h"
 
 #include "actions/tagundohistory.h"
+#include "catalogue/id3v2tag.h"
 #include "catalogue/trackinfo.h"
 #include "catalogue/tunebrdoc.h"
 #include "platform/messagebox.h"
 #include "platform/textconv.h"
 #include "res/strings.h"
 
+#include <QCheckBox>
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QDialogButtonBox>
 #include <QFile>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
 #include <QRegularExpressionValidator>
 #include <QStyle>
 #include <QStyleOptionFrame>
@@ -114,9 +121,29 @@ void ReportFileError(QWidget* pParent, const std::optional<CFileException>& erro
     }
 }
 
+constexpr ETagField s_aTextFields[] = {ETagField::Title, ETagField::Artist, ETagField::Album,
+                                       ETagField::Year, ETagField::Comment};
+constexpr ETagField s_aAllFields[] = {ETagField::Title, ETagField::Artist,  ETagField::Album,
+                                      ETagField::Year,  ETagField::Comment, ETagField::Track};
+
+int FieldIndex(ETagField eField) {
+    return static_cast<int>(eField);
+}
+
+// Shown in place of the bytes' count while a text has none in the codec.
+QLabel* MakeByteCount() {
+    auto* pLabel = new QLabel;
+    pLabel->setTextFormat(Qt::PlainText);
+    pLabel->setForegroundRole(QPalette::PlaceholderText);
+    return pLabel;
+}
+
+constexpr std::size_t MAX_NAMED_FAILURES = 20;
+
 } // namespace
 
-CMp3PropertyPage1::CMp3PropertyPage1(QWidget* pParent) : QWidget(pParent) {
+CMp3PropertyPage1::CMp3PropertyPage1(QWidget* pParent, CTagCodec codec)
+    : QWidget(pParent), m_codec(std::move(codec)) {
     m_pTitle = MakeEdit(tr("Title"));
     m_pArtist = MakeEdit(tr("Artist"));
     m_pAlbum = MakeEdit(tr("Album"));
@@ -142,15 +169,22 @@ CMp3PropertyPage1::CMp3PropertyPage1(QWidget* pParent) : QWidget(pParent) {
     }
 
     auto* pGrid = new QGridLayout(this);
+    for (const ETagField eField : s_aTextFields) {
+        m_apByteCount[FieldIndex(eField)] = MakeByteCount();
+    }
     pGrid->addWidget(MakeLabel(tr("&Title :"), m_pTitle), 0, 0);
     pGrid->addWidget(m_pTitle, 0, 1, 1, 3);
+    pGrid->addWidget(m_apByteCount[FieldIndex(ETagField::Title)], 0, 4);
     pGrid->addWidget(MakeLabel(tr("&Artist :"), m_pArtist), 1, 0);
     pGrid->addWidget(m_pArtist, 1, 1, 1, 3);
+    pGrid->addWidget(m_apByteCount[FieldIndex(ETagField::Artist)], 1, 4);
     pGrid->addWidget(MakeLabel(tr("A&lbum :"), m_pAlbum), 2, 0);
     pGrid->addWidget(m_pAlbum, 2, 1, 1, 3);
+    pGrid->addWidget(m_apByteCount[FieldIndex(ETagField::Album)], 2, 4);
     pGrid->addWidget(MakeLabel(tr("&Year :"), m_pYear), 3, 0);
     auto* pNumbers = new QHBoxLayout;
     pNumbers->addWidget(m_pYear);
+    pNumbers->addWidget(m_apByteCount[FieldIndex(ETagField::Year)]);
     pNumbers->addSpacing(8);
     pNumbers->addWidget(MakeLabel(tr("T&rack :"), m_pTrack));
     pNumbers->addWidget(m_pTrack);
@@ -160,8 +194,21 @@ CMp3PropertyPage1::CMp3PropertyPage1(QWidget* pParent) : QWidget(pParent) {
     pGrid->addWidget(m_pGenre, 3, 3);
     pGrid->addWidget(MakeLabel(tr("Co&mment. :"), m_pComment), 4, 0);
     pGrid->addWidget(m_pComment, 4, 1, 1, 3);
+    pGrid->addWidget(m_apByteCount[FieldIndex(ETagField::Comment)], 4, 4);
+    m_pOtherTags = new QLabel;
+    m_pOtherTags->setTextFormat(Qt::PlainText);
+    m_pCopyId3v2 = new QPushButton(tr("Cop&y from ID3v2"));
+    m_pFillEmpty = new QCheckBox(tr("&Fill empty fields from each file's ID3v2 tag"));
+    auto* pOther = new QHBoxLayout;
+    pOther->addWidget(m_pOtherTags, 1);
+    pOther->addWidget(m_pCopyId3v2);
+    pGrid->addLayout(pOther, 5, 0, 1, 5);
+    pGrid->addWidget(m_pFillEmpty, 6, 0, 1, 5);
+    m_pOtherTags->hide();
+    m_pCopyId3v2->hide();
+    m_pFillEmpty->hide();
     pGrid->setColumnStretch(3, 1);
-    pGrid->setRowStretch(5, 1);
+    pGrid->setRowStretch(7, 1);
 
     setTabOrder(m_pTitle, m_pArtist);
     setTabOrder(m_pArtist, m_pAlbum);
@@ -169,9 +216,151 @@ CMp3PropertyPage1::CMp3PropertyPage1(QWidget* pParent) : QWidget(pParent) {
     setTabOrder(m_pYear, m_pTrack);
     setTabOrder(m_pTrack, m_pGenre);
     setTabOrder(m_pGenre, m_pComment);
+    setTabOrder(m_pComment, m_pCopyId3v2);
+    setTabOrder(m_pCopyId3v2, m_pFillEmpty);
 
     connect(m_pGenre, &QComboBox::currentIndexChanged, this, &CMp3PropertyPage1::OnSelchangeGenre);
     connect(m_pTrack, &QLineEdit::textChanged, this, &CMp3PropertyPage1::UpdateCommentLimit);
+    connect(m_pCopyId3v2, &QPushButton::clicked, this, &CMp3PropertyPage1::CopyFromId3v2);
+    for (const ETagField eField : s_aAllFields) {
+        QLineEdit* pEdit = GetEdit(eField);
+        pEdit->installEventFilter(this);
+        pEdit->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(pEdit, &QWidget::customContextMenuRequested, this,
+                [this, eField](const QPoint& pt) { ShowFieldMenu(eField, pt); });
+        connect(pEdit, &QLineEdit::textEdited, this, [this, eField] { OnEdited(eField); });
+        connect(pEdit, &QLineEdit::textChanged, this, [this, eField] { UpdateByteCount(eField); });
+    }
+    connect(m_pTrack, &QLineEdit::textChanged, this,
+            [this] { UpdateByteCount(ETagField::Comment); });
+}
+
+CMp3PropertyPage1::~CMp3PropertyPage1() = default;
+
+QString CMp3PropertyPage1::GetByteCountText(ETagField eField) const {
+    const QLabel* pLabel = m_apByteCount[FieldIndex(eField)];
+    return pLabel != nullptr ? pLabel->text() : QString();
+}
+
+// The tag counts bytes, and a character beyond ASCII may take several: the count shows it before
+// OK has to refuse.
+void CMp3PropertyPage1::UpdateByteCount(ETagField eField) {
+    QLabel* pLabel = m_apByteCount[FieldIndex(eField)];
+    if (pLabel == nullptr) {
+        return;
+    }
+    SPageValues values;
+    values.m_strTrack = ToStdString(m_pTrack->text());
+    const std::size_t nLimit = FieldLimit(eField, values);
+    const std::optional<std::size_t> nBytes =
+        EncodedSize(ToStdString(GetEdit(eField)->text()), m_codec);
+    pLabel->setText(nBytes ? QStringLiteral("%1/%2").arg(*nBytes).arg(nLimit)
+                           : QStringLiteral("?/%1").arg(nLimit));
+    const bool bOver = !nBytes || *nBytes > nLimit;
+    pLabel->setForegroundRole(bOver ? QPalette::Highlight : QPalette::PlaceholderText);
+    pLabel->setAccessibleName(tr("%1 bytes used").arg(pLabel->text()));
+}
+
+void CMp3PropertyPage1::ShowPlaceholder(ETagField eField) {
+    QString strPlaceholder;
+    if ((m_nCleared & FieldBit(eField)) != 0) {
+        strPlaceholder = tr("(cleared in every file)");
+    } else if ((m_nDifferent & FieldBit(eField)) != 0) {
+        strPlaceholder = tr("(different values)");
+    }
+    GetEdit(eField)->setPlaceholderText(strPlaceholder);
+}
+
+void CMp3PropertyPage1::ClearField(ETagField eField) {
+    m_nCleared |= FieldBit(eField);
+    GetEdit(eField)->clear();
+    ShowPlaceholder(eField);
+}
+
+// Typing in a field to be cleared gives it a value instead.
+void CMp3PropertyPage1::OnEdited(ETagField eField) {
+    if ((m_nCleared & FieldBit(eField)) != 0 && !GetEdit(eField)->text().isEmpty()) {
+        m_nCleared &= ~FieldBit(eField);
+        ShowPlaceholder(eField);
+    }
+}
+
+void CMp3PropertyPage1::ShowFieldMenu(ETagField eField, const QPoint& ptLocal) {
+    QLineEdit* pEdit = GetEdit(eField);
+    std::unique_ptr<QMenu> pMenu(pEdit->createStandardContextMenu());
+    pMenu->addSeparator();
+    QAction* pClear =
+        pMenu->addAction(tr("C&lear in Every File"), this, [this, eField] { ClearField(eField); });
+    pClear->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Delete));
+    pMenu->exec(pEdit->mapToGlobal(ptLocal));
+}
+
+// Ctrl+Delete deletes a word in a line edit: in these fields it clears the field instead, so the
+// key must be caught before the edit sees it.
+bool CMp3PropertyPage1::eventFilter(QObject* pWatched, QEvent* pEvent) {
+    if (pEvent->type() == QEvent::KeyPress || pEvent->type() == QEvent::ShortcutOverride) {
+        const auto* pKey = static_cast<QKeyEvent*>(pEvent);
+        if (pKey->key() == Qt::Key_Delete && pKey->modifiers() == Qt::ControlModifier) {
+            for (const ETagField eField : s_aAllFields) {
+                if (pWatched == GetEdit(eField)) {
+                    if (pEvent->type() == QEvent::KeyPress) {
+                        ClearField(eField);
+                    }
+                    pEvent->accept();
+                    return true;
+                }
+            }
+        }
+    }
+    return QWidget::eventFilter(pWatched, pEvent);
+}
+
+void CMp3PropertyPage1::SetOtherTags(const CId3v2Tag& tag) {
+    m_pId3v2 = std::make_unique<CId3v2Tag>(tag);
+    QStringList arrLines;
+    if (tag.m_nVersion != 0) {
+        arrLines.push_back(tr("Also has an ID3v2.%1 tag").arg(tag.m_nVersion));
+    }
+    if (tag.m_bHasApe) {
+        arrLines.push_back(tr("Also has an APE tag"));
+    }
+    m_pOtherTags->setText(arrLines.join(QLatin1Char('\n')));
+    m_pOtherTags->setVisible(!arrLines.isEmpty());
+    m_pCopyId3v2->setVisible(tag.m_nVersion != 0);
+}
+
+void CMp3PropertyPage1::CopyFromId3v2() {
+    if (!m_pId3v2) {
+        return;
+    }
+    const STagChanges changes = m_pId3v2->ToChanges(m_codec);
+    const auto put = [this](ETagField eField, const std::optional<std::string>& strValue) {
+        if (strValue) {
+            m_nCleared &= ~FieldBit(eField);
+            GetEdit(eField)->setText(ToQString(*strValue));
+            ShowPlaceholder(eField);
+        }
+    };
+    // The track goes first: it decides how long the comment may be.
+    if (changes.m_nTrack) {
+        put(ETagField::Track, std::to_string(*changes.m_nTrack));
+    }
+    put(ETagField::Title, changes.m_strTitle);
+    put(ETagField::Artist, changes.m_strArtist);
+    put(ETagField::Album, changes.m_strAlbum);
+    put(ETagField::Year, changes.m_strYear);
+    put(ETagField::Comment, changes.m_strComment);
+    if (changes.m_nGenre) {
+        m_pGenre->setCurrentIndex(m_pGenre->findData(static_cast<int>(*changes.m_nGenre)));
+    }
+}
+
+void CMp3PropertyPage1::ShowFillFromId3v2(bool bShow) {
+    m_pFillEmpty->setVisible(bShow);
+}
+
+bool CMp3PropertyPage1::IsFillFromId3v2Checked() const {
+    return !m_pFillEmpty->isHidden() && m_pFillEmpty->isChecked();
 }
 
 QLineEdit* CMp3PropertyPage1::GetEdit(ETagField eField) const {
@@ -199,6 +388,10 @@ void CMp3PropertyPage1::LoadFields() {
     LoadEdit(*m_pYear, m_strYear, ETagField::Year, *this);
     LoadEdit(*m_pTrack, m_strTrack, ETagField::Track, *this);
     LoadEdit(*m_pComment, m_strComment, ETagField::Comment, *this);
+    for (const ETagField eField : s_aAllFields) {
+        ShowPlaceholder(eField);
+        UpdateByteCount(eField);
+    }
     // Genres without a name (and the empty entry's own number) show as no selection: choosing
     // nothing must keep them.
     const int nIndex = m_nGenre >= 0 && m_nGenre < GENRE_NONE ? m_pGenre->findData(m_nGenre) : -1;
@@ -233,7 +426,7 @@ void CMp3PropertyPage1::OnSelchangeGenre(int nIndex) {
 CMp3PropertySheet::CMp3PropertySheet(QWidget* pParent, CTagCodec codec)
     : QDialog(pParent), m_codec(std::move(codec)) {
     setWindowTitle(LoadQString(IDS_PROPERTIES));
-    m_pPage = new CMp3PropertyPage1;
+    m_pPage = new CMp3PropertyPage1(nullptr, m_codec);
     m_pTabs = new QTabWidget;
     m_pTabs->addTab(m_pPage, tr("ID3 Tag"));
     // Changes take effect on OK only: there is no Apply.
@@ -258,11 +451,26 @@ void CMp3PropertySheet::accept() {
         return;
     }
     if (const std::optional<ETagField> eField = FindOverlongField(*m_pPage, m_codec)) {
-        Refuse(*eField, LoadQString(IDS_FIELD_TOO_LONG)
-                            .arg(static_cast<qulonglong>(FieldLimit(*eField, *m_pPage))));
+        Refuse(*eField, OverlongMessage(*eField));
         return;
     }
     QDialog::accept();
+}
+
+// The prompt counts characters: right while each takes one byte. Otherwise the user must hear
+// that the limit is in bytes, or the refusal of a short text makes no sense.
+QString CMp3PropertySheet::OverlongMessage(ETagField eField) const {
+    const std::string& strText = FieldText(*m_pPage, eField);
+    const qulonglong nLimit = FieldLimit(eField, *m_pPage);
+    const std::optional<std::size_t> nBytes = EncodedSize(strText, m_codec);
+    if (!nBytes || static_cast<qsizetype>(*nBytes) == ToQString(strText).size()) {
+        return LoadQString(IDS_FIELD_TOO_LONG).arg(nLimit);
+    }
+    return tr("The %1 field holds no more than %2 bytes, and its text takes %3: some of its "
+              "characters take more than one byte.")
+        .arg(FieldName(eField))
+        .arg(nLimit)
+        .arg(static_cast<qulonglong>(*nBytes));
 }
 
 void CMp3PropertySheet::Refuse(ETagField eField, const QString& strMessage) {
@@ -273,13 +481,39 @@ void CMp3PropertySheet::Refuse(ETagField eField, const QString& strMessage) {
     pEdit->selectAll();
 }
 
+// Why a file was left as it was, in words.
+QString FailureReason(const CTrackInfo& track, bool bChanged) {
+    if (!bChanged) {
+        return CMp3PropertySheet::tr("read-only");
+    }
+    const QFileInfo info(DisplayPath(track.GetFullPath()));
+    return info.exists() || info.isSymLink() ? CMp3PropertySheet::tr("changed since listed")
+                                             : CMp3PropertySheet::tr("vanished");
+}
+
 void ReportTagWrites(QWidget* pParent, const STagWriteOutcome& outcome) {
-    for (std::size_t i = 0; i < outcome.m_arrNotWritten.size(); ++i) {
-        ShowMessage(pParent, IDS_TAG_WRITE_FAILED);
+    // One message for every file left alone: a thousand read-only files must not take a
+    // thousand clicks.
+    std::vector<std::pair<const CTrackInfo*, bool>> arrFailed;
+    for (const CTrackInfo* pTrack : outcome.m_arrNotWritten) {
+        arrFailed.emplace_back(pTrack, false);
     }
     for (const CTrackInfo* pTrack : outcome.m_arrChanged) {
-        ShowMessageText(
-            pParent, LoadQString(IDS_CHANGED_SINCE_LISTED).arg(DisplayPath(pTrack->GetFullPath())));
+        arrFailed.emplace_back(pTrack, true);
+    }
+    if (!arrFailed.empty()) {
+        QStringList arrLines{LoadQString(IDS_TAG_WRITE_FAILED), QString()};
+        for (std::size_t i = 0; i < std::min(arrFailed.size(), MAX_NAMED_FAILURES); ++i) {
+            arrLines.push_back(QStringLiteral("%1 (%2)").arg(
+                DisplayPath(arrFailed[i].first->GetFullPath()),
+                FailureReason(*arrFailed[i].first, arrFailed[i].second)));
+        }
+        if (arrFailed.size() > MAX_NAMED_FAILURES) {
+            arrLines.push_back(
+                CMp3PropertySheet::tr("... and %1 more file(s).")
+                    .arg(static_cast<qulonglong>(arrFailed.size() - MAX_NAMED_FAILURES)));
+        }
+        ShowMessageText(pParent, arrLines.join(QLatin1Char('\n')));
     }
     for (const CTrackInfo* pTrack : outcome.m_arrTimesNotKept) {
         ShowMessageText(pParent,
@@ -296,14 +530,28 @@ bool RunTagEditor(QWidget* pParent, const std::vector<CTrackInfo*>& arrSelected,
     CMp3PropertyPage1& page = sheet.GetPage();
     static_cast<SPageValues&>(page) = before;
     page.LoadFields();
+    if (arrSelected.size() == 1) {
+        page.SetOtherTags(CId3v2Tag::Read(arrSelected.front()->GetFullPath(), writer.GetOps()));
+    }
+    page.ShowFillFromId3v2(arrSelected.size() > 1);
     if (sheet.exec() != QDialog::Accepted) {
         return false;
     }
     const STagChanges changes = ChangesFromPage(before, page, arrSelected.size() == 1);
-    if (changes.IsEmpty()) {
+    const bool bFill = page.IsFillFromId3v2Checked();
+    if (changes.IsEmpty() && !bFill) {
         return true; // no file is opened for writing, no time changes
     }
-    STagWriteOutcome outcome = WriteSelectedTags(changes, arrSelected, writer);
+    const CTagCodec& codec = writer.GetCodec();
+    STagWriteOutcome outcome = WriteSelectedTags(
+        [&](const CTrackInfo& track) {
+            if (!bFill) {
+                return changes;
+            }
+            const CId3v2Tag tag = CId3v2Tag::Read(track.GetFullPath(), writer.GetOps());
+            return WithEmptyFieldsFilled(changes, tag.ToChanges(codec), track);
+        },
+        arrSelected, writer);
     history.Push(std::move(outcome.m_arrUndo));
     ReportTagWrites(pParent, outcome);
     // The records show their files as they are now, written or not.

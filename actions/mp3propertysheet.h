@@ -9,24 +9,31 @@
 #include <QWidget>
 
 #include <functional>
+#include <memory>
 #include <vector>
 
+class CId3v2Tag;
 class CTagUndoHistory;
 class CTagWriter;
 class CTrackInfo;
 class CTunebrDoc;
+class QCheckBox;
 class QComboBox;
+class QLabel;
 class QLineEdit;
+class QPushButton;
 class QTabWidget;
 
 // The page "ID3 Tag": five texts, a track number and a genre, exchanged with the values it
-// derives from.
+// derives from. Each text shows the bytes it takes in the codec it will be written in; each field
+// can be cleared in every selected file (its context menu, Ctrl+Delete).
 class CMp3PropertyPage1 final : public QWidget, public SPageValues {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(CMp3PropertyPage1)
 
 public:
-    explicit CMp3PropertyPage1(QWidget* pParent = nullptr);
+    explicit CMp3PropertyPage1(QWidget* pParent = nullptr, CTagCodec codec = CTagCodec());
+    ~CMp3PropertyPage1() override;
 
     // Values to controls when the page opens; controls to values on OK. The genre needs no
     // saving: it follows the list's selection as it changes.
@@ -35,10 +42,41 @@ public:
 
     QLineEdit* GetEdit(ETagField eField) const;
     QComboBox* GetGenreBox() const { return m_pGenre; }
+    // "12/30": the bytes the field's text takes of its width.
+    QString GetByteCountText(ETagField eField) const;
+
+    // Empties the field and marks it to be emptied in every file.
+    void ClearField(ETagField eField);
+
+    // One file: names its other tags and offers to copy from its ID3v2 tag.
+    void SetOtherTags(const CId3v2Tag& tag);
+    // Fills the fields from the ID3v2 tag, cut to the tag fields' widths in the codec; a genre
+    // the table lacks leaves the genre alone.
+    void CopyFromId3v2();
+    // Several files: offers to fill each file's empty fields from its ID3v2 tag.
+    void ShowFillFromId3v2(bool bShow);
+    bool IsFillFromId3v2Checked() const;
+    QLabel* GetOtherTagsLabel() const { return m_pOtherTags; }
+    QPushButton* GetCopyButton() const { return m_pCopyId3v2; }
+    QCheckBox* GetFillCheckBox() const { return m_pFillEmpty; }
+
+protected:
+    bool eventFilter(QObject* pWatched, QEvent* pEvent) override;
 
 private:
     void OnSelchangeGenre(int nIndex);
     void UpdateCommentLimit();
+    void UpdateByteCount(ETagField eField);
+    void ShowPlaceholder(ETagField eField);
+    void OnEdited(ETagField eField);
+    void ShowFieldMenu(ETagField eField, const QPoint& ptLocal);
+
+    CTagCodec m_codec;
+    std::unique_ptr<CId3v2Tag> m_pId3v2;
+    QLabel* m_apByteCount[6] = {};
+    QLabel* m_pOtherTags = nullptr;
+    QPushButton* m_pCopyId3v2 = nullptr;
+    QCheckBox* m_pFillEmpty = nullptr;
 
     QLineEdit* m_pTitle = nullptr;
     QLineEdit* m_pArtist = nullptr;
@@ -64,6 +102,7 @@ public:
 
 private:
     void Refuse(ETagField eField, const QString& strMessage);
+    QString OverlongMessage(ETagField eField) const;
 
     CTagCodec m_codec;
     QTabWidget* m_pTabs = nullptr;
@@ -79,9 +118,9 @@ bool RunTagEditor(QWidget* pParent, const std::vector<CTrackInfo*>& arrSelected,
                   const CTagWriter& writer, CTagUndoHistory& history, bool bByGenre,
                   const std::function<void()>& refreshList);
 
-// The messages for what went wrong in a run of writes: one per file that could not be opened,
-// one per file that is no longer the one listed, one per file whose time could not be kept,
-// then the error that stopped the run, if any.
+// The messages for what went wrong in a run of writes: one for all the files left as they were
+// (the first 20 named with the reason, a count of the rest), one per file whose time could not be
+// kept, then the error that stopped the run, if any.
 void ReportTagWrites(QWidget* pParent, const STagWriteOutcome& outcome);
 
 // Takes the last edit of the history back, shows the restored files' fields in the catalogue

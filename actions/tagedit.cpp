@@ -2,6 +2,7 @@
 // Copyright 2026 Quillon Softs
 #include "actions/tagedit.h"
 
+#include "catalogue/id3v2tag.h"
 #include "catalogue/tagtext.h"
 #include "catalogue/trackinfo.h"
 #include "res/strings.h"
@@ -18,6 +19,12 @@ constexpr ETagField s_aCheckOrder[] = {ETagField::Album, ETagField::Artist, ETag
 bool IsContinuationByte(char c) {
     return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
 }
+
+std::string& MutableFieldText(SPageValues& values, ETagField eField) {
+    return const_cast<std::string&>(FieldText(values, eField));
+}
+
+} // namespace
 
 const std::string& FieldText(const SPageValues& values, ETagField eField) {
     switch (eField) {
@@ -37,32 +44,88 @@ const std::string& FieldText(const SPageValues& values, ETagField eField) {
     return values.m_strYear;
 }
 
+std::optional<std::size_t> EncodedSize(const std::string& strText, const CTagCodec& codec) {
+    const std::optional<std::string> strBytes = codec.Encode(strText);
+    if (!strBytes) {
+        return std::nullopt;
+    }
+    return strBytes->size();
+}
+
+namespace {
+
 // The placeholder stands for "no artist" in either language: it is never a name to store.
 bool IsArtistPlaceholder(const std::string& strArtist) {
     return strArtist == LoadString(IDS_UNDEFINED, ELanguage::English) ||
            strArtist == LoadString(IDS_UNDEFINED, ELanguage::French);
 }
 
-// A text to write: with one file what differs from what was shown, with several what was filled
-// in.
-std::optional<std::string> ChangedText(const std::string& strBefore, const std::string& strAfter,
-                                       bool bOneFile) {
-    const bool bChanged = bOneFile ? strAfter != strBefore && !strAfter.empty() : !strAfter.empty();
-    if (!bChanged) {
+// A text to write: what differs from what was shown, unless emptied.
+std::optional<std::string> ChangedText(const SPageValues& before, const SPageValues& after,
+                                       ETagField eField) {
+    if ((after.m_nCleared & FieldBit(eField)) != 0) {
+        return std::string();
+    }
+    const std::string& strBefore = FieldText(before, eField);
+    const std::string& strAfter = FieldText(after, eField);
+    if (strAfter == strBefore || strAfter.empty()) {
         return std::nullopt;
     }
     return strAfter;
 }
 
-std::optional<int> ChangedTrack(const std::string& strBefore, const std::string& strAfter,
-                                bool bOneFile) {
-    if (bOneFile && strAfter.empty() && !strBefore.empty()) {
-        return 0; // the one file's number was wiped out on purpose
+std::optional<int> ChangedTrack(const SPageValues& before, const SPageValues& after) {
+    const std::string& strBefore = before.m_strTrack;
+    const std::string& strAfter = after.m_strTrack;
+    if ((after.m_nCleared & FieldBit(ETagField::Track)) != 0 ||
+        (strAfter.empty() && !strBefore.empty())) {
+        return 0; // the number shown was wiped out on purpose
     }
-    if (strAfter.empty() || (bOneFile && strAfter == strBefore)) {
+    if (strAfter.empty() || strAfter == strBefore) {
         return std::nullopt;
     }
     return std::stoi(strAfter);
+}
+
+// The value every record gives, or nothing when two differ.
+template <class TValue, class FGet>
+std::optional<TValue> SharedValue(const std::vector<CTrackInfo*>& arrSelected, FGet get) {
+    const TValue first(get(*arrSelected.front()));
+    for (const CTrackInfo* pTrack : arrSelected) {
+        if (TValue(get(*pTrack)) != first) {
+            return std::nullopt;
+        }
+    }
+    return first;
+}
+
+SPageValues SharedPageValues(const std::vector<CTrackInfo*>& arrSelected) {
+    SPageValues values;
+    const auto text = [&](ETagField eField, std::string_view (CTrackInfo::*getter)() const) {
+        const std::optional<std::string> strShared = SharedValue<std::string>(
+            arrSelected, [getter](const CTrackInfo& track) { return (track.*getter)(); });
+        if (strShared) {
+            MutableFieldText(values, eField) = *strShared;
+        } else {
+            values.m_nDifferent |= FieldBit(eField);
+        }
+    };
+    text(ETagField::Title, &CTrackInfo::GetTitle);
+    text(ETagField::Artist, &CTrackInfo::GetArtist);
+    text(ETagField::Album, &CTrackInfo::GetAlbum);
+    text(ETagField::Year, &CTrackInfo::GetYear);
+    text(ETagField::Comment, &CTrackInfo::GetComment);
+    const std::optional<int> nTrack =
+        SharedValue<int>(arrSelected, [](const CTrackInfo& track) { return track.GetTrack(); });
+    if (!nTrack) {
+        values.m_nDifferent |= FieldBit(ETagField::Track);
+    } else if (*nTrack != 0) {
+        values.m_strTrack = std::to_string(*nTrack);
+    }
+    const std::optional<int> nGenre =
+        SharedValue<int>(arrSelected, [](const CTrackInfo& track) { return track.GetGenre(); });
+    values.m_nGenre = nGenre ? *nGenre : GENRE_NONE;
+    return values;
 }
 
 } // namespace
@@ -92,7 +155,10 @@ std::string TitleFromFileName(const std::string& strFileName) {
 
 SPageValues InitialPageValues(const std::vector<CTrackInfo*>& arrSelected) {
     SPageValues values;
-    if (arrSelected.size() != 1) {
+    if (arrSelected.size() > 1) {
+        return SharedPageValues(arrSelected);
+    }
+    if (arrSelected.empty()) {
         return values;
     }
     const CTrackInfo& track = *arrSelected.front();
@@ -160,28 +226,54 @@ bool IsValidTrackText(const std::string& strTrack) {
 
 STagChanges ChangesFromPage(const SPageValues& before, const SPageValues& after, bool bOneFile) {
     STagChanges changes;
-    changes.m_strTitle = ChangedText(before.m_strTitle, after.m_strTitle, bOneFile);
+    changes.m_strTitle = ChangedText(before, after, ETagField::Title);
     if (!changes.m_strTitle && after.m_bTitleFromFileName &&
         after.m_strTitle == before.m_strTitle && !after.m_strTitle.empty()) {
         changes.m_strTitle = after.m_strTitle;
     }
-    changes.m_strArtist = ChangedText(before.m_strArtist, after.m_strArtist, bOneFile);
+    changes.m_strArtist = ChangedText(before, after, ETagField::Artist);
     if (changes.m_strArtist && IsArtistPlaceholder(*changes.m_strArtist)) {
         changes.m_strArtist = std::string();
     }
-    changes.m_strAlbum = ChangedText(before.m_strAlbum, after.m_strAlbum, bOneFile);
-    changes.m_strYear = ChangedText(before.m_strYear, after.m_strYear, bOneFile);
-    changes.m_strComment = ChangedText(before.m_strComment, after.m_strComment, bOneFile);
-    changes.m_nTrack = ChangedTrack(before.m_strTrack, after.m_strTrack, bOneFile);
+    changes.m_strAlbum = ChangedText(before, after, ETagField::Album);
+    changes.m_strYear = ChangedText(before, after, ETagField::Year);
+    changes.m_strComment = ChangedText(before, after, ETagField::Comment);
+    changes.m_nTrack = ChangedTrack(before, after);
     const bool bGenreChosen =
-        bOneFile ? after.m_nGenre != before.m_nGenre : after.m_nGenre != GENRE_NONE;
+        after.m_nGenre != before.m_nGenre && (bOneFile || after.m_nGenre != GENRE_NONE);
     if (bGenreChosen && after.m_nGenre >= 0 && after.m_nGenre <= 255) {
         changes.m_nGenre = static_cast<unsigned char>(after.m_nGenre);
     }
     return changes;
 }
 
+STagChanges WithEmptyFieldsFilled(const STagChanges& changes, const STagChanges& fromId3v2,
+                                  const CTrackInfo& track) {
+    const STagChanges fill = OnlyEmptyFields(fromId3v2, track);
+    STagChanges merged = changes;
+    const auto take = [](auto& value, const auto& fillValue) {
+        if (!value) {
+            value = fillValue;
+        }
+    };
+    take(merged.m_strTitle, fill.m_strTitle);
+    take(merged.m_strArtist, fill.m_strArtist);
+    take(merged.m_strAlbum, fill.m_strAlbum);
+    take(merged.m_strYear, fill.m_strYear);
+    take(merged.m_strComment, fill.m_strComment);
+    take(merged.m_nTrack, fill.m_nTrack);
+    take(merged.m_nGenre, fill.m_nGenre);
+    return merged;
+}
+
 STagWriteOutcome WriteSelectedTags(const STagChanges& changes,
+                                   const std::vector<CTrackInfo*>& arrSelected,
+                                   const CTagWriter& writer) {
+    return WriteSelectedTags([&changes](const CTrackInfo&) { return changes; }, arrSelected,
+                             writer);
+}
+
+STagWriteOutcome WriteSelectedTags(const std::function<STagChanges(const CTrackInfo&)>& changesFor,
                                    const std::vector<CTrackInfo*>& arrSelected,
                                    const CTagWriter& writer) {
     STagWriteOutcome outcome;
@@ -189,6 +281,10 @@ STagWriteOutcome WriteSelectedTags(const STagChanges& changes,
         const std::string strArtist(pTrack->GetArtist());
         const unsigned char nGenre = pTrack->GetGenre();
         try {
+            const STagChanges changes = changesFor(*pTrack);
+            if (changes.IsEmpty()) {
+                continue;
+            }
             STagWriteResult result = pTrack->WriteTag(changes, writer);
             switch (result.m_eStatus) {
             case EWriteStatus::Written:

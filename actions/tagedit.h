@@ -8,14 +8,23 @@
 #include "catalogue/tagwriter.h"
 
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
 class CTrackInfo;
 
-// What the tag editor's page holds. With several files an empty text and the genre GENRE_NONE
-// mean "leave each file's own value"; with one file, what the user left as shown is left alone.
+// The fields of the page, in the order in which OK checks them.
+enum class ETagField { Album, Artist, Comment, Title, Year, Track };
+
+constexpr unsigned FieldBit(ETagField eField) {
+    return 1U << static_cast<unsigned>(eField);
+}
+
+// What the tag editor's page holds. What the user leaves as shown is left alone in every file;
+// an emptied text too (the Clear action empties a field). With several files a field shows the
+// value they share; where they differ it is empty, and so is the genre GENRE_NONE.
 struct SPageValues {
     int m_nGenre = GENRE_NONE;
     std::string m_strAlbum;
@@ -26,14 +35,20 @@ struct SPageValues {
     std::string m_strTrack; // empty, or a number from 1 to 255
     // The title shown was made from the file name: it counts as entered.
     bool m_bTitleFromFileName = false;
+    // With several files, the fields whose values differ between them (FieldBit).
+    unsigned m_nDifferent = 0;
+    // The fields to empty in every selected file (FieldBit).
+    unsigned m_nCleared = 0;
 };
 
-// The fields of the page, in the order in which OK checks them.
-enum class ETagField { Album, Artist, Comment, Title, Year, Track };
-
-// One file shows its own fields, with a title made from the file name when it has none; any
-// other number of files starts from empty fields, so that only what the user types is applied.
+// One file shows its own fields, with a title made from the file name when it has none; several
+// files show the values they share, and mark the fields where they differ.
 SPageValues InitialPageValues(const std::vector<CTrackInfo*>& arrSelected);
+
+// The text of a field of the page.
+const std::string& FieldText(const SPageValues& values, ETagField eField);
+// How many bytes the text takes once encoded; nothing when the codec cannot hold it.
+std::optional<std::size_t> EncodedSize(const std::string& strText, const CTagCodec& codec);
 
 // The file name without its last four bytes (normally the extension), as a UTF-8 text.
 std::string TitleFromFileName(const std::string& strFileName);
@@ -52,11 +67,16 @@ std::optional<ETagField> FindUnencodableField(const SPageValues& values, const C
 // Empty, or a whole number from 1 to 255.
 bool IsValidTrackText(const std::string& strTrack);
 
-// What OK writes. With one file: each field the user changed, and a title made from the file
-// name; with several: each text filled in, a chosen genre, a track number. The artist
-// placeholder shown for files without a tag is never written: a field holding it is written
-// empty.
+// What OK writes: each field the user changed to a text, a track number changed or taken away,
+// a genre chosen, each field cleared; with one file also a title made from the file name. The
+// artist placeholder shown for files without a tag is never written: a field holding it is
+// written empty.
 STagChanges ChangesFromPage(const SPageValues& before, const SPageValues& after, bool bOneFile);
+
+// The changes with, for each field they leave alone, the file's ID3v2 value where the file's own
+// field is empty.
+STagChanges WithEmptyFieldsFilled(const STagChanges& changes, const STagChanges& fromId3v2,
+                                  const CTrackInfo& track);
 
 struct STagWriteOutcome {
     // Records whose file could not be written, in selection order.
@@ -77,6 +97,10 @@ struct STagWriteOutcome {
 // Writes the changes to every selected file in order; each record then shows its file as it
 // is. Stops at the first write that fails after its file was opened.
 STagWriteOutcome WriteSelectedTags(const STagChanges& changes,
+                                   const std::vector<CTrackInfo*>& arrSelected,
+                                   const CTagWriter& writer);
+// The same with changes of each file's own, made just before its write.
+STagWriteOutcome WriteSelectedTags(const std::function<STagChanges(const CTrackInfo&)>& changesFor,
                                    const std::vector<CTrackInfo*>& arrSelected,
                                    const CTagWriter& writer);
 

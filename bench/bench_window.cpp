@@ -9,9 +9,15 @@
 //   bench_window FOLDER --enqueue N        the longest pause between paints while the first N
 //   rows are enqueued to the desktop's default player, against the same time idle (window.sh
 //   makes the desktop and its slow player)
+//   bench_window --filter N                each keystroke in the filter box on a list of N rows
+//   made in memory (texts partly accented), the list repainted after each, against the fill of
+//   the same list
 #include "catalogue/hints.h"
+#include "catalogue/tagblock.h"
+#include "catalogue/trackinfo.h"
 #include "catalogue/tunebrdoc.h"
 #include "panes/leftview.h"
+#include "panes/tracklistmodel.h"
 #include "panes/tunebrview.h"
 #include "platform/settingsstore.h"
 #include "platform/usersettings.h"
@@ -20,20 +26,29 @@
 #include "shell/mainframe.h"
 #include "shell/statuspanes.h"
 
+#include "shell/filterbox.h"
+
 #include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QItemSelectionModel>
+#include <QKeyEvent>
 #include <QPixmap>
 #include <QTimer>
 #include <QTreeView>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <deque>
 #include <functional>
+#include <iterator>
+#include <memory>
+#include <random>
+#include <string>
 #include <sys/resource.h>
 #include <vector>
 
@@ -152,13 +167,110 @@ int BenchEnqueue(CMainFrame& frame, int nRows) {
     return 0;
 }
 
+// Texts as a library's: a few thousand artists, words of English and French titles.
+std::deque<CTrackInfo> MakeTracks(std::size_t nTracks) {
+    static const char* const s_apWords[] = {
+        "love",  "night", "été",     "cœur",   "rain",    "Blue",  "fire",    "Château",
+        "river", "moon",  "chanson", "rêve",   "heart",   "dance", "Élan",    "song",
+        "road",  "star",  "soleil",  "garçon", "forever", "Time",  "mémoire", "light"};
+    static const char* const s_apSyllables[] = {"ka", "lo", "mi", "ra", "ne", "so",
+                                                "tu", "vé", "da", "ri", "bo", "zé"};
+    std::mt19937 random(1);
+    const auto pick = [&random](std::size_t nCount) {
+        return std::uniform_int_distribution<std::size_t>(0, nCount - 1)(random);
+    };
+    const auto name = [&](std::size_t nSyllables) {
+        std::string strName;
+        for (std::size_t i = 0; i < nSyllables; ++i) {
+            strName += s_apSyllables[pick(std::size(s_apSyllables))];
+        }
+        strName[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(strName[0])));
+        return strName;
+    };
+    std::vector<std::string> arrArtists;
+    for (int i = 0; i < 3000; ++i) {
+        arrArtists.push_back(name(2 + pick(3)) + " " + name(2 + pick(2)));
+    }
+    std::deque<CTrackInfo> tracks;
+    std::shared_ptr<const std::string> pLocation;
+    std::string strArtist, strAlbum;
+    for (std::size_t n = 0; n < nTracks; ++n) {
+        if (n % 12 == 0) { // an album of twelve tracks in a folder of its own
+            strArtist = arrArtists[pick(arrArtists.size())];
+            strAlbum = std::string(s_apWords[pick(std::size(s_apWords))]) + " " + name(2);
+            pLocation = std::make_shared<const std::string>("/music/" + strArtist + "/" + strAlbum);
+        }
+        std::string strTitle = s_apWords[pick(std::size(s_apWords))];
+        strTitle += ' ';
+        strTitle += s_apWords[pick(std::size(s_apWords))];
+        CTagBlock block;
+        block.m_bRead = true;
+        block.m_identity.m_nFileSize = 2000000 + static_cast<std::int64_t>(pick(8000000));
+        CTrackInfo& track = tracks.emplace_back(
+            pLocation, std::to_string(n % 12 + 1) + " - " + strTitle + ".mp3", block);
+        track.SetTitle(strTitle);
+        track.SetArtist(strArtist);
+        track.SetAlbum(strAlbum);
+        track.SetYear(std::to_string(1960 + pick(60)));
+        track.SetGenre(static_cast<unsigned char>(pick(80)));
+        if (pick(3) == 0) {
+            track.SetComment("ripped by " + name(2));
+        }
+    }
+    return tracks;
+}
+
+int BenchFilter(CMainFrame& frame, std::size_t nTracks) {
+    std::deque<CTrackInfo> tracks = MakeTracks(nTracks);
+    CTrackList arrList;
+    for (CTrackInfo& track : tracks) {
+        arrList.push_back(&track);
+    }
+    CTunebrView* pList = frame.GetRightPane();
+    QWidget* pViewport = pList->GetDetailsView()->viewport();
+    QElapsedTimer timer;
+    timer.start();
+    pList->OnUpdate(nullptr, HINT_SHOW_TRACKS, &arrList);
+    pViewport->repaint();
+    const double rFill = Milliseconds(timer);
+    std::printf("rows %zu, fill the list %.1f ms\n", nTracks, rFill);
+
+    CFilterBox* pFilter = frame.GetFilterBox();
+    pFilter->setFocus();
+    // Typed, taken back, a word that matches nothing, a second word, then all erased.
+    const char* const apKeys[] = {"l",  "o",  "v", "e", "\b", "\b", "\b", "\b", "é",
+                                  "t",  "é",  " ", "1", "9",  "\b", "\b", "\b", "\b",
+                                  "\b", "\b", "z", "q", "x",  "\b", "\b", "\b"};
+    std::vector<double> arrTimes;
+    for (const char* pszKey : apKeys) {
+        const bool bBack = pszKey[0] == '\b';
+        QKeyEvent press(QEvent::KeyPress, bBack ? Qt::Key_Backspace : 0, Qt::NoModifier,
+                        bBack ? QString() : QString::fromUtf8(pszKey));
+        timer.restart();
+        QApplication::sendEvent(pFilter, &press);
+        pViewport->repaint();
+        const double rMs = Milliseconds(timer);
+        arrTimes.push_back(rMs);
+        std::printf("key %-4s -> %-8s %7d rows %6.1f ms\n", bBack ? "BS" : pszKey,
+                    qPrintable(pFilter->text()), pList->GetModel()->rowCount(), rMs);
+    }
+    std::sort(arrTimes.begin(), arrTimes.end());
+    std::printf("filter keystroke on %zu rows: median %.1f ms, slowest %.1f ms, slowest against "
+                "the fill %.2f\n",
+                nTracks, arrTimes[arrTimes.size() / 2], arrTimes.back(),
+                rFill > 0 ? arrTimes.back() / rFill : 0.0);
+    pList->OnUpdate(nullptr, HINT_REBUILD_BEGIN, nullptr);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     QElapsedTimer timer;
     timer.start();
     if (argc < 2 || argc > 4) {
-        std::fprintf(stderr, "usage: bench_window FOLDER [--start-only | --enqueue N]\n");
+        std::fprintf(stderr, "usage: bench_window FOLDER [--start-only | --enqueue N]\n"
+                             "       bench_window --filter N\n");
         return 2;
     }
     QApplication app(argc, argv);
@@ -168,6 +280,9 @@ int main(int argc, char** argv) {
     CMainFrame frame(settings, store);
     frame.resize(1000, 700);
     frame.show();
+    if (argc == 3 && std::string(argv[1]) == "--filter") {
+        return BenchFilter(frame, static_cast<std::size_t>(std::atoll(argv[2])));
+    }
     QElapsedTimer clock;
     CPaintClock animationPaints(clock, {frame.GetAnimation()});
     // The running count is in the status bar's first pane.

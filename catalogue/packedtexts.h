@@ -35,6 +35,9 @@ public:
         return std::string_view(m_pBytes.get() + nBegin, m_aEnds[i] - nBegin);
     }
 
+    // Every text end to end, in order.
+    std::string_view GetAll() const { return std::string_view(m_pBytes.get(), m_aEnds[N - 1]); }
+
     void Set(std::size_t i, std::string_view strText) {
         std::array<std::string_view, N> aTexts = All();
         aTexts[i] = strText;

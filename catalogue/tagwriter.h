@@ -49,6 +49,8 @@ public:
     CTagWriter(CFileOps& ops, CTagCodec codec, bool bKeepTimes);
 
     const CTagCodec& GetCodec() const { return m_codec; }
+    // The file operations every write goes through; reads for the edit go through them too.
+    CFileOps& GetOps() const { return m_ops; }
 
     STagWriteResult Write(const std::string& strPath, const SFileIdentity& listed,
                           const STagChanges& changes) const;

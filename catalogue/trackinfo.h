@@ -36,6 +36,9 @@ public:
     std::string_view GetAlbum() const { return m_texts.Get(ALBUM); }
     std::string_view GetYear() const { return m_texts.Get(YEAR); }
     std::string_view GetComment() const { return m_texts.Get(COMMENT); }
+    // The file name, title, artist, album, year and comment end to end, in that order, each of
+    // the views above a part of it: one pass over memory reads them all.
+    std::string_view GetTextBlock() const { return m_texts.GetAll(); }
     unsigned char GetGenre() const { return m_nGenre; }
     // The ID3v1.1 track number, or 0.
     int GetTrack() const { return m_nTrack; }

@@ -243,6 +243,15 @@ std::vector<std::uint32_t> SortedOrder(const std::vector<CTrackInfo*>& arrRows, 
     return arrOrder;
 }
 
+CTrackList Reordered(const CTrackList& arrRows, const std::vector<std::uint32_t>& arrOrder) {
+    CTrackList arrSorted;
+    arrSorted.reserve(arrOrder.size());
+    for (const std::uint32_t nRow : arrOrder) {
+        arrSorted.push_back(arrRows[nRow]);
+    }
+    return arrSorted;
+}
+
 } // namespace
 
 CTrackListModel::CTrackListModel(QObject* pParent)
@@ -256,42 +265,48 @@ CTrackListModel::~CTrackListModel() = default;
 
 void CTrackListModel::Fill(const CTrackList* pTracks, int nSortKey) {
     beginResetModel();
-    m_arrRows.clear();
+    m_arrAll.clear();
     if (pTracks != nullptr) {
         if (IsOrderingKey(nSortKey)) {
-            m_arrRows.reserve(pTracks->size());
-            for (const std::uint32_t nRow : SortedOrder(*pTracks, nSortKey)) {
-                m_arrRows.push_back((*pTracks)[nRow]);
-            }
+            m_arrAll = Reordered(*pTracks, SortedOrder(*pTracks, nSortKey));
         } else {
-            m_arrRows.assign(pTracks->begin(), pTracks->end());
+            m_arrAll.assign(pTracks->begin(), pTracks->end());
         }
     }
+    m_arrShown = IsFiltered() ? m_filter.Apply(m_arrAll) : CTrackList();
+    m_arrSteps.clear();
     endResetModel();
 }
 
 void CTrackListModel::Clear() {
     beginResetModel();
-    m_arrRows.clear();
-    m_arrRows.shrink_to_fit();
+    m_arrAll.clear();
+    m_arrAll.shrink_to_fit();
+    m_arrShown.clear();
+    m_arrShown.shrink_to_fit();
+    m_arrSteps.clear();
     endResetModel();
 }
 
 void CTrackListModel::Sort(int nSortKey) {
-    if (!IsOrderingKey(nSortKey) || m_arrRows.size() < 2) {
+    if (!IsOrderingKey(nSortKey) || m_arrAll.size() < 2) {
         return;
     }
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
 
-    // The selection and the current row are persistent indexes: they follow their records.
-    const std::vector<std::uint32_t> arrOrder = SortedOrder(m_arrRows, nSortKey);
-    std::vector<CTrackInfo*> arrSorted(m_arrRows.size());
-    std::vector<int> arrNewRow(m_arrRows.size());
+    // The selection and the current row are persistent indexes: they follow their records. A
+    // stable sort of the filtered rows gives them in the order of the whole list sorted.
+    if (IsFiltered()) {
+        m_arrAll = Reordered(m_arrAll, SortedOrder(m_arrAll, nSortKey));
+        m_arrSteps.clear();
+    }
+    CTrackList& arrRows = IsFiltered() ? m_arrShown : m_arrAll;
+    const std::vector<std::uint32_t> arrOrder = SortedOrder(arrRows, nSortKey);
+    std::vector<int> arrNewRow(arrRows.size());
     for (std::size_t nNew = 0; nNew < arrOrder.size(); ++nNew) {
-        arrSorted[nNew] = m_arrRows[arrOrder[nNew]];
         arrNewRow[arrOrder[nNew]] = static_cast<int>(nNew);
     }
-    m_arrRows.swap(arrSorted);
+    arrRows = Reordered(arrRows, arrOrder);
 
     const QModelIndexList arrFrom = persistentIndexList();
     QModelIndexList arrTo;
@@ -304,23 +319,82 @@ void CTrackListModel::Sort(int nSortKey) {
     emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
 
+void CTrackListModel::SetFilter(CTrackFilter filter) {
+    if (filter == m_filter) {
+        return; // a space typed or taken off: the same words
+    }
+    emit layoutAboutToBeChanged();
+    const bool bWasFiltered = IsFiltered();
+    const CTrackList arrOldShown = std::move(m_arrShown);
+    const CTrackList& arrOld = bWasFiltered ? arrOldShown : m_arrAll;
+    // A longer text lets fewer rows through: only the rows shown need testing, and they are kept
+    // for when the text is taken back.
+    if (bWasFiltered && filter.Narrows(m_filter)) {
+        m_arrSteps.push_back({m_filter, arrOldShown});
+        if (m_arrSteps.size() > MAX_FILTER_STEPS) {
+            m_arrSteps.erase(m_arrSteps.begin());
+        }
+    }
+    while (!m_arrSteps.empty() && !filter.Narrows(m_arrSteps.back().m_filter)) {
+        m_arrSteps.pop_back();
+    }
+    if (!m_arrSteps.empty() && m_arrSteps.back().m_filter == filter) {
+        m_arrShown = std::move(m_arrSteps.back().m_arrRows);
+        m_arrSteps.pop_back();
+    } else if (!filter.IsEmpty()) {
+        m_arrShown = filter.Apply(m_arrSteps.empty() ? m_arrAll : m_arrSteps.back().m_arrRows);
+    }
+    m_filter = std::move(filter);
+    MovePersistentIndexes(arrOld);
+    emit layoutChanged();
+}
+
+void CTrackListModel::MovePersistentIndexes(const CTrackList& arrOld) {
+    const QModelIndexList arrFrom = persistentIndexList();
+    if (arrFrom.isEmpty()) {
+        return;
+    }
+    // Both lists keep the whole list's order: one walk along it pairs their rows.
+    const CTrackList& arrNew = Rows();
+    std::vector<int> arrNewRow(arrOld.size(), -1);
+    std::size_t nOld = 0;
+    std::size_t nNew = 0;
+    for (const CTrackInfo* pTrack : m_arrAll) {
+        const bool bInOld = nOld < arrOld.size() && arrOld[nOld] == pTrack;
+        const bool bInNew = nNew < arrNew.size() && arrNew[nNew] == pTrack;
+        if (bInOld) {
+            arrNewRow[nOld++] = bInNew ? static_cast<int>(nNew) : -1;
+        }
+        nNew += bInNew ? 1 : 0;
+    }
+    QModelIndexList arrTo;
+    arrTo.reserve(arrFrom.size());
+    for (const QModelIndex& index : arrFrom) {
+        const int nRow = static_cast<std::size_t>(index.row()) < arrNewRow.size()
+                             ? arrNewRow[static_cast<std::size_t>(index.row())]
+                             : -1;
+        arrTo.append(nRow < 0 ? QModelIndex() : createIndex(nRow, index.column()));
+    }
+    changePersistentIndexList(arrFrom, arrTo);
+}
+
 void CTrackListModel::SetColumnAlignment(int nAlignment) {
     if (nAlignment == m_nColumnAlignment) {
         return;
     }
     m_nColumnAlignment = nAlignment;
     emit headerDataChanged(Qt::Horizontal, 0, COLUMN_COUNT - 1);
-    if (!m_arrRows.empty()) {
+    if (!Rows().empty()) {
         emit dataChanged(index(0, 0), index(rowCount() - 1, COLUMN_COUNT - 1),
                          {Qt::TextAlignmentRole});
     }
 }
 
 CTrackInfo* CTrackListModel::GetTrack(int nRow) const {
-    if (nRow < 0 || static_cast<std::size_t>(nRow) >= m_arrRows.size()) {
+    if (nRow < 0 || static_cast<std::size_t>(nRow) >= Rows().size()) {
         return nullptr;
     }
-    return m_arrRows[static_cast<std::size_t>(nRow)];
+    return Rows()[static_cast<std::size_t>(nRow)];
 }
 
 int CTrackListModel::CompareTracks(const CTrackInfo* pFirst, const CTrackInfo* pSecond,
@@ -382,7 +456,7 @@ int CTrackListModel::DefaultColumnWidth(int nColumn) {
 }
 
 int CTrackListModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : static_cast<int>(m_arrRows.size());
+    return parent.isValid() ? 0 : static_cast<int>(Rows().size());
 }
 
 int CTrackListModel::columnCount(const QModelIndex& parent) const {
@@ -393,7 +467,7 @@ QVariant CTrackListModel::data(const QModelIndex& index, int nRole) const {
     if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid)) {
         return {};
     }
-    CTrackInfo* pTrack = m_arrRows[static_cast<std::size_t>(index.row())];
+    CTrackInfo* pTrack = Rows()[static_cast<std::size_t>(index.row())];
     switch (nRole) {
     case Qt::DisplayRole:
         // Converted here rather than at fill time: only the rows on screen pay for it.

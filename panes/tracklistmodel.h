@@ -4,15 +4,16 @@
 
 #include "catalogue/trackinfo.h"
 #include "catalogue/tracklist.h"
+#include "panes/trackfilter.h"
 
 #include <QAbstractTableModel>
 #include <QIcon>
 
 #include <vector>
 
-// The rows of the track list: one per record of the list being shown, kept in display order.
-// The model holds plain pointers into the document; it must be emptied before the document
-// deletes its records.
+// The rows of the track list: one per record of the list being shown that the filter lets
+// through, kept in display order. The model holds plain pointers into the document; it must be
+// emptied before the document deletes its records.
 class CTrackListModel final : public QAbstractTableModel {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(CTrackListModel)
@@ -53,8 +54,14 @@ public:
     explicit CTrackListModel(QObject* pParent = nullptr);
     ~CTrackListModel() override;
 
-    // Replaces every row by the records of pTracks (none when null), ordered by nSortKey.
+    // Replaces every row by the records of pTracks (none when null) that the filter lets
+    // through, ordered by nSortKey.
     void Fill(const CTrackList* pTracks, int nSortKey);
+    // Shows only the rows the filter lets through. Selected rows that stay keep their selection.
+    void SetFilter(CTrackFilter filter);
+    bool IsFiltered() const { return !m_filter.IsEmpty(); }
+    // Every row of the list, the filter aside.
+    int GetTotalCount() const { return static_cast<int>(m_arrAll.size()); }
     // Empties the model, dropping every pointer into the document.
     void Clear();
     // Reorders the rows; rows that compare equal keep their relative order.
@@ -83,8 +90,21 @@ public:
 
 private:
     Qt::Alignment ColumnAlignment(int nColumn) const;
+    const CTrackList& Rows() const { return IsFiltered() ? m_arrShown : m_arrAll; }
+    // Moves the persistent indexes from the rows of arrOld to the same records in Rows().
+    void MovePersistentIndexes(const CTrackList& arrOld);
 
-    std::vector<CTrackInfo*> m_arrRows;
+    CTrackList m_arrAll;   // in display order
+    CTrackList m_arrShown; // the filtered rows of m_arrAll, in its order; unused unfiltered
+    CTrackFilter m_filter;
+    // The filters the current one narrowed, widest first, with their rows: taking typed letters
+    // back finds the rows ready.
+    struct SFilterStep {
+        CTrackFilter m_filter;
+        CTrackList m_arrRows;
+    };
+    static constexpr std::size_t MAX_FILTER_STEPS = 32;
+    std::vector<SFilterStep> m_arrSteps;
     int m_nColumnAlignment = 0;
     QIcon m_iconNote;
     QString m_strTitles[COLUMN_COUNT];

@@ -9,10 +9,12 @@
 #include "panes/viewhints.h"
 #include "platform/textconv.h"
 #include "platform/usersettings.h"
+#include "res/strings.h"
 
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
+#include <QLocale>
 #include <QTreeView>
 
 #include <algorithm>
@@ -59,10 +61,17 @@ void CTunebrView::OnUpdate(CDocView* pSender, int nHint, CTrackList* pTracks) {
         m_pTracks = nullptr;
         m_pModel->Clear();
         ReportSelectionState();
+        m_bAwaitingRebuiltList = true;
         return;
     }
     bool bRefill = false;
     if (pTracks != nullptr) {
+        if (!m_bAwaitingRebuiltList && pTracks != m_pTracks && !m_strFilter.isEmpty()) {
+            m_strFilter.clear();
+            m_pModel->SetFilter(CTrackFilter());
+            emit filterCleared();
+        }
+        m_bAwaitingRebuiltList = false;
         m_pTracks = pTracks;
         bRefill = true;
     }
@@ -89,6 +98,50 @@ void CTunebrView::FillList() {
     m_pModel->Fill(m_pTracks, m_nSortKey);
     // A reset drops the selection without a signal.
     OnSelectionChanged();
+    if (IsFiltered()) {
+        ShowListCount();
+    }
+}
+
+void CTunebrView::SetFilterText(const QString& strText) {
+    if (strText == m_strFilter) {
+        return;
+    }
+    m_strFilter = strText;
+    m_pModel->SetFilter(CTrackFilter(strText));
+    OnSelectionChanged();
+    ShowListCount();
+}
+
+bool CTunebrView::IsFiltered() const {
+    return m_pModel->IsFiltered();
+}
+
+namespace {
+
+QString FormatCount(int nCount) {
+    const QLocale locale(UserLanguage() == ELanguage::French ? QLocale::French : QLocale::English);
+    return locale.toString(nCount);
+}
+
+} // namespace
+
+QString CTunebrView::GetFilterCountText() const {
+    if (!IsFiltered()) {
+        return {};
+    }
+    return LoadQString(IDS_FILTER_COUNT)
+        .arg(FormatCount(m_pModel->rowCount()), FormatCount(m_pModel->GetTotalCount()));
+}
+
+// The count pane shows the list's size: filtered, or whole again once the filter goes.
+void CTunebrView::ShowListCount() {
+    QString strCount = GetFilterCountText();
+    if (strCount.isEmpty()) {
+        strCount = LoadQString(IDS_NODE_FILES)
+                       .replace(QStringLiteral("%d"), QString::number(m_pModel->GetTotalCount()));
+    }
+    m_host.SetStatusTexts(QString(), m_strDescription, strCount, QString());
 }
 
 void CTunebrView::OnColumnClick(int nColumn) {
@@ -168,14 +221,16 @@ void CTunebrView::OnSelectionChanged() {
     const CTrackList arrSelected = GetSelectedTracks();
     if (arrSelected.empty() && m_pTracks == nullptr) {
         // Between a rebuild's begin and end there is no list to describe.
+        m_strDescription.clear();
         m_host.SetStatusTexts(QString(), QString(), QString(), QString());
     } else {
         const CSelectionStatus status =
             arrSelected.empty()
                 ? CSelectionStatus::DescribeShown({m_pTracks->begin(), m_pTracks->end()})
                 : CSelectionStatus::Describe({arrSelected.begin(), arrSelected.end()});
-        m_host.SetStatusTexts(QString(), ToQString(status.m_strDescription),
-                              ToQString(status.m_strCount), ToQString(status.m_strSize));
+        m_strDescription = ToQString(status.m_strDescription);
+        m_host.SetStatusTexts(QString(), m_strDescription, ToQString(status.m_strCount),
+                              ToQString(status.m_strSize));
     }
     ReportSelectionState();
 }

@@ -32,6 +32,14 @@ public:
     // A click on a column title: sorts by that column, the other way round on a second click.
     void OnColumnClick(int nColumn);
 
+    // Shows only the rows whose columns hold every word of the text. The filter stays while the
+    // list is refilled (a tag edit, a rescan) and goes when another list is chosen.
+    void SetFilterText(const QString& strText);
+    const QString& GetFilterText() const { return m_strFilter; }
+    bool IsFiltered() const;
+    // "12 of 3,000 file(s)" while a filter is active, empty otherwise.
+    QString GetFilterCountText() const;
+
     // The selected records from the top row down, as shown.
     CTrackList GetSelectedTracks() const;
     bool HasSelection() const;
@@ -51,6 +59,8 @@ signals:
     void doubleClickActionRequested();
     // The list's context menu is to open at this screen position.
     void contextMenuRequested(const QPoint& ptScreen);
+    // Another list was chosen and the filter dropped: the filter box must show it.
+    void filterCleared();
 
 protected:
     bool OnViewKeyPress(QKeyEvent* pEvent) override;
@@ -62,6 +72,7 @@ private:
     void ShowSortIndicator();
     void OnSelectionChanged();
     void ReportSelectionState();
+    void ShowListCount();
 
     CTunebrDoc& m_doc;
     CUserSettings& m_settings;
@@ -72,4 +83,9 @@ private:
     bool m_bByGenre;
     CTrackList* m_pTracks = nullptr; // the document's or an index entry's; never ours
     bool m_bHadSelection = false;
+    QString m_strFilter;
+    QString m_strDescription; // the description pane's text as this view last set it
+    // From a rebuild's start to the list it ends with: that list replaces the one filtered, it
+    // is not another one chosen.
+    bool m_bAwaitingRebuiltList = false;
 };

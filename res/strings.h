@@ -102,6 +102,8 @@ enum : unsigned {
     IDS_SETTINGS_UNUSABLE = 2163,
     IDS_OPT_PATTERN = 2164,
     IDS_PATTERN_EMPTY = 2165,
+    IDS_FILTER_COUNT = 2200,
+    ID_FOCUS_FILTER = 2201,
 };
 
 // French when the first set of LC_ALL, LC_MESSAGES and LANG begins with "fr"; English otherwise.

@@ -18,6 +18,7 @@
 #include "shell/aboutdlg.h"
 #include "shell/addressbox.h"
 #include "shell/busyanimation.h"
+#include "shell/filterbox.h"
 #include "shell/frameplacement.h"
 #include "shell/optionsheet.h"
 #include "shell/scanguard.h"
@@ -228,6 +229,13 @@ void CMainFrame::CreateActions() {
         m_pAddress->setFocus(Qt::ShortcutFocusReason);
         m_pAddress->lineEdit()->selectAll();
     });
+    QAction* pFocusFilter = AddAction(ID_FOCUS_FILTER, tr("&Filter"), QKeySequence::Find);
+    connect(pFocusFilter, &QAction::triggered, this, [this] {
+        m_bShowAddressBar = 1;
+        LayoutBands();
+        m_pFilter->setFocus(Qt::ShortcutFocusReason);
+        m_pFilter->selectAll();
+    });
     AddAction(ID_NEXT_PANE, tr("Next Pane"), QKeySequence(Qt::Key_F6));
     connect(GetAction(ID_NEXT_PANE), &QAction::triggered, this, &CMainFrame::SwitchPane);
     AddAction(ID_PREV_PANE, tr("Previous Pane"), QKeySequence(Qt::SHIFT | Qt::Key_F6));
@@ -295,6 +303,7 @@ void CMainFrame::CreateMenus() {
     }
     pView->addSeparator();
     pView->addAction(GetAction(ID_FOCUS_ADDRESS));
+    pView->addAction(GetAction(ID_FOCUS_FILTER));
     pView->addSeparator();
     pView->addAction(GetAction(ID_VIEW_OPTIONS));
 
@@ -331,6 +340,8 @@ void CMainFrame::CreateToolBars() {
     m_pAddressBar->addWidget(pLabel);
     m_pAddressBar->addWidget(m_pAddress);
     m_pAddressBar->addWidget(m_pAnimate);
+    m_pFilter = new CFilterBox;
+    m_pAddressBar->addWidget(m_pFilter);
     connect(m_pAddress, &CAddressBox::addressEntered, this, &CMainFrame::OnAddressEnter);
     connect(m_pAddress, &CAddressBox::addressSelected, this, &CMainFrame::OnAddressSelected);
 }
@@ -354,6 +365,15 @@ void CMainFrame::CreateClient() {
     m_pLeftView->OnInitialUpdate();
     m_pRightView->OnInitialUpdate();
     connect(m_pRightView, &CTunebrView::selectionStateChanged, this, &CMainFrame::UpdateCommands);
+    connect(m_pFilter, &QLineEdit::textChanged, m_pRightView, &CTunebrView::SetFilterText);
+    connect(m_pFilter, &CFilterBox::leaveRequested, this, [this] {
+        SetActiveView(m_pRightView);
+        m_pRightView->setFocus(Qt::OtherFocusReason);
+    });
+    connect(m_pRightView, &CTunebrView::filterCleared, this, [this] {
+        const QSignalBlocker blocker(m_pFilter);
+        m_pFilter->clear();
+    });
 
     m_pCommands = std::make_unique<CTrackCommands>(*m_pRightView, *m_pDoc, m_settings, m_shell);
     CTrackCommands* pCommands = m_pCommands.get();
@@ -500,7 +520,13 @@ void CMainFrame::SetStatusTexts(const QString& strText0, const QString& strText1
         m_pStatusBar->SetOrganisationIcon(m_nViewType);
         m_bViewIconDirty = 0;
     }
-    m_pStatusBar->SetStatusTexts(strText0, strText1, strText3, strText4);
+    // The tree describes its node last, after the list has taken it in: while a filter is
+    // active the count is the list's.
+    const QString strFilterCount = strText0.isEmpty() || m_pRightView == nullptr
+                                       ? QString()
+                                       : m_pRightView->GetFilterCountText();
+    m_pStatusBar->SetStatusTexts(strText0, strText1,
+                                 strFilterCount.isEmpty() ? strText3 : strFilterCount, strText4);
 }
 
 void CMainFrame::StartAnimation() {

@@ -13,6 +13,7 @@
 #include <string>
 
 class CAddressBox;
+class CFilterBox;
 class CShellHandoff;
 class CBusyAnimation;
 class CScanGuard;
@@ -70,6 +71,7 @@ public:
     CLeftView* GetLeftPane() const { return m_pLeftView; }
     CTunebrView* GetRightPane() const { return m_pRightView; }
     CAddressBox* GetAddressBox() const { return m_pAddress; }
+    CFilterBox* GetFilterBox() const { return m_pFilter; }
     CStatusPanes* GetStatusPanes() const { return m_pStatusBar; }
     CBusyAnimation* GetAnimation() const { return m_pAnimate; }
     QToolBar* GetToolBar() const { return m_pToolBar; }
@@ -129,6 +131,7 @@ private:
     QToolBar* m_pToolBar = nullptr;
     QToolBar* m_pAddressBar = nullptr;
     CAddressBox* m_pAddress = nullptr;
+    CFilterBox* m_pFilter = nullptr;
     CBusyAnimation* m_pAnimate = nullptr;
     CScanGuard* m_pScanGuard = nullptr; // while a scan runs
     QMetaObject::Connection m_focusConnection;

@@ -17,6 +17,21 @@
     </message>
 </context>
 <context>
+    <name>CFilterBox</name>
+    <message>
+        <source>Clear the filter</source>
+        <translation>Effacer le filtre</translation>
+    </message>
+    <message>
+        <source>Filter</source>
+        <translation>Filtrer</translation>
+    </message>
+    <message>
+        <source>Show only the tracks whose columns contain every typed word (Ctrl+F)</source>
+        <translation>N&apos;afficher que les morceaux dont les colonnes contiennent chaque mot tapé (Ctrl+F)</translation>
+    </message>
+</context>
+<context>
     <name>CMainFrame</name>
     <message>
         <source>&amp;Play</source>
@@ -126,6 +141,10 @@
         <source>&amp;?</source>
         <translation>&amp;?</translation>
     </message>
+    <message>
+        <source>&amp;Filter</source>
+        <translation>&amp;Filtrer</translation>
+    </message>
 </context>
 <context>
     <name>CMp3PropertyPage1</name>
@@ -185,12 +204,64 @@
         <source>Co&amp;mment. :</source>
         <translation>Co&amp;mmentaire :</translation>
     </message>
+    <message>
+        <source>Cop&amp;y from ID3v2</source>
+        <translation>Cop&amp;ier depuis l&apos;ID3v2</translation>
+    </message>
+    <message>
+        <source>&amp;Fill empty fields from each file&apos;s ID3v2 tag</source>
+        <translation>&amp;Remplir les champs vides depuis l&apos;étiquette ID3v2 de chaque fichier</translation>
+    </message>
+    <message>
+        <source>%1 bytes used</source>
+        <translation>%1 octets utilisés</translation>
+    </message>
+    <message>
+        <source>(cleared in every file)</source>
+        <translation>(effacé dans chaque fichier)</translation>
+    </message>
+    <message>
+        <source>(different values)</source>
+        <translation>(valeurs différentes)</translation>
+    </message>
+    <message>
+        <source>C&amp;lear in Every File</source>
+        <translation>E&amp;ffacer dans chaque fichier</translation>
+    </message>
+    <message>
+        <source>Also has an ID3v2.%1 tag</source>
+        <translation>A aussi une étiquette ID3v2.%1</translation>
+    </message>
+    <message>
+        <source>Also has an APE tag</source>
+        <translation>A aussi une étiquette APE</translation>
+    </message>
 </context>
 <context>
     <name>CMp3PropertySheet</name>
     <message>
         <source>ID3 Tag</source>
         <translation>Étiquette ID3</translation>
+    </message>
+    <message>
+        <source>The %1 field holds no more than %2 bytes, and its text takes %3: some of its characters take more than one byte.</source>
+        <translation>Le champ %1 contient au plus %2 octets, et son texte en occupe %3 : certains de ses caractères occupent plus d&apos;un octet.</translation>
+    </message>
+    <message>
+        <source>read-only</source>
+        <translation>lecture seule</translation>
+    </message>
+    <message>
+        <source>changed since listed</source>
+        <translation>modifié depuis la lecture</translation>
+    </message>
+    <message>
+        <source>vanished</source>
+        <translation>disparu</translation>
+    </message>
+    <message>
+        <source>... and %1 more file(s).</source>
+        <translation>... et %1 autre(s) fichier(s).</translation>
     </message>
 </context>
 <context>

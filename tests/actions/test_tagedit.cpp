@@ -7,12 +7,14 @@
 #include "catalogue/docview.h"
 #include "catalogue/fileexception.h"
 #include "catalogue/hints.h"
+#include "catalogue/id3v2tag.h"
 #include "catalogue/posixio.h"
 #include "catalogue/trackinfo.h"
 #include "catalogue/tunebrdoc.h"
 #include "testfiles.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QLabel>
@@ -47,10 +49,16 @@ const QString FIELD_30 = QStringLiteral("Enter no more than 30 characters.");
 const QString FIELD_4 = QStringLiteral("Enter no more than 4 characters.");
 const QString WRITE_FAILED = QStringLiteral("Failed to create or modify ID3 tag !");
 
-QString ChangedMessage(const fs::path& path) {
-    return QString::fromStdString(path.string()) +
-           QStringLiteral(" has changed since the folder was read, so it was left as it is. Read "
-                          "the folder again (F5) before editing this file.");
+QString InBytes(const char* pszField, int nLimit, int nBytes) {
+    return QStringLiteral("The %1 field holds no more than %2 bytes, and its text takes %3: some "
+                          "of its characters take more than one byte.")
+        .arg(QString::fromUtf8(pszField))
+        .arg(nLimit)
+        .arg(nBytes);
+}
+
+QString Summary(const QStringList& arrLines) {
+    return WRITE_FAILED + QStringLiteral("\n\n") + arrLines.join(QLatin1Char('\n'));
 }
 
 std::string Repeat(const std::string& strUnit, int nCount) {
@@ -278,7 +286,9 @@ TEST(TagEditValues, OneFileShowsItsOwnFieldsAnyOtherCountStartsEmpty) {
         {"untagged", {&intro}, Values("Intro", "<Undefined>", "", "", "", GENRE_NONE)},
         {"tagged", {&tagged}, Values("Song", "Band", "Record", "1998", "Note", 17)},
         {"no title, unnamed genre", {&untitled}, Values("Track 01", "Band", "", "", "", 255)},
-        {"two files", {&tagged, &untitled}, empty},
+        {"two files share the artist",
+         {&tagged, &untitled},
+         Values("", "Band", "", "", "", GENRE_NONE)},
         {"three files", {&intro, &tagged, &untitled}, empty},
         {"no file", {}, empty},
     };
@@ -528,7 +538,8 @@ TEST(TagEditDialog, OnePageOfLabelledFieldsInReadingOrder) {
     const auto* pButtons = sheet.findChild<QDialogButtonBox*>();
     ASSERT_NE(pButtons, nullptr);
     EXPECT_EQ(pButtons->standardButtons(), QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
-    EXPECT_EQ(sheet.findChildren<QPushButton*>().size(), 2);
+    // OK, Cancel, and "Copy from ID3v2", hidden until a file with such a tag is shown.
+    EXPECT_EQ(sheet.findChildren<QPushButton*>().size(), 3);
 
     const struct {
         ETagField eField;
@@ -761,7 +772,9 @@ TEST_F(TagEditSheet, ReadOnlyFileIsReportedOnceAndTheOtherIsWritten) {
     });
     m_driver.AcceptMessage();
     EXPECT_TRUE(Run(arrSelected));
-    EXPECT_EQ(m_driver.m_arrMessages, QStringList{WRITE_FAILED});
+    EXPECT_EQ(m_driver.m_arrMessages,
+              QStringList{Summary({QString::fromStdString((m_dir.Path() / "locked.mp3").string()) +
+                                   " (read-only)"})});
     EXPECT_EQ(Bytes("locked.mp3"), strLocked);
     EXPECT_EQ(Bytes("open.mp3"), Audio(300) + MakeTag("Open", "Band", "", "", "New", 17));
     EXPECT_EQ(arrSelected[0]->GetComment(), "");
@@ -836,7 +849,9 @@ TEST_F(TagEditSheet, OkIsRefusedOnTheFirstFieldTooLongForItsTagField) {
         ClickOk(sheet);
     });
     EXPECT_TRUE(Run(arrSelected));
-    EXPECT_EQ(m_driver.m_arrMessages, (QStringList{FIELD_30, FIELD_30, FIELD_4}));
+    EXPECT_EQ(
+        m_driver.m_arrMessages,
+        (QStringList{InBytes("Comment", 30, 33), InBytes("Title", 30, 33), InBytes("Year", 4, 6)}));
     EXPECT_EQ(arrFocused,
               (std::vector<ETagField>{ETagField::Comment, ETagField::Title, ETagField::Year}));
     EXPECT_EQ(Bytes("a.mp3"), Audio(300) + MakeTag(std::string(30, '\xE9'), "Band", "", "1998",
@@ -864,7 +879,7 @@ TEST_F(TagEditSheet, LongFileNameAsTitleMustBeShortenedBeforeOk) {
               Audio(300) + MakeTag(strTitle.left(30).toStdString(), "", "", "", "", GENRE_NONE));
 }
 
-TEST(TagEditReport, OneMessagePerFileLeftAloneOrTimeNotKeptThenTheErrorWithPathAndReason) {
+TEST(TagEditReport, OneMessageForTheFilesLeftAloneOnePerTimeNotKeptThenTheErrorWithPathAndReason) {
     CTrackInfo a("/nowhere", "a.mp3");
     CTrackInfo b("/nowhere", "b.mp3");
     CTrackInfo changed("/music", "swapped.mp3");
@@ -877,7 +892,7 @@ TEST(TagEditReport, OneMessagePerFileLeftAloneOrTimeNotKeptThenTheErrorWithPathA
     outcome.m_error.emplace("/music/100%2 live.mp3", ENOSPC);
 
     CModalDriver driver;
-    for (int i = 0; i < 5; ++i) {
+    for (int i = 0; i < 3; ++i) {
         driver.AcceptMessage();
     }
     driver.Start();
@@ -885,7 +900,8 @@ TEST(TagEditReport, OneMessagePerFileLeftAloneOrTimeNotKeptThenTheErrorWithPathA
     EXPECT_TRUE(driver.Done());
     EXPECT_EQ(
         driver.m_arrMessages,
-        (QStringList{WRITE_FAILED, WRITE_FAILED, ChangedMessage("/music/swapped.mp3"),
+        (QStringList{Summary({"/nowhere/a.mp3 (read-only)", "/nowhere/b.mp3 (read-only)",
+                              "/music/swapped.mp3 (vanished)"}),
                      QStringLiteral("The modification time of /shared/theirs.mp3 could not be "
                                     "kept: only the file's owner may set it."),
                      QStringLiteral("An error occurred while writing /music/100%2 live.mp3:\n") +
@@ -1071,7 +1087,7 @@ TEST(TagEditDialog, OkRefusesABadTrackThenAnUnstorableTextThenAnOverlongOne) {
         {"30 Cyrillic letters fit Windows-1251", "Windows-1251", Repeat(strCyrillic, 30), "", "",
          "", QString(), ETagField::Title},
         {"30 Cyrillic letters are 60 bytes of UTF-8", "Automatic", Repeat(strCyrillic, 30), "", "",
-         "", FIELD_30, ETagField::Title},
+         "", InBytes("Title", 30, 60), ETagField::Title},
         {"29-byte comment beside a track", "Automatic", "", "", std::string(29, 'c'), "5",
          QStringLiteral("Enter no more than 28 characters."), ETagField::Comment},
         {"28-byte comment beside a track", "Automatic", "", "", std::string(28, 'c'), "255",
@@ -1202,7 +1218,9 @@ TEST_F(TagEditSheet, FileSwappedForALinkAfterTheScanIsLeftAloneAndNamed) {
     });
     m_driver.AcceptMessage();
     EXPECT_TRUE(Run(arrSelected));
-    EXPECT_EQ(m_driver.m_arrMessages, QStringList{ChangedMessage(m_dir.Path() / "a.mp3")});
+    EXPECT_EQ(m_driver.m_arrMessages,
+              QStringList{Summary({QString::fromStdString((m_dir.Path() / "a.mp3").string()) +
+                                   " (changed since listed)"})});
     EXPECT_EQ(Bytes("other.mp3"), strOther);
     EXPECT_FALSE(m_history.CanUndo());
 }
@@ -1306,4 +1324,163 @@ TEST(TagUndoHistory, KeepsTheLastFiftyEditsAndNamesTheFilesOfTheLast) {
     EXPECT_EQ(nUndone, CTagUndoHistory::MAX_EDITS);
     history.Push(std::vector<STagUndo>(1));
     EXPECT_EQ(UndoCommandText(history), QStringLiteral("&Undo tag edit of 1 file"));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Several files, cleared fields, byte counts, ID3v2
+
+TEST(TagEditChanges, SharedValuesLeftAsShownChangeNothingAndClearedFieldsEmptyEveryFile) {
+    SPageValues shared = WithTrack(Values("", "Band", "Rec", "", "", 17), "3");
+    shared.m_nDifferent = FieldBit(ETagField::Title) | FieldBit(ETagField::Year);
+    const auto cleared = [](SPageValues values, unsigned nFields) {
+        values.m_nCleared = nFields;
+        return values;
+    };
+    const struct {
+        const char* pszCase;
+        SPageValues after;
+        std::string strExpected;
+    } aCases[] = {
+        {"all left as shown", shared, ""},
+        {"shared artist emptied stays", WithTrack(Values("", "", "Rec", "", "", 17), "3"), ""},
+        {"different title typed", WithTrack(Values("T", "Band", "Rec", "", "", 17), "3"),
+         "title=T;"},
+        {"shared album changed", WithTrack(Values("", "Band", "New", "", "", 17), "3"),
+         "album=New;"},
+        {"comment cleared", cleared(shared, FieldBit(ETagField::Comment)), "comment=;"},
+        {"artist and track cleared",
+         cleared(shared, FieldBit(ETagField::Artist) | FieldBit(ETagField::Track)),
+         "artist=;track=0;"},
+        {"empty genre entry keeps the shared genre",
+         WithTrack(Values("", "Band", "Rec", "", "", GENRE_NONE), "3"), ""},
+    };
+    for (const auto& c : aCases) {
+        EXPECT_EQ(Describe(ChangesFromPage(shared, c.after, false)), c.strExpected) << c.pszCase;
+    }
+}
+
+TEST(TagEditDialog, EachTextShowsTheBytesItTakesInTheCodecOfTheWrite) {
+    const std::string strKanji = "\xE6\x97\xA5"; // three bytes in UTF-8, none in Windows-1252
+    const struct {
+        const char* pszCodec;
+        ETagField eField;
+        std::string strText;
+        std::string strTrack;
+        const char* pszExpected;
+    } aCases[] = {
+        {"Windows-1252", ETagField::Title, "Caf" + E_ACUTE, "", "4/30"},
+        // The automatic rule writes UTF-8 where Windows-1252 cannot hold the text.
+        {"Automatic", ETagField::Title, "Caf" + E_ACUTE + strKanji, "", "8/30"},
+        {"Automatic", ETagField::Artist, Repeat(strKanji, 4), "", "12/30"},
+        {"Windows-1252", ETagField::Artist, strKanji, "", "?/30"},
+        {"Automatic", ETagField::Album, Repeat(E_ACUTE, 3), "", "3/30"},
+        {"Automatic", ETagField::Comment, "abc", "7", "3/28"},
+        {"ISO-8859-1", ETagField::Year, "1998", "", "4/4"},
+    };
+    for (const auto& c : aCases) {
+        CMp3PropertySheet sheet(nullptr, *CTagCodec::FromName(c.pszCodec));
+        SetText(sheet, ETagField::Track, c.strTrack);
+        SetText(sheet, c.eField, c.strText);
+        EXPECT_EQ(sheet.GetPage().GetByteCountText(c.eField), c.pszExpected)
+            << c.pszCodec << " " << c.strText;
+    }
+}
+
+TEST(TagEditReport, ManyFailuresNameTheFirstTwentyAndCountTheRest) {
+    std::deque<CTrackInfo> tracks;
+    STagWriteOutcome outcome;
+    QStringList arrNamed;
+    for (int i = 0; i < 25; ++i) {
+        const std::string strName = "f" + std::to_string(i) + ".mp3";
+        outcome.m_arrNotWritten.push_back(&tracks.emplace_back("/nowhere", strName));
+        if (i < 20) {
+            arrNamed.push_back(QString::fromStdString("/nowhere/" + strName + " (read-only)"));
+        }
+    }
+    arrNamed.push_back(QStringLiteral("... and 5 more file(s)."));
+    CModalDriver driver;
+    driver.AcceptMessage();
+    driver.Start();
+    ReportTagWrites(nullptr, outcome);
+    EXPECT_TRUE(driver.Done());
+    EXPECT_EQ(driver.m_arrMessages, QStringList{Summary(arrNamed)});
+}
+
+TEST_F(TagEditSheet, SeveralFilesShowWhatTheyShareAndClearAFieldInEveryFile) {
+    Add("a.mp3", Audio(300) + MakeTag("One", "Band", "Rec", "1990", "old", 17));
+    Add("b.mp3", Audio(300) + MakeTag("Two", "Band", "Rec", "1991", "note", 17));
+    const std::vector<CTrackInfo*> arrSelected = Scan({"a.mp3", "b.mp3"});
+    m_driver.On<CMp3PropertySheet>([](CMp3PropertySheet& sheet) {
+        EXPECT_EQ(Edit(sheet, ETagField::Artist)->text(), "Band");
+        EXPECT_EQ(Edit(sheet, ETagField::Title)->text(), "");
+        EXPECT_EQ(Edit(sheet, ETagField::Title)->placeholderText(), "(different values)");
+        QLineEdit* pComment = Edit(sheet, ETagField::Comment);
+        pComment->setFocus();
+        QTest::keyClick(pComment, Qt::Key_Delete, Qt::ControlModifier);
+        EXPECT_EQ(pComment->placeholderText(), "(cleared in every file)");
+        ClickOk(sheet);
+    });
+    EXPECT_TRUE(Run(arrSelected));
+    EXPECT_EQ(Bytes("a.mp3"), Audio(300) + MakeTag("One", "Band", "Rec", "1990", "", 17));
+    EXPECT_EQ(Bytes("b.mp3"), Audio(300) + MakeTag("Two", "Band", "Rec", "1991", "", 17));
+}
+
+TEST_F(TagEditSheet, CopyFromId3v2FillsThePageAndFillingEmptyFieldsKeepsEachFilesOwn) {
+    const std::string strV2 =
+        Id3v2Tag(3, Id3v2Frame(3, "TIT2", Id3v2Text(3, "Long title " + Repeat(E_ACUTE, 25))) +
+                        Id3v2Frame(3, "TPE1", Id3v2Text(0, "Artist2")) +
+                        Id3v2Frame(3, "TCON", Id3v2Text(0, "(17)")));
+    Add("one.mp3", strV2 + Audio(300));
+    Add("tagged.mp3", strV2 + Audio(300) + MakeTag("Mine", "", "", "", "", 8));
+    const std::vector<CTrackInfo*> arrOne = Scan({"one.mp3"});
+    m_driver.On<CMp3PropertySheet>([](CMp3PropertySheet& sheet) {
+        CMp3PropertyPage1& page = sheet.GetPage();
+        EXPECT_EQ(page.GetOtherTagsLabel()->text(), "Also has an ID3v2.3 tag");
+        page.GetCopyButton()->click();
+        // Cut to 30 bytes of Windows-1252, the automatic rule's choice for these letters.
+        EXPECT_EQ(Edit(sheet, ETagField::Title)->text().toStdString(),
+                  "Long title " + Repeat(E_ACUTE, 19));
+        EXPECT_EQ(Edit(sheet, ETagField::Artist)->text(), "Artist2");
+        EXPECT_EQ(page.GetGenreBox()->currentData().toInt(), 17);
+        ClickOk(sheet);
+    });
+    EXPECT_TRUE(Run(arrOne));
+    EXPECT_EQ(arrOne[0]->GetArtist(), "Artist2");
+    EXPECT_EQ(arrOne[0]->GetGenre(), 17);
+
+    // Several files: only the fields each file leaves empty are filled.
+    const std::vector<CTrackInfo*> arrBoth = Scan({"one.mp3", "tagged.mp3"});
+    m_driver.On<CMp3PropertySheet>([](CMp3PropertySheet& sheet) {
+        ASSERT_TRUE(sheet.GetPage().GetFillCheckBox()->isVisibleTo(&sheet));
+        sheet.GetPage().GetFillCheckBox()->setChecked(true);
+        ClickOk(sheet);
+    });
+    EXPECT_TRUE(Run(arrBoth));
+    EXPECT_EQ(arrBoth[1]->GetTitle(), "Mine");
+    EXPECT_EQ(arrBoth[1]->GetArtist(), "Artist2");
+    EXPECT_EQ(arrBoth[1]->GetGenre(), 8);
+}
+
+TEST_F(TagEditSheet, CorpusFilesGoThroughCopyFromId3v2) {
+    const fs::path corpus = CORPUS_DIR;
+    if (!fs::is_directory(corpus)) {
+        GTEST_SKIP() << "no corpus at " << corpus;
+    }
+    int nCopied = 0;
+    for (const auto& entry : fs::recursive_directory_iterator(corpus)) {
+        if (nCopied == 8 || entry.path().extension() != ".mp3") {
+            continue;
+        }
+        const CId3v2Tag tag = CId3v2Tag::Read(entry.path().string(), CFileOps::Current());
+        if (tag.m_nVersion == 0) {
+            continue;
+        }
+        CMp3PropertySheet sheet;
+        sheet.GetPage().SetOtherTags(tag);
+        sheet.GetPage().CopyFromId3v2();
+        sheet.GetPage().SaveFields();
+        EXPECT_FALSE(FindOverlongField(sheet.GetPage())) << entry.path();
+        ++nCopied;
+    }
+    EXPECT_GT(nCopied, 0);
 }

@@ -6,6 +6,7 @@
 #include "catalogue/trackinfo.h"
 #include "catalogue/tunebrdoc.h"
 #include "panes/panehost.h"
+#include "panes/trackfilter.h"
 #include "panes/tracklistmodel.h"
 #include "panes/tunebrview.h"
 #include "panes/viewhints.h"
@@ -22,6 +23,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdint>
 #include <deque>
@@ -611,4 +613,132 @@ TEST_F(TunebrView, TabInEitherViewSwitchesPanesAndNothingElse) {
     pEdit->setFocus();
     EXPECT_FALSE(m_pView->HasFocusWithin());
     m_pView->setParent(nullptr);
+}
+
+namespace {
+
+class TunebrViewFilter : public TunebrView {
+protected:
+    void AddFilterSamples() {
+        m_list.push_back(m_tracks.Add({"Summer.mp3", "ÉTÉ INDIEN", "Joe", "Gold", "/m/Chansons",
+                                       3500000, "1975", 17, "live"}));
+        m_list.push_back(m_tracks.Add(
+            {"b.mp3", "Straße", "Ärzte", "", "/m/Deutsch", 1200000, "1998", 43, "mar\u212Aet"}));
+        m_list.push_back(m_tracks.Add(
+            {"c.MP3", "Hello", "Nina", "", "/m/Misc", 10000000, "", GENRE_NONE, "日本語"}));
+    }
+
+    CTrackList m_other;
+};
+
+} // namespace
+
+TEST_F(TunebrViewFilter, RowsPassWhenEveryWordIsInSomeColumnWhateverTheLetterCase) {
+    AddFilterSamples();
+    Show(m_list);
+    struct {
+        const char* pszText;
+        Names arrExpected;
+    } const cases[] = {
+        {"", {"Summer.mp3", "b.mp3", "c.MP3"}},
+        {"été", {"Summer.mp3"}},                    // folding beyond ASCII
+        {"   ÉTÉ    indien ", {"Summer.mp3"}},      // spaces around and between words
+        {"joe gold", {"Summer.mp3"}},               // two words, two columns
+        {"joe 1998", {}},                           // two words, two rows
+        {"ärzte", {"b.mp3"}},                       // artist
+        {"STRAẞE", {"b.mp3"}},                      // capital sharp s folds to ß
+        {"market", {"b.mp3"}},                      // the Kelvin sign folds to an ASCII k
+        {"rock", {"Summer.mp3"}},                   // genre name, not number
+        {"undefined", {"c.MP3"}},                   // the name shown for no genre
+        {"3.5", {"Summer.mp3"}},                    // size text
+        {"10.0 mb", {"c.MP3"}},                     // size text, value and unit
+        {"chansons", {"Summer.mp3"}},               // location
+        {"1998", {"b.mp3"}},                        // year
+        {"LIVE", {"Summer.mp3"}},                   // comment
+        {"日本", {"c.MP3"}},                        // comment, three-byte characters
+        {".mp3", {"Summer.mp3", "b.mp3", "c.MP3"}}, // file name
+        {"zzz", {}},
+    };
+    for (const auto& test : cases) {
+        m_pView->SetFilterText(QString::fromUtf8(test.pszText));
+        EXPECT_EQ(Shown(), test.arrExpected) << test.pszText;
+    }
+}
+
+TEST_F(TunebrViewFilter, TypingAndErasingGiveTheSameRowsAsAFreshFilter) {
+    AddFilterSamples();
+    for (int i = 0; i < 40; ++i) {
+        m_list.push_back(m_tracks.Add({"f" + std::to_string(i) + ".mp3", "t" + std::to_string(i),
+                                       i % 3 ? "Joe" : "Jim", "", "/m/x", 1000 * i, "", 0, ""}));
+    }
+    Show(m_list);
+    const char* const aSteps[] = {"j", "jo", "joe", "joe 1", "joe 12", "joe 1",  "jo",
+                                  "j", "",   "1",   "12",    "t1",     "jim t1", "t1"};
+    for (const char* pszStep : aSteps) {
+        m_pView->SetFilterText(QString::fromUtf8(pszStep));
+        const CTrackFilter fresh{QString::fromUtf8(pszStep)};
+        EXPECT_EQ(Shown(), FileNames(fresh.Apply(m_list))) << pszStep;
+    }
+}
+
+TEST_F(TunebrViewFilter, SelectionSortAndCountWorkOnTheFilteredRows) {
+    AddFilterSamples();
+    Show(m_list);
+    SelectRows({0, 1}); // Summer and b
+    m_pView->SetFilterText("mb");
+    EXPECT_EQ(FileNames(m_pView->GetSelectedTracks()), (Names{"Summer.mp3", "b.mp3"}));
+    m_pView->SetFilterText("1998");
+    EXPECT_EQ(FileNames(m_pView->GetSelectedTracks()), (Names{"b.mp3"})); // Summer went out
+    EXPECT_EQ(m_pView->GetFilterCountText(), "1 of 3 file(s)");
+    EXPECT_EQ(m_host.m_arrStatus.back().strText3, "1 of 3 file(s)");
+
+    m_pView->SetFilterText("mb");
+    ClickHeader(CTrackListModel::COL_SIZE); // largest first
+    EXPECT_EQ(Shown(), (Names{"c.MP3", "Summer.mp3", "b.mp3"}));
+    m_pView->SetFilterText("m");
+    ClickHeader(CTrackListModel::COL_SIZE); // smallest first, among the filtered rows
+    m_pView->SetFilterText("");
+    EXPECT_EQ(Shown(), (Names{"b.mp3", "Summer.mp3", "c.MP3"})); // the whole list sorted too
+    EXPECT_TRUE(m_pView->GetFilterCountText().isEmpty());
+    EXPECT_EQ(m_host.m_arrStatus.back().strText3, "3 file(s)");
+}
+
+TEST_F(TunebrViewFilter, CountShowsThousandsGrouped) {
+    for (int i = 0; i < 3000; ++i) {
+        m_list.push_back(m_tracks.Add(Named((i < 12 ? "hit" : "f") + std::to_string(i) + ".mp3")));
+    }
+    Show(m_list);
+    m_pView->SetFilterText("hit");
+    EXPECT_EQ(m_pView->GetFilterCountText(), "12 of 3,000 file(s)");
+}
+
+TEST_F(TunebrViewFilter, KeptAcrossARefillAndARescanClearedByAnotherList) {
+    AddFilterSamples();
+    m_other.push_back(m_tracks.Add({"joe2.mp3", "x", "Joe", "", "/m", 0, "", 0, ""}));
+    Show(m_list);
+    QSignalSpy cleared(m_pView.get(), &CTunebrView::filterCleared);
+    m_pView->SetFilterText("joe");
+    ASSERT_EQ(Shown(), (Names{"Summer.mp3"}));
+
+    // A tag edit refills the same list.
+    m_list[1]->SetArtist("Joe");
+    Show(m_list);
+    EXPECT_EQ(Shown(), (Names{"Summer.mp3", "b.mp3"}));
+
+    // A rescan ends with new lists.
+    CTrackList rescanned = m_list;
+    rescanned.push_back(m_tracks.Add({"new.mp3", "", "joe", "", "/m", 0, "", 0, ""}));
+    m_pView->OnUpdate(nullptr, HINT_REBUILD_BEGIN, nullptr);
+    m_pView->OnUpdate(nullptr, HINT_SHOW_TRACKS, &rescanned);
+    m_pView->OnUpdate(nullptr, HINT_REBUILD_END, nullptr);
+    EXPECT_EQ(Shown(), (Names{"Summer.mp3", "b.mp3", "new.mp3"}));
+    EXPECT_EQ(m_pView->GetFilterText(), "joe");
+    EXPECT_EQ(cleared.count(), 0);
+
+    // Another node chosen in the tree.
+    Show(m_other);
+    EXPECT_EQ(cleared.count(), 1);
+    EXPECT_TRUE(m_pView->GetFilterText().isEmpty());
+    EXPECT_FALSE(m_pView->IsFiltered());
+    EXPECT_EQ(Shown(), (Names{"joe2.mp3"}));
 }

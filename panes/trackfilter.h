@@ -1,0 +1,53 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright 2026 Quillon Softs
+#pragma once
+
+#include "catalogue/tracklist.h"
+
+#include <bitset>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class CTrackInfo;
+class QString;
+
+// What the filter box lets through: the rows whose texts, as the list's nine columns show them,
+// contain every word of the filter text, each in any column, without regard to letter case
+// (Unicode simple case folding). An empty text lets every row through.
+class CTrackFilter {
+public:
+    CTrackFilter() = default;
+    explicit CTrackFilter(const QString& strText);
+
+    bool IsEmpty() const { return m_arrWords.empty(); }
+    bool Matches(const CTrackInfo& track) const;
+    // The same words: the same rows pass.
+    bool operator==(const CTrackFilter& other) const;
+    // Every row this filter lets through, previous lets through too: each of its words is part of
+    // one of ours. A list previous made can then be narrowed instead of the whole list.
+    bool Narrows(const CTrackFilter& previous) const;
+    // The rows of arrRows that pass, in their order. Only pointers are copied. Long lists are
+    // tested on several threads; the records must not change meanwhile.
+    CTrackList Apply(const CTrackList& arrRows) const;
+
+    // The text folded as the filter compares it, UTF-8.
+    static std::string Fold(std::string_view strText);
+
+private:
+    struct SWord {
+        std::string strFolded;
+        // The genre bytes whose name contains the word: 256 names are matched once, not per row.
+        std::bitset<256> genres;
+        // Only a word made of the size column's characters can be in it: the text is formatted
+        // for such words alone.
+        bool bMayBeSize = false;
+        bool bAscii = true;
+        // Beyond ASCII: the characters that fold to its first such one. A text holding none of
+        // them needs no folding.
+        std::vector<std::string> arrKeys;
+    };
+    class CMatcher;
+
+    std::vector<SWord> m_arrWords; // longest first: the rarer match rejects a row sooner
+};
