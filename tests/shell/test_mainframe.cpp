@@ -642,36 +642,37 @@ TEST_F(MainFrame, ViewMenuMarksFollowTheBarsWhoeverHidesThem) {
         EXPECT_TRUE(pView->isChecked()) << bar.nId;
         pQtEntry->trigger();
     }
+}
 
-    TEST_F(MainFrame, FilterBoxNarrowsTheListAndSurvivesARescanButNotAnotherNode) {
-        const auto pFrame = OpenWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(pFrame.get()));
-        CFilterBox* pFilter = pFrame->GetFilterBox();
-        EXPECT_EQ(pFilter->placeholderText(), "Filter");
-        QTest::keyClick(pFrame.get(), Qt::Key_F, Qt::ControlModifier);
-        EXPECT_TRUE(pFilter->hasFocus());
-        QTest::keyClicks(pFilter, "ZOE");
-        QAbstractItemModel* pModel = pFrame->GetRightPane()->GetDetailsView()->model();
-        EXPECT_EQ(pModel->rowCount(), 2);
-        EXPECT_EQ(pFrame->GetStatusPanes()->GetPaneText(3), "2 of 3 file(s)");
+TEST_F(MainFrame, FilterBoxNarrowsTheListAndSurvivesARescanButNotAnotherNode) {
+    const auto pFrame = OpenWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(pFrame.get()));
+    CFilterBox* pFilter = pFrame->GetFilterBox();
+    EXPECT_EQ(pFilter->placeholderText(), "Filter");
+    QTest::keyClick(pFrame.get(), Qt::Key_F, Qt::ControlModifier);
+    EXPECT_TRUE(pFilter->hasFocus());
+    QTest::keyClicks(pFilter, "ZOE");
+    QAbstractItemModel* pModel = pFrame->GetRightPane()->GetDetailsView()->model();
+    EXPECT_EQ(pModel->rowCount(), 2);
+    EXPECT_EQ(pFrame->GetStatusPanes()->GetPaneText(3), "2 of 3 file(s)");
 
-        // A rescan rebuilds the tree, whose root describes itself last: the count stays the list's.
-        pFrame->GetAction(ID_VIEW_REFRESH)->trigger();
-        EXPECT_EQ(pFilter->text(), "ZOE");
-        EXPECT_EQ(pModel->rowCount(), 2);
-        EXPECT_EQ(pFrame->GetStatusPanes()->GetPaneText(3), "2 of 3 file(s)");
+    // A rescan rebuilds the tree, whose root describes itself last: the count stays the list's.
+    pFrame->GetAction(ID_VIEW_REFRESH)->trigger();
+    EXPECT_EQ(pFilter->text(), "ZOE");
+    EXPECT_EQ(pModel->rowCount(), 2);
+    EXPECT_EQ(pFrame->GetStatusPanes()->GetPaneText(3), "2 of 3 file(s)");
 
-        QTest::keyClick(pFilter, Qt::Key_Escape);
-        EXPECT_TRUE(pFilter->text().isEmpty());
-        EXPECT_EQ(pModel->rowCount(), 3);
-        EXPECT_TRUE(pFrame->GetRightPane()->HasFocusWithin());
-        EXPECT_EQ(pFrame->GetActiveView(), pFrame->GetRightPane());
-        EXPECT_EQ(pFrame->GetStatusPanes()->GetPaneText(3), "3 file(s)");
+    QTest::keyClick(pFilter, Qt::Key_Escape);
+    EXPECT_TRUE(pFilter->text().isEmpty());
+    EXPECT_EQ(pModel->rowCount(), 3);
+    EXPECT_TRUE(pFrame->GetRightPane()->HasFocusWithin());
+    EXPECT_EQ(pFrame->GetActiveView(), pFrame->GetRightPane());
+    EXPECT_EQ(pFrame->GetStatusPanes()->GetPaneText(3), "3 file(s)");
 
-        // Another node of the tree.
-        pFilter->setText("zoe");
-        CLeftView* pTree = pFrame->GetLeftPane();
-        pTree->setCurrentItem(pTree->topLevelItem(0)->child(0));
-        EXPECT_TRUE(pFilter->text().isEmpty());
-        EXPECT_FALSE(pFrame->GetRightPane()->IsFiltered());
-    }
+    // Another node of the tree.
+    pFilter->setText("zoe");
+    CLeftView* pTree = pFrame->GetLeftPane();
+    pTree->setCurrentItem(pTree->topLevelItem(0)->child(0));
+    EXPECT_TRUE(pFilter->text().isEmpty());
+    EXPECT_FALSE(pFrame->GetRightPane()->IsFiltered());
+}
