@@ -29,7 +29,7 @@ struct SKnownPlayer {
     const char* arrOptions[2]; // placed before the files
     bool bEndsOptions;         // takes "--" before the files
     // Takes the files as one option's value, comma-separated, not as arguments of their own;
-    // Play of several then plays the first file with pszPlayFirst.
+    // Play then plays the first file with pszPlayFirst.
     const char* pszJoined;
     const char* pszPlayFirst;
 };
@@ -323,12 +323,14 @@ SHandoffStart CGioShellHandoff::Play(const std::vector<std::string>& arrPaths) {
     if (pApp == nullptr) {
         return {};
     }
-    if (arrPaths.size() == 1) {
-        return LaunchWithFiles(pApp, arrPaths);
-    }
+    // Even one file goes through the player's own option: Quod Libet's entry hands
+    // "--play-file" a file URI, which Quod Libet 4.5 takes for a path relative to its folder.
     if (const SKnownPlayer* pKnown = FindKnownPlayer(pApp);
         pKnown != nullptr && pKnown->pszPlayFirst != nullptr) {
         return Spawn(MakeKnownCommand(*pKnown, pApp, arrPaths, true));
+    }
+    if (arrPaths.size() == 1) {
+        return LaunchWithFiles(pApp, arrPaths);
     }
     return ExecTakesSeveralFiles(pApp) ? LaunchWithFiles(pApp, arrPaths) : SHandoffStart{};
 }

@@ -796,7 +796,7 @@ TEST_F(PlayerHandoffDesktop, RealPlayersGetTheCommandLinesTheyNeed) {
          {"rhythmbox", "FILES"},
          {"rhythmbox-client", "--enqueue", "--", "FILES"}},
         {"io.github.quodlibet.QuodLibet.desktop",
-         {"quodlibet", "--run", "--play-file", strC},
+         {"quodlibet", "--run", "--play-file=" + strC},
          {"quodlibet", "--run", "--play-file=" + strC,
           "--enqueue-files=" + Path("music").string() + "/a\\,b\\\\.mp3," + strE},
          {"quodlibet", "--run",

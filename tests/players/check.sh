@@ -3,16 +3,23 @@
 # Copyright 2026 Quillon Softs
 # Manual check with the real players, not run by CI: installs them from Debian, makes each in
 # turn the default for MP3 files and M3U playlists in a desktop of its own, runs the real window
-# under Xvfb with a session bus as a throw-away user (VLC refuses to run as root), does Play of
-# one, Play of several and Enqueue of three from the keyboard, and prints what the player holds,
-# read over MPRIS or through its own client. Needs root for apt-get and useradd.
+# under Xvfb with a window manager and a session bus as a throw-away user (VLC refuses to run as
+# root), does each command from the keyboard in the list, and prints what the player holds, read
+# over MPRIS, through its own client or from what it saved on quitting, with PASS or FAIL. Needs
+# root for apt-get, useradd and the PID namespaces. Screenshots of each case stay in the work folder.
 #   tests/players/check.sh [BUILD_DIR]
+#   PLAYERS="vlc mpv" CASES="several" tests/players/check.sh [BUILD_DIR]
+# Every case runs in a fresh home, display, bus and PID namespace: players keep their lists from
+# one start to the next, and a player left behind would take the next case's files itself.
 set -uo pipefail
-root=$(cd "$(dirname "$0")/../.." && pwd)
-build=${1:-$root/build}
-exe=$build/tunebrowse
+self=$(cd "$(dirname "$0")" && pwd)/$(basename "$0")
 user=tbplayers
-players="vlc audacious smplayer strawberry clementine rhythmbox quodlibet mpv"
+players=${PLAYERS:-vlc audacious smplayer strawberry clementine rhythmbox quodlibet mpv}
+# "after-one" is an Enqueue into a player already playing one track: what users do most.
+cases=${CASES:-one several enqueue after-one}
+# Sorted by name in the list, in this order; a space and a comma in a name are common in music
+# folders and need quoting on the way to a player.
+names=("1 alpha.mp3" "2 bravo, b.mp3" "3 charlie.mp3")
 
 # The entry ids of the players, as Debian installs them.
 entry_of() {
@@ -25,97 +32,404 @@ entry_of() {
     esac
 }
 
-# What the player holds: the URLs of its list or queue, one per line.
+# The MPRIS side of any player: "list PATH" per entry of its track list, "playing PATH" for the
+# current track; --quit asks every player on the bus to end.
+mpris() {
+    timeout 10 /usr/bin/python3 - "$@" << 'EOF'
+import sys
+from gi.repository import Gio, GLib
+bus = Gio.bus_get_sync(Gio.BusType.SESSION)
+def call(name, iface, method, args, reply=None):
+    return bus.call_sync(name, "/org/mpris/MediaPlayer2", iface, method, args,
+                         GLib.VariantType(reply) if reply else None, 0, 3000, None).unpack()
+def get(name, iface, prop):
+    return call(name, "org.freedesktop.DBus.Properties", "Get",
+                GLib.Variant("(ss)", (iface, prop)), "(v)")[0]
+names = bus.call_sync("org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+                      "ListNames", None, GLib.VariantType("(as)"), 0, 3000, None).unpack()[0]
+for name in (n for n in names if n.startswith("org.mpris.MediaPlayer2.")):
+    if sys.argv[1:] == ["--quit"]:
+        try:
+            call(name, "org.mpris.MediaPlayer2", "Quit", None)
+        except GLib.Error as error:
+            print(name, error.message, file=sys.stderr)
+        continue
+    try:
+        tracks = get(name, "org.mpris.MediaPlayer2.TrackList", "Tracks")
+        for meta in call(name, "org.mpris.MediaPlayer2.TrackList", "GetTracksMetadata",
+                         GLib.Variant("(ao)", (tracks,)), "(aa{sv})")[0]:
+            print("list", meta.get("xesam:url", "?"))
+    except GLib.Error:
+        pass
+    try:
+        url = get(name, "org.mpris.MediaPlayer2.Player", "Metadata").get("xesam:url")
+        if url:
+            print("playing", url)
+    except GLib.Error:
+        pass
+EOF
+}
+
+# VLC 3 does not update its MPRIS track list after files were added to a running instance; its
+# remote-control interface, opened by its configuration in the case's home, lists the titles,
+# and each track's title is its file name.
+vlc_list() {
+    timeout 5 /usr/bin/python3 - "$HOME/vlc.socket" "$work/music" << 'EOF'
+import re, socket, sys, time
+s = socket.socket(socket.AF_UNIX)
+s.settimeout(3)
+s.connect(sys.argv[1])
+s.sendall(b"playlist\n")
+reply = b""
+while b"End of playlist" not in reply:
+    reply += s.recv(65536)
+node = None
+for line in reply.decode().splitlines():
+    if line.startswith("|- "):
+        node = line[3:]
+    match = re.match(r"\|  - (.*) \(\d+:\d+\)", line)
+    if match and node == "Playlist":
+        print("list", sys.argv[2] + "/" + match.group(1))
+EOF
+}
+
+# mpv has no MPRIS of its own; its configuration in the case's home opens a control socket.
+mpv_ipc() { # COMMAND as JSON array
+    timeout 5 /usr/bin/python3 - "$HOME/mpv.socket" "$1" << 'EOF'
+import json, socket, sys
+s = socket.socket(socket.AF_UNIX)
+s.settimeout(3)
+s.connect(sys.argv[1])
+s.sendall(b'{"command": %s}\n' % sys.argv[2].encode())
+reply = b""
+while not reply.endswith(b"\n"):
+    reply += s.recv(65536)
+for line in reply.splitlines():
+    data = json.loads(line).get("data")
+    for entry in data if isinstance(data, list) else []:
+        print("list", entry["filename"])
+EOF
+}
+
+# What the player holds: "list PATH", "playing PATH" or "queue PATH" lines, file URIs decoded.
 read_back() {
-    case $1 in
-    audacious) audtool --playlist-display 2>&1 | grep -o '[^|]*\.mp3' ;;
-    rhythmbox) rhythmbox-client --no-start --print-playing-format='%tt' --print-playing 2>&1 ;;
-    quodlibet) quodlibet --print-playlist 2>&1; echo "queue:"; quodlibet --print-queue 2>&1 ;;
-    *)
-        name=$(gdbus call --session --dest org.freedesktop.DBus --object-path /org/freedesktop/DBus \
-            --method org.freedesktop.DBus.ListNames | grep -o "org.mpris.MediaPlayer2.[^']*" | head -1)
-        [ -n "$name" ] || { echo "no MPRIS"; return; }
-        tracks=$(gdbus call --session --dest "$name" --object-path /org/mpris/MediaPlayer2 \
-            --method org.freedesktop.DBus.Properties.Get org.mpris.MediaPlayer2.TrackList Tracks 2>/dev/null |
-            grep -o "'/[^']*'" | tr -d "'")
-        if [ -z "$tracks" ]; then
-            gdbus call --session --dest "$name" --object-path /org/mpris/MediaPlayer2 --method \
-                org.freedesktop.DBus.Properties.Get org.mpris.MediaPlayer2.Player Metadata 2>&1 |
-                grep -o "file://[^']*" | sed 's/^/playing /'
-            return
-        fi
-        for t in $tracks; do
-            gdbus call --session --dest "$name" --object-path /org/mpris/MediaPlayer2 --method \
-                org.mpris.MediaPlayer2.TrackList.GetTracksMetadata "['$t']" 2>&1 | grep -o "file://[^']*"
+    read_back_raw | decode
+}
+
+decode() {
+    /usr/bin/python3 -c 'import sys, urllib.parse
+for line in sys.stdin:
+    kind, _, what = line.rstrip("\n").partition(" ")
+    if what.startswith("file://"):
+        what = urllib.parse.unquote(what[7:])
+    print(kind, what)'
+}
+
+read_back_raw() {
+    case $player in
+    audacious)
+        n=$(timeout 5 audtool --playlist-length 2> /dev/null) || return
+        for ((i = 1; i <= n; ++i)); do
+            echo "list $(timeout 5 audtool --playlist-song-filename "$i")"
         done
         ;;
+    mpv) mpv_ipc '["get_property", "playlist"]' 2> /dev/null ;;
+    vlc) vlc_list 2> /dev/null ;;
+    quodlibet)
+        # Quod Libet only answers once it runs: "--run" must not be there, or it would start.
+        timeout 8 quodlibet --print-playing '<~filename>' 2> /dev/null | sed 's/^/playing /'
+        timeout 8 quodlibet --print-queue 2> /dev/null | sed 's/^/queue /'
+        ;;
+    *) mpris 2> /dev/null ;;
     esac
 }
 
-# One step in the running window: the list pane, a selection, a command.
-step() { # KEYS... ; the window was found before
-    # No window manager under Xvfb: focus, not activation.
-    xdotool search --sync --onlyvisible --name Tunebrowse windowfocus --sync > /dev/null 2>&1
-    xdotool key --delay 200 "$@"
-    sleep 8
+# What some players hold can only be read once they quit: Strawberry's and Clementine's MPRIS
+# track list stays empty, SMPlayer has none, and Rhythmbox writes its play queue as it quits.
+read_after_quit() {
+    case $player in
+    strawberry) db=$XDG_DATA_HOME/strawberry/strawberry/strawberry.db column=url ;;
+    clementine) db=$XDG_CONFIG_HOME/Clementine/clementine.db column=filename ;;
+    smplayer)
+        [ -f "$XDG_CONFIG_HOME/smplayer/playlist.ini" ] || return 0
+        /usr/bin/python3 - "$XDG_CONFIG_HOME/smplayer/playlist.ini" << 'EOF'
+import re, sys
+items = {}
+for line in open(sys.argv[1], encoding="utf-8"):
+    match = re.match(r"items\\(\d+)\\item_\d+_filename=(.*)", line.rstrip("\n"))
+    if match:
+        value = match.group(2)
+        if value.startswith('"') and value.endswith('"'):
+            value = value[1:-1].replace('\\"', '"').replace("\\\\", "\\")
+        items[int(match.group(1))] = value
+for key in sorted(items):
+    print("list", items[key])
+EOF
+        return 0
+        ;;
+    rhythmbox)
+        [ -f "$XDG_DATA_HOME/rhythmbox/playlists.xml" ] || return 0
+        /usr/bin/python3 - "$XDG_DATA_HOME/rhythmbox/playlists.xml" << 'EOF'
+import sys, xml.etree.ElementTree as et
+for playlist in et.parse(sys.argv[1]).getroot():
+    if playlist.get("type") == "queue":
+        for location in playlist.iter("location"):
+            print("queue", location.text)
+EOF
+        return 0
+        ;;
+    *) return 0 ;;
+    esac
+    [ -f "$db" ] || return 0
+    /usr/bin/python3 - "$db" "$column" << 'EOF'
+import sqlite3, sys
+db = sqlite3.connect("file:%s?mode=ro" % sys.argv[1], uri=True)
+for (url,) in db.execute("SELECT %s FROM playlist_items ORDER BY playlist, rowid" % sys.argv[2]):
+    print("list", url.decode() if isinstance(url, bytes) else url)
+EOF
 }
 
-session() { # PLAYER: runs inside Xvfb and the session bus, as the user
-    player=$1
-    export XDG_CONFIG_HOME=$HOME/.config XDG_DATA_HOME=$HOME/.local/share
-    mkdir -p "$XDG_CONFIG_HOME"
+quit_player() {
+    case $player in
+    audacious) timeout 5 audtool --shutdown ;;
+    mpv) mpv_ipc '["quit"]' ;;
+    quodlibet) timeout 8 quodlibet --quit ;;
+    rhythmbox) timeout 8 rhythmbox-client --no-start --quit ;;
+    *) mpris --quit ;;
+    esac > /dev/null 2>&1
+}
+
+# The file names held, in order, one line: what the player plays first, then its list or queue.
+held_names() { # READ_BACK_LINES
+    local playing list queue
+    playing=$(grep '^playing ' <<< "$1" | head -1 | sed 's/^playing //')
+    list=$(grep '^list ' <<< "$1" | sed 's/^list //')
+    queue=$(grep '^queue ' <<< "$1" | sed 's/^queue //')
+    if [ -n "$list" ]; then
+        printf '%s\n' "$list"
+    else
+        [ -n "$playing" ] && printf '%s\n' "$playing"
+    fi
+    [ -n "$queue" ] && printf '%s\n' "$queue"
+    true
+}
+
+# The processes of this case that are neither the display, bus and window manager nor us: the
+# players and their helpers.
+others() {
+    for p in /proc/[0-9]*; do
+        p=${p#/proc/}
+        case " $keep " in *" $p "*) continue ;; esac
+        # A helper that ended and waits for a parent that never reaps it is gone already.
+        [[ $(cat "/proc/$p/stat" 2> /dev/null) =~ ^[0-9]+\ \(.*\)\ [ZX] ]] && continue
+        [ "$p" = "$BASHPID" ] || [ ! -d "/proc/$p" ] || echo "$p"
+    done
+}
+
+# What the player should hold after the case, one path a line.
+expected_of() {
+    case $player:$case in
+    mpv:enqueue) ;;
+    *:one | mpv:after-one) echo "${names[0]}" ;;
+    *:after-one) printf '%s\n' "${names[0]}" "${names[@]}" ;;
+    *) printf '%s\n' "${names[@]}" ;;
+    esac | sed "s|^|$work/music/|"
+}
+
+# The title of the box the window should show: mpv has no enqueue command of its own, so the
+# window says so (its text is on the screenshot; Qt boxes offer no way to copy it here).
+expected_boxes() {
+    case $player:$case in
+    mpv:enqueue | mpv:after-one) echo Tunebrowse ;;
+    esac
+}
+
+# The list pane of the window, focused by a click into its empty space below the rows.
+focus_list() {
+    xdotool windowactivate --sync "$window_id" > /dev/null 2>&1
+    eval "$(xdotool getwindowgeometry --shell "$window_id")"
+    xdotool mousemove --window "$window_id" $((WIDTH * 3 / 4)) $((HEIGHT * 3 / 4)) click 1
+    sleep 0.5
+}
+
+# The titles of the boxes the window shows on top of itself.
+boxes() {
+    local w
+    for w in $(xdotool search --onlyvisible --pid "$window_pid" 2> /dev/null | grep -vx "$window_id"); do
+        xdotool getwindowname "$w" 2> /dev/null
+    done | paste -sd ' '
+}
+
+# Closes the boxes, by keys sent to the focus: a key sent to a box that closes on its press
+# would stay pressed, and repeat into the list.
+close_boxes() {
+    local w
+    for w in $(xdotool search --onlyvisible --pid "$window_pid" 2> /dev/null | grep -vx "$window_id"); do
+        xdotool windowactivate --sync "$w" key Escape > /dev/null 2>&1
+        sleep 0.5
+    done
+}
+
+# Players whose list can only be read once they quit get a fixed time to take the files.
+late_reader() {
+    case $player in strawberry | clementine | smplayer) return 0 ;; esac
+    return 1
+}
+
+# Waits, bounded, until the player holds the expected names; prints the last read-back.
+wait_for() { # EXPECTED SECONDS
+    local deadline=$((SECONDS + $2)) lines=""
+    if late_reader; then
+        sleep 10
+        read_back
+        return
+    fi
+    sleep 2
+    while ((SECONDS < deadline)); do
+        lines=$(read_back)
+        [ "$(held_names "$lines")" = "$1" ] && [ "$(boxes)" = "$(expected_boxes)" ] && break
+        sleep 2
+    done
+    printf '%s\n' "$lines"
+}
+
+names_of() { # PATHS
+    while read -r f; do [ -n "$f" ] && basename "$f"; done <<< "$1" | paste -sd ';' | sed 's/;/; /g'
+}
+
+# One case in its own display and bus, as the user; prints "RESULT|HELD|NOTE".
+run_case() { # PLAYER CASE WORK EXE
+    player=$1 case=$2 work=$3 exe=$4
+    export XDG_CONFIG_HOME=$HOME/.config XDG_DATA_HOME=$HOME/.local/share \
+        XDG_CACHE_HOME=$HOME/.cache XDG_RUNTIME_DIR=$HOME/runtime \
+        XDG_CONFIG_DIRS=/etc/xdg XDG_DATA_DIRS=/usr/share SDL_AUDIODRIVER=dummy
+    unset PULSE_SERVER
+    mkdir -p -m 700 "$XDG_RUNTIME_DIR"
+    mkdir -p "$XDG_CONFIG_HOME/vlc" "$XDG_CONFIG_HOME/mpv" "$XDG_CONFIG_HOME/quodlibet" \
+        "$XDG_DATA_HOME" "$HOME/Music"
     entry=$(entry_of "$player")
     printf '[Default Applications]\naudio/mpeg=%s\naudio/x-mpegurl=%s\n' "$entry" "$entry" \
         > "$XDG_CONFIG_HOME/mimeapps.list"
-    "$exe" "$work/music" > /dev/null 2>&1 &
-    window=$!
-    sleep 4
-    # Tab to the list (sorted by file: one, three, two); Home selects its first row.
-    step Tab Home ctrl+p
-    echo "play one: $(read_back "$player" | xargs -r -n1 basename 2>/dev/null | tr '\n' ' ')"
-    step ctrl+a ctrl+p
-    echo "play several: $(read_back "$player" | xargs -r -n1 basename 2>/dev/null | tr '\n' ' ')"
-    step ctrl+a ctrl+e
-    echo "enqueue three: $(read_back "$player" | xargs -r -n1 basename 2>/dev/null | tr '\n' ' ')"
-    # The players the window started, then the window.
-    pkill -P "$window"
-    kill "$window"
+    # No sound card here: ALSA plays into nothing too. The players' first-start questions would
+    # hide their windows.
+    printf 'pcm.!default { type null }\nctl.!default { type hw card 0 }\n' > "$HOME/.asoundrc"
+    printf '[qt]\nqt-privacy-ask=0\n[core]\naout=dummy\nextraintf=oldrc\n[oldrc]\nrc-unix=%s\nrc-fake-tty=1\n' \
+        "$HOME/vlc.socket" > "$XDG_CONFIG_HOME/vlc/vlcrc"
+    printf 'ao=null\ninput-ipc-server=%s\nkeep-open=yes\n' "$HOME/mpv.socket" \
+        > "$XDG_CONFIG_HOME/mpv/mpv.conf"
+    # A library folder of its own, empty: the tracks must reach it through the hand-off only.
+    printf '[settings]\nscan = %s\n' "$HOME/Music" > "$XDG_CONFIG_HOME/quodlibet/config"
+
+    # A sound server that plays into nothing: ALSA's null device cannot pause, and GStreamer
+    # players then stop before the first track.
+    pulseaudio -n --daemonize=no --exit-idle-time=-1 --disable-shm=yes \
+        -L 'module-null-sink sink_name=nothing' -L module-native-protocol-unix \
+        > "$HOME/pulseaudio.log" 2>&1 &
+    openbox --sm-disable > /dev/null 2>&1 &
+    for _ in $(seq 50); do
+        xprop -root _NET_SUPPORTING_WM_CHECK 2> /dev/null | grep -q 'window id' &&
+            pactl info > /dev/null 2>&1 && break
+        sleep 0.2
+    done
+    # Everything up to now is the desktop and this script.
+    keep=$(cd /proc && echo [0-9]*)
+
+    "$exe" "$work/music" > "$HOME/window.log" 2>&1 &
+    window_pid=$!
+    keep+=" $window_pid"
+    window_id=$(timeout 20 xdotool search --sync --onlyvisible --pid "$window_pid" 2> /dev/null | head -1)
+    [ -n "$window_id" ] || { echo "FAIL||window did not open"; return; }
+    sleep 2
+
+    messages=""
+    focus_list
+    case $case in
+    one) xdotool key --delay 150 Home ctrl+p ;;
+    several) xdotool key --delay 150 ctrl+a ctrl+p ;;
+    enqueue) xdotool key --delay 150 ctrl+a ctrl+e ;;
+    after-one)
+        xdotool key --delay 150 Home ctrl+p
+        wait_for "$work/music/${names[0]}" 20 > /dev/null
+        sleep 2
+        messages=$(boxes)
+        close_boxes
+        focus_list
+        xdotool key --delay 150 ctrl+a ctrl+e
+        ;;
+    esac
+    expected=$(expected_of)
+    lines=$(wait_for "$expected" 20)
+    import -window root "$work/shots/$player-$case.png" 2> /dev/null
+    messages+=$(boxes)
+    close_boxes
+
+    quit_player
+    for _ in $(seq 20); do
+        [ -z "$(others)" ] && break
+        sleep 0.5
+    done
+    note=""
+    [ -n "$(others)" ] && note="player did not quit: killed;"
+    lines+=$'\n'$(read_after_quit | decode)
+    held=$(held_names "$lines")
+    [ "$held" = "$expected" ] && [ "$messages" = "$(expected_boxes)" ] && result=PASS || result=FAIL
+    [ -n "$messages" ] && note+=" the window showed a box: $messages"
+    kill "$window_pid" 2> /dev/null
+    printf '%s|%s|%s\n' "$result" "$(names_of "$held")" "$note"
 }
 
-if [ "${1:-}" = --session ]; then
+if [ "${1:-}" = --case ]; then
     shift
-    work=$2 exe=$3
-    session "$1"
+    run_case "$@"
     exit 0
 fi
 
-prepare() {
-    DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends $players \
-        xvfb xauth dbus dbus-x11 xdotool libglib2.0-bin > /dev/null || exit 1
-    id "$user" > /dev/null 2>&1 || useradd -m "$user"
-    [ -x "$exe" ] || { echo "no $exe: build the tunebrowse target first"; exit 1; }
+build=${1:-$(cd "$(dirname "$0")/../.." && pwd)/build}
+exe=$build/tunebrowse
+[ "$(id -u)" = 0 ] || { echo "run as root"; exit 1; }
+[ -x "$exe" ] || { echo "no $exe: build the tunebrowse target first"; exit 1; }
+# Rhythmbox reaches MPRIS through its plugins, which Debian installs with it by default.
+DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends $players rhythmbox-plugins \
+    xvfb xauth dbus dbus-x11 pulseaudio openbox x11-utils xdotool imagemagick python3-gi procps \
+    libglib2.0-bin > /dev/null || exit 1
+# The window and the players run from the build and a folder the user can enter.
+id "$user" > /dev/null 2>&1 || useradd -m "$user"
 
-    work=$(mktemp -d /tmp/tbplayers.XXXXXX)
-    chmod 755 "$work"
-    trap 'rm -rf "$work"' EXIT
-    mkdir "$work/music"
-    # Three short silent MP3 frames each, with a tag naming the track.
-    for name in one two three; do
-        python3 -c 'import sys
+work=$(mktemp -d /tmp/tbplayers.XXXXXX)
+chmod 755 "$work"
+mkdir "$work/music" "$work/shots"
+# Two minutes of silent MP3 frames each, so that no player reaches the end during a case, with
+# a tag whose title is the file's name.
+for name in "${names[@]}"; do
+    /usr/bin/python3 -c 'import sys
 frame = b"\xff\xfb\x90\x64" + bytes(413)
 tag = b"TAG" + b"".join(s.encode().ljust(n, b" ") for s, n in
       ((sys.argv[1], 30), ("Check", 30), ("Players", 30), ("2026", 4), ("", 30))) + b"\xff"
-sys.stdout.buffer.write(frame * 40 + tag)' "$name" > "$work/music/$name.mp3"
-    done
-    chown -R "$user" "$work"
-}
-
-prepare
-for player in $players; do
-    home=$work/home-$player
-    mkdir -p "$home" && chown "$user" "$home"
-    echo "== $player"
-    su "$user" -s /bin/bash -c "cd '$home' && HOME='$home' timeout 180 xvfb-run -a \
-        dbus-run-session -- bash '$0' --session '$player' '$work' '$exe'" 2>/dev/null |
-        grep -E '^(play|enqueue)'
+sys.stdout.buffer.write(frame * 4600 + tag)' "$name" > "$work/music/$name"
 done
+chown -R "$user" "$work"
+chmod -R a+rX "$build"
+
+printf '%-11s' player
+for c in $cases; do printf ' | %-40s' "$c"; done
+echo
+for player in $players; do
+    printf '%-11s' "$player"
+    notes=""
+    for c in $cases; do
+        home=$work/home-$player-$c
+        mkdir -m 700 "$home" && chown "$user" "$home"
+        # The namespace's first process ends every player of the case with it.
+        out=$(cd "$home" && timeout 150 unshare --pid --fork --kill-child --mount-proc \
+            su "$user" -s /bin/bash -c "HOME='$home' xvfb-run -a -s '-screen 0 1280x900x24' \
+            dbus-run-session -- bash '$self' --case '$player' '$c' '$work' '$exe'" 2> /dev/null |
+            grep -E '^(PASS|FAIL)' | tail -1)
+        [ -n "$out" ] || out="FAIL||no result (timed out)"
+        IFS='|' read -r result held note <<< "$out"
+        printf ' | %-40s' "$result: ${held:-nothing}"
+        [ -n "$note" ] && notes+="    $c: $note"$'\n'
+    done
+    echo
+    printf '%s' "$notes"
+done
+echo "screenshots and homes: $work"
