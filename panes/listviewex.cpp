@@ -4,6 +4,7 @@
 
 #include "panes/fullrowdelegate.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QHeaderView>
@@ -27,7 +28,55 @@ constexpr int LARGE_CELL_HEIGHT = 72;
 constexpr int SMALL_ICON_CELL_WIDTH = 180;
 constexpr int LIST_CELL_WIDTH = 220;
 
+// Tells assistive tools about the row of index in the view, by its first cell: Qt's list view
+// names the wrong cell of a model with several columns.
+void ReportRow(QAbstractItemView* pView, QAccessible::Event eType, const QModelIndex& index) {
+    if (!QAccessible::isActive() || !index.isValid()) {
+        return;
+    }
+    QAccessibleInterface* pList = QAccessible::queryAccessibleInterface(pView);
+    QAccessibleTableInterface* pTable = pList != nullptr ? pList->tableInterface() : nullptr;
+    QAccessibleInterface* pCell = pTable != nullptr ? pTable->cellAt(index.row(), 0) : nullptr;
+    if (pCell == nullptr) {
+        return;
+    }
+    QAccessibleEvent event(pView, eType);
+    event.setChild(pList->indexOfChild(pCell));
+    QAccessible::updateAccessibility(&event);
+}
+
+void ReportSelection(QAbstractItemView* pView, const QItemSelection& selected,
+                     const QItemSelection& deselected) {
+    ReportRow(pView, QAccessible::SelectionAdd, selected.indexes().value(0));
+    ReportRow(pView, QAccessible::SelectionRemove, deselected.indexes().value(0));
+}
+
 } // namespace
+
+// Both views follow the one selection model, but a screen reader must hear of changes from the
+// view on screen only, else it reads the hidden view's last word. Qt's own reports are skipped by
+// calling QAbstractItemView's handlers directly.
+class CListViewEx::CIconView final : public QListView {
+public:
+    explicit CIconView(QWidget* pParent) : QListView(pParent) {}
+
+    bool m_bReports = false;
+
+protected:
+    void currentChanged(const QModelIndex& current, const QModelIndex& previous) override {
+        QAbstractItemView::currentChanged(current, previous);
+        if (m_bReports) {
+            ReportRow(this, QAccessible::Focus, current);
+        }
+    }
+    void selectionChanged(const QItemSelection& selected,
+                          const QItemSelection& deselected) override {
+        if (m_bReports) {
+            ReportSelection(this, selected, deselected);
+        }
+        QAbstractItemView::selectionChanged(selected, deselected);
+    }
+};
 
 // The details view: draws each row itself so that the highlight of a selected row and the
 // focus frame run from the first label to the viewport's right edge.
@@ -36,8 +85,30 @@ public:
     explicit CDetailsView(QWidget* pParent) : QTreeView(pParent) {}
 
     bool m_bFullRow = true;
+    bool m_bReports = true;
 
 protected:
+    void currentChanged(const QModelIndex& current, const QModelIndex& previous) override {
+        QAbstractItemView::currentChanged(current, previous);
+        // The focus frame spans the row.
+        for (const QModelIndex& index : {previous, current}) {
+            if (index.isValid()) {
+                const QRect rc = visualRect(index);
+                viewport()->update(QRect(0, rc.top(), viewport()->width(), rc.height()));
+            }
+        }
+        if (m_bReports) {
+            ReportRow(this, QAccessible::Focus, current);
+        }
+    }
+    void selectionChanged(const QItemSelection& selected,
+                          const QItemSelection& deselected) override {
+        QAbstractItemView::selectionChanged(selected, deselected);
+        if (m_bReports) {
+            ReportSelection(this, selected, deselected);
+        }
+    }
+
     void drawRow(QPainter* pPainter, const QStyleOptionViewItem& option,
                  const QModelIndex& index) const override {
         const QModelIndex first = index.siblingAtColumn(0);
@@ -125,7 +196,7 @@ protected:
 };
 
 CListViewEx::CListViewEx(QWidget* pParent)
-    : QWidget(pParent), m_pDetails(new CDetailsView(this)), m_pIcons(new QListView(this)),
+    : QWidget(pParent), m_pDetails(new CDetailsView(this)), m_pIcons(new CIconView(this)),
       m_pStack(new QStackedLayout(this)), m_pFullRowDelegate(new CFullRowDelegate(this)),
       m_pPlainDelegate(new QStyledItemDelegate(this)) {
     m_pDetails->setRootIsDecorated(false);
@@ -185,10 +256,14 @@ void CListViewEx::SetDisplayStyle(EDisplayStyle eStyle) {
         ApplyIconStyle(eStyle);
         pView = m_pIcons;
     }
+    m_pDetails->m_bReports = pView == m_pDetails;
+    m_pIcons->m_bReports = pView == m_pIcons;
     m_pStack->setCurrentWidget(pView);
     setFocusProxy(pView);
     if (bHadFocus) {
         pView->setFocus();
+        // The view's own focus names the list; the reader is to go on with the current row.
+        ReportRow(pView, QAccessible::Focus, pView->currentIndex());
     }
     if (pView->currentIndex().isValid()) {
         pView->scrollTo(pView->currentIndex());

@@ -62,12 +62,13 @@ protected:
 
 private:
     class CDetailsView;
+    class CIconView;
 
     void ApplyIconStyle(EDisplayStyle eStyle);
     static QPoint CurrentItemPoint(const QAbstractItemView* pView);
 
     CDetailsView* m_pDetails;
-    QListView* m_pIcons;
+    CIconView* m_pIcons;
     QStackedLayout* m_pStack;
     CFullRowDelegate* m_pFullRowDelegate;
     QStyledItemDelegate* m_pPlainDelegate;
