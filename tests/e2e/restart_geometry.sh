@@ -25,7 +25,9 @@ if [ "${1:-}" = --inside-x ]; then
     for run in 1 2 3 4; do
         "$exe" "$work/lib" &
         pid=$!
-        wid=$(timeout 30 xdotool search --sync --onlyvisible --name "lib - Tunebrowse" | head -n 1)
+        # A loaded machine (a sanitizer build, a parallel suite) may take its time to show the window.
+        wid=$(timeout 120 xdotool search --sync --onlyvisible --name "lib - Tunebrowse" | head -n 1)
+        [ -n "$wid" ] || { echo "run $run ($wm): no window within 120 s"; exit 1; }
         sleep 1
         if [ "$wm" = openbox ]; then
             xdotool windowactivate --sync "$wid"
