@@ -197,7 +197,9 @@ SPlaylistFile WritePlaylist(const std::string& strText) {
         playlist.strError = ErrorText(playlist.strPath, errno);
         return playlist;
     }
-    if (const int nError = WriteAllAt(fd.Get(), strText.data(), strText.size(), 0)) {
+    // The playlist is written with the plain system calls, as it is opened and checked above.
+    CFileOps systemCalls;
+    if (const int nError = WriteAllAt(fd.Get(), strText.data(), strText.size(), 0, systemCalls)) {
         playlist.strError = ErrorText(playlist.strPath, nError);
         return playlist;
     }

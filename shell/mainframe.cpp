@@ -86,13 +86,11 @@ constexpr unsigned s_aTrackCommands[] = {ID_PLAY, ID_ENQUEUE, ID_PROPERTIES, ID_
 
 } // namespace
 
-CMainFrame::CMainFrame(CUserSettings& settings, CSettingsStore& store)
-    : CMainFrame(settings, store, SystemShellHandoff()) {
-}
-
-CMainFrame::CMainFrame(CUserSettings& settings, CSettingsStore& store, CShellHandoff& shell)
-    : m_settings(settings), m_store(store), m_shell(shell),
-      m_pDoc(std::make_unique<CTunebrDoc>(*this)), m_bShowLabels(settings.m_bShowLabels),
+CMainFrame::CMainFrame(CUserSettings& settings, CSettingsStore& store, const SFrameSeams& seams)
+    : m_settings(settings), m_store(store),
+      m_shell(seams.pShell != nullptr ? *seams.pShell : SystemShellHandoff()),
+      m_fileOps(seams.pFileOps != nullptr ? *seams.pFileOps : m_systemFileOps),
+      m_pDoc(std::make_unique<CTunebrDoc>(*this, m_fileOps)), m_bShowLabels(settings.m_bShowLabels),
       m_nViewType(settings.m_nViewType) {
     // Every scan, the first included, reads tag texts in the encoding the user chose.
     m_pDoc->SetTagCodec(COptionSheet::TagCodecOf(m_settings.m_strTagEncoding));
@@ -375,7 +373,8 @@ void CMainFrame::CreateClient() {
         m_pFilter->clear();
     });
 
-    m_pCommands = std::make_unique<CTrackCommands>(*m_pRightView, *m_pDoc, m_settings, m_shell);
+    m_pCommands =
+        std::make_unique<CTrackCommands>(*m_pRightView, *m_pDoc, m_settings, m_shell, m_fileOps);
     CTrackCommands* pCommands = m_pCommands.get();
     CHandoffWatch* pWatch = &pCommands->GetHandoffWatch();
     connect(pWatch, &CHandoffWatch::busyChanged, this, &CMainFrame::ShowHandoffBusy);

@@ -14,8 +14,8 @@
 #include <QMenu>
 
 CTrackCommands::CTrackCommands(CTunebrView& view, CTunebrDoc& doc, const CUserSettings& settings,
-                               CShellHandoff& shell)
-    : m_view(view), m_doc(doc), m_settings(settings), m_shell(shell) {
+                               CShellHandoff& shell, CFileOps& ops)
+    : m_view(view), m_doc(doc), m_settings(settings), m_shell(shell), m_fileOps(ops) {
 }
 
 void CTrackCommands::OnPlay() {
@@ -43,7 +43,7 @@ void CTrackCommands::OnUndo() {
 }
 
 CTagWriter CTrackCommands::MakeWriter() const {
-    return CTagWriter(CFileOps::Current(), m_doc.GetTagCodec(), m_settings.m_bKeepFileTimes != 0);
+    return CTagWriter(m_fileOps, m_doc.GetTagCodec(), m_settings.m_bKeepFileTimes != 0);
 }
 
 void CTrackCommands::OnEditCopy() {

@@ -7,6 +7,7 @@
 
 #include <QPoint>
 
+class CFileOps;
 class CShellHandoff;
 class CTunebrDoc;
 class CTunebrView;
@@ -19,8 +20,9 @@ struct SHandoffResult;
 // shown.
 class CTrackCommands final {
 public:
+    // Tags are written through ops.
     CTrackCommands(CTunebrView& view, CTunebrDoc& doc, const CUserSettings& settings,
-                   CShellHandoff& shell);
+                   CShellHandoff& shell, CFileOps& ops);
 
     void OnPlay();
     void OnEnqueue();
@@ -50,6 +52,7 @@ private:
     CTunebrDoc& m_doc;
     const CUserSettings& m_settings;
     CShellHandoff& m_shell;
+    CFileOps& m_fileOps;
     CTagUndoHistory m_history;
     CHandoffWatch m_watch;
 };

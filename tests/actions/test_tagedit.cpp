@@ -85,7 +85,9 @@ SPageValues Values(std::string strTitle, std::string strArtist, std::string strA
 }
 
 CTagWriter Writer(bool bKeepTimes = false, CTagCodec codec = CTagCodec()) {
-    return CTagWriter(CFileOps::Current(), std::move(codec), bKeepTimes);
+    // The writer outlives this call; the system calls hold no state for tests to share.
+    static CFileOps s_systemCalls;
+    return CTagWriter(s_systemCalls, std::move(codec), bKeepTimes);
 }
 
 void ExpectValues(const SPageValues& actual, const SPageValues& expected,
@@ -237,7 +239,8 @@ protected:
 
     CTempDir m_dir;
     CTestHost m_host;
-    CTunebrDoc m_doc{m_host};
+    CFileOps m_fileOps;
+    CTunebrDoc m_doc{m_host, m_fileOps};
     CHintLog m_log;
     CModalDriver m_driver;
     CTagUndoHistory m_history;
@@ -1462,6 +1465,7 @@ TEST_F(TagEditSheet, CopyFromId3v2FillsThePageAndFillingEmptyFieldsKeepsEachFile
 }
 
 TEST_F(TagEditSheet, CorpusFilesGoThroughCopyFromId3v2) {
+    CFileOps systemCalls;
     const fs::path corpus = CORPUS_DIR;
     if (!fs::is_directory(corpus)) {
         GTEST_SKIP() << "no corpus at " << corpus;
@@ -1471,7 +1475,7 @@ TEST_F(TagEditSheet, CorpusFilesGoThroughCopyFromId3v2) {
         if (nCopied == 8 || entry.path().extension() != ".mp3") {
             continue;
         }
-        const CId3v2Tag tag = CId3v2Tag::Read(entry.path().string(), CFileOps::Current());
+        const CId3v2Tag tag = CId3v2Tag::Read(entry.path().string(), systemCalls);
         if (tag.m_nVersion == 0) {
             continue;
         }

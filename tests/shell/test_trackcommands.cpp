@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Copyright 2026 Quillon Softs
 #include "catalogue/cataloguehost.h"
+#include "catalogue/posixio.h"
 #include "catalogue/tunebrdoc.h"
 #include "panes/panehost.h"
 #include "panes/tracklistmodel.h"
@@ -108,11 +109,12 @@ protected:
 
     CTempDir m_dir;
     CQuietHost m_host;
-    CTunebrDoc m_doc{m_host};
+    CFileOps m_fileOps;
+    CTunebrDoc m_doc{m_host, m_fileOps};
     CUserSettings m_settings;
     CTunebrView m_view{m_doc, m_settings, m_host};
     CFakeShell m_shell;
-    CTrackCommands m_commands{m_view, m_doc, m_settings, m_shell};
+    CTrackCommands m_commands{m_view, m_doc, m_settings, m_shell, m_fileOps};
 };
 
 } // namespace
@@ -218,7 +220,7 @@ TEST(TrackCommandsInTheWindow, AHandoffTakingItsTimeLeavesTheWindowResponsive) {
         settings.LoadSettings(store);
         CFakeShell shell;
         shell.m_arrProgram = testCase.arrProgram;
-        CMainFrame frame(settings, store, shell);
+        CMainFrame frame(settings, store, {&shell});
         frame.show();
         frame.StartUp(nullptr);
         frame.SwitchPane();
