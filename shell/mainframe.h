@@ -16,6 +16,7 @@
 class CAddressBox;
 class CFilterBox;
 class CShellHandoff;
+class CMessageSink;
 class CBusyAnimation;
 class CScanGuard;
 class CLeftView;
@@ -33,6 +34,7 @@ class QToolBar;
 struct SFrameSeams {
     CShellHandoff* pShell = nullptr;
     CFileOps* pFileOps = nullptr;
+    CMessageSink* pMessages = nullptr;
 };
 
 // The main window: tool bars with the address box, the tree and list panes side by side, the
@@ -129,6 +131,7 @@ private:
     CShellHandoff& m_shell;
     CFileOps m_systemFileOps;
     CFileOps& m_fileOps;
+    CMessageSink& m_messages;
     std::unique_ptr<CTunebrDoc> m_pDoc;
     std::map<unsigned, QAction*> m_mapActions;
     std::unique_ptr<CTrackCommands> m_pCommands;

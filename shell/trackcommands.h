@@ -8,6 +8,7 @@
 #include <QPoint>
 
 class CFileOps;
+class CMessageSink;
 class CShellHandoff;
 class CTunebrDoc;
 class CTunebrView;
@@ -20,9 +21,9 @@ struct SHandoffResult;
 // shown.
 class CTrackCommands final {
 public:
-    // Tags are written through ops.
+    // Tags are written through ops; what went wrong is told through messages.
     CTrackCommands(CTunebrView& view, CTunebrDoc& doc, const CUserSettings& settings,
-                   CShellHandoff& shell, CFileOps& ops);
+                   CShellHandoff& shell, CFileOps& ops, CMessageSink& messages);
 
     void OnPlay();
     void OnEnqueue();
@@ -53,6 +54,7 @@ private:
     const CUserSettings& m_settings;
     CShellHandoff& m_shell;
     CFileOps& m_fileOps;
+    CMessageSink& m_messages;
     CTagUndoHistory m_history;
     CHandoffWatch m_watch;
 };
