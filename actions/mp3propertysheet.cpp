@@ -112,12 +112,13 @@ void LoadEdit(QLineEdit& edit, const std::string& strText, ETagField eField,
     edit.setText(strShown);
 }
 
-void ReportFileError(QWidget* pParent, const std::optional<CFileException>& error) {
+void ReportFileError(QWidget* pParent, CMessageSink& messages,
+                     const std::optional<CFileException>& error) {
     if (error) {
         // One pass over both markers: a path may itself contain "%2".
-        ShowMessageText(pParent, LoadQString(IDS_FILE_ERROR)
-                                     .arg(DisplayPath(error->GetPath()),
-                                          ToQString(std::strerror(error->GetErrno()))));
+        messages.Show(pParent, LoadQString(IDS_FILE_ERROR)
+                                   .arg(DisplayPath(error->GetPath()),
+                                        ToQString(std::strerror(error->GetErrno()))));
     }
 }
 
@@ -423,8 +424,8 @@ void CMp3PropertyPage1::OnSelchangeGenre(int nIndex) {
     }
 }
 
-CMp3PropertySheet::CMp3PropertySheet(QWidget* pParent, CTagCodec codec)
-    : QDialog(pParent), m_codec(std::move(codec)) {
+CMp3PropertySheet::CMp3PropertySheet(QWidget* pParent, CTagCodec codec, CMessageSink& messages)
+    : QDialog(pParent), m_codec(std::move(codec)), m_messages(messages) {
     setWindowTitle(LoadQString(IDS_PROPERTIES));
     m_pPage = new CMp3PropertyPage1(nullptr, m_codec);
     m_pTabs = new QTabWidget;
@@ -474,7 +475,7 @@ QString CMp3PropertySheet::OverlongMessage(ETagField eField) const {
 }
 
 void CMp3PropertySheet::Refuse(ETagField eField, const QString& strMessage) {
-    ShowMessageText(this, strMessage);
+    m_messages.Show(this, strMessage);
     m_pTabs->setCurrentWidget(m_pPage);
     QLineEdit* pEdit = m_pPage->GetEdit(eField);
     pEdit->setFocus();
@@ -491,7 +492,7 @@ QString FailureReason(const CTrackInfo& track, bool bChanged) {
                                              : CMp3PropertySheet::tr("vanished");
 }
 
-void ReportTagWrites(QWidget* pParent, const STagWriteOutcome& outcome) {
+void ReportTagWrites(QWidget* pParent, CMessageSink& messages, const STagWriteOutcome& outcome) {
     // One message for every file left alone: a thousand read-only files must not take a
     // thousand clicks.
     std::vector<std::pair<const CTrackInfo*, bool>> arrFailed;
@@ -513,20 +514,21 @@ void ReportTagWrites(QWidget* pParent, const STagWriteOutcome& outcome) {
                 CMp3PropertySheet::tr("... and %1 more file(s).")
                     .arg(static_cast<qulonglong>(arrFailed.size() - MAX_NAMED_FAILURES)));
         }
-        ShowMessageText(pParent, arrLines.join(QLatin1Char('\n')));
+        messages.Show(pParent, arrLines.join(QLatin1Char('\n')));
     }
     for (const CTrackInfo* pTrack : outcome.m_arrTimesNotKept) {
-        ShowMessageText(pParent,
-                        LoadQString(IDS_TIMES_NOT_KEPT).arg(DisplayPath(pTrack->GetFullPath())));
+        messages.Show(pParent,
+                      LoadQString(IDS_TIMES_NOT_KEPT).arg(DisplayPath(pTrack->GetFullPath())));
     }
-    ReportFileError(pParent, outcome.m_error);
+    ReportFileError(pParent, messages, outcome.m_error);
 }
 
-bool RunTagEditor(QWidget* pParent, const std::vector<CTrackInfo*>& arrSelected, CTunebrDoc& doc,
+bool RunTagEditor(QWidget* pParent, CMessageSink& messages,
+                  const std::vector<CTrackInfo*>& arrSelected, CTunebrDoc& doc,
                   const CTagWriter& writer, CTagUndoHistory& history, bool bByGenre,
                   const std::function<void()>& refreshList) {
     const SPageValues before = InitialPageValues(arrSelected);
-    CMp3PropertySheet sheet(pParent, writer.GetCodec());
+    CMp3PropertySheet sheet(pParent, writer.GetCodec(), messages);
     CMp3PropertyPage1& page = sheet.GetPage();
     static_cast<SPageValues&>(page) = before;
     page.LoadFields();
@@ -553,7 +555,7 @@ bool RunTagEditor(QWidget* pParent, const std::vector<CTrackInfo*>& arrSelected,
         },
         arrSelected, writer);
     history.Push(std::move(outcome.m_arrUndo));
-    ReportTagWrites(pParent, outcome);
+    ReportTagWrites(pParent, messages, outcome);
     // The records show their files as they are now, written or not.
     if (NeedsIndexRebuild(outcome, bByGenre)) {
         doc.RebuildIndex();
@@ -563,7 +565,7 @@ bool RunTagEditor(QWidget* pParent, const std::vector<CTrackInfo*>& arrSelected,
     return true;
 }
 
-void RunTagUndo(QWidget* pParent, CTagUndoHistory& history, CTunebrDoc& doc,
+void RunTagUndo(QWidget* pParent, CMessageSink& messages, CTagUndoHistory& history, CTunebrDoc& doc,
                 const CTagWriter& writer) {
     if (!history.CanUndo()) {
         return;
@@ -577,10 +579,9 @@ void RunTagUndo(QWidget* pParent, CTagUndoHistory& history, CTunebrDoc& doc,
         for (const std::string& strPath : run.m_arrSkipped) {
             arrPaths.push_back(DisplayPath(strPath));
         }
-        ShowMessageText(pParent,
-                        LoadQString(IDS_UNDO_SKIPPED).arg(arrPaths.join(QLatin1Char('\n'))));
+        messages.Show(pParent, LoadQString(IDS_UNDO_SKIPPED).arg(arrPaths.join(QLatin1Char('\n'))));
     }
-    ReportFileError(pParent, run.m_error);
+    ReportFileError(pParent, messages, run.m_error);
 }
 
 QString UndoCommandText(const CTagUndoHistory& history) {

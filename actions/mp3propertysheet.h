@@ -4,6 +4,8 @@
 
 #include "actions/tagedit.h"
 #include "catalogue/tagcodec.h"
+#include "platform/messagebox.h"
+#include "platform/messagesink.h"
 
 #include <QDialog>
 #include <QWidget>
@@ -94,7 +96,9 @@ class CMp3PropertySheet final : public QDialog {
     Q_DISABLE_COPY_MOVE(CMp3PropertySheet)
 
 public:
-    explicit CMp3PropertySheet(QWidget* pParent = nullptr, CTagCodec codec = CTagCodec());
+    // Refusals are shown through messages.
+    explicit CMp3PropertySheet(QWidget* pParent = nullptr, CTagCodec codec = CTagCodec(),
+                               CMessageSink& messages = SystemMessages());
 
     CMp3PropertyPage1& GetPage() { return *m_pPage; }
 
@@ -105,6 +109,7 @@ private:
     QString OverlongMessage(ETagField eField) const;
 
     CTagCodec m_codec;
+    CMessageSink& m_messages;
     QTabWidget* m_pTabs = nullptr;
     CMp3PropertyPage1* m_pPage = nullptr;
 };
@@ -114,18 +119,19 @@ private:
 // was, keeps what the edit needs to be taken back in the history, then either has the document
 // regroup its tracks or calls refreshList so the list shows the files as they are. Returns
 // whether the user chose OK.
-bool RunTagEditor(QWidget* pParent, const std::vector<CTrackInfo*>& arrSelected, CTunebrDoc& doc,
+bool RunTagEditor(QWidget* pParent, CMessageSink& messages,
+                  const std::vector<CTrackInfo*>& arrSelected, CTunebrDoc& doc,
                   const CTagWriter& writer, CTagUndoHistory& history, bool bByGenre,
                   const std::function<void()>& refreshList);
 
 // The messages for what went wrong in a run of writes: one for all the files left as they were
 // (the first 20 named with the reason, a count of the rest), one per file whose time could not be
 // kept, then the error that stopped the run, if any.
-void ReportTagWrites(QWidget* pParent, const STagWriteOutcome& outcome);
+void ReportTagWrites(QWidget* pParent, CMessageSink& messages, const STagWriteOutcome& outcome);
 
 // Takes the last edit of the history back, shows the restored files' fields in the catalogue
 // and tells the user of the files left alone and of an error. Nothing without an edit.
-void RunTagUndo(QWidget* pParent, CTagUndoHistory& history, CTunebrDoc& doc,
+void RunTagUndo(QWidget* pParent, CMessageSink& messages, CTagUndoHistory& history, CTunebrDoc& doc,
                 const CTagWriter& writer);
 
 // The Undo command's text: what it would take back.

@@ -5,7 +5,7 @@
 #include "catalogue/filedescriptor.h"
 #include "catalogue/posixio.h"
 #include "catalogue/trackinfo.h"
-#include "platform/messagebox.h"
+#include "platform/messagesink.h"
 #include "platform/shellhandoff.h"
 #include "platform/textconv.h"
 #include "res/strings.h"
@@ -197,7 +197,9 @@ SPlaylistFile WritePlaylist(const std::string& strText) {
         playlist.strError = ErrorText(playlist.strPath, errno);
         return playlist;
     }
-    if (const int nError = WriteAllAt(fd.Get(), strText.data(), strText.size(), 0)) {
+    // The playlist is written with the plain system calls, as it is opened and checked above.
+    CFileOps systemCalls;
+    if (const int nError = WriteAllAt(fd.Get(), strText.data(), strText.size(), 0, systemCalls)) {
         playlist.strError = ErrorText(playlist.strPath, nError);
         return playlist;
     }
@@ -235,13 +237,13 @@ SHandoffResult CPlayerHandoff::Enqueue(const CTrackList& arrTracks) const {
     return start.bStarted ? SHandoffResult{0, {}, start.nPid} : SHandoffResult{IDS_NO_ENQUEUE, {}};
 }
 
-void ShowHandoffResult(QWidget* pParent, const SHandoffResult& result) {
+void ShowHandoffResult(QWidget* pParent, CMessageSink& messages, const SHandoffResult& result) {
     if (result.nMessageId == 0) {
         return;
     }
     if (result.strDetail.empty()) {
-        ShowMessage(pParent, result.nMessageId);
+        messages.Show(pParent, LoadQString(result.nMessageId));
     } else {
-        ShowMessageText(pParent, LoadQString(result.nMessageId).arg(ToQString(result.strDetail)));
+        messages.Show(pParent, LoadQString(result.nMessageId).arg(ToQString(result.strDetail)));
     }
 }

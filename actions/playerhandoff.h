@@ -8,6 +8,7 @@
 #include <vector>
 
 class CShellHandoff;
+class CMessageSink;
 class QWidget;
 
 // What a command leaves for the user: a text of the string table, with the text for its "%1"
@@ -59,5 +60,5 @@ private:
     CShellHandoff& m_shell;
 };
 
-// Shows the message of a result, if it has one, in a box owned by the parent.
-void ShowHandoffResult(QWidget* pParent, const SHandoffResult& result);
+// Shows the message of a result, if it has one, through messages.
+void ShowHandoffResult(QWidget* pParent, CMessageSink& messages, const SHandoffResult& result);

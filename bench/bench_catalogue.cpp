@@ -2,6 +2,7 @@
 // Copyright 2026 Quillon Softs
 // Micro-benchmarks of the catalogue: reading one tag, filing records into the index.
 #include "catalogue/cataloguehost.h"
+#include "catalogue/posixio.h"
 #include "catalogue/trackinfo.h"
 #include "catalogue/tunebrdoc.h"
 #include "catalogue/wildcard.h"
@@ -70,7 +71,8 @@ BENCHMARK(BM_ReadTag);
 void BM_ScanFolder(benchmark::State& state) {
     const fs::path& library = Library(1000);
     CBenchHost host;
-    CTunebrDoc doc(host);
+    CFileOps fileOps;
+    CTunebrDoc doc(host, fileOps);
     for (auto _ : state) {
         doc.ScanFolder(library.string());
         benchmark::DoNotOptimize(doc.GetTracks()->size());
@@ -89,7 +91,8 @@ std::string BenchLibrary() {
 void BM_ScanLibrary(benchmark::State& state) {
     const std::string strLibrary = BenchLibrary();
     CBenchHost host;
-    CTunebrDoc doc(host);
+    CFileOps fileOps;
+    CTunebrDoc doc(host, fileOps);
     doc.SetReaderCount(static_cast<std::size_t>(state.range(0)));
     doc.ScanFolder(strLibrary);
     const std::size_t nFiles = doc.GetTracks()->size();
@@ -122,7 +125,8 @@ bool DropCaches() {
 void BM_ScanLibraryCold(benchmark::State& state) {
     const std::string strLibrary = BenchLibrary();
     CBenchHost host;
-    CTunebrDoc doc(host);
+    CFileOps fileOps;
+    CTunebrDoc doc(host, fileOps);
     doc.SetReaderCount(static_cast<std::size_t>(state.range(0)));
     for (auto _ : state) {
         state.PauseTiming();
@@ -152,7 +156,8 @@ BENCHMARK(BM_ScanLibraryCold)
 void BM_RebuildIndex(benchmark::State& state) {
     const fs::path& library = Library(1000);
     CBenchHost host;
-    CTunebrDoc doc(host);
+    CFileOps fileOps;
+    CTunebrDoc doc(host, fileOps);
     doc.ScanFolder(library.string());
     // Spread the 1,000 records' artists over the records of a library a hundred or a thousand
     // times larger.
@@ -188,7 +193,8 @@ void BM_MemoryPerTrack(benchmark::State& state) {
     double rTextBytes = 0;
     for (auto _ : state) {
         const std::size_t nBefore = ::mallinfo2().uordblks;
-        CTunebrDoc doc(host);
+        CFileOps fileOps;
+        CTunebrDoc doc(host, fileOps);
         doc.ScanFolder(strLibrary);
         rHeapBytes = static_cast<double>(::mallinfo2().uordblks - nBefore);
         nTracks = doc.GetTracks()->size();

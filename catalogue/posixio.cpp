@@ -7,13 +7,6 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-namespace {
-
-CFileOps s_systemOps;
-CFileOps* s_pCurrentOps = &s_systemOps;
-
-} // namespace
-
 int CFileOps::OpenAt(int nDirFd, const char* pszPath, int nFlags) {
     return ::openat(nDirFd, pszPath, nFlags);
 }
@@ -52,16 +45,6 @@ int CFileOps::OpenFolderAt(int nDirFd, const char* pszPath) {
 
 ssize_t CFileOps::ListFolder(int nFd, void* pBuffer, std::size_t nSize) {
     return ::getdents64(nFd, pBuffer, nSize);
-}
-
-CFileOps& CFileOps::Current() {
-    return *s_pCurrentOps;
-}
-
-CFileOps* CFileOps::Replace(CFileOps* pOps) {
-    CFileOps* pPrevious = s_pCurrentOps;
-    s_pCurrentOps = pOps != nullptr ? pOps : &s_systemOps;
-    return pPrevious == &s_systemOps ? nullptr : pPrevious;
 }
 
 ssize_t ReadAt(int nFd, void* pBuffer, std::size_t nCount, off_t nOffset, CFileOps& ops) {

@@ -6,9 +6,9 @@
 #include <sys/stat.h>
 #include <sys/types.h>
 
-// The file operations of tag reads and writes. Tests put their own in place to make any step
-// fail or to change the folder tree at the moment a file is opened; everything else uses the
-// plain system calls.
+// The file operations of scans and tag reads and writes, handed to each. Tests hand in their own
+// to make any step fail or to change the folder tree at the moment a file is opened; this base
+// makes the plain system calls.
 class CFileOps {
 public:
     virtual ~CFileOps() = default;
@@ -27,21 +27,15 @@ public:
     virtual int OpenFolderAt(int nDirFd, const char* pszPath);
     // getdents64: bytes of entries put in pBuffer, 0 at the end, -1 on an error.
     virtual ssize_t ListFolder(int nFd, void* pBuffer, std::size_t nSize);
-
-    // The operations in use: the system calls unless a test replaced them.
-    static CFileOps& Current();
-    // Puts pOps in place (null for the system calls again) and returns the previous ones.
-    static CFileOps* Replace(CFileOps* pOps);
 };
 
 // Positioned reads and writes that survive interruptions and short transfers.
 
 // Bytes read (fewer only at the end of the file), or -1 with errno set.
-ssize_t ReadAt(int nFd, void* pBuffer, std::size_t nCount, off_t nOffset,
-               CFileOps& ops = CFileOps::Current());
+ssize_t ReadAt(int nFd, void* pBuffer, std::size_t nCount, off_t nOffset, CFileOps& ops);
 
 // 0 when everything was written, otherwise the error (EIO for a write that made no progress).
 // *pnWritten, when given, receives the bytes that did reach the file, so that a caller can
 // undo a partial write.
-int WriteAllAt(int nFd, const void* pBuffer, std::size_t nCount, off_t nOffset,
-               CFileOps& ops = CFileOps::Current(), std::size_t* pnWritten = nullptr);
+int WriteAllAt(int nFd, const void* pBuffer, std::size_t nCount, off_t nOffset, CFileOps& ops,
+               std::size_t* pnWritten = nullptr);

@@ -33,7 +33,8 @@ CTagBlock CTagBlock::LookedAt(int nAt, const char* pszName, CFileOps& ops) {
 }
 
 CTagBlock CTagBlock::Read(int nDirFd, const char* pszName) {
-    return Read(nDirFd, pszName, CFileOps::Current());
+    CFileOps systemCalls;
+    return Read(nDirFd, pszName, systemCalls);
 }
 
 CTagBlock CTagBlock::Read(int nDirFd, const char* pszName, CFileOps& ops, bool bListedAsFile) {

@@ -44,6 +44,7 @@ public:
     // open: on a warm cache that look would cost a quarter of the scan.
     static CTagBlock Read(int nDirFd, const char* pszName, CFileOps& ops,
                           bool bListedAsFile = false);
+    // The same through the plain system calls.
     static CTagBlock Read(int nDirFd, const char* pszName);
 
     bool HasTag() const { return m_bRead && CId3v1Tag::HasMarker(m_bytes.data()); }

@@ -27,7 +27,7 @@ private:
     CTunebrDoc& m_doc;
 };
 
-CTunebrDoc::CTunebrDoc(CCatalogueHost& host) : m_host(host) {
+CTunebrDoc::CTunebrDoc(CCatalogueHost& host, CFileOps& ops) : m_host(host), m_fileOps(ops) {
 }
 
 CTunebrDoc::~CTunebrDoc() {
@@ -55,7 +55,7 @@ void CTunebrDoc::AddFolder(const std::string& strFolder, const std::string& strP
     const std::string strOpen = strFolder.empty() ? "/" : strFolder;
     try {
         CScanSink sink(*this);
-        CFolderWalk walk(sink, strPattern, m_nReaders, CFileOps::Current());
+        CFolderWalk walk(sink, strPattern, m_nReaders, m_fileOps);
         walk.Walk(strFolder, strOpen.c_str());
         m_bScanStopped = walk.WasStopped();
     } catch (...) {

@@ -17,13 +17,15 @@
 
 class CCatalogueHost;
 class CDocView;
+class CFileOps;
 class CTrackInfo;
 
 // The catalogue: every audio file found under one folder, grouped by artist and by genre.
 // Views hold pointers into it from one HINT_REBUILD_END to the next HINT_REBUILD_BEGIN.
 class CTunebrDoc {
 public:
-    explicit CTunebrDoc(CCatalogueHost& host);
+    // Scans list folders and read tags through ops.
+    CTunebrDoc(CCatalogueHost& host, CFileOps& ops);
     ~CTunebrDoc();
     CTunebrDoc(const CTunebrDoc&) = delete;
     CTunebrDoc& operator=(const CTunebrDoc&) = delete;
@@ -86,6 +88,7 @@ private:
     std::unordered_map<std::string_view, CGenreEntry*> m_mapGenres;
 
     CCatalogueHost& m_host;
+    CFileOps& m_fileOps;
     std::string m_strTitle;
     std::size_t m_nReaders = DEFAULT_READERS;
     CTagCodec m_codec;

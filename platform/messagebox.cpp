@@ -2,11 +2,23 @@
 // Copyright 2026 Quillon Softs
 #include "platform/messagebox.h"
 
+#include "platform/messagesink.h"
 #include "platform/textconv.h"
 #include "res/strings.h"
 
 #include <QApplication>
 #include <QMessageBox>
+
+namespace {
+
+class CMessageBoxes final : public CMessageSink {
+public:
+    void Show(QWidget* pParent, const QString& strText) override {
+        ShowMessageText(pParent, strText);
+    }
+};
+
+} // namespace
 
 void ShowMessage(QWidget* pParent, unsigned nStringId) {
     ShowMessageText(pParent, LoadQString(nStringId));
@@ -16,6 +28,11 @@ void ShowMessageText(QWidget* pParent, const QString& strText) {
     QMessageBox box(QMessageBox::NoIcon, LoadQString(IDS_APP_TITLE), strText, QMessageBox::Ok,
                     pParent);
     box.exec();
+}
+
+CMessageSink& SystemMessages() {
+    static CMessageBoxes s_boxes;
+    return s_boxes;
 }
 
 void Beep() {

@@ -3,6 +3,7 @@
 #include "shell/commandline.h"
 
 #include "catalogue/cataloguehost.h"
+#include "catalogue/posixio.h"
 #include "catalogue/trackinfo.h"
 #include "catalogue/tunebrdoc.h"
 #include "platform/settingsstore.h"
@@ -275,6 +276,7 @@ CCommandLine CCommandLine::Parse(const std::vector<std::string>& arrArgs) {
 }
 
 int CCommandLine::RunWithoutWindow(std::FILE* pOut, std::FILE* pErr) const {
+    CFileOps fileOps;
     switch (m_eMode) {
     case EMode::Help:
         std::fputs(USAGE, pOut);
@@ -290,9 +292,9 @@ int CCommandLine::RunWithoutWindow(std::FILE* pOut, std::FILE* pErr) const {
     case EMode::Window:
         return 2;
     case EMode::Set:
-        return RunSet(pErr);
+        return RunSet(fileOps, pErr);
     case EMode::SetFromId3v2:
-        return CTagSetCommand::RunFromId3v2(m_arrFiles, Codec(), pErr);
+        return CTagSetCommand::RunFromId3v2(m_arrFiles, Codec(), fileOps, pErr);
     case EMode::List:
     case EMode::Tree:
         break;
@@ -315,7 +317,7 @@ int CCommandLine::RunWithoutWindow(std::FILE* pOut, std::FILE* pErr) const {
         return 1;
     }
     CListingHost host(m_strPattern.value_or(settings.m_strFileExt));
-    CTunebrDoc doc(host);
+    CTunebrDoc doc(host, fileOps);
     doc.SetTagCodec(Codec());
     if (m_eMode == EMode::List) {
         // Lines are printed while the scan waits for its readers.
@@ -339,7 +341,7 @@ CTagCodec CCommandLine::Codec() const {
     return CTagCodec::FromName(strName).value_or(CTagCodec());
 }
 
-int CCommandLine::RunSet(std::FILE* pErr) const {
+int CCommandLine::RunSet(CFileOps& ops, std::FILE* pErr) const {
     std::string strError;
     const std::optional<STagChanges> changes =
         CTagSetCommand::ParseAssignments(m_arrSets, strError);
@@ -347,5 +349,5 @@ int CCommandLine::RunSet(std::FILE* pErr) const {
         std::fprintf(pErr, "tunebrowse: %s\n", strError.c_str());
         return 2;
     }
-    return CTagSetCommand::Run(*changes, m_arrFiles, Codec(), pErr);
+    return CTagSetCommand::Run(*changes, m_arrFiles, Codec(), ops, pErr);
 }

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+class CFileOps;
+
 // What the user asked for on the command line.
 class CCommandLine {
 public:
@@ -32,5 +34,5 @@ public:
 
 private:
     CTagCodec Codec() const;
-    int RunSet(std::FILE* pErr) const;
+    int RunSet(CFileOps& ops, std::FILE* pErr) const;
 };

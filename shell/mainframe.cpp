@@ -10,6 +10,7 @@
 #include "platform/folders.h"
 #include "platform/icons.h"
 #include "platform/messagebox.h"
+#include "platform/messagesink.h"
 #include "platform/settingsstore.h"
 #include "platform/shellhandoff.h"
 #include "platform/textconv.h"
@@ -86,13 +87,12 @@ constexpr unsigned s_aTrackCommands[] = {ID_PLAY, ID_ENQUEUE, ID_PROPERTIES, ID_
 
 } // namespace
 
-CMainFrame::CMainFrame(CUserSettings& settings, CSettingsStore& store)
-    : CMainFrame(settings, store, SystemShellHandoff()) {
-}
-
-CMainFrame::CMainFrame(CUserSettings& settings, CSettingsStore& store, CShellHandoff& shell)
-    : m_settings(settings), m_store(store), m_shell(shell),
-      m_pDoc(std::make_unique<CTunebrDoc>(*this)), m_bShowLabels(settings.m_bShowLabels),
+CMainFrame::CMainFrame(CUserSettings& settings, CSettingsStore& store, const SFrameSeams& seams)
+    : m_settings(settings), m_store(store),
+      m_shell(seams.pShell != nullptr ? *seams.pShell : SystemShellHandoff()),
+      m_fileOps(seams.pFileOps != nullptr ? *seams.pFileOps : m_systemFileOps),
+      m_messages(seams.pMessages != nullptr ? *seams.pMessages : SystemMessages()),
+      m_pDoc(std::make_unique<CTunebrDoc>(*this, m_fileOps)), m_bShowLabels(settings.m_bShowLabels),
       m_nViewType(settings.m_nViewType) {
     // Every scan, the first included, reads tag texts in the encoding the user chose.
     m_pDoc->SetTagCodec(COptionSheet::TagCodecOf(m_settings.m_strTagEncoding));
@@ -375,7 +375,8 @@ void CMainFrame::CreateClient() {
         m_pFilter->clear();
     });
 
-    m_pCommands = std::make_unique<CTrackCommands>(*m_pRightView, *m_pDoc, m_settings, m_shell);
+    m_pCommands = std::make_unique<CTrackCommands>(*m_pRightView, *m_pDoc, m_settings, m_shell,
+                                                   m_fileOps, m_messages);
     CTrackCommands* pCommands = m_pCommands.get();
     CHandoffWatch* pWatch = &pCommands->GetHandoffWatch();
     connect(pWatch, &CHandoffWatch::busyChanged, this, &CMainFrame::ShowHandoffBusy);
@@ -383,7 +384,7 @@ void CMainFrame::CreateClient() {
     connect(
         pWatch, &CHandoffWatch::handoffFailed, this,
         [this](int nStatus) {
-            ShowMessageText(this, LoadQString(IDS_HANDOFF_FAILED).arg(nStatus));
+            m_messages.Show(this, LoadQString(IDS_HANDOFF_FAILED).arg(nStatus));
         },
         Qt::QueuedConnection);
     connect(GetAction(ID_PLAY), &QAction::triggered, this, [pCommands] { pCommands->OnPlay(); });
@@ -490,7 +491,7 @@ void CMainFrame::OpenTypedFolder(const std::string& strTyped) {
         const unsigned nText = nError == ENOENT    ? IDS_FOLDER_MISSING
                                : nError == ENOTDIR ? IDS_NOT_A_FOLDER
                                                    : IDS_FOLDER_UNREADABLE;
-        ShowMessageText(this, LoadQString(nText).arg(strFolder.empty() ? QStringLiteral("/")
+        m_messages.Show(this, LoadQString(nText).arg(strFolder.empty() ? QStringLiteral("/")
                                                                        : DisplayPath(strFolder)));
         return;
     }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "catalogue/cataloguehost.h"
+#include "catalogue/posixio.h"
 #include "panes/panehost.h"
 
 #include <QMainWindow>
@@ -15,6 +16,7 @@
 class CAddressBox;
 class CFilterBox;
 class CShellHandoff;
+class CMessageSink;
 class CBusyAnimation;
 class CScanGuard;
 class CLeftView;
@@ -27,6 +29,14 @@ class CTrackCommands;
 class QSplitter;
 class QToolBar;
 
+// What the window reaches outside itself through; a null part is the system's own. Tests hand in
+// fakes to see what would have been started or to slow and fail file operations.
+struct SFrameSeams {
+    CShellHandoff* pShell = nullptr;
+    CFileOps* pFileOps = nullptr;
+    CMessageSink* pMessages = nullptr;
+};
+
 // The main window: tool bars with the address box, the tree and list panes side by side, the
 // status bar. It owns the catalogue document, switches the organisation mode and the list's
 // display style, and saves its settings when it closes.
@@ -35,9 +45,7 @@ class CMainFrame final : public QMainWindow, public CPaneHost, public CCatalogue
     Q_DISABLE_COPY_MOVE(CMainFrame)
 
 public:
-    CMainFrame(CUserSettings& settings, CSettingsStore& store);
-    // With the hand-off to players the window uses instead of the desktop's.
-    CMainFrame(CUserSettings& settings, CSettingsStore& store, CShellHandoff& shell);
+    CMainFrame(CUserSettings& settings, CSettingsStore& store, const SFrameSeams& seams = {});
     ~CMainFrame() override;
 
     // The first scan: the folder named on the command line (its bytes, relative to the current
@@ -121,6 +129,9 @@ private:
     CUserSettings& m_settings;
     CSettingsStore& m_store;
     CShellHandoff& m_shell;
+    CFileOps m_systemFileOps;
+    CFileOps& m_fileOps;
+    CMessageSink& m_messages;
     std::unique_ptr<CTunebrDoc> m_pDoc;
     std::map<unsigned, QAction*> m_mapActions;
     std::unique_ptr<CTrackCommands> m_pCommands;

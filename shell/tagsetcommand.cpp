@@ -89,7 +89,7 @@ using CChangesOf = std::function<STagChanges(const CTrackInfo&)>;
 
 // Reads and writes one file; the empty text when it went well, otherwise why not.
 std::string SetTags(const std::string& strPath, const CChangesOf& changesOf,
-                    const CTagWriter& writer) {
+                    const CTagWriter& writer, CFileOps& ops) {
     const std::size_t nSlash = strPath.rfind('/');
     const std::string strFolder = nSlash == std::string::npos ? "." : strPath.substr(0, nSlash);
     const std::string strName = nSlash == std::string::npos ? strPath : strPath.substr(nSlash + 1);
@@ -100,7 +100,7 @@ std::string SetTags(const std::string& strPath, const CChangesOf& changesOf,
     if (!S_ISREG(st.st_mode)) {
         return "not a regular file";
     }
-    const CTagBlock block = CTagBlock::Read(-1, strPath.c_str());
+    const CTagBlock block = CTagBlock::Read(-1, strPath.c_str(), ops);
     CTrackInfo track(std::make_shared<const std::string>(strFolder), strName, block,
                      writer.GetCodec());
     try {
@@ -183,34 +183,34 @@ std::string CTagSetCommand::CheckWidths(const STagChanges& changes, const CTagCo
 }
 
 int CTagSetCommand::Run(const STagChanges& changes, const std::vector<std::string>& arrFiles,
-                        const CTagCodec& codec, std::FILE* pErr) {
+                        const CTagCodec& codec, CFileOps& ops, std::FILE* pErr) {
     const std::string strRefusal = CheckWidths(changes, codec);
     if (!strRefusal.empty()) {
         std::fprintf(pErr, "tunebrowse: %s\n", strRefusal.c_str());
         return 2;
     }
     return WriteEach(
-        arrFiles, [&changes](const CTrackInfo&) { return changes; }, codec, pErr);
+        arrFiles, [&changes](const CTrackInfo&) { return changes; }, codec, ops, pErr);
 }
 
 int CTagSetCommand::RunFromId3v2(const std::vector<std::string>& arrFiles, const CTagCodec& codec,
-                                 std::FILE* pErr) {
+                                 CFileOps& ops, std::FILE* pErr) {
     return WriteEach(
         arrFiles,
-        [&codec](const CTrackInfo& track) {
-            const CId3v2Tag other = CId3v2Tag::Read(track.GetFullPath(), CFileOps::Current());
+        [&codec, &ops](const CTrackInfo& track) {
+            const CId3v2Tag other = CId3v2Tag::Read(track.GetFullPath(), ops);
             return OnlyEmptyFields(other.ToChanges(codec), track);
         },
-        codec, pErr);
+        codec, ops, pErr);
 }
 
 int CTagSetCommand::WriteEach(const std::vector<std::string>& arrFiles,
                               const std::function<STagChanges(const CTrackInfo&)>& changesOf,
-                              const CTagCodec& codec, std::FILE* pErr) {
-    const CTagWriter writer(CFileOps::Current(), codec, false);
+                              const CTagCodec& codec, CFileOps& ops, std::FILE* pErr) {
+    const CTagWriter writer(ops, codec, false);
     int nExit = 0;
     for (const std::string& strPath : arrFiles) {
-        const std::string strFailure = SetTags(strPath, changesOf, writer);
+        const std::string strFailure = SetTags(strPath, changesOf, writer, ops);
         if (!strFailure.empty()) {
             std::fprintf(pErr, "tunebrowse: cannot write '%s': %s\n", strPath.c_str(),
                          strFailure.c_str());

@@ -5,6 +5,7 @@
 #include "catalogue/tagchanges.h"
 #include "catalogue/tagcodec.h"
 
+class CFileOps;
 class CTrackInfo;
 
 #include <cstdio>
@@ -24,18 +25,18 @@ public:
     // Why a value does not fit its field in the codec's bytes, or the empty text when all fit.
     static std::string CheckWidths(const STagChanges& changes, const CTagCodec& codec);
 
-    // Writes the changes to each file; exit code 0, 1 when a file could not be written (named
-    // on pErr, the others are still written), 2 when the values are refused.
+    // Writes the changes to each file through ops; exit code 0, 1 when a file could not be
+    // written (named on pErr, the others are still written), 2 when the values are refused.
     static int Run(const STagChanges& changes, const std::vector<std::string>& arrFiles,
-                   const CTagCodec& codec, std::FILE* pErr);
+                   const CTagCodec& codec, CFileOps& ops, std::FILE* pErr);
 
     // Fills each file's empty ID3v1 fields from its own ID3v2 tag, with the same write rules and
     // exit codes.
     static int RunFromId3v2(const std::vector<std::string>& arrFiles, const CTagCodec& codec,
-                            std::FILE* pErr);
+                            CFileOps& ops, std::FILE* pErr);
 
 private:
     static int WriteEach(const std::vector<std::string>& arrFiles,
                          const std::function<STagChanges(const CTrackInfo&)>& changesOf,
-                         const CTagCodec& codec, std::FILE* pErr);
+                         const CTagCodec& codec, CFileOps& ops, std::FILE* pErr);
 };

@@ -14,8 +14,9 @@
 #include <QMenu>
 
 CTrackCommands::CTrackCommands(CTunebrView& view, CTunebrDoc& doc, const CUserSettings& settings,
-                               CShellHandoff& shell)
-    : m_view(view), m_doc(doc), m_settings(settings), m_shell(shell) {
+                               CShellHandoff& shell, CFileOps& ops, CMessageSink& messages)
+    : m_view(view), m_doc(doc), m_settings(settings), m_shell(shell), m_fileOps(ops),
+      m_messages(messages) {
 }
 
 void CTrackCommands::OnPlay() {
@@ -28,22 +29,22 @@ void CTrackCommands::OnEnqueue() {
 
 void CTrackCommands::FollowHandoff(const SHandoffResult& result) {
     m_watch.Watch(result.nPid);
-    ShowHandoffResult(&m_view, result);
+    ShowHandoffResult(&m_view, m_messages, result);
 }
 
 void CTrackCommands::OnProperties() {
     CTunebrView& view = m_view;
-    RunTagEditor(&m_view, m_view.GetSelectedTracks(), m_doc, MakeWriter(), m_history,
+    RunTagEditor(&m_view, m_messages, m_view.GetSelectedTracks(), m_doc, MakeWriter(), m_history,
                  m_view.IsByGenre(),
                  [&view] { view.OnUpdate(nullptr, HINT_SHOW_TRACKS, view.GetTrackList()); });
 }
 
 void CTrackCommands::OnUndo() {
-    RunTagUndo(&m_view, m_history, m_doc, MakeWriter());
+    RunTagUndo(&m_view, m_messages, m_history, m_doc, MakeWriter());
 }
 
 CTagWriter CTrackCommands::MakeWriter() const {
-    return CTagWriter(CFileOps::Current(), m_doc.GetTagCodec(), m_settings.m_bKeepFileTimes != 0);
+    return CTagWriter(m_fileOps, m_doc.GetTagCodec(), m_settings.m_bKeepFileTimes != 0);
 }
 
 void CTrackCommands::OnEditCopy() {

@@ -7,6 +7,8 @@
 
 #include <QPoint>
 
+class CFileOps;
+class CMessageSink;
 class CShellHandoff;
 class CTunebrDoc;
 class CTunebrView;
@@ -19,8 +21,9 @@ struct SHandoffResult;
 // shown.
 class CTrackCommands final {
 public:
+    // Tags are written through ops; what went wrong is told through messages.
     CTrackCommands(CTunebrView& view, CTunebrDoc& doc, const CUserSettings& settings,
-                   CShellHandoff& shell);
+                   CShellHandoff& shell, CFileOps& ops, CMessageSink& messages);
 
     void OnPlay();
     void OnEnqueue();
@@ -50,6 +53,8 @@ private:
     CTunebrDoc& m_doc;
     const CUserSettings& m_settings;
     CShellHandoff& m_shell;
+    CFileOps& m_fileOps;
+    CMessageSink& m_messages;
     CTagUndoHistory m_history;
     CHandoffWatch m_watch;
 };

@@ -9,6 +9,7 @@
 #include "catalogue/trackinfo.h"
 #include "platform/handoffwatch.h"
 #include "platform/shellhandoff.h"
+#include "recordingmessages.h"
 #include "res/strings.h"
 #include "testfiles.h"
 
@@ -154,19 +155,14 @@ public:
     std::vector<CPaths> m_arrEnqueued;
 };
 
-// The texts of the message boxes shown while the call runs; each box is closed at once.
-std::vector<std::string> MessagesShownBy(const std::function<void()>& show) {
+// The texts a hand-off result would show.
+std::vector<std::string> MessagesShownBy(const SHandoffResult& result) {
+    CRecordingMessages messages;
+    ShowHandoffResult(nullptr, messages, result);
     std::vector<std::string> arrTexts;
-    QTimer timer;
-    timer.setInterval(10);
-    QObject::connect(&timer, &QTimer::timeout, [&arrTexts] {
-        if (auto* pBox = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-            arrTexts.push_back(pBox->text().toStdString());
-            pBox->accept();
-        }
-    });
-    timer.start();
-    show();
+    for (const QString& strText : messages.m_arrTexts) {
+        arrTexts.push_back(strText.toStdString());
+    }
     return arrTexts;
 }
 
@@ -441,13 +437,9 @@ TEST(PlayerHandoffCommands, NothingSelectedDoesNothing) {
 TEST(PlayerHandoffCommands, ShowsOneBoxForAFailureAndNoneForSuccess) {
     const std::string strDetail = "/run/user/1000/~playlst.m3u: File exists %1";
 
-    const auto arrNone = MessagesShownBy([] { ShowHandoffResult(nullptr, SHandoffResult{}); });
-    const auto arrPlain = MessagesShownBy([] {
-        ShowHandoffResult(nullptr, SHandoffResult{IDS_NO_ENQUEUE, {}});
-    });
-    const auto arrWithDetail = MessagesShownBy([&strDetail] {
-        ShowHandoffResult(nullptr, SHandoffResult{IDS_PLAYLIST_FAILED, strDetail});
-    });
+    const auto arrNone = MessagesShownBy(SHandoffResult{});
+    const auto arrPlain = MessagesShownBy(SHandoffResult{IDS_NO_ENQUEUE, {}});
+    const auto arrWithDetail = MessagesShownBy(SHandoffResult{IDS_PLAYLIST_FAILED, strDetail});
 
     EXPECT_TRUE(arrNone.empty());
     EXPECT_EQ(arrPlain, std::vector<std::string>{LoadString(IDS_NO_ENQUEUE)});

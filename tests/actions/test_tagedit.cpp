@@ -11,6 +11,7 @@
 #include "catalogue/posixio.h"
 #include "catalogue/trackinfo.h"
 #include "catalogue/tunebrdoc.h"
+#include "recordingmessages.h"
 #include "testfiles.h"
 
 #include <QApplication>
@@ -85,7 +86,9 @@ SPageValues Values(std::string strTitle, std::string strArtist, std::string strA
 }
 
 CTagWriter Writer(bool bKeepTimes = false, CTagCodec codec = CTagCodec()) {
-    return CTagWriter(CFileOps::Current(), std::move(codec), bKeepTimes);
+    // The writer outlives this call; the system calls hold no state for tests to share.
+    static CFileOps s_systemCalls;
+    return CTagWriter(s_systemCalls, std::move(codec), bKeepTimes);
 }
 
 void ExpectValues(const SPageValues& actual, const SPageValues& expected,
@@ -109,21 +112,11 @@ public:
              [action](QWidget* pWindow) { action(*qobject_cast<TWindow*>(pWindow)); }});
     }
 
-    // Accepts the next message box and keeps its text.
-    void AcceptMessage() {
-        On<QMessageBox>([this](QMessageBox& box) {
-            m_arrMessages.push_back(box.text());
-            box.accept();
-        });
-    }
-
     void Start() {
         m_nPolls = 0;
         Schedule();
     }
     bool Done() const { return m_steps.empty(); }
-
-    QStringList m_arrMessages;
 
 private:
     struct SStep {
@@ -224,8 +217,8 @@ protected:
 
     bool Run(const std::vector<CTrackInfo*>& arrSelected, bool bByGenre = false) {
         m_driver.Start();
-        const bool bOk = RunTagEditor(nullptr, arrSelected, m_doc, Writer(m_bKeepTimes), m_history,
-                                      bByGenre, [this] { ++m_nRefills; });
+        const bool bOk = RunTagEditor(nullptr, m_messages, arrSelected, m_doc, Writer(m_bKeepTimes),
+                                      m_history, bByGenre, [this] { ++m_nRefills; });
         EXPECT_TRUE(m_driver.Done()) << "a window the test expected never opened";
         return bOk;
     }
@@ -237,7 +230,9 @@ protected:
 
     CTempDir m_dir;
     CTestHost m_host;
-    CTunebrDoc m_doc{m_host};
+    CRecordingMessages m_messages;
+    CFileOps m_fileOps;
+    CTunebrDoc m_doc{m_host, m_fileOps};
     CHintLog m_log;
     CModalDriver m_driver;
     CTagUndoHistory m_history;
@@ -770,9 +765,8 @@ TEST_F(TagEditSheet, ReadOnlyFileIsReportedOnceAndTheOtherIsWritten) {
         SetText(sheet, ETagField::Comment, "New");
         ClickOk(sheet);
     });
-    m_driver.AcceptMessage();
     EXPECT_TRUE(Run(arrSelected));
-    EXPECT_EQ(m_driver.m_arrMessages,
+    EXPECT_EQ(m_messages.m_arrTexts,
               QStringList{Summary({QString::fromStdString((m_dir.Path() / "locked.mp3").string()) +
                                    " (read-only)"})});
     EXPECT_EQ(Bytes("locked.mp3"), strLocked);
@@ -830,19 +824,16 @@ TEST_F(TagEditSheet, OkIsRefusedOnTheFirstFieldTooLongForItsTagField) {
         SetText(sheet, ETagField::Year, KANJI + KANJI);
         ClickOk(sheet);
     });
-    m_driver.AcceptMessage();
     m_driver.On<CMp3PropertySheet>([&](CMp3PropertySheet& sheet) {
         focusedField(sheet);
         SetText(sheet, ETagField::Comment, Repeat(KANJI, 10));
         ClickOk(sheet);
     });
-    m_driver.AcceptMessage();
     m_driver.On<CMp3PropertySheet>([&](CMp3PropertySheet& sheet) {
         focusedField(sheet);
         SetText(sheet, ETagField::Title, Repeat(E_ACUTE, 30));
         ClickOk(sheet);
     });
-    m_driver.AcceptMessage();
     m_driver.On<CMp3PropertySheet>([&](CMp3PropertySheet& sheet) {
         focusedField(sheet);
         SetText(sheet, ETagField::Year, "1998");
@@ -850,7 +841,7 @@ TEST_F(TagEditSheet, OkIsRefusedOnTheFirstFieldTooLongForItsTagField) {
     });
     EXPECT_TRUE(Run(arrSelected));
     EXPECT_EQ(
-        m_driver.m_arrMessages,
+        m_messages.m_arrTexts,
         (QStringList{InBytes("Comment", 30, 33), InBytes("Title", 30, 33), InBytes("Year", 4, 6)}));
     EXPECT_EQ(arrFocused,
               (std::vector<ETagField>{ETagField::Comment, ETagField::Title, ETagField::Year}));
@@ -867,14 +858,13 @@ TEST_F(TagEditSheet, LongFileNameAsTitleMustBeShortenedBeforeOk) {
         EXPECT_EQ(Edit(sheet, ETagField::Title)->text(), strTitle);
         ClickOk(sheet);
     });
-    m_driver.AcceptMessage();
     m_driver.On<CMp3PropertySheet>([&strTitle](CMp3PropertySheet& sheet) {
         EXPECT_EQ(sheet.focusWidget(), Edit(sheet, ETagField::Title));
         Edit(sheet, ETagField::Title)->setText(strTitle.left(30));
         ClickOk(sheet);
     });
     EXPECT_TRUE(Run(arrSelected));
-    EXPECT_EQ(m_driver.m_arrMessages, QStringList{FIELD_30});
+    EXPECT_EQ(m_messages.m_arrTexts, QStringList{FIELD_30});
     EXPECT_EQ(Bytes(strName),
               Audio(300) + MakeTag(strTitle.left(30).toStdString(), "", "", "", "", GENRE_NONE));
 }
@@ -891,15 +881,10 @@ TEST(TagEditReport, OneMessageForTheFilesLeftAloneOnePerTimeNotKeptThenTheErrorW
     // A file name may hold what looks like a placeholder of the message.
     outcome.m_error.emplace("/music/100%2 live.mp3", ENOSPC);
 
-    CModalDriver driver;
-    for (int i = 0; i < 3; ++i) {
-        driver.AcceptMessage();
-    }
-    driver.Start();
-    ReportTagWrites(nullptr, outcome);
-    EXPECT_TRUE(driver.Done());
+    CRecordingMessages messages;
+    ReportTagWrites(nullptr, messages, outcome);
     EXPECT_EQ(
-        driver.m_arrMessages,
+        messages.m_arrTexts,
         (QStringList{Summary({"/nowhere/a.mp3 (read-only)", "/nowhere/b.mp3 (read-only)",
                               "/music/swapped.mp3 (vanished)"}),
                      QStringLiteral("The modification time of /shared/theirs.mp3 could not be "
@@ -927,10 +912,9 @@ TEST_F(TagEditSheet, WriteErrorIsReportedAndThePanesStillShowTheEditedRecords) {
             SetText(sheet, ETagField::Year, "1998");
             ClickOk(sheet);
         });
-        m_driver.AcceptMessage();
         m_driver.Start();
-        const bool bOk = RunTagEditor(nullptr, arrSelected, m_doc, Writer(), m_history, false,
-                                      [this] { ++m_nRefills; });
+        const bool bOk = RunTagEditor(nullptr, m_messages, arrSelected, m_doc, Writer(), m_history,
+                                      false, [this] { ++m_nRefills; });
         const QString strExpected = QStringLiteral("An error occurred while writing ") +
                                     QString::fromStdString(arrSelected[1]->GetFullPath()) +
                                     QStringLiteral(":\n") + QString::fromUtf8(std::strerror(EFBIG));
@@ -938,8 +922,8 @@ TEST_F(TagEditSheet, WriteErrorIsReportedAndThePanesStillShowTheEditedRecords) {
         if (!bOk || !m_driver.Done()) {
             strFaults += "[the editor did not finish as OK] ";
         }
-        if (m_driver.m_arrMessages != QStringList{strExpected}) {
-            strFaults += "[messages: " + m_driver.m_arrMessages.join('|').toStdString() + "] ";
+        if (m_messages.m_arrTexts != QStringList{strExpected}) {
+            strFaults += "[messages: " + m_messages.m_arrTexts.join('|').toStdString() + "] ";
         }
         if (m_nRefills != 1) {
             strFaults += "[the list was not refilled] ";
@@ -1096,25 +1080,21 @@ TEST(TagEditDialog, OkRefusesABadTrackThenAnUnstorableTextThenAnOverlongOne) {
          QString(), ETagField::Title},
     };
     for (const auto& c : aCases) {
-        CMp3PropertySheet sheet(nullptr, *CTagCodec::FromName(c.pszCodec));
+        CRecordingMessages messages;
+        CMp3PropertySheet sheet(nullptr, *CTagCodec::FromName(c.pszCodec), messages);
         sheet.GetPage().m_strComment = c.strComment; // shown whole, whatever the limit
         sheet.GetPage().LoadFields();
         sheet.show();
         SetText(sheet, ETagField::Title, c.strTitle);
         SetText(sheet, ETagField::Artist, c.strArtist);
         SetText(sheet, ETagField::Track, c.strTrack);
-        CModalDriver driver;
-        if (!c.strMessage.isEmpty()) {
-            driver.AcceptMessage();
-        }
-        driver.Start();
         sheet.accept();
-        EXPECT_TRUE(driver.Done()) << c.pszCase;
         if (c.strMessage.isEmpty()) {
             EXPECT_EQ(sheet.result(), QDialog::Accepted) << c.pszCase;
+            EXPECT_TRUE(messages.m_arrTexts.isEmpty()) << c.pszCase;
             continue;
         }
-        EXPECT_EQ(driver.m_arrMessages, QStringList{c.strMessage}) << c.pszCase;
+        EXPECT_EQ(messages.m_arrTexts, QStringList{c.strMessage}) << c.pszCase;
         EXPECT_NE(sheet.result(), QDialog::Accepted) << c.pszCase;
         EXPECT_EQ(sheet.focusWidget(), Edit(sheet, c.eFocused)) << c.pszCase;
         EXPECT_EQ(Edit(sheet, c.eFocused)->selectedText(), Edit(sheet, c.eFocused)->text())
@@ -1216,9 +1196,8 @@ TEST_F(TagEditSheet, FileSwappedForALinkAfterTheScanIsLeftAloneAndNamed) {
         SetText(sheet, ETagField::Year, "1998");
         ClickOk(sheet);
     });
-    m_driver.AcceptMessage();
     EXPECT_TRUE(Run(arrSelected));
-    EXPECT_EQ(m_driver.m_arrMessages,
+    EXPECT_EQ(m_messages.m_arrTexts,
               QStringList{Summary({QString::fromStdString((m_dir.Path() / "a.mp3").string()) +
                                    " (changed since listed)"})});
     EXPECT_EQ(Bytes("other.mp3"), strOther);
@@ -1274,12 +1253,9 @@ TEST_F(TagEditSheet, UndoPutsBackEveryFileTheEditLeftAsItWas) {
         }
         // The folder read again: the records are new, found by their paths.
         Scan(c.arrNames);
-        if (c.bTamperLast) {
-            m_driver.AcceptMessage();
-        }
-        m_driver.m_arrMessages.clear();
+        m_messages.m_arrTexts.clear();
         m_driver.Start();
-        RunTagUndo(nullptr, m_history, m_doc, Writer());
+        RunTagUndo(nullptr, m_messages, m_history, m_doc, Writer());
         EXPECT_TRUE(m_driver.Done()) << c.pszCase;
         EXPECT_FALSE(m_history.CanUndo()) << c.pszCase;
         EXPECT_EQ(Rebuilds(), 1) << c.pszCase;
@@ -1301,7 +1277,7 @@ TEST_F(TagEditSheet, UndoPutsBackEveryFileTheEditLeftAsItWas) {
                                              "and were left as they are:\n") +
                               QString::fromStdString((m_dir.Path() / c.arrNames.back()).string())}
                 : QStringList{};
-        EXPECT_EQ(m_driver.m_arrMessages, arrExpected) << c.pszCase;
+        EXPECT_EQ(m_messages.m_arrTexts, arrExpected) << c.pszCase;
     }
 }
 
@@ -1398,12 +1374,9 @@ TEST(TagEditReport, ManyFailuresNameTheFirstTwentyAndCountTheRest) {
         }
     }
     arrNamed.push_back(QStringLiteral("... and 5 more file(s)."));
-    CModalDriver driver;
-    driver.AcceptMessage();
-    driver.Start();
-    ReportTagWrites(nullptr, outcome);
-    EXPECT_TRUE(driver.Done());
-    EXPECT_EQ(driver.m_arrMessages, QStringList{Summary(arrNamed)});
+    CRecordingMessages messages;
+    ReportTagWrites(nullptr, messages, outcome);
+    EXPECT_EQ(messages.m_arrTexts, QStringList{Summary(arrNamed)});
 }
 
 TEST_F(TagEditSheet, SeveralFilesShowWhatTheyShareAndClearAFieldInEveryFile) {
@@ -1462,6 +1435,7 @@ TEST_F(TagEditSheet, CopyFromId3v2FillsThePageAndFillingEmptyFieldsKeepsEachFile
 }
 
 TEST_F(TagEditSheet, CorpusFilesGoThroughCopyFromId3v2) {
+    CFileOps systemCalls;
     const fs::path corpus = CORPUS_DIR;
     if (!fs::is_directory(corpus)) {
         GTEST_SKIP() << "no corpus at " << corpus;
@@ -1471,7 +1445,7 @@ TEST_F(TagEditSheet, CorpusFilesGoThroughCopyFromId3v2) {
         if (nCopied == 8 || entry.path().extension() != ".mp3") {
             continue;
         }
-        const CId3v2Tag tag = CId3v2Tag::Read(entry.path().string(), CFileOps::Current());
+        const CId3v2Tag tag = CId3v2Tag::Read(entry.path().string(), systemCalls);
         if (tag.m_nVersion == 0) {
             continue;
         }

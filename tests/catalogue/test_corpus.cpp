@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Copyright 2026 Quillon Softs
 #include "catalogue/cataloguehost.h"
+#include "catalogue/posixio.h"
 #include "catalogue/trackinfo.h"
 #include "catalogue/tunebrdoc.h"
 
@@ -34,7 +35,8 @@ TEST(Corpus, EveryFileIsReadAndTheScanMatchesTheFilesOnDisk) {
         nOnDisk += entry.is_regular_file() && (strExtension == ".mp3" || strExtension == ".MP3");
     }
     CCorpusHost host;
-    CTunebrDoc doc(host);
+    CFileOps fileOps;
+    CTunebrDoc doc(host, fileOps);
     doc.ScanFolder(s_strCorpus);
     EXPECT_EQ(doc.GetTracks()->size(), nOnDisk);
     for (const CTrackInfo* pTrack : *doc.GetTracks()) {

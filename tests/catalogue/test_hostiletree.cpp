@@ -33,10 +33,10 @@ public:
 
 // The scan's records as "location below the root | name | size | title", after checking what
 // every scan must do whatever the tree: both hints, the title, the folder handed to the host.
-std::vector<std::string> Scan(const std::string& strRoot, std::string* pstrProblem) {
+std::vector<std::string> Scan(const std::string& strRoot, std::string* pstrProblem, CFileOps& ops) {
     CHost host;
     CView view;
-    CTunebrDoc doc(host);
+    CTunebrDoc doc(host, ops);
     doc.AddView(&view);
     doc.ScanFolder(strRoot);
     if (view.m_arrHints != std::vector<int>{HINT_REBUILD_BEGIN, HINT_REBUILD_END} ||
@@ -51,6 +51,11 @@ std::vector<std::string> Scan(const std::string& strRoot, std::string* pstrProbl
                            std::string(pTrack->GetTitle()));
     }
     return arrLines;
+}
+
+std::vector<std::string> Scan(const std::string& strRoot, std::string* pstrProblem) {
+    CFileOps systemCalls;
+    return Scan(strRoot, pstrProblem, systemCalls);
 }
 
 // Runs Scan in a child process (unprivileged, or with few descriptors) and brings back its
@@ -199,10 +204,8 @@ TEST(HostileTree, FilesThatVanishOrBecomeFoldersBetweenListingAndOpen) {
          {"becomes-folder.mp3", "replaced.mp3", "stays.mp3", "vanishes.mp3"}) {
         WriteBytes(dir.Path() / pszName, Audio(400) + MakeTag("Tagged", "A"));
     }
-    CFileOps::Replace(&racingOps);
     std::string strProblem;
-    const std::vector<std::string> arrLines = Scan(dir.Str(), &strProblem);
-    CFileOps::Replace(nullptr);
+    const std::vector<std::string> arrLines = Scan(dir.Str(), &strProblem, racingOps);
     EXPECT_EQ(strProblem, "");
     // The listing said files: each keeps its record, with the defaults where the file is gone,
     // and the new folder is not walked, as it was no folder when listed.

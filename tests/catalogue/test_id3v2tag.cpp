@@ -16,8 +16,9 @@ using namespace std::string_literals;
 namespace {
 
 CId3v2Tag ReadTag(const CTempDir& dir, const std::string& strBytes) {
+    CFileOps systemCalls;
     WriteBytes(dir.Path() / "v2.mp3", strBytes + MpegFrames());
-    return CId3v2Tag::Read(dir.Str() + "/v2.mp3", CFileOps::Current());
+    return CId3v2Tag::Read(dir.Str() + "/v2.mp3", systemCalls);
 }
 
 } // namespace
@@ -103,6 +104,7 @@ TEST(Id3v2Tag, TextsAreCutAtCharacterBoundariesInTheBytesThatWillBeWritten) {
 }
 
 TEST(Id3v2Tag, FillingTakesOnlyTheFieldsTheId3v1TagLeavesEmpty) {
+    CFileOps systemCalls;
     CTempDir dir;
     const std::string strFrames = Id3v2Frame(3, "TIT2", Id3v2Text(0, "From v2")) +
                                   Id3v2Frame(3, "TPE1", Id3v2Text(0, "V2 artist")) +
@@ -115,7 +117,7 @@ TEST(Id3v2Tag, FillingTakesOnlyTheFieldsTheId3v1TagLeavesEmpty) {
     for (const char* pszName : {"tagged.mp3", "untagged.mp3"}) {
         SCOPED_TRACE(pszName);
         const CTrackInfo track(dir.Str(), pszName);
-        const CId3v2Tag tag = CId3v2Tag::Read(track.GetFullPath(), CFileOps::Current());
+        const CId3v2Tag tag = CId3v2Tag::Read(track.GetFullPath(), systemCalls);
         const STagChanges changes = OnlyEmptyFields(tag.ToChanges(CTagCodec()), track);
         const bool bTagged = track.HasTag();
         EXPECT_EQ(changes.m_strTitle.has_value(), !bTagged);
@@ -126,6 +128,7 @@ TEST(Id3v2Tag, FillingTakesOnlyTheFieldsTheId3v1TagLeavesEmpty) {
 }
 
 TEST(Id3v2Tag, EveryCorpusFileIsReadWithoutACrash) {
+    CFileOps systemCalls;
     const fs::path corpus = CORPUS_DIR;
     if (!fs::is_directory(corpus)) {
         GTEST_SKIP() << "no corpus";
@@ -134,7 +137,7 @@ TEST(Id3v2Tag, EveryCorpusFileIsReadWithoutACrash) {
     std::size_t nWithId3v2 = 0;
     for (const auto& entry : fs::recursive_directory_iterator(corpus)) {
         if (entry.is_regular_file() && entry.path().extension() == ".mp3") {
-            const CId3v2Tag tag = CId3v2Tag::Read(entry.path().string(), CFileOps::Current());
+            const CId3v2Tag tag = CId3v2Tag::Read(entry.path().string(), systemCalls);
             tag.ToChanges(CTagCodec());
             ++nFiles;
             nWithId3v2 += tag.m_nVersion != 0;
@@ -143,7 +146,7 @@ TEST(Id3v2Tag, EveryCorpusFileIsReadWithoutACrash) {
     EXPECT_GT(nFiles, 100u);
     EXPECT_GT(nWithId3v2, 30u);
     const CId3v2Tag unicode =
-        CId3v2Tag::Read((corpus / "mp3agic" / "v23unicodetags.mp3").string(), CFileOps::Current());
+        CId3v2Tag::Read((corpus / "mp3agic" / "v23unicodetags.mp3").string(), systemCalls);
     EXPECT_EQ(unicode.m_nVersion, 3);
     EXPECT_EQ(unicode.m_strTitle.value_or(""), "中文");
     EXPECT_EQ(unicode.m_strArtist.value_or(""), "γειά σου");

@@ -73,9 +73,9 @@ std::string GroupText(const std::string& strName, const CTrackList& arrTracks,
     return str;
 }
 
-SScanResult Scan(const std::string& strRoot, std::size_t nReaders, CHost& host) {
+SScanResult Scan(const std::string& strRoot, std::size_t nReaders, CHost& host, CFileOps& ops) {
     CView view;
-    CTunebrDoc doc(host);
+    CTunebrDoc doc(host, ops);
     doc.AddView(&view);
     doc.SetReaderCount(nReaders);
     doc.ScanFolder(strRoot);
@@ -100,9 +100,14 @@ SScanResult Scan(const std::string& strRoot, std::size_t nReaders, CHost& host) 
     return result;
 }
 
-SScanResult Scan(const std::string& strRoot, std::size_t nReaders) {
+SScanResult Scan(const std::string& strRoot, std::size_t nReaders, CFileOps& ops) {
     CHost host;
-    return Scan(strRoot, nReaders, host);
+    return Scan(strRoot, nReaders, host, ops);
+}
+
+SScanResult Scan(const std::string& strRoot, std::size_t nReaders) {
+    CFileOps systemCalls;
+    return Scan(strRoot, nReaders, systemCalls);
 }
 
 // A random tree of nested folders holding tagged, untagged, short and empty files, files the
@@ -296,14 +301,6 @@ public:
     }
 };
 
-class COpsInPlace {
-public:
-    explicit COpsInPlace(CFileOps& ops) { CFileOps::Replace(&ops); }
-    ~COpsInPlace() { CFileOps::Replace(nullptr); }
-    COpsInPlace(const COpsInPlace&) = delete;
-    COpsInPlace& operator=(const COpsInPlace&) = delete;
-};
-
 void ExpectSameScan(const SScanResult& sequential, const SScanResult& parallel) {
     EXPECT_EQ(parallel.arrRecords, sequential.arrRecords);
     EXPECT_EQ(parallel.arrGroups, sequential.arrGroups);
@@ -329,17 +326,16 @@ TEST(ParallelScan, FilesChangingDuringTheScanGiveTheSameCatalogueAsSequentially)
     for (unsigned nSeed = 1; nSeed <= 6; ++nSeed) {
         SCOPED_TRACE("seed: " + std::to_string(nSeed));
         CRacingOps racingOps(nSeed);
-        const COpsInPlace inPlace(racingOps);
         SScanResult sequential;
         {
             CTempDir dir;
             MakeTree(dir.Path(), nSeed, 600);
-            sequential = Scan(dir.Str(), 0);
+            sequential = Scan(dir.Str(), 0, racingOps);
         }
         const std::size_t nReaders = 1 + nSeed % 4 * 3;
         CTempDir dir;
         MakeTree(dir.Path(), nSeed, 600);
-        SScanResult parallel = Scan(dir.Str(), nReaders);
+        SScanResult parallel = Scan(dir.Str(), nReaders, racingOps);
         // Both scans ran in folders of different names.
         for (SScanResult* pResult : {&sequential, &parallel}) {
             for (std::string& strRecord : pResult->arrRecords) {
@@ -374,8 +370,7 @@ TEST(ParallelScan, SlowChangingShareGivesTheSequentialCatalogueWhateverIsListedA
             CTempDir dir;
             MakeTree(dir.Path(), nSeed, 500);
             CShareOps ops(nSeed, dir.Str());
-            const COpsInPlace inPlace(ops);
-            sequential = WithoutRoot(Scan(dir.Str(), 0));
+            sequential = WithoutRoot(Scan(dir.Str(), 0, ops));
         }
         ASSERT_GT(sequential.arrRecords.size(), 100u);
         for (const std::size_t nReaders : {1u, 4u, 64u}) {
@@ -383,8 +378,7 @@ TEST(ParallelScan, SlowChangingShareGivesTheSequentialCatalogueWhateverIsListedA
             CTempDir dir;
             MakeTree(dir.Path(), nSeed, 500);
             CShareOps ops(nSeed, dir.Str());
-            const COpsInPlace inPlace(ops);
-            const SScanResult parallel = WithoutRoot(Scan(dir.Str(), nReaders));
+            const SScanResult parallel = WithoutRoot(Scan(dir.Str(), nReaders, ops));
             EXPECT_EQ(parallel.arrRecords, sequential.arrRecords);
             EXPECT_EQ(parallel.arrGroups, sequential.arrGroups);
             EXPECT_EQ(parallel.arrHints, sequential.arrHints);
@@ -490,10 +484,9 @@ TEST(ParallelScan, StoppedScanKeepsTheFilesReadSoFarInOrderAndIndexed) {
         const std::size_t nReaders = c.nReaders;
         SCOPED_TRACE("readers: " + std::to_string(nReaders) +
                      (c.pOps == &slowFiles ? ", slow files" : ", slow folders"));
-        const COpsInPlace inPlace(*c.pOps);
         CHost host;
         host.m_nStopAtCall = 2;
-        const SScanResult stopped = Scan(dir.Str(), nReaders, host);
+        const SScanResult stopped = Scan(dir.Str(), nReaders, host, *c.pOps);
 
         EXPECT_TRUE(stopped.bStopped);
         EXPECT_FALSE(whole.bStopped);
@@ -520,11 +513,10 @@ TEST(ParallelScan, SlowReadsStillReportProgressAtLeastEveryTenthOfASecond) {
     CTempDir dir;
     MakeTree(dir.Path(), 3, 300);
     CSlowOps slowOps;
-    const COpsInPlace inPlace(slowOps);
     for (const std::size_t nReaders : {0u, 2u}) {
         CHost host;
         const auto tStart = std::chrono::steady_clock::now();
-        const SScanResult result = Scan(dir.Str(), nReaders, host);
+        const SScanResult result = Scan(dir.Str(), nReaders, host, slowOps);
         const auto tScan = std::chrono::steady_clock::now() - tStart;
         // At least one report for each full 100 ms the scan took, counts never going back.
         EXPECT_GE(host.m_arrProgress.size(),

@@ -534,6 +534,7 @@ TEST(TagWriteIdentity, ALibraryOfLinksStaysEditableAndScansOpenOnlyRegularFiles)
 }
 
 TEST(TagWriteUndo, TakesBackEachKindOfEditUnlessTheFileChangedSince) {
+    CFileOps systemCalls;
     enum class EAfter { Nothing, Retagged, Grown };
     const struct {
         bool bHadTag;
@@ -564,7 +565,7 @@ TEST(TagWriteUndo, TakesBackEachKindOfEditUnlessTheFileChangedSince) {
             strLater += "more";
             WriteBytes(path, strLater);
         }
-        const CTagWriter writer(CFileOps::Current(), CTagCodec(), false);
+        const CTagWriter writer(systemCalls, CTagCodec(), false);
         const STagWriteResult undone = writer.Undo(*written.m_undo);
         EXPECT_EQ(undone.m_eStatus, c.eUndo);
         EXPECT_EQ(ReadBytes(path), c.eUndo == EWriteStatus::Written ? strBefore : strLater);
@@ -577,6 +578,7 @@ TEST(TagWriteUndo, TakesBackEachKindOfEditUnlessTheFileChangedSince) {
 }
 
 TEST(TagWriteTimes, KeptOnRequestAndUntouchedWhenNothingChanges) {
+    CFileOps systemCalls;
     const struct timespec tOld = {1000000000, 0};
     const auto setOld = [&tOld](const fs::path& path) {
         const struct timespec aTimes[2] = {tOld, tOld};
@@ -600,12 +602,12 @@ TEST(TagWriteTimes, KeptOnRequestAndUntouchedWhenNothingChanges) {
         CTrackInfo track(dir.Str(), "m.mp3");
         STagChanges changes;
         changes.m_strTitle = c.bSameValue ? "Same" : "Different";
-        const STagWriteResult result = WriteChanges(track, changes, CFileOps::Current(), c.bKeep);
+        const STagWriteResult result = WriteChanges(track, changes, systemCalls, c.bKeep);
         EXPECT_EQ(result.m_eStatus, c.bSameValue ? EWriteStatus::Unchanged : EWriteStatus::Written);
         EXPECT_EQ(mtime(path) == tOld.tv_sec, c.bTimeKept) << c.bKeep << c.bSameValue;
         if (c.bKeep) {
             setOld(path);
-            const CTagWriter writer(CFileOps::Current(), CTagCodec(), true);
+            const CTagWriter writer(systemCalls, CTagCodec(), true);
             ASSERT_EQ(writer.Undo(*result.m_undo).m_eStatus, EWriteStatus::Written);
             EXPECT_EQ(mtime(path), tOld.tv_sec);
         }
@@ -613,6 +615,7 @@ TEST(TagWriteTimes, KeptOnRequestAndUntouchedWhenNothingChanges) {
 }
 
 TEST(TagWriteCodec, AFixedCodePageWritesItsBytesAndRefusesWhatItCannotHold) {
+    CFileOps systemCalls;
     const struct {
         const char* pszCodePage;
         const char* pszText;
@@ -635,8 +638,7 @@ TEST(TagWriteCodec, AFixedCodePageWritesItsBytesAndRefusesWhatItCannotHold) {
         CTrackInfo track(dir.Str(), "c.mp3");
         STagChanges changes;
         changes.m_strArtist = c.pszText;
-        const STagWriteResult result =
-            WriteChanges(track, changes, CFileOps::Current(), false, *codec);
+        const STagWriteResult result = WriteChanges(track, changes, systemCalls, false, *codec);
         if (c.pszBytes == nullptr) {
             EXPECT_EQ(result.m_eStatus, EWriteStatus::NotEncodable);
             EXPECT_EQ(ReadBytes(dir.Path() / "c.mp3"), strBefore);

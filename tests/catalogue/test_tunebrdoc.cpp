@@ -3,6 +3,7 @@
 #include "catalogue/cataloguehost.h"
 #include "catalogue/docview.h"
 #include "catalogue/hints.h"
+#include "catalogue/posixio.h"
 #include "catalogue/trackinfo.h"
 #include "catalogue/tunebrdoc.h"
 #include "testfiles.h"
@@ -65,7 +66,8 @@ protected:
 
     CTempDir m_dir;
     CTestHost m_host;
-    CTunebrDoc m_doc{m_host};
+    CFileOps m_fileOps;
+    CTunebrDoc m_doc{m_host, m_fileOps};
     CTestView m_view;
 };
 

@@ -9,10 +9,15 @@
 #include "catalogue/trackinfo.h"
 
 // A write through the real writer, with the automatic text rule unless a codec is given.
-inline STagWriteResult WriteChanges(CTrackInfo& track, const STagChanges& changes,
-                                    CFileOps& ops = CFileOps::Current(), bool bKeepTimes = false,
-                                    const CTagCodec& codec = CTagCodec()) {
+inline STagWriteResult WriteChanges(CTrackInfo& track, const STagChanges& changes, CFileOps& ops,
+                                    bool bKeepTimes = false, const CTagCodec& codec = CTagCodec()) {
     return track.WriteTag(changes, CTagWriter(ops, codec, bKeepTimes));
+}
+
+// The same through the plain system calls.
+inline STagWriteResult WriteChanges(CTrackInfo& track, const STagChanges& changes) {
+    CFileOps systemCalls;
+    return WriteChanges(track, changes, systemCalls);
 }
 
 inline bool IsWritten(const STagWriteResult& result) {

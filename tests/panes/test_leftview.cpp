@@ -2,6 +2,7 @@
 // Copyright 2026 Quillon Softs
 #include "catalogue/cataloguehost.h"
 #include "catalogue/docview.h"
+#include "catalogue/posixio.h"
 #include "catalogue/trackinfo.h"
 #include "catalogue/tunebrdoc.h"
 #include "panes/leftview.h"
@@ -162,7 +163,8 @@ protected:
     CTempDir m_dir;
     Log m_log;
     CTestCatalogueHost m_catalogueHost;
-    CTunebrDoc m_doc{m_catalogueHost};
+    CFileOps m_fileOps;
+    CTunebrDoc m_doc{m_catalogueHost, m_fileOps};
     CUserSettings m_settings;
     CRecordingHost m_host{m_log};
     CRecordingView m_list{m_log, m_doc};
@@ -434,7 +436,8 @@ TEST_F(LeftView, ADestroyedViewIsNoLongerTold) {
 
 TEST_F(LeftView, TwentyThousandArtistsAreBuiltQuicklyInOrder) {
     CTestCatalogueHost host;
-    CTunebrDoc doc(host);
+    CFileOps fileOps;
+    CTunebrDoc doc(host, fileOps);
     // Names in an order unrelated to the sorted one, half of them capitalised.
     constexpr int ARTISTS = 20000;
     for (int i = 0; i < ARTISTS; ++i) {

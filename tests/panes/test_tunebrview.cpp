@@ -2,6 +2,7 @@
 // Copyright 2026 Quillon Softs
 #include "catalogue/cataloguehost.h"
 #include "catalogue/genres.h"
+#include "catalogue/posixio.h"
 #include "catalogue/tagblock.h"
 #include "catalogue/trackinfo.h"
 #include "catalogue/tunebrdoc.h"
@@ -162,7 +163,8 @@ protected:
     }
 
     CTestCatalogueHost m_catalogueHost;
-    CTunebrDoc m_doc{m_catalogueHost};
+    CFileOps m_fileOps;
+    CTunebrDoc m_doc{m_catalogueHost, m_fileOps};
     CUserSettings m_settings;
     CRecordingHost m_host;
     CTrackStore m_tracks;

@@ -9,6 +9,7 @@
 #include "panes/tunebrview.h"
 #include "platform/settingsstore.h"
 #include "platform/usersettings.h"
+#include "recordingmessages.h"
 #include "res/strings.h"
 #include "shell/aboutdlg.h"
 #include "shell/mainframe.h"
@@ -192,19 +193,13 @@ TEST(French, TheWindowSpeaksFrenchWhereTheStringTableDoes) {
 
 TEST(French, TheTagEditorRefusesAnOverlongFieldInFrench) {
     ASSERT_EQ(UserLanguage(), ELanguage::French);
-    CMp3PropertySheet sheet;
+    CRecordingMessages messages;
+    CMp3PropertySheet sheet(nullptr, CTagCodec(), messages);
     sheet.GetPage().m_strTitle = std::string(31, 'x');
     sheet.GetPage().LoadFields();
     sheet.show();
-    QString strMessage;
-    QTimer::singleShot(0, [&strMessage] {
-        if (auto* pBox = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-            strMessage = pBox->text();
-            pBox->accept();
-        }
-    });
     sheet.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
-    EXPECT_EQ(strMessage, QStringLiteral("Tapez 30 caractères au maximum."));
+    EXPECT_EQ(messages.m_arrTexts, QStringList{QStringLiteral("Tapez 30 caractères au maximum.")});
     EXPECT_TRUE(sheet.isVisible()) << "OK must be refused";
 }
 

@@ -24,6 +24,7 @@
 
 #include <QRegularExpression>
 
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <mutex>
@@ -34,15 +35,19 @@ namespace {
 
 constexpr int FILES = 400;
 
-// Every open takes a while, one at a time, as on a slow disk, so that a scan lasts long enough to
-// act during it however many readers it starts.
+// While slow, every open takes a while, one at a time, as on a slow disk, so that a scan lasts
+// long enough to act during it however many readers it starts.
 class CSlowOps final : public CFileOps {
 public:
     int OpenAt(int nDirFd, const char* pszPath, int nFlags) override {
-        const std::lock_guard<std::mutex> lock(m_mutex);
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        if (m_bSlow) {
+            const std::lock_guard<std::mutex> lock(m_mutex);
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
         return CFileOps::OpenAt(nDirFd, pszPath, nFlags);
     }
+
+    std::atomic<bool> m_bSlow{false};
 
 private:
     std::mutex m_mutex;
@@ -58,7 +63,8 @@ protected:
         }
         CSettingsStore().WriteString(CUserSettings::SECTION_MP3, "FilePath", "/nonexistent");
         m_settings.LoadSettings(m_store);
-        m_pFrame = std::make_unique<CMainFrame>(m_settings, m_store);
+        m_pFrame =
+            std::make_unique<CMainFrame>(m_settings, m_store, SFrameSeams{nullptr, &m_slowOps});
         m_pFrame->show();
         m_pFrame->StartUp(nullptr);
     }
@@ -66,10 +72,9 @@ protected:
     // Scans the library slowly, calling fnDuring once the scan has run for a while.
     void ScanSlowly(const std::function<void()>& fnDuring) {
         QTimer::singleShot(150, m_pFrame.get(), fnDuring);
-        CSlowOps slowOps;
-        CFileOps::Replace(&slowOps);
+        m_slowOps.m_bSlow = true;
         m_pFrame->OpenAddress(m_library.Str());
-        CFileOps::Replace(nullptr);
+        m_slowOps.m_bSlow = false;
     }
 
     std::size_t Tracks() const { return m_pFrame->GetDocument().GetTracks()->size(); }
@@ -95,6 +100,7 @@ protected:
     CTempDir m_library;
     CSettingsStore m_store;
     CUserSettings m_settings;
+    CSlowOps m_slowOps;
     std::unique_ptr<CMainFrame> m_pFrame;
 };
 

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Copyright 2026 Quillon Softs
 #include "catalogue/cataloguehost.h"
+#include "catalogue/posixio.h"
 #include "catalogue/tunebrdoc.h"
 #include "panes/panehost.h"
 #include "panes/tracklistmodel.h"
@@ -9,6 +10,7 @@
 #include "platform/shellhandoff.h"
 #include "platform/textconv.h"
 #include "platform/usersettings.h"
+#include "recordingmessages.h"
 #include "res/strings.h"
 #include "shell/mainframe.h"
 #include "shell/statuspanes.h"
@@ -108,11 +110,13 @@ protected:
 
     CTempDir m_dir;
     CQuietHost m_host;
-    CTunebrDoc m_doc{m_host};
+    CFileOps m_fileOps;
+    CRecordingMessages m_messages;
+    CTunebrDoc m_doc{m_host, m_fileOps};
     CUserSettings m_settings;
     CTunebrView m_view{m_doc, m_settings, m_host};
     CFakeShell m_shell;
-    CTrackCommands m_commands{m_view, m_doc, m_settings, m_shell};
+    CTrackCommands m_commands{m_view, m_doc, m_settings, m_shell, m_fileOps, m_messages};
 };
 
 } // namespace
@@ -218,7 +222,8 @@ TEST(TrackCommandsInTheWindow, AHandoffTakingItsTimeLeavesTheWindowResponsive) {
         settings.LoadSettings(store);
         CFakeShell shell;
         shell.m_arrProgram = testCase.arrProgram;
-        CMainFrame frame(settings, store, shell);
+        CRecordingMessages messages;
+        CMainFrame frame(settings, store, {&shell, nullptr, &messages});
         frame.show();
         frame.StartUp(nullptr);
         frame.SwitchPane();
@@ -228,7 +233,6 @@ TEST(TrackCommandsInTheWindow, AHandoffTakingItsTimeLeavesTheWindowResponsive) {
         QElapsedTimer clock;
         qint64 nLast = 0, nLongestGap = 0, nBusyFrom = -1;
         bool bStatusShown = false;
-        std::vector<std::string> arrMessages;
         QTimer tick;
         QObject::connect(&tick, &QTimer::timeout, [&] {
             nLongestGap = std::max(nLongestGap, clock.elapsed() - nLast);
@@ -239,10 +243,6 @@ TEST(TrackCommandsInTheWindow, AHandoffTakingItsTimeLeavesTheWindowResponsive) {
             }
             bStatusShown = bStatusShown ||
                            frame.GetStatusPanes()->GetPaneText(0) == LoadQString(IDS_HANDING_OVER);
-            if (auto* pBox = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-                arrMessages.push_back(pBox->text().toStdString());
-                pBox->accept();
-            }
         });
         clock.start();
         tick.start(10);
@@ -256,10 +256,11 @@ TEST(TrackCommandsInTheWindow, AHandoffTakingItsTimeLeavesTheWindowResponsive) {
         EXPECT_EQ(QApplication::overrideCursor(), nullptr);
         EXPECT_EQ(frame.GetStatusPanes()->GetPaneText(0), strIdle);
         if (testCase.pszMessage != nullptr) {
-            ASSERT_EQ(arrMessages.size(), 1u);
-            EXPECT_NE(arrMessages.front().find(testCase.pszMessage), std::string::npos);
+            ASSERT_EQ(messages.m_arrTexts.size(), 1);
+            EXPECT_TRUE(
+                messages.m_arrTexts.front().contains(QString::fromUtf8(testCase.pszMessage)));
         } else {
-            EXPECT_EQ(arrMessages, std::vector<std::string>{});
+            EXPECT_EQ(messages.m_arrTexts, QStringList{});
         }
     }
 }
