@@ -170,20 +170,29 @@ void CFolderLister::Finish(const CNodePtr& pNode) {
     }
 }
 
+// Lists a folder without holding the lock, so that the walk and the other listers go on, and adds
+// listers when the listing had to wait.
+CWaitGauge::EVerdict CFolderLister::ListUnlocked(CNode& node, std::vector<std::uint64_t>& arrBuffer,
+                                                 CWaitGauge& gauge,
+                                                 std::unique_lock<std::mutex>& lock) {
+    lock.unlock();
+    gauge.Begin();
+    List(node, arrBuffer);
+    const CWaitGauge::EVerdict verdict = gauge.End();
+    lock.lock();
+    if (gauge.KeepsWaiting(verdict)) {
+        Grow();
+    }
+    return verdict;
+}
+
 bool CFolderLister::Take(const CNodePtr& pNode, SListing& listing,
                          std::chrono::milliseconds tWait) {
     std::unique_lock<std::mutex> lock(m_mutex);
     if (pNode->state == CNode::EState::Queued) {
         m_setQueued.erase(pNode);
         pNode->state = CNode::EState::Listing;
-        lock.unlock();
-        m_walkGauge.Begin();
-        List(*pNode, m_arrBuffer);
-        const CWaitGauge::EVerdict verdict = m_walkGauge.End();
-        lock.lock();
-        if (m_walkGauge.KeepsWaiting(verdict)) {
-            Grow();
-        }
+        ListUnlocked(*pNode, m_arrBuffer, m_walkGauge, lock);
         Finish(pNode);
     }
     if (pNode->state == CNode::EState::Listing) {
@@ -278,14 +287,7 @@ void CFolderLister::RunLister(std::size_t nIndex) {
         pNode->state = CNode::EState::Listing;
         pNode->bAhead = true;
         ++m_nAhead;
-        lock.unlock();
-        gauge.Begin();
-        List(*pNode, arrBuffer);
-        const CWaitGauge::EVerdict verdict = gauge.End();
-        lock.lock();
-        if (gauge.KeepsWaiting(verdict)) {
-            Grow();
-        }
+        const CWaitGauge::EVerdict verdict = ListUnlocked(*pNode, arrBuffer, gauge, lock);
         nQuickInARow = verdict == CWaitGauge::EVerdict::Quick ? nQuickInARow + 1 : 0;
         if (nQuickInARow >= QUICK_TO_SHRINK && m_nActive > 0) {
             // The walk lists quick folders itself at less cost than a hand-over.

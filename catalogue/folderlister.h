@@ -84,6 +84,8 @@ private:
     static constexpr std::size_t QUICK_TO_SHRINK = 8;
 
     void List(CNode& node, std::vector<std::uint64_t>& arrBuffer) const;
+    CWaitGauge::EVerdict ListUnlocked(CNode& node, std::vector<std::uint64_t>& arrBuffer,
+                                      CWaitGauge& gauge, std::unique_lock<std::mutex>& lock);
     void Finish(const CNodePtr& pNode);
     void Queue(const CNodePtr& pParent, const CSharedFd& pFd, const std::string& strName,
                std::size_t nIndex, CNodePtr& pChild);
