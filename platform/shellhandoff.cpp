@@ -22,31 +22,67 @@ constexpr std::size_t SNIFF_BYTES = 4096;
 // Players whose own command line adds files to the queue of the running instance, recognised by
 // the name of the default entry's executable. The command is built from that executable, never
 // from the rest of the entry's Exec line, whose options (such as "--play-file") would take the
-// files as their own values. Each row follows the player's --help.
+// files as their own values. Each row follows the player's --help and was tried with the player.
 struct SKnownPlayer {
     const char* pszExecutable;
     const char* pszCompanion;  // a program run instead, beside the executable or in PATH
     const char* arrOptions[2]; // placed before the files
     bool bEndsOptions;         // takes "--" before the files
-    // Takes the files as one option's value, comma-separated, not as arguments of their own;
-    // Play then plays the first file with pszPlayFirst.
-    const char* pszJoined;
-    const char* pszPlayFirst;
+    // Play goes through the player's own option for the first file, the rest being enqueued,
+    // where its entry would not keep several files: emptied queue first, then the first file as
+    // the option's value, as a file URI where the option wants one.
+    const char* pszPlayClear = nullptr;
+    const char* pszPlayFirst = nullptr;
+    bool bPlayUri = false;
+    // Takes one file per start: the first start may become the player itself, so the others
+    // wait until the player answers pszRunning, then follow one by one as pszEachFile values.
+    const char* pszRunning = nullptr;
+    const char* pszEachFile = nullptr;
 };
 
 constexpr SKnownPlayer s_arrKnownPlayers[] = {
-    {"vlc", nullptr, {"--one-instance", "--playlist-enqueue"}, true, nullptr, nullptr},
+    {"vlc", nullptr, {"--one-instance", "--playlist-enqueue"}, true},
     // Its parser knows no "--".
-    {"audacious", nullptr, {"-e"}, false, nullptr, nullptr},
-    {"strawberry", nullptr, {"-a"}, true, nullptr, nullptr},
-    {"clementine", nullptr, {"-a"}, true, nullptr, nullptr},
-    {"smplayer", nullptr, {"-add-to-playlist"}, false, nullptr, nullptr},
-    {"rhythmbox", "rhythmbox-client", {"--enqueue"}, true, nullptr, nullptr},
-    // Its entry passes every file to "--play-file", which takes one; "--run" starts it when it
-    // is not running yet, as the other players start on their own.
-    {"quodlibet", nullptr, {"--run"}, false, "--enqueue-files=", "--play-file="},
-    {"deadbeef", nullptr, {"--queue"}, false, nullptr, nullptr},
+    {"audacious", nullptr, {"-e"}, false},
+    {"strawberry", nullptr, {"-a"}, true},
+    {"clementine", nullptr, {"-a"}, true},
+    {"smplayer", nullptr, {"-add-to-playlist"}, false},
+    // Given several files, it plays each in turn and keeps only the last.
+    {"rhythmbox", "rhythmbox-client", {"--enqueue"}, true, "--clear-queue", "--play-uri=", true},
+    // Its entry hands "--play-file" a file URI, which it takes for a path relative to its folder;
+    // "--run" starts it when it is not running yet, as the other players start on their own.
+    // Options count once per start, and "--enqueue-files" loses every file but one that is not
+    // yet in its library.
+    {"quodlibet",
+     nullptr,
+     {"--run"},
+     false,
+     nullptr,
+     "--play-file=",
+     false,
+     "--status",
+     "--enqueue="},
+    {"deadbeef", nullptr, {"--queue"}, false},
 };
+
+// The starts of a player that takes one file per start, in order, as a shell's positional
+// parameters: the program, the option it answers once running, the option of each further file,
+// the option that starts it, the first start's file option, then the further files. Bounded:
+// a player that never answers ends the hand-off with an error after half a minute.
+constexpr char CHAIN_SCRIPT[] = R"(p=$0 running=$1 each=$2 start=$3 first=$4
+shift 4
+if "$p" "$running" >/dev/null 2>&1; then
+    "$p" "$start" "$first" || exit
+else
+    "$p" "$start" "$first" &
+    i=0
+    until "$p" "$running" >/dev/null 2>&1; do
+        i=$((i + 1))
+        [ "$i" -le 150 ] || exit 1
+        sleep 0.2
+    done
+fi
+for f; do "$p" "$each$f" || exit; done)";
 
 std::string Lower(std::string str) {
     for (char& c : str) {
@@ -217,48 +253,51 @@ std::string ProgramOf(const SKnownPlayer& player, GAppInfo* pApp) {
     return std::string(pszFolder) + '/' + player.pszCompanion;
 }
 
-// The files as the value of one option, each comma and backslash escaped by a backslash.
-std::string JoinEscaped(std::vector<std::string>::const_iterator itBegin,
-                        std::vector<std::string>::const_iterator itEnd) {
-    std::string strJoined;
-    for (auto it = itBegin; it != itEnd; ++it) {
-        if (it != itBegin) {
-            strJoined += ',';
-        }
-        for (const char c : *it) {
-            if (c == ',' || c == '\\') {
-                strJoined += '\\';
-            }
-            strJoined += c;
-        }
-    }
-    return strJoined;
+std::string FileUri(const std::string& strPath) {
+    g_autofree gchar* pszUri = g_filename_to_uri(strPath.c_str(), nullptr, nullptr);
+    return pszUri != nullptr ? pszUri : strPath;
 }
 
-// The argument vector that hands the files to a known player: enqueued, or for Play of several
-// where the player needs it, the first played and the rest enqueued.
+// The argument vector of the player's starts that take one file each, chained by a shell.
+std::vector<std::string> MakeChainCommand(const SKnownPlayer& player, const std::string& strProgram,
+                                          const std::vector<std::string>& arrPaths, bool bPlay) {
+    std::vector<std::string> arrArgs = {
+        "/bin/sh",           "-c", CHAIN_SCRIPT, strProgram, player.pszRunning, player.pszEachFile,
+        player.arrOptions[0]};
+    arrArgs.push_back((bPlay ? player.pszPlayFirst : player.pszEachFile) + arrPaths.front());
+    arrArgs.insert(arrArgs.end(), arrPaths.begin() + 1, arrPaths.end());
+    return arrArgs;
+}
+
+// The argument vector that hands the files to a known player: enqueued, or for Play the first
+// played through the player's option and the rest enqueued.
 std::vector<std::string> MakeKnownCommand(const SKnownPlayer& player, GAppInfo* pApp,
                                           const std::vector<std::string>& arrPaths, bool bPlay) {
-    std::vector<std::string> arrArgs = {ProgramOf(player, pApp)};
+    const std::string strProgram = ProgramOf(player, pApp);
+    if (player.pszEachFile != nullptr) {
+        return MakeChainCommand(player, strProgram, arrPaths, bPlay);
+    }
+    std::vector<std::string> arrArgs = {strProgram};
+    auto itQueued = arrPaths.begin();
+    if (bPlay) {
+        if (player.pszPlayClear != nullptr) {
+            arrArgs.emplace_back(player.pszPlayClear);
+        }
+        arrArgs.push_back(player.pszPlayFirst + (player.bPlayUri ? FileUri(*itQueued) : *itQueued));
+        ++itQueued;
+        if (itQueued == arrPaths.end()) {
+            return arrArgs;
+        }
+    }
     for (const char* pszOption : player.arrOptions) {
         if (pszOption != nullptr) {
             arrArgs.emplace_back(pszOption);
         }
     }
-    if (player.pszJoined != nullptr) {
-        auto itQueued = arrPaths.begin();
-        if (bPlay) {
-            arrArgs.push_back(player.pszPlayFirst + *itQueued++);
-        }
-        if (itQueued != arrPaths.end()) {
-            arrArgs.push_back(player.pszJoined + JoinEscaped(itQueued, arrPaths.end()));
-        }
-        return arrArgs;
-    }
     if (player.bEndsOptions) {
         arrArgs.emplace_back("--");
     }
-    arrArgs.insert(arrArgs.end(), arrPaths.begin(), arrPaths.end());
+    arrArgs.insert(arrArgs.end(), itQueued, arrPaths.end());
     return arrArgs;
 }
 
@@ -323,8 +362,7 @@ SHandoffStart CGioShellHandoff::Play(const std::vector<std::string>& arrPaths) {
     if (pApp == nullptr) {
         return {};
     }
-    // Even one file goes through the player's own option: Quod Libet's entry hands
-    // "--play-file" a file URI, which Quod Libet 4.5 takes for a path relative to its folder.
+    // Even one file goes through the player's own option, as its entry mishandles files.
     if (const SKnownPlayer* pKnown = FindKnownPlayer(pApp);
         pKnown != nullptr && pKnown->pszPlayFirst != nullptr) {
         return Spawn(MakeKnownCommand(*pKnown, pApp, arrPaths, true));

@@ -757,58 +757,71 @@ TEST_F(PlayerHandoffDesktop, RealPlayersGetTheCommandLinesTheyNeed) {
     const std::string strAb = AddTrack("a,b\\.mp3");
     const std::string strE = AddTrack("-e.mp3");
     const std::vector<std::string> arrThree = {strC, strAb, strE};
+    const std::string strUriC = "file://" + strC;
+    const CCall qlRunning = {"quodlibet", "--status"};
+    using CCalls = std::vector<CCall>;
     const struct {
         const char* pszEntry;
-        CCall play;
-        CCall playSeveral; // the command, "FILES" standing for the three tracks
-        CCall enqueue;     // empty: refused with the message, nothing started
+        CCalls play;
+        CCalls playSeveral; // the commands, "FILES" standing for the three tracks
+        CCalls enqueue;     // none: refused with the message, nothing started
     } arrCases[] = {
         {"vlc.desktop",
-         {"vlc", "--started-from-file", strC},
-         {"vlc", "--started-from-file", "FILES"},
-         {"vlc", "--one-instance", "--playlist-enqueue", "--", "FILES"}},
+         {{"vlc", "--started-from-file", strC}},
+         {{"vlc", "--started-from-file", "FILES"}},
+         {{"vlc", "--one-instance", "--playlist-enqueue", "--", "FILES"}}},
         {"audacious.desktop",
-         {"audacious", strC},
-         {"audacious", "FILES"},
-         {"audacious", "-e", "FILES"}},
+         {{"audacious", strC}},
+         {{"audacious", "FILES"}},
+         {{"audacious", "-e", "FILES"}}},
         {"smplayer.desktop",
-         {"smplayer", strC},
-         {"smplayer", "FILES"},
-         {"smplayer", "-add-to-playlist", "FILES"}},
+         {{"smplayer", strC}},
+         {{"smplayer", "FILES"}},
+         {{"smplayer", "-add-to-playlist", "FILES"}}},
         {"org.strawberrymusicplayer.strawberry.desktop",
-         {"strawberry", strC},
-         {"strawberry", "FILES"},
-         {"strawberry", "-a", "--", "FILES"}},
+         {{"strawberry", strC}},
+         {{"strawberry", "FILES"}},
+         {{"strawberry", "-a", "--", "FILES"}}},
         {"org.clementine_player.Clementine.desktop",
-         {"clementine", strC},
-         {"clementine", "FILES"},
-         {"clementine", "-a", "--", "FILES"}},
+         {{"clementine", strC}},
+         {{"clementine", "FILES"}},
+         {{"clementine", "-a", "--", "FILES"}}},
+        // Its entry would play each file in turn and keep only the last.
         {"org.gnome.Rhythmbox3.desktop",
-         {"rhythmbox", strC},
-         {"rhythmbox", "FILES"},
-         {"rhythmbox-client", "--enqueue", "--", "FILES"}},
+         {{"rhythmbox-client", "--clear-queue", "--play-uri=" + strUriC}},
+         {{"rhythmbox-client", "--clear-queue", "--play-uri=" + strUriC, "--enqueue", "--", strAb,
+           strE}},
+         {{"rhythmbox-client", "--enqueue", "--", "FILES"}}},
+        // One file per start, once the player answers; commas and backslashes stay as they are.
         {"io.github.quodlibet.QuodLibet.desktop",
-         {"quodlibet", "--run", "--play-file=" + strC},
-         {"quodlibet", "--run", "--play-file=" + strC,
-          "--enqueue-files=" + Path("music").string() + "/a\\,b\\\\.mp3," + strE},
-         {"quodlibet", "--run",
-          "--enqueue-files=" + strC + "," + Path("music").string() + "/a\\,b\\\\.mp3," + strE}},
+         {qlRunning, {"quodlibet", "--run", "--play-file=" + strC}},
+         {qlRunning,
+          {"quodlibet", "--run", "--play-file=" + strC},
+          {"quodlibet", "--enqueue=" + strAb},
+          {"quodlibet", "--enqueue=" + strE}},
+         {qlRunning,
+          {"quodlibet", "--run", "--enqueue=" + strC},
+          {"quodlibet", "--enqueue=" + strAb},
+          {"quodlibet", "--enqueue=" + strE}}},
         // Has no way to enqueue of its own; SMPlayer's enqueue entry is not its to use.
         {"mpv.desktop",
-         {"mpv", "--player-operation-mode=pseudo-gui", "--", strC},
-         {"mpv", "--player-operation-mode=pseudo-gui", "--", "FILES"},
+         {{"mpv", "--player-operation-mode=pseudo-gui", "--", strC}},
+         {{"mpv", "--player-operation-mode=pseudo-gui", "--", "FILES"}},
          {}},
     };
-    const auto expand = [&arrThree](const CCall& call) {
-        CCall expanded;
-        for (const std::string& strArg : call) {
-            if (strArg == "FILES") {
-                expanded.insert(expanded.end(), arrThree.begin(), arrThree.end());
-            } else {
-                expanded.push_back(strArg);
+    const auto expand = [&arrThree](const CCalls& calls) {
+        CCalls arrExpanded;
+        for (const CCall& call : calls) {
+            CCall& expanded = arrExpanded.emplace_back();
+            for (const std::string& strArg : call) {
+                if (strArg == "FILES") {
+                    expanded.insert(expanded.end(), arrThree.begin(), arrThree.end());
+                } else {
+                    expanded.push_back(strArg);
+                }
             }
         }
-        return expanded;
+        return arrExpanded;
     };
     for (const auto& testCase : arrCases) {
         SCOPED_TRACE(testCase.pszEntry);
@@ -816,17 +829,16 @@ TEST_F(PlayerHandoffDesktop, RealPlayersGetTheCommandLinesTheyNeed) {
                     "\naudio/x-mpegurl=" + testCase.pszEntry + "\n");
         ClearCalls();
         EXPECT_EQ(Run("play", {strC}), 0u);
-        EXPECT_EQ(WaitForCalls(1), std::vector<CCall>{testCase.play});
+        EXPECT_EQ(WaitForCalls(testCase.play.size()), testCase.play);
 
         ClearCalls();
         EXPECT_EQ(Run("play", arrThree), 0u);
-        EXPECT_EQ(WaitForCalls(1), std::vector<CCall>{expand(testCase.playSeveral)});
+        EXPECT_EQ(WaitForCalls(testCase.playSeveral.size()), expand(testCase.playSeveral));
 
         ClearCalls();
         const bool bEnqueues = !testCase.enqueue.empty();
         EXPECT_EQ(Run("enqueue", arrThree), bEnqueues ? 0u : unsigned{IDS_NO_ENQUEUE});
-        EXPECT_EQ(WaitForCalls(bEnqueues ? 1 : 0),
-                  bEnqueues ? std::vector<CCall>{expand(testCase.enqueue)} : std::vector<CCall>{});
+        EXPECT_EQ(WaitForCalls(testCase.enqueue.size()), expand(testCase.enqueue));
     }
 }
 

@@ -304,6 +304,10 @@ run_case() { # PLAYER CASE WORK EXE
         XDG_CACHE_HOME=$HOME/.cache XDG_RUNTIME_DIR=$HOME/runtime \
         XDG_CONFIG_DIRS=/etc/xdg XDG_DATA_DIRS=/usr/share SDL_AUDIODRIVER=dummy
     unset PULSE_SERVER
+    # Players started by D-Bus activation get the bus's environment, as on a desktop session:
+    # without the runtime folder they could not reach the sound server.
+    dbus-update-activation-environment XDG_CONFIG_HOME XDG_DATA_HOME XDG_CACHE_HOME \
+        XDG_RUNTIME_DIR XDG_CONFIG_DIRS XDG_DATA_DIRS SDL_AUDIODRIVER HOME DISPLAY
     mkdir -p -m 700 "$XDG_RUNTIME_DIR"
     mkdir -p "$XDG_CONFIG_HOME/vlc" "$XDG_CONFIG_HOME/mpv" "$XDG_CONFIG_HOME/quodlibet" \
         "$XDG_DATA_HOME" "$HOME/Music"
