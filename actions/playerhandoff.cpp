@@ -6,16 +6,15 @@
 #include "catalogue/posixio.h"
 #include "catalogue/trackinfo.h"
 #include "platform/messagesink.h"
+#include "platform/privatefolder.h"
 #include "platform/shellhandoff.h"
 #include "platform/textconv.h"
 #include "res/strings.h"
 
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
-#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -27,108 +26,6 @@ constexpr char LINE_END[] = "\r\n";
 
 std::string ErrorText(const std::string& strWhat, int nError) {
     return strWhat + ": " + std::strerror(nError);
-}
-
-std::string FileUri(const std::string& strPath) {
-    static const char s_szHex[] = "0123456789ABCDEF";
-    std::string strUri = "file://";
-    for (const char c : strPath) {
-        const auto n = static_cast<unsigned char>(c);
-        if ((n >= 'A' && n <= 'Z') || (n >= 'a' && n <= 'z') || (n >= '0' && n <= '9') ||
-            std::strchr("/-._~", n) != nullptr) {
-            strUri += c;
-        } else {
-            strUri += '%';
-            strUri += s_szHex[n >> 4];
-            strUri += s_szHex[n & 0x0F];
-        }
-    }
-    return strUri;
-}
-
-// A folder only its owner, this user, can enter.
-bool IsPrivateFolder(const struct stat& st) {
-    return S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() && (st.st_mode & 0777) == 0700;
-}
-
-// The folder itself is opened and checked, and the playlist is then opened relative to it, so
-// that nothing can swap the folder between the check and the write.
-struct SFolder {
-    CFileDescriptor fd;
-    std::string strPath;
-    std::string strError;
-};
-
-SFolder OpenRuntimeFolder() {
-    SFolder folder;
-    const char* pszRuntime = std::getenv("XDG_RUNTIME_DIR");
-    if (pszRuntime == nullptr || pszRuntime[0] != '/') {
-        return folder;
-    }
-    CFileDescriptor fd(::open(pszRuntime, O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    struct stat st;
-    if (fd.IsValid() && ::fstat(fd.Get(), &st) == 0 && IsPrivateFolder(st)) {
-        folder.fd = std::move(fd);
-        folder.strPath = pszRuntime;
-    }
-    return folder;
-}
-
-std::string HomeFolder() {
-    if (const char* pszHome = std::getenv("HOME"); pszHome != nullptr && pszHome[0] == '/') {
-        return pszHome;
-    }
-    const struct passwd* pUser = ::getpwuid(::geteuid());
-    return pUser != nullptr && pUser->pw_dir != nullptr ? pUser->pw_dir : "";
-}
-
-// Creates the missing folders of an absolute path, each closed to other users.
-int MakeFolders(const std::string& strPath) {
-    for (std::size_t nSlash = strPath.find('/', 1);; nSlash = strPath.find('/', nSlash + 1)) {
-        const std::string strPart = strPath.substr(0, nSlash);
-        if (::mkdir(strPart.c_str(), 0700) != 0 && errno != EEXIST) {
-            return errno;
-        }
-        if (nSlash == std::string::npos) {
-            return 0;
-        }
-    }
-}
-
-SFolder OpenCacheFolder() {
-    SFolder folder;
-    const char* pszCache = std::getenv("XDG_CACHE_HOME");
-    std::string strBase = pszCache != nullptr && pszCache[0] == '/' ? pszCache : "";
-    if (strBase.empty()) {
-        const std::string strHome = HomeFolder();
-        if (strHome.empty()) {
-            folder.strError = ErrorText(PLAYLIST_NAME, ENOENT);
-            return folder;
-        }
-        strBase = strHome + "/.cache";
-    }
-    while (strBase.size() > 1 && strBase.back() == '/') {
-        strBase.pop_back();
-    }
-    folder.strPath = strBase + '/' + CACHE_FOLDER_NAME;
-    if (const int nError = MakeFolders(folder.strPath)) {
-        folder.strError = ErrorText(folder.strPath, nError);
-        return folder;
-    }
-    folder.fd.Reset(
-        ::open(folder.strPath.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-    struct stat st;
-    if (!folder.fd.IsValid() || ::fstat(folder.fd.Get(), &st) != 0) {
-        folder.strError = ErrorText(folder.strPath, errno);
-        return folder;
-    }
-    // A folder of ours left open to others (an older umask, a copied home) is closed again;
-    // one of another user is not ours to use.
-    if (st.st_uid != ::geteuid() ||
-        (!IsPrivateFolder(st) && ::fchmod(folder.fd.Get(), 0700) != 0)) {
-        folder.strError = ErrorText(folder.strPath, EPERM);
-    }
-    return folder;
 }
 
 } // namespace
@@ -162,11 +59,9 @@ std::string MakePlaylistText(const CTrackList& arrTracks) {
 
 SPlaylistFile WritePlaylist(const std::string& strText) {
     SPlaylistFile playlist;
-    SFolder folder = OpenRuntimeFolder();
-    if (!folder.fd.IsValid()) {
-        folder = OpenCacheFolder();
-    }
-    if (!folder.strError.empty()) {
+    const SPrivateFolder folder = OpenPrivateFolder(CACHE_FOLDER_NAME);
+    const CFileDescriptor folderFd(folder.nFd);
+    if (!folderFd.IsValid()) {
         playlist.strError = folder.strError;
         return playlist;
     }
@@ -174,7 +69,7 @@ SPlaylistFile WritePlaylist(const std::string& strText) {
 
     // Not truncated on opening: what lies there must first prove to be our own plain file. A FIFO
     // must not block the opening either.
-    CFileDescriptor fd(::openat(folder.fd.Get(), PLAYLIST_NAME,
+    CFileDescriptor fd(::openat(folderFd.Get(), PLAYLIST_NAME,
                                 O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK | O_NOCTTY,
                                 0600));
     if (!fd.IsValid()) {

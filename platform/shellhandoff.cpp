@@ -84,11 +84,9 @@ else
 fi
 for f; do "$p" "$each$f" || exit; done)";
 
-std::string Lower(std::string str) {
-    for (char& c : str) {
-        c = g_ascii_tolower(c);
-    }
-    return str;
+std::string Lower(const char* psz) {
+    g_autofree gchar* pszLower = g_ascii_strdown(psz, -1);
+    return pszLower;
 }
 
 bool IsRegularFile(const std::string& strPath) {
@@ -230,7 +228,7 @@ const SKnownPlayer* FindKnownPlayer(GAppInfo* pApp) {
     if (pszExecutable == nullptr) {
         return nullptr;
     }
-    const std::string strName = Lower(BaseName(pszExecutable));
+    const std::string strName = Lower(BaseName(pszExecutable).c_str());
     for (const SKnownPlayer& player : s_arrKnownPlayers) {
         if (strName == player.pszExecutable) {
             return &player;
@@ -251,11 +249,6 @@ std::string ProgramOf(const SKnownPlayer& player, GAppInfo* pApp) {
     }
     g_autofree gchar* pszFolder = g_path_get_dirname(strExecutable.c_str());
     return std::string(pszFolder) + '/' + player.pszCompanion;
-}
-
-std::string FileUri(const std::string& strPath) {
-    g_autofree gchar* pszUri = g_filename_to_uri(strPath.c_str(), nullptr, nullptr);
-    return pszUri != nullptr ? pszUri : strPath;
 }
 
 // The argument vector of the player's starts that take one file each, chained by a shell.
@@ -343,6 +336,11 @@ bool AllRegularFiles(const std::vector<std::string>& arrPaths) {
 }
 
 } // namespace
+
+std::string FileUri(const std::string& strPath) {
+    g_autofree gchar* pszUri = g_filename_to_uri(strPath.c_str(), nullptr, nullptr);
+    return pszUri != nullptr ? pszUri : strPath;
+}
 
 bool CGioShellHandoff::TakesSeveralFiles(const std::string& strPath) {
     g_autoptr(GAppInfo) pApp = DefaultAppFor(strPath);

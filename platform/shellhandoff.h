@@ -53,5 +53,9 @@ public:
     bool Open(const std::string& strUrl) override;
 };
 
+// The file URI of an absolute path, every byte that URIs do not allow escaped; the path itself
+// when it is not absolute.
+std::string FileUri(const std::string& strPath);
+
 // The hand-off the program itself uses, alive as long as the program.
 CShellHandoff& SystemShellHandoff();
