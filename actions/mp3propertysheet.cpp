@@ -6,6 +6,7 @@
 #include "catalogue/id3v2tag.h"
 #include "catalogue/trackinfo.h"
 #include "catalogue/tunebrdoc.h"
+#include "platform/accessibility.h"
 #include "platform/messagebox.h"
 #include "platform/textconv.h"
 #include "res/strings.h"
@@ -145,6 +146,8 @@ constexpr std::size_t MAX_NAMED_FAILURES = 20;
 
 CMp3PropertyPage1::CMp3PropertyPage1(QWidget* pParent, CTagCodec codec)
     : QWidget(pParent), m_codec(std::move(codec)) {
+    // The genre box shows "(unchanged)" while no genre is chosen, and must say so.
+    InstallAccessibleInterfaces();
     m_pTitle = MakeEdit(tr("Title"));
     m_pArtist = MakeEdit(tr("Artist"));
     m_pAlbum = MakeEdit(tr("Album"));

@@ -7,6 +7,7 @@
 #include "panes/leftview.h"
 #include "panes/tunebrview.h"
 #include "panes/viewhints.h"
+#include "platform/accessibility.h"
 #include "platform/folders.h"
 #include "platform/icons.h"
 #include "platform/messagebox.h"
@@ -94,6 +95,8 @@ CMainFrame::CMainFrame(CUserSettings& settings, CSettingsStore& store, const SFr
       m_messages(seams.pMessages != nullptr ? *seams.pMessages : SystemMessages()),
       m_pDoc(std::make_unique<CTunebrDoc>(*this, m_fileOps)), m_bShowLabels(settings.m_bShowLabels),
       m_nViewType(settings.m_nViewType) {
+    // Before the first control is made: Qt keeps the interface it first gave a control.
+    InstallAccessibleInterfaces();
     // Every scan, the first included, reads tag texts in the encoding the user chose.
     m_pDoc->SetTagCodec(COptionSheet::TagCodecOf(m_settings.m_strTagEncoding));
     RestorePlacement();

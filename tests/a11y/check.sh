@@ -2,8 +2,10 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Copyright 2026 Quillon Softs
 # Walks the real window as a screen reader does, through the accessibility bus, and prints what
-# it would read: the focused row after Down and End in the list, the genre box's value in the tag
-# editor, the roles of the display style buttons. Run by hand: check.sh [path/to/tunebrowse]
+# it would read, following the focus events as a reader does: Tab into the track list and the
+# focused row after Down and End, the display style buttons (radio buttons, one checked) and the
+# list after choosing another style, the tag editor's genre box on focus and after each arrow key.
+# Run by hand: check.sh [path/to/tunebrowse]
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 exe="$(realpath "${1:-$here/../../build/tunebrowse}")"

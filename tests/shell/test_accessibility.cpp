@@ -258,7 +258,9 @@ TEST_F(Accessibility, HiddenKeysAndPicturesAreNamed) {
     }
 }
 
-// The genre box says what it holds, the entry that leaves the genre alone included.
+// The genre box says what it holds, the entry that leaves the genre alone included: also while no
+// entry is chosen (index -1, where it shows its placeholder), and as its name, which is what a
+// screen reader on Linux speaks for a combo box.
 TEST(AccessibilityGenre, TheGenreBoxSpeaksItsValue) {
     CMp3PropertySheet sheet;
     sheet.GetPage().m_nGenre = GENRE_NONE;
@@ -267,8 +269,90 @@ TEST(AccessibilityGenre, TheGenreBoxSpeaksItsValue) {
     QComboBox* pGenre = sheet.GetPage().GetGenreBox();
     QAccessibleInterface* pInterface = QAccessible::queryAccessibleInterface(pGenre);
     ASSERT_NE(pInterface, nullptr);
-    pGenre->setCurrentIndex(pGenre->findData(GENRE_NONE));
-    EXPECT_EQ(pInterface->text(QAccessible::Value), QStringLiteral("(unchanged)"));
-    pGenre->setCurrentIndex(pGenre->findData(8));
-    EXPECT_EQ(pInterface->text(QAccessible::Value), QStringLiteral("Jazz"));
+    EXPECT_EQ(pInterface->role(), QAccessible::ComboBox);
+    const struct {
+        const char* pszCase;
+        std::function<void()> choose;
+        int nIndex; // -1: nothing chosen, the genre left as it is
+        QString strSpoken;
+    } aCases[] = {
+        {"loaded without a genre", [] {}, -1, QStringLiteral("(unchanged)")},
+        {"the unchanged entry", [pGenre] { pGenre->setCurrentIndex(pGenre->findData(GENRE_NONE)); },
+         0, QStringLiteral("(unchanged)")},
+        {"Jazz", [pGenre] { pGenre->setCurrentIndex(pGenre->findData(8)); }, pGenre->findData(8),
+         QStringLiteral("Jazz")},
+        {"loaded with an unnamed genre",
+         [&sheet] {
+             sheet.GetPage().m_nGenre = 200;
+             sheet.GetPage().LoadFields();
+         },
+         -1, QStringLiteral("(unchanged)")},
+        {"loaded with Blues",
+         [&sheet] {
+             sheet.GetPage().m_nGenre = 0;
+             sheet.GetPage().LoadFields();
+         },
+         pGenre->findData(0), QStringLiteral("Blues")},
+    };
+    for (const auto& c : aCases) {
+        c.choose();
+        EXPECT_EQ(pGenre->currentIndex(), c.nIndex) << c.pszCase;
+        EXPECT_EQ(pInterface->text(QAccessible::Value), c.strSpoken) << c.pszCase;
+        EXPECT_EQ(pInterface->text(QAccessible::Name), c.strSpoken) << c.pszCase;
+    }
+    // The popup list is its child, as with Qt's own interface, and the label names the box.
+    ASSERT_EQ(pInterface->childCount(), 1);
+    EXPECT_EQ(pInterface->child(0)->object(), pGenre->view());
+    EXPECT_EQ(pInterface->indexOfChild(pInterface->child(0)), 0);
+    const auto labels = pInterface->relations(QAccessible::Label);
+    ASSERT_EQ(labels.size(), 1);
+    EXPECT_EQ(labels.front().first->text(QAccessible::Name), QStringLiteral("Genre :"));
+    EXPECT_TRUE(pInterface->actionInterface()->actionNames().contains(
+        QAccessibleActionInterface::showMenuAction()));
+}
+
+// The four display styles are one choice: radio buttons of which the one of the list's style is
+// checked, whichever way the style was chosen. The organisation buttons are another, of which
+// none may be checked.
+TEST_F(Accessibility, TheDisplayStyleButtonsAreOneGroupOfRadioButtons) {
+    CMainFrame frame(m_settings, m_store);
+    frame.show();
+    frame.StartUp(nullptr);
+    const unsigned aStyles[] = {ID_VIEW_LARGEICON, ID_VIEW_SMALLICON, ID_VIEW_LIST,
+                                ID_VIEW_DETAILS};
+    const auto checked = [&frame](std::initializer_list<unsigned> arrIds) {
+        QList<unsigned> arrChecked;
+        for (const unsigned nId : arrIds) {
+            QAccessibleInterface* pButton = QAccessible::queryAccessibleInterface(
+                frame.GetToolBar()->widgetForAction(frame.GetAction(nId)));
+            EXPECT_EQ(pButton->role(), QAccessible::RadioButton) << nId;
+            EXPECT_TRUE(pButton->state().checkable) << nId;
+            EXPECT_EQ(pButton->text(QAccessible::Name), frame.GetAction(nId)->toolTip()) << nId;
+            if (pButton->state().checked) {
+                arrChecked << nId;
+            }
+        }
+        return arrChecked;
+    };
+    EXPECT_EQ(checked({ID_VIEW_LARGEICON, ID_VIEW_SMALLICON, ID_VIEW_LIST, ID_VIEW_DETAILS}),
+              QList<unsigned>{ID_VIEW_DETAILS});
+    // By the buttons' own press action, as an assistive tool presses them.
+    for (const unsigned nId : aStyles) {
+        QAccessibleInterface* pButton = QAccessible::queryAccessibleInterface(
+            frame.GetToolBar()->widgetForAction(frame.GetAction(nId)));
+        pButton->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+        EXPECT_EQ(checked({ID_VIEW_LARGEICON, ID_VIEW_SMALLICON, ID_VIEW_LIST, ID_VIEW_DETAILS}),
+                  QList<unsigned>{nId});
+    }
+    // By the View menu: the same action.
+    frame.GetAction(ID_VIEW_SMALLICON)->trigger();
+    EXPECT_EQ(checked({ID_VIEW_LARGEICON, ID_VIEW_SMALLICON, ID_VIEW_LIST, ID_VIEW_DETAILS}),
+              QList<unsigned>{ID_VIEW_SMALLICON});
+    frame.GetAction(ID_VIEW_GENRE)->trigger();
+    EXPECT_EQ(checked({ID_VIEW_ARTIST, ID_VIEW_GENRE}), QList<unsigned>{ID_VIEW_GENRE});
+    // Buttons of no exclusive group stay what Qt makes them.
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(
+                  frame.GetToolBar()->widgetForAction(frame.GetAction(ID_PLAY)))
+                  ->role(),
+              QAccessible::Button);
 }

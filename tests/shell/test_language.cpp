@@ -5,6 +5,7 @@
 // of Qt's translation files come out in French.
 #include "actions/mp3propertysheet.h"
 #include "actions/tagundohistory.h"
+#include "catalogue/genres.h"
 #include "panes/leftview.h"
 #include "panes/tunebrview.h"
 #include "platform/settingsstore.h"
@@ -18,6 +19,7 @@
 #include "shell/translations.h"
 #include "testfiles.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
@@ -201,6 +203,22 @@ TEST(French, TheTagEditorRefusesAnOverlongFieldInFrench) {
     sheet.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
     EXPECT_EQ(messages.m_arrTexts, QStringList{QStringLiteral("Tapez 30 caractères au maximum.")});
     EXPECT_TRUE(sheet.isVisible()) << "OK must be refused";
+}
+
+// A screen reader reads the genre box's empty entry in French too, chosen or not.
+TEST(French, TheGenreBoxSaysUnchangedInFrench) {
+    ASSERT_EQ(UserLanguage(), ELanguage::French);
+    CMp3PropertySheet sheet;
+    sheet.GetPage().m_nGenre = GENRE_NONE;
+    sheet.GetPage().LoadFields();
+    sheet.show();
+    QComboBox* pGenre = sheet.GetPage().GetGenreBox();
+    QAccessibleInterface* pInterface = QAccessible::queryAccessibleInterface(pGenre);
+    ASSERT_NE(pInterface, nullptr);
+    EXPECT_EQ(pGenre->currentIndex(), -1);
+    EXPECT_EQ(pInterface->text(QAccessible::Value), QStringLiteral("(inchangé)"));
+    pGenre->setCurrentIndex(pGenre->findData(GENRE_NONE));
+    EXPECT_EQ(pInterface->text(QAccessible::Name), QStringLiteral("(inchangé)"));
 }
 
 TEST(French, TheUndoCommandAndTheAutomaticEncodingSpeakFrench) {
