@@ -137,7 +137,9 @@ read_back_raw() {
     vlc) vlc_list 2> /dev/null ;;
     quodlibet)
         # Quod Libet only answers once it runs: "--run" must not be there, or it would start.
-        timeout 8 quodlibet --print-playing '<~filename>' 2> /dev/null | sed 's/^/playing /'
+        # It names "/" while nothing plays.
+        timeout 8 quodlibet --print-playing '<~filename>' 2> /dev/null | grep -vx / |
+            sed 's/^/playing /'
         timeout 8 quodlibet --print-queue 2> /dev/null | sed 's/^/queue /'
         ;;
     *) mpris 2> /dev/null ;;
@@ -231,6 +233,8 @@ expected_of() {
     case $player:$case in
     mpv:enqueue) ;;
     *:one | mpv:after-one) echo "${names[0]}" ;;
+    # SMPlayer keeps a file once in its list, however often it is added.
+    smplayer:after-one) printf '%s\n' "${names[@]}" ;;
     *:after-one) printf '%s\n' "${names[0]}" "${names[@]}" ;;
     *) printf '%s\n' "${names[@]}" ;;
     esac | sed "s|^|$work/music/|"
