@@ -6,7 +6,7 @@
 set -euo pipefail
 if [ -z "${TUNEBR_ATSPI_INNER:-}" ]; then
     export TUNEBR_ATSPI_INNER=1
-    exec xvfb-run -a -s "-screen 0 1280x1024x24" dbus-run-session -- "$0" "$@"
+    exec "$(dirname "$0")/../support/with_xvfb.sh" 1280x1024x24 dbus-run-session -- "$0" "$@"
 fi
 # The bus launcher reads its settings from the system's folders.
 export XDG_CONFIG_DIRS=/etc/xdg XDG_DATA_DIRS=/usr/local/share:/usr/share

@@ -70,7 +70,7 @@ printf '[Default Applications]\naudio/mpeg=fakeplayer.desktop\naudio/x-mpegurl=f
 "$make_library" --seed 4 25 "$work/second" > /dev/null
 
 
-xvfb-run -a -s "-screen 0 1024x700x24" "$0" --inside-x "$exe" "$work" "$artefacts"
+"$(dirname "$0")/../support/with_xvfb.sh" 1024x700x24 "$0" --inside-x "$exe" "$work" "$artefacts"
 
 # The player takes several files (%F): it got the two selected tracks of the second folder
 # themselves, as absolute paths; the playlist beside them holds the same two.
