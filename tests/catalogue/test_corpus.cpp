@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Copyright 2026 Quillon Softs
-#include "catalogue/cataloguehost.h"
 #include "catalogue/posixio.h"
 #include "catalogue/trackinfo.h"
 #include "catalogue/tunebrdoc.h"
+#include "tests/support/fakecataloguehost.h"
 
 #include <gtest/gtest.h>
 
@@ -13,12 +13,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-class CCorpusHost final : public CCatalogueHost {
-public:
-    std::string GetFileExt() const override { return "*.mp3"; }
-    void WriteFilePath(const std::string&) override {}
-};
 
 const std::string s_strCorpus = CORPUS_DIR;
 
@@ -34,7 +28,7 @@ TEST(Corpus, EveryFileIsReadAndTheScanMatchesTheFilesOnDisk) {
         const std::string strExtension = entry.path().extension().string();
         nOnDisk += entry.is_regular_file() && (strExtension == ".mp3" || strExtension == ".MP3");
     }
-    CCorpusHost host;
+    CFakeCatalogueHost host;
     CFileOps fileOps;
     CTunebrDoc doc(host, fileOps);
     doc.ScanFolder(s_strCorpus);

@@ -2,13 +2,13 @@
 // Copyright 2026 Quillon Softs
 // Scans of trees that try to hang, crash or mislead the walk. Each test runs under the CTest
 // timeout of this folder.
-#include "catalogue/cataloguehost.h"
 #include "catalogue/docview.h"
 #include "catalogue/hints.h"
 #include "catalogue/posixio.h"
 #include "catalogue/trackinfo.h"
 #include "catalogue/tunebrdoc.h"
 #include "hostiletree.h"
+#include "tests/support/fakecataloguehost.h"
 
 #include <gtest/gtest.h>
 
@@ -17,13 +17,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-class CHost final : public CCatalogueHost {
-public:
-    std::string GetFileExt() const override { return "*.mp3"; }
-    void WriteFilePath(const std::string& strFolder) override { m_arrWritten.push_back(strFolder); }
-    std::vector<std::string> m_arrWritten;
-};
 
 class CView final : public CDocView {
 public:
@@ -34,7 +27,7 @@ public:
 // The scan's records as "location below the root | name | size | title", after checking what
 // every scan must do whatever the tree: both hints, the title, the folder handed to the host.
 std::vector<std::string> Scan(const std::string& strRoot, std::string* pstrProblem, CFileOps& ops) {
-    CHost host;
+    CFakeCatalogueHost host;
     CView view;
     CTunebrDoc doc(host, ops);
     doc.AddView(&view);

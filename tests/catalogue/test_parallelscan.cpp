@@ -3,7 +3,6 @@
 // Scans with tag readers on other threads must give exactly what a scan reading every file itself
 // gives: the same records in the same order, the same groups, the same hints; and a stopped scan
 // must leave a whole, smaller catalogue.
-#include "catalogue/cataloguehost.h"
 #include "catalogue/docview.h"
 #include "catalogue/folderwalk.h"
 #include "catalogue/hints.h"
@@ -12,6 +11,7 @@
 #include "catalogue/trackinfo.h"
 #include "catalogue/tunebrdoc.h"
 #include "testfiles.h"
+#include "tests/support/fakecataloguehost.h"
 
 #include <gtest/gtest.h>
 
@@ -24,20 +24,6 @@
 #include <thread>
 
 namespace {
-
-class CHost final : public CCatalogueHost {
-public:
-    std::string GetFileExt() const override { return "*.mp3"; }
-    void WriteFilePath(const std::string& strFolder) override { m_arrWritten.push_back(strFolder); }
-    bool OnScanProgress(std::size_t nFiles) override {
-        m_arrProgress.push_back(nFiles);
-        return m_arrProgress.size() < m_nStopAtCall;
-    }
-
-    std::size_t m_nStopAtCall = SIZE_MAX;
-    std::vector<std::size_t> m_arrProgress;
-    std::vector<std::string> m_arrWritten;
-};
 
 class CView final : public CDocView {
 public:
@@ -73,7 +59,8 @@ std::string GroupText(const std::string& strName, const CTrackList& arrTracks,
     return str;
 }
 
-SScanResult Scan(const std::string& strRoot, std::size_t nReaders, CHost& host, CFileOps& ops) {
+SScanResult Scan(const std::string& strRoot, std::size_t nReaders, CFakeCatalogueHost& host,
+                 CFileOps& ops) {
     CView view;
     CTunebrDoc doc(host, ops);
     doc.AddView(&view);
@@ -101,7 +88,7 @@ SScanResult Scan(const std::string& strRoot, std::size_t nReaders, CHost& host, 
 }
 
 SScanResult Scan(const std::string& strRoot, std::size_t nReaders, CFileOps& ops) {
-    CHost host;
+    CFakeCatalogueHost host;
     return Scan(strRoot, nReaders, host, ops);
 }
 
@@ -484,7 +471,7 @@ TEST(ParallelScan, StoppedScanKeepsTheFilesReadSoFarInOrderAndIndexed) {
         const std::size_t nReaders = c.nReaders;
         SCOPED_TRACE("readers: " + std::to_string(nReaders) +
                      (c.pOps == &slowFiles ? ", slow files" : ", slow folders"));
-        CHost host;
+        CFakeCatalogueHost host;
         host.m_nStopAtCall = 2;
         const SScanResult stopped = Scan(dir.Str(), nReaders, host, *c.pOps);
 
@@ -514,7 +501,7 @@ TEST(ParallelScan, SlowReadsStillReportProgressAtLeastEveryTenthOfASecond) {
     MakeTree(dir.Path(), 3, 300);
     CSlowOps slowOps;
     for (const std::size_t nReaders : {0u, 2u}) {
-        CHost host;
+        CFakeCatalogueHost host;
         const auto tStart = std::chrono::steady_clock::now();
         const SScanResult result = Scan(dir.Str(), nReaders, host, slowOps);
         const auto tScan = std::chrono::steady_clock::now() - tStart;

@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Copyright 2026 Quillon Softs
-#include "catalogue/cataloguehost.h"
 #include "catalogue/docview.h"
 #include "catalogue/hints.h"
 #include "catalogue/posixio.h"
 #include "catalogue/trackinfo.h"
 #include "catalogue/tunebrdoc.h"
 #include "testfiles.h"
+#include "tests/support/fakecataloguehost.h"
 
 #include <gtest/gtest.h>
 
@@ -17,18 +17,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-class CTestHost final : public CCatalogueHost {
-public:
-    std::string GetFileExt() const override { return m_strPattern; }
-    void WriteFilePath(const std::string& strFolder) override { m_arrWritten.push_back(strFolder); }
-    void BeginWaitCursor() override { ++m_nWaitDepth; }
-    void EndWaitCursor() override { --m_nWaitDepth; }
-
-    std::string m_strPattern = "*.mp3";
-    std::vector<std::string> m_arrWritten;
-    int m_nWaitDepth = 0;
-};
 
 class CTestView final : public CDocView {
 public:
@@ -65,7 +53,7 @@ protected:
     }
 
     CTempDir m_dir;
-    CTestHost m_host;
+    CFakeCatalogueHost m_host;
     CFileOps m_fileOps;
     CTunebrDoc m_doc{m_host, m_fileOps};
     CTestView m_view;

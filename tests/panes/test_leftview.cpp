@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Copyright 2026 Quillon Softs
-#include "catalogue/cataloguehost.h"
 #include "catalogue/docview.h"
 #include "catalogue/posixio.h"
 #include "catalogue/trackinfo.h"
@@ -12,6 +11,7 @@
 #include "platform/textconv.h"
 #include "platform/usersettings.h"
 #include "testfiles.h"
+#include "tests/support/fakecataloguehost.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -31,12 +31,6 @@
 namespace {
 
 constexpr std::size_t FILE_BYTES = 500000;
-
-class CTestCatalogueHost final : public CCatalogueHost {
-public:
-    std::string GetFileExt() const override { return "*.mp3"; }
-    void WriteFilePath(const std::string&) override {}
-};
 
 // The frame's side and the list pane's side write into one log, so that the order of what the
 // tree does to both can be checked.
@@ -162,7 +156,7 @@ protected:
 
     CTempDir m_dir;
     Log m_log;
-    CTestCatalogueHost m_catalogueHost;
+    CFakeCatalogueHost m_catalogueHost;
     CFileOps m_fileOps;
     CTunebrDoc m_doc{m_catalogueHost, m_fileOps};
     CUserSettings m_settings;
@@ -435,7 +429,7 @@ TEST_F(LeftView, ADestroyedViewIsNoLongerTold) {
 }
 
 TEST_F(LeftView, TwentyThousandArtistsAreBuiltQuicklyInOrder) {
-    CTestCatalogueHost host;
+    CFakeCatalogueHost host;
     CFileOps fileOps;
     CTunebrDoc doc(host, fileOps);
     // Names in an order unrelated to the sorted one, half of them capitalised.

@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Copyright 2026 Quillon Softs
-#include "catalogue/cataloguehost.h"
 #include "catalogue/genres.h"
 #include "catalogue/posixio.h"
 #include "catalogue/tagblock.h"
@@ -13,6 +12,7 @@
 #include "panes/viewhints.h"
 #include "platform/textconv.h"
 #include "platform/usersettings.h"
+#include "tests/support/fakecataloguehost.h"
 
 #include <QAbstractItemModelTester>
 #include <QHeaderView>
@@ -36,12 +36,6 @@
 namespace {
 
 using Names = std::vector<std::string>;
-
-class CTestCatalogueHost final : public CCatalogueHost {
-public:
-    std::string GetFileExt() const override { return "*.mp3"; }
-    void WriteFilePath(const std::string&) override {}
-};
 
 class CRecordingHost final : public CPaneHost {
 public:
@@ -162,7 +156,7 @@ protected:
         }
     }
 
-    CTestCatalogueHost m_catalogueHost;
+    CFakeCatalogueHost m_catalogueHost;
     CFileOps m_fileOps;
     CTunebrDoc m_doc{m_catalogueHost, m_fileOps};
     CUserSettings m_settings;
