@@ -6,7 +6,6 @@
 #include "catalogue/id3v2tag.h"
 #include "catalogue/trackinfo.h"
 #include "catalogue/tunebrdoc.h"
-#include "platform/messagebox.h"
 #include "platform/textconv.h"
 #include "res/strings.h"
 

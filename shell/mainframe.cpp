@@ -634,7 +634,7 @@ void CMainFrame::OnViewStyle(unsigned nId) {
 // a new file pattern, or when its texts were read in another encoding than the one now chosen.
 void CMainFrame::OnOptions() {
     const std::string strPattern = m_settings.m_strFileExt;
-    if (!COptionSheet::RunOptions(this, m_settings, m_store)) {
+    if (!COptionSheet::RunOptions(this, m_messages, m_settings, m_store)) {
         return;
     }
     m_pDoc->UpdateAllViews(nullptr, HINT_OPTIONS_CHANGED);

@@ -3,7 +3,7 @@
 #include "shell/optionsheet.h"
 
 #include "platform/icons.h"
-#include "platform/messagebox.h"
+#include "platform/messagesink.h"
 #include "platform/settingsstore.h"
 #include "platform/textconv.h"
 #include "platform/usersettings.h"
@@ -135,7 +135,8 @@ void COptionPage1::SaveButtons() {
     m_strPattern = ToStdString(m_pPattern->text().trimmed());
 }
 
-COptionSheet::COptionSheet(QWidget* pParent) : QDialog(pParent) {
+COptionSheet::COptionSheet(CMessageSink& messages, QWidget* pParent)
+    : QDialog(pParent), m_messages(messages) {
     setWindowTitle(LoadQString(IDS_OPTIONS));
     m_pPage = new COptionPage1;
     auto* pTabs = new QTabWidget;
@@ -164,7 +165,7 @@ void COptionSheet::LoadOptions(const CUserSettings& settings, COptionPage1& page
 
 void COptionSheet::accept() {
     if (m_pPage->m_pPattern->text().trimmed().isEmpty()) {
-        ShowMessage(this, IDS_PATTERN_EMPTY);
+        m_messages.Show(this, LoadQString(IDS_PATTERN_EMPTY));
         m_pPage->m_pPattern->setFocus(Qt::OtherFocusReason);
         return;
     }
@@ -207,8 +208,9 @@ void COptionSheet::StoreOptions(const COptionPage1& page, CUserSettings& setting
     }
 }
 
-bool COptionSheet::RunOptions(QWidget* pParent, CUserSettings& settings, CSettingsStore& store) {
-    COptionSheet sheet(pParent);
+bool COptionSheet::RunOptions(QWidget* pParent, CMessageSink& messages, CUserSettings& settings,
+                              CSettingsStore& store) {
+    COptionSheet sheet(messages, pParent);
     LoadOptions(settings, sheet.GetPage());
     sheet.GetPage().LoadButtons();
     if (sheet.exec() != QDialog::Accepted) {

@@ -8,6 +8,7 @@
 
 #include <string>
 
+class CMessageSink;
 class CSettingsStore;
 class CUserSettings;
 class QAbstractButton;
@@ -56,13 +57,15 @@ class COptionSheet final : public QDialog {
     Q_DISABLE_COPY_MOVE(COptionSheet)
 
 public:
-    explicit COptionSheet(QWidget* pParent = nullptr);
+    // A refused OK is explained through messages.
+    explicit COptionSheet(CMessageSink& messages, QWidget* pParent = nullptr);
 
     COptionPage1& GetPage() { return *m_pPage; }
 
     // Runs the dialog on the settings; true when the user left it with OK and the values were
     // stored, so that the views must apply them.
-    static bool RunOptions(QWidget* pParent, CUserSettings& settings, CSettingsStore& store);
+    static bool RunOptions(QWidget* pParent, CMessageSink& messages, CUserSettings& settings,
+                           CSettingsStore& store);
 
     // What OK does to the settings; a group without a set button leaves its value as it is.
     static void StoreOptions(const COptionPage1& page, CUserSettings& settings,
@@ -76,5 +79,6 @@ public:
     void accept() override;
 
 private:
+    CMessageSink& m_messages;
     COptionPage1* m_pPage = nullptr;
 };

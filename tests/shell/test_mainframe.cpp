@@ -10,6 +10,7 @@
 #include "platform/icons.h"
 #include "platform/settingsstore.h"
 #include "platform/usersettings.h"
+#include "recordingmessages.h"
 #include "res/strings.h"
 #include "shell/addressbox.h"
 #include "shell/filterbox.h"
@@ -26,7 +27,6 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTest>
@@ -85,7 +85,8 @@ protected:
     std::unique_ptr<CMainFrame> OpenWindow() {
         m_settings = CUserSettings();
         m_settings.LoadSettings(m_store);
-        auto pFrame = std::make_unique<CMainFrame>(m_settings, m_store);
+        auto pFrame = std::make_unique<CMainFrame>(m_settings, m_store,
+                                                   SFrameSeams{nullptr, nullptr, &m_messages});
         pFrame->show();
         pFrame->StartUp(nullptr);
         return pFrame;
@@ -100,6 +101,7 @@ protected:
     CTempDir m_library;
     CSettingsStore m_store;
     CUserSettings m_settings;
+    CRecordingMessages m_messages;
 };
 
 } // namespace
@@ -171,9 +173,9 @@ TEST_F(MainFrame, AddressTestAndNormalisation) {
 
     // a file is no folder: nothing changes
     for (const char* pszTyped : {"/a.mp3", "/missing"}) {
-        WhenModal<QMessageBox>([](QMessageBox& box) { box.accept(); });
         pFrame->OnAddressEnter(Q(m_library.Str()) + pszTyped);
     }
+    EXPECT_EQ(m_messages.m_arrTexts.size(), 2);
     EXPECT_EQ(pBox->count(), 1);
     EXPECT_TRUE(recorder.m_arrHints.empty());
 
@@ -461,17 +463,15 @@ TEST_F(MainFrame, TypedAddressesAreResolvedAgainstTheFolderShown) {
     };
     for (const auto& c : aCases) {
         const int nCount = pFrame->GetAddressBox()->count();
-        QString strMessage;
-        if (c.pszMessage != nullptr) {
-            WhenModal<QMessageBox>([&strMessage](QMessageBox& box) {
-                strMessage = box.text();
-                box.accept();
-            });
-        }
+        m_messages.m_arrTexts.clear();
         pFrame->OnAddressEnter(QString::fromUtf8(c.pszTyped));
         EXPECT_EQ(pFrame->GetDocument().GetTitle(), c.strShown) << c.pszTyped;
-        if (c.pszMessage != nullptr) {
-            EXPECT_EQ(strMessage, QString::fromUtf8(c.pszMessage).arg(Q(strLib))) << c.pszTyped;
+        if (c.pszMessage == nullptr) {
+            EXPECT_TRUE(m_messages.m_arrTexts.isEmpty()) << c.pszTyped;
+        } else {
+            EXPECT_EQ(m_messages.m_arrTexts,
+                      QStringList{QString::fromUtf8(c.pszMessage).arg(Q(strLib))})
+                << c.pszTyped;
             EXPECT_EQ(pFrame->GetAddressBox()->count(), nCount) << c.pszTyped;
         }
     }
@@ -520,7 +520,7 @@ TEST_F(MainFrame, TheFilePatternIsAnOptionAnEmptyOneIsRefusedAndAChangeRescans) 
     const auto pFrame = OpenWindow();
     ASSERT_EQ(pFrame->GetDocument().GetTracks()->size(), 3u);
     bool bRefused = false;
-    WhenModal<QDialog>([&bRefused](QDialog& dialog) {
+    WhenModal<QDialog>([this, &bRefused](QDialog& dialog) {
         QLineEdit* pPattern = nullptr;
         for (QLineEdit* pEdit : dialog.findChildren<QLineEdit*>()) {
             if (pEdit->accessibleName() == "File pattern") {
@@ -530,11 +530,8 @@ TEST_F(MainFrame, TheFilePatternIsAnOptionAnEmptyOneIsRefusedAndAChangeRescans) 
         ASSERT_NE(pPattern, nullptr);
         EXPECT_EQ(pPattern->text(), "*.mp3");
         pPattern->setText(QStringLiteral("  "));
-        WhenModal<QMessageBox>([&bRefused](QMessageBox& box) {
-            bRefused = box.text() == "The file pattern cannot be empty.";
-            box.accept();
-        });
         PressOk(dialog);
+        bRefused = m_messages.m_arrTexts == QStringList{"The file pattern cannot be empty."};
         EXPECT_TRUE(dialog.isVisible());
         pPattern->setText(QStringLiteral("*.OGG"));
         PressOk(dialog);

@@ -22,7 +22,6 @@
 #include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QMenu>
-#include <QMessageBox>
 #include <QTest>
 #include <QTimer>
 #include <QTreeView>
