@@ -34,7 +34,7 @@ CTunebrDoc::~CTunebrDoc() {
     ClearCatalogue();
 }
 
-bool CTunebrDoc::ScanFolder(std::string strFolder) {
+void CTunebrDoc::ScanFolder(std::string strFolder) {
     UpdateAllViews(nullptr, HINT_REBUILD_BEGIN);
     if (!strFolder.empty() && strFolder.back() == '/') {
         strFolder.pop_back();
@@ -46,7 +46,6 @@ bool CTunebrDoc::ScanFolder(std::string strFolder) {
     TrimIndex();
     m_host.WriteFilePath(strFolder);
     UpdateAllViews(nullptr, HINT_REBUILD_END);
-    return true;
 }
 
 void CTunebrDoc::AddFolder(const std::string& strFolder, const std::string& strPattern) {

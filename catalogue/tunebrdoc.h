@@ -31,8 +31,9 @@ public:
     CTunebrDoc& operator=(const CTunebrDoc&) = delete;
 
     // Empties the catalogue and fills it from the folder and everything below it. A scan the
-    // host stops keeps the files read until then, indexed and announced like a whole one.
-    bool ScanFolder(std::string strFolder);
+    // host stops keeps the files read until then, indexed and announced like a whole one; it
+    // says so through WasScanStopped.
+    void ScanFolder(std::string strFolder);
     bool WasScanStopped() const { return m_bScanStopped; }
 
     // Threads reading tags during a scan; with none the scan reads every file itself.

@@ -371,6 +371,57 @@ TEST_F(MainFrame, CommandPromptsAreStatusTipsAndToolTips) {
     EXPECT_EQ(pFrame->GetAction(ID_PROPERTIES)->iconText(), "Prop.");
 }
 
+TEST_F(MainFrame, EveryCommandHasItsKeysAndItsMark) {
+    const auto pFrame = OpenWindow();
+    using K = QKeySequence;
+    const struct {
+        unsigned nId;
+        QList<QKeySequence> arrKeys;
+        bool bCheckable;
+    } aCommands[] = {
+        {ID_PLAY, {K(Qt::CTRL | Qt::Key_P)}, false},
+        {ID_ENQUEUE, {K(Qt::CTRL | Qt::Key_E)}, false},
+        {ID_EDIT_COPY, {K(Qt::CTRL | Qt::Key_C), K(Qt::CTRL | Qt::Key_Insert)}, false},
+        {ID_PROPERTIES, {K(Qt::CTRL | Qt::Key_Return), K(Qt::CTRL | Qt::Key_Enter)}, false},
+        {ID_VIEW_ARTIST, {}, true},
+        {ID_VIEW_GENRE, {}, true},
+        {ID_VIEW_LARGEICON, {}, true},
+        {ID_VIEW_DETAILS, {}, true},
+        {ID_EDIT_UNDO, {K(K::Undo)}, false},
+        {ID_APP_EXIT, {}, false},
+        {ID_FILE_OPEN_FOLDER, {K(Qt::CTRL | Qt::Key_O)}, false},
+        {ID_VIEW_REFRESH, {K(Qt::Key_F5)}, false},
+        {ID_FOCUS_ADDRESS, {K(Qt::CTRL | Qt::Key_L), K(Qt::ALT | Qt::Key_D)}, false},
+        {ID_FOCUS_FILTER, {K(K::Find)}, false},
+        {ID_NEXT_PANE, {K(Qt::Key_F6)}, false},
+        {ID_PREV_PANE, {K(Qt::SHIFT | Qt::Key_F6)}, false},
+        {ID_VIEW_TOOLBAR, {}, true},
+        {ID_VIEW_ADDRESSBAR, {}, true},
+        {ID_VIEW_LABELS, {}, true},
+        {ID_VIEW_STATUS_BAR, {}, true},
+        {ID_VIEW_OPTIONS, {}, false},
+        {ID_APP_ABOUT, {}, false},
+    };
+    for (const auto& c : aCommands) {
+        const QAction* pAction = pFrame->GetAction(c.nId);
+        ASSERT_NE(pAction, nullptr) << c.nId;
+        QList<QKeySequence> arrKeys = pAction->shortcuts();
+        arrKeys.removeAll(QKeySequence());
+        EXPECT_EQ(arrKeys, c.arrKeys) << c.nId;
+        EXPECT_EQ(pAction->isCheckable(), c.bCheckable) << c.nId;
+        EXPECT_FALSE(pAction->text().isEmpty()) << c.nId;
+    }
+    // The status bar's mark hides and shows it, as the bars' marks do theirs.
+    QAction* pStatus = pFrame->GetAction(ID_VIEW_STATUS_BAR);
+    EXPECT_TRUE(pStatus->isChecked());
+    pStatus->trigger();
+    EXPECT_FALSE(pFrame->statusBar()->isVisible());
+    EXPECT_FALSE(pStatus->isChecked());
+    pStatus->trigger();
+    EXPECT_TRUE(pFrame->statusBar()->isVisible());
+    EXPECT_TRUE(pStatus->isChecked());
+}
+
 TEST_F(MainFrame, UndoComesFirstInTheEditMenuAndTakesBackTheLastEdit) {
     const std::string strOriginal = ReadBytes(m_library.Path() / "a.mp3");
     const auto pFrame = OpenWindow();
