@@ -203,8 +203,11 @@ void CLeftView::ShowNodeStatus(const QString& strLabel, const CTrackList* pTrack
     }
     // An artist without a name has an empty label, which must replace the last node's name: a
     // null text would leave it.
-    m_host.SetStatusTexts(strLabel.isNull() ? QStringLiteral("") : strLabel, QString(),
-                          FormatCount(pTracks->size()), ToQString(FormatSize(nTotal)));
+    SStatusTexts texts;
+    texts.strLocation = strLabel.isNull() ? QStringLiteral("") : strLabel;
+    texts.strCount = FormatCount(pTracks->size());
+    texts.strSize = ToQString(FormatSize(nTotal));
+    m_host.SetStatusTexts(texts);
 }
 
 void CLeftView::OnSelectionChanged() {

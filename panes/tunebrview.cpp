@@ -141,7 +141,10 @@ void CTunebrView::ShowListCount() {
         strCount = LoadQString(IDS_NODE_FILES)
                        .replace(QStringLiteral("%d"), QString::number(m_pModel->GetTotalCount()));
     }
-    m_host.SetStatusTexts(QString(), m_strDescription, strCount, QString());
+    SStatusTexts texts;
+    texts.strDescription = m_strDescription;
+    texts.strCount = strCount;
+    m_host.SetStatusTexts(texts);
 }
 
 void CTunebrView::OnColumnClick(int nColumn) {
@@ -222,15 +225,18 @@ void CTunebrView::OnSelectionChanged() {
     if (arrSelected.empty() && m_pTracks == nullptr) {
         // Between a rebuild's begin and end there is no list to describe.
         m_strDescription.clear();
-        m_host.SetStatusTexts(QString(), QString(), QString(), QString());
+        m_host.SetStatusTexts(SStatusTexts());
     } else {
         const CSelectionStatus status =
             arrSelected.empty()
                 ? CSelectionStatus::DescribeShown({m_pTracks->begin(), m_pTracks->end()})
                 : CSelectionStatus::Describe({arrSelected.begin(), arrSelected.end()});
         m_strDescription = ToQString(status.m_strDescription);
-        m_host.SetStatusTexts(QString(), m_strDescription, ToQString(status.m_strCount),
-                              ToQString(status.m_strSize));
+        SStatusTexts texts;
+        texts.strDescription = m_strDescription;
+        texts.strCount = ToQString(status.m_strCount);
+        texts.strSize = ToQString(status.m_strSize);
+        m_host.SetStatusTexts(texts);
     }
     ReportSelectionState();
 }

@@ -532,19 +532,23 @@ void CMainFrame::OnRescan() {
     OpenAddress(m_pDoc->GetTitle());
 }
 
-void CMainFrame::SetStatusTexts(const QString& strText0, const QString& strText1,
-                                const QString& strText3, const QString& strText4) {
+void CMainFrame::SetStatusTexts(const SStatusTexts& texts) {
     if (m_bViewIconDirty) {
         m_pStatusBar->SetOrganisationIcon(m_nViewType);
         m_bViewIconDirty = false;
     }
     // The tree describes its node last, after the list has taken it in: while a filter is
     // active the count is the list's.
-    const QString strFilterCount = strText0.isEmpty() || m_pRightView == nullptr
+    const QString strFilterCount = texts.strLocation.isEmpty() || m_pRightView == nullptr
                                        ? QString()
                                        : m_pRightView->GetFilterCountText();
-    m_pStatusBar->SetStatusTexts(strText0, strText1,
-                                 strFilterCount.isEmpty() ? strText3 : strFilterCount, strText4);
+    if (strFilterCount.isEmpty()) {
+        m_pStatusBar->SetStatusTexts(texts);
+        return;
+    }
+    SStatusTexts shown = texts;
+    shown.strCount = strFilterCount;
+    m_pStatusBar->SetStatusTexts(shown);
 }
 
 void CMainFrame::StartAnimation() {

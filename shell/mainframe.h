@@ -62,8 +62,7 @@ public:
     void OnAddressSelected(const QByteArray& strPath);
 
     // Pane services.
-    void SetStatusTexts(const QString& strText0, const QString& strText1, const QString& strText3,
-                        const QString& strText4) override;
+    void SetStatusTexts(const SStatusTexts& texts) override;
     void StartAnimation() override;
     void StopAnimation() override;
     void SwitchPane() override;

@@ -294,15 +294,15 @@ TEST_F(MainFrame, TrackCommandsFollowTheActivePaneAndTheSelection) {
 TEST_F(MainFrame, StatusTextsLeaveNullPanesAloneAndEmptyOnesCleared) {
     const auto pFrame = OpenWindow();
     CStatusPanes* pStatus = pFrame->GetStatusPanes();
-    pFrame->SetStatusTexts("Location", "Description", "Count", "Size");
+    pFrame->SetStatusTexts({"Location", "Description", "Count", "Size"});
     EXPECT_TRUE(pStatus->HasDescriptionIcon());
-    pFrame->SetStatusTexts(QString(), QString(), QString(), QString());
+    pFrame->SetStatusTexts(SStatusTexts());
     EXPECT_EQ(pStatus->GetPaneText(0), "Location");
     EXPECT_EQ(pStatus->GetPaneText(1), "");
     EXPECT_FALSE(pStatus->HasDescriptionIcon());
     EXPECT_EQ(pStatus->GetPaneText(3), "Count");
     EXPECT_EQ(pStatus->GetPaneText(4), "Size");
-    pFrame->SetStatusTexts("", "", "", "");
+    pFrame->SetStatusTexts({"", "", "", ""});
     for (const int nPane : {0, 3, 4}) {
         EXPECT_EQ(pStatus->GetPaneText(nPane), "") << nPane;
     }
