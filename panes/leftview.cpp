@@ -70,10 +70,6 @@ MakeArtistNodes(const std::vector<std::unique_ptr<CArtistEntry>>& arrArtists,
     return arrNodes;
 }
 
-QString FormatCount(std::size_t nCount) {
-    return ToQString(CSelectionStatus::CountText(nCount));
-}
-
 } // namespace
 
 CLeftView::CLeftView(CTunebrDoc& doc, const CUserSettings& settings, CPaneHost& host,
@@ -197,16 +193,14 @@ void CLeftView::RebuildAndSelectRoot() {
 }
 
 void CLeftView::ShowNodeStatus(const QString& strLabel, const CTrackList* pTracks) {
-    std::int64_t nTotal = 0;
-    for (const CTrackInfo* pTrack : *pTracks) {
-        nTotal += pTrack->GetSize();
-    }
+    const CSelectionStatus status =
+        CSelectionStatus::DescribeShown({pTracks->begin(), pTracks->end()});
     // An artist without a name has an empty label, which must replace the last node's name: a
     // null text would leave it.
     SStatusTexts texts;
     texts.strLocation = strLabel.isNull() ? QStringLiteral("") : strLabel;
-    texts.strCount = FormatCount(pTracks->size());
-    texts.strSize = ToQString(FormatSize(nTotal));
+    texts.strCount = ToQString(status.m_strCount);
+    texts.strSize = ToQString(status.m_strSize);
     m_host.SetStatusTexts(texts);
 }
 

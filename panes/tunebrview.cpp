@@ -138,8 +138,8 @@ QString CTunebrView::GetFilterCountText() const {
 void CTunebrView::ShowListCount() {
     QString strCount = GetFilterCountText();
     if (strCount.isEmpty()) {
-        strCount = LoadQString(IDS_NODE_FILES)
-                       .replace(QStringLiteral("%d"), QString::number(m_pModel->GetTotalCount()));
+        strCount = ToQString(CSelectionStatus::CountText(
+            static_cast<std::size_t>(std::max(0, m_pModel->GetTotalCount()))));
     }
     SStatusTexts texts;
     texts.strDescription = m_strDescription;

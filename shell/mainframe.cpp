@@ -489,8 +489,7 @@ void CMainFrame::OpenAddress(const std::string& strPath) {
     if (m_pDoc->WasScanStopped()) {
         m_pStatusBar->SetLocationText(
             LoadQString(IDS_SCAN_STOPPED)
-                .replace(QStringLiteral("%d"),
-                         QString::number(static_cast<qulonglong>(m_pDoc->GetTracks()->size()))));
+                .arg(static_cast<qulonglong>(m_pDoc->GetTracks()->size())));
     }
     if (bClose) {
         close();
@@ -696,9 +695,7 @@ void CMainFrame::EndWaitCursor() {
 // The scan runs on this thread: let the window repaint, the animation turn and the count show;
 // the scan guard keeps every input but a request to stop away until the catalogue is whole.
 bool CMainFrame::OnScanProgress(std::size_t nFiles) {
-    m_pStatusBar->SetLocationText(
-        LoadQString(IDS_SCANNING)
-            .replace(QStringLiteral("%d"), QString::number(static_cast<qulonglong>(nFiles))));
+    m_pStatusBar->SetLocationText(LoadQString(IDS_SCANNING).arg(static_cast<qulonglong>(nFiles)));
     QCoreApplication::processEvents();
     return m_pScanGuard == nullptr || !m_pScanGuard->IsStopRequested();
 }
