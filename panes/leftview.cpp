@@ -9,13 +9,13 @@
 #include "panes/panehost.h"
 #include "panes/selectionstatus.h"
 #include "panes/viewhints.h"
+#include "platform/folders.h"
 #include "platform/icons.h"
 #include "platform/textconv.h"
 #include "platform/usersettings.h"
 #include "res/strings.h"
 
 #include <QKeyEvent>
-#include <QStorageInfo>
 
 #include <algorithm>
 #include <cstdint>
@@ -120,16 +120,15 @@ void CLeftView::OnUpdate(CDocView* /*pSender*/, int nHint, CTrackList* /*pTracks
 }
 
 CLeftView::SRootLabel CLeftView::RootLabel(const std::string& strTitle) {
-    const QString strPath = strTitle.empty() ? QStringLiteral("/") : ToQString(strTitle);
-    const QStorageInfo storage(strPath);
-    if (!storage.isValid() || storage.rootPath() != strPath) {
+    const SMountPoint mount = FindMountPoint(strTitle);
+    if (!mount.bIsMountPoint) {
         return {ToQString(strTitle), false};
     }
-    const QString strVolume = storage.name();
-    if (strVolume.isEmpty()) {
+    const QString strPath = strTitle.empty() ? QStringLiteral("/") : ToQString(strTitle);
+    if (mount.strVolumeName.isEmpty()) {
         return {strPath, true};
     }
-    return {QStringLiteral("%1 (%2)").arg(strVolume, strPath), true};
+    return {QStringLiteral("%1 (%2)").arg(mount.strVolumeName, strPath), true};
 }
 
 CTrackList* CLeftView::TracksOf(const QTreeWidgetItem* pItem) {

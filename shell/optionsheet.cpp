@@ -4,6 +4,7 @@
 
 #include "platform/icons.h"
 #include "platform/messagesink.h"
+#include "platform/onepagesheet.h"
 #include "platform/settingsstore.h"
 #include "platform/textconv.h"
 #include "platform/usersettings.h"
@@ -12,13 +13,11 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDialogButtonBox>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
-#include <QTabWidget>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -115,14 +114,7 @@ COptionSheet::COptionSheet(CMessageSink& messages, QWidget* pParent)
     : QDialog(pParent), m_messages(messages) {
     setWindowTitle(LoadQString(IDS_OPTIONS));
     m_pPage = new COptionPage1;
-    auto* pTabs = new QTabWidget;
-    pTabs->addTab(m_pPage, tr("List options"));
-    auto* pButtons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
-    connect(pButtons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(pButtons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-    auto* pLayout = new QVBoxLayout(this);
-    pLayout->addWidget(pTabs);
-    pLayout->addWidget(pButtons);
+    LayOutOnePageSheet(*this, m_pPage, tr("List options"));
 }
 
 void COptionSheet::LoadOptions(const CUserSettings& settings, COptionPage1& page) {
