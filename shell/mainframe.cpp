@@ -667,7 +667,7 @@ void CMainFrame::OnOptions() {
 }
 
 void CMainFrame::OnAppAbout() {
-    CAboutDlg dialog([](const std::string& strUrl) { SystemShellHandoff().Open(strUrl); }, this);
+    CAboutDlg dialog([this](const std::string& strUrl) { m_shell.Open(strUrl); }, this);
     dialog.exec();
 }
 
