@@ -3,7 +3,7 @@
 #include "actions/clipboardcopy.h"
 
 #include "catalogue/trackinfo.h"
-#include "platform/messagebox.h"
+#include "platform/messagesink.h"
 #include "platform/textconv.h"
 #include "res/strings.h"
 
@@ -18,13 +18,14 @@ std::string CopyText(const std::vector<CTrackInfo*>& arrTracks) {
     return strText;
 }
 
-void OnEditCopy(QWidget* pParent, const std::vector<CTrackInfo*>& arrTracks) {
+void OnEditCopy(QWidget* pParent, CMessageSink& messages,
+                const std::vector<CTrackInfo*>& arrTracks) {
     const QString strText = ToQString(CopyText(arrTracks));
     QClipboard* pClipboard = QGuiApplication::clipboard();
     pClipboard->setText(strText);
     // Another program may hold the clipboard: then it does not have our text, and the user must
     // not believe it does.
     if (pClipboard->text() != strText) {
-        ShowMessage(pParent, IDS_CLIPBOARD_FAILED);
+        messages.Show(pParent, LoadQString(IDS_CLIPBOARD_FAILED));
     }
 }

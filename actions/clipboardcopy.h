@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+class CMessageSink;
 class CTrackInfo;
 class QWidget;
 
@@ -12,5 +13,7 @@ class QWidget;
 // separated by TABs, each line ending in CR LF. Fields are copied as they are.
 std::string CopyText(const std::vector<CTrackInfo*>& arrTracks);
 
-// Puts the text on the clipboard; tells the user when the clipboard did not take it.
-void OnEditCopy(QWidget* pParent, const std::vector<CTrackInfo*>& arrTracks);
+// Puts the text on the clipboard; tells the user through messages when the clipboard did not take
+// it.
+void OnEditCopy(QWidget* pParent, CMessageSink& messages,
+                const std::vector<CTrackInfo*>& arrTracks);

@@ -7,14 +7,13 @@
 #include "catalogue/trackinfo.h"
 #include "catalogue/tunebrdoc.h"
 #include "platform/accessibility.h"
-#include "platform/messagebox.h"
+#include "platform/onepagesheet.h"
 #include "platform/textconv.h"
 #include "res/strings.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QContextMenuEvent>
-#include <QDialogButtonBox>
 #include <QFile>
 #include <QFileInfo>
 #include <QGridLayout>
@@ -28,7 +27,6 @@
 #include <QStyle>
 #include <QStyleOptionFrame>
 #include <QTabWidget>
-#include <QVBoxLayout>
 
 #include <algorithm>
 #include <cstring>
@@ -431,15 +429,7 @@ CMp3PropertySheet::CMp3PropertySheet(QWidget* pParent, CTagCodec codec, CMessage
     : QDialog(pParent), m_codec(std::move(codec)), m_messages(messages) {
     setWindowTitle(LoadQString(IDS_PROPERTIES));
     m_pPage = new CMp3PropertyPage1(nullptr, m_codec);
-    m_pTabs = new QTabWidget;
-    m_pTabs->addTab(m_pPage, tr("ID3 Tag"));
-    // Changes take effect on OK only: there is no Apply.
-    auto* pButtons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
-    connect(pButtons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(pButtons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-    auto* pLayout = new QVBoxLayout(this);
-    pLayout->addWidget(m_pTabs);
-    pLayout->addWidget(pButtons);
+    m_pTabs = LayOutOnePageSheet(*this, m_pPage, tr("ID3 Tag"));
     m_pPage->GetEdit(ETagField::Title)->setFocus();
 }
 

@@ -4,7 +4,6 @@
 
 #include "actions/tagedit.h"
 #include "catalogue/tagcodec.h"
-#include "platform/messagebox.h"
 #include "platform/messagesink.h"
 
 #include <QDialog>
@@ -97,8 +96,7 @@ class CMp3PropertySheet final : public QDialog {
 
 public:
     // Refusals are shown through messages.
-    explicit CMp3PropertySheet(QWidget* pParent = nullptr, CTagCodec codec = CTagCodec(),
-                               CMessageSink& messages = SystemMessages());
+    CMp3PropertySheet(QWidget* pParent, CTagCodec codec, CMessageSink& messages);
 
     CMp3PropertyPage1& GetPage() { return *m_pPage; }
 

@@ -6,22 +6,5 @@
 
 void CGenreEntry::AddTrack(CTrackInfo* pTrack) {
     m_arrTracks.push_back(pTrack);
-    const std::string_view strArtist = pTrack->GetArtist();
-    CArtistEntry* pArtist = FindArtist(strArtist);
-    if (pArtist == nullptr) {
-        pArtist = AddArtist(std::string(strArtist));
-    }
-    pArtist->AddTrack(pTrack);
-}
-
-CArtistEntry* CGenreEntry::FindArtist(std::string_view strName) const {
-    const auto it = m_mapArtists.find(strName);
-    return it == m_mapArtists.end() ? nullptr : it->second;
-}
-
-CArtistEntry* CGenreEntry::AddArtist(std::string strName) {
-    CArtistEntry* pArtist =
-        m_arrArtists.emplace_back(std::make_unique<CArtistEntry>(std::move(strName))).get();
-    m_mapArtists.emplace(pArtist->GetName(), pArtist);
-    return pArtist;
+    m_artistIndex.FindOrAdd(pTrack->GetArtist())->AddTrack(pTrack);
 }

@@ -3,12 +3,12 @@
 #pragma once
 
 #include "catalogue/artistentry.h"
+#include "catalogue/groupindex.h"
 #include "catalogue/tracklist.h"
 
 #include <memory>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 // One genre group: its records, and the artists among them as sub-groups holding only this
@@ -24,14 +24,13 @@ public:
     // Appends the record and files it under its artist's sub-group.
     void AddTrack(CTrackInfo* pTrack);
 
-    CArtistEntry* FindArtist(std::string_view strName) const;
-    CArtistEntry* AddArtist(std::string strName);
+    CArtistEntry* FindArtist(std::string_view strName) const { return m_artistIndex.Find(strName); }
+    CArtistEntry* AddArtist(std::string strName) { return m_artistIndex.Add(std::move(strName)); }
 
     const std::string m_strName;
     CTrackList m_arrTracks;
     std::vector<std::unique_ptr<CArtistEntry>> m_arrArtists; // in order of creation
 
 private:
-    // Keys view the sub-groups' own names.
-    std::unordered_map<std::string_view, CArtistEntry*> m_mapArtists;
+    CGroupIndex<CArtistEntry> m_artistIndex{m_arrArtists};
 };

@@ -34,7 +34,7 @@ CTunebrDoc::~CTunebrDoc() {
     ClearCatalogue();
 }
 
-bool CTunebrDoc::ScanFolder(std::string strFolder) {
+void CTunebrDoc::ScanFolder(std::string strFolder) {
     UpdateAllViews(nullptr, HINT_REBUILD_BEGIN);
     if (!strFolder.empty() && strFolder.back() == '/') {
         strFolder.pop_back();
@@ -46,7 +46,6 @@ bool CTunebrDoc::ScanFolder(std::string strFolder) {
     TrimIndex();
     m_host.WriteFilePath(strFolder);
     UpdateAllViews(nullptr, HINT_REBUILD_END);
-    return true;
 }
 
 void CTunebrDoc::AddFolder(const std::string& strFolder, const std::string& strPattern) {
@@ -101,45 +100,27 @@ void CTunebrDoc::UpdateAllViews(CDocView* pSender, int nHint, CTrackList* pTrack
 }
 
 CArtistEntry* CTunebrDoc::FindArtist(std::string_view strName) const {
-    const auto it = m_mapArtists.find(strName);
-    return it == m_mapArtists.end() ? nullptr : it->second;
+    return m_artistIndex.Find(strName);
 }
 
 CArtistEntry* CTunebrDoc::AddArtist(std::string strName) {
-    CArtistEntry* pArtist =
-        m_arrArtists.emplace_back(std::make_unique<CArtistEntry>(std::move(strName))).get();
-    m_mapArtists.emplace(pArtist->GetName(), pArtist);
-    return pArtist;
+    return m_artistIndex.Add(std::move(strName));
 }
 
 CGenreEntry* CTunebrDoc::FindGenre(std::string_view strName) const {
-    const auto it = m_mapGenres.find(strName);
-    return it == m_mapGenres.end() ? nullptr : it->second;
+    return m_genreIndex.Find(strName);
 }
 
 CGenreEntry* CTunebrDoc::AddGenre(std::string strName) {
-    CGenreEntry* pGenre =
-        m_arrGenres.emplace_back(std::make_unique<CGenreEntry>(std::move(strName))).get();
-    m_mapGenres.emplace(pGenre->GetName(), pGenre);
-    return pGenre;
+    return m_genreIndex.Add(std::move(strName));
 }
 
 void CTunebrDoc::AddToArtistIndex(CTrackInfo* pTrack) {
-    const std::string_view strArtist = pTrack->GetArtist();
-    CArtistEntry* pArtist = FindArtist(strArtist);
-    if (pArtist == nullptr) {
-        pArtist = AddArtist(std::string(strArtist));
-    }
-    pArtist->AddTrack(pTrack);
+    m_artistIndex.FindOrAdd(pTrack->GetArtist())->AddTrack(pTrack);
 }
 
 void CTunebrDoc::AddToGenreIndex(CTrackInfo* pTrack) {
-    const std::string_view strGenre = pTrack->GetGenreName();
-    CGenreEntry* pGenre = FindGenre(strGenre);
-    if (pGenre == nullptr) {
-        pGenre = AddGenre(std::string(strGenre));
-    }
-    pGenre->AddTrack(pTrack);
+    m_genreIndex.FindOrAdd(pTrack->GetGenreName())->AddTrack(pTrack);
 }
 
 // The lists grew a record at a time; a large library would keep a third of them unused.
@@ -157,13 +138,11 @@ void CTunebrDoc::TrimIndex() {
 }
 
 void CTunebrDoc::ClearArtists() {
-    m_mapArtists.clear();
-    m_arrArtists.clear();
+    m_artistIndex.Clear();
 }
 
 void CTunebrDoc::ClearGenres() {
-    m_mapGenres.clear();
-    m_arrGenres.clear();
+    m_genreIndex.Clear();
 }
 
 void CTunebrDoc::ClearCatalogue() {

@@ -4,6 +4,7 @@
 
 #include "catalogue/artistentry.h"
 #include "catalogue/genreentry.h"
+#include "catalogue/groupindex.h"
 #include "catalogue/tagcodec.h"
 #include "catalogue/tracklist.h"
 
@@ -12,7 +13,6 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 class CCatalogueHost;
@@ -31,8 +31,9 @@ public:
     CTunebrDoc& operator=(const CTunebrDoc&) = delete;
 
     // Empties the catalogue and fills it from the folder and everything below it. A scan the
-    // host stops keeps the files read until then, indexed and announced like a whole one.
-    bool ScanFolder(std::string strFolder);
+    // host stops keeps the files read until then, indexed and announced like a whole one; it
+    // says so through WasScanStopped.
+    void ScanFolder(std::string strFolder);
     bool WasScanStopped() const { return m_bScanStopped; }
 
     // Threads reading tags during a scan; with none the scan reads every file itself.
@@ -83,9 +84,8 @@ private:
 
     // The records themselves; a deque keeps their addresses fixed while it grows.
     std::deque<CTrackInfo> m_storeTracks;
-    // Keys view the groups' own names.
-    std::unordered_map<std::string_view, CArtistEntry*> m_mapArtists;
-    std::unordered_map<std::string_view, CGenreEntry*> m_mapGenres;
+    CGroupIndex<CArtistEntry> m_artistIndex{m_arrArtists};
+    CGroupIndex<CGenreEntry> m_genreIndex{m_arrGenres};
 
     CCatalogueHost& m_host;
     CFileOps& m_fileOps;

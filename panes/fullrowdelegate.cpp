@@ -6,6 +6,7 @@
 #include <QPainter>
 
 #include <algorithm>
+#include <vector>
 
 namespace {
 
@@ -84,19 +85,22 @@ QString CFullRowDelegate::FitTextToWidth(const QFontMetrics& metrics, const QStr
         return strText;
     }
     const int nEllipsis = metrics.horizontalAdvance(ELLIPSIS);
-    const qsizetype nKeepAtLeast = FirstCharLength(strText);
-    qsizetype nLength = strText.size();
-    while (nLength > nKeepAtLeast) {
-        --nLength;
-        if (strText[nLength].isLowSurrogate() && strText[nLength - 1].isHighSurrogate()) {
-            --nLength;
-        }
-        if (metrics.horizontalAdvance(strText, static_cast<int>(nLength)) + nEllipsis + nMargin <=
-            nWidth) {
-            break;
+    // The lengths a cut may leave, shortest first: never half of a surrogate pair, never less than
+    // the first character, which stays even when it does not fit.
+    std::vector<qsizetype> arrCuts{FirstCharLength(strText)};
+    for (qsizetype nLength = arrCuts.front() + 1; nLength < strText.size(); ++nLength) {
+        if (!(strText[nLength].isLowSurrogate() && strText[nLength - 1].isHighSurrogate())) {
+            arrCuts.push_back(nLength);
         }
     }
-    return strText.left(nLength) + ELLIPSIS;
+    // A longer start is never narrower: the cuts that fit come first.
+    const auto itTooLong =
+        std::partition_point(arrCuts.begin() + 1, arrCuts.end(), [&](qsizetype nLength) {
+            return metrics.horizontalAdvance(strText, static_cast<int>(nLength)) + nEllipsis +
+                       nMargin <=
+                   nWidth;
+        });
+    return strText.left(*(itTooLong - 1)) + ELLIPSIS;
 }
 
 QRect CFullRowDelegate::LabelRect(const QRect& rcCell) {

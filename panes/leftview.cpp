@@ -9,13 +9,13 @@
 #include "panes/panehost.h"
 #include "panes/selectionstatus.h"
 #include "panes/viewhints.h"
+#include "platform/folders.h"
 #include "platform/icons.h"
 #include "platform/textconv.h"
 #include "platform/usersettings.h"
 #include "res/strings.h"
 
 #include <QKeyEvent>
-#include <QStorageInfo>
 
 #include <algorithm>
 #include <cstdint>
@@ -70,10 +70,6 @@ MakeArtistNodes(const std::vector<std::unique_ptr<CArtistEntry>>& arrArtists,
     return arrNodes;
 }
 
-QString FormatCount(std::size_t nCount) {
-    return ToQString(CSelectionStatus::CountText(nCount));
-}
-
 } // namespace
 
 CLeftView::CLeftView(CTunebrDoc& doc, const CUserSettings& settings, CPaneHost& host,
@@ -124,16 +120,15 @@ void CLeftView::OnUpdate(CDocView* /*pSender*/, int nHint, CTrackList* /*pTracks
 }
 
 CLeftView::SRootLabel CLeftView::RootLabel(const std::string& strTitle) {
-    const QString strPath = strTitle.empty() ? QStringLiteral("/") : ToQString(strTitle);
-    const QStorageInfo storage(strPath);
-    if (!storage.isValid() || storage.rootPath() != strPath) {
+    const SMountPoint mount = FindMountPoint(strTitle);
+    if (!mount.bIsMountPoint) {
         return {ToQString(strTitle), false};
     }
-    const QString strVolume = storage.name();
-    if (strVolume.isEmpty()) {
+    const QString strPath = strTitle.empty() ? QStringLiteral("/") : ToQString(strTitle);
+    if (mount.strVolumeName.isEmpty()) {
         return {strPath, true};
     }
-    return {QStringLiteral("%1 (%2)").arg(strVolume, strPath), true};
+    return {QStringLiteral("%1 (%2)").arg(mount.strVolumeName, strPath), true};
 }
 
 CTrackList* CLeftView::TracksOf(const QTreeWidgetItem* pItem) {
@@ -197,14 +192,15 @@ void CLeftView::RebuildAndSelectRoot() {
 }
 
 void CLeftView::ShowNodeStatus(const QString& strLabel, const CTrackList* pTracks) {
-    std::int64_t nTotal = 0;
-    for (const CTrackInfo* pTrack : *pTracks) {
-        nTotal += pTrack->GetSize();
-    }
+    const CSelectionStatus status =
+        CSelectionStatus::DescribeShown({pTracks->begin(), pTracks->end()});
     // An artist without a name has an empty label, which must replace the last node's name: a
     // null text would leave it.
-    m_host.SetStatusTexts(strLabel.isNull() ? QStringLiteral("") : strLabel, QString(),
-                          FormatCount(pTracks->size()), ToQString(FormatSize(nTotal)));
+    SStatusTexts texts;
+    texts.strLocation = strLabel.isNull() ? QStringLiteral("") : strLabel;
+    texts.strCount = ToQString(status.m_strCount);
+    texts.strSize = ToQString(status.m_strSize);
+    m_host.SetStatusTexts(texts);
 }
 
 void CLeftView::OnSelectionChanged() {

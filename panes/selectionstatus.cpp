@@ -7,43 +7,41 @@
 #include "res/strings.h"
 
 #include <cstdint>
-#include <cstdio>
 
-CSelectionStatus CSelectionStatus::Describe(const std::vector<const CTrackInfo*>& arrTracks) {
-    CSelectionStatus status;
+namespace {
+
+std::string SizeText(const std::vector<const CTrackInfo*>& arrTracks) {
     // 64 bits: a selection of a few thousand tracks passes 2 GB.
     std::int64_t nTotal = 0;
     for (const CTrackInfo* pTrack : arrTracks) {
         nTotal += pTrack->GetSize();
     }
+    return FormatSize(nTotal);
+}
+
+} // namespace
+
+CSelectionStatus CSelectionStatus::Describe(const std::vector<const CTrackInfo*>& arrTracks) {
+    CSelectionStatus status;
     if (arrTracks.size() == 1) {
         status.m_strDescription = DescribeTrack(*arrTracks.front());
         status.m_strCount = LoadString(IDS_ONE_FILE_SELECTED);
     } else if (arrTracks.size() > 1) {
-        char szCount[128];
-        std::snprintf(szCount, sizeof szCount, LoadString(IDS_FILES_SELECTED),
-                      static_cast<int>(arrTracks.size()));
-        status.m_strCount = szCount;
+        status.m_strCount = FormatString(IDS_FILES_SELECTED, std::to_string(arrTracks.size()));
     }
-    status.m_strSize = FormatSize(nTotal);
+    status.m_strSize = SizeText(arrTracks);
     return status;
 }
 
 CSelectionStatus CSelectionStatus::DescribeShown(const std::vector<const CTrackInfo*>& arrShown) {
     CSelectionStatus status;
-    std::int64_t nTotal = 0;
-    for (const CTrackInfo* pTrack : arrShown) {
-        nTotal += pTrack->GetSize();
-    }
     status.m_strCount = CountText(arrShown.size());
-    status.m_strSize = FormatSize(nTotal);
+    status.m_strSize = SizeText(arrShown);
     return status;
 }
 
 std::string CSelectionStatus::CountText(std::size_t nCount) {
-    char szText[64];
-    std::snprintf(szText, sizeof szText, LoadString(IDS_NODE_FILES), static_cast<int>(nCount));
-    return szText;
+    return FormatString(IDS_NODE_FILES, std::to_string(nCount));
 }
 
 std::string CSelectionStatus::DescribeTrack(const CTrackInfo& track) {

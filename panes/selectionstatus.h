@@ -12,7 +12,7 @@ class CTrackInfo;
 class CSelectionStatus {
 public:
     std::string m_strDescription; // the one selected track, empty unless exactly one
-    std::string m_strCount;       // "1 file selected", "%d files selected", or empty for none
+    std::string m_strCount;       // "1 file selected", "%1 files selected", or empty for none
     std::string m_strSize;        // total size of the selection
 
     // arrTracks in row order.
@@ -20,7 +20,7 @@ public:
     // With nothing selected the count and size panes tell what the list shows, as the tree's
     // node does: a count of zero selected files would contradict the node's count beside it.
     static CSelectionStatus DescribeShown(const std::vector<const CTrackInfo*>& arrShown);
-    // "%d file(s)", the count of a node or of a whole list.
+    // "%1 file(s)", the count of a node or of a whole list.
     static std::string CountText(std::size_t nCount);
 
     // The one-track description: artist, title, then album, year and genre where present.

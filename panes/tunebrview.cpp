@@ -138,10 +138,13 @@ QString CTunebrView::GetFilterCountText() const {
 void CTunebrView::ShowListCount() {
     QString strCount = GetFilterCountText();
     if (strCount.isEmpty()) {
-        strCount = LoadQString(IDS_NODE_FILES)
-                       .replace(QStringLiteral("%d"), QString::number(m_pModel->GetTotalCount()));
+        strCount = ToQString(CSelectionStatus::CountText(
+            static_cast<std::size_t>(std::max(0, m_pModel->GetTotalCount()))));
     }
-    m_host.SetStatusTexts(QString(), m_strDescription, strCount, QString());
+    SStatusTexts texts;
+    texts.strDescription = m_strDescription;
+    texts.strCount = strCount;
+    m_host.SetStatusTexts(texts);
 }
 
 void CTunebrView::OnColumnClick(int nColumn) {
@@ -222,15 +225,18 @@ void CTunebrView::OnSelectionChanged() {
     if (arrSelected.empty() && m_pTracks == nullptr) {
         // Between a rebuild's begin and end there is no list to describe.
         m_strDescription.clear();
-        m_host.SetStatusTexts(QString(), QString(), QString(), QString());
+        m_host.SetStatusTexts(SStatusTexts());
     } else {
         const CSelectionStatus status =
             arrSelected.empty()
                 ? CSelectionStatus::DescribeShown({m_pTracks->begin(), m_pTracks->end()})
                 : CSelectionStatus::Describe({arrSelected.begin(), arrSelected.end()});
         m_strDescription = ToQString(status.m_strDescription);
-        m_host.SetStatusTexts(QString(), m_strDescription, ToQString(status.m_strCount),
-                              ToQString(status.m_strSize));
+        SStatusTexts texts;
+        texts.strDescription = m_strDescription;
+        texts.strCount = ToQString(status.m_strCount);
+        texts.strSize = ToQString(status.m_strSize);
+        m_host.SetStatusTexts(texts);
     }
     ReportSelectionState();
 }

@@ -14,21 +14,13 @@ namespace {
 class CMessageBoxes final : public CMessageSink {
 public:
     void Show(QWidget* pParent, const QString& strText) override {
-        ShowMessageText(pParent, strText);
+        QMessageBox box(QMessageBox::NoIcon, LoadQString(IDS_APP_TITLE), strText, QMessageBox::Ok,
+                        pParent);
+        box.exec();
     }
 };
 
 } // namespace
-
-void ShowMessage(QWidget* pParent, unsigned nStringId) {
-    ShowMessageText(pParent, LoadQString(nStringId));
-}
-
-void ShowMessageText(QWidget* pParent, const QString& strText) {
-    QMessageBox box(QMessageBox::NoIcon, LoadQString(IDS_APP_TITLE), strText, QMessageBox::Ok,
-                    pParent);
-    box.exec();
-}
 
 CMessageSink& SystemMessages() {
     static CMessageBoxes s_boxes;

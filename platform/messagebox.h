@@ -3,14 +3,10 @@
 #pragma once
 
 class CMessageSink;
-class QString;
-class QWidget;
 
-// What the user must know: a box captioned with the program's title, OK only, no icon.
-void ShowMessage(QWidget* pParent, unsigned nStringId);
-void ShowMessageText(QWidget* pParent, const QString& strText);
-
-// The sink that shows those boxes.
+// The sink that shows what the user must know in a box captioned with the program's title, OK
+// only, no icon. The parts that report are handed it (or a test's recording one); none shows a box
+// of its own.
 CMessageSink& SystemMessages();
 
 // The short warning sound of a refused input.

@@ -42,8 +42,8 @@ constexpr SStringEntry s_aStrings[] = {
      "Impossible de créer ou modifier l'étiquette ID3 du fichier !\nLes données ne seront donc "
      "pas sauvegardées."},
     {IDS_APP_TITLE, "Tunebrowse", "Tunebrowse"},
-    {IDS_NODE_FILES, "%d file(s)", "%d morceau(x)"},
-    {IDS_FILES_SELECTED, "%d files selected", "%d morceaux sélectionnés"},
+    {IDS_NODE_FILES, "%1 file(s)", "%1 morceau(x)"},
+    {IDS_FILES_SELECTED, "%1 files selected", "%1 morceaux sélectionnés"},
     {IDS_SIZE_FORMAT, "%5.1f MB", "%5.1f Mo"},
     {IDS_ONE_FILE_SELECTED, "1 file selected", "1 morceau sélectionné"},
     {IDS_NO_ENQUEUE, "Your player doesn't support the Enqueue command.",
@@ -58,8 +58,8 @@ constexpr SStringEntry s_aStrings[] = {
      "Impossible d'écrire la liste de lecture :\n%1"},
     {IDS_FILE_ERROR, "An error occurred while writing %1:\n%2",
      "Une erreur s'est produite lors de l'écriture de %1 :\n%2"},
-    {IDS_SCAN_STOPPED, "Scan stopped: %d file(s)", "Analyse interrompue : %d morceau(x)"},
-    {IDS_SCANNING, "Reading: %d file(s)", "Lecture : %d morceau(x)"},
+    {IDS_SCAN_STOPPED, "Scan stopped: %1 file(s)", "Analyse interrompue : %1 morceau(x)"},
+    {IDS_SCANNING, "Reading: %1 file(s)", "Lecture : %1 morceau(x)"},
     {IDS_ABOUT_INFO, "A fast browser and ID3v1 tag editor for MP3 files.",
      "Un explorateur rapide et un éditeur d'étiquettes ID3v1 pour fichiers MP3."},
     {IDS_OPEN_FOLDER_TITLE, "Open a Folder", "Ouvrir un dossier"},
@@ -209,6 +209,15 @@ const char* LoadString(unsigned nId, ELanguage eLanguage) {
 
 const char* LoadString(unsigned nId) {
     return LoadString(nId, UserLanguage());
+}
+
+std::string FormatString(unsigned nId, const std::string& strArg) {
+    std::string strText = LoadString(nId);
+    for (std::size_t nAt = strText.find("%1"); nAt != std::string::npos;
+         nAt = strText.find("%1", nAt + strArg.size())) {
+        strText.replace(nAt, 2, strArg);
+    }
+    return strText;
 }
 
 std::vector<unsigned> StringIds() {

@@ -2,6 +2,7 @@
 // Copyright 2026 Quillon Softs
 #pragma once
 
+#include <string>
 #include <vector>
 
 // The program's own texts, in English and French, keyed by their numeric ids.
@@ -115,6 +116,10 @@ ELanguage UserLanguage();
 // UTF-8 text of a string id; the empty text for an unknown id.
 const char* LoadString(unsigned nId, ELanguage eLanguage);
 const char* LoadString(unsigned nId);
+
+// The text of a string id in the user's language with every "%1" replaced by strArg, as
+// QString::arg does for the Qt layers: the table has one placeholder convention.
+std::string FormatString(unsigned nId, const std::string& strArg);
 
 // Every id of the table, in ascending order.
 std::vector<unsigned> StringIds();

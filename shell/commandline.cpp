@@ -6,6 +6,7 @@
 #include "catalogue/posixio.h"
 #include "catalogue/trackinfo.h"
 #include "catalogue/tunebrdoc.h"
+#include "panes/selectionstatus.h"
 #include "platform/settingsstore.h"
 #include "platform/usersettings.h"
 #include "res/strings.h"
@@ -127,17 +128,13 @@ void AppendListLine(std::string& strOut, const CTrackInfo& track) {
     strOut += '\n';
 }
 
+// The counts and sizes of the tree pane's nodes.
 std::string GroupLine(int nIndent, const std::string& strName, const CTrackList& arrTracks) {
-    std::int64_t nTotal = 0;
-    for (const CTrackInfo* pTrack : arrTracks) {
-        nTotal += pTrack->GetSize();
-    }
-    char szCount[64];
-    std::snprintf(szCount, sizeof szCount, LoadString(IDS_NODE_FILES),
-                  static_cast<int>(arrTracks.size()));
+    const CSelectionStatus status =
+        CSelectionStatus::DescribeShown({arrTracks.begin(), arrTracks.end()});
     std::string strLine(static_cast<std::size_t>(nIndent), ' ');
     AppendEscaped(strLine, strName);
-    return strLine + '\t' + szCount + '\t' + FormatSize(nTotal) + '\n';
+    return strLine + '\t' + status.m_strCount + '\t' + status.m_strSize + '\n';
 }
 
 void Write(std::FILE* pOut, const std::string& strText) {

@@ -93,8 +93,8 @@ CMainFrame::CMainFrame(CUserSettings& settings, CSettingsStore& store, const SFr
       m_shell(seams.pShell != nullptr ? *seams.pShell : SystemShellHandoff()),
       m_fileOps(seams.pFileOps != nullptr ? *seams.pFileOps : m_systemFileOps),
       m_messages(seams.pMessages != nullptr ? *seams.pMessages : SystemMessages()),
-      m_pDoc(std::make_unique<CTunebrDoc>(*this, m_fileOps)), m_bShowLabels(settings.m_bShowLabels),
-      m_nViewType(settings.m_nViewType) {
+      m_pDoc(std::make_unique<CTunebrDoc>(*this, m_fileOps)),
+      m_bShowLabels(settings.m_bShowLabels != 0), m_nViewType(settings.m_nViewType) {
     // Before the first control is made: Qt keeps the interface it first gave a control.
     InstallAccessibleInterfaces();
     // Every scan, the first included, reads tag texts in the encoding the user chose.
@@ -142,135 +142,160 @@ CMainFrame::~CMainFrame() {
     std::unique_ptr<QWidget> pClient(takeCentralWidget());
 }
 
-QAction* CMainFrame::AddAction(unsigned nId, const QString& strText, const QKeySequence& shortcut) {
-    auto* pAction = new QAction(strText, this);
-    pAction->setShortcut(shortcut);
-    SetPrompt(pAction, nId);
-    addAction(pAction); // shortcuts work with the menu bar hidden too
-    m_mapActions[nId] = pAction;
-    return pAction;
-}
-
 QAction* CMainFrame::GetAction(unsigned nId) const {
     const auto it = m_mapActions.find(nId);
     return it == m_mapActions.end() ? nullptr : it->second;
 }
 
+// One row per command; the menus and the tool bar take the actions by id.
+struct CMainFrame::SCommand {
+    unsigned nId;
+    const char* pszText;      // translated; null for a text set by the command's own state
+    QKeySequence key, altKey; // the menu shows the first
+    ECommandGroup eGroup;
+    void (CMainFrame::*pfnRun)(); // null for the display styles, which run OnViewStyle
+    bool CMainFrame::*pbShown;    // what a toggle shows or hides
+    unsigned nLabel;              // tool bar label, 0 for a command without a button
+    EIcon eIcon;
+};
+
 void CMainFrame::CreateActions() {
-    struct SCommand {
-        unsigned nId;
-        const char* pszText;
-        QKeySequence shortcut;
-        unsigned nLabel; // tool bar label, 0 for none
-        EIcon eIcon;
+    using K = QKeySequence;
+    constexpr ECommandGroup eNone = ECommandGroup::None;
+    constexpr ECommandGroup eStyle = ECommandGroup::Style;
+    constexpr ECommandGroup eToggle = ECommandGroup::Toggle;
+    constexpr ECommandGroup eMode = ECommandGroup::Organisation;
+    const EIcon eNoIcon = EIcon::Note; // not shown: the command has no button
+    const SCommand aCommands[] = {
+        {ID_PLAY, QT_TR_NOOP("&Play"), K(Qt::CTRL | Qt::Key_P), K(), eNone, &CMainFrame::OnPlay,
+         nullptr, IDS_BTN_PLAY, EIcon::Play},
+        {ID_ENQUEUE, QT_TR_NOOP("&Enqueue"), K(Qt::CTRL | Qt::Key_E), K(), eNone,
+         &CMainFrame::OnEnqueue, nullptr, IDS_BTN_ENQUEUE, EIcon::Enqueue},
+        {ID_EDIT_COPY, QT_TR_NOOP("&Copy"), K(Qt::CTRL | Qt::Key_C), K(Qt::CTRL | Qt::Key_Insert),
+         eNone, &CMainFrame::OnEditCopy, nullptr, IDS_BTN_COPY, EIcon::Copy},
+        {ID_PROPERTIES, QT_TR_NOOP("&Properties"), K(Qt::CTRL | Qt::Key_Return),
+         K(Qt::CTRL | Qt::Key_Enter), eNone, &CMainFrame::OnProperties, nullptr, IDS_BTN_PROPERTIES,
+         EIcon::Properties},
+        {ID_VIEW_ARTIST, QT_TR_NOOP("&Artist"), K(), K(), eMode, &CMainFrame::OnViewArtist, nullptr,
+         IDS_COL_ARTIST, EIcon::Face},
+        {ID_VIEW_GENRE, QT_TR_NOOP("Gen&re / Artist"), K(), K(), eMode, &CMainFrame::OnViewGenre,
+         nullptr, IDS_COL_GENRE, EIcon::Clef},
+        {ID_VIEW_LARGEICON, QT_TR_NOOP("Lar&ge Icons"), K(), K(), eStyle, nullptr, nullptr,
+         IDS_BTN_LARGE, EIcon::LargeIcons},
+        {ID_VIEW_SMALLICON, QT_TR_NOOP("S&mall Icons"), K(), K(), eStyle, nullptr, nullptr,
+         IDS_BTN_SMALL, EIcon::SmallIcons},
+        {ID_VIEW_LIST, QT_TR_NOOP("&List"), K(), K(), eStyle, nullptr, nullptr, IDS_BTN_LIST,
+         EIcon::List},
+        {ID_VIEW_DETAILS, QT_TR_NOOP("&Details"), K(), K(), eStyle, nullptr, nullptr,
+         IDS_BTN_DETAIL, EIcon::Details},
+        {ID_EDIT_UNDO, nullptr, K(K::Undo), K(), eNone, &CMainFrame::OnUndo, nullptr, 0, eNoIcon},
+        {ID_APP_EXIT, QT_TR_NOOP("E&xit"), K(), K(), eNone, &CMainFrame::OnAppExit, nullptr, 0,
+         eNoIcon},
+        {ID_FILE_OPEN_FOLDER, QT_TR_NOOP("&Open Folder..."), K(Qt::CTRL | Qt::Key_O), K(), eNone,
+         &CMainFrame::OnOpenFolder, nullptr, 0, eNoIcon},
+        {ID_VIEW_REFRESH, QT_TR_NOOP("&Refresh"), K(Qt::Key_F5), K(), eNone, &CMainFrame::OnRescan,
+         nullptr, 0, eNoIcon},
+        // The keys file managers use to reach their address field.
+        {ID_FOCUS_ADDRESS, QT_TR_NOOP("&Go to Address"), K(Qt::CTRL | Qt::Key_L),
+         K(Qt::ALT | Qt::Key_D), eNone, &CMainFrame::OnFocusAddress, nullptr, 0, eNoIcon},
+        {ID_FOCUS_FILTER, QT_TR_NOOP("&Filter"), K(K::Find), K(), eNone, &CMainFrame::OnFocusFilter,
+         nullptr, 0, eNoIcon},
+        {ID_NEXT_PANE, QT_TR_NOOP("Next Pane"), K(Qt::Key_F6), K(), eNone, &CMainFrame::SwitchPane,
+         nullptr, 0, eNoIcon},
+        {ID_PREV_PANE, QT_TR_NOOP("Previous Pane"), K(Qt::SHIFT | Qt::Key_F6), K(), eNone,
+         &CMainFrame::SwitchPane, nullptr, 0, eNoIcon},
+        {ID_VIEW_TOOLBAR, QT_TR_NOOP("Standard buttons"), K(), K(), eToggle, nullptr,
+         &CMainFrame::m_bShowToolBar, 0, eNoIcon},
+        {ID_VIEW_ADDRESSBAR, QT_TR_NOOP("Address bar"), K(), K(), eToggle, nullptr,
+         &CMainFrame::m_bShowAddressBar, 0, eNoIcon},
+        {ID_VIEW_LABELS, QT_TR_NOOP("Show text labels"), K(), K(), eToggle, nullptr,
+         &CMainFrame::m_bShowLabels, 0, eNoIcon},
+        {ID_VIEW_STATUS_BAR, QT_TR_NOOP("&Status bar"), K(), K(), eToggle, nullptr,
+         &CMainFrame::m_bShowStatusBar, 0, eNoIcon},
+        {ID_VIEW_OPTIONS, QT_TR_NOOP("&Options..."), K(), K(), eNone, &CMainFrame::OnOptions,
+         nullptr, 0, eNoIcon},
+        {ID_APP_ABOUT, QT_TR_NOOP("&About Tunebrowse ..."), K(), K(), eNone,
+         &CMainFrame::OnAppAbout, nullptr, 0, eNoIcon},
     };
-    const SCommand aButtons[] = {
-        {ID_PLAY, QT_TR_NOOP("&Play"), QKeySequence(Qt::CTRL | Qt::Key_P), IDS_BTN_PLAY,
-         EIcon::Play},
-        {ID_ENQUEUE, QT_TR_NOOP("&Enqueue"), QKeySequence(Qt::CTRL | Qt::Key_E), IDS_BTN_ENQUEUE,
-         EIcon::Enqueue},
-        {ID_EDIT_COPY, QT_TR_NOOP("&Copy"), QKeySequence(Qt::CTRL | Qt::Key_C), IDS_BTN_COPY,
-         EIcon::Copy},
-        {ID_PROPERTIES, QT_TR_NOOP("&Properties"), QKeySequence(Qt::CTRL | Qt::Key_Return),
-         IDS_BTN_PROPERTIES, EIcon::Properties},
-        {ID_VIEW_ARTIST, QT_TR_NOOP("&Artist"), {}, IDS_COL_ARTIST, EIcon::Face},
-        {ID_VIEW_GENRE, QT_TR_NOOP("Gen&re / Artist"), {}, IDS_COL_GENRE, EIcon::Clef},
-        {ID_VIEW_LARGEICON, QT_TR_NOOP("Lar&ge Icons"), {}, IDS_BTN_LARGE, EIcon::LargeIcons},
-        {ID_VIEW_SMALLICON, QT_TR_NOOP("S&mall Icons"), {}, IDS_BTN_SMALL, EIcon::SmallIcons},
-        {ID_VIEW_LIST, QT_TR_NOOP("&List"), {}, IDS_BTN_LIST, EIcon::List},
-        {ID_VIEW_DETAILS, QT_TR_NOOP("&Details"), {}, IDS_BTN_DETAIL, EIcon::Details},
-    };
-    for (const SCommand& command : aButtons) {
-        QAction* pAction = AddAction(command.nId, tr(command.pszText), command.shortcut);
+    // Radio marks; for the organisation none shows for a stored mode other than 0 or 1.
+    auto* pOrganisation = new QActionGroup(this);
+    pOrganisation->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
+    auto* pStyles = new QActionGroup(this);
+    for (const SCommand& command : aCommands) {
+        QAction* pAction = AddCommand(command);
+        if (command.eGroup == eMode || command.eGroup == eStyle) {
+            (command.eGroup == eMode ? pOrganisation : pStyles)->addAction(pAction);
+        }
+    }
+}
+
+QAction* CMainFrame::AddCommand(const SCommand& command) {
+    auto* pAction = new QAction(command.pszText != nullptr ? tr(command.pszText) : QString(), this);
+    pAction->setShortcuts(command.altKey.isEmpty()
+                              ? QList<QKeySequence>{command.key}
+                              : QList<QKeySequence>{command.key, command.altKey});
+    SetPrompt(pAction, command.nId);
+    if (command.nLabel != 0) {
         pAction->setIcon(LoadIcon(command.eIcon));
         pAction->setIconText(LoadQString(command.nLabel));
     }
-    GetAction(ID_PROPERTIES)
-        ->setShortcuts(
-            {QKeySequence(Qt::CTRL | Qt::Key_Return), QKeySequence(Qt::CTRL | Qt::Key_Enter)});
-    GetAction(ID_EDIT_COPY)
-        ->setShortcuts(
-            {QKeySequence(Qt::CTRL | Qt::Key_C), QKeySequence(Qt::CTRL | Qt::Key_Insert)});
-
-    // Radio marks, of which none shows for a stored mode other than 0 or 1.
-    auto* pOrganisation = new QActionGroup(this);
-    pOrganisation->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
-    for (const unsigned nId : {ID_VIEW_ARTIST, ID_VIEW_GENRE}) {
-        GetAction(nId)->setCheckable(true);
-        pOrganisation->addAction(GetAction(nId));
-    }
-    connect(GetAction(ID_VIEW_ARTIST), &QAction::triggered, this, &CMainFrame::OnViewArtist);
-    connect(GetAction(ID_VIEW_GENRE), &QAction::triggered, this, &CMainFrame::OnViewGenre);
-
-    auto* pStyles = new QActionGroup(this);
-    for (const unsigned nId : s_aStyleCommands) {
-        GetAction(nId)->setCheckable(true);
-        pStyles->addAction(GetAction(nId));
-        connect(GetAction(nId), &QAction::triggered, this, [this, nId] { OnViewStyle(nId); });
-    }
-
-    AddAction(ID_EDIT_UNDO, LoadQString(IDS_UNDO), QKeySequence::Undo);
-    connect(GetAction(ID_EDIT_UNDO), &QAction::triggered, this, [this] {
-        m_pCommands->OnUndo();
-        UpdateUndoCommand();
-    });
-
-    AddAction(ID_APP_EXIT, tr("E&xit"));
-    connect(GetAction(ID_APP_EXIT), &QAction::triggered, this, &QWidget::close);
-    AddAction(ID_FILE_OPEN_FOLDER, tr("&Open Folder..."), QKeySequence(Qt::CTRL | Qt::Key_O));
-    connect(GetAction(ID_FILE_OPEN_FOLDER), &QAction::triggered, this, &CMainFrame::OnOpenFolder);
-    AddAction(ID_VIEW_REFRESH, tr("&Refresh"), QKeySequence(Qt::Key_F5));
-    connect(GetAction(ID_VIEW_REFRESH), &QAction::triggered, this, &CMainFrame::OnRescan);
-    // The keys file managers use to reach their address field.
-    QAction* pFocusAddress =
-        AddAction(ID_FOCUS_ADDRESS, tr("&Go to Address"), QKeySequence(Qt::CTRL | Qt::Key_L));
-    pFocusAddress->setShortcuts(
-        {QKeySequence(Qt::CTRL | Qt::Key_L), QKeySequence(Qt::ALT | Qt::Key_D)});
-    connect(pFocusAddress, &QAction::triggered, this, [this] {
-        m_bShowAddressBar = 1;
-        LayoutBands();
-        m_pAddress->setFocus(Qt::ShortcutFocusReason);
-        m_pAddress->lineEdit()->selectAll();
-    });
-    QAction* pFocusFilter = AddAction(ID_FOCUS_FILTER, tr("&Filter"), QKeySequence::Find);
-    connect(pFocusFilter, &QAction::triggered, this, [this] {
-        m_bShowAddressBar = 1;
-        LayoutBands();
-        m_pFilter->setFocus(Qt::ShortcutFocusReason);
-        m_pFilter->selectAll();
-    });
-    AddAction(ID_NEXT_PANE, tr("Next Pane"), QKeySequence(Qt::Key_F6));
-    connect(GetAction(ID_NEXT_PANE), &QAction::triggered, this, &CMainFrame::SwitchPane);
-    AddAction(ID_PREV_PANE, tr("Previous Pane"), QKeySequence(Qt::SHIFT | Qt::Key_F6));
-    connect(GetAction(ID_PREV_PANE), &QAction::triggered, this, &CMainFrame::SwitchPane);
-
-    struct SToggle {
-        unsigned nId;
-        const char* pszText;
-        int* pbFlag;
-    };
-    for (const SToggle& toggle :
-         {SToggle{ID_VIEW_TOOLBAR, QT_TR_NOOP("Standard buttons"), &m_bShowToolBar},
-          SToggle{ID_VIEW_ADDRESSBAR, QT_TR_NOOP("Address bar"), &m_bShowAddressBar},
-          SToggle{ID_VIEW_LABELS, QT_TR_NOOP("Show text labels"), &m_bShowLabels}}) {
-        QAction* pAction = AddAction(toggle.nId, tr(toggle.pszText));
-        pAction->setCheckable(true);
-        int* pbFlag = toggle.pbFlag;
-        connect(pAction, &QAction::triggered, this, [this, pbFlag] {
-            *pbFlag = !*pbFlag;
+    pAction->setCheckable(command.eGroup != ECommandGroup::None);
+    addAction(pAction); // shortcuts work with the menu bar hidden too
+    m_mapActions[command.nId] = pAction;
+    const unsigned nId = command.nId;
+    if (command.eGroup == ECommandGroup::Style) {
+        connect(pAction, &QAction::triggered, this, [this, nId] { OnViewStyle(nId); });
+    } else if (command.eGroup == ECommandGroup::Toggle) {
+        bool CMainFrame::*pbShown = command.pbShown;
+        connect(pAction, &QAction::triggered, this, [this, pbShown] {
+            this->*pbShown = !(this->*pbShown);
             LayoutBands();
         });
+    } else {
+        connect(pAction, &QAction::triggered, this, command.pfnRun);
     }
-    QAction* pStatusBar = AddAction(ID_VIEW_STATUS_BAR, tr("&Status bar"));
-    pStatusBar->setCheckable(true);
-    pStatusBar->setChecked(true);
-    connect(pStatusBar, &QAction::toggled, this,
-            [this](bool bShow) { statusBar()->setVisible(bShow); });
+    return pAction;
+}
 
-    AddAction(ID_VIEW_OPTIONS, tr("&Options..."));
-    connect(GetAction(ID_VIEW_OPTIONS), &QAction::triggered, this, &CMainFrame::OnOptions);
-    AddAction(ID_APP_ABOUT, tr("&About Tunebrowse ..."));
-    connect(GetAction(ID_APP_ABOUT), &QAction::triggered, this, &CMainFrame::OnAppAbout);
+// The track commands and the undo; an edit may have added a step to take back.
+void CMainFrame::OnPlay() {
+    m_pCommands->OnPlay();
+}
+
+void CMainFrame::OnEnqueue() {
+    m_pCommands->OnEnqueue();
+}
+
+void CMainFrame::OnProperties() {
+    m_pCommands->OnProperties();
+    UpdateUndoCommand();
+}
+
+void CMainFrame::OnEditCopy() {
+    m_pCommands->OnEditCopy();
+}
+
+void CMainFrame::OnUndo() {
+    m_pCommands->OnUndo();
+    UpdateUndoCommand();
+}
+
+void CMainFrame::OnAppExit() {
+    close();
+}
+
+void CMainFrame::OnFocusAddress() {
+    m_bShowAddressBar = true;
+    LayoutBands();
+    m_pAddress->setFocus(Qt::ShortcutFocusReason);
+    m_pAddress->lineEdit()->selectAll();
+}
+
+void CMainFrame::OnFocusFilter() {
+    m_bShowAddressBar = true;
+    LayoutBands();
+    m_pFilter->setFocus(Qt::ShortcutFocusReason);
+    m_pFilter->selectAll();
 }
 
 void CMainFrame::CreateMenus() {
@@ -390,16 +415,6 @@ void CMainFrame::CreateClient() {
             m_messages.Show(this, LoadQString(IDS_HANDOFF_FAILED).arg(nStatus));
         },
         Qt::QueuedConnection);
-    connect(GetAction(ID_PLAY), &QAction::triggered, this, [pCommands] { pCommands->OnPlay(); });
-    connect(GetAction(ID_ENQUEUE), &QAction::triggered, this,
-            [pCommands] { pCommands->OnEnqueue(); });
-    // An edit may have added a step to take back.
-    connect(GetAction(ID_PROPERTIES), &QAction::triggered, this, [this, pCommands] {
-        pCommands->OnProperties();
-        UpdateUndoCommand();
-    });
-    connect(GetAction(ID_EDIT_COPY), &QAction::triggered, this,
-            [pCommands] { pCommands->OnEditCopy(); });
     connect(m_pRightView, &CTunebrView::doubleClickActionRequested, this, [this, pCommands] {
         pCommands->DoDoubleClickAction();
         UpdateUndoCommand();
@@ -415,9 +430,9 @@ void CMainFrame::CreateClient() {
 
 // A bar can also be hidden or shown by Qt's own menu of the bars: the View menu's marks follow
 // the bar, so that the next click on them does what it says.
-void CMainFrame::FollowBarVisibility(QToolBar* pBar, unsigned nId, int* pbShow) {
+void CMainFrame::FollowBarVisibility(QToolBar* pBar, unsigned nId, bool* pbShow) {
     connect(pBar, &QToolBar::visibilityChanged, this, [this, nId, pbShow](bool bVisible) {
-        *pbShow = bVisible ? 1 : 0;
+        *pbShow = bVisible;
         GetAction(nId)->setChecked(bVisible);
     });
 }
@@ -425,11 +440,13 @@ void CMainFrame::FollowBarVisibility(QToolBar* pBar, unsigned nId, int* pbShow) 
 void CMainFrame::LayoutBands() {
     m_pToolBar->setToolButtonStyle(m_bShowLabels ? Qt::ToolButtonTextUnderIcon
                                                  : Qt::ToolButtonIconOnly);
-    m_pToolBar->setVisible(m_bShowToolBar != 0);
-    m_pAddressBar->setVisible(m_bShowAddressBar != 0);
-    GetAction(ID_VIEW_TOOLBAR)->setChecked(m_bShowToolBar != 0);
-    GetAction(ID_VIEW_ADDRESSBAR)->setChecked(m_bShowAddressBar != 0);
-    GetAction(ID_VIEW_LABELS)->setChecked(m_bShowLabels != 0);
+    m_pToolBar->setVisible(m_bShowToolBar);
+    m_pAddressBar->setVisible(m_bShowAddressBar);
+    statusBar()->setVisible(m_bShowStatusBar);
+    GetAction(ID_VIEW_TOOLBAR)->setChecked(m_bShowToolBar);
+    GetAction(ID_VIEW_ADDRESSBAR)->setChecked(m_bShowAddressBar);
+    GetAction(ID_VIEW_LABELS)->setChecked(m_bShowLabels);
+    GetAction(ID_VIEW_STATUS_BAR)->setChecked(m_bShowStatusBar);
 }
 
 void CMainFrame::StartUp(const std::optional<std::string>& strFolder) {
@@ -475,8 +492,7 @@ void CMainFrame::OpenAddress(const std::string& strPath) {
     if (m_pDoc->WasScanStopped()) {
         m_pStatusBar->SetLocationText(
             LoadQString(IDS_SCAN_STOPPED)
-                .replace(QStringLiteral("%d"),
-                         QString::number(static_cast<qulonglong>(m_pDoc->GetTracks()->size()))));
+                .arg(static_cast<qulonglong>(m_pDoc->GetTracks()->size())));
     }
     if (bClose) {
         close();
@@ -518,19 +534,23 @@ void CMainFrame::OnRescan() {
     OpenAddress(m_pDoc->GetTitle());
 }
 
-void CMainFrame::SetStatusTexts(const QString& strText0, const QString& strText1,
-                                const QString& strText3, const QString& strText4) {
+void CMainFrame::SetStatusTexts(const SStatusTexts& texts) {
     if (m_bViewIconDirty) {
         m_pStatusBar->SetOrganisationIcon(m_nViewType);
-        m_bViewIconDirty = 0;
+        m_bViewIconDirty = false;
     }
     // The tree describes its node last, after the list has taken it in: while a filter is
     // active the count is the list's.
-    const QString strFilterCount = strText0.isEmpty() || m_pRightView == nullptr
+    const QString strFilterCount = texts.strLocation.isEmpty() || m_pRightView == nullptr
                                        ? QString()
                                        : m_pRightView->GetFilterCountText();
-    m_pStatusBar->SetStatusTexts(strText0, strText1,
-                                 strFilterCount.isEmpty() ? strText3 : strFilterCount, strText4);
+    if (strFilterCount.isEmpty()) {
+        m_pStatusBar->SetStatusTexts(texts);
+        return;
+    }
+    SStatusTexts shown = texts;
+    shown.strCount = strFilterCount;
+    m_pStatusBar->SetStatusTexts(shown);
 }
 
 void CMainFrame::StartAnimation() {
@@ -622,7 +642,7 @@ void CMainFrame::OnViewGenre() {
 // The tree is torn down, told the new mode and built again from the index; nothing is rescanned.
 void CMainFrame::SetViewType(int nViewType, int nHint) {
     m_nViewType = nViewType;
-    m_bViewIconDirty = 1;
+    m_bViewIconDirty = true;
     m_pDoc->UpdateAllViews(nullptr, HINT_REBUILD_BEGIN);
     m_pDoc->UpdateAllViews(nullptr, nHint);
     m_pDoc->UpdateAllViews(nullptr, HINT_REBUILD_END);
@@ -637,7 +657,7 @@ void CMainFrame::OnViewStyle(unsigned nId) {
 // a new file pattern, or when its texts were read in another encoding than the one now chosen.
 void CMainFrame::OnOptions() {
     const std::string strPattern = m_settings.m_strFileExt;
-    if (!COptionSheet::RunOptions(this, m_settings, m_store)) {
+    if (!COptionSheet::RunOptions(this, m_messages, m_settings, m_store)) {
         return;
     }
     m_pDoc->UpdateAllViews(nullptr, HINT_OPTIONS_CHANGED);
@@ -650,7 +670,7 @@ void CMainFrame::OnOptions() {
 }
 
 void CMainFrame::OnAppAbout() {
-    CAboutDlg dialog([](const std::string& strUrl) { SystemShellHandoff().Open(strUrl); }, this);
+    CAboutDlg dialog([this](const std::string& strUrl) { m_shell.Open(strUrl); }, this);
     dialog.exec();
 }
 
@@ -678,9 +698,7 @@ void CMainFrame::EndWaitCursor() {
 // The scan runs on this thread: let the window repaint, the animation turn and the count show;
 // the scan guard keeps every input but a request to stop away until the catalogue is whole.
 bool CMainFrame::OnScanProgress(std::size_t nFiles) {
-    m_pStatusBar->SetLocationText(
-        LoadQString(IDS_SCANNING)
-            .replace(QStringLiteral("%d"), QString::number(static_cast<qulonglong>(nFiles))));
+    m_pStatusBar->SetLocationText(LoadQString(IDS_SCANNING).arg(static_cast<qulonglong>(nFiles)));
     QCoreApplication::processEvents();
     return m_pScanGuard == nullptr || !m_pScanGuard->IsStopRequested();
 }
@@ -688,7 +706,7 @@ bool CMainFrame::OnScanProgress(std::size_t nFiles) {
 void CMainFrame::SaveFrameSettings() {
     CSettingsStore& store = m_store;
     const char* pszUser = CUserSettings::SECTION_USER;
-    store.WriteInt(pszUser, "ShowLabels", m_bShowLabels);
+    store.WriteInt(pszUser, "ShowLabels", m_bShowLabels ? 1 : 0);
     store.WriteInt(pszUser, "ViewType", m_nViewType);
     const std::vector<std::string> arrAddresses = m_pAddress->GetAddresses();
     for (std::size_t i = 0;

@@ -62,8 +62,7 @@ public:
     void OnAddressSelected(const QByteArray& strPath);
 
     // Pane services.
-    void SetStatusTexts(const QString& strText0, const QString& strText1, const QString& strText3,
-                        const QString& strText4) override;
+    void SetStatusTexts(const SStatusTexts& texts) override;
     void StartAnimation() override;
     void StopAnimation() override;
     void SwitchPane() override;
@@ -105,12 +104,15 @@ protected:
     void resizeEvent(QResizeEvent* pEvent) override;
 
 private:
+    struct SCommand;
+    enum class ECommandGroup { None, Organisation, Style, Toggle };
     void CreateActions();
+    QAction* AddCommand(const SCommand& command);
     void CreateMenus();
     void CreateToolBars();
     void CreateClient();
     void LayoutBands();
-    void FollowBarVisibility(QToolBar* pBar, unsigned nId, int* pbShow);
+    void FollowBarVisibility(QToolBar* pBar, unsigned nId, bool* pbShow);
     void SetViewType(int nViewType, int nHint);
     void SetActiveView(QWidget* pView);
     void UpdateCommands();
@@ -124,7 +126,14 @@ private:
     void OnOpenFolder();
     void OpenTypedFolder(const std::string& strTyped);
     void OnRescan();
-    QAction* AddAction(unsigned nId, const QString& strText, const QKeySequence& shortcut = {});
+    void OnPlay();
+    void OnEnqueue();
+    void OnProperties();
+    void OnEditCopy();
+    void OnUndo();
+    void OnAppExit();
+    void OnFocusAddress();
+    void OnFocusFilter();
 
     CUserSettings& m_settings;
     CSettingsStore& m_store;
@@ -150,11 +159,12 @@ private:
     QWidget* m_pActiveView = nullptr;
     QString m_strStatusBeforeHandoff;
 
-    int m_bShowToolBar = 1;
-    int m_bShowLabels;
-    int m_bShowAddressBar = 1;
+    bool m_bShowToolBar = true;
+    bool m_bShowLabels;
+    bool m_bShowAddressBar = true;
+    bool m_bShowStatusBar = true;
     int m_nViewType;
-    int m_bViewIconDirty = 1;
+    bool m_bViewIconDirty = true;
     int m_nWaitDepth = 0;
     bool m_bPlaced = false; // the frame's size is known and taken off the stored outer size
     QRect m_rectPlaced;     // the outer rectangle given at start, fitted to the screen

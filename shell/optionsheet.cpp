@@ -3,7 +3,8 @@
 #include "shell/optionsheet.h"
 
 #include "platform/icons.h"
-#include "platform/messagebox.h"
+#include "platform/messagesink.h"
+#include "platform/onepagesheet.h"
 #include "platform/settingsstore.h"
 #include "platform/textconv.h"
 #include "platform/usersettings.h"
@@ -12,13 +13,11 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDialogButtonBox>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
-#include <QTabWidget>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -40,14 +39,14 @@ QGroupBox* MakeGroup(const QString& strTitle, std::initializer_list<QAbstractBut
     return pGroup;
 }
 
-void SetChecked(QAbstractButton* pButton, int nValue) {
+void SetChecked(QAbstractButton* pButton, bool bChecked) {
     // An exclusive group refuses to clear its checked button by setChecked(false) alone.
     auto* pGroup = pButton->group();
     const bool bExclusive = pGroup && pGroup->exclusive();
     if (bExclusive) {
         pGroup->setExclusive(false);
     }
-    pButton->setChecked(nValue == 1);
+    pButton->setChecked(bChecked);
     if (bExclusive) {
         pGroup->setExclusive(true);
     }
@@ -111,60 +110,31 @@ COptionPage1::COptionPage1(QWidget* pParent) : QWidget(pParent) {
     pLayout->addLayout(pGroups, 1);
 }
 
-void COptionPage1::LoadButtons() {
-    SetChecked(m_pFullRow, m_bFullRow);
-    SetChecked(m_pAlignLeft, m_bAlignLeft);
-    SetChecked(m_pAlignCenter, m_bAlignCenter);
-    SetChecked(m_pActionPlay, m_bActionPlay);
-    SetChecked(m_pActionEnqueue, m_bActionEnqueue);
-    SetChecked(m_pActionProperties, m_bActionProperties);
-    SetChecked(m_pKeepTimes, m_bKeepTimes);
-    m_pEncoding->setCurrentIndex(std::max(0, m_pEncoding->findData(ToQString(m_strEncoding))));
-    m_pPattern->setText(ToQString(m_strPattern));
-}
-
-void COptionPage1::SaveButtons() {
-    m_bFullRow = m_pFullRow->isChecked();
-    m_bAlignLeft = m_pAlignLeft->isChecked();
-    m_bAlignCenter = m_pAlignCenter->isChecked();
-    m_bActionPlay = m_pActionPlay->isChecked();
-    m_bActionEnqueue = m_pActionEnqueue->isChecked();
-    m_bActionProperties = m_pActionProperties->isChecked();
-    m_bKeepTimes = m_pKeepTimes->isChecked();
-    m_strEncoding = ToStdString(m_pEncoding->currentData().toString());
-    m_strPattern = ToStdString(m_pPattern->text().trimmed());
-}
-
-COptionSheet::COptionSheet(QWidget* pParent) : QDialog(pParent) {
+COptionSheet::COptionSheet(CMessageSink& messages, QWidget* pParent)
+    : QDialog(pParent), m_messages(messages) {
     setWindowTitle(LoadQString(IDS_OPTIONS));
     m_pPage = new COptionPage1;
-    auto* pTabs = new QTabWidget;
-    pTabs->addTab(m_pPage, tr("List options"));
-    auto* pButtons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
-    connect(pButtons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(pButtons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-    auto* pLayout = new QVBoxLayout(this);
-    pLayout->addWidget(pTabs);
-    pLayout->addWidget(pButtons);
+    LayOutOnePageSheet(*this, m_pPage, tr("List options"));
 }
 
 void COptionSheet::LoadOptions(const CUserSettings& settings, COptionPage1& page) {
-    page.m_bFullRow = settings.m_bFullRowSelection;
-    page.m_bAlignLeft = settings.m_nColumnAlignment == 0;
-    page.m_bAlignCenter = settings.m_nColumnAlignment == 1;
-    page.m_bActionPlay = settings.m_nDoubleClickAction == 0;
-    page.m_bActionEnqueue = settings.m_nDoubleClickAction == 1;
-    page.m_bActionProperties = settings.m_nDoubleClickAction == 2;
-    page.m_bKeepTimes = settings.m_bKeepFileTimes != 0;
-    page.m_strEncoding = TagCodecOf(settings.m_strTagEncoding).GetName();
+    SetChecked(page.m_pFullRow, settings.m_bFullRowSelection == 1);
+    SetChecked(page.m_pAlignLeft, settings.m_nColumnAlignment == 0);
+    SetChecked(page.m_pAlignCenter, settings.m_nColumnAlignment == 1);
+    SetChecked(page.m_pActionPlay, settings.m_nDoubleClickAction == 0);
+    SetChecked(page.m_pActionEnqueue, settings.m_nDoubleClickAction == 1);
+    SetChecked(page.m_pActionProperties, settings.m_nDoubleClickAction == 2);
+    SetChecked(page.m_pKeepTimes, settings.m_bKeepFileTimes != 0);
+    const QString strEncoding = ToQString(TagCodecOf(settings.m_strTagEncoding).GetName());
+    page.m_pEncoding->setCurrentIndex(std::max(0, page.m_pEncoding->findData(strEncoding)));
     // An empty stored pattern finds nothing: the sheet offers the usual one instead.
-    page.m_strPattern =
-        settings.m_strFileExt.empty() ? std::string("*.mp3") : settings.m_strFileExt;
+    page.m_pPattern->setText(settings.m_strFileExt.empty() ? QStringLiteral("*.mp3")
+                                                           : ToQString(settings.m_strFileExt));
 }
 
 void COptionSheet::accept() {
     if (m_pPage->m_pPattern->text().trimmed().isEmpty()) {
-        ShowMessage(this, IDS_PATTERN_EMPTY);
+        m_messages.Show(this, LoadQString(IDS_PATTERN_EMPTY));
         m_pPage->m_pPattern->setFocus(Qt::OtherFocusReason);
         return;
     }
@@ -178,43 +148,43 @@ CTagCodec COptionSheet::TagCodecOf(const std::string& strName) {
 void COptionSheet::StoreOptions(const COptionPage1& page, CUserSettings& settings,
                                 CSettingsStore& store) {
     const char* pszUser = CUserSettings::SECTION_USER;
-    settings.m_bFullRowSelection = page.m_bFullRow;
+    settings.m_bFullRowSelection = page.m_pFullRow->isChecked() ? 1 : 0;
     store.WriteInt(pszUser, "FullRowSelection", settings.m_bFullRowSelection);
-    if (page.m_bAlignLeft) {
+    if (page.m_pAlignLeft->isChecked()) {
         settings.m_nColumnAlignment = 0;
     }
-    if (page.m_bAlignCenter) {
+    if (page.m_pAlignCenter->isChecked()) {
         settings.m_nColumnAlignment = 1;
     }
     store.WriteInt(pszUser, "ColumnAlignment", settings.m_nColumnAlignment);
-    if (page.m_bActionPlay) {
+    if (page.m_pActionPlay->isChecked()) {
         settings.m_nDoubleClickAction = 0;
     }
-    if (page.m_bActionEnqueue) {
+    if (page.m_pActionEnqueue->isChecked()) {
         settings.m_nDoubleClickAction = 1;
     }
-    if (page.m_bActionProperties) {
+    if (page.m_pActionProperties->isChecked()) {
         settings.m_nDoubleClickAction = 2;
     }
     store.WriteInt(pszUser, "DoubleClickAction", settings.m_nDoubleClickAction);
-    settings.m_bKeepFileTimes = page.m_bKeepTimes;
+    settings.m_bKeepFileTimes = page.m_pKeepTimes->isChecked() ? 1 : 0;
     store.WriteInt(pszUser, "KeepFileTimes", settings.m_bKeepFileTimes);
-    settings.m_strTagEncoding = page.m_strEncoding;
+    settings.m_strTagEncoding = ToStdString(page.m_pEncoding->currentData().toString());
     store.WriteString(pszUser, "TagEncoding", settings.m_strTagEncoding);
-    if (!page.m_strPattern.empty()) {
-        settings.m_strFileExt = page.m_strPattern;
+    const std::string strPattern = ToStdString(page.m_pPattern->text().trimmed());
+    if (!strPattern.empty()) {
+        settings.m_strFileExt = strPattern;
         store.WriteString(CUserSettings::SECTION_MP3, "FileExt", settings.m_strFileExt);
     }
 }
 
-bool COptionSheet::RunOptions(QWidget* pParent, CUserSettings& settings, CSettingsStore& store) {
-    COptionSheet sheet(pParent);
+bool COptionSheet::RunOptions(QWidget* pParent, CMessageSink& messages, CUserSettings& settings,
+                              CSettingsStore& store) {
+    COptionSheet sheet(messages, pParent);
     LoadOptions(settings, sheet.GetPage());
-    sheet.GetPage().LoadButtons();
     if (sheet.exec() != QDialog::Accepted) {
         return false;
     }
-    sheet.GetPage().SaveButtons();
     StoreOptions(sheet.GetPage(), settings, store);
     // The options are kept at once, in one pass over the file.
     store.Flush();

@@ -5,7 +5,6 @@
 #include "shell/busyanimation.h"
 
 #include <QApplication>
-#include <QInputEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
 
@@ -53,6 +52,6 @@ bool CScanGuard::eventFilter(QObject* pWatched, QEvent* pEvent) {
     case QEvent::Drop:
         return true;
     default:
-        return dynamic_cast<QInputEvent*>(pEvent) != nullptr;
+        return pEvent->isInputEvent();
     }
 }

@@ -47,19 +47,19 @@ CStatusPanes::CStatusPanes(QWidget* pParent) : QStatusBar(pParent) {
     addWidget(m_apText[4]);
 }
 
-void CStatusPanes::SetStatusTexts(const QString& strText0, const QString& strText1,
-                                  const QString& strText3, const QString& strText4) {
-    if (!strText0.isNull()) {
-        m_apText[0]->setText(strText0);
+void CStatusPanes::SetStatusTexts(const SStatusTexts& texts) {
+    if (!texts.strLocation.isNull()) {
+        m_apText[0]->setText(texts.strLocation);
     }
-    m_apText[1]->setText(strText1);
-    m_pDescriptionIcon->setPixmap(
-        strText1.isEmpty() ? QPixmap() : LoadIcon(EIcon::Note).pixmap(ICON_SIZE, ICON_SIZE));
-    if (!strText3.isNull()) {
-        m_apText[3]->setText(strText3);
+    m_apText[1]->setText(texts.strDescription);
+    m_pDescriptionIcon->setPixmap(texts.strDescription.isEmpty()
+                                      ? QPixmap()
+                                      : LoadIcon(EIcon::Note).pixmap(ICON_SIZE, ICON_SIZE));
+    if (!texts.strCount.isNull()) {
+        m_apText[3]->setText(texts.strCount);
     }
-    if (!strText4.isNull()) {
-        m_apText[4]->setText(strText4);
+    if (!texts.strSize.isNull()) {
+        m_apText[4]->setText(texts.strSize);
     }
 }
 

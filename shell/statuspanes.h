@@ -2,6 +2,8 @@
 // Copyright 2026 Quillon Softs
 #pragma once
 
+#include "panes/panehost.h"
+
 #include <QStatusBar>
 
 class QLabel;
@@ -16,10 +18,7 @@ class CStatusPanes final : public QStatusBar {
 public:
     explicit CStatusPanes(QWidget* pParent = nullptr);
 
-    // Null texts leave panes 0, 3 and 4 as they are (an empty one clears them); pane 1 always
-    // takes its text.
-    void SetStatusTexts(const QString& strText0, const QString& strText1, const QString& strText3,
-                        const QString& strText4);
+    void SetStatusTexts(const SStatusTexts& texts);
     // Pane 0 alone, for the running count of a scan.
     void SetLocationText(const QString& strText);
     // 0 by artist (face), 1 by genre (clef), anything else the note.

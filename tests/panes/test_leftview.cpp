@@ -39,10 +39,9 @@ using Log = std::vector<std::string>;
 class CRecordingHost final : public CPaneHost {
 public:
     explicit CRecordingHost(Log& log) : m_log(log) {}
-    void SetStatusTexts(const QString& strText0, const QString& strText1, const QString& strText3,
-                        const QString& strText4) override {
-        m_log.push_back(
-            ToStdString("status " + strText0 + '|' + strText1 + '|' + strText3 + '|' + strText4));
+    void SetStatusTexts(const SStatusTexts& texts) override {
+        m_log.push_back(ToStdString("status " + texts.strLocation + '|' + texts.strDescription +
+                                    '|' + texts.strCount + '|' + texts.strSize));
     }
     void StartAnimation() override { m_log.push_back("start"); }
     void StopAnimation() override { m_log.push_back("stop"); }

@@ -39,18 +39,12 @@ using Names = std::vector<std::string>;
 
 class CRecordingHost final : public CPaneHost {
 public:
-    struct CStatus {
-        QString strText0, strText1, strText3, strText4;
-    };
-    void SetStatusTexts(const QString& strText0, const QString& strText1, const QString& strText3,
-                        const QString& strText4) override {
-        m_arrStatus.push_back({strText0, strText1, strText3, strText4});
-    }
+    void SetStatusTexts(const SStatusTexts& texts) override { m_arrStatus.push_back(texts); }
     void StartAnimation() override {}
     void StopAnimation() override {}
     void SwitchPane() override { ++m_nSwitches; }
 
-    std::vector<CStatus> m_arrStatus;
+    std::vector<SStatusTexts> m_arrStatus;
     int m_nSwitches = 0;
 };
 
@@ -545,11 +539,12 @@ TEST_F(TunebrView, SelectionIsDescribedInTheStatusBarInEveryStyle) {
             m_host.m_arrStatus.clear();
             Click(click.nRow, click.eModifiers);
             ASSERT_FALSE(m_host.m_arrStatus.empty()) << int(eStyle);
-            const CRecordingHost::CStatus& status = m_host.m_arrStatus.back();
-            EXPECT_EQ(status.strText0, QString()) << int(eStyle);
-            EXPECT_EQ(status.strText1, QString::fromUtf8(click.pszDescription)) << int(eStyle);
-            EXPECT_EQ(status.strText3, QString::fromUtf8(click.pszCount)) << int(eStyle);
-            EXPECT_EQ(status.strText4, QString::fromUtf8(click.pszSize)) << int(eStyle);
+            const SStatusTexts& status = m_host.m_arrStatus.back();
+            EXPECT_EQ(status.strLocation, QString()) << int(eStyle);
+            EXPECT_EQ(status.strDescription, QString::fromUtf8(click.pszDescription))
+                << int(eStyle);
+            EXPECT_EQ(status.strCount, QString::fromUtf8(click.pszCount)) << int(eStyle);
+            EXPECT_EQ(status.strSize, QString::fromUtf8(click.pszSize)) << int(eStyle);
         }
         EXPECT_EQ(state.count(), 1) << int(eStyle);
         EXPECT_TRUE(state.takeLast().at(0).toBool()) << int(eStyle);
@@ -557,12 +552,12 @@ TEST_F(TunebrView, SelectionIsDescribedInTheStatusBarInEveryStyle) {
         m_host.m_arrStatus.clear();
         m_pView->GetSelectionModel()->clearSelection();
         ASSERT_FALSE(m_host.m_arrStatus.empty());
-        const CRecordingHost::CStatus& cleared = m_host.m_arrStatus.back();
-        EXPECT_EQ(cleared.strText1, QString());
+        const SStatusTexts& cleared = m_host.m_arrStatus.back();
+        EXPECT_EQ(cleared.strDescription, QString());
         // With nothing selected, the count and size of the list shown: never a stale count of
         // selected files beside a size of nothing.
-        EXPECT_EQ(cleared.strText3, QStringLiteral("2 file(s)"));
-        EXPECT_EQ(cleared.strText4, QStringLiteral("  4.5 MB"));
+        EXPECT_EQ(cleared.strCount, QStringLiteral("2 file(s)"));
+        EXPECT_EQ(cleared.strSize, QStringLiteral("  4.5 MB"));
         EXPECT_EQ(state.count(), 1) << int(eStyle);
         EXPECT_FALSE(state.takeLast().at(0).toBool()) << int(eStyle);
     }
@@ -686,7 +681,7 @@ TEST_F(TunebrViewFilter, SelectionSortAndCountWorkOnTheFilteredRows) {
     m_pView->SetFilterText("1998");
     EXPECT_EQ(FileNames(m_pView->GetSelectedTracks()), (Names{"b.mp3"})); // Summer went out
     EXPECT_EQ(m_pView->GetFilterCountText(), "1 of 3 file(s)");
-    EXPECT_EQ(m_host.m_arrStatus.back().strText3, "1 of 3 file(s)");
+    EXPECT_EQ(m_host.m_arrStatus.back().strCount, "1 of 3 file(s)");
 
     m_pView->SetFilterText("mb");
     ClickHeader(CTrackListModel::COL_SIZE); // largest first
@@ -696,7 +691,7 @@ TEST_F(TunebrViewFilter, SelectionSortAndCountWorkOnTheFilteredRows) {
     m_pView->SetFilterText("");
     EXPECT_EQ(Shown(), (Names{"b.mp3", "Summer.mp3", "c.MP3"})); // the whole list sorted too
     EXPECT_TRUE(m_pView->GetFilterCountText().isEmpty());
-    EXPECT_EQ(m_host.m_arrStatus.back().strText3, "3 file(s)");
+    EXPECT_EQ(m_host.m_arrStatus.back().strCount, "3 file(s)");
 }
 
 TEST_F(TunebrViewFilter, CountShowsThousandsGrouped) {

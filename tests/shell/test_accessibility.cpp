@@ -9,6 +9,7 @@
 #include "panes/tunebrview.h"
 #include "platform/settingsstore.h"
 #include "platform/usersettings.h"
+#include "recordingmessages.h"
 #include "res/strings.h"
 #include "shell/aboutdlg.h"
 #include "shell/addressbox.h"
@@ -186,13 +187,14 @@ TEST_F(Accessibility, EveryControlOfTheMainWindowHasAName) {
 }
 
 TEST_F(Accessibility, EveryFieldOfTheDialogsHasANameAndTabFollowsTheLayout) {
+    CRecordingMessages messages;
     const struct {
         const char* pszDialog;
         std::function<std::unique_ptr<QDialog>()> make;
         QStringList arrTabOrder;
     } aDialogs[] = {
         {"options",
-         [] { return std::make_unique<COptionSheet>(); },
+         [&messages] { return std::make_unique<COptionSheet>(messages); },
          {QStringLiteral("List options"), QStringLiteral("Play"), QStringLiteral("Enqueue"),
           QStringLiteral("Properties"), QStringLiteral("Full row selection"),
           QStringLiteral("Left justify"), QStringLiteral("Center"),
@@ -202,7 +204,9 @@ TEST_F(Accessibility, EveryFieldOfTheDialogsHasANameAndTabFollowsTheLayout) {
          [] { return std::make_unique<CAboutDlg>([](const std::string&) {}); },
          {QStringLiteral("OK"), QStringLiteral("https://tunebrowse.example.org/")}},
         {"tag editor",
-         [] { return std::make_unique<CMp3PropertySheet>(); },
+         [&messages] {
+             return std::make_unique<CMp3PropertySheet>(nullptr, CTagCodec(), messages);
+         },
          {QStringLiteral("ID3 Tag"), QStringLiteral("Title"), QStringLiteral("Artist"),
           QStringLiteral("Album"), QStringLiteral("Year"), QStringLiteral("Track"),
           QStringLiteral("Genre"), QStringLiteral("Comment"), QStringLiteral("OK"),
@@ -262,7 +266,8 @@ TEST_F(Accessibility, HiddenKeysAndPicturesAreNamed) {
 // entry is chosen (index -1, where it shows its placeholder), and as its name, which is what a
 // screen reader on Linux speaks for a combo box.
 TEST(AccessibilityGenre, TheGenreBoxSpeaksItsValue) {
-    CMp3PropertySheet sheet;
+    CRecordingMessages messages;
+    CMp3PropertySheet sheet(nullptr, CTagCodec(), messages);
     sheet.GetPage().m_nGenre = GENRE_NONE;
     sheet.GetPage().LoadFields();
     sheet.show();

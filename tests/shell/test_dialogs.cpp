@@ -2,6 +2,7 @@
 // Copyright 2026 Quillon Softs
 #include "platform/settingsstore.h"
 #include "platform/usersettings.h"
+#include "recordingmessages.h"
 #include "shell/aboutdlg.h"
 #include "shell/frameplacement.h"
 #include "shell/optionsheet.h"
@@ -55,6 +56,7 @@ protected:
 
     CSettingsStore m_store;
     CUserSettings m_settings;
+    CRecordingMessages m_messages;
 };
 
 } // namespace
@@ -74,7 +76,7 @@ TEST_F(OptionSheet, OkStoresTheButtonsAtOnce) {
         pPage->GetPage().m_pAlignCenter->click();
         Press(pDialog, QDialogButtonBox::Ok);
     });
-    EXPECT_TRUE(COptionSheet::RunOptions(nullptr, m_settings, m_store));
+    EXPECT_TRUE(COptionSheet::RunOptions(nullptr, m_messages, m_settings, m_store));
     EXPECT_EQ(m_settings.m_nDoubleClickAction, 2);
     EXPECT_EQ(m_settings.m_bFullRowSelection, 1);
     EXPECT_EQ(m_settings.m_nColumnAlignment, 1);
@@ -89,7 +91,7 @@ TEST_F(OptionSheet, CancelChangesNothing) {
         static_cast<COptionSheet*>(pDialog)->GetPage().m_pActionEnqueue->click();
         Press(pDialog, QDialogButtonBox::Cancel);
     });
-    EXPECT_FALSE(COptionSheet::RunOptions(nullptr, m_settings, m_store));
+    EXPECT_FALSE(COptionSheet::RunOptions(nullptr, m_messages, m_settings, m_store));
     EXPECT_EQ(m_settings.m_nDoubleClickAction, 0);
     EXPECT_FALSE(QFile::exists(SettingsFile()));
 }
@@ -107,7 +109,7 @@ TEST_F(OptionSheet, OutOfRangeValuesShowNoButtonAndSurviveAnUntouchedGroup) {
         }
         Press(pDialog, QDialogButtonBox::Ok);
     });
-    EXPECT_TRUE(COptionSheet::RunOptions(nullptr, m_settings, m_store));
+    EXPECT_TRUE(COptionSheet::RunOptions(nullptr, m_messages, m_settings, m_store));
     const CUserSettings stored = Reload();
     EXPECT_EQ(stored.m_nDoubleClickAction, 3);
     EXPECT_EQ(stored.m_bFullRowSelection, 0); // the check box was clear
@@ -168,7 +170,7 @@ TEST_F(OptionSheet, KeepTimesAndTheTagEncodingAreStoredOnOk) {
             }
             Press(pDialog, QDialogButtonBox::Ok);
         });
-        EXPECT_TRUE(COptionSheet::RunOptions(nullptr, m_settings, m_store));
+        EXPECT_TRUE(COptionSheet::RunOptions(nullptr, m_messages, m_settings, m_store));
         EXPECT_EQ(m_settings.m_bKeepFileTimes, 1) << c.pszStored;
         EXPECT_EQ(m_settings.m_strTagEncoding, c.pszExpected) << c.pszStored;
         const CUserSettings stored = Reload();

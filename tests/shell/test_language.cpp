@@ -30,7 +30,6 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTabWidget>
@@ -228,7 +227,8 @@ TEST(French, TheUndoCommandAndTheAutomaticEncodingSpeakFrench) {
     history.Push(std::vector<STagUndo>(2));
     EXPECT_EQ(UndoCommandText(history),
               QStringLiteral("&Annuler la modification d'étiquette de 2 morceaux"));
-    COptionSheet sheet;
+    CRecordingMessages messages;
+    COptionSheet sheet(messages);
     EXPECT_EQ(sheet.GetPage().m_pEncoding->itemText(0), QStringLiteral("Automatique"));
     EXPECT_EQ(sheet.GetPage().m_pEncoding->itemData(0).toString(), QStringLiteral("Automatic"));
 }
@@ -243,6 +243,7 @@ TEST(French, NoTextOfTheWindowItsMenusOrItsDialogsIsLeftInEnglish) {
     store.WriteString(CUserSettings::SECTION_MP3, "FilePath", library.Str());
     CUserSettings settings;
     settings.LoadSettings(store);
+    CRecordingMessages messages;
     const struct {
         const char* pszName;
         std::function<std::unique_ptr<QWidget>()> make;
@@ -253,8 +254,11 @@ TEST(French, NoTextOfTheWindowItsMenusOrItsDialogsIsLeftInEnglish) {
              pFrame->StartUp(nullptr);
              return std::unique_ptr<QWidget>(std::move(pFrame));
          }},
-        {"options", [] { return std::make_unique<COptionSheet>(); }},
-        {"tag editor", [] { return std::make_unique<CMp3PropertySheet>(); }},
+        {"options", [&messages] { return std::make_unique<COptionSheet>(messages); }},
+        {"tag editor",
+         [&messages] {
+             return std::make_unique<CMp3PropertySheet>(nullptr, CTagCodec(), messages);
+         }},
         {"about", [] { return std::make_unique<CAboutDlg>([](const std::string&) {}); }},
         {"folder chooser",
          [] {

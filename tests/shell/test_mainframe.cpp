@@ -10,6 +10,7 @@
 #include "platform/icons.h"
 #include "platform/settingsstore.h"
 #include "platform/usersettings.h"
+#include "recordingmessages.h"
 #include "res/strings.h"
 #include "shell/addressbox.h"
 #include "shell/filterbox.h"
@@ -26,7 +27,6 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTest>
@@ -85,7 +85,8 @@ protected:
     std::unique_ptr<CMainFrame> OpenWindow() {
         m_settings = CUserSettings();
         m_settings.LoadSettings(m_store);
-        auto pFrame = std::make_unique<CMainFrame>(m_settings, m_store);
+        auto pFrame = std::make_unique<CMainFrame>(m_settings, m_store,
+                                                   SFrameSeams{nullptr, nullptr, &m_messages});
         pFrame->show();
         pFrame->StartUp(nullptr);
         return pFrame;
@@ -100,6 +101,7 @@ protected:
     CTempDir m_library;
     CSettingsStore m_store;
     CUserSettings m_settings;
+    CRecordingMessages m_messages;
 };
 
 } // namespace
@@ -171,9 +173,9 @@ TEST_F(MainFrame, AddressTestAndNormalisation) {
 
     // a file is no folder: nothing changes
     for (const char* pszTyped : {"/a.mp3", "/missing"}) {
-        WhenModal<QMessageBox>([](QMessageBox& box) { box.accept(); });
         pFrame->OnAddressEnter(Q(m_library.Str()) + pszTyped);
     }
+    EXPECT_EQ(m_messages.m_arrTexts.size(), 2);
     EXPECT_EQ(pBox->count(), 1);
     EXPECT_TRUE(recorder.m_arrHints.empty());
 
@@ -292,15 +294,15 @@ TEST_F(MainFrame, TrackCommandsFollowTheActivePaneAndTheSelection) {
 TEST_F(MainFrame, StatusTextsLeaveNullPanesAloneAndEmptyOnesCleared) {
     const auto pFrame = OpenWindow();
     CStatusPanes* pStatus = pFrame->GetStatusPanes();
-    pFrame->SetStatusTexts("Location", "Description", "Count", "Size");
+    pFrame->SetStatusTexts({"Location", "Description", "Count", "Size"});
     EXPECT_TRUE(pStatus->HasDescriptionIcon());
-    pFrame->SetStatusTexts(QString(), QString(), QString(), QString());
+    pFrame->SetStatusTexts(SStatusTexts());
     EXPECT_EQ(pStatus->GetPaneText(0), "Location");
     EXPECT_EQ(pStatus->GetPaneText(1), "");
     EXPECT_FALSE(pStatus->HasDescriptionIcon());
     EXPECT_EQ(pStatus->GetPaneText(3), "Count");
     EXPECT_EQ(pStatus->GetPaneText(4), "Size");
-    pFrame->SetStatusTexts("", "", "", "");
+    pFrame->SetStatusTexts({"", "", "", ""});
     for (const int nPane : {0, 3, 4}) {
         EXPECT_EQ(pStatus->GetPaneText(nPane), "") << nPane;
     }
@@ -367,6 +369,57 @@ TEST_F(MainFrame, CommandPromptsAreStatusTipsAndToolTips) {
     EXPECT_EQ(pPlay->iconText(), "Play");
     EXPECT_EQ(pFrame->GetAction(ID_VIEW_ADDRESSBAR)->statusTip(), "Show or hide adress bar");
     EXPECT_EQ(pFrame->GetAction(ID_PROPERTIES)->iconText(), "Prop.");
+}
+
+TEST_F(MainFrame, EveryCommandHasItsKeysAndItsMark) {
+    const auto pFrame = OpenWindow();
+    using K = QKeySequence;
+    const struct {
+        unsigned nId;
+        QList<QKeySequence> arrKeys;
+        bool bCheckable;
+    } aCommands[] = {
+        {ID_PLAY, {K(Qt::CTRL | Qt::Key_P)}, false},
+        {ID_ENQUEUE, {K(Qt::CTRL | Qt::Key_E)}, false},
+        {ID_EDIT_COPY, {K(Qt::CTRL | Qt::Key_C), K(Qt::CTRL | Qt::Key_Insert)}, false},
+        {ID_PROPERTIES, {K(Qt::CTRL | Qt::Key_Return), K(Qt::CTRL | Qt::Key_Enter)}, false},
+        {ID_VIEW_ARTIST, {}, true},
+        {ID_VIEW_GENRE, {}, true},
+        {ID_VIEW_LARGEICON, {}, true},
+        {ID_VIEW_DETAILS, {}, true},
+        {ID_EDIT_UNDO, {K(K::Undo)}, false},
+        {ID_APP_EXIT, {}, false},
+        {ID_FILE_OPEN_FOLDER, {K(Qt::CTRL | Qt::Key_O)}, false},
+        {ID_VIEW_REFRESH, {K(Qt::Key_F5)}, false},
+        {ID_FOCUS_ADDRESS, {K(Qt::CTRL | Qt::Key_L), K(Qt::ALT | Qt::Key_D)}, false},
+        {ID_FOCUS_FILTER, {K(K::Find)}, false},
+        {ID_NEXT_PANE, {K(Qt::Key_F6)}, false},
+        {ID_PREV_PANE, {K(Qt::SHIFT | Qt::Key_F6)}, false},
+        {ID_VIEW_TOOLBAR, {}, true},
+        {ID_VIEW_ADDRESSBAR, {}, true},
+        {ID_VIEW_LABELS, {}, true},
+        {ID_VIEW_STATUS_BAR, {}, true},
+        {ID_VIEW_OPTIONS, {}, false},
+        {ID_APP_ABOUT, {}, false},
+    };
+    for (const auto& c : aCommands) {
+        const QAction* pAction = pFrame->GetAction(c.nId);
+        ASSERT_NE(pAction, nullptr) << c.nId;
+        QList<QKeySequence> arrKeys = pAction->shortcuts();
+        arrKeys.removeAll(QKeySequence());
+        EXPECT_EQ(arrKeys, c.arrKeys) << c.nId;
+        EXPECT_EQ(pAction->isCheckable(), c.bCheckable) << c.nId;
+        EXPECT_FALSE(pAction->text().isEmpty()) << c.nId;
+    }
+    // The status bar's mark hides and shows it, as the bars' marks do theirs.
+    QAction* pStatus = pFrame->GetAction(ID_VIEW_STATUS_BAR);
+    EXPECT_TRUE(pStatus->isChecked());
+    pStatus->trigger();
+    EXPECT_FALSE(pFrame->statusBar()->isVisible());
+    EXPECT_FALSE(pStatus->isChecked());
+    pStatus->trigger();
+    EXPECT_TRUE(pFrame->statusBar()->isVisible());
+    EXPECT_TRUE(pStatus->isChecked());
 }
 
 TEST_F(MainFrame, UndoComesFirstInTheEditMenuAndTakesBackTheLastEdit) {
@@ -461,17 +514,15 @@ TEST_F(MainFrame, TypedAddressesAreResolvedAgainstTheFolderShown) {
     };
     for (const auto& c : aCases) {
         const int nCount = pFrame->GetAddressBox()->count();
-        QString strMessage;
-        if (c.pszMessage != nullptr) {
-            WhenModal<QMessageBox>([&strMessage](QMessageBox& box) {
-                strMessage = box.text();
-                box.accept();
-            });
-        }
+        m_messages.m_arrTexts.clear();
         pFrame->OnAddressEnter(QString::fromUtf8(c.pszTyped));
         EXPECT_EQ(pFrame->GetDocument().GetTitle(), c.strShown) << c.pszTyped;
-        if (c.pszMessage != nullptr) {
-            EXPECT_EQ(strMessage, QString::fromUtf8(c.pszMessage).arg(Q(strLib))) << c.pszTyped;
+        if (c.pszMessage == nullptr) {
+            EXPECT_TRUE(m_messages.m_arrTexts.isEmpty()) << c.pszTyped;
+        } else {
+            EXPECT_EQ(m_messages.m_arrTexts,
+                      QStringList{QString::fromUtf8(c.pszMessage).arg(Q(strLib))})
+                << c.pszTyped;
             EXPECT_EQ(pFrame->GetAddressBox()->count(), nCount) << c.pszTyped;
         }
     }
@@ -520,7 +571,7 @@ TEST_F(MainFrame, TheFilePatternIsAnOptionAnEmptyOneIsRefusedAndAChangeRescans) 
     const auto pFrame = OpenWindow();
     ASSERT_EQ(pFrame->GetDocument().GetTracks()->size(), 3u);
     bool bRefused = false;
-    WhenModal<QDialog>([&bRefused](QDialog& dialog) {
+    WhenModal<QDialog>([this, &bRefused](QDialog& dialog) {
         QLineEdit* pPattern = nullptr;
         for (QLineEdit* pEdit : dialog.findChildren<QLineEdit*>()) {
             if (pEdit->accessibleName() == "File pattern") {
@@ -530,11 +581,8 @@ TEST_F(MainFrame, TheFilePatternIsAnOptionAnEmptyOneIsRefusedAndAChangeRescans) 
         ASSERT_NE(pPattern, nullptr);
         EXPECT_EQ(pPattern->text(), "*.mp3");
         pPattern->setText(QStringLiteral("  "));
-        WhenModal<QMessageBox>([&bRefused](QMessageBox& box) {
-            bRefused = box.text() == "The file pattern cannot be empty.";
-            box.accept();
-        });
         PressOk(dialog);
+        bRefused = m_messages.m_arrTexts == QStringList{"The file pattern cannot be empty."};
         EXPECT_TRUE(dialog.isVisible());
         pPattern->setText(QStringLiteral("*.OGG"));
         PressOk(dialog);

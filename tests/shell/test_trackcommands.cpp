@@ -22,7 +22,6 @@
 #include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QMenu>
-#include <QMessageBox>
 #include <QTest>
 #include <QTimer>
 #include <QTreeView>
@@ -79,7 +78,7 @@ class CQuietHost final : public CCatalogueHost, public CPaneHost {
 public:
     std::string GetFileExt() const override { return "*.mp3"; }
     void WriteFilePath(const std::string&) override {}
-    void SetStatusTexts(const QString&, const QString&, const QString&, const QString&) override {}
+    void SetStatusTexts(const SStatusTexts&) override {}
     void StartAnimation() override {}
     void StopAnimation() override {}
     void SwitchPane() override {}
