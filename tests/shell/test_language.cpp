@@ -207,7 +207,8 @@ TEST(French, TheTagEditorRefusesAnOverlongFieldInFrench) {
 // A screen reader reads the genre box's empty entry in French too, chosen or not.
 TEST(French, TheGenreBoxSaysUnchangedInFrench) {
     ASSERT_EQ(UserLanguage(), ELanguage::French);
-    CMp3PropertySheet sheet;
+    CRecordingMessages messages;
+    CMp3PropertySheet sheet(nullptr, CTagCodec(), messages);
     sheet.GetPage().m_nGenre = GENRE_NONE;
     sheet.GetPage().LoadFields();
     sheet.show();

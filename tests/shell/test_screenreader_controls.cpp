@@ -9,6 +9,7 @@
 #include "platform/usersettings.h"
 #include "res/strings.h"
 #include "shell/mainframe.h"
+#include "recordingmessages.h"
 #include "testfiles.h"
 
 #include <QAccessible>
@@ -80,7 +81,8 @@ protected:
 // change to the genre now shown.
 TEST_F(ScreenReaderControls, TheGenreBoxIsReadOnFocusAndOnEveryArrowKey) {
     ASSERT_TRUE(QAccessible::isActive()) << "run under tests/a11y/with_atspi.sh";
-    CMp3PropertySheet sheet;
+    CRecordingMessages messages;
+    CMp3PropertySheet sheet(nullptr, CTagCodec(), messages);
     QComboBox* pGenre = sheet.GetPage().GetGenreBox();
     const int nJazz = pGenre->findData(8);
     ASSERT_GT(nJazz, 0);
