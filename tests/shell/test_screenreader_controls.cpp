@@ -7,9 +7,9 @@
 #include "catalogue/genres.h"
 #include "platform/settingsstore.h"
 #include "platform/usersettings.h"
+#include "recordingmessages.h"
 #include "res/strings.h"
 #include "shell/mainframe.h"
-#include "recordingmessages.h"
 #include "testfiles.h"
 
 #include <QAccessible>
