@@ -192,8 +192,7 @@ void CLeftView::RebuildAndSelectRoot() {
 }
 
 void CLeftView::ShowNodeStatus(const QString& strLabel, const CTrackList* pTracks) {
-    const CSelectionStatus status =
-        CSelectionStatus::DescribeShown({pTracks->begin(), pTracks->end()});
+    const CSelectionStatus status = CSelectionStatus::DescribeShown(*pTracks);
     // An artist without a name has an empty label, which must replace the last node's name: a
     // null text would leave it.
     SStatusTexts texts;

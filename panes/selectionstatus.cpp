@@ -10,7 +10,7 @@
 
 namespace {
 
-std::string SizeText(const std::vector<const CTrackInfo*>& arrTracks) {
+template <typename TTracks> std::string SizeText(const TTracks& arrTracks) {
     // 64 bits: a selection of a few thousand tracks passes 2 GB.
     std::int64_t nTotal = 0;
     for (const CTrackInfo* pTrack : arrTracks) {
@@ -33,7 +33,7 @@ CSelectionStatus CSelectionStatus::Describe(const std::vector<const CTrackInfo*>
     return status;
 }
 
-CSelectionStatus CSelectionStatus::DescribeShown(const std::vector<const CTrackInfo*>& arrShown) {
+CSelectionStatus CSelectionStatus::DescribeShown(const CTrackList& arrShown) {
     CSelectionStatus status;
     status.m_strCount = CountText(arrShown.size());
     status.m_strSize = SizeText(arrShown);

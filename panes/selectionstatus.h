@@ -2,6 +2,8 @@
 // Copyright 2026 Quillon Softs
 #pragma once
 
+#include "catalogue/tracklist.h"
+
 #include <string>
 #include <vector>
 
@@ -19,7 +21,7 @@ public:
     static CSelectionStatus Describe(const std::vector<const CTrackInfo*>& arrTracks);
     // With nothing selected the count and size panes tell what the list shows, as the tree's
     // node does: a count of zero selected files would contradict the node's count beside it.
-    static CSelectionStatus DescribeShown(const std::vector<const CTrackInfo*>& arrShown);
+    static CSelectionStatus DescribeShown(const CTrackList& arrShown);
     // "%1 file(s)", the count of a node or of a whole list.
     static std::string CountText(std::size_t nCount);
 

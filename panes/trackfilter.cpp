@@ -225,12 +225,11 @@ public:
         if (bAsciiWord && !HasFoldingToAscii()) {
             return ContainsAscii(m_strText, strWord, m_aEnds, m_nFields);
         }
-        // Folding costs more than looking for the few characters that could give the word.
-        if (!bAsciiWord && !m_bFolded &&
-            std::none_of(arrKeys.begin(), arrKeys.end(), [this](const std::string& strKey) {
-                return m_strText.find(strKey) != std::string_view::npos;
-            })) {
-            return false;
+        // Folding the whole text costs more than folding after each character that could begin
+        // the word's first letter beyond ASCII; a text whose letters beyond ASCII may fold to
+        // ASCII ones is folded.
+        if (!bAsciiWord && !m_bFolded && !HasFoldingToAscii()) {
+            return ContainsFromKeys(strWord, arrKeys);
         }
         Fold();
         const std::string_view strFolded(m_strFolded);
@@ -256,6 +255,67 @@ private:
             m_eState = bExotic ? EState::Exotic : EState::Plain;
         }
         return m_eState != EState::Plain;
+    }
+
+    // The word's bytes before its first letter beyond ASCII are compared, folded, with the bytes
+    // before each key found; the rest is compared one folded character at a time.
+    bool ContainsFromKeys(const std::string& strWord,
+                          const std::vector<std::string>& arrKeys) const {
+        const std::size_t nKeyAt = static_cast<std::size_t>(
+            std::find_if(strWord.begin(), strWord.end(),
+                         [](char c) { return static_cast<unsigned char>(c) >= 0x80; }) -
+            strWord.begin());
+        std::size_t nKeyLength = 1;
+        DecodeAt(reinterpret_cast<const unsigned char*>(strWord.data()) + nKeyAt,
+                 strWord.size() - nKeyAt, nKeyLength);
+        for (const std::string& strKey : arrKeys) {
+            for (std::size_t nPos = m_strText.find(strKey); nPos != std::string_view::npos;
+                 nPos = m_strText.find(strKey, nPos + 1)) {
+                if (nPos < nKeyAt) {
+                    continue;
+                }
+                const std::size_t nStart = nPos - nKeyAt;
+                const std::size_t nEnd =
+                    MatchFoldedRest(strWord, nKeyAt + nKeyLength, nPos + strKey.size());
+                if (nEnd != std::string_view::npos &&
+                    std::equal(strWord.begin(), strWord.begin() + static_cast<long>(nKeyAt),
+                               m_strText.begin() + static_cast<long>(nStart),
+                               [](char w, char t) {
+                                   return s_aAsciiFold[static_cast<unsigned char>(t)] ==
+                                          static_cast<unsigned char>(w);
+                               }) &&
+                    WithinOneField(nStart, nEnd - nStart, m_aEnds, m_nFields)) {
+                    return true;
+                }
+            }
+        }
+        return false;
+    }
+
+    // Where the text's match of the folded word's bytes from nWordAt ends, when the text from
+    // nTextAt folds to them; npos otherwise.
+    std::size_t MatchFoldedRest(const std::string& strWord, std::size_t nWordAt,
+                                std::size_t nTextAt) const {
+        const std::array<char32_t, 0x800>& aFolds = TwoByteFolds();
+        const auto* pText = reinterpret_cast<const unsigned char*>(m_strText.data());
+        while (nWordAt < strWord.size()) {
+            if (nTextAt >= m_strText.size()) {
+                return std::string_view::npos;
+            }
+            std::size_t nLength = 1;
+            const char32_t nCode = DecodeAt(pText + nTextAt, m_strText.size() - nTextAt, nLength);
+            unsigned char aFolded[4];
+            const unsigned char* pEnd = WriteUtf8(
+                nCode < aFolds.size() ? aFolds[nCode] : QChar::toCaseFolded(nCode), aFolded);
+            const auto nFolded = static_cast<std::size_t>(pEnd - aFolded);
+            if (strWord.compare(nWordAt, nFolded, reinterpret_cast<const char*>(aFolded),
+                                nFolded) != 0) {
+                return std::string_view::npos;
+            }
+            nWordAt += nFolded;
+            nTextAt += nLength;
+        }
+        return nTextAt;
     }
 
     void Fold() {

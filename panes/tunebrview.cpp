@@ -55,6 +55,8 @@ void CTunebrView::OnInitialUpdate() {
 
 void CTunebrView::OnUpdate(CDocView* pSender, int nHint, CTrackList* pTracks) {
     (void)pSender;
+    // Whatever the hint, the list or its records may have changed.
+    m_listStatus.reset();
     if (nHint == HINT_REBUILD_BEGIN) {
         // The document is about to delete the records and lists the rows point at, and the
         // window repaints while it scans: the rows go now, not at the next fill.
@@ -227,9 +229,12 @@ void CTunebrView::OnSelectionChanged() {
         m_strDescription.clear();
         m_host.SetStatusTexts(SStatusTexts());
     } else {
+        if (arrSelected.empty() && !m_listStatus) {
+            m_listStatus = CSelectionStatus::DescribeShown(*m_pTracks);
+        }
         const CSelectionStatus status =
             arrSelected.empty()
-                ? CSelectionStatus::DescribeShown({m_pTracks->begin(), m_pTracks->end()})
+                ? *m_listStatus
                 : CSelectionStatus::Describe({arrSelected.begin(), arrSelected.end()});
         m_strDescription = ToQString(status.m_strDescription);
         SStatusTexts texts;

@@ -5,6 +5,9 @@
 #include "catalogue/docview.h"
 #include "catalogue/tracklist.h"
 #include "panes/listviewex.h"
+#include "panes/selectionstatus.h"
+
+#include <optional>
 
 class CPaneHost;
 class CTrackListModel;
@@ -82,6 +85,9 @@ private:
     int m_nSortKey;
     bool m_bByGenre;
     CTrackList* m_pTracks = nullptr; // the document's or an index entry's; never ours
+    // What the status bar says of the whole list while nothing is selected: the filter box asks
+    // for it at every key, and a million records are slow to walk.
+    std::optional<CSelectionStatus> m_listStatus;
     bool m_bHadSelection = false;
     QString m_strFilter;
     QString m_strDescription; // the description pane's text as this view last set it

@@ -130,8 +130,7 @@ void AppendListLine(std::string& strOut, const CTrackInfo& track) {
 
 // The counts and sizes of the tree pane's nodes.
 std::string GroupLine(int nIndent, const std::string& strName, const CTrackList& arrTracks) {
-    const CSelectionStatus status =
-        CSelectionStatus::DescribeShown({arrTracks.begin(), arrTracks.end()});
+    const CSelectionStatus status = CSelectionStatus::DescribeShown(arrTracks);
     std::string strLine(static_cast<std::size_t>(nIndent), ' ');
     AppendEscaped(strLine, strName);
     return strLine + '\t' + status.m_strCount + '\t' + status.m_strSize + '\n';

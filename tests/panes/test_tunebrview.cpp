@@ -656,6 +656,36 @@ TEST_F(TunebrViewFilter, RowsPassWhenEveryWordIsInSomeColumnWhateverTheLetterCas
     }
 }
 
+// Words beyond ASCII are looked for from each place their first such letter could start, in
+// any of its cases, and must lie within one field.
+TEST_F(TunebrViewFilter, WordsBeyondAsciiMatchFromAnyCaseOfTheirFirstSuchLetter) {
+    m_list.push_back(m_tracks.Add(
+        {"d.mp3", "Crème BRÛLÉE", "Noël", "ŒUVRES", "/m/Plats", 1000, "", 0, "fin é"}));
+    m_list.push_back(m_tracks.Add({"e.mp3", "caf\xE9 bar", "Ééé", "", "/m/x", 1000, "", 0, ""}));
+    Show(m_list);
+    struct {
+        const char* pszText;
+        Names arrExpected;
+    } const cases[] = {
+        {"crème", {"d.mp3"}},        // ASCII before the first letter beyond it
+        {"brûlée", {"d.mp3"}},       // capitals after it
+        {"CRÈME brûlÉe", {"d.mp3"}}, // two words, each in its case
+        {"lée", {"d.mp3"}},          // inside a word
+        {"éenoël", {}},              // across the end of one field into the next
+        {"noËl", {"d.mp3"}},         // one field, the artist
+        {"œuvres", {"d.mp3"}},       // a capital ligature
+        {"éf", {}},                  // letters in another order
+        {"éé", {"e.mp3"}},           // a second occurrence after a first that fails
+        {"éééé", {}},                // longer than any run
+        {"café", {}},                // a byte that is no UTF-8 is not é
+        {"é", {"d.mp3", "e.mp3"}},   // any field
+    };
+    for (const auto& test : cases) {
+        m_pView->SetFilterText(QString::fromUtf8(test.pszText));
+        EXPECT_EQ(Shown(), test.arrExpected) << test.pszText;
+    }
+}
+
 TEST_F(TunebrViewFilter, TypingAndErasingGiveTheSameRowsAsAFreshFilter) {
     AddFilterSamples();
     for (int i = 0; i < 40; ++i) {
