@@ -268,23 +268,45 @@ private:
         std::size_t nKeyLength = 1;
         DecodeAt(reinterpret_cast<const unsigned char*>(strWord.data()) + nKeyAt,
                  strWord.size() - nKeyAt, nKeyLength);
+        const auto matchesAt = [&](std::size_t nPos, std::size_t nKeySize) {
+            if (nPos < nKeyAt) {
+                return false;
+            }
+            const std::size_t nStart = nPos - nKeyAt;
+            const std::size_t nEnd = MatchFoldedRest(strWord, nKeyAt + nKeyLength, nPos + nKeySize);
+            return nEnd != std::string_view::npos &&
+                   std::equal(strWord.begin(), strWord.begin() + static_cast<long>(nKeyAt),
+                              m_strText.begin() + static_cast<long>(nStart),
+                              [](char w, char t) {
+                                  return s_aAsciiFold[static_cast<unsigned char>(t)] ==
+                                         static_cast<unsigned char>(w);
+                              }) &&
+                   WithinOneField(nStart, nEnd - nStart, m_aEnds, m_nFields);
+        };
+        // The cases of a letter mostly share their first byte: one scan then finds them all.
+        const char cLead = arrKeys.front().front();
+        if (std::all_of(arrKeys.begin(), arrKeys.end(),
+                        [cLead](const std::string& strKey) { return strKey.front() == cLead; })) {
+            const char* pText = m_strText.data();
+            const char* pEnd = pText + m_strText.size();
+            for (const char* p = pText;
+                 (p = static_cast<const char*>(
+                      std::memchr(p, cLead, static_cast<std::size_t>(pEnd - p)))) != nullptr;
+                 ++p) {
+                const auto nPos = static_cast<std::size_t>(p - pText);
+                for (const std::string& strKey : arrKeys) {
+                    if (m_strText.compare(nPos, strKey.size(), strKey) == 0 &&
+                        matchesAt(nPos, strKey.size())) {
+                        return true;
+                    }
+                }
+            }
+            return false;
+        }
         for (const std::string& strKey : arrKeys) {
             for (std::size_t nPos = m_strText.find(strKey); nPos != std::string_view::npos;
                  nPos = m_strText.find(strKey, nPos + 1)) {
-                if (nPos < nKeyAt) {
-                    continue;
-                }
-                const std::size_t nStart = nPos - nKeyAt;
-                const std::size_t nEnd =
-                    MatchFoldedRest(strWord, nKeyAt + nKeyLength, nPos + strKey.size());
-                if (nEnd != std::string_view::npos &&
-                    std::equal(strWord.begin(), strWord.begin() + static_cast<long>(nKeyAt),
-                               m_strText.begin() + static_cast<long>(nStart),
-                               [](char w, char t) {
-                                   return s_aAsciiFold[static_cast<unsigned char>(t)] ==
-                                          static_cast<unsigned char>(w);
-                               }) &&
-                    WithinOneField(nStart, nEnd - nStart, m_aEnds, m_nFields)) {
+                if (matchesAt(nPos, strKey.size())) {
                     return true;
                 }
             }
