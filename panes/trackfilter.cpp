@@ -540,7 +540,7 @@ CTrackList CTrackFilter::Apply(const CTrackList& arrRows) const {
         return arrRows;
     }
     // Long lists are cut in parts tested side by side, each keeping its rows' order.
-    constexpr std::size_t MIN_PART_ROWS = 50000;
+    constexpr std::size_t MIN_PART_ROWS = 10000;
     constexpr std::size_t RECORD_AHEAD = 16;
     constexpr std::size_t TEXT_AHEAD = 8;
     const std::size_t nParts =
