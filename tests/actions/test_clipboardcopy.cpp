@@ -3,7 +3,7 @@
 #include "actions/clipboardcopy.h"
 #include "catalogue/trackinfo.h"
 #include "recordingmessages.h"
-#include "testfiles.h"
+#include "tests/support/testfiles.h"
 
 #include <QClipboard>
 #include <QGuiApplication>

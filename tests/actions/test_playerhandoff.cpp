@@ -11,7 +11,7 @@
 #include "platform/shellhandoff.h"
 #include "recordingmessages.h"
 #include "res/strings.h"
-#include "testfiles.h"
+#include "tests/support/testfiles.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

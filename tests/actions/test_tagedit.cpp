@@ -12,7 +12,7 @@
 #include "catalogue/trackinfo.h"
 #include "catalogue/tunebrdoc.h"
 #include "recordingmessages.h"
-#include "testfiles.h"
+#include "tests/support/testfiles.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -6,7 +6,7 @@
 // paths longer than PATH_MAX, very deep and very wide folders. Shared by the catalogue's tests and
 // the command line's.
 
-#include "testfiles.h"
+#include "tests/support/testfiles.h"
 #include "unprivileged.h"
 
 #include <dirent.h>

@@ -6,7 +6,7 @@
 #include "catalogue/posixio.h"
 #include "catalogue/tagcodec.h"
 #include "catalogue/trackinfo.h"
-#include "testfiles.h"
+#include "tests/support/testfiles.h"
 
 #include <gtest/gtest.h>
 

@@ -10,8 +10,8 @@
 #include "catalogue/tagreaderpool.h"
 #include "catalogue/trackinfo.h"
 #include "catalogue/tunebrdoc.h"
-#include "testfiles.h"
 #include "tests/support/fakecataloguehost.h"
+#include "tests/support/testfiles.h"
 
 #include <gtest/gtest.h>
 

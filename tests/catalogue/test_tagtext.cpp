@@ -4,7 +4,7 @@
 #include "catalogue/id3v1tag.h"
 #include "catalogue/tagtext.h"
 #include "res/strings.h"
-#include "testfiles.h"
+#include "tests/support/testfiles.h"
 
 #include <gtest/gtest.h>
 

@@ -5,7 +5,7 @@
 #include "catalogue/posixio.h"
 #include "catalogue/tagtext.h"
 #include "catalogue/trackinfo.h"
-#include "testfiles.h"
+#include "tests/support/testfiles.h"
 #include "unprivileged.h"
 #include "writetag.h"
 

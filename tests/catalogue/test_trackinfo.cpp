@@ -3,7 +3,7 @@
 #include "catalogue/fileexception.h"
 #include "catalogue/genres.h"
 #include "catalogue/trackinfo.h"
-#include "testfiles.h"
+#include "tests/support/testfiles.h"
 #include "writetag.h"
 
 #include <gtest/gtest.h>

@@ -6,8 +6,8 @@
 #include "catalogue/posixio.h"
 #include "catalogue/trackinfo.h"
 #include "catalogue/tunebrdoc.h"
-#include "testfiles.h"
 #include "tests/support/fakecataloguehost.h"
+#include "tests/support/testfiles.h"
 
 #include <gtest/gtest.h>
 

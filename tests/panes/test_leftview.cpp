@@ -10,8 +10,8 @@
 #include "platform/icons.h"
 #include "platform/textconv.h"
 #include "platform/usersettings.h"
-#include "testfiles.h"
 #include "tests/support/fakecataloguehost.h"
+#include "tests/support/testfiles.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

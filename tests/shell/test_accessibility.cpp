@@ -16,7 +16,7 @@
 #include "shell/mainframe.h"
 #include "shell/optionsheet.h"
 #include "shell/statuspanes.h"
-#include "testfiles.h"
+#include "tests/support/testfiles.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemView>

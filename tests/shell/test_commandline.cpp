@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Copyright 2026 Quillon Softs
 #include "shell/commandline.h"
-#include "testfiles.h"
+#include "tests/support/testfiles.h"
 
 #include <QDir>
 #include <QFile>

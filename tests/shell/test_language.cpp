@@ -17,7 +17,7 @@
 #include "shell/optionsheet.h"
 #include "shell/statuspanes.h"
 #include "shell/translations.h"
-#include "testfiles.h"
+#include "tests/support/testfiles.h"
 
 #include <QAccessible>
 #include <QAction>

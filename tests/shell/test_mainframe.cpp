@@ -16,7 +16,7 @@
 #include "shell/filterbox.h"
 #include "shell/mainframe.h"
 #include "shell/statuspanes.h"
-#include "testfiles.h"
+#include "tests/support/testfiles.h"
 
 #include "shell/busyanimation.h"
 #include <QAction>

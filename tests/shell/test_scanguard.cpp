@@ -12,7 +12,7 @@
 #include "shell/busyanimation.h"
 #include "shell/mainframe.h"
 #include "shell/statuspanes.h"
-#include "testfiles.h"
+#include "tests/support/testfiles.h"
 
 #include <QLineEdit>
 #include <QTest>

@@ -10,7 +10,7 @@
 #include "recordingmessages.h"
 #include "res/strings.h"
 #include "shell/mainframe.h"
-#include "testfiles.h"
+#include "tests/support/testfiles.h"
 
 #include <QAccessible>
 #include <QAction>

@@ -15,7 +15,7 @@
 #include "shell/mainframe.h"
 #include "shell/statuspanes.h"
 #include "shell/trackcommands.h"
-#include "testfiles.h"
+#include "tests/support/testfiles.h"
 
 #include <QAction>
 #include <QApplication>
