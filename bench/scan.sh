@@ -96,27 +96,8 @@ declare -A label=(
     [ref8]="ref_walker -t 8"
 )
 
-# Runs one program with stdout discarded and leaves the wall time in microseconds in $elapsed.
-# EPOCHREALTIME avoids forking `date`, which would add noise to short runs.
-elapsed=0
-time_run() {
-    local program=$1 start end
-    start=${EPOCHREALTIME//[!0-9]/}
-    if ! "run_$program" >/dev/null 2>"$scratch/stderr"; then
-        cat "$scratch/stderr" >&2
-        die "${label[$program]} failed"
-    fi
-    end=${EPOCHREALTIME//[!0-9]/}
-    elapsed=$((end - start))
-}
-
-median() {
-    printf '%s\n' "$@" | sort -n | awk '{ v[NR] = $1 }
-        END { if (NR % 2) print v[(NR + 1) / 2]; else print (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
-}
-
-seconds() { awk -v us="$1" 'BEGIN { printf "%.3f", us / 1e6 }'; }
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else print "-" }'; }
+# shellcheck source=timing.sh
+. "$(dirname "${BASH_SOURCE[0]}")/timing.sh"
 
 # --- Sanity check: every program must see the whole library -----------------------------------
 

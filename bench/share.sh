@@ -121,32 +121,16 @@ declare -A label=(
 drop_caches() { sync && echo 3 >/proc/sys/vm/drop_caches; }
 drop_caches 2>/dev/null || die "cannot write /proc/sys/vm/drop_caches"
 
-elapsed=0
-time_run() {
-    local program=$1 start end
-    drop_caches
-    start=${EPOCHREALTIME//[!0-9]/}
-    if ! "run_$program" >"$scratch/out" 2>"$scratch/stderr"; then
-        cat "$scratch/stderr" >&2
-        die "${label[$program]} failed"
-    fi
-    end=${EPOCHREALTIME//[!0-9]/}
-    elapsed=$((end - start))
-}
-
-median() {
-    printf '%s\n' "$@" | sort -n | awk '{ v[NR] = $1 }
-        END { if (NR % 2) print v[(NR + 1) / 2]; else print (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
-}
-seconds() { awk -v us="$1" 'BEGIN { printf "%.3f", us / 1e6 }'; }
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else print "-" }'; }
+# shellcheck source=timing.sh
+. "$(dirname "${BASH_SOURCE[0]}")/timing.sh"
 
 # --- Cold runs, interleaved so that drift hits every program alike -----------------------------
 
 declare -A samples=() medians=()
 for ((run = 1; run <= RUNS; run++)); do
     for program in "${programs[@]}"; do
-        time_run "$program"
+        drop_caches
+        time_run "$program" "$scratch/out"
         samples[$program]+="$elapsed "
         if [[ $program == tunebrowse ]]; then
             listed=$(wc -l <"$scratch/out")
