@@ -12,6 +12,7 @@
 #include "catalogue/trackinfo.h"
 #include "catalogue/tunebrdoc.h"
 #include "recordingmessages.h"
+#include "tests/support/fakecataloguehost.h"
 #include "tests/support/testfiles.h"
 
 #include <QApplication>
@@ -174,12 +175,6 @@ void SetText(CMp3PropertySheet& sheet, ETagField eField, const std::string& strT
     Edit(sheet, eField)->setText(QString::fromStdString(strText));
 }
 
-class CTestHost final : public CCatalogueHost {
-public:
-    std::string GetFileExt() const override { return "*.mp3"; }
-    void WriteFilePath(const std::string&) override {}
-};
-
 class CHintLog final : public CDocView {
 public:
     void OnUpdate(CDocView*, int nHint, CTrackList*) override { m_arrHints.push_back(nHint); }
@@ -229,7 +224,7 @@ protected:
     }
 
     CTempDir m_dir;
-    CTestHost m_host;
+    CFakeCatalogueHost m_host;
     CRecordingMessages m_messages;
     CFileOps m_fileOps;
     CTunebrDoc m_doc{m_host, m_fileOps};

@@ -11,6 +11,7 @@
 #include "platform/textconv.h"
 #include "platform/usersettings.h"
 #include "tests/support/fakecataloguehost.h"
+#include "tests/support/fakepanehost.h"
 #include "tests/support/testfiles.h"
 
 #include <QApplication>
@@ -35,23 +36,6 @@ constexpr std::size_t FILE_BYTES = 500000;
 // The frame's side and the list pane's side write into one log, so that the order of what the
 // tree does to both can be checked.
 using Log = std::vector<std::string>;
-
-class CRecordingHost final : public CPaneHost {
-public:
-    explicit CRecordingHost(Log& log) : m_log(log) {}
-    void SetStatusTexts(const SStatusTexts& texts) override {
-        m_log.push_back(ToStdString("status " + texts.strLocation + '|' + texts.strDescription +
-                                    '|' + texts.strCount + '|' + texts.strSize));
-    }
-    void StartAnimation() override { m_log.push_back("start"); }
-    void StopAnimation() override { m_log.push_back("stop"); }
-    void SwitchPane() override { ++m_nSwitches; }
-
-    int m_nSwitches = 0;
-
-private:
-    Log& m_log;
-};
 
 // Stands for the list pane: records the lists it is given, and how many nodes the tree still
 // holds when the rebuild begins.
@@ -159,7 +143,7 @@ protected:
     CFileOps m_fileOps;
     CTunebrDoc m_doc{m_catalogueHost, m_fileOps};
     CUserSettings m_settings;
-    CRecordingHost m_host{m_log};
+    CFakePaneHost m_host{m_log};
     CRecordingView m_list{m_log, m_doc};
     std::unique_ptr<CLeftView> m_pTree;
 };

@@ -13,6 +13,7 @@
 #include "platform/textconv.h"
 #include "platform/usersettings.h"
 #include "tests/support/fakecataloguehost.h"
+#include "tests/support/fakepanehost.h"
 
 #include <QAbstractItemModelTester>
 #include <QHeaderView>
@@ -36,17 +37,6 @@
 namespace {
 
 using Names = std::vector<std::string>;
-
-class CRecordingHost final : public CPaneHost {
-public:
-    void SetStatusTexts(const SStatusTexts& texts) override { m_arrStatus.push_back(texts); }
-    void StartAnimation() override {}
-    void StopAnimation() override {}
-    void SwitchPane() override { ++m_nSwitches; }
-
-    std::vector<SStatusTexts> m_arrStatus;
-    int m_nSwitches = 0;
-};
 
 struct CFields {
     std::string strFile;
@@ -154,7 +144,7 @@ protected:
     CFileOps m_fileOps;
     CTunebrDoc m_doc{m_catalogueHost, m_fileOps};
     CUserSettings m_settings;
-    CRecordingHost m_host;
+    CFakePaneHost m_host;
     CTrackStore m_tracks;
     CTrackList m_list;
     std::unique_ptr<CTunebrView> m_pView;

@@ -15,6 +15,8 @@
 #include "shell/mainframe.h"
 #include "shell/statuspanes.h"
 #include "shell/trackcommands.h"
+#include "tests/support/fakecataloguehost.h"
+#include "tests/support/fakepanehost.h"
 #include "tests/support/testfiles.h"
 
 #include <QAction>
@@ -74,16 +76,6 @@ private:
     }
 };
 
-class CQuietHost final : public CCatalogueHost, public CPaneHost {
-public:
-    std::string GetFileExt() const override { return "*.mp3"; }
-    void WriteFilePath(const std::string&) override {}
-    void SetStatusTexts(const SStatusTexts&) override {}
-    void StartAnimation() override {}
-    void StopAnimation() override {}
-    void SwitchPane() override {}
-};
-
 class TrackCommands : public ::testing::Test {
 protected:
     TrackCommands() {
@@ -108,12 +100,13 @@ protected:
     std::string Path(const char* pszName) const { return m_dir.Str() + "/" + pszName; }
 
     CTempDir m_dir;
-    CQuietHost m_host;
+    CFakeCatalogueHost m_host;
+    CFakePaneHost m_paneHost;
     CFileOps m_fileOps;
     CRecordingMessages m_messages;
     CTunebrDoc m_doc{m_host, m_fileOps};
     CUserSettings m_settings;
-    CTunebrView m_view{m_doc, m_settings, m_host};
+    CTunebrView m_view{m_doc, m_settings, m_paneHost};
     CFakeShell m_shell;
     CTrackCommands m_commands{m_view, m_doc, m_settings, m_shell, m_fileOps, m_messages};
 };
