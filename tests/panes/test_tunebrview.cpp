@@ -346,9 +346,14 @@ TEST_F(TunebrView, HeaderClicksChooseAndStoreTheSortKey) {
         view.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
         view.OnUpdate(nullptr, HINT_SHOW_TRACKS, &m_list);
+        // A sort moves the rows: the views keep their selection and scroll place.
+        QSignalSpy layouts(view.GetModel(), &QAbstractItemModel::layoutChanged);
+        QSignalSpy resets(view.GetModel(), &QAbstractItemModel::modelReset);
         for (const int nColumn : test.arrClicks) {
             ClickHeader(view, nColumn);
         }
+        EXPECT_EQ(layouts.count(), static_cast<int>(test.arrClicks.size())) << test.pszName;
+        EXPECT_EQ(resets.count(), 0) << test.pszName;
         EXPECT_EQ(view.GetSortKey(), test.nExpectedKey) << test.pszName;
         EXPECT_EQ(m_settings.m_nSortingColumn, test.nExpectedKey) << test.pszName;
         EXPECT_EQ(FileNames(*view.GetModel()), test.arrExpected) << test.pszName;
