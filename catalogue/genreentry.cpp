@@ -7,11 +7,15 @@
 void CGenreEntry::AddTrack(CTrackInfo* pTrack) {
     m_arrTracks.push_back(pTrack);
     const std::string_view strArtist = pTrack->GetArtist();
-    CArtistEntry* pArtist = FindArtist(strArtist);
+    // As in the document's index, the record before most often joined the same artist.
+    CArtistEntry* pArtist = m_pLastArtist != nullptr && m_pLastArtist->GetName() == strArtist
+                                ? m_pLastArtist
+                                : FindArtist(strArtist);
     if (pArtist == nullptr) {
         pArtist = AddArtist(std::string(strArtist));
     }
     pArtist->AddTrack(pTrack);
+    m_pLastArtist = pArtist;
 }
 
 CArtistEntry* CGenreEntry::FindArtist(std::string_view strName) const {

@@ -34,4 +34,5 @@ public:
 private:
     // Keys view the sub-groups' own names.
     std::unordered_map<std::string_view, CArtistEntry*> m_mapArtists;
+    CArtistEntry* m_pLastArtist = nullptr; // the sub-group the last record joined
 };

@@ -7,12 +7,17 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
+#include <cstring>
+#include <functional>
 #include <iterator>
+#include <memory>
 #include <numeric>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <tuple>
+#include <utility>
 
 namespace {
 
@@ -41,12 +46,14 @@ std::optional<std::string_view> KeyText(const CTrackInfo& track, int nKey) {
 // Eight bytes of a text from nOffset, big-endian and padded with zeros: comparing two of these
 // as numbers orders them as their bytes, unsigned.
 std::uint64_t LoadBytes(std::string_view strText, std::size_t nOffset) {
+    unsigned char aBytes[8] = {};
+    if (nOffset < strText.size()) {
+        std::memcpy(aBytes, strText.data() + nOffset,
+                    std::min(sizeof aBytes, strText.size() - nOffset));
+    }
     std::uint64_t nValue = 0;
-    for (std::size_t i = nOffset; i < nOffset + sizeof nValue; ++i) {
-        nValue <<= 8;
-        if (i < strText.size()) {
-            nValue |= static_cast<unsigned char>(strText[i]);
-        }
+    for (const unsigned char nByte : aBytes) {
+        nValue = nValue << 8 | nByte;
     }
     return nValue;
 }
@@ -99,50 +106,196 @@ void SortTexts(std::vector<CTextEntry>::iterator itFirst, std::vector<CTextEntry
     }
 }
 
-// For each row, the rank of its key text among the texts of all rows in byte order; equal texts
-// share a rank.
-std::vector<std::uint64_t> TextRanks(const std::vector<CTrackInfo*>& arrRows, int nKey) {
-    // Reading a record costs more than comparing texts, as the records lie scattered over
-    // memory: each is read once, its text copied into one block that the sort reads instead.
-    // Neighbouring rows often share a text (the files of one folder, of one album): they are
-    // sorted as one entry.
-    struct CRun {
-        std::size_t nFirstRow;
-        std::size_t nOffset;
-        std::size_t nLength;
-    };
-    std::string strTexts;
-    std::vector<CRun> arrRuns;
-    for (std::size_t nRow = 0; nRow < arrRows.size(); ++nRow) {
-        const std::string_view strText = *KeyText(*arrRows[nRow], nKey);
-        if (!arrRuns.empty() &&
-            std::string_view(strTexts).substr(arrRuns.back().nOffset) == strText) {
-            continue;
+// Open addressing over numbers 0 and up, at most half full. Each slot keeps the low half of its
+// value's hash: most mismatches are told apart there, without reading the value.
+class CNumberSlots {
+public:
+    // Walks the slots in probe order for nHash until fnFound(number) says yes, or a free slot
+    // comes, which then holds nCount, a new number, after fnNew().
+    template <typename TFound, typename TNew>
+    std::uint32_t Find(std::size_t nHash, std::size_t nCount, const TFound& fnFound,
+                       const TNew& fnNew) {
+        if (nCount * 2 >= m_arrSlots.size()) {
+            Grow();
         }
-        arrRuns.push_back({nRow, strTexts.size(), strText.size()});
-        strTexts += strText;
+        const auto nTag = static_cast<std::uint32_t>(nHash);
+        for (std::size_t nSlot = nHash & m_nMask;; nSlot = (nSlot + 1) & m_nMask) {
+            SSlot& slot = m_arrSlots[nSlot];
+            if (slot.nNumber == 0) {
+                slot = {static_cast<std::uint32_t>(nCount + 1), nTag};
+                fnNew();
+                return static_cast<std::uint32_t>(nCount);
+            }
+            if (slot.nTag == nTag && fnFound(slot.nNumber - 1)) {
+                return slot.nNumber - 1;
+            }
+        }
     }
-    std::vector<CTextEntry> arrEntries(arrRuns.size());
-    for (std::size_t nRun = 0; nRun < arrRuns.size(); ++nRun) {
-        CTextEntry& entry = arrEntries[nRun];
-        entry.strText =
-            std::string_view(strTexts).substr(arrRuns[nRun].nOffset, arrRuns[nRun].nLength);
-        entry.nRun = static_cast<std::uint32_t>(nRun);
-        entry.LoadChunk(0);
-    }
-    SortTexts(arrEntries.begin(), arrEntries.end(), 0);
 
-    std::vector<std::uint64_t> arrRanks(arrRows.size());
-    std::uint64_t nRank = 0;
-    for (std::size_t i = 0; i < arrEntries.size(); ++i) {
-        if (i > 0 && arrEntries[i].strText != arrEntries[i - 1].strText) {
-            ++nRank;
+private:
+    struct SSlot {
+        std::uint32_t nNumber; // the number + 1, 0 for a free slot
+        std::uint32_t nTag;
+    };
+
+    void Grow() {
+        std::vector<SSlot> arrOld(std::max<std::size_t>(1024, m_arrSlots.size() * 2), SSlot{0, 0});
+        arrOld.swap(m_arrSlots);
+        m_nMask = m_arrSlots.size() - 1;
+        for (const SSlot& slot : arrOld) {
+            if (slot.nNumber != 0) {
+                std::size_t nSlot = slot.nTag & m_nMask;
+                while (m_arrSlots[nSlot].nNumber != 0) {
+                    nSlot = (nSlot + 1) & m_nMask;
+                }
+                m_arrSlots[nSlot] = slot;
+            }
         }
-        const std::size_t nRun = arrEntries[i].nRun;
-        const std::size_t nEnd =
-            nRun + 1 < arrRuns.size() ? arrRuns[nRun + 1].nFirstRow : arrRows.size();
-        std::fill(arrRanks.begin() + static_cast<std::ptrdiff_t>(arrRuns[nRun].nFirstRow),
-                  arrRanks.begin() + static_cast<std::ptrdiff_t>(nEnd), nRank);
+    }
+
+    std::vector<SSlot> m_arrSlots;
+    std::size_t m_nMask = 0;
+};
+
+// The distinct texts of a column, each with a number in order of first sight, ready to sort.
+// Most columns of a large library hold far fewer texts than rows (artists, albums, years): only
+// the distinct ones are sorted. Each is copied once into blocks of our own, where it stays in the
+// cache while the rows that repeat it are compared with it; the record it came from would be a
+// cache miss at every comparison.
+class CColumnTexts {
+public:
+    std::uint32_t Add(std::string_view strText) {
+        const std::size_t nHash = std::hash<std::string_view>()(strText);
+        return m_slots.Find(
+            nHash, m_arrEntries.size(),
+            [&](std::uint32_t nText) { return m_arrEntries[nText].strText == strText; },
+            [&] {
+                CTextEntry& entry = m_arrEntries.emplace_back();
+                entry.strText = Keep(strText);
+                entry.nRun = static_cast<std::uint32_t>(m_arrEntries.size() - 1);
+                entry.LoadChunk(0);
+            });
+    }
+    std::vector<CTextEntry>& Entries() { return m_arrEntries; }
+
+private:
+    static constexpr std::size_t BLOCK_BYTES = std::size_t{1} << 20;
+
+    std::string_view Keep(std::string_view strText) {
+        if (m_arrBlocks.empty() || m_nBlockUsed + strText.size() > m_nBlockSize) {
+            m_nBlockSize = std::max(BLOCK_BYTES, strText.size());
+            m_arrBlocks.push_back(std::make_unique<char[]>(m_nBlockSize));
+            m_nBlockUsed = 0;
+        }
+        char* pCopy = m_arrBlocks.back().get() + m_nBlockUsed;
+        std::copy(strText.begin(), strText.end(), pCopy);
+        m_nBlockUsed += strText.size();
+        return std::string_view(pCopy, strText.size());
+    }
+
+    CNumberSlots m_slots;
+    std::vector<CTextEntry> m_arrEntries;
+    std::vector<std::unique_ptr<char[]>> m_arrBlocks;
+    std::size_t m_nBlockSize = 0;
+    std::size_t m_nBlockUsed = 0;
+};
+
+// The distinct objects of a column, each with a number in order of first sight.
+class CColumnObjects {
+public:
+    std::uint32_t Add(const void* pObject) {
+        // Addresses end in zero bits, which the slot mask keeps: they are mixed first.
+        const std::uint64_t nMixed =
+            static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(pObject)) *
+            0x9E3779B97F4A7C15ULL;
+        const auto nHash = static_cast<std::size_t>(nMixed ^ (nMixed >> 32));
+        return m_slots.Find(
+            nHash, m_arrObjects.size(),
+            [&](std::uint32_t nObject) { return m_arrObjects[nObject] == pObject; },
+            [&] { m_arrObjects.push_back(pObject); });
+    }
+    const std::vector<const void*>& Objects() const { return m_arrObjects; }
+
+private:
+    CNumberSlots m_slots;
+    std::vector<const void*> m_arrObjects;
+};
+
+// The records lie scattered over memory, and reading them is most of the work: the records
+// and texts of the rows a few places on are asked for ahead.
+constexpr std::size_t AHEAD = 8;
+
+// For each row, the number of its key text among the texts of texts.
+std::vector<std::uint32_t> TextNumbers(const CTrackList& arrRows, int nKey, CColumnTexts& texts) {
+    const std::size_t nRows = arrRows.size();
+    for (std::size_t nRow = 0; nRow < std::min(nRows, 2 * AHEAD); ++nRow) {
+        __builtin_prefetch(arrRows[nRow]);
+    }
+    for (std::size_t nRow = 0; nRow < std::min(nRows, AHEAD); ++nRow) {
+        __builtin_prefetch(KeyText(*arrRows[nRow], nKey)->data());
+    }
+    std::vector<std::uint32_t> arrNumbers(nRows);
+    std::string_view strPrevious;
+    std::uint32_t nPrevious = 0;
+    for (std::size_t nRow = 0; nRow < nRows; ++nRow) {
+        if (nRow + 2 * AHEAD < nRows) {
+            __builtin_prefetch(arrRows[nRow + 2 * AHEAD]);
+        }
+        if (nRow + AHEAD < nRows) {
+            __builtin_prefetch(KeyText(*arrRows[nRow + AHEAD], nKey)->data());
+        }
+        // Neighbours often share a text (the files of one folder, of one album).
+        const std::string_view strText = *KeyText(*arrRows[nRow], nKey);
+        if (nRow == 0 || strText != strPrevious) {
+            nPrevious = texts.Add(strText);
+            strPrevious = strText;
+        }
+        arrNumbers[nRow] = nPrevious;
+    }
+    return arrNumbers;
+}
+
+// The same for the location, which the records of one folder share as one object: each
+// folder's text is read once, not once a row.
+std::vector<std::uint32_t> LocationNumbers(const CTrackList& arrRows, CColumnTexts& texts) {
+    const std::size_t nRows = arrRows.size();
+    for (std::size_t nRow = 0; nRow < std::min(nRows, AHEAD); ++nRow) {
+        __builtin_prefetch(arrRows[nRow]);
+    }
+    CColumnObjects folders;
+    std::vector<std::uint32_t> arrNumbers(nRows);
+    for (std::size_t nRow = 0; nRow < nRows; ++nRow) {
+        if (nRow + AHEAD < nRows) {
+            __builtin_prefetch(arrRows[nRow + AHEAD]);
+        }
+        arrNumbers[nRow] = folders.Add(&arrRows[nRow]->GetLocation());
+    }
+    std::vector<std::uint32_t> arrTextOfFolder;
+    arrTextOfFolder.reserve(folders.Objects().size());
+    for (const void* pFolder : folders.Objects()) {
+        arrTextOfFolder.push_back(texts.Add(*static_cast<const std::string*>(pFolder)));
+    }
+    for (std::uint32_t& nNumber : arrNumbers) {
+        nNumber = arrTextOfFolder[nNumber];
+    }
+    return arrNumbers;
+}
+
+// For each row, the rank of its key text among the texts of all rows in byte order; equal texts
+// share a rank. The texts are views into the records, valid while the sort runs.
+std::vector<std::uint32_t> TextRanks(const CTrackList& arrRows, int nKey) {
+    CColumnTexts texts;
+    std::vector<std::uint32_t> arrRanks = nKey == CTrackSort::KEY_LOCATION
+                                              ? LocationNumbers(arrRows, texts)
+                                              : TextNumbers(arrRows, nKey, texts);
+    std::vector<CTextEntry>& arrEntries = texts.Entries();
+    SortTexts(arrEntries.begin(), arrEntries.end(), 0);
+    std::vector<std::uint32_t> arrRankOfText(arrEntries.size());
+    for (std::size_t i = 0; i < arrEntries.size(); ++i) {
+        arrRankOfText[arrEntries[i].nRun] = static_cast<std::uint32_t>(i);
+    }
+    for (std::uint32_t& nRank : arrRanks) {
+        nRank = arrRankOfText[nRank];
     }
     return arrRanks;
 }
@@ -169,6 +322,49 @@ std::array<std::uint64_t, 256> GenreNameRanks() {
     return arrRanks;
 }
 
+// The stable order of the rows by their keys, smallest first: a radix sort, eleven bits at a
+// time, that skips the digits all keys share. Ties keep the rows' order.
+std::vector<std::uint32_t> StableOrder(const std::vector<std::uint64_t>& arrKeys) {
+    constexpr unsigned DIGIT_BITS = 11;
+    constexpr std::size_t BUCKETS = std::size_t{1} << DIGIT_BITS;
+    constexpr unsigned DIGITS = (64 + DIGIT_BITS - 1) / DIGIT_BITS;
+    struct SEntry {
+        std::uint64_t nKey;
+        std::uint32_t nRow;
+    };
+    const std::size_t nRows = arrKeys.size();
+    std::vector<SEntry> arrEntries(nRows);
+    std::vector<std::array<std::uint32_t, BUCKETS>> arrCounts(DIGITS);
+    for (std::size_t nRow = 0; nRow < nRows; ++nRow) {
+        const std::uint64_t nKey = arrKeys[nRow];
+        arrEntries[nRow] = {nKey, static_cast<std::uint32_t>(nRow)};
+        for (unsigned nDigit = 0; nDigit < DIGITS; ++nDigit) {
+            ++arrCounts[nDigit][(nKey >> (nDigit * DIGIT_BITS)) & (BUCKETS - 1)];
+        }
+    }
+    std::vector<SEntry> arrSpare(nRows);
+    for (unsigned nDigit = 0; nDigit < DIGITS; ++nDigit) {
+        std::array<std::uint32_t, BUCKETS>& arrCount = arrCounts[nDigit];
+        if (nRows == 0 ||
+            arrCount[(arrKeys[0] >> (nDigit * DIGIT_BITS)) & (BUCKETS - 1)] == nRows) {
+            continue; // every key has the same digit here
+        }
+        std::uint32_t nStart = 0;
+        for (std::uint32_t& nCount : arrCount) {
+            nStart += std::exchange(nCount, nStart);
+        }
+        for (const SEntry& entry : arrEntries) {
+            arrSpare[arrCount[(entry.nKey >> (nDigit * DIGIT_BITS)) & (BUCKETS - 1)]++] = entry;
+        }
+        arrEntries.swap(arrSpare);
+    }
+    std::vector<std::uint32_t> arrOrder(nRows);
+    for (std::size_t i = 0; i < nRows; ++i) {
+        arrOrder[i] = arrEntries[i].nRow;
+    }
+    return arrOrder;
+}
+
 } // namespace
 
 std::vector<std::uint32_t> CTrackSort::SortedOrder(const CTrackList& arrRows, int nSortKey) {
@@ -177,46 +373,31 @@ std::vector<std::uint32_t> CTrackSort::SortedOrder(const CTrackList& arrRows, in
         std::iota(arrOrder.begin(), arrOrder.end(), 0U);
         return arrOrder;
     }
-    // One number per row is sorted instead of the records: for many rows, reading records
-    // scattered over memory at every comparison costs more than the sort itself.
-    struct CEntry {
-        std::uint64_t nValue; // in the order of the positive key
-        std::uint32_t nRow;
-    };
+    // One number per row is sorted instead of the records, in the order of the positive key:
+    // for many rows, reading records scattered over memory at every comparison costs more than
+    // the sort itself. A descending key sorts the numbers' complements, which keeps ties in the
+    // list's order too.
     const int nKey = nSortKey < 0 ? -nSortKey : nSortKey;
-    std::vector<CEntry> arrEntries(arrRows.size());
-    if (nKey == CTrackSort::KEY_SIZE) {
+    const std::uint64_t nFlip = nSortKey < 0 ? ~std::uint64_t{0} : 0;
+    std::vector<std::uint64_t> arrKeys(arrRows.size());
+    if (nKey == KEY_SIZE) {
         for (std::size_t nRow = 0; nRow < arrRows.size(); ++nRow) {
             // Largest first for the positive key; the flipped sign bit keeps the signed order.
             const auto nSize = static_cast<std::uint64_t>(arrRows[nRow]->GetSize());
-            arrEntries[nRow] = {~(nSize ^ (1ULL << 63)), static_cast<std::uint32_t>(nRow)};
+            arrKeys[nRow] = ~(nSize ^ (1ULL << 63)) ^ nFlip;
         }
-    } else if (nKey == CTrackSort::KEY_GENRE) {
+    } else if (nKey == KEY_GENRE) {
         const std::array<std::uint64_t, 256> arrGenreRanks = GenreNameRanks();
         for (std::size_t nRow = 0; nRow < arrRows.size(); ++nRow) {
-            arrEntries[nRow] = {arrGenreRanks[arrRows[nRow]->GetGenre()],
-                                static_cast<std::uint32_t>(nRow)};
+            arrKeys[nRow] = arrGenreRanks[arrRows[nRow]->GetGenre()] ^ nFlip;
         }
     } else {
-        const std::vector<std::uint64_t> arrRanks = TextRanks(arrRows, nKey);
+        const std::vector<std::uint32_t> arrRanks = TextRanks(arrRows, nKey);
         for (std::size_t nRow = 0; nRow < arrRows.size(); ++nRow) {
-            arrEntries[nRow] = {arrRanks[nRow], static_cast<std::uint32_t>(nRow)};
+            arrKeys[nRow] = arrRanks[nRow] ^ nFlip;
         }
     }
-    // Ties keep the list's order in both directions: that makes the sort stable.
-    const bool bReverse = nSortKey < 0;
-    std::sort(arrEntries.begin(), arrEntries.end(),
-              [bReverse](const CEntry& first, const CEntry& second) {
-                  if (first.nValue != second.nValue) {
-                      return bReverse ? first.nValue > second.nValue : first.nValue < second.nValue;
-                  }
-                  return first.nRow < second.nRow;
-              });
-    std::vector<std::uint32_t> arrOrder(arrEntries.size());
-    for (std::size_t i = 0; i < arrEntries.size(); ++i) {
-        arrOrder[i] = arrEntries[i].nRow;
-    }
-    return arrOrder;
+    return StableOrder(arrKeys);
 }
 
 bool CTrackSort::IsOrderingKey(int nSortKey) {

@@ -124,22 +124,30 @@ CGenreEntry* CTunebrDoc::AddGenre(std::string strName) {
     return pGenre;
 }
 
+// The files of an album follow one another in the catalogue: most records join the group the
+// record before joined, which a comparison of two short texts finds without a lookup.
 void CTunebrDoc::AddToArtistIndex(CTrackInfo* pTrack) {
     const std::string_view strArtist = pTrack->GetArtist();
-    CArtistEntry* pArtist = FindArtist(strArtist);
+    CArtistEntry* pArtist = m_pLastArtist != nullptr && m_pLastArtist->GetName() == strArtist
+                                ? m_pLastArtist
+                                : FindArtist(strArtist);
     if (pArtist == nullptr) {
         pArtist = AddArtist(std::string(strArtist));
     }
     pArtist->AddTrack(pTrack);
+    m_pLastArtist = pArtist;
 }
 
 void CTunebrDoc::AddToGenreIndex(CTrackInfo* pTrack) {
     const std::string_view strGenre = pTrack->GetGenreName();
-    CGenreEntry* pGenre = FindGenre(strGenre);
+    CGenreEntry* pGenre = m_pLastGenre != nullptr && m_pLastGenre->GetName() == strGenre
+                              ? m_pLastGenre
+                              : FindGenre(strGenre);
     if (pGenre == nullptr) {
         pGenre = AddGenre(std::string(strGenre));
     }
     pGenre->AddTrack(pTrack);
+    m_pLastGenre = pGenre;
 }
 
 // The lists grew a record at a time; a large library would keep a third of them unused.
@@ -157,11 +165,13 @@ void CTunebrDoc::TrimIndex() {
 }
 
 void CTunebrDoc::ClearArtists() {
+    m_pLastArtist = nullptr;
     m_mapArtists.clear();
     m_arrArtists.clear();
 }
 
 void CTunebrDoc::ClearGenres() {
+    m_pLastGenre = nullptr;
     m_mapGenres.clear();
     m_arrGenres.clear();
 }

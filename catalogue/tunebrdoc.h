@@ -86,6 +86,9 @@ private:
     // Keys view the groups' own names.
     std::unordered_map<std::string_view, CArtistEntry*> m_mapArtists;
     std::unordered_map<std::string_view, CGenreEntry*> m_mapGenres;
+    // The groups the last record filed joined.
+    CArtistEntry* m_pLastArtist = nullptr;
+    CGenreEntry* m_pLastGenre = nullptr;
 
     CCatalogueHost& m_host;
     CFileOps& m_fileOps;

@@ -137,7 +137,12 @@ TEST(TrackSort, SortedOrderIsTheStableSortByCompareTracks) {
 // Keys that order nothing leave the list as it is, rather than reading past the key table.
 TEST(TrackSort, KeysThatOrderNothingKeepTheList) {
     CTrackStore tracks;
-    const CTrackList arrRows{tracks.Add({"b"}), tracks.Add({"a"}), tracks.Add({"c"})};
+    CTrackList arrRows;
+    for (const char* pszFile : {"b", "a", "c"}) {
+        CFields fields;
+        fields.strFile = pszFile;
+        arrRows.push_back(tracks.Add(fields));
+    }
     for (const int nKey : {0, 10, -10, INT_MIN, INT_MAX}) {
         EXPECT_EQ(CTrackSort::SortedOrder(arrRows, nKey), (std::vector<std::uint32_t>{0, 1, 2}))
             << nKey;

@@ -1,0 +1,213 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright 2026 Quillon Softs
+// The list's sort alone, on records made in memory as a large library's (albums of twelve files in
+// folders of their own, a few thousand artists), in scan order or scattered as after another
+// sort: CTrackSort::SortedOrder against the plain way, std::stable_sort on each row's key read
+// once. The plain way is the yardstick: the faster path is worth its code only while it wins.
+//   bench_tracksort [--benchmark_filter=...]
+#include "catalogue/tagblock.h"
+#include "catalogue/trackinfo.h"
+#include "catalogue/tracksort.h"
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdint>
+#include <deque>
+#include <iterator>
+#include <memory>
+#include <numeric>
+#include <random>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace {
+
+std::deque<CTrackInfo> MakeTracks(std::size_t nTracks) {
+    static const char* const s_apWords[] = {
+        "love",  "night", "été",     "cœur",   "rain",    "Blue",  "fire",    "Château",
+        "river", "moon",  "chanson", "rêve",   "heart",   "dance", "Élan",    "song",
+        "road",  "star",  "soleil",  "garçon", "forever", "Time",  "mémoire", "light"};
+    static const char* const s_apSyllables[] = {"ka", "lo", "mi", "ra", "ne", "so",
+                                                "tu", "vé", "da", "ri", "bo", "zé"};
+    std::mt19937 random(1);
+    const auto Pick = [&random](std::size_t nCount) {
+        return std::uniform_int_distribution<std::size_t>(0, nCount - 1)(random);
+    };
+    const auto Name = [&](std::size_t nSyllables) {
+        std::string strName;
+        for (std::size_t i = 0; i < nSyllables; ++i) {
+            strName += s_apSyllables[Pick(std::size(s_apSyllables))];
+        }
+        strName[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(strName[0])));
+        return strName;
+    };
+    std::vector<std::string> arrArtists;
+    for (int i = 0; i < 3000; ++i) {
+        arrArtists.push_back(Name(2 + Pick(3)) + " " + Name(2 + Pick(2)));
+    }
+    std::deque<CTrackInfo> tracks;
+    std::shared_ptr<const std::string> pLocation;
+    std::string strArtist;
+    std::string strAlbum;
+    for (std::size_t n = 0; n < nTracks; ++n) {
+        if (n % 12 == 0) {
+            strArtist = arrArtists[Pick(arrArtists.size())];
+            strAlbum = std::string(s_apWords[Pick(std::size(s_apWords))]) + " " + Name(2);
+            pLocation = std::make_shared<const std::string>("/music/" + strArtist + "/" + strAlbum);
+        }
+        std::string strTitle = s_apWords[Pick(std::size(s_apWords))];
+        strTitle += ' ';
+        strTitle += s_apWords[Pick(std::size(s_apWords))];
+        strTitle += ' ';
+        strTitle += Name(2);
+        CTagBlock block;
+        block.m_bRead = true;
+        block.m_identity.m_nFileSize = 2000000 + static_cast<std::int64_t>(Pick(8000000));
+        CTrackInfo& track = tracks.emplace_back(
+            pLocation, std::to_string(n % 12 + 1) + " - " + strTitle + ".mp3", block);
+        track.SetTitle(strTitle);
+        track.SetArtist(strArtist);
+        track.SetAlbum(strAlbum);
+        track.SetYear(std::to_string(1960 + Pick(60)));
+        track.SetGenre(static_cast<unsigned char>(Pick(80)));
+        if (Pick(3) == 0) {
+            track.SetComment("ripped by " + Name(2));
+        }
+    }
+    return tracks;
+}
+
+// The records of the largest list asked for, made once; smaller lists take its first rows.
+struct SLibrary {
+    std::deque<CTrackInfo> m_tracks;
+    CTrackList m_arrScanOrder;
+    CTrackList m_arrScattered;
+};
+
+const SLibrary& Library() {
+    static const SLibrary s_library = [] {
+        SLibrary library;
+        library.m_tracks = MakeTracks(1000000);
+        for (CTrackInfo& track : library.m_tracks) {
+            library.m_arrScanOrder.push_back(&track);
+        }
+        library.m_arrScattered = library.m_arrScanOrder;
+        std::shuffle(library.m_arrScattered.begin(), library.m_arrScattered.end(), std::mt19937(2));
+        return library;
+    }();
+    return s_library;
+}
+
+CTrackList Rows(const benchmark::State& state) {
+    const SLibrary& library = Library();
+    const CTrackList& arrAll =
+        state.range(2) != 0 ? library.m_arrScattered : library.m_arrScanOrder;
+    return CTrackList(arrAll.begin(), arrAll.begin() + state.range(1));
+}
+
+// The plain way: each row's key read once, then a stable sort of the keys.
+std::vector<std::uint32_t> StableSortOnKeys(const CTrackList& arrRows, int nSortKey) {
+    const int nKey = std::abs(nSortKey);
+    const bool bReverse = nSortKey < 0;
+    struct SEntry {
+        std::string_view strText;
+        std::int64_t nSize;
+        std::uint32_t nRow;
+    };
+    std::vector<SEntry> arrEntries(arrRows.size());
+    for (std::size_t nRow = 0; nRow < arrRows.size(); ++nRow) {
+        const CTrackInfo& track = *arrRows[nRow];
+        std::string_view strText;
+        switch (nKey) {
+        case CTrackSort::KEY_FILE:
+            strText = track.GetFileName();
+            break;
+        case CTrackSort::KEY_ARTIST:
+            strText = track.GetArtist();
+            break;
+        case CTrackSort::KEY_TITLE:
+            strText = track.GetTitle();
+            break;
+        case CTrackSort::KEY_LOCATION:
+            strText = track.GetLocation();
+            break;
+        case CTrackSort::KEY_ALBUM:
+            strText = track.GetAlbum();
+            break;
+        case CTrackSort::KEY_GENRE:
+            strText = track.GetGenreName();
+            break;
+        case CTrackSort::KEY_DATE:
+            strText = track.GetYear();
+            break;
+        case CTrackSort::KEY_COMMENT:
+            strText = track.GetComment();
+            break;
+        default:
+            break;
+        }
+        arrEntries[nRow] = {strText, track.GetSize(), static_cast<std::uint32_t>(nRow)};
+    }
+    std::stable_sort(
+        arrEntries.begin(), arrEntries.end(),
+        [nKey, bReverse](const SEntry& first, const SEntry& second) {
+            if (nKey == CTrackSort::KEY_SIZE) {
+                return bReverse ? first.nSize < second.nSize : first.nSize > second.nSize;
+            }
+            return bReverse ? second.strText < first.strText : first.strText < second.strText;
+        });
+    std::vector<std::uint32_t> arrOrder(arrEntries.size());
+    for (std::size_t i = 0; i < arrEntries.size(); ++i) {
+        arrOrder[i] = arrEntries[i].nRow;
+    }
+    return arrOrder;
+}
+
+void SetLabel(benchmark::State& state) {
+    state.SetLabel(state.range(2) != 0 ? "scattered" : "scan order");
+    state.SetItemsProcessed(state.iterations() * state.range(1));
+}
+
+// Arguments: sort key, rows, scattered.
+void BM_SortedOrder(benchmark::State& state) {
+    const CTrackList arrRows = Rows(state);
+    const int nKey = static_cast<int>(state.range(0));
+    if (CTrackSort::SortedOrder(arrRows, nKey) != StableSortOnKeys(arrRows, nKey)) {
+        state.SkipWithError("the two sorts disagree");
+        return;
+    }
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(CTrackSort::SortedOrder(arrRows, nKey).data());
+    }
+    SetLabel(state);
+}
+
+void BM_StableSortOnKeys(benchmark::State& state) {
+    const CTrackList arrRows = Rows(state);
+    const int nKey = static_cast<int>(state.range(0));
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(StableSortOnKeys(arrRows, nKey).data());
+    }
+    SetLabel(state);
+}
+
+void Arguments(benchmark::internal::Benchmark* pBench) {
+    for (int nKey = CTrackSort::KEY_FILE; nKey <= CTrackSort::KEY_COMMENT; ++nKey) {
+        for (const int nRows : {100000, 1000000}) {
+            for (const int nScattered : {0, 1}) {
+                pBench->Args({nKey, nRows, nScattered});
+            }
+        }
+    }
+    pBench->ArgNames({"key", "rows", "scattered"})->Unit(benchmark::kMillisecond);
+}
+
+BENCHMARK(BM_SortedOrder)->Apply(Arguments);
+BENCHMARK(BM_StableSortOnKeys)->Apply(Arguments);
+
+} // namespace
+
+BENCHMARK_MAIN();
