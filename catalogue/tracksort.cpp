@@ -301,7 +301,7 @@ std::vector<std::uint32_t> TextRanks(const CTrackList& arrRows, int nKey) {
 }
 
 // Ranks of the names of all 256 genre bytes in text order; equal names share a rank.
-std::array<std::uint64_t, 256> GenreNameRanks() {
+std::array<std::uint32_t, 256> GenreNameRanks() {
     std::array<std::string, 256> arrNames;
     std::array<int, 256> arrOrder;
     for (int nGenre = 0; nGenre < 256; ++nGenre) {
@@ -311,8 +311,8 @@ std::array<std::uint64_t, 256> GenreNameRanks() {
     std::sort(arrOrder.begin(), arrOrder.end(), [&arrNames](int nFirst, int nSecond) {
         return arrNames[nFirst] < arrNames[nSecond];
     });
-    std::array<std::uint64_t, 256> arrRanks{};
-    std::uint64_t nRank = 0;
+    std::array<std::uint32_t, 256> arrRanks{};
+    std::uint32_t nRank = 0;
     for (std::size_t i = 0; i < arrOrder.size(); ++i) {
         if (i > 0 && arrNames[arrOrder[i]] != arrNames[arrOrder[i - 1]]) {
             ++nRank;
@@ -324,19 +324,20 @@ std::array<std::uint64_t, 256> GenreNameRanks() {
 
 // The stable order of the rows by their keys, smallest first: a radix sort, eleven bits at a
 // time, that skips the digits all keys share. Ties keep the rows' order.
-std::vector<std::uint32_t> StableOrder(const std::vector<std::uint64_t>& arrKeys) {
+// Ranks take 32 bits, and half the memory a wider key would.
+template <typename TKey> std::vector<std::uint32_t> StableOrder(const std::vector<TKey>& arrKeys) {
     constexpr unsigned DIGIT_BITS = 11;
     constexpr std::size_t BUCKETS = std::size_t{1} << DIGIT_BITS;
-    constexpr unsigned DIGITS = (64 + DIGIT_BITS - 1) / DIGIT_BITS;
+    constexpr unsigned DIGITS = (8 * sizeof(TKey) + DIGIT_BITS - 1) / DIGIT_BITS;
     struct SEntry {
-        std::uint64_t nKey;
+        TKey nKey;
         std::uint32_t nRow;
     };
     const std::size_t nRows = arrKeys.size();
     std::vector<SEntry> arrEntries(nRows);
     std::vector<std::array<std::uint32_t, BUCKETS>> arrCounts(DIGITS);
     for (std::size_t nRow = 0; nRow < nRows; ++nRow) {
-        const std::uint64_t nKey = arrKeys[nRow];
+        const TKey nKey = arrKeys[nRow];
         arrEntries[nRow] = {nKey, static_cast<std::uint32_t>(nRow)};
         for (unsigned nDigit = 0; nDigit < DIGITS; ++nDigit) {
             ++arrCounts[nDigit][(nKey >> (nDigit * DIGIT_BITS)) & (BUCKETS - 1)];
@@ -378,23 +379,29 @@ std::vector<std::uint32_t> CTrackSort::SortedOrder(const CTrackList& arrRows, in
     // the sort itself. A descending key sorts the numbers' complements, which keeps ties in the
     // list's order too.
     const int nKey = nSortKey < 0 ? -nSortKey : nSortKey;
-    const std::uint64_t nFlip = nSortKey < 0 ? ~std::uint64_t{0} : 0;
-    std::vector<std::uint64_t> arrKeys(arrRows.size());
+    const bool bReverse = nSortKey < 0;
     if (nKey == KEY_SIZE) {
+        std::vector<std::uint64_t> arrKeys(arrRows.size());
         for (std::size_t nRow = 0; nRow < arrRows.size(); ++nRow) {
             // Largest first for the positive key; the flipped sign bit keeps the signed order.
             const auto nSize = static_cast<std::uint64_t>(arrRows[nRow]->GetSize());
-            arrKeys[nRow] = ~(nSize ^ (1ULL << 63)) ^ nFlip;
+            arrKeys[nRow] = ~(nSize ^ (1ULL << 63)) ^ (bReverse ? ~std::uint64_t{0} : 0);
         }
-    } else if (nKey == KEY_GENRE) {
-        const std::array<std::uint64_t, 256> arrGenreRanks = GenreNameRanks();
+        return StableOrder(arrKeys);
+    }
+    std::vector<std::uint32_t> arrKeys;
+    if (nKey == KEY_GENRE) {
+        const std::array<std::uint32_t, 256> arrGenreRanks = GenreNameRanks();
+        arrKeys.resize(arrRows.size());
         for (std::size_t nRow = 0; nRow < arrRows.size(); ++nRow) {
-            arrKeys[nRow] = arrGenreRanks[arrRows[nRow]->GetGenre()] ^ nFlip;
+            arrKeys[nRow] = arrGenreRanks[arrRows[nRow]->GetGenre()];
         }
     } else {
-        const std::vector<std::uint32_t> arrRanks = TextRanks(arrRows, nKey);
-        for (std::size_t nRow = 0; nRow < arrRows.size(); ++nRow) {
-            arrKeys[nRow] = arrRanks[nRow] ^ nFlip;
+        arrKeys = TextRanks(arrRows, nKey);
+    }
+    if (bReverse) {
+        for (std::uint32_t& nRank : arrKeys) {
+            nRank = ~nRank;
         }
     }
     return StableOrder(arrKeys);
