@@ -14,8 +14,24 @@ void CGenreEntry::AddTrack(CTrackInfo* pTrack) {
     if (pArtist == nullptr) {
         pArtist = AddArtist(std::string(strArtist));
     }
+    if (pArtist->m_arrTracks.empty()) {
+        m_arrFiled.push_back(pArtist);
+    }
     pArtist->AddTrack(pTrack);
     m_pLastArtist = pArtist;
+}
+
+void CGenreEntry::Empty() {
+    m_arrTracks.clear();
+    for (const auto& pArtist : m_arrArtists) {
+        pArtist->m_arrTracks.clear();
+    }
+    m_pLastArtist = nullptr;
+    m_arrFiled.clear();
+}
+
+void CGenreEntry::KeepFiled() {
+    KeepFiledGroups(m_arrArtists, m_arrFiled, m_mapArtists);
 }
 
 CArtistEntry* CGenreEntry::FindArtist(std::string_view strName) const {

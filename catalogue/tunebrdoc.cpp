@@ -43,7 +43,7 @@ bool CTunebrDoc::ScanFolder(std::string strFolder) {
     m_bScanStopped = false;
     m_strTitle = strFolder;
     AddFolder(strFolder, m_host.GetFileExt());
-    TrimIndex();
+    FinishFiling();
     m_host.WriteFilePath(strFolder);
     UpdateAllViews(nullptr, HINT_REBUILD_END);
     return true;
@@ -74,8 +74,19 @@ void CTunebrDoc::AddTrack(CTrackInfo&& track) {
 
 void CTunebrDoc::RebuildIndex() {
     UpdateAllViews(nullptr, HINT_REBUILD_BEGIN);
-    ClearArtists();
-    ClearGenres();
+    // The groups stay, emptied, with their names and keys: a rebuild after an edit makes and
+    // frees only the groups the edit made or emptied. Making and freeing them all took a large
+    // catalogue's rebuild longer than filing the records.
+    for (const auto& pArtist : m_arrArtists) {
+        pArtist->m_arrTracks.clear();
+    }
+    for (const auto& pGenre : m_arrGenres) {
+        pGenre->Empty();
+    }
+    m_arrArtistsFiled.clear();
+    m_arrGenresFiled.clear();
+    m_pLastArtist = nullptr;
+    m_pLastGenre = nullptr;
     // The records' texts lie scattered over memory: those of the records a few places on are
     // asked for while the current one is filed.
     constexpr std::size_t AHEAD = 8;
@@ -86,7 +97,7 @@ void CTunebrDoc::RebuildIndex() {
         AddToArtistIndex(m_arrTracks[nTrack]);
         AddToGenreIndex(m_arrTracks[nTrack]);
     }
-    TrimIndex();
+    FinishFiling();
     UpdateAllViews(nullptr, HINT_REBUILD_END);
 }
 
@@ -140,6 +151,9 @@ void CTunebrDoc::AddToArtistIndex(CTrackInfo* pTrack) {
     if (pArtist == nullptr) {
         pArtist = AddArtist(std::string(strArtist));
     }
+    if (pArtist->m_arrTracks.empty()) {
+        m_arrArtistsFiled.push_back(pArtist);
+    }
     pArtist->AddTrack(pTrack);
     m_pLastArtist = pArtist;
 }
@@ -152,8 +166,20 @@ void CTunebrDoc::AddToGenreIndex(CTrackInfo* pTrack) {
     if (pGenre == nullptr) {
         pGenre = AddGenre(std::string(strGenre));
     }
+    if (pGenre->m_arrTracks.empty()) {
+        m_arrGenresFiled.push_back(pGenre);
+    }
     pGenre->AddTrack(pTrack);
     m_pLastGenre = pGenre;
+}
+
+void CTunebrDoc::FinishFiling() {
+    KeepFiledGroups(m_arrArtists, m_arrArtistsFiled, m_mapArtists);
+    KeepFiledGroups(m_arrGenres, m_arrGenresFiled, m_mapGenres);
+    for (const auto& pGenre : m_arrGenres) {
+        pGenre->KeepFiled();
+    }
+    TrimIndex();
 }
 
 // The lists grew a record at a time; a large library would keep a third of them unused.
@@ -172,12 +198,14 @@ void CTunebrDoc::TrimIndex() {
 
 void CTunebrDoc::ClearArtists() {
     m_pLastArtist = nullptr;
+    m_arrArtistsFiled.clear();
     m_mapArtists.clear();
     m_arrArtists.clear();
 }
 
 void CTunebrDoc::ClearGenres() {
     m_pLastGenre = nullptr;
+    m_arrGenresFiled.clear();
     m_mapGenres.clear();
     m_arrGenres.clear();
 }

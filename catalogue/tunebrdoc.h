@@ -75,6 +75,9 @@ private:
 
     void AddFolder(const std::string& strFolder, const std::string& strPattern);
     void AddTrack(CTrackInfo&& track);
+    // Ends filing records into the index: drops the groups left empty, orders the others by their
+    // first record, and trims the lists.
+    void FinishFiling();
     void TrimIndex();
 
     CTrackList m_arrTracks; // in scan order
@@ -89,6 +92,9 @@ private:
     // The groups the last record filed joined.
     CArtistEntry* m_pLastArtist = nullptr;
     CGenreEntry* m_pLastGenre = nullptr;
+    // The groups in the order of their first record, while an index is being filed.
+    std::vector<CArtistEntry*> m_arrArtistsFiled;
+    std::vector<CGenreEntry*> m_arrGenresFiled;
 
     CCatalogueHost& m_host;
     CFileOps& m_fileOps;
