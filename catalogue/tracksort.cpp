@@ -110,6 +110,12 @@ void SortTexts(std::vector<CTextEntry>::iterator itFirst, std::vector<CTextEntry
 // value's hash: most mismatches are told apart there, without reading the value.
 class CNumberSlots {
 public:
+    // Asks for the first slot of a hash ahead of its Find.
+    void Prefetch(std::size_t nHash) const {
+        if (!m_arrSlots.empty()) {
+            __builtin_prefetch(&m_arrSlots[nHash & m_nMask]);
+        }
+    }
     // Walks the slots in probe order for nHash until fnFound(number) says yes, or a free slot
     // comes, which then holds nCount, a new number, after fnNew().
     template <typename TFound, typename TNew>
@@ -164,8 +170,12 @@ private:
 // cache miss at every comparison.
 class CColumnTexts {
 public:
-    std::uint32_t Add(std::string_view strText) {
-        const std::size_t nHash = std::hash<std::string_view>()(strText);
+    static std::size_t Hash(std::string_view strText) {
+        return std::hash<std::string_view>()(strText);
+    }
+    void Prefetch(std::size_t nHash) const { m_slots.Prefetch(nHash); }
+    std::uint32_t Add(std::string_view strText) { return Add(strText, Hash(strText)); }
+    std::uint32_t Add(std::string_view strText, std::size_t nHash) {
         return m_slots.Find(
             nHash, m_arrEntries.size(),
             [&](std::uint32_t nText) { return m_arrEntries[nText].strText == strText; },
@@ -227,12 +237,25 @@ constexpr std::size_t AHEAD = 8;
 
 // For each row, the number of its key text among the texts of texts.
 std::vector<std::uint32_t> TextNumbers(const CTrackList& arrRows, int nKey, CColumnTexts& texts) {
+    // Three steps ahead of the row being numbered: the record of the row 2 * AHEAD on is asked
+    // for, then the text of the row AHEAD on, then the slot of the row HASHED on, whose text
+    // has come by then and is hashed.
+    constexpr std::size_t HASHED = AHEAD / 2;
     const std::size_t nRows = arrRows.size();
+    const auto Text = [&arrRows, nKey](std::size_t nRow) { return *KeyText(*arrRows[nRow], nKey); };
+    std::array<std::size_t, AHEAD> aHashes{}; // of the rows HASHED on, at their row % AHEAD
+    const auto HashAhead = [&](std::size_t nRow) {
+        aHashes[nRow % AHEAD] = CColumnTexts::Hash(Text(nRow));
+        texts.Prefetch(aHashes[nRow % AHEAD]);
+    };
     for (std::size_t nRow = 0; nRow < std::min(nRows, 2 * AHEAD); ++nRow) {
         __builtin_prefetch(arrRows[nRow]);
     }
     for (std::size_t nRow = 0; nRow < std::min(nRows, AHEAD); ++nRow) {
-        __builtin_prefetch(KeyText(*arrRows[nRow], nKey)->data());
+        __builtin_prefetch(Text(nRow).data());
+    }
+    for (std::size_t nRow = 0; nRow < std::min(nRows, HASHED); ++nRow) {
+        HashAhead(nRow);
     }
     std::vector<std::uint32_t> arrNumbers(nRows);
     std::string_view strPrevious;
@@ -242,12 +265,15 @@ std::vector<std::uint32_t> TextNumbers(const CTrackList& arrRows, int nKey, CCol
             __builtin_prefetch(arrRows[nRow + 2 * AHEAD]);
         }
         if (nRow + AHEAD < nRows) {
-            __builtin_prefetch(KeyText(*arrRows[nRow + AHEAD], nKey)->data());
+            __builtin_prefetch(Text(nRow + AHEAD).data());
+        }
+        if (nRow + HASHED < nRows) {
+            HashAhead(nRow + HASHED);
         }
         // Neighbours often share a text (the files of one folder, of one album).
-        const std::string_view strText = *KeyText(*arrRows[nRow], nKey);
+        const std::string_view strText = Text(nRow);
         if (nRow == 0 || strText != strPrevious) {
-            nPrevious = texts.Add(strText);
+            nPrevious = texts.Add(strText, aHashes[nRow % AHEAD]);
             strPrevious = strText;
         }
         arrNumbers[nRow] = nPrevious;
