@@ -5,15 +5,21 @@
 // sort: CTrackSort::SortedOrder against the plain way, std::stable_sort on each row's key read
 // once. The plain way is the yardstick: the faster path is worth its code only while it wins.
 //   bench_tracksort [--benchmark_filter=...]
+// With TUNEBR_BENCH_LIBRARY set to a folder (one made by make_library, say), the records are that
+// folder's, scanned once, and the lists as long as the folder allows.
+#include "catalogue/cataloguehost.h"
+#include "catalogue/posixio.h"
 #include "catalogue/tagblock.h"
 #include "catalogue/trackinfo.h"
 #include "catalogue/tracksort.h"
+#include "catalogue/tunebrdoc.h"
 
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
 #include <cctype>
 #include <cstdint>
+#include <cstdlib>
 #include <deque>
 #include <iterator>
 #include <memory>
@@ -80,32 +86,53 @@ std::deque<CTrackInfo> MakeTracks(std::size_t nTracks) {
     return tracks;
 }
 
-// The records of the largest list asked for, made once; smaller lists take its first rows.
+class CBenchHost final : public CCatalogueHost {
+public:
+    std::string GetFileExt() const override { return "*.mp3"; }
+    void WriteFilePath(const std::string&) override {}
+};
+
+// The records of the largest list asked for, made or scanned once; smaller lists take its first
+// rows.
 struct SLibrary {
     std::deque<CTrackInfo> m_tracks;
+    CBenchHost m_host;
+    CFileOps m_fileOps;
+    std::unique_ptr<CTunebrDoc> m_pDoc;
     CTrackList m_arrScanOrder;
     CTrackList m_arrScattered;
 };
 
 const SLibrary& Library() {
-    static const SLibrary s_library = [] {
-        SLibrary library;
-        library.m_tracks = MakeTracks(1000000);
-        for (CTrackInfo& track : library.m_tracks) {
-            library.m_arrScanOrder.push_back(&track);
+    static const SLibrary* const s_pLibrary = [] {
+        auto* pLibrary = new SLibrary; // lives as long as the process
+        const char* pszFolder = std::getenv("TUNEBR_BENCH_LIBRARY");
+        if (pszFolder != nullptr) {
+            pLibrary->m_pDoc = std::make_unique<CTunebrDoc>(pLibrary->m_host, pLibrary->m_fileOps);
+            pLibrary->m_pDoc->ScanFolder(pszFolder);
+            pLibrary->m_arrScanOrder = *pLibrary->m_pDoc->GetTracks();
+        } else {
+            pLibrary->m_tracks = MakeTracks(1000000);
+            for (CTrackInfo& track : pLibrary->m_tracks) {
+                pLibrary->m_arrScanOrder.push_back(&track);
+            }
         }
-        library.m_arrScattered = library.m_arrScanOrder;
-        std::shuffle(library.m_arrScattered.begin(), library.m_arrScattered.end(), std::mt19937(2));
-        return library;
+        pLibrary->m_arrScattered = pLibrary->m_arrScanOrder;
+        std::shuffle(pLibrary->m_arrScattered.begin(), pLibrary->m_arrScattered.end(),
+                     std::mt19937(2));
+        return pLibrary;
     }();
-    return s_library;
+    return *s_pLibrary;
 }
 
 CTrackList Rows(const benchmark::State& state) {
     const SLibrary& library = Library();
     const CTrackList& arrAll =
         state.range(2) != 0 ? library.m_arrScattered : library.m_arrScanOrder;
-    return CTrackList(arrAll.begin(), arrAll.begin() + state.range(1));
+    return CTrackList(
+        arrAll.begin(),
+        arrAll.begin() +
+            std::min<std::int64_t>(state.range(1), static_cast<std::int64_t>(arrAll.size())));
 }
 
 // The plain way: each row's key read once, then a stable sort of the keys.
