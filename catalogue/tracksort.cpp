@@ -110,6 +110,16 @@ void SortTexts(std::vector<CTextEntry>::iterator itFirst, std::vector<CTextEntry
 // value's hash: most mismatches are told apart there, without reading the value.
 class CNumberSlots {
 public:
+    // Makes room for nValues numbers at once, rather than growing a step at a time.
+    void Reserve(std::size_t nValues) {
+        std::size_t nSlots = 1024;
+        while (nSlots < 2 * nValues) {
+            nSlots *= 2;
+        }
+        if (nSlots > m_arrSlots.size()) {
+            Resize(nSlots);
+        }
+    }
     // Asks for the first slot of a hash ahead of its Find.
     void Prefetch(std::size_t nHash) const {
         if (!m_arrSlots.empty()) {
@@ -144,8 +154,10 @@ private:
         std::uint32_t nTag;
     };
 
-    void Grow() {
-        std::vector<SSlot> arrOld(std::max<std::size_t>(1024, m_arrSlots.size() * 2), SSlot{0, 0});
+    void Grow() { Resize(std::max<std::size_t>(1024, m_arrSlots.size() * 2)); }
+
+    void Resize(std::size_t nSlots) {
+        std::vector<SSlot> arrOld(nSlots, SSlot{0, 0});
         arrOld.swap(m_arrSlots);
         m_nMask = m_arrSlots.size() - 1;
         for (const SSlot& slot : arrOld) {
@@ -174,6 +186,7 @@ public:
         return std::hash<std::string_view>()(strText);
     }
     void Prefetch(std::size_t nHash) const { m_slots.Prefetch(nHash); }
+    void Reserve(std::size_t nTexts) { m_slots.Reserve(nTexts); }
     std::uint32_t Add(std::string_view strText) { return Add(strText, Hash(strText)); }
     std::uint32_t Add(std::string_view strText, std::size_t nHash) {
         return m_slots.Find(
@@ -242,6 +255,14 @@ std::vector<std::uint32_t> TextNumbers(const CTrackList& arrRows, int nKey, CCol
     // has come by then and is hashed.
     constexpr std::size_t HASHED = AHEAD / 2;
     const std::size_t nRows = arrRows.size();
+    // The first rows tell how many distinct texts to expect: a column of mostly distinct texts
+    // would otherwise grow its table a score of times.
+    constexpr std::size_t SAMPLE = 4096;
+    if (nRows > SAMPLE) {
+        CColumnTexts sample;
+        TextNumbers(CTrackList(arrRows.begin(), arrRows.begin() + SAMPLE), nKey, sample);
+        texts.Reserve(sample.Entries().size() * (nRows / SAMPLE));
+    }
     const auto Text = [&arrRows, nKey](std::size_t nRow) { return *KeyText(*arrRows[nRow], nKey); };
     std::array<std::size_t, AHEAD> aHashes{}; // of the rows HASHED on, at their row % AHEAD
     const auto HashAhead = [&](std::size_t nRow) {
