@@ -7,6 +7,7 @@
 //   bench_tracksort [--benchmark_filter=...]
 // With TUNEBR_BENCH_LIBRARY set to a folder (one made by make_library, say), the records are that
 // folder's, scanned once, and the lists as long as the folder allows.
+#include "bench/maketracks.h"
 #include "catalogue/cataloguehost.h"
 #include "catalogue/posixio.h"
 #include "catalogue/tagblock.h"
@@ -30,61 +31,6 @@
 #include <vector>
 
 namespace {
-
-std::deque<CTrackInfo> MakeTracks(std::size_t nTracks) {
-    static const char* const s_apWords[] = {
-        "love",  "night", "été",     "cœur",   "rain",    "Blue",  "fire",    "Château",
-        "river", "moon",  "chanson", "rêve",   "heart",   "dance", "Élan",    "song",
-        "road",  "star",  "soleil",  "garçon", "forever", "Time",  "mémoire", "light"};
-    static const char* const s_apSyllables[] = {"ka", "lo", "mi", "ra", "ne", "so",
-                                                "tu", "vé", "da", "ri", "bo", "zé"};
-    std::mt19937 random(1);
-    const auto Pick = [&random](std::size_t nCount) {
-        return std::uniform_int_distribution<std::size_t>(0, nCount - 1)(random);
-    };
-    const auto Name = [&](std::size_t nSyllables) {
-        std::string strName;
-        for (std::size_t i = 0; i < nSyllables; ++i) {
-            strName += s_apSyllables[Pick(std::size(s_apSyllables))];
-        }
-        strName[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(strName[0])));
-        return strName;
-    };
-    std::vector<std::string> arrArtists;
-    for (int i = 0; i < 3000; ++i) {
-        arrArtists.push_back(Name(2 + Pick(3)) + " " + Name(2 + Pick(2)));
-    }
-    std::deque<CTrackInfo> tracks;
-    std::shared_ptr<const std::string> pLocation;
-    std::string strArtist;
-    std::string strAlbum;
-    for (std::size_t n = 0; n < nTracks; ++n) {
-        if (n % 12 == 0) {
-            strArtist = arrArtists[Pick(arrArtists.size())];
-            strAlbum = std::string(s_apWords[Pick(std::size(s_apWords))]) + " " + Name(2);
-            pLocation = std::make_shared<const std::string>("/music/" + strArtist + "/" + strAlbum);
-        }
-        std::string strTitle = s_apWords[Pick(std::size(s_apWords))];
-        strTitle += ' ';
-        strTitle += s_apWords[Pick(std::size(s_apWords))];
-        strTitle += ' ';
-        strTitle += Name(2);
-        CTagBlock block;
-        block.m_bRead = true;
-        block.m_identity.m_nFileSize = 2000000 + static_cast<std::int64_t>(Pick(8000000));
-        CTrackInfo& track = tracks.emplace_back(
-            pLocation, std::to_string(n % 12 + 1) + " - " + strTitle + ".mp3", block);
-        track.SetTitle(strTitle);
-        track.SetArtist(strArtist);
-        track.SetAlbum(strAlbum);
-        track.SetYear(std::to_string(1960 + Pick(60)));
-        track.SetGenre(static_cast<unsigned char>(Pick(80)));
-        if (Pick(3) == 0) {
-            track.SetComment("ripped by " + Name(2));
-        }
-    }
-    return tracks;
-}
 
 class CBenchHost final : public CCatalogueHost {
 public:
@@ -112,7 +58,7 @@ const SLibrary& Library() {
             pLibrary->m_pDoc->ScanFolder(pszFolder);
             pLibrary->m_arrScanOrder = *pLibrary->m_pDoc->GetTracks();
         } else {
-            pLibrary->m_tracks = MakeTracks(1000000);
+            pLibrary->m_tracks = MakeTracks(1000000, true);
             for (CTrackInfo& track : pLibrary->m_tracks) {
                 pLibrary->m_arrScanOrder.push_back(&track);
             }
