@@ -6,7 +6,7 @@ PACKAGES := build-essential cmake pkg-config qt6-base-dev qt6-tools-dev qt6-l10n
             qt6-tools-dev-tools qt6-svg-dev libglib2.0-dev libtag1-dev shared-mime-info xvfb xauth xdotool \
             imagemagick libgtest-dev libgmock-dev libbenchmark-dev clang-format \
             librsvg2-bin desktop-file-utils appstream lintian qt6-translations-l10n \
-            openbox at-spi2-core python3-pyatspi locales dbus
+            openbox at-spi2-core python3-pyatspi locales dbus x11-utils
 BUILD ?= build
 ASAN_BUILD ?= build-asan
 FUZZ_BUILD ?= build-fuzz

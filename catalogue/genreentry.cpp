@@ -6,5 +6,17 @@
 
 void CGenreEntry::AddTrack(CTrackInfo* pTrack) {
     m_arrTracks.push_back(pTrack);
-    m_artistIndex.FindOrAdd(pTrack->GetArtist())->AddTrack(pTrack);
+    m_artistIndex.GroupToFile(pTrack->GetArtist())->AddTrack(pTrack);
+}
+
+void CGenreEntry::Empty() {
+    m_arrTracks.clear();
+    for (const auto& pArtist : m_arrArtists) {
+        pArtist->m_arrTracks.clear();
+    }
+    m_artistIndex.StartFiling();
+}
+
+void CGenreEntry::KeepFiled() {
+    m_artistIndex.KeepFiled();
 }

@@ -23,6 +23,11 @@ public:
 
     // Appends the record and files it under its artist's sub-group.
     void AddTrack(CTrackInfo* pTrack);
+    // Empties the group and its sub-groups, which stay with their names to be filed into again.
+    void Empty();
+    // Drops the sub-groups no record was filed into since Empty(), and puts the others in the
+    // order of their first record, as filing into a new group would have made them.
+    void KeepFiled();
 
     CArtistEntry* FindArtist(std::string_view strName) const { return m_artistIndex.Find(strName); }
     CArtistEntry* AddArtist(std::string strName) { return m_artistIndex.Add(std::move(strName)); }

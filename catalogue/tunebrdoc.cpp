@@ -43,7 +43,7 @@ void CTunebrDoc::ScanFolder(std::string strFolder) {
     m_bScanStopped = false;
     m_strTitle = strFolder;
     AddFolder(strFolder, m_host.GetFileExt());
-    TrimIndex();
+    FinishFiling();
     m_host.WriteFilePath(strFolder);
     UpdateAllViews(nullptr, HINT_REBUILD_END);
 }
@@ -73,13 +73,28 @@ void CTunebrDoc::AddTrack(CTrackInfo&& track) {
 
 void CTunebrDoc::RebuildIndex() {
     UpdateAllViews(nullptr, HINT_REBUILD_BEGIN);
-    ClearArtists();
-    ClearGenres();
-    for (CTrackInfo* pTrack : m_arrTracks) {
-        AddToArtistIndex(pTrack);
-        AddToGenreIndex(pTrack);
+    // The groups stay, emptied, with their names and keys: a rebuild after an edit makes and
+    // frees only the groups the edit made or emptied. Making and freeing them all took a large
+    // catalogue's rebuild longer than filing the records.
+    for (const auto& pArtist : m_arrArtists) {
+        pArtist->m_arrTracks.clear();
     }
-    TrimIndex();
+    for (const auto& pGenre : m_arrGenres) {
+        pGenre->Empty();
+    }
+    m_artistIndex.StartFiling();
+    m_genreIndex.StartFiling();
+    // The records' texts lie scattered over memory: those of the records a few places on are
+    // asked for while the current one is filed.
+    constexpr std::size_t AHEAD = 8;
+    for (std::size_t nTrack = 0; nTrack < m_arrTracks.size(); ++nTrack) {
+        if (nTrack + AHEAD < m_arrTracks.size()) {
+            __builtin_prefetch(m_arrTracks[nTrack + AHEAD]->GetArtist().data());
+        }
+        AddToArtistIndex(m_arrTracks[nTrack]);
+        AddToGenreIndex(m_arrTracks[nTrack]);
+    }
+    FinishFiling();
     UpdateAllViews(nullptr, HINT_REBUILD_END);
 }
 
@@ -115,12 +130,23 @@ CGenreEntry* CTunebrDoc::AddGenre(std::string strName) {
     return m_genreIndex.Add(std::move(strName));
 }
 
+// The files of an album follow one another in the catalogue: most records join the group the
+// record before joined, which a comparison of two short texts finds without a lookup.
 void CTunebrDoc::AddToArtistIndex(CTrackInfo* pTrack) {
-    m_artistIndex.FindOrAdd(pTrack->GetArtist())->AddTrack(pTrack);
+    m_artistIndex.GroupToFile(pTrack->GetArtist())->AddTrack(pTrack);
 }
 
 void CTunebrDoc::AddToGenreIndex(CTrackInfo* pTrack) {
-    m_genreIndex.FindOrAdd(pTrack->GetGenreName())->AddTrack(pTrack);
+    m_genreIndex.GroupToFile(pTrack->GetGenreName())->AddTrack(pTrack);
+}
+
+void CTunebrDoc::FinishFiling() {
+    m_artistIndex.KeepFiled();
+    m_genreIndex.KeepFiled();
+    for (const auto& pGenre : m_arrGenres) {
+        pGenre->KeepFiled();
+    }
+    TrimIndex();
 }
 
 // The lists grew a record at a time; a large library would keep a third of them unused.

@@ -76,6 +76,9 @@ private:
 
     void AddFolder(const std::string& strFolder, const std::string& strPattern);
     void AddTrack(CTrackInfo&& track);
+    // Ends filing records into the index: drops the groups left empty, orders the others by their
+    // first record, and trims the lists.
+    void FinishFiling();
     void TrimIndex();
 
     CTrackList m_arrTracks; // in scan order

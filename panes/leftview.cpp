@@ -21,6 +21,9 @@
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <string_view>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -66,6 +69,48 @@ MakeArtistNodes(const std::vector<std::unique_ptr<CArtistEntry>>& arrArtists,
     arrNodes.reserve(static_cast<qsizetype>(arrArtists.size()));
     for (const SNamedEntry<CArtistEntry>& artist : SortedByName(arrArtists)) {
         arrNodes.append(MakeNode(artist.strName, iconFace, &artist.pEntry->m_arrTracks));
+    }
+    return arrNodes;
+}
+
+// The artists of the whole catalogue in name order, each with its rank and label: a genre tree
+// shows the same artists again under many genres, whose names are then converted and compared
+// once rather than once per genre.
+struct SArtistLabel {
+    std::size_t nRank;
+    QString strName;
+};
+using CArtistLabels = std::unordered_map<std::string_view, SArtistLabel>;
+
+CArtistLabels LabelArtists(const std::vector<std::unique_ptr<CArtistEntry>>& arrArtists) {
+    CArtistLabels mapLabels;
+    mapLabels.reserve(arrArtists.size());
+    std::size_t nRank = 0;
+    for (const SNamedEntry<CArtistEntry>& artist : SortedByName(arrArtists)) {
+        mapLabels.emplace(artist.pEntry->GetName(), SArtistLabel{nRank++, artist.strName});
+    }
+    return mapLabels;
+}
+
+// A genre's artist nodes in the order MakeArtistNodes gives, through the catalogue's labels.
+QList<QTreeWidgetItem*>
+MakeArtistNodes(const std::vector<std::unique_ptr<CArtistEntry>>& arrArtists,
+                const CArtistLabels& mapLabels, const QIcon& iconFace) {
+    std::vector<std::pair<const SArtistLabel*, CArtistEntry*>> arrLabelled;
+    arrLabelled.reserve(arrArtists.size());
+    for (const std::unique_ptr<CArtistEntry>& pArtist : arrArtists) {
+        const auto it = mapLabels.find(pArtist->GetName());
+        if (it == mapLabels.end()) {
+            return MakeArtistNodes(arrArtists, iconFace); // not from this catalogue's index
+        }
+        arrLabelled.emplace_back(&it->second, pArtist.get());
+    }
+    std::sort(arrLabelled.begin(), arrLabelled.end(),
+              [](const auto& a, const auto& b) { return a.first->nRank < b.first->nRank; });
+    QList<QTreeWidgetItem*> arrNodes;
+    arrNodes.reserve(static_cast<qsizetype>(arrLabelled.size()));
+    for (const auto& [pLabel, pArtist] : arrLabelled) {
+        arrNodes.append(MakeNode(pLabel->strName, iconFace, &pArtist->m_arrTracks));
     }
     return arrNodes;
 }
@@ -166,11 +211,13 @@ void CLeftView::BuildTree() {
     } else if (m_nOrganisation == ORGANISE_BY_GENRE) {
         const QIcon iconClef = LoadIcon(EIcon::Clef);
         const QIcon iconFace = LoadIcon(EIcon::Face);
+        const CArtistLabels mapLabels = LabelArtists(m_doc.GetArtists());
         QList<QTreeWidgetItem*> arrGenreNodes;
         for (const SNamedEntry<CGenreEntry>& genre : SortedByName(m_doc.GetGenres())) {
             QTreeWidgetItem* pGenreNode =
                 MakeNode(genre.strName, iconClef, &genre.pEntry->m_arrTracks);
-            pGenreNode->addChildren(MakeArtistNodes(genre.pEntry->m_arrArtists, iconFace));
+            pGenreNode->addChildren(
+                MakeArtistNodes(genre.pEntry->m_arrArtists, mapLabels, iconFace));
             arrGenreNodes.append(pGenreNode);
         }
         pRoot->addChildren(arrGenreNodes);

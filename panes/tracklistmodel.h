@@ -19,7 +19,8 @@ class CTrackListModel final : public QAbstractTableModel {
     Q_DISABLE_COPY_MOVE(CTrackListModel)
 
 public:
-    // Columns in display order. Their sort keys differ from their positions (ColumnSortKey).
+    // Columns in display order. Their sort keys (CTrackSort::ESortKey) differ from their
+    // positions (ColumnSortKey).
     enum EColumn : int {
         COL_FILE,
         COL_TITLE,
@@ -31,21 +32,6 @@ public:
         COL_GENRE,
         COL_COMMENT,
         COLUMN_COUNT
-    };
-
-    // Sort keys as stored in the "SortingColumn" setting: do not renumber. The sign gives the
-    // direction; 0 and anything beyond 9 in either direction leave the rows unordered.
-    enum ESortKey : int {
-        KEY_NONE = 0,
-        KEY_FILE = 1,
-        KEY_ARTIST = 2,
-        KEY_TITLE = 3,
-        KEY_LOCATION = 4,
-        KEY_SIZE = 5,
-        KEY_ALBUM = 6,
-        KEY_GENRE = 7,
-        KEY_DATE = 8,
-        KEY_COMMENT = 9,
     };
 
     // The CTrackInfo* of a row, in any column.
@@ -72,9 +58,6 @@ public:
     int GetColumnAlignment() const { return m_nColumnAlignment; }
 
     CTrackInfo* GetTrack(int nRow) const;
-
-    // Negative when pFirst goes first, positive when pSecond goes first, 0 when equal.
-    static int CompareTracks(const CTrackInfo* pFirst, const CTrackInfo* pSecond, int nSortKey);
 
     static int ColumnSortKey(int nColumn);
     // The column a key sorts, or -1 for a key that sorts nothing.

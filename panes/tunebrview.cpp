@@ -2,6 +2,7 @@
 // Copyright 2026 Quillon Softs
 #include "panes/tunebrview.h"
 
+#include "catalogue/tracksort.h"
 #include "catalogue/tunebrdoc.h"
 #include "panes/panehost.h"
 #include "panes/selectionstatus.h"
@@ -151,7 +152,7 @@ void CTunebrView::ShowListCount() {
 
 void CTunebrView::OnColumnClick(int nColumn) {
     const int nKey = CTrackListModel::ColumnSortKey(nColumn);
-    if (nKey == CTrackListModel::KEY_NONE) {
+    if (nKey == CTrackSort::KEY_NONE) {
         return;
     }
     if (m_nSortKey == nKey || m_nSortKey == -nKey) {

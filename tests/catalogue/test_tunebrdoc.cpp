@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Copyright 2026 Quillon Softs
 #include "catalogue/docview.h"
+#include "catalogue/genres.h"
 #include "catalogue/groupindex.h"
 #include "catalogue/hints.h"
 #include "catalogue/posixio.h"
@@ -11,7 +12,11 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <map>
+#include <random>
+#include <string>
+#include <string_view>
 #include <sys/stat.h>
 #include <vector>
 
@@ -272,6 +277,111 @@ TEST_F(TunebrDoc, RebuildFollowsChangedRecordsAndKeepsTheTrackList) {
     m_doc.RebuildIndex();
     EXPECT_EQ(m_doc.GetArtists()[0]->GetName(), "B");
     EXPECT_EQ(m_doc.GetArtists()[1]->GetName(), "C");
+}
+
+namespace {
+
+// The index as filing every record afresh gives it: groups in the order of their first record,
+// each with its records in catalogue order, and a genre's artists likewise; one line per group.
+Names FreshIndex(const CTrackList& arrTracks) {
+    struct SGroup {
+        std::string strName;
+        Names arrFiles;
+        std::vector<SGroup> arrSubGroups;
+    };
+    const auto Find = [](std::vector<SGroup>& arrGroups, std::string_view strName) -> SGroup& {
+        for (SGroup& group : arrGroups) {
+            if (group.strName == strName) {
+                return group;
+            }
+        }
+        return arrGroups.emplace_back(SGroup{std::string(strName), {}, {}});
+    };
+    std::vector<SGroup> arrArtists;
+    std::vector<SGroup> arrGenres;
+    for (const CTrackInfo* pTrack : arrTracks) {
+        const std::string strFile(pTrack->GetFileName());
+        Find(arrArtists, pTrack->GetArtist()).arrFiles.push_back(strFile);
+        SGroup& genre = Find(arrGenres, pTrack->GetGenreName());
+        genre.arrFiles.push_back(strFile);
+        Find(genre.arrSubGroups, pTrack->GetArtist()).arrFiles.push_back(strFile);
+    }
+    Names arrLines;
+    const auto Line = [&arrLines](const std::string& strIndent, const SGroup& group) {
+        std::string strLine = strIndent + group.strName + ":";
+        for (const std::string& strFile : group.arrFiles) {
+            strLine += " " + strFile;
+        }
+        arrLines.push_back(strLine);
+    };
+    for (const SGroup& artist : arrArtists) {
+        Line("", artist);
+    }
+    for (const SGroup& genre : arrGenres) {
+        Line("", genre);
+        for (const SGroup& artist : genre.arrSubGroups) {
+            Line("  ", artist);
+        }
+    }
+    return arrLines;
+}
+
+Names IndexOf(const CTunebrDoc& doc) {
+    Names arrLines;
+    const auto Line = [&arrLines](const std::string& strIndent, const auto& group) {
+        std::string strLine = strIndent + group.GetName() + ":";
+        for (const CTrackInfo* pTrack : group.m_arrTracks) {
+            strLine += " " + std::string(pTrack->GetFileName());
+        }
+        arrLines.push_back(strLine);
+    };
+    for (const auto& pArtist : doc.GetArtists()) {
+        Line("", *pArtist);
+    }
+    for (const auto& pGenre : doc.GetGenres()) {
+        Line("", *pGenre);
+        for (const auto& pArtist : pGenre->m_arrArtists) {
+            Line("  ", *pArtist);
+        }
+    }
+    return arrLines;
+}
+
+} // namespace
+
+// Rounds of edits that empty groups, make new ones and move first records about: each rebuild
+// gives the index that filing all the records afresh gives, and a rescan the same again.
+TEST_F(TunebrDoc, RebuildAfterEditsGivesTheIndexOfAFreshFiling) {
+    const char* const apArtists[] = {"A", "B", "C", "D", "E", ""};
+    const int aGenres[] = {0, 1, 2, 17, GENRE_NONE, 200};
+    for (int i = 0; i < 40; ++i) {
+        Add(std::to_string(100 + i) + ".mp3",
+            Audio(200) + MakeTag("t", apArtists[i % 3], "", "", "", aGenres[i % 2]));
+    }
+    m_doc.ScanFolder(m_dir.Str());
+    ASSERT_EQ(m_doc.GetTracks()->size(), 40u);
+    EXPECT_EQ(IndexOf(m_doc), FreshIndex(*m_doc.GetTracks()));
+    std::mt19937 random(3);
+    for (int nRound = 0; nRound < 30; ++nRound) {
+        for (int nEdit = 0; nEdit < 1 + nRound % 6; ++nEdit) {
+            CTrackInfo* pTrack = (*m_doc.GetTracks())[random() % 40];
+            if (random() % 2 == 0) {
+                pTrack->SetArtist(apArtists[random() % std::size(apArtists)]);
+            } else {
+                pTrack->SetGenre(
+                    static_cast<unsigned char>(aGenres[random() % std::size(aGenres)]));
+            }
+        }
+        m_doc.RebuildIndex();
+        ASSERT_EQ(IndexOf(m_doc), FreshIndex(*m_doc.GetTracks())) << "round " << nRound;
+        for (const auto& pArtist : m_doc.GetArtists()) {
+            EXPECT_EQ(m_doc.FindArtist(pArtist->GetName()), pArtist.get());
+        }
+    }
+    const Names arrRebuilt = IndexOf(m_doc);
+    m_doc.ScanFolder(m_dir.Str()); // the edits were in memory only
+    EXPECT_EQ(IndexOf(m_doc), FreshIndex(*m_doc.GetTracks()));
+    EXPECT_NE(IndexOf(m_doc), arrRebuilt);
 }
 
 TEST_F(TunebrDoc, SenderIsNotToldOfItsOwnUpdate) {

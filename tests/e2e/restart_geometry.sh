@@ -11,6 +11,21 @@ conf_geometry() {
     grep -E '^(cx|cy|x|y)=' "$XDG_CONFIG_HOME/Quillon Softs/Tunebrowse.conf" | sort | tr '\n' ' '
 }
 
+# The first mapped window of that name, looked for again and again for up to two minutes: one
+# "xdotool search --sync --onlyvisible" was seen to go on missing a window that was on screen.
+wait_for_window() { # NAME
+    local deadline=$((SECONDS + ${WINDOW_WAIT:-120})) w
+    while ((SECONDS < deadline)); do
+        for w in $(xdotool search --name "$1" 2>/dev/null); do
+            if xwininfo -id "$w" 2>/dev/null | grep -q 'Map State: IsViewable'; then
+                echo "$w"
+                return
+            fi
+        done
+        sleep 0.2
+    done
+}
+
 if [ "${1:-}" = --inside-x ]; then
     exe=$2 work=$3 wm=$4
     trap 'kill "${pid:-}" "${wmpid:-}" 2>/dev/null || true' EXIT
@@ -21,14 +36,20 @@ if [ "${1:-}" = --inside-x ]; then
             xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q window && break
             sleep 0.1
         done
+        # The check is set early in the manager's start: a window mapped before it has finished
+        # was seen to stay unmanaged, never shown.
+        sleep 2
     fi
     for run in 1 2 3 4; do
         "$exe" "$work/lib" &
         pid=$!
         # A loaded machine (a sanitizer build, a parallel suite) may take its time to show the window.
-        wid=$(timeout 120 xdotool search --sync --onlyvisible --name "lib - Tunebrowse" | head -n 1) ||
-            true
-        [ -n "$wid" ] || { echo "run $run ($wm): no window found within 120 s"; exit 1; }
+        wid=$(wait_for_window "lib - Tunebrowse")
+        if [ -z "$wid" ]; then
+            echo "run $run ($wm): no window found within 120 s; the windows:"
+            xwininfo -root -tree | grep -v '(has no name)' | sed 's/^/    /'
+            exit 1
+        fi
         sleep 1
         if [ "$wm" = openbox ]; then
             xdotool windowactivate --sync "$wid"

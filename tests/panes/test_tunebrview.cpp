@@ -4,6 +4,7 @@
 #include "catalogue/posixio.h"
 #include "catalogue/tagblock.h"
 #include "catalogue/trackinfo.h"
+#include "catalogue/tracksort.h"
 #include "catalogue/tunebrdoc.h"
 #include "panes/panehost.h"
 #include "panes/trackfilter.h"
@@ -14,6 +15,7 @@
 #include "platform/usersettings.h"
 #include "tests/support/fakecataloguehost.h"
 #include "tests/support/fakepanehost.h"
+#include "tests/support/trackstore.h"
 
 #include <QAbstractItemModelTester>
 #include <QHeaderView>
@@ -37,40 +39,6 @@
 namespace {
 
 using Names = std::vector<std::string>;
-
-struct CFields {
-    std::string strFile;
-    std::string strTitle;
-    std::string strArtist;
-    std::string strAlbum;
-    std::string strLocation = "/music";
-    std::int64_t nSize = 0;
-    std::string strYear;
-    int nGenre = GENRE_NONE;
-    std::string strComment;
-};
-
-// Records in memory, with addresses that stay put while more are added.
-class CTrackStore {
-public:
-    CTrackInfo* Add(const CFields& fields) {
-        CTagBlock block;
-        block.m_bRead = true;
-        block.m_identity.m_nFileSize = fields.nSize + 128;
-        CTrackInfo& track = m_store.emplace_back(
-            std::make_shared<const std::string>(fields.strLocation), fields.strFile, block);
-        track.SetTitle(fields.strTitle);
-        track.SetArtist(fields.strArtist);
-        track.SetAlbum(fields.strAlbum);
-        track.SetYear(fields.strYear);
-        track.SetGenre(static_cast<unsigned char>(fields.nGenre));
-        track.SetComment(fields.strComment);
-        return &track;
-    }
-
-private:
-    std::deque<CTrackInfo> m_store;
-};
 
 CFields Named(const std::string& strFile) {
     CFields fields;
@@ -152,46 +120,6 @@ protected:
 };
 
 } // namespace
-
-TEST(TunebrViewModel, CompareTracksFollowsTheKeyRules) {
-    CTrackStore tracks;
-    const auto Make = [&tracks](const std::string& strText, int nGenre, std::int64_t nSize) {
-        return tracks.Add(
-            {strText, strText, strText, strText, strText, nSize, strText, nGenre, strText});
-    };
-    struct {
-        const char* pszName;
-        const CTrackInfo* pFirst;
-        const CTrackInfo* pSecond;
-        int nKey;
-        int nExpectedSign;
-    } const cases[] = {
-        {"capital Z before small a", Make("Z", 0, 0), Make("a", 0, 0), 1, -1},
-        {"descending key reverses", Make("Z", 0, 0), Make("a", 0, 0), -1, 1},
-        {"empty before any text", Make("", 0, 0), Make("0", 0, 0), 8, -1},
-        {"bytes compare unsigned", Make("z", 0, 0), Make("\xC3\xA9", 0, 0), 9, -1},
-        {"prefix first", Make("Abb", 0, 0), Make("Abba", 0, 0), 2, -1},
-        {"year as text: 1999 before 98", Make("1999", 0, 0), Make("98", 0, 0), 8, -1},
-        {"genre by name, not number", Make("x", 17, 0), Make("x", 20, 0), 7, 1},
-        {"undefined before letters", Make("x", GENRE_NONE, 0), Make("x", 0, 0), 7, -1},
-        {"genres past 148 all read undefined", Make("x", 200, 0), Make("x", 149, 0), 7, 0},
-        {"size: largest first", Make("x", 0, 100), Make("x", 0, 200), 5, 1},
-        {"size descending key: smallest first", Make("x", 0, 100), Make("x", 0, 200), -5, -1},
-        {"equal sizes", Make("a", 0, 100), Make("b", 0, 100), 5, 0},
-        {"sizes past 2 GB", Make("x", 0, 3000000000LL), Make("x", 0, 2000000000LL), 5, -1},
-        {"key 0 never orders", Make("a", 0, 1), Make("b", 0, 2), 0, 0},
-        {"key 10 never orders", Make("a", 0, 1), Make("b", 0, 2), 10, 0},
-        {"key -10 never orders", Make("a", 0, 1), Make("b", 0, 2), -10, 0},
-        {"lowest int never orders", Make("a", 0, 1), Make("b", 0, 2), INT_MIN, 0},
-        {"highest int never orders", Make("a", 0, 1), Make("b", 0, 2), INT_MAX, 0},
-    };
-    const auto Sign = [](int n) { return (n > 0) - (n < 0); };
-    for (const auto& test : cases) {
-        EXPECT_EQ(Sign(CTrackListModel::CompareTracks(test.pFirst, test.pSecond, test.nKey)),
-                  test.nExpectedSign)
-            << test.pszName;
-    }
-}
 
 TEST(TunebrViewModel, ShowsTheColumnTextsInTheirOrder) {
     CTrackStore tracks;
@@ -297,7 +225,7 @@ TEST(TunebrViewModel, HundredThousandRowsOrderAsCompareTracksSays) {
         for (int nRow = 1; nRow < ROWS; ++nRow) {
             const CTrackInfo* pAbove = model.GetTrack(nRow - 1);
             const CTrackInfo* pBelow = model.GetTrack(nRow);
-            const int nOrder = CTrackListModel::CompareTracks(pAbove, pBelow, nKey);
+            const int nOrder = CTrackSort::CompareTracks(pAbove, pBelow, nKey);
             if (nOrder > 0 || (nOrder == 0 && mapListIndex.at(pAbove) > mapListIndex.at(pBelow))) {
                 ++nOutOfOrder;
             }

@@ -1,0 +1,150 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright 2026 Quillon Softs
+#include "catalogue/tracksort.h"
+
+#include "tests/support/trackstore.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <climits>
+#include <cstdint>
+#include <numeric>
+#include <random>
+#include <string>
+#include <vector>
+
+TEST(TrackSort, CompareTracksFollowsTheKeyRules) {
+    CTrackStore tracks;
+    const auto Make = [&tracks](const std::string& strText, int nGenre, std::int64_t nSize) {
+        return tracks.Add(
+            {strText, strText, strText, strText, strText, nSize, strText, nGenre, strText});
+    };
+    struct {
+        const char* pszName;
+        const CTrackInfo* pFirst;
+        const CTrackInfo* pSecond;
+        int nKey;
+        int nExpectedSign;
+    } const cases[] = {
+        {"capital Z before small a", Make("Z", 0, 0), Make("a", 0, 0), 1, -1},
+        {"descending key reverses", Make("Z", 0, 0), Make("a", 0, 0), -1, 1},
+        {"empty before any text", Make("", 0, 0), Make("0", 0, 0), 8, -1},
+        {"bytes compare unsigned", Make("z", 0, 0), Make("\xC3\xA9", 0, 0), 9, -1},
+        {"prefix first", Make("Abb", 0, 0), Make("Abba", 0, 0), 2, -1},
+        {"year as text: 1999 before 98", Make("1999", 0, 0), Make("98", 0, 0), 8, -1},
+        {"genre by name, not number", Make("x", 17, 0), Make("x", 20, 0), 7, 1},
+        {"undefined before letters", Make("x", GENRE_NONE, 0), Make("x", 0, 0), 7, -1},
+        {"genres past 148 all read undefined", Make("x", 200, 0), Make("x", 149, 0), 7, 0},
+        {"size: largest first", Make("x", 0, 100), Make("x", 0, 200), 5, 1},
+        {"size descending key: smallest first", Make("x", 0, 100), Make("x", 0, 200), -5, -1},
+        {"equal sizes", Make("a", 0, 100), Make("b", 0, 100), 5, 0},
+        {"sizes past 2 GB", Make("x", 0, 3000000000LL), Make("x", 0, 2000000000LL), 5, -1},
+        {"key 0 never orders", Make("a", 0, 1), Make("b", 0, 2), 0, 0},
+        {"key 10 never orders", Make("a", 0, 1), Make("b", 0, 2), 10, 0},
+        {"key -10 never orders", Make("a", 0, 1), Make("b", 0, 2), -10, 0},
+        {"lowest int never orders", Make("a", 0, 1), Make("b", 0, 2), INT_MIN, 0},
+        {"highest int never orders", Make("a", 0, 1), Make("b", 0, 2), INT_MAX, 0},
+    };
+    const auto Sign = [](int n) { return (n > 0) - (n < 0); };
+    for (const auto& test : cases) {
+        EXPECT_EQ(Sign(CTrackSort::CompareTracks(test.pFirst, test.pSecond, test.nKey)),
+                  test.nExpectedSign)
+            << test.pszName;
+    }
+}
+
+namespace {
+
+// Texts for random records: few enough to give ties, with long shared starts (beyond the 16
+// bytes the sort reads at once), ends inside one another, bytes above 0x7F and a NUL.
+struct SPool {
+    const char* pszName;
+    std::vector<std::string> arrTexts;
+};
+
+SPool MakePool(const char* pszName, std::size_t nTexts, std::size_t nSharedStart) {
+    const std::string arrPieces[] = {
+        "", "a", "A", "b", "é", "\xFF", std::string("\0", 1), "Disc 1", "Disc 10", "z"};
+    std::mt19937 random(static_cast<unsigned>(nTexts * 31 + nSharedStart));
+    SPool pool{pszName, {}};
+    const std::string strStart(nSharedStart, 'm');
+    for (std::size_t i = 0; i < nTexts; ++i) {
+        std::string strText = strStart;
+        const std::size_t nPieces = random() % 4;
+        for (std::size_t n = 0; n < nPieces; ++n) {
+            strText += arrPieces[random() % std::size(arrPieces)];
+        }
+        pool.arrTexts.push_back(strText);
+    }
+    return pool;
+}
+
+} // namespace
+
+// SortedOrder gives exactly what a stable sort with CompareTracks gives, for every key in both
+// directions, on lists with many ties, long shared starts, runs of equal neighbours and none.
+TEST(TrackSort, SortedOrderIsTheStableSortByCompareTracks) {
+    const SPool arrPools[] = {
+        MakePool("few texts", 3, 0),
+        MakePool("many texts", 400, 0),
+        MakePool("texts sharing 15 bytes", 40, 15),
+        MakePool("texts sharing 16 bytes", 40, 16),
+        MakePool("texts sharing 40 bytes", 40, 40),
+    };
+    struct {
+        std::size_t nRows;
+        std::size_t nRun; // neighbours that share their texts, as the files of one folder do
+    } const aLists[] = {{0, 1}, {1, 1}, {2, 1}, {50, 1}, {3000, 1}, {3000, 12}};
+    std::vector<int> arrKeys;
+    for (int nKey = 1; nKey <= CTrackSort::KEY_COMMENT; ++nKey) {
+        arrKeys.push_back(nKey);
+        arrKeys.push_back(-nKey);
+    }
+    std::mt19937 random(7);
+    for (const SPool& pool : arrPools) {
+        for (const auto& list : aLists) {
+            CTrackStore tracks;
+            CTrackList arrRows;
+            const auto Pick = [&] { return pool.arrTexts[random() % pool.arrTexts.size()]; };
+            CFields fields;
+            for (std::size_t nRow = 0; nRow < list.nRows; ++nRow) {
+                if (nRow % list.nRun == 0) {
+                    fields = {Pick(), Pick(),
+                              Pick(), Pick(),
+                              Pick(), static_cast<std::int64_t>(random() % 5) * 3000000000LL - 1,
+                              Pick(), static_cast<int>(random() % 256),
+                              Pick()};
+                }
+                arrRows.push_back(tracks.Add(fields));
+            }
+            for (const int nKey : arrKeys) {
+                std::vector<std::uint32_t> arrExpected(arrRows.size());
+                std::iota(arrExpected.begin(), arrExpected.end(), 0U);
+                std::stable_sort(arrExpected.begin(), arrExpected.end(),
+                                 [&](std::uint32_t nFirst, std::uint32_t nSecond) {
+                                     return CTrackSort::CompareTracks(arrRows[nFirst],
+                                                                      arrRows[nSecond], nKey) < 0;
+                                 });
+                EXPECT_EQ(CTrackSort::SortedOrder(arrRows, nKey), arrExpected)
+                    << pool.pszName << ", " << list.nRows << " rows in runs of " << list.nRun
+                    << ", key " << nKey;
+            }
+        }
+    }
+}
+
+// Keys that order nothing leave the list as it is, rather than reading past the key table.
+TEST(TrackSort, KeysThatOrderNothingKeepTheList) {
+    CTrackStore tracks;
+    CTrackList arrRows;
+    for (const char* pszFile : {"b", "a", "c"}) {
+        CFields fields;
+        fields.strFile = pszFile;
+        arrRows.push_back(tracks.Add(fields));
+    }
+    for (const int nKey : {0, 10, -10, INT_MIN, INT_MAX}) {
+        EXPECT_EQ(CTrackSort::SortedOrder(arrRows, nKey), (std::vector<std::uint32_t>{0, 1, 2}))
+            << nKey;
+    }
+}
