@@ -51,8 +51,8 @@ constexpr SKnownPlayer s_arrKnownPlayers[] = {
     {"rhythmbox", "rhythmbox-client", {"--enqueue"}, true, "--clear-queue", "--play-uri=", true},
     // Its entry hands "--play-file" a file URI, which it takes for a path relative to its folder;
     // "--run" starts it when it is not running yet, as the other players start on their own.
-    // Options count once per start, and "--enqueue-files" loses every file but one that is not
-    // yet in its library.
+    // Each option counts once per start, and "--enqueue-files" given several files drops those
+    // not yet in its library.
     {"quodlibet",
      nullptr,
      {"--run"},
