@@ -339,6 +339,8 @@ run_case() { # PLAYER CASE WORK EXE
             pactl info > /dev/null 2>&1 && break
         sleep 0.2
     done
+    # A window mapped while openbox still starts may stay unmanaged and never show.
+    sleep 2
     # Everything up to now is the desktop and this script.
     keep=$(cd /proc && echo [0-9]*)
 
