@@ -11,6 +11,7 @@
 #include "platform/shellhandoff.h"
 #include "recordingmessages.h"
 #include "res/strings.h"
+#include "tests/support/handoffsandbox.h"
 #include "tests/support/testfiles.h"
 
 #include <QApplication>
@@ -22,22 +23,17 @@
 
 #include <atomic>
 #include <chrono>
-#include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
 #include <functional>
 #include <limits>
 #include <memory>
 #include <optional>
-#include <spawn.h>
 #include <sstream>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
-
-extern char** environ;
 
 namespace {
 
@@ -45,7 +41,6 @@ namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
 constexpr char PLAYLIST_NAME[] = "~playlst.m3u";
-constexpr char SANDBOX_VARIABLE[] = "TUNEBR_TEST_HANDOFF_SANDBOX";
 
 // Records that own their tracks, and the list the commands take.
 class CTracks {
@@ -68,17 +63,6 @@ private:
     std::vector<std::unique_ptr<CTrackInfo>> m_arrOwned;
     CTrackList m_arrList;
 };
-
-std::vector<std::string> SplitAt(const std::string& strText, char cSeparator) {
-    std::vector<std::string> arrParts;
-    std::size_t nStart = 0;
-    for (std::size_t nEnd; (nEnd = strText.find(cSeparator, nStart)) != std::string::npos;
-         nStart = nEnd + 1) {
-        arrParts.push_back(strText.substr(nStart, nEnd - nStart));
-    }
-    arrParts.push_back(strText.substr(nStart));
-    return arrParts;
-}
 
 mode_t ModeOf(const fs::path& path) {
     struct stat st {};
@@ -517,180 +501,16 @@ std::string TimeEnqueue(CShellHandoff& shell, const std::vector<std::string>& ar
 }
 
 const bool g_bIsHelper = [] {
-    if (const char* pszSandbox = std::getenv(SANDBOX_VARIABLE)) {
+    if (const char* pszSandbox = std::getenv(HANDOFF_SANDBOX_VARIABLE)) {
         ServeRequest(pszSandbox);
     }
     return false;
 }();
 
-// One invocation of a fake program: its name, then its arguments.
-using CCall = std::vector<std::string>;
-
 } // namespace
 
-class PlayerHandoffDesktop : public ::testing::Test {
-protected:
-    void SetUp() override {
-        for (const char* pszFolder : {"share", "data/applications", "config", "etc", "bin", "run",
-                                      "cache", "home", "music"}) {
-            fs::create_directories(Path(pszFolder));
-        }
-        fs::permissions(Path("run"), fs::perms::owner_all);
-        // The system's MIME database, and none of its applications.
-        fs::create_directory_symlink("/usr/share/mime", Path("share/mime"));
-        WriteBytes(Path("config/mimeapps.list"), "[Default Applications]\n");
-    }
-
-    fs::path Path(const std::string& strRelative) const { return m_sandbox.Path() / strRelative; }
-
-    // A program that records its name and arguments, one call per record. A real player takes
-    // a varying while to pass a file on; the programs do so too once told to.
-    std::string AddProgram(const std::string& strName) {
-        const fs::path program = Path("bin/" + strName);
-        const std::string strRecord = "'" + Path("record").string() + "'";
-        WriteBytes(program, std::string("#!/bin/sh\n") +
-                                (m_bProgramsTakeTheirTime
-                                     ? "sleep 0.0$(( $(od -An -N1 -tu1 /dev/urandom) % 10 ))\n"
-                                     : "") +
-                                "printf '%s\\0' \"${0##*/}\" \"$@\" >> " + strRecord + "\n" +
-                                "printf '\\n' >> " + strRecord + "\n");
-        fs::permissions(program, fs::perms(0755));
-        return program.string();
-    }
-
-    void AddEntry(const std::string& strId, const std::string& strBody) {
-        WriteBytes(Path("data/applications/" + strId),
-                   "[Desktop Entry]\nType=Application\n" + strBody);
-    }
-
-    // The player of the tests: associated with MP3 files and M3U playlists, optionally with
-    // further lines such as its desktop actions.
-    void AddFakePlayer(const std::string& strExtra = "", const std::string& strFiles = "%F") {
-        AddEntry("fakeplayer.desktop", "Name=Fake Player\nExec=" + AddProgram("fakeplayer") + " " +
-                                           strFiles + "\nMimeType=audio/mpeg;audio/x-mpegurl;\n" +
-                                           strExtra);
-        SetDefaults("audio/mpeg=fakeplayer.desktop\naudio/x-mpegurl=fakeplayer.desktop\n");
-    }
-
-    void SetDefaults(const std::string& strLines) {
-        WriteBytes(Path("config/mimeapps.list"), "[Default Applications]\n" + strLines);
-    }
-
-    std::string AddTrack(const std::string& strName) {
-        const fs::path track = Path("music/" + strName);
-        WriteBytes(track, Audio(2000) + MakeTag("Title", "Artist"));
-        return track.string();
-    }
-
-    // Runs one request in a helper and returns its outcome.
-    unsigned Run(const std::string& strVerb, const std::vector<std::string>& arrArgs) {
-        std::string strRequest = strVerb;
-        for (const std::string& strArg : arrArgs) {
-            strRequest += '\0' + strArg;
-        }
-        WriteBytes(Path("request"), strRequest);
-        fs::remove(Path("outcome"));
-
-        std::vector<std::string> arrEnv;
-        const std::vector<std::string> arrDropped = {
-            "XDG_", "HOME=", "PATH=", "DISPLAY=", "WAYLAND_DISPLAY=", "DBUS_SESSION_BUS_ADDRESS="};
-        for (char** ppszVar = environ; *ppszVar != nullptr; ++ppszVar) {
-            const std::string strVar = *ppszVar;
-            bool bDropped = false;
-            for (const std::string& strPrefix : arrDropped) {
-                bDropped = bDropped || strVar.rfind(strPrefix, 0) == 0;
-            }
-            if (!bDropped) {
-                arrEnv.push_back(strVar);
-            }
-        }
-        arrEnv.insert(arrEnv.end(), {
-                                        std::string(SANDBOX_VARIABLE) + '=' + m_sandbox.Str(),
-                                        "XDG_DATA_HOME=" + Path("data").string(),
-                                        "XDG_DATA_DIRS=" + Path("share").string(),
-                                        "XDG_CONFIG_HOME=" + Path("config").string(),
-                                        "XDG_CONFIG_DIRS=" + Path("etc").string(),
-                                        "XDG_RUNTIME_DIR=" + Path("run").string(),
-                                        "XDG_CACHE_HOME=" + Path("cache").string(),
-                                        "HOME=" + Path("home").string(),
-                                        "PATH=" + Path("bin").string() + ":/usr/bin:/bin",
-                                        "GIO_USE_VFS=local",
-                                    });
-        std::vector<char*> arrEnvp;
-        for (std::string& strVar : arrEnv) {
-            arrEnvp.push_back(strVar.data());
-        }
-        arrEnvp.push_back(nullptr);
-        std::string strSelf = fs::read_symlink("/proc/self/exe").string();
-        char* arrArgv[] = {strSelf.data(), nullptr};
-
-        pid_t pid = 0;
-        if (::posix_spawn(&pid, strSelf.c_str(), nullptr, nullptr, arrArgv, arrEnvp.data()) != 0) {
-            ADD_FAILURE() << "the helper did not start";
-            return 0;
-        }
-        int nStatus = 0;
-        const auto tDeadline = std::chrono::steady_clock::now() + 30s;
-        while (::waitpid(pid, &nStatus, WNOHANG) == 0) {
-            if (std::chrono::steady_clock::now() > tDeadline) {
-                ::kill(pid, SIGKILL);
-                ::waitpid(pid, &nStatus, 0);
-                ADD_FAILURE() << "the helper hung on " << strVerb;
-                return 0;
-            }
-            std::this_thread::sleep_for(5ms);
-        }
-        EXPECT_TRUE(WIFEXITED(nStatus) && WEXITSTATUS(nStatus) == 0)
-            << "the helper failed on " << strVerb << " (status " << nStatus << ")";
-        const std::string strOutcome = ReadBytes(Path("outcome"));
-        EXPECT_FALSE(strOutcome.empty()) << "the helper gave no outcome for " << strVerb;
-        return strOutcome.empty() ? 0u : static_cast<unsigned>(std::stoul(strOutcome));
-    }
-
-    std::vector<CCall> Calls() const {
-        std::vector<CCall> arrCalls;
-        const std::string strRecord = ReadBytes(Path("record"));
-        std::size_t nStart = 0;
-        for (std::size_t nEnd;
-             (nEnd = strRecord.find(std::string("\0\n", 2), nStart)) != std::string::npos;
-             nStart = nEnd + 2) {
-            arrCalls.push_back(SplitAt(strRecord.substr(nStart, nEnd - nStart), '\0'));
-        }
-        return arrCalls;
-    }
-
-    // The programs start on their own time: waits until as many calls as expected arrived, and a
-    // little longer for any unexpected one.
-    std::vector<CCall> WaitForCalls(std::size_t nExpected) const {
-        const auto tDeadline = std::chrono::steady_clock::now() + 10s;
-        while (Calls().size() < nExpected && std::chrono::steady_clock::now() < tDeadline) {
-            std::this_thread::sleep_for(20ms);
-        }
-        std::this_thread::sleep_for(300ms);
-        return Calls();
-    }
-
-    void ClearCalls() { fs::remove(Path("record")); }
-
-    bool m_bProgramsTakeTheirTime = false;
-
-private:
-    CTempDir m_sandbox;
-};
-
-TEST_F(PlayerHandoffDesktop, PlayStartsTheDefaultPlayerWithTheTrackAsOneUnchangedArgument) {
-    AddFakePlayer();
-    for (const char* pszName :
-         {"plain.mp3", "it's a \"song\" $(touch x) `y` ;&|<>*.mp3", "\xE9t\xE9 caf\xE9.mp3"}) {
-        SCOPED_TRACE(pszName);
-        ClearCalls();
-        const std::string strTrack = AddTrack(pszName);
-
-        EXPECT_EQ(Run("play", {strTrack}), 0u);
-
-        EXPECT_EQ(WaitForCalls(1), (std::vector<CCall>{CCall{"fakeplayer", strTrack}}));
-    }
-}
+// The window's commands through GIO, in a desktop of the test's own.
+class PlayerHandoffDesktop : public CHandoffSandbox {};
 
 TEST_F(PlayerHandoffDesktop, PlayOfSeveralTracksHandsThemOrThePlaylistAsThePlayerTakesThem) {
     for (const char* pszFiles : {"%F", "%U", "%f", "%u"}) {
@@ -711,187 +531,6 @@ TEST_F(PlayerHandoffDesktop, PlayOfSeveralTracksHandsThemOrThePlaylistAsThePlaye
     }
 }
 
-TEST_F(PlayerHandoffDesktop, EnqueueUsesThePlayersEnqueueActionWithAllTracksInOrder) {
-    m_bProgramsTakeTheirTime = true;
-    const std::string strScript = AddProgram("fakeplayer");
-    AddFakePlayer("Actions=new-window;enqueue;\n"
-                  "[Desktop Action new-window]\nName=New Window\nExec=" +
-                  strScript +
-                  " --new-window\n"
-                  "[Desktop Action enqueue]\nName=Enqueue\nName[fr]=Ajouter\nExec=" +
-                  strScript + " --enqueue %F\n");
-    const std::vector<std::string> arrTracks = {AddTrack("c.mp3"), AddTrack("a 'quoted' one.mp3"),
-                                                AddTrack("e.mp3"), AddTrack("b.mp3"),
-                                                AddTrack("d.mp3")};
-
-    EXPECT_EQ(Run("enqueue", arrTracks), 0u);
-
-    CCall expected = {"fakeplayer", "--enqueue"};
-    expected.insert(expected.end(), arrTracks.begin(), arrTracks.end());
-    EXPECT_EQ(WaitForCalls(1), std::vector<CCall>{expected});
-}
-
-// The players' own desktop entries as installed, each made the default for MP3 files and
-// playlists, with every entry installed beside it, and programs of the same names that record
-// what they get.
-TEST_F(PlayerHandoffDesktop, RealPlayersGetTheCommandLinesTheyNeed) {
-    const fs::path entries = DESKTOP_ENTRIES_DIR;
-    if (!fs::is_directory(entries)) {
-        GTEST_SKIP() << "no desktop entries at " << entries;
-    }
-    for (const char* pszProgram : {"vlc", "audacious", "smplayer", "strawberry", "clementine",
-                                   "rhythmbox", "rhythmbox-client", "quodlibet", "mpv"}) {
-        AddProgram(pszProgram);
-    }
-    for (const auto& entry : fs::directory_iterator(entries)) {
-        if (entry.path().extension() == ".desktop") {
-            // An entry naming its program by absolute path is pointed at the recording one.
-            std::string strEntry = ReadBytes(entry.path());
-            for (std::size_t n; (n = strEntry.find("/usr/bin/vlc")) != std::string::npos;) {
-                strEntry.replace(n, 12, Path("bin/vlc").string());
-            }
-            WriteBytes(Path("data/applications") / entry.path().filename(), strEntry);
-        }
-    }
-    const std::string strC = AddTrack("c.mp3");
-    const std::string strAb = AddTrack("a,b\\.mp3");
-    const std::string strE = AddTrack("-e.mp3");
-    const std::vector<std::string> arrThree = {strC, strAb, strE};
-    const std::string strUriC = "file://" + strC;
-    const CCall qlRunning = {"quodlibet", "--status"};
-    using CCalls = std::vector<CCall>;
-    const struct {
-        const char* pszEntry;
-        CCalls play;
-        CCalls playSeveral; // the commands, "FILES" standing for the three tracks
-        CCalls enqueue;     // none: refused with the message, nothing started
-    } arrCases[] = {
-        {"vlc.desktop",
-         {{"vlc", "--started-from-file", strC}},
-         {{"vlc", "--started-from-file", "FILES"}},
-         {{"vlc", "--one-instance", "--playlist-enqueue", "--", "FILES"}}},
-        {"audacious.desktop",
-         {{"audacious", strC}},
-         {{"audacious", "FILES"}},
-         {{"audacious", "-e", "FILES"}}},
-        {"smplayer.desktop",
-         {{"smplayer", strC}},
-         {{"smplayer", "FILES"}},
-         {{"smplayer", "-add-to-playlist", "FILES"}}},
-        {"org.strawberrymusicplayer.strawberry.desktop",
-         {{"strawberry", strC}},
-         {{"strawberry", "FILES"}},
-         {{"strawberry", "-a", "--", "FILES"}}},
-        {"org.clementine_player.Clementine.desktop",
-         {{"clementine", strC}},
-         {{"clementine", "FILES"}},
-         {{"clementine", "-a", "--", "FILES"}}},
-        // Its entry would play each file in turn and keep only the last.
-        {"org.gnome.Rhythmbox3.desktop",
-         {{"rhythmbox-client", "--clear-queue", "--play-uri=" + strUriC}},
-         {{"rhythmbox-client", "--clear-queue", "--play-uri=" + strUriC, "--enqueue", "--", strAb,
-           strE}},
-         {{"rhythmbox-client", "--enqueue", "--", "FILES"}}},
-        // One file per start, once the player answers; commas and backslashes stay as they are.
-        {"io.github.quodlibet.QuodLibet.desktop",
-         {qlRunning, {"quodlibet", "--run", "--play-file=" + strC}},
-         {qlRunning,
-          {"quodlibet", "--run", "--play-file=" + strC},
-          {"quodlibet", "--enqueue=" + strAb},
-          {"quodlibet", "--enqueue=" + strE}},
-         {qlRunning,
-          {"quodlibet", "--run", "--enqueue=" + strC},
-          {"quodlibet", "--enqueue=" + strAb},
-          {"quodlibet", "--enqueue=" + strE}}},
-        // Has no way to enqueue of its own; SMPlayer's enqueue entry is not its to use.
-        {"mpv.desktop",
-         {{"mpv", "--player-operation-mode=pseudo-gui", "--", strC}},
-         {{"mpv", "--player-operation-mode=pseudo-gui", "--", "FILES"}},
-         {}},
-    };
-    const auto expand = [&arrThree](const CCalls& calls) {
-        CCalls arrExpanded;
-        for (const CCall& call : calls) {
-            CCall& expanded = arrExpanded.emplace_back();
-            for (const std::string& strArg : call) {
-                if (strArg == "FILES") {
-                    expanded.insert(expanded.end(), arrThree.begin(), arrThree.end());
-                } else {
-                    expanded.push_back(strArg);
-                }
-            }
-        }
-        return arrExpanded;
-    };
-    for (const auto& testCase : arrCases) {
-        SCOPED_TRACE(testCase.pszEntry);
-        SetDefaults(std::string("audio/mpeg=") + testCase.pszEntry +
-                    "\naudio/x-mpegurl=" + testCase.pszEntry + "\n");
-        ClearCalls();
-        EXPECT_EQ(Run("play", {strC}), 0u);
-        EXPECT_EQ(WaitForCalls(testCase.play.size()), testCase.play);
-
-        ClearCalls();
-        EXPECT_EQ(Run("play", arrThree), 0u);
-        EXPECT_EQ(WaitForCalls(testCase.playSeveral.size()), expand(testCase.playSeveral));
-
-        ClearCalls();
-        const bool bEnqueues = !testCase.enqueue.empty();
-        EXPECT_EQ(Run("enqueue", arrThree), bEnqueues ? 0u : unsigned{IDS_NO_ENQUEUE});
-        EXPECT_EQ(WaitForCalls(testCase.enqueue.size()), expand(testCase.enqueue));
-    }
-}
-
-TEST_F(PlayerHandoffDesktop, EnqueueUsesOnlyRoutesOfTheDefaultPlayer) {
-    const struct {
-        const char* pszCase;
-        const char* pszDesktopId;
-        const char* pszExec;
-        const char* pszEntryLines; // an entry of another program meant for enqueueing
-        const char* pszAddedAssociation;
-    } arrCases[] = {
-        // The executable names the player, not the desktop id: a launcher's own options are
-        // unknown, and the table's could not be put in front of them.
-        {"known by its desktop id only", "org.videolan.VLC.desktop",
-         "launch-player --started-from-file", nullptr, ""},
-        {"other entry on the menus", "fakeplayer.desktop", "fakeplayer", "MimeType=audio/mpeg;\n",
-         ""},
-        {"other entry kept off the menus", "fakeplayer.desktop", "fakeplayer",
-         "MimeType=audio/mpeg;\nNoDisplay=true\n", ""},
-        {"other entry the user associated", "fakeplayer.desktop", "fakeplayer", "NoDisplay=true\n",
-         "audio/mpeg=fakeplayer-enqueue.desktop;\n"},
-        {"other entry for other files", "fakeplayer.desktop", "fakeplayer", "MimeType=video/mp4;\n",
-         ""},
-        {"no such entry", "fakeplayer.desktop", "fakeplayer", nullptr, ""},
-    };
-    for (const auto& testCase : arrCases) {
-        SCOPED_TRACE(testCase.pszCase);
-        ClearCalls();
-        fs::remove_all(Path("data/applications"));
-        const std::vector<std::string> arrExec = SplitAt(testCase.pszExec, ' ');
-        std::string strExec = AddProgram(arrExec.front());
-        for (std::size_t i = 1; i < arrExec.size(); ++i) {
-            strExec += ' ' + arrExec[i];
-        }
-        AddEntry(testCase.pszDesktopId,
-                 "Name=Player\nExec=" + strExec + " %U\nMimeType=audio/mpeg;\n");
-        SetDefaults(std::string("audio/mpeg=") + testCase.pszDesktopId +
-                    "\n[Added Associations]\n" + testCase.pszAddedAssociation);
-        if (testCase.pszEntryLines != nullptr) {
-            AddEntry("fakeplayer-enqueue.desktop",
-                     "Name=Add to Fake Player\nExec=" + AddProgram("fakequeue") + " %F\n" +
-                         testCase.pszEntryLines);
-        }
-        const std::string strTrack = AddTrack("a.mp3");
-
-        // Starting the player as for Play would replace its queue instead of adding to it.
-        EXPECT_EQ(Run("enqueue", {strTrack}), unsigned{IDS_NO_ENQUEUE});
-        EXPECT_EQ(WaitForCalls(0), std::vector<CCall>{});
-    }
-}
-
-// A player that takes two seconds to pass the files on: the event loop keeps running, the busy
-// state shows after a second and ends with the program.
 TEST_F(PlayerHandoffDesktop, ASlowPlayerNeverHoldsUpTheEventLoop) {
     const std::string strScript = AddProgram("fakeplayer");
     AddFakePlayer("Actions=enqueue;\n[Desktop Action enqueue]\nName=Enqueue\nExec=/bin/sh -c "
@@ -924,18 +563,4 @@ TEST_F(PlayerHandoffDesktop, WithoutAnyPlayerEachCommandReportsItsOwnMessage) {
     EXPECT_EQ(Run("play", {}), 0u);
     EXPECT_EQ(Run("enqueue", {strA, strB}), unsigned{IDS_NO_ENQUEUE});
     EXPECT_EQ(Run("enqueue", {}), 0u);
-}
-
-TEST_F(PlayerHandoffDesktop, OpenHandsTheAddressUnchangedOrFailsQuietly) {
-    const std::string strUrl = "https://example.org/find?q=a%20b&x='y'#z";
-
-    EXPECT_EQ(Run("open", {strUrl}), 0u);
-
-    AddEntry("fakebrowser.desktop", "Name=Browser\nExec=" + AddProgram("fakebrowser") +
-                                        " %u\nMimeType=x-scheme-handler/https;\n");
-    SetDefaults("x-scheme-handler/https=fakebrowser.desktop\n");
-
-    EXPECT_EQ(Run("open", {strUrl}), 1u);
-
-    EXPECT_EQ(WaitForCalls(1), (std::vector<CCall>{CCall{"fakebrowser", strUrl}}));
 }
