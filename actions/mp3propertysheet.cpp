@@ -7,6 +7,7 @@
 #include "catalogue/trackinfo.h"
 #include "catalogue/tunebrdoc.h"
 #include "platform/accessibility.h"
+#include "platform/modalrunner.h"
 #include "platform/onepagesheet.h"
 #include "platform/textconv.h"
 #include "res/strings.h"
@@ -142,19 +143,24 @@ constexpr std::size_t MAX_NAMED_FAILURES = 20;
 
 } // namespace
 
-CMp3PropertyPage1::CMp3PropertyPage1(QWidget* pParent, CTagCodec codec)
-    : QWidget(pParent), m_codec(std::move(codec)) {
+CMp3PropertyPage1::CMp3PropertyPage1(CTagCodec codec, CModalRunner& modals)
+    : m_codec(std::move(codec)), m_modals(modals) {
     // The genre box shows "(unchanged)" while no genre is chosen, and must say so.
     InstallAccessibleInterfaces();
-    m_pTitle = MakeEdit(tr("Title"));
-    m_pArtist = MakeEdit(tr("Artist"));
-    m_pAlbum = MakeEdit(tr("Album"));
-    m_pYear = MakeEdit(tr("Year"));
-    m_pYear->setFixedWidth(DigitsEditWidth(*m_pYear, 4));
-    m_pTrack = MakeEdit(tr("Track"));
-    m_pTrack->setFixedWidth(DigitsEditWidth(*m_pTrack, 3));
-    m_pTrack->setValidator(
-        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), m_pTrack));
+    const std::pair<ETagField, QString> aNames[] = {
+        {ETagField::Title, tr("Title")}, {ETagField::Artist, tr("Artist")},
+        {ETagField::Album, tr("Album")}, {ETagField::Year, tr("Year")},
+        {ETagField::Track, tr("Track")}, {ETagField::Comment, tr("Comment")}};
+    for (const auto& [eField, strName] : aNames) {
+        m_apEdit[FieldIndex(eField)] = MakeEdit(strName);
+        GetEdit(eField)->setMaxLength(static_cast<int>(FieldLimit(eField)));
+    }
+    QLineEdit* const pYear = GetEdit(ETagField::Year);
+    QLineEdit* const pTrack = GetEdit(ETagField::Track);
+    pYear->setFixedWidth(DigitsEditWidth(*pYear, 4));
+    pTrack->setFixedWidth(DigitsEditWidth(*pTrack, 3));
+    pTrack->setValidator(
+        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), pTrack));
     m_pGenre = new QComboBox;
     m_pGenre->setEditable(false);
     m_pGenre->setAccessibleName(tr("Genre"));
@@ -164,65 +170,21 @@ CMp3PropertyPage1::CMp3PropertyPage1(QWidget* pParent, CTagCodec codec)
     m_pGenre->setCurrentIndex(-1);
     // Shown, and spoken, while no genre is chosen.
     m_pGenre->setPlaceholderText(LoadQString(IDS_GENRE_UNCHANGED));
-    m_pComment = MakeEdit(tr("Comment"));
-    for (ETagField eField : {ETagField::Title, ETagField::Artist, ETagField::Album, ETagField::Year,
-                             ETagField::Comment, ETagField::Track}) {
-        GetEdit(eField)->setMaxLength(static_cast<int>(FieldLimit(eField)));
-    }
 
-    auto* pGrid = new QGridLayout(this);
     for (const ETagField eField : s_aTextFields) {
         m_apByteCount[FieldIndex(eField)] = MakeByteCount();
     }
-    pGrid->addWidget(MakeLabel(tr("&Title :"), m_pTitle), 0, 0);
-    pGrid->addWidget(m_pTitle, 0, 1, 1, 3);
-    pGrid->addWidget(m_apByteCount[FieldIndex(ETagField::Title)], 0, 4);
-    pGrid->addWidget(MakeLabel(tr("&Artist :"), m_pArtist), 1, 0);
-    pGrid->addWidget(m_pArtist, 1, 1, 1, 3);
-    pGrid->addWidget(m_apByteCount[FieldIndex(ETagField::Artist)], 1, 4);
-    pGrid->addWidget(MakeLabel(tr("A&lbum :"), m_pAlbum), 2, 0);
-    pGrid->addWidget(m_pAlbum, 2, 1, 1, 3);
-    pGrid->addWidget(m_apByteCount[FieldIndex(ETagField::Album)], 2, 4);
-    pGrid->addWidget(MakeLabel(tr("&Year :"), m_pYear), 3, 0);
-    auto* pNumbers = new QHBoxLayout;
-    pNumbers->addWidget(m_pYear);
-    pNumbers->addWidget(m_apByteCount[FieldIndex(ETagField::Year)]);
-    pNumbers->addSpacing(8);
-    pNumbers->addWidget(MakeLabel(tr("T&rack :"), m_pTrack));
-    pNumbers->addWidget(m_pTrack);
-    pNumbers->addStretch(1);
-    pGrid->addLayout(pNumbers, 3, 1);
-    pGrid->addWidget(MakeLabel(tr("&Genre :"), m_pGenre), 3, 2, Qt::AlignRight);
-    pGrid->addWidget(m_pGenre, 3, 3);
-    pGrid->addWidget(MakeLabel(tr("Co&mment. :"), m_pComment), 4, 0);
-    pGrid->addWidget(m_pComment, 4, 1, 1, 3);
-    pGrid->addWidget(m_apByteCount[FieldIndex(ETagField::Comment)], 4, 4);
     m_pOtherTags = new QLabel;
     m_pOtherTags->setTextFormat(Qt::PlainText);
     m_pCopyId3v2 = new QPushButton(tr("Cop&y from ID3v2"));
     m_pFillEmpty = new QCheckBox(tr("&Fill empty fields from each file's ID3v2 tag"));
-    auto* pOther = new QHBoxLayout;
-    pOther->addWidget(m_pOtherTags, 1);
-    pOther->addWidget(m_pCopyId3v2);
-    pGrid->addLayout(pOther, 5, 0, 1, 5);
-    pGrid->addWidget(m_pFillEmpty, 6, 0, 1, 5);
     m_pOtherTags->hide();
     m_pCopyId3v2->hide();
     m_pFillEmpty->hide();
-    pGrid->setColumnStretch(3, 1);
-    pGrid->setRowStretch(7, 1);
-
-    setTabOrder(m_pTitle, m_pArtist);
-    setTabOrder(m_pArtist, m_pAlbum);
-    setTabOrder(m_pAlbum, m_pYear);
-    setTabOrder(m_pYear, m_pTrack);
-    setTabOrder(m_pTrack, m_pGenre);
-    setTabOrder(m_pGenre, m_pComment);
-    setTabOrder(m_pComment, m_pCopyId3v2);
-    setTabOrder(m_pCopyId3v2, m_pFillEmpty);
+    LayOut();
 
     connect(m_pGenre, &QComboBox::currentIndexChanged, this, &CMp3PropertyPage1::OnSelchangeGenre);
-    connect(m_pTrack, &QLineEdit::textChanged, this, &CMp3PropertyPage1::UpdateCommentLimit);
+    connect(pTrack, &QLineEdit::textChanged, this, &CMp3PropertyPage1::UpdateCommentLimit);
     connect(m_pCopyId3v2, &QPushButton::clicked, this, &CMp3PropertyPage1::CopyFromId3v2);
     for (const ETagField eField : s_aAllFields) {
         QLineEdit* pEdit = GetEdit(eField);
@@ -233,8 +195,55 @@ CMp3PropertyPage1::CMp3PropertyPage1(QWidget* pParent, CTagCodec codec)
         connect(pEdit, &QLineEdit::textEdited, this, [this, eField] { OnEdited(eField); });
         connect(pEdit, &QLineEdit::textChanged, this, [this, eField] { UpdateByteCount(eField); });
     }
-    connect(m_pTrack, &QLineEdit::textChanged, this,
-            [this] { UpdateByteCount(ETagField::Comment); });
+    connect(pTrack, &QLineEdit::textChanged, this, [this] { UpdateByteCount(ETagField::Comment); });
+}
+
+// Title, artist and album take a row each with their byte counts; year, track and genre share
+// the fourth; Tab follows the rows.
+void CMp3PropertyPage1::LayOut() {
+    auto* pGrid = new QGridLayout(this);
+    const auto addTextRow = [&](ETagField eField, const QString& strLabel, int nRow) {
+        pGrid->addWidget(MakeLabel(strLabel, GetEdit(eField)), nRow, 0);
+        pGrid->addWidget(GetEdit(eField), nRow, 1, 1, 3);
+        pGrid->addWidget(m_apByteCount[FieldIndex(eField)], nRow, 4);
+    };
+    addTextRow(ETagField::Title, tr("&Title :"), 0);
+    addTextRow(ETagField::Artist, tr("&Artist :"), 1);
+    addTextRow(ETagField::Album, tr("A&lbum :"), 2);
+    addTextRow(ETagField::Comment, tr("Co&mment. :"), 4);
+    QLineEdit* const pYear = GetEdit(ETagField::Year);
+    QLineEdit* const pTrack = GetEdit(ETagField::Track);
+    pGrid->addWidget(MakeLabel(tr("&Year :"), pYear), 3, 0);
+    auto* pNumbers = new QHBoxLayout;
+    pNumbers->addWidget(pYear);
+    pNumbers->addWidget(m_apByteCount[FieldIndex(ETagField::Year)]);
+    pNumbers->addSpacing(8);
+    pNumbers->addWidget(MakeLabel(tr("T&rack :"), pTrack));
+    pNumbers->addWidget(pTrack);
+    pNumbers->addStretch(1);
+    pGrid->addLayout(pNumbers, 3, 1);
+    pGrid->addWidget(MakeLabel(tr("&Genre :"), m_pGenre), 3, 2, Qt::AlignRight);
+    pGrid->addWidget(m_pGenre, 3, 3);
+    auto* pOther = new QHBoxLayout;
+    pOther->addWidget(m_pOtherTags, 1);
+    pOther->addWidget(m_pCopyId3v2);
+    pGrid->addLayout(pOther, 5, 0, 1, 5);
+    pGrid->addWidget(m_pFillEmpty, 6, 0, 1, 5);
+    pGrid->setColumnStretch(3, 1);
+    pGrid->setRowStretch(7, 1);
+
+    QWidget* const apTabOrder[] = {GetEdit(ETagField::Title),
+                                   GetEdit(ETagField::Artist),
+                                   GetEdit(ETagField::Album),
+                                   pYear,
+                                   pTrack,
+                                   m_pGenre,
+                                   GetEdit(ETagField::Comment),
+                                   m_pCopyId3v2,
+                                   m_pFillEmpty};
+    for (std::size_t i = 1; i < std::size(apTabOrder); ++i) {
+        setTabOrder(apTabOrder[i - 1], apTabOrder[i]);
+    }
 }
 
 CMp3PropertyPage1::~CMp3PropertyPage1() = default;
@@ -252,7 +261,7 @@ void CMp3PropertyPage1::UpdateByteCount(ETagField eField) {
         return;
     }
     SPageValues values;
-    values.m_strTrack = ToStdString(m_pTrack->text());
+    values.m_strTrack = ToStdString(GetEdit(ETagField::Track)->text());
     const std::size_t nLimit = FieldLimit(eField, values);
     const std::optional<std::size_t> nBytes =
         EncodedSize(ToStdString(GetEdit(eField)->text()), m_codec);
@@ -294,7 +303,7 @@ void CMp3PropertyPage1::ShowFieldMenu(ETagField eField, const QPoint& ptLocal) {
     QAction* pClear =
         pMenu->addAction(tr("C&lear in Every File"), this, [this, eField] { ClearField(eField); });
     pClear->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Delete));
-    pMenu->exec(pEdit->mapToGlobal(ptLocal));
+    m_modals.Exec(*pMenu, pEdit->mapToGlobal(ptLocal));
 }
 
 // Ctrl+Delete deletes a word in a line edit: in these fields it clears the field instead, so the
@@ -366,30 +375,13 @@ bool CMp3PropertyPage1::IsFillFromId3v2Checked() const {
 }
 
 QLineEdit* CMp3PropertyPage1::GetEdit(ETagField eField) const {
-    switch (eField) {
-    case ETagField::Album:
-        return m_pAlbum;
-    case ETagField::Artist:
-        return m_pArtist;
-    case ETagField::Comment:
-        return m_pComment;
-    case ETagField::Title:
-        return m_pTitle;
-    case ETagField::Track:
-        return m_pTrack;
-    case ETagField::Year:
-        break;
-    }
-    return m_pYear;
+    return m_apEdit[FieldIndex(eField)];
 }
 
 void CMp3PropertyPage1::LoadFields() {
-    LoadEdit(*m_pTitle, m_strTitle, ETagField::Title, *this);
-    LoadEdit(*m_pArtist, m_strArtist, ETagField::Artist, *this);
-    LoadEdit(*m_pAlbum, m_strAlbum, ETagField::Album, *this);
-    LoadEdit(*m_pYear, m_strYear, ETagField::Year, *this);
-    LoadEdit(*m_pTrack, m_strTrack, ETagField::Track, *this);
-    LoadEdit(*m_pComment, m_strComment, ETagField::Comment, *this);
+    for (const ETagField eField : s_aAllFields) {
+        LoadEdit(*GetEdit(eField), FieldText(*this, eField), eField, *this);
+    }
     for (const ETagField eField : s_aAllFields) {
         ShowPlaceholder(eField);
         UpdateByteCount(eField);
@@ -402,21 +394,19 @@ void CMp3PropertyPage1::LoadFields() {
 }
 
 void CMp3PropertyPage1::SaveFields() {
-    m_strTitle = ToStdString(m_pTitle->text());
-    m_strArtist = ToStdString(m_pArtist->text());
-    m_strAlbum = ToStdString(m_pAlbum->text());
-    m_strYear = ToStdString(m_pYear->text());
-    m_strComment = ToStdString(m_pComment->text());
-    m_strTrack = ToStdString(m_pTrack->text());
+    for (const ETagField eField : s_aAllFields) {
+        FieldText(*this, eField) = ToStdString(GetEdit(eField)->text());
+    }
 }
 
 // A track number takes the comment's last two bytes. A comment already longer stays whole
 // (shortening the edit would cut it silently): OK tells the user instead.
 void CMp3PropertyPage1::UpdateCommentLimit() {
     SPageValues values;
-    values.m_strTrack = ToStdString(m_pTrack->text());
-    m_pComment->setMaxLength(std::max(static_cast<int>(FieldLimit(ETagField::Comment, values)),
-                                      static_cast<int>(m_pComment->text().size())));
+    values.m_strTrack = ToStdString(GetEdit(ETagField::Track)->text());
+    GetEdit(ETagField::Comment)
+        ->setMaxLength(std::max(static_cast<int>(FieldLimit(ETagField::Comment, values)),
+                                static_cast<int>(GetEdit(ETagField::Comment)->text().size())));
 }
 
 void CMp3PropertyPage1::OnSelchangeGenre(int nIndex) {
@@ -425,10 +415,11 @@ void CMp3PropertyPage1::OnSelchangeGenre(int nIndex) {
     }
 }
 
-CMp3PropertySheet::CMp3PropertySheet(QWidget* pParent, CTagCodec codec, CMessageSink& messages)
+CMp3PropertySheet::CMp3PropertySheet(QWidget* pParent, CTagCodec codec, CMessageSink& messages,
+                                     CModalRunner& modals)
     : QDialog(pParent), m_codec(std::move(codec)), m_messages(messages) {
     setWindowTitle(LoadQString(IDS_PROPERTIES));
-    m_pPage = new CMp3PropertyPage1(nullptr, m_codec);
+    m_pPage = new CMp3PropertyPage1(m_codec, modals);
     m_pTabs = LayOutOnePageSheet(*this, m_pPage, tr("ID3 Tag"));
     m_pPage->GetEdit(ETagField::Title)->setFocus();
 }
@@ -516,12 +507,12 @@ void ReportTagWrites(QWidget* pParent, CMessageSink& messages, const STagWriteOu
     ReportFileError(pParent, messages, outcome.m_error);
 }
 
-bool RunTagEditor(QWidget* pParent, CMessageSink& messages,
+bool RunTagEditor(QWidget* pParent, CMessageSink& messages, CModalRunner& modals,
                   const std::vector<CTrackInfo*>& arrSelected, CTunebrDoc& doc,
                   const CTagWriter& writer, CTagUndoHistory& history, bool bByGenre,
                   const std::function<void()>& refreshList) {
     const SPageValues before = InitialPageValues(arrSelected);
-    CMp3PropertySheet sheet(pParent, writer.GetCodec(), messages);
+    CMp3PropertySheet sheet(pParent, writer.GetCodec(), messages, modals);
     CMp3PropertyPage1& page = sheet.GetPage();
     static_cast<SPageValues&>(page) = before;
     page.LoadFields();
@@ -529,7 +520,7 @@ bool RunTagEditor(QWidget* pParent, CMessageSink& messages,
         page.SetOtherTags(CId3v2Tag::Read(arrSelected.front()->GetFullPath(), writer.GetOps()));
     }
     page.ShowFillFromId3v2(arrSelected.size() > 1);
-    if (sheet.exec() != QDialog::Accepted) {
+    if (modals.Exec(sheet) != QDialog::Accepted) {
         return false;
     }
     const STagChanges changes = ChangesFromPage(before, page, arrSelected.size() == 1);

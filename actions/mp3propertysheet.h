@@ -14,6 +14,7 @@
 #include <vector>
 
 class CId3v2Tag;
+class CModalRunner;
 class CTagUndoHistory;
 class CTagWriter;
 class CTrackInfo;
@@ -33,7 +34,8 @@ class CMp3PropertyPage1 final : public QWidget, public SPageValues {
     Q_DISABLE_COPY_MOVE(CMp3PropertyPage1)
 
 public:
-    explicit CMp3PropertyPage1(QWidget* pParent = nullptr, CTagCodec codec = CTagCodec());
+    // The fields' context menus run through modals.
+    CMp3PropertyPage1(CTagCodec codec, CModalRunner& modals);
     ~CMp3PropertyPage1() override;
 
     // Values to controls when the page opens; controls to values on OK. The genre needs no
@@ -71,20 +73,17 @@ private:
     void ShowPlaceholder(ETagField eField);
     void OnEdited(ETagField eField);
     void ShowFieldMenu(ETagField eField, const QPoint& ptLocal);
+    void LayOut();
 
     CTagCodec m_codec;
+    CModalRunner& m_modals;
     std::unique_ptr<CId3v2Tag> m_pId3v2;
     QLabel* m_apByteCount[6] = {};
     QLabel* m_pOtherTags = nullptr;
     QPushButton* m_pCopyId3v2 = nullptr;
     QCheckBox* m_pFillEmpty = nullptr;
 
-    QLineEdit* m_pTitle = nullptr;
-    QLineEdit* m_pArtist = nullptr;
-    QLineEdit* m_pAlbum = nullptr;
-    QLineEdit* m_pYear = nullptr;
-    QLineEdit* m_pComment = nullptr;
-    QLineEdit* m_pTrack = nullptr;
+    QLineEdit* m_apEdit[6] = {}; // by ETagField
     QComboBox* m_pGenre = nullptr;
 };
 
@@ -95,8 +94,9 @@ class CMp3PropertySheet final : public QDialog {
     Q_DISABLE_COPY_MOVE(CMp3PropertySheet)
 
 public:
-    // Refusals are shown through messages.
-    CMp3PropertySheet(QWidget* pParent, CTagCodec codec, CMessageSink& messages);
+    // Refusals are shown through messages; the page's menus run through modals.
+    CMp3PropertySheet(QWidget* pParent, CTagCodec codec, CMessageSink& messages,
+                      CModalRunner& modals);
 
     CMp3PropertyPage1& GetPage() { return *m_pPage; }
 
@@ -117,7 +117,7 @@ private:
 // was, keeps what the edit needs to be taken back in the history, then either has the document
 // regroup its tracks or calls refreshList so the list shows the files as they are. Returns
 // whether the user chose OK.
-bool RunTagEditor(QWidget* pParent, CMessageSink& messages,
+bool RunTagEditor(QWidget* pParent, CMessageSink& messages, CModalRunner& modals,
                   const std::vector<CTrackInfo*>& arrSelected, CTunebrDoc& doc,
                   const CTagWriter& writer, CTagUndoHistory& history, bool bByGenre,
                   const std::function<void()>& refreshList);

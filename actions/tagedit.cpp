@@ -8,6 +8,7 @@
 #include "res/strings.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -18,10 +19,6 @@ constexpr ETagField s_aCheckOrder[] = {ETagField::Album, ETagField::Artist, ETag
 
 bool IsContinuationByte(char c) {
     return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
-}
-
-std::string& MutableFieldText(SPageValues& values, ETagField eField) {
-    return const_cast<std::string&>(FieldText(values, eField));
 }
 
 } // namespace
@@ -42,6 +39,10 @@ const std::string& FieldText(const SPageValues& values, ETagField eField) {
         break;
     }
     return values.m_strYear;
+}
+
+std::string& FieldText(SPageValues& values, ETagField eField) {
+    return const_cast<std::string&>(FieldText(std::as_const(values), eField));
 }
 
 std::optional<std::size_t> EncodedSize(const std::string& strText, const CTagCodec& codec) {
@@ -105,7 +106,7 @@ SPageValues SharedPageValues(const std::vector<CTrackInfo*>& arrSelected) {
         const std::optional<std::string> strShared = SharedValue<std::string>(
             arrSelected, [getter](const CTrackInfo& track) { return (track.*getter)(); });
         if (strShared) {
-            MutableFieldText(values, eField) = *strShared;
+            FieldText(values, eField) = *strShared;
         } else {
             values.m_nDifferent |= FieldBit(eField);
         }

@@ -47,6 +47,7 @@ SPageValues InitialPageValues(const std::vector<CTrackInfo*>& arrSelected);
 
 // The text of a field of the page.
 const std::string& FieldText(const SPageValues& values, ETagField eField);
+std::string& FieldText(SPageValues& values, ETagField eField);
 // How many bytes the text takes once encoded; nothing when the codec cannot hold it.
 std::optional<std::size_t> EncodedSize(const std::string& strText, const CTagCodec& codec);
 

@@ -12,6 +12,7 @@
 #include "platform/icons.h"
 #include "platform/messagebox.h"
 #include "platform/messagesink.h"
+#include "platform/modalrunner.h"
 #include "platform/settingsstore.h"
 #include "platform/shellhandoff.h"
 #include "platform/textconv.h"
@@ -93,6 +94,7 @@ CMainFrame::CMainFrame(CUserSettings& settings, CSettingsStore& store, const SFr
       m_shell(seams.pShell != nullptr ? *seams.pShell : SystemShellHandoff()),
       m_fileOps(seams.pFileOps != nullptr ? *seams.pFileOps : m_systemFileOps),
       m_messages(seams.pMessages != nullptr ? *seams.pMessages : SystemMessages()),
+      m_modals(seams.pModals != nullptr ? *seams.pModals : SystemModals()),
       m_pDoc(std::make_unique<CTunebrDoc>(*this, m_fileOps)),
       m_bShowLabels(settings.m_bShowLabels != 0), m_nViewType(settings.m_nViewType) {
     // Before the first control is made: Qt keeps the interface it first gave a control.
@@ -404,7 +406,7 @@ void CMainFrame::CreateClient() {
     });
 
     m_pCommands = std::make_unique<CTrackCommands>(*m_pRightView, *m_pDoc, m_settings, m_shell,
-                                                   m_fileOps, m_messages);
+                                                   m_fileOps, m_messages, m_modals);
     CTrackCommands* pCommands = m_pCommands.get();
     CHandoffWatch* pWatch = &pCommands->GetHandoffWatch();
     connect(pWatch, &CHandoffWatch::busyChanged, this, &CMainFrame::ShowHandoffBusy);
@@ -657,7 +659,7 @@ void CMainFrame::OnViewStyle(unsigned nId) {
 // a new file pattern, or when its texts were read in another encoding than the one now chosen.
 void CMainFrame::OnOptions() {
     const std::string strPattern = m_settings.m_strFileExt;
-    if (!COptionSheet::RunOptions(this, m_messages, m_settings, m_store)) {
+    if (!COptionSheet::RunOptions(this, m_messages, m_modals, m_settings, m_store)) {
         return;
     }
     m_pDoc->UpdateAllViews(nullptr, HINT_OPTIONS_CHANGED);
@@ -671,7 +673,7 @@ void CMainFrame::OnOptions() {
 
 void CMainFrame::OnAppAbout() {
     CAboutDlg dialog([this](const std::string& strUrl) { m_shell.Open(strUrl); }, this);
-    dialog.exec();
+    m_modals.Exec(dialog);
 }
 
 void CMainFrame::UpdateTitle() {

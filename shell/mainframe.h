@@ -17,6 +17,7 @@ class CAddressBox;
 class CFilterBox;
 class CShellHandoff;
 class CMessageSink;
+class CModalRunner;
 class CBusyAnimation;
 class CScanGuard;
 class CLeftView;
@@ -35,6 +36,7 @@ struct SFrameSeams {
     CShellHandoff* pShell = nullptr;
     CFileOps* pFileOps = nullptr;
     CMessageSink* pMessages = nullptr;
+    CModalRunner* pModals = nullptr;
 };
 
 // The main window: tool bars with the address box, the tree and list panes side by side, the
@@ -141,6 +143,7 @@ private:
     CFileOps m_systemFileOps;
     CFileOps& m_fileOps;
     CMessageSink& m_messages;
+    CModalRunner& m_modals;
     std::unique_ptr<CTunebrDoc> m_pDoc;
     std::map<unsigned, QAction*> m_mapActions;
     std::unique_ptr<CTrackCommands> m_pCommands;

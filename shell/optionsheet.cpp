@@ -4,6 +4,7 @@
 
 #include "platform/icons.h"
 #include "platform/messagesink.h"
+#include "platform/modalrunner.h"
 #include "platform/onepagesheet.h"
 #include "platform/settingsstore.h"
 #include "platform/textconv.h"
@@ -24,31 +25,41 @@
 
 namespace {
 
-// Buttons of one group exclude each other, but the group may start with none set: a stored value
-// out of range shows that way.
 QGroupBox* MakeGroup(const QString& strTitle, std::initializer_list<QAbstractButton*> buttons) {
     auto* pGroup = new QGroupBox(strTitle);
     auto* pLayout = new QVBoxLayout(pGroup);
-    auto* pExclusive = new QButtonGroup(pGroup);
     for (QAbstractButton* pButton : buttons) {
         pLayout->addWidget(pButton);
-        if (qobject_cast<QRadioButton*>(pButton)) {
-            pExclusive->addButton(pButton);
-        }
     }
     return pGroup;
 }
 
-void SetChecked(QAbstractButton* pButton, bool bChecked) {
-    // An exclusive group refuses to clear its checked button by setChecked(false) alone.
-    auto* pGroup = pButton->group();
-    const bool bExclusive = pGroup && pGroup->exclusive();
-    if (bExclusive) {
-        pGroup->setExclusive(false);
+// Radio buttons that exclude each other, numbered in order from 0.
+QGroupBox* MakeChoice(const QString& strTitle, QButtonGroup& choice,
+                      std::initializer_list<QString> texts) {
+    auto* pGroup = new QGroupBox(strTitle);
+    auto* pLayout = new QVBoxLayout(pGroup);
+    for (const QString& strText : texts) {
+        auto* pButton = new QRadioButton(strText);
+        choice.addButton(pButton, static_cast<int>(choice.buttons().size()));
+        pLayout->addWidget(pButton);
     }
-    pButton->setChecked(bChecked);
-    if (bExclusive) {
-        pGroup->setExclusive(true);
+    return pGroup;
+}
+
+// A stored value out of range sets no button: the choice starts empty, and OK keeps the value.
+void Check(QButtonGroup& choice, int nId) {
+    // An exclusive group refuses to clear its checked button by setChecked(false) alone.
+    choice.setExclusive(false);
+    for (QAbstractButton* pButton : choice.buttons()) {
+        pButton->setChecked(choice.id(pButton) == nId);
+    }
+    choice.setExclusive(true);
+}
+
+void StoreChoice(const QButtonGroup& choice, int& nValue) {
+    if (choice.checkedId() >= 0) {
+        nValue = choice.checkedId();
     }
 }
 
@@ -65,12 +76,9 @@ QString AccessibleName(QString strLabel) {
 } // namespace
 
 COptionPage1::COptionPage1(QWidget* pParent) : QWidget(pParent) {
-    m_pActionPlay = new QRadioButton(tr("&Play"));
-    m_pActionEnqueue = new QRadioButton(tr("&Enqueue"));
-    m_pActionProperties = new QRadioButton(tr("P&roperties"));
+    m_pAction = new QButtonGroup(this);
     m_pFullRow = new QCheckBox(tr("&Full row selection"));
-    m_pAlignLeft = new QRadioButton(tr("&Left justify"));
-    m_pAlignCenter = new QRadioButton(tr("&Center"));
+    m_pAlignment = new QButtonGroup(this);
     m_pKeepTimes = new QCheckBox(LoadQString(IDS_OPT_KEEP_TIMES));
     m_pEncoding = new QComboBox;
     m_pEncoding->setAccessibleName(AccessibleName(LoadQString(IDS_OPT_ENCODING)));
@@ -91,10 +99,11 @@ COptionPage1::COptionPage1(QWidget* pParent) : QWidget(pParent) {
     pIcon->setPixmap(LoadIcon(EIcon::App).pixmap(32, 32));
     pIcon->setAlignment(Qt::AlignTop);
     auto* pGroups = new QVBoxLayout;
-    pGroups->addWidget(MakeGroup(tr("Enter key and double-click action"),
-                                 {m_pActionPlay, m_pActionEnqueue, m_pActionProperties}));
+    pGroups->addWidget(MakeChoice(tr("Enter key and double-click action"), *m_pAction,
+                                  {tr("&Play"), tr("&Enqueue"), tr("P&roperties")}));
     pGroups->addWidget(MakeGroup(tr("Row selection"), {m_pFullRow}));
-    pGroups->addWidget(MakeGroup(tr("Columns alignment"), {m_pAlignLeft, m_pAlignCenter}));
+    pGroups->addWidget(
+        MakeChoice(tr("Columns alignment"), *m_pAlignment, {tr("&Left justify"), tr("&Center")}));
     QGroupBox* pTags = MakeGroup(tr("Tags"), {m_pKeepTimes});
     auto* pEncoding = new QHBoxLayout;
     pEncoding->addWidget(pEncodingLabel);
@@ -118,13 +127,10 @@ COptionSheet::COptionSheet(CMessageSink& messages, QWidget* pParent)
 }
 
 void COptionSheet::LoadOptions(const CUserSettings& settings, COptionPage1& page) {
-    SetChecked(page.m_pFullRow, settings.m_bFullRowSelection == 1);
-    SetChecked(page.m_pAlignLeft, settings.m_nColumnAlignment == 0);
-    SetChecked(page.m_pAlignCenter, settings.m_nColumnAlignment == 1);
-    SetChecked(page.m_pActionPlay, settings.m_nDoubleClickAction == 0);
-    SetChecked(page.m_pActionEnqueue, settings.m_nDoubleClickAction == 1);
-    SetChecked(page.m_pActionProperties, settings.m_nDoubleClickAction == 2);
-    SetChecked(page.m_pKeepTimes, settings.m_bKeepFileTimes != 0);
+    page.m_pFullRow->setChecked(settings.m_bFullRowSelection == 1);
+    Check(*page.m_pAlignment, settings.m_nColumnAlignment);
+    Check(*page.m_pAction, settings.m_nDoubleClickAction);
+    page.m_pKeepTimes->setChecked(settings.m_bKeepFileTimes != 0);
     const QString strEncoding = ToQString(TagCodecOf(settings.m_strTagEncoding).GetName());
     page.m_pEncoding->setCurrentIndex(std::max(0, page.m_pEncoding->findData(strEncoding)));
     // An empty stored pattern finds nothing: the sheet offers the usual one instead.
@@ -150,22 +156,9 @@ void COptionSheet::StoreOptions(const COptionPage1& page, CUserSettings& setting
     const char* pszUser = CUserSettings::SECTION_USER;
     settings.m_bFullRowSelection = page.m_pFullRow->isChecked() ? 1 : 0;
     store.WriteInt(pszUser, "FullRowSelection", settings.m_bFullRowSelection);
-    if (page.m_pAlignLeft->isChecked()) {
-        settings.m_nColumnAlignment = 0;
-    }
-    if (page.m_pAlignCenter->isChecked()) {
-        settings.m_nColumnAlignment = 1;
-    }
+    StoreChoice(*page.m_pAlignment, settings.m_nColumnAlignment);
     store.WriteInt(pszUser, "ColumnAlignment", settings.m_nColumnAlignment);
-    if (page.m_pActionPlay->isChecked()) {
-        settings.m_nDoubleClickAction = 0;
-    }
-    if (page.m_pActionEnqueue->isChecked()) {
-        settings.m_nDoubleClickAction = 1;
-    }
-    if (page.m_pActionProperties->isChecked()) {
-        settings.m_nDoubleClickAction = 2;
-    }
+    StoreChoice(*page.m_pAction, settings.m_nDoubleClickAction);
     store.WriteInt(pszUser, "DoubleClickAction", settings.m_nDoubleClickAction);
     settings.m_bKeepFileTimes = page.m_pKeepTimes->isChecked() ? 1 : 0;
     store.WriteInt(pszUser, "KeepFileTimes", settings.m_bKeepFileTimes);
@@ -178,11 +171,11 @@ void COptionSheet::StoreOptions(const COptionPage1& page, CUserSettings& setting
     }
 }
 
-bool COptionSheet::RunOptions(QWidget* pParent, CMessageSink& messages, CUserSettings& settings,
-                              CSettingsStore& store) {
+bool COptionSheet::RunOptions(QWidget* pParent, CMessageSink& messages, CModalRunner& modals,
+                              CUserSettings& settings, CSettingsStore& store) {
     COptionSheet sheet(messages, pParent);
     LoadOptions(settings, sheet.GetPage());
-    if (sheet.exec() != QDialog::Accepted) {
+    if (modals.Exec(sheet) != QDialog::Accepted) {
         return false;
     }
     StoreOptions(sheet.GetPage(), settings, store);

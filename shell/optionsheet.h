@@ -9,13 +9,14 @@
 #include <string>
 
 class CMessageSink;
+class CModalRunner;
 class CSettingsStore;
 class CUserSettings;
 class QAbstractButton;
+class QButtonGroup;
 class QCheckBox;
 class QComboBox;
 class QLineEdit;
-class QRadioButton;
 
 // The page "List options": the double-click action, row selection, column alignment, the tag
 // options and the file pattern. The sheet reads and sets its controls; nothing mirrors them.
@@ -26,12 +27,11 @@ class COptionPage1 final : public QWidget {
 public:
     explicit COptionPage1(QWidget* pParent = nullptr);
 
+    // The radio buttons' ids are the values the settings store: Play 0, Enqueue 1, Properties 2;
+    // left 0, centre 1.
+    QButtonGroup* m_pAction = nullptr;
     QCheckBox* m_pFullRow = nullptr;
-    QRadioButton* m_pAlignLeft = nullptr;
-    QRadioButton* m_pAlignCenter = nullptr;
-    QRadioButton* m_pActionPlay = nullptr;
-    QRadioButton* m_pActionEnqueue = nullptr;
-    QRadioButton* m_pActionProperties = nullptr;
+    QButtonGroup* m_pAlignment = nullptr;
     QCheckBox* m_pKeepTimes = nullptr;
     QComboBox* m_pEncoding = nullptr;
     QLineEdit* m_pPattern = nullptr;
@@ -50,8 +50,8 @@ public:
 
     // Runs the dialog on the settings; true when the user left it with OK and the values were
     // stored, so that the views must apply them.
-    static bool RunOptions(QWidget* pParent, CMessageSink& messages, CUserSettings& settings,
-                           CSettingsStore& store);
+    static bool RunOptions(QWidget* pParent, CMessageSink& messages, CModalRunner& modals,
+                           CUserSettings& settings, CSettingsStore& store);
 
     // The controls as the settings stand; a value out of range sets no button of its group.
     static void LoadOptions(const CUserSettings& settings, COptionPage1& page);

@@ -9,14 +9,16 @@
 #include "catalogue/posixio.h"
 #include "catalogue/tunebrdoc.h"
 #include "panes/tunebrview.h"
+#include "platform/modalrunner.h"
 #include "platform/usersettings.h"
 
 #include <QMenu>
 
 CTrackCommands::CTrackCommands(CTunebrView& view, CTunebrDoc& doc, const CUserSettings& settings,
-                               CShellHandoff& shell, CFileOps& ops, CMessageSink& messages)
+                               CShellHandoff& shell, CFileOps& ops, CMessageSink& messages,
+                               CModalRunner& modals)
     : m_view(view), m_doc(doc), m_settings(settings), m_shell(shell), m_fileOps(ops),
-      m_messages(messages) {
+      m_messages(messages), m_modals(modals) {
 }
 
 void CTrackCommands::OnPlay() {
@@ -34,8 +36,8 @@ void CTrackCommands::FollowHandoff(const SHandoffResult& result) {
 
 void CTrackCommands::OnProperties() {
     CTunebrView& view = m_view;
-    RunTagEditor(&m_view, m_messages, m_view.GetSelectedTracks(), m_doc, MakeWriter(), m_history,
-                 m_view.IsByGenre(),
+    RunTagEditor(&m_view, m_messages, m_modals, m_view.GetSelectedTracks(), m_doc, MakeWriter(),
+                 m_history, m_view.IsByGenre(),
                  [&view] { view.OnUpdate(nullptr, HINT_SHOW_TRACKS, view.GetTrackList()); });
 }
 
@@ -81,5 +83,5 @@ void CTrackCommands::ShowContextMenu(const QPoint& ptScreen, QAction* pPlay, QAc
     add("&Copy", pCopy);
     menu.addSeparator();
     add("&Properties ...", pProperties);
-    menu.exec(ptScreen);
+    m_modals.Exec(menu, ptScreen);
 }

@@ -9,6 +9,7 @@
 
 class CFileOps;
 class CMessageSink;
+class CModalRunner;
 class CShellHandoff;
 class CTunebrDoc;
 class CTunebrView;
@@ -21,9 +22,11 @@ struct SHandoffResult;
 // shown.
 class CTrackCommands final {
 public:
-    // Tags are written through ops; what went wrong is told through messages.
+    // Tags are written through ops; what went wrong is told through messages; the tag editor
+    // and the context menu run through modals.
     CTrackCommands(CTunebrView& view, CTunebrDoc& doc, const CUserSettings& settings,
-                   CShellHandoff& shell, CFileOps& ops, CMessageSink& messages);
+                   CShellHandoff& shell, CFileOps& ops, CMessageSink& messages,
+                   CModalRunner& modals);
 
     void OnPlay();
     void OnEnqueue();
@@ -55,6 +58,7 @@ private:
     CShellHandoff& m_shell;
     CFileOps& m_fileOps;
     CMessageSink& m_messages;
+    CModalRunner& m_modals;
     CTagUndoHistory m_history;
     CHandoffWatch m_watch;
 };

@@ -2,7 +2,7 @@
 // Copyright 2026 Quillon Softs
 #include "actions/clipboardcopy.h"
 #include "catalogue/trackinfo.h"
-#include "recordingmessages.h"
+#include "tests/support/fakes.h"
 #include "tests/support/testfiles.h"
 
 #include <QClipboard>

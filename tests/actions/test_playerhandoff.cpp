@@ -9,8 +9,8 @@
 #include "catalogue/trackinfo.h"
 #include "platform/handoffwatch.h"
 #include "platform/shellhandoff.h"
-#include "recordingmessages.h"
 #include "res/strings.h"
+#include "tests/support/fakes.h"
 #include "tests/support/handoffsandbox.h"
 #include "tests/support/testfiles.h"
 

@@ -11,21 +11,20 @@
 #include "catalogue/posixio.h"
 #include "catalogue/trackinfo.h"
 #include "catalogue/tunebrdoc.h"
-#include "recordingmessages.h"
-#include "tests/support/fakecataloguehost.h"
+#include "tests/support/fakes.h"
 #include "tests/support/testfiles.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QDialogButtonBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
+#include <QMenu>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTest>
-#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -102,63 +101,6 @@ void ExpectValues(const SPageValues& actual, const SPageValues& expected,
     EXPECT_EQ(actual.m_nGenre, expected.m_nGenre) << strCase;
 }
 
-// Plays the user's part in the modal windows that the code under test opens: each step waits
-// until a window of its kind is the active modal one. A window nobody expected, or anything
-// still open at the deadline, is reported and closed, so that a fault cannot hang a test in exec().
-class CModalDriver final : public QObject {
-public:
-    template <class TWindow, class FAction> void On(FAction action) {
-        m_steps.push_back(
-            {[](QWidget* pWindow) { return qobject_cast<TWindow*>(pWindow); },
-             [action](QWidget* pWindow) { action(*qobject_cast<TWindow*>(pWindow)); }});
-    }
-
-    void Start() {
-        m_nPolls = 0;
-        Schedule();
-    }
-    bool Done() const { return m_steps.empty(); }
-
-private:
-    struct SStep {
-        std::function<bool(QWidget*)> matches;
-        std::function<void(QWidget*)> act;
-    };
-    static constexpr int POLL_MS = 5;
-    static constexpr int DEADLINE_POLLS = 2000;
-
-    // A new single-shot timer for every poll: a step may run a nested modal loop, in which the
-    // next poll must still fire.
-    void Schedule() {
-        QTimer::singleShot(POLL_MS, this, [this] { Poll(); });
-    }
-
-    void Poll() {
-        QWidget* pWindow = QApplication::activeModalWidget();
-        Schedule();
-        if (pWindow == nullptr) {
-            return;
-        }
-        if (++m_nPolls > DEADLINE_POLLS || m_steps.empty()) {
-            const auto* pBox = qobject_cast<QMessageBox*>(pWindow);
-            ADD_FAILURE() << "left open: "
-                          << (pBox ? pBox->text() : pWindow->windowTitle()).toStdString();
-            if (auto* pDialog = qobject_cast<QDialog*>(pWindow)) {
-                pDialog->reject();
-            }
-            return;
-        }
-        if (m_steps.front().matches(pWindow)) {
-            const SStep step = m_steps.front();
-            m_steps.pop_front();
-            step.act(pWindow);
-        }
-    }
-
-    std::deque<SStep> m_steps;
-    int m_nPolls = 0;
-};
-
 void ClickOk(CMp3PropertySheet& sheet) {
     sheet.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
 }
@@ -174,12 +116,6 @@ QLineEdit* Edit(CMp3PropertySheet& sheet, ETagField eField) {
 void SetText(CMp3PropertySheet& sheet, ETagField eField, const std::string& strText) {
     Edit(sheet, eField)->setText(QString::fromStdString(strText));
 }
-
-class CHintLog final : public CDocView {
-public:
-    void OnUpdate(CDocView*, int nHint, CTrackList*) override { m_arrHints.push_back(nHint); }
-    std::vector<int> m_arrHints;
-};
 
 // Files in a folder of their own, scanned into a document whose hints are recorded.
 class TagEditSheet : public ::testing::Test {
@@ -211,10 +147,10 @@ protected:
     }
 
     bool Run(const std::vector<CTrackInfo*>& arrSelected, bool bByGenre = false) {
-        m_driver.Start();
-        const bool bOk = RunTagEditor(nullptr, m_messages, arrSelected, m_doc, Writer(m_bKeepTimes),
-                                      m_history, bByGenre, [this] { ++m_nRefills; });
-        EXPECT_TRUE(m_driver.Done()) << "a window the test expected never opened";
+        const bool bOk =
+            RunTagEditor(nullptr, m_messages, m_modals, arrSelected, m_doc, Writer(m_bKeepTimes),
+                         m_history, bByGenre, [this] { ++m_nRefills; });
+        EXPECT_TRUE(m_modals.Done()) << "a window the test expected never opened";
         return bOk;
     }
 
@@ -229,7 +165,7 @@ protected:
     CFileOps m_fileOps;
     CTunebrDoc m_doc{m_host, m_fileOps};
     CHintLog m_log;
-    CModalDriver m_driver;
+    CScriptedModals m_modals;
     CTagUndoHistory m_history;
     bool m_bKeepTimes = false;
     int m_nRefills = 0;
@@ -519,7 +455,8 @@ TEST(TagEditWrite, AWriteErrorStopsTheRunAtThatFile) {
 
 TEST(TagEditDialog, OnePageOfLabelledFieldsInReadingOrder) {
     CRecordingMessages messages;
-    CMp3PropertySheet sheet(nullptr, CTagCodec(), messages);
+    CScriptedModals modals;
+    CMp3PropertySheet sheet(nullptr, CTagCodec(), messages, modals);
     EXPECT_EQ(sheet.windowTitle(), QStringLiteral("Properties"));
     const auto* pTabs = sheet.findChild<QTabWidget*>();
     ASSERT_NE(pTabs, nullptr);
@@ -594,7 +531,8 @@ TEST(TagEditDialog, OnePageOfLabelledFieldsInReadingOrder) {
 
 TEST(TagEditDialog, GenreListIsSortedByNameWithTheEmptyEntryFirst) {
     CRecordingMessages messages;
-    CMp3PropertySheet sheet(nullptr, CTagCodec(), messages);
+    CScriptedModals modals;
+    CMp3PropertySheet sheet(nullptr, CTagCodec(), messages, modals);
     const QComboBox* pGenre = sheet.GetPage().GetGenreBox();
     EXPECT_FALSE(pGenre->isEditable());
     ASSERT_EQ(pGenre->count(), GENRE_COUNT);
@@ -629,7 +567,8 @@ TEST(TagEditDialog, LoadedGenreShowsOnlyWhenItHasAName) {
     } aCases[] = {{0, "Blues"}, {8, "Jazz"}, {147, "Synthpop"}, {148, ""}, {149, ""}, {255, ""}};
     for (const auto& c : aCases) {
         CRecordingMessages messages;
-        CMp3PropertySheet sheet(nullptr, CTagCodec(), messages);
+        CScriptedModals modals;
+        CMp3PropertySheet sheet(nullptr, CTagCodec(), messages, modals);
         sheet.GetPage().m_nGenre = c.nGenre;
         sheet.GetPage().LoadFields();
         const QComboBox* pGenre = sheet.GetPage().GetGenreBox();
@@ -646,7 +585,7 @@ TEST(TagEditDialog, LoadedGenreShowsOnlyWhenItHasAName) {
 TEST_F(TagEditSheet, UntaggedFileShowsItsNameAsTitleAndOkAppendsATag) {
     Add("Intro.mp3", Audio(300));
     const std::vector<CTrackInfo*> arrSelected = Scan({"Intro.mp3"});
-    m_driver.On<CMp3PropertySheet>([](CMp3PropertySheet& sheet) {
+    m_modals.OnDialog<CMp3PropertySheet>([](CMp3PropertySheet& sheet) {
         EXPECT_EQ(Edit(sheet, ETagField::Title)->text(), QStringLiteral("Intro"));
         EXPECT_EQ(Edit(sheet, ETagField::Artist)->text(), QStringLiteral("<Undefined>"));
         EXPECT_EQ(Edit(sheet, ETagField::Album)->text(), QString());
@@ -669,7 +608,7 @@ TEST_F(TagEditSheet, YearTypedForThreeFilesChangesOnlyTheYear) {
     Add("b.mp3", Audio(300) + MakeTag("Song B", "Band B", "Rec B", "", "Re B", 8));
     Add("c.mp3", Audio(300) + MakeTag("Song C", "Band A", "", "77", "", 200));
     const std::vector<CTrackInfo*> arrSelected = Scan({"a.mp3", "b.mp3", "c.mp3"});
-    m_driver.On<CMp3PropertySheet>([](CMp3PropertySheet& sheet) {
+    m_modals.OnDialog<CMp3PropertySheet>([](CMp3PropertySheet& sheet) {
         for (ETagField eField : {ETagField::Title, ETagField::Artist, ETagField::Album,
                                  ETagField::Year, ETagField::Comment}) {
             EXPECT_EQ(Edit(sheet, eField)->text(), QString());
@@ -698,7 +637,7 @@ TEST_P(TagEditGenreChoice, ChosenGenreRegroupsOnlyWhenTheTreeShowsGenres) {
     Add("b.mp3", Audio(300) + MakeTag("", "", "", "", "", GENRE_NONE));
     Add("c.mp3", Audio(300) + MakeTag("C", "Other", "", "", "", 255));
     const std::vector<CTrackInfo*> arrSelected = Scan({"a.mp3", "b.mp3", "c.mp3"});
-    m_driver.On<CMp3PropertySheet>([](CMp3PropertySheet& sheet) {
+    m_modals.OnDialog<CMp3PropertySheet>([](CMp3PropertySheet& sheet) {
         QComboBox* pGenre = sheet.GetPage().GetGenreBox();
         pGenre->setCurrentIndex(pGenre->findText(QStringLiteral("Jazz")));
         ClickOk(sheet);
@@ -724,7 +663,7 @@ TEST_F(TagEditSheet, EmptyGenreEntryLeavesEachFileItsGenre) {
     Add("a.mp3", Audio(300) + MakeTag("A", "Band", "", "", "", 17));
     Add("b.mp3", Audio(300) + MakeTag("B", "Band", "", "", "", 8));
     const std::vector<CTrackInfo*> arrSelected = Scan({"a.mp3", "b.mp3"});
-    m_driver.On<CMp3PropertySheet>([](CMp3PropertySheet& sheet) {
+    m_modals.OnDialog<CMp3PropertySheet>([](CMp3PropertySheet& sheet) {
         QComboBox* pGenre = sheet.GetPage().GetGenreBox();
         pGenre->setCurrentIndex(pGenre->findText(QStringLiteral("Jazz")));
         pGenre->setCurrentIndex(0);
@@ -741,7 +680,7 @@ TEST_F(TagEditSheet, EmptyGenreEntryLeavesEachFileItsGenre) {
 TEST_F(TagEditSheet, ClearedArtistStaysInTheFileAndNothingIsWritten) {
     Add("a.mp3", Audio(300) + MakeTag("A", "Band", "", "", "", 17));
     const std::vector<CTrackInfo*> arrSelected = Scan({"a.mp3"});
-    m_driver.On<CMp3PropertySheet>([](CMp3PropertySheet& sheet) {
+    m_modals.OnDialog<CMp3PropertySheet>([](CMp3PropertySheet& sheet) {
         Edit(sheet, ETagField::Artist)->clear();
         ClickOk(sheet);
     });
@@ -759,7 +698,7 @@ TEST_F(TagEditSheet, ReadOnlyFileIsReportedOnceAndTheOtherIsWritten) {
     Add("open.mp3", Audio(300) + MakeTag("Open", "Band", "", "", "", 17));
     fs::permissions(m_dir.Path() / "locked.mp3", fs::perms::owner_read);
     const std::vector<CTrackInfo*> arrSelected = Scan({"locked.mp3", "open.mp3"});
-    m_driver.On<CMp3PropertySheet>([](CMp3PropertySheet& sheet) {
+    m_modals.OnDialog<CMp3PropertySheet>([](CMp3PropertySheet& sheet) {
         SetText(sheet, ETagField::Comment, "New");
         ClickOk(sheet);
     });
@@ -782,7 +721,7 @@ TEST_F(TagEditSheet, CancelWritesNothingAndChangesNoRecord) {
     for (const std::vector<std::string>& arrNames :
          {std::vector<std::string>{"a.mp3"}, std::vector<std::string>{"a.mp3", "b.mp3"}}) {
         const std::vector<CTrackInfo*> arrSelected = Scan(arrNames);
-        m_driver.On<CMp3PropertySheet>([](CMp3PropertySheet& sheet) {
+        m_modals.OnDialog<CMp3PropertySheet>([](CMp3PropertySheet& sheet) {
             SetText(sheet, ETagField::Title, "Other");
             SetText(sheet, ETagField::Artist, "Someone");
             SetText(sheet, ETagField::Year, "2000");
@@ -815,24 +754,24 @@ TEST_F(TagEditSheet, OkIsRefusedOnTheFirstFieldTooLongForItsTagField) {
             }
         }
     };
-    m_driver.On<CMp3PropertySheet>([](CMp3PropertySheet& sheet) {
+    m_modals.OnDialog<CMp3PropertySheet>([](CMp3PropertySheet& sheet) {
         // Few enough characters for the edits, too many bytes for the tag.
         SetText(sheet, ETagField::Title, Repeat(KANJI, 11));
         SetText(sheet, ETagField::Comment, Repeat(KANJI, 11));
         SetText(sheet, ETagField::Year, KANJI + KANJI);
         ClickOk(sheet);
     });
-    m_driver.On<CMp3PropertySheet>([&](CMp3PropertySheet& sheet) {
+    m_modals.OnDialog<CMp3PropertySheet>([&](CMp3PropertySheet& sheet) {
         focusedField(sheet);
         SetText(sheet, ETagField::Comment, Repeat(KANJI, 10));
         ClickOk(sheet);
     });
-    m_driver.On<CMp3PropertySheet>([&](CMp3PropertySheet& sheet) {
+    m_modals.OnDialog<CMp3PropertySheet>([&](CMp3PropertySheet& sheet) {
         focusedField(sheet);
         SetText(sheet, ETagField::Title, Repeat(E_ACUTE, 30));
         ClickOk(sheet);
     });
-    m_driver.On<CMp3PropertySheet>([&](CMp3PropertySheet& sheet) {
+    m_modals.OnDialog<CMp3PropertySheet>([&](CMp3PropertySheet& sheet) {
         focusedField(sheet);
         SetText(sheet, ETagField::Year, "1998");
         ClickOk(sheet);
@@ -852,11 +791,11 @@ TEST_F(TagEditSheet, LongFileNameAsTitleMustBeShortenedBeforeOk) {
     const QString strTitle = QStringLiteral("A very long name of a live recording");
     Add(strName, Audio(300));
     const std::vector<CTrackInfo*> arrSelected = Scan({strName});
-    m_driver.On<CMp3PropertySheet>([&strTitle](CMp3PropertySheet& sheet) {
+    m_modals.OnDialog<CMp3PropertySheet>([&strTitle](CMp3PropertySheet& sheet) {
         EXPECT_EQ(Edit(sheet, ETagField::Title)->text(), strTitle);
         ClickOk(sheet);
     });
-    m_driver.On<CMp3PropertySheet>([&strTitle](CMp3PropertySheet& sheet) {
+    m_modals.OnDialog<CMp3PropertySheet>([&strTitle](CMp3PropertySheet& sheet) {
         EXPECT_EQ(sheet.focusWidget(), Edit(sheet, ETagField::Title));
         Edit(sheet, ETagField::Title)->setText(strTitle.left(30));
         ClickOk(sheet);
@@ -906,18 +845,17 @@ TEST_F(TagEditSheet, WriteErrorIsReportedAndThePanesStillShowTheEditedRecords) {
         ::signal(SIGXFSZ, SIG_IGN);
         const struct ::rlimit limit = {500, 500};
         ::setrlimit(RLIMIT_FSIZE, &limit);
-        m_driver.On<CMp3PropertySheet>([](CMp3PropertySheet& sheet) {
+        m_modals.OnDialog<CMp3PropertySheet>([](CMp3PropertySheet& sheet) {
             SetText(sheet, ETagField::Year, "1998");
             ClickOk(sheet);
         });
-        m_driver.Start();
-        const bool bOk = RunTagEditor(nullptr, m_messages, arrSelected, m_doc, Writer(), m_history,
-                                      false, [this] { ++m_nRefills; });
+        const bool bOk = RunTagEditor(nullptr, m_messages, m_modals, arrSelected, m_doc, Writer(),
+                                      m_history, false, [this] { ++m_nRefills; });
         const QString strExpected = QStringLiteral("An error occurred while writing ") +
                                     QString::fromStdString(arrSelected[1]->GetFullPath()) +
                                     QStringLiteral(":\n") + QString::fromUtf8(std::strerror(EFBIG));
         std::string strFaults;
-        if (!bOk || !m_driver.Done()) {
+        if (!bOk || !m_modals.Done()) {
             strFaults += "[the editor did not finish as OK] ";
         }
         if (m_messages.m_arrTexts != QStringList{strExpected}) {
@@ -1079,7 +1017,8 @@ TEST(TagEditDialog, OkRefusesABadTrackThenAnUnstorableTextThenAnOverlongOne) {
     };
     for (const auto& c : aCases) {
         CRecordingMessages messages;
-        CMp3PropertySheet sheet(nullptr, *CTagCodec::FromName(c.pszCodec), messages);
+        CScriptedModals modals;
+        CMp3PropertySheet sheet(nullptr, *CTagCodec::FromName(c.pszCodec), messages, modals);
         sheet.GetPage().m_strComment = c.strComment; // shown whole, whatever the limit
         sheet.GetPage().LoadFields();
         sheet.show();
@@ -1102,7 +1041,8 @@ TEST(TagEditDialog, OkRefusesABadTrackThenAnUnstorableTextThenAnOverlongOne) {
 
 TEST(TagEditDialog, TheCommentLeavesTwoBytesToATrackNumberAndTheTrackTakesDigitsOnly) {
     CRecordingMessages messages;
-    CMp3PropertySheet sheet(nullptr, CTagCodec(), messages);
+    CScriptedModals modals;
+    CMp3PropertySheet sheet(nullptr, CTagCodec(), messages, modals);
     sheet.GetPage().LoadFields();
     QLineEdit* pComment = Edit(sheet, ETagField::Comment);
     QLineEdit* pTrack = Edit(sheet, ETagField::Track);
@@ -1122,7 +1062,7 @@ TEST_F(TagEditSheet, YearAloneChangesOnlyTheYearBytes) {
     const std::string strTitle = "Caf" + E_ACUTE + " noir";
     Add("a.mp3", Audio(300) + MakeTrackTag(strTitle, "Band", "1990", "Live", 7, 17));
     const std::vector<CTrackInfo*> arrSelected = Scan({"a.mp3"});
-    m_driver.On<CMp3PropertySheet>([&strTitle](CMp3PropertySheet& sheet) {
+    m_modals.OnDialog<CMp3PropertySheet>([&strTitle](CMp3PropertySheet& sheet) {
         EXPECT_EQ(Edit(sheet, ETagField::Title)->text(), QString::fromStdString(strTitle));
         EXPECT_EQ(Edit(sheet, ETagField::Track)->text(), QStringLiteral("7"));
         EXPECT_EQ(Edit(sheet, ETagField::Comment)->maxLength(), 28);
@@ -1138,7 +1078,7 @@ TEST_F(TagEditSheet, TrackNumberIsSetAndTakenAway) {
     Add("a.mp3", Audio(300) + MakeTag("Song", "Band", "", "", "Note", 17));
     const std::vector<CTrackInfo*> arrSelected = Scan({"a.mp3"});
     for (const char* pszTrack : {"12", ""}) {
-        m_driver.On<CMp3PropertySheet>([pszTrack](CMp3PropertySheet& sheet) {
+        m_modals.OnDialog<CMp3PropertySheet>([pszTrack](CMp3PropertySheet& sheet) {
             SetText(sheet, ETagField::Track, pszTrack);
             ClickOk(sheet);
         });
@@ -1154,7 +1094,7 @@ TEST_F(TagEditSheet, PlaceholderArtistIsNeverWrittenInEitherLanguage) {
     for (const std::string& strShown : {std::string("<Undefined>"), "<Non d" + E_ACUTE + "fini>"}) {
         Add("Intro.mp3", Audio(300));
         const std::vector<CTrackInfo*> arrSelected = Scan({"Intro.mp3"});
-        m_driver.On<CMp3PropertySheet>([&strShown](CMp3PropertySheet& sheet) {
+        m_modals.OnDialog<CMp3PropertySheet>([&strShown](CMp3PropertySheet& sheet) {
             SetText(sheet, ETagField::Artist, strShown);
             ClickOk(sheet);
         });
@@ -1173,7 +1113,7 @@ TEST_F(TagEditSheet, OkWithNothingChangedWritesNothing) {
     for (const std::vector<std::string>& arrNames :
          {std::vector<std::string>{"a.mp3"}, std::vector<std::string>{"a.mp3", "b.mp3"}}) {
         const std::vector<CTrackInfo*> arrSelected = Scan(arrNames);
-        m_driver.On<CMp3PropertySheet>([](CMp3PropertySheet& sheet) { ClickOk(sheet); });
+        m_modals.OnDialog<CMp3PropertySheet>([](CMp3PropertySheet& sheet) { ClickOk(sheet); });
         EXPECT_TRUE(Run(arrSelected));
         EXPECT_EQ(Bytes("a.mp3"), strTagged);
         EXPECT_EQ(Bytes("b.mp3"), Audio(300));
@@ -1191,7 +1131,7 @@ TEST_F(TagEditSheet, FileSwappedForALinkAfterTheScanIsLeftAloneAndNamed) {
     const std::vector<CTrackInfo*> arrSelected = Scan({"a.mp3"});
     fs::remove(m_dir.Path() / "a.mp3");
     fs::create_symlink(m_dir.Path() / "other.mp3", m_dir.Path() / "a.mp3");
-    m_driver.On<CMp3PropertySheet>([](CMp3PropertySheet& sheet) {
+    m_modals.OnDialog<CMp3PropertySheet>([](CMp3PropertySheet& sheet) {
         SetText(sheet, ETagField::Year, "1998");
         ClickOk(sheet);
     });
@@ -1209,7 +1149,7 @@ TEST_F(TagEditSheet, ModificationTimeIsKeptOnlyWhenTheOptionSaysSo) {
         SetModificationTime(m_dir.Path() / "a.mp3", 1000000000);
         const std::vector<CTrackInfo*> arrSelected = Scan({"a.mp3"});
         m_bKeepTimes = bKeep;
-        m_driver.On<CMp3PropertySheet>([](CMp3PropertySheet& sheet) {
+        m_modals.OnDialog<CMp3PropertySheet>([](CMp3PropertySheet& sheet) {
             SetText(sheet, ETagField::Year, "1998");
             ClickOk(sheet);
         });
@@ -1238,7 +1178,7 @@ TEST_F(TagEditSheet, UndoPutsBackEveryFileTheEditLeftAsItWas) {
         Add("b.mp3", strB);
         Add("bare.mp3", strBare);
         std::vector<CTrackInfo*> arrSelected = Scan(c.arrNames);
-        m_driver.On<CMp3PropertySheet>([](CMp3PropertySheet& sheet) {
+        m_modals.OnDialog<CMp3PropertySheet>([](CMp3PropertySheet& sheet) {
             SetText(sheet, ETagField::Artist, "New");
             ClickOk(sheet);
         });
@@ -1253,9 +1193,8 @@ TEST_F(TagEditSheet, UndoPutsBackEveryFileTheEditLeftAsItWas) {
         // The folder read again: the records are new, found by their paths.
         Scan(c.arrNames);
         m_messages.m_arrTexts.clear();
-        m_driver.Start();
         RunTagUndo(nullptr, m_messages, m_history, m_doc, Writer());
-        EXPECT_TRUE(m_driver.Done()) << c.pszCase;
+        EXPECT_TRUE(m_modals.Done()) << c.pszCase;
         EXPECT_FALSE(m_history.CanUndo()) << c.pszCase;
         EXPECT_EQ(Rebuilds(), 1) << c.pszCase;
         const std::map<std::string, std::string> mapOriginal = {
@@ -1354,7 +1293,8 @@ TEST(TagEditDialog, EachTextShowsTheBytesItTakesInTheCodecOfTheWrite) {
     };
     for (const auto& c : aCases) {
         CRecordingMessages messages;
-        CMp3PropertySheet sheet(nullptr, *CTagCodec::FromName(c.pszCodec), messages);
+        CScriptedModals modals;
+        CMp3PropertySheet sheet(nullptr, *CTagCodec::FromName(c.pszCodec), messages, modals);
         SetText(sheet, ETagField::Track, c.strTrack);
         SetText(sheet, c.eField, c.strText);
         EXPECT_EQ(sheet.GetPage().GetByteCountText(c.eField), c.pszExpected)
@@ -1380,22 +1320,55 @@ TEST(TagEditReport, ManyFailuresNameTheFirstTwentyAndCountTheRest) {
 }
 
 TEST_F(TagEditSheet, SeveralFilesShowWhatTheyShareAndClearAFieldInEveryFile) {
-    Add("a.mp3", Audio(300) + MakeTag("One", "Band", "Rec", "1990", "old", 17));
-    Add("b.mp3", Audio(300) + MakeTag("Two", "Band", "Rec", "1991", "note", 17));
-    const std::vector<CTrackInfo*> arrSelected = Scan({"a.mp3", "b.mp3"});
-    m_driver.On<CMp3PropertySheet>([](CMp3PropertySheet& sheet) {
-        EXPECT_EQ(Edit(sheet, ETagField::Artist)->text(), "Band");
-        EXPECT_EQ(Edit(sheet, ETagField::Title)->text(), "");
-        EXPECT_EQ(Edit(sheet, ETagField::Title)->placeholderText(), "(different values)");
-        QLineEdit* pComment = Edit(sheet, ETagField::Comment);
-        pComment->setFocus();
-        QTest::keyClick(pComment, Qt::Key_Delete, Qt::ControlModifier);
-        EXPECT_EQ(pComment->placeholderText(), "(cleared in every file)");
-        ClickOk(sheet);
-    });
-    EXPECT_TRUE(Run(arrSelected));
-    EXPECT_EQ(Bytes("a.mp3"), Audio(300) + MakeTag("One", "Band", "Rec", "1990", "", 17));
-    EXPECT_EQ(Bytes("b.mp3"), Audio(300) + MakeTag("Two", "Band", "Rec", "1991", "", 17));
+    const auto chooseFromMenu = [this](QLineEdit& edit, bool bChoose) {
+        m_modals.OnMenu([bChoose](QMenu& menu, const QPoint&) -> QAction* {
+            for (QAction* pItem : menu.actions()) {
+                if (pItem->text() == "C&lear in Every File") {
+                    EXPECT_EQ(pItem->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Delete));
+                    return bChoose ? pItem : nullptr;
+                }
+            }
+            ADD_FAILURE() << "the field's menu offers no clearing";
+            return nullptr;
+        });
+        QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5));
+        QApplication::sendEvent(&edit, &event);
+    };
+    const struct {
+        const char* pszWay;
+        std::function<void(QLineEdit&)> clear;
+        bool bCleared;
+    } aWays[] = {
+        {"Ctrl+Delete",
+         [](QLineEdit& edit) {
+             edit.setFocus();
+             QTest::keyClick(&edit, Qt::Key_Delete, Qt::ControlModifier);
+         },
+         true},
+        {"its menu", [&](QLineEdit& edit) { chooseFromMenu(edit, true); }, true},
+        {"its menu, dismissed", [&](QLineEdit& edit) { chooseFromMenu(edit, false); }, false},
+    };
+    for (const auto& way : aWays) {
+        SCOPED_TRACE(way.pszWay);
+        Add("a.mp3", Audio(300) + MakeTag("One", "Band", "Rec", "1990", "old", 17));
+        Add("b.mp3", Audio(300) + MakeTag("Two", "Band", "Rec", "1991", "note", 17));
+        const std::vector<CTrackInfo*> arrSelected = Scan({"a.mp3", "b.mp3"});
+        m_modals.OnDialog<CMp3PropertySheet>([&way](CMp3PropertySheet& sheet) {
+            EXPECT_EQ(Edit(sheet, ETagField::Artist)->text(), "Band");
+            EXPECT_EQ(Edit(sheet, ETagField::Title)->text(), "");
+            EXPECT_EQ(Edit(sheet, ETagField::Title)->placeholderText(), "(different values)");
+            QLineEdit* pComment = Edit(sheet, ETagField::Comment);
+            way.clear(*pComment);
+            EXPECT_EQ(pComment->placeholderText(),
+                      way.bCleared ? "(cleared in every file)" : "(different values)");
+            ClickOk(sheet);
+        });
+        EXPECT_TRUE(Run(arrSelected));
+        EXPECT_EQ(Bytes("a.mp3"), Audio(300) + MakeTag("One", "Band", "Rec", "1990",
+                                                       way.bCleared ? "" : "old", 17));
+        EXPECT_EQ(Bytes("b.mp3"), Audio(300) + MakeTag("Two", "Band", "Rec", "1991",
+                                                       way.bCleared ? "" : "note", 17));
+    }
 }
 
 TEST_F(TagEditSheet, CopyFromId3v2FillsThePageAndFillingEmptyFieldsKeepsEachFilesOwn) {
@@ -1406,7 +1379,7 @@ TEST_F(TagEditSheet, CopyFromId3v2FillsThePageAndFillingEmptyFieldsKeepsEachFile
     Add("one.mp3", strV2 + Audio(300));
     Add("tagged.mp3", strV2 + Audio(300) + MakeTag("Mine", "", "", "", "", 8));
     const std::vector<CTrackInfo*> arrOne = Scan({"one.mp3"});
-    m_driver.On<CMp3PropertySheet>([](CMp3PropertySheet& sheet) {
+    m_modals.OnDialog<CMp3PropertySheet>([](CMp3PropertySheet& sheet) {
         CMp3PropertyPage1& page = sheet.GetPage();
         EXPECT_EQ(page.GetOtherTagsLabel()->text(), "Also has an ID3v2.3 tag");
         page.GetCopyButton()->click();
@@ -1423,7 +1396,7 @@ TEST_F(TagEditSheet, CopyFromId3v2FillsThePageAndFillingEmptyFieldsKeepsEachFile
 
     // Several files: only the fields each file leaves empty are filled.
     const std::vector<CTrackInfo*> arrBoth = Scan({"one.mp3", "tagged.mp3"});
-    m_driver.On<CMp3PropertySheet>([](CMp3PropertySheet& sheet) {
+    m_modals.OnDialog<CMp3PropertySheet>([](CMp3PropertySheet& sheet) {
         ASSERT_TRUE(sheet.GetPage().GetFillCheckBox()->isVisibleTo(&sheet));
         sheet.GetPage().GetFillCheckBox()->setChecked(true);
         ClickOk(sheet);
@@ -1450,7 +1423,8 @@ TEST_F(TagEditSheet, CorpusFilesGoThroughCopyFromId3v2) {
             continue;
         }
         CRecordingMessages messages;
-        CMp3PropertySheet sheet(nullptr, CTagCodec(), messages);
+        CScriptedModals modals;
+        CMp3PropertySheet sheet(nullptr, CTagCodec(), messages, modals);
         sheet.GetPage().SetOtherTags(tag);
         sheet.GetPage().CopyFromId3v2();
         sheet.GetPage().SaveFields();

@@ -3,7 +3,7 @@
 #include "catalogue/posixio.h"
 #include "catalogue/trackinfo.h"
 #include "catalogue/tunebrdoc.h"
-#include "tests/support/fakecataloguehost.h"
+#include "tests/support/fakes.h"
 
 #include <gtest/gtest.h>
 

@@ -8,7 +8,7 @@
 #include "catalogue/trackinfo.h"
 #include "catalogue/tunebrdoc.h"
 #include "hostiletree.h"
-#include "tests/support/fakecataloguehost.h"
+#include "tests/support/fakes.h"
 
 #include <gtest/gtest.h>
 
@@ -18,17 +18,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class CView final : public CDocView {
-public:
-    void OnUpdate(CDocView*, int nHint, CTrackList*) override { m_arrHints.push_back(nHint); }
-    std::vector<int> m_arrHints;
-};
-
 // The scan's records as "location below the root | name | size | title", after checking what
 // every scan must do whatever the tree: both hints, the title, the folder handed to the host.
 std::vector<std::string> Scan(const std::string& strRoot, std::string* pstrProblem, CFileOps& ops) {
     CFakeCatalogueHost host;
-    CView view;
+    CHintLog view;
     CTunebrDoc doc(host, ops);
     doc.AddView(&view);
     doc.ScanFolder(strRoot);

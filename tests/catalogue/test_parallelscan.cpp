@@ -10,7 +10,7 @@
 #include "catalogue/tagreaderpool.h"
 #include "catalogue/trackinfo.h"
 #include "catalogue/tunebrdoc.h"
-#include "tests/support/fakecataloguehost.h"
+#include "tests/support/fakes.h"
 #include "tests/support/testfiles.h"
 
 #include <gtest/gtest.h>
@@ -24,12 +24,6 @@
 #include <thread>
 
 namespace {
-
-class CView final : public CDocView {
-public:
-    void OnUpdate(CDocView*, int nHint, CTrackList*) override { m_arrHints.push_back(nHint); }
-    std::vector<int> m_arrHints;
-};
 
 std::string Describe(const CTrackInfo& track) {
     return track.GetLocation() + "|" + std::string(track.GetFileName()) + "|" +
@@ -61,7 +55,7 @@ std::string GroupText(const std::string& strName, const CTrackList& arrTracks,
 
 SScanResult Scan(const std::string& strRoot, std::size_t nReaders, CFakeCatalogueHost& host,
                  CFileOps& ops) {
-    CView view;
+    CHintLog view;
     CTunebrDoc doc(host, ops);
     doc.AddView(&view);
     doc.SetReaderCount(nReaders);

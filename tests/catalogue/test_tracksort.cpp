@@ -2,7 +2,7 @@
 // Copyright 2026 Quillon Softs
 #include "catalogue/tracksort.h"
 
-#include "tests/support/trackstore.h"
+#include "tests/support/fakes.h"
 
 #include <gtest/gtest.h>
 

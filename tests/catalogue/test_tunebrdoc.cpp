@@ -7,7 +7,7 @@
 #include "catalogue/posixio.h"
 #include "catalogue/trackinfo.h"
 #include "catalogue/tunebrdoc.h"
-#include "tests/support/fakecataloguehost.h"
+#include "tests/support/fakes.h"
 #include "tests/support/testfiles.h"
 
 #include <gtest/gtest.h>
@@ -23,16 +23,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-class CTestView final : public CDocView {
-public:
-    void OnUpdate(CDocView*, int nHint, CTrackList* pTracks) override {
-        m_arrHints.push_back(nHint);
-        m_arrObjects.push_back(pTracks);
-    }
-    std::vector<int> m_arrHints;
-    std::vector<CTrackList*> m_arrObjects;
-};
 
 class TunebrDoc : public ::testing::Test {
 protected:
@@ -62,7 +52,7 @@ protected:
     CFakeCatalogueHost m_host;
     CFileOps m_fileOps;
     CTunebrDoc m_doc{m_host, m_fileOps};
-    CTestView m_view;
+    CHintLog m_view;
 };
 
 using Names = std::vector<std::string>;
@@ -385,13 +375,13 @@ TEST_F(TunebrDoc, RebuildAfterEditsGivesTheIndexOfAFreshFiling) {
 }
 
 TEST_F(TunebrDoc, SenderIsNotToldOfItsOwnUpdate) {
-    CTestView other;
+    CHintLog other;
     m_doc.AddView(&other);
     CTrackList arrTracks;
     m_doc.UpdateAllViews(&m_view, HINT_SHOW_TRACKS, &arrTracks);
     EXPECT_TRUE(m_view.m_arrHints.empty());
     ASSERT_EQ(other.m_arrHints.size(), 1u);
-    EXPECT_EQ(other.m_arrObjects[0], &arrTracks);
+    EXPECT_EQ(other.m_arrLists[0], &arrTracks);
     m_doc.RemoveView(&other);
     // The document passes on any hint, its own or the views'.
     constexpr int HINT_OF_A_VIEW = 5;

@@ -10,8 +10,7 @@
 #include "platform/icons.h"
 #include "platform/textconv.h"
 #include "platform/usersettings.h"
-#include "tests/support/fakecataloguehost.h"
-#include "tests/support/fakepanehost.h"
+#include "tests/support/fakes.h"
 #include "tests/support/testfiles.h"
 
 #include <QApplication>

@@ -13,9 +13,7 @@
 #include "panes/viewhints.h"
 #include "platform/textconv.h"
 #include "platform/usersettings.h"
-#include "tests/support/fakecataloguehost.h"
-#include "tests/support/fakepanehost.h"
-#include "tests/support/trackstore.h"
+#include "tests/support/fakes.h"
 
 #include <QAbstractItemModelTester>
 #include <QHeaderView>

@@ -9,13 +9,13 @@
 #include "panes/tunebrview.h"
 #include "platform/settingsstore.h"
 #include "platform/usersettings.h"
-#include "recordingmessages.h"
 #include "res/strings.h"
 #include "shell/aboutdlg.h"
 #include "shell/addressbox.h"
 #include "shell/mainframe.h"
 #include "shell/optionsheet.h"
 #include "shell/statuspanes.h"
+#include "tests/support/fakes.h"
 #include "tests/support/testfiles.h"
 
 #include <QAbstractButton>
@@ -188,6 +188,7 @@ TEST_F(Accessibility, EveryControlOfTheMainWindowHasAName) {
 
 TEST_F(Accessibility, EveryFieldOfTheDialogsHasANameAndTabFollowsTheLayout) {
     CRecordingMessages messages;
+    CScriptedModals modals;
     const struct {
         const char* pszDialog;
         std::function<std::unique_ptr<QDialog>()> make;
@@ -204,8 +205,8 @@ TEST_F(Accessibility, EveryFieldOfTheDialogsHasANameAndTabFollowsTheLayout) {
          [] { return std::make_unique<CAboutDlg>([](const std::string&) {}); },
          {QStringLiteral("OK"), QStringLiteral("https://tunebrowse.example.org/")}},
         {"tag editor",
-         [&messages] {
-             return std::make_unique<CMp3PropertySheet>(nullptr, CTagCodec(), messages);
+         [&messages, &modals] {
+             return std::make_unique<CMp3PropertySheet>(nullptr, CTagCodec(), messages, modals);
          },
          {QStringLiteral("ID3 Tag"), QStringLiteral("Title"), QStringLiteral("Artist"),
           QStringLiteral("Album"), QStringLiteral("Year"), QStringLiteral("Track"),
@@ -267,7 +268,8 @@ TEST_F(Accessibility, HiddenKeysAndPicturesAreNamed) {
 // screen reader on Linux speaks for a combo box.
 TEST(AccessibilityGenre, TheGenreBoxSpeaksItsValue) {
     CRecordingMessages messages;
-    CMp3PropertySheet sheet(nullptr, CTagCodec(), messages);
+    CScriptedModals modals;
+    CMp3PropertySheet sheet(nullptr, CTagCodec(), messages, modals);
     sheet.GetPage().m_nGenre = GENRE_NONE;
     sheet.GetPage().LoadFields();
     sheet.show();

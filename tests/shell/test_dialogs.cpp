@@ -2,12 +2,13 @@
 // Copyright 2026 Quillon Softs
 #include "platform/settingsstore.h"
 #include "platform/usersettings.h"
-#include "recordingmessages.h"
 #include "shell/aboutdlg.h"
 #include "shell/frameplacement.h"
 #include "shell/optionsheet.h"
+#include "tests/support/fakes.h"
 
 #include <QApplication>
+#include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -17,11 +18,8 @@
 #include <QRadioButton>
 #include <QTabWidget>
 #include <QTest>
-#include <QTimer>
 
 #include <gtest/gtest.h>
-
-#include <functional>
 
 namespace {
 
@@ -30,17 +28,8 @@ QString SettingsFile() {
            QStringLiteral("/Quillon Softs/Tunebrowse.conf");
 }
 
-// Acts on the modal dialog as soon as it runs, as a user would.
-void WhenModal(std::function<void(QWidget*)> act) {
-    QTimer::singleShot(0, [act] {
-        QWidget* pModal = QApplication::activeModalWidget();
-        ASSERT_NE(pModal, nullptr);
-        act(pModal);
-    });
-}
-
-void Press(QWidget* pDialog, QDialogButtonBox::StandardButton eButton) {
-    pDialog->findChild<QDialogButtonBox*>()->button(eButton)->click();
+void Press(QDialog& dialog, QDialogButtonBox::StandardButton eButton) {
+    dialog.findChild<QDialogButtonBox*>()->button(eButton)->click();
 }
 
 class OptionSheet : public ::testing::Test {
@@ -57,26 +46,28 @@ protected:
     CSettingsStore m_store;
     CUserSettings m_settings;
     CRecordingMessages m_messages;
+    CScriptedModals m_modals;
 };
 
 } // namespace
 
 TEST_F(OptionSheet, OkStoresTheButtonsAtOnce) {
     m_settings.m_nDoubleClickAction = 0;
-    WhenModal([](QWidget* pDialog) {
-        auto* pPage = static_cast<COptionSheet*>(pDialog);
-        EXPECT_EQ(pDialog->windowTitle(), "Options");
-        auto* pTabs = pDialog->findChild<QTabWidget*>();
+    m_modals.OnDialog<COptionSheet>([](COptionSheet& sheet) {
+        EXPECT_EQ(sheet.windowTitle(), "Options");
+        auto* pTabs = sheet.findChild<QTabWidget*>();
         ASSERT_EQ(pTabs->count(), 1);
         EXPECT_EQ(pTabs->tabText(0), "List options");
-        EXPECT_TRUE(pPage->GetPage().m_pActionPlay->isChecked());
-        EXPECT_TRUE(pPage->GetPage().m_pAlignLeft->isChecked());
-        pPage->GetPage().m_pActionProperties->click();
-        pPage->GetPage().m_pFullRow->click();
-        pPage->GetPage().m_pAlignCenter->click();
-        Press(pDialog, QDialogButtonBox::Ok);
+        EXPECT_TRUE(sheet.GetPage().m_pAction->button(0)->isChecked());
+        EXPECT_TRUE(sheet.GetPage().m_pAlignment->button(0)->isChecked());
+        ASSERT_EQ(sheet.GetPage().m_pAction->button(2)->text(), "P&roperties");
+        ASSERT_EQ(sheet.GetPage().m_pAlignment->button(1)->text(), "&Center");
+        sheet.GetPage().m_pAction->button(2)->click();
+        sheet.GetPage().m_pFullRow->click();
+        sheet.GetPage().m_pAlignment->button(1)->click();
+        Press(sheet, QDialogButtonBox::Ok);
     });
-    EXPECT_TRUE(COptionSheet::RunOptions(nullptr, m_messages, m_settings, m_store));
+    EXPECT_TRUE(COptionSheet::RunOptions(nullptr, m_messages, m_modals, m_settings, m_store));
     EXPECT_EQ(m_settings.m_nDoubleClickAction, 2);
     EXPECT_EQ(m_settings.m_bFullRowSelection, 1);
     EXPECT_EQ(m_settings.m_nColumnAlignment, 1);
@@ -87,11 +78,11 @@ TEST_F(OptionSheet, OkStoresTheButtonsAtOnce) {
 }
 
 TEST_F(OptionSheet, CancelChangesNothing) {
-    WhenModal([](QWidget* pDialog) {
-        static_cast<COptionSheet*>(pDialog)->GetPage().m_pActionEnqueue->click();
-        Press(pDialog, QDialogButtonBox::Cancel);
+    m_modals.OnDialog<COptionSheet>([](COptionSheet& sheet) {
+        sheet.GetPage().m_pAction->button(1)->click();
+        Press(sheet, QDialogButtonBox::Cancel);
     });
-    EXPECT_FALSE(COptionSheet::RunOptions(nullptr, m_messages, m_settings, m_store));
+    EXPECT_FALSE(COptionSheet::RunOptions(nullptr, m_messages, m_modals, m_settings, m_store));
     EXPECT_EQ(m_settings.m_nDoubleClickAction, 0);
     EXPECT_FALSE(QFile::exists(SettingsFile()));
 }
@@ -100,16 +91,16 @@ TEST_F(OptionSheet, OutOfRangeValuesShowNoButtonAndSurviveAnUntouchedGroup) {
     m_settings.m_nDoubleClickAction = 3;
     m_settings.m_bFullRowSelection = 5;
     m_settings.m_nColumnAlignment = 7;
-    WhenModal([](QWidget* pDialog) {
-        COptionPage1& page = static_cast<COptionSheet*>(pDialog)->GetPage();
+    m_modals.OnDialog<COptionSheet>([](COptionSheet& sheet) {
+        COptionPage1& page = sheet.GetPage();
         for (QAbstractButton* pButton : std::initializer_list<QAbstractButton*>{
-                 page.m_pActionPlay, page.m_pActionEnqueue, page.m_pActionProperties,
-                 page.m_pFullRow, page.m_pAlignLeft, page.m_pAlignCenter}) {
+                 page.m_pAction->button(0), page.m_pAction->button(1), page.m_pAction->button(2),
+                 page.m_pFullRow, page.m_pAlignment->button(0), page.m_pAlignment->button(1)}) {
             EXPECT_FALSE(pButton->isChecked()) << pButton->text().toStdString();
         }
-        Press(pDialog, QDialogButtonBox::Ok);
+        Press(sheet, QDialogButtonBox::Ok);
     });
-    EXPECT_TRUE(COptionSheet::RunOptions(nullptr, m_messages, m_settings, m_store));
+    EXPECT_TRUE(COptionSheet::RunOptions(nullptr, m_messages, m_modals, m_settings, m_store));
     const CUserSettings stored = Reload();
     EXPECT_EQ(stored.m_nDoubleClickAction, 3);
     EXPECT_EQ(stored.m_bFullRowSelection, 0); // the check box was clear
@@ -152,8 +143,8 @@ TEST_F(OptionSheet, KeepTimesAndTheTagEncodingAreStoredOnOk) {
     for (const auto& c : aCases) {
         m_settings.m_bKeepFileTimes = 0;
         m_settings.m_strTagEncoding = c.pszStored;
-        WhenModal([&c](QWidget* pDialog) {
-            COptionPage1& page = static_cast<COptionSheet*>(pDialog)->GetPage();
+        m_modals.OnDialog<COptionSheet>([&c](COptionSheet& sheet) {
+            COptionPage1& page = sheet.GetPage();
             EXPECT_FALSE(page.m_pKeepTimes->isChecked());
             EXPECT_EQ(page.m_pEncoding->itemText(0), "Automatic");
             EXPECT_EQ(page.m_pEncoding->count(), static_cast<int>(CTagCodec::Names().size()));
@@ -168,9 +159,9 @@ TEST_F(OptionSheet, KeepTimesAndTheTagEncodingAreStoredOnOk) {
                 page.m_pEncoding->setCurrentIndex(
                     page.m_pEncoding->findData(QString::fromUtf8(c.pszChosen)));
             }
-            Press(pDialog, QDialogButtonBox::Ok);
+            Press(sheet, QDialogButtonBox::Ok);
         });
-        EXPECT_TRUE(COptionSheet::RunOptions(nullptr, m_messages, m_settings, m_store));
+        EXPECT_TRUE(COptionSheet::RunOptions(nullptr, m_messages, m_modals, m_settings, m_store));
         EXPECT_EQ(m_settings.m_bKeepFileTimes, 1) << c.pszStored;
         EXPECT_EQ(m_settings.m_strTagEncoding, c.pszExpected) << c.pszStored;
         const CUserSettings stored = Reload();

@@ -10,13 +10,13 @@
 #include "panes/tunebrview.h"
 #include "platform/settingsstore.h"
 #include "platform/usersettings.h"
-#include "recordingmessages.h"
 #include "res/strings.h"
 #include "shell/aboutdlg.h"
 #include "shell/mainframe.h"
 #include "shell/optionsheet.h"
 #include "shell/statuspanes.h"
 #include "shell/translations.h"
+#include "tests/support/fakes.h"
 #include "tests/support/testfiles.h"
 
 #include <QAccessible>
@@ -33,7 +33,6 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTabWidget>
-#include <QTimer>
 #include <QTreeView>
 
 #include <gtest/gtest.h>
@@ -195,7 +194,8 @@ TEST(French, TheWindowSpeaksFrenchWhereTheStringTableDoes) {
 TEST(French, TheTagEditorRefusesAnOverlongFieldInFrench) {
     ASSERT_EQ(UserLanguage(), ELanguage::French);
     CRecordingMessages messages;
-    CMp3PropertySheet sheet(nullptr, CTagCodec(), messages);
+    CScriptedModals modals;
+    CMp3PropertySheet sheet(nullptr, CTagCodec(), messages, modals);
     sheet.GetPage().m_strTitle = std::string(31, 'x');
     sheet.GetPage().LoadFields();
     sheet.show();
@@ -208,7 +208,8 @@ TEST(French, TheTagEditorRefusesAnOverlongFieldInFrench) {
 TEST(French, TheGenreBoxSaysUnchangedInFrench) {
     ASSERT_EQ(UserLanguage(), ELanguage::French);
     CRecordingMessages messages;
-    CMp3PropertySheet sheet(nullptr, CTagCodec(), messages);
+    CScriptedModals modals;
+    CMp3PropertySheet sheet(nullptr, CTagCodec(), messages, modals);
     sheet.GetPage().m_nGenre = GENRE_NONE;
     sheet.GetPage().LoadFields();
     sheet.show();
@@ -245,6 +246,7 @@ TEST(French, NoTextOfTheWindowItsMenusOrItsDialogsIsLeftInEnglish) {
     CUserSettings settings;
     settings.LoadSettings(store);
     CRecordingMessages messages;
+    CScriptedModals modals;
     const struct {
         const char* pszName;
         std::function<std::unique_ptr<QWidget>()> make;
@@ -257,8 +259,8 @@ TEST(French, NoTextOfTheWindowItsMenusOrItsDialogsIsLeftInEnglish) {
          }},
         {"options", [&messages] { return std::make_unique<COptionSheet>(messages); }},
         {"tag editor",
-         [&messages] {
-             return std::make_unique<CMp3PropertySheet>(nullptr, CTagCodec(), messages);
+         [&messages, &modals] {
+             return std::make_unique<CMp3PropertySheet>(nullptr, CTagCodec(), messages, modals);
          }},
         {"about", [] { return std::make_unique<CAboutDlg>([](const std::string&) {}); }},
         {"folder chooser",

@@ -7,9 +7,9 @@
 #include "catalogue/genres.h"
 #include "platform/settingsstore.h"
 #include "platform/usersettings.h"
-#include "recordingmessages.h"
 #include "res/strings.h"
 #include "shell/mainframe.h"
+#include "tests/support/fakes.h"
 #include "tests/support/testfiles.h"
 
 #include <QAccessible>
@@ -82,7 +82,8 @@ protected:
 TEST_F(ScreenReaderControls, TheGenreBoxIsReadOnFocusAndOnEveryArrowKey) {
     ASSERT_TRUE(QAccessible::isActive()) << "run under tests/a11y/with_atspi.sh";
     CRecordingMessages messages;
-    CMp3PropertySheet sheet(nullptr, CTagCodec(), messages);
+    CScriptedModals modals;
+    CMp3PropertySheet sheet(nullptr, CTagCodec(), messages, modals);
     QComboBox* pGenre = sheet.GetPage().GetGenreBox();
     const int nJazz = pGenre->findData(8);
     ASSERT_GT(nJazz, 0);

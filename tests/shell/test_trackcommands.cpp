@@ -10,13 +10,11 @@
 #include "platform/shellhandoff.h"
 #include "platform/textconv.h"
 #include "platform/usersettings.h"
-#include "recordingmessages.h"
 #include "res/strings.h"
 #include "shell/mainframe.h"
 #include "shell/statuspanes.h"
 #include "shell/trackcommands.h"
-#include "tests/support/fakecataloguehost.h"
-#include "tests/support/fakepanehost.h"
+#include "tests/support/fakes.h"
 #include "tests/support/testfiles.h"
 
 #include <QAction>
@@ -104,11 +102,12 @@ protected:
     CFakePaneHost m_paneHost;
     CFileOps m_fileOps;
     CRecordingMessages m_messages;
+    CScriptedModals m_modals;
     CTunebrDoc m_doc{m_host, m_fileOps};
     CUserSettings m_settings;
     CTunebrView m_view{m_doc, m_settings, m_paneHost};
     CFakeShell m_shell;
-    CTrackCommands m_commands{m_view, m_doc, m_settings, m_shell, m_fileOps, m_messages};
+    CTrackCommands m_commands{m_view, m_doc, m_settings, m_shell, m_fileOps, m_messages, m_modals};
 };
 
 } // namespace
@@ -168,12 +167,12 @@ TEST_F(TrackCommands, ContextMenuOffersTheFourCommandsWithTheirState) {
     enqueue.setEnabled(false);
     bool bTriggered = false;
     QObject::connect(&copy, &QAction::triggered, [&] { bTriggered = true; });
-    QTimer::singleShot(0, [&] {
-        auto* pMenu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-        ASSERT_NE(pMenu, nullptr);
+    const QPoint ptAsked = m_view.mapToGlobal(QPoint(10, 10));
+    m_modals.OnMenu([&](QMenu& menu, const QPoint& ptScreen) {
+        EXPECT_EQ(ptScreen, ptAsked);
         QStringList arrTexts;
         std::vector<bool> arrEnabled;
-        for (QAction* pItem : pMenu->actions()) {
+        for (QAction* pItem : menu.actions()) {
             arrTexts.append(pItem->isSeparator() ? QStringLiteral("-") : pItem->text());
             arrEnabled.push_back(pItem->isEnabled());
         }
@@ -181,11 +180,9 @@ TEST_F(TrackCommands, ContextMenuOffersTheFourCommandsWithTheirState) {
                   (QStringList{"&Play", "&Enqueue", "-", "&Copy", "-", "&Properties ..."}));
         EXPECT_TRUE(arrEnabled[0]);
         EXPECT_FALSE(arrEnabled[1]);
-        pMenu->actions()[3]->trigger();
-        pMenu->close();
+        return menu.actions()[3];
     });
-    m_commands.ShowContextMenu(m_view.mapToGlobal(QPoint(10, 10)), &play, &enqueue, &copy,
-                               &properties);
+    m_commands.ShowContextMenu(ptAsked, &play, &enqueue, &copy, &properties);
     EXPECT_TRUE(bTriggered);
 }
 

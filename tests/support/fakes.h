@@ -1,0 +1,224 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright 2026 Quillon Softs
+#pragma once
+
+// What the tests put in place of the program around the part they test. The catalogue's fakes
+// need no Qt, so that the catalogue's tests build without it; the rest come with Qt.
+
+#include "catalogue/cataloguehost.h"
+#include "catalogue/docview.h"
+#include "catalogue/genres.h"
+#include "catalogue/tagblock.h"
+#include "catalogue/trackinfo.h"
+
+#include <gtest/gtest.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <string>
+#include <vector>
+
+// The program around the document, as the tests see it: a pattern they choose, and a record of
+// the folders remembered, of the wait cursor's depth and of the progress reports, the scan
+// stopped at the report the test names.
+class CFakeCatalogueHost final : public CCatalogueHost {
+public:
+    std::string GetFileExt() const override { return m_strPattern; }
+    void WriteFilePath(const std::string& strFolder) override { m_arrWritten.push_back(strFolder); }
+    void BeginWaitCursor() override { ++m_nWaitDepth; }
+    void EndWaitCursor() override { --m_nWaitDepth; }
+    bool OnScanProgress(std::size_t nFiles) override {
+        m_arrProgress.push_back(nFiles);
+        return m_arrProgress.size() < m_nStopAtCall;
+    }
+
+    std::string m_strPattern = "*.mp3";
+    std::size_t m_nStopAtCall = SIZE_MAX;
+    std::vector<std::string> m_arrWritten;
+    std::vector<std::size_t> m_arrProgress;
+    int m_nWaitDepth = 0;
+};
+
+// A view of the document that keeps the hints it is sent, in order, with the list each came with.
+class CHintLog final : public CDocView {
+public:
+    void OnUpdate(CDocView*, int nHint, CTrackList* pTracks) override {
+        m_arrHints.push_back(nHint);
+        m_arrLists.push_back(pTracks);
+    }
+
+    std::vector<int> m_arrHints;
+    std::vector<CTrackList*> m_arrLists;
+};
+
+struct CFields {
+    std::string strFile;
+    std::string strTitle;
+    std::string strArtist;
+    std::string strAlbum;
+    std::string strLocation = "/music";
+    std::int64_t nSize = 0;
+    std::string strYear;
+    int nGenre = GENRE_NONE;
+    std::string strComment;
+};
+
+// Records in memory, with addresses that stay put while more are added.
+class CTrackStore {
+public:
+    CTrackInfo* Add(const CFields& fields) {
+        CTagBlock block;
+        block.m_bRead = true;
+        block.m_identity.m_nFileSize = fields.nSize + 128;
+        CTrackInfo& track = m_store.emplace_back(
+            std::make_shared<const std::string>(fields.strLocation), fields.strFile, block);
+        track.SetTitle(fields.strTitle);
+        track.SetArtist(fields.strArtist);
+        track.SetAlbum(fields.strAlbum);
+        track.SetYear(fields.strYear);
+        track.SetGenre(static_cast<unsigned char>(fields.nGenre));
+        track.SetComment(fields.strComment);
+        return &track;
+    }
+
+private:
+    std::deque<CTrackInfo> m_store;
+};
+
+#ifdef QT_WIDGETS_LIB
+
+#include "panes/panehost.h"
+#include "platform/messagesink.h"
+#include "platform/modalrunner.h"
+#include "platform/textconv.h"
+
+#include <QAction>
+#include <QDialog>
+#include <QMenu>
+#include <QPoint>
+#include <QStringList>
+
+#include <functional>
+
+// The main window as the panes see it. What they asked of it goes in order into a log of lines
+// ("status LOCATION|DESCRIPTION|COUNT|SIZE", "start", "stop"), its own or one the test shares with
+// other recorders; each status is also kept as given, and the pane switches are counted.
+class CFakePaneHost final : public CPaneHost {
+public:
+    CFakePaneHost() : m_log(m_ownLog) {}
+    explicit CFakePaneHost(std::vector<std::string>& log) : m_log(log) {}
+    CFakePaneHost(const CFakePaneHost&) = delete;
+    CFakePaneHost& operator=(const CFakePaneHost&) = delete;
+
+    void SetStatusTexts(const SStatusTexts& texts) override {
+        m_arrStatus.push_back(texts);
+        m_log.push_back(ToStdString("status " + texts.strLocation + '|' + texts.strDescription +
+                                    '|' + texts.strCount + '|' + texts.strSize));
+    }
+    void StartAnimation() override { m_log.push_back("start"); }
+    void StopAnimation() override { m_log.push_back("stop"); }
+    void SwitchPane() override { ++m_nSwitches; }
+
+    std::vector<SStatusTexts> m_arrStatus;
+    int m_nSwitches = 0;
+
+private:
+    std::vector<std::string> m_ownLog;
+    std::vector<std::string>& m_log;
+};
+
+// Keeps the texts that would have been shown, in order, and returns at once.
+class CRecordingMessages final : public CMessageSink {
+public:
+    void Show(QWidget*, const QString& strText) override { m_arrTexts.push_back(strText); }
+
+    QStringList m_arrTexts;
+};
+
+// Plays the user's part in the dialogs and menus that the code under test opens, one queued step
+// each, in order. A dialog is shown and handed to its step, which closes it as a user would; one
+// left open, as after a refused OK, goes on to the next step. A menu's step returns the item to
+// choose, or nullptr to dismiss it. A window no step awaits, one of another kind, or a dialog the
+// last step left open fails the test and is closed, so that a fault cannot hang it; steps never
+// reached fail it when the runner goes.
+class CScriptedModals final : public CModalRunner {
+public:
+    CScriptedModals() = default;
+    CScriptedModals(const CScriptedModals&) = delete;
+    CScriptedModals& operator=(const CScriptedModals&) = delete;
+    ~CScriptedModals() override {
+        EXPECT_TRUE(m_steps.empty()) << m_steps.size() << " awaited window(s) never opened";
+    }
+
+    template <class TDialog, class FAct> void OnDialog(FAct act) {
+        m_steps.push_back({[act](QObject& window) {
+                               auto* pDialog = qobject_cast<TDialog*>(&window);
+                               if (pDialog != nullptr) {
+                                   act(*pDialog);
+                               }
+                               return pDialog != nullptr;
+                           },
+                           nullptr});
+    }
+    // act(QMenu&, const QPoint& ptScreen) returns the item to choose.
+    template <class FAct> void OnMenu(FAct act) {
+        m_steps.push_back({[](QObject& window) { return qobject_cast<QMenu*>(&window) != nullptr; },
+                           [act](QMenu& menu, const QPoint& pt) { return act(menu, pt); }});
+    }
+    bool Done() const { return m_steps.empty(); }
+
+    int Exec(QDialog& dialog) override {
+        dialog.setResult(QDialog::Rejected);
+        dialog.show();
+        bool bTaken = TakeStep(dialog);
+        while (bTaken && dialog.isVisible() && !m_steps.empty() && !m_steps.front().choose) {
+            bTaken = TakeStep(dialog);
+        }
+        if (dialog.isVisible()) {
+            if (bTaken) {
+                ADD_FAILURE() << "left open: " << dialog.windowTitle().toStdString();
+            }
+            dialog.reject();
+        }
+        return dialog.result();
+    }
+
+    QAction* Exec(QMenu& menu, const QPoint& ptScreen) override {
+        const std::function<QAction*(QMenu&, const QPoint&)> choose =
+            m_steps.empty() ? nullptr : m_steps.front().choose;
+        if (!TakeStep(menu)) {
+            return nullptr;
+        }
+        QAction* pChosen = choose(menu, ptScreen);
+        if (pChosen != nullptr) {
+            pChosen->trigger();
+        }
+        return pChosen;
+    }
+
+private:
+    struct SStep {
+        std::function<bool(QObject&)> act; // false: not the awaited kind of window
+        std::function<QAction*(QMenu&, const QPoint&)> choose;
+    };
+
+    bool TakeStep(QObject& window) {
+        if (m_steps.empty()) {
+            ADD_FAILURE() << "unexpected window: " << window.metaObject()->className();
+            return false;
+        }
+        const SStep step = m_steps.front();
+        m_steps.pop_front();
+        if (!step.act(window)) {
+            ADD_FAILURE() << "another window than awaited: " << window.metaObject()->className();
+            return false;
+        }
+        return true;
+    }
+
+    std::deque<SStep> m_steps;
+};
+
+#endif
