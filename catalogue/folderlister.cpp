@@ -204,14 +204,20 @@ bool CFolderLister::Take(const CNodePtr& pNode, SListing& listing,
         }
     }
     listing = std::move(pNode->listing);
-    pNode->listing = SListing();
-    pNode->state = CNode::EState::Taken;
-    if (pNode->bAhead) {
-        pNode->bAhead = false;
+    MarkTaken(*pNode);
+    return true;
+}
+
+// Called with the lock held. A folder listed ahead of the walk no longer counts against the
+// listings kept in advance, so a lister may start the next.
+void CFolderLister::MarkTaken(CNode& node) {
+    node.listing = SListing();
+    node.state = CNode::EState::Taken;
+    if (node.bAhead) {
+        node.bAhead = false;
         --m_nAhead;
         m_cvWork.notify_one();
     }
-    return true;
 }
 
 CFolderLister::CNodePtr CFolderLister::Unqueue(CNodePtr pNode) {
@@ -240,13 +246,7 @@ void CFolderLister::Release(std::vector<CNodePtr>& arrChildren) {
             for (CNodePtr& pChild : pNode->listing.arrChildren) {
                 arrLeft.push_back(std::move(pChild));
             }
-            pNode->listing = SListing();
-            pNode->state = CNode::EState::Taken;
-            if (pNode->bAhead) {
-                pNode->bAhead = false;
-                --m_nAhead;
-                m_cvWork.notify_one();
-            }
+            MarkTaken(*pNode);
         }
     }
 }

@@ -89,6 +89,7 @@ private:
     void Finish(const CNodePtr& pNode);
     void Queue(const CNodePtr& pParent, const CSharedFd& pFd, const std::string& strName,
                std::size_t nIndex, CNodePtr& pChild);
+    void MarkTaken(CNode& node);
     void Grow();
     void RunLister(std::size_t nIndex);
 
