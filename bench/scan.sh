@@ -131,18 +131,25 @@ for ((run = 1; run <= WARM_RUNS; run++)); do
         warm[$program]+="$elapsed "
     done
 done
+# Prints each program's median of the samples in the array named $1, kept in the array named $2,
+# and tunebrowse's ratio to each reference.
+report_medians() {
+    local -n samples=$1 medians=$2
+    for program in "${programs[@]}"; do
+        # shellcheck disable=SC2086 # the samples are a space-separated list on purpose
+        medians[$program]=$(median ${samples[$program]})
+        printf '  %-20s %8s s\n' "${label[$program]}" "$(seconds "${medians[$program]}")"
+    done
+    for program in "${references[@]}"; do
+        printf '  tunebrowse / %-15s %6s\n' "${label[$program]}" \
+            "$(ratio "${medians[tunebrowse]}" "${medians[$program]}")"
+    done
+}
+
 declare -A warm_median=()
 echo
 echo "warm cache, median of $WARM_RUNS runs:"
-for program in "${programs[@]}"; do
-    # shellcheck disable=SC2086 # the samples are a space-separated list on purpose
-    warm_median[$program]=$(median ${warm[$program]})
-    printf '  %-20s %8s s\n' "${label[$program]}" "$(seconds "${warm_median[$program]}")"
-done
-for program in "${references[@]}"; do
-    printf '  tunebrowse / %-15s %6s\n' "${label[$program]}" \
-        "$(ratio "${warm_median[tunebrowse]}" "${warm_median[$program]}")"
-done
+report_medians warm warm_median
 
 # --- Cold cache -------------------------------------------------------------------------------
 
@@ -166,15 +173,7 @@ else
         done
     done
     echo "cold cache, median of $COLD_RUNS runs:"
-    for program in "${programs[@]}"; do
-        # shellcheck disable=SC2086
-        cold_median[$program]=$(median ${cold[$program]})
-        printf '  %-20s %8s s\n' "${label[$program]}" "$(seconds "${cold_median[$program]}")"
-    done
-    for program in "${references[@]}"; do
-        printf '  tunebrowse / %-15s %6s\n' "${label[$program]}" \
-            "$(ratio "${cold_median[tunebrowse]}" "${cold_median[$program]}")"
-    done
+    report_medians cold cold_median
 fi
 
 # --- Summary ----------------------------------------------------------------------------------
