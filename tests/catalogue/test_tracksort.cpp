@@ -63,7 +63,8 @@ struct SPool {
     std::vector<std::string> arrTexts;
 };
 
-SPool MakePool(const char* pszName, std::size_t nTexts, std::size_t nSharedStart) {
+SPool MakePool(const char* pszName, std::size_t nTexts, std::size_t nSharedStart,
+               std::size_t nMostPieces = 3) {
     const std::string arrPieces[] = {
         "", "a", "A", "b", "é", "\xFF", std::string("\0", 1), "Disc 1", "Disc 10", "z"};
     std::mt19937 random(static_cast<unsigned>(nTexts * 31 + nSharedStart));
@@ -71,7 +72,7 @@ SPool MakePool(const char* pszName, std::size_t nTexts, std::size_t nSharedStart
     const std::string strStart(nSharedStart, 'm');
     for (std::size_t i = 0; i < nTexts; ++i) {
         std::string strText = strStart;
-        const std::size_t nPieces = random() % 4;
+        const std::size_t nPieces = random() % (nMostPieces + 1);
         for (std::size_t n = 0; n < nPieces; ++n) {
             strText += arrPieces[random() % std::size(arrPieces)];
         }
@@ -84,6 +85,8 @@ SPool MakePool(const char* pszName, std::size_t nTexts, std::size_t nSharedStart
 
 // SortedOrder gives exactly what a stable sort with CompareTracks gives, for every key in both
 // directions, on lists with many ties, long shared starts, runs of equal neighbours and none.
+// Columns of mostly distinct texts (the larger pools) and of mostly repeated ones are sorted in
+// different ways, each with lists longer than the rows the sort looks at first to choose.
 TEST(TrackSort, SortedOrderIsTheStableSortByCompareTracks) {
     const SPool arrPools[] = {
         MakePool("few texts", 3, 0),
@@ -91,11 +94,13 @@ TEST(TrackSort, SortedOrderIsTheStableSortByCompareTracks) {
         MakePool("texts sharing 15 bytes", 40, 15),
         MakePool("texts sharing 16 bytes", 40, 16),
         MakePool("texts sharing 40 bytes", 40, 40),
+        MakePool("mostly distinct texts", 20000, 0, 9),
+        MakePool("mostly distinct texts sharing 20 bytes", 20000, 20, 9),
     };
     struct {
         std::size_t nRows;
         std::size_t nRun; // neighbours that share their texts, as the files of one folder do
-    } const aLists[] = {{0, 1}, {1, 1}, {2, 1}, {50, 1}, {3000, 1}, {3000, 12}};
+    } const aLists[] = {{0, 1}, {1, 1}, {2, 1}, {50, 1}, {3000, 1}, {3000, 12}, {9000, 1}};
     std::vector<int> arrKeys;
     for (int nKey = 1; nKey <= CTrackSort::KEY_COMMENT; ++nKey) {
         arrKeys.push_back(nKey);
