@@ -436,9 +436,9 @@ std::array<std::uint32_t, 256> GenreNameRanks() {
 }
 
 // The stable order of the rows by their keys, smallest first: a radix sort, eleven bits at a
-// time, that skips the digits all keys share. Ties keep the rows' order.
-// Ranks take 32 bits, and half the memory a wider key would.
-template <typename TKey> std::vector<std::uint32_t> StableOrder(const std::vector<TKey>& arrKeys) {
+// time, that skips the digits all keys share. Ties keep the rows' order. The keys are taken, and
+// go as soon as they are copied: the sort's memory at its peak is two entries a row.
+template <typename TKey> std::vector<std::uint32_t> StableOrder(std::vector<TKey>&& arrKeys) {
     constexpr unsigned DIGIT_BITS = 11;
     constexpr std::size_t BUCKETS = std::size_t{1} << DIGIT_BITS;
     constexpr unsigned DIGITS = (8 * sizeof(TKey) + DIGIT_BITS - 1) / DIGIT_BITS;
@@ -456,13 +456,15 @@ template <typename TKey> std::vector<std::uint32_t> StableOrder(const std::vecto
             ++arrCounts[nDigit][(nKey >> (nDigit * DIGIT_BITS)) & (BUCKETS - 1)];
         }
     }
-    std::vector<SEntry> arrSpare(nRows);
+    const TKey nFirstKey = nRows == 0 ? TKey{0} : arrKeys[0];
+    arrKeys = std::vector<TKey>();
+    std::vector<SEntry> arrSpare;
     for (unsigned nDigit = 0; nDigit < DIGITS; ++nDigit) {
         std::array<std::uint32_t, BUCKETS>& arrCount = arrCounts[nDigit];
-        if (nRows == 0 ||
-            arrCount[(arrKeys[0] >> (nDigit * DIGIT_BITS)) & (BUCKETS - 1)] == nRows) {
+        if (nRows == 0 || arrCount[(nFirstKey >> (nDigit * DIGIT_BITS)) & (BUCKETS - 1)] == nRows) {
             continue; // every key has the same digit here
         }
+        arrSpare.resize(nRows);
         std::uint32_t nStart = 0;
         for (std::uint32_t& nCount : arrCount) {
             nStart += std::exchange(nCount, nStart);
@@ -472,11 +474,37 @@ template <typename TKey> std::vector<std::uint32_t> StableOrder(const std::vecto
         }
         arrEntries.swap(arrSpare);
     }
+    arrSpare = std::vector<SEntry>();
     std::vector<std::uint32_t> arrOrder(nRows);
     for (std::size_t i = 0; i < nRows; ++i) {
         arrOrder[i] = arrEntries[i].nRow;
     }
     return arrOrder;
+}
+
+// The order by size: the sizes of one list mostly lie within four gigabytes of one another, and
+// then their distances from the smallest sort as 32-bit keys, in half the memory and fewer passes.
+std::vector<std::uint32_t> SizeOrder(const CTrackList& arrRows, bool bReverse) {
+    std::vector<std::uint64_t> arrKeys(arrRows.size());
+    for (std::size_t nRow = 0; nRow < arrRows.size(); ++nRow) {
+        if (nRow + AHEAD < arrRows.size()) {
+            __builtin_prefetch(arrRows[nRow + AHEAD]);
+        }
+        // Largest first for the positive key; the flipped sign bit keeps the signed order.
+        const auto nSize = static_cast<std::uint64_t>(arrRows[nRow]->GetSize());
+        arrKeys[nRow] = ~(nSize ^ (1ULL << 63)) ^ (bReverse ? ~std::uint64_t{0} : 0);
+    }
+    const auto [itLeast, itMost] = std::minmax_element(arrKeys.begin(), arrKeys.end());
+    const std::uint64_t nLeast = itLeast == arrKeys.end() ? 0 : *itLeast;
+    if (itMost != arrKeys.end() && *itMost - nLeast > UINT32_MAX) {
+        return StableOrder(std::move(arrKeys));
+    }
+    std::vector<std::uint32_t> arrNarrow(arrKeys.size());
+    for (std::size_t nRow = 0; nRow < arrKeys.size(); ++nRow) {
+        arrNarrow[nRow] = static_cast<std::uint32_t>(arrKeys[nRow] - nLeast);
+    }
+    arrKeys = std::vector<std::uint64_t>();
+    return StableOrder(std::move(arrNarrow));
 }
 
 // The same for any key but the location and genre, with the record's accessor of the key's text
@@ -513,13 +541,7 @@ std::vector<std::uint32_t> CTrackSort::SortedOrder(const CTrackList& arrRows, in
     const int nKey = nSortKey < 0 ? -nSortKey : nSortKey;
     const bool bReverse = nSortKey < 0;
     if (nKey == KEY_SIZE) {
-        std::vector<std::uint64_t> arrKeys(arrRows.size());
-        for (std::size_t nRow = 0; nRow < arrRows.size(); ++nRow) {
-            // Largest first for the positive key; the flipped sign bit keeps the signed order.
-            const auto nSize = static_cast<std::uint64_t>(arrRows[nRow]->GetSize());
-            arrKeys[nRow] = ~(nSize ^ (1ULL << 63)) ^ (bReverse ? ~std::uint64_t{0} : 0);
-        }
-        return StableOrder(arrKeys);
+        return SizeOrder(arrRows, bReverse);
     }
     std::vector<std::uint32_t> arrKeys;
     if (nKey != KEY_GENRE && nKey != KEY_LOCATION) {
@@ -546,7 +568,7 @@ std::vector<std::uint32_t> CTrackSort::SortedOrder(const CTrackList& arrRows, in
             nRank = ~nRank;
         }
     }
-    return StableOrder(arrKeys);
+    return StableOrder(std::move(arrKeys));
 }
 
 bool CTrackSort::IsOrderingKey(int nSortKey) {

@@ -97,10 +97,16 @@ TEST(TrackSort, SortedOrderIsTheStableSortByCompareTracks) {
         MakePool("mostly distinct texts", 20000, 0, 9),
         MakePool("mostly distinct texts sharing 20 bytes", 20000, 20, 9),
     };
+    // Sizes a step apart: 3 GB steps spread them beyond what 32 bits tell apart, 1,000 bytes not.
+    constexpr std::int64_t WIDE = 3000000000LL;
+    constexpr std::int64_t NARROW = 1000;
     struct {
         std::size_t nRows;
         std::size_t nRun; // neighbours that share their texts, as the files of one folder do
-    } const aLists[] = {{0, 1}, {1, 1}, {2, 1}, {50, 1}, {3000, 1}, {3000, 12}, {9000, 1}};
+        std::int64_t nSizeStep;
+    } const aLists[] = {{0, 1, WIDE},    {1, 1, WIDE},    {2, 1, WIDE},
+                        {50, 1, WIDE},   {3000, 1, WIDE}, {3000, 12, WIDE},
+                        {9000, 1, WIDE}, {50, 1, NARROW}, {3000, 12, NARROW}};
     std::vector<int> arrKeys;
     for (int nKey = 1; nKey <= CTrackSort::KEY_COMMENT; ++nKey) {
         arrKeys.push_back(nKey);
@@ -117,7 +123,7 @@ TEST(TrackSort, SortedOrderIsTheStableSortByCompareTracks) {
                 if (nRow % list.nRun == 0) {
                     fields = {Pick(), Pick(),
                               Pick(), Pick(),
-                              Pick(), static_cast<std::int64_t>(random() % 5) * 3000000000LL - 1,
+                              Pick(), static_cast<std::int64_t>(random() % 5) * list.nSizeStep - 1,
                               Pick(), static_cast<int>(random() % 256),
                               Pick()};
                 }
