@@ -91,6 +91,8 @@ TEST(TrackSort, SortedOrderIsTheStableSortByCompareTracks) {
     const SPool arrPools[] = {
         MakePool("few texts", 3, 0),
         MakePool("many texts", 400, 0),
+        MakePool("texts sharing 11 bytes", 40, 11),
+        MakePool("texts sharing 12 bytes", 40, 12),
         MakePool("texts sharing 15 bytes", 40, 15),
         MakePool("texts sharing 16 bytes", 40, 16),
         MakePool("texts sharing 40 bytes", 40, 40),
