@@ -86,7 +86,8 @@ SPool MakePool(const char* pszName, std::size_t nTexts, std::size_t nSharedStart
 // SortedOrder gives exactly what a stable sort with CompareTracks gives, for every key in both
 // directions, on lists with many ties, long shared starts, runs of equal neighbours and none.
 // Columns of mostly distinct texts (the larger pools) and of mostly repeated ones are sorted in
-// different ways, each with lists longer than the rows the sort looks at first to choose.
+// different ways, each with lists longer than the rows the sort looks at first to choose, and
+// long enough to be shared between two threads.
 TEST(TrackSort, SortedOrderIsTheStableSortByCompareTracks) {
     const SPool arrPools[] = {
         MakePool("few texts", 3, 0),
@@ -106,9 +107,9 @@ TEST(TrackSort, SortedOrderIsTheStableSortByCompareTracks) {
         std::size_t nRows;
         std::size_t nRun; // neighbours that share their texts, as the files of one folder do
         std::int64_t nSizeStep;
-    } const aLists[] = {{0, 1, WIDE},    {1, 1, WIDE},    {2, 1, WIDE},
-                        {50, 1, WIDE},   {3000, 1, WIDE}, {3000, 12, WIDE},
-                        {9000, 1, WIDE}, {50, 1, NARROW}, {3000, 12, NARROW}};
+    } const aLists[] = {{0, 1, WIDE},       {1, 1, WIDE},      {2, 1, WIDE},    {50, 1, WIDE},
+                        {3000, 1, WIDE},    {3000, 12, WIDE},  {9000, 1, WIDE}, {50, 1, NARROW},
+                        {3000, 12, NARROW}, {25000, 1, NARROW}};
     std::vector<int> arrKeys;
     for (int nKey = 1; nKey <= CTrackSort::KEY_COMMENT; ++nKey) {
         arrKeys.push_back(nKey);
