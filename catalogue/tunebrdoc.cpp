@@ -44,6 +44,10 @@ void CTunebrDoc::ScanFolder(std::string strFolder) {
     m_strTitle = strFolder;
     AddFolder(strFolder, m_host.GetFileExt());
     FinishFiling();
+    // Ending the filing of a large catalogue takes a while, and so does the views' rebuild that
+    // follows: the window gets one more report, and with it a paint, between the two. The
+    // files are all read by now, so a stop asked for here has nothing left to stop.
+    (void)m_host.OnScanProgress(m_arrTracks.size());
     m_host.WriteFilePath(strFolder);
     UpdateAllViews(nullptr, HINT_REBUILD_END);
 }

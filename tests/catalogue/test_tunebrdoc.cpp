@@ -384,6 +384,36 @@ TEST_F(TunebrDoc, RebuildAfterEditsGivesTheIndexOfAFreshFiling) {
     EXPECT_NE(IndexOf(m_doc), arrRebuilt);
 }
 
+// The window paints between the end of the filing and the views' rebuild: the last report of a
+// scan, whole or stopped, comes after the last record is filed and before the rebuild's end.
+TEST_F(TunebrDoc, ScanReportsOnceMoreBeforeTheViewsRebuild) {
+    class CProgressAtEnd final : public CDocView {
+    public:
+        explicit CProgressAtEnd(const CFakeCatalogueHost& host) : m_host(host) {}
+        void OnUpdate(CDocView*, int nHint, CTrackList*) override {
+            if (nHint == HINT_REBUILD_END) {
+                m_arrAtEnd = m_host.m_arrProgress;
+            }
+        }
+        const CFakeCatalogueHost& m_host;
+        std::vector<std::size_t> m_arrAtEnd;
+    } probe(m_host);
+    m_doc.AddView(&probe);
+    for (int i = 0; i < 3; ++i) {
+        Add(std::to_string(i) + ".mp3");
+    }
+    for (const std::size_t nStopAt : {SIZE_MAX, std::size_t{1}}) {
+        SCOPED_TRACE(nStopAt == SIZE_MAX ? "whole scan" : "scan stopped");
+        m_host.m_arrProgress.clear();
+        m_host.m_nStopAtCall = nStopAt;
+        m_doc.ScanFolder(m_dir.Str());
+        ASSERT_FALSE(probe.m_arrAtEnd.empty());
+        EXPECT_EQ(probe.m_arrAtEnd, m_host.m_arrProgress); // nothing after the rebuild's end
+        EXPECT_EQ(probe.m_arrAtEnd.back(), m_doc.GetTracks()->size());
+    }
+    m_doc.RemoveView(&probe);
+}
+
 TEST_F(TunebrDoc, SenderIsNotToldOfItsOwnUpdate) {
     CTestView other;
     m_doc.AddView(&other);
