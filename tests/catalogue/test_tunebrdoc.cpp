@@ -9,6 +9,7 @@
 #include "catalogue/tunebrdoc.h"
 #include "tests/support/fakecataloguehost.h"
 #include "tests/support/testfiles.h"
+#include "tests/support/trackstore.h"
 
 #include <gtest/gtest.h>
 
@@ -412,6 +413,35 @@ TEST_F(TunebrDoc, ScanReportsOnceMoreBeforeTheViewsRebuild) {
         EXPECT_EQ(probe.m_arrAtEnd.back(), m_doc.GetTracks()->size());
     }
     m_doc.RemoveView(&probe);
+}
+
+// A catalogue large enough to be filed by two threads, records made in memory, groups that
+// appear, move and empty between rebuilds: each rebuild gives what a fresh filing gives.
+TEST_F(TunebrDoc, RebuildOfALargeCatalogueGivesTheIndexOfAFreshFiling) {
+    const char* const apArtists[] = {"A", "a", "B", "", "C c", "Dé", "E", "F"};
+    const int aGenres[] = {0, 1, 17, GENRE_NONE, 200};
+    std::mt19937 random(5);
+    CTrackStore store;
+    CTrackList& arrTracks = *m_doc.GetTracks();
+    CFields fields;
+    for (int i = 0; i < 60000; ++i) {
+        if (i % 12 == 0) { // an album: one artist and genre for a few files
+            fields.strArtist = apArtists[random() % 6];
+            fields.nGenre = aGenres[random() % 3];
+        }
+        fields.strFile = std::to_string(i);
+        arrTracks.push_back(store.Add(fields));
+    }
+    for (int nRound = 0; nRound < 4; ++nRound) {
+        m_doc.RebuildIndex();
+        ASSERT_EQ(IndexOf(m_doc), FreshIndex(arrTracks)) << "round " << nRound;
+        for (int nEdit = 0; nEdit < 200 * nRound; ++nEdit) {
+            CTrackInfo* pTrack = arrTracks[random() % arrTracks.size()];
+            pTrack->SetArtist(apArtists[random() % std::size(apArtists)]);
+            pTrack->SetGenre(static_cast<unsigned char>(aGenres[random() % std::size(aGenres)]));
+        }
+    }
+    m_doc.ClearCatalogue();
 }
 
 TEST_F(TunebrDoc, SenderIsNotToldOfItsOwnUpdate) {
