@@ -32,13 +32,31 @@ public:
     CPackedTexts(CPackedTexts&&) noexcept = default;
     CPackedTexts& operator=(CPackedTexts&&) noexcept = default;
 
+    // Read for every row of every sort and filter: the short layout is told once and read
+    // directly.
     std::string_view Get(std::size_t i) const {
+        const char* pBytes = m_pBytes.get();
+        std::uint16_t aEnds[2] = {0, 0}; // the ends of texts i - 1 and i
+        std::memcpy(aEnds, pBytes + (i == 0 ? 0 : i - 1) * sizeof aEnds[0], sizeof aEnds);
+        if (i == 0) {
+            aEnds[1] = aEnds[0];
+            aEnds[0] = 0;
+        }
+        std::uint16_t nFirst;
+        std::memcpy(&nFirst, pBytes, sizeof nFirst);
+        if (nFirst != WIDE) {
+            return std::string_view(pBytes + SHORT_HEADER + aEnds[0], aEnds[1] - aEnds[0]);
+        }
         const std::size_t nBegin = i == 0 ? 0 : End(i - 1);
         return std::string_view(Texts() + nBegin, End(i) - nBegin);
     }
 
     // Every text end to end, in order.
     std::string_view GetAll() const { return std::string_view(Texts(), End(N - 1)); }
+
+    // Where the block lies, to ask for it ahead of reading it: unlike a text's address, which
+    // takes the ends read from the block, this reads nothing.
+    const char* GetBlock() const { return m_pBytes.get(); }
 
     void Set(std::size_t i, std::string_view strText) {
         std::array<std::string_view, N> aTexts = All();

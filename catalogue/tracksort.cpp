@@ -335,7 +335,7 @@ std::vector<std::uint32_t> TextNumbers(const CTrackList& arrRows, int nKey, CCol
         __builtin_prefetch(arrRows[nRow]);
     }
     for (std::size_t nRow = 0; nRow < std::min(nRows, AHEAD); ++nRow) {
-        __builtin_prefetch(Text(nRow).data());
+        arrRows[nRow]->PrefetchTexts();
     }
     for (std::size_t nRow = 0; nRow < std::min(nRows, HASHED); ++nRow) {
         HashAhead(nRow);
@@ -348,7 +348,7 @@ std::vector<std::uint32_t> TextNumbers(const CTrackList& arrRows, int nKey, CCol
             __builtin_prefetch(arrRows[nRow + 2 * AHEAD]);
         }
         if (nRow + AHEAD < nRows) {
-            __builtin_prefetch(Text(nRow + AHEAD).data());
+            arrRows[nRow + AHEAD]->PrefetchTexts();
         }
         if (nRow + HASHED < nRows) {
             HashAhead(nRow + HASHED);
@@ -442,7 +442,7 @@ std::vector<std::uint32_t> RowTextOrder(const CTrackList& arrRows, bool bReverse
         } else if (nStep == 1) {
             __builtin_prefetch(arrRows[nRow]);
         } else {
-            __builtin_prefetch((arrRows[nRow]->*GET_TEXT)().data());
+            arrRows[nRow]->PrefetchTexts();
         }
     };
     LoadColumn(arrChunks.begin(), arrChunks.end(), Text, Ask);

@@ -96,7 +96,7 @@ void CTunebrDoc::RebuildIndex() {
     const auto FileInto = [this](void (CTunebrDoc::*pfnAdd)(CTrackInfo*)) {
         for (std::size_t nTrack = 0; nTrack < m_arrTracks.size(); ++nTrack) {
             if (nTrack + AHEAD < m_arrTracks.size()) {
-                __builtin_prefetch(m_arrTracks[nTrack + AHEAD]->GetArtist().data());
+                m_arrTracks[nTrack + AHEAD]->PrefetchTexts();
             }
             (this->*pfnAdd)(m_arrTracks[nTrack]);
         }
