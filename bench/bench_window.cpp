@@ -20,6 +20,7 @@
 #include "panes/leftview.h"
 #include "panes/tracklistmodel.h"
 #include "panes/tunebrview.h"
+#include "platform/heappolicy.h"
 #include "platform/settingsstore.h"
 #include "platform/usersettings.h"
 #include "res/strings.h"
@@ -214,6 +215,7 @@ int BenchFilter(CMainFrame& frame, std::size_t nTracks) {
 } // namespace
 
 int main(int argc, char** argv) {
+    ReturnLargeBlocksToSystem(); // as the program's main does
     QElapsedTimer timer;
     timer.start();
     if (argc < 2 || argc > 4) {

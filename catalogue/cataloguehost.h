@@ -16,8 +16,8 @@ public:
 
     virtual void BeginWaitCursor() {}
     virtual void EndWaitCursor() {}
-    // Called during a scan with the number of files read so far, every 20 ms or so. Returning
-    // false stops the scan.
+    // Called during a scan with the number of files read so far, every 20 ms or so, and once
+    // more when the files are filed, before the views rebuild. Returning false stops the scan.
     virtual bool OnScanProgress(std::size_t nFiles) {
         (void)nFiles;
         return true;

@@ -2,6 +2,7 @@
 // Copyright 2026 Quillon Softs
 #pragma once
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -60,6 +61,30 @@ public:
     // Drops the groups no record was filed into since StartFiling(), with their names' keys, and
     // puts the others in the order of their first record, as filing into new groups would have.
     void KeepFiled() {
+        // Filing into a new index makes its groups in the order of their first record, and so
+        // does a rebuild that emptied and moved no group: then there is nothing to drop or move,
+        // which one look at the two lists of pointers tells without reading the groups.
+        const bool bInPlace =
+            m_arrFiled.size() == m_arrGroups.size() &&
+            std::equal(m_arrFiled.begin(), m_arrFiled.end(), m_arrGroups.begin(),
+                       [](const TEntry* pFiled, const std::unique_ptr<TEntry>& pGroup) {
+                           return pFiled == pGroup.get();
+                       });
+        if (!bInPlace) {
+            KeepFiledInOrder();
+        }
+        StartFiling();
+        m_arrFiled.shrink_to_fit();
+    }
+
+    void Clear() {
+        StartFiling();
+        m_mapGroups.clear();
+        m_arrGroups.clear();
+    }
+
+private:
+    void KeepFiledInOrder() {
         Groups arrKept;
         arrKept.reserve(m_arrFiled.size()); // nothing below throws
         for (std::unique_ptr<TEntry>& pGroup : m_arrGroups) {
@@ -73,17 +98,8 @@ public:
             arrKept.emplace_back(pGroup);
         }
         m_arrGroups = std::move(arrKept);
-        StartFiling();
-        m_arrFiled.shrink_to_fit();
     }
 
-    void Clear() {
-        StartFiling();
-        m_mapGroups.clear();
-        m_arrGroups.clear();
-    }
-
-private:
     Groups& m_arrGroups;
     std::unordered_map<std::string_view, TEntry*> m_mapGroups;
     TEntry* m_pLastFiled = nullptr;

@@ -12,7 +12,9 @@
 
 // A few texts kept end to end in one allocation. A large library holds millions of short texts:
 // one block per record, instead of one string object (and often one allocation) per text, keeps
-// the catalogue small.
+// the catalogue small. The block starts with where each text ends, so that the object itself is
+// one pointer: two bytes an end while the texts come to less than 64 KB together, as a tag's and
+// a file name's always do, four bytes an end after a marker for longer texts set in memory.
 template <std::size_t N> class CPackedTexts {
 public:
     CPackedTexts(std::initializer_list<std::string_view> texts) {
@@ -30,13 +32,31 @@ public:
     CPackedTexts(CPackedTexts&&) noexcept = default;
     CPackedTexts& operator=(CPackedTexts&&) noexcept = default;
 
+    // Read for every row of every sort and filter: the short layout is told once and read
+    // directly.
     std::string_view Get(std::size_t i) const {
-        const std::uint32_t nBegin = i == 0 ? 0 : m_aEnds[i - 1];
-        return std::string_view(m_pBytes.get() + nBegin, m_aEnds[i] - nBegin);
+        const char* pBytes = m_pBytes.get();
+        std::uint16_t aEnds[2] = {0, 0}; // the ends of texts i - 1 and i
+        std::memcpy(aEnds, pBytes + (i == 0 ? 0 : i - 1) * sizeof aEnds[0], sizeof aEnds);
+        if (i == 0) {
+            aEnds[1] = aEnds[0];
+            aEnds[0] = 0;
+        }
+        std::uint16_t nFirst;
+        std::memcpy(&nFirst, pBytes, sizeof nFirst);
+        if (nFirst != WIDE) {
+            return std::string_view(pBytes + SHORT_HEADER + aEnds[0], aEnds[1] - aEnds[0]);
+        }
+        const std::size_t nBegin = i == 0 ? 0 : End(i - 1);
+        return std::string_view(Texts() + nBegin, End(i) - nBegin);
     }
 
     // Every text end to end, in order.
-    std::string_view GetAll() const { return std::string_view(m_pBytes.get(), m_aEnds[N - 1]); }
+    std::string_view GetAll() const { return std::string_view(Texts(), End(N - 1)); }
+
+    // Where the block lies, to ask for it ahead of reading it: unlike a text's address, which
+    // takes the ends read from the block, this reads nothing.
+    const char* GetBlock() const { return m_pBytes.get(); }
 
     void Set(std::size_t i, std::string_view strText) {
         std::array<std::string_view, N> aTexts = All();
@@ -45,6 +65,28 @@ public:
     }
 
 private:
+    static constexpr std::uint16_t WIDE = 0xFFFF; // first of the short ends: four-byte ends follow
+    static constexpr std::size_t SHORT_HEADER = N * sizeof(std::uint16_t);
+    static constexpr std::size_t WIDE_HEADER = sizeof(std::uint16_t) + N * sizeof(std::uint32_t);
+
+    bool IsWide() const {
+        std::uint16_t nFirst;
+        std::memcpy(&nFirst, m_pBytes.get(), sizeof nFirst);
+        return nFirst == WIDE;
+    }
+    std::size_t End(std::size_t i) const {
+        if (IsWide()) {
+            std::uint32_t nEnd;
+            std::memcpy(&nEnd, m_pBytes.get() + sizeof(std::uint16_t) + i * sizeof nEnd,
+                        sizeof nEnd);
+            return nEnd;
+        }
+        std::uint16_t nEnd;
+        std::memcpy(&nEnd, m_pBytes.get() + i * sizeof nEnd, sizeof nEnd);
+        return nEnd;
+    }
+    const char* Texts() const { return m_pBytes.get() + (IsWide() ? WIDE_HEADER : SHORT_HEADER); }
+
     std::array<std::string_view, N> All() const {
         std::array<std::string_view, N> aTexts{};
         for (std::size_t i = 0; i < N; ++i) {
@@ -58,18 +100,33 @@ private:
         for (const std::string_view strText : aTexts) {
             nTotal += strText.size();
         }
-        auto pBytes = std::make_unique<char[]>(std::max<std::size_t>(nTotal, 1));
-        std::uint32_t nEnd = 0;
-        for (std::size_t i = 0; i < N; ++i) {
-            if (!aTexts[i].empty()) { // an empty view may hold no pointer at all
-                std::memcpy(pBytes.get() + nEnd, aTexts[i].data(), aTexts[i].size());
+        const bool bWide = nTotal >= WIDE;
+        const std::size_t nHeader = bWide ? WIDE_HEADER : SHORT_HEADER;
+        std::unique_ptr<char[]> pBytes(new char[nHeader + nTotal]); // all written below
+        char* pHeader = pBytes.get();
+        if (bWide) {
+            std::memcpy(pHeader, &WIDE, sizeof WIDE);
+            pHeader += sizeof WIDE;
+        }
+        char* pText = pBytes.get() + nHeader;
+        std::size_t nEnd = 0;
+        for (const std::string_view strText : aTexts) {
+            if (!strText.empty()) { // an empty view may hold no pointer at all
+                std::memcpy(pText + nEnd, strText.data(), strText.size());
             }
-            nEnd += static_cast<std::uint32_t>(aTexts[i].size());
-            m_aEnds[i] = nEnd;
+            nEnd += strText.size();
+            if (bWide) {
+                const auto nWideEnd = static_cast<std::uint32_t>(nEnd);
+                std::memcpy(pHeader, &nWideEnd, sizeof nWideEnd);
+                pHeader += sizeof nWideEnd;
+            } else {
+                const auto nShortEnd = static_cast<std::uint16_t>(nEnd);
+                std::memcpy(pHeader, &nShortEnd, sizeof nShortEnd);
+                pHeader += sizeof nShortEnd;
+            }
         }
         m_pBytes = std::move(pBytes);
     }
 
     std::unique_ptr<char[]> m_pBytes;
-    std::array<std::uint32_t, N> m_aEnds{};
 };

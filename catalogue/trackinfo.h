@@ -39,6 +39,12 @@ public:
     // The file name, title, artist, album, year and comment end to end, in that order, each of
     // the views above a part of it: one pass over memory reads them all.
     std::string_view GetTextBlock() const { return m_texts.GetAll(); }
+    // Asks for the record's texts ahead of reading them, without waiting for any of their bytes:
+    // the texts' own addresses are read from the start of their block.
+    void PrefetchTexts() const {
+        __builtin_prefetch(m_texts.GetBlock());
+        __builtin_prefetch(m_texts.GetBlock() + 64); // most records' texts end in the next line
+    }
     unsigned char GetGenre() const { return m_nGenre; }
     // The ID3v1.1 track number, or 0.
     int GetTrack() const { return m_nTrack; }

@@ -16,6 +16,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <tuple>
 #include <utility>
 
@@ -46,29 +47,29 @@ std::optional<std::string_view> KeyText(const CTrackInfo& track, int nKey) {
 // Eight bytes of a text from nOffset, big-endian and padded with zeros: comparing two of these
 // as numbers orders them as their bytes, unsigned.
 std::uint64_t LoadBytes(std::string_view strText, std::size_t nOffset) {
-    unsigned char aBytes[8] = {};
-    if (nOffset < strText.size()) {
-        std::memcpy(aBytes, strText.data() + nOffset,
-                    std::min(sizeof aBytes, strText.size() - nOffset));
-    }
     std::uint64_t nValue = 0;
-    for (const unsigned char nByte : aBytes) {
-        nValue = nValue << 8 | nByte;
+    if (nOffset + sizeof nValue <= strText.size()) {
+        std::memcpy(&nValue, strText.data() + nOffset, sizeof nValue);
+        return __builtin_bswap64(nValue);
+    }
+    for (std::size_t nAt = nOffset; nAt < strText.size(); ++nAt) {
+        nValue |= std::uint64_t{static_cast<unsigned char>(strText[nAt])}
+                  << (8 * (sizeof nValue - 1 - (nAt - nOffset)));
     }
     return nValue;
 }
 
 constexpr std::size_t CHUNK_BYTES = 2 * sizeof(std::uint64_t);
 
-// One row's key text, with the chunk of it being compared at hand.
-struct CTextEntry {
+// The chunk of a text being compared, and whose text it is: a number the caller maps to the
+// text (a row, or a distinct text of the column).
+struct SChunk {
     std::uint64_t nHigh = 0;
     std::uint64_t nLow = 0;
-    std::string_view strText;
     std::uint32_t nTail = 0; // bytes from the chunk's start, CHUNK_BYTES + 1 for "and more"
-    std::uint32_t nRun = 0;
+    std::uint32_t nOwner = 0;
 
-    void LoadChunk(std::size_t nOffset) {
+    void Load(std::string_view strText, std::size_t nOffset) {
         nHigh = LoadBytes(strText, nOffset);
         nLow = LoadBytes(strText, nOffset + sizeof nHigh);
         nTail =
@@ -76,20 +77,51 @@ struct CTextEntry {
                 ? 0
                 : static_cast<std::uint32_t>(std::min(strText.size() - nOffset, CHUNK_BYTES + 1));
     }
-    bool SameChunk(const CTextEntry& other) const {
+    bool SameChunk(const SChunk& other) const {
         return nHigh == other.nHigh && nLow == other.nLow && nTail == other.nTail;
     }
-    // Within equal zero-padded chunks, a text that ends sooner is a start of the other.
-    bool operator<(const CTextEntry& other) const {
-        return std::tie(nHigh, nLow, nTail, nRun) <
-               std::tie(other.nHigh, other.nLow, other.nTail, other.nRun);
+    // Within equal zero-padded chunks, a text that ends sooner is a start of the other; equal
+    // texts keep their owners' order.
+    bool operator<(const SChunk& other) const {
+        return std::tie(nHigh, nLow, nTail, nOwner) <
+               std::tie(other.nHigh, other.nLow, other.nTail, other.nOwner);
     }
 };
+using ChunkIt = std::vector<SChunk>::iterator;
 
-// Orders texts that agree on their first nOffset bytes, one chunk at a time: only rows that
-// still tie read their next chunk.
-void SortTexts(std::vector<CTextEntry>::iterator itFirst, std::vector<CTextEntry>::iterator itLast,
-               std::size_t nOffset) {
+// The records lie scattered over memory, and reading them is most of the work: the records
+// and texts of the rows a few places on are asked for ahead.
+constexpr std::size_t AHEAD = 8;
+
+// Loads the chunk at nOffset of every text of the range. fnText(owner) gives an owner's text;
+// fnAsk(owner, nStep) asks for what reaching that text takes, one step at a time: step 0 comes
+// 3 * AHEAD entries before the text is read, step 1 2 * AHEAD before, step 2 AHEAD before.
+template <typename TText, typename TAsk>
+void LoadChunks(ChunkIt itFirst, ChunkIt itLast, std::size_t nOffset, const TText& fnText,
+                const TAsk& fnAsk) {
+    const auto nCount = static_cast<std::size_t>(itLast - itFirst);
+    for (int nStep = 0; nStep < 3; ++nStep) {
+        for (std::size_t i = 0; i < std::min(nCount, (3 - nStep) * AHEAD); ++i) {
+            fnAsk(itFirst[i].nOwner, nStep);
+        }
+    }
+    for (std::size_t i = 0; i < nCount; ++i) {
+        for (int nStep = 0; nStep < 3; ++nStep) {
+            const std::size_t nAhead = i + (3 - nStep) * AHEAD;
+            if (nAhead < nCount) {
+                fnAsk(itFirst[nAhead].nOwner, nStep);
+            }
+        }
+        itFirst[i].Load(fnText(itFirst[i].nOwner), nOffset);
+    }
+}
+
+// Orders texts that agree on their first nOffset bytes, one chunk at a time: only entries that
+// still tie read their next chunk. fnEqual(itRun, itEnd) is called for each run of equal texts,
+// in order.
+template <typename TText, typename TAsk, typename TEqual>
+void SortTexts(ChunkIt itFirst, ChunkIt itLast, std::size_t nOffset, const TText& fnText,
+               const TAsk& fnAsk, const TEqual& fnEqual) {
     std::sort(itFirst, itLast);
     for (auto itRun = itFirst; itRun != itLast;) {
         auto itEnd = std::next(itRun);
@@ -97,13 +129,57 @@ void SortTexts(std::vector<CTextEntry>::iterator itFirst, std::vector<CTextEntry
             ++itEnd;
         }
         if (itRun->nTail > CHUNK_BYTES && std::distance(itRun, itEnd) > 1) {
-            for (auto it = itRun; it != itEnd; ++it) {
-                it->LoadChunk(nOffset + CHUNK_BYTES);
-            }
-            SortTexts(itRun, itEnd, nOffset + CHUNK_BYTES);
+            LoadChunks(itRun, itEnd, nOffset + CHUNK_BYTES, fnText, fnAsk);
+            SortTexts(itRun, itEnd, nOffset + CHUNK_BYTES, fnText, fnAsk, fnEqual);
+        } else {
+            fnEqual(itRun, itEnd);
         }
         itRun = itEnd;
     }
+}
+
+// Rows enough to be worth a second thread.
+constexpr std::ptrdiff_t PARALLEL_ROWS = 16384;
+
+// LoadChunks from the start of every text of a column, half of them by a thread of its own when
+// there are rows enough.
+template <typename TText, typename TAsk>
+void LoadColumn(ChunkIt itFirst, ChunkIt itLast, const TText& fnText, const TAsk& fnAsk) {
+    if (itLast - itFirst < PARALLEL_ROWS || std::thread::hardware_concurrency() < 2) {
+        LoadChunks(itFirst, itLast, 0, fnText, fnAsk);
+        return;
+    }
+    const ChunkIt itMiddle = itFirst + (itLast - itFirst) / 2;
+    std::thread other([&] { LoadChunks(itFirst, itMiddle, 0, fnText, fnAsk); });
+    LoadChunks(itMiddle, itLast, 0, fnText, fnAsk);
+    other.join();
+}
+
+// The same for a whole column, on two cores when there are rows enough: the entries are split
+// around the chunk of a sample's median, never inside a run of equal chunks, and each part is
+// sorted by a thread of its own. fnEqual may then be called from either thread, each run once.
+template <typename TText, typename TAsk, typename TEqual>
+void SortColumn(ChunkIt itFirst, ChunkIt itLast, const TText& fnText, const TAsk& fnAsk,
+                const TEqual& fnEqual) {
+    constexpr std::ptrdiff_t SAMPLES = 63;
+    const std::ptrdiff_t nCount = itLast - itFirst;
+    if (nCount < PARALLEL_ROWS || std::thread::hardware_concurrency() < 2) {
+        SortTexts(itFirst, itLast, 0, fnText, fnAsk, fnEqual);
+        return;
+    }
+    std::array<SChunk, SAMPLES> aSamples;
+    for (std::ptrdiff_t i = 0; i < SAMPLES; ++i) {
+        aSamples[static_cast<std::size_t>(i)] = itFirst[i * nCount / SAMPLES];
+    }
+    std::nth_element(aSamples.begin(), aSamples.begin() + SAMPLES / 2, aSamples.end());
+    const SChunk pivot = aSamples[SAMPLES / 2];
+    const ChunkIt itMiddle = std::partition(itFirst, itLast, [&pivot](const SChunk& chunk) {
+        return std::tie(chunk.nHigh, chunk.nLow, chunk.nTail) <
+               std::tie(pivot.nHigh, pivot.nLow, pivot.nTail);
+    });
+    std::thread other([&] { SortTexts(itFirst, itMiddle, 0, fnText, fnAsk, fnEqual); });
+    SortTexts(itMiddle, itLast, 0, fnText, fnAsk, fnEqual);
+    other.join();
 }
 
 // Open addressing over numbers 0 and up, at most half full. Each slot keeps the low half of its
@@ -190,16 +266,14 @@ public:
     std::uint32_t Add(std::string_view strText) { return Add(strText, Hash(strText)); }
     std::uint32_t Add(std::string_view strText, std::size_t nHash) {
         return m_slots.Find(
-            nHash, m_arrEntries.size(),
-            [&](std::uint32_t nText) { return m_arrEntries[nText].strText == strText; },
-            [&] {
-                CTextEntry& entry = m_arrEntries.emplace_back();
-                entry.strText = Keep(strText);
-                entry.nRun = static_cast<std::uint32_t>(m_arrEntries.size() - 1);
-                entry.LoadChunk(0);
-            });
+            nHash, m_arrTexts.size(),
+            [&](std::uint32_t nText) { return m_arrTexts[nText] == strText; },
+            [&] { m_arrTexts.push_back(Keep(strText)); });
     }
-    std::vector<CTextEntry>& Entries() { return m_arrEntries; }
+    std::size_t Count() const { return m_arrTexts.size(); }
+    // Once every text is in, the table that found them goes before the sort's memory comes.
+    void EndAdding() { m_slots = CNumberSlots(); }
+    std::string_view Text(std::uint32_t nText) const { return m_arrTexts[nText]; }
 
 private:
     static constexpr std::size_t BLOCK_BYTES = std::size_t{1} << 20;
@@ -217,7 +291,7 @@ private:
     }
 
     CNumberSlots m_slots;
-    std::vector<CTextEntry> m_arrEntries;
+    std::vector<std::string_view> m_arrTexts;
     std::vector<std::unique_ptr<char[]>> m_arrBlocks;
     std::size_t m_nBlockSize = 0;
     std::size_t m_nBlockUsed = 0;
@@ -244,10 +318,6 @@ private:
     std::vector<const void*> m_arrObjects;
 };
 
-// The records lie scattered over memory, and reading them is most of the work: the records
-// and texts of the rows a few places on are asked for ahead.
-constexpr std::size_t AHEAD = 8;
-
 // For each row, the number of its key text among the texts of texts.
 std::vector<std::uint32_t> TextNumbers(const CTrackList& arrRows, int nKey, CColumnTexts& texts) {
     // Three steps ahead of the row being numbered: the record of the row 2 * AHEAD on is asked
@@ -255,14 +325,6 @@ std::vector<std::uint32_t> TextNumbers(const CTrackList& arrRows, int nKey, CCol
     // has come by then and is hashed.
     constexpr std::size_t HASHED = AHEAD / 2;
     const std::size_t nRows = arrRows.size();
-    // The first rows tell how many distinct texts to expect: a column of mostly distinct texts
-    // would otherwise grow its table a score of times.
-    constexpr std::size_t SAMPLE = 4096;
-    if (nRows > SAMPLE) {
-        CColumnTexts sample;
-        TextNumbers(CTrackList(arrRows.begin(), arrRows.begin() + SAMPLE), nKey, sample);
-        texts.Reserve(sample.Entries().size() * (nRows / SAMPLE));
-    }
     const auto Text = [&arrRows, nKey](std::size_t nRow) { return *KeyText(*arrRows[nRow], nKey); };
     std::array<std::size_t, AHEAD> aHashes{}; // of the rows HASHED on, at their row % AHEAD
     const auto HashAhead = [&](std::size_t nRow) {
@@ -273,7 +335,7 @@ std::vector<std::uint32_t> TextNumbers(const CTrackList& arrRows, int nKey, CCol
         __builtin_prefetch(arrRows[nRow]);
     }
     for (std::size_t nRow = 0; nRow < std::min(nRows, AHEAD); ++nRow) {
-        __builtin_prefetch(Text(nRow).data());
+        arrRows[nRow]->PrefetchTexts();
     }
     for (std::size_t nRow = 0; nRow < std::min(nRows, HASHED); ++nRow) {
         HashAhead(nRow);
@@ -286,7 +348,7 @@ std::vector<std::uint32_t> TextNumbers(const CTrackList& arrRows, int nKey, CCol
             __builtin_prefetch(arrRows[nRow + 2 * AHEAD]);
         }
         if (nRow + AHEAD < nRows) {
-            __builtin_prefetch(Text(nRow + AHEAD).data());
+            arrRows[nRow + AHEAD]->PrefetchTexts();
         }
         if (nRow + HASHED < nRows) {
             HashAhead(nRow + HASHED);
@@ -329,22 +391,72 @@ std::vector<std::uint32_t> LocationNumbers(const CTrackList& arrRows, CColumnTex
 }
 
 // For each row, the rank of its key text among the texts of all rows in byte order; equal texts
-// share a rank. The texts are views into the records, valid while the sort runs.
-std::vector<std::uint32_t> TextRanks(const CTrackList& arrRows, int nKey) {
+// share a rank. nExpected is the number of distinct texts to make room for.
+std::vector<std::uint32_t> TextRanks(const CTrackList& arrRows, int nKey, std::size_t nExpected) {
     CColumnTexts texts;
+    texts.Reserve(nExpected);
     std::vector<std::uint32_t> arrRanks = nKey == CTrackSort::KEY_LOCATION
                                               ? LocationNumbers(arrRows, texts)
                                               : TextNumbers(arrRows, nKey, texts);
-    std::vector<CTextEntry>& arrEntries = texts.Entries();
-    SortTexts(arrEntries.begin(), arrEntries.end(), 0);
-    std::vector<std::uint32_t> arrRankOfText(arrEntries.size());
-    for (std::size_t i = 0; i < arrEntries.size(); ++i) {
-        arrRankOfText[arrEntries[i].nRun] = static_cast<std::uint32_t>(i);
+    texts.EndAdding();
+    std::vector<SChunk> arrChunks(texts.Count());
+    for (std::size_t nText = 0; nText < arrChunks.size(); ++nText) {
+        arrChunks[nText].nOwner = static_cast<std::uint32_t>(nText);
     }
+    const auto Text = [&texts](std::uint32_t nText) { return texts.Text(nText); };
+    const auto Ask = [&texts](std::uint32_t nText, int nStep) {
+        if (nStep == 2) {
+            __builtin_prefetch(texts.Text(nText).data());
+        }
+    };
+    LoadColumn(arrChunks.begin(), arrChunks.end(), Text, Ask);
+    std::vector<std::uint32_t> arrRankOfText(arrChunks.size());
+    const ChunkIt itBegin = arrChunks.begin();
+    SortColumn(itBegin, arrChunks.end(), Text, Ask, [&](ChunkIt itRun, ChunkIt itEnd) {
+        // The texts are distinct: each run is one text, and its place is its rank.
+        arrRankOfText[itRun->nOwner] = static_cast<std::uint32_t>(itRun - itBegin);
+        (void)itEnd;
+    });
+    arrChunks = std::vector<SChunk>();
     for (std::uint32_t& nRank : arrRanks) {
         nRank = arrRankOfText[nRank];
     }
     return arrRanks;
+}
+
+// The stable order of the rows by their key texts, each row's text sorted where it lies in its
+// record: for a column of mostly distinct texts (file names, titles) this takes a third of the
+// memory of numbering the distinct texts first, and no table of them. Equal texts come out
+// together in the rows' order, so both directions are read off the sorted rows.
+template <std::string_view (CTrackInfo::*GET_TEXT)() const>
+std::vector<std::uint32_t> RowTextOrder(const CTrackList& arrRows, bool bReverse) {
+    const std::size_t nRows = arrRows.size();
+    std::vector<SChunk> arrChunks(nRows);
+    for (std::size_t nRow = 0; nRow < nRows; ++nRow) {
+        arrChunks[nRow].nOwner = static_cast<std::uint32_t>(nRow);
+    }
+    const auto Text = [&arrRows](std::uint32_t nRow) { return (arrRows[nRow]->*GET_TEXT)(); };
+    const auto Ask = [&arrRows](std::uint32_t nRow, int nStep) {
+        if (nStep == 0) {
+            __builtin_prefetch(&arrRows[nRow]);
+        } else if (nStep == 1) {
+            __builtin_prefetch(arrRows[nRow]);
+        } else {
+            arrRows[nRow]->PrefetchTexts();
+        }
+    };
+    LoadColumn(arrChunks.begin(), arrChunks.end(), Text, Ask);
+    std::vector<std::uint32_t> arrOrder(nRows);
+    const ChunkIt itBegin = arrChunks.begin();
+    SortColumn(itBegin, arrChunks.end(), Text, Ask, [&](ChunkIt itRun, ChunkIt itEnd) {
+        // Reversed, the run of equal texts takes the mirror place, its rows still in order.
+        std::size_t nAt =
+            static_cast<std::size_t>(bReverse ? nRows - (itEnd - itBegin) : itRun - itBegin);
+        for (auto it = itRun; it != itEnd; ++it) {
+            arrOrder[nAt++] = it->nOwner;
+        }
+    });
+    return arrOrder;
 }
 
 // Ranks of the names of all 256 genre bytes in text order; equal names share a rank.
@@ -370,9 +482,9 @@ std::array<std::uint32_t, 256> GenreNameRanks() {
 }
 
 // The stable order of the rows by their keys, smallest first: a radix sort, eleven bits at a
-// time, that skips the digits all keys share. Ties keep the rows' order.
-// Ranks take 32 bits, and half the memory a wider key would.
-template <typename TKey> std::vector<std::uint32_t> StableOrder(const std::vector<TKey>& arrKeys) {
+// time, that skips the digits all keys share. Ties keep the rows' order. The keys are taken, and
+// go as soon as they are copied: the sort's memory at its peak is two entries a row.
+template <typename TKey> std::vector<std::uint32_t> StableOrder(std::vector<TKey>&& arrKeys) {
     constexpr unsigned DIGIT_BITS = 11;
     constexpr std::size_t BUCKETS = std::size_t{1} << DIGIT_BITS;
     constexpr unsigned DIGITS = (8 * sizeof(TKey) + DIGIT_BITS - 1) / DIGIT_BITS;
@@ -390,13 +502,15 @@ template <typename TKey> std::vector<std::uint32_t> StableOrder(const std::vecto
             ++arrCounts[nDigit][(nKey >> (nDigit * DIGIT_BITS)) & (BUCKETS - 1)];
         }
     }
-    std::vector<SEntry> arrSpare(nRows);
+    const TKey nFirstKey = nRows == 0 ? TKey{0} : arrKeys[0];
+    arrKeys = std::vector<TKey>();
+    std::vector<SEntry> arrSpare;
     for (unsigned nDigit = 0; nDigit < DIGITS; ++nDigit) {
         std::array<std::uint32_t, BUCKETS>& arrCount = arrCounts[nDigit];
-        if (nRows == 0 ||
-            arrCount[(arrKeys[0] >> (nDigit * DIGIT_BITS)) & (BUCKETS - 1)] == nRows) {
+        if (nRows == 0 || arrCount[(nFirstKey >> (nDigit * DIGIT_BITS)) & (BUCKETS - 1)] == nRows) {
             continue; // every key has the same digit here
         }
+        arrSpare.resize(nRows);
         std::uint32_t nStart = 0;
         for (std::uint32_t& nCount : arrCount) {
             nStart += std::exchange(nCount, nStart);
@@ -406,6 +520,7 @@ template <typename TKey> std::vector<std::uint32_t> StableOrder(const std::vecto
         }
         arrEntries.swap(arrSpare);
     }
+    arrSpare = std::vector<SEntry>();
     std::vector<std::uint32_t> arrOrder(nRows);
     for (std::size_t i = 0; i < nRows; ++i) {
         arrOrder[i] = arrEntries[i].nRow;
@@ -413,10 +528,54 @@ template <typename TKey> std::vector<std::uint32_t> StableOrder(const std::vecto
     return arrOrder;
 }
 
+// The order by size: the sizes of one list mostly lie within four gigabytes of one another, and
+// then their distances from the smallest sort as 32-bit keys, in half the memory and fewer passes.
+std::vector<std::uint32_t> SizeOrder(const CTrackList& arrRows, bool bReverse) {
+    std::vector<std::uint64_t> arrKeys(arrRows.size());
+    for (std::size_t nRow = 0; nRow < arrRows.size(); ++nRow) {
+        if (nRow + AHEAD < arrRows.size()) {
+            __builtin_prefetch(arrRows[nRow + AHEAD]);
+        }
+        // Largest first for the positive key; the flipped sign bit keeps the signed order.
+        const auto nSize = static_cast<std::uint64_t>(arrRows[nRow]->GetSize());
+        arrKeys[nRow] = ~(nSize ^ (1ULL << 63)) ^ (bReverse ? ~std::uint64_t{0} : 0);
+    }
+    const auto [itLeast, itMost] = std::minmax_element(arrKeys.begin(), arrKeys.end());
+    const std::uint64_t nLeast = itLeast == arrKeys.end() ? 0 : *itLeast;
+    if (itMost != arrKeys.end() && *itMost - nLeast > UINT32_MAX) {
+        return StableOrder(std::move(arrKeys));
+    }
+    std::vector<std::uint32_t> arrNarrow(arrKeys.size());
+    for (std::size_t nRow = 0; nRow < arrKeys.size(); ++nRow) {
+        arrNarrow[nRow] = static_cast<std::uint32_t>(arrKeys[nRow] - nLeast);
+    }
+    arrKeys = std::vector<std::uint64_t>();
+    return StableOrder(std::move(arrNarrow));
+}
+
+// The same for any key but the location and genre, with the record's accessor of the key's text
+// chosen once for the whole sort.
+std::vector<std::uint32_t> RowTextOrder(const CTrackList& arrRows, int nKey, bool bReverse) {
+    switch (nKey) {
+    case CTrackSort::KEY_FILE:
+        return RowTextOrder<&CTrackInfo::GetFileName>(arrRows, bReverse);
+    case CTrackSort::KEY_ARTIST:
+        return RowTextOrder<&CTrackInfo::GetArtist>(arrRows, bReverse);
+    case CTrackSort::KEY_TITLE:
+        return RowTextOrder<&CTrackInfo::GetTitle>(arrRows, bReverse);
+    case CTrackSort::KEY_ALBUM:
+        return RowTextOrder<&CTrackInfo::GetAlbum>(arrRows, bReverse);
+    case CTrackSort::KEY_DATE:
+        return RowTextOrder<&CTrackInfo::GetYear>(arrRows, bReverse);
+    default:
+        return RowTextOrder<&CTrackInfo::GetComment>(arrRows, bReverse);
+    }
+}
+
 } // namespace
 
 std::vector<std::uint32_t> CTrackSort::SortedOrder(const CTrackList& arrRows, int nSortKey) {
-    if (!IsOrderingKey(nSortKey)) {
+    if (!IsOrderingKey(nSortKey) || arrRows.size() < 2) {
         std::vector<std::uint32_t> arrOrder(arrRows.size());
         std::iota(arrOrder.begin(), arrOrder.end(), 0U);
         return arrOrder;
@@ -428,30 +587,34 @@ std::vector<std::uint32_t> CTrackSort::SortedOrder(const CTrackList& arrRows, in
     const int nKey = nSortKey < 0 ? -nSortKey : nSortKey;
     const bool bReverse = nSortKey < 0;
     if (nKey == KEY_SIZE) {
-        std::vector<std::uint64_t> arrKeys(arrRows.size());
-        for (std::size_t nRow = 0; nRow < arrRows.size(); ++nRow) {
-            // Largest first for the positive key; the flipped sign bit keeps the signed order.
-            const auto nSize = static_cast<std::uint64_t>(arrRows[nRow]->GetSize());
-            arrKeys[nRow] = ~(nSize ^ (1ULL << 63)) ^ (bReverse ? ~std::uint64_t{0} : 0);
-        }
-        return StableOrder(arrKeys);
+        return SizeOrder(arrRows, bReverse);
     }
     std::vector<std::uint32_t> arrKeys;
-    if (nKey == KEY_GENRE) {
+    if (nKey != KEY_GENRE && nKey != KEY_LOCATION) {
+        // The first rows tell how many distinct texts to expect, and so which way takes less.
+        constexpr std::size_t SAMPLE = 4096;
+        const std::size_t nSample = std::min(arrRows.size(), SAMPLE);
+        CColumnTexts sample;
+        TextNumbers(CTrackList(arrRows.begin(), arrRows.begin() + nSample), nKey, sample);
+        if (sample.Count() * 4 > nSample) {
+            return RowTextOrder(arrRows, nKey, bReverse);
+        }
+        arrKeys = TextRanks(arrRows, nKey, sample.Count() * (arrRows.size() / nSample));
+    } else if (nKey == KEY_GENRE) {
         const std::array<std::uint32_t, 256> arrGenreRanks = GenreNameRanks();
         arrKeys.resize(arrRows.size());
         for (std::size_t nRow = 0; nRow < arrRows.size(); ++nRow) {
             arrKeys[nRow] = arrGenreRanks[arrRows[nRow]->GetGenre()];
         }
     } else {
-        arrKeys = TextRanks(arrRows, nKey);
+        arrKeys = TextRanks(arrRows, nKey, 0);
     }
     if (bReverse) {
         for (std::uint32_t& nRank : arrKeys) {
             nRank = ~nRank;
         }
     }
-    return StableOrder(arrKeys);
+    return StableOrder(std::move(arrKeys));
 }
 
 bool CTrackSort::IsOrderingKey(int nSortKey) {

@@ -10,6 +10,8 @@
 #include "catalogue/trackinfo.h"
 
 #include <algorithm>
+#include <future>
+#include <thread>
 #include <utility>
 
 // Files the walk's records as they come and passes the host's answer on.
@@ -44,6 +46,10 @@ void CTunebrDoc::ScanFolder(std::string strFolder) {
     m_strTitle = strFolder;
     AddFolder(strFolder, m_host.GetFileExt());
     FinishFiling();
+    // Ending the filing of a large catalogue takes a while, and so does the views' rebuild that
+    // follows: the window gets one more report, and with it a paint, between the two. The
+    // files are all read by now, so a stop asked for here has nothing left to stop.
+    (void)m_host.OnScanProgress(m_arrTracks.size());
     m_host.WriteFilePath(strFolder);
     UpdateAllViews(nullptr, HINT_REBUILD_END);
 }
@@ -87,12 +93,25 @@ void CTunebrDoc::RebuildIndex() {
     // The records' texts lie scattered over memory: those of the records a few places on are
     // asked for while the current one is filed.
     constexpr std::size_t AHEAD = 8;
-    for (std::size_t nTrack = 0; nTrack < m_arrTracks.size(); ++nTrack) {
-        if (nTrack + AHEAD < m_arrTracks.size()) {
-            __builtin_prefetch(m_arrTracks[nTrack + AHEAD]->GetArtist().data());
+    const auto FileInto = [this](void (CTunebrDoc::*pfnAdd)(CTrackInfo*)) {
+        for (std::size_t nTrack = 0; nTrack < m_arrTracks.size(); ++nTrack) {
+            if (nTrack + AHEAD < m_arrTracks.size()) {
+                m_arrTracks[nTrack + AHEAD]->PrefetchTexts();
+            }
+            (this->*pfnAdd)(m_arrTracks[nTrack]);
         }
-        AddToArtistIndex(m_arrTracks[nTrack]);
-        AddToGenreIndex(m_arrTracks[nTrack]);
+    };
+    // The artist index and the genre index share nothing but the records they read: on a large
+    // catalogue each is filed by a thread of its own.
+    constexpr std::size_t PARALLEL_TRACKS = 50000;
+    if (m_arrTracks.size() >= PARALLEL_TRACKS && std::thread::hardware_concurrency() >= 2) {
+        std::future<void> genres =
+            std::async(std::launch::async, FileInto, &CTunebrDoc::AddToGenreIndex);
+        FileInto(&CTunebrDoc::AddToArtistIndex);
+        genres.get();
+    } else {
+        FileInto(&CTunebrDoc::AddToArtistIndex);
+        FileInto(&CTunebrDoc::AddToGenreIndex);
     }
     FinishFiling();
     UpdateAllViews(nullptr, HINT_REBUILD_END);

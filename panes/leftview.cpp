@@ -232,10 +232,13 @@ void CLeftView::RebuildAndSelectRoot() {
     ClearTree();
     BuildTree();
     m_bRebuilding = false;
-    // Selecting the root announces its list and status through OnSelectionChanged; the status is
-    // given once more so that a rebuild ends with it even if the selection signal was blocked.
+    // Selecting the root announces its list and status through OnSelectionChanged; when the
+    // selection signal was blocked, the status is given here, so that a rebuild ends with it.
+    m_bStatusShown = false;
     setCurrentItem(m_hRoot, 0, QItemSelectionModel::ClearAndSelect);
-    ShowNodeStatus(m_hRoot->text(0), TracksOf(m_hRoot));
+    if (!m_bStatusShown) {
+        ShowNodeStatus(m_hRoot->text(0), TracksOf(m_hRoot));
+    }
 }
 
 void CLeftView::ShowNodeStatus(const QString& strLabel, const CTrackList* pTracks) {
@@ -247,6 +250,7 @@ void CLeftView::ShowNodeStatus(const QString& strLabel, const CTrackList* pTrack
     texts.strCount = ToQString(status.m_strCount);
     texts.strSize = ToQString(status.m_strSize);
     m_host.SetStatusTexts(texts);
+    m_bStatusShown = true;
 }
 
 void CLeftView::OnSelectionChanged() {

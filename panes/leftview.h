@@ -60,6 +60,9 @@ private:
     // Set from the document's rebuild-begin to its rebuild-end: the nodes are gone or going, and
     // their lists with them, so selection changes must not reach the other views.
     bool m_bRebuilding = false;
+    // Set by each ShowNodeStatus: the status of a large list takes a pass over all its records,
+    // which a rebuild makes only once.
+    bool m_bStatusShown = false;
     // 0 by artist, 1 by genre then artist, anything else the root alone; read at each build.
     int m_nOrganisation;
     QTreeWidgetItem* m_hRoot = nullptr;

@@ -558,7 +558,7 @@ CTrackList CTrackFilter::Apply(const CTrackList& arrRows) const {
                 __builtin_prefetch(arrRows[i + RECORD_AHEAD]);
             }
             if (i + TEXT_AHEAD < nEnd) {
-                __builtin_prefetch(arrRows[i + TEXT_AHEAD]->GetTextBlock().data());
+                arrRows[i + TEXT_AHEAD]->PrefetchTexts();
             }
             if (matcher.Matches(*arrRows[i])) {
                 arrPassed.push_back(arrRows[i]);

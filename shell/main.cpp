@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Copyright 2026 Quillon Softs
+#include "platform/heappolicy.h"
 #include "shell/commandline.h"
 #include "shell/mainframe.h"
 #include "shell/tunebrapp.h"
@@ -9,6 +10,7 @@
 #include <vector>
 
 int main(int argc, char** argv) {
+    ReturnLargeBlocksToSystem();
     const CCommandLine cmd = CCommandLine::Parse(std::vector<std::string>(argv + 1, argv + argc));
     if (cmd.m_eMode != CCommandLine::EMode::Window) {
         return cmd.RunWithoutWindow(stdout, stderr);

@@ -702,6 +702,9 @@ void CMainFrame::EndWaitCursor() {
 bool CMainFrame::OnScanProgress(std::size_t nFiles) {
     m_pStatusBar->SetLocationText(LoadQString(IDS_SCANNING).arg(static_cast<qulonglong>(nFiles)));
     QCoreApplication::processEvents();
+    // The timers just handled (the busy animation's) asked for paints, which would otherwise
+    // wait for the next report: after a scan's last one, the views' whole rebuild.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateRequest);
     return m_pScanGuard == nullptr || !m_pScanGuard->IsStopRequested();
 }
 

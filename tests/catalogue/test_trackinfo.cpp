@@ -2,6 +2,7 @@
 // Copyright 2026 Quillon Softs
 #include "catalogue/fileexception.h"
 #include "catalogue/genres.h"
+#include "catalogue/packedtexts.h"
 #include "catalogue/trackinfo.h"
 #include "tests/support/testfiles.h"
 #include "writetag.h"
@@ -135,6 +136,60 @@ TEST(TrackInfo, SettersDoNotCutAndRecordsAreIndependent) {
     first.SetTitle(std::string(40, 'x'));
     EXPECT_EQ(first.GetTitle().size(), 40u);
     EXPECT_EQ(second.GetTitle(), "Old");
+}
+
+// The texts of a record come back as they were set, whatever their lengths: the block keeps
+// short ends while the texts come to less than 64 KB together and long ones beyond, and a change
+// of one text moves the block between the two.
+TEST(PackedTexts, TextsComeBackAsSetAcrossTheShortAndLongLayouts) {
+    using CTexts = CPackedTexts<6>;
+    struct {
+        const char* pszName;
+        std::size_t nTotal; // one text makes up what the others leave to this
+        bool bAlone;        // the others empty
+    } const aCases[] = {{"all short", 30, false},
+                        {"total just below 64 KB", 0xFFFE, false},
+                        {"total at 64 KB", 0xFFFF, false},
+                        {"one text of 64 KB alone", 0xFFFF, true},
+                        {"total above 64 KB", 70000, false},
+                        {"all empty", 0, true}};
+    for (const auto& c : aCases) {
+        for (std::size_t nAt = 0; nAt < 6; ++nAt) {
+            SCOPED_TRACE(std::string(c.pszName) + ", long text at " + std::to_string(nAt));
+            std::array<std::string, 6> arrTexts = {"name.mp3", "", "Artist", "", "1999", "é"};
+            if (c.bAlone) {
+                arrTexts.fill("");
+            }
+            arrTexts[nAt].clear();
+            std::size_t nOthers = 0;
+            for (const std::string& strText : arrTexts) {
+                nOthers += strText.size();
+            }
+            arrTexts[nAt] = std::string(c.nTotal - nOthers, static_cast<char>('a' + nAt));
+            const CTexts texts = {arrTexts[0], arrTexts[1], arrTexts[2],
+                                  arrTexts[3], arrTexts[4], arrTexts[5]};
+            CTexts copy = texts;
+            std::string strAll;
+            for (std::size_t i = 0; i < 6; ++i) {
+                EXPECT_EQ(texts.Get(i), arrTexts[i]) << i;
+                EXPECT_EQ(copy.Get(i), arrTexts[i]) << i;
+                strAll += arrTexts[i];
+            }
+            EXPECT_EQ(texts.GetAll(), strAll);
+            // Through the other layout and back, each text set from a view into the block.
+            const std::size_t nOther = (nAt + 1) % 6;
+            copy.Set(nOther, std::string(80000, 'z'));
+            copy.Set(nAt, copy.Get(nAt).substr(0, 3));
+            copy.Set(nOther, copy.Get(nOther).substr(0, 2));
+            EXPECT_EQ(copy.Get(nAt), arrTexts[nAt].substr(0, 3));
+            EXPECT_EQ(copy.Get(nOther), "zz");
+            for (std::size_t i = 0; i < 6; ++i) {
+                if (i != nAt && i != nOther) {
+                    EXPECT_EQ(copy.Get(i), arrTexts[i]) << i;
+                }
+            }
+        }
+    }
 }
 
 TEST(TrackInfoWrite, AppendsOnceThenOverwritesInPlace) {

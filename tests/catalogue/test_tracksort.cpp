@@ -63,7 +63,8 @@ struct SPool {
     std::vector<std::string> arrTexts;
 };
 
-SPool MakePool(const char* pszName, std::size_t nTexts, std::size_t nSharedStart) {
+SPool MakePool(const char* pszName, std::size_t nTexts, std::size_t nSharedStart,
+               std::size_t nMostPieces = 3) {
     const std::string arrPieces[] = {
         "", "a", "A", "b", "é", "\xFF", std::string("\0", 1), "Disc 1", "Disc 10", "z"};
     std::mt19937 random(static_cast<unsigned>(nTexts * 31 + nSharedStart));
@@ -71,7 +72,7 @@ SPool MakePool(const char* pszName, std::size_t nTexts, std::size_t nSharedStart
     const std::string strStart(nSharedStart, 'm');
     for (std::size_t i = 0; i < nTexts; ++i) {
         std::string strText = strStart;
-        const std::size_t nPieces = random() % 4;
+        const std::size_t nPieces = random() % (nMostPieces + 1);
         for (std::size_t n = 0; n < nPieces; ++n) {
             strText += arrPieces[random() % std::size(arrPieces)];
         }
@@ -84,18 +85,31 @@ SPool MakePool(const char* pszName, std::size_t nTexts, std::size_t nSharedStart
 
 // SortedOrder gives exactly what a stable sort with CompareTracks gives, for every key in both
 // directions, on lists with many ties, long shared starts, runs of equal neighbours and none.
+// Columns of mostly distinct texts (the larger pools) and of mostly repeated ones are sorted in
+// different ways, each with lists longer than the rows the sort looks at first to choose, and
+// long enough to be shared between two threads.
 TEST(TrackSort, SortedOrderIsTheStableSortByCompareTracks) {
     const SPool arrPools[] = {
         MakePool("few texts", 3, 0),
         MakePool("many texts", 400, 0),
+        MakePool("texts sharing 11 bytes", 40, 11),
+        MakePool("texts sharing 12 bytes", 40, 12),
         MakePool("texts sharing 15 bytes", 40, 15),
         MakePool("texts sharing 16 bytes", 40, 16),
         MakePool("texts sharing 40 bytes", 40, 40),
+        MakePool("mostly distinct texts", 20000, 0, 9),
+        MakePool("mostly distinct texts sharing 20 bytes", 20000, 20, 9),
     };
+    // Sizes a step apart: 3 GB steps spread them beyond what 32 bits tell apart, 1,000 bytes not.
+    constexpr std::int64_t WIDE = 3000000000LL;
+    constexpr std::int64_t NARROW = 1000;
     struct {
         std::size_t nRows;
         std::size_t nRun; // neighbours that share their texts, as the files of one folder do
-    } const aLists[] = {{0, 1}, {1, 1}, {2, 1}, {50, 1}, {3000, 1}, {3000, 12}};
+        std::int64_t nSizeStep;
+    } const aLists[] = {{0, 1, WIDE},       {1, 1, WIDE},      {2, 1, WIDE},    {50, 1, WIDE},
+                        {3000, 1, WIDE},    {3000, 12, WIDE},  {9000, 1, WIDE}, {50, 1, NARROW},
+                        {3000, 12, NARROW}, {25000, 1, NARROW}};
     std::vector<int> arrKeys;
     for (int nKey = 1; nKey <= CTrackSort::KEY_COMMENT; ++nKey) {
         arrKeys.push_back(nKey);
@@ -112,7 +126,7 @@ TEST(TrackSort, SortedOrderIsTheStableSortByCompareTracks) {
                 if (nRow % list.nRun == 0) {
                     fields = {Pick(), Pick(),
                               Pick(), Pick(),
-                              Pick(), static_cast<std::int64_t>(random() % 5) * 3000000000LL - 1,
+                              Pick(), static_cast<std::int64_t>(random() % 5) * list.nSizeStep - 1,
                               Pick(), static_cast<int>(random() % 256),
                               Pick()};
                 }

@@ -9,6 +9,7 @@
 #include "catalogue/tunebrdoc.h"
 #include "tests/support/fakes.h"
 #include "tests/support/testfiles.h"
+#include "tests/support/trackstore.h"
 
 #include <gtest/gtest.h>
 
@@ -372,6 +373,65 @@ TEST_F(TunebrDoc, RebuildAfterEditsGivesTheIndexOfAFreshFiling) {
     m_doc.ScanFolder(m_dir.Str()); // the edits were in memory only
     EXPECT_EQ(IndexOf(m_doc), FreshIndex(*m_doc.GetTracks()));
     EXPECT_NE(IndexOf(m_doc), arrRebuilt);
+}
+
+// The window paints between the end of the filing and the views' rebuild: the last report of a
+// scan, whole or stopped, comes after the last record is filed and before the rebuild's end.
+TEST_F(TunebrDoc, ScanReportsOnceMoreBeforeTheViewsRebuild) {
+    class CProgressAtEnd final : public CDocView {
+    public:
+        explicit CProgressAtEnd(const CFakeCatalogueHost& host) : m_host(host) {}
+        void OnUpdate(CDocView*, int nHint, CTrackList*) override {
+            if (nHint == HINT_REBUILD_END) {
+                m_arrAtEnd = m_host.m_arrProgress;
+            }
+        }
+        const CFakeCatalogueHost& m_host;
+        std::vector<std::size_t> m_arrAtEnd;
+    } probe(m_host);
+    m_doc.AddView(&probe);
+    for (int i = 0; i < 3; ++i) {
+        Add(std::to_string(i) + ".mp3");
+    }
+    for (const std::size_t nStopAt : {SIZE_MAX, std::size_t{1}}) {
+        SCOPED_TRACE(nStopAt == SIZE_MAX ? "whole scan" : "scan stopped");
+        m_host.m_arrProgress.clear();
+        m_host.m_nStopAtCall = nStopAt;
+        m_doc.ScanFolder(m_dir.Str());
+        ASSERT_FALSE(probe.m_arrAtEnd.empty());
+        EXPECT_EQ(probe.m_arrAtEnd, m_host.m_arrProgress); // nothing after the rebuild's end
+        EXPECT_EQ(probe.m_arrAtEnd.back(), m_doc.GetTracks()->size());
+    }
+    m_doc.RemoveView(&probe);
+}
+
+// A catalogue large enough to be filed by two threads, records made in memory, groups that
+// appear, move and empty between rebuilds: each rebuild gives what a fresh filing gives.
+TEST_F(TunebrDoc, RebuildOfALargeCatalogueGivesTheIndexOfAFreshFiling) {
+    const char* const apArtists[] = {"A", "a", "B", "", "C c", "Dé", "E", "F"};
+    const int aGenres[] = {0, 1, 17, GENRE_NONE, 200};
+    std::mt19937 random(5);
+    CTrackStore store;
+    CTrackList& arrTracks = *m_doc.GetTracks();
+    CFields fields;
+    for (int i = 0; i < 60000; ++i) {
+        if (i % 12 == 0) { // an album: one artist and genre for a few files
+            fields.strArtist = apArtists[random() % 6];
+            fields.nGenre = aGenres[random() % 3];
+        }
+        fields.strFile = std::to_string(i);
+        arrTracks.push_back(store.Add(fields));
+    }
+    for (int nRound = 0; nRound < 4; ++nRound) {
+        m_doc.RebuildIndex();
+        ASSERT_EQ(IndexOf(m_doc), FreshIndex(arrTracks)) << "round " << nRound;
+        for (int nEdit = 0; nEdit < 200 * nRound; ++nEdit) {
+            CTrackInfo* pTrack = arrTracks[random() % arrTracks.size()];
+            pTrack->SetArtist(apArtists[random() % std::size(apArtists)]);
+            pTrack->SetGenre(static_cast<unsigned char>(aGenres[random() % std::size(aGenres)]));
+        }
+    }
+    m_doc.ClearCatalogue();
 }
 
 TEST_F(TunebrDoc, SenderIsNotToldOfItsOwnUpdate) {

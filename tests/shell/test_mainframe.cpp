@@ -103,6 +103,32 @@ TEST_F(MainFrame, StartsOnTheStoredFolderWithItsCatalogue) {
     EXPECT_EQ(pFrame->GetRightPane()->GetDisplayStyle(), CListViewEx::EDisplayStyle::Details);
 }
 
+// A scan's progress report paints the busy animation's frame that came due since the last one,
+// within that report: the last report of a large scan has only the views' rebuild after it.
+TEST_F(MainFrame, AProgressReportPaintsTheAnimationFrameThatCameDue) {
+    const auto pFrame = OpenWindow();
+    CBusyAnimation* pAnimation = pFrame->GetAnimation();
+    class CPaintCount final : public QObject {
+    public:
+        bool eventFilter(QObject*, QEvent* pEvent) override {
+            m_nPaints += pEvent->type() == QEvent::Paint ? 1 : 0;
+            return false;
+        }
+        int m_nPaints = 0;
+    } paints;
+    pAnimation->installEventFilter(&paints);
+    pFrame->StartAnimation();
+    for (int nReport = 0; nReport < 3; ++nReport) {
+        QCoreApplication::sendPostedEvents(); // no paint waiting from before
+        QTest::qSleep(120);                   // the window busy: a frame comes due
+        const int nBefore = paints.m_nPaints;
+        EXPECT_TRUE(pFrame->OnScanProgress(static_cast<std::size_t>(nReport)));
+        EXPECT_GT(paints.m_nPaints, nBefore) << "report " << nReport;
+    }
+    pFrame->StopAnimation();
+    pAnimation->removeEventFilter(&paints);
+}
+
 TEST_F(MainFrame, WindowPlacementAndBarsSurviveARestart) {
     // The stored rectangle is the outer one, frame included.
     {

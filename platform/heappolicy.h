@@ -1,0 +1,9 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright 2026 Quillon Softs
+#pragma once
+
+// Makes the process give large freed blocks back to the system at once. A sort or a fill of a
+// large list makes arrays of many megabytes and frees them; the C library would otherwise keep
+// such memory resident, so that the window grew by the sizes of its temporaries one after the
+// other. Call first thing in main().
+void ReturnLargeBlocksToSystem();
