@@ -1331,7 +1331,8 @@ TEST_F(TagEditSheet, SeveralFilesShowWhatTheyShareAndClearAFieldInEveryFile) {
             ADD_FAILURE() << "the field's menu offers no clearing";
             return nullptr;
         });
-        QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5));
+        QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5),
+                                edit.mapToGlobal(QPoint(5, 5)));
         QApplication::sendEvent(&edit, &event);
     };
     const struct {

@@ -9,7 +9,6 @@
 #include "catalogue/tunebrdoc.h"
 #include "tests/support/fakes.h"
 #include "tests/support/testfiles.h"
-#include "tests/support/trackstore.h"
 
 #include <gtest/gtest.h>
 
