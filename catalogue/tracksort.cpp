@@ -3,6 +3,7 @@
 #include "catalogue/tracksort.h"
 
 #include "catalogue/genres.h"
+#include "catalogue/sidebyside.h"
 #include "catalogue/trackinfo.h"
 
 #include <algorithm>
@@ -150,9 +151,8 @@ void LoadColumn(ChunkIt itFirst, ChunkIt itLast, const TText& fnText, const TAsk
         return;
     }
     const ChunkIt itMiddle = itFirst + (itLast - itFirst) / 2;
-    std::thread other([&] { LoadChunks(itFirst, itMiddle, 0, fnText, fnAsk); });
-    LoadChunks(itMiddle, itLast, 0, fnText, fnAsk);
-    other.join();
+    RunSideBySide([&] { LoadChunks(itFirst, itMiddle, 0, fnText, fnAsk); },
+                  [&] { LoadChunks(itMiddle, itLast, 0, fnText, fnAsk); });
 }
 
 // The same for a whole column, on two cores when there are rows enough: the entries are split
@@ -177,9 +177,8 @@ void SortColumn(ChunkIt itFirst, ChunkIt itLast, const TText& fnText, const TAsk
         return std::tie(chunk.nHigh, chunk.nLow, chunk.nTail) <
                std::tie(pivot.nHigh, pivot.nLow, pivot.nTail);
     });
-    std::thread other([&] { SortTexts(itFirst, itMiddle, 0, fnText, fnAsk, fnEqual); });
-    SortTexts(itMiddle, itLast, 0, fnText, fnAsk, fnEqual);
-    other.join();
+    RunSideBySide([&] { SortTexts(itFirst, itMiddle, 0, fnText, fnAsk, fnEqual); },
+                  [&] { SortTexts(itMiddle, itLast, 0, fnText, fnAsk, fnEqual); });
 }
 
 // Open addressing over numbers 0 and up, at most half full. Each slot keeps the low half of its

@@ -7,10 +7,10 @@
 #include "catalogue/folderwalk.h"
 #include "catalogue/hints.h"
 #include "catalogue/posixio.h"
+#include "catalogue/sidebyside.h"
 #include "catalogue/trackinfo.h"
 
 #include <algorithm>
-#include <future>
 #include <thread>
 #include <utility>
 
@@ -105,10 +105,8 @@ void CTunebrDoc::RebuildIndex() {
     // catalogue each is filed by a thread of its own.
     constexpr std::size_t PARALLEL_TRACKS = 50000;
     if (m_arrTracks.size() >= PARALLEL_TRACKS && std::thread::hardware_concurrency() >= 2) {
-        std::future<void> genres =
-            std::async(std::launch::async, FileInto, &CTunebrDoc::AddToGenreIndex);
-        FileInto(&CTunebrDoc::AddToArtistIndex);
-        genres.get();
+        RunSideBySide([&] { FileInto(&CTunebrDoc::AddToGenreIndex); },
+                      [&] { FileInto(&CTunebrDoc::AddToArtistIndex); });
     } else {
         FileInto(&CTunebrDoc::AddToArtistIndex);
         FileInto(&CTunebrDoc::AddToGenreIndex);

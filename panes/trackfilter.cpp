@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <cstring>
 #include <future>
+#include <system_error>
 #include <thread>
 #include <unordered_map>
 
@@ -568,7 +569,12 @@ CTrackList CTrackFilter::Apply(const CTrackList& arrRows) const {
     };
     std::vector<std::future<CTrackList>> arrOthers;
     for (std::size_t nPart = 1; nPart < nParts; ++nPart) {
-        arrOthers.push_back(std::async(std::launch::async, applyPart, nPart));
+        try {
+            arrOthers.push_back(std::async(std::launch::async, applyPart, nPart));
+        } catch (const std::system_error&) {
+            // No thread to be had: the part is tested here, in its turn.
+            arrOthers.push_back(std::async(std::launch::deferred, applyPart, nPart));
+        }
     }
     CTrackList arrPassed = applyPart(0);
     for (std::future<CTrackList>& part : arrOthers) {
