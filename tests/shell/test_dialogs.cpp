@@ -7,7 +7,6 @@
 #include "shell/optionsheet.h"
 #include "tests/support/fakes.h"
 
-#include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
@@ -15,7 +14,6 @@
 #include <QFile>
 #include <QLabel>
 #include <QPushButton>
-#include <QRadioButton>
 #include <QTabWidget>
 #include <QTest>
 

@@ -20,7 +20,6 @@
 
 #include "shell/busyanimation.h"
 #include <QAction>
-#include <QApplication>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFile>
