@@ -62,6 +62,7 @@ CFolderLister::CNodePtr CFolderLister::QueueRoot(std::string strPath, std::strin
     pRoot->strOwnName = std::move(strOwnName);
     const std::lock_guard<std::mutex> lock(m_mutex);
     m_setQueued.insert(pRoot);
+    Grow(); // the first lister
     m_cvWork.notify_one();
     return pRoot;
 }
@@ -189,14 +190,15 @@ CWaitGauge::EVerdict CFolderLister::ListUnlocked(CNode& node, std::vector<std::u
 bool CFolderLister::Take(const CNodePtr& pNode, SListing& listing,
                          std::chrono::milliseconds tWait) {
     std::unique_lock<std::mutex> lock(m_mutex);
-    if (pNode->state == CNode::EState::Queued) {
+    if (pNode->state == CNode::EState::Queued && m_nMaxListers == 0) {
         m_setQueued.erase(pNode);
         pNode->state = CNode::EState::Listing;
-        ListUnlocked(*pNode, m_arrBuffer, m_walkGauge, lock);
+        List(*pNode, m_arrBuffer);
         Finish(pNode);
     }
-    if (pNode->state == CNode::EState::Listing) {
-        m_pWanted = pNode.get();
+    if (pNode->state != CNode::EState::Done) {
+        m_pWanted = pNode;
+        m_cvWork.notify_all(); // a lister held back by the listings ahead may take it
         m_cvDone.wait_for(lock, tWait, [&pNode] { return pNode->state == CNode::EState::Done; });
         m_pWanted = nullptr;
         if (pNode->state != CNode::EState::Done) {
@@ -209,14 +211,17 @@ bool CFolderLister::Take(const CNodePtr& pNode, SListing& listing,
 }
 
 // Called with the lock held. A folder listed ahead of the walk no longer counts against the
-// listings kept in advance, so a lister may start the next.
+// listings kept in advance. A lister held back by them is woken once half are taken, not at
+// every folder: a wake-up costs more than listing a small folder.
 void CFolderLister::MarkTaken(CNode& node) {
     node.listing = SListing();
     node.state = CNode::EState::Taken;
     if (node.bAhead) {
         node.bAhead = false;
         --m_nAhead;
-        m_cvWork.notify_one();
+        if (m_nAhead <= m_nMaxAhead / 2) {
+            m_cvWork.notify_one();
+        }
     }
 }
 
@@ -257,6 +262,16 @@ std::size_t CFolderLister::GetMostListers() const {
 }
 
 // Called with the lock held.
+bool CFolderLister::IsWantedQueued() const {
+    return m_pWanted != nullptr && m_pWanted->state == CNode::EState::Queued;
+}
+
+// Called with the lock held.
+bool CFolderLister::HasFolderToList() const {
+    return IsWantedQueued() || (!m_setQueued.empty() && m_nAhead < m_nMaxAhead);
+}
+
+// Called with the lock held.
 void CFolderLister::Grow() {
     if (m_bStopping || m_nActive >= m_nMaxListers) {
         return;
@@ -275,35 +290,38 @@ void CFolderLister::RunLister(std::size_t nIndex) {
     std::size_t nQuickInARow = 0;
     std::unique_lock<std::mutex> lock(m_mutex);
     for (;;) {
-        while (!m_bStopping &&
-               (nIndex >= m_nActive || m_setQueued.empty() || m_nAhead >= m_nMaxAhead)) {
+        while (!m_bStopping && (nIndex >= m_nActive || !HasFolderToList())) {
             (nIndex >= m_nActive ? m_cvParked : m_cvWork).wait(lock);
         }
         if (m_bStopping) {
             return;
         }
-        const CNodePtr pNode = *m_setQueued.begin();
-        m_setQueued.erase(m_setQueued.begin());
+        // The folder the walk waits for goes first: it is not listed ahead, so it is listed
+        // even when as many listings wait ahead as may.
+        const bool bWanted = IsWantedQueued();
+        const auto itNode = bWanted ? m_setQueued.find(m_pWanted) : m_setQueued.begin();
+        const CNodePtr pNode = *itNode;
+        m_setQueued.erase(itNode);
         pNode->state = CNode::EState::Listing;
-        pNode->bAhead = true;
-        ++m_nAhead;
+        pNode->bAhead = !bWanted;
+        m_nAhead += bWanted ? 0 : 1;
         const CWaitGauge::EVerdict verdict = ListUnlocked(*pNode, arrBuffer, gauge, lock);
         nQuickInARow = verdict == CWaitGauge::EVerdict::Quick ? nQuickInARow + 1 : 0;
-        if (nQuickInARow >= QUICK_TO_SHRINK && m_nActive > 0) {
-            // The walk lists quick folders itself at less cost than a hand-over.
+        if (nQuickInARow >= QUICK_TO_SHRINK && m_nActive > 1) {
+            // Quick folders need no second lister.
             --m_nActive;
             nQuickInARow = 0;
         }
         if (pNode->bAbandoned) {
             // Its listing goes with the node; the descriptor it holds is no longer counted.
+            m_nAhead -= pNode->bAhead ? 1 : 0;
             pNode->bAhead = false;
-            --m_nAhead;
             pNode->listing = SListing();
             pNode->state = CNode::EState::Taken;
             continue;
         }
         Finish(pNode);
-        if (m_pWanted == pNode.get()) {
+        if (m_pWanted == pNode) {
             m_cvDone.notify_one();
         }
     }

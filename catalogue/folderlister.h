@@ -25,9 +25,9 @@ class CFileOps;
 // names sorted), and what a lister finds below a folder is queued in turn. The walk takes each
 // listing in its own order and decides alone what it enters, so the catalogue does not depend
 // on which folder was listed when. Listings done ahead hold a descriptor each; there are never
-// more than nMaxAhead of them. On a warm cache a listing costs less than handing it over, so
-// the walk lists its folders itself until its listings wait; then listers start, and double
-// while theirs wait too, up to nMaxListers.
+// more than nMaxAhead of them. The walk lists nothing itself, so that a folder of tens of
+// thousands of files never holds it up (it waits a bounded time and may report progress): one
+// lister runs from the start, and listers double while their listings wait, up to nMaxListers.
 class CFolderLister {
 public:
     using CSharedFd = std::shared_ptr<const CFileDescriptor>;
@@ -62,9 +62,9 @@ public:
     void QueueChildren(const CNodePtr& pParent, const CSharedFd& pFd,
                        const std::vector<std::string>& arrFolders, std::size_t nFirst,
                        std::vector<CNodePtr>& arrChildren);
-    // Moves the folder's listing to listing once it is ready: a folder no lister began is listed
-    // at once on the calling thread, one being listed is waited for at most tWait. False when
-    // the wait ran out.
+    // Moves the folder's listing to listing once it is ready, waiting at most tWait for a lister
+    // (without listers the folder is listed at once on the calling thread). False when the wait
+    // ran out.
     bool Take(const CNodePtr& pNode, SListing& listing, std::chrono::milliseconds tWait);
     // A queued folder no lister began is forgotten, so that it no longer keeps its parent open:
     // null then, otherwise the node.
@@ -90,6 +90,8 @@ private:
     void Queue(const CNodePtr& pParent, const CSharedFd& pFd, const std::string& strName,
                std::size_t nIndex, CNodePtr& pChild);
     void MarkTaken(CNode& node);
+    bool IsWantedQueued() const;
+    bool HasFolderToList() const;
     void Grow();
     void RunLister(std::size_t nIndex);
 
@@ -98,13 +100,12 @@ private:
     const std::size_t m_nMaxListers;
     const std::size_t m_nMaxAhead;
     std::vector<std::uint64_t> m_arrBuffer = std::vector<std::uint64_t>(4096); // the walk's
-    CWaitGauge m_walkGauge; // of the walk's own listings: listers start once they wait
     mutable std::mutex m_mutex;
     std::condition_variable m_cvWork;   // listers wait for a folder to list
     std::condition_variable m_cvParked; // listers beyond the active ones wait for a grow
     std::condition_variable m_cvDone;   // the walk waits for m_pWanted
     std::set<CNodePtr, SKeyLess> m_setQueued;
-    const CNode* m_pWanted = nullptr;
+    CNodePtr m_pWanted;       // the folder the walk waits for
     std::size_t m_nAhead = 0; // listed or being listed by listers and not taken yet
     std::size_t m_nActive = 0;
     bool m_bStopping = false;

@@ -13,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
@@ -31,13 +33,26 @@ public:
     void EndWaitCursor() override { --m_nWaitDepth; }
     bool OnScanProgress(std::size_t nFiles) override {
         m_arrProgress.push_back(nFiles);
+        m_arrProgressTimes.push_back(std::chrono::steady_clock::now());
         return m_arrProgress.size() < m_nStopAtCall;
+    }
+    // The longest time between two reports, or between a report and the time given.
+    std::chrono::steady_clock::duration
+    LongestProgressGap(std::chrono::steady_clock::time_point tStart,
+                       std::chrono::steady_clock::time_point tEnd) const {
+        std::chrono::steady_clock::duration tLongest{};
+        for (const auto tReport : m_arrProgressTimes) {
+            tLongest = std::max(tLongest, tReport - tStart);
+            tStart = tReport;
+        }
+        return std::max(tLongest, tEnd - tStart);
     }
 
     std::string m_strPattern = "*.mp3";
     std::size_t m_nStopAtCall = SIZE_MAX;
     std::vector<std::string> m_arrWritten;
     std::vector<std::size_t> m_arrProgress;
+    std::vector<std::chrono::steady_clock::time_point> m_arrProgressTimes;
     int m_nWaitDepth = 0;
 };
 
