@@ -207,26 +207,44 @@ bool CFolderWalk::IsLastPending(const CSharedFd& pFolder) const {
     return !m_arrPendingFolders.empty() && m_arrPendingFolders.back().first == pFolder.get();
 }
 
-// Records are made in the order the reads were queued, whatever order they finished in.
+// Records are made in the order the reads were queued, whatever order they finished in. Filing
+// thousands of them takes a while: reports go on meanwhile.
 void CFolderWalk::FileFinished(std::chrono::milliseconds tWait, std::size_t nAtLeast) {
+    FileReads(tWait, nAtLeast);
+    ReportProgress();
+}
+
+void CFolderWalk::FileReads(std::chrono::milliseconds tWait, std::size_t nAtLeast) {
+    constexpr std::size_t FILED_BETWEEN_CLOCK_READS = 32;
     m_arrFinished.clear();
     m_pool.TakeFinished(m_arrFinished, tWait, nAtLeast);
-    for (STagRead& read : m_arrFinished) {
+    for (std::size_t i = 0; i < m_arrFinished.size(); ++i) {
         if (--m_arrPendingFolders.front().second == 0) {
             m_arrPendingFolders.pop_front();
         }
-        m_sink.OnFile(std::move(read));
+        m_sink.OnFile(std::move(m_arrFinished[i]));
+        if ((i + 1) % FILED_BETWEEN_CLOCK_READS == 0) {
+            ReportIfDue();
+        }
     }
-    ReportProgress();
 }
 
 // The count reported is of records filed: whatever has been read is filed first, so that
 // the count keeps rising while the walk lists folders.
 void CFolderWalk::ReportProgress() {
-    const auto tNow = std::chrono::steady_clock::now();
-    if (tNow - m_tLastProgress >= PROGRESS_INTERVAL) {
-        m_tLastProgress = tNow;
-        FileFinished(std::chrono::milliseconds(0), 1);
+    if (IsReportDue()) {
+        FileReads(std::chrono::milliseconds(0), 1);
+        ReportIfDue();
+    }
+}
+
+bool CFolderWalk::IsReportDue() const {
+    return std::chrono::steady_clock::now() - m_tLastProgress >= PROGRESS_INTERVAL;
+}
+
+void CFolderWalk::ReportIfDue() {
+    if (IsReportDue()) {
+        m_tLastProgress = std::chrono::steady_clock::now();
         if (!m_sink.OnProgress()) {
             m_bStopped = true;
         }

@@ -83,7 +83,10 @@ private:
                    SEntry&& entry);
     bool IsLastPending(const CSharedFd& pFolder) const;
     void FileFinished(std::chrono::milliseconds tWait, std::size_t nAtLeast);
+    void FileReads(std::chrono::milliseconds tWait, std::size_t nAtLeast);
     void ReportProgress();
+    bool IsReportDue() const;
+    void ReportIfDue();
 
     CSink& m_sink;
     const std::string m_strPattern;

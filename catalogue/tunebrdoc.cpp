@@ -45,11 +45,10 @@ void CTunebrDoc::ScanFolder(std::string strFolder) {
     m_bScanStopped = false;
     m_strTitle = strFolder;
     AddFolder(strFolder, m_host.GetFileExt());
-    FinishFiling();
     // Ending the filing of a large catalogue takes a while, and so does the views' rebuild that
-    // follows: the window gets one more report, and with it a paint, between the two. The
-    // files are all read by now, so a stop asked for here has nothing left to stop.
-    (void)m_host.OnScanProgress(m_arrTracks.size());
+    // follows: the window gets a report, and with it a paint, between the steps. The files are
+    // all read by now, so a stop asked for here has nothing left to stop.
+    FinishFiling([this] { (void)m_host.OnScanProgress(m_arrTracks.size()); });
     m_host.WriteFilePath(strFolder);
     UpdateAllViews(nullptr, HINT_REBUILD_END);
 }
@@ -111,7 +110,7 @@ void CTunebrDoc::RebuildIndex() {
         FileInto(&CTunebrDoc::AddToArtistIndex);
         FileInto(&CTunebrDoc::AddToGenreIndex);
     }
-    FinishFiling();
+    FinishFiling([] {});
     UpdateAllViews(nullptr, HINT_REBUILD_END);
 }
 
@@ -157,27 +156,30 @@ void CTunebrDoc::AddToGenreIndex(CTrackInfo* pTrack) {
     m_genreIndex.GroupToFile(pTrack->GetGenreName())->AddTrack(pTrack);
 }
 
-void CTunebrDoc::FinishFiling() {
+void CTunebrDoc::FinishFiling(const std::function<void()>& fnBetweenSteps) {
     m_artistIndex.KeepFiled();
     m_genreIndex.KeepFiled();
     for (const auto& pGenre : m_arrGenres) {
         pGenre->KeepFiled();
     }
-    TrimIndex();
+    TrimIndex(fnBetweenSteps);
 }
 
 // The lists grew a record at a time; a large library would keep a third of them unused.
-void CTunebrDoc::TrimIndex() {
+void CTunebrDoc::TrimIndex(const std::function<void()>& fnBetweenSteps) {
     m_arrTracks.shrink_to_fit();
+    fnBetweenSteps();
     for (const auto& pArtist : m_arrArtists) {
         pArtist->m_arrTracks.shrink_to_fit();
     }
+    fnBetweenSteps();
     for (const auto& pGenre : m_arrGenres) {
         pGenre->m_arrTracks.shrink_to_fit();
         for (const auto& pArtist : pGenre->m_arrArtists) {
             pArtist->m_arrTracks.shrink_to_fit();
         }
     }
+    fnBetweenSteps();
 }
 
 void CTunebrDoc::ClearArtists() {

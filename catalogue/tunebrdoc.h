@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -77,9 +78,9 @@ private:
     void AddFolder(const std::string& strFolder, const std::string& strPattern);
     void AddTrack(CTrackInfo&& track);
     // Ends filing records into the index: drops the groups left empty, orders the others by their
-    // first record, and trims the lists.
-    void FinishFiling();
-    void TrimIndex();
+    // first record, and trims the lists, calling fnBetweenSteps after each longer step.
+    void FinishFiling(const std::function<void()>& fnBetweenSteps);
+    void TrimIndex(const std::function<void()>& fnBetweenSteps);
 
     CTrackList m_arrTracks; // in scan order
     std::vector<std::unique_ptr<CArtistEntry>> m_arrArtists;

@@ -40,23 +40,26 @@ QTreeWidgetItem* MakeNode(const QString& strText, const QIcon& icon, CTrackList*
 
 template <typename TEntry> struct SNamedEntry {
     QString strName;
+    QString strFolded; // the name with letter case folded: case-insensitive order is its order
     TEntry* pEntry;
 };
 
 // Siblings go in a case-insensitive order of their names, ties broken by the exact name so that
-// the order never depends on the index's. Each name is converted once, not at every comparison,
-// and the whole set is sorted once: a catalogue may hold tens of thousands of artists.
+// the order never depends on the index's. Each name is converted and folded once, not at every
+// comparison, and the whole set is sorted once: a catalogue may hold tens of thousands of artists.
 template <typename TEntry>
 std::vector<SNamedEntry<TEntry>>
 SortedByName(const std::vector<std::unique_ptr<TEntry>>& arrEntries) {
     std::vector<SNamedEntry<TEntry>> arrNamed;
     arrNamed.reserve(arrEntries.size());
     for (const std::unique_ptr<TEntry>& pEntry : arrEntries) {
-        arrNamed.push_back({ToQString(pEntry->GetName()), pEntry.get()});
+        QString strName = ToQString(pEntry->GetName());
+        QString strFolded = strName.toCaseFolded();
+        arrNamed.push_back({std::move(strName), std::move(strFolded), pEntry.get()});
     }
     std::sort(arrNamed.begin(), arrNamed.end(),
               [](const SNamedEntry<TEntry>& a, const SNamedEntry<TEntry>& b) {
-                  const int nOrder = QString::compare(a.strName, b.strName, Qt::CaseInsensitive);
+                  const int nOrder = a.strFolded.compare(b.strFolded);
                   return nOrder != 0 ? nOrder < 0 : a.strName < b.strName;
               });
     return arrNamed;
@@ -231,6 +234,8 @@ void CLeftView::RebuildAndSelectRoot() {
     m_bRebuilding = true;
     ClearTree();
     BuildTree();
+    // A large catalogue's tree and list each take a while: the window may paint in between.
+    m_host.KeepAnimating();
     m_bRebuilding = false;
     // Selecting the root announces its list and status through OnSelectionChanged; when the
     // selection signal was blocked, the status is given here, so that a rebuild ends with it.

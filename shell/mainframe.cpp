@@ -563,6 +563,13 @@ void CMainFrame::StopAnimation() {
     m_pAnimate->Stop();
 }
 
+// Only a scan guards the window's commands while events are handled.
+void CMainFrame::KeepAnimating() {
+    if (m_pScanGuard != nullptr) {
+        PaintWhileScanning();
+    }
+}
+
 // The window stays usable while a player takes its time: the busy cursor, not the wait cursor.
 void CMainFrame::ShowHandoffBusy(bool bBusy) {
     const QString strHandingOver = LoadQString(IDS_HANDING_OVER);
@@ -701,11 +708,15 @@ void CMainFrame::EndWaitCursor() {
 // the scan guard keeps every input but a request to stop away until the catalogue is whole.
 bool CMainFrame::OnScanProgress(std::size_t nFiles) {
     m_pStatusBar->SetLocationText(LoadQString(IDS_SCANNING).arg(static_cast<qulonglong>(nFiles)));
+    PaintWhileScanning();
+    return m_pScanGuard == nullptr || !m_pScanGuard->IsStopRequested();
+}
+
+void CMainFrame::PaintWhileScanning() {
     QCoreApplication::processEvents();
     // The timers just handled (the busy animation's) asked for paints, which would otherwise
-    // wait for the next report: after a scan's last one, the views' whole rebuild.
+    // wait for the scan's next turn: after its last, the views' whole rebuild.
     QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateRequest);
-    return m_pScanGuard == nullptr || !m_pScanGuard->IsStopRequested();
 }
 
 void CMainFrame::SaveFrameSettings() {

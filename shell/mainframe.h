@@ -67,6 +67,7 @@ public:
     void SetStatusTexts(const SStatusTexts& texts) override;
     void StartAnimation() override;
     void StopAnimation() override;
+    void KeepAnimating() override;
     void SwitchPane() override;
 
     // Catalogue services.
@@ -120,6 +121,8 @@ private:
     void UpdateCommands();
     void UpdateUndoCommand();
     void UpdateTitle();
+    // Handles what is pending and paints what it changed, during a scan.
+    void PaintWhileScanning();
     void RestorePlacement();
     void FitFrame();
     QRect GetOuterNormalGeometry() const;

@@ -118,8 +118,9 @@ private:
 #include <functional>
 
 // The main window as the panes see it. What they asked of it goes in order into a log of lines
-// ("status LOCATION|DESCRIPTION|COUNT|SIZE", "start", "stop"), its own or one the test shares with
-// other recorders; each status is also kept as given, and the pane switches are counted.
+// ("status LOCATION|DESCRIPTION|COUNT|SIZE", "start", "stop", "turn"), its own or one the test
+// shares with other recorders; each status is also kept as given, and the pane switches are
+// counted.
 class CFakePaneHost final : public CPaneHost {
 public:
     CFakePaneHost() : m_log(m_ownLog) {}
@@ -134,6 +135,7 @@ public:
     }
     void StartAnimation() override { m_log.push_back("start"); }
     void StopAnimation() override { m_log.push_back("stop"); }
+    void KeepAnimating() override { m_log.push_back("turn"); }
     void SwitchPane() override { ++m_nSwitches; }
 
     std::vector<SStatusTexts> m_arrStatus;
