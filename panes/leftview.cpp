@@ -31,11 +31,33 @@ namespace {
 constexpr int ORGANISE_BY_ARTIST = 0;
 constexpr int ORGANISE_BY_GENRE = 1;
 
+// A node of the tree: its label, and the icon and the records it shares with its kind. A large
+// catalogue has tens of thousands of them, so they keep no per-node copies of the icon or of the
+// records' address in the item's table of roles.
+class CTrackNode final : public QTreeWidgetItem {
+public:
+    CTrackNode(const QString& strText, const QIcon& icon, CTrackList* pTracks)
+        : m_icon(icon), m_pTracks(pTracks) {
+        setText(0, strText);
+    }
+
+    QVariant data(int nColumn, int nRole) const override {
+        if (nColumn == 0 && nRole == Qt::DecorationRole) {
+            return m_icon;
+        }
+        if (nColumn == 0 && nRole == CLeftView::ROLE_TRACKS) {
+            return QVariant::fromValue(static_cast<void*>(m_pTracks));
+        }
+        return QTreeWidgetItem::data(nColumn, nRole);
+    }
+
+private:
+    const QIcon m_icon;
+    CTrackList* const m_pTracks;
+};
+
 QTreeWidgetItem* MakeNode(const QString& strText, const QIcon& icon, CTrackList* pTracks) {
-    auto* pItem = new QTreeWidgetItem(QStringList(strText));
-    pItem->setIcon(0, icon);
-    pItem->setData(0, CLeftView::ROLE_TRACKS, QVariant::fromValue(static_cast<void*>(pTracks)));
-    return pItem;
+    return new CTrackNode(strText, icon, pTracks);
 }
 
 template <typename TEntry> struct SNamedEntry {
@@ -65,12 +87,11 @@ SortedByName(const std::vector<std::unique_ptr<TEntry>>& arrEntries) {
     return arrNamed;
 }
 
-QList<QTreeWidgetItem*>
-MakeArtistNodes(const std::vector<std::unique_ptr<CArtistEntry>>& arrArtists,
-                const QIcon& iconFace) {
+QList<QTreeWidgetItem*> MakeArtistNodes(const std::vector<SNamedEntry<CArtistEntry>>& arrSorted,
+                                        const QIcon& iconFace) {
     QList<QTreeWidgetItem*> arrNodes;
-    arrNodes.reserve(static_cast<qsizetype>(arrArtists.size()));
-    for (const SNamedEntry<CArtistEntry>& artist : SortedByName(arrArtists)) {
+    arrNodes.reserve(static_cast<qsizetype>(arrSorted.size()));
+    for (const SNamedEntry<CArtistEntry>& artist : arrSorted) {
         arrNodes.append(MakeNode(artist.strName, iconFace, &artist.pEntry->m_arrTracks));
     }
     return arrNodes;
@@ -104,7 +125,8 @@ MakeArtistNodes(const std::vector<std::unique_ptr<CArtistEntry>>& arrArtists,
     for (const std::unique_ptr<CArtistEntry>& pArtist : arrArtists) {
         const auto it = mapLabels.find(pArtist->GetName());
         if (it == mapLabels.end()) {
-            return MakeArtistNodes(arrArtists, iconFace); // not from this catalogue's index
+            // not from this catalogue's index
+            return MakeArtistNodes(SortedByName(arrArtists), iconFace);
         }
         arrLabelled.emplace_back(&it->second, pArtist.get());
     }
@@ -209,12 +231,17 @@ void CLeftView::BuildTree() {
                            m_doc.GetTracks());
     // The children are attached while the root is still outside the tree, so that the view
     // takes them in as one insertion.
+    // Sorting tens of thousands of artists and making their nodes take a while each: the window
+    // may paint in between.
     if (m_nOrganisation == ORGANISE_BY_ARTIST) {
-        pRoot->addChildren(MakeArtistNodes(m_doc.GetArtists(), LoadIcon(EIcon::Face)));
+        const auto arrArtists = SortedByName(m_doc.GetArtists());
+        m_host.KeepAnimating();
+        pRoot->addChildren(MakeArtistNodes(arrArtists, LoadIcon(EIcon::Face)));
     } else if (m_nOrganisation == ORGANISE_BY_GENRE) {
         const QIcon iconClef = LoadIcon(EIcon::Clef);
         const QIcon iconFace = LoadIcon(EIcon::Face);
         const CArtistLabels mapLabels = LabelArtists(m_doc.GetArtists());
+        m_host.KeepAnimating();
         QList<QTreeWidgetItem*> arrGenreNodes;
         for (const SNamedEntry<CGenreEntry>& genre : SortedByName(m_doc.GetGenres())) {
             QTreeWidgetItem* pGenreNode =
@@ -234,7 +261,7 @@ void CLeftView::RebuildAndSelectRoot() {
     m_bRebuilding = true;
     ClearTree();
     BuildTree();
-    // A large catalogue's tree and list each take a while: the window may paint in between.
+    // So does filling the list with a large catalogue.
     m_host.KeepAnimating();
     m_bRebuilding = false;
     // Selecting the root announces its list and status through OnSelectionChanged; when the
