@@ -2,6 +2,7 @@
 // Copyright 2026 Quillon Softs
 #include "catalogue/folderlister.h"
 
+#include "catalogue/backgroundthread.h"
 #include "catalogue/posixio.h"
 #include "catalogue/waitgauge.h"
 #include "catalogue/wildcard.h"
@@ -285,6 +286,7 @@ void CFolderLister::Grow() {
 }
 
 void CFolderLister::RunLister(std::size_t nIndex) {
+    LowerThisThreadPriority();
     std::vector<std::uint64_t> arrBuffer(4096);
     CWaitGauge gauge;
     std::size_t nQuickInARow = 0;

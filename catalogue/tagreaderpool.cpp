@@ -2,6 +2,7 @@
 // Copyright 2026 Quillon Softs
 #include "catalogue/tagreaderpool.h"
 
+#include "catalogue/backgroundthread.h"
 #include "catalogue/posixio.h"
 #include "catalogue/waitgauge.h"
 
@@ -120,6 +121,7 @@ void CTagReaderPool::Grow() {
 // A reader takes its share of the waiting reads at once, so that a deep queue costs one lock per
 // batch rather than per file, while a shallow one still spreads over every reader.
 void CTagReaderPool::RunReader(std::size_t nIndex) {
+    LowerThisThreadPriority();
     std::vector<SSlot*> arrTaken;
     arrTaken.reserve(MAX_TAKE);
     CWaitGauge gauge;
