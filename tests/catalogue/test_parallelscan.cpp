@@ -411,14 +411,17 @@ TEST(ParallelScan, ReaderPoolGrowsOnlyWhileReadsWait) {
     }
 }
 
-// The files a walk hands over, as paths, in order.
+// The files a walk hands over, as paths, in order, and its progress reports.
 class CPathSink final : public CFolderWalk::CSink {
 public:
     void OnFile(STagRead&& read) override {
+        std::this_thread::sleep_for(m_tFilingTime);
         m_arrPaths.push_back(*read.pLocation + "/" + read.strName);
     }
-    bool OnProgress() override { return true; }
+    bool OnProgress() override { return m_host.OnScanProgress(m_arrPaths.size()); }
 
+    std::chrono::milliseconds m_tFilingTime{0}; // of each file
+    CFakeCatalogueHost m_host;
     std::vector<std::string> m_arrPaths;
 };
 
@@ -451,26 +454,15 @@ TEST(ParallelScan, ListersStartOnlyWhileListingsWaitAndKeepTheWalkOrder) {
     }
 }
 
-// Files that take long to file, as when thousands finished reading at once on a busy machine.
-class CSlowFilingSink final : public CFolderWalk::CSink {
-public:
-    void OnFile(STagRead&& read) override {
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        m_arrPaths.push_back(*read.pLocation + "/" + read.strName);
-    }
-    bool OnProgress() override { return m_host.OnScanProgress(m_arrPaths.size()); }
-
-    CFakeCatalogueHost m_host;
-    std::vector<std::string> m_arrPaths;
-};
-
 TEST(ParallelScan, FilingManyFinishedReadsStillReportsProgress) {
     CTempDir dir;
     MakeTree(dir.Path(), 5, 400);
     CFileOps ops;
     CPathSink sequential;
     CFolderWalk(sequential, "*.mp3", 0, ops).Walk(dir.Str(), dir.Str().c_str());
-    CSlowFilingSink sink;
+    // Files that take long to file, as when thousands finished reading at once on a busy machine.
+    CPathSink sink;
+    sink.m_tFilingTime = std::chrono::milliseconds(2);
     const auto tStart = std::chrono::steady_clock::now();
     CFolderWalk(sink, "*.mp3", 4, ops).Walk(dir.Str(), dir.Str().c_str());
     const auto tGap = sink.m_host.LongestProgressGap(tStart, std::chrono::steady_clock::now());
