@@ -3,6 +3,7 @@
 // Scans with tag readers on other threads must give exactly what a scan reading every file itself
 // gives: the same records in the same order, the same groups, the same hints; and a stopped scan
 // must leave a whole, smaller catalogue.
+#include "catalogue/backgroundthread.h"
 #include "catalogue/docview.h"
 #include "catalogue/folderwalk.h"
 #include "catalogue/hints.h"
@@ -19,9 +20,13 @@
 #include <cerrno>
 #include <chrono>
 #include <fcntl.h>
+#include <mutex>
 #include <random>
+#include <set>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -544,4 +549,65 @@ TEST(ParallelScan, SlowReadsAndListingsStillLetTheWalkReportProgress) {
         EXPECT_TRUE(std::is_sorted(host.m_arrProgress.begin(), host.m_arrProgress.end()));
         EXPECT_FALSE(result.bStopped);
     }
+}
+
+namespace {
+
+int ThreadNice() {
+    errno = 0;
+    const int nNice = ::getpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()));
+    return errno == 0 ? nNice : -100;
+}
+
+// Notes the priority of every thread but the walk's that lists a folder or opens a file.
+class CPriorityOps final : public CFileOps {
+public:
+    int OpenAt(int nDirFd, const char* pszPath, int nFlags) override {
+        Note();
+        return CFileOps::OpenAt(nDirFd, pszPath, nFlags);
+    }
+    ssize_t ListFolder(int nFd, void* pBuffer, std::size_t nSize) override {
+        Note();
+        return CFileOps::ListFolder(nFd, pBuffer, nSize);
+    }
+
+    std::set<int> m_setNice;
+
+private:
+    void Note() {
+        if (std::this_thread::get_id() != m_walk) {
+            const std::lock_guard<std::mutex> lock(m_mutex);
+            m_setNice.insert(ThreadNice());
+        }
+    }
+
+    const std::thread::id m_walk = std::this_thread::get_id();
+    std::mutex m_mutex;
+};
+
+} // namespace
+
+// Readers and listers give way to the walk's thread, ten steps of nice below it and never past
+// the lowest priority; a thread started low never gains priority, and the rest of the program
+// keeps its own.
+TEST(ParallelScan, ReadersAndListersRunBelowTheWalksPriority) {
+    const int nProgram = ThreadNice();
+    ASSERT_LE(nProgram, 4) << "the tests run at a low priority already";
+    CTempDir dir;
+    MakeTree(dir.Path(), 5, 200);
+    CPriorityOps ops;
+    CPathSink sink;
+    CFolderWalk(sink, "*.mp3", 4, ops).Walk(dir.Str(), dir.Str().c_str());
+    EXPECT_EQ(ops.m_setNice, std::set<int>{nProgram + 10});
+
+    for (const auto& [nStart, nExpected] : {std::pair{nProgram + 5, nProgram + 15}, {15, 19}}) {
+        int nAfter = -100;
+        std::thread([&, nStart = nStart] {
+            ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), nStart);
+            LowerThisThreadPriority();
+            nAfter = ThreadNice();
+        }).join();
+        EXPECT_EQ(nAfter, nExpected) << "started at nice " << nStart;
+    }
+    EXPECT_EQ(ThreadNice(), nProgram);
 }
