@@ -125,7 +125,7 @@ MakeArtistNodes(const std::vector<std::unique_ptr<CArtistEntry>>& arrArtists,
     for (const std::unique_ptr<CArtistEntry>& pArtist : arrArtists) {
         const auto it = mapLabels.find(pArtist->GetName());
         if (it == mapLabels.end()) {
-            // not from this catalogue's index
+            // Not from this catalogue's index.
             return MakeArtistNodes(SortedByName(arrArtists), iconFace);
         }
         arrLabelled.emplace_back(&it->second, pArtist.get());
@@ -230,9 +230,8 @@ void CLeftView::BuildTree() {
     auto* pRoot = MakeNode(label.strText, LoadIcon(label.bDrive ? EIcon::Drive : EIcon::Folder),
                            m_doc.GetTracks());
     // The children are attached while the root is still outside the tree, so that the view
-    // takes them in as one insertion.
-    // Sorting tens of thousands of artists and making their nodes take a while each: the window
-    // may paint in between.
+    // takes them in as one insertion. Sorting tens of thousands of artists and making their nodes
+    // take a while each: the window may paint in between.
     if (m_nOrganisation == ORGANISE_BY_ARTIST) {
         const auto arrArtists = SortedByName(m_doc.GetArtists());
         m_host.KeepAnimating();
