@@ -8,4 +8,7 @@ enum : int {
     HINT_SHOW_TRACKS = 0,   // adopt the given track list and refill
     HINT_REBUILD_BEGIN = 1, // drop every pointer to records, groups and track lists
     HINT_REBUILD_END = 2,   // the catalogue is complete again
+    // A running scan filed more records: every list and group only grew at its end, and new
+    // groups came at the end of the index's lists.
+    HINT_TRACKS_ADDED = 6,
 };

@@ -88,3 +88,8 @@ int WriteAllAt(int nFd, const void* pBuffer, std::size_t nCount, off_t nOffset, 
     }
     return nError;
 }
+
+CFileOps& SystemFileOps() {
+    static CFileOps s_ops;
+    return s_ops;
+}

@@ -39,3 +39,7 @@ ssize_t ReadAt(int nFd, void* pBuffer, std::size_t nCount, off_t nOffset, CFileO
 // undo a partial write.
 int WriteAllAt(int nFd, const void* pBuffer, std::size_t nCount, off_t nOffset, CFileOps& ops,
                std::size_t* pnWritten = nullptr);
+
+// The plain system calls, for the life of the process: a scan left behind on a stalled file
+// system may still use them after whatever started it has gone.
+CFileOps& SystemFileOps();

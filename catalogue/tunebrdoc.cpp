@@ -7,6 +7,7 @@
 #include "catalogue/folderwalk.h"
 #include "catalogue/hints.h"
 #include "catalogue/posixio.h"
+#include "catalogue/scanjob.h"
 #include "catalogue/sidebyside.h"
 #include "catalogue/trackinfo.h"
 
@@ -14,59 +15,115 @@
 #include <thread>
 #include <utility>
 
-// Files the walk's records as they come and passes the host's answer on.
-class CTunebrDoc::CScanSink final : public CFolderWalk::CSink {
-public:
-    explicit CScanSink(CTunebrDoc& doc) : m_doc(doc) {}
-
-    void OnFile(STagRead&& read) override {
-        m_doc.AddTrack(CTrackInfo(std::move(read.pLocation), std::move(read.strName), read.block,
-                                  m_doc.m_codec));
-    }
-    bool OnProgress() override { return m_doc.m_host.OnScanProgress(m_doc.m_arrTracks.size()); }
-
-private:
-    CTunebrDoc& m_doc;
-};
-
 CTunebrDoc::CTunebrDoc(CCatalogueHost& host, CFileOps& ops) : m_host(host), m_fileOps(ops) {
 }
 
+// Scans that still read go on using the file operations they were given: those used by tests
+// are gone after the document, so they are waited for. A scan stuck on a stalled file system is
+// left to the process's end, which is then not held up for long.
 CTunebrDoc::~CTunebrDoc() {
+    LeaveScan();
+    const auto tEnd = std::chrono::steady_clock::now() + LEFT_SCANS_WAIT;
+    for (const std::unique_ptr<CScanJob>& pScan : m_arrLeftScans) {
+        const auto tLeft = std::chrono::duration_cast<std::chrono::milliseconds>(
+            tEnd - std::chrono::steady_clock::now());
+        if (!pScan->Wait(std::max(tLeft, std::chrono::milliseconds(0)))) {
+            break;
+        }
+    }
     ClearCatalogue();
 }
 
+// The scan is not waited for: it may be stuck on a file system that stopped answering.
+void CTunebrDoc::LeaveScan() {
+    if (!m_pScan) {
+        return;
+    }
+    m_arrLeftScans.erase(std::remove_if(m_arrLeftScans.begin(), m_arrLeftScans.end(),
+                                        [](const std::unique_ptr<CScanJob>& pScan) {
+                                            return pScan->Wait(std::chrono::milliseconds(0));
+                                        }),
+                         m_arrLeftScans.end());
+    m_pScan->Stop();
+    m_arrLeftScans.push_back(std::move(m_pScan));
+}
+
 void CTunebrDoc::ScanFolder(std::string strFolder) {
+    StartScan(std::move(strFolder), [] {});
+    bool bEnded = false;
+    while (!bEnded) {
+        (void)m_pScan->Wait(CFolderWalk::PROGRESS_INTERVAL);
+        bEnded = TakeScanned();
+        // The caller waits anyway: the reads begun are still filed, as a prefix of the order.
+        if (!bEnded && !m_host.OnScanProgress(m_arrTracks.size())) {
+            m_pScan->Stop();
+        }
+    }
+    // The last word before the views rebuild: the count of every record filed.
+    (void)m_host.OnScanProgress(m_arrTracks.size());
+    UpdateAllViews(nullptr, HINT_REBUILD_END);
+}
+
+void CTunebrDoc::BeginScan(std::string strFolder, std::function<void()> fnReady) {
+    StartScan(std::move(strFolder), std::move(fnReady));
+    // The views show the empty catalogue, which grows from now on.
+    UpdateAllViews(nullptr, HINT_REBUILD_END);
+}
+
+void CTunebrDoc::StartScan(std::string strFolder, std::function<void()> fnReady) {
     UpdateAllViews(nullptr, HINT_REBUILD_BEGIN);
+    LeaveScan();
     if (!strFolder.empty() && strFolder.back() == '/') {
         strFolder.pop_back();
     }
     ClearCatalogue();
     m_bScanStopped = false;
     m_strTitle = strFolder;
-    AddFolder(strFolder, m_host.GetFileExt());
-    // Ending the filing of a large catalogue takes a while, and so does the views' rebuild that
-    // follows: the window gets a report, and with it a paint, between the steps. The files are
-    // all read by now, so a stop asked for here has nothing left to stop.
-    FinishFiling([this] { (void)m_host.OnScanProgress(m_arrTracks.size()); });
-    m_host.WriteFilePath(strFolder);
-    UpdateAllViews(nullptr, HINT_REBUILD_END);
+    SScanRequest request{strFolder, m_host.GetFileExt(), m_codec, m_nReaders};
+    m_pScan = std::make_unique<CScanJob>(std::move(request), m_fileOps, std::move(fnReady));
 }
 
-void CTunebrDoc::AddFolder(const std::string& strFolder, const std::string& strPattern) {
-    m_host.BeginWaitCursor();
-    // The empty path stands for the root: its files get the empty location.
-    const std::string strOpen = strFolder.empty() ? "/" : strFolder;
-    try {
-        CScanSink sink(*this);
-        CFolderWalk walk(sink, strPattern, m_nReaders, m_fileOps);
-        walk.Walk(strFolder, strOpen.c_str());
-        m_bScanStopped = walk.WasStopped();
-    } catch (...) {
-        m_host.EndWaitCursor();
-        throw;
+bool CTunebrDoc::FileScanned() {
+    const bool bEnded = TakeScanned();
+    UpdateAllViews(nullptr, HINT_TRACKS_ADDED);
+    return bEnded;
+}
+
+bool CTunebrDoc::TakeScanned() {
+    if (!m_pScan) {
+        return true;
     }
-    m_host.EndWaitCursor();
+    const bool bEnded = m_pScan->Take(m_arrScanned);
+    for (CTrackInfo& record : m_arrScanned) {
+        AddTrack(std::move(record));
+    }
+    m_arrScanned.clear();
+    if (bEnded) {
+        EndScan();
+    }
+    return bEnded;
+}
+
+void CTunebrDoc::EndScan() {
+    m_bScanStopped = m_pScan->WasStopped();
+    m_pScan.reset();
+    FinishFiling();
+    m_host.WriteFilePath(m_strTitle);
+}
+
+// What was handed over is filed; what the scan's threads still read is left to them.
+void CTunebrDoc::StopScan() {
+    if (!m_pScan) {
+        return;
+    }
+    m_pScan->Stop();
+    if (!TakeScanned()) {
+        LeaveScan();
+        m_bScanStopped = true;
+        FinishFiling();
+        m_host.WriteFilePath(m_strTitle);
+    }
+    UpdateAllViews(nullptr, HINT_TRACKS_ADDED);
 }
 
 void CTunebrDoc::AddTrack(CTrackInfo&& track) {
@@ -110,7 +167,7 @@ void CTunebrDoc::RebuildIndex() {
         FileInto(&CTunebrDoc::AddToArtistIndex);
         FileInto(&CTunebrDoc::AddToGenreIndex);
     }
-    FinishFiling([] {});
+    FinishFiling();
     UpdateAllViews(nullptr, HINT_REBUILD_END);
 }
 
@@ -156,30 +213,27 @@ void CTunebrDoc::AddToGenreIndex(CTrackInfo* pTrack) {
     m_genreIndex.GroupToFile(pTrack->GetGenreName())->AddTrack(pTrack);
 }
 
-void CTunebrDoc::FinishFiling(const std::function<void()>& fnBetweenSteps) {
+void CTunebrDoc::FinishFiling() {
     m_artistIndex.KeepFiled();
     m_genreIndex.KeepFiled();
     for (const auto& pGenre : m_arrGenres) {
         pGenre->KeepFiled();
     }
-    TrimIndex(fnBetweenSteps);
+    TrimIndex();
 }
 
 // The lists grew a record at a time; a large library would keep a third of them unused.
-void CTunebrDoc::TrimIndex(const std::function<void()>& fnBetweenSteps) {
+void CTunebrDoc::TrimIndex() {
     m_arrTracks.shrink_to_fit();
-    fnBetweenSteps();
     for (const auto& pArtist : m_arrArtists) {
         pArtist->m_arrTracks.shrink_to_fit();
     }
-    fnBetweenSteps();
     for (const auto& pGenre : m_arrGenres) {
         pGenre->m_arrTracks.shrink_to_fit();
         for (const auto& pArtist : pGenre->m_arrArtists) {
             pArtist->m_arrTracks.shrink_to_fit();
         }
     }
-    fnBetweenSteps();
 }
 
 void CTunebrDoc::ClearArtists() {

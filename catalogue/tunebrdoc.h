@@ -8,6 +8,7 @@
 #include "catalogue/tagcodec.h"
 #include "catalogue/tracklist.h"
 
+#include <chrono>
 #include <cstddef>
 #include <deque>
 #include <functional>
@@ -19,6 +20,7 @@
 class CCatalogueHost;
 class CDocView;
 class CFileOps;
+class CScanJob;
 class CTrackInfo;
 
 // The catalogue: every audio file found under one folder, grouped by artist and by genre.
@@ -31,11 +33,23 @@ public:
     CTunebrDoc(const CTunebrDoc&) = delete;
     CTunebrDoc& operator=(const CTunebrDoc&) = delete;
 
-    // Empties the catalogue and fills it from the folder and everything below it. A scan the
-    // host stops keeps the files read until then, indexed and announced like a whole one; it
-    // says so through WasScanStopped.
+    // Empties the catalogue and fills it from the folder and everything below it, returning
+    // once it is whole. A scan the host stops keeps the files read until then, indexed and
+    // announced like a whole one; it says so through WasScanStopped.
     void ScanFolder(std::string strFolder);
     bool WasScanStopped() const { return m_bScanStopped; }
+
+    // The same without waiting: the catalogue is emptied and announced rebuilt at once, and the
+    // folder is read on a thread of its own, which calls fnReady (on that thread) whenever
+    // records wait to be filed. FileScanned files them on the caller's thread and tells the
+    // views (HINT_TRACKS_ADDED); it returns true once the scan has ended, the index finished and
+    // the folder remembered. A scan begun replaces the one running.
+    void BeginScan(std::string strFolder, std::function<void()> fnReady);
+    bool FileScanned();
+    // Ends the running scan at once: the records it handed over are filed, the index finished
+    // and the folder remembered; its threads are left to end on their own.
+    void StopScan();
+    bool IsScanning() const { return m_pScan != nullptr; }
 
     // Threads reading tags during a scan; with none the scan reads every file itself.
     void SetReaderCount(std::size_t nReaders) { m_nReaders = nReaders; }
@@ -75,12 +89,16 @@ private:
     // pool grows this far only while reads wait; see the scan and share benchmarks.
     static constexpr std::size_t DEFAULT_READERS = 64;
 
-    void AddFolder(const std::string& strFolder, const std::string& strPattern);
+    void StartScan(std::string strFolder, std::function<void()> fnReady);
+    // Files what the scan has handed over; true once it has ended.
+    bool TakeScanned();
+    void LeaveScan();
+    void EndScan();
     void AddTrack(CTrackInfo&& track);
     // Ends filing records into the index: drops the groups left empty, orders the others by their
-    // first record, and trims the lists, calling fnBetweenSteps after each longer step.
-    void FinishFiling(const std::function<void()>& fnBetweenSteps);
-    void TrimIndex(const std::function<void()>& fnBetweenSteps);
+    // first record, and trims the lists.
+    void FinishFiling();
+    void TrimIndex();
 
     CTrackList m_arrTracks; // in scan order
     std::vector<std::unique_ptr<CArtistEntry>> m_arrArtists;
@@ -97,5 +115,10 @@ private:
     std::size_t m_nReaders = DEFAULT_READERS;
     CTagCodec m_codec;
     bool m_bScanStopped = false;
+    std::unique_ptr<CScanJob> m_pScan; // while a scan runs
+    // Scans stopped or replaced that may still be reading: waited for a moment at the end.
+    std::vector<std::unique_ptr<CScanJob>> m_arrLeftScans;
+    static constexpr std::chrono::milliseconds LEFT_SCANS_WAIT{500};
+    std::vector<CTrackInfo> m_arrScanned; // taken from the scan, being filed
     std::vector<CDocView*> m_arrViews;
 };

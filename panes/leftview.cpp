@@ -140,6 +140,40 @@ MakeArtistNodes(const std::vector<std::unique_ptr<CArtistEntry>>& arrArtists,
     return arrNodes;
 }
 
+// Where a node of that name goes among the children of pParent, which are in the order
+// SortedByName gives: after those that compare equal or less.
+int PlaceAmongChildren(const QTreeWidgetItem* pParent, const QString& strName,
+                       const QString& strFolded) {
+    int nLow = 0;
+    int nHigh = pParent->childCount();
+    while (nLow < nHigh) {
+        const int nMiddle = nLow + (nHigh - nLow) / 2;
+        const QString strChild = pParent->child(nMiddle)->text(0);
+        const int nOrder = strChild.toCaseFolded().compare(strFolded);
+        if (nOrder < 0 || (nOrder == 0 && !(strName < strChild))) {
+            nLow = nMiddle + 1;
+        } else {
+            nHigh = nMiddle;
+        }
+    }
+    return nLow;
+}
+
+// Adds nodes for the groups arrEntries[nFirst...], each in its place by name.
+template <typename TEntry>
+void AddChildNodes(QTreeWidgetItem* pParent, const std::vector<std::unique_ptr<TEntry>>& arrEntries,
+                   std::size_t nFirst, const QIcon& icon, std::vector<QTreeWidgetItem*>* pNodes) {
+    for (std::size_t i = nFirst; i < arrEntries.size(); ++i) {
+        TEntry* pEntry = arrEntries[i].get();
+        const QString strName = ToQString(pEntry->GetName());
+        QTreeWidgetItem* pNode = MakeNode(strName, icon, &pEntry->m_arrTracks);
+        pParent->insertChild(PlaceAmongChildren(pParent, strName, strName.toCaseFolded()), pNode);
+        if (pNodes != nullptr) {
+            pNodes->push_back(pNode);
+        }
+    }
+}
+
 } // namespace
 
 CLeftView::CLeftView(CTunebrDoc& doc, const CUserSettings& settings, CPaneHost& host,
@@ -177,6 +211,9 @@ void CLeftView::OnUpdate(CDocView* /*pSender*/, int nHint, CTrackList* /*pTracks
     case HINT_REBUILD_END:
         RebuildAndSelectRoot();
         m_host.StopAnimation();
+        break;
+    case HINT_TRACKS_ADDED:
+        AddNewGroups();
         break;
     case HINT_BY_ARTIST:
         m_nOrganisation = ORGANISE_BY_ARTIST;
@@ -222,7 +259,34 @@ bool CLeftView::event(QEvent* pEvent) {
 
 void CLeftView::ClearTree() {
     m_hRoot = nullptr;
+    m_arrGenreNodes.clear();
     clear();
+}
+
+// A scan files records into new groups at the end of the index's lists, and into new artists
+// at the end of a genre's: the groups beyond those the tree shows get nodes of their own. The
+// selected node stays selected, and its list and status follow what it holds now.
+void CLeftView::AddNewGroups() {
+    if (m_hRoot == nullptr) {
+        return;
+    }
+    if (m_nOrganisation == ORGANISE_BY_ARTIST) {
+        AddChildNodes(m_hRoot, m_doc.GetArtists(), static_cast<std::size_t>(m_hRoot->childCount()),
+                      LoadIcon(EIcon::Face), nullptr);
+    } else if (m_nOrganisation == ORGANISE_BY_GENRE) {
+        const QIcon iconFace = LoadIcon(EIcon::Face);
+        AddChildNodes(m_hRoot, m_doc.GetGenres(), m_arrGenreNodes.size(), LoadIcon(EIcon::Clef),
+                      &m_arrGenreNodes);
+        for (std::size_t i = 0; i < m_arrGenreNodes.size(); ++i) {
+            QTreeWidgetItem* pGenreNode = m_arrGenreNodes[i];
+            AddChildNodes(pGenreNode, m_doc.GetGenres()[i]->m_arrArtists,
+                          static_cast<std::size_t>(pGenreNode->childCount()), iconFace, nullptr);
+        }
+    }
+    const QList<QTreeWidgetItem*> arrSelected = selectedItems();
+    if (!arrSelected.isEmpty()) {
+        ShowNodeStatus(arrSelected.first()->text(0), TracksOf(arrSelected.first()));
+    }
 }
 
 void CLeftView::BuildTree() {
@@ -230,26 +294,29 @@ void CLeftView::BuildTree() {
     auto* pRoot = MakeNode(label.strText, LoadIcon(label.bDrive ? EIcon::Drive : EIcon::Folder),
                            m_doc.GetTracks());
     // The children are attached while the root is still outside the tree, so that the view
-    // takes them in as one insertion. Sorting tens of thousands of artists and making their nodes
-    // take a while each: the window may paint in between.
+    // takes them in as one insertion.
     if (m_nOrganisation == ORGANISE_BY_ARTIST) {
         const auto arrArtists = SortedByName(m_doc.GetArtists());
-        m_host.KeepAnimating();
         pRoot->addChildren(MakeArtistNodes(arrArtists, LoadIcon(EIcon::Face)));
     } else if (m_nOrganisation == ORGANISE_BY_GENRE) {
         const QIcon iconClef = LoadIcon(EIcon::Clef);
         const QIcon iconFace = LoadIcon(EIcon::Face);
         const CArtistLabels mapLabels = LabelArtists(m_doc.GetArtists());
-        m_host.KeepAnimating();
         QList<QTreeWidgetItem*> arrGenreNodes;
+        std::unordered_map<const CGenreEntry*, QTreeWidgetItem*> mapNodes;
         for (const SNamedEntry<CGenreEntry>& genre : SortedByName(m_doc.GetGenres())) {
             QTreeWidgetItem* pGenreNode =
                 MakeNode(genre.strName, iconClef, &genre.pEntry->m_arrTracks);
             pGenreNode->addChildren(
                 MakeArtistNodes(genre.pEntry->m_arrArtists, mapLabels, iconFace));
             arrGenreNodes.append(pGenreNode);
+            mapNodes.emplace(genre.pEntry, pGenreNode);
         }
         pRoot->addChildren(arrGenreNodes);
+        // In the index's order, which a scan adds to at the end.
+        for (const std::unique_ptr<CGenreEntry>& pGenre : m_doc.GetGenres()) {
+            m_arrGenreNodes.push_back(mapNodes.at(pGenre.get()));
+        }
     }
     addTopLevelItem(pRoot);
     pRoot->setExpanded(true);
@@ -260,8 +327,6 @@ void CLeftView::RebuildAndSelectRoot() {
     m_bRebuilding = true;
     ClearTree();
     BuildTree();
-    // So does filling the list with a large catalogue.
-    m_host.KeepAnimating();
     m_bRebuilding = false;
     // Selecting the root announces its list and status through OnSelectionChanged; when the
     // selection signal was blocked, the status is given here, so that a rebuild ends with it.

@@ -8,6 +8,7 @@
 #include <QTreeWidget>
 
 #include <string>
+#include <vector>
 
 class CPaneHost;
 class CTunebrDoc;
@@ -49,6 +50,7 @@ protected:
 
 private:
     void ClearTree();
+    void AddNewGroups();
     void BuildTree();
     void RebuildAndSelectRoot();
     void ShowNodeStatus(const QString& strLabel, const CTrackList* pTracks);
@@ -66,4 +68,6 @@ private:
     // 0 by artist, 1 by genre then artist, anything else the root alone; read at each build.
     int m_nOrganisation;
     QTreeWidgetItem* m_hRoot = nullptr;
+    // By genre: the genre nodes in the order of the document's genres.
+    std::vector<QTreeWidgetItem*> m_arrGenreNodes;
 };

@@ -22,9 +22,6 @@ public:
     virtual void SetStatusTexts(const SStatusTexts& texts) = 0;
     virtual void StartAnimation() = 0;
     virtual void StopAnimation() = 0;
-    // Between two long steps of a rebuild: while a scan runs, the window takes a turn, so that
-    // the animation moves on and what changed is painted. Otherwise nothing.
-    virtual void KeepAnimating() = 0;
     // Makes the other pane the active one, as Tab and F6 do.
     virtual void SwitchPane() = 0;
 };

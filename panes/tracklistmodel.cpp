@@ -62,6 +62,9 @@ CTrackListModel::~CTrackListModel() = default;
 
 void CTrackListModel::Fill(const CTrackList* pTracks, int nSortKey) {
     beginResetModel();
+    m_pSource = pTracks;
+    m_nTaken = pTracks != nullptr ? pTracks->size() : 0;
+    m_nSortKey = nSortKey;
     m_arrAll.clear();
     if (pTracks != nullptr) {
         if (CTrackSort::IsOrderingKey(nSortKey)) {
@@ -77,6 +80,8 @@ void CTrackListModel::Fill(const CTrackList* pTracks, int nSortKey) {
 
 void CTrackListModel::Clear() {
     beginResetModel();
+    m_pSource = nullptr;
+    m_nTaken = 0;
     m_arrAll.clear();
     m_arrAll.shrink_to_fit();
     m_arrShown.clear();
@@ -86,6 +91,7 @@ void CTrackListModel::Clear() {
 }
 
 void CTrackListModel::Sort(int nSortKey) {
+    m_nSortKey = nSortKey;
     if (!CTrackSort::IsOrderingKey(nSortKey) || m_arrAll.size() < 2) {
         return;
     }
@@ -114,6 +120,90 @@ void CTrackListModel::Sort(int nSortKey) {
     changePersistentIndexList(arrFrom, arrTo);
 
     emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+}
+
+void CTrackListModel::TakeAdded() {
+    if (m_pSource == nullptr || m_pSource->size() <= m_nTaken) {
+        return;
+    }
+    CTrackList arrNew(m_pSource->begin() + static_cast<std::ptrdiff_t>(m_nTaken), m_pSource->end());
+    m_nTaken = m_pSource->size();
+    // The narrowing steps hold rows of the list as it was.
+    m_arrSteps.clear();
+    if (CTrackSort::IsOrderingKey(m_nSortKey)) {
+        arrNew = Reordered(arrNew, CTrackSort::SortedOrder(arrNew, m_nSortKey));
+    }
+    if (!IsFiltered()) {
+        InsertShown(arrNew);
+        return;
+    }
+    (void)MergeSorted(m_arrAll, arrNew);
+    InsertShown(m_filter.Apply(arrNew));
+}
+
+// Rows added below the last one are an insertion the views take cheaply and that keeps what is
+// on screen; rows put between others move the rows after them.
+void CTrackListModel::InsertShown(const CTrackList& arrNew) {
+    if (arrNew.empty()) {
+        return;
+    }
+    CTrackList& arrRows = IsFiltered() ? m_arrShown : m_arrAll;
+    const std::size_t nOld = arrRows.size();
+    const bool bAtEnd = !CTrackSort::IsOrderingKey(m_nSortKey) || nOld == 0 ||
+                        CTrackSort::CompareTracks(arrNew.front(), arrRows.back(), m_nSortKey) >= 0;
+    if (bAtEnd) {
+        beginInsertRows({}, static_cast<int>(nOld), static_cast<int>(nOld + arrNew.size() - 1));
+        arrRows.insert(arrRows.end(), arrNew.begin(), arrNew.end());
+        endInsertRows();
+        return;
+    }
+    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    const std::vector<std::size_t> arrPlaces = MergeSorted(arrRows, arrNew);
+    // An old row moves down by the number of new rows put before it.
+    std::vector<int> arrNewRow(nOld);
+    std::size_t nBefore = 0;
+    for (std::size_t nRow = 0; nRow < nOld; ++nRow) {
+        while (nBefore < arrPlaces.size() && arrPlaces[nBefore] <= nRow + nBefore) {
+            ++nBefore;
+        }
+        arrNewRow[nRow] = static_cast<int>(nRow + nBefore);
+    }
+    const QModelIndexList arrFrom = persistentIndexList();
+    QModelIndexList arrTo;
+    arrTo.reserve(arrFrom.size());
+    for (const QModelIndex& index : arrFrom) {
+        arrTo.append(createIndex(arrNewRow[static_cast<std::size_t>(index.row())], index.column()));
+    }
+    changePersistentIndexList(arrFrom, arrTo);
+    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+}
+
+// Each new record goes after the rows it compares equal to, as a stable sort of the whole list
+// would put it: it came later. A binary search per new record, then one pass that moves runs.
+std::vector<std::size_t> CTrackListModel::MergeSorted(CTrackList& arrRows,
+                                                      const CTrackList& arrNew) const {
+    std::vector<std::size_t> arrPlaces;
+    arrPlaces.reserve(arrNew.size());
+    const bool bOrdered = CTrackSort::IsOrderingKey(m_nSortKey);
+    CTrackList arrMerged;
+    arrMerged.reserve(arrRows.size() + arrNew.size());
+    auto itFrom = arrRows.begin();
+    for (CTrackInfo* pNew : arrNew) {
+        const auto itAfter =
+            bOrdered ? std::upper_bound(itFrom, arrRows.end(), pNew,
+                                        [this](const CTrackInfo* pValue, const CTrackInfo* pRow) {
+                                            return CTrackSort::CompareTracks(pValue, pRow,
+                                                                             m_nSortKey) < 0;
+                                        })
+                     : arrRows.end();
+        arrMerged.insert(arrMerged.end(), itFrom, itAfter);
+        itFrom = itAfter;
+        arrPlaces.push_back(arrMerged.size());
+        arrMerged.push_back(pNew);
+    }
+    arrMerged.insert(arrMerged.end(), itFrom, arrRows.end());
+    arrRows = std::move(arrMerged);
+    return arrPlaces;
 }
 
 void CTrackListModel::SetFilter(CTrackFilter filter) {

@@ -43,6 +43,9 @@ public:
     // Replaces every row by the records of pTracks (none when null) that the filter lets
     // through, ordered by nSortKey.
     void Fill(const CTrackList* pTracks, int nSortKey);
+    // Takes in the records added at the end of the list last filled, each in its sorted place
+    // (after the rows that compare equal); rows that were there keep their selection.
+    void TakeAdded();
     // Shows only the rows the filter lets through. Selected rows that stay keep their selection.
     void SetFilter(CTrackFilter filter);
     bool IsFiltered() const { return !m_filter.IsEmpty(); }
@@ -76,10 +79,17 @@ private:
     const CTrackList& Rows() const { return IsFiltered() ? m_arrShown : m_arrAll; }
     // Moves the persistent indexes from the rows of arrOld to the same records in Rows().
     void MovePersistentIndexes(const CTrackList& arrOld);
+    // Puts the sorted arrNew into arrRows; returns for each where it went, in its order.
+    std::vector<std::size_t> MergeSorted(CTrackList& arrRows, const CTrackList& arrNew) const;
+    void InsertShown(const CTrackList& arrNew);
 
     CTrackList m_arrAll;   // in display order
     CTrackList m_arrShown; // the filtered rows of m_arrAll, in its order; unused unfiltered
     CTrackFilter m_filter;
+    // The list filled from and how much of it the rows took: a scan only adds at its end.
+    const CTrackList* m_pSource = nullptr;
+    std::size_t m_nTaken = 0;
+    int m_nSortKey = 0;
     // The filters the current one narrowed, widest first, with their rows: taking typed letters
     // back finds the rows ready.
     struct SFilterStep {

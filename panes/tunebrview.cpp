@@ -89,6 +89,9 @@ void CTunebrView::OnUpdate(CDocView* pSender, int nHint, CTrackList* pTracks) {
         ApplyListOptions();
         bRefill = true;
         break;
+    case HINT_TRACKS_ADDED:
+        TakeAddedTracks();
+        break;
     default:
         break;
     }
@@ -101,6 +104,17 @@ void CTunebrView::FillList() {
     m_pModel->Fill(m_pTracks, m_nSortKey);
     // A reset drops the selection without a signal.
     OnSelectionChanged();
+    if (IsFiltered()) {
+        ShowListCount();
+    }
+}
+
+// The rows grow while a scan runs; the selection stays, and so does its description.
+void CTunebrView::TakeAddedTracks() {
+    m_pModel->TakeAdded();
+    if (!HasSelection()) {
+        OnSelectionChanged();
+    }
     if (IsFiltered()) {
         ShowListCount();
     }

@@ -72,6 +72,7 @@ protected:
 
 private:
     void ApplyListOptions();
+    void TakeAddedTracks();
     void ShowSortIndicator();
     void OnSelectionChanged();
     void ReportSelectionState();

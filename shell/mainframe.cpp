@@ -24,7 +24,6 @@
 #include "shell/filterbox.h"
 #include "shell/frameplacement.h"
 #include "shell/optionsheet.h"
-#include "shell/scanguard.h"
 #include "shell/statuspanes.h"
 #include "shell/trackcommands.h"
 
@@ -39,7 +38,6 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QMenuBar>
-#include <QScopedValueRollback>
 #include <QScreen>
 #include <QSplitter>
 #include <QToolBar>
@@ -92,7 +90,7 @@ constexpr unsigned s_aTrackCommands[] = {ID_PLAY, ID_ENQUEUE, ID_PROPERTIES, ID_
 CMainFrame::CMainFrame(CUserSettings& settings, CSettingsStore& store, const SFrameSeams& seams)
     : m_settings(settings), m_store(store),
       m_shell(seams.pShell != nullptr ? *seams.pShell : SystemShellHandoff()),
-      m_fileOps(seams.pFileOps != nullptr ? *seams.pFileOps : m_systemFileOps),
+      m_fileOps(seams.pFileOps != nullptr ? *seams.pFileOps : SystemFileOps()),
       m_messages(seams.pMessages != nullptr ? *seams.pMessages : SystemMessages()),
       m_modals(seams.pModals != nullptr ? *seams.pModals : SystemModals()),
       m_pDoc(std::make_unique<CTunebrDoc>(*this, m_fileOps)),
@@ -104,6 +102,7 @@ CMainFrame::CMainFrame(CUserSettings& settings, CSettingsStore& store, const SFr
     RestorePlacement();
 
     CreateActions();
+    CreateScanControls();
     CreateMenus();
     CreateToolBars();
     m_pStatusBar = new CStatusPanes(this);
@@ -231,6 +230,16 @@ void CMainFrame::CreateActions() {
     }
 }
 
+void CMainFrame::CreateScanControls() {
+    m_pStopScan = new QAction(tr("S&top Scan"), this);
+    m_pStopScan->setShortcut(QKeySequence(Qt::Key_Escape));
+    m_pStopScan->setEnabled(false);
+    addAction(m_pStopScan);
+    connect(m_pStopScan, &QAction::triggered, this, &CMainFrame::OnStopScan);
+    m_scanBatchTimer.setSingleShot(true);
+    connect(&m_scanBatchTimer, &QTimer::timeout, this, &CMainFrame::FileScanBatch);
+}
+
 QAction* CMainFrame::AddCommand(const SCommand& command) {
     auto* pAction = new QAction(command.pszText != nullptr ? tr(command.pszText) : QString(), this);
     pAction->setShortcuts(command.altKey.isEmpty()
@@ -309,6 +318,7 @@ void CMainFrame::CreateMenus() {
     pFile->addSeparator();
     pFile->addAction(GetAction(ID_FILE_OPEN_FOLDER));
     pFile->addAction(GetAction(ID_VIEW_REFRESH));
+    pFile->addAction(m_pStopScan);
     pFile->addSeparator();
     pFile->addAction(GetAction(ID_APP_EXIT));
 
@@ -372,6 +382,7 @@ void CMainFrame::CreateToolBars() {
     m_pAddressBar->addWidget(m_pAnimate);
     m_pFilter = new CFilterBox;
     m_pAddressBar->addWidget(m_pFilter);
+    connect(m_pAnimate, &CBusyAnimation::clicked, this, &CMainFrame::OnStopScan);
     connect(m_pAddress, &CAddressBox::addressEntered, this, &CMainFrame::OnAddressEnter);
     connect(m_pAddress, &CAddressBox::addressSelected, this, &CMainFrame::OnAddressSelected);
 }
@@ -476,29 +487,72 @@ void CMainFrame::AddAddress(const std::string& strPath) {
     m_pAddress->AddAddress(strPath);
 }
 
+// A new scan replaces the one running, which is left to end on its own.
 void CMainFrame::OpenAddress(const std::string& strPath) {
-    // Events are handled while a scan runs: one of them must not start a scan inside the scan.
-    if (m_pScanGuard != nullptr) {
+    m_scanBatchTimer.stop();
+    m_bFirstBatch = true;
+    m_pDoc->BeginScan(strPath, [this] {
+        QMetaObject::invokeMethod(this, &CMainFrame::OnScanReady, Qt::QueuedConnection);
+    });
+    UpdateTitle();
+    StartAnimation();
+    m_pStatusBar->SetLocationText(LoadQString(IDS_SCANNING).arg(0));
+    UpdateScanCommands();
+}
+
+// Records wait to be filed. The first ones are shown at once; later ones are gathered for a
+// while, so that each batch is worth the views' work.
+void CMainFrame::OnScanReady() {
+    if (m_pDoc->IsScanning() && !m_scanBatchTimer.isActive()) {
+        m_scanBatchTimer.start(m_bFirstBatch ? 0 : SCAN_BATCH_INTERVAL);
+        m_bFirstBatch = false;
+    }
+}
+
+void CMainFrame::FileScanBatch() {
+    if (!m_pDoc->IsScanning()) {
         return;
     }
-    bool bClose = false;
-    {
-        CScanGuard guard(*this, *m_pAnimate);
-        const QScopedValueRollback<CScanGuard*> active(m_pScanGuard, &guard);
-        StartAnimation();
-        m_pDoc->ScanFolder(strPath);
-        StopAnimation();
-        bClose = guard.IsCloseRequested();
+    if (m_pDoc->FileScanned()) {
+        EndScan();
+        return;
     }
-    UpdateTitle();
+    m_pStatusBar->SetLocationText(
+        LoadQString(IDS_SCANNING).arg(static_cast<qulonglong>(m_pDoc->GetTracks()->size())));
+}
+
+// Escape, or a click on the animation: the files read so far stay, and the window is free at
+// once, even when the scan waits on a file system that stopped answering.
+void CMainFrame::OnStopScan() {
+    if (!m_pDoc->IsScanning()) {
+        return;
+    }
+    m_scanBatchTimer.stop();
+    m_pDoc->StopScan();
+    EndScan();
+}
+
+void CMainFrame::EndScan() {
+    StopAnimation();
+    UpdateScanCommands();
+    // The tree's last word on its node replaces the count of files read.
+    const QList<QTreeWidgetItem*> arrSelected = m_pLeftView->selectedItems();
+    if (!arrSelected.isEmpty()) {
+        m_pStatusBar->SetLocationText(arrSelected.first()->text(0));
+    }
     if (m_pDoc->WasScanStopped()) {
         m_pStatusBar->SetLocationText(
             LoadQString(IDS_SCAN_STOPPED)
                 .arg(static_cast<qulonglong>(m_pDoc->GetTracks()->size())));
     }
-    if (bClose) {
-        close();
-    }
+}
+
+// Edits and their undo would replace records a scan is filing into groups: they wait for its end.
+void CMainFrame::UpdateScanCommands() {
+    const bool bScanning = m_pDoc->IsScanning();
+    m_pStopScan->setEnabled(bScanning);
+    UpdateCommands();
+    UpdateUndoCommand();
 }
 
 void CMainFrame::OnAddressEnter(const QString& strText) {
@@ -563,13 +617,6 @@ void CMainFrame::StopAnimation() {
     m_pAnimate->Stop();
 }
 
-// Only a scan guards the window's commands while events are handled.
-void CMainFrame::KeepAnimating() {
-    if (m_pScanGuard != nullptr) {
-        PaintWhileScanning();
-    }
-}
-
 // The window stays usable while a player takes its time: the busy cursor, not the wait cursor.
 void CMainFrame::ShowHandoffBusy(bool bBusy) {
     const QString strHandingOver = LoadQString(IDS_HANDING_OVER);
@@ -619,6 +666,9 @@ void CMainFrame::UpdateCommands() {
     for (const unsigned nId : s_aTrackCommands) {
         GetAction(nId)->setEnabled(bTracks);
     }
+    if (m_pDoc->IsScanning()) {
+        GetAction(ID_PROPERTIES)->setEnabled(false);
+    }
     GetAction(ID_VIEW_ARTIST)->setChecked(m_nViewType == 0);
     GetAction(ID_VIEW_GENRE)->setChecked(m_nViewType == 1);
     const EDisplayStyle eStyle = m_pRightView->GetDisplayStyle();
@@ -631,7 +681,7 @@ void CMainFrame::UpdateUndoCommand() {
     const CTagUndoHistory& history = m_pCommands->GetUndoHistory();
     QAction* pUndo = GetAction(ID_EDIT_UNDO);
     pUndo->setText(UndoCommandText(history));
-    pUndo->setEnabled(history.CanUndo());
+    pUndo->setEnabled(history.CanUndo() && !m_pDoc->IsScanning());
 }
 
 void CMainFrame::OnViewArtist() {
@@ -704,21 +754,6 @@ void CMainFrame::EndWaitCursor() {
     QApplication::restoreOverrideCursor();
 }
 
-// The scan runs on this thread: let the window repaint, the animation turn and the count show;
-// the scan guard keeps every input but a request to stop away until the catalogue is whole.
-bool CMainFrame::OnScanProgress(std::size_t nFiles) {
-    m_pStatusBar->SetLocationText(LoadQString(IDS_SCANNING).arg(static_cast<qulonglong>(nFiles)));
-    PaintWhileScanning();
-    return m_pScanGuard == nullptr || !m_pScanGuard->IsStopRequested();
-}
-
-void CMainFrame::PaintWhileScanning() {
-    QCoreApplication::processEvents();
-    // The timers just handled (the busy animation's) asked for paints, which would otherwise
-    // wait for the scan's next turn: after its last, the views' whole rebuild.
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateRequest);
-}
-
 void CMainFrame::SaveFrameSettings() {
     CSettingsStore& store = m_store;
     const char* pszUser = CUserSettings::SECTION_USER;
@@ -739,7 +774,9 @@ void CMainFrame::SaveFrameSettings() {
     store.WriteInt(pszUser, "SortingColumn", m_settings.m_nSortingColumn);
 }
 
+// A scan running is stopped, not waited for: the folder read so far is the one stored.
 void CMainFrame::closeEvent(QCloseEvent* pEvent) {
+    OnStopScan();
     SaveFrameSettings();
     m_store.Flush();
     pEvent->accept();

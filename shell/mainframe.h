@@ -7,6 +7,7 @@
 #include "panes/panehost.h"
 
 #include <QMainWindow>
+#include <QTimer>
 
 #include <map>
 #include <memory>
@@ -19,7 +20,6 @@ class CShellHandoff;
 class CMessageSink;
 class CModalRunner;
 class CBusyAnimation;
-class CScanGuard;
 class CLeftView;
 class CStatusPanes;
 class CSettingsStore;
@@ -67,7 +67,6 @@ public:
     void SetStatusTexts(const SStatusTexts& texts) override;
     void StartAnimation() override;
     void StopAnimation() override;
-    void KeepAnimating() override;
     void SwitchPane() override;
 
     // Catalogue services.
@@ -75,7 +74,6 @@ public:
     void WriteFilePath(const std::string& strFolder) override;
     void BeginWaitCursor() override;
     void EndWaitCursor() override;
-    bool OnScanProgress(std::size_t nFiles) override;
 
     CTunebrDoc& GetDocument() { return *m_pDoc; }
     CLeftView* GetLeftPane() const { return m_pLeftView; }
@@ -110,6 +108,7 @@ private:
     struct SCommand;
     enum class ECommandGroup { None, Organisation, Style, Toggle };
     void CreateActions();
+    void CreateScanControls();
     QAction* AddCommand(const SCommand& command);
     void CreateMenus();
     void CreateToolBars();
@@ -121,8 +120,11 @@ private:
     void UpdateCommands();
     void UpdateUndoCommand();
     void UpdateTitle();
-    // Handles what is pending and paints what it changed, during a scan.
-    void PaintWhileScanning();
+    void OnScanReady();
+    void FileScanBatch();
+    void OnStopScan();
+    void EndScan();
+    void UpdateScanCommands();
     void RestorePlacement();
     void FitFrame();
     QRect GetOuterNormalGeometry() const;
@@ -143,7 +145,6 @@ private:
     CUserSettings& m_settings;
     CSettingsStore& m_store;
     CShellHandoff& m_shell;
-    CFileOps m_systemFileOps;
     CFileOps& m_fileOps;
     CMessageSink& m_messages;
     CModalRunner& m_modals;
@@ -159,7 +160,11 @@ private:
     CAddressBox* m_pAddress = nullptr;
     CFilterBox* m_pFilter = nullptr;
     CBusyAnimation* m_pAnimate = nullptr;
-    CScanGuard* m_pScanGuard = nullptr; // while a scan runs
+    QAction* m_pStopScan = nullptr;
+    // Gathers a scan's records between two batches the views take in.
+    QTimer m_scanBatchTimer;
+    bool m_bFirstBatch = true;
+    static constexpr int SCAN_BATCH_INTERVAL = 100; // ms
     QMetaObject::Connection m_focusConnection;
     CStatusPanes* m_pStatusBar = nullptr;
     QWidget* m_pActiveView = nullptr;

@@ -86,6 +86,10 @@
         <translation>Actuali&amp;ser</translation>
     </message>
     <message>
+        <source>S&amp;top Scan</source>
+        <translation>A&amp;rrêter l&apos;analyse</translation>
+    </message>
+    <message>
         <source>&amp;Go to Address</source>
         <translation>Aller à l&apos;&amp;adresse</translation>
     </message>

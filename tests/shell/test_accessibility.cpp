@@ -16,6 +16,7 @@
 #include "shell/optionsheet.h"
 #include "shell/statuspanes.h"
 #include "tests/support/fakes.h"
+#include "tests/support/scanwait.h"
 #include "tests/support/testfiles.h"
 
 #include <QAbstractButton>
@@ -165,6 +166,7 @@ TEST_F(Accessibility, EveryControlOfTheMainWindowHasAName) {
     CMainFrame frame(m_settings, m_store);
     frame.show();
     frame.StartUp(nullptr);
+    EXPECT_TRUE(WaitForScan(frame.GetDocument()));
     const SWalk walk = WalkControls(frame);
     EXPECT_TRUE(walk.arrUnnamed.isEmpty()) << walk.arrUnnamed.join(QLatin1Char('\n')).toStdString();
     // Ten buttons, the address box, the tree, the two list views and the header.
@@ -232,6 +234,7 @@ TEST_F(Accessibility, HiddenKeysAndPicturesAreNamed) {
     CMainFrame frame(m_settings, m_store);
     frame.show();
     frame.StartUp(nullptr);
+    EXPECT_TRUE(WaitForScan(frame.GetDocument()));
     QAction* pGoTo = frame.GetAction(ID_FOCUS_ADDRESS);
     ASSERT_NE(pGoTo, nullptr);
     EXPECT_EQ(pGoTo->shortcuts(), QList<QKeySequence>({QKeySequence(Qt::CTRL | Qt::Key_L),
@@ -325,6 +328,7 @@ TEST_F(Accessibility, TheDisplayStyleButtonsAreOneGroupOfRadioButtons) {
     CMainFrame frame(m_settings, m_store);
     frame.show();
     frame.StartUp(nullptr);
+    EXPECT_TRUE(WaitForScan(frame.GetDocument()));
     const unsigned aStyles[] = {ID_VIEW_LARGEICON, ID_VIEW_SMALLICON, ID_VIEW_LIST,
                                 ID_VIEW_DETAILS};
     const auto checked = [&frame](std::initializer_list<unsigned> arrIds) {

@@ -17,6 +17,7 @@
 #include "shell/statuspanes.h"
 #include "shell/translations.h"
 #include "tests/support/fakes.h"
+#include "tests/support/scanwait.h"
 #include "tests/support/testfiles.h"
 
 #include <QAccessible>
@@ -180,6 +181,7 @@ TEST(French, TheWindowSpeaksFrenchWhereTheStringTableDoes) {
     CMainFrame frame(settings, store);
     frame.show();
     frame.StartUp(nullptr);
+    EXPECT_TRUE(WaitForScan(frame.GetDocument()));
     EXPECT_EQ(frame.GetStatusPanes()->GetPaneText(3), QStringLiteral("3 morceau(x)"));
     const QAbstractItemModel* pModel = frame.GetRightPane()->GetDetailsView()->model();
     EXPECT_EQ(pModel->headerData(0, Qt::Horizontal).toString(), QStringLiteral("Fichier"));
@@ -255,6 +257,7 @@ TEST(French, NoTextOfTheWindowItsMenusOrItsDialogsIsLeftInEnglish) {
          [&] {
              auto pFrame = std::make_unique<CMainFrame>(settings, store);
              pFrame->StartUp(nullptr);
+             EXPECT_TRUE(WaitForScan(pFrame->GetDocument()));
              return std::unique_ptr<QWidget>(std::move(pFrame));
          }},
         {"options", [&messages] { return std::make_unique<COptionSheet>(messages); }},

@@ -16,6 +16,7 @@
 #include "shell/mainframe.h"
 #include "shell/statuspanes.h"
 #include "tests/support/fakes.h"
+#include "tests/support/scanwait.h"
 #include "tests/support/testfiles.h"
 
 #include "shell/busyanimation.h"
@@ -72,6 +73,7 @@ protected:
             m_settings, m_store, SFrameSeams{nullptr, nullptr, &m_messages, &m_modals});
         pFrame->show();
         pFrame->StartUp(nullptr);
+        EXPECT_TRUE(WaitForScan(pFrame->GetDocument()));
         return pFrame;
     }
 
@@ -100,32 +102,6 @@ TEST_F(MainFrame, StartsOnTheStoredFolderWithItsCatalogue) {
     EXPECT_EQ(pFrame->GetAddressBox()->currentText(), Q(m_library.Str()));
     EXPECT_EQ(pFrame->GetActiveView(), pFrame->GetLeftPane());
     EXPECT_EQ(pFrame->GetRightPane()->GetDisplayStyle(), CListViewEx::EDisplayStyle::Details);
-}
-
-// A scan's progress report paints the busy animation's frame that came due since the last one,
-// within that report: the last report of a large scan has only the views' rebuild after it.
-TEST_F(MainFrame, AProgressReportPaintsTheAnimationFrameThatCameDue) {
-    const auto pFrame = OpenWindow();
-    CBusyAnimation* pAnimation = pFrame->GetAnimation();
-    class CPaintCount final : public QObject {
-    public:
-        bool eventFilter(QObject*, QEvent* pEvent) override {
-            m_nPaints += pEvent->type() == QEvent::Paint ? 1 : 0;
-            return false;
-        }
-        int m_nPaints = 0;
-    } paints;
-    pAnimation->installEventFilter(&paints);
-    pFrame->StartAnimation();
-    for (int nReport = 0; nReport < 3; ++nReport) {
-        QCoreApplication::sendPostedEvents(); // no paint waiting from before
-        QTest::qSleep(120);                   // the window busy: a frame comes due
-        const int nBefore = paints.m_nPaints;
-        EXPECT_TRUE(pFrame->OnScanProgress(static_cast<std::size_t>(nReport)));
-        EXPECT_GT(paints.m_nPaints, nBefore) << "report " << nReport;
-    }
-    pFrame->StopAnimation();
-    pAnimation->removeEventFilter(&paints);
 }
 
 TEST_F(MainFrame, WindowPlacementAndBarsSurviveARestart) {
@@ -159,6 +135,7 @@ TEST_F(MainFrame, AddressHistoryKeepsFiveAcrossARestart) {
             arrFolders.push_back(Q(m_library.Str()) + "/Sub" + QString::number(i));
             std::filesystem::create_directories(arrFolders.back().toStdString());
             pFrame->OnAddressEnter(arrFolders.back() + "/"); // one trailing "/" is dropped
+            EXPECT_TRUE(WaitForScan(pFrame->GetDocument()));
         }
         EXPECT_EQ(pFrame->GetAddressBox()->count(), 7);
         EXPECT_EQ(pFrame->GetAddressBox()->itemText(0), arrFolders[5]);
@@ -225,6 +202,7 @@ TEST_F(MainFrame, EnterInTheFieldScansOnceAndEscapeRestoresTheText) {
     QLineEdit* pEdit = pFrame->GetAddressBox()->lineEdit();
     pEdit->setText(Q(m_library.Str()) + "/Sub");
     QTest::keyClick(pEdit, Qt::Key_Return);
+    EXPECT_TRUE(WaitForScan(pFrame->GetDocument()));
     EXPECT_EQ(
         std::count(recorder.m_arrHints.begin(), recorder.m_arrHints.end(), HINT_REBUILD_BEGIN), 1);
     EXPECT_EQ(pFrame->GetAddressBox()->count(), 2);
@@ -346,6 +324,7 @@ TEST_F(MainFrame, StatusBarStaysTrueAfterEveryChange) {
         selectFirstRow();
         m_modals.OnDialog<QDialog>([](QDialog& dialog) { PressOk(dialog); });
         pFrame->OnOptions();
+        EXPECT_TRUE(WaitForScan(pFrame->GetDocument()));
     };
     const struct {
         const char* pszStep;
@@ -496,6 +475,7 @@ TEST_F(MainFrame, TagTextsAreReadInTheChosenEncodingFromTheStartAndAfterAChange)
             PressOk(dialog);
         });
         pFrame->OnOptions();
+        EXPECT_TRUE(WaitForScan(pFrame->GetDocument()));
     }
     pFrame->GetDocument().RemoveView(&recorder);
     EXPECT_EQ(titleOfA(*pFrame), "\xD0\x96");
@@ -526,6 +506,7 @@ TEST_F(MainFrame, TypedAddressesAreResolvedAgainstTheFolderShown) {
         const int nCount = pFrame->GetAddressBox()->count();
         m_messages.m_arrTexts.clear();
         pFrame->OnAddressEnter(QString::fromUtf8(c.pszTyped));
+        EXPECT_TRUE(WaitForScan(pFrame->GetDocument()));
         EXPECT_EQ(pFrame->GetDocument().GetTitle(), c.strShown) << c.pszTyped;
         if (c.pszMessage == nullptr) {
             EXPECT_TRUE(m_messages.m_arrTexts.isEmpty()) << c.pszTyped;
@@ -566,6 +547,7 @@ TEST_F(MainFrame, FolderNamesThatAreNotUtf8AreOpenedAndStoredAsTheirBytes) {
     for (const auto& way : aWays) {
         const auto pFrame = OpenWindow();
         way.fnOpen(*pFrame);
+        EXPECT_TRUE(WaitForScan(pFrame->GetDocument()));
         EXPECT_EQ(pFrame->GetDocument().GetTitle(), strOdd) << way.pszWay;
         EXPECT_EQ(pFrame->GetDocument().GetTracks()->size(), 1u) << way.pszWay;
         pFrame->close();
@@ -598,6 +580,7 @@ TEST_F(MainFrame, TheFilePatternIsAnOptionAnEmptyOneIsRefusedAndAChangeRescans) 
         PressOk(dialog);
     });
     pFrame->OnOptions();
+    EXPECT_TRUE(WaitForScan(pFrame->GetDocument()));
     EXPECT_TRUE(bRefused);
     EXPECT_EQ(m_settings.m_strFileExt, "*.OGG");
     ASSERT_EQ(pFrame->GetDocument().GetTracks()->size(), 1u);
@@ -715,6 +698,7 @@ TEST_F(MainFrame, FilterBoxNarrowsTheListAndSurvivesARescanButNotAnotherNode) {
 
     // A rescan rebuilds the tree, whose root describes itself last: the count stays the list's.
     pFrame->GetAction(ID_VIEW_REFRESH)->trigger();
+    EXPECT_TRUE(WaitForScan(pFrame->GetDocument()));
     EXPECT_EQ(pFilter->text(), "ZOE");
     EXPECT_EQ(pModel->rowCount(), 2);
     EXPECT_EQ(pFrame->GetStatusPanes()->GetPaneText(3), "2 of 3 file(s)");

@@ -10,6 +10,7 @@
 #include "res/strings.h"
 #include "shell/mainframe.h"
 #include "tests/support/fakes.h"
+#include "tests/support/scanwait.h"
 #include "tests/support/testfiles.h"
 
 #include <QAccessible>
@@ -144,6 +145,7 @@ TEST_F(ScreenReaderControls, TheStyleButtonsTellWhichOneIsChosen) {
     CMainFrame frame(settings, store);
     frame.show();
     frame.StartUp(nullptr);
+    EXPECT_TRUE(WaitForScan(frame.GetDocument()));
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
     const unsigned aStyles[] = {ID_VIEW_LARGEICON, ID_VIEW_SMALLICON, ID_VIEW_LIST,
                                 ID_VIEW_DETAILS};

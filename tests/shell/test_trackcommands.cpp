@@ -15,6 +15,7 @@
 #include "shell/statuspanes.h"
 #include "shell/trackcommands.h"
 #include "tests/support/fakes.h"
+#include "tests/support/scanwait.h"
 #include "tests/support/testfiles.h"
 
 #include <QAction>
@@ -215,6 +216,7 @@ TEST(TrackCommandsInTheWindow, AHandoffTakingItsTimeLeavesTheWindowResponsive) {
         CMainFrame frame(settings, store, {&shell, nullptr, &messages});
         frame.show();
         frame.StartUp(nullptr);
+        EXPECT_TRUE(WaitForScan(frame.GetDocument()));
         frame.SwitchPane();
         frame.GetRightPane()->GetDetailsView()->selectAll();
         const QString strIdle = frame.GetStatusPanes()->GetPaneText(0);

@@ -10,6 +10,7 @@
 #include "platform/settingsstore.h"
 #include "platform/usersettings.h"
 #include "shell/mainframe.h"
+#include "tests/support/scanwait.h"
 
 #include <QApplication>
 #include <QPalette>
@@ -76,6 +77,9 @@ int main(int argc, char** argv) {
     frame.resize(1000, 600);
     frame.show();
     frame.StartUp(nullptr);
+    if (!WaitForScan(frame.GetDocument())) {
+        return 1;
+    }
     // An artist chosen in the tree and two rows selected in the list, as a user would see it while
     // working.
     auto* pTree = frame.GetLeftPane();

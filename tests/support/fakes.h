@@ -118,7 +118,7 @@ private:
 #include <functional>
 
 // The main window as the panes see it. What they asked of it goes in order into a log of lines
-// ("status LOCATION|DESCRIPTION|COUNT|SIZE", "start", "stop", "turn"), its own or one the test
+// ("status LOCATION|DESCRIPTION|COUNT|SIZE", "start", "stop"), its own or one the test
 // shares with other recorders; each status is also kept as given, and the pane switches are
 // counted.
 class CFakePaneHost final : public CPaneHost {
@@ -135,7 +135,6 @@ public:
     }
     void StartAnimation() override { m_log.push_back("start"); }
     void StopAnimation() override { m_log.push_back("stop"); }
-    void KeepAnimating() override { m_log.push_back("turn"); }
     void SwitchPane() override { ++m_nSwitches; }
 
     std::vector<SStatusTexts> m_arrStatus;

@@ -1,0 +1,59 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright 2026 Quillon Softs
+#pragma once
+
+#include "catalogue/tagcodec.h"
+#include "catalogue/trackinfo.h"
+
+#include <chrono>
+#include <cstddef>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+class CFileOps;
+
+// What one scan is asked to do.
+struct SScanRequest {
+    std::string strFolder; // the path the records get, "" for the root
+    std::string strPattern;
+    CTagCodec codec;
+    std::size_t nReaders = 0; // none: the scan's own thread reads every file
+};
+
+// One scan of a folder tree on a thread of its own, so that a file system that answers slowly,
+// or not at all, never holds up the thread that owns the catalogue. Records come out in scan
+// order, in batches the owner takes on its own thread. A stopped scan is not waited for: its
+// thread may be blocked in the kernel on a stalled share; it keeps what it needs alive by
+// itself and ends whenever the kernel lets it, or with the process.
+class CScanJob {
+public:
+    // fnReady is called on the scan's thread when records start waiting to be taken, and when
+    // the scan ends; it must only arrange for Take to be called. ops must stay until Wait says
+    // the scan is done, or live as long as the process.
+    CScanJob(SScanRequest request, CFileOps& ops, std::function<void()> fnReady);
+    // Stops the scan and leaves its thread to end on its own; fnReady is not called any more.
+    ~CScanJob();
+    CScanJob(const CScanJob&) = delete;
+    CScanJob& operator=(const CScanJob&) = delete;
+
+    // Moves the records read since the last call to the end of arrRecords; true once the scan
+    // has ended and every record was taken.
+    bool Take(std::vector<CTrackInfo>& arrRecords);
+    // Asks the scan to stop: the reads already begun are still handed over, in order, so that
+    // what was taken stays a prefix of the scan order.
+    void Stop();
+    bool WasStopped() const;
+    // Waits at most tLimit for the scan's thread to be done with everything it was handed;
+    // true when it is.
+    bool Wait(std::chrono::milliseconds tLimit) const;
+
+private:
+    struct SShared;
+
+    static void Run(const std::shared_ptr<SShared>& pShared, const SScanRequest& request,
+                    CFileOps& ops);
+
+    std::shared_ptr<SShared> m_pShared;
+};

@@ -1,0 +1,147 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Copyright 2026 Quillon Softs
+# The real window under a window manager never waits on a scan, as a user meets it:
+# - closed during the scan of a large folder, the process ends at once, its settings written;
+# - on a share that stops answering (a FUSE folder that delays every request and stalls on
+#   demand, given as SLOWFS=/path/to/binary; skipped without it), Escape frees the window,
+#   another folder opens, and quitting ends the process while the share still stalls;
+# - a player's failure message arriving during a scan is dismissed with Enter.
+#   never_stuck.sh TUNEBROWSE MAKE_LIBRARY
+set -euo pipefail
+
+# Seconds until the process is gone, or fails.
+wait_gone() {
+    local pid=$1 limit=$2 start
+    start=$(date +%s%N)
+    while kill -0 "$pid" 2> /dev/null; do
+        if [ $(( ($(date +%s%N) - start) / 1000000 )) -gt $((limit * 1000)) ]; then
+            echo "process $pid still running ${limit} s after the window was closed" >&2
+            kill -9 "$pid" 2> /dev/null || true
+            return 1
+        fi
+        sleep 0.05
+    done
+}
+
+# File > Exit, as a user quits.
+quit_by_menu() {
+    xdotool windowfocus --sync "$1" 2> /dev/null || true
+    xdotool key --clearmodifiers alt+f
+    sleep 0.3
+    xdotool key x
+}
+
+find_window() {
+    timeout 30 xdotool search --sync --onlyvisible --name "$1" | head -n 1
+}
+
+if [ "${1:-}" = --inside-x ]; then
+    exe=$2 work=$3
+    XDG_CONFIG_DIRS=/etc/xdg XDG_DATA_DIRS=/usr/share openbox --sm-disable &
+    wm=$!
+    trap 'kill "${pid:-}" "$wm" 2> /dev/null || true' EXIT
+    sleep 0.5
+
+    echo "close during the scan of a large folder"
+    "$exe" "$work/large" &
+    pid=$!
+    wid=$(find_window "large - Tunebrowse")
+    quit_by_menu "$wid"
+    wait_gone "$pid" 3
+    grep -q "^FilePath=$work/large" "$XDG_CONFIG_HOME/Quillon Softs/Tunebrowse.conf" ||
+        { echo "the folder shown was not stored at close" >&2; exit 1; }
+
+    [ -n "${SLOWFS:-}" ] || exit 0
+
+    echo "a share that stops answering"
+    "$exe" "$work/share" &
+    pid=$!
+    wid=$(find_window "share - Tunebrowse")
+    sleep 1
+    touch "$work/stall"
+    sleep 1
+    xdotool windowfocus --sync "$wid"
+    xdotool key Escape
+    xdotool key ctrl+l
+    xdotool type --delay 5 "$work/small"
+    xdotool key Return
+    timeout 5 xdotool search --sync --onlyvisible --name "small - Tunebrowse" > /dev/null ||
+        { echo "another folder did not open while the share stalled" >&2; exit 1; }
+    # Back to the stalled share, then quit while its scan hangs.
+    xdotool key ctrl+l
+    xdotool type --delay 5 "$work/share"
+    xdotool key Return
+    timeout 5 xdotool search --sync --onlyvisible --name "share - Tunebrowse" > /dev/null
+    sleep 0.5
+    quit_by_menu "$wid"
+    wait_gone "$pid" 2
+    rm -f "$work/stall"
+
+    echo "a player's failure message during a scan"
+    "$exe" "$work/share" &
+    pid=$!
+    wid=$(find_window "share - Tunebrowse")
+    sleep 1
+    xdotool windowfocus --sync "$wid"
+    xdotool key F6 Home ctrl+p
+    msg=$(timeout 10 xdotool search --sync --onlyvisible --name "^Tunebrowse$" | head -n 1)
+    [ -n "$msg" ] || { echo "no failure message" >&2; exit 1; }
+    xdotool windowfocus --sync "$msg" 2> /dev/null || true
+    xdotool key Return
+    for _ in $(seq 50); do
+        xdotool search --onlyvisible --name "^Tunebrowse$" > /dev/null 2>&1 || break
+        sleep 0.1
+    done
+    if xdotool search --onlyvisible --name "^Tunebrowse$" > /dev/null 2>&1; then
+        echo "the failure message could not be dismissed during the scan" >&2
+        exit 1
+    fi
+    quit_by_menu "$wid"
+    wait_gone "$pid" 2
+    exit 0
+fi
+
+exe=$1 make_library=$2
+work=$(mktemp -d)
+mounted=
+cleanup() {
+    [ -z "$mounted" ] || fusermount3 -u "$work/share" 2> /dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+export HOME=$work/home XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data XDG_CACHE_HOME=$work/cache
+export XDG_RUNTIME_DIR=$work/runtime XDG_DATA_DIRS=$work/share-data XDG_CONFIG_DIRS=$work/etc
+mkdir -p "$HOME" "$XDG_CONFIG_HOME" "$XDG_DATA_HOME/applications" "$XDG_CACHE_HOME" \
+    "$XDG_DATA_DIRS" "$XDG_CONFIG_DIRS"
+mkdir -m 700 "$XDG_RUNTIME_DIR"
+ln -s /usr/share/mime "$XDG_DATA_DIRS/mime"
+# A player that fails at once.
+printf '#!/bin/sh\nexit 3\n' > "$work/player.sh"
+chmod +x "$work/player.sh"
+cat > "$XDG_DATA_HOME/applications/failingplayer.desktop" <<ENTRY
+[Desktop Entry]
+Type=Application
+Name=Failing Player
+Exec=$work/player.sh %F
+MimeType=audio/mpeg;audio/x-mpegurl;
+ENTRY
+printf '[Default Applications]\naudio/mpeg=failingplayer.desktop\naudio/x-mpegurl=failingplayer.desktop\n' \
+    > "$XDG_CONFIG_HOME/mimeapps.list"
+
+# Many untagged files are quick to make and still take a while to list and read.
+for d in $(seq 200); do
+    mkdir -p "$work/large/d$d"
+    (cd "$work/large/d$d" && seq -f "t%g.mp3" 1 1000 | xargs touch)
+done
+"$make_library" --seed 3 30 "$work/small" > /dev/null
+
+if [ -n "${SLOWFS:-}" ]; then
+    "$make_library" --seed 4 400 "$work/share-files" > /dev/null
+    mkdir -p "$work/share"
+    SLOWFS_STALL_FILE=$work/stall "$SLOWFS" "$work/share-files" "$work/share" 5000
+    mounted=1
+fi
+
+"$(dirname "$0")/../support/with_xvfb.sh" 1024x700x24 "$0" --inside-x "$exe" "$work"

@@ -1,0 +1,260 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright 2026 Quillon Softs
+// The window during a scan: the scan runs on a thread of its own, the window keeps its input,
+// rows appear as they are read, and a stop, a new folder or a close frees the window at once,
+// even when the file system stopped answering.
+#include "catalogue/posixio.h"
+#include "catalogue/trackinfo.h"
+#include "catalogue/tunebrdoc.h"
+#include "panes/leftview.h"
+#include "panes/tunebrview.h"
+#include "platform/settingsstore.h"
+#include "platform/usersettings.h"
+#include "shell/addressbox.h"
+#include "shell/busyanimation.h"
+#include "shell/mainframe.h"
+#include "shell/statuspanes.h"
+#include "tests/support/scanwait.h"
+#include "tests/support/testfiles.h"
+
+#include <QLineEdit>
+#include <QRegularExpression>
+#include <QTest>
+#include <QTimer>
+#include <QTreeView>
+#include <QWindow>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <set>
+#include <string>
+#include <thread>
+
+namespace {
+
+constexpr int FILES = 400;
+
+// Opens files slowly, one at a time, as a slow disk would, so that a scan lasts long enough to
+// act during it; or, while stalled, not at all, as a share that stopped answering. A scan left
+// behind on a stall may use it after its test: it lives as long as the process.
+class CSlowOps final : public CFileOps {
+public:
+    static CSlowOps& Instance() {
+        static CSlowOps* s_pOps = new CSlowOps;
+        return *s_pOps;
+    }
+
+    int OpenAt(int nDirFd, const char* pszPath, int nFlags) override {
+        {
+            std::unique_lock<std::mutex> lock(m_mutex);
+            ++m_nStalled;
+            m_cvStall.wait(lock, [this] { return !m_bStall; });
+            --m_nStalled;
+        }
+        if (m_bSlow) {
+            const std::lock_guard<std::mutex> lock(m_slowMutex);
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return CFileOps::OpenAt(nDirFd, pszPath, nFlags);
+    }
+
+    void SetStalled(bool bStall) {
+        {
+            const std::lock_guard<std::mutex> lock(m_mutex);
+            m_bStall = bStall;
+        }
+        m_cvStall.notify_all();
+    }
+    bool IsAnyoneStalled() const {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        return m_bStall && m_nStalled > 0;
+    }
+
+    std::atomic<bool> m_bSlow{false};
+
+private:
+    mutable std::mutex m_mutex;
+    std::condition_variable m_cvStall;
+    bool m_bStall = false;
+    int m_nStalled = 0;
+    std::mutex m_slowMutex;
+};
+
+class ScanWindow : public ::testing::Test {
+protected:
+    ScanWindow() {
+        for (int i = 0; i < FILES; ++i) {
+            WriteBytes(m_library.Path() / ("d" + std::to_string(i % 20)) /
+                           ("t" + std::to_string(i) + ".mp3"),
+                       Audio(300) + MakeTag("Title", "Artist " + std::to_string(i % 9)));
+        }
+        WriteBytes(m_other.Path() / "other.mp3", Audio(300) + MakeTag("Other", "Someone"));
+        CSettingsStore().WriteString(CUserSettings::SECTION_MP3, "FilePath", "/nonexistent");
+        m_settings.LoadSettings(m_store);
+        m_pFrame = std::make_unique<CMainFrame>(m_settings, m_store, SFrameSeams{nullptr, &Ops()});
+        m_pFrame->show();
+        m_pFrame->StartUp(nullptr);
+        EXPECT_TRUE(WaitForScan(Doc()));
+    }
+    ~ScanWindow() override {
+        Ops().m_bSlow = false;
+        Ops().SetStalled(false);
+        if (m_pFrame) {
+            EXPECT_TRUE(WaitForScan(Doc()));
+        }
+    }
+
+    static CSlowOps& Ops() { return CSlowOps::Instance(); }
+    const CTunebrDoc& Doc() const { return m_pFrame->GetDocument(); }
+
+    // Starts a slow scan of the library and lets the window run until fnUntil holds.
+    void ScanSlowlyUntil(const std::function<bool()>& fnUntil) {
+        Ops().m_bSlow = true;
+        m_pFrame->OpenAddress(m_library.Str());
+        EXPECT_TRUE(Doc().IsScanning());
+        const QDeadlineTimer deadline(20000);
+        while (!fnUntil() && !deadline.hasExpired()) {
+            QTest::qWait(5);
+        }
+        ASSERT_TRUE(fnUntil());
+    }
+
+    std::size_t Tracks() const { return m_pFrame->GetDocument().GetTracks()->size(); }
+    int ListRows() const { return m_pFrame->GetRightPane()->GetDetailsView()->model()->rowCount(); }
+    QString PaneText() const { return m_pFrame->GetStatusPanes()->GetPaneText(0); }
+    std::string StoredFolder() const {
+        return m_store.ReadPath(CUserSettings::SECTION_MP3, "FilePath", "");
+    }
+
+    // What a stopped scan leaves, at once: the files read so far, listed, counted, and the
+    // folder stored.
+    void ExpectStoppedScan() const {
+        EXPECT_FALSE(Doc().IsScanning());
+        EXPECT_TRUE(Doc().WasScanStopped());
+        EXPECT_LT(Tracks(), static_cast<std::size_t>(FILES));
+        EXPECT_EQ(ListRows(), static_cast<int>(Tracks()));
+        EXPECT_EQ(PaneText(), QStringLiteral("Scan stopped: %1 file(s)").arg(Tracks()));
+        EXPECT_EQ(StoredFolder(), m_library.Str());
+        EXPECT_FALSE(m_pFrame->GetAnimation()->IsRunning());
+    }
+
+    CTempDir m_library;
+    CTempDir m_other;
+    CSettingsStore m_store;
+    CUserSettings m_settings;
+    std::unique_ptr<CMainFrame> m_pFrame;
+};
+
+} // namespace
+
+TEST_F(ScanWindow, RowsAppearAndTheCountRisesWhileTheScanRuns) {
+    QStringList arrTexts;
+    std::set<int> setFrames;
+    std::set<int> setRowsWhileScanning;
+    QTimer sampler;
+    QObject::connect(&sampler, &QTimer::timeout, [&] {
+        arrTexts.push_back(PaneText());
+        setFrames.insert(m_pFrame->GetAnimation()->GetFrame());
+        if (Doc().IsScanning()) {
+            setRowsWhileScanning.insert(ListRows());
+        }
+    });
+    sampler.start(20);
+    ScanSlowlyUntil([this] { return !Doc().IsScanning(); });
+    sampler.stop();
+
+    EXPECT_EQ(Tracks(), static_cast<std::size_t>(FILES));
+    EXPECT_EQ(ListRows(), FILES);
+    EXPECT_FALSE(Doc().WasScanStopped());
+    EXPECT_EQ(PaneText(), QString::fromStdString(m_library.Str()));
+    QStringList arrCounts = arrTexts.filter(QRegularExpression("^Reading: \\d+ file\\(s\\)$"));
+    arrCounts.removeDuplicates();
+    EXPECT_GE(arrCounts.size(), 2) << arrTexts.join(", ").toStdString();
+    EXPECT_GE(setFrames.size(), 2u);
+    // Rows were listed before the scan's end, and their number grew.
+    setRowsWhileScanning.erase(0);
+    EXPECT_GE(setRowsWhileScanning.size(), 2u);
+    // The tree grew its groups meanwhile: all nine artists under the root.
+    EXPECT_EQ(m_pFrame->GetLeftPane()->topLevelItem(0)->childCount(), 9);
+}
+
+// Every input reaches the window while it scans; a stop, however asked for, frees it at once.
+TEST_F(ScanWindow, InputIsTakenAndEachWayOfStoppingKeepsWhatWasRead) {
+    QWindow* pWindow = m_pFrame->windowHandle();
+    const auto clickOn = [pWindow, this](QWidget* pWidget) {
+        QTest::mouseClick(pWindow, Qt::LeftButton, {},
+                          pWidget->mapTo(m_pFrame.get(), pWidget->rect().center()));
+    };
+    const struct {
+        const char* pszWay;
+        std::function<void()> fnStop;
+    } aWays[] = {
+        {"Escape", [&] { QTest::keyClick(pWindow, Qt::Key_Escape); }},
+        {"click on the animation", [&] { clickOn(m_pFrame->GetAnimation()); }},
+        {"File menu",
+         [&] {
+             for (QAction* pAction : m_pFrame->actions()) {
+                 if (pAction->text() == "S&top Scan") {
+                     pAction->trigger();
+                 }
+             }
+         }},
+    };
+    for (const auto& way : aWays) {
+        SCOPED_TRACE(way.pszWay);
+        ScanSlowlyUntil([this] { return Tracks() > 0; });
+        // Typing reaches the address box; a click makes the other pane the active one.
+        QLineEdit* pAddress = m_pFrame->GetAddressBox()->lineEdit();
+        pAddress->setFocus();
+        pAddress->clear();
+        QTest::keyClick(pWindow, Qt::Key_X);
+        QTest::keyClick(pWindow, Qt::Key_Y);
+        EXPECT_EQ(pAddress->text(), "xy");
+        clickOn(m_pFrame->GetRightPane()->GetDetailsView()->viewport());
+        EXPECT_EQ(m_pFrame->GetActiveView(), m_pFrame->GetRightPane());
+        way.fnStop();
+        ExpectStoppedScan();
+        Ops().m_bSlow = false;
+    }
+}
+
+TEST_F(ScanWindow, AnotherFolderOpenedDuringAScanReplacesIt) {
+    ScanSlowlyUntil([this] { return Tracks() > 0; });
+    m_pFrame->OpenAddress(m_other.Str());
+    Ops().m_bSlow = false;
+    ASSERT_TRUE(WaitForScan(Doc()));
+    EXPECT_EQ(Doc().GetTitle(), m_other.Str());
+    EXPECT_FALSE(Doc().WasScanStopped());
+    ASSERT_EQ(Tracks(), 1u);
+    EXPECT_EQ(m_pFrame->GetDocument().GetTracks()->front()->GetTitle(), "Other");
+    EXPECT_EQ(ListRows(), 1);
+    EXPECT_EQ(StoredFolder(), m_other.Str());
+}
+
+// A share that stops answering holds a scan's thread in the kernel; the window never waits for
+// it: Escape frees it, another folder opens, the window closes, while the stall lasts.
+TEST_F(ScanWindow, AStalledFileSystemNeverHoldsTheWindow) {
+    Ops().SetStalled(true);
+    ScanSlowlyUntil([] { return Ops().IsAnyoneStalled(); });
+    QTest::keyClick(m_pFrame->windowHandle(), Qt::Key_Escape);
+    ExpectStoppedScan();
+
+    Ops().SetStalled(false);
+    m_pFrame->OpenAddress(m_other.Str());
+    ASSERT_TRUE(WaitForScan(Doc()));
+    EXPECT_EQ(Tracks(), 1u);
+
+    Ops().SetStalled(true);
+    ScanSlowlyUntil([] { return Ops().IsAnyoneStalled(); });
+    const auto tStart = std::chrono::steady_clock::now();
+    m_pFrame->close();
+    m_pFrame.reset();
+    EXPECT_LT(std::chrono::steady_clock::now() - tStart, std::chrono::seconds(1));
+    EXPECT_EQ(StoredFolder(), m_library.Str());
+    Ops().SetStalled(false);
+}
