@@ -53,23 +53,23 @@ std::optional<std::size_t> EncodedSize(const std::string& strText, const CTagCod
     return strBytes->size();
 }
 
-namespace {
-
-// The placeholder stands for "no artist" in either language: it is never a name to store.
 bool IsArtistPlaceholder(const std::string& strArtist) {
     return strArtist == LoadString(IDS_UNDEFINED, ELanguage::English) ||
            strArtist == LoadString(IDS_UNDEFINED, ELanguage::French);
 }
 
-// A text to write: what differs from what was shown, unless emptied.
+namespace {
+
+// A text to write: what differs from what was shown. With several files an empty field stands
+// for the values they do not share, so only the Clear action empties it there.
 std::optional<std::string> ChangedText(const SPageValues& before, const SPageValues& after,
-                                       ETagField eField) {
+                                       ETagField eField, bool bOneFile) {
     if ((after.m_nCleared & FieldBit(eField)) != 0) {
         return std::string();
     }
     const std::string& strBefore = FieldText(before, eField);
     const std::string& strAfter = FieldText(after, eField);
-    if (strAfter == strBefore || strAfter.empty()) {
+    if (strAfter == strBefore || (strAfter.empty() && !bOneFile)) {
         return std::nullopt;
     }
     return strAfter;
@@ -227,21 +227,21 @@ bool IsValidTrackText(const std::string& strTrack) {
 
 STagChanges ChangesFromPage(const SPageValues& before, const SPageValues& after, bool bOneFile) {
     STagChanges changes;
-    changes.m_strTitle = ChangedText(before, after, ETagField::Title);
+    changes.m_strTitle = ChangedText(before, after, ETagField::Title, bOneFile);
     if (!changes.m_strTitle && after.m_bTitleFromFileName &&
         after.m_strTitle == before.m_strTitle && !after.m_strTitle.empty()) {
         changes.m_strTitle = after.m_strTitle;
     }
-    changes.m_strArtist = ChangedText(before, after, ETagField::Artist);
+    changes.m_strArtist = ChangedText(before, after, ETagField::Artist, bOneFile);
     if (changes.m_strArtist && IsArtistPlaceholder(*changes.m_strArtist)) {
         changes.m_strArtist = std::string();
     }
-    changes.m_strAlbum = ChangedText(before, after, ETagField::Album);
-    changes.m_strYear = ChangedText(before, after, ETagField::Year);
-    changes.m_strComment = ChangedText(before, after, ETagField::Comment);
+    changes.m_strAlbum = ChangedText(before, after, ETagField::Album, bOneFile);
+    changes.m_strYear = ChangedText(before, after, ETagField::Year, bOneFile);
+    changes.m_strComment = ChangedText(before, after, ETagField::Comment, bOneFile);
     changes.m_nTrack = ChangedTrack(before, after);
-    const bool bGenreChosen =
-        after.m_nGenre != before.m_nGenre && (bOneFile || after.m_nGenre != GENRE_NONE);
+    // "(unchanged)" is no genre to write, with one file as with several.
+    const bool bGenreChosen = after.m_nGenre != before.m_nGenre && after.m_nGenre != GENRE_NONE;
     if (bGenreChosen && after.m_nGenre >= 0 && after.m_nGenre <= 255) {
         changes.m_nGenre = static_cast<unsigned char>(after.m_nGenre);
     }

@@ -22,9 +22,11 @@ constexpr unsigned FieldBit(ETagField eField) {
     return 1U << static_cast<unsigned>(eField);
 }
 
-// What the tag editor's page holds. What the user leaves as shown is left alone in every file;
-// an emptied text too (the Clear action empties a field). With several files a field shows the
-// value they share; where they differ it is empty, and so is the genre GENRE_NONE.
+// What the tag editor's page holds. What the user leaves as shown is left alone in every file.
+// With one file an emptied text empties the field; with several files a field shows the value
+// they share, and where they differ it is empty and stays as each file has it unless typed in
+// or cleared (the Clear action). The genre GENRE_NONE is the "(unchanged)" entry: no genre
+// chosen, whatever the number of files.
 struct SPageValues {
     int m_nGenre = GENRE_NONE;
     std::string m_strAlbum;
@@ -67,11 +69,13 @@ std::optional<ETagField> FindOverlongField(const SPageValues& values,
 std::optional<ETagField> FindUnencodableField(const SPageValues& values, const CTagCodec& codec);
 // Empty, or a whole number from 1 to 255.
 bool IsValidTrackText(const std::string& strTrack);
+// The text shown for a missing artist, in either language: never a name to store.
+bool IsArtistPlaceholder(const std::string& strArtist);
 
 // What OK writes: each field the user changed to a text, a track number changed or taken away,
-// a genre chosen, each field cleared; with one file also a title made from the file name. The
-// artist placeholder shown for files without a tag is never written: a field holding it is
-// written empty.
+// a genre chosen, each field cleared; with one file also each field emptied and a title made
+// from the file name. The artist placeholder shown for files without a tag is never written: a
+// field holding it is written empty.
 STagChanges ChangesFromPage(const SPageValues& before, const SPageValues& after, bool bOneFile);
 
 // The changes with, for each field they leave alone, the file's ID3v2 value where the file's own

@@ -298,9 +298,9 @@ TEST(TagEditRefresh, RegroupsOnlyWhenTheArtistOrTheShownGenreChanged) {
          Values("X", "Band", "", "", "", 17), true, false},
         {"artist case changed", Values("", "Band", "", "", "", 17),
          Values("", "band", "", "", "", 17), false, true},
-        // An emptied field is left as it is: nothing moves.
-        {"artist cleared", Values("", "Band", "", "", "", 17), Values("", "", "", "", "", 17),
-         false, false},
+        // With one file an emptied field is cleared: the file leaves its artist's group.
+        {"artist emptied", Values("", "Band", "", "", "", 17), Values("", "", "", "", "", 17),
+         false, true},
         {"genre changed, by artist", Values("", "Band", "", "", "", 17),
          Values("", "Band", "", "", "", 8), false, false},
         {"genre changed, by genre", Values("", "Band", "", "", "", 17),
@@ -663,36 +663,63 @@ INSTANTIATE_TEST_SUITE_P(TreeMode, TagEditGenreChoice, ::testing::Bool(),
                          });
 
 TEST_F(TagEditSheet, EmptyGenreEntryLeavesEachFileItsGenre) {
-    Add("a.mp3", Audio(300) + MakeTag("A", "Band", "", "", "", 17));
-    Add("b.mp3", Audio(300) + MakeTag("B", "Band", "", "", "", 8));
-    const std::vector<CTrackInfo*> arrSelected = Scan({"a.mp3", "b.mp3"});
-    m_modals.OnDialog<CMp3PropertySheet>([](CMp3PropertySheet& sheet) {
-        QComboBox* pGenre = sheet.GetPage().GetGenreBox();
-        pGenre->setCurrentIndex(pGenre->findText(QStringLiteral("Jazz")));
-        pGenre->setCurrentIndex(0);
-        SetText(sheet, ETagField::Album, "Live");
-        ClickOk(sheet);
-    });
-    EXPECT_TRUE(Run(arrSelected, true));
-    EXPECT_EQ(Bytes("a.mp3"), Audio(300) + MakeTag("A", "Band", "Live", "", "", 17));
-    EXPECT_EQ(Bytes("b.mp3"), Audio(300) + MakeTag("B", "Band", "Live", "", "", 8));
-    EXPECT_EQ(Rebuilds(), 0);
-    EXPECT_EQ(m_nRefills, 1);
+    const struct {
+        const char* pszCase;
+        std::vector<std::string> arrNames;
+    } aCases[] = {{"two files", {"a.mp3", "b.mp3"}}, {"one file", {"b.mp3"}}};
+    for (const auto& c : aCases) {
+        SCOPED_TRACE(c.pszCase);
+        Add("a.mp3", Audio(300) + MakeTag("A", "Band", "", "", "", 17));
+        Add("b.mp3", Audio(300) + MakeTag("B", "Band", "", "", "", 8));
+        const std::vector<CTrackInfo*> arrSelected = Scan(c.arrNames);
+        m_nRefills = 0;
+        m_modals.OnDialog<CMp3PropertySheet>([](CMp3PropertySheet& sheet) {
+            QComboBox* pGenre = sheet.GetPage().GetGenreBox();
+            pGenre->setCurrentIndex(pGenre->findText(QStringLiteral("Jazz")));
+            pGenre->setCurrentIndex(0);
+            SetText(sheet, ETagField::Album, "Live");
+            ClickOk(sheet);
+        });
+        EXPECT_TRUE(Run(arrSelected, true));
+        if (c.arrNames.size() > 1) {
+            EXPECT_EQ(Bytes("a.mp3"), Audio(300) + MakeTag("A", "Band", "Live", "", "", 17));
+        }
+        EXPECT_EQ(Bytes("b.mp3"), Audio(300) + MakeTag("B", "Band", "Live", "", "", 8));
+        EXPECT_EQ(Rebuilds(), 0);
+        EXPECT_EQ(m_nRefills, 1);
+    }
 }
 
-TEST_F(TagEditSheet, ClearedArtistStaysInTheFileAndNothingIsWritten) {
-    Add("a.mp3", Audio(300) + MakeTag("A", "Band", "", "", "", 17));
-    const std::vector<CTrackInfo*> arrSelected = Scan({"a.mp3"});
-    m_modals.OnDialog<CMp3PropertySheet>([](CMp3PropertySheet& sheet) {
-        Edit(sheet, ETagField::Artist)->clear();
-        ClickOk(sheet);
-    });
-    EXPECT_TRUE(Run(arrSelected, false));
-    EXPECT_EQ(Bytes("a.mp3"), Audio(300) + MakeTag("A", "Band", "", "", "", 17));
-    EXPECT_EQ(arrSelected[0]->GetArtist(), "Band");
-    EXPECT_EQ(Rebuilds(), 0);
-    EXPECT_EQ(m_nRefills, 0);
-    EXPECT_FALSE(m_history.CanUndo());
+TEST_F(TagEditSheet, EmptiedArtistIsClearedInOneFileAndLeftAsEachHasItInSeveral) {
+    const std::string strA = Audio(300) + MakeTag("A", "Band", "", "", "", 17);
+    const std::string strB = Audio(300) + MakeTag("B", "Band", "", "", "", 8);
+    const struct {
+        const char* pszCase;
+        std::vector<std::string> arrNames;
+        std::string strA; // a.mp3 afterwards
+        int nRebuilds;
+    } aCases[] = {
+        // Several first: the history must be empty for it.
+        {"two files", {"a.mp3", "b.mp3"}, strA, 0},
+        {"one file", {"a.mp3"}, Audio(300) + MakeTag("A", "", "", "", "", 17), 1},
+    };
+    for (const auto& c : aCases) {
+        SCOPED_TRACE(c.pszCase);
+        Add("a.mp3", strA);
+        Add("b.mp3", strB);
+        const std::vector<CTrackInfo*> arrSelected = Scan(c.arrNames);
+        m_modals.OnDialog<CMp3PropertySheet>([](CMp3PropertySheet& sheet) {
+            EXPECT_EQ(Edit(sheet, ETagField::Artist)->text(), QStringLiteral("Band"));
+            Edit(sheet, ETagField::Artist)->clear();
+            ClickOk(sheet);
+        });
+        EXPECT_TRUE(Run(arrSelected, false));
+        EXPECT_EQ(Bytes("a.mp3"), c.strA);
+        EXPECT_EQ(Bytes("b.mp3"), strB);
+        EXPECT_EQ(arrSelected[0]->GetArtist(), c.nRebuilds != 0 ? "" : "Band");
+        EXPECT_EQ(Rebuilds(), c.nRebuilds);
+        EXPECT_EQ(m_history.CanUndo(), c.nRebuilds != 0);
+    }
 }
 
 TEST_F(TagEditSheet, ReadOnlyFileIsReportedOnceAndTheOtherIsWritten) {
@@ -957,8 +984,10 @@ TEST(TagEditChanges, OnlyWhatTheUserChangedOrFilledInIsWritten) {
         {"one file, nothing changed", tagged, tagged, true, ""},
         {"one file, title changed", tagged,
          WithTrack(Values("New", "Band", "Rec", "1990", "Note", 17), "7"), true, "title=New;"},
-        {"one file, a text emptied stays", tagged,
-         WithTrack(Values("Song", "", "Rec", "", "Note", 17), "7"), true, ""},
+        {"one file, emptied texts are cleared", tagged,
+         WithTrack(Values("Song", "", "Rec", "", "Note", 17), "7"), true, "artist=;year=;"},
+        {"one file, (unchanged) genre entry chosen", tagged,
+         WithTrack(Values("Song", "Band", "Rec", "1990", "Note", GENRE_NONE), "7"), true, ""},
         {"one file, genre chosen", tagged,
          WithTrack(Values("Song", "Band", "Rec", "1990", "Note", 8), "7"), true, "genre=8;"},
         {"title from the file name counts as typed", untagged, untagged, true, "title=Intro;"},
