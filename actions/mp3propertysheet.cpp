@@ -379,6 +379,7 @@ QLineEdit* CMp3PropertyPage1::GetEdit(ETagField eField) const {
 }
 
 void CMp3PropertyPage1::LoadFields() {
+    m_shown = static_cast<const SPageValues&>(*this);
     for (const ETagField eField : s_aAllFields) {
         LoadEdit(*GetEdit(eField), FieldText(*this, eField), eField, *this);
     }
@@ -439,6 +440,17 @@ void CMp3PropertySheet::accept() {
         Refuse(*eField, OverlongMessage(*eField));
         return;
     }
+    const SPageValues& shown = m_pPage->GetShown();
+    const STagChanges changes = ChangesFromPage(shown, *m_pPage, IsOneFile());
+    const SEditLoss loss = IsOneFile() ? FindSilentLoss(changes, shown, m_codec)
+                                       : FindSilentLoss(changes, m_arrFiles, m_codec);
+    if (loss.m_eLoss != ETagLoss::None) {
+        // The field to mend first is the one the edit typed: the comment that is too long for the
+        // track number the files keep, or the track number the comments have no room for.
+        Refuse(loss.m_eLoss == ETagLoss::TrackNumber ? ETagField::Comment : ETagField::Track,
+               LossMessage(loss));
+        return;
+    }
     QDialog::accept();
 }
 
@@ -446,7 +458,7 @@ void CMp3PropertySheet::accept() {
 // that the limit is in bytes, or the refusal of a short text makes no sense.
 QString CMp3PropertySheet::OverlongMessage(ETagField eField) const {
     const std::string& strText = FieldText(*m_pPage, eField);
-    const qulonglong nLimit = FieldLimit(eField, *m_pPage);
+    const qulonglong nLimit = FieldLimit(eField);
     const std::optional<std::size_t> nBytes = EncodedSize(strText, m_codec);
     if (!nBytes || static_cast<qsizetype>(*nBytes) == ToQString(strText).size()) {
         return LoadQString(IDS_FIELD_TOO_LONG).arg(nLimit);
@@ -456,6 +468,35 @@ QString CMp3PropertySheet::OverlongMessage(ETagField eField) const {
         .arg(FieldName(eField))
         .arg(nLimit)
         .arg(static_cast<qulonglong>(*nBytes));
+}
+
+QString CMp3PropertySheet::LossMessage(const SEditLoss& loss) const {
+    const QString strComment = FieldName(ETagField::Comment);
+    const QString strTrack = FieldName(ETagField::Track);
+    const auto nFiles = static_cast<qulonglong>(loss.m_nFiles);
+    if (loss.m_eLoss == ETagLoss::TrackNumber) {
+        if (IsOneFile()) {
+            return tr("A comment of more than 28 bytes would take the place of the track number. "
+                      "Shorten the %1 field to 28 bytes, or empty the %2 field to take the track "
+                      "number away.")
+                .arg(strComment, strTrack);
+        }
+        return tr("A comment of more than 28 bytes would take the place of the track number in %1 "
+                  "of the selected files. Shorten the %2 field to 28 bytes, or clear the %3 field "
+                  "in every file to take the track numbers away.")
+            .arg(nFiles)
+            .arg(strComment, strTrack);
+    }
+    if (IsOneFile()) {
+        return tr("A track number takes the comment's last two bytes, and this comment needs them. "
+                  "Shorten the %1 field to 28 bytes, or leave the %2 field empty.")
+            .arg(strComment, strTrack);
+    }
+    return tr("A track number takes the comment's last two bytes, and the comments of %1 of the "
+              "selected files need them. Type a text of 28 bytes at most in the %2 field, or "
+              "leave the %3 field empty.")
+        .arg(nFiles)
+        .arg(strComment, strTrack);
 }
 
 void CMp3PropertySheet::Refuse(ETagField eField, const QString& strMessage) {
@@ -513,6 +554,7 @@ bool RunTagEditor(QWidget* pParent, CMessageSink& messages, CModalRunner& modals
                   const std::function<void()>& refreshList) {
     const SPageValues before = InitialPageValues(arrSelected);
     CMp3PropertySheet sheet(pParent, writer.GetCodec(), messages, modals);
+    sheet.SetFiles(arrSelected);
     CMp3PropertyPage1& page = sheet.GetPage();
     static_cast<SPageValues&>(page) = before;
     page.LoadFields();

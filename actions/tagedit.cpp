@@ -75,6 +75,19 @@ std::optional<std::string> ChangedText(const SPageValues& before, const SPageVal
     return strAfter;
 }
 
+// The bytes a record's comment takes in the codec of the write; a text it cannot encode counts
+// as its UTF-8 bytes, so that a doubt refuses rather than cuts.
+std::size_t CommentBytes(const std::string& strComment, const CTagCodec& codec) {
+    return EncodedSize(strComment, codec).value_or(strComment.size());
+}
+
+void CountLoss(SEditLoss& loss, ETagLoss eLoss) {
+    if (eLoss != ETagLoss::None) {
+        loss.m_eLoss = eLoss;
+        ++loss.m_nFiles;
+    }
+}
+
 std::optional<int> ChangedTrack(const SPageValues& before, const SPageValues& after) {
     const std::string& strBefore = before.m_strTrack;
     const std::string& strAfter = after.m_strTrack;
@@ -197,7 +210,7 @@ std::optional<ETagField> FindOverlongField(const SPageValues& values, const CTag
     for (const ETagField eField : s_aCheckOrder) {
         // The tag stores encoded bytes: a character may take several of them.
         const std::optional<std::string> strBytes = codec.Encode(FieldText(values, eField));
-        if (strBytes && strBytes->size() > FieldLimit(eField, values)) {
+        if (strBytes && strBytes->size() > FieldLimit(eField)) {
             return eField;
         }
     }
@@ -246,6 +259,26 @@ STagChanges ChangesFromPage(const SPageValues& before, const SPageValues& after,
         changes.m_nGenre = static_cast<unsigned char>(after.m_nGenre);
     }
     return changes;
+}
+
+SEditLoss FindSilentLoss(const STagChanges& changes, const std::vector<CTrackInfo*>& arrSelected,
+                         const CTagCodec& codec) {
+    SEditLoss loss;
+    for (const CTrackInfo* pTrack : arrSelected) {
+        const std::size_t nComment = CommentBytes(std::string(pTrack->GetComment()), codec);
+        CountLoss(loss, changes.SilentLoss(pTrack->GetTrack(), nComment, codec));
+    }
+    return loss;
+}
+
+SEditLoss FindSilentLoss(const STagChanges& changes, const SPageValues& shown,
+                         const CTagCodec& codec) {
+    SEditLoss loss;
+    const int nTrack = IsValidTrackText(shown.m_strTrack) && !shown.m_strTrack.empty()
+                           ? std::stoi(shown.m_strTrack)
+                           : 0;
+    CountLoss(loss, changes.SilentLoss(nTrack, CommentBytes(shown.m_strComment, codec), codec));
+    return loss;
 }
 
 STagChanges WithEmptyFieldsFilled(const STagChanges& changes, const STagChanges& fromId3v2,

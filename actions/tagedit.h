@@ -61,8 +61,8 @@ std::string TitleFromFileName(const std::string& strFileName);
 std::size_t FieldLimit(ETagField eField, const SPageValues& values = {});
 
 // The first field, in checking order, whose text would not fit its tag field once encoded;
-// nothing when every text fits and none would be cut on writing. Texts the codec cannot encode
-// are FindUnencodableField's.
+// nothing when every text fits. Texts the codec cannot encode are FindUnencodableField's; a
+// comment that fits but not beside a track number is FindSilentLoss's.
 std::optional<ETagField> FindOverlongField(const SPageValues& values,
                                            const CTagCodec& codec = CTagCodec());
 // The first text field holding a character the codec has no bytes for.
@@ -77,6 +77,20 @@ bool IsArtistPlaceholder(const std::string& strArtist);
 // from the file name. The artist placeholder shown for files without a tag is never written: a
 // field holding it is written empty.
 STagChanges ChangesFromPage(const SPageValues& before, const SPageValues& after, bool bOneFile);
+
+// The files in which an edit would lose a track number or a comment's end without the user
+// asking (STagChanges::SilentLoss), and which of the two: an edit sets a track number or not,
+// so only one kind can occur.
+struct SEditLoss {
+    ETagLoss m_eLoss = ETagLoss::None;
+    std::size_t m_nFiles = 0;
+};
+// Over the selected records, as read.
+SEditLoss FindSilentLoss(const STagChanges& changes, const std::vector<CTrackInfo*>& arrSelected,
+                         const CTagCodec& codec);
+// Over the one file whose fields the page showed.
+SEditLoss FindSilentLoss(const STagChanges& changes, const SPageValues& shown,
+                         const CTagCodec& codec);
 
 // The changes with, for each field they leave alone, the file's ID3v2 value where the file's own
 // field is empty.

@@ -1041,7 +1041,12 @@ TEST(TagEditDialog, OkRefusesABadTrackThenAnUnstorableTextThenAnOverlongOne) {
         {"30 Cyrillic letters are 60 bytes of UTF-8", "Automatic", Repeat(strCyrillic, 30), "", "",
          "", InBytes("Title", 30, 60), ETagField::Title},
         {"29-byte comment beside a track", "Automatic", "", "", std::string(29, 'c'), "5",
-         QStringLiteral("Enter no more than 28 characters."), ETagField::Comment},
+         QStringLiteral("A track number takes the comment's last two bytes, and this comment "
+                        "needs them. Shorten the Comment field to 28 bytes, or leave the Track "
+                        "field empty."),
+         ETagField::Track},
+        {"31-byte comment beside a track", "Automatic", "", "", std::string(31, 'c'), "5",
+         QStringLiteral("Enter no more than 30 characters."), ETagField::Comment},
         {"28-byte comment beside a track", "Automatic", "", "", std::string(28, 'c'), "255",
          QString(), ETagField::Title},
         {"30-byte comment without a track", "Automatic", "", "", std::string(30, 'c'), "",
@@ -1120,6 +1125,142 @@ TEST_F(TagEditSheet, TrackNumberIsSetAndTakenAway) {
     EXPECT_EQ(Bytes("a.mp3"), Audio(300) + MakeTag("Song", "Band", "", "", "Note", 17));
     EXPECT_EQ(arrSelected[0]->GetTrack(), 0);
     EXPECT_EQ(m_history.LastEditFileCount(), 1u);
+}
+
+TEST_F(TagEditSheet, AnEditNeverSilentlyTakesATrackNumberOrTheEndOfAComment) {
+    const std::string strTrack = Audio(300) + MakeTrackTag("T", "Band", "1990", "Note", 7, 17);
+    const std::string strLong =
+        Audio(300) + MakeTag("L", "Band", "", "1990", std::string(30, 'c'), 17);
+    const std::string strPlain = Audio(300) + MakeTag("P", "Band", "", "1990", "Short", 17);
+    const std::string str29(29, 'x');
+    const auto typeComment = [](const std::string& strText) {
+        return [strText](CMp3PropertySheet& sheet) { SetText(sheet, ETagField::Comment, strText); };
+    };
+    const auto typeTrack = [](const char* pszTrack) {
+        return [pszTrack](CMp3PropertySheet& sheet) { SetText(sheet, ETagField::Track, pszTrack); };
+    };
+    const struct {
+        const char* pszCase;
+        std::vector<std::string> arrNames;
+        std::function<void(CMp3PropertySheet&)> edit;
+        QString strRefusal; // empty: OK is taken at once
+        ETagField eFocused;
+        std::function<void(CMp3PropertySheet&)> mend; // then OK again
+        std::map<std::string, std::string> mapAfter;
+    } aCases[] = {
+        {"one file, track emptied for a long comment",
+         {"track.mp3"},
+         [&](CMp3PropertySheet& sheet) {
+             SetText(sheet, ETagField::Track, "");
+             SetText(sheet, ETagField::Comment, str29);
+         },
+         QString(),
+         ETagField::Comment,
+         nullptr,
+         {{"track.mp3", Audio(300) + MakeTag("T", "Band", "", "1990", str29, 17)}}},
+        {"one file, track typed beside a 30-byte comment",
+         {"long.mp3"},
+         typeTrack("5"),
+         QStringLiteral("A track number takes the comment's last two bytes, and this comment "
+                        "needs them. Shorten the Comment field to 28 bytes, or leave the Track "
+                        "field empty."),
+         ETagField::Track,
+         typeComment("Short"),
+         {{"long.mp3", Audio(300) + MakeTrackTag("L", "Band", "1990", "Short", 5, 17)}}},
+        {"several, track typed where one comment needs its bytes",
+         {"track.mp3", "long.mp3"},
+         typeTrack("5"),
+         QStringLiteral("A track number takes the comment's last two bytes, and the comments of 1 "
+                        "of the selected files need them. Type a text of 28 bytes at most in the "
+                        "Comment field, or leave the Track field empty."),
+         ETagField::Track,
+         typeComment("Short"),
+         {{"track.mp3", Audio(300) + MakeTrackTag("T", "Band", "1990", "Short", 5, 17)},
+          {"long.mp3", Audio(300) + MakeTrackTag("L", "Band", "1990", "Short", 5, 17)}}},
+        {"several, long comment typed where one file has a track number",
+         {"track.mp3", "plain.mp3"},
+         typeComment(str29),
+         QStringLiteral("A comment of more than 28 bytes would take the place of the track number "
+                        "in 1 of the selected files. Shorten the Comment field to 28 bytes, or "
+                        "clear the Track field in every file to take the track numbers away."),
+         ETagField::Comment,
+         [](CMp3PropertySheet& sheet) { sheet.GetPage().ClearField(ETagField::Track); },
+         {{"track.mp3", Audio(300) + MakeTag("T", "Band", "", "1990", str29, 17)},
+          {"plain.mp3", Audio(300) + MakeTag("P", "Band", "", "1990", str29, 17)}}},
+        {"several, nothing to lose",
+         {"plain.mp3", "long.mp3"},
+         [](CMp3PropertySheet& sheet) { SetText(sheet, ETagField::Year, "2001"); },
+         QString(),
+         ETagField::Year,
+         nullptr,
+         {{"plain.mp3", Audio(300) + MakeTag("P", "Band", "", "2001", "Short", 17)},
+          {"long.mp3", Audio(300) + MakeTag("L", "Band", "", "2001", std::string(30, 'c'), 17)}}},
+    };
+    for (const auto& c : aCases) {
+        SCOPED_TRACE(c.pszCase);
+        Add("track.mp3", strTrack);
+        Add("long.mp3", strLong);
+        Add("plain.mp3", strPlain);
+        const std::vector<CTrackInfo*> arrSelected = Scan(c.arrNames);
+        m_messages.m_arrTexts.clear();
+        m_modals.OnDialog<CMp3PropertySheet>([&c](CMp3PropertySheet& sheet) {
+            c.edit(sheet);
+            ClickOk(sheet);
+        });
+        if (!c.strRefusal.isEmpty()) {
+            m_modals.OnDialog<CMp3PropertySheet>([&](CMp3PropertySheet& sheet) {
+                EXPECT_EQ(m_messages.m_arrTexts, QStringList{c.strRefusal});
+                EXPECT_EQ(sheet.focusWidget(), Edit(sheet, c.eFocused));
+                for (const auto& [strName, strAfter] : c.mapAfter) {
+                    EXPECT_NE(Bytes(strName), strAfter) << "written before the refusal was mended";
+                }
+                c.mend(sheet);
+                ClickOk(sheet);
+            });
+        }
+        EXPECT_TRUE(Run(arrSelected));
+        for (const auto& [strName, strAfter] : c.mapAfter) {
+            EXPECT_EQ(Bytes(strName), strAfter) << strName;
+        }
+        EXPECT_EQ(m_messages.m_arrTexts,
+                  c.strRefusal.isEmpty() ? QStringList() : QStringList{c.strRefusal});
+    }
+}
+
+TEST_F(TagEditSheet, ClearingAFieldChangesOnlyTheFilesWhereItHoldsSomething) {
+    // Some taggers pad an empty field with zero bytes: it reads empty all the same.
+    std::string strZeroed = MakeTag("Z", "Band", "", "1990", "", 17);
+    std::fill(strZeroed.begin() + 97, strZeroed.begin() + 127, '\0');
+    const struct {
+        const char* pszName;
+        std::string strBefore;
+        std::string strAfter;
+    } aFiles[] = {
+        {"bare.mp3", Audio(300), Audio(300)},
+        {"zeroed.mp3", Audio(300) + strZeroed, Audio(300) + strZeroed},
+        {"noted.mp3", Audio(300) + MakeTag("N", "Band", "", "1990", "Note", 17),
+         Audio(300) + MakeTag("N", "Band", "", "1990", "", 17)},
+    };
+    std::vector<std::string> arrNames;
+    for (const auto& f : aFiles) {
+        Add(f.pszName, f.strBefore);
+        SetModificationTime(m_dir.Path() / f.pszName, 1000000000);
+        arrNames.push_back(f.pszName);
+    }
+    const std::vector<CTrackInfo*> arrSelected = Scan(arrNames);
+    m_modals.OnDialog<CMp3PropertySheet>([](CMp3PropertySheet& sheet) {
+        sheet.GetPage().ClearField(ETagField::Comment);
+        ClickOk(sheet);
+    });
+    EXPECT_TRUE(Run(arrSelected));
+    for (const auto& f : aFiles) {
+        const bool bChanged = f.strAfter != f.strBefore;
+        EXPECT_EQ(Bytes(f.pszName), f.strAfter) << f.pszName;
+        EXPECT_EQ(ModificationTime(m_dir.Path() / f.pszName).tv_sec != 1000000000, bChanged)
+            << f.pszName;
+    }
+    EXPECT_EQ(m_history.LastEditFileCount(), 1u);
+    EXPECT_FALSE(arrSelected[0]->HasTag());
 }
 
 TEST_F(TagEditSheet, PlaceholderArtistIsNeverWrittenInEitherLanguage) {

@@ -201,7 +201,9 @@ TEST(CommandLine, SetWritesOnlyTheFieldsGivenAndRefusesBeforeWriting) {
         {{"--set", "track="}, 0, withTail(125, "  "), ""},
         {{"--set", "artist=<Undefined>"}, 0, withTail(33, Padded("", 30)), ""},
         {{"--set", "artist=<Non d\u00e9fini>"}, 0, withTail(33, Padded("", 30)), ""},
-        {{"--set", "comment=" + QString(29, 'c')},
+        // A comment that needs the track number's bytes takes them only when asked to.
+        {{"--set", "comment=" + QString(29, 'c')}, 2, "", "track"},
+        {{"--set", "comment=" + QString(29, 'c'), "--set", "track="},
          0,
          withTail(97, QString(29, 'c').toStdString() + " "),
          ""},
@@ -233,6 +235,68 @@ TEST(CommandLine, SetWritesOnlyTheFieldsGivenAndRefusesBeforeWriting) {
             EXPECT_TRUE(strFile.compare(0, strAudio.size(), strAudio) == 0) << pszName;
             EXPECT_EQ(strFile.substr(strAudio.size()), strExpected) << pszName;
         }
+    }
+}
+
+TEST(CommandLine, SetRefusesToLoseATrackNumberOrACommentEndItWasNotGivenAndWritesNoFile) {
+    // A v1.1 tag: the comment in 28 bytes, a zero byte, the track number.
+    const auto trackTag = [](const std::string& strComment, int nTrack) {
+        std::string strTag = MakeTag("Song", "Band", "", "1999", "", 17);
+        strTag.replace(97, 30, Padded(strComment, 28) + '\0' + static_cast<char>(nTrack));
+        return strTag;
+    };
+    const std::string str30(30, 'c');
+    const std::string str29(29, 'x');
+    const std::string strLong = MakeTag("Song", "Band", "", "1999", str30, 17);
+    const std::string strShort = MakeTag("Song", "Band", "", "1999", "Short", 17);
+    const std::string strNine = trackTag("Comment", 9);
+    const struct {
+        QStringList arrArgs;
+        std::string strTagA, strTagB; // the files' tags before; empty: no tag
+        int nExit;
+        std::string strAfterA, strAfterB; // empty: as before
+        const char* pszError;             // in what stderr names
+    } aCases[] = {
+        {{"--set", "track=5"}, strLong, strNine, 2, "", "", "a.mp3': the track number"},
+        {{"--set", "track=5", "--set", "comment=Short"},
+         strLong,
+         strNine,
+         0,
+         trackTag("Short", 5),
+         trackTag("Short", 5),
+         ""},
+        {{"--set", Q("comment=" + str29)}, strShort, strNine, 2, "", "", "b.mp3': the comment"},
+        {{"--set", Q("comment=" + str29), "--set", "track="},
+         strShort,
+         strNine,
+         0,
+         MakeTag("Song", "Band", "", "1999", str29, 17),
+         MakeTag("Song", "Band", "", "1999", str29, 17),
+         ""},
+        {{"--set", "track=5"},
+         "",
+         strNine,
+         0,
+         // A new tag: blank texts, the track number, no genre.
+         "TAG" + std::string(122, ' ') + std::string("\0\x05", 2) +
+             static_cast<char>(NEW_TAG_GENRE),
+         trackTag("Comment", 5),
+         ""},
+    };
+    for (const auto& c : aCases) {
+        SCOPED_TRACE(c.arrArgs.join(QLatin1Char(' ')).toStdString());
+        CTempDir dir;
+        const std::string strAudio = Audio(700);
+        WriteBytes(dir.Path() / "a.mp3", strAudio + c.strTagA);
+        WriteBytes(dir.Path() / "b.mp3", strAudio + c.strTagB);
+        const SRun run =
+            RunProgram(c.arrArgs + QStringList{Q(dir.Str() + "/a.mp3"), Q(dir.Str() + "/b.mp3")});
+        EXPECT_EQ(run.nExit, c.nExit) << run.strErr;
+        EXPECT_NE(run.strErr.find(c.pszError), std::string::npos) << run.strErr;
+        EXPECT_EQ(ReadBytes(dir.Path() / "a.mp3"),
+                  strAudio + (c.strAfterA.empty() ? c.strTagA : c.strAfterA));
+        EXPECT_EQ(ReadBytes(dir.Path() / "b.mp3"),
+                  strAudio + (c.strAfterB.empty() ? c.strTagB : c.strAfterB));
     }
 }
 
