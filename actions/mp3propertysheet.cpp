@@ -517,27 +517,54 @@ QString FailureReason(const CTrackInfo& track, bool bChanged) {
                                              : CMp3PropertySheet::tr("vanished");
 }
 
+namespace {
+
+// A heading with the count, the first lines, and a count of the lines left out.
+void AppendNamedLines(QStringList& arrLines, const QString& strHeading,
+                      const QStringList& arrNamed) {
+    arrLines.push_back(strHeading.arg(static_cast<qulonglong>(arrNamed.size())));
+    const auto nShown = std::min<qsizetype>(arrNamed.size(), MAX_NAMED_FAILURES);
+    arrLines.append(arrNamed.mid(0, nShown));
+    if (arrNamed.size() > nShown) {
+        arrLines.push_back(CMp3PropertySheet::tr("... and %1 more file(s).")
+                               .arg(static_cast<qulonglong>(arrNamed.size() - nShown)));
+    }
+}
+
+QString FailureLine(const std::string& strPath, const QString& strReason) {
+    return QStringLiteral("%1 (%2)").arg(DisplayPath(strPath), strReason);
+}
+
+} // namespace
+
 void ReportTagWrites(QWidget* pParent, CMessageSink& messages, const STagWriteOutcome& outcome) {
-    // One message for every file left alone: a thousand read-only files must not take a
-    // thousand clicks.
-    std::vector<std::pair<const CTrackInfo*, bool>> arrFailed;
+    // One message for every file: a thousand read-only files must not take a thousand clicks,
+    // and after a full disk the user must learn which files hold the edit and which do not.
+    QStringList arrFailed;
     for (const CTrackInfo* pTrack : outcome.m_arrNotWritten) {
-        arrFailed.emplace_back(pTrack, false);
+        arrFailed.push_back(FailureLine(pTrack->GetFullPath(), FailureReason(*pTrack, false)));
     }
     for (const CTrackInfo* pTrack : outcome.m_arrChanged) {
-        arrFailed.emplace_back(pTrack, true);
+        arrFailed.push_back(FailureLine(pTrack->GetFullPath(), FailureReason(*pTrack, true)));
     }
-    if (!arrFailed.empty()) {
+    if (outcome.m_error) {
+        arrFailed.push_back(FailureLine(outcome.m_error->GetPath(),
+                                        ToQString(std::strerror(outcome.m_error->GetErrno()))));
+    }
+    for (const CTrackInfo* pTrack : outcome.m_arrNotTried) {
+        arrFailed.push_back(FailureLine(pTrack->GetFullPath(),
+                                        CMp3PropertySheet::tr("not tried after that error")));
+    }
+    if (!arrFailed.isEmpty()) {
         QStringList arrLines{LoadQString(IDS_TAG_WRITE_FAILED), QString()};
-        for (std::size_t i = 0; i < std::min(arrFailed.size(), MAX_NAMED_FAILURES); ++i) {
-            arrLines.push_back(QStringLiteral("%1 (%2)").arg(
-                DisplayPath(arrFailed[i].first->GetFullPath()),
-                FailureReason(*arrFailed[i].first, arrFailed[i].second)));
-        }
-        if (arrFailed.size() > MAX_NAMED_FAILURES) {
-            arrLines.push_back(
-                CMp3PropertySheet::tr("... and %1 more file(s).")
-                    .arg(static_cast<qulonglong>(arrFailed.size() - MAX_NAMED_FAILURES)));
+        AppendNamedLines(arrLines, CMp3PropertySheet::tr("Not written, %1 file(s):"), arrFailed);
+        if (!outcome.m_arrWritten.empty()) {
+            QStringList arrWritten;
+            for (const CTrackInfo* pTrack : outcome.m_arrWritten) {
+                arrWritten.push_back(DisplayPath(pTrack->GetFullPath()));
+            }
+            arrLines.push_back(QString());
+            AppendNamedLines(arrLines, CMp3PropertySheet::tr("Written, %1 file(s):"), arrWritten);
         }
         messages.Show(pParent, arrLines.join(QLatin1Char('\n')));
     }
@@ -545,7 +572,6 @@ void ReportTagWrites(QWidget* pParent, CMessageSink& messages, const STagWriteOu
         messages.Show(pParent,
                       LoadQString(IDS_TIMES_NOT_KEPT).arg(DisplayPath(pTrack->GetFullPath())));
     }
-    ReportFileError(pParent, messages, outcome.m_error);
 }
 
 bool RunTagEditor(QWidget* pParent, CMessageSink& messages, CModalRunner& modals,

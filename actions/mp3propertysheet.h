@@ -132,9 +132,10 @@ bool RunTagEditor(QWidget* pParent, CMessageSink& messages, CModalRunner& modals
                   const CTagWriter& writer, CTagUndoHistory& history, bool bByGenre,
                   const std::function<void()>& refreshList);
 
-// The messages for what went wrong in a run of writes: one for all the files left as they were
-// (the first 20 named with the reason, a count of the rest), one per file whose time could not be
-// kept, then the error that stopped the run, if any.
+// The messages for what went wrong in a run of writes: one for all the files, when any was left
+// as it was: those not written with the reason (the error that stopped the run among them), then
+// those written, the first 20 of each named and the rest counted; then one per file whose time
+// could not be kept.
 void ReportTagWrites(QWidget* pParent, CMessageSink& messages, const STagWriteOutcome& outcome);
 
 // Takes the last edit of the history back, shows the restored files' fields in the catalogue

@@ -311,7 +311,8 @@ STagWriteOutcome WriteSelectedTags(const std::function<STagChanges(const CTrackI
                                    const std::vector<CTrackInfo*>& arrSelected,
                                    const CTagWriter& writer) {
     STagWriteOutcome outcome;
-    for (CTrackInfo* pTrack : arrSelected) {
+    for (auto it = arrSelected.begin(); it != arrSelected.end(); ++it) {
+        CTrackInfo* const pTrack = *it;
         const std::string strArtist(pTrack->GetArtist());
         const unsigned char nGenre = pTrack->GetGenre();
         try {
@@ -322,6 +323,7 @@ STagWriteOutcome WriteSelectedTags(const std::function<STagChanges(const CTrackI
             STagWriteResult result = pTrack->WriteTag(changes, writer);
             switch (result.m_eStatus) {
             case EWriteStatus::Written:
+                outcome.m_arrWritten.push_back(pTrack);
                 outcome.m_arrUndo.push_back(std::move(*result.m_undo));
                 if (!result.m_bTimesKept) {
                     outcome.m_arrTimesNotKept.push_back(pTrack);
@@ -341,6 +343,7 @@ STagWriteOutcome WriteSelectedTags(const std::function<STagChanges(const CTrackI
             // The disk itself refused (full, quota, I/O error): the next files would most likely
             // fail the same way, and the user must hear of it before anything else is touched.
             outcome.m_error = e;
+            outcome.m_arrNotTried.assign(it + 1, arrSelected.end());
             break;
         }
         outcome.m_bArtistChanged |= pTrack->GetArtist() != strArtist;

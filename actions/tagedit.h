@@ -98,6 +98,8 @@ STagChanges WithEmptyFieldsFilled(const STagChanges& changes, const STagChanges&
                                   const CTrackInfo& track);
 
 struct STagWriteOutcome {
+    // Records whose file was written, in selection order.
+    std::vector<CTrackInfo*> m_arrWritten;
     // Records whose file could not be written, in selection order.
     std::vector<CTrackInfo*> m_arrNotWritten;
     // Records whose path no longer leads to the file that was listed: nothing was written.
@@ -109,8 +111,10 @@ struct STagWriteOutcome {
     // A record's artist or genre is not what it was: the groups the tree shows may be stale.
     bool m_bArtistChanged = false;
     bool m_bGenreChanged = false;
-    // The error that stopped the run; the files after it were not written.
+    // The error that stopped the run, and the records after the one it names: never tried, since
+    // a disk that refused one write (full, quota, I/O error) would most likely refuse them too.
     std::optional<CFileException> m_error;
+    std::vector<CTrackInfo*> m_arrNotTried;
 };
 
 // Writes the changes to every selected file in order; each record then shows its file as it

@@ -264,6 +264,18 @@
         <translation>... et %1 autre(s) fichier(s).</translation>
     </message>
     <message>
+        <source>not tried after that error</source>
+        <translation>pas essayé après cette erreur</translation>
+    </message>
+    <message>
+        <source>Not written, %1 file(s):</source>
+        <translation>Non écrits, %1 fichier(s) :</translation>
+    </message>
+    <message>
+        <source>Written, %1 file(s):</source>
+        <translation>Écrits, %1 fichier(s) :</translation>
+    </message>
+    <message>
         <source>A comment of more than 28 bytes would take the place of the track number. Shorten the %1 field to 28 bytes, or empty the %2 field to take the track number away.</source>
         <translation>Un commentaire de plus de 28 octets prendrait la place du numéro de piste. Raccourcissez le champ %1 à 28 octets, ou videz le champ %2 pour retirer le numéro de piste.</translation>
     </message>

@@ -60,8 +60,19 @@ QString InBytes(const char* pszField, int nLimit, int nBytes) {
         .arg(nBytes);
 }
 
-QString Summary(const QStringList& arrLines) {
-    return WRITE_FAILED + QStringLiteral("\n\n") + arrLines.join(QLatin1Char('\n'));
+// The parts of the message after a run that left files alone: the files not written with the
+// reason, those written, each under a heading that counts them.
+QString NotWritten(const QStringList& arrLines, qsizetype nFiles = -1) {
+    return QStringLiteral("Not written, %1 file(s):\n").arg(nFiles < 0 ? arrLines.size() : nFiles) +
+           arrLines.join(QLatin1Char('\n'));
+}
+QString Written(const QStringList& arrLines, qsizetype nFiles = -1) {
+    return QStringLiteral("Written, %1 file(s):\n").arg(nFiles < 0 ? arrLines.size() : nFiles) +
+           arrLines.join(QLatin1Char('\n'));
+}
+QString Summary(const QString& strNotWritten, const QString& strWritten = QString()) {
+    return WRITE_FAILED + QStringLiteral("\n\n") + strNotWritten +
+           (strWritten.isEmpty() ? QString() : QStringLiteral("\n\n") + strWritten);
 }
 
 std::string Repeat(const std::string& strUnit, int nCount) {
@@ -734,8 +745,10 @@ TEST_F(TagEditSheet, ReadOnlyFileIsReportedOnceAndTheOtherIsWritten) {
     });
     EXPECT_TRUE(Run(arrSelected));
     EXPECT_EQ(m_messages.m_arrTexts,
-              QStringList{Summary({QString::fromStdString((m_dir.Path() / "locked.mp3").string()) +
-                                   " (read-only)"})});
+              QStringList{Summary(
+                  NotWritten({QString::fromStdString((m_dir.Path() / "locked.mp3").string()) +
+                              " (read-only)"}),
+                  Written({QString::fromStdString((m_dir.Path() / "open.mp3").string())}))});
     EXPECT_EQ(Bytes("locked.mp3"), strLocked);
     EXPECT_EQ(Bytes("open.mp3"), Audio(300) + MakeTag("Open", "Band", "", "", "New", 17));
     EXPECT_EQ(arrSelected[0]->GetComment(), "");
@@ -841,23 +854,28 @@ TEST(TagEditReport, OneMessageForTheFilesLeftAloneOnePerTimeNotKeptThenTheErrorW
     CTrackInfo b("/nowhere", "b.mp3");
     CTrackInfo changed("/music", "swapped.mp3");
     CTrackInfo owned("/shared", "theirs.mp3");
+    CTrackInfo after("/music", "after.mp3");
     STagWriteOutcome outcome;
+    outcome.m_arrWritten = {&owned};
     outcome.m_arrNotWritten = {&a, &b};
     outcome.m_arrChanged = {&changed};
     outcome.m_arrTimesNotKept = {&owned};
     // A file name may hold what looks like a placeholder of the message.
     outcome.m_error.emplace("/music/100%2 live.mp3", ENOSPC);
+    outcome.m_arrNotTried = {&after};
 
     CRecordingMessages messages;
     ReportTagWrites(nullptr, messages, outcome);
     EXPECT_EQ(
         messages.m_arrTexts,
-        (QStringList{Summary({"/nowhere/a.mp3 (read-only)", "/nowhere/b.mp3 (read-only)",
-                              "/music/swapped.mp3 (vanished)"}),
+        (QStringList{Summary(NotWritten({"/nowhere/a.mp3 (read-only)", "/nowhere/b.mp3 (read-only)",
+                                         "/music/swapped.mp3 (vanished)",
+                                         "/music/100%2 live.mp3 (" +
+                                             QString::fromUtf8(std::strerror(ENOSPC)) + ")",
+                                         "/music/after.mp3 (not tried after that error)"}),
+                             Written({"/shared/theirs.mp3"})),
                      QStringLiteral("The modification time of /shared/theirs.mp3 could not be "
-                                    "kept: only the file's owner may set it."),
-                     QStringLiteral("An error occurred while writing /music/100%2 live.mp3:\n") +
-                         QString::fromUtf8(std::strerror(ENOSPC))}));
+                                    "kept: only the file's owner may set it.")}));
 }
 
 TEST_F(TagEditSheet, WriteErrorIsReportedAndThePanesStillShowTheEditedRecords) {
@@ -881,9 +899,12 @@ TEST_F(TagEditSheet, WriteErrorIsReportedAndThePanesStillShowTheEditedRecords) {
         });
         const bool bOk = RunTagEditor(nullptr, m_messages, m_modals, arrSelected, m_doc, Writer(),
                                       m_history, false, [this] { ++m_nRefills; });
-        const QString strExpected = QStringLiteral("An error occurred while writing ") +
-                                    QString::fromStdString(arrSelected[1]->GetFullPath()) +
-                                    QStringLiteral(":\n") + QString::fromUtf8(std::strerror(EFBIG));
+        const QString strExpected =
+            Summary(NotWritten({QString::fromStdString(arrSelected[1]->GetFullPath()) + " (" +
+                                    QString::fromUtf8(std::strerror(EFBIG)) + ")",
+                                QString::fromStdString(arrSelected[2]->GetFullPath()) +
+                                    " (not tried after that error)"}),
+                    Written({QString::fromStdString(arrSelected[0]->GetFullPath())}));
         std::string strFaults;
         if (!bOk || !m_modals.Done()) {
             strFaults += "[the editor did not finish as OK] ";
@@ -1309,9 +1330,10 @@ TEST_F(TagEditSheet, FileSwappedForALinkAfterTheScanIsLeftAloneAndNamed) {
         ClickOk(sheet);
     });
     EXPECT_TRUE(Run(arrSelected));
-    EXPECT_EQ(m_messages.m_arrTexts,
-              QStringList{Summary({QString::fromStdString((m_dir.Path() / "a.mp3").string()) +
-                                   " (changed since listed)"})});
+    EXPECT_EQ(
+        m_messages.m_arrTexts,
+        QStringList{Summary(NotWritten({QString::fromStdString((m_dir.Path() / "a.mp3").string()) +
+                                        " (changed since listed)"}))});
     EXPECT_EQ(Bytes("other.mp3"), strOther);
     EXPECT_FALSE(m_history.CanUndo());
 }
@@ -1487,9 +1509,19 @@ TEST(TagEditReport, ManyFailuresNameTheFirstTwentyAndCountTheRest) {
         }
     }
     arrNamed.push_back(QStringLiteral("... and 5 more file(s)."));
+    QStringList arrWritten;
+    for (int i = 0; i < 22; ++i) {
+        const std::string strName = "w" + std::to_string(i) + ".mp3";
+        outcome.m_arrWritten.push_back(&tracks.emplace_back("/music", strName));
+        if (i < 20) {
+            arrWritten.push_back(QString::fromStdString("/music/" + strName));
+        }
+    }
+    arrWritten.push_back(QStringLiteral("... and 2 more file(s)."));
     CRecordingMessages messages;
     ReportTagWrites(nullptr, messages, outcome);
-    EXPECT_EQ(messages.m_arrTexts, QStringList{Summary(arrNamed)});
+    EXPECT_EQ(messages.m_arrTexts,
+              QStringList{Summary(NotWritten(arrNamed, 25), Written(arrWritten, 22))});
 }
 
 TEST_F(TagEditSheet, SeveralFilesShowWhatTheyShareAndClearAFieldInEveryFile) {

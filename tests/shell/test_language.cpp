@@ -6,6 +6,7 @@
 #include "actions/mp3propertysheet.h"
 #include "actions/tagundohistory.h"
 #include "catalogue/genres.h"
+#include "catalogue/trackinfo.h"
 #include "panes/leftview.h"
 #include "panes/tunebrview.h"
 #include "platform/settingsstore.h"
@@ -38,6 +39,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <functional>
 #include <memory>
 
@@ -202,6 +205,27 @@ TEST(French, TheTagEditorRefusesAnOverlongFieldInFrench) {
     sheet.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
     EXPECT_EQ(messages.m_arrTexts, QStringList{QStringLiteral("Tapez 30 caractères au maximum.")});
     EXPECT_TRUE(sheet.isVisible()) << "OK must be refused";
+}
+
+// After a full disk some files hold the edit: the French text must not say that nothing was saved.
+TEST(French, AnInterruptedWriteNamesWhatWasWrittenAndWhatWasNot) {
+    ASSERT_EQ(UserLanguage(), ELanguage::French);
+    const CTranslations translations(ELanguage::French);
+    CTrackInfo first("/m", "first.mp3");
+    CTrackInfo full("/m", "full.mp3");
+    CTrackInfo last("/m", "last.mp3");
+    STagWriteOutcome outcome;
+    outcome.m_arrWritten = {&first};
+    outcome.m_error.emplace(full.GetFullPath(), ENOSPC);
+    outcome.m_arrNotTried = {&last};
+    CRecordingMessages messages;
+    ReportTagWrites(nullptr, messages, outcome);
+    EXPECT_EQ(messages.m_arrTexts,
+              QStringList{QStringLiteral("Impossible de créer ou modifier l'étiquette ID3 !\n\n"
+                                         "Non écrits, 2 fichier(s) :\n/m/full.mp3 (") +
+                          QString::fromUtf8(std::strerror(ENOSPC)) +
+                          QStringLiteral(")\n/m/last.mp3 (pas essayé après cette erreur)\n\n"
+                                         "Écrits, 1 fichier(s) :\n/m/first.mp3")});
 }
 
 // A screen reader reads the genre box's empty entry in French too, chosen or not.
