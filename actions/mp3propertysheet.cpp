@@ -176,7 +176,7 @@ CMp3PropertyPage1::CMp3PropertyPage1(CTagCodec codec, CModalRunner& modals)
     }
     m_pOtherTags = new QLabel;
     m_pOtherTags->setTextFormat(Qt::PlainText);
-    m_pCopyId3v2 = new QPushButton(tr("Cop&y from ID3v2"));
+    m_pCopyId3v2 = new QPushButton(tr("Co&py from ID3v2"));
     m_pFillEmpty = new QCheckBox(tr("&Fill empty fields from each file's ID3v2 tag"));
     m_pOtherTags->hide();
     m_pCopyId3v2->hide();
@@ -210,7 +210,7 @@ void CMp3PropertyPage1::LayOut() {
     addTextRow(ETagField::Title, tr("&Title :"), 0);
     addTextRow(ETagField::Artist, tr("&Artist :"), 1);
     addTextRow(ETagField::Album, tr("A&lbum :"), 2);
-    addTextRow(ETagField::Comment, tr("Co&mment. :"), 4);
+    addTextRow(ETagField::Comment, tr("Co&mment :"), 4);
     QLineEdit* const pYear = GetEdit(ETagField::Year);
     QLineEdit* const pTrack = GetEdit(ETagField::Track);
     pGrid->addWidget(MakeLabel(tr("&Year :"), pYear), 3, 0);
@@ -263,8 +263,11 @@ void CMp3PropertyPage1::UpdateByteCount(ETagField eField) {
     SPageValues values;
     values.m_strTrack = ToStdString(GetEdit(ETagField::Track)->text());
     const std::size_t nLimit = FieldLimit(eField, values);
-    const std::optional<std::size_t> nBytes =
-        EncodedSize(ToStdString(GetEdit(eField)->text()), m_codec);
+    std::string strText = ToStdString(GetEdit(eField)->text());
+    if (eField == ETagField::Artist && IsArtistPlaceholder(strText)) {
+        strText.clear(); // shown for a missing artist, never written
+    }
+    const std::optional<std::size_t> nBytes = EncodedSize(strText, m_codec);
     pLabel->setText(nBytes ? QStringLiteral("%1/%2").arg(*nBytes).arg(nLimit)
                            : QStringLiteral("?/%1").arg(nLimit));
     const bool bOver = !nBytes || *nBytes > nLimit;
@@ -274,12 +277,23 @@ void CMp3PropertyPage1::UpdateByteCount(ETagField eField) {
 
 void CMp3PropertyPage1::ShowPlaceholder(ETagField eField) {
     QString strPlaceholder;
+    QString strShort;
     if ((m_nCleared & FieldBit(eField)) != 0) {
         strPlaceholder = tr("(cleared in every file)");
+        strShort = QStringLiteral("\u2205"); // empty set
     } else if ((m_nDifferent & FieldBit(eField)) != 0) {
         strPlaceholder = tr("(different values)");
+        strShort = QStringLiteral("\u2260"); // not equal
     }
-    GetEdit(eField)->setPlaceholderText(strPlaceholder);
+    QLineEdit* pEdit = GetEdit(eField);
+    // The year and track boxes are a few digits wide: the words would show as "(d...". They get
+    // a sign, and the words as their tip and description.
+    const bool bNarrow = eField == ETagField::Year || eField == ETagField::Track;
+    pEdit->setPlaceholderText(bNarrow ? strShort : strPlaceholder);
+    if (bNarrow) {
+        pEdit->setToolTip(strPlaceholder);
+        pEdit->setAccessibleDescription(strPlaceholder);
+    }
 }
 
 void CMp3PropertyPage1::ClearField(ETagField eField) {
@@ -461,7 +475,7 @@ QString CMp3PropertySheet::OverlongMessage(ETagField eField) const {
     const qulonglong nLimit = FieldLimit(eField);
     const std::optional<std::size_t> nBytes = EncodedSize(strText, m_codec);
     if (!nBytes || static_cast<qsizetype>(*nBytes) == ToQString(strText).size()) {
-        return LoadQString(IDS_FIELD_TOO_LONG).arg(nLimit);
+        return tr("%1: %2").arg(FieldName(eField), LoadQString(IDS_FIELD_TOO_LONG).arg(nLimit));
     }
     return tr("The %1 field holds no more than %2 bytes, and its text takes %3: some of its "
               "characters take more than one byte.")

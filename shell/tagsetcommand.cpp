@@ -135,8 +135,8 @@ std::optional<STagChanges> CTagSetCommand::ParseAssignments(const std::vector<st
             continue;
         }
         if (strField == "track") {
-            // An empty value or 0 takes the track number away.
-            changes.m_nTrack = strValue.empty() ? 0 : ParseNumber(strValue, 0, 255).value_or(-1);
+            // An empty value takes the track number away; 0 is no track number to write.
+            changes.m_nTrack = strValue.empty() ? 0 : ParseNumber(strValue, 1, 255).value_or(-1);
             if (*changes.m_nTrack < 0) {
                 strError = "track: '" + strValue + "' is no number from 1 to 255";
                 return std::nullopt;

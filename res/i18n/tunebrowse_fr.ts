@@ -201,11 +201,11 @@
         <translation>&amp;Genre :</translation>
     </message>
     <message>
-        <source>Co&amp;mment. :</source>
+        <source>Co&amp;mment :</source>
         <translation>Co&amp;mmentaire :</translation>
     </message>
     <message>
-        <source>Cop&amp;y from ID3v2</source>
+        <source>Co&amp;py from ID3v2</source>
         <translation>Cop&amp;ier depuis l&apos;ID3v2</translation>
     </message>
     <message>
@@ -274,6 +274,10 @@
     <message>
         <source>Written, %1 file(s):</source>
         <translation>Écrits, %1 fichier(s) :</translation>
+    </message>
+    <message>
+        <source>%1: %2</source>
+        <translation>%1 : %2</translation>
     </message>
     <message>
         <source>A comment of more than 28 bytes would take the place of the track number. Shorten the %1 field to 28 bytes, or empty the %2 field to take the track number away.</source>

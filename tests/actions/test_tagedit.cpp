@@ -23,6 +23,8 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionFrame>
 #include <QTabWidget>
 #include <QTest>
 
@@ -46,8 +48,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const QString FIELD_30 = QStringLiteral("Enter no more than 30 characters.");
-const QString FIELD_4 = QStringLiteral("Enter no more than 4 characters.");
+const QString TITLE_30 = QStringLiteral("Title: Enter no more than 30 characters.");
 const QString WRITE_FAILED = QStringLiteral("Failed to create or modify ID3 tag !");
 // The genre byte of a tag the editor makes: what every reader takes for "no genre".
 constexpr unsigned char NEW_TAG_GENRE = 255;
@@ -493,7 +494,7 @@ TEST(TagEditDialog, OnePageOfLabelledFieldsInReadingOrder) {
         {ETagField::Artist, "&Artist :", "Artist", 30},
         {ETagField::Album, "A&lbum :", "Album", 30},
         {ETagField::Year, "&Year :", "Year", 4},
-        {ETagField::Comment, "Co&mment. :", "Comment", 30},
+        {ETagField::Comment, "Co&mment :", "Comment", 30},
         {ETagField::Track, "T&rack :", "Track", 3},
     };
     const QList<QLabel*> arrLabels = sheet.findChildren<QLabel*>();
@@ -541,6 +542,74 @@ TEST(TagEditDialog, OnePageOfLabelledFieldsInReadingOrder) {
     ASSERT_EQ(arrTabs.size(), 8u);
     EXPECT_TRUE(std::equal(arrExpected.begin(), arrExpected.end(), arrTabs.begin()));
     EXPECT_EQ(arrTabs[7]->parentWidget(), pButtons) << "the buttons follow the last field";
+}
+
+TEST(TagEditDialog, ANarrowFieldShowsASignThatFitsAndKeepsTheWordsForItsTip) {
+    const QString DIFFERENT = QStringLiteral("(different values)");
+    const QString CLEARED = QStringLiteral("(cleared in every file)");
+    const struct {
+        ETagField eField;
+        bool bCleared;
+        QString strWords;
+    } aCases[] = {
+        {ETagField::Title, false, DIFFERENT}, {ETagField::Title, true, CLEARED},
+        {ETagField::Year, false, DIFFERENT},  {ETagField::Year, true, CLEARED},
+        {ETagField::Track, false, DIFFERENT}, {ETagField::Track, true, CLEARED},
+    };
+    for (const auto& c : aCases) {
+        SCOPED_TRACE(c.strWords.toStdString() + " in field " +
+                     std::to_string(static_cast<int>(c.eField)));
+        CRecordingMessages messages;
+        CScriptedModals modals;
+        CMp3PropertySheet sheet(nullptr, CTagCodec(), messages, modals);
+        sheet.GetPage().m_nDifferent = ~0U;
+        sheet.GetPage().LoadFields();
+        if (c.bCleared) {
+            sheet.GetPage().ClearField(c.eField);
+        }
+        sheet.adjustSize();
+        QLineEdit* pEdit = Edit(sheet, c.eField);
+        const QString strShown = pEdit->placeholderText();
+        ASSERT_FALSE(strShown.isEmpty());
+        // The room a line edit leaves its text: its contents less two pixels on each side.
+        QStyleOptionFrame option;
+        option.initFrom(pEdit);
+        option.lineWidth =
+            pEdit->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, pEdit);
+        const int nRoom =
+            pEdit->style()->subElementRect(QStyle::SE_LineEditContents, &option, pEdit).width() - 4;
+        EXPECT_LE(QFontMetrics(pEdit->font()).horizontalAdvance(strShown), nRoom)
+            << strShown.toStdString();
+        EXPECT_TRUE(strShown == c.strWords || pEdit->toolTip() == c.strWords)
+            << pEdit->toolTip().toStdString();
+    }
+}
+
+TEST(TagEditDialog, EachAltKeyOfTheEditorReachesOneControl) {
+    CRecordingMessages messages;
+    CScriptedModals modals;
+    CMp3PropertySheet sheet(nullptr, CTagCodec(), messages, modals);
+    // Hidden controls count too: each is shown for some selections.
+    std::map<QString, QStringList> mapByKey;
+    const auto add = [&mapByKey](const QString& strText) {
+        const QKeySequence key = QKeySequence::mnemonic(strText);
+        if (!key.isEmpty()) {
+            mapByKey[key.toString()].push_back(strText);
+        }
+    };
+    for (const QLabel* pLabel : sheet.findChildren<QLabel*>()) {
+        if (pLabel->buddy() != nullptr) {
+            add(pLabel->text());
+        }
+    }
+    for (const QAbstractButton* pButton : sheet.findChildren<QAbstractButton*>()) {
+        add(pButton->text());
+    }
+    EXPECT_GE(mapByKey.size(), 9u);
+    for (const auto& [strKey, arrTexts] : mapByKey) {
+        EXPECT_EQ(arrTexts.size(), 1)
+            << strKey.toStdString() << ": " << arrTexts.join(QStringLiteral(", ")).toStdString();
+    }
 }
 
 TEST(TagEditDialog, GenreListIsSortedByNameWithTheEmptyEntryFirst) {
@@ -844,12 +913,12 @@ TEST_F(TagEditSheet, LongFileNameAsTitleMustBeShortenedBeforeOk) {
         ClickOk(sheet);
     });
     EXPECT_TRUE(Run(arrSelected));
-    EXPECT_EQ(m_messages.m_arrTexts, QStringList{FIELD_30});
+    EXPECT_EQ(m_messages.m_arrTexts, QStringList{TITLE_30});
     EXPECT_EQ(Bytes(strName),
               Audio(300) + MakeTag(strTitle.left(30).toStdString(), "", "", "", "", NEW_TAG_GENRE));
 }
 
-TEST(TagEditReport, OneMessageForTheFilesLeftAloneOnePerTimeNotKeptThenTheErrorWithPathAndReason) {
+TEST(TagEditReport, OneMessageNamesWhatWasNotWrittenWithWhyAndWhatWasThenOnePerTimeNotKept) {
     CTrackInfo a("/nowhere", "a.mp3");
     CTrackInfo b("/nowhere", "b.mp3");
     CTrackInfo changed("/music", "swapped.mp3");
@@ -1067,7 +1136,7 @@ TEST(TagEditDialog, OkRefusesABadTrackThenAnUnstorableTextThenAnOverlongOne) {
                         "field empty."),
          ETagField::Track},
         {"31-byte comment beside a track", "Automatic", "", "", std::string(31, 'c'), "5",
-         QStringLiteral("Enter no more than 30 characters."), ETagField::Comment},
+         QStringLiteral("Comment: Enter no more than 30 characters."), ETagField::Comment},
         {"28-byte comment beside a track", "Automatic", "", "", std::string(28, 'c'), "255",
          QString(), ETagField::Title},
         {"30-byte comment without a track", "Automatic", "", "", std::string(30, 'c'), "",
@@ -1484,6 +1553,8 @@ TEST(TagEditDialog, EachTextShowsTheBytesItTakesInTheCodecOfTheWrite) {
         {"Windows-1252", ETagField::Artist, strKanji, "", "?/30"},
         {"Automatic", ETagField::Album, Repeat(E_ACUTE, 3), "", "3/30"},
         {"Automatic", ETagField::Comment, "abc", "7", "3/28"},
+        // The placeholder shown for a missing artist is never written: it takes no bytes.
+        {"Automatic", ETagField::Artist, "<Undefined>", "", "0/30"},
         {"ISO-8859-1", ETagField::Year, "1998", "", "4/4"},
     };
     for (const auto& c : aCases) {

@@ -216,6 +216,7 @@ TEST(CommandLine, SetWritesOnlyTheFieldsGivenAndRefusesBeforeWriting) {
          withTail(63, Padded("\xCA\xE8\xED\xEE", 30)),
          ""},
         {{"--set", "track=256"}, 2, "", "track"},
+        {{"--set", "track=0"}, 2, "", "track"},
         {{"--set", "genre=Nonesuch"}, 2, "", "genre"},
         {{"--set", "mood=calm"}, 2, "", "mood"},
     };

@@ -194,17 +194,35 @@ TEST(French, TheWindowSpeaksFrenchWhereTheStringTableDoes) {
     EXPECT_EQ(frame.GetAction(ID_PLAY)->text(), QStringLiteral("&Jouer"));
 }
 
-TEST(French, TheTagEditorRefusesAnOverlongFieldInFrench) {
+TEST(French, TheTagEditorRefusesInFrenchNamingTheFields) {
     ASSERT_EQ(UserLanguage(), ELanguage::French);
-    CRecordingMessages messages;
-    CScriptedModals modals;
-    CMp3PropertySheet sheet(nullptr, CTagCodec(), messages, modals);
-    sheet.GetPage().m_strTitle = std::string(31, 'x');
-    sheet.GetPage().LoadFields();
-    sheet.show();
-    sheet.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
-    EXPECT_EQ(messages.m_arrTexts, QStringList{QStringLiteral("Tapez 30 caractères au maximum.")});
-    EXPECT_TRUE(sheet.isVisible()) << "OK must be refused";
+    const CTranslations translations(ELanguage::French);
+    const struct {
+        const char* pszCase;
+        std::string strTitle, strComment; // shown
+        const char* pszTrack;             // typed
+        QString strMessage;
+    } aCases[] = {
+        {"title too long", std::string(31, 'x'), "", "",
+         QStringLiteral("Titre : Tapez 30 caractères au maximum.")},
+        {"track beside a 30-byte comment", "", std::string(30, 'c'), "5",
+         QStringLiteral("Un numéro de piste occupe les deux derniers octets du commentaire, et ce "
+                        "commentaire en a besoin. Raccourcissez le champ Commentaire à 28 octets, "
+                        "ou laissez le champ Piste vide.")},
+    };
+    for (const auto& c : aCases) {
+        CRecordingMessages messages;
+        CScriptedModals modals;
+        CMp3PropertySheet sheet(nullptr, CTagCodec(), messages, modals);
+        sheet.GetPage().m_strTitle = c.strTitle;
+        sheet.GetPage().m_strComment = c.strComment;
+        sheet.GetPage().LoadFields();
+        sheet.show();
+        sheet.GetPage().GetEdit(ETagField::Track)->setText(QString::fromUtf8(c.pszTrack));
+        sheet.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+        EXPECT_EQ(messages.m_arrTexts, QStringList{c.strMessage}) << c.pszCase;
+        EXPECT_TRUE(sheet.isVisible()) << c.pszCase << ": OK must be refused";
+    }
 }
 
 // After a full disk some files hold the edit: the French text must not say that nothing was saved.
