@@ -617,7 +617,7 @@ bool RunTagEditor(QWidget* pParent, CMessageSink& messages, CModalRunner& modals
                 return changes;
             }
             const CId3v2Tag tag = CId3v2Tag::Read(track.GetFullPath(), writer.GetOps());
-            return WithEmptyFieldsFilled(changes, tag.ToChanges(codec), track);
+            return WithEmptyFieldsFilled(changes, tag.ToChanges(codec), track, codec);
         },
         arrSelected, writer);
     history.Push(std::move(outcome.m_arrUndo));

@@ -282,7 +282,7 @@ SEditLoss FindSilentLoss(const STagChanges& changes, const SPageValues& shown,
 }
 
 STagChanges WithEmptyFieldsFilled(const STagChanges& changes, const STagChanges& fromId3v2,
-                                  const CTrackInfo& track) {
+                                  const CTrackInfo& track, const CTagCodec& codec) {
     const STagChanges fill = OnlyEmptyFields(fromId3v2, track);
     STagChanges merged = changes;
     const auto take = [](auto& value, const auto& fillValue) {
@@ -297,6 +297,9 @@ STagChanges WithEmptyFieldsFilled(const STagChanges& changes, const STagChanges&
     take(merged.m_strComment, fill.m_strComment);
     take(merged.m_nTrack, fill.m_nTrack);
     take(merged.m_nGenre, fill.m_nGenre);
+    if (!changes.m_strComment) {
+        merged.FitCommentBesideTrack(track.GetTrack(), codec);
+    }
     return merged;
 }
 

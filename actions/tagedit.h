@@ -93,9 +93,9 @@ SEditLoss FindSilentLoss(const STagChanges& changes, const SPageValues& shown,
                          const CTagCodec& codec);
 
 // The changes with, for each field they leave alone, the file's ID3v2 value where the file's own
-// field is empty.
+// field is empty; a comment so filled in is cut to fit beside the file's track number.
 STagChanges WithEmptyFieldsFilled(const STagChanges& changes, const STagChanges& fromId3v2,
-                                  const CTrackInfo& track);
+                                  const CTrackInfo& track, const CTagCodec& codec);
 
 struct STagWriteOutcome {
     // Records whose file was written, in selection order.

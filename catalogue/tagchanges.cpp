@@ -65,6 +65,21 @@ ETagLoss STagChanges::SilentLoss(const CId3v1Tag::CBytes& current, const CTagCod
                       TagFieldBytes(&current[T::COMMENT], T::TEXT_WIDTH).size(), codec);
 }
 
+void STagChanges::FitCommentBesideTrack(int nTrack, const CTagCodec& codec) {
+    using T = CId3v1Tag;
+    if (!m_strComment || (m_nTrack ? *m_nTrack : nTrack) == 0) {
+        return;
+    }
+    const std::optional<std::string> strEncoded = codec.Encode(*m_strComment);
+    if (!strEncoded || strEncoded->size() <= T::COMMENT_WITH_TRACK_WIDTH) {
+        return;
+    }
+    unsigned char aField[T::COMMENT_WITH_TRACK_WIDTH];
+    codec.WriteField(*m_strComment, aField, sizeof aField);
+    std::string strDecoded;
+    m_strComment = std::string(codec.ReadField(aField, sizeof aField, strDecoded));
+}
+
 std::optional<CId3v1Tag::CBytes> STagChanges::ApplyTo(const CId3v1Tag::CBytes& current,
                                                       const CTagCodec& codec) const {
     using T = CId3v1Tag;

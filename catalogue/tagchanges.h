@@ -42,6 +42,10 @@ struct STagChanges {
     ETagLoss SilentLoss(int nTrack, std::size_t nCommentBytes, const CTagCodec& codec) const;
     // The same over a file's last 128 bytes; without the marker they are no tag.
     ETagLoss SilentLoss(const CId3v1Tag::CBytes& current, const CTagCodec& codec) const;
+    // For a comment copied in rather than typed: cuts it at a character boundary to the 28 bytes
+    // beside the track number the tag will hold (the changes' own, else nTrack), so that the
+    // copy never takes that number's place. Nothing changes without a track number.
+    void FitCommentBesideTrack(int nTrack, const CTagCodec& codec);
 
     // The tag after the edit: the current one (a blank tag for a file without one) with only the
     // fields set changed; a field emptied that reads empty already keeps its bytes. A comment

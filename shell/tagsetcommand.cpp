@@ -243,7 +243,9 @@ int CTagSetCommand::RunFromId3v2(const std::vector<std::string>& arrFiles, const
         arrFiles,
         [&codec, &ops](const CTrackInfo& track) {
             const CId3v2Tag other = CId3v2Tag::Read(track.GetFullPath(), ops);
-            return OnlyEmptyFields(other.ToChanges(codec), track);
+            STagChanges fill = OnlyEmptyFields(other.ToChanges(codec), track);
+            fill.FitCommentBesideTrack(track.GetTrack(), codec);
+            return fill;
         },
         codec, ops, pErr);
 }

@@ -1105,6 +1105,41 @@ TEST(TagEditChanges, OnlyWhatTheUserChangedOrFilledInIsWritten) {
     }
 }
 
+TEST(TagEditChanges, ACommentFilledFromId3v2LeavesTheTrackNumberItsBytes) {
+    CTempDir dir;
+    WriteBytes(dir.Path() / "tracked.mp3", Audio(300) + MakeTrackTag("T", "Band", "", "", 7, 17));
+    WriteBytes(dir.Path() / "plain.mp3", Audio(300) + MakeTag("P", "Band", "", "", "", 17));
+    CTrackInfo tracked(dir.Str(), "tracked.mp3");
+    CTrackInfo plain(dir.Str(), "plain.mp3");
+    STagChanges fromId3v2;
+    fromId3v2.m_strComment = std::string(30, 'n');
+    const auto page = [](std::optional<std::string> strComment, std::optional<int> nTrack) {
+        STagChanges changes;
+        changes.m_strComment = std::move(strComment);
+        changes.m_nTrack = nTrack;
+        return changes;
+    };
+    const struct {
+        const char* pszCase;
+        const CTrackInfo* pTrack;
+        STagChanges changes;
+        std::string strExpected;
+    } aCases[] = {
+        {"beside the file's track number", &tracked, page(std::nullopt, std::nullopt),
+         "comment=" + std::string(28, 'n') + ";"},
+        {"no track number", &plain, page(std::nullopt, std::nullopt),
+         "comment=" + std::string(30, 'n') + ";"},
+        {"track number cleared on the page", &tracked, page(std::nullopt, 0),
+         "comment=" + std::string(30, 'n') + ";track=0;"},
+        {"comment typed on the page", &tracked, page("Mine", std::nullopt), "comment=Mine;"},
+    };
+    for (const auto& c : aCases) {
+        EXPECT_EQ(Describe(WithEmptyFieldsFilled(c.changes, fromId3v2, *c.pTrack, CTagCodec())),
+                  c.strExpected)
+            << c.pszCase;
+    }
+}
+
 TEST(TagEditDialog, OkRefusesABadTrackThenAnUnstorableTextThenAnOverlongOne) {
     const std::string strCyrillic = "\xD0\x96"; // one byte in Windows-1251, two in UTF-8
     const QString TRACK_INVALID =

@@ -356,6 +356,20 @@ TEST(CommandLine, SetFromId3v2FillsOnlyEmptyFieldsAndLeavesTheId3v2TagAlone) {
     EXPECT_EQ(ReadBytes(dir.Path() / "own.mp3"),
               strAudio + MakeTag("Own title", "V2 artist", "", "", "", 17));
     EXPECT_EQ(ReadBytes(dir.Path() / "plain.mp3"), Audio(400)); // nothing to fill: not written
+
+    // A 30-byte comment copied into a file with a track number is cut to the 28 bytes beside it.
+    const std::string strLongComment(30, 'n');
+    const std::string strCommented =
+        Id3v2Tag(4, Id3v2Frame(4, "COMM", Id3v2Text(3, Id3v2Comment("", strLongComment)))) +
+        MpegFrames();
+    std::string strTracked = MakeTag("Own", "", "", "", "", 17);
+    strTracked.replace(125, 2, std::string("\0\x07", 2));
+    WriteBytes(dir.Path() / "tracked.mp3", strCommented + strTracked);
+    const SRun tracked =
+        RunProgram({QStringLiteral("--set-from-id3v2"), Q(dir.Str() + "/tracked.mp3")});
+    EXPECT_EQ(tracked.nExit, 0) << tracked.strErr;
+    strTracked.replace(97, 28, strLongComment.substr(0, 28));
+    EXPECT_EQ(ReadBytes(dir.Path() / "tracked.mp3"), strCommented + strTracked);
 }
 
 TEST(CommandLine, ASettingsFileThatIsAFifoGivesTheDefaultsWithoutWaiting) {
