@@ -176,7 +176,7 @@ CMp3PropertyPage1::CMp3PropertyPage1(CTagCodec codec, CModalRunner& modals)
     }
     m_pOtherTags = new QLabel;
     m_pOtherTags->setTextFormat(Qt::PlainText);
-    m_pCopyId3v2 = new QPushButton(tr("Cop&y from ID3v2"));
+    m_pCopyId3v2 = new QPushButton(tr("Co&py from ID3v2"));
     m_pFillEmpty = new QCheckBox(tr("&Fill empty fields from each file's ID3v2 tag"));
     m_pOtherTags->hide();
     m_pCopyId3v2->hide();
@@ -210,7 +210,7 @@ void CMp3PropertyPage1::LayOut() {
     addTextRow(ETagField::Title, tr("&Title :"), 0);
     addTextRow(ETagField::Artist, tr("&Artist :"), 1);
     addTextRow(ETagField::Album, tr("A&lbum :"), 2);
-    addTextRow(ETagField::Comment, tr("Co&mment. :"), 4);
+    addTextRow(ETagField::Comment, tr("Co&mment :"), 4);
     QLineEdit* const pYear = GetEdit(ETagField::Year);
     QLineEdit* const pTrack = GetEdit(ETagField::Track);
     pGrid->addWidget(MakeLabel(tr("&Year :"), pYear), 3, 0);
@@ -263,8 +263,11 @@ void CMp3PropertyPage1::UpdateByteCount(ETagField eField) {
     SPageValues values;
     values.m_strTrack = ToStdString(GetEdit(ETagField::Track)->text());
     const std::size_t nLimit = FieldLimit(eField, values);
-    const std::optional<std::size_t> nBytes =
-        EncodedSize(ToStdString(GetEdit(eField)->text()), m_codec);
+    std::string strText = ToStdString(GetEdit(eField)->text());
+    if (eField == ETagField::Artist && IsArtistPlaceholder(strText)) {
+        strText.clear(); // shown for a missing artist, never written
+    }
+    const std::optional<std::size_t> nBytes = EncodedSize(strText, m_codec);
     pLabel->setText(nBytes ? QStringLiteral("%1/%2").arg(*nBytes).arg(nLimit)
                            : QStringLiteral("?/%1").arg(nLimit));
     const bool bOver = !nBytes || *nBytes > nLimit;
@@ -274,12 +277,23 @@ void CMp3PropertyPage1::UpdateByteCount(ETagField eField) {
 
 void CMp3PropertyPage1::ShowPlaceholder(ETagField eField) {
     QString strPlaceholder;
+    QString strShort;
     if ((m_nCleared & FieldBit(eField)) != 0) {
         strPlaceholder = tr("(cleared in every file)");
+        strShort = QStringLiteral("\u2205"); // empty set
     } else if ((m_nDifferent & FieldBit(eField)) != 0) {
         strPlaceholder = tr("(different values)");
+        strShort = QStringLiteral("\u2260"); // not equal
     }
-    GetEdit(eField)->setPlaceholderText(strPlaceholder);
+    QLineEdit* pEdit = GetEdit(eField);
+    // The year and track boxes are a few digits wide: the words would show as "(d...". They get
+    // a sign, and the words as their tip and description.
+    const bool bNarrow = eField == ETagField::Year || eField == ETagField::Track;
+    pEdit->setPlaceholderText(bNarrow ? strShort : strPlaceholder);
+    if (bNarrow) {
+        pEdit->setToolTip(strPlaceholder);
+        pEdit->setAccessibleDescription(strPlaceholder);
+    }
 }
 
 void CMp3PropertyPage1::ClearField(ETagField eField) {
@@ -379,6 +393,7 @@ QLineEdit* CMp3PropertyPage1::GetEdit(ETagField eField) const {
 }
 
 void CMp3PropertyPage1::LoadFields() {
+    m_shown = static_cast<const SPageValues&>(*this);
     for (const ETagField eField : s_aAllFields) {
         LoadEdit(*GetEdit(eField), FieldText(*this, eField), eField, *this);
     }
@@ -439,6 +454,17 @@ void CMp3PropertySheet::accept() {
         Refuse(*eField, OverlongMessage(*eField));
         return;
     }
+    const SPageValues& shown = m_pPage->GetShown();
+    const STagChanges changes = ChangesFromPage(shown, *m_pPage, IsOneFile());
+    const SEditLoss loss = IsOneFile() ? FindSilentLoss(changes, shown, m_codec)
+                                       : FindSilentLoss(changes, m_arrFiles, m_codec);
+    if (loss.m_eLoss != ETagLoss::None) {
+        // The field to mend first is the one the edit typed: the comment that is too long for the
+        // track number the files keep, or the track number the comments have no room for.
+        Refuse(loss.m_eLoss == ETagLoss::TrackNumber ? ETagField::Comment : ETagField::Track,
+               LossMessage(loss));
+        return;
+    }
     QDialog::accept();
 }
 
@@ -446,16 +472,45 @@ void CMp3PropertySheet::accept() {
 // that the limit is in bytes, or the refusal of a short text makes no sense.
 QString CMp3PropertySheet::OverlongMessage(ETagField eField) const {
     const std::string& strText = FieldText(*m_pPage, eField);
-    const qulonglong nLimit = FieldLimit(eField, *m_pPage);
+    const qulonglong nLimit = FieldLimit(eField);
     const std::optional<std::size_t> nBytes = EncodedSize(strText, m_codec);
     if (!nBytes || static_cast<qsizetype>(*nBytes) == ToQString(strText).size()) {
-        return LoadQString(IDS_FIELD_TOO_LONG).arg(nLimit);
+        return tr("%1: %2").arg(FieldName(eField), LoadQString(IDS_FIELD_TOO_LONG).arg(nLimit));
     }
     return tr("The %1 field holds no more than %2 bytes, and its text takes %3: some of its "
               "characters take more than one byte.")
         .arg(FieldName(eField))
         .arg(nLimit)
         .arg(static_cast<qulonglong>(*nBytes));
+}
+
+QString CMp3PropertySheet::LossMessage(const SEditLoss& loss) const {
+    const QString strComment = FieldName(ETagField::Comment);
+    const QString strTrack = FieldName(ETagField::Track);
+    const auto nFiles = static_cast<qulonglong>(loss.m_nFiles);
+    if (loss.m_eLoss == ETagLoss::TrackNumber) {
+        if (IsOneFile()) {
+            return tr("A comment of more than 28 bytes would take the place of the track number. "
+                      "Shorten the %1 field to 28 bytes, or empty the %2 field to take the track "
+                      "number away.")
+                .arg(strComment, strTrack);
+        }
+        return tr("A comment of more than 28 bytes would take the place of the track number in %1 "
+                  "of the selected files. Shorten the %2 field to 28 bytes, or clear the %3 field "
+                  "in every file to take the track numbers away.")
+            .arg(nFiles)
+            .arg(strComment, strTrack);
+    }
+    if (IsOneFile()) {
+        return tr("A track number takes the comment's last two bytes, and this comment needs them. "
+                  "Shorten the %1 field to 28 bytes, or leave the %2 field empty.")
+            .arg(strComment, strTrack);
+    }
+    return tr("A track number takes the comment's last two bytes, and the comments of %1 of the "
+              "selected files need them. Type a text of 28 bytes at most in the %2 field, or "
+              "leave the %3 field empty.")
+        .arg(nFiles)
+        .arg(strComment, strTrack);
 }
 
 void CMp3PropertySheet::Refuse(ETagField eField, const QString& strMessage) {
@@ -476,27 +531,54 @@ QString FailureReason(const CTrackInfo& track, bool bChanged) {
                                              : CMp3PropertySheet::tr("vanished");
 }
 
+namespace {
+
+// A heading with the count, the first lines, and a count of the lines left out.
+void AppendNamedLines(QStringList& arrLines, const QString& strHeading,
+                      const QStringList& arrNamed) {
+    arrLines.push_back(strHeading.arg(static_cast<qulonglong>(arrNamed.size())));
+    const auto nShown = std::min<qsizetype>(arrNamed.size(), MAX_NAMED_FAILURES);
+    arrLines.append(arrNamed.mid(0, nShown));
+    if (arrNamed.size() > nShown) {
+        arrLines.push_back(CMp3PropertySheet::tr("... and %1 more file(s).")
+                               .arg(static_cast<qulonglong>(arrNamed.size() - nShown)));
+    }
+}
+
+QString FailureLine(const std::string& strPath, const QString& strReason) {
+    return QStringLiteral("%1 (%2)").arg(DisplayPath(strPath), strReason);
+}
+
+} // namespace
+
 void ReportTagWrites(QWidget* pParent, CMessageSink& messages, const STagWriteOutcome& outcome) {
-    // One message for every file left alone: a thousand read-only files must not take a
-    // thousand clicks.
-    std::vector<std::pair<const CTrackInfo*, bool>> arrFailed;
+    // One message for every file: a thousand read-only files must not take a thousand clicks,
+    // and after a full disk the user must learn which files hold the edit and which do not.
+    QStringList arrFailed;
     for (const CTrackInfo* pTrack : outcome.m_arrNotWritten) {
-        arrFailed.emplace_back(pTrack, false);
+        arrFailed.push_back(FailureLine(pTrack->GetFullPath(), FailureReason(*pTrack, false)));
     }
     for (const CTrackInfo* pTrack : outcome.m_arrChanged) {
-        arrFailed.emplace_back(pTrack, true);
+        arrFailed.push_back(FailureLine(pTrack->GetFullPath(), FailureReason(*pTrack, true)));
     }
-    if (!arrFailed.empty()) {
+    if (outcome.m_error) {
+        arrFailed.push_back(FailureLine(outcome.m_error->GetPath(),
+                                        ToQString(std::strerror(outcome.m_error->GetErrno()))));
+    }
+    for (const CTrackInfo* pTrack : outcome.m_arrNotTried) {
+        arrFailed.push_back(FailureLine(pTrack->GetFullPath(),
+                                        CMp3PropertySheet::tr("not tried after that error")));
+    }
+    if (!arrFailed.isEmpty()) {
         QStringList arrLines{LoadQString(IDS_TAG_WRITE_FAILED), QString()};
-        for (std::size_t i = 0; i < std::min(arrFailed.size(), MAX_NAMED_FAILURES); ++i) {
-            arrLines.push_back(QStringLiteral("%1 (%2)").arg(
-                DisplayPath(arrFailed[i].first->GetFullPath()),
-                FailureReason(*arrFailed[i].first, arrFailed[i].second)));
-        }
-        if (arrFailed.size() > MAX_NAMED_FAILURES) {
-            arrLines.push_back(
-                CMp3PropertySheet::tr("... and %1 more file(s).")
-                    .arg(static_cast<qulonglong>(arrFailed.size() - MAX_NAMED_FAILURES)));
+        AppendNamedLines(arrLines, CMp3PropertySheet::tr("Not written, %1 file(s):"), arrFailed);
+        if (!outcome.m_arrWritten.empty()) {
+            QStringList arrWritten;
+            for (const CTrackInfo* pTrack : outcome.m_arrWritten) {
+                arrWritten.push_back(DisplayPath(pTrack->GetFullPath()));
+            }
+            arrLines.push_back(QString());
+            AppendNamedLines(arrLines, CMp3PropertySheet::tr("Written, %1 file(s):"), arrWritten);
         }
         messages.Show(pParent, arrLines.join(QLatin1Char('\n')));
     }
@@ -504,7 +586,6 @@ void ReportTagWrites(QWidget* pParent, CMessageSink& messages, const STagWriteOu
         messages.Show(pParent,
                       LoadQString(IDS_TIMES_NOT_KEPT).arg(DisplayPath(pTrack->GetFullPath())));
     }
-    ReportFileError(pParent, messages, outcome.m_error);
 }
 
 bool RunTagEditor(QWidget* pParent, CMessageSink& messages, CModalRunner& modals,
@@ -513,6 +594,7 @@ bool RunTagEditor(QWidget* pParent, CMessageSink& messages, CModalRunner& modals
                   const std::function<void()>& refreshList) {
     const SPageValues before = InitialPageValues(arrSelected);
     CMp3PropertySheet sheet(pParent, writer.GetCodec(), messages, modals);
+    sheet.SetFiles(arrSelected);
     CMp3PropertyPage1& page = sheet.GetPage();
     static_cast<SPageValues&>(page) = before;
     page.LoadFields();
@@ -535,7 +617,7 @@ bool RunTagEditor(QWidget* pParent, CMessageSink& messages, CModalRunner& modals
                 return changes;
             }
             const CId3v2Tag tag = CId3v2Tag::Read(track.GetFullPath(), writer.GetOps());
-            return WithEmptyFieldsFilled(changes, tag.ToChanges(codec), track);
+            return WithEmptyFieldsFilled(changes, tag.ToChanges(codec), track, codec);
         },
         arrSelected, writer);
     history.Push(std::move(outcome.m_arrUndo));

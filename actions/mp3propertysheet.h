@@ -42,6 +42,8 @@ public:
     // saving: it follows the list's selection as it changes.
     void LoadFields();
     void SaveFields();
+    // The values as LoadFields showed them: what OK compares the page with.
+    const SPageValues& GetShown() const { return m_shown; }
 
     QLineEdit* GetEdit(ETagField eField) const;
     QComboBox* GetGenreBox() const { return m_pGenre; }
@@ -77,6 +79,7 @@ private:
 
     CTagCodec m_codec;
     CModalRunner& m_modals;
+    SPageValues m_shown;
     std::unique_ptr<CId3v2Tag> m_pId3v2;
     QLabel* m_apByteCount[6] = {};
     QLabel* m_pOtherTags = nullptr;
@@ -88,7 +91,8 @@ private:
 };
 
 // The modal tag editor: one page, OK and Cancel. OK is refused while the track number is not
-// one, a text has no bytes in the code page it will be written in, or would not fit its tag field.
+// one, a text has no bytes in the code page it will be written in, would not fit its tag field,
+// or the edit would lose a track number or a comment's end in a file without being asked to.
 class CMp3PropertySheet final : public QDialog {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(CMp3PropertySheet)
@@ -99,15 +103,21 @@ public:
                       CModalRunner& modals);
 
     CMp3PropertyPage1& GetPage() { return *m_pPage; }
+    // The records edited, when more than the one file the page shows: OK checks each for what
+    // the edit would lose.
+    void SetFiles(std::vector<CTrackInfo*> arrSelected) { m_arrFiles = std::move(arrSelected); }
 
     void accept() override;
 
 private:
     void Refuse(ETagField eField, const QString& strMessage);
     QString OverlongMessage(ETagField eField) const;
+    QString LossMessage(const SEditLoss& loss) const;
+    bool IsOneFile() const { return m_arrFiles.size() <= 1; }
 
     CTagCodec m_codec;
     CMessageSink& m_messages;
+    std::vector<CTrackInfo*> m_arrFiles;
     QTabWidget* m_pTabs = nullptr;
     CMp3PropertyPage1* m_pPage = nullptr;
 };
@@ -122,9 +132,10 @@ bool RunTagEditor(QWidget* pParent, CMessageSink& messages, CModalRunner& modals
                   const CTagWriter& writer, CTagUndoHistory& history, bool bByGenre,
                   const std::function<void()>& refreshList);
 
-// The messages for what went wrong in a run of writes: one for all the files left as they were
-// (the first 20 named with the reason, a count of the rest), one per file whose time could not be
-// kept, then the error that stopped the run, if any.
+// The messages for what went wrong in a run of writes: one for all the files, when any was left
+// as it was: those not written with the reason (the error that stopped the run among them), then
+// those written, the first 20 of each named and the rest counted; then one per file whose time
+// could not be kept.
 void ReportTagWrites(QWidget* pParent, CMessageSink& messages, const STagWriteOutcome& outcome);
 
 // Takes the last edit of the history back, shows the restored files' fields in the catalogue

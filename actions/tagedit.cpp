@@ -53,26 +53,39 @@ std::optional<std::size_t> EncodedSize(const std::string& strText, const CTagCod
     return strBytes->size();
 }
 
-namespace {
-
-// The placeholder stands for "no artist" in either language: it is never a name to store.
 bool IsArtistPlaceholder(const std::string& strArtist) {
     return strArtist == LoadString(IDS_UNDEFINED, ELanguage::English) ||
            strArtist == LoadString(IDS_UNDEFINED, ELanguage::French);
 }
 
-// A text to write: what differs from what was shown, unless emptied.
+namespace {
+
+// A text to write: what differs from what was shown. With several files an empty field stands
+// for the values they do not share, so only the Clear action empties it there.
 std::optional<std::string> ChangedText(const SPageValues& before, const SPageValues& after,
-                                       ETagField eField) {
+                                       ETagField eField, bool bOneFile) {
     if ((after.m_nCleared & FieldBit(eField)) != 0) {
         return std::string();
     }
     const std::string& strBefore = FieldText(before, eField);
     const std::string& strAfter = FieldText(after, eField);
-    if (strAfter == strBefore || strAfter.empty()) {
+    if (strAfter == strBefore || (strAfter.empty() && !bOneFile)) {
         return std::nullopt;
     }
     return strAfter;
+}
+
+// The bytes a record's comment takes in the codec of the write; a text it cannot encode counts
+// as its UTF-8 bytes, so that a doubt refuses rather than cuts.
+std::size_t CommentBytes(const std::string& strComment, const CTagCodec& codec) {
+    return EncodedSize(strComment, codec).value_or(strComment.size());
+}
+
+void CountLoss(SEditLoss& loss, ETagLoss eLoss) {
+    if (eLoss != ETagLoss::None) {
+        loss.m_eLoss = eLoss;
+        ++loss.m_nFiles;
+    }
 }
 
 std::optional<int> ChangedTrack(const SPageValues& before, const SPageValues& after) {
@@ -197,7 +210,7 @@ std::optional<ETagField> FindOverlongField(const SPageValues& values, const CTag
     for (const ETagField eField : s_aCheckOrder) {
         // The tag stores encoded bytes: a character may take several of them.
         const std::optional<std::string> strBytes = codec.Encode(FieldText(values, eField));
-        if (strBytes && strBytes->size() > FieldLimit(eField, values)) {
+        if (strBytes && strBytes->size() > FieldLimit(eField)) {
             return eField;
         }
     }
@@ -227,29 +240,49 @@ bool IsValidTrackText(const std::string& strTrack) {
 
 STagChanges ChangesFromPage(const SPageValues& before, const SPageValues& after, bool bOneFile) {
     STagChanges changes;
-    changes.m_strTitle = ChangedText(before, after, ETagField::Title);
+    changes.m_strTitle = ChangedText(before, after, ETagField::Title, bOneFile);
     if (!changes.m_strTitle && after.m_bTitleFromFileName &&
         after.m_strTitle == before.m_strTitle && !after.m_strTitle.empty()) {
         changes.m_strTitle = after.m_strTitle;
     }
-    changes.m_strArtist = ChangedText(before, after, ETagField::Artist);
+    changes.m_strArtist = ChangedText(before, after, ETagField::Artist, bOneFile);
     if (changes.m_strArtist && IsArtistPlaceholder(*changes.m_strArtist)) {
         changes.m_strArtist = std::string();
     }
-    changes.m_strAlbum = ChangedText(before, after, ETagField::Album);
-    changes.m_strYear = ChangedText(before, after, ETagField::Year);
-    changes.m_strComment = ChangedText(before, after, ETagField::Comment);
+    changes.m_strAlbum = ChangedText(before, after, ETagField::Album, bOneFile);
+    changes.m_strYear = ChangedText(before, after, ETagField::Year, bOneFile);
+    changes.m_strComment = ChangedText(before, after, ETagField::Comment, bOneFile);
     changes.m_nTrack = ChangedTrack(before, after);
-    const bool bGenreChosen =
-        after.m_nGenre != before.m_nGenre && (bOneFile || after.m_nGenre != GENRE_NONE);
+    // "(unchanged)" is no genre to write, with one file as with several.
+    const bool bGenreChosen = after.m_nGenre != before.m_nGenre && after.m_nGenre != GENRE_NONE;
     if (bGenreChosen && after.m_nGenre >= 0 && after.m_nGenre <= 255) {
         changes.m_nGenre = static_cast<unsigned char>(after.m_nGenre);
     }
     return changes;
 }
 
+SEditLoss FindSilentLoss(const STagChanges& changes, const std::vector<CTrackInfo*>& arrSelected,
+                         const CTagCodec& codec) {
+    SEditLoss loss;
+    for (const CTrackInfo* pTrack : arrSelected) {
+        const std::size_t nComment = CommentBytes(std::string(pTrack->GetComment()), codec);
+        CountLoss(loss, changes.SilentLoss(pTrack->GetTrack(), nComment, codec));
+    }
+    return loss;
+}
+
+SEditLoss FindSilentLoss(const STagChanges& changes, const SPageValues& shown,
+                         const CTagCodec& codec) {
+    SEditLoss loss;
+    const int nTrack = IsValidTrackText(shown.m_strTrack) && !shown.m_strTrack.empty()
+                           ? std::stoi(shown.m_strTrack)
+                           : 0;
+    CountLoss(loss, changes.SilentLoss(nTrack, CommentBytes(shown.m_strComment, codec), codec));
+    return loss;
+}
+
 STagChanges WithEmptyFieldsFilled(const STagChanges& changes, const STagChanges& fromId3v2,
-                                  const CTrackInfo& track) {
+                                  const CTrackInfo& track, const CTagCodec& codec) {
     const STagChanges fill = OnlyEmptyFields(fromId3v2, track);
     STagChanges merged = changes;
     const auto take = [](auto& value, const auto& fillValue) {
@@ -264,6 +297,9 @@ STagChanges WithEmptyFieldsFilled(const STagChanges& changes, const STagChanges&
     take(merged.m_strComment, fill.m_strComment);
     take(merged.m_nTrack, fill.m_nTrack);
     take(merged.m_nGenre, fill.m_nGenre);
+    if (!changes.m_strComment) {
+        merged.FitCommentBesideTrack(track.GetTrack(), codec);
+    }
     return merged;
 }
 
@@ -278,7 +314,8 @@ STagWriteOutcome WriteSelectedTags(const std::function<STagChanges(const CTrackI
                                    const std::vector<CTrackInfo*>& arrSelected,
                                    const CTagWriter& writer) {
     STagWriteOutcome outcome;
-    for (CTrackInfo* pTrack : arrSelected) {
+    for (auto it = arrSelected.begin(); it != arrSelected.end(); ++it) {
+        CTrackInfo* const pTrack = *it;
         const std::string strArtist(pTrack->GetArtist());
         const unsigned char nGenre = pTrack->GetGenre();
         try {
@@ -289,6 +326,7 @@ STagWriteOutcome WriteSelectedTags(const std::function<STagChanges(const CTrackI
             STagWriteResult result = pTrack->WriteTag(changes, writer);
             switch (result.m_eStatus) {
             case EWriteStatus::Written:
+                outcome.m_arrWritten.push_back(pTrack);
                 outcome.m_arrUndo.push_back(std::move(*result.m_undo));
                 if (!result.m_bTimesKept) {
                     outcome.m_arrTimesNotKept.push_back(pTrack);
@@ -308,6 +346,7 @@ STagWriteOutcome WriteSelectedTags(const std::function<STagChanges(const CTrackI
             // The disk itself refused (full, quota, I/O error): the next files would most likely
             // fail the same way, and the user must hear of it before anything else is touched.
             outcome.m_error = e;
+            outcome.m_arrNotTried.assign(it + 1, arrSelected.end());
             break;
         }
         outcome.m_bArtistChanged |= pTrack->GetArtist() != strArtist;

@@ -22,9 +22,11 @@ constexpr unsigned FieldBit(ETagField eField) {
     return 1U << static_cast<unsigned>(eField);
 }
 
-// What the tag editor's page holds. What the user leaves as shown is left alone in every file;
-// an emptied text too (the Clear action empties a field). With several files a field shows the
-// value they share; where they differ it is empty, and so is the genre GENRE_NONE.
+// What the tag editor's page holds. What the user leaves as shown is left alone in every file.
+// With one file an emptied text empties the field; with several files a field shows the value
+// they share, and where they differ it is empty and stays as each file has it unless typed in
+// or cleared (the Clear action). The genre GENRE_NONE is the "(unchanged)" entry: no genre
+// chosen, whatever the number of files.
 struct SPageValues {
     int m_nGenre = GENRE_NONE;
     std::string m_strAlbum;
@@ -59,27 +61,45 @@ std::string TitleFromFileName(const std::string& strFileName);
 std::size_t FieldLimit(ETagField eField, const SPageValues& values = {});
 
 // The first field, in checking order, whose text would not fit its tag field once encoded;
-// nothing when every text fits and none would be cut on writing. Texts the codec cannot encode
-// are FindUnencodableField's.
+// nothing when every text fits. Texts the codec cannot encode are FindUnencodableField's; a
+// comment that fits but not beside a track number is FindSilentLoss's.
 std::optional<ETagField> FindOverlongField(const SPageValues& values,
                                            const CTagCodec& codec = CTagCodec());
 // The first text field holding a character the codec has no bytes for.
 std::optional<ETagField> FindUnencodableField(const SPageValues& values, const CTagCodec& codec);
 // Empty, or a whole number from 1 to 255.
 bool IsValidTrackText(const std::string& strTrack);
+// The text shown for a missing artist, in either language: never a name to store.
+bool IsArtistPlaceholder(const std::string& strArtist);
 
 // What OK writes: each field the user changed to a text, a track number changed or taken away,
-// a genre chosen, each field cleared; with one file also a title made from the file name. The
-// artist placeholder shown for files without a tag is never written: a field holding it is
-// written empty.
+// a genre chosen, each field cleared; with one file also each field emptied and a title made
+// from the file name. The artist placeholder shown for files without a tag is never written: a
+// field holding it is written empty.
 STagChanges ChangesFromPage(const SPageValues& before, const SPageValues& after, bool bOneFile);
 
+// The files in which an edit would lose a track number or a comment's end without the user
+// asking (STagChanges::SilentLoss), and which of the two: an edit sets a track number or not,
+// so only one kind can occur.
+struct SEditLoss {
+    ETagLoss m_eLoss = ETagLoss::None;
+    std::size_t m_nFiles = 0;
+};
+// Over the selected records, as read.
+SEditLoss FindSilentLoss(const STagChanges& changes, const std::vector<CTrackInfo*>& arrSelected,
+                         const CTagCodec& codec);
+// Over the one file whose fields the page showed.
+SEditLoss FindSilentLoss(const STagChanges& changes, const SPageValues& shown,
+                         const CTagCodec& codec);
+
 // The changes with, for each field they leave alone, the file's ID3v2 value where the file's own
-// field is empty.
+// field is empty; a comment so filled in is cut to fit beside the file's track number.
 STagChanges WithEmptyFieldsFilled(const STagChanges& changes, const STagChanges& fromId3v2,
-                                  const CTrackInfo& track);
+                                  const CTrackInfo& track, const CTagCodec& codec);
 
 struct STagWriteOutcome {
+    // Records whose file was written, in selection order.
+    std::vector<CTrackInfo*> m_arrWritten;
     // Records whose file could not be written, in selection order.
     std::vector<CTrackInfo*> m_arrNotWritten;
     // Records whose path no longer leads to the file that was listed: nothing was written.
@@ -91,8 +111,10 @@ struct STagWriteOutcome {
     // A record's artist or genre is not what it was: the groups the tree shows may be stale.
     bool m_bArtistChanged = false;
     bool m_bGenreChanged = false;
-    // The error that stopped the run; the files after it were not written.
+    // The error that stopped the run, and the records after the one it names: never tried, since
+    // a disk that refused one write (full, quota, I/O error) would most likely refuse them too.
     std::optional<CFileException> m_error;
+    std::vector<CTrackInfo*> m_arrNotTried;
 };
 
 // Writes the changes to every selected file in order; each record then shows its file as it

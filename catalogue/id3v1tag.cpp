@@ -12,7 +12,9 @@ bool CId3v1Tag::HasMarker(const unsigned char* pBytes) {
 }
 
 CId3v1Tag::CBytes CId3v1Tag::Blank() {
-    return CId3v1Tag().Format();
+    CId3v1Tag tag;
+    tag.m_nGenre = GENRE_UNSET;
+    return tag.Format();
 }
 
 int CId3v1Tag::TrackOf(const CBytes& bytes) {

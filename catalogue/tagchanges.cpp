@@ -3,14 +3,25 @@
 #include "catalogue/tagchanges.h"
 
 #include "catalogue/tagcodec.h"
+#include "catalogue/tagtext.h"
 
 #include <cstring>
 
 namespace {
 
+// Emptying a field that reads empty already would only rewrite its padding.
+bool IsNeedless(const std::optional<std::string>& strText, const unsigned char* pField,
+                std::size_t nWidth) {
+    return !strText || (strText->empty() && TagFieldBytes(pField, nWidth).empty());
+}
+
 bool WriteText(const std::optional<std::string>& strText, const CTagCodec& codec,
                unsigned char* pField, std::size_t nWidth) {
-    return !strText || codec.WriteField(*strText, pField, nWidth);
+    return IsNeedless(strText, pField, nWidth) || codec.WriteField(*strText, pField, nWidth);
+}
+
+bool HasText(const std::optional<std::string>& strText) {
+    return strText && !strText->empty();
 }
 
 } // namespace
@@ -18,6 +29,55 @@ bool WriteText(const std::optional<std::string>& strText, const CTagCodec& codec
 bool STagChanges::IsEmpty() const {
     return !m_strTitle && !m_strArtist && !m_strAlbum && !m_strYear && !m_strComment && !m_nTrack &&
            !m_nGenre;
+}
+
+bool STagChanges::SetsValue() const {
+    return HasText(m_strTitle) || HasText(m_strArtist) || HasText(m_strAlbum) ||
+           HasText(m_strYear) || HasText(m_strComment) || (m_nTrack && *m_nTrack != 0) ||
+           m_nGenre.has_value();
+}
+
+ETagLoss STagChanges::SilentLoss(int nTrack, std::size_t nCommentBytes,
+                                 const CTagCodec& codec) const {
+    std::size_t nCommentAfter = nCommentBytes;
+    if (m_strComment) {
+        const std::optional<std::string> strEncoded = codec.Encode(*m_strComment);
+        if (!strEncoded) {
+            return ETagLoss::None;
+        }
+        nCommentAfter = strEncoded->size();
+    }
+    const int nTrackAfter = m_nTrack ? *m_nTrack : nTrack;
+    if (nTrackAfter == 0 || nCommentAfter <= CId3v1Tag::COMMENT_WITH_TRACK_WIDTH) {
+        return ETagLoss::None;
+    }
+    // A track number the edit sets cuts whichever comment it lands on; otherwise the long
+    // comment is the edit's, and the file's track number would give way to it.
+    return m_nTrack ? ETagLoss::CommentEnd : ETagLoss::TrackNumber;
+}
+
+ETagLoss STagChanges::SilentLoss(const CId3v1Tag::CBytes& current, const CTagCodec& codec) const {
+    using T = CId3v1Tag;
+    if (!T::HasMarker(current.data())) {
+        return SilentLoss(0, 0, codec);
+    }
+    return SilentLoss(T::TrackOf(current),
+                      TagFieldBytes(&current[T::COMMENT], T::TEXT_WIDTH).size(), codec);
+}
+
+void STagChanges::FitCommentBesideTrack(int nTrack, const CTagCodec& codec) {
+    using T = CId3v1Tag;
+    if (!m_strComment || (m_nTrack ? *m_nTrack : nTrack) == 0) {
+        return;
+    }
+    const std::optional<std::string> strEncoded = codec.Encode(*m_strComment);
+    if (!strEncoded || strEncoded->size() <= T::COMMENT_WITH_TRACK_WIDTH) {
+        return;
+    }
+    unsigned char aField[T::COMMENT_WITH_TRACK_WIDTH];
+    codec.WriteField(*m_strComment, aField, sizeof aField);
+    std::string strDecoded;
+    m_strComment = std::string(codec.ReadField(aField, sizeof aField, strDecoded));
 }
 
 std::optional<CId3v1Tag::CBytes> STagChanges::ApplyTo(const CId3v1Tag::CBytes& current,
@@ -31,7 +91,8 @@ std::optional<CId3v1Tag::CBytes> STagChanges::ApplyTo(const CId3v1Tag::CBytes& c
         return std::nullopt;
     }
     int nTrack = m_nTrack ? *m_nTrack : T::TrackOf(current);
-    if (m_strComment) {
+    const bool bComment = !IsNeedless(m_strComment, &current[T::COMMENT], T::TEXT_WIDTH);
+    if (bComment) {
         const std::optional<std::string> strEncoded = codec.Encode(*m_strComment);
         if (!strEncoded) {
             return std::nullopt;
@@ -47,7 +108,7 @@ std::optional<CId3v1Tag::CBytes> STagChanges::ApplyTo(const CId3v1Tag::CBytes& c
     if (nTrack != 0) {
         bytes[T::TRACK_MARK] = 0;
         bytes[T::TRACK] = static_cast<unsigned char>(nTrack);
-    } else if (T::TrackOf(current) != 0 && !m_strComment) {
+    } else if (T::TrackOf(current) != 0 && !bComment) {
         // Spaces end the comment as the zero did, so its text reads the same without the track.
         bytes[T::TRACK_MARK] = ' ';
         bytes[T::TRACK] = ' ';

@@ -3,6 +3,7 @@
 #include "catalogue/trackinfo.h"
 
 #include "catalogue/id3v1tag.h"
+#include "catalogue/tagchanges.h"
 #include "catalogue/tagcodec.h"
 #include "catalogue/tagwriter.h"
 #include "res/strings.h"
@@ -43,6 +44,14 @@ CTrackInfo::ReadTag(std::string_view strFileName, const CTagBlock& block, const 
 }
 
 STagWriteResult CTrackInfo::WriteTag(const STagChanges& changes, const CTagWriter& writer) {
+    // Fields emptied in a file without a tag are empty already: a tag made only to hold them
+    // would change the file for nothing. The file is still the one listed when its length is,
+    // and a tag appended or taken away since would have changed the length.
+    if (!m_bHasTag && !changes.SetsValue()) {
+        STagWriteResult unchanged;
+        unchanged.m_eStatus = EWriteStatus::Unchanged;
+        return unchanged;
+    }
     STagWriteResult result = writer.Write(GetFullPath(), m_identity, changes);
     if (result.m_eStatus == EWriteStatus::Written || result.m_eStatus == EWriteStatus::Unchanged) {
         Refresh(result.m_block, writer.GetCodec());

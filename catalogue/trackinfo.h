@@ -74,7 +74,8 @@ public:
 
     // Writes the changes to the file this record was read from, then takes the fields from
     // what the file ends with, so that the record shows the file as it is. Throws
-    // CFileException when the file was opened but could not be read or written.
+    // CFileException when the file was opened but could not be read or written. Fields only
+    // emptied leave a file without a tag as it is (Unchanged, the record too).
     STagWriteResult WriteTag(const STagChanges& changes, const CTagWriter& writer);
     // Takes the fields and identity from the file's new last bytes.
     void Refresh(const CTagBlock& block, const CTagCodec& codec);

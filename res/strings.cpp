@@ -39,8 +39,7 @@ constexpr SStringEntry s_aStrings[] = {
     {IDS_CLIPBOARD_FAILED, "Failed to open Clipboard!", "Erreur d'ouverture du presse-papier !"},
     {IDS_BTN_COPY, "Copy", "Copier"},
     {IDS_TAG_WRITE_FAILED, "Failed to create or modify ID3 tag !",
-     "Impossible de créer ou modifier l'étiquette ID3 du fichier !\nLes données ne seront donc "
-     "pas sauvegardées."},
+     "Impossible de créer ou modifier l'étiquette ID3 !"},
     {IDS_APP_TITLE, "Tunebrowse", "Tunebrowse"},
     {IDS_NODE_FILES, "%1 file(s)", "%1 morceau(x)"},
     {IDS_FILES_SELECTED, "%1 files selected", "%1 morceaux sélectionnés"},

@@ -135,8 +135,8 @@ std::optional<STagChanges> CTagSetCommand::ParseAssignments(const std::vector<st
             continue;
         }
         if (strField == "track") {
-            // An empty value or 0 takes the track number away.
-            changes.m_nTrack = strValue.empty() ? 0 : ParseNumber(strValue, 0, 255).value_or(-1);
+            // An empty value takes the track number away; 0 is no track number to write.
+            changes.m_nTrack = strValue.empty() ? 0 : ParseNumber(strValue, 1, 255).value_or(-1);
             if (*changes.m_nTrack < 0) {
                 strError = "track: '" + strValue + "' is no number from 1 to 255";
                 return std::nullopt;
@@ -169,17 +169,52 @@ std::string CTagSetCommand::CheckWidths(const STagChanges& changes, const CTagCo
             return std::string(field.pszName) + ": '" + *strText + "' has characters that " +
                    codec.GetName() + " cannot store";
         }
-        // A comment set beside a track number leaves it its two bytes.
-        const bool bBesideTrack =
-            field.pText == &STagChanges::m_strComment && changes.m_nTrack && *changes.m_nTrack != 0;
-        const std::size_t nWidth =
-            bBesideTrack ? CId3v1Tag::COMMENT_WITH_TRACK_WIDTH : field.nWidth;
-        if (strBytes->size() > nWidth) {
+        if (strBytes->size() > field.nWidth) {
             return std::string(field.pszName) + ": " + std::to_string(strBytes->size()) +
-                   " bytes in " + codec.GetName() + ", over the field's " + std::to_string(nWidth);
+                   " bytes in " + codec.GetName() + ", over the field's " +
+                   std::to_string(field.nWidth);
         }
     }
+    // The editor's rule: a comment set beside a track number leaves it its two bytes.
+    if (changes.SilentLoss(0, 0, codec) != ETagLoss::None) {
+        return "comment: " + std::to_string(codec.Encode(*changes.m_strComment)->size()) +
+               " bytes in " + codec.GetName() + ", over the 28 a track number leaves it";
+    }
     return std::string();
+}
+
+std::vector<std::string> CTagSetCommand::CheckLosses(const STagChanges& changes,
+                                                     const std::vector<std::string>& arrFiles,
+                                                     const CTagCodec& codec, CFileOps& ops) {
+    std::vector<std::string> arrRefusals;
+    // The two tags that have most to lose: one with a track number and a full 28-byte comment,
+    // one without and a full 30-byte comment. Changes that lose nothing in either (most of
+    // them: a title, a year) need no file read before the writes.
+    using T = CId3v1Tag;
+    if (changes.SilentLoss(1, T::COMMENT_WITH_TRACK_WIDTH, codec) == ETagLoss::None &&
+        changes.SilentLoss(0, T::TEXT_WIDTH, codec) == ETagLoss::None) {
+        return arrRefusals;
+    }
+    for (const std::string& strPath : arrFiles) {
+        const CTagBlock block = CTagBlock::Read(-1, strPath.c_str(), ops);
+        switch (changes.SilentLoss(block.m_bytes, codec)) {
+        case ETagLoss::TrackNumber:
+            arrRefusals.push_back("'" + strPath +
+                                  "': the comment would replace its track number; add --set "
+                                  "track= to take the track number away, or give a comment of "
+                                  "28 bytes at most");
+            break;
+        case ETagLoss::CommentEnd:
+            arrRefusals.push_back("'" + strPath +
+                                  "': the track number would cut its comment of more than 28 "
+                                  "bytes; add --set comment= with a comment of 28 bytes at "
+                                  "most, or leave the track number out");
+            break;
+        case ETagLoss::None:
+            break;
+        }
+    }
+    return arrRefusals;
 }
 
 int CTagSetCommand::Run(const STagChanges& changes, const std::vector<std::string>& arrFiles,
@@ -187,6 +222,15 @@ int CTagSetCommand::Run(const STagChanges& changes, const std::vector<std::strin
     const std::string strRefusal = CheckWidths(changes, codec);
     if (!strRefusal.empty()) {
         std::fprintf(pErr, "tunebrowse: %s\n", strRefusal.c_str());
+        return 2;
+    }
+    // Every file is looked at before the first is written: a refusal leaves them all as they
+    // were, so that the same command, mended, can simply be run again.
+    const std::vector<std::string> arrLosses = CheckLosses(changes, arrFiles, codec, ops);
+    for (const std::string& strLoss : arrLosses) {
+        std::fprintf(pErr, "tunebrowse: %s\n", strLoss.c_str());
+    }
+    if (!arrLosses.empty()) {
         return 2;
     }
     return WriteEach(
@@ -199,7 +243,9 @@ int CTagSetCommand::RunFromId3v2(const std::vector<std::string>& arrFiles, const
         arrFiles,
         [&codec, &ops](const CTrackInfo& track) {
             const CId3v2Tag other = CId3v2Tag::Read(track.GetFullPath(), ops);
-            return OnlyEmptyFields(other.ToChanges(codec), track);
+            STagChanges fill = OnlyEmptyFields(other.ToChanges(codec), track);
+            fill.FitCommentBesideTrack(track.GetTrack(), codec);
+            return fill;
         },
         codec, ops, pErr);
 }

@@ -22,11 +22,19 @@ public:
     // The changes of the FIELD=VALUE texts, or nothing with strError set.
     static std::optional<STagChanges> ParseAssignments(const std::vector<std::string>& arrSets,
                                                        std::string& strError);
-    // Why a value does not fit its field in the codec's bytes, or the empty text when all fit.
+    // Why a value does not fit its field in the codec's bytes, or the empty text when all fit;
+    // a comment set beside a track number has 28 bytes.
     static std::string CheckWidths(const STagChanges& changes, const CTagCodec& codec);
+    // Why each file would lose its track number or its comment's end to the changes without
+    // the command asking for it (STagChanges::SilentLoss); empty when none would. Files that
+    // cannot be read are left to the write to report.
+    static std::vector<std::string> CheckLosses(const STagChanges& changes,
+                                                const std::vector<std::string>& arrFiles,
+                                                const CTagCodec& codec, CFileOps& ops);
 
     // Writes the changes to each file through ops; exit code 0, 1 when a file could not be
-    // written (named on pErr, the others are still written), 2 when the values are refused.
+    // written (named on pErr, the others are still written), 2 when the values are refused or
+    // a file would lose a field the command does not set: then no file is written.
     static int Run(const STagChanges& changes, const std::vector<std::string>& arrFiles,
                    const CTagCodec& codec, CFileOps& ops, std::FILE* pErr);
 

@@ -205,11 +205,11 @@
         <translation>&amp;Genre :</translation>
     </message>
     <message>
-        <source>Co&amp;mment. :</source>
+        <source>Co&amp;mment :</source>
         <translation>Co&amp;mmentaire :</translation>
     </message>
     <message>
-        <source>Cop&amp;y from ID3v2</source>
+        <source>Co&amp;py from ID3v2</source>
         <translation>Cop&amp;ier depuis l&apos;ID3v2</translation>
     </message>
     <message>
@@ -266,6 +266,38 @@
     <message>
         <source>... and %1 more file(s).</source>
         <translation>... et %1 autre(s) fichier(s).</translation>
+    </message>
+    <message>
+        <source>not tried after that error</source>
+        <translation>pas essayé après cette erreur</translation>
+    </message>
+    <message>
+        <source>Not written, %1 file(s):</source>
+        <translation>Non écrits, %1 fichier(s) :</translation>
+    </message>
+    <message>
+        <source>Written, %1 file(s):</source>
+        <translation>Écrits, %1 fichier(s) :</translation>
+    </message>
+    <message>
+        <source>%1: %2</source>
+        <translation>%1 : %2</translation>
+    </message>
+    <message>
+        <source>A comment of more than 28 bytes would take the place of the track number. Shorten the %1 field to 28 bytes, or empty the %2 field to take the track number away.</source>
+        <translation>Un commentaire de plus de 28 octets prendrait la place du numéro de piste. Raccourcissez le champ %1 à 28 octets, ou videz le champ %2 pour retirer le numéro de piste.</translation>
+    </message>
+    <message>
+        <source>A comment of more than 28 bytes would take the place of the track number in %1 of the selected files. Shorten the %2 field to 28 bytes, or clear the %3 field in every file to take the track numbers away.</source>
+        <translation>Un commentaire de plus de 28 octets prendrait la place du numéro de piste dans %1 des fichiers sélectionnés. Raccourcissez le champ %2 à 28 octets, ou effacez le champ %3 dans chaque fichier pour retirer les numéros de piste.</translation>
+    </message>
+    <message>
+        <source>A track number takes the comment&apos;s last two bytes, and this comment needs them. Shorten the %1 field to 28 bytes, or leave the %2 field empty.</source>
+        <translation>Un numéro de piste occupe les deux derniers octets du commentaire, et ce commentaire en a besoin. Raccourcissez le champ %1 à 28 octets, ou laissez le champ %2 vide.</translation>
+    </message>
+    <message>
+        <source>A track number takes the comment&apos;s last two bytes, and the comments of %1 of the selected files need them. Type a text of 28 bytes at most in the %2 field, or leave the %3 field empty.</source>
+        <translation>Un numéro de piste occupe les deux derniers octets du commentaire, et les commentaires de %1 des fichiers sélectionnés en ont besoin. Tapez dans le champ %2 un texte de 28 octets au plus, ou laissez le champ %3 vide.</translation>
     </message>
 </context>
 <context>

@@ -23,6 +23,8 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionFrame>
 #include <QTabWidget>
 #include <QTest>
 
@@ -46,9 +48,10 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const QString FIELD_30 = QStringLiteral("Enter no more than 30 characters.");
-const QString FIELD_4 = QStringLiteral("Enter no more than 4 characters.");
+const QString TITLE_30 = QStringLiteral("Title: Enter no more than 30 characters.");
 const QString WRITE_FAILED = QStringLiteral("Failed to create or modify ID3 tag !");
+// The genre byte of a tag the editor makes: what every reader takes for "no genre".
+constexpr unsigned char NEW_TAG_GENRE = 255;
 
 QString InBytes(const char* pszField, int nLimit, int nBytes) {
     return QStringLiteral("The %1 field holds no more than %2 bytes, and its text takes %3: some "
@@ -58,8 +61,19 @@ QString InBytes(const char* pszField, int nLimit, int nBytes) {
         .arg(nBytes);
 }
 
-QString Summary(const QStringList& arrLines) {
-    return WRITE_FAILED + QStringLiteral("\n\n") + arrLines.join(QLatin1Char('\n'));
+// The parts of the message after a run that left files alone: the files not written with the
+// reason, those written, each under a heading that counts them.
+QString NotWritten(const QStringList& arrLines, qsizetype nFiles = -1) {
+    return QStringLiteral("Not written, %1 file(s):\n").arg(nFiles < 0 ? arrLines.size() : nFiles) +
+           arrLines.join(QLatin1Char('\n'));
+}
+QString Written(const QStringList& arrLines, qsizetype nFiles = -1) {
+    return QStringLiteral("Written, %1 file(s):\n").arg(nFiles < 0 ? arrLines.size() : nFiles) +
+           arrLines.join(QLatin1Char('\n'));
+}
+QString Summary(const QString& strNotWritten, const QString& strWritten = QString()) {
+    return WRITE_FAILED + QStringLiteral("\n\n") + strNotWritten +
+           (strWritten.isEmpty() ? QString() : QStringLiteral("\n\n") + strWritten);
 }
 
 std::string Repeat(const std::string& strUnit, int nCount) {
@@ -296,9 +310,9 @@ TEST(TagEditRefresh, RegroupsOnlyWhenTheArtistOrTheShownGenreChanged) {
          Values("X", "Band", "", "", "", 17), true, false},
         {"artist case changed", Values("", "Band", "", "", "", 17),
          Values("", "band", "", "", "", 17), false, true},
-        // An emptied field is left as it is: nothing moves.
-        {"artist cleared", Values("", "Band", "", "", "", 17), Values("", "", "", "", "", 17),
-         false, false},
+        // With one file an emptied field is cleared: the file leaves its artist's group.
+        {"artist emptied", Values("", "Band", "", "", "", 17), Values("", "", "", "", "", 17),
+         false, true},
         {"genre changed, by artist", Values("", "Band", "", "", "", 17),
          Values("", "Band", "", "", "", 8), false, false},
         {"genre changed, by genre", Values("", "Band", "", "", "", 17),
@@ -350,12 +364,13 @@ TEST(TagEditWrite, EveryFileIsWrittenWithOnlyTheFilledFieldsReplaced) {
         {"year only", Values("", "", "", "1998", ""),
          MakeTag("Song A", "Band A", "Rec A", "1998", "Re A", 17),
          MakeTag("Song B", "Band B", "Rec B", "1998", "Re B", 8),
-         MakeTag("", "", "", "1998", "", GENRE_NONE)},
+         MakeTag("", "", "", "1998", "", NEW_TAG_GENRE)},
         {"genre 0", Values("", "", "", "", "", 0),
          MakeTag("Song A", "Band A", "Rec A", "1990", "Re A", 0),
          MakeTag("Song B", "Band B", "Rec B", "1991", "Re B", 0), MakeTag("", "", "", "", "", 0)},
         {"every text", Values("T", "Ar", "Al", "98", "C"), MakeTag("T", "Ar", "Al", "98", "C", 17),
-         MakeTag("T", "Ar", "Al", "98", "C", 8), MakeTag("T", "Ar", "Al", "98", "C", GENRE_NONE)},
+         MakeTag("T", "Ar", "Al", "98", "C", 8),
+         MakeTag("T", "Ar", "Al", "98", "C", NEW_TAG_GENRE)},
     };
     for (const auto& c : aCases) {
         CTempDir dir;
@@ -399,7 +414,7 @@ TEST(TagEditWrite, AFileThatCannotBeOpenedIsListedAndTheOthersAreWritten) {
     EXPECT_EQ(ReadBytes(dir.Path() / "locked.mp3"), strLocked);
     EXPECT_FALSE(fs::exists(dir.Path() / "gone.mp3"));
     EXPECT_EQ(ReadBytes(dir.Path() / "open.mp3"),
-              Audio(300) + MakeTag("", "", "", "", "New", GENRE_NONE));
+              Audio(300) + MakeTag("", "", "", "", "New", NEW_TAG_GENRE));
     // The records show their files: what could not be written is not shown as if it were.
     EXPECT_EQ(locked.GetComment(), "");
     EXPECT_EQ(gone.GetComment(), "");
@@ -479,7 +494,7 @@ TEST(TagEditDialog, OnePageOfLabelledFieldsInReadingOrder) {
         {ETagField::Artist, "&Artist :", "Artist", 30},
         {ETagField::Album, "A&lbum :", "Album", 30},
         {ETagField::Year, "&Year :", "Year", 4},
-        {ETagField::Comment, "Co&mment. :", "Comment", 30},
+        {ETagField::Comment, "Co&mment :", "Comment", 30},
         {ETagField::Track, "T&rack :", "Track", 3},
     };
     const QList<QLabel*> arrLabels = sheet.findChildren<QLabel*>();
@@ -527,6 +542,74 @@ TEST(TagEditDialog, OnePageOfLabelledFieldsInReadingOrder) {
     ASSERT_EQ(arrTabs.size(), 8u);
     EXPECT_TRUE(std::equal(arrExpected.begin(), arrExpected.end(), arrTabs.begin()));
     EXPECT_EQ(arrTabs[7]->parentWidget(), pButtons) << "the buttons follow the last field";
+}
+
+TEST(TagEditDialog, ANarrowFieldShowsASignThatFitsAndKeepsTheWordsForItsTip) {
+    const QString DIFFERENT = QStringLiteral("(different values)");
+    const QString CLEARED = QStringLiteral("(cleared in every file)");
+    const struct {
+        ETagField eField;
+        bool bCleared;
+        QString strWords;
+    } aCases[] = {
+        {ETagField::Title, false, DIFFERENT}, {ETagField::Title, true, CLEARED},
+        {ETagField::Year, false, DIFFERENT},  {ETagField::Year, true, CLEARED},
+        {ETagField::Track, false, DIFFERENT}, {ETagField::Track, true, CLEARED},
+    };
+    for (const auto& c : aCases) {
+        SCOPED_TRACE(c.strWords.toStdString() + " in field " +
+                     std::to_string(static_cast<int>(c.eField)));
+        CRecordingMessages messages;
+        CScriptedModals modals;
+        CMp3PropertySheet sheet(nullptr, CTagCodec(), messages, modals);
+        sheet.GetPage().m_nDifferent = ~0U;
+        sheet.GetPage().LoadFields();
+        if (c.bCleared) {
+            sheet.GetPage().ClearField(c.eField);
+        }
+        sheet.adjustSize();
+        QLineEdit* pEdit = Edit(sheet, c.eField);
+        const QString strShown = pEdit->placeholderText();
+        ASSERT_FALSE(strShown.isEmpty());
+        // The room a line edit leaves its text: its contents less two pixels on each side.
+        QStyleOptionFrame option;
+        option.initFrom(pEdit);
+        option.lineWidth =
+            pEdit->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, pEdit);
+        const int nRoom =
+            pEdit->style()->subElementRect(QStyle::SE_LineEditContents, &option, pEdit).width() - 4;
+        EXPECT_LE(QFontMetrics(pEdit->font()).horizontalAdvance(strShown), nRoom)
+            << strShown.toStdString();
+        EXPECT_TRUE(strShown == c.strWords || pEdit->toolTip() == c.strWords)
+            << pEdit->toolTip().toStdString();
+    }
+}
+
+TEST(TagEditDialog, EachAltKeyOfTheEditorReachesOneControl) {
+    CRecordingMessages messages;
+    CScriptedModals modals;
+    CMp3PropertySheet sheet(nullptr, CTagCodec(), messages, modals);
+    // Hidden controls count too: each is shown for some selections.
+    std::map<QString, QStringList> mapByKey;
+    const auto add = [&mapByKey](const QString& strText) {
+        const QKeySequence key = QKeySequence::mnemonic(strText);
+        if (!key.isEmpty()) {
+            mapByKey[key.toString()].push_back(strText);
+        }
+    };
+    for (const QLabel* pLabel : sheet.findChildren<QLabel*>()) {
+        if (pLabel->buddy() != nullptr) {
+            add(pLabel->text());
+        }
+    }
+    for (const QAbstractButton* pButton : sheet.findChildren<QAbstractButton*>()) {
+        add(pButton->text());
+    }
+    EXPECT_GE(mapByKey.size(), 9u);
+    for (const auto& [strKey, arrTexts] : mapByKey) {
+        EXPECT_EQ(arrTexts.size(), 1)
+            << strKey.toStdString() << ": " << arrTexts.join(QStringLiteral(", ")).toStdString();
+    }
 }
 
 TEST(TagEditDialog, GenreListIsSortedByNameWithTheEmptyEntryFirst) {
@@ -596,7 +679,7 @@ TEST_F(TagEditSheet, UntaggedFileShowsItsNameAsTitleAndOkAppendsATag) {
     });
     EXPECT_TRUE(Run(arrSelected, true));
     // The placeholder shown for the missing artist is no name: the field stays blank.
-    EXPECT_EQ(Bytes("Intro.mp3"), Audio(300) + MakeTag("Intro", "", "", "", "", GENRE_NONE));
+    EXPECT_EQ(Bytes("Intro.mp3"), Audio(300) + MakeTag("Intro", "", "", "", "", NEW_TAG_GENRE));
     // The file left the placeholder artist's group for the blank one.
     EXPECT_EQ(arrSelected[0]->GetArtist(), "");
     EXPECT_EQ(m_nRefills, 0);
@@ -660,36 +743,63 @@ INSTANTIATE_TEST_SUITE_P(TreeMode, TagEditGenreChoice, ::testing::Bool(),
                          });
 
 TEST_F(TagEditSheet, EmptyGenreEntryLeavesEachFileItsGenre) {
-    Add("a.mp3", Audio(300) + MakeTag("A", "Band", "", "", "", 17));
-    Add("b.mp3", Audio(300) + MakeTag("B", "Band", "", "", "", 8));
-    const std::vector<CTrackInfo*> arrSelected = Scan({"a.mp3", "b.mp3"});
-    m_modals.OnDialog<CMp3PropertySheet>([](CMp3PropertySheet& sheet) {
-        QComboBox* pGenre = sheet.GetPage().GetGenreBox();
-        pGenre->setCurrentIndex(pGenre->findText(QStringLiteral("Jazz")));
-        pGenre->setCurrentIndex(0);
-        SetText(sheet, ETagField::Album, "Live");
-        ClickOk(sheet);
-    });
-    EXPECT_TRUE(Run(arrSelected, true));
-    EXPECT_EQ(Bytes("a.mp3"), Audio(300) + MakeTag("A", "Band", "Live", "", "", 17));
-    EXPECT_EQ(Bytes("b.mp3"), Audio(300) + MakeTag("B", "Band", "Live", "", "", 8));
-    EXPECT_EQ(Rebuilds(), 0);
-    EXPECT_EQ(m_nRefills, 1);
+    const struct {
+        const char* pszCase;
+        std::vector<std::string> arrNames;
+    } aCases[] = {{"two files", {"a.mp3", "b.mp3"}}, {"one file", {"b.mp3"}}};
+    for (const auto& c : aCases) {
+        SCOPED_TRACE(c.pszCase);
+        Add("a.mp3", Audio(300) + MakeTag("A", "Band", "", "", "", 17));
+        Add("b.mp3", Audio(300) + MakeTag("B", "Band", "", "", "", 8));
+        const std::vector<CTrackInfo*> arrSelected = Scan(c.arrNames);
+        m_nRefills = 0;
+        m_modals.OnDialog<CMp3PropertySheet>([](CMp3PropertySheet& sheet) {
+            QComboBox* pGenre = sheet.GetPage().GetGenreBox();
+            pGenre->setCurrentIndex(pGenre->findText(QStringLiteral("Jazz")));
+            pGenre->setCurrentIndex(0);
+            SetText(sheet, ETagField::Album, "Live");
+            ClickOk(sheet);
+        });
+        EXPECT_TRUE(Run(arrSelected, true));
+        if (c.arrNames.size() > 1) {
+            EXPECT_EQ(Bytes("a.mp3"), Audio(300) + MakeTag("A", "Band", "Live", "", "", 17));
+        }
+        EXPECT_EQ(Bytes("b.mp3"), Audio(300) + MakeTag("B", "Band", "Live", "", "", 8));
+        EXPECT_EQ(Rebuilds(), 0);
+        EXPECT_EQ(m_nRefills, 1);
+    }
 }
 
-TEST_F(TagEditSheet, ClearedArtistStaysInTheFileAndNothingIsWritten) {
-    Add("a.mp3", Audio(300) + MakeTag("A", "Band", "", "", "", 17));
-    const std::vector<CTrackInfo*> arrSelected = Scan({"a.mp3"});
-    m_modals.OnDialog<CMp3PropertySheet>([](CMp3PropertySheet& sheet) {
-        Edit(sheet, ETagField::Artist)->clear();
-        ClickOk(sheet);
-    });
-    EXPECT_TRUE(Run(arrSelected, false));
-    EXPECT_EQ(Bytes("a.mp3"), Audio(300) + MakeTag("A", "Band", "", "", "", 17));
-    EXPECT_EQ(arrSelected[0]->GetArtist(), "Band");
-    EXPECT_EQ(Rebuilds(), 0);
-    EXPECT_EQ(m_nRefills, 0);
-    EXPECT_FALSE(m_history.CanUndo());
+TEST_F(TagEditSheet, EmptiedArtistIsClearedInOneFileAndLeftAsEachHasItInSeveral) {
+    const std::string strA = Audio(300) + MakeTag("A", "Band", "", "", "", 17);
+    const std::string strB = Audio(300) + MakeTag("B", "Band", "", "", "", 8);
+    const struct {
+        const char* pszCase;
+        std::vector<std::string> arrNames;
+        std::string strA; // a.mp3 afterwards
+        int nRebuilds;
+    } aCases[] = {
+        // Several first: the history must be empty for it.
+        {"two files", {"a.mp3", "b.mp3"}, strA, 0},
+        {"one file", {"a.mp3"}, Audio(300) + MakeTag("A", "", "", "", "", 17), 1},
+    };
+    for (const auto& c : aCases) {
+        SCOPED_TRACE(c.pszCase);
+        Add("a.mp3", strA);
+        Add("b.mp3", strB);
+        const std::vector<CTrackInfo*> arrSelected = Scan(c.arrNames);
+        m_modals.OnDialog<CMp3PropertySheet>([](CMp3PropertySheet& sheet) {
+            EXPECT_EQ(Edit(sheet, ETagField::Artist)->text(), QStringLiteral("Band"));
+            Edit(sheet, ETagField::Artist)->clear();
+            ClickOk(sheet);
+        });
+        EXPECT_TRUE(Run(arrSelected, false));
+        EXPECT_EQ(Bytes("a.mp3"), c.strA);
+        EXPECT_EQ(Bytes("b.mp3"), strB);
+        EXPECT_EQ(arrSelected[0]->GetArtist(), c.nRebuilds != 0 ? "" : "Band");
+        EXPECT_EQ(Rebuilds(), c.nRebuilds);
+        EXPECT_EQ(m_history.CanUndo(), c.nRebuilds != 0);
+    }
 }
 
 TEST_F(TagEditSheet, ReadOnlyFileIsReportedOnceAndTheOtherIsWritten) {
@@ -704,8 +814,10 @@ TEST_F(TagEditSheet, ReadOnlyFileIsReportedOnceAndTheOtherIsWritten) {
     });
     EXPECT_TRUE(Run(arrSelected));
     EXPECT_EQ(m_messages.m_arrTexts,
-              QStringList{Summary({QString::fromStdString((m_dir.Path() / "locked.mp3").string()) +
-                                   " (read-only)"})});
+              QStringList{Summary(
+                  NotWritten({QString::fromStdString((m_dir.Path() / "locked.mp3").string()) +
+                              " (read-only)"}),
+                  Written({QString::fromStdString((m_dir.Path() / "open.mp3").string())}))});
     EXPECT_EQ(Bytes("locked.mp3"), strLocked);
     EXPECT_EQ(Bytes("open.mp3"), Audio(300) + MakeTag("Open", "Band", "", "", "New", 17));
     EXPECT_EQ(arrSelected[0]->GetComment(), "");
@@ -801,33 +913,38 @@ TEST_F(TagEditSheet, LongFileNameAsTitleMustBeShortenedBeforeOk) {
         ClickOk(sheet);
     });
     EXPECT_TRUE(Run(arrSelected));
-    EXPECT_EQ(m_messages.m_arrTexts, QStringList{FIELD_30});
+    EXPECT_EQ(m_messages.m_arrTexts, QStringList{TITLE_30});
     EXPECT_EQ(Bytes(strName),
-              Audio(300) + MakeTag(strTitle.left(30).toStdString(), "", "", "", "", GENRE_NONE));
+              Audio(300) + MakeTag(strTitle.left(30).toStdString(), "", "", "", "", NEW_TAG_GENRE));
 }
 
-TEST(TagEditReport, OneMessageForTheFilesLeftAloneOnePerTimeNotKeptThenTheErrorWithPathAndReason) {
+TEST(TagEditReport, OneMessageNamesWhatWasNotWrittenWithWhyAndWhatWasThenOnePerTimeNotKept) {
     CTrackInfo a("/nowhere", "a.mp3");
     CTrackInfo b("/nowhere", "b.mp3");
     CTrackInfo changed("/music", "swapped.mp3");
     CTrackInfo owned("/shared", "theirs.mp3");
+    CTrackInfo after("/music", "after.mp3");
     STagWriteOutcome outcome;
+    outcome.m_arrWritten = {&owned};
     outcome.m_arrNotWritten = {&a, &b};
     outcome.m_arrChanged = {&changed};
     outcome.m_arrTimesNotKept = {&owned};
     // A file name may hold what looks like a placeholder of the message.
     outcome.m_error.emplace("/music/100%2 live.mp3", ENOSPC);
+    outcome.m_arrNotTried = {&after};
 
     CRecordingMessages messages;
     ReportTagWrites(nullptr, messages, outcome);
     EXPECT_EQ(
         messages.m_arrTexts,
-        (QStringList{Summary({"/nowhere/a.mp3 (read-only)", "/nowhere/b.mp3 (read-only)",
-                              "/music/swapped.mp3 (vanished)"}),
+        (QStringList{Summary(NotWritten({"/nowhere/a.mp3 (read-only)", "/nowhere/b.mp3 (read-only)",
+                                         "/music/swapped.mp3 (vanished)",
+                                         "/music/100%2 live.mp3 (" +
+                                             QString::fromUtf8(std::strerror(ENOSPC)) + ")",
+                                         "/music/after.mp3 (not tried after that error)"}),
+                             Written({"/shared/theirs.mp3"})),
                      QStringLiteral("The modification time of /shared/theirs.mp3 could not be "
-                                    "kept: only the file's owner may set it."),
-                     QStringLiteral("An error occurred while writing /music/100%2 live.mp3:\n") +
-                         QString::fromUtf8(std::strerror(ENOSPC))}));
+                                    "kept: only the file's owner may set it.")}));
 }
 
 TEST_F(TagEditSheet, WriteErrorIsReportedAndThePanesStillShowTheEditedRecords) {
@@ -851,9 +968,12 @@ TEST_F(TagEditSheet, WriteErrorIsReportedAndThePanesStillShowTheEditedRecords) {
         });
         const bool bOk = RunTagEditor(nullptr, m_messages, m_modals, arrSelected, m_doc, Writer(),
                                       m_history, false, [this] { ++m_nRefills; });
-        const QString strExpected = QStringLiteral("An error occurred while writing ") +
-                                    QString::fromStdString(arrSelected[1]->GetFullPath()) +
-                                    QStringLiteral(":\n") + QString::fromUtf8(std::strerror(EFBIG));
+        const QString strExpected =
+            Summary(NotWritten({QString::fromStdString(arrSelected[1]->GetFullPath()) + " (" +
+                                    QString::fromUtf8(std::strerror(EFBIG)) + ")",
+                                QString::fromStdString(arrSelected[2]->GetFullPath()) +
+                                    " (not tried after that error)"}),
+                    Written({QString::fromStdString(arrSelected[0]->GetFullPath())}));
         std::string strFaults;
         if (!bOk || !m_modals.Done()) {
             strFaults += "[the editor did not finish as OK] ";
@@ -954,8 +1074,10 @@ TEST(TagEditChanges, OnlyWhatTheUserChangedOrFilledInIsWritten) {
         {"one file, nothing changed", tagged, tagged, true, ""},
         {"one file, title changed", tagged,
          WithTrack(Values("New", "Band", "Rec", "1990", "Note", 17), "7"), true, "title=New;"},
-        {"one file, a text emptied stays", tagged,
-         WithTrack(Values("Song", "", "Rec", "", "Note", 17), "7"), true, ""},
+        {"one file, emptied texts are cleared", tagged,
+         WithTrack(Values("Song", "", "Rec", "", "Note", 17), "7"), true, "artist=;year=;"},
+        {"one file, (unchanged) genre entry chosen", tagged,
+         WithTrack(Values("Song", "Band", "Rec", "1990", "Note", GENRE_NONE), "7"), true, ""},
         {"one file, genre chosen", tagged,
          WithTrack(Values("Song", "Band", "Rec", "1990", "Note", 8), "7"), true, "genre=8;"},
         {"title from the file name counts as typed", untagged, untagged, true, "title=Intro;"},
@@ -979,6 +1101,41 @@ TEST(TagEditChanges, OnlyWhatTheUserChangedOrFilledInIsWritten) {
     };
     for (const auto& c : aCases) {
         EXPECT_EQ(Describe(ChangesFromPage(c.before, c.after, c.bOneFile)), c.strExpected)
+            << c.pszCase;
+    }
+}
+
+TEST(TagEditChanges, ACommentFilledFromId3v2LeavesTheTrackNumberItsBytes) {
+    CTempDir dir;
+    WriteBytes(dir.Path() / "tracked.mp3", Audio(300) + MakeTrackTag("T", "Band", "", "", 7, 17));
+    WriteBytes(dir.Path() / "plain.mp3", Audio(300) + MakeTag("P", "Band", "", "", "", 17));
+    CTrackInfo tracked(dir.Str(), "tracked.mp3");
+    CTrackInfo plain(dir.Str(), "plain.mp3");
+    STagChanges fromId3v2;
+    fromId3v2.m_strComment = std::string(30, 'n');
+    const auto page = [](std::optional<std::string> strComment, std::optional<int> nTrack) {
+        STagChanges changes;
+        changes.m_strComment = std::move(strComment);
+        changes.m_nTrack = nTrack;
+        return changes;
+    };
+    const struct {
+        const char* pszCase;
+        const CTrackInfo* pTrack;
+        STagChanges changes;
+        std::string strExpected;
+    } aCases[] = {
+        {"beside the file's track number", &tracked, page(std::nullopt, std::nullopt),
+         "comment=" + std::string(28, 'n') + ";"},
+        {"no track number", &plain, page(std::nullopt, std::nullopt),
+         "comment=" + std::string(30, 'n') + ";"},
+        {"track number cleared on the page", &tracked, page(std::nullopt, 0),
+         "comment=" + std::string(30, 'n') + ";track=0;"},
+        {"comment typed on the page", &tracked, page("Mine", std::nullopt), "comment=Mine;"},
+    };
+    for (const auto& c : aCases) {
+        EXPECT_EQ(Describe(WithEmptyFieldsFilled(c.changes, fromId3v2, *c.pTrack, CTagCodec())),
+                  c.strExpected)
             << c.pszCase;
     }
 }
@@ -1009,7 +1166,12 @@ TEST(TagEditDialog, OkRefusesABadTrackThenAnUnstorableTextThenAnOverlongOne) {
         {"30 Cyrillic letters are 60 bytes of UTF-8", "Automatic", Repeat(strCyrillic, 30), "", "",
          "", InBytes("Title", 30, 60), ETagField::Title},
         {"29-byte comment beside a track", "Automatic", "", "", std::string(29, 'c'), "5",
-         QStringLiteral("Enter no more than 28 characters."), ETagField::Comment},
+         QStringLiteral("A track number takes the comment's last two bytes, and this comment "
+                        "needs them. Shorten the Comment field to 28 bytes, or leave the Track "
+                        "field empty."),
+         ETagField::Track},
+        {"31-byte comment beside a track", "Automatic", "", "", std::string(31, 'c'), "5",
+         QStringLiteral("Comment: Enter no more than 30 characters."), ETagField::Comment},
         {"28-byte comment beside a track", "Automatic", "", "", std::string(28, 'c'), "255",
          QString(), ETagField::Title},
         {"30-byte comment without a track", "Automatic", "", "", std::string(30, 'c'), "",
@@ -1090,6 +1252,142 @@ TEST_F(TagEditSheet, TrackNumberIsSetAndTakenAway) {
     EXPECT_EQ(m_history.LastEditFileCount(), 1u);
 }
 
+TEST_F(TagEditSheet, AnEditNeverSilentlyTakesATrackNumberOrTheEndOfAComment) {
+    const std::string strTrack = Audio(300) + MakeTrackTag("T", "Band", "1990", "Note", 7, 17);
+    const std::string strLong =
+        Audio(300) + MakeTag("L", "Band", "", "1990", std::string(30, 'c'), 17);
+    const std::string strPlain = Audio(300) + MakeTag("P", "Band", "", "1990", "Short", 17);
+    const std::string str29(29, 'x');
+    const auto typeComment = [](const std::string& strText) {
+        return [strText](CMp3PropertySheet& sheet) { SetText(sheet, ETagField::Comment, strText); };
+    };
+    const auto typeTrack = [](const char* pszTrack) {
+        return [pszTrack](CMp3PropertySheet& sheet) { SetText(sheet, ETagField::Track, pszTrack); };
+    };
+    const struct {
+        const char* pszCase;
+        std::vector<std::string> arrNames;
+        std::function<void(CMp3PropertySheet&)> edit;
+        QString strRefusal; // empty: OK is taken at once
+        ETagField eFocused;
+        std::function<void(CMp3PropertySheet&)> mend; // then OK again
+        std::map<std::string, std::string> mapAfter;
+    } aCases[] = {
+        {"one file, track emptied for a long comment",
+         {"track.mp3"},
+         [&](CMp3PropertySheet& sheet) {
+             SetText(sheet, ETagField::Track, "");
+             SetText(sheet, ETagField::Comment, str29);
+         },
+         QString(),
+         ETagField::Comment,
+         nullptr,
+         {{"track.mp3", Audio(300) + MakeTag("T", "Band", "", "1990", str29, 17)}}},
+        {"one file, track typed beside a 30-byte comment",
+         {"long.mp3"},
+         typeTrack("5"),
+         QStringLiteral("A track number takes the comment's last two bytes, and this comment "
+                        "needs them. Shorten the Comment field to 28 bytes, or leave the Track "
+                        "field empty."),
+         ETagField::Track,
+         typeComment("Short"),
+         {{"long.mp3", Audio(300) + MakeTrackTag("L", "Band", "1990", "Short", 5, 17)}}},
+        {"several, track typed where one comment needs its bytes",
+         {"track.mp3", "long.mp3"},
+         typeTrack("5"),
+         QStringLiteral("A track number takes the comment's last two bytes, and the comments of 1 "
+                        "of the selected files need them. Type a text of 28 bytes at most in the "
+                        "Comment field, or leave the Track field empty."),
+         ETagField::Track,
+         typeComment("Short"),
+         {{"track.mp3", Audio(300) + MakeTrackTag("T", "Band", "1990", "Short", 5, 17)},
+          {"long.mp3", Audio(300) + MakeTrackTag("L", "Band", "1990", "Short", 5, 17)}}},
+        {"several, long comment typed where one file has a track number",
+         {"track.mp3", "plain.mp3"},
+         typeComment(str29),
+         QStringLiteral("A comment of more than 28 bytes would take the place of the track number "
+                        "in 1 of the selected files. Shorten the Comment field to 28 bytes, or "
+                        "clear the Track field in every file to take the track numbers away."),
+         ETagField::Comment,
+         [](CMp3PropertySheet& sheet) { sheet.GetPage().ClearField(ETagField::Track); },
+         {{"track.mp3", Audio(300) + MakeTag("T", "Band", "", "1990", str29, 17)},
+          {"plain.mp3", Audio(300) + MakeTag("P", "Band", "", "1990", str29, 17)}}},
+        {"several, nothing to lose",
+         {"plain.mp3", "long.mp3"},
+         [](CMp3PropertySheet& sheet) { SetText(sheet, ETagField::Year, "2001"); },
+         QString(),
+         ETagField::Year,
+         nullptr,
+         {{"plain.mp3", Audio(300) + MakeTag("P", "Band", "", "2001", "Short", 17)},
+          {"long.mp3", Audio(300) + MakeTag("L", "Band", "", "2001", std::string(30, 'c'), 17)}}},
+    };
+    for (const auto& c : aCases) {
+        SCOPED_TRACE(c.pszCase);
+        Add("track.mp3", strTrack);
+        Add("long.mp3", strLong);
+        Add("plain.mp3", strPlain);
+        const std::vector<CTrackInfo*> arrSelected = Scan(c.arrNames);
+        m_messages.m_arrTexts.clear();
+        m_modals.OnDialog<CMp3PropertySheet>([&c](CMp3PropertySheet& sheet) {
+            c.edit(sheet);
+            ClickOk(sheet);
+        });
+        if (!c.strRefusal.isEmpty()) {
+            m_modals.OnDialog<CMp3PropertySheet>([&](CMp3PropertySheet& sheet) {
+                EXPECT_EQ(m_messages.m_arrTexts, QStringList{c.strRefusal});
+                EXPECT_EQ(sheet.focusWidget(), Edit(sheet, c.eFocused));
+                for (const auto& [strName, strAfter] : c.mapAfter) {
+                    EXPECT_NE(Bytes(strName), strAfter) << "written before the refusal was mended";
+                }
+                c.mend(sheet);
+                ClickOk(sheet);
+            });
+        }
+        EXPECT_TRUE(Run(arrSelected));
+        for (const auto& [strName, strAfter] : c.mapAfter) {
+            EXPECT_EQ(Bytes(strName), strAfter) << strName;
+        }
+        EXPECT_EQ(m_messages.m_arrTexts,
+                  c.strRefusal.isEmpty() ? QStringList() : QStringList{c.strRefusal});
+    }
+}
+
+TEST_F(TagEditSheet, ClearingAFieldChangesOnlyTheFilesWhereItHoldsSomething) {
+    // Some taggers pad an empty field with zero bytes: it reads empty all the same.
+    std::string strZeroed = MakeTag("Z", "Band", "", "1990", "", 17);
+    std::fill(strZeroed.begin() + 97, strZeroed.begin() + 127, '\0');
+    const struct {
+        const char* pszName;
+        std::string strBefore;
+        std::string strAfter;
+    } aFiles[] = {
+        {"bare.mp3", Audio(300), Audio(300)},
+        {"zeroed.mp3", Audio(300) + strZeroed, Audio(300) + strZeroed},
+        {"noted.mp3", Audio(300) + MakeTag("N", "Band", "", "1990", "Note", 17),
+         Audio(300) + MakeTag("N", "Band", "", "1990", "", 17)},
+    };
+    std::vector<std::string> arrNames;
+    for (const auto& f : aFiles) {
+        Add(f.pszName, f.strBefore);
+        SetModificationTime(m_dir.Path() / f.pszName, 1000000000);
+        arrNames.push_back(f.pszName);
+    }
+    const std::vector<CTrackInfo*> arrSelected = Scan(arrNames);
+    m_modals.OnDialog<CMp3PropertySheet>([](CMp3PropertySheet& sheet) {
+        sheet.GetPage().ClearField(ETagField::Comment);
+        ClickOk(sheet);
+    });
+    EXPECT_TRUE(Run(arrSelected));
+    for (const auto& f : aFiles) {
+        const bool bChanged = f.strAfter != f.strBefore;
+        EXPECT_EQ(Bytes(f.pszName), f.strAfter) << f.pszName;
+        EXPECT_EQ(ModificationTime(m_dir.Path() / f.pszName).tv_sec != 1000000000, bChanged)
+            << f.pszName;
+    }
+    EXPECT_EQ(m_history.LastEditFileCount(), 1u);
+    EXPECT_FALSE(arrSelected[0]->HasTag());
+}
+
 TEST_F(TagEditSheet, PlaceholderArtistIsNeverWrittenInEitherLanguage) {
     for (const std::string& strShown : {std::string("<Undefined>"), "<Non d" + E_ACUTE + "fini>"}) {
         Add("Intro.mp3", Audio(300));
@@ -1099,7 +1397,7 @@ TEST_F(TagEditSheet, PlaceholderArtistIsNeverWrittenInEitherLanguage) {
             ClickOk(sheet);
         });
         EXPECT_TRUE(Run(arrSelected));
-        EXPECT_EQ(Bytes("Intro.mp3"), Audio(300) + MakeTag("Intro", "", "", "", "", GENRE_NONE))
+        EXPECT_EQ(Bytes("Intro.mp3"), Audio(300) + MakeTag("Intro", "", "", "", "", NEW_TAG_GENRE))
             << strShown;
     }
 }
@@ -1136,9 +1434,10 @@ TEST_F(TagEditSheet, FileSwappedForALinkAfterTheScanIsLeftAloneAndNamed) {
         ClickOk(sheet);
     });
     EXPECT_TRUE(Run(arrSelected));
-    EXPECT_EQ(m_messages.m_arrTexts,
-              QStringList{Summary({QString::fromStdString((m_dir.Path() / "a.mp3").string()) +
-                                   " (changed since listed)"})});
+    EXPECT_EQ(
+        m_messages.m_arrTexts,
+        QStringList{Summary(NotWritten({QString::fromStdString((m_dir.Path() / "a.mp3").string()) +
+                                        " (changed since listed)"}))});
     EXPECT_EQ(Bytes("other.mp3"), strOther);
     EXPECT_FALSE(m_history.CanUndo());
 }
@@ -1289,6 +1588,8 @@ TEST(TagEditDialog, EachTextShowsTheBytesItTakesInTheCodecOfTheWrite) {
         {"Windows-1252", ETagField::Artist, strKanji, "", "?/30"},
         {"Automatic", ETagField::Album, Repeat(E_ACUTE, 3), "", "3/30"},
         {"Automatic", ETagField::Comment, "abc", "7", "3/28"},
+        // The placeholder shown for a missing artist is never written: it takes no bytes.
+        {"Automatic", ETagField::Artist, "<Undefined>", "", "0/30"},
         {"ISO-8859-1", ETagField::Year, "1998", "", "4/4"},
     };
     for (const auto& c : aCases) {
@@ -1314,9 +1615,19 @@ TEST(TagEditReport, ManyFailuresNameTheFirstTwentyAndCountTheRest) {
         }
     }
     arrNamed.push_back(QStringLiteral("... and 5 more file(s)."));
+    QStringList arrWritten;
+    for (int i = 0; i < 22; ++i) {
+        const std::string strName = "w" + std::to_string(i) + ".mp3";
+        outcome.m_arrWritten.push_back(&tracks.emplace_back("/music", strName));
+        if (i < 20) {
+            arrWritten.push_back(QString::fromStdString("/music/" + strName));
+        }
+    }
+    arrWritten.push_back(QStringLiteral("... and 2 more file(s)."));
     CRecordingMessages messages;
     ReportTagWrites(nullptr, messages, outcome);
-    EXPECT_EQ(messages.m_arrTexts, QStringList{Summary(arrNamed)});
+    EXPECT_EQ(messages.m_arrTexts,
+              QStringList{Summary(NotWritten(arrNamed, 25), Written(arrWritten, 22))});
 }
 
 TEST_F(TagEditSheet, SeveralFilesShowWhatTheyShareAndClearAFieldInEveryFile) {

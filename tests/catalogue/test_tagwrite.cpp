@@ -192,8 +192,9 @@ TEST(TagWriteFaults, ShortWritesThatGoOnSucceedCompletely) {
     STagChanges changes;
     changes.m_strTitle = "Slow";
     EXPECT_TRUE(IsWritten(WriteChanges(track, changes, slowOps)));
-    // A new tag holds what was entered: never the placeholder shown for a missing artist.
-    EXPECT_EQ(ReadBytes(dir.Path() / "s.mp3"), Audio(500) + MakeTag("Slow", "", "", "", "", 148));
+    // A new tag holds what was entered: never the placeholder shown for a missing artist, and
+    // 255 for its genre, which every reader takes for "no genre".
+    EXPECT_EQ(ReadBytes(dir.Path() / "s.mp3"), Audio(500) + MakeTag("Slow", "", "", "", "", 255));
 }
 
 TEST(TagWriteFaults, ReadOnlyFileForAnUnprivilegedUserIsRefusedAndUnchanged) {
@@ -573,6 +574,131 @@ TEST(TagWriteUndo, TakesBackEachKindOfEditUnlessTheFileChangedSince) {
             track.Refresh(undone.m_block, CTagCodec());
             EXPECT_EQ(track.GetTitle(), c.bHadTag ? "Before" : "");
             EXPECT_EQ(track.GetSize(), c.bHadTag ? 1000 : 1000 - 128);
+        }
+    }
+}
+
+namespace {
+
+// A v1.1 tag built by hand: the comment in 28 bytes, a zero byte, the track number.
+std::string TrackTag(const std::string& strComment, int nTrack) {
+    std::string strTag = MakeTag("Song", "Band", "", "1999", "", 17);
+    strTag.replace(97, 30, Padded(strComment, 28) + '\0' + static_cast<char>(nTrack));
+    return strTag;
+}
+
+} // namespace
+
+TEST(TagWriteClears, EmptyingWhatReadsEmptyAlreadyChangesNoByteAndNoTime) {
+    // Some taggers pad an empty field with zero bytes: it reads empty all the same.
+    std::string strZeroed = MakeTag("Song", "", "", "1999", "", 17);
+    std::fill(strZeroed.begin() + 33, strZeroed.begin() + 63, '\0');
+    std::fill(strZeroed.begin() + 97, strZeroed.begin() + 127, '\0');
+    const auto changesOf = [](std::optional<std::string> strArtist,
+                              std::optional<std::string> strComment, std::optional<int> nTrack) {
+        STagChanges changes;
+        changes.m_strArtist = std::move(strArtist);
+        changes.m_strComment = std::move(strComment);
+        changes.m_nTrack = nTrack;
+        return changes;
+    };
+    const struct {
+        const char* pszCase;
+        std::string strTag; // the file's tag before; empty: none
+        STagChanges changes;
+        std::string strAfter; // empty: the file as it was, its time too
+    } aCases[] = {
+        {"no tag, fields emptied", "", changesOf("", "", 0), ""},
+        {"zero-padded fields emptied", strZeroed, changesOf("", "", std::nullopt), ""},
+        {"space-padded fields emptied", MakeTag("Song", "", "", "1999", "", 17),
+         changesOf("", "", 0), ""},
+        {"an artist emptied", MakeTag("Song", "Band", "", "1999", "", 17),
+         changesOf("", "", std::nullopt), MakeTag("Song", "", "", "1999", "", 17)},
+        // The comment is empty already, the track number is not.
+        {"empty comment and track emptied", TrackTag("", 7), changesOf(std::nullopt, "", 0),
+         MakeTag("Song", "Band", "", "1999", "", 17)},
+        {"no tag, a value beside the emptied fields", "", changesOf("Band", "", 0),
+         MakeTag("", "Band", "", "", "", 255)},
+    };
+    CFileOps systemCalls;
+    for (const auto& c : aCases) {
+        SCOPED_TRACE(c.pszCase);
+        CTempDir dir;
+        const fs::path path = dir.Path() / "c.mp3";
+        const std::string strBefore = Audio(400) + c.strTag;
+        WriteBytes(path, strBefore);
+        const struct timespec aOld[2] = {{1000000000, 0}, {1000000000, 0}};
+        ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), aOld, 0), 0);
+        CTrackInfo track(dir.Str(), "c.mp3");
+        const STagWriteResult result = WriteChanges(track, c.changes, systemCalls);
+        EXPECT_EQ(result.m_eStatus,
+                  c.strAfter.empty() ? EWriteStatus::Unchanged : EWriteStatus::Written);
+        EXPECT_EQ(ReadBytes(path), c.strAfter.empty() ? strBefore : Audio(400) + c.strAfter);
+        struct stat st {};
+        ::stat(path.c_str(), &st);
+        EXPECT_EQ(st.st_mtim.tv_sec == 1000000000, c.strAfter.empty());
+    }
+}
+
+TEST(TagChangesLoss, ATrackNumberAndALongCommentNeverTakeEachOthersBytesUnasked) {
+    const std::string str28(28, 'c');
+    const std::string str29(29, 'c');
+    const std::string str30(30, 'c');
+    const std::string strKanji = "\xE6\xBC\xA2"; // three bytes of UTF-8
+    std::string str10Kanji;
+    for (int i = 0; i < 10; ++i) {
+        str10Kanji += strKanji;
+    }
+    const auto changesOf = [](std::optional<std::string> strComment, std::optional<int> nTrack) {
+        STagChanges changes;
+        changes.m_strComment = std::move(strComment);
+        changes.m_nTrack = nTrack;
+        return changes;
+    };
+    const std::string strTrack7 = TrackTag("Note", 7);
+    const struct {
+        const char* pszCase;
+        std::string strTag; // the 128 bytes the file ends with
+        STagChanges changes;
+        ETagLoss eExpected;
+    } aCases[] = {
+        {"long comment over a track", strTrack7, changesOf(str29, std::nullopt),
+         ETagLoss::TrackNumber},
+        {"long comment, track taken away", strTrack7, changesOf(str29, 0), ETagLoss::None},
+        {"28 bytes beside the track", strTrack7, changesOf(str28, std::nullopt), ETagLoss::None},
+        {"10 kanji are 30 bytes", strTrack7, changesOf(str10Kanji, std::nullopt),
+         ETagLoss::TrackNumber},
+        {"long comment beside a new track", strTrack7, changesOf(str29, 3), ETagLoss::CommentEnd},
+        {"track over a 30-byte comment", MakeTag("S", "B", "", "", str30, 17),
+         changesOf(std::nullopt, 5), ETagLoss::CommentEnd},
+        {"track over a 29-byte comment", MakeTag("S", "B", "", "", str29, 17),
+         changesOf(std::nullopt, 5), ETagLoss::CommentEnd},
+        {"track beside 28 bytes and spaces", MakeTag("S", "B", "", "", str28, 17),
+         changesOf(std::nullopt, 5), ETagLoss::None},
+        {"track with a comment that fits", MakeTag("S", "B", "", "", str30, 17),
+         changesOf("Short", 5), ETagLoss::None},
+        {"track removed beside a long comment", MakeTag("S", "B", "", "", str30, 17),
+         changesOf(std::nullopt, 0), ETagLoss::None},
+        {"long comment where there is no track", MakeTag("S", "B", "", "", "x", 17),
+         changesOf(str30, std::nullopt), ETagLoss::None},
+        {"no tag at all", Audio(128), changesOf(std::nullopt, 5), ETagLoss::None},
+        {"no tag, long comment", Audio(128), changesOf(str30, std::nullopt), ETagLoss::None},
+    };
+    for (const auto& c : aCases) {
+        CId3v1Tag::CBytes bytes{};
+        std::copy(c.strTag.begin(), c.strTag.end(), bytes.begin());
+        EXPECT_EQ(c.changes.SilentLoss(bytes, CTagCodec()), c.eExpected) << c.pszCase;
+        if (c.eExpected == ETagLoss::None || !CId3v1Tag::HasMarker(bytes.data())) {
+            continue;
+        }
+        // What the loss names is what the bytes would lose.
+        const CId3v1Tag::CBytes after = *c.changes.ApplyTo(bytes, CTagCodec());
+        const int nTrackWanted =
+            c.changes.m_nTrack ? *c.changes.m_nTrack : CId3v1Tag::TrackOf(bytes);
+        if (c.eExpected == ETagLoss::TrackNumber) {
+            EXPECT_NE(CId3v1Tag::TrackOf(after), nTrackWanted) << c.pszCase;
+        } else {
+            EXPECT_LT(TagFieldBytes(&after[CId3v1Tag::COMMENT], 30).size(), 29u) << c.pszCase;
         }
     }
 }

@@ -41,6 +41,9 @@ QString Q(const std::string& str) {
     return QString::fromStdString(str);
 }
 
+// The genre byte of a tag the program makes: what every reader takes for "no genre".
+constexpr unsigned char NEW_TAG_GENRE = 255;
+
 } // namespace
 
 TEST(CommandLine, ParsesModesAndRejectsMalformedInput) {
@@ -198,7 +201,9 @@ TEST(CommandLine, SetWritesOnlyTheFieldsGivenAndRefusesBeforeWriting) {
         {{"--set", "track="}, 0, withTail(125, "  "), ""},
         {{"--set", "artist=<Undefined>"}, 0, withTail(33, Padded("", 30)), ""},
         {{"--set", "artist=<Non d\u00e9fini>"}, 0, withTail(33, Padded("", 30)), ""},
-        {{"--set", "comment=" + QString(29, 'c')},
+        // A comment that needs the track number's bytes takes them only when asked to.
+        {{"--set", "comment=" + QString(29, 'c')}, 2, "", "track"},
+        {{"--set", "comment=" + QString(29, 'c'), "--set", "track="},
          0,
          withTail(97, QString(29, 'c').toStdString() + " "),
          ""},
@@ -211,6 +216,7 @@ TEST(CommandLine, SetWritesOnlyTheFieldsGivenAndRefusesBeforeWriting) {
          withTail(63, Padded("\xCA\xE8\xED\xEE", 30)),
          ""},
         {{"--set", "track=256"}, 2, "", "track"},
+        {{"--set", "track=0"}, 2, "", "track"},
         {{"--set", "genre=Nonesuch"}, 2, "", "genre"},
         {{"--set", "mood=calm"}, 2, "", "mood"},
     };
@@ -233,6 +239,68 @@ TEST(CommandLine, SetWritesOnlyTheFieldsGivenAndRefusesBeforeWriting) {
     }
 }
 
+TEST(CommandLine, SetRefusesToLoseATrackNumberOrACommentEndItWasNotGivenAndWritesNoFile) {
+    // A v1.1 tag: the comment in 28 bytes, a zero byte, the track number.
+    const auto trackTag = [](const std::string& strComment, int nTrack) {
+        std::string strTag = MakeTag("Song", "Band", "", "1999", "", 17);
+        strTag.replace(97, 30, Padded(strComment, 28) + '\0' + static_cast<char>(nTrack));
+        return strTag;
+    };
+    const std::string str30(30, 'c');
+    const std::string str29(29, 'x');
+    const std::string strLong = MakeTag("Song", "Band", "", "1999", str30, 17);
+    const std::string strShort = MakeTag("Song", "Band", "", "1999", "Short", 17);
+    const std::string strNine = trackTag("Comment", 9);
+    const struct {
+        QStringList arrArgs;
+        std::string strTagA, strTagB; // the files' tags before; empty: no tag
+        int nExit;
+        std::string strAfterA, strAfterB; // empty: as before
+        const char* pszError;             // in what stderr names
+    } aCases[] = {
+        {{"--set", "track=5"}, strLong, strNine, 2, "", "", "a.mp3': the track number"},
+        {{"--set", "track=5", "--set", "comment=Short"},
+         strLong,
+         strNine,
+         0,
+         trackTag("Short", 5),
+         trackTag("Short", 5),
+         ""},
+        {{"--set", Q("comment=" + str29)}, strShort, strNine, 2, "", "", "b.mp3': the comment"},
+        {{"--set", Q("comment=" + str29), "--set", "track="},
+         strShort,
+         strNine,
+         0,
+         MakeTag("Song", "Band", "", "1999", str29, 17),
+         MakeTag("Song", "Band", "", "1999", str29, 17),
+         ""},
+        {{"--set", "track=5"},
+         "",
+         strNine,
+         0,
+         // A new tag: blank texts, the track number, no genre.
+         "TAG" + std::string(122, ' ') + std::string("\0\x05", 2) +
+             static_cast<char>(NEW_TAG_GENRE),
+         trackTag("Comment", 5),
+         ""},
+    };
+    for (const auto& c : aCases) {
+        SCOPED_TRACE(c.arrArgs.join(QLatin1Char(' ')).toStdString());
+        CTempDir dir;
+        const std::string strAudio = Audio(700);
+        WriteBytes(dir.Path() / "a.mp3", strAudio + c.strTagA);
+        WriteBytes(dir.Path() / "b.mp3", strAudio + c.strTagB);
+        const SRun run =
+            RunProgram(c.arrArgs + QStringList{Q(dir.Str() + "/a.mp3"), Q(dir.Str() + "/b.mp3")});
+        EXPECT_EQ(run.nExit, c.nExit) << run.strErr;
+        EXPECT_NE(run.strErr.find(c.pszError), std::string::npos) << run.strErr;
+        EXPECT_EQ(ReadBytes(dir.Path() / "a.mp3"),
+                  strAudio + (c.strAfterA.empty() ? c.strTagA : c.strAfterA));
+        EXPECT_EQ(ReadBytes(dir.Path() / "b.mp3"),
+                  strAudio + (c.strAfterB.empty() ? c.strTagB : c.strAfterB));
+    }
+}
+
 TEST(CommandLine, SetNamesTheFilesItCannotWriteAndWritesTheOthers) {
     CTempDir dir;
     WriteBytes(dir.Path() / "ok.mp3", Audio(300));
@@ -250,7 +318,8 @@ TEST(CommandLine, SetNamesTheFilesItCannotWriteAndWritesTheOthers) {
     }
     EXPECT_EQ(run.strErr.find("ok.mp3"), std::string::npos);
     EXPECT_EQ(ReadBytes(dir.Path() / "ro.mp3"), Audio(300));
-    EXPECT_EQ(ReadBytes(dir.Path() / "ok.mp3"), Audio(300) + MakeTag("New", "", "", "", "", 148));
+    EXPECT_EQ(ReadBytes(dir.Path() / "ok.mp3"),
+              Audio(300) + MakeTag("New", "", "", "", "", NEW_TAG_GENRE));
     EXPECT_TRUE(QDir(configDir.path()).isEmpty()) << "--set must not write settings";
 
     // The stored encoding is read unless --encoding overrides it.
@@ -264,7 +333,7 @@ TEST(CommandLine, SetNamesTheFilesItCannotWriteAndWritesTheOthers) {
                    configDir.path());
     EXPECT_EQ(koi8.nExit, 0) << koi8.strErr;
     EXPECT_EQ(ReadBytes(dir.Path() / "ok.mp3"),
-              Audio(300) + MakeTag("New", "\xEB\xC9\xCE\xCF", "", "", "", 148));
+              Audio(300) + MakeTag("New", "\xEB\xC9\xCE\xCF", "", "", "", NEW_TAG_GENRE));
     const SRun listed = RunProgram({QStringLiteral("--list"), Q(dir.Str())}, configDir.path());
     EXPECT_NE(listed.strOut.find("\t\u041a\u0438\u043d\u043e\t"), std::string::npos)
         << listed.strOut;
@@ -287,6 +356,20 @@ TEST(CommandLine, SetFromId3v2FillsOnlyEmptyFieldsAndLeavesTheId3v2TagAlone) {
     EXPECT_EQ(ReadBytes(dir.Path() / "own.mp3"),
               strAudio + MakeTag("Own title", "V2 artist", "", "", "", 17));
     EXPECT_EQ(ReadBytes(dir.Path() / "plain.mp3"), Audio(400)); // nothing to fill: not written
+
+    // A 30-byte comment copied into a file with a track number is cut to the 28 bytes beside it.
+    const std::string strLongComment(30, 'n');
+    const std::string strCommented =
+        Id3v2Tag(4, Id3v2Frame(4, "COMM", Id3v2Text(3, Id3v2Comment("", strLongComment)))) +
+        MpegFrames();
+    std::string strTracked = MakeTag("Own", "", "", "", "", 17);
+    strTracked.replace(125, 2, std::string("\0\x07", 2));
+    WriteBytes(dir.Path() / "tracked.mp3", strCommented + strTracked);
+    const SRun tracked =
+        RunProgram({QStringLiteral("--set-from-id3v2"), Q(dir.Str() + "/tracked.mp3")});
+    EXPECT_EQ(tracked.nExit, 0) << tracked.strErr;
+    strTracked.replace(97, 28, strLongComment.substr(0, 28));
+    EXPECT_EQ(ReadBytes(dir.Path() / "tracked.mp3"), strCommented + strTracked);
 }
 
 TEST(CommandLine, ASettingsFileThatIsAFifoGivesTheDefaultsWithoutWaiting) {

@@ -6,6 +6,7 @@
 #include "actions/mp3propertysheet.h"
 #include "actions/tagundohistory.h"
 #include "catalogue/genres.h"
+#include "catalogue/trackinfo.h"
 #include "panes/leftview.h"
 #include "panes/tunebrview.h"
 #include "platform/settingsstore.h"
@@ -39,6 +40,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <functional>
 #include <memory>
 
@@ -193,17 +196,56 @@ TEST(French, TheWindowSpeaksFrenchWhereTheStringTableDoes) {
     EXPECT_EQ(frame.GetAction(ID_PLAY)->text(), QStringLiteral("&Jouer"));
 }
 
-TEST(French, TheTagEditorRefusesAnOverlongFieldInFrench) {
+TEST(French, TheTagEditorRefusesInFrenchNamingTheFields) {
     ASSERT_EQ(UserLanguage(), ELanguage::French);
+    const CTranslations translations(ELanguage::French);
+    const struct {
+        const char* pszCase;
+        std::string strTitle, strComment; // shown
+        const char* pszTrack;             // typed
+        QString strMessage;
+    } aCases[] = {
+        {"title too long", std::string(31, 'x'), "", "",
+         QStringLiteral("Titre : Tapez 30 caractères au maximum.")},
+        {"track beside a 30-byte comment", "", std::string(30, 'c'), "5",
+         QStringLiteral("Un numéro de piste occupe les deux derniers octets du commentaire, et ce "
+                        "commentaire en a besoin. Raccourcissez le champ Commentaire à 28 octets, "
+                        "ou laissez le champ Piste vide.")},
+    };
+    for (const auto& c : aCases) {
+        CRecordingMessages messages;
+        CScriptedModals modals;
+        CMp3PropertySheet sheet(nullptr, CTagCodec(), messages, modals);
+        sheet.GetPage().m_strTitle = c.strTitle;
+        sheet.GetPage().m_strComment = c.strComment;
+        sheet.GetPage().LoadFields();
+        sheet.show();
+        sheet.GetPage().GetEdit(ETagField::Track)->setText(QString::fromUtf8(c.pszTrack));
+        sheet.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+        EXPECT_EQ(messages.m_arrTexts, QStringList{c.strMessage}) << c.pszCase;
+        EXPECT_TRUE(sheet.isVisible()) << c.pszCase << ": OK must be refused";
+    }
+}
+
+// After a full disk some files hold the edit: the French text must not say that nothing was saved.
+TEST(French, AnInterruptedWriteNamesWhatWasWrittenAndWhatWasNot) {
+    ASSERT_EQ(UserLanguage(), ELanguage::French);
+    const CTranslations translations(ELanguage::French);
+    CTrackInfo first("/m", "first.mp3");
+    CTrackInfo full("/m", "full.mp3");
+    CTrackInfo last("/m", "last.mp3");
+    STagWriteOutcome outcome;
+    outcome.m_arrWritten = {&first};
+    outcome.m_error.emplace(full.GetFullPath(), ENOSPC);
+    outcome.m_arrNotTried = {&last};
     CRecordingMessages messages;
-    CScriptedModals modals;
-    CMp3PropertySheet sheet(nullptr, CTagCodec(), messages, modals);
-    sheet.GetPage().m_strTitle = std::string(31, 'x');
-    sheet.GetPage().LoadFields();
-    sheet.show();
-    sheet.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
-    EXPECT_EQ(messages.m_arrTexts, QStringList{QStringLiteral("Tapez 30 caractères au maximum.")});
-    EXPECT_TRUE(sheet.isVisible()) << "OK must be refused";
+    ReportTagWrites(nullptr, messages, outcome);
+    EXPECT_EQ(messages.m_arrTexts,
+              QStringList{QStringLiteral("Impossible de créer ou modifier l'étiquette ID3 !\n\n"
+                                         "Non écrits, 2 fichier(s) :\n/m/full.mp3 (") +
+                          QString::fromUtf8(std::strerror(ENOSPC)) +
+                          QStringLiteral(")\n/m/last.mp3 (pas essayé après cette erreur)\n\n"
+                                         "Écrits, 1 fichier(s) :\n/m/first.mp3")});
 }
 
 // A screen reader reads the genre box's empty entry in French too, chosen or not.
