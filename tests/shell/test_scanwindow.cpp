@@ -15,6 +15,7 @@
 #include "shell/mainframe.h"
 #include "shell/statuspanes.h"
 #include "tests/support/scanwait.h"
+#include "tests/support/slowops.h"
 #include "tests/support/testfiles.h"
 
 #include <QLineEdit>
@@ -26,64 +27,14 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <functional>
-#include <mutex>
 #include <set>
 #include <string>
-#include <thread>
 
 namespace {
 
 constexpr int FILES = 400;
-
-// Opens files slowly, one at a time, as a slow disk would, so that a scan lasts long enough to
-// act during it; or, while stalled, not at all, as a share that stopped answering. A scan left
-// behind on a stall may use it after its test: it lives as long as the process.
-class CSlowOps final : public CFileOps {
-public:
-    static CSlowOps& Instance() {
-        static CSlowOps* s_pOps = new CSlowOps;
-        return *s_pOps;
-    }
-
-    int OpenAt(int nDirFd, const char* pszPath, int nFlags) override {
-        {
-            std::unique_lock<std::mutex> lock(m_mutex);
-            ++m_nStalled;
-            m_cvStall.wait(lock, [this] { return !m_bStall; });
-            --m_nStalled;
-        }
-        if (m_bSlow) {
-            const std::lock_guard<std::mutex> lock(m_slowMutex);
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        return CFileOps::OpenAt(nDirFd, pszPath, nFlags);
-    }
-
-    void SetStalled(bool bStall) {
-        {
-            const std::lock_guard<std::mutex> lock(m_mutex);
-            m_bStall = bStall;
-        }
-        m_cvStall.notify_all();
-    }
-    bool IsAnyoneStalled() const {
-        const std::lock_guard<std::mutex> lock(m_mutex);
-        return m_bStall && m_nStalled > 0;
-    }
-
-    std::atomic<bool> m_bSlow{false};
-
-private:
-    mutable std::mutex m_mutex;
-    std::condition_variable m_cvStall;
-    bool m_bStall = false;
-    int m_nStalled = 0;
-    std::mutex m_slowMutex;
-};
 
 class ScanWindow : public ::testing::Test {
 protected:
