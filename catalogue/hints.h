@@ -11,4 +11,7 @@ enum : int {
     // A running scan filed more records: every list and group only grew at its end, and new
     // groups came at the end of the index's lists.
     HINT_TRACKS_ADDED = 6,
+    // The given records show their files anew (a tag written): their rows are to be repainted;
+    // no list or group changed.
+    HINT_TRACKS_CHANGED = 7,
 };

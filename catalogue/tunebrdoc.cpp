@@ -245,6 +245,7 @@ void CTunebrDoc::ClearGenres() {
 }
 
 void CTunebrDoc::ClearCatalogue() {
+    ++m_nRebuilds;
     m_arrTracks.clear();
     ClearGenres();
     ClearArtists();

@@ -62,6 +62,10 @@ public:
     // Regroups the existing records, for instance after a tag edit changed an artist.
     void RebuildIndex();
 
+    // Counts the times the records were freed and made anew: a pointer to a record taken while
+    // the count stays the same still points at that record.
+    std::size_t GetRebuildCount() const { return m_nRebuilds; }
+
     const std::string& GetTitle() const { return m_strTitle; }
     CTrackList* GetTracks() { return &m_arrTracks; }
     const std::vector<std::unique_ptr<CArtistEntry>>& GetArtists() const { return m_arrArtists; }
@@ -115,6 +119,7 @@ private:
     std::size_t m_nReaders = DEFAULT_READERS;
     CTagCodec m_codec;
     bool m_bScanStopped = false;
+    std::size_t m_nRebuilds = 0;
     std::unique_ptr<CScanJob> m_pScan; // while a scan runs
     // Scans stopped or replaced that may still be reading: waited for a moment at the end.
     std::vector<std::unique_ptr<CScanJob>> m_arrLeftScans;

@@ -15,6 +15,7 @@
 #include <string>
 #include <string_view>
 #include <tuple>
+#include <unordered_set>
 #include <utility>
 
 namespace {
@@ -204,6 +205,27 @@ std::vector<std::size_t> CTrackListModel::MergeSorted(CTrackList& arrRows,
     arrMerged.insert(arrMerged.end(), itFrom, arrRows.end());
     arrRows = std::move(arrMerged);
     return arrPlaces;
+}
+
+void CTrackListModel::RefreshTracks(const CTrackList& arrChanged) {
+    if (arrChanged.empty()) {
+        return;
+    }
+    const std::unordered_set<const CTrackInfo*> setChanged(arrChanged.begin(), arrChanged.end());
+    const CTrackList& arrRows = Rows();
+    std::size_t nFirst = arrRows.size();
+    std::size_t nLast = 0;
+    for (std::size_t nRow = 0; nRow < arrRows.size(); ++nRow) {
+        if (setChanged.count(arrRows[nRow]) != 0) {
+            nFirst = std::min(nFirst, nRow);
+            nLast = nRow;
+        }
+    }
+    // One range: the views repaint only what of it is on screen.
+    if (nFirst <= nLast) {
+        emit dataChanged(index(static_cast<int>(nFirst), 0),
+                         index(static_cast<int>(nLast), COLUMN_COUNT - 1));
+    }
 }
 
 void CTrackListModel::SetFilter(CTrackFilter filter) {

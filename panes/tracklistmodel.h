@@ -46,6 +46,9 @@ public:
     // Takes in the records added at the end of the list last filled, each in its sorted place
     // (after the rows that compare equal); rows that were there keep their selection.
     void TakeAdded();
+    // The records show their files anew: their rows are repainted where they are, neither sorted
+    // nor filtered again until the next fill.
+    void RefreshTracks(const CTrackList& arrChanged);
     // Shows only the rows the filter lets through. Selected rows that stay keep their selection.
     void SetFilter(CTrackFilter filter);
     bool IsFiltered() const { return !m_filter.IsEmpty(); }

@@ -56,6 +56,17 @@ void CTunebrView::OnInitialUpdate() {
 
 void CTunebrView::OnUpdate(CDocView* pSender, int nHint, CTrackList* pTracks) {
     (void)pSender;
+    if (nHint == HINT_TRACKS_CHANGED) {
+        // The list stays, and its count and size with it: the rows of the records written show
+        // their new fields, and so does the description of a selection among them.
+        if (pTracks != nullptr) {
+            m_pModel->RefreshTracks(*pTracks);
+            if (HasSelection()) {
+                OnSelectionChanged();
+            }
+        }
+        return;
+    }
     // Whatever the hint, the list or its records may have changed.
     m_listStatus.reset();
     if (nHint == HINT_REBUILD_BEGIN) {
