@@ -5,7 +5,6 @@
 #include "actions/tagundohistory.h"
 #include "catalogue/id3v2tag.h"
 #include "catalogue/trackinfo.h"
-#include "catalogue/tunebrdoc.h"
 #include "platform/accessibility.h"
 #include "platform/modalrunner.h"
 #include "platform/onepagesheet.h"
@@ -569,8 +568,17 @@ void ReportTagWrites(QWidget* pParent, CMessageSink& messages, const STagWriteOu
         arrFailed.push_back(FailureLine(pTrack->GetFullPath(),
                                         CMp3PropertySheet::tr("not tried after that error")));
     }
+    // Stopped by the user, and nothing else went wrong: no failure to announce.
+    const bool bOnlyCancelled = arrFailed.isEmpty();
+    for (const CTrackInfo* pTrack : outcome.m_arrCancelled) {
+        arrFailed.push_back(FailureLine(pTrack->GetFullPath(), CMp3PropertySheet::tr("cancelled")));
+    }
     if (!arrFailed.isEmpty()) {
-        QStringList arrLines{LoadQString(IDS_TAG_WRITE_FAILED), QString()};
+        QStringList arrLines{bOnlyCancelled
+                                 ? CMp3PropertySheet::tr("The edit was stopped before every "
+                                                         "file was written.")
+                                 : LoadQString(IDS_TAG_WRITE_FAILED),
+                             QString()};
         AppendNamedLines(arrLines, CMp3PropertySheet::tr("Not written, %1 file(s):"), arrFailed);
         if (!outcome.m_arrWritten.empty()) {
             QStringList arrWritten;
@@ -588,58 +596,48 @@ void ReportTagWrites(QWidget* pParent, CMessageSink& messages, const STagWriteOu
     }
 }
 
-bool RunTagEditor(QWidget* pParent, CMessageSink& messages, CModalRunner& modals,
-                  const std::vector<CTrackInfo*>& arrSelected, CTunebrDoc& doc,
-                  const CTagWriter& writer, CTagUndoHistory& history, bool bByGenre,
-                  const std::function<void()>& refreshList) {
+std::optional<STagEdit> RunTagEditor(QWidget* pParent, CMessageSink& messages, CModalRunner& modals,
+                                     const std::vector<CTrackInfo*>& arrSelected,
+                                     const CTagCodec& codec, const CId3v2Tag* pOtherTags) {
     const SPageValues before = InitialPageValues(arrSelected);
-    CMp3PropertySheet sheet(pParent, writer.GetCodec(), messages, modals);
+    CMp3PropertySheet sheet(pParent, codec, messages, modals);
     sheet.SetFiles(arrSelected);
     CMp3PropertyPage1& page = sheet.GetPage();
     static_cast<SPageValues&>(page) = before;
     page.LoadFields();
-    if (arrSelected.size() == 1) {
-        page.SetOtherTags(CId3v2Tag::Read(arrSelected.front()->GetFullPath(), writer.GetOps()));
+    if (pOtherTags != nullptr) {
+        page.SetOtherTags(*pOtherTags);
     }
     page.ShowFillFromId3v2(arrSelected.size() > 1);
     if (modals.Exec(sheet) != QDialog::Accepted) {
-        return false;
+        return std::nullopt;
     }
-    const STagChanges changes = ChangesFromPage(before, page, arrSelected.size() == 1);
-    const bool bFill = page.IsFillFromId3v2Checked();
-    if (changes.IsEmpty() && !bFill) {
-        return true; // no file is opened for writing, no time changes
-    }
-    const CTagCodec& codec = writer.GetCodec();
-    STagWriteOutcome outcome = WriteSelectedTags(
-        [&](const CTrackInfo& track) {
-            if (!bFill) {
-                return changes;
-            }
-            const CId3v2Tag tag = CId3v2Tag::Read(track.GetFullPath(), writer.GetOps());
-            return WithEmptyFieldsFilled(changes, tag.ToChanges(codec), track, codec);
-        },
-        arrSelected, writer);
-    history.Push(std::move(outcome.m_arrUndo));
-    ReportTagWrites(pParent, messages, outcome);
-    // The records show their files as they are now, written or not.
-    if (NeedsIndexRebuild(outcome, bByGenre)) {
-        doc.RebuildIndex();
-    } else if (refreshList) {
-        refreshList();
-    }
-    return true;
+    STagEdit edit;
+    edit.m_changes = ChangesFromPage(before, page, arrSelected.size() == 1);
+    edit.m_bFillFromId3v2 = page.IsFillFromId3v2Checked();
+    return edit;
 }
 
-void RunTagUndo(QWidget* pParent, CMessageSink& messages, CTagUndoHistory& history, CTunebrDoc& doc,
-                const CTagWriter& writer) {
-    if (!history.CanUndo()) {
-        return;
+std::unique_ptr<CTagEditRun> StartTagEdit(const STagRunContext& context,
+                                          const std::vector<CTrackInfo*>& arrSelected,
+                                          const STagEdit& edit) {
+    if (edit.IsEmpty()) {
+        return nullptr;
     }
-    const STagUndoRun run = history.UndoLast(writer);
-    RefreshRestoredTracks(doc, run);
-    // An undo may give back any artist and genre: the groups are made again.
-    doc.RebuildIndex();
+    // Runs on the run's thread: the codec and the file operations are safe to share.
+    auto changesFor = [edit, codec = context.writer.GetCodec(),
+                       pOps = &context.writer.GetOps()](const CTrackInfo& track) {
+        if (!edit.m_bFillFromId3v2) {
+            return edit.m_changes;
+        }
+        const CId3v2Tag tag = CId3v2Tag::Read(track.GetFullPath(), *pOps);
+        return WithEmptyFieldsFilled(edit.m_changes, tag.ToChanges(codec), track, codec);
+    };
+    return std::make_unique<CTagEditRun>(context, arrSelected, std::move(changesFor));
+}
+
+void ReportTagUndo(QWidget* pParent, CMessageSink& messages, const STagUndoRun& run,
+                   std::size_t nCancelled) {
     if (!run.m_arrSkipped.empty()) {
         QStringList arrPaths;
         for (const std::string& strPath : run.m_arrSkipped) {
@@ -648,6 +646,11 @@ void RunTagUndo(QWidget* pParent, CMessageSink& messages, CTagUndoHistory& histo
         messages.Show(pParent, LoadQString(IDS_UNDO_SKIPPED).arg(arrPaths.join(QLatin1Char('\n'))));
     }
     ReportFileError(pParent, messages, run.m_error);
+    if (nCancelled > 0) {
+        messages.Show(pParent, CMp3PropertySheet::tr("The undo was stopped before %1 file(s): "
+                                                     "Undo takes them back.")
+                                   .arg(static_cast<qulonglong>(nCancelled)));
+    }
 }
 
 QString UndoCommandText(const CTagUndoHistory& history) {

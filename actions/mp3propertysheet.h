@@ -3,6 +3,7 @@
 #pragma once
 
 #include "actions/tagedit.h"
+#include "actions/tageditrun.h"
 #include "catalogue/tagcodec.h"
 #include "platform/messagesink.h"
 
@@ -11,14 +12,15 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class CId3v2Tag;
 class CModalRunner;
 class CTagUndoHistory;
 class CTagWriter;
+struct STagUndoRun;
 class CTrackInfo;
-class CTunebrDoc;
 class QCheckBox;
 class QComboBox;
 class QLabel;
@@ -122,26 +124,39 @@ private:
     CMp3PropertyPage1* m_pPage = nullptr;
 };
 
-// The Properties command on the selected tracks, in list order. Cancel changes nothing. OK
-// writes what the user changed to every selected file, tells the user of each file left as it
-// was, keeps what the edit needs to be taken back in the history, then either has the document
-// regroup its tracks or calls refreshList so the list shows the files as they are. Returns
-// whether the user chose OK.
-bool RunTagEditor(QWidget* pParent, CMessageSink& messages, CModalRunner& modals,
-                  const std::vector<CTrackInfo*>& arrSelected, CTunebrDoc& doc,
-                  const CTagWriter& writer, CTagUndoHistory& history, bool bByGenre,
-                  const std::function<void()>& refreshList);
+// What OK asked for: the changes typed, and whether each file's empty fields are to be filled
+// from its ID3v2 tag.
+struct STagEdit {
+    STagChanges m_changes;
+    bool m_bFillFromId3v2 = false;
+
+    // No file is to be opened for writing, no time to change.
+    bool IsEmpty() const { return m_changes.IsEmpty() && !m_bFillFromId3v2; }
+};
+
+// The Properties command's dialog on the selected tracks, in list order: one file shows its
+// other tags, read beforehand into pOtherTags (none: not read). Returns the edit chosen on OK,
+// nothing on Cancel.
+std::optional<STagEdit> RunTagEditor(QWidget* pParent, CMessageSink& messages, CModalRunner& modals,
+                                     const std::vector<CTrackInfo*>& arrSelected,
+                                     const CTagCodec& codec, const CId3v2Tag* pOtherTags);
+
+// Starts writing the edit to every selected file, off the window's thread (CTagEditRun); none
+// when the edit writes nothing.
+std::unique_ptr<CTagEditRun> StartTagEdit(const STagRunContext& context,
+                                          const std::vector<CTrackInfo*>& arrSelected,
+                                          const STagEdit& edit);
 
 // The messages for what went wrong in a run of writes: one for all the files, when any was left
-// as it was: those not written with the reason (the error that stopped the run among them), then
-// those written, the first 20 of each named and the rest counted; then one per file whose time
-// could not be kept.
+// as it was: those not written with the reason (the error that stopped the run among them, and
+// those the user stopped the run before), then those written, the first 20 of each named and the
+// rest counted; then one per file whose time could not be kept.
 void ReportTagWrites(QWidget* pParent, CMessageSink& messages, const STagWriteOutcome& outcome);
 
-// Takes the last edit of the history back, shows the restored files' fields in the catalogue
-// and tells the user of the files left alone and of an error. Nothing without an edit.
-void RunTagUndo(QWidget* pParent, CMessageSink& messages, CTagUndoHistory& history, CTunebrDoc& doc,
-                const CTagWriter& writer);
+// Tells the user of the files an undo left alone, of the error that stopped it, and of the
+// files a cancel left to be put back.
+void ReportTagUndo(QWidget* pParent, CMessageSink& messages, const STagUndoRun& run,
+                   std::size_t nCancelled);
 
 // The Undo command's text: what it would take back.
 QString UndoCommandText(const CTagUndoHistory& history);

@@ -316,43 +316,61 @@ STagWriteOutcome WriteSelectedTags(const std::function<STagChanges(const CTrackI
     STagWriteOutcome outcome;
     for (auto it = arrSelected.begin(); it != arrSelected.end(); ++it) {
         CTrackInfo* const pTrack = *it;
-        const std::string strArtist(pTrack->GetArtist());
-        const unsigned char nGenre = pTrack->GetGenre();
-        try {
-            const STagChanges changes = changesFor(*pTrack);
-            if (changes.IsEmpty()) {
-                continue;
-            }
-            STagWriteResult result = pTrack->WriteTag(changes, writer);
-            switch (result.m_eStatus) {
-            case EWriteStatus::Written:
-                outcome.m_arrWritten.push_back(pTrack);
-                outcome.m_arrUndo.push_back(std::move(*result.m_undo));
-                if (!result.m_bTimesKept) {
-                    outcome.m_arrTimesNotKept.push_back(pTrack);
-                }
-                break;
-            case EWriteStatus::Unchanged:
-                break;
-            case EWriteStatus::ChangedSinceListed:
-                outcome.m_arrChanged.push_back(pTrack);
-                break;
-            case EWriteStatus::NotWritable:
-            case EWriteStatus::NotEncodable:
-                outcome.m_arrNotWritten.push_back(pTrack);
-                break;
-            }
-        } catch (const CFileException& e) {
-            // The disk itself refused (full, quota, I/O error): the next files would most likely
-            // fail the same way, and the user must hear of it before anything else is touched.
-            outcome.m_error = e;
+        STagFileWrite write = WriteOneFile(*pTrack, changesFor, writer);
+        if (write.m_error) {
+            outcome.m_error = std::move(write.m_error);
             outcome.m_arrNotTried.assign(it + 1, arrSelected.end());
             break;
         }
-        outcome.m_bArtistChanged |= pTrack->GetArtist() != strArtist;
-        outcome.m_bGenreChanged |= pTrack->GetGenre() != nGenre;
+        if (!write.m_result) {
+            continue;
+        }
+        AddToOutcome(outcome, pTrack, write);
+        *pTrack = std::move(*write.m_after);
     }
     return outcome;
+}
+
+STagFileWrite WriteOneFile(const CTrackInfo& track,
+                           const std::function<STagChanges(const CTrackInfo&)>& changesFor,
+                           const CTagWriter& writer) {
+    STagFileWrite write;
+    try {
+        const STagChanges changes = changesFor(track);
+        if (!changes.IsEmpty()) {
+            CTrackInfo& after = write.m_after.emplace(track);
+            write.m_result = after.WriteTag(changes, writer);
+        }
+    } catch (const CFileException& e) {
+        // The disk itself refused (full, quota, I/O error): the next files would most likely
+        // fail the same way, and the user must hear of it before anything else is touched.
+        write.m_error = e;
+    }
+    return write;
+}
+
+void AddToOutcome(STagWriteOutcome& outcome, CTrackInfo* pTrack, const STagFileWrite& write) {
+    const STagWriteResult& result = *write.m_result;
+    switch (result.m_eStatus) {
+    case EWriteStatus::Written:
+        outcome.m_arrWritten.push_back(pTrack);
+        outcome.m_arrUndo.push_back(*result.m_undo);
+        if (!result.m_bTimesKept) {
+            outcome.m_arrTimesNotKept.push_back(pTrack);
+        }
+        break;
+    case EWriteStatus::Unchanged:
+        break;
+    case EWriteStatus::ChangedSinceListed:
+        outcome.m_arrChanged.push_back(pTrack);
+        break;
+    case EWriteStatus::NotWritable:
+    case EWriteStatus::NotEncodable:
+        outcome.m_arrNotWritten.push_back(pTrack);
+        break;
+    }
+    outcome.m_bArtistChanged |= write.m_after->GetArtist() != pTrack->GetArtist();
+    outcome.m_bGenreChanged |= write.m_after->GetGenre() != pTrack->GetGenre();
 }
 
 bool NeedsIndexRebuild(const STagWriteOutcome& outcome, bool bByGenre) {

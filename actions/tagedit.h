@@ -6,14 +6,13 @@
 #include "catalogue/genres.h"
 #include "catalogue/tagchanges.h"
 #include "catalogue/tagwriter.h"
+#include "catalogue/trackinfo.h"
 
 #include <cstddef>
 #include <functional>
 #include <optional>
 #include <string>
 #include <vector>
-
-class CTrackInfo;
 
 // The fields of the page, in the order in which OK checks them.
 enum class ETagField { Album, Artist, Comment, Title, Year, Track };
@@ -115,7 +114,27 @@ struct STagWriteOutcome {
     // a disk that refused one write (full, quota, I/O error) would most likely refuse them too.
     std::optional<CFileException> m_error;
     std::vector<CTrackInfo*> m_arrNotTried;
+    // Records whose file the user stopped the run before.
+    std::vector<CTrackInfo*> m_arrCancelled;
 };
+
+// What writing one file gave: nothing when the edit changes nothing in it, or the error that
+// must stop the run.
+struct STagFileWrite {
+    std::optional<STagWriteResult> m_result;
+    // The record as it shows its file after the write: its fields read back from what the file
+    // ends with when it was written or found as the edit would leave it, else as it was.
+    std::optional<CTrackInfo> m_after;
+    std::optional<CFileException> m_error;
+};
+
+// Writes the changes made for the record to its file, leaving the record as it is.
+STagFileWrite WriteOneFile(const CTrackInfo& track,
+                           const std::function<STagChanges(const CTrackInfo&)>& changesFor,
+                           const CTagWriter& writer);
+// Counts a file's write in the outcome, in selection order: pTrack is the record as it was before
+// the write, which stays as it is.
+void AddToOutcome(STagWriteOutcome& outcome, CTrackInfo* pTrack, const STagFileWrite& write);
 
 // Writes the changes to every selected file in order; each record then shows its file as it
 // is. Stops at the first write that fails after its file was opened.

@@ -43,9 +43,19 @@ STagUndoRun CTagUndoHistory::UndoLast(const CTagWriter& writer) {
     return run;
 }
 
-void RefreshRestoredTracks(CTunebrDoc& doc, const STagUndoRun& run) {
+std::vector<STagUndo> CTagUndoHistory::TakeLast() {
+    if (m_edits.empty()) {
+        return {};
+    }
+    std::vector<STagUndo> arrEdit = std::move(m_edits.back());
+    m_edits.pop_back();
+    return arrEdit;
+}
+
+std::vector<CTrackInfo*> RefreshRestoredTracks(CTunebrDoc& doc, const STagUndoRun& run) {
+    std::vector<CTrackInfo*> arrRefreshed;
     if (run.m_arrRestored.empty()) {
-        return;
+        return arrRefreshed;
     }
     std::unordered_map<std::string_view, const CTagBlock*> mapBlocks;
     for (const auto& [strPath, block] : run.m_arrRestored) {
@@ -55,6 +65,8 @@ void RefreshRestoredTracks(CTunebrDoc& doc, const STagUndoRun& run) {
         const auto it = mapBlocks.find(pTrack->GetFullPath());
         if (it != mapBlocks.end()) {
             pTrack->Refresh(*it->second, doc.GetTagCodec());
+            arrRefreshed.push_back(pTrack);
         }
     }
+    return arrRefreshed;
 }

@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+class CTrackInfo;
 class CTunebrDoc;
 
 // What taking back one edit did.
@@ -41,11 +42,15 @@ public:
     // written to the end, the run stops there and the files not yet put back remain the last
     // edit, so that the user can try again.
     STagUndoRun UndoLast(const CTagWriter& writer);
+    // Forgets the last edit and gives its files, in the order written, to be taken back
+    // elsewhere; what is not taken back is pushed again.
+    std::vector<STagUndo> TakeLast();
 
 private:
     std::deque<std::vector<STagUndo>> m_edits;
 };
 
 // Gives every record of the catalogue whose file was put back the file's new fields. The
-// catalogue may have been read again since the edit: records are found by their path.
-void RefreshRestoredTracks(CTunebrDoc& doc, const STagUndoRun& run);
+// catalogue may have been read again since the edit: records are found by their path. Returns
+// the records refreshed.
+std::vector<CTrackInfo*> RefreshRestoredTracks(CTunebrDoc& doc, const STagUndoRun& run);

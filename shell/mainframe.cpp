@@ -3,6 +3,7 @@
 #include "shell/mainframe.h"
 
 #include "actions/mp3propertysheet.h"
+#include "actions/tagwriterun.h"
 #include "catalogue/tunebrdoc.h"
 #include "panes/leftview.h"
 #include "panes/tunebrview.h"
@@ -26,6 +27,7 @@
 #include "shell/optionsheet.h"
 #include "shell/statuspanes.h"
 #include "shell/trackcommands.h"
+#include "shell/writeprogress.h"
 
 #include <QActionGroup>
 #include <QApplication>
@@ -38,6 +40,7 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QScreen>
 #include <QSplitter>
 #include <QToolBar>
@@ -107,6 +110,9 @@ CMainFrame::CMainFrame(CUserSettings& settings, CSettingsStore& store, const SFr
     CreateToolBars();
     m_pStatusBar = new CStatusPanes(this);
     setStatusBar(m_pStatusBar);
+    m_pWriteProgress = new CWriteProgress;
+    m_pStatusBar->addPermanentWidget(m_pWriteProgress);
+    m_pWriteProgress->hide();
     CreateClient();
     LayoutBands();
     FollowBarVisibility(m_pToolBar, ID_VIEW_TOOLBAR, &m_bShowToolBar);
@@ -419,6 +425,11 @@ void CMainFrame::CreateClient() {
     m_pCommands = std::make_unique<CTrackCommands>(*m_pRightView, *m_pDoc, m_settings, m_shell,
                                                    m_fileOps, m_messages, m_modals);
     CTrackCommands* pCommands = m_pCommands.get();
+    pCommands->SetBusyListener([this] { OnWriteStateChanged(); });
+    connect(m_pWriteProgress, &CWriteProgress::cancelRequested, this, [this] {
+        m_pCommands->CancelWrite();
+        m_pWriteProgress->GetCancelButton()->setEnabled(false);
+    });
     CHandoffWatch* pWatch = &pCommands->GetHandoffWatch();
     connect(pWatch, &CHandoffWatch::busyChanged, this, &CMainFrame::ShowHandoffBusy);
     // Queued: the box must not open inside the watch's own polling.
@@ -555,6 +566,24 @@ void CMainFrame::UpdateScanCommands() {
     UpdateUndoCommand();
 }
 
+// A write runs: the window stays free to look around and to read folders, but no other write
+// starts until it ends. Its progress shows in the status bar.
+void CMainFrame::OnWriteStateChanged() {
+    UpdateCommands();
+    UpdateUndoCommand();
+    CTagWriteRun* pRun = m_pCommands->GetWriteRun();
+    if (pRun == nullptr || !pRun->IsBusy()) {
+        m_pWriteProgress->hide();
+        return;
+    }
+    if (pRun != m_pShownRun) {
+        m_pShownRun = pRun;
+        connect(pRun, &CTagWriteRun::progressed, m_pWriteProgress, &CWriteProgress::SetDone);
+        m_pWriteProgress->Begin(pRun->GetFileCount());
+    }
+    m_pWriteProgress->show();
+}
+
 void CMainFrame::OnAddressEnter(const QString& strText) {
     OpenTypedFolder(m_pAddress->PathOfText(strText));
 }
@@ -666,7 +695,7 @@ void CMainFrame::UpdateCommands() {
     for (const unsigned nId : s_aTrackCommands) {
         GetAction(nId)->setEnabled(bTracks);
     }
-    if (m_pDoc->IsScanning()) {
+    if (m_pDoc->IsScanning() || (m_pCommands && m_pCommands->IsBusy())) {
         GetAction(ID_PROPERTIES)->setEnabled(false);
     }
     GetAction(ID_VIEW_ARTIST)->setChecked(m_nViewType == 0);
@@ -681,7 +710,7 @@ void CMainFrame::UpdateUndoCommand() {
     const CTagUndoHistory& history = m_pCommands->GetUndoHistory();
     QAction* pUndo = GetAction(ID_EDIT_UNDO);
     pUndo->setText(UndoCommandText(history));
-    pUndo->setEnabled(history.CanUndo() && !m_pDoc->IsScanning());
+    pUndo->setEnabled(history.CanUndo() && !m_pDoc->IsScanning() && !m_pCommands->IsBusy());
 }
 
 void CMainFrame::OnViewArtist() {
@@ -774,9 +803,11 @@ void CMainFrame::SaveFrameSettings() {
     store.WriteInt(pszUser, "SortingColumn", m_settings.m_nSortingColumn);
 }
 
-// A scan running is stopped, not waited for: the folder read so far is the one stored.
+// A scan running is stopped, not waited for: the folder read so far is the one stored. A write
+// running stops after the file it is writing, which the track commands wait for as they go.
 void CMainFrame::closeEvent(QCloseEvent* pEvent) {
     OnStopScan();
+    m_pCommands->CancelWrite();
     SaveFrameSettings();
     m_store.Flush();
     pEvent->accept();

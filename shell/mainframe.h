@@ -7,6 +7,7 @@
 #include "panes/panehost.h"
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QTimer>
 
 #include <map>
@@ -27,6 +28,8 @@ class CUserSettings;
 class CTunebrDoc;
 class CTunebrView;
 class CTrackCommands;
+class CTagWriteRun;
+class CWriteProgress;
 class QSplitter;
 class QToolBar;
 
@@ -82,6 +85,8 @@ public:
     CFilterBox* GetFilterBox() const { return m_pFilter; }
     CStatusPanes* GetStatusPanes() const { return m_pStatusBar; }
     CBusyAnimation* GetAnimation() const { return m_pAnimate; }
+    // The status bar's progress of a run of tag writes, shown while one runs.
+    CWriteProgress* GetWriteProgress() const { return m_pWriteProgress; }
     QToolBar* GetToolBar() const { return m_pToolBar; }
     QToolBar* GetAddressBar() const { return m_pAddressBar; }
     // The action of a command id (ID_PLAY, ID_VIEW_ARTIST, ...), or null.
@@ -125,6 +130,7 @@ private:
     void OnStopScan();
     void EndScan();
     void UpdateScanCommands();
+    void OnWriteStateChanged();
     void RestorePlacement();
     void FitFrame();
     QRect GetOuterNormalGeometry() const;
@@ -167,6 +173,8 @@ private:
     static constexpr int SCAN_BATCH_INTERVAL = 100; // ms
     QMetaObject::Connection m_focusConnection;
     CStatusPanes* m_pStatusBar = nullptr;
+    CWriteProgress* m_pWriteProgress = nullptr;
+    QPointer<CTagWriteRun> m_pShownRun; // the run whose progress the bar follows
     QWidget* m_pActiveView = nullptr;
     QString m_strStatusBeforeHandoff;
 

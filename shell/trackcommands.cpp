@@ -4,7 +4,9 @@
 
 #include "actions/clipboardcopy.h"
 #include "actions/mp3propertysheet.h"
+#include "actions/othertagsread.h"
 #include "actions/playerhandoff.h"
+#include "actions/tagundorun.h"
 #include "catalogue/hints.h"
 #include "catalogue/posixio.h"
 #include "catalogue/tunebrdoc.h"
@@ -21,6 +23,14 @@ CTrackCommands::CTrackCommands(CTunebrView& view, CTunebrDoc& doc, const CUserSe
       m_messages(messages), m_modals(modals) {
 }
 
+CTrackCommands::~CTrackCommands() {
+    delete m_pOpening;
+    if (m_pRun) {
+        m_pRun->Cancel();
+        (void)m_pRun->WaitForThread(QUIT_WAIT);
+    }
+}
+
 void CTrackCommands::OnPlay() {
     FollowHandoff(CPlayerHandoff(m_shell).Play(m_view.GetSelectedTracks()));
 }
@@ -35,14 +45,80 @@ void CTrackCommands::FollowHandoff(const SHandoffResult& result) {
 }
 
 void CTrackCommands::OnProperties() {
+    if (IsBusy()) {
+        return;
+    }
+    const std::vector<CTrackInfo*> arrSelected = m_view.GetSelectedTracks();
+    if (arrSelected.size() != 1) {
+        OpenEditor(arrSelected, nullptr);
+        return;
+    }
+    m_pOpening = new COtherTagsRead(
+        m_view.window(), arrSelected.front()->GetFullPath(), m_fileOps,
+        [this, arrSelected, nRebuilds = m_doc.GetRebuildCount()](std::optional<CId3v2Tag> tag) {
+            OnOtherTagsRead(arrSelected, nRebuilds, std::move(tag));
+        });
+    TellBusyChanged();
+}
+
+void CTrackCommands::OnOtherTagsRead(const std::vector<CTrackInfo*>& arrSelected,
+                                     std::size_t nRebuilds, std::optional<CId3v2Tag> tag) {
+    m_pOpening->deleteLater();
+    m_pOpening = nullptr;
+    TellBusyChanged();
+    // The record may have gone with a scan started meanwhile.
+    if (tag && nRebuilds == m_doc.GetRebuildCount() && !m_doc.IsScanning()) {
+        OpenEditor(arrSelected, &*tag);
+    }
+}
+
+void CTrackCommands::OpenEditor(const std::vector<CTrackInfo*>& arrSelected,
+                                const CId3v2Tag* pOtherTags) {
+    const CTagWriter writer = MakeWriter();
+    const std::optional<STagEdit> edit =
+        RunTagEditor(&m_view, m_messages, m_modals, arrSelected, writer.GetCodec(), pOtherTags);
+    if (!edit) {
+        return;
+    }
     CTunebrView& view = m_view;
-    RunTagEditor(&m_view, m_messages, m_modals, m_view.GetSelectedTracks(), m_doc, MakeWriter(),
-                 m_history, m_view.IsByGenre(),
-                 [&view] { view.OnUpdate(nullptr, HINT_SHOW_TRACKS, view.GetTrackList()); });
+    const STagRunContext context{
+        &m_view, m_messages, m_doc, m_history, writer, m_view.IsByGenre(), [&view] {
+            view.OnUpdate(nullptr, HINT_SHOW_TRACKS, view.GetTrackList());
+        }};
+    StartRun(StartTagEdit(context, arrSelected, *edit));
 }
 
 void CTrackCommands::OnUndo() {
-    RunTagUndo(&m_view, m_messages, m_history, m_doc, MakeWriter());
+    if (IsBusy() || !m_history.CanUndo()) {
+        return;
+    }
+    StartRun(std::make_unique<CTagUndoRun>(
+        STagRunContext{&m_view, m_messages, m_doc, m_history, MakeWriter(), true, nullptr}));
+}
+
+void CTrackCommands::StartRun(std::unique_ptr<CTagWriteRun> pRun) {
+    if (!pRun) {
+        return;
+    }
+    m_pRun = std::move(pRun);
+    QObject::connect(m_pRun.get(), &CTagWriteRun::finished, [this] { TellBusyChanged(); });
+    TellBusyChanged();
+}
+
+bool CTrackCommands::IsBusy() const {
+    return m_pOpening != nullptr || (m_pRun && m_pRun->IsBusy());
+}
+
+void CTrackCommands::CancelWrite() {
+    if (m_pRun) {
+        m_pRun->Cancel();
+    }
+}
+
+void CTrackCommands::TellBusyChanged() {
+    if (m_fnBusyChanged) {
+        m_fnBusyChanged();
+    }
 }
 
 CTagWriter CTrackCommands::MakeWriter() const {

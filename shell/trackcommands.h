@@ -7,7 +7,17 @@
 
 #include <QPoint>
 
+#include <chrono>
+#include <cstddef>
+#include <functional>
+#include <memory>
+#include <optional>
+
 class CFileOps;
+class CId3v2Tag;
+class COtherTagsRead;
+class CTagWriteRun;
+class CTrackInfo;
 class CMessageSink;
 class CModalRunner;
 class CShellHandoff;
@@ -27,14 +37,36 @@ public:
     CTrackCommands(CTunebrView& view, CTunebrDoc& doc, const CUserSettings& settings,
                    CShellHandoff& shell, CFileOps& ops, CMessageSink& messages,
                    CModalRunner& modals);
+    // A write still running stops after the file it is in, which it is given a moment to
+    // finish: a tag is never left half written by a quit. A share that stopped answering is not
+    // waited for longer.
+    ~CTrackCommands();
+    CTrackCommands(const CTrackCommands&) = delete;
+    CTrackCommands& operator=(const CTrackCommands&) = delete;
 
     void OnPlay();
     void OnEnqueue();
+    // Opens the tag editor once the one file's other tags are read (off the window's thread),
+    // and writes what OK asks for off it too. Nothing while a write runs or the editor opens.
     void OnProperties();
     void OnEditCopy();
-    // Takes the last tag edit back; nothing when there is none.
+    // Takes the last tag edit back, off the window's thread; nothing when there is none or a
+    // write runs.
     void OnUndo();
     const CTagUndoHistory& GetUndoHistory() const { return m_history; }
+
+    // The editor is opening or a run of writes is on: no other may start.
+    bool IsBusy() const;
+    // The run of writes going on, or the last one; null before the first.
+    CTagWriteRun* GetWriteRun() const { return m_pRun.get(); }
+    // The read of the file's tags before the editor opens, while it runs.
+    COtherTagsRead* GetOtherTagsRead() const { return m_pOpening; }
+    // Stops the running write after the file it is in.
+    void CancelWrite();
+    // Told when IsBusy changes, and when a run of writes starts (GetWriteRun is the new one).
+    void SetBusyListener(std::function<void()> fnBusyChanged) {
+        m_fnBusyChanged = std::move(fnBusyChanged);
+    }
     // The programs Play and Enqueue started, while they pass the tracks on.
     CHandoffWatch& GetHandoffWatch() { return m_watch; }
 
@@ -48,6 +80,12 @@ public:
 
 private:
     void FollowHandoff(const SHandoffResult& result);
+    // nRebuilds: the document's count when the read began.
+    void OnOtherTagsRead(const std::vector<CTrackInfo*>& arrSelected, std::size_t nRebuilds,
+                         std::optional<CId3v2Tag> tag);
+    void OpenEditor(const std::vector<CTrackInfo*>& arrSelected, const CId3v2Tag* pOtherTags);
+    void StartRun(std::unique_ptr<CTagWriteRun> pRun);
+    void TellBusyChanged();
     // The settings of the moment: the codec and whether times are kept may have changed since
     // the last edit.
     CTagWriter MakeWriter() const;
@@ -61,4 +99,9 @@ private:
     CModalRunner& m_modals;
     CTagUndoHistory m_history;
     CHandoffWatch m_watch;
+    // Kept after its end, until the next: it may be reporting from inside its own call.
+    std::unique_ptr<CTagWriteRun> m_pRun;
+    COtherTagsRead* m_pOpening = nullptr; // deleted later: it calls back from inside itself
+    std::function<void()> m_fnBusyChanged;
+    static constexpr std::chrono::milliseconds QUIT_WAIT{1000};
 };

@@ -299,6 +299,18 @@
         <source>A track number takes the comment&apos;s last two bytes, and the comments of %1 of the selected files need them. Type a text of 28 bytes at most in the %2 field, or leave the %3 field empty.</source>
         <translation>Un numéro de piste occupe les deux derniers octets du commentaire, et les commentaires de %1 des fichiers sélectionnés en ont besoin. Tapez dans le champ %2 un texte de 28 octets au plus, ou laissez le champ %3 vide.</translation>
     </message>
+    <message>
+        <source>cancelled</source>
+        <translation>annulé</translation>
+    </message>
+    <message>
+        <source>The edit was stopped before every file was written.</source>
+        <translation>La modification a été arrêtée avant que tous les fichiers soient écrits.</translation>
+    </message>
+    <message>
+        <source>The undo was stopped before %1 file(s): Undo takes them back.</source>
+        <translation>L&apos;annulation a été arrêtée avant %1 fichier(s) : Annuler les rétablit.</translation>
+    </message>
 </context>
 <context>
     <name>COptionPage1</name>
@@ -348,6 +360,36 @@
     <message>
         <source>List options</source>
         <translation>Options de la liste</translation>
+    </message>
+</context>
+<context>
+    <name>COtherTagsRead</name>
+    <message>
+        <source>Reading the file&apos;s tags...</source>
+        <translation>Lecture des étiquettes du fichier...</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Annuler</translation>
+    </message>
+</context>
+<context>
+    <name>CWriteProgress</name>
+    <message>
+        <source>Cancel</source>
+        <translation>Annuler</translation>
+    </message>
+    <message>
+        <source>Writing tags</source>
+        <translation>Écriture des étiquettes</translation>
+    </message>
+    <message>
+        <source>Stops writing tags after the file being written</source>
+        <translation>Arrête l&apos;écriture des étiquettes après le fichier en cours</translation>
+    </message>
+    <message>
+        <source>%1 of %2 file(s)</source>
+        <translation>%1 sur %2 fichier(s)</translation>
     </message>
 </context>
 </TS>

@@ -3,6 +3,7 @@
 #include "actions/mp3propertysheet.h"
 #include "actions/tagedit.h"
 #include "actions/tagundohistory.h"
+#include "actions/tagundorun.h"
 #include "catalogue/cataloguehost.h"
 #include "catalogue/docview.h"
 #include "catalogue/fileexception.h"
@@ -13,6 +14,7 @@
 #include "catalogue/tunebrdoc.h"
 #include "tests/support/fakes.h"
 #include "tests/support/testfiles.h"
+#include "tests/support/writewait.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -160,12 +162,33 @@ protected:
         return arrSelected;
     }
 
+    STagRunContext Context(bool bByGenre = false) {
+        return {nullptr,
+                m_messages,
+                m_doc,
+                m_history,
+                Writer(m_bKeepTimes),
+                bByGenre,
+                [this] { ++m_nRefills; }};
+    }
+
+    // The editor as the Properties command runs it, its writes waited for.
     bool Run(const std::vector<CTrackInfo*>& arrSelected, bool bByGenre = false) {
-        const bool bOk =
-            RunTagEditor(nullptr, m_messages, m_modals, arrSelected, m_doc, Writer(m_bKeepTimes),
-                         m_history, bByGenre, [this] { ++m_nRefills; });
+        std::optional<CId3v2Tag> otherTags;
+        if (arrSelected.size() == 1) {
+            otherTags = CId3v2Tag::Read(arrSelected.front()->GetFullPath(), m_fileOps);
+        }
+        const std::optional<STagEdit> edit =
+            RunTagEditor(nullptr, m_messages, m_modals, arrSelected, CTagCodec(),
+                         otherTags ? &*otherTags : nullptr);
         EXPECT_TRUE(m_modals.Done()) << "a window the test expected never opened";
-        return bOk;
+        if (!edit) {
+            return false;
+        }
+        const std::unique_ptr<CTagEditRun> pRun =
+            StartTagEdit(Context(bByGenre), arrSelected, *edit);
+        EXPECT_TRUE(WaitForWrite(pRun.get()));
+        return true;
     }
 
     int Rebuilds() const {
@@ -966,8 +989,7 @@ TEST_F(TagEditSheet, WriteErrorIsReportedAndThePanesStillShowTheEditedRecords) {
             SetText(sheet, ETagField::Year, "1998");
             ClickOk(sheet);
         });
-        const bool bOk = RunTagEditor(nullptr, m_messages, m_modals, arrSelected, m_doc, Writer(),
-                                      m_history, false, [this] { ++m_nRefills; });
+        const bool bOk = Run(arrSelected);
         const QString strExpected =
             Summary(NotWritten({QString::fromStdString(arrSelected[1]->GetFullPath()) + " (" +
                                     QString::fromUtf8(std::strerror(EFBIG)) + ")",
@@ -1492,7 +1514,8 @@ TEST_F(TagEditSheet, UndoPutsBackEveryFileTheEditLeftAsItWas) {
         // The folder read again: the records are new, found by their paths.
         Scan(c.arrNames);
         m_messages.m_arrTexts.clear();
-        RunTagUndo(nullptr, m_messages, m_history, m_doc, Writer());
+        const auto pUndo = std::make_unique<CTagUndoRun>(Context());
+        EXPECT_TRUE(WaitForWrite(pUndo.get())) << c.pszCase;
         EXPECT_TRUE(m_modals.Done()) << c.pszCase;
         EXPECT_FALSE(m_history.CanUndo()) << c.pszCase;
         EXPECT_EQ(Rebuilds(), 1) << c.pszCase;

@@ -227,25 +227,42 @@ TEST(French, TheTagEditorRefusesInFrenchNamingTheFields) {
     }
 }
 
-// After a full disk some files hold the edit: the French text must not say that nothing was saved.
+// After a full disk, or a run the user stopped, some files hold the edit: the French text must not
+// say that nothing was saved, nor call a stop a failure.
 TEST(French, AnInterruptedWriteNamesWhatWasWrittenAndWhatWasNot) {
     ASSERT_EQ(UserLanguage(), ELanguage::French);
     const CTranslations translations(ELanguage::French);
     CTrackInfo first("/m", "first.mp3");
     CTrackInfo full("/m", "full.mp3");
     CTrackInfo last("/m", "last.mp3");
-    STagWriteOutcome outcome;
-    outcome.m_arrWritten = {&first};
-    outcome.m_error.emplace(full.GetFullPath(), ENOSPC);
-    outcome.m_arrNotTried = {&last};
-    CRecordingMessages messages;
-    ReportTagWrites(nullptr, messages, outcome);
-    EXPECT_EQ(messages.m_arrTexts,
-              QStringList{QStringLiteral("Impossible de créer ou modifier l'étiquette ID3 !\n\n"
-                                         "Non écrits, 2 fichier(s) :\n/m/full.mp3 (") +
-                          QString::fromUtf8(std::strerror(ENOSPC)) +
-                          QStringLiteral(")\n/m/last.mp3 (pas essayé après cette erreur)\n\n"
-                                         "Écrits, 1 fichier(s) :\n/m/first.mp3")});
+    STagWriteOutcome failed;
+    failed.m_arrWritten = {&first};
+    failed.m_error.emplace(full.GetFullPath(), ENOSPC);
+    failed.m_arrNotTried = {&last};
+    STagWriteOutcome cancelled;
+    cancelled.m_arrWritten = {&first};
+    cancelled.m_arrCancelled = {&full, &last};
+    const struct {
+        const char* pszCase;
+        const STagWriteOutcome& outcome;
+        QString strExpected;
+    } aCases[] = {
+        {"full disk", failed,
+         QStringLiteral("Impossible de créer ou modifier l'étiquette ID3 !\n\n"
+                        "Non écrits, 2 fichier(s) :\n/m/full.mp3 (") +
+             QString::fromUtf8(std::strerror(ENOSPC)) +
+             QStringLiteral(")\n/m/last.mp3 (pas essayé après cette erreur)\n\n"
+                            "Écrits, 1 fichier(s) :\n/m/first.mp3")},
+        {"cancelled", cancelled,
+         QStringLiteral("La modification a été arrêtée avant que tous les fichiers soient "
+                        "écrits.\n\nNon écrits, 2 fichier(s) :\n/m/full.mp3 (annulé)\n"
+                        "/m/last.mp3 (annulé)\n\nÉcrits, 1 fichier(s) :\n/m/first.mp3")},
+    };
+    for (const auto& c : aCases) {
+        CRecordingMessages messages;
+        ReportTagWrites(nullptr, messages, c.outcome);
+        EXPECT_EQ(messages.m_arrTexts, QStringList{c.strExpected}) << c.pszCase;
+    }
 }
 
 // A screen reader reads the genre box's empty entry in French too, chosen or not.

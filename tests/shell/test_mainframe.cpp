@@ -15,9 +15,11 @@
 #include "shell/filterbox.h"
 #include "shell/mainframe.h"
 #include "shell/statuspanes.h"
+#include "shell/trackcommands.h"
 #include "tests/support/fakes.h"
 #include "tests/support/scanwait.h"
 #include "tests/support/testfiles.h"
+#include "tests/support/writewait.h"
 
 #include "shell/busyanimation.h"
 #include <QAction>
@@ -319,6 +321,7 @@ TEST_F(MainFrame, StatusBarStaysTrueAfterEveryChange) {
             PressOk(sheet);
         });
         pFrame->GetAction(ID_PROPERTIES)->trigger();
+        EXPECT_TRUE(WaitForWrite(&pFrame->GetTrackCommands()));
     };
     const auto pressOkInOptions = [&] {
         selectFirstRow();
@@ -434,10 +437,12 @@ TEST_F(MainFrame, UndoComesFirstInTheEditMenuAndTakesBackTheLastEdit) {
         PressOk(sheet);
     });
     pFrame->GetAction(ID_PROPERTIES)->trigger();
+    EXPECT_TRUE(WaitForWrite(&pFrame->GetTrackCommands()));
     expectUndo(true, "&Undo tag edit of 3 files");
     EXPECT_NE(ReadBytes(m_library.Path() / "a.mp3"), strOriginal);
 
     pUndo->trigger();
+    EXPECT_TRUE(WaitForWrite(&pFrame->GetTrackCommands()));
     expectUndo(false, "&Undo");
     EXPECT_EQ(ReadBytes(m_library.Path() / "a.mp3"), strOriginal);
     for (CTrackInfo* pTrack : *pFrame->GetDocument().GetTracks()) {
