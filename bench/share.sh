@@ -6,7 +6,9 @@
 # Prints cold medians (caches dropped before every run) of `tunebrowse --list`, the one-thread
 # reference walker, and the reference reading a ready list of the paths on 64 threads: the most
 # any reader gets from this share, the ceiling the ratios are taken against. Then the longest
-# pause between paints of the window scanning the share, cold.
+# pause between paints of the window scanning the share, cold. With XPING, a mass edit in the real
+# window on the share made writable: the longest time the window took to answer the window
+# manager's ping from the editor's OK on, and the time until every file holds the edit.
 #
 #   bench/share.sh N DELAY_US
 #
@@ -15,6 +17,11 @@
 #   TUNEBROWSE  executable to measure (default: $BUILD/tunebrowse)
 #   RUNS        timed runs per program (default 3)
 #   SLOWFS_SRC  slowfs source (default: <repo>/../shared/tools/slowfs/slowfs.c)
+#   XPING       the xping binary (../shared/tools/xping); without it the mass edit is skipped.
+#               It needs xvfb-run, openbox, xdotool and python3.
+#   EDIT_FILES  files of the mass edit's own library (default 2000)
+#   EDIT_RUNS   mass edits per program (default 2)
+#   BASELINE    another tunebrowse whose mass edit is measured alike, for ratios
 #
 # Needs root (to drop caches and to mount), /dev/fuse, and fuse3 with its headers, which are
 # installed when missing.
@@ -86,10 +93,14 @@ scratch=$(mktemp -d)
 mount=$scratch/share
 mkdir -p "$mount" "$scratch/config" "$scratch/cache" "$scratch/data" "$scratch/runtime"
 chmod 700 "$scratch/runtime"
-cleanup() {
-    if mountpoint -q "$mount"; then
-        fusermount3 -u "$mount" || umount -l "$mount"
+unmount() {
+    if mountpoint -q "$1"; then
+        fusermount3 -u "$1" || umount -l "$1"
     fi
+}
+cleanup() {
+    unmount "$mount"
+    unmount "$scratch/edit-share"
     rm -rf "$scratch"
 }
 trap cleanup EXIT
@@ -172,3 +183,69 @@ while kill -0 "$pid" 2>/dev/null; do
 done
 wait "$pid" || die "tunebrowse --list failed"
 echo "  most threads of tunebrowse --list during the scan: $most"
+
+# --- A mass edit on the writable share --------------------------------------------------------
+
+[[ -n ${XPING:-} ]] || exit 0
+[[ -x $XPING ]] || die "no xping at $XPING"
+for tool in xvfb-run openbox xdotool python3; do
+    command -v "$tool" >/dev/null || die "the mass edit needs $tool"
+done
+EDIT_FILES=${EDIT_FILES:-2000}
+EDIT_RUNS=${EDIT_RUNS:-2}
+
+# One edit of a fresh library by the executable given: "WRITE_MS PING_MS".
+edit_once() {
+    local exe=$1 lib=$scratch/edit-lib share=$scratch/edit-share out i
+    rm -rf "$lib" "$scratch/config"/*
+    "$make_library" --seed 2 --force "$EDIT_FILES" "$lib" >/dev/null || die "make_library failed"
+    mkdir -p "$share"
+    SLOWFS_RW=1 "$slowfs" "$lib" "$share" "$DELAY_US" || die "cannot mount slowfs writable"
+    for ((i = 0; i < 50; i++)); do
+        mountpoint -q "$share" && break
+        sleep 0.1
+    done
+    drop_caches
+    out=$(XDG_CONFIG_HOME=$scratch/config XDG_CACHE_HOME=$scratch/cache \
+        XDG_DATA_HOME=$scratch/data XDG_RUNTIME_DIR=$scratch/runtime \
+        xvfb-run -a "$repo/bench/edit_window.sh" "$exe" "$share" "$lib" "$XPING" \
+        2>"$scratch/edit-stderr") || {
+        cat "$scratch/edit-stderr" >&2
+        die "the mass edit failed"
+    }
+    unmount "$share"
+    grep -q "files written in [0-9.]* s$" <<<"$out" || die "not every file was written: $out"
+    awk '/files written in/ { w = $4 * 1000 } /answered the ping/ { p = $7 }
+        END { printf "%d %d\n", w, p }' <<<"$out"
+}
+
+editors=(tunebrowse)
+declare -A editor=([tunebrowse]=$tunebrowse)
+if [[ -n ${BASELINE:-} ]]; then
+    editors+=(baseline)
+    editor[baseline]=$BASELINE
+fi
+declare -A write_ms=() ping_ms=()
+echo "mass edit: $EDIT_FILES files on the writable share, $DELAY_US us a request, cold"
+for ((run = 1; run <= EDIT_RUNS; run++)); do
+    for name in "${editors[@]}"; do
+        result=$(edit_once "${editor[$name]}") || exit 1
+        read -r w p <<<"$result"
+        printf '  %-10s run %d: written in %6.2f s, longest ping answer %6d ms\n' "$name" "$run" \
+            "$(seconds $((w * 1000)))" "$p"
+        write_ms[$name]+="$w "
+        ping_ms[$name]+="$p "
+    done
+done
+if [[ -n ${BASELINE:-} ]]; then
+    # shellcheck disable=SC2086 # the samples are a space-separated list on purpose
+    w_new=$(median ${write_ms[tunebrowse]}) w_old=$(median ${write_ms[baseline]})
+    # shellcheck disable=SC2086
+    p_new=$(median ${ping_ms[tunebrowse]}) p_old=$(median ${ping_ms[baseline]})
+    ms_seconds() { awk -v ms="$1" 'BEGIN { printf "%.2f", ms / 1e3 }'; }
+    echo "  medians: written in $(ms_seconds "$w_new") s against $(ms_seconds "$w_old") s," \
+        "$(ratio "$w_new" "$w_old") x the baseline's time"
+    echo "  medians: longest ping answer $p_new ms against $p_old ms," \
+        "$(awk -v a="$p_new" -v b="$p_old" 'BEGIN { if (b > 0) printf "%.4f", a / b; else print "-" }')" \
+        "x the baseline's"
+fi
