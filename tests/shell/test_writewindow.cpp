@@ -116,8 +116,10 @@ protected:
         sheet.GetPage().GetEdit(ETagField::Year)->setText(QStringLiteral("1998"));
     }
 
-    // Lets the window run until the write ends, logging what it shows of column nColumn.
-    SWindowLog RunUntilWritten(int nColumn, const QString& strWritten) {
+    // Starts a write and lets the window run until it ends, logging what it shows of column
+    // nColumn.
+    SWindowLog RunWrite(const std::function<void()>& fnStart, int nColumn,
+                        const QString& strWritten) {
         SWindowLog log;
         QElapsedTimer clock;
         clock.start();
@@ -143,6 +145,7 @@ protected:
                                        m_pFrame->GetAction(ID_EDIT_UNDO)->isEnabled();
         });
         tick.start(10);
+        fnStart();
         EXPECT_TRUE(WaitForWrite(&Commands()));
         return log;
     }
@@ -176,21 +179,26 @@ QString Named(const char* pszHeading, const QStringList& arrLines) {
 // Every kind of run: the window's loop keeps turning, the rows show each file as it is written,
 // the bar counts, and no second write can start; the files end as the run leaves them.
 TEST_F(TrackCommandsWriting, TheWindowRunsOnAndTheRowsFollowTheFilesWritten) {
+    const auto fnEdited = [this] {
+        Edit(TypeYear);
+        EXPECT_TRUE(WaitForWrite(&Commands()));
+    };
     const struct {
         const char* pszCase;
+        std::function<void()> fnBefore; // what the files go through first, if anything
         std::function<void()> fnStart;
         int nColumn;
         QString strWritten;
         std::function<std::string(int)> fnExpected;
     } aCases[] = {
-        {"year typed", [this] { Edit(TypeYear); }, CTrackListModel::COL_DATE, "1998",
+        {"year typed", nullptr, [this] { Edit(TypeYear); }, CTrackListModel::COL_DATE, "1998",
          [](int i) { return Edited(i, "1998", "Note"); }},
-        {"comment cleared in every file",
+        {"comment cleared in every file", nullptr,
          [this] {
              Edit([](CMp3PropertySheet& sheet) { sheet.GetPage().ClearField(ETagField::Comment); });
          },
          CTrackListModel::COL_COMMENT, "", [](int i) { return Edited(i, "1990", ""); }},
-        {"empty fields filled from each file's ID3v2 tag",
+        {"empty fields filled from each file's ID3v2 tag", nullptr,
          [this] {
              Edit([](CMp3PropertySheet& sheet) {
                  sheet.GetPage().GetFillCheckBox()->setChecked(true);
@@ -198,13 +206,9 @@ TEST_F(TrackCommandsWriting, TheWindowRunsOnAndTheRowsFollowTheFilesWritten) {
          },
          CTrackListModel::COL_ALBUM, "V2 album",
          [](int i) { return Edited(i, "1990", "Note", "V2 album"); }},
-        {"undo of the last edit",
-         [this] {
-             Edit(TypeYear);
-             EXPECT_TRUE(WaitForWrite(&Commands()));
-             m_pFrame->GetAction(ID_EDIT_UNDO)->trigger();
-         },
-         CTrackListModel::COL_DATE, "1990", [](int i) { return Original(i); }},
+        {"undo of the last edit", fnEdited,
+         [this] { m_pFrame->GetAction(ID_EDIT_UNDO)->trigger(); }, CTrackListModel::COL_DATE,
+         "1990", [](int i) { return Original(i); }},
     };
     for (const auto& c : aCases) {
         SCOPED_TRACE(c.pszCase);
@@ -214,9 +218,11 @@ TEST_F(TrackCommandsWriting, TheWindowRunsOnAndTheRowsFollowTheFilesWritten) {
         m_pFrame->GetAction(ID_VIEW_REFRESH)->trigger();
         ASSERT_TRUE(WaitForScan(m_pFrame->GetDocument()));
         m_pFrame->GetRightPane()->GetDetailsView()->selectAll();
+        if (c.fnBefore) {
+            c.fnBefore();
+        }
         Ops().m_nWriteDelayMs = 3;
-        c.fnStart();
-        const SWindowLog log = RunUntilWritten(c.nColumn, c.strWritten);
+        const SWindowLog log = RunWrite(c.fnStart, c.nColumn, c.strWritten);
         Ops().m_nWriteDelayMs = 0;
 
         EXPECT_LT(log.nLongestGap, 200) << "the window stood still";
