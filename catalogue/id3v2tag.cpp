@@ -3,8 +3,8 @@
 #include "catalogue/id3v2tag.h"
 
 #include "catalogue/filedescriptor.h"
-#include "catalogue/id3v2frames.h"
 #include "catalogue/genres.h"
+#include "catalogue/id3v2frames.h"
 #include "catalogue/posixio.h"
 #include "catalogue/tagcodec.h"
 #include "catalogue/tagtext.h"
