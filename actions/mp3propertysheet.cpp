@@ -343,7 +343,11 @@ bool CMp3PropertyPage1::eventFilter(QObject* pWatched, QEvent* pEvent) {
 void CMp3PropertyPage1::SetOtherTags(const CId3v2Tag& tag) {
     m_pId3v2 = std::make_unique<CId3v2Tag>(tag);
     QStringList arrLines;
-    if (tag.m_nVersion != 0) {
+    if (tag.m_bRefused) {
+        arrLines.push_back(tr("Has an ID3v2.%1 tag that was not read: it would take more memory "
+                              "than any tag needs")
+                               .arg(tag.m_nVersion));
+    } else if (tag.m_nVersion != 0) {
         arrLines.push_back(tr("Also has an ID3v2.%1 tag").arg(tag.m_nVersion));
     }
     if (tag.m_bHasApe) {
@@ -351,7 +355,7 @@ void CMp3PropertyPage1::SetOtherTags(const CId3v2Tag& tag) {
     }
     m_pOtherTags->setText(arrLines.join(QLatin1Char('\n')));
     m_pOtherTags->setVisible(!arrLines.isEmpty());
-    m_pCopyId3v2->setVisible(tag.m_nVersion != 0);
+    m_pCopyId3v2->setVisible(tag.m_nVersion != 0 && !tag.m_bRefused);
 }
 
 void CMp3PropertyPage1::CopyFromId3v2() {
@@ -588,6 +592,30 @@ void ReportTagWrites(QWidget* pParent, CMessageSink& messages, const STagWriteOu
     }
 }
 
+namespace {
+
+// The files whose hostile ID3v2 tags filled nothing: their own edits were still written.
+void ReportRefusedId3v2(QWidget* pParent, CMessageSink& messages,
+                        const std::vector<std::string>& arrPaths) {
+    if (arrPaths.empty()) {
+        return;
+    }
+    QStringList arrLines{CMp3PropertySheet::tr("These files' ID3v2 tags were not read, so their "
+                                               "empty fields were not filled from them: they "
+                                               "would take more memory than any tag needs."),
+                         QString()};
+    for (std::size_t i = 0; i < std::min(arrPaths.size(), MAX_NAMED_FAILURES); ++i) {
+        arrLines.push_back(DisplayPath(arrPaths[i]));
+    }
+    if (arrPaths.size() > MAX_NAMED_FAILURES) {
+        arrLines.push_back(CMp3PropertySheet::tr("... and %1 more file(s).")
+                               .arg(static_cast<qulonglong>(arrPaths.size() - MAX_NAMED_FAILURES)));
+    }
+    messages.Show(pParent, arrLines.join(QLatin1Char('\n')));
+}
+
+} // namespace
+
 bool RunTagEditor(QWidget* pParent, CMessageSink& messages, CModalRunner& modals,
                   const std::vector<CTrackInfo*>& arrSelected, CTunebrDoc& doc,
                   const CTagWriter& writer, CTagUndoHistory& history, bool bByGenre,
@@ -611,17 +639,22 @@ bool RunTagEditor(QWidget* pParent, CMessageSink& messages, CModalRunner& modals
         return true; // no file is opened for writing, no time changes
     }
     const CTagCodec& codec = writer.GetCodec();
+    std::vector<std::string> arrRefused; // files whose ID3v2 tag could not fill anything
     STagWriteOutcome outcome = WriteSelectedTags(
         [&](const CTrackInfo& track) {
             if (!bFill) {
                 return changes;
             }
             const CId3v2Tag tag = CId3v2Tag::Read(track.GetFullPath(), writer.GetOps());
+            if (tag.m_bRefused) {
+                arrRefused.push_back(track.GetFullPath());
+            }
             return WithEmptyFieldsFilled(changes, tag.ToChanges(codec), track, codec);
         },
         arrSelected, writer);
     history.Push(std::move(outcome.m_arrUndo));
     ReportTagWrites(pParent, messages, outcome);
+    ReportRefusedId3v2(pParent, messages, arrRefused);
     // The records show their files as they are now, written or not.
     if (NeedsIndexRebuild(outcome, bByGenre)) {
         doc.RebuildIndex();

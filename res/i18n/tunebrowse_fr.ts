@@ -240,6 +240,10 @@
         <source>Also has an APE tag</source>
         <translation>A aussi une étiquette APE</translation>
     </message>
+    <message>
+        <source>Has an ID3v2.%1 tag that was not read: it would take more memory than any tag needs</source>
+        <translation>A une étiquette ID3v2.%1 qui n&apos;a pas été lue : sa lecture demanderait plus de mémoire qu&apos;aucune étiquette n&apos;en exige</translation>
+    </message>
 </context>
 <context>
     <name>CMp3PropertySheet</name>
@@ -298,6 +302,10 @@
     <message>
         <source>A track number takes the comment&apos;s last two bytes, and the comments of %1 of the selected files need them. Type a text of 28 bytes at most in the %2 field, or leave the %3 field empty.</source>
         <translation>Un numéro de piste occupe les deux derniers octets du commentaire, et les commentaires de %1 des fichiers sélectionnés en ont besoin. Tapez dans le champ %2 un texte de 28 octets au plus, ou laissez le champ %3 vide.</translation>
+    </message>
+    <message>
+        <source>These files&apos; ID3v2 tags were not read, so their empty fields were not filled from them: they would take more memory than any tag needs.</source>
+        <translation>Les étiquettes ID3v2 de ces fichiers n&apos;ont pas été lues, leurs champs vides n&apos;en ont donc pas été remplis : leur lecture demanderait plus de mémoire qu&apos;aucune étiquette n&apos;en exige.</translation>
     </message>
 </context>
 <context>
