@@ -10,11 +10,17 @@
 #   never_stuck.sh TUNEBROWSE MAKE_LIBRARY
 set -euo pipefail
 
-# Seconds until the process is gone, or fails.
+# Whether the process has ended. A thread whose request a FUSE server has taken cannot be killed
+# until the server answers, whoever asks: the process has then exited (a zombie) but is not gone.
+ended() {
+    ! kill -0 "$1" 2> /dev/null || grep -q '^State:[[:space:]]*Z' "/proc/$1/status" 2> /dev/null
+}
+
+# Seconds until the process has ended, or fails.
 wait_gone() {
     local pid=$1 limit=$2 start
     start=$(date +%s%N)
-    while kill -0 "$pid" 2> /dev/null; do
+    while ! ended "$pid"; do
         if [ $(( ($(date +%s%N) - start) / 1000000 )) -gt $((limit * 1000)) ]; then
             echo "process $pid still running ${limit} s after the window was closed" >&2
             kill -9 "$pid" 2> /dev/null || true
@@ -26,7 +32,7 @@ wait_gone() {
 
 # File > Exit, as a user quits.
 quit_by_menu() {
-    xdotool windowfocus --sync "$1" 2> /dev/null || true
+    timeout 5 xdotool windowfocus --sync "$1" 2> /dev/null || true
     xdotool key --clearmodifiers alt+f
     sleep 0.3
     xdotool key x
@@ -61,7 +67,7 @@ if [ "${1:-}" = --inside-x ]; then
     sleep 1
     touch "$work/stall"
     sleep 1
-    xdotool windowfocus --sync "$wid"
+    timeout 5 xdotool windowfocus --sync "$wid" || true
     xdotool key Escape
     xdotool key ctrl+l
     xdotool type --delay 5 "$work/small"
@@ -83,11 +89,11 @@ if [ "${1:-}" = --inside-x ]; then
     pid=$!
     wid=$(find_window "share - Tunebrowse")
     sleep 1
-    xdotool windowfocus --sync "$wid"
+    timeout 5 xdotool windowfocus --sync "$wid" || true
     xdotool key F6 Home ctrl+p
-    msg=$(timeout 10 xdotool search --sync --onlyvisible --name "^Tunebrowse$" | head -n 1)
+    msg=$(timeout 10 xdotool search --sync --onlyvisible --name "^Tunebrowse$" | head -n 1 || true)
     [ -n "$msg" ] || { echo "no failure message" >&2; exit 1; }
-    xdotool windowfocus --sync "$msg" 2> /dev/null || true
+    timeout 5 xdotool windowfocus --sync "$msg" 2> /dev/null || true
     xdotool key Return
     for _ in $(seq 50); do
         xdotool search --onlyvisible --name "^Tunebrowse$" > /dev/null 2>&1 || break
@@ -106,7 +112,8 @@ exe=$1 make_library=$2
 work=$(mktemp -d)
 mounted=
 cleanup() {
-    [ -z "$mounted" ] || fusermount3 -u "$work/share" 2> /dev/null || true
+    rm -f "$work/stall"
+    [ -z "$mounted" ] || fusermount3 -u -z "$work/share" 2> /dev/null || true
     rm -rf "$work"
 }
 trap cleanup EXIT

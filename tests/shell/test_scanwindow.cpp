@@ -99,13 +99,13 @@ protected:
         m_pFrame = std::make_unique<CMainFrame>(m_settings, m_store, SFrameSeams{nullptr, &Ops()});
         m_pFrame->show();
         m_pFrame->StartUp(nullptr);
-        EXPECT_TRUE(WaitForScan(Doc()));
+        EXPECT_TRUE(WaitForFolder(*m_pFrame));
     }
     ~ScanWindow() override {
         Ops().m_bSlow = false;
         Ops().SetStalled(false);
         if (m_pFrame) {
-            EXPECT_TRUE(WaitForScan(Doc()));
+            EXPECT_TRUE(WaitForFolder(*m_pFrame));
         }
     }
 
@@ -227,7 +227,7 @@ TEST_F(ScanWindow, AnotherFolderOpenedDuringAScanReplacesIt) {
     ScanSlowlyUntil([this] { return Tracks() > 0; });
     m_pFrame->OpenAddress(m_other.Str());
     Ops().m_bSlow = false;
-    ASSERT_TRUE(WaitForScan(Doc()));
+    ASSERT_TRUE(WaitForFolder(*m_pFrame));
     EXPECT_EQ(Doc().GetTitle(), m_other.Str());
     EXPECT_FALSE(Doc().WasScanStopped());
     ASSERT_EQ(Tracks(), 1u);
@@ -246,7 +246,7 @@ TEST_F(ScanWindow, AStalledFileSystemNeverHoldsTheWindow) {
 
     Ops().SetStalled(false);
     m_pFrame->OpenAddress(m_other.Str());
-    ASSERT_TRUE(WaitForScan(Doc()));
+    ASSERT_TRUE(WaitForFolder(*m_pFrame));
     EXPECT_EQ(Tracks(), 1u);
 
     Ops().SetStalled(true);
