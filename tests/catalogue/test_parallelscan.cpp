@@ -19,6 +19,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <fcntl.h>
 #include <mutex>
 #include <random>
@@ -416,18 +418,21 @@ TEST(ParallelScan, ReaderPoolGrowsOnlyWhileReadsWait) {
     }
 }
 
-// The files a walk hands over, as paths, in order, and its progress reports.
+// The files a walk hands over, as paths, in order, whether a tag was read in each, and its
+// progress reports.
 class CPathSink final : public CFolderWalk::CSink {
 public:
     void OnFile(STagRead&& read) override {
         std::this_thread::sleep_for(m_tFilingTime);
         m_arrPaths.push_back(*read.pLocation + "/" + read.strName);
+        m_arrTagged.push_back(read.block.HasTag());
     }
     bool OnProgress() override { return m_host.OnScanProgress(m_arrPaths.size()); }
 
     std::chrono::milliseconds m_tFilingTime{0}; // of each file
     CFakeCatalogueHost m_host;
     std::vector<std::string> m_arrPaths;
+    std::vector<bool> m_arrTagged;
 };
 
 // Folders that answer at once need no more than the one lister; folders that keep it waiting
@@ -457,6 +462,78 @@ TEST(ParallelScan, ListersStartOnlyWhileListingsWaitAndKeepTheWalkOrder) {
             EXPECT_LE(walk.GetMostListers(), 1u);
         }
     }
+}
+
+// A process at its limit of threads: the walk asks for readers and listers, gets some or none,
+// and does the rest itself. It ends, and with the sequential walk's files in its order.
+TEST(ParallelScan, ThreadsThatCannotStartLeaveTheirWorkToTheOthers) {
+    CTempDir dir;
+    MakeTree(dir.Path(), 9, 500);
+    CFileOps fastOps;
+    CPathSink sequential;
+    CFolderWalk(sequential, "*.mp3", 0, fastOps).Walk(dir.Str(), dir.Str().c_str());
+    ASSERT_GT(sequential.m_arrPaths.size(), 300u);
+    CSlowOps slowFiles;
+    CSlowFolderOps slowFolders;
+    const struct {
+        std::size_t nAllowed;
+        CFileOps* pOps;
+    } aCases[] = {{0, &fastOps},     {0, &slowFolders}, {1, &slowFiles},
+                  {1, &slowFolders}, {3, &slowFiles},   {3, &slowFolders}};
+    for (const auto& c : aCases) {
+        SCOPED_TRACE("threads allowed: " + std::to_string(c.nAllowed) +
+                     (c.pOps == &slowFiles     ? ", slow files"
+                      : c.pOps == &slowFolders ? ", slow folders"
+                                               : ""));
+        CThreadQuota quota(c.nAllowed);
+        CPathSink sink;
+        CFolderWalk walk(sink, "*.mp3", 8, *c.pOps, quota);
+        walk.Walk(dir.Str(), dir.Str().c_str());
+        EXPECT_EQ(sink.m_arrPaths, sequential.m_arrPaths);
+        EXPECT_EQ(sink.m_arrTagged, sequential.m_arrTagged);
+        EXPECT_GT(quota.Refused(), 0u);
+        EXPECT_EQ(quota.Started(), walk.GetMostReaders() + walk.GetMostListers());
+        EXPECT_LE(quota.Started(), c.nAllowed);
+    }
+}
+
+namespace {
+
+enum EChildOutcome { SAME_CATALOGUE = 20, OTHER_CATALOGUE = 21 };
+
+// In a child process: the scan with readers, after the address space is held to what the process
+// uses now, so that no thread's stack can be mapped, against the scan without.
+EChildOutcome ScanWithoutRoomForThreads(const std::string& strRoot) {
+    const SScanResult sequential = Scan(strRoot, 0);
+    long nPages = 0;
+    FILE* pFile = std::fopen("/proc/self/statm", "r");
+    if (pFile == nullptr || std::fscanf(pFile, "%ld", &nPages) != 1) {
+        std::_Exit(1);
+    }
+    std::fclose(pFile);
+    const rlim_t nBytes = static_cast<rlim_t>(nPages * sysconf(_SC_PAGESIZE)) + (4 << 20);
+    const struct rlimit limit = {nBytes, nBytes};
+    setrlimit(RLIMIT_AS, &limit);
+    const SScanResult parallel = Scan(strRoot, 8);
+    return parallel.arrRecords == sequential.arrRecords &&
+                   parallel.arrGroups == sequential.arrGroups
+               ? SAME_CATALOGUE
+               : OTHER_CATALOGUE;
+}
+
+} // namespace
+
+// The same, with the program's own way of starting threads and a real limit: the scan neither
+// ends the program nor loses a file.
+TEST(ParallelScan, ScanInAProcessWithoutRoomForThreadsGivesTheSequentialCatalogue) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the sanitizer maps its shadow memory beyond any such limit";
+#endif
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    CTempDir dir;
+    MakeTree(dir.Path(), 4, 200);
+    EXPECT_EXIT(std::exit(ScanWithoutRoomForThreads(dir.Str())),
+                ::testing::ExitedWithCode(SAME_CATALOGUE), "");
 }
 
 TEST(ParallelScan, FilingManyFinishedReadsStillReportsProgress) {
