@@ -5,6 +5,7 @@
 #include "catalogue/threadstarter.h"
 
 #include <cstddef>
+#include <exception>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -28,27 +29,41 @@ struct SJoinAll {
 
 // Runs fnPart(0) to fnPart(nParts - 1) and returns once all are done: the first on the caller's
 // thread, each other on a thread of its own where one can be started, or else on the caller's
-// after the first.
+// after the first. What a part throws on another thread is thrown here, once all are done.
 template <typename TPart>
 void RunInParts(CThreadStarter& starter, std::size_t nParts, const TPart& fnPart) {
     if (nParts == 0) {
         return;
     }
-    std::vector<std::thread> arrThreads;
-    arrThreads.reserve(nParts);
+    std::vector<std::exception_ptr> arrErrors(nParts);
     std::vector<std::size_t> arrHere{0};
     arrHere.reserve(nParts);
-    const SideBySide::SJoinAll join{arrThreads};
-    for (std::size_t nPart = 1; nPart < nParts; ++nPart) {
-        std::thread thread = starter.Start([&fnPart, nPart] { fnPart(nPart); });
-        if (thread.joinable()) {
-            arrThreads.push_back(std::move(thread));
-        } else {
-            arrHere.push_back(nPart);
+    std::vector<std::thread> arrThreads;
+    arrThreads.reserve(nParts);
+    {
+        const SideBySide::SJoinAll join{arrThreads};
+        for (std::size_t nPart = 1; nPart < nParts; ++nPart) {
+            std::thread thread = starter.Start([&fnPart, &arrErrors, nPart] {
+                try {
+                    fnPart(nPart);
+                } catch (...) {
+                    arrErrors[nPart] = std::current_exception();
+                }
+            });
+            if (thread.joinable()) {
+                arrThreads.push_back(std::move(thread));
+            } else {
+                arrHere.push_back(nPart);
+            }
+        }
+        for (const std::size_t nPart : arrHere) {
+            fnPart(nPart);
         }
     }
-    for (const std::size_t nPart : arrHere) {
-        fnPart(nPart);
+    for (const std::exception_ptr& pError : arrErrors) {
+        if (pError) {
+            std::rethrow_exception(pError);
+        }
     }
 }
 
