@@ -29,35 +29,37 @@ struct SJoinAll {
 
 // Runs fnPart(0) to fnPart(nParts - 1) and returns once all are done: the first on the caller's
 // thread, each other on a thread of its own where one can be started, or else on the caller's
-// after the first. What a part throws on another thread is thrown here, once all are done.
+// after the first. Every part runs whatever another throws; the first part's exception, by part
+// number, is thrown here once all are done.
 template <typename TPart>
 void RunInParts(CThreadStarter& starter, std::size_t nParts, const TPart& fnPart) {
-    if (nParts == 0) {
-        return;
-    }
     std::vector<std::exception_ptr> arrErrors(nParts);
-    std::vector<std::size_t> arrHere{0};
+    const auto runPart = [&fnPart, &arrErrors](std::size_t nPart) {
+        try {
+            fnPart(nPart);
+        } catch (...) {
+            arrErrors[nPart] = std::current_exception();
+        }
+    };
+    std::vector<std::size_t> arrHere;
     arrHere.reserve(nParts);
     std::vector<std::thread> arrThreads;
     arrThreads.reserve(nParts);
     {
         const SideBySide::SJoinAll join{arrThreads};
         for (std::size_t nPart = 1; nPart < nParts; ++nPart) {
-            std::thread thread = starter.Start([&fnPart, &arrErrors, nPart] {
-                try {
-                    fnPart(nPart);
-                } catch (...) {
-                    arrErrors[nPart] = std::current_exception();
-                }
-            });
+            std::thread thread = starter.Start([&runPart, nPart] { runPart(nPart); });
             if (thread.joinable()) {
                 arrThreads.push_back(std::move(thread));
             } else {
                 arrHere.push_back(nPart);
             }
         }
+        if (nParts > 0) {
+            runPart(0);
+        }
         for (const std::size_t nPart : arrHere) {
-            fnPart(nPart);
+            runPart(nPart);
         }
     }
     for (const std::exception_ptr& pError : arrErrors) {
