@@ -226,11 +226,13 @@ QString PastedText(std::size_t nWords) {
     return QString::fromUtf8(strText.c_str());
 }
 
-// Events are handled until the list shows the rows of the filter box's text.
+// Events are handled until the list shows the rows of the filter box's text; the thread sleeps
+// while it waits, as the window's does.
 void WaitForFilter(const CTunebrView& list) {
-    do {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    } while (list.IsFilterPending());
+    QCoreApplication::processEvents();
+    while (list.IsFilterPending()) {
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
 }
 
 int BenchFilterPaste(CTimedApplication& app, CMainFrame& frame, std::size_t nTracks,
