@@ -19,8 +19,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <cstdio>
-#include <cstdlib>
 #include <fcntl.h>
 #include <mutex>
 #include <random>
@@ -495,45 +493,6 @@ TEST(ParallelScan, ThreadsThatCannotStartLeaveTheirWorkToTheOthers) {
         EXPECT_EQ(quota.Started(), walk.GetMostReaders() + walk.GetMostListers());
         EXPECT_LE(quota.Started(), c.nAllowed);
     }
-}
-
-namespace {
-
-enum EChildOutcome { SAME_CATALOGUE = 20, OTHER_CATALOGUE = 21 };
-
-// In a child process: the scan with readers, after the address space is held to what the process
-// uses now, so that no thread's stack can be mapped, against the scan without.
-EChildOutcome ScanWithoutRoomForThreads(const std::string& strRoot) {
-    const SScanResult sequential = Scan(strRoot, 0);
-    long nPages = 0;
-    FILE* pFile = std::fopen("/proc/self/statm", "r");
-    if (pFile == nullptr || std::fscanf(pFile, "%ld", &nPages) != 1) {
-        std::_Exit(1);
-    }
-    std::fclose(pFile);
-    const rlim_t nBytes = static_cast<rlim_t>(nPages * sysconf(_SC_PAGESIZE)) + (4 << 20);
-    const struct rlimit limit = {nBytes, nBytes};
-    setrlimit(RLIMIT_AS, &limit);
-    const SScanResult parallel = Scan(strRoot, 8);
-    return parallel.arrRecords == sequential.arrRecords &&
-                   parallel.arrGroups == sequential.arrGroups
-               ? SAME_CATALOGUE
-               : OTHER_CATALOGUE;
-}
-
-} // namespace
-
-// The same, with the program's own way of starting threads and a real limit: the scan neither
-// ends the program nor loses a file.
-TEST(ParallelScan, ScanInAProcessWithoutRoomForThreadsGivesTheSequentialCatalogue) {
-#if defined(__SANITIZE_ADDRESS__)
-    GTEST_SKIP() << "the sanitizer maps its shadow memory beyond any such limit";
-#endif
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
-    CTempDir dir;
-    MakeTree(dir.Path(), 4, 200);
-    EXPECT_EXIT(std::exit(ScanWithoutRoomForThreads(dir.Str())),
-                ::testing::ExitedWithCode(SAME_CATALOGUE), "");
 }
 
 TEST(ParallelScan, FilingManyFinishedReadsStillReportsProgress) {
