@@ -34,14 +34,17 @@ void CTrackCommands::FollowHandoff(const SHandoffResult& result) {
     ShowHandoffResult(&m_view, m_messages, result);
 }
 
+// Writing a tag replaces its record: no filter match may read the records meanwhile.
 void CTrackCommands::OnProperties() {
     CTunebrView& view = m_view;
+    const CTunebrView::CRecordChange change(m_view);
     RunTagEditor(&m_view, m_messages, m_modals, m_view.GetSelectedTracks(), m_doc, MakeWriter(),
                  m_history, m_view.IsByGenre(),
                  [&view] { view.OnUpdate(nullptr, HINT_SHOW_TRACKS, view.GetTrackList()); });
 }
 
 void CTrackCommands::OnUndo() {
+    const CTunebrView::CRecordChange change(m_view);
     RunTagUndo(&m_view, m_messages, m_history, m_doc, MakeWriter());
 }
 
