@@ -429,6 +429,11 @@ void CMainFrame::CreateClient() {
         },
         Qt::QueuedConnection);
     connect(m_pRightView, &CTunebrView::doubleClickActionRequested, this, [this, pCommands] {
+        // Editing waits, as its command does, while the tracks are being read.
+        constexpr int EDIT_ACTION = 2;
+        if (m_settings.m_nDoubleClickAction == EDIT_ACTION && m_pDoc->IsScanning()) {
+            return;
+        }
         pCommands->DoDoubleClickAction();
         UpdateUndoCommand();
     });
@@ -596,9 +601,9 @@ void CMainFrame::OpenTypedFolder(const std::string& strTyped) {
             const unsigned nText = nError == ENOENT    ? IDS_FOLDER_MISSING
                                    : nError == ENOTDIR ? IDS_NOT_A_FOLDER
                                                        : IDS_FOLDER_UNREADABLE;
-            m_messages.Show(this, LoadQString(nText).arg(strFolder.empty()
-                                                             ? QStringLiteral("/")
-                                                             : DisplayPath(strFolder)));
+            m_messages.Show(this,
+                            LoadQString(nText).arg(strFolder.empty() ? QStringLiteral("/")
+                                                                     : DisplayPath(strFolder)));
             return;
         }
         AddAddress(strFolder);
