@@ -96,7 +96,8 @@ int WriteAllAt(int nFd, const void* pBuffer, std::size_t nCount, off_t nOffset, 
     return nError;
 }
 
+// Never destroyed: a scan left behind may call it while the process exits.
 CFileOps& SystemFileOps() {
-    static CFileOps s_ops;
-    return s_ops;
+    static CFileOps* const s_pOps = new CFileOps;
+    return *s_pOps;
 }

@@ -147,7 +147,10 @@ void CTrackListModel::TakeAdded() {
         return;
     }
     (void)MergeSorted(m_arrAll, arrNew);
-    InsertShown(m_filter.Apply(arrNew));
+    // Rows matched elsewhere come with AdoptFilter, from the whole list.
+    if (m_bMatched) {
+        InsertShown(m_filter.Apply(arrNew));
+    }
 }
 
 // Rows added below the last one are an insertion the views take cheaply and that keeps what is

@@ -145,7 +145,12 @@ void CTunebrView::FillList() {
 
 // The rows grow while a scan runs; the selection stays, and so does its description.
 void CTunebrView::TakeAddedTracks() {
+    // A match under way was given the rows as they were: it is begun again on them all.
+    const bool bAwaitingMatch = m_nAwaitedMatch != 0;
     m_pModel->TakeAdded();
+    if (bAwaitingMatch) {
+        MatchFilter();
+    }
     if (!HasSelection()) {
         OnSelectionChanged();
     }
