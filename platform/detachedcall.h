@@ -63,7 +63,7 @@ private:
     struct SShared {
         explicit SShared(QObject* pOwnerOf) : pOwner(pOwnerOf) {}
         std::mutex mutex;
-        QObject* pOwner; // guarded by mutex; null once the owner has gone
+        QObject* pOwner;        // guarded by mutex; null once the owner has gone
         unsigned nLastCall = 0; // read and written on the owner's thread only
     };
 
