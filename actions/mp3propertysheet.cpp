@@ -30,6 +30,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <mutex>
 #include <numeric>
 
 namespace {
@@ -342,7 +343,11 @@ bool CMp3PropertyPage1::eventFilter(QObject* pWatched, QEvent* pEvent) {
 void CMp3PropertyPage1::SetOtherTags(const CId3v2Tag& tag) {
     m_pId3v2 = std::make_unique<CId3v2Tag>(tag);
     QStringList arrLines;
-    if (tag.m_nVersion != 0) {
+    if (tag.m_bRefused) {
+        arrLines.push_back(tr("Has an ID3v2.%1 tag that was not read: it would take more memory "
+                              "than any tag needs")
+                               .arg(tag.m_nVersion));
+    } else if (tag.m_nVersion != 0) {
         arrLines.push_back(tr("Also has an ID3v2.%1 tag").arg(tag.m_nVersion));
     }
     if (tag.m_bHasApe) {
@@ -350,7 +355,7 @@ void CMp3PropertyPage1::SetOtherTags(const CId3v2Tag& tag) {
     }
     m_pOtherTags->setText(arrLines.join(QLatin1Char('\n')));
     m_pOtherTags->setVisible(!arrLines.isEmpty());
-    m_pCopyId3v2->setVisible(tag.m_nVersion != 0);
+    m_pCopyId3v2->setVisible(tag.m_nVersion != 0 && !tag.m_bRefused);
 }
 
 void CMp3PropertyPage1::CopyFromId3v2() {
@@ -596,6 +601,30 @@ void ReportTagWrites(QWidget* pParent, CMessageSink& messages, const STagWriteOu
     }
 }
 
+namespace {
+
+// The files whose hostile ID3v2 tags filled nothing: their own edits were still written.
+void ReportRefusedId3v2(QWidget* pParent, CMessageSink& messages,
+                        const std::vector<std::string>& arrPaths) {
+    if (arrPaths.empty()) {
+        return;
+    }
+    QStringList arrLines{CMp3PropertySheet::tr("These files' ID3v2 tags were not read, so their "
+                                               "empty fields were not filled from them: they "
+                                               "would take more memory than any tag needs."),
+                         QString()};
+    for (std::size_t i = 0; i < std::min(arrPaths.size(), MAX_NAMED_FAILURES); ++i) {
+        arrLines.push_back(DisplayPath(arrPaths[i]));
+    }
+    if (arrPaths.size() > MAX_NAMED_FAILURES) {
+        arrLines.push_back(CMp3PropertySheet::tr("... and %1 more file(s).")
+                               .arg(static_cast<qulonglong>(arrPaths.size() - MAX_NAMED_FAILURES)));
+    }
+    messages.Show(pParent, arrLines.join(QLatin1Char('\n')));
+}
+
+} // namespace
+
 std::optional<STagEdit> RunTagEditor(QWidget* pParent, CMessageSink& messages, CModalRunner& modals,
                                      const std::vector<CTrackInfo*>& arrSelected,
                                      const CTagCodec& codec, const CId3v2Tag* pOtherTags) {
@@ -624,16 +653,32 @@ std::unique_ptr<CTagEditRun> StartTagEdit(const STagRunContext& context,
     if (edit.IsEmpty()) {
         return nullptr;
     }
+    // The files whose hostile ID3v2 tags filled nothing, gathered by the run's thread.
+    struct SRefused {
+        std::mutex mutex;
+        std::vector<std::string> arrPaths;
+    };
+    const auto pRefused = std::make_shared<SRefused>();
     // Runs on the run's thread: the codec and the file operations are safe to share.
-    auto changesFor = [edit, codec = context.writer.GetCodec(),
-                       pOps = &context.writer.GetOps()](const CTrackInfo& track) {
+    auto changesFor = [edit, codec = context.writer.GetCodec(), pOps = &context.writer.GetOps(),
+                       pRefused](const CTrackInfo& track) {
         if (!edit.m_bFillFromId3v2) {
             return edit.m_changes;
         }
         const CId3v2Tag tag = CId3v2Tag::Read(track.GetFullPath(), *pOps);
+        if (tag.m_bRefused) {
+            const std::lock_guard<std::mutex> lock(pRefused->mutex);
+            pRefused->arrPaths.push_back(track.GetFullPath());
+        }
         return WithEmptyFieldsFilled(edit.m_changes, tag.ToChanges(codec), track, codec);
     };
-    return std::make_unique<CTagEditRun>(context, arrSelected, std::move(changesFor));
+    // Their own edits were still written: the files are named after the run's report.
+    auto reportMore = [pRefused, pParent = context.pParent, &messages = context.messages] {
+        const std::lock_guard<std::mutex> lock(pRefused->mutex);
+        ReportRefusedId3v2(pParent, messages, pRefused->arrPaths);
+    };
+    return std::make_unique<CTagEditRun>(context, arrSelected, std::move(changesFor),
+                                         std::move(reportMore));
 }
 
 void ReportTagUndo(QWidget* pParent, CMessageSink& messages, const STagUndoRun& run,

@@ -10,10 +10,12 @@
 #include <utility>
 
 CTagEditRun::CTagEditRun(STagRunContext context, const std::vector<CTrackInfo*>& arrSelected,
-                         std::function<STagChanges(const CTrackInfo&)> changesFor)
+                         std::function<STagChanges(const CTrackInfo&)> changesFor,
+                         std::function<void()> reportMore)
     : CTagWriteRun(std::move(context), arrSelected.size()), m_arrLive(arrSelected),
       m_pCopies(std::make_shared<std::vector<CTrackInfo>>()),
-      m_pResults(std::make_shared<std::vector<STagFileWrite>>(arrSelected.size())) {
+      m_pResults(std::make_shared<std::vector<STagFileWrite>>(arrSelected.size())),
+      m_reportMore(std::move(reportMore)) {
     m_pCopies->reserve(arrSelected.size());
     for (const CTrackInfo* pTrack : arrSelected) {
         m_pCopies->push_back(*pTrack);
@@ -31,6 +33,10 @@ CTagEditRun::~CTagEditRun() = default;
 
 void CTagEditRun::ApplyDone(std::size_t nFrom, std::size_t nTo, bool bApply) {
     m_bApplied = m_bApplied && bApply;
+    if (bApply) {
+        // Views that read records on other threads let go of them first.
+        Context().doc.UpdateAllViews(nullptr, HINT_TRACKS_CHANGING);
+    }
     CTrackList arrChanged;
     for (std::size_t nFile = nFrom; nFile < nTo; ++nFile) {
         STagFileWrite& write = (*m_pResults)[nFile];
@@ -53,7 +59,7 @@ void CTagEditRun::ApplyDone(std::size_t nFrom, std::size_t nTo, bool bApply) {
         }
         write = STagFileWrite(); // taken: the copy of the record and the undo are not kept twice
     }
-    if (!arrChanged.empty()) {
+    if (bApply) {
         Context().doc.UpdateAllViews(nullptr, HINT_TRACKS_CHANGED, &arrChanged);
     }
 }
@@ -78,4 +84,7 @@ void CTagEditRun::Finish(std::size_t nDone, bool bApply) {
 
 void CTagEditRun::Report() {
     ReportTagWrites(Context().pParent, Context().messages, m_outcome);
+    if (m_reportMore) {
+        m_reportMore();
+    }
 }

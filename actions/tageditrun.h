@@ -20,8 +20,10 @@ class CTagEditRun final : public CTagWriteRun {
 public:
     // changesFor runs on the run's thread, on a copy of each record taken now: it must not reach
     // the catalogue, and reads files only through the writer's operations.
+    // reportMore, when given, tells what else the run found, after its own report.
     CTagEditRun(STagRunContext context, const std::vector<CTrackInfo*>& arrSelected,
-                std::function<STagChanges(const CTrackInfo&)> changesFor);
+                std::function<STagChanges(const CTrackInfo&)> changesFor,
+                std::function<void()> reportMore = {});
     ~CTagEditRun() override;
 
     // What the run did, once finished; its records are the copies the run was given.
@@ -37,5 +39,6 @@ private:
     std::shared_ptr<std::vector<CTrackInfo>> m_pCopies;
     std::shared_ptr<std::vector<STagFileWrite>> m_pResults;
     STagWriteOutcome m_outcome;
+    std::function<void()> m_reportMore;
     bool m_bApplied = true; // every batch went to the catalogue's records
 };

@@ -46,10 +46,10 @@ void CTagUndoRun::ApplyDone(std::size_t nFrom, std::size_t nTo, bool bApply) {
         }
     }
     if (bApply) {
+        // Views that read records on other threads let go of them first.
+        Context().doc.UpdateAllViews(nullptr, HINT_TRACKS_CHANGING);
         CTrackList arrChanged = RefreshRestoredTracks(Context().doc, batch);
-        if (!arrChanged.empty()) {
-            Context().doc.UpdateAllViews(nullptr, HINT_TRACKS_CHANGED, &arrChanged);
-        }
+        Context().doc.UpdateAllViews(nullptr, HINT_TRACKS_CHANGED, &arrChanged);
     }
     std::move(batch.m_arrRestored.begin(), batch.m_arrRestored.end(),
               std::back_inserter(m_run.m_arrRestored));

@@ -38,9 +38,9 @@ bool CFolderLister::SKeyLess::operator()(const CNodePtr& a, const CNodePtr& b) c
 }
 
 CFolderLister::CFolderLister(CFileOps& ops, std::string strPattern, std::size_t nMaxListers,
-                             std::size_t nMaxAhead)
-    : m_ops(ops), m_strPattern(std::move(strPattern)), m_nMaxListers(nMaxListers),
-      m_nMaxAhead(std::max<std::size_t>(nMaxAhead, 1)) {
+                             std::size_t nMaxAhead, CThreadStarter& starter)
+    : m_ops(ops), m_starter(starter), m_strPattern(std::move(strPattern)),
+      m_nMaxListers(nMaxListers), m_nMaxAhead(std::max<std::size_t>(nMaxAhead, 1)) {
     m_arrListers.reserve(nMaxListers);
 }
 
@@ -191,7 +191,8 @@ CWaitGauge::EVerdict CFolderLister::ListUnlocked(CNode& node, std::vector<std::u
 bool CFolderLister::Take(const CNodePtr& pNode, SListing& listing,
                          std::chrono::milliseconds tWait) {
     std::unique_lock<std::mutex> lock(m_mutex);
-    if (pNode->state == CNode::EState::Queued && m_nMaxListers == 0) {
+    // Without a lister, no one else would ever list it.
+    if (pNode->state == CNode::EState::Queued && m_arrListers.empty()) {
         m_setQueued.erase(pNode);
         pNode->state = CNode::EState::Listing;
         List(*pNode, m_arrBuffer);
@@ -272,7 +273,7 @@ bool CFolderLister::HasFolderToList() const {
     return IsWantedQueued() || (!m_setQueued.empty() && m_nAhead < m_nMaxAhead);
 }
 
-// Called with the lock held.
+// Called with the lock held. The listers there are go on alone when no more can be started.
 void CFolderLister::Grow() {
     if (m_bStopping || m_nActive >= m_nMaxListers) {
         return;
@@ -280,7 +281,12 @@ void CFolderLister::Grow() {
     m_nActive = std::min(m_nMaxListers, std::max<std::size_t>(m_nActive * 2, 1));
     while (m_arrListers.size() < m_nActive) {
         const std::size_t nIndex = m_arrListers.size();
-        m_arrListers.emplace_back([this, nIndex] { RunLister(nIndex); });
+        std::thread lister = m_starter.Start([this, nIndex] { RunLister(nIndex); });
+        if (!lister.joinable()) {
+            m_nActive = m_arrListers.size();
+            break;
+        }
+        m_arrListers.push_back(std::move(lister)); // reserved: never throws
     }
     m_cvParked.notify_all();
 }

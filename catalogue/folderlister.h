@@ -3,6 +3,7 @@
 #pragma once
 
 #include "catalogue/filedescriptor.h"
+#include "catalogue/threadstarter.h"
 #include "catalogue/waitgauge.h"
 
 #include <chrono>
@@ -28,6 +29,8 @@ class CFileOps;
 // more than nMaxAhead of them. The walk lists nothing itself, so that a folder of tens of
 // thousands of files never holds it up (it waits a bounded time and may report progress): one
 // lister runs from the start, and listers double while their listings wait, up to nMaxListers.
+// Listers that cannot be started are done without; with none at all, the walk lists each folder
+// itself, as without listers.
 class CFolderLister {
 public:
     using CSharedFd = std::shared_ptr<const CFileDescriptor>;
@@ -50,7 +53,7 @@ public:
 
     // With nMaxListers 0 every folder is listed when the walk takes it.
     CFolderLister(CFileOps& ops, std::string strPattern, std::size_t nMaxListers,
-                  std::size_t nMaxAhead);
+                  std::size_t nMaxAhead, CThreadStarter& starter = CThreadStarter::Default());
     ~CFolderLister();
     CFolderLister(const CFolderLister&) = delete;
     CFolderLister& operator=(const CFolderLister&) = delete;
@@ -96,6 +99,7 @@ private:
     void RunLister(std::size_t nIndex);
 
     CFileOps& m_ops;
+    CThreadStarter& m_starter;
     const std::string m_strPattern;
     const std::size_t m_nMaxListers;
     const std::size_t m_nMaxAhead;

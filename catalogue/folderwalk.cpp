@@ -29,11 +29,12 @@ constexpr std::size_t MAX_LISTED_AHEAD = 64;
 
 } // namespace
 
-CFolderWalk::CFolderWalk(CSink& sink, std::string strPattern, std::size_t nReaders, CFileOps& ops)
+CFolderWalk::CFolderWalk(CSink& sink, std::string strPattern, std::size_t nReaders, CFileOps& ops,
+                         CThreadStarter& starter)
     : m_sink(sink), m_strPattern(std::move(strPattern)), m_nFoldersInFlight(FoldersInFlight()),
       m_lister(ops, m_strPattern, nReaders > 0 ? MAX_LISTERS : 0,
-               std::min(m_nFoldersInFlight, MAX_LISTED_AHEAD)),
-      m_pool(nReaders, READS_IN_FLIGHT, ops) {
+               std::min(m_nFoldersInFlight, MAX_LISTED_AHEAD), starter),
+      m_pool(nReaders, READS_IN_FLIGHT, ops, starter) {
 }
 
 // An eighth of the process's descriptors at most, leaving the rest to the walk, the readers

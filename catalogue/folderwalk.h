@@ -38,8 +38,10 @@ public:
 
     static constexpr std::chrono::milliseconds PROGRESS_INTERVAL{20};
 
-    // With no readers everything happens on the calling thread, one step after the other.
-    CFolderWalk(CSink& sink, std::string strPattern, std::size_t nReaders, CFileOps& ops);
+    // With no readers everything happens on the calling thread, one step after the other; so it
+    // does, in part or in whole, when the threads asked for cannot be started.
+    CFolderWalk(CSink& sink, std::string strPattern, std::size_t nReaders, CFileOps& ops,
+                CThreadStarter& starter = CThreadStarter::Default());
     CFolderWalk(const CFolderWalk&) = delete;
     CFolderWalk& operator=(const CFolderWalk&) = delete;
 

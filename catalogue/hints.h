@@ -14,4 +14,7 @@ enum : int {
     // The given records show their files anew (a tag written): their rows are to be repainted;
     // no list or group changed.
     HINT_TRACKS_CHANGED = 7,
+    // Records are about to be replaced in place; HINT_TRACKS_CHANGED follows, with those that
+    // were. Whatever reads records elsewhere stops until then.
+    HINT_TRACKS_CHANGING = 8,
 };

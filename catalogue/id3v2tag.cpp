@@ -4,8 +4,10 @@
 
 #include "catalogue/filedescriptor.h"
 #include "catalogue/genres.h"
+#include "catalogue/id3v2frames.h"
 #include "catalogue/posixio.h"
 #include "catalogue/tagcodec.h"
+#include "catalogue/tagtext.h"
 #include "catalogue/trackinfo.h"
 
 #include <taglib/commentsframe.h>
@@ -13,10 +15,12 @@
 #include <taglib/id3v2header.h>
 #include <taglib/id3v2tag.h>
 #include <taglib/mpegfile.h>
-#include <taglib/tfilestream.h>
+#include <taglib/tbytevectorstream.h>
 
+#include <algorithm>
 #include <array>
 #include <cctype>
+#include <cstring>
 #include <fcntl.h>
 #include <strings.h>
 #include <sys/stat.h>
@@ -119,10 +123,29 @@ void TakeFields(const TagLib::ID3v2::Tag& tag, CId3v2Tag& result) {
     }
 }
 
+// An APE tag ends with a footer just before the ID3v1 tag, or at the end of a file without one.
+bool HasApeTag(int nFd, std::int64_t nFileSize, CFileOps& ops) {
+    constexpr std::int64_t FOOTER = 32;
+    constexpr std::int64_t TAIL = FOOTER + static_cast<std::int64_t>(CId3v1Tag::SIZE);
+    char aTail[TAIL];
+    const std::int64_t nTail = std::min(nFileSize, TAIL);
+    if (nTail < FOOTER || ReadAt(nFd, aTail, nTail, nFileSize - nTail, ops) != nTail) {
+        return false;
+    }
+    const bool bId3v1 = nTail >= static_cast<std::int64_t>(CId3v1Tag::SIZE) &&
+                        CId3v1Tag::HasMarker(reinterpret_cast<const unsigned char*>(
+                            aTail + nTail - CId3v1Tag::SIZE));
+    const std::int64_t nFooter =
+        nTail - FOOTER - (bId3v1 ? static_cast<std::int64_t>(CId3v1Tag::SIZE) : 0);
+    return nFooter >= 0 && std::memcmp(aTail + nFooter, "APETAGEX", 8) == 0;
+}
+
 void Fit(const std::optional<std::string>& strText, std::size_t nWidth, const CTagCodec& codec,
          std::optional<std::string>& strOut) {
-    if (strText) {
-        strOut = FitTagText(*strText, nWidth, codec);
+    // A text of nothing but control characters is no text: it leaves the field alone.
+    const std::string strClean = strText ? CleanCopiedText(*strText) : std::string();
+    if (!strClean.empty()) {
+        strOut = FitTagText(strClean, nWidth, codec);
     }
 }
 
@@ -150,19 +173,20 @@ CId3v2Tag CId3v2Tag::Read(const std::string& strPath, CFileOps& ops) {
     if (!fd.IsValid() || ops.Fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode)) {
         return result;
     }
-    TagLib::FileStream stream(fd.Release(), true); // the stream closes the descriptor
-    if (!stream.isOpen()) {
+    result.m_bHasApe = HasApeTag(fd.Get(), st.st_size, ops);
+    const CId3v2Frames frames = CId3v2Frames::Read(fd.Get(), st.st_size, ops);
+    result.m_nVersion = frames.m_nVersion;
+    result.m_bRefused = frames.m_bRefused;
+    if (frames.m_strTag.empty()) {
         return result;
     }
+    // TagLib parses only the frames taken out, as one plain tag: it never sees the file's own.
+    TagLib::ByteVector bytes(frames.m_strTag.data(),
+                             static_cast<unsigned int>(frames.m_strTag.size()));
+    TagLib::ByteVectorStream stream(bytes);
     TagLib::MPEG::File file(&stream, TagLib::ID3v2::FrameFactory::instance(), false);
-    if (!file.isValid()) {
-        return result;
-    }
-    result.m_bHasApe = file.hasAPETag();
-    if (file.hasID3v2Tag()) {
-        const TagLib::ID3v2::Tag& tag = *file.ID3v2Tag();
-        result.m_nVersion = static_cast<int>(tag.header()->majorVersion());
-        TakeFields(tag, result);
+    if (file.isValid() && file.hasID3v2Tag()) {
+        TakeFields(*file.ID3v2Tag(), result);
     }
     return result;
 }

@@ -16,11 +16,15 @@ class CTrackInfo;
 // itself is only ever read.
 class CId3v2Tag {
 public:
-    // Reads the file through TagLib: versions 2.2 to 2.4, unsynchronisation, extended headers,
-    // every text encoding. Only a regular file is opened; anything else gives an empty result.
+    // Reads the file's tag: versions 2.2 to 2.4, unsynchronisation, extended headers, compressed
+    // frames, every text encoding. Only a regular file is opened; anything else gives an empty
+    // result. Only the frames below are read, as far as the file holds them; a tag whose frames
+    // would take more memory than any tag needs (CId3v2Frames) is refused: the result then says
+    // so and has none of the fields.
     static CId3v2Tag Read(const std::string& strPath, CFileOps& ops);
 
-    int m_nVersion = 0; // 2, 3 or 4; 0 when the file has no ID3v2 tag
+    int m_nVersion = 0;      // 2, 3 or 4; 0 when the file has no ID3v2 tag
+    bool m_bRefused = false; // the tag is hostile: nothing of it was read
     bool m_bHasApe = false;
     std::optional<std::string> m_strTitle;   // TIT2
     std::optional<std::string> m_strArtist;  // TPE1
@@ -31,9 +35,9 @@ public:
     // TCON by number, "(17)", or by a name of the genre table; nothing when no name matches.
     std::optional<unsigned char> m_nGenre;
 
-    // Every field this tag has, as changes for the ID3v1 tag: texts cut at a character boundary
-    // to their field's width in the codec's bytes, the comment to 28 bytes beside a track
-    // number. A text the codec cannot hold is left out.
+    // Every field this tag has, as changes for the ID3v1 tag: texts cleaned (CleanCopiedText)
+    // and cut at a character boundary to their field's width in the codec's bytes, the comment
+    // to 28 bytes beside a track number. A text the codec cannot hold is left out.
     STagChanges ToChanges(const CTagCodec& codec) const;
 };
 

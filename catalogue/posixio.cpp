@@ -39,6 +39,13 @@ int CFileOps::Close(int nFd) {
     return ::close(nFd);
 }
 
+int CFileOps::LockForWrite(int nFd) {
+    struct flock lock {};
+    lock.l_type = F_WRLCK;
+    lock.l_whence = SEEK_SET; // from the first byte to the end, however long the file grows
+    return ::fcntl(nFd, F_OFD_SETLKW, &lock);
+}
+
 int CFileOps::OpenFolderAt(int nDirFd, const char* pszPath) {
     return ::openat(nDirFd, pszPath, O_RDONLY | O_CLOEXEC | O_DIRECTORY | O_NOCTTY | O_NONBLOCK);
 }
@@ -89,7 +96,8 @@ int WriteAllAt(int nFd, const void* pBuffer, std::size_t nCount, off_t nOffset, 
     return nError;
 }
 
+// Never destroyed: a scan left behind may call it while the process exits.
 CFileOps& SystemFileOps() {
-    static CFileOps s_ops;
-    return s_ops;
+    static CFileOps* const s_pOps = new CFileOps;
+    return *s_pOps;
 }

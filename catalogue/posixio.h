@@ -23,6 +23,10 @@ public:
     virtual int Ftruncate(int nFd, off_t nLength);
     virtual int Futimens(int nFd, const struct timespec aTimes[2]);
     virtual int Close(int nFd);
+    // Waits for an advisory write lock on the whole file (an open file description lock): it
+    // belongs to the opened file, not to the process or thread, and goes with its last
+    // descriptor's close. Our writers take it, so a second one waits for the first.
+    virtual int LockForWrite(int nFd);
     // The folder scans open and list; open read-only, non-blocking, close-on-exec.
     virtual int OpenFolderAt(int nDirFd, const char* pszPath);
     // getdents64: bytes of entries put in pBuffer, 0 at the end, -1 on an error.

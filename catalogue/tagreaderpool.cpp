@@ -12,16 +12,20 @@
 // Readers that find their files in memory only compete for the processors, the walk's included:
 // the pool starts with one reader less than there are processors, and adds readers only while
 // reads wait.
-CTagReaderPool::CTagReaderPool(std::size_t nMaxReaders, std::size_t nMaxPending, CFileOps& ops)
-    : m_nMaxReaders(nMaxReaders), m_nMaxPending(nMaxPending > 0 ? nMaxPending : 1), m_ops(ops) {
+CTagReaderPool::CTagReaderPool(std::size_t nMaxReaders, std::size_t nMaxPending, CFileOps& ops,
+                               CThreadStarter& starter)
+    : m_nMaxReaders(nMaxReaders), m_nMaxPending(nMaxPending > 0 ? nMaxPending : 1), m_ops(ops),
+      m_starter(starter) {
     const std::size_t nProcessors = std::max(1u, std::thread::hardware_concurrency());
-    m_nFewest = std::min(nMaxReaders, std::max<std::size_t>(nProcessors - 1, 1));
+    const std::size_t nFewest = std::min(nMaxReaders, std::max<std::size_t>(nProcessors - 1, 1));
     const std::lock_guard<std::mutex> lock(m_mutex);
     m_arrReaders.reserve(nMaxReaders);
-    m_nActive = m_nFewest;
-    for (std::size_t i = 0; i < m_nFewest; ++i) {
-        m_arrReaders.emplace_back([this, i] { RunReader(i); });
+    while (m_arrReaders.size() < nFewest && StartReader()) {
     }
+    m_nFewest = m_arrReaders.size();
+    m_nActive = m_nFewest;
+    // Reads left to readers that never came would wait for ever.
+    m_bInline = m_arrReaders.empty();
 }
 
 CTagReaderPool::~CTagReaderPool() {
@@ -44,7 +48,7 @@ void CTagReaderPool::Read(STagRead& read, CFileOps& ops) {
 }
 
 void CTagReaderPool::Submit(STagRead read) {
-    const bool bInline = m_nMaxReaders == 0;
+    const bool bInline = m_bInline;
     if (bInline) {
         Read(read, m_ops);
     }
@@ -105,15 +109,29 @@ std::size_t CTagReaderPool::GetMostReaders() const {
     return m_arrReaders.size();
 }
 
-// Doubling reaches a server's pace in a few reads; called with the lock held.
+// Called with the lock held; false when no thread could be started.
+bool CTagReaderPool::StartReader() {
+    const std::size_t nIndex = m_arrReaders.size();
+    std::thread reader = m_starter.Start([this, nIndex] { RunReader(nIndex); });
+    if (!reader.joinable()) {
+        return false;
+    }
+    m_arrReaders.push_back(std::move(reader)); // reserved: never throws
+    return true;
+}
+
+// Doubling reaches a server's pace in a few reads; called with the lock held. The pool goes on
+// with the readers it has when no more can be started.
 void CTagReaderPool::Grow() {
     if (m_bStopping || m_nActive >= m_nMaxReaders) {
         return;
     }
     m_nActive = std::min(m_nMaxReaders, m_nActive * 2);
     while (m_arrReaders.size() < m_nActive) {
-        const std::size_t nIndex = m_arrReaders.size();
-        m_arrReaders.emplace_back([this, nIndex] { RunReader(nIndex); });
+        if (!StartReader()) {
+            m_nActive = m_arrReaders.size();
+            break;
+        }
     }
     m_cvParked.notify_all();
 }

@@ -4,6 +4,7 @@
 
 #include "catalogue/filedescriptor.h"
 #include "catalogue/tagblock.h"
+#include "catalogue/threadstarter.h"
 
 class CFileOps;
 
@@ -31,11 +32,13 @@ struct STagRead {
 // overlaps the others' and the walk's. Reads finish in any order; they are handed back in the
 // order they were submitted. The pool sizes itself by the wait its readers see: it doubles while
 // reads wait (a cold disk, a file server), up to nMaxReaders, and gives readers back one at a
-// time while reads come from memory.
+// time while reads come from memory. A reader that cannot be started is done without: with none
+// at all, the pool reads as it does without readers.
 class CTagReaderPool {
 public:
     // Without readers every read happens at once, inside Submit, on the calling thread.
-    CTagReaderPool(std::size_t nMaxReaders, std::size_t nMaxPending, CFileOps& ops);
+    CTagReaderPool(std::size_t nMaxReaders, std::size_t nMaxPending, CFileOps& ops,
+                   CThreadStarter& starter = CThreadStarter::Default());
     ~CTagReaderPool();
     CTagReaderPool(const CTagReaderPool&) = delete;
     CTagReaderPool& operator=(const CTagReaderPool&) = delete;
@@ -74,6 +77,7 @@ private:
     static constexpr std::size_t SHRINK_BATCH = 4;
 
     void RunReader(std::size_t nIndex);
+    bool StartReader();
     void Grow();
     void MarkDone(const std::vector<SSlot*>& arrTaken, std::size_t& nMarked, std::size_t nEnd);
     bool IsTakeable() const { return m_arrSlots.front().bDone && m_nFinished >= m_nWanted; }
@@ -82,6 +86,8 @@ private:
     const std::size_t m_nMaxReaders;
     const std::size_t m_nMaxPending;
     CFileOps& m_ops;
+    CThreadStarter& m_starter;
+    bool m_bInline = false;    // no readers: Submit reads
     std::size_t m_nFewest = 0; // readers the pool never goes below
     mutable std::mutex m_mutex;
     std::condition_variable m_cvWork;     // readers wait for a read to begin

@@ -168,6 +168,35 @@ bool IsValidUtf8(std::string_view strBytes) {
     return true;
 }
 
+std::string CleanCopiedText(std::string_view strText) {
+    std::string strClean;
+    strClean.reserve(strText.size());
+    bool bInControls = false;
+    for (std::size_t i = 0; i < strText.size();) {
+        const std::size_t nLength = Utf8SequenceLength(strText.substr(i));
+        char32_t cp = nLength == 0 ? U'?' : DecodeUtf8At(strText.substr(i), nLength);
+        // Taggers write Windows-1252 bytes into frames that declare Latin-1: 0x92 is the
+        // apostrophe meant, not a control character.
+        if (cp >= 0x80 && cp < 0xA0) {
+            cp = s_aCp1252High[cp - 0x80];
+        }
+        const bool bControl =
+            cp < 0x20 || (cp >= 0x7F && cp < 0xA0) || cp == 0x2028 || cp == 0x2029;
+        if (!bControl) {
+            AppendUtf8(strClean, cp);
+        } else if (!bInControls) {
+            strClean += ' ';
+        }
+        bInControls = bControl;
+        i += nLength == 0 ? 1 : nLength;
+    }
+    const std::size_t nBegin = strClean.find_first_not_of(' ');
+    if (nBegin == std::string::npos) {
+        return std::string();
+    }
+    return strClean.substr(nBegin, strClean.find_last_not_of(' ') + 1 - nBegin);
+}
+
 std::string DecodeTagText(std::string_view strBytes) {
     if (IsValidUtf8(strBytes)) {
         return std::string(strBytes);

@@ -33,3 +33,10 @@ std::string EncodeTagText(std::string_view strText);
 std::string DecodeTagText(std::string_view strBytes);
 
 bool IsValidUtf8(std::string_view strBytes);
+
+// Text from another tag made fit for a field: a C1 character becomes the Windows-1252 character
+// of its byte where there is one, each run of control characters (C0, DEL, the rest of C1, the
+// line and paragraph separators) becomes one space, each byte that begins no valid UTF-8
+// character becomes '?', and spaces at either end go. A zero byte would end the field early, a
+// line break or an escape code would reach whatever prints the field.
+std::string CleanCopiedText(std::string_view strText);

@@ -32,6 +32,14 @@ EWriteStatus StatusOfFailedLookup(int nErrno) {
                : EWriteStatus::NotWritable;
 }
 
+// Waits until no other writer of ours holds the file. Where the file system has no such locks
+// (some network shares answer ENOLCK or EOPNOTSUPP) the file is written without one, as it always
+// was: the lock only keeps our own writers from reading the same bytes before either writes.
+void WaitForWriteLock(int nFd, CFileOps& ops) {
+    while (ops.LockForWrite(nFd) != 0 && errno == EINTR) {
+    }
+}
+
 STagWriteResult Outcome(EWriteStatus eStatus) {
     STagWriteResult result;
     result.m_eStatus = eStatus;
@@ -73,6 +81,9 @@ CTagWriter::SOpened CTagWriter::Open(const std::string& strPath,
         file.eRefusal = StatusOfFailedLookup(errno);
         return file;
     }
+    // Held until the descriptor is closed, after the write. Taken before the look at the opened
+    // file, so that what a writer that had to wait sees is the file as the other left it.
+    WaitForWriteLock(file.fd.Get(), m_ops);
     // The name may have been pointed elsewhere between the look and the open: what counts is
     // the file opened.
     if (m_ops.Fstat(file.fd.Get(), &file.st) != 0) {

@@ -42,8 +42,11 @@ struct STagWriteResult {
 // Writes tag edits and takes them back. Every write goes to the file that was listed, and only
 // to a regular file: the path is looked at and the opened descriptor checked before a byte is
 // written, so that a link, a device or another file swapped in under the same name is left
-// alone. Throws CFileException when a file was opened but could not be read or written to the
-// end; what reached the file is then put back as far as possible.
+// alone. From the read of the file's last 128 bytes to the end of the write the file is held
+// under an advisory lock, so that another writer of ours (a second window, the command line)
+// waits instead of writing over this edit with what it read before. Throws CFileException when a
+// file was opened but could not be read or written to the end; what reached the file is then put
+// back as far as possible.
 class CTagWriter {
 public:
     CTagWriter(CFileOps& ops, CTagCodec codec, bool bKeepTimes);

@@ -3,6 +3,7 @@
 #include "panes/trackfilter.h"
 
 #include "catalogue/genres.h"
+#include "catalogue/sidebyside.h"
 #include "catalogue/trackinfo.h"
 #include "platform/textconv.h"
 
@@ -14,10 +15,9 @@
 #include <array>
 #include <cstdint>
 #include <cstring>
-#include <future>
-#include <system_error>
 #include <thread>
 #include <unordered_map>
+#include <unordered_set>
 
 namespace {
 
@@ -379,6 +379,27 @@ CFieldEnds FieldEnds(const CTrackInfo& track) {
             end(track.GetAlbum()),    end(track.GetYear()),  end(track.GetComment())};
 }
 
+// The characters of the first plane beyond ASCII that fold to another, by what they fold to: made
+// once, rather than the whole plane walked for every word.
+const std::unordered_map<char32_t, std::vector<char32_t>>& FoldedFrom() {
+    static const std::unordered_map<char32_t, std::vector<char32_t>> s_mapFrom = [] {
+        std::unordered_map<char32_t, std::vector<char32_t>> mapFrom;
+        const std::array<char32_t, 0x800>& aFolds = TwoByteFolds();
+        for (char32_t nCode = 0x80; nCode <= 0xFFFF; ++nCode) {
+            if (nCode == 0xD800) {
+                nCode = 0xE000; // no surrogates in UTF-8
+            }
+            const char32_t nFolded =
+                nCode < aFolds.size() ? aFolds[nCode] : QChar::toCaseFolded(nCode);
+            if (nFolded != nCode) {
+                mapFrom[nFolded].push_back(nCode);
+            }
+        }
+        return mapFrom;
+    }();
+    return s_mapFrom;
+}
+
 // Every character, as UTF-8, that folds to the first character beyond ASCII of a folded word.
 std::vector<std::string> KeysOf(const std::string& strFolded) {
     const auto* p = reinterpret_cast<const unsigned char*>(strFolded.data());
@@ -389,21 +410,28 @@ std::vector<std::string> KeysOf(const std::string& strFolded) {
     }
     std::size_t nLength = 1;
     const char32_t nFirst = DecodeAt(p, nLeft, nLength);
+    std::vector<char32_t> arrCodes{nFirst};
+    if (nFirst <= 0xFFFF) {
+        const auto& mapFrom = FoldedFrom();
+        const auto it = mapFrom.find(nFirst);
+        if (it != mapFrom.end()) {
+            arrCodes.insert(arrCodes.end(), it->second.begin(), it->second.end());
+        }
+    } else {
+        // Case pairs never leave their plane.
+        const char32_t nPlane = nFirst & ~char32_t(0xFFFF);
+        for (char32_t nCode = nPlane; nCode <= nPlane + 0xFFFF; ++nCode) {
+            if (nCode != nFirst && QChar::toCaseFolded(nCode) == nFirst) {
+                arrCodes.push_back(nCode);
+            }
+        }
+    }
     std::vector<std::string> arrKeys;
-    // Case pairs never leave their plane.
-    const char32_t nPlane = nFirst & ~char32_t(0xFFFF);
-    const std::array<char32_t, 0x800>& aFolds = TwoByteFolds();
-    for (char32_t nCode = std::max<char32_t>(nPlane, 0x80); nCode <= nPlane + 0xFFFF; ++nCode) {
-        if (nCode == 0xD800) {
-            nCode = 0xE000; // no surrogates in UTF-8
-        }
-        const char32_t nFolded = nCode < aFolds.size() ? aFolds[nCode] : QChar::toCaseFolded(nCode);
-        if (nCode == nFirst || nFolded == nFirst) {
-            unsigned char aBytes[4];
-            const unsigned char* pEnd = WriteUtf8(nCode, aBytes);
-            arrKeys.emplace_back(reinterpret_cast<const char*>(aBytes),
-                                 static_cast<std::size_t>(pEnd - aBytes));
-        }
+    for (const char32_t nCode : arrCodes) {
+        unsigned char aBytes[4];
+        const unsigned char* pEnd = WriteUtf8(nCode, aBytes);
+        arrKeys.emplace_back(reinterpret_cast<const char*>(aBytes),
+                             static_cast<std::size_t>(pEnd - aBytes));
     }
     return arrKeys;
 }
@@ -419,22 +447,19 @@ std::string SizeCharacters() {
 
 // One pass over a list: folds each row's texts at most once for all the words, and keeps the
 // answers for the last folder met, since the rows of one folder share their location text and
-// mostly lie together.
+// mostly lie together. A word is looked for in a location only when a row needs it: most rows
+// fail at their first words, and a long text has thousands.
 class CTrackFilter::CMatcher {
 public:
     explicit CMatcher(const CTrackFilter& filter)
-        : m_filter(filter), m_arrLocationFound(filter.m_arrWords.size()) {}
+        : m_filter(filter), m_arrLocationAnswers(filter.m_arrWords.size()) {}
 
     bool Matches(const CTrackInfo& track) {
         m_bTextsRead = false;
         if (m_pLocation != &track.GetLocation()) {
             m_pLocation = &track.GetLocation();
             m_location.Reset(*m_pLocation, OneField(*m_pLocation), 1);
-            for (std::size_t i = 0; i < m_filter.m_arrWords.size(); ++i) {
-                m_arrLocationFound[i] = m_location.Contains(m_filter.m_arrWords[i].strFolded,
-                                                            m_filter.m_arrWords[i].bAscii,
-                                                            m_filter.m_arrWords[i].arrKeys);
-            }
+            m_nLocationAnswers += 2;
         }
         for (std::size_t i = 0; i < m_filter.m_arrWords.size(); ++i) {
             if (!MatchesWord(i, track)) {
@@ -447,7 +472,7 @@ public:
 private:
     bool MatchesWord(std::size_t nWord, const CTrackInfo& track) {
         const SWord& word = m_filter.m_arrWords[nWord];
-        if (word.genres.test(track.GetGenre()) || m_arrLocationFound[nWord] != 0) {
+        if (word.genres.test(track.GetGenre()) || LocationContains(nWord)) {
             return true;
         }
         if (!m_bTextsRead) {
@@ -458,6 +483,16 @@ private:
             return true;
         }
         return word.bMayBeSize && SizeMatches(nWord, track.GetSize());
+    }
+
+    bool LocationContains(std::size_t nWord) {
+        std::uint32_t& nAnswer = m_arrLocationAnswers[nWord];
+        if ((nAnswer & ~1U) != m_nLocationAnswers) {
+            const SWord& word = m_filter.m_arrWords[nWord];
+            nAnswer = m_nLocationAnswers |
+                      (m_location.Contains(word.strFolded, word.bAscii, word.arrKeys) ? 1 : 0);
+        }
+        return (nAnswer & 1) != 0;
     }
 
     // Sizes show in tenths of megabytes: rows of the same tenth share their text, which is made
@@ -496,20 +531,36 @@ private:
     bool m_bTextsRead = false;
     const std::string* m_pLocation = nullptr;
     CComparedText m_location;
-    std::vector<char> m_arrLocationFound;                           // per word
+    // Per word: the location's answer in the low bit, above it the m_nLocationAnswers it was
+    // given for; an answer for another location is asked again.
+    std::vector<std::uint32_t> m_arrLocationAnswers;
+    std::uint32_t m_nLocationAnswers = 0;
     std::unordered_map<std::int64_t, std::vector<char>> m_mapSizes; // per word, by tenth of MB
 };
 
-CTrackFilter::CTrackFilter(const QString& strText) {
+CTrackFilter::CTrackFilter(const QString& strText, const std::atomic<bool>* pStop) {
     const QStringList arrWords = strText.simplified().split(QLatin1Char(' '), Qt::SkipEmptyParts);
     const std::string strSizeChars = SizeCharacters();
+    std::array<std::string, 256> aGenres;
+    std::size_t nLongestGenre = 0;
+    for (unsigned nGenre = 0; nGenre < aGenres.size(); ++nGenre) {
+        aGenres[nGenre] = Fold(GenreName(static_cast<unsigned char>(nGenre)));
+        nLongestGenre = std::max(nLongestGenre, aGenres[nGenre].size());
+    }
+    std::unordered_set<std::string> setSeen;
     for (const QString& strWord : arrWords) {
+        if (pStop != nullptr && pStop->load(std::memory_order_relaxed)) {
+            break;
+        }
         SWord word;
         word.strFolded = Fold(ToStdString(strWord));
-        for (unsigned nGenre = 0; nGenre < 256; ++nGenre) {
-            word.genres[nGenre] =
-                Fold(GenreName(static_cast<unsigned char>(nGenre))).find(word.strFolded) !=
-                std::string::npos;
+        if (!setSeen.insert(word.strFolded).second) {
+            continue; // a pasted text repeats its words
+        }
+        if (word.strFolded.size() <= nLongestGenre) {
+            for (unsigned nGenre = 0; nGenre < aGenres.size(); ++nGenre) {
+                word.genres[nGenre] = aGenres[nGenre].find(word.strFolded) != std::string::npos;
+            }
         }
         word.bAscii = IsAscii(word.strFolded);
         if (!word.bAscii) {
@@ -528,6 +579,12 @@ bool CTrackFilter::Matches(const CTrackInfo& track) const {
 }
 
 bool CTrackFilter::Narrows(const CTrackFilter& previous) const {
+    // Every word is compared with every other: beyond this the rows are tested again instead,
+    // which gives them all the same.
+    constexpr std::size_t MAX_WORD_PAIRS = 1 << 14;
+    if (m_arrWords.size() * previous.m_arrWords.size() > MAX_WORD_PAIRS) {
+        return false;
+    }
     return std::all_of(
         previous.m_arrWords.begin(), previous.m_arrWords.end(), [this](const SWord& old) {
             return std::any_of(m_arrWords.begin(), m_arrWords.end(), [&old](const SWord& word) {
@@ -536,7 +593,8 @@ bool CTrackFilter::Narrows(const CTrackFilter& previous) const {
         });
 }
 
-CTrackList CTrackFilter::Apply(const CTrackList& arrRows) const {
+CTrackList CTrackFilter::Apply(const CTrackList& arrRows, const std::atomic<bool>* pStop,
+                               CThreadStarter& starter) const {
     if (IsEmpty()) {
         return arrRows;
     }
@@ -548,11 +606,16 @@ CTrackList CTrackFilter::Apply(const CTrackList& arrRows) const {
         std::max<std::size_t>(1, std::min<std::size_t>(std::thread::hardware_concurrency(),
                                                        arrRows.size() / MIN_PART_ROWS));
     const std::size_t nPartRows = (arrRows.size() + nParts - 1) / nParts;
-    const auto applyPart = [this, &arrRows, nPartRows](std::size_t nPart) {
+    std::vector<CTrackList> arrParts(nParts);
+    RunInParts(starter, nParts, [&](std::size_t nPart) {
         CMatcher matcher(*this);
-        CTrackList arrPassed;
+        CTrackList& arrPassed = arrParts[nPart];
         const std::size_t nEnd = std::min(arrRows.size(), (nPart + 1) * nPartRows);
         for (std::size_t i = nPart * nPartRows; i < nEnd; ++i) {
+            // One row takes a few words' search at most: a stop is seen at once.
+            if (pStop != nullptr && pStop->load(std::memory_order_relaxed)) {
+                break;
+            }
             // The rows' records and texts lie all over the heap, and waiting for them is most of
             // the work: both are asked for ahead, the text once its record has come.
             if (i + RECORD_AHEAD < nEnd) {
@@ -565,21 +628,10 @@ CTrackList CTrackFilter::Apply(const CTrackList& arrRows) const {
                 arrPassed.push_back(arrRows[i]);
             }
         }
-        return arrPassed;
-    };
-    std::vector<std::future<CTrackList>> arrOthers;
+    });
+    CTrackList arrPassed = std::move(arrParts[0]);
     for (std::size_t nPart = 1; nPart < nParts; ++nPart) {
-        try {
-            arrOthers.push_back(std::async(std::launch::async, applyPart, nPart));
-        } catch (const std::system_error&) {
-            // No thread to be had: the part is tested here, in its turn.
-            arrOthers.push_back(std::async(std::launch::deferred, applyPart, nPart));
-        }
-    }
-    CTrackList arrPassed = applyPart(0);
-    for (std::future<CTrackList>& part : arrOthers) {
-        const CTrackList arrPart = part.get();
-        arrPassed.insert(arrPassed.end(), arrPart.begin(), arrPart.end());
+        arrPassed.insert(arrPassed.end(), arrParts[nPart].begin(), arrParts[nPart].end());
     }
     return arrPassed;
 }

@@ -2,8 +2,10 @@
 // Copyright 2026 Quillon Softs
 #pragma once
 
+#include "catalogue/threadstarter.h"
 #include "catalogue/tracklist.h"
 
+#include <atomic>
 #include <bitset>
 #include <string>
 #include <string_view>
@@ -14,22 +16,28 @@ class QString;
 
 // What the filter box lets through: the rows whose texts, as the list's nine columns show them,
 // contain every word of the filter text, each in any column, without regard to letter case
-// (Unicode simple case folding). An empty text lets every row through.
+// (Unicode simple case folding). An empty text lets every row through. A word given twice counts
+// once.
 class CTrackFilter {
 public:
     CTrackFilter() = default;
-    explicit CTrackFilter(const QString& strText);
+    // Once *pStop is set the words left are not taken in: the filter is then of no use.
+    explicit CTrackFilter(const QString& strText, const std::atomic<bool>* pStop = nullptr);
 
     bool IsEmpty() const { return m_arrWords.empty(); }
     bool Matches(const CTrackInfo& track) const;
     // The same words: the same rows pass.
     bool operator==(const CTrackFilter& other) const;
     // Every row this filter lets through, previous lets through too: each of its words is part of
-    // one of ours. A list previous made can then be narrowed instead of the whole list.
+    // one of ours. A list previous made can then be narrowed instead of the whole list. Between
+    // texts of many words it is not worked out, and false.
     bool Narrows(const CTrackFilter& previous) const;
     // The rows of arrRows that pass, in their order. Only pointers are copied. Long lists are
-    // tested on several threads; the records must not change meanwhile.
-    CTrackList Apply(const CTrackList& arrRows) const;
+    // tested on several threads, or on the calling one alone when no other can be started; the
+    // records must not change meanwhile. Once *pStop is set the rows left are not tested: the
+    // list returned is then of no use.
+    CTrackList Apply(const CTrackList& arrRows, const std::atomic<bool>* pStop = nullptr,
+                     CThreadStarter& starter = CThreadStarter::Default()) const;
 
     // The text folded as the filter compares it, UTF-8.
     static std::string Fold(std::string_view strText);

@@ -57,11 +57,18 @@ CTrackListModel::CTrackListModel(QObject* pParent)
     for (int nColumn = 0; nColumn < COLUMN_COUNT; ++nColumn) {
         m_strTitles[nColumn] = LoadQString(COLUMNS[nColumn].nTitleId);
     }
+    // Every change of the rows is announced: counting the announcements misses none.
+    const auto countChange = [this] { ++m_nRowsVersion; };
+    connect(this, &QAbstractItemModel::modelReset, this, countChange);
+    connect(this, &QAbstractItemModel::layoutChanged, this, countChange);
+    connect(this, &QAbstractItemModel::rowsInserted, this, countChange);
+    connect(this, &QAbstractItemModel::rowsRemoved, this, countChange);
+    connect(this, &QAbstractItemModel::rowsMoved, this, countChange);
 }
 
 CTrackListModel::~CTrackListModel() = default;
 
-void CTrackListModel::Fill(const CTrackList* pTracks, int nSortKey) {
+void CTrackListModel::Fill(const CTrackList* pTracks, int nSortKey, bool bMatch) {
     beginResetModel();
     m_pSource = pTracks;
     m_nTaken = pTracks != nullptr ? pTracks->size() : 0;
@@ -74,7 +81,8 @@ void CTrackListModel::Fill(const CTrackList* pTracks, int nSortKey) {
             m_arrAll.assign(pTracks->begin(), pTracks->end());
         }
     }
-    m_arrShown = IsFiltered() ? m_filter.Apply(m_arrAll) : CTrackList();
+    m_arrShown = IsFiltered() && bMatch ? m_filter.Apply(m_arrAll) : CTrackList();
+    m_bMatched = bMatch || !IsFiltered();
     m_arrSteps.clear();
     endResetModel();
 }
@@ -88,6 +96,7 @@ void CTrackListModel::Clear() {
     m_arrShown.clear();
     m_arrShown.shrink_to_fit();
     m_arrSteps.clear();
+    m_bMatched = true;
     endResetModel();
 }
 
@@ -139,7 +148,10 @@ void CTrackListModel::TakeAdded() {
         return;
     }
     (void)MergeSorted(m_arrAll, arrNew);
-    InsertShown(m_filter.Apply(arrNew));
+    // Rows matched elsewhere come with AdoptFilter, from the whole list.
+    if (m_bMatched) {
+        InsertShown(m_filter.Apply(arrNew));
+    }
 }
 
 // Rows added below the last one are an insertion the views take cheaply and that keeps what is
@@ -229,16 +241,41 @@ void CTrackListModel::RefreshTracks(const CTrackList& arrChanged) {
 }
 
 void CTrackListModel::SetFilter(CTrackFilter filter) {
-    if (filter == m_filter) {
+    if (filter == m_filter && m_bMatched) {
         return; // a space typed or taken off: the same words
     }
+    const CTrackList* pRows = RowsToTest(filter);
+    CTrackList arrPassed = pRows != nullptr ? filter.Apply(*pRows) : CTrackList();
+    AdoptFilter(std::move(filter), std::move(arrPassed));
+}
+
+// A longer text lets fewer rows through: only the rows shown need testing, and they are kept for
+// when the text is taken back.
+const CTrackList* CTrackListModel::RowsToTest(const CTrackFilter& filter) const {
+    if (filter.IsEmpty()) {
+        return nullptr;
+    }
+    if (!m_bMatched) {
+        return &m_arrAll;
+    }
+    if (IsFiltered() && filter.Narrows(m_filter)) {
+        return &m_arrShown;
+    }
+    for (auto it = m_arrSteps.rbegin(); it != m_arrSteps.rend(); ++it) {
+        if (filter.Narrows(it->m_filter)) {
+            return it->m_filter == filter ? nullptr : &it->m_arrRows;
+        }
+    }
+    return &m_arrAll;
+}
+
+void CTrackListModel::AdoptFilter(CTrackFilter filter, CTrackList arrPassed) {
     emit layoutAboutToBeChanged();
     const bool bWasFiltered = IsFiltered();
     const CTrackList arrOldShown = std::move(m_arrShown);
     const CTrackList& arrOld = bWasFiltered ? arrOldShown : m_arrAll;
-    // A longer text lets fewer rows through: only the rows shown need testing, and they are kept
-    // for when the text is taken back.
-    if (bWasFiltered && filter.Narrows(m_filter)) {
+    // Rows filled unmatched, or matched again for the same words, make no step.
+    if (m_bMatched && bWasFiltered && !(filter == m_filter) && filter.Narrows(m_filter)) {
         m_arrSteps.push_back({m_filter, arrOldShown});
         if (m_arrSteps.size() > MAX_FILTER_STEPS) {
             m_arrSteps.erase(m_arrSteps.begin());
@@ -251,9 +288,10 @@ void CTrackListModel::SetFilter(CTrackFilter filter) {
         m_arrShown = std::move(m_arrSteps.back().m_arrRows);
         m_arrSteps.pop_back();
     } else if (!filter.IsEmpty()) {
-        m_arrShown = filter.Apply(m_arrSteps.empty() ? m_arrAll : m_arrSteps.back().m_arrRows);
+        m_arrShown = std::move(arrPassed);
     }
     m_filter = std::move(filter);
+    m_bMatched = true;
     MovePersistentIndexes(arrOld);
     emit layoutChanged();
 }

@@ -41,8 +41,9 @@ public:
     ~CTrackListModel() override;
 
     // Replaces every row by the records of pTracks (none when null) that the filter lets
-    // through, ordered by nSortKey.
-    void Fill(const CTrackList* pTracks, int nSortKey);
+    // through, ordered by nSortKey. With bMatch false the filter is not applied: no row shows
+    // until AdoptFilter brings the rows it lets through, matched elsewhere.
+    void Fill(const CTrackList* pTracks, int nSortKey, bool bMatch = true);
     // Takes in the records added at the end of the list last filled, each in its sorted place
     // (after the rows that compare equal); rows that were there keep their selection.
     void TakeAdded();
@@ -52,6 +53,21 @@ public:
     // Shows only the rows the filter lets through. Selected rows that stay keep their selection.
     void SetFilter(CTrackFilter filter);
     bool IsFiltered() const { return !m_filter.IsEmpty(); }
+    const CTrackFilter& GetFilter() const { return m_filter; }
+    // False from a Fill that did not match to the next AdoptFilter.
+    bool IsMatched() const { return m_bMatched; }
+
+    // SetFilter in two steps, for a match made on another thread. The rows a filter must test:
+    // those of the current or a kept filter it narrows, or the whole list; none (null) when it is
+    // empty or a kept filter holds its rows already.
+    const CTrackList* RowsToTest(const CTrackFilter& filter) const;
+    // Shows the rows filter lets through: arrPassed, those of RowsToTest(filter) or of the whole
+    // list that passed, unless a kept filter holds them.
+    void AdoptFilter(CTrackFilter filter, CTrackList arrPassed);
+    // Every row of the list in display order, the filter aside.
+    const CTrackList& GetAllRows() const { return m_arrAll; }
+    // Changes whenever rows come, go or move: rows matched on an earlier version do not fit.
+    unsigned GetRowsVersion() const { return m_nRowsVersion; }
     // Every row of the list, the filter aside.
     int GetTotalCount() const { return static_cast<int>(m_arrAll.size()); }
     // Empties the model, dropping every pointer into the document.
@@ -101,6 +117,8 @@ private:
     };
     static constexpr std::size_t MAX_FILTER_STEPS = 32;
     std::vector<SFilterStep> m_arrSteps;
+    bool m_bMatched = true;
+    unsigned m_nRowsVersion = 0;
     int m_nColumnAlignment = 0;
     QIcon m_iconNote;
     QString m_strTitles[COLUMN_COUNT];

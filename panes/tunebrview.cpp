@@ -19,6 +19,20 @@
 #include <QTreeView>
 
 #include <algorithm>
+#include <utility>
+
+namespace {
+
+// Beyond these a filter is matched on the worker. Making a text into words, and the words into
+// what a row is compared with, takes a while for a long text; testing takes a while for many rows.
+constexpr qsizetype QUICK_TEXT_CHARS = 256;
+constexpr std::size_t QUICK_ROWS = 20000;
+
+bool IsQuickFilter(const QString& strText, std::size_t nRows) {
+    return strText.size() <= QUICK_TEXT_CHARS && nRows <= QUICK_ROWS;
+}
+
+} // namespace
 
 CTunebrView::CTunebrView(CTunebrDoc& doc, CUserSettings& settings, CPaneHost& host,
                          QWidget* pParent)
@@ -40,10 +54,19 @@ CTunebrView::CTunebrView(CTunebrDoc& doc, CUserSettings& settings, CPaneHost& ho
     connect(pSelection, &QItemSelectionModel::currentChanged, this,
             &CTunebrView::OnSelectionChanged);
 
+    // The result comes back through the event loop: the rows are changed on the window's thread
+    // alone, and a result still queued when the view goes is dropped with it.
+    m_pFilterWorker =
+        std::make_unique<CFilterWorker>([this](std::shared_ptr<CFilterWorker::SResult> pResult) {
+            QMetaObject::invokeMethod(
+                this, [this, pResult] { OnFilterMatched(*pResult); }, Qt::QueuedConnection);
+        });
+
     m_doc.AddView(this);
 }
 
 CTunebrView::~CTunebrView() {
+    m_pFilterWorker.reset();
     m_doc.RemoveView(this);
     // The views and their selection outlive this part of the object while the widget base
     // tears them down.
@@ -56,22 +79,30 @@ void CTunebrView::OnInitialUpdate() {
 
 void CTunebrView::OnUpdate(CDocView* pSender, int nHint, CTrackList* pTracks) {
     (void)pSender;
+    if (nHint == HINT_TRACKS_CHANGING) {
+        BeginRecordChange();
+        return;
+    }
     if (nHint == HINT_TRACKS_CHANGED) {
         // The list stays, and its count and size with it: the rows of the records written show
         // their new fields, and so does the description of a selection among them.
-        if (pTracks != nullptr) {
+        if (pTracks != nullptr && !pTracks->empty()) {
             m_pModel->RefreshTracks(*pTracks);
             if (HasSelection()) {
                 OnSelectionChanged();
             }
         }
+        EndRecordChange();
         return;
     }
     // Whatever the hint, the list or its records may have changed.
     m_listStatus.reset();
     if (nHint == HINT_REBUILD_BEGIN) {
         // The document is about to delete the records and lists the rows point at, and the
-        // window repaints while it scans: the rows go now, not at the next fill.
+        // window repaints while it scans: the rows go now, not at the next fill. A match on
+        // another thread lets go of the records first; the text is matched again on the list
+        // the rebuild ends with.
+        StopFilterMatch();
         m_pTracks = nullptr;
         m_pModel->Clear();
         ReportSelectionState();
@@ -82,6 +113,9 @@ void CTunebrView::OnUpdate(CDocView* pSender, int nHint, CTrackList* pTracks) {
     if (pTracks != nullptr) {
         if (!m_bAwaitingRebuiltList && pTracks != m_pTracks && !m_strFilter.isEmpty()) {
             m_strFilter.clear();
+            m_strShownFilter.clear();
+            m_nAwaitedMatch = 0;
+            m_pFilterWorker->Stop();
             m_pModel->SetFilter(CTrackFilter());
             emit filterCleared();
         }
@@ -111,10 +145,15 @@ void CTunebrView::OnUpdate(CDocView* pSender, int nHint, CTrackList* pTracks) {
     }
 }
 
+// A filter slow to match on the new rows is matched on the worker; no row shows meanwhile, as
+// the rows shown before may be gone.
 void CTunebrView::FillList() {
-    m_pModel->Fill(m_pTracks, m_nSortKey);
+    const bool bQuick =
+        IsQuickFilter(m_strShownFilter, m_pTracks != nullptr ? m_pTracks->size() : 0);
+    m_pModel->Fill(m_pTracks, m_nSortKey, bQuick);
     // A reset drops the selection without a signal.
     OnSelectionChanged();
+    MatchFilter();
     if (IsFiltered()) {
         ShowListCount();
     }
@@ -122,7 +161,12 @@ void CTunebrView::FillList() {
 
 // The rows grow while a scan runs; the selection stays, and so does its description.
 void CTunebrView::TakeAddedTracks() {
+    // A match under way was given the rows as they were: it is begun again on them all.
+    const bool bAwaitingMatch = m_nAwaitedMatch != 0;
     m_pModel->TakeAdded();
+    if (bAwaitingMatch) {
+        MatchFilter();
+    }
     if (!HasSelection()) {
         OnSelectionChanged();
     }
@@ -136,9 +180,83 @@ void CTunebrView::SetFilterText(const QString& strText) {
         return;
     }
     m_strFilter = strText;
-    m_pModel->SetFilter(CTrackFilter(strText));
+    MatchFilter();
+}
+
+// Brings the rows shown to m_strFilter: at once while that is quick, otherwise through the
+// worker. Either way an older match still running is of no use any more.
+void CTunebrView::MatchFilter() {
+    if (m_nAwaitedMatch != 0) {
+        m_pFilterWorker->Stop();
+        m_nAwaitedMatch = 0;
+    }
+    m_bMatchDeferred = false;
+    if (m_pModel->IsMatched() && m_strShownFilter == m_strFilter) {
+        return;
+    }
+    if (m_nRecordChanges > 0) {
+        m_bMatchDeferred = true;
+        return;
+    }
+    CFilterWorker::SJob job;
+    if (m_strFilter.size() > QUICK_TEXT_CHARS) {
+        job.strText = m_strFilter;
+        job.arrRows = m_pModel->GetAllRows();
+    } else {
+        CTrackFilter filter(m_strFilter);
+        if (m_pModel->IsMatched() && filter == m_pModel->GetFilter()) {
+            m_strShownFilter = m_strFilter; // a space typed or taken off: the same words
+            return;
+        }
+        const CTrackList* pRows = m_pModel->RowsToTest(filter);
+        if (pRows == nullptr || IsQuickFilter(m_strFilter, pRows->size())) {
+            CTrackList arrPassed = pRows != nullptr ? filter.Apply(*pRows) : CTrackList();
+            ShowFiltered(std::move(filter), std::move(arrPassed));
+            return;
+        }
+        job.filter = std::move(filter);
+        job.arrRows = *pRows;
+    }
+    m_nAwaitedRowsVersion = m_pModel->GetRowsVersion();
+    m_nAwaitedMatch = m_pFilterWorker->Post(std::move(job));
+}
+
+void CTunebrView::OnFilterMatched(CFilterWorker::SResult& result) {
+    if (result.nJob != m_nAwaitedMatch) {
+        return; // of a text since replaced, or of rows since gone
+    }
+    m_nAwaitedMatch = 0;
+    if (m_pModel->GetRowsVersion() != m_nAwaitedRowsVersion) {
+        MatchFilter(); // rows came, went or moved meanwhile
+        return;
+    }
+    ShowFiltered(std::move(result.filter), std::move(result.arrPassed));
+}
+
+void CTunebrView::ShowFiltered(CTrackFilter filter, CTrackList arrPassed) {
+    m_pModel->AdoptFilter(std::move(filter), std::move(arrPassed));
+    m_strShownFilter = m_strFilter;
     OnSelectionChanged();
     ShowListCount();
+}
+
+// Whatever the worker was given is dropped; it has let go of the records on return.
+void CTunebrView::StopFilterMatch() {
+    m_pFilterWorker->StopAndWait();
+    m_nAwaitedMatch = 0;
+}
+
+void CTunebrView::BeginRecordChange() {
+    if (m_nRecordChanges++ == 0) {
+        m_bMatchDeferred = m_nAwaitedMatch != 0;
+        StopFilterMatch();
+    }
+}
+
+void CTunebrView::EndRecordChange() {
+    if (--m_nRecordChanges == 0 && m_bMatchDeferred) {
+        MatchFilter();
+    }
 }
 
 bool CTunebrView::IsFiltered() const {

@@ -4,9 +4,12 @@
 
 #include "catalogue/docview.h"
 #include "catalogue/tracklist.h"
+#include "panes/filterworker.h"
 #include "panes/listviewex.h"
 #include "panes/selectionstatus.h"
 
+#include <cstdint>
+#include <memory>
 #include <optional>
 
 class CPaneHost;
@@ -36,12 +39,29 @@ public:
     void OnColumnClick(int nColumn);
 
     // Shows only the rows whose columns hold every word of the text. The filter stays while the
-    // list is refilled (a tag edit, a rescan) and goes when another list is chosen.
+    // list is refilled (a tag edit, a rescan) and goes when another list is chosen. A long text,
+    // or a long list, is matched on another thread: the rows of the previous text stay until
+    // its rows come, and a newer text stops the match.
     void SetFilterText(const QString& strText);
     const QString& GetFilterText() const { return m_strFilter; }
     bool IsFiltered() const;
-    // "12 of 3,000 file(s)" while a filter is active, empty otherwise.
+    // From a text given to the moment its rows show.
+    bool IsFilterPending() const { return m_nAwaitedMatch != 0 || m_bMatchDeferred; }
+    // "12 of 3,000 file(s)" while a filter is active, empty otherwise: of the rows shown.
     QString GetFilterCountText() const;
+
+    // Records change outside a rebuild (a tag edit, an undo) only while one of these lives: no
+    // match reads them on another thread meanwhile, and the filter text is matched once it goes.
+    class CRecordChange {
+    public:
+        explicit CRecordChange(CTunebrView& view) : m_view(view) { m_view.BeginRecordChange(); }
+        ~CRecordChange() { m_view.EndRecordChange(); }
+        CRecordChange(const CRecordChange&) = delete;
+        CRecordChange& operator=(const CRecordChange&) = delete;
+
+    private:
+        CTunebrView& m_view;
+    };
 
     // The selected records from the top row down, as shown.
     CTrackList GetSelectedTracks() const;
@@ -77,6 +97,12 @@ private:
     void OnSelectionChanged();
     void ReportSelectionState();
     void ShowListCount();
+    void MatchFilter();
+    void OnFilterMatched(CFilterWorker::SResult& result);
+    void ShowFiltered(CTrackFilter filter, CTrackList arrPassed);
+    void StopFilterMatch();
+    void BeginRecordChange();
+    void EndRecordChange();
 
     CTunebrDoc& m_doc;
     CUserSettings& m_settings;
@@ -91,7 +117,13 @@ private:
     std::optional<CSelectionStatus> m_listStatus;
     bool m_bHadSelection = false;
     QString m_strFilter;
-    QString m_strDescription; // the description pane's text as this view last set it
+    QString m_strShownFilter; // the text the rows shown were matched with
+    std::unique_ptr<CFilterWorker> m_pFilterWorker;
+    std::uint64_t m_nAwaitedMatch = 0;  // the worker's job for m_strFilter; 0 when none
+    unsigned m_nAwaitedRowsVersion = 0; // of the model's rows the job was given
+    int m_nRecordChanges = 0;
+    bool m_bMatchDeferred = false; // a match waits for the records' change to end
+    QString m_strDescription;      // the description pane's text as this view last set it
     // From a rebuild's start to the list it ends with: that list replaces the one filtered, it
     // is not another one chosen.
     bool m_bAwaitingRebuiltList = false;

@@ -440,6 +440,11 @@ void CMainFrame::CreateClient() {
         },
         Qt::QueuedConnection);
     connect(m_pRightView, &CTunebrView::doubleClickActionRequested, this, [this, pCommands] {
+        // Editing waits, as its command does, while the tracks are being read.
+        constexpr int EDIT_ACTION = 2;
+        if (m_settings.m_nDoubleClickAction == EDIT_ACTION && m_pDoc->IsScanning()) {
+            return;
+        }
         pCommands->DoDoubleClickAction();
         UpdateUndoCommand();
     });
@@ -474,19 +479,40 @@ void CMainFrame::LayoutBands() {
 }
 
 void CMainFrame::StartUp(const std::optional<std::string>& strFolder) {
-    if (strFolder) {
-        // A folder named on the command line is relative to where the program was started.
-        const std::string strPath = ResolveFolder(
-            *strFolder, QFile::encodeName(QDir::currentPath()).toStdString(), HomeFolder());
-        if (CanListFolder(strPath)) {
+    if (!strFolder) {
+        OpenAddress(m_settings.m_strFilePath);
+        return;
+    }
+    // A folder named on the command line is relative to where the program was started.
+    const std::string strPath = ResolveFolder(
+        *strFolder, QFile::encodeName(QDir::currentPath()).toStdString(), HomeFolder());
+    CheckFolder(strPath, [this, strNamed = *strFolder, strPath](int nError) {
+        if (nError == 0) {
             AddAddress(strPath);
             OpenAddress(strPath);
             return;
         }
-        std::fprintf(stderr, "tunebrowse: cannot open folder '%s'\n", strFolder->c_str());
+        std::fprintf(stderr, "tunebrowse: cannot open folder '%s'\n", strNamed.c_str());
         Beep();
-    }
-    OpenAddress(m_settings.m_strFilePath);
+        OpenAddress(m_settings.m_strFilePath);
+    });
+}
+
+// The folder is looked at on a thread of its own: a share that stopped answering would hold the
+// window. Only the newest look counts; the window shows that it is busy meanwhile.
+void CMainFrame::CheckFolder(const std::string& strFolder, std::function<void(int)> fnChecked) {
+    ++m_nFolderChecks;
+    StartAnimation();
+    UpdateScanCommands();
+    m_folderChecks.Run<int>([strFolder] { return FolderError(strFolder); },
+                            [this, fnChecked = std::move(fnChecked)](int nError) {
+                                m_nFolderChecks = 0;
+                                if (!m_pDoc->IsScanning()) {
+                                    StopAnimation();
+                                }
+                                UpdateScanCommands();
+                                fnChecked(nError);
+                            });
 }
 
 void CMainFrame::StartUp(const QString* pFolder) {
@@ -535,6 +561,12 @@ void CMainFrame::FileScanBatch() {
 // Escape, or a click on the animation: the files read so far stay, and the window is free at
 // once, even when the scan waits on a file system that stopped answering.
 void CMainFrame::OnStopScan() {
+    if (m_nFolderChecks > 0) {
+        m_folderChecks.Forget();
+        m_nFolderChecks = 0;
+        StopAnimation();
+        UpdateScanCommands();
+    }
     if (!m_pDoc->IsScanning()) {
         return;
     }
@@ -560,10 +592,13 @@ void CMainFrame::EndScan() {
 
 // Edits and their undo would replace records a scan is filing into groups: they wait for its end.
 void CMainFrame::UpdateScanCommands() {
-    const bool bScanning = m_pDoc->IsScanning();
-    m_pStopScan->setEnabled(bScanning);
+    m_pStopScan->setEnabled(IsOpeningFolder());
     UpdateCommands();
     UpdateUndoCommand();
+}
+
+bool CMainFrame::IsOpeningFolder() const {
+    return m_nFolderChecks > 0 || m_pDoc->IsScanning();
 }
 
 // A write runs: the window stays free to look around and to read folders, but no other write
@@ -590,17 +625,19 @@ void CMainFrame::OnAddressEnter(const QString& strText) {
 
 void CMainFrame::OpenTypedFolder(const std::string& strTyped) {
     const std::string strFolder = ResolveFolder(strTyped, m_pDoc->GetTitle(), HomeFolder());
-    const int nError = FolderError(strFolder);
-    if (nError != 0) {
-        const unsigned nText = nError == ENOENT    ? IDS_FOLDER_MISSING
-                               : nError == ENOTDIR ? IDS_NOT_A_FOLDER
-                                                   : IDS_FOLDER_UNREADABLE;
-        m_messages.Show(this, LoadQString(nText).arg(strFolder.empty() ? QStringLiteral("/")
-                                                                       : DisplayPath(strFolder)));
-        return;
-    }
-    AddAddress(strFolder);
-    OpenAddress(strFolder);
+    CheckFolder(strFolder, [this, strFolder](int nError) {
+        if (nError != 0) {
+            const unsigned nText = nError == ENOENT    ? IDS_FOLDER_MISSING
+                                   : nError == ENOTDIR ? IDS_NOT_A_FOLDER
+                                                       : IDS_FOLDER_UNREADABLE;
+            m_messages.Show(this,
+                            LoadQString(nText).arg(strFolder.empty() ? QStringLiteral("/")
+                                                                     : DisplayPath(strFolder)));
+            return;
+        }
+        AddAddress(strFolder);
+        OpenAddress(strFolder);
+    });
 }
 
 void CMainFrame::OnAddressSelected(const QByteArray& strPath) {

@@ -5,11 +5,13 @@
 #include "catalogue/cataloguehost.h"
 #include "catalogue/posixio.h"
 #include "panes/panehost.h"
+#include "platform/detachedcall.h"
 
 #include <QMainWindow>
 #include <QPointer>
 #include <QTimer>
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -102,6 +104,8 @@ public:
     void OnAppAbout();
     void SaveFrameSettings();
     CTrackCommands& GetTrackCommands() { return *m_pCommands; }
+    // A folder typed or named at start is being looked at, or read.
+    bool IsOpeningFolder() const;
 
 protected:
     void closeEvent(QCloseEvent* pEvent) override;
@@ -136,6 +140,7 @@ private:
     QRect GetOuterNormalGeometry() const;
     void OnFocusChanged(QWidget* pNow);
     void ShowHandoffBusy(bool bBusy);
+    void CheckFolder(const std::string& strFolder, std::function<void(int)> fnChecked);
     void OnOpenFolder();
     void OpenTypedFolder(const std::string& strTyped);
     void OnRescan();
@@ -167,6 +172,8 @@ private:
     CFilterBox* m_pFilter = nullptr;
     CBusyAnimation* m_pAnimate = nullptr;
     QAction* m_pStopScan = nullptr;
+    CDetachedCalls m_folderChecks{*this};
+    int m_nFolderChecks = 0; // looks at folders not answered yet
     // Gathers a scan's records between two batches the views take in.
     QTimer m_scanBatchTimer;
     bool m_bFirstBatch = true;

@@ -4,6 +4,7 @@
 
 #include "catalogue/fileexception.h"
 #include "catalogue/genres.h"
+#include "catalogue/id3v2frames.h"
 #include "catalogue/id3v2tag.h"
 #include "catalogue/posixio.h"
 #include "catalogue/tagwriter.h"
@@ -84,11 +85,8 @@ std::string Describe(EWriteStatus eStatus) {
     return std::string();
 }
 
-// The changes to write into one listed file.
-using CChangesOf = std::function<STagChanges(const CTrackInfo&)>;
-
 // Reads and writes one file; the empty text when it went well, otherwise why not.
-std::string SetTags(const std::string& strPath, const CChangesOf& changesOf,
+std::string SetTags(const std::string& strPath, const CTagSetCommand::CChangesOf& changesOf,
                     const CTagWriter& writer, CFileOps& ops) {
     const std::size_t nSlash = strPath.rfind('/');
     const std::string strFolder = nSlash == std::string::npos ? "." : strPath.substr(0, nSlash);
@@ -103,8 +101,13 @@ std::string SetTags(const std::string& strPath, const CChangesOf& changesOf,
     const CTagBlock block = CTagBlock::Read(-1, strPath.c_str(), ops);
     CTrackInfo track(std::make_shared<const std::string>(strFolder), strName, block,
                      writer.GetCodec());
+    std::string strWhyNot;
+    const std::optional<STagChanges> changes = changesOf(track, strWhyNot);
+    if (!changes) {
+        return strWhyNot;
+    }
     try {
-        return Describe(track.WriteTag(changesOf(track), writer).m_eStatus);
+        return Describe(track.WriteTag(*changes, writer).m_eStatus);
     } catch (const CFileException& e) {
         return std::strerror(e.GetErrno());
     }
@@ -234,24 +237,32 @@ int CTagSetCommand::Run(const STagChanges& changes, const std::vector<std::strin
         return 2;
     }
     return WriteEach(
-        arrFiles, [&changes](const CTrackInfo&) { return changes; }, codec, ops, pErr);
+        arrFiles,
+        [&changes](const CTrackInfo&, std::string&) { return std::optional<STagChanges>(changes); },
+        codec, ops, pErr);
 }
 
 int CTagSetCommand::RunFromId3v2(const std::vector<std::string>& arrFiles, const CTagCodec& codec,
                                  CFileOps& ops, std::FILE* pErr) {
     return WriteEach(
         arrFiles,
-        [&codec, &ops](const CTrackInfo& track) {
+        [&codec, &ops](const CTrackInfo& track, std::string& strWhyNot) {
             const CId3v2Tag other = CId3v2Tag::Read(track.GetFullPath(), ops);
+            if (other.m_bRefused) {
+                strWhyNot = "its ID3v2 tag was not read: a frame would take more than " +
+                            std::to_string(CId3v2Frames::MAX_FRAME_BYTES >> 20) + " MiB (" +
+                            std::to_string(CId3v2Frames::MAX_KEPT_BYTES >> 20) +
+                            " MiB in all) once decompressed";
+                return std::optional<STagChanges>();
+            }
             STagChanges fill = OnlyEmptyFields(other.ToChanges(codec), track);
             fill.FitCommentBesideTrack(track.GetTrack(), codec);
-            return fill;
+            return std::optional<STagChanges>(fill);
         },
         codec, ops, pErr);
 }
 
-int CTagSetCommand::WriteEach(const std::vector<std::string>& arrFiles,
-                              const std::function<STagChanges(const CTrackInfo&)>& changesOf,
+int CTagSetCommand::WriteEach(const std::vector<std::string>& arrFiles, const CChangesOf& changesOf,
                               const CTagCodec& codec, CFileOps& ops, std::FILE* pErr) {
     const CTagWriter writer(ops, codec, false);
     int nExit = 0;

@@ -19,6 +19,10 @@ class CTrackInfo;
 // written, and every value is checked against its field's width before any file is touched.
 class CTagSetCommand {
 public:
+    // The changes for one file, or nothing with why the file is left alone.
+    using CChangesOf =
+        std::function<std::optional<STagChanges>(const CTrackInfo&, std::string& strWhyNot)>;
+
     // The changes of the FIELD=VALUE texts, or nothing with strError set.
     static std::optional<STagChanges> ParseAssignments(const std::vector<std::string>& arrSets,
                                                        std::string& strError);
@@ -39,12 +43,12 @@ public:
                    const CTagCodec& codec, CFileOps& ops, std::FILE* pErr);
 
     // Fills each file's empty ID3v1 fields from its own ID3v2 tag, with the same write rules and
-    // exit codes.
+    // exit codes. A file whose ID3v2 tag is refused as hostile is named on pErr and left alone;
+    // the others are still filled.
     static int RunFromId3v2(const std::vector<std::string>& arrFiles, const CTagCodec& codec,
                             CFileOps& ops, std::FILE* pErr);
 
 private:
-    static int WriteEach(const std::vector<std::string>& arrFiles,
-                         const std::function<STagChanges(const CTrackInfo&)>& changesOf,
+    static int WriteEach(const std::vector<std::string>& arrFiles, const CChangesOf& changesOf,
                          const CTagCodec& codec, CFileOps& ops, std::FILE* pErr);
 };

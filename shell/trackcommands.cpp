@@ -44,6 +44,7 @@ void CTrackCommands::FollowHandoff(const SHandoffResult& result) {
     ShowHandoffResult(&m_view, m_messages, result);
 }
 
+// Writing a tag replaces its record: no filter match may read the records meanwhile.
 void CTrackCommands::OnProperties() {
     if (IsBusy()) {
         return;

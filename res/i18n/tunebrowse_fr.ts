@@ -240,6 +240,10 @@
         <source>Also has an APE tag</source>
         <translation>A aussi une étiquette APE</translation>
     </message>
+    <message>
+        <source>Has an ID3v2.%1 tag that was not read: it would take more memory than any tag needs</source>
+        <translation>A une étiquette ID3v2.%1 qui n&apos;a pas été lue : sa lecture demanderait plus de mémoire qu&apos;aucune étiquette n&apos;en exige</translation>
+    </message>
 </context>
 <context>
     <name>CMp3PropertySheet</name>
@@ -310,6 +314,10 @@
     <message>
         <source>The undo was stopped before %1 file(s): Undo takes them back.</source>
         <translation>L&apos;annulation a été arrêtée avant %1 fichier(s) : Annuler les rétablit.</translation>
+    </message>
+    <message>
+        <source>These files&apos; ID3v2 tags were not read, so their empty fields were not filled from them: they would take more memory than any tag needs.</source>
+        <translation>Les étiquettes ID3v2 de ces fichiers n&apos;ont pas été lues, leurs champs vides n&apos;en ont donc pas été remplis : leur lecture demanderait plus de mémoire qu&apos;aucune étiquette n&apos;en exige.</translation>
     </message>
 </context>
 <context>

@@ -12,6 +12,7 @@
 #include "catalogue/posixio.h"
 #include "catalogue/trackinfo.h"
 #include "catalogue/tunebrdoc.h"
+#include "tests/support/deflate.h"
 #include "tests/support/fakes.h"
 #include "tests/support/testfiles.h"
 #include "tests/support/writewait.h"
@@ -1740,6 +1741,40 @@ TEST_F(TagEditSheet, CopyFromId3v2FillsThePageAndFillingEmptyFieldsKeepsEachFile
     EXPECT_EQ(arrBoth[1]->GetTitle(), "Mine");
     EXPECT_EQ(arrBoth[1]->GetArtist(), "Artist2");
     EXPECT_EQ(arrBoth[1]->GetGenre(), 8);
+}
+
+TEST_F(TagEditSheet, AHostileId3v2TagIsNamedAndFillsNothing) {
+    // A compressed title that declares 2 GB once inflated, beside a plain artist.
+    const std::string strDeflated = Deflated(std::string("\0x", 2));
+    const std::string strHostile =
+        Id3v2Tag(3, Id3v2RawFrame(3, "TIT2", 4 + strDeflated.size(), 0x0080,
+                                  BigEndian(0x7FFFFFFF, 4, false) + strDeflated) +
+                        Id3v2Frame(3, "TPE1", Id3v2Text(0, "Hostile"))) +
+        Audio(300);
+    Add("hostile.mp3", strHostile);
+    Add("plain.mp3", Audio(300));
+    m_modals.OnDialog<CMp3PropertySheet>([](CMp3PropertySheet& sheet) {
+        CMp3PropertyPage1& page = sheet.GetPage();
+        EXPECT_EQ(page.GetOtherTagsLabel()->text(), "Has an ID3v2.3 tag that was not read: it "
+                                                    "would take more memory than any tag needs");
+        EXPECT_FALSE(page.GetCopyButton()->isVisibleTo(&sheet));
+        ClickCancel(sheet);
+    });
+    EXPECT_FALSE(Run(Scan({"hostile.mp3"})));
+
+    // Several files: what the user typed is written to both, nothing of the hostile tag, and the
+    // file is named.
+    m_modals.OnDialog<CMp3PropertySheet>([](CMp3PropertySheet& sheet) {
+        sheet.GetPage().GetFillCheckBox()->setChecked(true);
+        SetText(sheet, ETagField::Album, "Typed");
+        ClickOk(sheet);
+    });
+    EXPECT_TRUE(Run(Scan({"hostile.mp3", "plain.mp3"})));
+    EXPECT_TRUE(Bytes("hostile.mp3") == strHostile + MakeTag("", "", "Typed", "", "", 255));
+    EXPECT_EQ(Bytes("plain.mp3"), Audio(300) + MakeTag("", "", "Typed", "", "", 255));
+    ASSERT_EQ(m_messages.m_arrTexts.size(), 1);
+    EXPECT_TRUE(m_messages.m_arrTexts[0].contains(QStringLiteral("hostile.mp3")));
+    EXPECT_FALSE(m_messages.m_arrTexts[0].contains(QStringLiteral("plain.mp3")));
 }
 
 TEST_F(TagEditSheet, CorpusFilesGoThroughCopyFromId3v2) {

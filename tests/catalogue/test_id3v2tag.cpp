@@ -5,10 +5,15 @@
 #include "catalogue/id3v2tag.h"
 #include "catalogue/posixio.h"
 #include "catalogue/tagcodec.h"
+#include "catalogue/tagtext.h"
 #include "catalogue/trackinfo.h"
+#include "tests/support/deflate.h"
+#include "tests/support/processes.h"
 #include "tests/support/testfiles.h"
 
 #include <gtest/gtest.h>
+
+#include <chrono>
 
 namespace fs = std::filesystem;
 using namespace std::string_literals;
@@ -75,6 +80,175 @@ TEST(Id3v2Tag, EachVersionAndTextEncodingGivesTheFields) {
     const CId3v2Tag none = ReadTag(dir, "");
     EXPECT_EQ(none.m_nVersion, 0);
     EXPECT_FALSE(none.m_strTitle);
+}
+
+TEST(Id3v2Tag, EachLayoutOfTagAndFramesIsRead) {
+    const std::string strTitle = Id3v2Text(0, "Caf\xE9 \xFF"); // 0xFF: unsynchronised when asked
+    const std::string strAlbum = Id3v2Frame(3, "TALB", Id3v2Text(0, "Album"));
+    const std::string strFrames = Id3v2Frame(3, "TIT2", strTitle) + strAlbum;
+    const std::string strFrames4 =
+        Id3v2Frame(4, "TIT2", strTitle) + Id3v2Frame(4, "TALB", Id3v2Text(0, "Album"));
+    const std::string strLong = Id3v2Text(0, std::string(299, 't'));
+    const std::string strDeflated = Deflated(strTitle);
+    const struct {
+        const char* pszCase;
+        std::string strTag;
+        std::string strTitle; // "-": none
+        const char* pszAlbum;
+    } aCases[] = {
+        {"2.3, the whole tag unsynchronised",
+         Id3v2RawTag(3, 0x80, Unsynchronised(strFrames).size(), Unsynchronised(strFrames)),
+         "Café ÿ", "Album"},
+        {"2.4, one frame unsynchronised",
+         Id3v2Tag(4, Id3v2RawFrame(4, "TIT2", Unsynchronised(strTitle).size(), 0x0002,
+                                   Unsynchronised(strTitle)) +
+                         Id3v2Frame(4, "TALB", Id3v2Text(0, "Album"))),
+         "Café ÿ", "Album"},
+        {"2.3 extended header",
+         Id3v2RawTag(3, 0x40, 10 + strFrames.size(),
+                     BigEndian(6, 4, false) + std::string(6, '\0') + strFrames),
+         "Café ÿ", "Album"},
+        {"2.4 extended header",
+         Id3v2RawTag(4, 0x40, 6 + strFrames4.size(),
+                     BigEndian(6, 4, true) + "\x01" + std::string(1, '\0') + strFrames4),
+         "Café ÿ", "Album"},
+        {"2.4 footer after frames without padding",
+         Id3v2RawTag(4, 0x10, strFrames4.size(), strFrames4) + "3DI\x04" + std::string(2, '\0') +
+             BigEndian(strFrames4.size(), 4, true),
+         "Café ÿ", "Album"},
+        // 300 bytes written as a plain number read as the syncsafe 172: only the plain size leads
+        // to the next frame.
+        {"2.4 frame sizes written as plain numbers",
+         Id3v2Tag(4, Id3v2RawFrame(3, "TIT2", strLong.size(), 0, strLong) +
+                         Id3v2Frame(4, "TALB", Id3v2Text(0, "Album"))),
+         std::string(299, 't'), "Album"},
+        {"2.3 holding 2.2 frame names",
+         Id3v2Tag(3, Id3v2Frame(3, std::string("TT2\0", 4), strTitle) + strAlbum), "Café ÿ",
+         "Album"},
+        {"2.4 grouped frame with a data length",
+         Id3v2Tag(4, Id3v2RawFrame(4, "TIT2", 5 + strTitle.size(), 0x0041,
+                                   "g" + BigEndian(strTitle.size(), 4, true) + strTitle)),
+         "Café ÿ", nullptr},
+        {"2.3 encrypted title left out",
+         Id3v2Tag(3, Id3v2RawFrame(3, "TIT2", 1 + strTitle.size(), 0x0040, "\x80" + strTitle) +
+                         strAlbum),
+         "-", "Album"},
+        {"2.3 compressed title",
+         Id3v2Tag(3, Id3v2RawFrame(3, "TIT2", 4 + strDeflated.size(), 0x0080,
+                                   BigEndian(strTitle.size(), 4, false) + strDeflated)),
+         "Café ÿ", nullptr},
+        {"2.4 compressed title after its data length",
+         Id3v2Tag(4, Id3v2RawFrame(4, "TIT2", 4 + strDeflated.size(), 0x0009,
+                                   BigEndian(strTitle.size(), 4, true) + strDeflated)),
+         "Café ÿ", nullptr},
+    };
+    for (const auto& c : aCases) {
+        SCOPED_TRACE(c.pszCase);
+        CTempDir dir;
+        const CId3v2Tag tag = ReadTag(dir, c.strTag);
+        EXPECT_FALSE(tag.m_bRefused);
+        EXPECT_EQ(tag.m_strTitle.value_or("-"), c.strTitle);
+        EXPECT_EQ(tag.m_strAlbum.value_or("-"), c.pszAlbum ? c.pszAlbum : "-");
+    }
+}
+
+TEST(Id3v2Tag, HostileTagsAreRefusedOrReadOnlyAsFarAsTheFileHoldsThem) {
+    CFileOps systemCalls;
+    // 128 KB that inflate to 128 MB: a parser that inflates it takes the memory of ten thousand
+    // files' tags.
+    const std::string strBomb = DeflatedRun(std::string(1, '\0'), 'A', std::size_t{128} << 20);
+    const auto compressed = [](const char* pszId, std::size_t nDeclared,
+                               const std::string& strData) {
+        return Id3v2RawFrame(3, pszId, 4 + strData.size(), 0x0080,
+                             BigEndian(nDeclared, 4, false) + strData);
+    };
+    const std::string strTitle = Id3v2Frame(3, "TIT2", Id3v2Text(0, "Kept title"));
+    std::string strComments; // each within the cap for one frame, over it together
+    for (int i = 0; i < 5; ++i) {
+        const std::string strComment = Id3v2Text(0, Id3v2Comment("", std::string(900 << 10, 'c')));
+        strComments += compressed("COMM", strComment.size(), Deflated(strComment));
+    }
+    const struct {
+        const char* pszCase;
+        std::string strTag;
+        bool bRefused;
+        const char* pszTitle;
+    } aCases[] = {
+        {"a compressed title that declares 2 GB",
+         Id3v2Tag(3, compressed("TIT2", 0x7FFFFFFF, Deflated(Id3v2Text(0, "x")))), true, nullptr},
+        {"a compressed title that declares 20 bytes and inflates to 128 MB",
+         Id3v2Tag(3, compressed("TIT2", 20, strBomb)), true, nullptr},
+        {"the same in 2.4, after its data length",
+         Id3v2Tag(4, Id3v2RawFrame(4, "TIT2", 4 + strBomb.size(), 0x0009,
+                                   BigEndian(20, 4, true) + strBomb)),
+         true, nullptr},
+        {"compressed comments of 900 KB each, 4.5 MB in all", Id3v2Tag(3, strTitle + strComments),
+         true, nullptr},
+        {"a bomb in a frame never read, after the title",
+         Id3v2Tag(3, strTitle + compressed("PRIV", 20, strBomb)), false, "Kept title"},
+        {"a first frame that claims 2 GB",
+         Id3v2Tag(3, Id3v2RawFrame(3, "TIT2", 0x7FFFFFFF, 0, Id3v2Text(0, "Lost"))), false,
+         nullptr},
+        {"a tag that claims 256 MB of a small file", Id3v2RawTag(3, 0, 0x0FFFFFFF, strTitle), false,
+         "Kept title"},
+        {"a picture past the end of the file, after the title",
+         Id3v2Tag(3, strTitle + Id3v2RawFrame(3, "APIC", 100 << 20, 0, "image/jpeg")), false,
+         "Kept title"},
+    };
+    for (const auto& c : aCases) {
+        SCOPED_TRACE(c.pszCase);
+        CTempDir dir;
+        const std::string strPath = dir.Str() + "/hostile.mp3";
+        WriteBytes(strPath, c.strTag + MpegFrames());
+        // First in a child of capped memory: a read that takes hundreds of megabytes ends there.
+        const int nExit = RunWithMemoryLimit(std::size_t{256} << 20, [&strPath] {
+            CFileOps ops;
+            CId3v2Tag::Read(strPath, ops);
+            return 0;
+        });
+        ASSERT_EQ(nExit, 0) << "the read took more than 256 MB";
+        const auto tStart = std::chrono::steady_clock::now();
+        const CId3v2Tag tag = CId3v2Tag::Read(strPath, systemCalls);
+        EXPECT_LT(std::chrono::steady_clock::now() - tStart, std::chrono::seconds(2));
+        EXPECT_NE(tag.m_nVersion, 0);
+        EXPECT_EQ(tag.m_bRefused, c.bRefused);
+        EXPECT_EQ(tag.m_strTitle.value_or("-"), c.pszTitle ? c.pszTitle : "-");
+        if (c.bRefused) {
+            EXPECT_TRUE(tag.ToChanges(CTagCodec()).IsEmpty());
+        }
+    }
+}
+
+TEST(Id3v2Tag, TextsCopiedToId3v1AreCleanedOfControlsAndInvalidBytes) {
+    const struct {
+        const char* pszCase;
+        std::string strFrame;    // the title frame's content
+        const char* pszExpected; // nullptr: whatever remains, clean
+    } aCases[] = {
+        {"tab", Id3v2Text(0, "Tab\there"), "Tab here"},
+        {"line break", Id3v2Text(3, "Two\r\nlines"), "Two lines"},
+        {"terminal escapes", Id3v2Text(0, "\x1B[31mRed\x07"), "[31mRed"},
+        {"Windows-1252 in a Latin-1 frame", Id3v2Text(0, "Don\x92t"), "Don’t"},
+        {"nothing but controls", Id3v2Text(0, "\x01\x02\x03"), "-"},
+        {"a UTF-16 half pair",
+         Id3v2Text(1, Utf16(u"A\xD800"
+                            u"B")),
+         nullptr},
+        {"no UTF-8 in a UTF-8 frame", Id3v2Text(3, "Caf\xE9 cr\xE8me"), nullptr},
+    };
+    for (const auto& c : aCases) {
+        SCOPED_TRACE(c.pszCase);
+        CTempDir dir;
+        const CId3v2Tag tag = ReadTag(dir, Id3v2Tag(3, Id3v2Frame(3, "TIT2", c.strFrame)));
+        const std::string strTitle = tag.ToChanges(CTagCodec()).m_strTitle.value_or("-");
+        if (c.pszExpected != nullptr) {
+            EXPECT_EQ(strTitle, c.pszExpected);
+        }
+        EXPECT_TRUE(IsValidUtf8(strTitle)) << strTitle;
+        EXPECT_TRUE(std::none_of(strTitle.begin(), strTitle.end(), [](char ch) {
+            return static_cast<unsigned char>(ch) < 0x20 || ch == 0x7F;
+        })) << strTitle;
+    }
 }
 
 TEST(Id3v2Tag, TextsAreCutAtCharacterBoundariesInTheBytesThatWillBeWritten) {

@@ -416,18 +416,21 @@ TEST(ParallelScan, ReaderPoolGrowsOnlyWhileReadsWait) {
     }
 }
 
-// The files a walk hands over, as paths, in order, and its progress reports.
+// The files a walk hands over, as paths, in order, whether a tag was read in each, and its
+// progress reports.
 class CPathSink final : public CFolderWalk::CSink {
 public:
     void OnFile(STagRead&& read) override {
         std::this_thread::sleep_for(m_tFilingTime);
         m_arrPaths.push_back(*read.pLocation + "/" + read.strName);
+        m_arrTagged.push_back(read.block.HasTag());
     }
     bool OnProgress() override { return m_host.OnScanProgress(m_arrPaths.size()); }
 
     std::chrono::milliseconds m_tFilingTime{0}; // of each file
     CFakeCatalogueHost m_host;
     std::vector<std::string> m_arrPaths;
+    std::vector<bool> m_arrTagged;
 };
 
 // Folders that answer at once need no more than the one lister; folders that keep it waiting
@@ -456,6 +459,39 @@ TEST(ParallelScan, ListersStartOnlyWhileListingsWaitAndKeepTheWalkOrder) {
             // A busy machine may block a quick listing now and then, never for long.
             EXPECT_LE(walk.GetMostListers(), 1u);
         }
+    }
+}
+
+// A process at its limit of threads: the walk asks for readers and listers, gets some or none,
+// and does the rest itself. It ends, and with the sequential walk's files in its order.
+TEST(ParallelScan, ThreadsThatCannotStartLeaveTheirWorkToTheOthers) {
+    CTempDir dir;
+    MakeTree(dir.Path(), 9, 500);
+    CFileOps fastOps;
+    CPathSink sequential;
+    CFolderWalk(sequential, "*.mp3", 0, fastOps).Walk(dir.Str(), dir.Str().c_str());
+    ASSERT_GT(sequential.m_arrPaths.size(), 300u);
+    CSlowOps slowFiles;
+    CSlowFolderOps slowFolders;
+    const struct {
+        std::size_t nAllowed;
+        CFileOps* pOps;
+    } aCases[] = {{0, &fastOps},     {0, &slowFolders}, {1, &slowFiles},
+                  {1, &slowFolders}, {3, &slowFiles},   {3, &slowFolders}};
+    for (const auto& c : aCases) {
+        SCOPED_TRACE("threads allowed: " + std::to_string(c.nAllowed) +
+                     (c.pOps == &slowFiles     ? ", slow files"
+                      : c.pOps == &slowFolders ? ", slow folders"
+                                               : ""));
+        CThreadQuota quota(c.nAllowed);
+        CPathSink sink;
+        CFolderWalk walk(sink, "*.mp3", 8, *c.pOps, quota);
+        walk.Walk(dir.Str(), dir.Str().c_str());
+        EXPECT_EQ(sink.m_arrPaths, sequential.m_arrPaths);
+        EXPECT_EQ(sink.m_arrTagged, sequential.m_arrTagged);
+        EXPECT_GT(quota.Refused(), 0u);
+        EXPECT_EQ(quota.Started(), walk.GetMostReaders() + walk.GetMostListers());
+        EXPECT_LE(quota.Started(), c.nAllowed);
     }
 }
 

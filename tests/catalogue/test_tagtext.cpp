@@ -84,6 +84,27 @@ TEST(TagText, CutsLongTextsAtACharacterBoundary) {
     EXPECT_EQ(WriteField(std::string("a\0b", 3), 4), "a b ");
 }
 
+TEST(TagText, CopiedTextLosesControlsAndInvalidBytes) {
+    const struct {
+        std::string strIn;
+        std::string strOut;
+    } aCases[] = {
+        {"Plain, kept  as is", "Plain, kept  as is"},
+        {"One\r\n\ttwo", "One two"},                                    // a run is one space
+        {std::string("\0Hidden\0", 8), "Hidden"},                       // spaces at the ends go
+        {"Don\xC2\x92t \xC2\x80 5", "Don\xE2\x80\x99t \xE2\x82\xAC 5"}, // Windows-1252 meant
+        {"a\xC2\x81z", "a z"},                                          // C1 with no such byte
+        {"Caf\xE9 ok", "Caf? ok"},                                      // no UTF-8
+        {"\xED\xA0\x80x", "???x"},                                      // an encoded half pair
+        {"line\xE2\x80\xA8sep", "line sep"},
+        {"\x1B[2J\x7F", "[2J"},
+        {"\xE6\x97\xA5\xE6\x9C\xAC", "\xE6\x97\xA5\xE6\x9C\xAC"},
+    };
+    for (const auto& c : aCases) {
+        EXPECT_EQ(CleanCopiedText(c.strIn), c.strOut) << c.strIn;
+    }
+}
+
 TEST(Id3v1Tag, FormatIsExactly128BytesInTheFixedLayout) {
     CId3v1Tag tag;
     tag.m_strTitle = "Song";

@@ -5,6 +5,7 @@
 #include "catalogue/posixio.h"
 #include "catalogue/tagtext.h"
 #include "catalogue/trackinfo.h"
+#include "tests/support/processes.h"
 #include "tests/support/testfiles.h"
 #include "unprivileged.h"
 #include "writetag.h"
@@ -25,6 +26,7 @@ namespace {
 
 enum class EFault {
     Open,          // the open itself
+    Lock,          // the file system has no locks
     Fstat,         // the look at the opened file
     CheckRead,     // reading what the file ends with
     ShortCheck,    // the file shrank under the read
@@ -44,6 +46,9 @@ public:
     }
     int Fstat(int nFd, struct stat* pStat) override {
         return m_eFault == EFault::Fstat ? Fail() : CFileOps::Fstat(nFd, pStat);
+    }
+    int LockForWrite(int nFd) override {
+        return m_eFault == EFault::Lock ? Fail() : CFileOps::LockForWrite(nFd);
     }
     ssize_t Pread(int nFd, void* pBuffer, std::size_t nCount, off_t nOffset) override {
         if (m_eFault == EFault::CheckRead) {
@@ -91,7 +96,7 @@ std::set<std::string> Listing(const fs::path& folder) {
 } // namespace
 
 TEST(TagWriteFaults, EveryFaultIsReportedAndLeavesTheAudioAndLengthAlone) {
-    enum class EOutcome { False, Throws };
+    enum class EOutcome { Written, False, Throws };
     enum class EFile { Unchanged, NewTag, NoTagAtEnd, MixedTag };
     const struct {
         EFault eFault;
@@ -101,6 +106,8 @@ TEST(TagWriteFaults, EveryFaultIsReportedAndLeavesTheAudioAndLengthAlone) {
         EFile eWithoutTag; // what a file without tag holds afterwards
     } aCases[] = {
         {EFault::Open, EACCES, EOutcome::False, EFile::Unchanged, EFile::Unchanged},
+        // The lock only orders our own writers: without it the file is written as before.
+        {EFault::Lock, ENOLCK, EOutcome::Written, EFile::NewTag, EFile::NewTag},
         {EFault::Fstat, EIO, EOutcome::Throws, EFile::Unchanged, EFile::Unchanged},
         {EFault::CheckRead, EIO, EOutcome::Throws, EFile::Unchanged, EFile::Unchanged},
         {EFault::ShortCheck, 0, EOutcome::Throws, EFile::Unchanged, EFile::Unchanged},
@@ -140,8 +147,8 @@ TEST(TagWriteFaults, EveryFaultIsReportedAndLeavesTheAudioAndLengthAlone) {
                     EXPECT_EQ(e.GetPath(), track.GetFullPath());
                 }
             }
-            if (c.eOutcome == EOutcome::False) {
-                EXPECT_FALSE(bResult);
+            if (c.eOutcome != EOutcome::Throws) {
+                EXPECT_EQ(bResult, c.eOutcome == EOutcome::Written);
                 EXPECT_EQ(nErrno, -1);
             } else {
                 EXPECT_EQ(nErrno, c.nErrno == 0 ? EIO : c.nErrno);
@@ -587,6 +594,86 @@ std::string TrackTag(const std::string& strComment, int nTrack) {
     return strTag;
 }
 
+// Waits after every read, as a share does: a writer that read a file's end before another wrote
+// it would then write what it read over the other's edit, had it not waited for the other.
+class CSlowReadOps final : public CFileOps {
+public:
+    ssize_t Pread(int nFd, void* pBuffer, std::size_t nCount, off_t nOffset) override {
+        const ssize_t nRead = CFileOps::Pread(nFd, pBuffer, nCount, nOffset);
+        ::usleep(1000);
+        return nRead;
+    }
+};
+
+// A field that a writer sets to a new value each round, and how it reads back.
+struct SRoundField {
+    void (*pSet)(STagChanges& changes, int nRound);
+    std::string (*pGet)(const CTrackInfo& track);
+};
+
+const SRoundField s_title = {[](STagChanges& changes, int nRound) {
+                                 changes.m_strTitle = "Title " + std::to_string(nRound);
+                             },
+                             [](const CTrackInfo& track) { return std::string(track.GetTitle()); }};
+const SRoundField s_artist = {
+    [](STagChanges& changes, int nRound) {
+        changes.m_strArtist = "Artist " + std::to_string(nRound);
+    },
+    [](const CTrackInfo& track) { return std::string(track.GetArtist()); }};
+const SRoundField s_album = {[](STagChanges& changes, int nRound) {
+                                 changes.m_strAlbum = "Album " + std::to_string(nRound);
+                             },
+                             [](const CTrackInfo& track) { return std::string(track.GetAlbum()); }};
+const SRoundField s_comment = {
+    [](STagChanges& changes, int nRound) {
+        changes.m_strComment = "Note " + std::to_string(nRound);
+    },
+    [](const CTrackInfo& track) { return std::string(track.GetComment()); }};
+const SRoundField s_track = {
+    [](STagChanges& changes, int nRound) { changes.m_nTrack = nRound + 1; },
+    [](const CTrackInfo& track) { return std::to_string(track.GetTrack()); }};
+const SRoundField s_genre = {
+    [](STagChanges& changes, int nRound) { changes.m_nGenre = static_cast<unsigned char>(nRound); },
+    [](const CTrackInfo& track) { return std::to_string(track.GetGenre()); }};
+const SRoundField s_year = {
+    [](STagChanges& changes, int nRound) { changes.m_strYear = std::to_string(2000 + nRound); },
+    [](const CTrackInfo& track) { return std::string(track.GetYear()); }};
+
+std::string ValueOfRound(const SRoundField& field, int nRound, const std::string& strFolder,
+                         const std::string& strName) {
+    CTrackInfo track(strFolder, strName);
+    STagChanges changes;
+    field.pSet(changes, nRound);
+    CFileOps systemCalls;
+    track.WriteTag(changes, CTagWriter(systemCalls, CTagCodec(), false));
+    return field.pGet(track);
+}
+
+// Writes the field into each file, round after round, each edit taken back at once when asked;
+// the number of writes that failed.
+int WriteRounds(const std::string& strFolder, const std::vector<std::string>& arrNames,
+                const SRoundField& field, int nRounds, bool bUndo) {
+    CSlowReadOps ops;
+    const CTagWriter writer(ops, CTagCodec(), false);
+    int nFailed = 0;
+    for (const std::string& strName : arrNames) {
+        for (int nRound = 0; nRound < nRounds; ++nRound) {
+            CTrackInfo track(strFolder, strName); // listed anew, as each command line does
+            STagChanges changes;
+            field.pSet(changes, nRound);
+            try {
+                const STagWriteResult result = track.WriteTag(changes, writer);
+                if (bUndo && result.m_undo) {
+                    writer.Undo(*result.m_undo);
+                }
+            } catch (const CFileException&) {
+                ++nFailed;
+            }
+        }
+    }
+    return nFailed;
+}
+
 } // namespace
 
 TEST(TagWriteClears, EmptyingWhatReadsEmptyAlreadyChangesNoByteAndNoTime) {
@@ -699,6 +786,56 @@ TEST(TagChangesLoss, ATrackNumberAndALongCommentNeverTakeEachOthersBytesUnasked)
             EXPECT_NE(CId3v1Tag::TrackOf(after), nTrackWanted) << c.pszCase;
         } else {
             EXPECT_LT(TagFieldBytes(&after[CId3v1Tag::COMMENT], 30).size(), 29u) << c.pszCase;
+        }
+    }
+}
+
+TEST(TagWriteLock, TwoWritersOfOursOnTheSameFilesKeepEachOthersEdits) {
+    const struct {
+        const char* pszCase;
+        const SRoundField& first;
+        const SRoundField& second;
+        bool bTagged;
+        bool bSecondUndoes; // the second writer takes each of its edits back
+    } aCases[] = {
+        {"title and artist", s_title, s_artist, true, false},
+        {"comment and track", s_comment, s_track, true, false},
+        // The writer that waited finds the tag the other appended.
+        {"genre and year, files without a tag", s_genre, s_year, false, false},
+        // An undo writes back all 128 bytes it replaced: never over another's edit since.
+        {"an edit beside edits taken back", s_album, s_title, true, true},
+    };
+    constexpr int ROUNDS = 8;
+    const std::string strAudio = Audio(2000);
+    for (const auto& c : aCases) {
+        SCOPED_TRACE(c.pszCase);
+        CTempDir dir;
+        std::vector<std::string> arrNames;
+        for (int i = 0; i < 6; ++i) {
+            arrNames.push_back("h" + std::to_string(i) + ".mp3");
+            WriteBytes(dir.Path() / arrNames.back(),
+                       strAudio +
+                           (c.bTagged ? MakeTag("Old", "Old", "Old", "1980", "Old", 3) : ""));
+        }
+        const std::vector<int> arrExits = RunAtOnce({
+            [&] { return WriteRounds(dir.Str(), arrNames, c.first, ROUNDS, false); },
+            [&] { return WriteRounds(dir.Str(), arrNames, c.second, ROUNDS, c.bSecondUndoes); },
+        });
+        EXPECT_EQ(arrExits, (std::vector<int>{0, 0}));
+
+        // What each writer's last edit reads back as, from a file of its own.
+        WriteBytes(dir.Path() / "expected.mp3", strAudio + MakeTag("", ""));
+        const std::string strFirst = ValueOfRound(c.first, ROUNDS - 1, dir.Str(), "expected.mp3");
+        const std::string strSecond = ValueOfRound(c.second, ROUNDS - 1, dir.Str(), "expected.mp3");
+        for (const std::string& strName : arrNames) {
+            const std::string strFile = ReadBytes(dir.Path() / strName);
+            ASSERT_EQ(strFile.size(), strAudio.size() + 128) << strName;
+            EXPECT_EQ(strFile.substr(0, strAudio.size()), strAudio) << strName;
+            const CTrackInfo track(dir.Str(), strName);
+            EXPECT_EQ(c.first.pGet(track), strFirst) << strName;
+            if (!c.bSecondUndoes) {
+                EXPECT_EQ(c.second.pGet(track), strSecond) << strName;
+            }
         }
     }
 }

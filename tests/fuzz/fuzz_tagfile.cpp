@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Copyright 2026 Quillon Softs
-// The tag reader on whole files of any content and length.
+// The tag readers, ID3v1 and the ID3v2 frames used, on whole files of any content and length.
 #include "catalogue/id3v1tag.h"
+#include "catalogue/id3v2frames.h"
+#include "catalogue/id3v2tag.h"
+#include "catalogue/posixio.h"
 #include "catalogue/tagblock.h"
 #include "catalogue/tagchanges.h"
 #include "catalogue/tagcodec.h"
@@ -14,6 +17,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <string>
+#include <string_view>
 #include <unistd.h>
 
 namespace {
@@ -28,6 +32,35 @@ const std::string& FilePath() {
         return std::string(pszFolder) + "/input.mp3";
     }();
     return s_strPath;
+}
+
+// Text bound for an ID3v1 field: UTF-8 without control characters.
+void CheckCopiedText(const std::optional<std::string>& strText) {
+    if (!strText) {
+        return;
+    }
+    FUZZ_CHECK(IsValidUtf8(*strText));
+    for (const char c : *strText) {
+        FUZZ_CHECK(static_cast<unsigned char>(c) >= 0x20 && c != 0x7F);
+    }
+}
+
+// Whatever an ID3v2 tag claims, what is handed to TagLib is bounded, a refused tag gives nothing,
+// and the texts it gives are clean.
+void CheckId3v2(const std::string& strPath, const std::uint8_t* pData, std::size_t nSize) {
+    const CId3v2Frames frames =
+        CId3v2Frames::Parse(std::string_view(reinterpret_cast<const char*>(pData), nSize));
+    FUZZ_CHECK(frames.m_strTag.size() <= CId3v2Frames::MAX_KEPT_BYTES + 20);
+    FUZZ_CHECK(!frames.m_bRefused || frames.m_strTag.empty());
+    CFileOps ops;
+    const CId3v2Tag tag = CId3v2Tag::Read(strPath, ops);
+    FUZZ_CHECK(tag.m_nVersion == frames.m_nVersion && tag.m_bRefused == frames.m_bRefused);
+    const STagChanges changes = tag.ToChanges(CTagCodec());
+    FUZZ_CHECK(!tag.m_bRefused || changes.IsEmpty());
+    for (const auto* pText : {&changes.m_strTitle, &changes.m_strArtist, &changes.m_strAlbum,
+                              &changes.m_strYear, &changes.m_strComment}) {
+        CheckCopiedText(*pText);
+    }
 }
 
 void CheckFields(const CTrackInfo& track) {
@@ -63,6 +96,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t nSi
     FUZZ_CHECK(track.HasTag() == bMarker);
     FUZZ_CHECK(track.GetSize() == block.GetAudioSize());
     CheckFields(track);
+    CheckId3v2(strPath, pData, nSize);
 
     // Parsing straight from the bytes, without a file: whatever a tag holds, writing its fields
     // back gives 128 bytes that read as the same fields.

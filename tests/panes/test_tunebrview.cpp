@@ -6,6 +6,7 @@
 #include "catalogue/trackinfo.h"
 #include "catalogue/tracksort.h"
 #include "catalogue/tunebrdoc.h"
+#include "panes/filterworker.h"
 #include "panes/panehost.h"
 #include "panes/trackfilter.h"
 #include "panes/tracklistmodel.h"
@@ -18,6 +19,7 @@
 #include <QAbstractItemModelTester>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QLocale>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTreeView>
@@ -29,9 +31,15 @@
 #include <climits>
 #include <cstdint>
 #include <deque>
+#include <functional>
+#include <iterator>
 #include <memory>
+#include <mutex>
+#include <set>
 #include <string>
+#include <thread>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -529,6 +537,17 @@ TEST_F(TunebrView, TabInEitherViewSwitchesPanesAndNothingElse) {
 
 namespace {
 
+// nRows files "f0.mp3"... by Jim, every fourth by Joe instead.
+CTrackList NumberedTracks(CTrackStore& tracks, int nRows, const std::string& strComment = "") {
+    CTrackList arrTracks;
+    for (int i = 0; i < nRows; ++i) {
+        arrTracks.push_back(
+            tracks.Add({"f" + std::to_string(i) + ".mp3", "", i % 4 == 0 ? "Joe" : "Jim", "",
+                        "/m/x", 1000, "", 0, strComment}));
+    }
+    return arrTracks;
+}
+
 class TunebrViewFilter : public TunebrView {
 protected:
     void AddFilterSamples() {
@@ -540,8 +559,43 @@ protected:
             {"c.MP3", "Hello", "Nina", "", "/m/Misc", 10000000, "", GENRE_NONE, "日本語"}));
     }
 
+    // Returns once the rows of the filter text show.
+    void WaitForRows() const {
+        ASSERT_TRUE(QTest::qWaitFor([this] { return !m_pView->IsFilterPending(); }, 10000));
+    }
+
+    Names Fresh(const QString& strText, const CTrackList& arrRows) const {
+        return FileNames(CTrackFilter(strText).Apply(arrRows));
+    }
+
     CTrackList m_other;
 };
+
+// A comment, and a text of hundreds of words every one of which it holds: each row takes long.
+const std::string SLOW_COMMENT = "qvxwzkyqxzvwkyzqxkvwyxzqkwvzyx";
+
+QString SlowText() {
+    std::set<std::string> setWords;
+    for (std::size_t nLength = 3; nLength <= SLOW_COMMENT.size(); ++nLength) {
+        for (std::size_t nAt = 0; nAt + nLength <= SLOW_COMMENT.size(); ++nAt) {
+            setWords.insert(SLOW_COMMENT.substr(nAt, nLength));
+        }
+    }
+    QString strText;
+    for (const std::string& strWord : setWords) {
+        strText += QString::fromStdString(strWord) + QLatin1Char(' ');
+    }
+    return strText;
+}
+
+// Longer than the view matches on the window's thread, with the few words of strWords.
+QString LongText(const QString& strWords) {
+    QString strText;
+    while (strText.size() <= 300) {
+        strText += strWords + QLatin1Char(' ');
+    }
+    return strText;
+}
 
 } // namespace
 
@@ -556,6 +610,7 @@ TEST_F(TunebrViewFilter, RowsPassWhenEveryWordIsInSomeColumnWhateverTheLetterCas
         {"été", {"Summer.mp3"}},                    // folding beyond ASCII
         {"   ÉTÉ    indien ", {"Summer.mp3"}},      // spaces around and between words
         {"joe gold", {"Summer.mp3"}},               // two words, two columns
+        {"Joe gold joe JOE", {"Summer.mp3"}},       // a word repeated counts once
         {"joe 1998", {}},                           // two words, two rows
         {"ärzte", {"b.mp3"}},                       // artist
         {"STRAẞE", {"b.mp3"}},                      // capital sharp s folds to ß
@@ -683,4 +738,177 @@ TEST_F(TunebrViewFilter, KeptAcrossARefillAndARescanClearedByAnotherList) {
     EXPECT_TRUE(m_pView->GetFilterText().isEmpty());
     EXPECT_FALSE(m_pView->IsFiltered());
     EXPECT_EQ(Shown(), (Names{"joe2.mp3"}));
+}
+
+// A long text, or many rows to test, are matched on another thread: until the rows come the list
+// shows those of the previous text, and so does the count. Taking letters back on a long list
+// finds the rows kept, at once.
+TEST_F(TunebrViewFilter, LongTextsAndLongListsAreMatchedOffTheWindowsThread) {
+    const struct {
+        const char* pszCase;
+        int nRows;
+        std::vector<std::pair<QString, bool>> arrSteps; // text, matched off the window's thread
+    } aCases[] = {
+        {"short list", 40, {{"joe", false}, {LongText("joe f1"), true}, {"jo", false}}},
+        {"long list",
+         30000,
+         {{"j", true},
+          {"jo", true},
+          {"joe", false},
+          {"joe f1", false},
+          {"jo", false},
+          {LongText("f2 joe"), true},
+          {"", false}}},
+    };
+    for (const auto& c : aCases) {
+        SCOPED_TRACE(c.pszCase);
+        m_list = NumberedTracks(m_tracks, c.nRows);
+        Show(m_list);
+        for (const auto& [strText, bOffThread] : c.arrSteps) {
+            SCOPED_TRACE(strText.left(20).toStdString());
+            const Names arrBefore = Shown();
+            const QString strCountBefore = m_pView->GetFilterCountText();
+            m_pView->SetFilterText(strText);
+            EXPECT_EQ(m_pView->IsFilterPending(), bOffThread);
+            if (bOffThread) {
+                EXPECT_EQ(Shown(), arrBefore);
+                EXPECT_EQ(m_pView->GetFilterCountText(), strCountBefore);
+            }
+            WaitForRows();
+            const Names arrExpected = Fresh(strText, m_list);
+            EXPECT_EQ(Shown(), arrExpected);
+            if (!strText.isEmpty()) {
+                const QLocale english(QLocale::English);
+                EXPECT_EQ(m_host.m_arrStatus.back().strCount,
+                          english.toString(static_cast<int>(arrExpected.size())) + " of " +
+                              english.toString(c.nRows) + " file(s)");
+            }
+        }
+    }
+}
+
+// Whatever happens while a match runs elsewhere, the rows that finally show are the text's on
+// the list as it is then: a result made for older rows, or from records changed or deleted
+// meanwhile, is never shown, and no match reads a record once it may change.
+TEST_F(TunebrViewFilter, APendingMatchGivesWayToWhatHappensMeanwhile) {
+    CTrackStore otherTracks;
+    m_other.push_back(otherTracks.Add({"joe2.mp3", "", "Joe", "", "/m", 0, "", 0, ""}));
+    m_other.push_back(otherTracks.Add({"jim2.mp3", "", "Jim", "", "/m", 0, "", 0, ""}));
+    const QString strLong = LongText("joe f1");
+    const QString strSlow = SlowText();
+    const struct {
+        const char* pszCase;
+        QString strPending; // matched when it happens
+        std::function<void()> fnMeanwhile;
+        const CTrackList* pList; // shown in the end
+        QString strText;         // in the end
+    } aCases[] = {
+        {"a newer text", strLong, [&] { m_pView->SetFilterText("jim f1"); }, &m_list, "jim f1"},
+        {"a rebuild that deletes the records", strSlow,
+         [&] {
+             m_pView->OnUpdate(nullptr, HINT_REBUILD_BEGIN, nullptr);
+             EXPECT_TRUE(Shown().empty());
+             m_list.clear();
+             m_tracks = CTrackStore();
+             m_pView->OnUpdate(nullptr, HINT_SHOW_TRACKS, &m_other);
+             m_pView->OnUpdate(nullptr, HINT_REBUILD_END, nullptr);
+         },
+         &m_other, strSlow},
+        {"a sort", strLong, [&] { ClickHeader(CTrackListModel::COL_FILE); }, &m_list, strLong},
+        {"another list chosen", strLong, [&] { Show(m_other); }, &m_other, ""},
+        {"a tag edit", strLong,
+         [&] {
+             const CTunebrView::CRecordChange change(*m_pView);
+             m_list[1]->SetArtist("Joe");
+             Show(m_list);
+             QTest::qWait(100);
+             EXPECT_TRUE(m_pView->IsFilterPending());
+         },
+         &m_list, strLong},
+    };
+    for (const auto& c : aCases) {
+        SCOPED_TRACE(c.pszCase);
+        m_list = NumberedTracks(m_tracks, 30000, c.strPending == strSlow ? SLOW_COMMENT : "");
+        Show(m_list);
+        m_pView->SetFilterText("");
+        m_pView->SetFilterText(c.strPending);
+        ASSERT_TRUE(m_pView->IsFilterPending());
+        c.fnMeanwhile();
+        WaitForRows();
+        EXPECT_EQ(m_pView->GetFilterText(), c.strText);
+        // Every row of the list, in the order shown now.
+        const CTrackList& arrOrdered = m_pView->GetModel()->GetAllRows();
+        Names arrAll = FileNames(*c.pList);
+        Names arrShownAll = FileNames(arrOrdered);
+        std::sort(arrAll.begin(), arrAll.end());
+        std::sort(arrShownAll.begin(), arrShownAll.end());
+        EXPECT_EQ(arrShownAll, arrAll);
+        EXPECT_EQ(Shown(), Fresh(c.strText, arrOrdered));
+    }
+}
+
+// The worker hands over the newest job's rows alone, each job's as a fresh filter gives them,
+// whether it has threads or not; without any it matches on the caller's thread, every job.
+// Stopped and waited for, it hands over nothing more.
+TEST(FilterWorker, NewestJobsRowsComeWithTheThreadsThereAre) {
+    CTrackStore tracks;
+    const CTrackList arrRows = NumberedTracks(tracks, 30000, SLOW_COMMENT);
+    const QString strSlow = SlowText();
+    // The last is posted once the one before has come, and stopped at once.
+    const QString aTexts[] = {strSlow, strSlow + "f1", "joe f2", strSlow};
+    const struct {
+        const char* pszCase;
+        std::size_t nThreads;
+        std::vector<std::size_t> arrHandedOver; // of aTexts
+    } aCases[] = {
+        {"threads to be had", SIZE_MAX, {2}},
+        {"the worker's thread alone", 1, {2}},
+        {"no thread", 0, {0, 1, 2, 3}},
+    };
+    for (const auto& c : aCases) {
+        SCOPED_TRACE(c.pszCase);
+        CThreadQuota quota(c.nThreads);
+        std::mutex mutex;
+        std::vector<std::shared_ptr<CFilterWorker::SResult>> arrResults;
+        std::vector<std::thread::id> arrThreads;
+        CFilterWorker worker(
+            [&](std::shared_ptr<CFilterWorker::SResult> pResult) {
+                const std::lock_guard<std::mutex> lock(mutex);
+                arrResults.push_back(std::move(pResult));
+                arrThreads.push_back(std::this_thread::get_id());
+            },
+            quota);
+        std::vector<std::uint64_t> arrJobs;
+        const auto post = [&](const QString& strText) {
+            CFilterWorker::SJob job;
+            job.strText = strText;
+            job.arrRows = arrRows;
+            arrJobs.push_back(worker.Post(std::move(job)));
+        };
+        for (std::size_t i = 0; i + 1 < std::size(aTexts); ++i) {
+            post(aTexts[i]);
+        }
+        const auto lastCame = [&] {
+            const std::lock_guard<std::mutex> lock(mutex);
+            return !arrResults.empty() && arrResults.back()->nJob == arrJobs.back();
+        };
+        ASSERT_TRUE(QTest::qWaitFor(lastCame, 10000));
+        post(aTexts[std::size(aTexts) - 1]);
+        worker.StopAndWait();
+        QTest::qWait(50);
+
+        const std::lock_guard<std::mutex> lock(mutex);
+        ASSERT_EQ(arrResults.size(), c.arrHandedOver.size());
+        for (std::size_t i = 0; i < arrResults.size(); ++i) {
+            const std::size_t nText = c.arrHandedOver[i];
+            EXPECT_EQ(arrResults[i]->nJob, arrJobs[nText]);
+            EXPECT_EQ(FileNames(arrResults[i]->arrPassed),
+                      FileNames(CTrackFilter(aTexts[nText]).Apply(arrRows)));
+            EXPECT_EQ(arrThreads[i] == std::this_thread::get_id(), c.nThreads == 0);
+        }
+        EXPECT_LE(quota.Started(), c.nThreads);
+        if (c.nThreads == 1 && std::thread::hardware_concurrency() > 1) {
+            EXPECT_GT(quota.Refused(), 0u); // the list's second part was tested on the worker's
+        }
+    }
 }

@@ -166,7 +166,7 @@ TEST_F(Accessibility, EveryControlOfTheMainWindowHasAName) {
     CMainFrame frame(m_settings, m_store);
     frame.show();
     frame.StartUp(nullptr);
-    EXPECT_TRUE(WaitForScan(frame.GetDocument()));
+    EXPECT_TRUE(WaitForFolder(frame));
     const SWalk walk = WalkControls(frame);
     EXPECT_TRUE(walk.arrUnnamed.isEmpty()) << walk.arrUnnamed.join(QLatin1Char('\n')).toStdString();
     // Ten buttons, the address box, the tree, the two list views and the header.
@@ -234,7 +234,7 @@ TEST_F(Accessibility, HiddenKeysAndPicturesAreNamed) {
     CMainFrame frame(m_settings, m_store);
     frame.show();
     frame.StartUp(nullptr);
-    EXPECT_TRUE(WaitForScan(frame.GetDocument()));
+    EXPECT_TRUE(WaitForFolder(frame));
     QAction* pGoTo = frame.GetAction(ID_FOCUS_ADDRESS);
     ASSERT_NE(pGoTo, nullptr);
     EXPECT_EQ(pGoTo->shortcuts(), QList<QKeySequence>({QKeySequence(Qt::CTRL | Qt::Key_L),
@@ -328,7 +328,7 @@ TEST_F(Accessibility, TheDisplayStyleButtonsAreOneGroupOfRadioButtons) {
     CMainFrame frame(m_settings, m_store);
     frame.show();
     frame.StartUp(nullptr);
-    EXPECT_TRUE(WaitForScan(frame.GetDocument()));
+    EXPECT_TRUE(WaitForFolder(frame));
     const unsigned aStyles[] = {ID_VIEW_LARGEICON, ID_VIEW_SMALLICON, ID_VIEW_LIST,
                                 ID_VIEW_DETAILS};
     const auto checked = [&frame](std::initializer_list<unsigned> arrIds) {

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Copyright 2026 Quillon Softs
 #include "shell/commandline.h"
+#include "tests/support/deflate.h"
 #include "tests/support/testfiles.h"
 
 #include <QDir>
@@ -370,6 +371,37 @@ TEST(CommandLine, SetFromId3v2FillsOnlyEmptyFieldsAndLeavesTheId3v2TagAlone) {
     EXPECT_EQ(tracked.nExit, 0) << tracked.strErr;
     strTracked.replace(97, 28, strLongComment.substr(0, 28));
     EXPECT_EQ(ReadBytes(dir.Path() / "tracked.mp3"), strCommented + strTracked);
+}
+
+TEST(CommandLine, SetFromId3v2SkipsAHostileTagNamesItAndGoesOn) {
+    CTempDir dir;
+    const std::string strGood =
+        Id3v2Tag(3, Id3v2Frame(3, "TIT2", Id3v2Text(0, "Good\ttitle"))) + MpegFrames();
+    // A compressed title that declares 2 GB once inflated, beside a plain artist.
+    const std::string strDeflated = Deflated(std::string("\0x", 2));
+    const std::string strHostile =
+        Id3v2Tag(3, Id3v2RawFrame(3, "TIT2", 4 + strDeflated.size(), 0x0080,
+                                  BigEndian(0x7FFFFFFF, 4, false) + strDeflated) +
+                        Id3v2Frame(3, "TPE1", Id3v2Text(0, "Hostile"))) +
+        MpegFrames();
+    WriteBytes(dir.Path() / "a.mp3", strGood);
+    WriteBytes(dir.Path() / "hostile.mp3", strHostile);
+    WriteBytes(dir.Path() / "c.mp3", strGood);
+    const SRun run = RunProgram({QStringLiteral("--set-from-id3v2"), Q(dir.Str() + "/a.mp3"),
+                                 Q(dir.Str() + "/hostile.mp3"), Q(dir.Str() + "/c.mp3")});
+    EXPECT_EQ(run.nExit, 1);
+    EXPECT_NE(run.strErr.find("hostile.mp3': its ID3v2 tag was not read"), std::string::npos)
+        << run.strErr;
+    EXPECT_EQ(run.strErr.find("a.mp3"), std::string::npos) << run.strErr;
+    EXPECT_TRUE(ReadBytes(dir.Path() / "hostile.mp3") == strHostile) << "the hostile file changed";
+    // The files around it are filled, the control character cleaned on the way.
+    for (const char* pszName : {"a.mp3", "c.mp3"}) {
+        const std::string strFile = ReadBytes(dir.Path() / pszName);
+        ASSERT_EQ(strFile.size(), strGood.size() + 128) << pszName;
+        EXPECT_TRUE(strFile.compare(0, strGood.size(), strGood) == 0) << pszName;
+        EXPECT_EQ(strFile.substr(strGood.size()), MakeTag("Good title", "", "", "", "", 255))
+            << pszName;
+    }
 }
 
 TEST(CommandLine, ASettingsFileThatIsAFifoGivesTheDefaultsWithoutWaiting) {

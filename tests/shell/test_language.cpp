@@ -184,7 +184,7 @@ TEST(French, TheWindowSpeaksFrenchWhereTheStringTableDoes) {
     CMainFrame frame(settings, store);
     frame.show();
     frame.StartUp(nullptr);
-    EXPECT_TRUE(WaitForScan(frame.GetDocument()));
+    EXPECT_TRUE(WaitForFolder(frame));
     EXPECT_EQ(frame.GetStatusPanes()->GetPaneText(3), QStringLiteral("3 morceau(x)"));
     const QAbstractItemModel* pModel = frame.GetRightPane()->GetDetailsView()->model();
     EXPECT_EQ(pModel->headerData(0, Qt::Horizontal).toString(), QStringLiteral("Fichier"));
@@ -316,7 +316,7 @@ TEST(French, NoTextOfTheWindowItsMenusOrItsDialogsIsLeftInEnglish) {
          [&] {
              auto pFrame = std::make_unique<CMainFrame>(settings, store);
              pFrame->StartUp(nullptr);
-             EXPECT_TRUE(WaitForScan(pFrame->GetDocument()));
+             EXPECT_TRUE(WaitForFolder(*pFrame));
              return std::unique_ptr<QWidget>(std::move(pFrame));
          }},
         {"options", [&messages] { return std::make_unique<COptionSheet>(messages); }},

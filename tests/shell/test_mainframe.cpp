@@ -75,7 +75,7 @@ protected:
             m_settings, m_store, SFrameSeams{nullptr, nullptr, &m_messages, &m_modals});
         pFrame->show();
         pFrame->StartUp(nullptr);
-        EXPECT_TRUE(WaitForScan(pFrame->GetDocument()));
+        EXPECT_TRUE(WaitForFolder(*pFrame));
         return pFrame;
     }
 
@@ -137,7 +137,7 @@ TEST_F(MainFrame, AddressHistoryKeepsFiveAcrossARestart) {
             arrFolders.push_back(Q(m_library.Str()) + "/Sub" + QString::number(i));
             std::filesystem::create_directories(arrFolders.back().toStdString());
             pFrame->OnAddressEnter(arrFolders.back() + "/"); // one trailing "/" is dropped
-            EXPECT_TRUE(WaitForScan(pFrame->GetDocument()));
+            EXPECT_TRUE(WaitForFolder(*pFrame));
         }
         EXPECT_EQ(pFrame->GetAddressBox()->count(), 7);
         EXPECT_EQ(pFrame->GetAddressBox()->itemText(0), arrFolders[5]);
@@ -163,6 +163,7 @@ TEST_F(MainFrame, AddressTestAndNormalisation) {
     // a file is no folder: nothing changes
     for (const char* pszTyped : {"/a.mp3", "/missing"}) {
         pFrame->OnAddressEnter(Q(m_library.Str()) + pszTyped);
+        EXPECT_TRUE(WaitForFolder(*pFrame));
     }
     EXPECT_EQ(m_messages.m_arrTexts.size(), 2);
     EXPECT_EQ(pBox->count(), 1);
@@ -204,7 +205,7 @@ TEST_F(MainFrame, EnterInTheFieldScansOnceAndEscapeRestoresTheText) {
     QLineEdit* pEdit = pFrame->GetAddressBox()->lineEdit();
     pEdit->setText(Q(m_library.Str()) + "/Sub");
     QTest::keyClick(pEdit, Qt::Key_Return);
-    EXPECT_TRUE(WaitForScan(pFrame->GetDocument()));
+    EXPECT_TRUE(WaitForFolder(*pFrame));
     EXPECT_EQ(
         std::count(recorder.m_arrHints.begin(), recorder.m_arrHints.end(), HINT_REBUILD_BEGIN), 1);
     EXPECT_EQ(pFrame->GetAddressBox()->count(), 2);
@@ -327,7 +328,7 @@ TEST_F(MainFrame, StatusBarStaysTrueAfterEveryChange) {
         selectFirstRow();
         m_modals.OnDialog<QDialog>([](QDialog& dialog) { PressOk(dialog); });
         pFrame->OnOptions();
-        EXPECT_TRUE(WaitForScan(pFrame->GetDocument()));
+        EXPECT_TRUE(WaitForFolder(*pFrame));
     };
     const struct {
         const char* pszStep;
@@ -480,7 +481,7 @@ TEST_F(MainFrame, TagTextsAreReadInTheChosenEncodingFromTheStartAndAfterAChange)
             PressOk(dialog);
         });
         pFrame->OnOptions();
-        EXPECT_TRUE(WaitForScan(pFrame->GetDocument()));
+        EXPECT_TRUE(WaitForFolder(*pFrame));
     }
     pFrame->GetDocument().RemoveView(&recorder);
     EXPECT_EQ(titleOfA(*pFrame), "\xD0\x96");
@@ -511,7 +512,7 @@ TEST_F(MainFrame, TypedAddressesAreResolvedAgainstTheFolderShown) {
         const int nCount = pFrame->GetAddressBox()->count();
         m_messages.m_arrTexts.clear();
         pFrame->OnAddressEnter(QString::fromUtf8(c.pszTyped));
-        EXPECT_TRUE(WaitForScan(pFrame->GetDocument()));
+        EXPECT_TRUE(WaitForFolder(*pFrame));
         EXPECT_EQ(pFrame->GetDocument().GetTitle(), c.strShown) << c.pszTyped;
         if (c.pszMessage == nullptr) {
             EXPECT_TRUE(m_messages.m_arrTexts.isEmpty()) << c.pszTyped;
@@ -552,7 +553,7 @@ TEST_F(MainFrame, FolderNamesThatAreNotUtf8AreOpenedAndStoredAsTheirBytes) {
     for (const auto& way : aWays) {
         const auto pFrame = OpenWindow();
         way.fnOpen(*pFrame);
-        EXPECT_TRUE(WaitForScan(pFrame->GetDocument()));
+        EXPECT_TRUE(WaitForFolder(*pFrame));
         EXPECT_EQ(pFrame->GetDocument().GetTitle(), strOdd) << way.pszWay;
         EXPECT_EQ(pFrame->GetDocument().GetTracks()->size(), 1u) << way.pszWay;
         pFrame->close();
@@ -585,7 +586,7 @@ TEST_F(MainFrame, TheFilePatternIsAnOptionAnEmptyOneIsRefusedAndAChangeRescans) 
         PressOk(dialog);
     });
     pFrame->OnOptions();
-    EXPECT_TRUE(WaitForScan(pFrame->GetDocument()));
+    EXPECT_TRUE(WaitForFolder(*pFrame));
     EXPECT_TRUE(bRefused);
     EXPECT_EQ(m_settings.m_strFileExt, "*.OGG");
     ASSERT_EQ(pFrame->GetDocument().GetTracks()->size(), 1u);
@@ -703,7 +704,7 @@ TEST_F(MainFrame, FilterBoxNarrowsTheListAndSurvivesARescanButNotAnotherNode) {
 
     // A rescan rebuilds the tree, whose root describes itself last: the count stays the list's.
     pFrame->GetAction(ID_VIEW_REFRESH)->trigger();
-    EXPECT_TRUE(WaitForScan(pFrame->GetDocument()));
+    EXPECT_TRUE(WaitForFolder(*pFrame));
     EXPECT_EQ(pFilter->text(), "ZOE");
     EXPECT_EQ(pModel->rowCount(), 2);
     EXPECT_EQ(pFrame->GetStatusPanes()->GetPaneText(3), "2 of 3 file(s)");

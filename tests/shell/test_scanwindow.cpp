@@ -10,10 +10,12 @@
 #include "panes/tunebrview.h"
 #include "platform/settingsstore.h"
 #include "platform/usersettings.h"
+#include "res/strings.h"
 #include "shell/addressbox.h"
 #include "shell/busyanimation.h"
 #include "shell/mainframe.h"
 #include "shell/statuspanes.h"
+#include "tests/support/fakes.h"
 #include "tests/support/scanwait.h"
 #include "tests/support/slowops.h"
 #include "tests/support/testfiles.h"
@@ -47,16 +49,17 @@ protected:
         WriteBytes(m_other.Path() / "other.mp3", Audio(300) + MakeTag("Other", "Someone"));
         CSettingsStore().WriteString(CUserSettings::SECTION_MP3, "FilePath", "/nonexistent");
         m_settings.LoadSettings(m_store);
-        m_pFrame = std::make_unique<CMainFrame>(m_settings, m_store, SFrameSeams{nullptr, &Ops()});
+        m_pFrame = std::make_unique<CMainFrame>(
+            m_settings, m_store, SFrameSeams{nullptr, &Ops(), &m_messages, &m_modals});
         m_pFrame->show();
         m_pFrame->StartUp(nullptr);
-        EXPECT_TRUE(WaitForScan(Doc()));
+        EXPECT_TRUE(WaitForFolder(*m_pFrame));
     }
     ~ScanWindow() override {
         Ops().m_bSlow = false;
         Ops().SetStalled(false);
         if (m_pFrame) {
-            EXPECT_TRUE(WaitForScan(Doc()));
+            EXPECT_TRUE(WaitForFolder(*m_pFrame));
         }
     }
 
@@ -98,6 +101,8 @@ protected:
     CTempDir m_other;
     CSettingsStore m_store;
     CUserSettings m_settings;
+    CRecordingMessages m_messages;
+    CScriptedModals m_modals; // no step: a dialog opened fails the test
     std::unique_ptr<CMainFrame> m_pFrame;
 };
 
@@ -178,7 +183,7 @@ TEST_F(ScanWindow, AnotherFolderOpenedDuringAScanReplacesIt) {
     ScanSlowlyUntil([this] { return Tracks() > 0; });
     m_pFrame->OpenAddress(m_other.Str());
     Ops().m_bSlow = false;
-    ASSERT_TRUE(WaitForScan(Doc()));
+    ASSERT_TRUE(WaitForFolder(*m_pFrame));
     EXPECT_EQ(Doc().GetTitle(), m_other.Str());
     EXPECT_FALSE(Doc().WasScanStopped());
     ASSERT_EQ(Tracks(), 1u);
@@ -197,7 +202,7 @@ TEST_F(ScanWindow, AStalledFileSystemNeverHoldsTheWindow) {
 
     Ops().SetStalled(false);
     m_pFrame->OpenAddress(m_other.Str());
-    ASSERT_TRUE(WaitForScan(Doc()));
+    ASSERT_TRUE(WaitForFolder(*m_pFrame));
     EXPECT_EQ(Tracks(), 1u);
 
     Ops().SetStalled(true);
@@ -208,4 +213,35 @@ TEST_F(ScanWindow, AStalledFileSystemNeverHoldsTheWindow) {
     EXPECT_LT(std::chrono::steady_clock::now() - tStart, std::chrono::seconds(1));
     EXPECT_EQ(StoredFolder(), m_library.Str());
     Ops().SetStalled(false);
+}
+
+// Reading the tracks goes on while the user looks at them: what only reads them (play, copy)
+// stays, what would replace them (an edit, its undo) waits for the scan's end, in every way of
+// asking for it.
+TEST_F(ScanWindow, CommandsThatReplaceTracksWaitForTheScan) {
+    m_settings.m_nDoubleClickAction = 2; // Enter edits the tags
+    ScanSlowlyUntil([this] { return ListRows() > 0; });
+    QTreeView* pList = m_pFrame->GetRightPane()->GetDetailsView();
+    pList->setFocus();
+    pList->selectionModel()->select(pList->model()->index(0, 0),
+                                    QItemSelectionModel::ClearAndSelect |
+                                        QItemSelectionModel::Rows);
+    const struct {
+        unsigned nId;
+        bool bWhileScanning;
+    } aCommands[] = {
+        {ID_PLAY, true}, {ID_EDIT_COPY, true}, {ID_PROPERTIES, false}, {ID_EDIT_UNDO, false}};
+    for (const auto& c : aCommands) {
+        EXPECT_EQ(m_pFrame->GetAction(c.nId)->isEnabled(), c.bWhileScanning) << c.nId;
+    }
+    // Enter on a row, with editing as the list's action: no editor opens.
+    QTest::keyClick(pList, Qt::Key_Return);
+    EXPECT_TRUE(m_modals.Done());
+
+    Ops().m_bSlow = false;
+    ASSERT_TRUE(WaitForFolder(*m_pFrame));
+    pList->selectionModel()->select(pList->model()->index(0, 0),
+                                    QItemSelectionModel::ClearAndSelect |
+                                        QItemSelectionModel::Rows);
+    EXPECT_TRUE(m_pFrame->GetAction(ID_PROPERTIES)->isEnabled());
 }

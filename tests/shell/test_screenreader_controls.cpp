@@ -145,7 +145,7 @@ TEST_F(ScreenReaderControls, TheStyleButtonsTellWhichOneIsChosen) {
     CMainFrame frame(settings, store);
     frame.show();
     frame.StartUp(nullptr);
-    EXPECT_TRUE(WaitForScan(frame.GetDocument()));
+    EXPECT_TRUE(WaitForFolder(frame));
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
     const unsigned aStyles[] = {ID_VIEW_LARGEICON, ID_VIEW_SMALLICON, ID_VIEW_LIST,
                                 ID_VIEW_DETAILS};

@@ -216,7 +216,7 @@ TEST(TrackCommandsInTheWindow, AHandoffTakingItsTimeLeavesTheWindowResponsive) {
         CMainFrame frame(settings, store, {&shell, nullptr, &messages});
         frame.show();
         frame.StartUp(nullptr);
-        EXPECT_TRUE(WaitForScan(frame.GetDocument()));
+        EXPECT_TRUE(WaitForFolder(frame));
         frame.SwitchPane();
         frame.GetRightPane()->GetDetailsView()->selectAll();
         const QString strIdle = frame.GetStatusPanes()->GetPaneText(0);

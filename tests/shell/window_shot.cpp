@@ -77,7 +77,7 @@ int main(int argc, char** argv) {
     frame.resize(1000, 600);
     frame.show();
     frame.StartUp(nullptr);
-    if (!WaitForScan(frame.GetDocument())) {
+    if (!WaitForFolder(frame)) {
         return 1;
     }
     // An artist chosen in the tree and two rows selected in the list, as a user would see it while

@@ -9,6 +9,7 @@
 #include "catalogue/docview.h"
 #include "catalogue/genres.h"
 #include "catalogue/tagblock.h"
+#include "catalogue/threadstarter.h"
 #include "catalogue/trackinfo.h"
 
 #include <gtest/gtest.h>
@@ -19,7 +20,10 @@
 #include <cstdint>
 #include <deque>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
+#include <utility>
 #include <vector>
 
 // The program around the document, as the tests see it: a pattern they choose, and a record of
@@ -54,6 +58,37 @@ public:
     std::vector<std::size_t> m_arrProgress;
     std::vector<std::chrono::steady_clock::time_point> m_arrProgressTimes;
     int m_nWaitDepth = 0;
+};
+
+// Threads as a process at its limit gets them: the first nAllowed start, the others are refused.
+class CThreadQuota final : public CThreadStarter {
+public:
+    explicit CThreadQuota(std::size_t nAllowed) : m_nAllowed(nAllowed) {}
+
+    std::thread Start(std::function<void()> fnRun) override {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_nStarted == m_nAllowed) {
+            ++m_nRefused;
+            return {};
+        }
+        std::thread thread = CThreadStarter::Start(std::move(fnRun));
+        m_nStarted += thread.joinable() ? 1 : 0;
+        return thread;
+    }
+    std::size_t Started() const {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        return m_nStarted;
+    }
+    std::size_t Refused() const {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        return m_nRefused;
+    }
+
+private:
+    const std::size_t m_nAllowed;
+    mutable std::mutex m_mutex;
+    std::size_t m_nStarted = 0;
+    std::size_t m_nRefused = 0;
 };
 
 // A view of the document that keeps the hints it is sent, in order, with the list each came with.

@@ -89,6 +89,33 @@ inline std::string Id3v2Tag(int nVersion, const std::string& strFrames) {
            BigEndian(strFrames.size() + strPadding.size(), 4, true) + strFrames + strPadding;
 }
 
+// A frame of ID3v2.3 or 2.4 as a writer, careful or not, may put it: the flag bytes and the
+// size it declares are the caller's.
+inline std::string Id3v2RawFrame(int nVersion, const std::string& strId, std::size_t nSize,
+                                 int nFlags, const std::string& strBody) {
+    return strId + BigEndian(nSize, 4, nVersion == 4) + static_cast<char>(nFlags >> 8) +
+           static_cast<char>(nFlags & 0xFF) + strBody;
+}
+
+// A tag header with the flags and the size it declares, then the content as given.
+inline std::string Id3v2RawTag(int nVersion, int nFlags, std::size_t nSize,
+                               const std::string& strContent) {
+    return std::string("ID3") + static_cast<char>(nVersion) + '\0' + static_cast<char>(nFlags) +
+           BigEndian(nSize, 4, true) + strContent;
+}
+
+// A zero byte after every 0xFF, as an unsynchronised tag or frame stores its bytes.
+inline std::string Unsynchronised(const std::string& strBytes) {
+    std::string str;
+    for (const char c : strBytes) {
+        str += c;
+        if (c == '\xFF') {
+            str += '\0';
+        }
+    }
+    return str;
+}
+
 // Text frames: encoding byte 0 Latin-1, 1 UTF-16 with BOM, 3 UTF-8.
 inline std::string Id3v2Text(char nEncoding, const std::string& strBytes) {
     return std::string(1, nEncoding) + strBytes;
