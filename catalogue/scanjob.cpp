@@ -12,6 +12,8 @@
 #include <thread>
 #include <utility>
 
+#include <pthread.h>
+
 struct CScanJob::SShared {
     std::atomic<bool> bStopRequested{false};
     mutable std::mutex mutex;
@@ -102,6 +104,8 @@ CScanJob::~CScanJob() {
 
 void CScanJob::Run(const std::shared_ptr<SShared>& pShared, const SScanRequest& request,
                    CFileOps& ops) {
+    // Named so that a look at the process (top -H, /proc) tells a scan still running.
+    pthread_setname_np(pthread_self(), "folder-scan");
     bool bWalkStopped = false;
     {
         CBatchSink sink([&pShared](std::vector<CTrackInfo>& arrBatch) { pShared->Hand(arrBatch); },

@@ -5,7 +5,8 @@
 # - closed during the scan of a large folder, the process ends at once, its settings written;
 # - on a share that stops answering (a FUSE folder that delays every request and stalls on
 #   demand, given as SLOWFS=/path/to/binary; skipped without it), Escape frees the window,
-#   another folder opens, and quitting ends the process while the share still stalls.
+#   another folder opens, and quitting ends the process while the share still stalls;
+# - a player that fails while a scan runs: its message is dismissed with Enter, and the scan goes on.
 #   never_stuck.sh TUNEBROWSE MAKE_LIBRARY
 set -euo pipefail
 
@@ -37,6 +38,28 @@ quit_by_menu() {
     xdotool key x
 }
 
+# Whether the process's scan thread is still reading the folder.
+scanning() {
+    grep -qx folder-scan /proc/"$1"/task/*/comm 2> /dev/null
+}
+
+scan_ended() { ! scanning "$1"; }
+
+# Whether no message box of ours is shown.
+no_message() { ! xdotool search --onlyvisible --name '^Tunebrowse$'; }
+
+# until_true SECONDS WHAT COMMAND...: waits for COMMAND to succeed, or fails saying WHAT.
+until_true() {
+    local limit=$(($1 * 20)) what=$2
+    shift 2
+    for _ in $(seq "$limit"); do
+        if "$@" > /dev/null 2>&1; then return 0; fi
+        sleep 0.05
+    done
+    echo "not so after $((limit / 20)) s: $what" >&2
+    return 1
+}
+
 find_window() {
     timeout 30 xdotool search --sync --onlyvisible --name "$1" | head -n 1
 }
@@ -56,6 +79,29 @@ if [ "${1:-}" = --inside-x ]; then
     wait_gone "$pid" 3
     grep -q "^FilePath=$work/large" "$XDG_CONFIG_HOME/Quillon Softs/Tunebrowse.conf" ||
         { echo "the folder shown was not stored at close" >&2; exit 1; }
+
+    echo "a player's failure during a scan"
+    "$exe" "$work/large" &
+    pid=$!
+    wid=$(find_window "large - Tunebrowse")
+    until_true 30 "the first scan ended" scan_ended "$pid"
+    timeout 5 xdotool windowfocus --sync "$wid" || true
+    # Play of a row gives a player that fails when told to; F5 starts a scan meanwhile.
+    eval "$(xdotool getwindowgeometry --shell "$wid")"
+    xdotool mousemove --window "$wid" $((WIDTH * 2 / 3)) $((HEIGHT * 11 / 20)) click 1
+    xdotool key ctrl+p
+    until_true 5 "the player started" test -e "$work/player-started"
+    xdotool key F5
+    until_true 5 "the scan started again" scanning "$pid"
+    touch "$work/player-fails"
+    box=$(timeout 10 xdotool search --sync --onlyvisible --name '^Tunebrowse$' | head -n 1) ||
+        { echo "the player's failure was not said" >&2; exit 1; }
+    scanning "$pid" || { echo "the scan ended before the failure was said" >&2; exit 1; }
+    timeout 5 xdotool windowfocus --sync "$box" || true
+    xdotool key Return
+    until_true 3 "Enter dismissed the player's failure during the scan" no_message
+    quit_by_menu "$wid"
+    wait_gone "$pid" 3
 
     [ -n "${SLOWFS:-}" ] || exit 0
 
@@ -102,6 +148,23 @@ mkdir -p "$HOME" "$XDG_CONFIG_HOME" "$XDG_DATA_HOME/applications" "$XDG_CACHE_HO
     "$XDG_DATA_DIRS" "$XDG_CONFIG_DIRS"
 mkdir -m 700 "$XDG_RUNTIME_DIR"
 ln -s /usr/share/mime "$XDG_DATA_DIRS/mime"
+# A player that fails when the test says so.
+cat > "$work/failplayer.sh" <<SCRIPT
+#!/bin/sh
+touch "$work/player-started"
+while [ ! -e "$work/player-fails" ]; do sleep 0.05; done
+exit 3
+SCRIPT
+chmod +x "$work/failplayer.sh"
+cat > "$XDG_DATA_HOME/applications/failplayer.desktop" <<ENTRY
+[Desktop Entry]
+Type=Application
+Name=Failing Player
+Exec=$work/failplayer.sh %F
+MimeType=audio/mpeg;audio/x-mpegurl;
+ENTRY
+printf '[Default Applications]\naudio/mpeg=failplayer.desktop\naudio/x-mpegurl=failplayer.desktop\n' \
+    > "$XDG_CONFIG_HOME/mimeapps.list"
 
 # Many untagged files are quick to make and still take a while to list and read.
 for d in $(seq 200); do
