@@ -237,11 +237,14 @@ void CMainFrame::CreateActions() {
 }
 
 void CMainFrame::CreateScanControls() {
-    m_pStopScan = new QAction(tr("S&top Scan"), this);
-    m_pStopScan->setShortcut(QKeySequence(Qt::Key_Escape));
-    m_pStopScan->setEnabled(false);
-    addAction(m_pStopScan);
-    connect(m_pStopScan, &QAction::triggered, this, &CMainFrame::OnStopScan);
+    m_pStop = new QAction(tr("S&top Scan"), this);
+    m_pStop->setShortcut(QKeySequence(Qt::Key_Escape));
+    m_pStop->setEnabled(false);
+    addAction(m_pStop);
+    connect(m_pStop, &QAction::triggered, this, [this] {
+        OnStopScan();
+        OnStopWork();
+    });
     m_scanBatchTimer.setSingleShot(true);
     connect(&m_scanBatchTimer, &QTimer::timeout, this, &CMainFrame::FileScanBatch);
 }
@@ -324,7 +327,7 @@ void CMainFrame::CreateMenus() {
     pFile->addSeparator();
     pFile->addAction(GetAction(ID_FILE_OPEN_FOLDER));
     pFile->addAction(GetAction(ID_VIEW_REFRESH));
-    pFile->addAction(m_pStopScan);
+    pFile->addAction(m_pStop);
     pFile->addSeparator();
     pFile->addAction(GetAction(ID_APP_EXIT));
 
@@ -426,10 +429,7 @@ void CMainFrame::CreateClient() {
                                                    m_fileOps, m_messages, m_modals);
     CTrackCommands* pCommands = m_pCommands.get();
     pCommands->SetBusyListener([this] { OnWriteStateChanged(); });
-    connect(m_pWriteProgress, &CWriteProgress::cancelRequested, this, [this] {
-        m_pCommands->CancelWrite();
-        m_pWriteProgress->GetCancelButton()->setEnabled(false);
-    });
+    connect(m_pWriteProgress, &CWriteProgress::cancelRequested, this, &CMainFrame::OnStopWork);
     CHandoffWatch* pWatch = &pCommands->GetHandoffWatch();
     connect(pWatch, &CHandoffWatch::busyChanged, this, &CMainFrame::ShowHandoffBusy);
     // Queued: the box must not open inside the watch's own polling.
@@ -592,9 +592,32 @@ void CMainFrame::EndScan() {
 
 // Edits and their undo would replace records a scan is filing into groups: they wait for its end.
 void CMainFrame::UpdateScanCommands() {
-    m_pStopScan->setEnabled(IsOpeningFolder());
+    UpdateStopCommand();
     UpdateCommands();
     UpdateUndoCommand();
+}
+
+// One key stops whatever keeps the window busy: Escape ends a scan, a write or the editor's
+// opening read alike, and the menu names what it stops.
+void CMainFrame::UpdateStopCommand() {
+    const bool bCommandsBusy = m_pCommands && m_pCommands->IsBusy();
+    m_pStop->setEnabled(IsOpeningFolder() || bCommandsBusy);
+    if (IsOpeningFolder() || !bCommandsBusy) {
+        m_pStop->setText(tr("S&top Scan"));
+    } else {
+        m_pStop->setText(m_pCommands->GetWriteRun() && m_pCommands->GetWriteRun()->IsBusy()
+                             ? tr("S&top Writing Tags")
+                             : tr("S&top Reading Tags"));
+    }
+}
+
+// A write stops after the file it is writing: the Cancel button says it is heard meanwhile.
+void CMainFrame::OnStopWork() {
+    if (!m_pCommands->IsBusy()) {
+        return;
+    }
+    m_pCommands->Cancel();
+    m_pWriteProgress->GetCancelButton()->setEnabled(false);
 }
 
 bool CMainFrame::IsOpeningFolder() const {
@@ -604,6 +627,7 @@ bool CMainFrame::IsOpeningFolder() const {
 // A write runs: the window stays free to look around and to read folders, but no other write
 // starts until it ends. Its progress shows in the status bar.
 void CMainFrame::OnWriteStateChanged() {
+    UpdateStopCommand();
     UpdateCommands();
     UpdateUndoCommand();
     CTagWriteRun* pRun = m_pCommands->GetWriteRun();
@@ -844,7 +868,7 @@ void CMainFrame::SaveFrameSettings() {
 // running stops after the file it is writing, which the track commands wait for as they go.
 void CMainFrame::closeEvent(QCloseEvent* pEvent) {
     OnStopScan();
-    m_pCommands->CancelWrite();
+    m_pCommands->Cancel();
     SaveFrameSettings();
     m_store.Flush();
     pEvent->accept();

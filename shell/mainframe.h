@@ -89,6 +89,7 @@ public:
     CBusyAnimation* GetAnimation() const { return m_pAnimate; }
     // The status bar's progress of a run of tag writes, shown while one runs.
     CWriteProgress* GetWriteProgress() const { return m_pWriteProgress; }
+    QAction* GetStopAction() const { return m_pStop; }
     QToolBar* GetToolBar() const { return m_pToolBar; }
     QToolBar* GetAddressBar() const { return m_pAddressBar; }
     // The action of a command id (ID_PLAY, ID_VIEW_ARTIST, ...), or null.
@@ -134,6 +135,8 @@ private:
     void OnStopScan();
     void EndScan();
     void UpdateScanCommands();
+    void UpdateStopCommand();
+    void OnStopWork();
     void OnWriteStateChanged();
     void RestorePlacement();
     void FitFrame();
@@ -171,7 +174,7 @@ private:
     CAddressBox* m_pAddress = nullptr;
     CFilterBox* m_pFilter = nullptr;
     CBusyAnimation* m_pAnimate = nullptr;
-    QAction* m_pStopScan = nullptr;
+    QAction* m_pStop = nullptr;
     CDetachedCalls m_folderChecks{*this};
     int m_nFolderChecks = 0; // looks at folders not answered yet
     // Gathers a scan's records between two batches the views take in.

@@ -110,7 +110,10 @@ bool CTrackCommands::IsBusy() const {
     return m_pOpening != nullptr || (m_pRun && m_pRun->IsBusy());
 }
 
-void CTrackCommands::CancelWrite() {
+void CTrackCommands::Cancel() {
+    if (m_pOpening) {
+        m_pOpening->Cancel();
+    }
     if (m_pRun) {
         m_pRun->Cancel();
     }

@@ -62,7 +62,8 @@ public:
     // The read of the file's tags before the editor opens, while it runs.
     COtherTagsRead* GetOtherTagsRead() const { return m_pOpening; }
     // Stops the running write after the file it is in.
-    void CancelWrite();
+    // Stops the editor's opening read, or a write after the file it is writing.
+    void Cancel();
     // Told when IsBusy changes, and when a run of writes starts (GetWriteRun is the new one).
     void SetBusyListener(std::function<void()> fnBusyChanged) {
         m_fnBusyChanged = std::move(fnBusyChanged);

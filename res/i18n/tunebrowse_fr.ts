@@ -90,6 +90,14 @@
         <translation>A&amp;rrêter l&apos;analyse</translation>
     </message>
     <message>
+        <source>S&amp;top Writing Tags</source>
+        <translation>A&amp;rrêter l&apos;écriture des tags</translation>
+    </message>
+    <message>
+        <source>S&amp;top Reading Tags</source>
+        <translation>A&amp;rrêter la lecture des tags</translation>
+    </message>
+    <message>
         <source>&amp;Go to Address</source>
         <translation>Aller à l&apos;&amp;adresse</translation>
     </message>

@@ -90,6 +90,14 @@ protected:
 
     static CSlowOps& Ops() { return CSlowOps::Instance(); }
     CTrackCommands& Commands() { return m_pFrame->GetTrackCommands(); }
+    // As a user does once the editor has closed: the window is active again, Escape reaches it.
+    // Windows closed before are gone, as the main loop has deleted them by then.
+    void PressEscape() {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        m_pFrame->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(m_pFrame.get()));
+        QTest::keyClick(m_pFrame->windowHandle(), Qt::Key_Escape);
+    }
     std::filesystem::path File(int nFile) const {
         return m_library.Path() / ("d" + std::to_string(nFile % 4)) /
                ("t" + std::to_string(nFile) + ".mp3");
@@ -247,15 +255,18 @@ TEST_F(TrackCommandsWriting, TheWindowRunsOnAndTheRowsFollowTheFilesWritten) {
     }
 }
 
-// A Cancel lets the file being written finish and leaves the files after it as they were, byte
-// for byte; the message names both; what was written, and only that, can be taken back.
+// A Cancel (the status bar's button, or Escape as for a scan) lets the file being written finish
+// and leaves the files after it as they were, byte for byte; the message names both; what was
+// written, and only that, can be taken back.
 TEST_F(TrackCommandsWriting, CancelHalfwayStopsAfterTheFileBeingWritten) {
     const QString strStopped =
         QStringLiteral("The edit was stopped before every file was written.");
     const struct {
         const char* pszCase;
         bool bUndo; // cancel the undo of a whole edit rather than the edit
-    } aCases[] = {{"edit", false}, {"undo", true}};
+        bool bEscape;
+    } aCases[] = {
+        {"edit, Cancel", false, false}, {"edit, Escape", false, true}, {"undo", true, true}};
     for (const auto& c : aCases) {
         SCOPED_TRACE(c.pszCase);
         for (int i = 0; i < FILES; ++i) {
@@ -277,9 +288,15 @@ TEST_F(TrackCommandsWriting, CancelHalfwayStopsAfterTheFileBeingWritten) {
             Edit(TypeYear);
         }
         ASSERT_TRUE(WaitUntil([this] { return Commands().GetWriteRun()->GetDoneCount() >= 30; }));
-        m_pFrame->GetWriteProgress()->GetCancelButton()->click();
+        if (c.bEscape) {
+            EXPECT_EQ(m_pFrame->GetStopAction()->text(), "S&top Writing Tags");
+            PressEscape();
+        } else {
+            m_pFrame->GetWriteProgress()->GetCancelButton()->click();
+        }
         ASSERT_TRUE(WaitForWrite(&Commands()));
         Ops().m_nWriteDelayMs = 0;
+        EXPECT_FALSE(m_pFrame->GetStopAction()->isEnabled());
 
         // The edit writes from the top row down, the undo from the bottom up.
         const std::size_t nDone = Commands().GetWriteRun()->GetDoneCount();
@@ -389,16 +406,18 @@ TEST_F(TrackCommandsWriting, ACloseLetsTheFileBeingWrittenFinish) {
 }
 
 // The editor opens once the file's other tags are read off the window's thread; a read that
-// takes its time shows a dialog whose Cancel gives up on it.
+// takes its time shows a dialog whose Cancel gives up on it, and Escape does so from the start.
 TEST_F(TrackCommandsWriting, TheEditorOpensWhenTheFileIsReadOrNotAtAllIfCancelled) {
+    enum class ECancel { None, Dialog, Escape };
     const struct {
         const char* pszCase;
         bool bStall;
-        bool bCancel;
+        ECancel eCancel;
     } aCases[] = {
-        {"file answering", false, false},
-        {"share stalled, Cancel", true, true},
-        {"share stalled, then answering", true, false},
+        {"file answering", false, ECancel::None},
+        {"share stalled, Cancel", true, ECancel::Dialog},
+        {"share stalled, Escape at once", true, ECancel::Escape},
+        {"share stalled, then answering", true, ECancel::None},
     };
     for (const auto& c : aCases) {
         SCOPED_TRACE(c.pszCase);
@@ -407,7 +426,8 @@ TEST_F(TrackCommandsWriting, TheEditorOpensWhenTheFileIsReadOrNotAtAllIfCancelle
         pDetails->selectionModel()->select(pDetails->model()->index(0, 0),
                                            QItemSelectionModel::Select | QItemSelectionModel::Rows);
         bool bOpened = false;
-        if (!c.bCancel) {
+        const bool bCancel = c.eCancel != ECancel::None;
+        if (!bCancel) {
             m_modals.OnDialog<CMp3PropertySheet>([&bOpened](CMp3PropertySheet& sheet) {
                 bOpened = true;
                 EXPECT_EQ(sheet.GetPage().GetOtherTagsLabel()->text(), "Also has an ID3v2.3 tag");
@@ -421,7 +441,10 @@ TEST_F(TrackCommandsWriting, TheEditorOpensWhenTheFileIsReadOrNotAtAllIfCancelle
         Ops().SetStalled(c.bStall);
         m_pFrame->GetAction(ID_PROPERTIES)->trigger();
         EXPECT_FALSE(m_pFrame->GetAction(ID_PROPERTIES)->isEnabled());
-        if (c.bStall) {
+        if (c.eCancel == ECancel::Escape) {
+            EXPECT_EQ(m_pFrame->GetStopAction()->text(), "S&top Reading Tags");
+            PressEscape();
+        } else if (c.bStall) {
             const QCursor* pCursor = QApplication::overrideCursor();
             EXPECT_TRUE(pCursor != nullptr && pCursor->shape() == Qt::BusyCursor);
             QProgressDialog* pDialog = nullptr;
@@ -431,14 +454,14 @@ TEST_F(TrackCommandsWriting, TheEditorOpensWhenTheFileIsReadOrNotAtAllIfCancelle
                 return pDialog != nullptr && pDialog->isVisible();
             }));
             EXPECT_GE(nTicks, 20) << "the window stood still while the file did not answer";
-            if (c.bCancel) {
+            if (bCancel) {
                 pDialog->findChild<QPushButton*>()->click();
             } else {
                 Ops().SetStalled(false);
             }
         }
         ASSERT_TRUE(WaitForWrite(&Commands()));
-        EXPECT_EQ(bOpened, !c.bCancel);
+        EXPECT_EQ(bOpened, !bCancel);
         EXPECT_EQ(QApplication::overrideCursor(), nullptr);
         EXPECT_TRUE(m_pFrame->GetAction(ID_PROPERTIES)->isEnabled());
         Ops().SetStalled(false);
