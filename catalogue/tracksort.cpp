@@ -589,7 +589,12 @@ std::vector<std::uint32_t> CTrackSort::SortedOrder(const CTrackList& arrRows, in
         return SizeOrder(arrRows, bReverse);
     }
     std::vector<std::uint32_t> arrKeys;
-    if (nKey != KEY_GENRE && nKey != KEY_LOCATION) {
+    if (nKey == KEY_TRACK) {
+        arrKeys.resize(arrRows.size());
+        for (std::size_t nRow = 0; nRow < arrRows.size(); ++nRow) {
+            arrKeys[nRow] = static_cast<std::uint32_t>(arrRows[nRow]->GetTrack());
+        }
+    } else if (nKey != KEY_GENRE && nKey != KEY_LOCATION) {
         // The first rows tell how many distinct texts to expect, and so which way takes less.
         constexpr std::size_t SAMPLE = 4096;
         const std::size_t nSample = std::min(arrRows.size(), SAMPLE);
@@ -618,7 +623,7 @@ std::vector<std::uint32_t> CTrackSort::SortedOrder(const CTrackList& arrRows, in
 
 bool CTrackSort::IsOrderingKey(int nSortKey) {
     // Written without abs(): a stored INT_MIN must not overflow.
-    return nSortKey != 0 && nSortKey >= -KEY_COMMENT && nSortKey <= KEY_COMMENT;
+    return nSortKey != 0 && nSortKey >= -KEY_TRACK && nSortKey <= KEY_TRACK;
 }
 
 int CTrackSort::CompareTracks(const CTrackInfo* pFirst, const CTrackInfo* pSecond, int nSortKey) {
@@ -636,6 +641,10 @@ int CTrackSort::CompareTracks(const CTrackInfo* pFirst, const CTrackInfo* pSecon
             return -nDirection;
         }
         return 0;
+    }
+    if (nKey == KEY_TRACK) {
+        const int nOrder = pFirst->GetTrack() - pSecond->GetTrack();
+        return nOrder < 0 ? -nDirection : nOrder > 0 ? nDirection : 0;
     }
     // std::string compares bytes as unsigned char: case-sensitive, no collation. The genre key
     // compares the genre's name, so that the column reads in order, not its number.

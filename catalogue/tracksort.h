@@ -7,12 +7,12 @@
 #include <cstdint>
 #include <vector>
 
-// The orders of a track list: by one of nine keys, either way, rows that compare equal keeping
+// The orders of a track list: by one of ten keys, either way, rows that compare equal keeping
 // their order in the list.
 class CTrackSort {
 public:
     // Sort keys as stored in the "SortingColumn" setting: do not renumber. The sign gives the
-    // direction; 0 and anything beyond 9 in either direction leave the rows unordered.
+    // direction; 0 and anything beyond 10 in either direction leave the rows unordered.
     enum ESortKey : int {
         KEY_NONE = 0,
         KEY_FILE = 1,
@@ -24,6 +24,7 @@ public:
         KEY_GENRE = 7,
         KEY_DATE = 8,
         KEY_COMMENT = 9,
+        KEY_TRACK = 10, // by number, files without one first
     };
 
     static bool IsOrderingKey(int nSortKey);

@@ -6,6 +6,8 @@
 #include <QPainter>
 
 #include <algorithm>
+#include <numeric>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -14,12 +16,6 @@ const QString ELLIPSIS = QStringLiteral("...");
 
 bool IsSelected(const QStyleOptionViewItem& option) {
     return option.state.testFlag(QStyle::State_Selected);
-}
-
-// Length of the first character, in code units: a surrogate pair is never split.
-qsizetype FirstCharLength(const QString& strText) {
-    return strText.size() > 1 && strText[0].isHighSurrogate() && strText[1].isLowSurrogate() ? 2
-                                                                                             : 1;
 }
 
 } // namespace
@@ -51,8 +47,9 @@ void CFullRowDelegate::paint(QPainter* pPainter, const QStyleOptionViewItem& opt
     }
     if (!opt.text.isEmpty()) {
         const int nInset = bFirst ? FIRST_INSET : OTHER_INSET;
-        const QString strShown = FitTextToWidth(opt.fontMetrics, opt.text, rcText.width(),
-                                                bFirst ? FIRST_MARGIN : OTHER_MARGIN);
+        const QString strShown =
+            FitTextToWidth(opt.fontMetrics, opt.text, rcText.width(),
+                           bFirst ? FIRST_MARGIN : OTHER_MARGIN, opt.textElideMode);
         // A shortened text reads from its start, whatever the column's alignment.
         const Qt::Alignment eHorizontal = bFirst || strShown != opt.text
                                               ? Qt::AlignLeft
@@ -80,27 +77,40 @@ QSize CFullRowDelegate::sizeHint(const QStyleOptionViewItem& option,
 }
 
 QString CFullRowDelegate::FitTextToWidth(const QFontMetrics& metrics, const QString& strText,
-                                         int nWidth, int nMargin) {
+                                         int nWidth, int nMargin, Qt::TextElideMode eMode) {
     if (strText.isEmpty() || metrics.horizontalAdvance(strText) + nMargin <= nWidth) {
         return strText;
     }
-    const int nEllipsis = metrics.horizontalAdvance(ELLIPSIS);
-    // The lengths a cut may leave, shortest first: never half of a surrogate pair, never less than
-    // the first character, which stays even when it does not fit.
-    std::vector<qsizetype> arrCuts{FirstCharLength(strText)};
-    for (qsizetype nLength = arrCuts.front() + 1; nLength < strText.size(); ++nLength) {
-        if (!(strText[nLength].isLowSurrogate() && strText[nLength - 1].isHighSurrogate())) {
-            arrCuts.push_back(nLength);
+    const int nRoom = nWidth - nMargin - metrics.horizontalAdvance(ELLIPSIS);
+    // Where each character starts, and the text's end: a cut never halves a surrogate pair.
+    std::vector<qsizetype> arrBounds;
+    for (qsizetype nAt = 0; nAt < strText.size(); ++nAt) {
+        if (!(strText[nAt].isLowSurrogate() && nAt > 0 && strText[nAt - 1].isHighSurrogate())) {
+            arrBounds.push_back(nAt);
         }
     }
-    // A longer start is never narrower: the cuts that fit come first.
-    const auto itTooLong =
-        std::partition_point(arrCuts.begin() + 1, arrCuts.end(), [&](qsizetype nLength) {
-            return metrics.horizontalAdvance(strText, static_cast<int>(nLength)) + nEllipsis +
-                       nMargin <=
-                   nWidth;
+    arrBounds.push_back(strText.size());
+    const auto nChars = static_cast<qsizetype>(arrBounds.size()) - 1;
+    // The text kept when nKept characters stay: its start, or its start and end around the
+    // ellipsis, the start having the odd one.
+    const auto Kept = [&](qsizetype nKept) {
+        if (eMode != Qt::ElideMiddle) {
+            return std::pair(strText.left(arrBounds[nKept]), QString());
+        }
+        return std::pair(strText.left(arrBounds[(nKept + 1) / 2]),
+                         strText.mid(arrBounds[nChars - nKept / 2]));
+    };
+    // Keeping more is never narrower: the counts that fit come first. The first character stays
+    // even when it does not fit.
+    std::vector<qsizetype> arrCounts(static_cast<std::size_t>(std::max<qsizetype>(nChars - 1, 1)));
+    std::iota(arrCounts.begin(), arrCounts.end(), 1);
+    const auto itTooMany =
+        std::partition_point(arrCounts.begin() + 1, arrCounts.end(), [&](qsizetype nKept) {
+            const auto [strStart, strEnd] = Kept(nKept);
+            return metrics.horizontalAdvance(strStart) + metrics.horizontalAdvance(strEnd) <= nRoom;
         });
-    return strText.left(*(itTooLong - 1)) + ELLIPSIS;
+    const auto [strStart, strEnd] = Kept(*(itTooMany - 1));
+    return strStart + ELLIPSIS + strEnd;
 }
 
 QRect CFullRowDelegate::LabelRect(const QRect& rcCell) {

@@ -8,7 +8,8 @@
 class QFontMetrics;
 
 // Paints the cells of the details view so that a selected row reads as one band: every cell in
-// the highlight colours, texts too wide for their column cut short with "...". The view paints
+// the highlight colours, texts too wide for their column cut short with "..." (at their end, or
+// where the option's elide mode says). The view paints
 // what lies right of the last column and the focus frame (CListViewEx).
 class CFullRowDelegate final : public QStyledItemDelegate {
     Q_OBJECT
@@ -30,9 +31,11 @@ public:
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
 
     // The text when it fits nWidth with nMargin to spare; otherwise its longest start that fits
-    // with "..." appended, and never less than its first character with "...".
+    // with "..." appended, and never less than its first character with "...". Elided in the
+    // middle, the characters kept are shared between the start and the end, the start keeping
+    // the odd one.
     static QString FitTextToWidth(const QFontMetrics& metrics, const QString& strText, int nWidth,
-                                  int nMargin);
+                                  int nMargin, Qt::TextElideMode eMode = Qt::ElideRight);
 
     // The part of the first column's cell right of the icon: where a row's highlight begins.
     static QRect LabelRect(const QRect& rcCell);

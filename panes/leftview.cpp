@@ -31,14 +31,19 @@ namespace {
 constexpr int ORGANISE_BY_ARTIST = 0;
 constexpr int ORGANISE_BY_GENRE = 1;
 
+// The node of the files whose tag leaves the artist blank: its name is empty, and sorts first,
+// but its label says what it holds.
+constexpr int UNNAMED_NODE = QTreeWidgetItem::UserType + 1;
+
 // A node of the tree: its label, and the icon and the records it shares with its kind. A large
 // catalogue has tens of thousands of them, so they keep no per-node copies of the icon or of the
-// records' address in the item's table of roles.
+// records' address in the item's table of roles. Only an artist's name can be empty.
 class CTrackNode final : public QTreeWidgetItem {
 public:
-    CTrackNode(const QString& strText, const QIcon& icon, CTrackList* pTracks)
-        : m_icon(icon), m_pTracks(pTracks) {
-        setText(0, strText);
+    CTrackNode(const QString& strName, const QIcon& icon, CTrackList* pTracks)
+        : QTreeWidgetItem(strName.isEmpty() ? UNNAMED_NODE : Type), m_icon(icon),
+          m_pTracks(pTracks) {
+        setText(0, strName.isEmpty() ? LoadQString(IDS_NO_ARTIST) : strName);
     }
 
     QVariant data(int nColumn, int nRole) const override {
@@ -148,7 +153,8 @@ int PlaceAmongChildren(const QTreeWidgetItem* pParent, const QString& strName,
     int nHigh = pParent->childCount();
     while (nLow < nHigh) {
         const int nMiddle = nLow + (nHigh - nLow) / 2;
-        const QString strChild = pParent->child(nMiddle)->text(0);
+        const QTreeWidgetItem* pChild = pParent->child(nMiddle);
+        const QString strChild = pChild->type() == UNNAMED_NODE ? QString() : pChild->text(0);
         const int nOrder = strChild.toCaseFolded().compare(strFolded);
         if (nOrder < 0 || (nOrder == 0 && !(strName < strChild))) {
             nLow = nMiddle + 1;

@@ -3,6 +3,7 @@
 #include "panes/listviewex.h"
 
 #include "panes/fullrowdelegate.h"
+#include "panes/itemroles.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -136,6 +137,10 @@ protected:
             QStyleOptionViewItem cellOption = rowOption;
             cellOption.rect = QRect(columnViewportPosition(nColumn), option.rect.top(),
                                     columnWidth(nColumn), option.rect.height());
+            const QVariant elideMode = cell.data(ELIDE_MODE_ROLE);
+            if (elideMode.isValid()) {
+                cellOption.textElideMode = static_cast<Qt::TextElideMode>(elideMode.toInt());
+            }
             if (nColumn == 0) {
                 nRowLeft = CFullRowDelegate::LabelRect(cellOption.rect).left();
             }

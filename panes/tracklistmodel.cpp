@@ -20,25 +20,28 @@
 
 namespace {
 
-// One line per column, in display order.
+// One line per column, in display order. The widths are pixels at the font the list was laid
+// out for; the view scales them to the font it has.
 struct CColumnDef {
     unsigned nTitleId;
     int nWidth;
     int nSortKey;
     bool bFollowsSetting; // centred when "ColumnAlignment" is 1
     Qt::Alignment eOwn;   // otherwise
+    bool bHidden;         // until the user shows it
 };
 
 constexpr CColumnDef COLUMNS[CTrackListModel::COLUMN_COUNT] = {
-    {IDS_COL_FILE, 150, CTrackSort::KEY_FILE, false, Qt::AlignLeft},
-    {IDS_COL_TITLE, 100, CTrackSort::KEY_TITLE, true, Qt::AlignLeft},
-    {IDS_COL_ALBUM, 100, CTrackSort::KEY_ALBUM, true, Qt::AlignLeft},
-    {IDS_COL_LOCATION, 150, CTrackSort::KEY_LOCATION, true, Qt::AlignLeft},
-    {IDS_COL_SIZE, 65, CTrackSort::KEY_SIZE, false, Qt::AlignHCenter},
-    {IDS_COL_ARTIST, 100, CTrackSort::KEY_ARTIST, true, Qt::AlignLeft},
-    {IDS_COL_DATE, 50, CTrackSort::KEY_DATE, true, Qt::AlignLeft},
-    {IDS_COL_GENRE, 100, CTrackSort::KEY_GENRE, true, Qt::AlignLeft},
-    {IDS_COL_COMMENT, 150, CTrackSort::KEY_COMMENT, false, Qt::AlignLeft},
+    {IDS_COL_FILE, 150, CTrackSort::KEY_FILE, false, Qt::AlignLeft, false},
+    {IDS_COL_TITLE, 100, CTrackSort::KEY_TITLE, true, Qt::AlignLeft, false},
+    {IDS_COL_ALBUM, 100, CTrackSort::KEY_ALBUM, true, Qt::AlignLeft, false},
+    {IDS_COL_LOCATION, 150, CTrackSort::KEY_LOCATION, true, Qt::AlignLeft, false},
+    {IDS_COL_SIZE, 65, CTrackSort::KEY_SIZE, false, Qt::AlignHCenter, false},
+    {IDS_COL_ARTIST, 100, CTrackSort::KEY_ARTIST, true, Qt::AlignLeft, false},
+    {IDS_COL_DATE, 50, CTrackSort::KEY_DATE, true, Qt::AlignLeft, false},
+    {IDS_COL_GENRE, 100, CTrackSort::KEY_GENRE, true, Qt::AlignLeft, false},
+    {IDS_COL_COMMENT, 150, CTrackSort::KEY_COMMENT, false, Qt::AlignLeft, false},
+    {IDS_COL_TRACK, 40, CTrackSort::KEY_TRACK, false, Qt::AlignRight, true},
 };
 
 CTrackList Reordered(const CTrackList& arrRows, const std::vector<std::uint32_t>& arrOrder) {
@@ -48,6 +51,39 @@ CTrackList Reordered(const CTrackList& arrRows, const std::vector<std::uint32_t>
         arrSorted.push_back(arrRows[nRow]);
     }
     return arrSorted;
+}
+
+// A cell is one line of text: a line break or a TAB in a field shows as a sign of its own, so that
+// every row keeps one height and a text is measured as drawn, not by tab stops.
+QString OneLine(const QString& strText) {
+    static const QChar RETURN_SIGN(0x23CE);
+    static const QChar TAB_SIGN(0x2192);
+    const auto IsBreak = [](QChar ch) {
+        return ch == u'\n' || ch == u'\r' || ch == u'\v' || ch == u'\f' || ch == QChar(0x85) ||
+               ch == QChar(QChar::LineSeparator) || ch == QChar(QChar::ParagraphSeparator);
+    };
+    const auto itFirst = std::find_if(strText.begin(), strText.end(),
+                                      [&](QChar ch) { return ch == u'\t' || IsBreak(ch); });
+    if (itFirst == strText.end()) {
+        return strText;
+    }
+    QString strLine;
+    strLine.reserve(strText.size());
+    for (qsizetype nAt = 0; nAt < strText.size(); ++nAt) {
+        const QChar ch = strText[nAt];
+        if (ch == u'\t') {
+            strLine += TAB_SIGN;
+        } else if (IsBreak(ch)) {
+            strLine += RETURN_SIGN;
+            // CR LF is one break.
+            if (ch == u'\r' && nAt + 1 < strText.size() && strText[nAt + 1] == u'\n') {
+                ++nAt;
+            }
+        } else {
+            strLine += ch;
+        }
+    }
+    return strLine;
 }
 
 } // namespace
@@ -371,6 +407,23 @@ int CTrackListModel::DefaultColumnWidth(int nColumn) {
     return COLUMNS[nColumn].nWidth;
 }
 
+bool CTrackListModel::IsHiddenByDefault(int nColumn) {
+    return nColumn >= 0 && nColumn < COLUMN_COUNT && COLUMNS[nColumn].bHidden;
+}
+
+QString CTrackListModel::WidestValue(int nColumn) {
+    switch (nColumn) {
+    case COL_SIZE:
+        return ToQString(FormatSize(9999900000LL));
+    case COL_DATE:
+        return QStringLiteral("8888");
+    case COL_TRACK:
+        return QStringLiteral("888");
+    default:
+        return {};
+    }
+}
+
 int CTrackListModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : static_cast<int>(Rows().size());
 }
@@ -386,35 +439,44 @@ QVariant CTrackListModel::data(const QModelIndex& index, int nRole) const {
     CTrackInfo* pTrack = Rows()[static_cast<std::size_t>(index.row())];
     switch (nRole) {
     case Qt::DisplayRole:
-        // Converted here rather than at fill time: only the rows on screen pay for it.
-        switch (index.column()) {
-        case COL_FILE:
-            return ToQString(pTrack->GetFileName());
-        case COL_TITLE:
-            return ToQString(pTrack->GetTitle());
-        case COL_ALBUM:
-            return ToQString(pTrack->GetAlbum());
-        case COL_LOCATION:
-            return ToQString(pTrack->GetLocation());
-        case COL_SIZE:
-            return ToQString(pTrack->GetSizeText());
-        case COL_ARTIST:
-            return ToQString(pTrack->GetArtist());
-        case COL_DATE:
-            return ToQString(pTrack->GetYear());
-        case COL_GENRE:
-            return ToQString(pTrack->GetGenreName());
-        case COL_COMMENT:
-            return ToQString(pTrack->GetComment());
-        default:
-            return {};
-        }
+        return OneLine(CellText(*pTrack, index.column()));
     case Qt::DecorationRole:
         return index.column() == COL_FILE ? QVariant(m_iconNote) : QVariant();
     case Qt::TextAlignmentRole:
         return QVariant::fromValue(ColumnAlignment(index.column()));
+    case ELIDE_MODE_ROLE:
+        // A path tells files apart by its last folders as much as by its first.
+        return static_cast<int>(index.column() == COL_LOCATION ? Qt::ElideMiddle : Qt::ElideRight);
     case TrackRole:
         return QVariant::fromValue(pTrack);
+    default:
+        return {};
+    }
+}
+
+// Converted when asked rather than at fill time: only the rows on screen pay for it.
+QString CTrackListModel::CellText(const CTrackInfo& track, int nColumn) {
+    switch (nColumn) {
+    case COL_FILE:
+        return ToQString(track.GetFileName());
+    case COL_TITLE:
+        return ToQString(track.GetTitle());
+    case COL_ALBUM:
+        return ToQString(track.GetAlbum());
+    case COL_LOCATION:
+        return ToQString(track.GetLocation());
+    case COL_SIZE:
+        return ToQString(track.GetSizeText());
+    case COL_ARTIST:
+        return ToQString(track.GetArtist());
+    case COL_DATE:
+        return ToQString(track.GetYear());
+    case COL_GENRE:
+        return ToQString(track.GetGenreName());
+    case COL_COMMENT:
+        return ToQString(track.GetComment());
+    case COL_TRACK:
+        return track.GetTrack() != 0 ? QString::number(track.GetTrack()) : QString();
     default:
         return {};
     }

@@ -4,6 +4,7 @@
 
 #include "catalogue/trackinfo.h"
 #include "catalogue/tracklist.h"
+#include "panes/itemroles.h"
 #include "panes/trackfilter.h"
 
 #include <QAbstractTableModel>
@@ -19,8 +20,9 @@ class CTrackListModel final : public QAbstractTableModel {
     Q_DISABLE_COPY_MOVE(CTrackListModel)
 
 public:
-    // Columns in display order. Their sort keys (CTrackSort::ESortKey) differ from their
-    // positions (ColumnSortKey).
+    // Columns in their first display order. Their sort keys (CTrackSort::ESortKey) differ from
+    // their positions (ColumnSortKey). The numbers are stored in the settings (column widths,
+    // order and hidden columns): do not renumber, add at the end.
     enum EColumn : int {
         COL_FILE,
         COL_TITLE,
@@ -31,6 +33,7 @@ public:
         COL_DATE,
         COL_GENRE,
         COL_COMMENT,
+        COL_TRACK,
         COLUMN_COUNT
     };
 
@@ -84,8 +87,13 @@ public:
     static int ColumnSortKey(int nColumn);
     // The column a key sorts, or -1 for a key that sorts nothing.
     static int SortKeyColumn(int nSortKey);
-    // Width of a column when the list is first shown, in pixels.
+    // Width of a column at the font the list was first laid out for, in pixels.
     static int DefaultColumnWidth(int nColumn);
+    // Whether the column starts hidden.
+    static bool IsHiddenByDefault(int nColumn);
+    // The widest text a column of fixed form shows (a size, a year, a number), for laying it
+    // out; empty for the columns of free text.
+    static QString WidestValue(int nColumn);
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -94,6 +102,7 @@ public:
                         int nRole = Qt::DisplayRole) const override;
 
 private:
+    static QString CellText(const CTrackInfo& track, int nColumn);
     Qt::Alignment ColumnAlignment(int nColumn) const;
     const CTrackList& Rows() const { return IsFiltered() ? m_arrShown : m_arrAll; }
     // Moves the persistent indexes from the rows of arrOld to the same records in Rows().

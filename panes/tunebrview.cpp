@@ -16,6 +16,7 @@
 #include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QLocale>
+#include <QMenu>
 #include <QTreeView>
 
 #include <algorithm>
@@ -42,9 +43,27 @@ CTunebrView::CTunebrView(CTunebrDoc& doc, CUserSettings& settings, CPaneHost& ho
     SetModel(m_pModel);
 
     QHeaderView* pHeader = GetDetailsView()->header();
-    for (int nColumn = 0; nColumn < CTrackListModel::COLUMN_COUNT; ++nColumn) {
-        pHeader->resizeSection(nColumn, CTrackListModel::DefaultColumnWidth(nColumn));
+    // Columns move by their titles; the file column, with the row's icon, stays first.
+    pHeader->setSectionsMovable(true);
+    pHeader->setFirstSectionMovable(false);
+    m_columns = CColumnLayout::FromSettings(settings, DefaultColumns());
+    m_columns.ApplyTo(*pHeader);
+    // A stored layout is written back as shown, its odd parts mended.
+    if (!settings.m_strColumnWidths.empty() || !settings.m_strColumnOrder.empty() ||
+        settings.m_strHiddenColumns) {
+        m_columns.StoreIn(m_settings);
     }
+    // Connected once the layout is applied: only the user's changes are stored.
+    connect(pHeader, &QHeaderView::sectionResized, this, &CTunebrView::OnColumnResized);
+    connect(pHeader, &QHeaderView::sectionMoved, this, [this] {
+        m_columns.TakeOrderFrom(*GetDetailsView()->header());
+        m_columns.StoreIn(m_settings);
+    });
+    pHeader->setContextMenuPolicy(Qt::CustomContextMenu);
+    // The point is the header's viewport's, as for any scroll area.
+    connect(pHeader, &QWidget::customContextMenuRequested, this, [this](const QPoint& pt) {
+        emit columnMenuRequested(GetDetailsView()->header()->viewport()->mapToGlobal(pt));
+    });
     connect(pHeader, &QHeaderView::sectionClicked, this, &CTunebrView::OnColumnClick);
     ShowSortIndicator();
 
@@ -345,6 +364,49 @@ bool CTunebrView::OnViewKeyPress(QKeyEvent* pEvent) {
         return false;
     }
     return CListViewEx::OnViewKeyPress(pEvent);
+}
+
+// The widths at the list's font, each wide enough for its title with a sort arrow beside it.
+CColumnLayout CTunebrView::DefaultColumns() const {
+    QHeaderView* pHeader = GetDetailsView()->header();
+    const bool bIndicator = pHeader->isSortIndicatorShown();
+    pHeader->setSortIndicatorShown(true);
+    std::vector<int> arrTitleWidths;
+    for (int nColumn = 0; nColumn < CTrackListModel::COLUMN_COUNT; ++nColumn) {
+        arrTitleWidths.push_back(pHeader->sectionSizeHint(nColumn));
+    }
+    pHeader->setSortIndicatorShown(bIndicator);
+    return CColumnLayout::Defaults(GetDetailsView()->fontMetrics(), arrTitleWidths);
+}
+
+void CTunebrView::OnColumnResized(int nColumn, int nOldWidth, int nNewWidth) {
+    (void)nOldWidth;
+    // Hiding a column makes it 0 wide; it comes back as wide as it was.
+    if (nNewWidth <= 0 || nColumn < 0 || nColumn >= CTrackListModel::COLUMN_COUNT) {
+        return;
+    }
+    m_columns.m_arrWidths[static_cast<std::size_t>(nColumn)] = nNewWidth;
+    m_columns.StoreIn(m_settings);
+}
+
+void CTunebrView::SetColumnShown(int nColumn, bool bShown) {
+    if (nColumn <= 0 || nColumn >= CTrackListModel::COLUMN_COUNT) {
+        return; // the file column stays
+    }
+    m_columns.m_arrHidden[static_cast<std::size_t>(nColumn)] = !bShown;
+    GetDetailsView()->header()->setSectionHidden(nColumn, !bShown);
+    m_columns.StoreIn(m_settings);
+}
+
+void CTunebrView::FillColumnMenu(QMenu& menu) {
+    for (int nColumn = 0; nColumn < CTrackListModel::COLUMN_COUNT; ++nColumn) {
+        QAction* pAction = menu.addAction(m_pModel->headerData(nColumn, Qt::Horizontal).toString());
+        pAction->setCheckable(true);
+        pAction->setChecked(!m_columns.m_arrHidden[static_cast<std::size_t>(nColumn)]);
+        pAction->setEnabled(nColumn != CTrackListModel::COL_FILE);
+        connect(pAction, &QAction::toggled, this,
+                [this, nColumn](bool bChecked) { SetColumnShown(nColumn, bChecked); });
+    }
 }
 
 void CTunebrView::ApplyListOptions() {

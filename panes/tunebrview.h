@@ -4,6 +4,7 @@
 
 #include "catalogue/docview.h"
 #include "catalogue/tracklist.h"
+#include "panes/columnlayout.h"
 #include "panes/filterworker.h"
 #include "panes/listviewex.h"
 #include "panes/selectionstatus.h"
@@ -14,6 +15,7 @@
 
 class CPaneHost;
 class CTrackListModel;
+class QMenu;
 class CTunebrDoc;
 class CUserSettings;
 
@@ -63,6 +65,13 @@ public:
         CTunebrView& m_view;
     };
 
+    // One checkable item per column, ticked while it is shown; choosing one shows or hides it.
+    // The file column stays. The menu must not outlive the view.
+    void FillColumnMenu(QMenu& menu);
+    void SetColumnShown(int nColumn, bool bShown);
+    // The columns' widths, order and hidden ones, as the user left them.
+    const CColumnLayout& GetColumnLayout() const { return m_columns; }
+
     // The selected records from the top row down, as shown.
     CTrackList GetSelectedTracks() const;
     bool HasSelection() const;
@@ -84,6 +93,8 @@ signals:
     void contextMenuRequested(const QPoint& ptScreen);
     // Another list was chosen and the filter dropped: the filter box must show it.
     void filterCleared();
+    // The columns' menu (FillColumnMenu) is to open at this screen position.
+    void columnMenuRequested(const QPoint& ptScreen);
 
 protected:
     bool OnViewKeyPress(QKeyEvent* pEvent) override;
@@ -91,6 +102,8 @@ protected:
     void OnViewContextMenu(const QPoint& ptScreen) override { emit contextMenuRequested(ptScreen); }
 
 private:
+    CColumnLayout DefaultColumns() const;
+    void OnColumnResized(int nColumn, int nOldWidth, int nNewWidth);
     void ApplyListOptions();
     void TakeAddedTracks();
     void ShowSortIndicator();
@@ -108,6 +121,7 @@ private:
     CUserSettings& m_settings;
     CPaneHost& m_host;
     CTrackListModel* m_pModel;
+    CColumnLayout m_columns;
 
     int m_nSortKey;
     bool m_bByGenre;

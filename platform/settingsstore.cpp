@@ -68,6 +68,10 @@ QVariant CSettingsStore::Value(const char* pszSection, const char* pszName) cons
     return m_pSettings != nullptr ? m_pSettings->value(strKey) : QVariant();
 }
 
+bool CSettingsStore::HasValue(const char* pszSection, const char* pszName) const {
+    return Value(pszSection, pszName).isValid();
+}
+
 int CSettingsStore::ReadInt(const char* pszSection, const char* pszName, int nDefault) const {
     const QVariant value = Value(pszSection, pszName);
     bool bOk = false;

@@ -29,6 +29,7 @@ public:
     int ReadInt(const char* pszSection, const char* pszName, int nDefault) const;
     std::string ReadString(const char* pszSection, const char* pszName,
                            const std::string& strDefault) const;
+    bool HasValue(const char* pszSection, const char* pszName) const;
     // A file-system path, as the system's bytes even where they are not UTF-8.
     std::string ReadPath(const char* pszSection, const char* pszName,
                          const std::string& strDefault) const;

@@ -29,6 +29,13 @@ void CUserSettings::LoadSettings(const CSettingsStore& store) {
     m_nSortingColumn = store.ReadInt(SECTION_USER, "SortingColumn", 0);
     m_bKeepFileTimes = store.ReadInt(SECTION_USER, "KeepFileTimes", 0);
     m_strTagEncoding = store.ReadString(SECTION_USER, "TagEncoding", "Automatic");
+    m_strColumnWidths = store.ReadString(SECTION_USER, "ColumnWidths", std::string());
+    m_strColumnOrder = store.ReadString(SECTION_USER, "ColumnOrder", std::string());
+    // An empty list says that no column is hidden; only a missing one gives the defaults.
+    m_strHiddenColumns.reset();
+    if (store.HasValue(SECTION_USER, "HiddenColumns")) {
+        m_strHiddenColumns = store.ReadString(SECTION_USER, "HiddenColumns", std::string());
+    }
 }
 
 void CUserSettings::GetFramePlacement(int& nWidth, int& nHeight, int& nLeft, int& nTop) const {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <optional>
 #include <string>
 
 class CSettingsStore;
@@ -40,4 +41,10 @@ public:
     int m_bKeepFileTimes = 0;
     // One of the tag codecs' names; any other text stands for the automatic rule.
     std::string m_strTagEncoding;
+    // The list's columns as the user left them: numbers separated by commas, in the list's
+    // column numbers (widths by column, the columns from left to right, the hidden ones). Empty,
+    // or absent, until the user first changes them; the list makes sense of them.
+    std::string m_strColumnWidths;
+    std::string m_strColumnOrder;
+    std::optional<std::string> m_strHiddenColumns;
 };

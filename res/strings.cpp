@@ -121,6 +121,7 @@ constexpr SStringEntry s_aStrings[] = {
     {IDS_FILTER_COUNT, "%1 of %2 file(s)", "%1 sur %2 morceau(x)"},
     {ID_FOCUS_FILTER, "Show only the tracks whose columns contain the typed words\nFilter",
      "N'affiche que les morceaux dont les colonnes contiennent les mots tapés\nFiltrer"},
+    {IDS_NO_ARTIST, "(no artist)", "(sans artiste)"},
     {ID_PLAY, "Play the selected file\nPlay", "Joue le morceau\nJouer"},
     {ID_ENQUEUE, "Enqueue selected file(s) into the playlist\nEnqueue",
      "Ajoute le morceau sélectionné à la Play List.\nAjouter"},

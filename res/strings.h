@@ -105,6 +105,7 @@ enum : unsigned {
     IDS_PATTERN_EMPTY = 2165,
     IDS_FILTER_COUNT = 2200,
     ID_FOCUS_FILTER = 2201,
+    IDS_NO_ARTIST = 2210,
 };
 
 // French when the first set of LC_ALL, LC_MESSAGES and LANG begins with "fr"; English otherwise.

@@ -39,6 +39,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
@@ -453,6 +454,11 @@ void CMainFrame::CreateClient() {
         m_pCommands->ShowContextMenu(pt, GetAction(ID_PLAY), GetAction(ID_ENQUEUE),
                                      GetAction(ID_EDIT_COPY), GetAction(ID_PROPERTIES));
     });
+    connect(m_pRightView, &CTunebrView::columnMenuRequested, this, [this](const QPoint& pt) {
+        QMenu menu(this);
+        m_pRightView->FillColumnMenu(menu);
+        m_modals.Exec(menu, pt);
+    });
     OnViewStyle(ID_VIEW_DETAILS);
     UpdateUndoCommand();
 }
@@ -862,6 +868,12 @@ void CMainFrame::SaveFrameSettings() {
     store.WriteInt(pszUser, "x", rect.left());
     store.WriteInt(pszUser, "y", rect.top());
     store.WriteInt(pszUser, "SortingColumn", m_settings.m_nSortingColumn);
+    // Columns the user never changed are not stored: they follow the font.
+    if (!m_settings.m_strColumnWidths.empty()) {
+        store.WriteString(pszUser, "ColumnWidths", m_settings.m_strColumnWidths);
+        store.WriteString(pszUser, "ColumnOrder", m_settings.m_strColumnOrder);
+        store.WriteString(pszUser, "HiddenColumns", m_settings.m_strHiddenColumns.value_or(""));
+    }
 }
 
 // A scan running is stopped, not waited for: the folder read so far is the one stored. A write

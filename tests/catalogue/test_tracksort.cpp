@@ -20,6 +20,11 @@ TEST(TrackSort, CompareTracksFollowsTheKeyRules) {
         return tracks.Add(
             {strText, strText, strText, strText, strText, nSize, strText, nGenre, strText});
     };
+    const auto Numbered = [&tracks](int nTrack) {
+        CFields fields;
+        fields.nTrack = nTrack;
+        return tracks.Add(fields);
+    };
     struct {
         const char* pszName;
         const CTrackInfo* pFirst;
@@ -41,8 +46,11 @@ TEST(TrackSort, CompareTracksFollowsTheKeyRules) {
         {"equal sizes", Make("a", 0, 100), Make("b", 0, 100), 5, 0},
         {"sizes past 2 GB", Make("x", 0, 3000000000LL), Make("x", 0, 2000000000LL), 5, -1},
         {"key 0 never orders", Make("a", 0, 1), Make("b", 0, 2), 0, 0},
-        {"key 10 never orders", Make("a", 0, 1), Make("b", 0, 2), 10, 0},
-        {"key -10 never orders", Make("a", 0, 1), Make("b", 0, 2), -10, 0},
+        {"track by number: 2 before 10", Numbered(10), Numbered(2), 10, 1},
+        {"track descending key", Numbered(10), Numbered(2), -10, -1},
+        {"no track before track 1", Numbered(0), Numbered(1), 10, -1},
+        {"key 11 never orders", Make("a", 0, 1), Make("b", 0, 2), 11, 0},
+        {"key -11 never orders", Make("a", 0, 1), Make("b", 0, 2), -11, 0},
         {"lowest int never orders", Make("a", 0, 1), Make("b", 0, 2), INT_MIN, 0},
         {"highest int never orders", Make("a", 0, 1), Make("b", 0, 2), INT_MAX, 0},
     };
@@ -111,7 +119,7 @@ TEST(TrackSort, SortedOrderIsTheStableSortByCompareTracks) {
                         {3000, 1, WIDE},    {3000, 12, WIDE},  {9000, 1, WIDE}, {50, 1, NARROW},
                         {3000, 12, NARROW}, {25000, 1, NARROW}};
     std::vector<int> arrKeys;
-    for (int nKey = 1; nKey <= CTrackSort::KEY_COMMENT; ++nKey) {
+    for (int nKey = 1; nKey <= CTrackSort::KEY_TRACK; ++nKey) {
         arrKeys.push_back(nKey);
         arrKeys.push_back(-nKey);
     }
@@ -129,6 +137,7 @@ TEST(TrackSort, SortedOrderIsTheStableSortByCompareTracks) {
                               Pick(), static_cast<std::int64_t>(random() % 5) * list.nSizeStep - 1,
                               Pick(), static_cast<int>(random() % 256),
                               Pick()};
+                    fields.nTrack = static_cast<int>(random() % 4);
                 }
                 arrRows.push_back(tracks.Add(fields));
             }
@@ -157,7 +166,7 @@ TEST(TrackSort, KeysThatOrderNothingKeepTheList) {
         fields.strFile = pszFile;
         arrRows.push_back(tracks.Add(fields));
     }
-    for (const int nKey : {0, 10, -10, INT_MIN, INT_MAX}) {
+    for (const int nKey : {0, 11, -11, INT_MIN, INT_MAX}) {
         EXPECT_EQ(CTrackSort::SortedOrder(arrRows, nKey), (std::vector<std::uint32_t>{0, 1, 2}))
             << nKey;
     }

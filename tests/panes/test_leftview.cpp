@@ -10,6 +10,7 @@
 #include "platform/icons.h"
 #include "platform/textconv.h"
 #include "platform/usersettings.h"
+#include "res/strings.h"
 #include "tests/support/fakes.h"
 #include "tests/support/testfiles.h"
 
@@ -424,6 +425,47 @@ TEST_F(LeftView, ADestroyedViewIsNoLongerTold) {
     m_log.clear();
     m_doc.ScanFolder(m_dir.Str());
     EXPECT_EQ(m_log, (Names{"hint1", "hint2"}));
+}
+
+// Files whose tag leaves the artist blank are one group, first among the artists as its empty
+// name sorts, whether the tree is built whole or grows during a scan; its label says what it holds.
+TEST_F(LeftView, TheBlankArtistGroupHasALabelAndKeepsItsPlace) {
+    Add("d/blank.mp3", "", 13);
+    const struct {
+        int nViewType;
+        const char* pszGenre; // the group's parent, or null for the root
+        Names arrNodes;
+    } arrCases[] = {
+        {0, nullptr, {"(no artist)", "<Undefined>", "alpha", "Beta", "beta", "Gamma"}},
+        {1, "Pop", {"(no artist)", "alpha", "Gamma"}},
+    };
+    for (const auto& c : arrCases) {
+        SCOPED_TRACE(c.nViewType);
+        m_pTree.reset();
+        m_doc.RemoveView(&m_list);
+        Start(c.nViewType);
+        const QTreeWidgetItem* pParent =
+            c.pszGenre == nullptr ? Root() : FindChild(Root(), QString::fromUtf8(c.pszGenre));
+        ASSERT_NE(pParent, nullptr);
+        EXPECT_EQ(ChildTexts(pParent), c.arrNodes);
+        EXPECT_EQ(FileNames(CLeftView::TracksOf(pParent->child(0))), Names{"blank.mp3"});
+    }
+
+    // An artist added by a scan goes where a whole build puts it: after the empty name, though
+    // its own sorts before the label.
+    CFakeCatalogueHost host;
+    CFileOps fileOps;
+    CTunebrDoc doc(host, fileOps);
+    doc.AddArtist("b");
+    doc.AddArtist("");
+    m_settings.m_nViewType = 0;
+    CLeftView tree(doc, m_settings, m_host);
+    doc.UpdateAllViews(nullptr, HINT_REBUILD_BEGIN);
+    doc.UpdateAllViews(nullptr, HINT_REBUILD_END);
+    doc.AddArtist("'Til");
+    doc.UpdateAllViews(nullptr, HINT_TRACKS_ADDED);
+    EXPECT_EQ(ChildTexts(tree.topLevelItem(0)), (Names{"(no artist)", "'Til", "b"}));
+    EXPECT_STREQ(LoadString(IDS_NO_ARTIST, ELanguage::French), "(sans artiste)");
 }
 
 TEST_F(LeftView, TwentyThousandArtistsAreBuiltQuicklyInOrder) {

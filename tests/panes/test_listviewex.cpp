@@ -202,6 +202,56 @@ TEST(ListViewExFit, EdgesOfTheRule) {
     }
 }
 
+// Cut in the middle, a text keeps as many characters as fit around "...", its start having the
+// odd one, and at least its first character.
+TEST(ListViewExFit, InTheMiddleKeepsBothEnds) {
+    const QFontMetrics metrics(QFont(QStringLiteral("DejaVu Sans"), 9));
+    const QString arrTexts[] = {
+        QStringLiteral("/music/Some Artist/Some Album (Disc 1)"),
+        QStringLiteral("W"),
+        QString::fromUtf8("ab\xF0\x9F\x98\x80\xF0\x9F\x98\x80\xF0\x9F\x98\x80\xF0\x9F\x8E\xB5z"),
+    };
+    const int nEllipsis = metrics.horizontalAdvance(QStringLiteral("..."));
+    for (const QString& strText : arrTexts) {
+        const QList<uint> arrChars = strText.toUcs4();
+        const auto Kept = [&](qsizetype nKept) {
+            const QList<uint> arrStart = arrChars.first((nKept + 1) / 2);
+            const QList<uint> arrEnd = arrChars.last(nKept / 2);
+            return std::pair(
+                QString::fromUcs4(reinterpret_cast<const char32_t*>(arrStart.data()),
+                                  arrStart.size()),
+                QString::fromUcs4(reinterpret_cast<const char32_t*>(arrEnd.data()), arrEnd.size()));
+        };
+        const int nWhole = metrics.horizontalAdvance(strText) + CFullRowDelegate::OTHER_MARGIN;
+        for (const int nWidth : {0, 20, 50, 80, 120, 400, nWhole, nWhole - 1}) {
+            const QString strResult = CFullRowDelegate::FitTextToWidth(
+                metrics, strText, nWidth, CFullRowDelegate::OTHER_MARGIN, Qt::ElideMiddle);
+            const std::string strWhere = strText.toStdString() + " in " + std::to_string(nWidth) +
+                                         " gave " + strResult.toStdString();
+            if (nWidth >= nWhole) {
+                EXPECT_EQ(strResult, strText) << strWhere;
+                continue;
+            }
+            const qsizetype nAt = strResult.indexOf(QStringLiteral("..."));
+            ASSERT_GT(nAt, 0) << strWhere;
+            const qsizetype nKept =
+                strResult.left(nAt).toUcs4().size() + strResult.mid(nAt + 3).toUcs4().size();
+            ASSERT_TRUE(nKept < arrChars.size() || nKept == 1) << strWhere;
+            const auto [strStart, strEnd] = Kept(nKept);
+            EXPECT_EQ(strResult, strStart + QStringLiteral("...") + strEnd) << strWhere;
+            const int nRoom = nWidth - CFullRowDelegate::OTHER_MARGIN - nEllipsis;
+            const auto Width = [&](const std::pair<QString, QString>& kept) {
+                return metrics.horizontalAdvance(kept.first) +
+                       metrics.horizontalAdvance(kept.second);
+            };
+            EXPECT_TRUE(nKept == 1 || Width(Kept(nKept)) <= nRoom) << strWhere;
+            if (nKept + 1 < arrChars.size()) {
+                EXPECT_GT(Width(Kept(nKept + 1)), nRoom) << strWhere;
+            }
+        }
+    }
+}
+
 TEST(ListViewExDelegate, SizeHintIsTheWidthThatShowsTheTextWhole) {
     QStandardItemModel model(1, 2);
     model.setItem(0, 0, new QStandardItem(QStringLiteral("01 - Sinnerman.mp3")));

@@ -145,15 +145,15 @@ TEST(TunebrViewModel, ShowsTheColumnTextsInTheirOrder) {
     };
     using Texts = std::vector<std::string>;
     EXPECT_EQ(Row(0), (Texts{"song.mp3", "Sinnerman", "Pastel Blues", "/m/jazz", "  3.5 MB", "Nina",
-                             "1965", "Blues", "live"}));
-    EXPECT_EQ(Row(1), (Texts{"none.mp3", "", "", "/m", "  0.0 MB", "", "", "<Undefined>", ""}));
+                             "1965", "Blues", "live", ""}));
+    EXPECT_EQ(Row(1), (Texts{"none.mp3", "", "", "/m", "  0.0 MB", "", "", "<Undefined>", "", ""}));
 
     Texts arrTitles;
     for (int nColumn = 0; nColumn < model.columnCount(); ++nColumn) {
         arrTitles.push_back(ToStdString(model.headerData(nColumn, Qt::Horizontal).toString()));
     }
     EXPECT_EQ(arrTitles, (Texts{"File", "Title", "Album", "Location", "Size", "Artist", "Date",
-                                "Genre", "Comment"}));
+                                "Genre", "Comment", "Track"}));
 
     for (int nColumn = 0; nColumn < model.columnCount(); ++nColumn) {
         const QModelIndex index = model.index(1, nColumn);
@@ -166,14 +166,15 @@ TEST(TunebrViewModel, ShowsTheColumnTextsInTheirOrder) {
 TEST(TunebrViewModel, AlignmentFollowsTheColumnAlignmentSetting) {
     constexpr Qt::Alignment L = Qt::AlignLeft;
     constexpr Qt::Alignment C = Qt::AlignHCenter;
+    constexpr Qt::Alignment R = Qt::AlignRight;
     struct {
         int nSetting;
         Qt::Alignment aExpected[CTrackListModel::COLUMN_COUNT];
     } const cases[] = {
-        {0, {L, L, L, L, C, L, L, L, L}},
-        {1, {L, C, C, C, C, C, C, C, L}},
-        {2, {L, L, L, L, C, L, L, L, L}},
-        {-1, {L, L, L, L, C, L, L, L, L}},
+        {0, {L, L, L, L, C, L, L, L, L, R}},
+        {1, {L, C, C, C, C, C, C, C, L, R}},
+        {2, {L, L, L, L, C, L, L, L, L, R}},
+        {-1, {L, L, L, L, C, L, L, L, L, R}},
     };
     CTrackStore tracks;
     CTrackList arrTracks{tracks.Add(Named("a.mp3"))};

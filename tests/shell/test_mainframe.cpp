@@ -5,6 +5,7 @@
 #include "catalogue/trackinfo.h"
 #include "catalogue/tunebrdoc.h"
 #include "panes/leftview.h"
+#include "panes/tracklistmodel.h"
 #include "panes/tunebrview.h"
 #include "panes/viewhints.h"
 #include "platform/icons.h"
@@ -24,8 +25,10 @@
 #include "shell/busyanimation.h"
 #include <QAction>
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QDialogButtonBox>
 #include <QFile>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -127,6 +130,33 @@ TEST_F(MainFrame, WindowPlacementAndBarsSurviveARestart) {
     EXPECT_EQ(pFrame->GetToolBar()->toolButtonStyle(), Qt::ToolButtonIconOnly);
     EXPECT_EQ(pFrame->GetViewType(), 1);
     EXPECT_TRUE(pFrame->GetAction(ID_VIEW_GENRE)->isChecked());
+}
+
+// Columns never changed store nothing, and follow the font at the next start; the header's menu
+// and a resize are stored when the window closes.
+TEST_F(MainFrame, ColumnsChangedThroughTheHeaderSurviveARestart) {
+    {
+        const auto pFrame = OpenWindow();
+        pFrame->close();
+    }
+    EXPECT_FALSE(m_store.HasValue(CUserSettings::SECTION_USER, "ColumnWidths"));
+    {
+        const auto pFrame = OpenWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(pFrame.get()));
+        QHeaderView* pHeader = pFrame->GetRightPane()->GetDetailsView()->header();
+        m_modals.OnMenu([](QMenu& menu, const QPoint&) { return menu.actions().back(); });
+        QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5),
+                                pHeader->viewport()->mapToGlobal(QPoint(5, 5)));
+        QApplication::sendEvent(pHeader->viewport(), &event);
+        EXPECT_TRUE(m_modals.Done());
+        pHeader->resizeSection(CTrackListModel::COL_TITLE, 211);
+        pFrame->close();
+    }
+    const auto pFrame = OpenWindow();
+    const QHeaderView* pHeader = pFrame->GetRightPane()->GetDetailsView()->header();
+    EXPECT_FALSE(pHeader->isSectionHidden(CTrackListModel::COL_TRACK));
+    EXPECT_EQ(pHeader->sectionSize(CTrackListModel::COL_TITLE), 211);
+    EXPECT_EQ(m_settings.m_strHiddenColumns, "");
 }
 
 TEST_F(MainFrame, AddressHistoryKeepsFiveAcrossARestart) {
@@ -336,7 +366,8 @@ TEST_F(MainFrame, StatusBarStaysTrueAfterEveryChange) {
         QString strPane0, strPane3, strPane4;
     } aSteps[] = {
         {"artist node", [&] { selectNode("Zoe"); }, "Zoe", "2 file(s)", "  0.0 MB"},
-        {"artist without a name", [&] { selectNode(""); }, "", "1 file(s)", "  0.4 MB"},
+        {"artist without a name", [&] { selectNode("(no artist)"); }, "(no artist)", "1 file(s)",
+         "  0.4 MB"},
         {"root", [&] { pTree->setCurrentItem(pTree->topLevelItem(0)); }, Q(m_library.Str()),
          "4 file(s)", "  0.4 MB"},
         {"one row", selectFirstRow, Q(m_library.Str()), "1 file selected", "  0.0 MB"},

@@ -2,9 +2,10 @@
 // Copyright 2026 Quillon Softs
 // Draws the main window on a folder into a PNG, for the documentation and for checking the window
 // under a dark palette or a large scale by eye:
-//   window_shot OUT.png FOLDER [--dark]
-// QT_SCALE_FACTOR=2 doubles the scale. The settings are the caller's (point XDG_CONFIG_HOME at a
-// scratch folder). --dark uses the Fusion style with a dark palette, as a dark desktop theme would.
+//   window_shot OUT.png FOLDER [--dark] [--points=N]
+// QT_SCALE_FACTOR=2 doubles the scale; --points=N sets the desktop font's size. The settings are
+// the caller's (point XDG_CONFIG_HOME at a scratch folder). --dark uses the Fusion style with a
+// dark palette, as a dark desktop theme would.
 #include "panes/leftview.h"
 #include "panes/tunebrview.h"
 #include "platform/settingsstore.h"
@@ -19,6 +20,7 @@
 #include <QTreeWidget>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -59,11 +61,23 @@ QPalette DarkPalette() {
 
 int main(int argc, char** argv) {
     if (argc < 3) {
-        std::fprintf(stderr, "usage: window_shot OUT.png FOLDER [--dark]\n");
+        std::fprintf(stderr, "usage: window_shot OUT.png FOLDER [--dark] [--points=N]\n");
         return 2;
     }
-    const bool bDark = argc > 3 && std::strcmp(argv[3], "--dark") == 0;
+    bool bDark = false;
+    int nPoints = 0;
+    for (int i = 3; i < argc; ++i) {
+        bDark = bDark || std::strcmp(argv[i], "--dark") == 0;
+        if (std::strncmp(argv[i], "--points=", 9) == 0) {
+            nPoints = std::atoi(argv[i] + 9);
+        }
+    }
     QApplication app(argc, argv);
+    if (nPoints > 0) {
+        QFont font = QApplication::font();
+        font.setPointSize(nPoints);
+        QApplication::setFont(font);
+    }
     if (bDark) {
         QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
         QApplication::setPalette(DarkPalette());

@@ -113,6 +113,7 @@ struct CFields {
     std::string strYear;
     int nGenre = GENRE_NONE;
     std::string strComment;
+    int nTrack = 0; // ID3v1.1 track number; 0 for none
 };
 
 // Records in memory, with addresses that stay put while more are added.
@@ -122,6 +123,12 @@ public:
         CTagBlock block;
         block.m_bRead = true;
         block.m_identity.m_nFileSize = fields.nSize + 128;
+        if (fields.nTrack != 0) {
+            // Only a tag holds a track number: a blank one with the number, its texts set below.
+            block.m_bytes = CId3v1Tag::Blank();
+            block.m_bytes[CId3v1Tag::TRACK_MARK] = 0;
+            block.m_bytes[CId3v1Tag::TRACK] = static_cast<unsigned char>(fields.nTrack);
+        }
         CTrackInfo& track = m_store.emplace_back(
             std::make_shared<const std::string>(fields.strLocation), fields.strFile, block);
         track.SetTitle(fields.strTitle);
