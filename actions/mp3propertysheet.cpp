@@ -565,6 +565,13 @@ void ReportTagWrites(QWidget* pParent, CMessageSink& messages, const STagWriteOu
     for (const CTrackInfo* pTrack : outcome.m_arrChanged) {
         arrFailed.push_back(FailureLine(pTrack->GetFullPath(), FailureReason(*pTrack, true)));
     }
+    for (const auto& [pTrack, strWhy] : outcome.m_arrId3v2NotWritten) {
+        arrFailed.push_back(FailureLine(
+            pTrack->GetFullPath(),
+            CMp3PropertySheet::tr("its ID3v2 tag could not be written (%1), so neither tag was "
+                                  "changed")
+                .arg(QString::fromStdString(strWhy))));
+    }
     if (outcome.m_error) {
         arrFailed.push_back(FailureLine(outcome.m_error->GetPath(),
                                         ToQString(std::strerror(outcome.m_error->GetErrno()))));
