@@ -585,3 +585,43 @@ TEST(CommandLine, HelpNamesEveryOptionOfTheUsageLines) {
             << ::testing::PrintToString(c.arrArgs);
     }
 }
+
+TEST(CommandLine, AlsoId3v2WritesBothTagsOrNeitherAndLeavesFilesWithoutOneWithout) {
+    const std::string strAudio = MpegFrames();
+    const std::string strV1 = MakeTag("Old", "Band", "", "", "", 17);
+    const std::string strV23 = Id3v2Tag(3, Id3v2Frame(3, "TIT2", Id3v2Text(0, "Old")) +
+                                               Id3v2Frame(3, "PRIV", std::string("x\0\x01", 3)));
+    const std::string strV22 = Id3v2Tag(2, Id3v2Frame(2, "TT2", Id3v2Text(0, "Old")));
+    // The same tag, its title frame made anew in its place, the padding shrunk by its growth.
+    const std::string strTitle = Id3v2Frame(3, "TIT2", Id3v2Text(0, "New title"));
+    const std::string strV23After =
+        Id3v2RawTag(3, 0, strV23.size() - 10,
+                    strTitle + Id3v2Frame(3, "PRIV", std::string("x\0\x01", 3)) +
+                        std::string(strV23.size() - 10 - strTitle.size() - 13, '\0'));
+    const std::string strV1After = MakeTag("New title", "Band", "", "", "", 17);
+    const struct {
+        std::string strBefore;
+        std::string strAfter; // empty: unchanged
+        int nExit;
+    } aCases[] = {
+        {strV23 + strAudio + strV1, strV23After + strAudio + strV1After, 0},
+        {strAudio + strV1, strAudio + strV1After, 0},
+        {strV22 + strAudio + strV1, "", 1},
+    };
+    for (const auto& c : aCases) {
+        CTempDir dir;
+        WriteBytes(dir.Path() / "a.mp3", c.strBefore);
+        const SRun run = RunProgram({QStringLiteral("--set"), QStringLiteral("title=New title"),
+                                     QStringLiteral("--also-id3v2"), Q(dir.Str() + "/a.mp3")});
+        EXPECT_EQ(run.nExit, c.nExit) << run.strErr;
+        EXPECT_TRUE(ReadBytes(dir.Path() / "a.mp3") ==
+                    (c.strAfter.empty() ? c.strBefore : c.strAfter))
+            << run.strErr;
+        if (c.nExit != 0) {
+            EXPECT_NE(run.strErr.find("version 2.2"), std::string::npos) << run.strErr;
+            EXPECT_NE(run.strErr.find("ID3v1 tag was left alone"), std::string::npos);
+        }
+    }
+    EXPECT_EQ(CCommandLine::Parse({"--set-from-id3v2", "--also-id3v2", "a.mp3"}).m_eMode,
+              CCommandLine::EMode::Usage);
+}
