@@ -181,6 +181,10 @@ CMp3PropertyPage1::CMp3PropertyPage1(CTagCodec codec, CModalRunner& modals)
     m_pOtherTags->hide();
     m_pCopyId3v2->hide();
     m_pFillEmpty->hide();
+    m_pAlsoId3v2 = new QCheckBox(tr("Also &write to the ID3v2 tag"));
+    m_pAlsoId3v2->setToolTip(tr("Players show the ID3v2 tag first: the fields you set are "
+                                "written into it too, where a file has one"));
+    m_pAlsoId3v2->hide();
     LayOut();
 
     connect(m_pGenre, &QComboBox::currentIndexChanged, this, &CMp3PropertyPage1::OnSelchangeGenre);
@@ -229,8 +233,9 @@ void CMp3PropertyPage1::LayOut() {
     pOther->addWidget(m_pCopyId3v2);
     pGrid->addLayout(pOther, 5, 0, 1, 5);
     pGrid->addWidget(m_pFillEmpty, 6, 0, 1, 5);
+    pGrid->addWidget(m_pAlsoId3v2, 7, 0, 1, 5);
     pGrid->setColumnStretch(3, 1);
-    pGrid->setRowStretch(7, 1);
+    pGrid->setRowStretch(8, 1);
 
     QWidget* const apTabOrder[] = {GetEdit(ETagField::Title),
                                    GetEdit(ETagField::Artist),
@@ -240,7 +245,8 @@ void CMp3PropertyPage1::LayOut() {
                                    m_pGenre,
                                    GetEdit(ETagField::Comment),
                                    m_pCopyId3v2,
-                                   m_pFillEmpty};
+                                   m_pFillEmpty,
+                                   m_pAlsoId3v2};
     for (std::size_t i = 1; i < std::size(apTabOrder); ++i) {
         setTabOrder(apTabOrder[i - 1], apTabOrder[i]);
     }
@@ -390,6 +396,18 @@ void CMp3PropertyPage1::ShowFillFromId3v2(bool bShow) {
 
 bool CMp3PropertyPage1::IsFillFromId3v2Checked() const {
     return !m_pFillEmpty->isHidden() && m_pFillEmpty->isChecked();
+}
+
+void CMp3PropertyPage1::ShowAlsoId3v2(bool bShow, bool bChecked) {
+    m_pAlsoId3v2->setChecked(bChecked);
+    m_pAlsoId3v2->setVisible(bShow);
+}
+
+std::optional<bool> CMp3PropertyPage1::GetAlsoId3v2() const {
+    if (m_pAlsoId3v2->isHidden()) {
+        return std::nullopt;
+    }
+    return m_pAlsoId3v2->isChecked();
 }
 
 QLineEdit* CMp3PropertyPage1::GetEdit(ETagField eField) const {
@@ -565,6 +583,13 @@ void ReportTagWrites(QWidget* pParent, CMessageSink& messages, const STagWriteOu
     for (const CTrackInfo* pTrack : outcome.m_arrChanged) {
         arrFailed.push_back(FailureLine(pTrack->GetFullPath(), FailureReason(*pTrack, true)));
     }
+    for (const auto& [pTrack, strWhy] : outcome.m_arrId3v2NotWritten) {
+        arrFailed.push_back(FailureLine(
+            pTrack->GetFullPath(),
+            CMp3PropertySheet::tr("its ID3v2 tag could not be written (%1), so neither tag was "
+                                  "changed")
+                .arg(QString::fromStdString(strWhy))));
+    }
     if (outcome.m_error) {
         arrFailed.push_back(FailureLine(outcome.m_error->GetPath(),
                                         ToQString(std::strerror(outcome.m_error->GetErrno()))));
@@ -627,7 +652,8 @@ void ReportRefusedId3v2(QWidget* pParent, CMessageSink& messages,
 
 std::optional<STagEdit> RunTagEditor(QWidget* pParent, CMessageSink& messages, CModalRunner& modals,
                                      const std::vector<CTrackInfo*>& arrSelected,
-                                     const CTagCodec& codec, const CId3v2Tag* pOtherTags) {
+                                     const CTagCodec& codec, const CId3v2Tag* pOtherTags,
+                                     bool bAlsoId3v2) {
     const SPageValues before = InitialPageValues(arrSelected);
     CMp3PropertySheet sheet(pParent, codec, messages, modals);
     sheet.SetFiles(arrSelected);
@@ -638,12 +664,16 @@ std::optional<STagEdit> RunTagEditor(QWidget* pParent, CMessageSink& messages, C
         page.SetOtherTags(*pOtherTags);
     }
     page.ShowFillFromId3v2(arrSelected.size() > 1);
+    const bool bOneWithId3v2 =
+        pOtherTags != nullptr && pOtherTags->m_nVersion != 0 && !pOtherTags->m_bRefused;
+    page.ShowAlsoId3v2(arrSelected.size() > 1 || bOneWithId3v2, bAlsoId3v2);
     if (modals.Exec(sheet) != QDialog::Accepted) {
         return std::nullopt;
     }
     STagEdit edit;
     edit.m_changes = ChangesFromPage(before, page, arrSelected.size() == 1);
     edit.m_bFillFromId3v2 = page.IsFillFromId3v2Checked();
+    edit.m_bAlsoId3v2 = page.GetAlsoId3v2();
     return edit;
 }
 

@@ -63,6 +63,11 @@ public:
     // Several files: offers to fill each file's empty fields from its ID3v2 tag.
     void ShowFillFromId3v2(bool bShow);
     bool IsFillFromId3v2Checked() const;
+    // Offers to write the fields set into the ID3v2 tag too, checked as last left.
+    void ShowAlsoId3v2(bool bShow, bool bChecked);
+    // The box's state while it is shown; nothing when it is not.
+    std::optional<bool> GetAlsoId3v2() const;
+    QCheckBox* GetAlsoId3v2Box() const { return m_pAlsoId3v2; }
     QLabel* GetOtherTagsLabel() const { return m_pOtherTags; }
     QPushButton* GetCopyButton() const { return m_pCopyId3v2; }
     QCheckBox* GetFillCheckBox() const { return m_pFillEmpty; }
@@ -87,6 +92,7 @@ private:
     QLabel* m_pOtherTags = nullptr;
     QPushButton* m_pCopyId3v2 = nullptr;
     QCheckBox* m_pFillEmpty = nullptr;
+    QCheckBox* m_pAlsoId3v2 = nullptr;
 
     QLineEdit* m_apEdit[6] = {}; // by ETagField
     QComboBox* m_pGenre = nullptr;
@@ -129,17 +135,22 @@ private:
 struct STagEdit {
     STagChanges m_changes;
     bool m_bFillFromId3v2 = false;
+    // "Also write to the ID3v2 tag", when the editor showed it: to write and to remember.
+    std::optional<bool> m_bAlsoId3v2;
 
     // No file is to be opened for writing, no time to change.
     bool IsEmpty() const { return m_changes.IsEmpty() && !m_bFillFromId3v2; }
 };
 
 // The Properties command's dialog on the selected tracks, in list order: one file shows its
-// other tags, read beforehand into pOtherTags (none: not read). Returns the edit chosen on OK,
-// nothing on Cancel.
+// other tags, read beforehand into pOtherTags (none: not read). "Also write to the ID3v2 tag"
+// is offered, checked as bAlsoId3v2 says, when the one file has an ID3v2 tag it can read, and
+// with several files (whose tags are not read beforehand: each is written where it has one).
+// Returns the edit chosen on OK, nothing on Cancel.
 std::optional<STagEdit> RunTagEditor(QWidget* pParent, CMessageSink& messages, CModalRunner& modals,
                                      const std::vector<CTrackInfo*>& arrSelected,
-                                     const CTagCodec& codec, const CId3v2Tag* pOtherTags);
+                                     const CTagCodec& codec, const CId3v2Tag* pOtherTags,
+                                     bool bAlsoId3v2 = false);
 
 // Starts writing the edit to every selected file, off the window's thread (CTagEditRun); none
 // when the edit writes nothing.

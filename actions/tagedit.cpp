@@ -368,6 +368,9 @@ void AddToOutcome(STagWriteOutcome& outcome, CTrackInfo* pTrack, const STagFileW
     case EWriteStatus::NotEncodable:
         outcome.m_arrNotWritten.push_back(pTrack);
         break;
+    case EWriteStatus::Id3v2NotWritten:
+        outcome.m_arrId3v2NotWritten.emplace_back(pTrack, result.m_strWhyNot);
+        break;
     }
     outcome.m_bArtistChanged |= write.m_after->GetArtist() != pTrack->GetArtist();
     outcome.m_bGenreChanged |= write.m_after->GetGenre() != pTrack->GetGenre();

@@ -12,6 +12,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 // The fields of the page, in the order in which OK checks them.
@@ -101,6 +102,8 @@ struct STagWriteOutcome {
     std::vector<CTrackInfo*> m_arrWritten;
     // Records whose file could not be written, in selection order.
     std::vector<CTrackInfo*> m_arrNotWritten;
+    // Records whose ID3v2 tag could not be written, with why: neither tag was changed.
+    std::vector<std::pair<CTrackInfo*, std::string>> m_arrId3v2NotWritten;
     // Records whose path no longer leads to the file that was listed: nothing was written.
     std::vector<CTrackInfo*> m_arrChanged;
     // Written, but the modification time could not be kept.

@@ -3,8 +3,10 @@
 #include "catalogue/posixio.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 int CFileOps::OpenAt(int nDirFd, const char* pszPath, int nFlags) {
@@ -44,6 +46,31 @@ int CFileOps::LockForWrite(int nFd) {
     lock.l_type = F_WRLCK;
     lock.l_whence = SEEK_SET; // from the first byte to the end, however long the file grows
     return ::fcntl(nFd, F_OFD_SETLKW, &lock);
+}
+
+int CFileOps::CreateAt(int nDirFd, const char* pszPath, mode_t nMode) {
+    return ::openat(nDirFd, pszPath, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY,
+                    nMode);
+}
+
+int CFileOps::Fchown(int nFd, uid_t nOwner, gid_t nGroup) {
+    return ::fchown(nFd, nOwner, nGroup);
+}
+
+int CFileOps::Fchmod(int nFd, mode_t nMode) {
+    return ::fchmod(nFd, nMode);
+}
+
+int CFileOps::Fsync(int nFd) {
+    return ::fsync(nFd);
+}
+
+int CFileOps::Rename(const char* pszFrom, const char* pszTo) {
+    return ::rename(pszFrom, pszTo);
+}
+
+int CFileOps::Unlink(const char* pszPath) {
+    return ::unlink(pszPath);
 }
 
 int CFileOps::OpenFolderAt(int nDirFd, const char* pszPath) {

@@ -27,6 +27,13 @@ public:
     // belongs to the opened file, not to the process or thread, and goes with its last
     // descriptor's close. Our writers take it, so a second one waits for the first.
     virtual int LockForWrite(int nFd);
+    // For a copy written beside a file: a new file only (O_EXCL), never through a link.
+    virtual int CreateAt(int nDirFd, const char* pszPath, mode_t nMode);
+    virtual int Fchown(int nFd, uid_t nOwner, gid_t nGroup);
+    virtual int Fchmod(int nFd, mode_t nMode);
+    virtual int Fsync(int nFd);
+    virtual int Rename(const char* pszFrom, const char* pszTo);
+    virtual int Unlink(const char* pszPath);
     // The folder scans open and list; open read-only, non-blocking, close-on-exec.
     virtual int OpenFolderAt(int nDirFd, const char* pszPath);
     // getdents64: bytes of entries put in pBuffer, 0 at the end, -1 on an error.

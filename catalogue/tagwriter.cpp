@@ -4,12 +4,17 @@
 
 #include "catalogue/filedescriptor.h"
 #include "catalogue/fileexception.h"
+#include "catalogue/id3v2edit.h"
 #include "catalogue/posixio.h"
 #include "catalogue/tagchanges.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <fcntl.h>
+#include <random>
 #include <sys/stat.h>
+#include <vector>
 
 namespace {
 
@@ -60,7 +65,11 @@ struct CTagWriter::SOpened {
 };
 
 CTagWriter::CTagWriter(CFileOps& ops, CTagCodec codec, bool bKeepTimes)
-    : m_ops(ops), m_codec(std::move(codec)), m_bKeepTimes(bKeepTimes) {
+    : CTagWriter(ops, std::move(codec), SOptions{bKeepTimes, false}) {
+}
+
+CTagWriter::CTagWriter(CFileOps& ops, CTagCodec codec, const SOptions& options)
+    : m_ops(ops), m_codec(std::move(codec)), m_options(options) {
 }
 
 CTagWriter::SOpened CTagWriter::Open(const std::string& strPath,
@@ -90,6 +99,14 @@ CTagWriter::SOpened CTagWriter::Open(const std::string& strPath,
         throw CFileException(strPath, errno);
     }
     if (!S_ISREG(file.st.st_mode) || SFileIdentity::Of(file.st) != expected) {
+        file.eRefusal = EWriteStatus::ChangedSinceListed;
+        return file;
+    }
+    // A writer of ours that held the lock may have put a new copy in the file's place (an ID3v2
+    // tag grown past its room): the file opened is no longer the one the name leads to.
+    struct stat stNamed;
+    if (m_ops.FstatAt(AT_FDCWD, strPath.c_str(), &stNamed) != 0 ||
+        SFileIdentity::Of(stNamed) != SFileIdentity::Of(file.st)) {
         file.eRefusal = EWriteStatus::ChangedSinceListed;
         return file;
     }
@@ -140,7 +157,7 @@ void CTagWriter::WriteTail(const SOpened& file, bool bAppend, const CId3v1Tag::C
 // put back (only the file's owner may set it).
 bool CTagWriter::Finish(SOpened& file) const {
     bool bTimesKept = true;
-    if (m_bKeepTimes) {
+    if (m_options.m_bKeepTimes) {
         const struct timespec aTimes[2] = {{0, UTIME_OMIT}, file.st.st_mtim};
         bTimesKept = m_ops.Futimens(file.fd.Get(), aTimes) == 0;
     }
@@ -148,6 +165,172 @@ bool CTagWriter::Finish(SOpened& file) const {
         throw CFileException(file.strPath, errno);
     }
     return bTimesKept;
+}
+
+std::optional<std::string> CTagWriter::ReadId3v2(const SOpened& file) const {
+    char aHeader[10];
+    if (file.st.st_size < static_cast<off_t>(sizeof aHeader) ||
+        ReadAt(file.fd.Get(), aHeader, sizeof aHeader, 0, m_ops) != sizeof aHeader) {
+        return std::nullopt;
+    }
+    const std::optional<std::size_t> nSize =
+        CId3v2Edit::TagSize(std::string_view(aHeader, sizeof aHeader));
+    // A tag that claims more than the file holds before its ID3v1 tag is broken: it is read as
+    // what it is, cut short, and refused as such.
+    const off_t nRoom = file.st.st_size - (file.HasTag() ? TAG_SIZE : 0);
+    if (!nSize) {
+        return std::nullopt;
+    }
+    std::string strTag(std::min<std::size_t>(*nSize, static_cast<std::size_t>(nRoom)), '\0');
+    const ssize_t nRead = ReadAt(file.fd.Get(), strTag.data(), strTag.size(), 0, m_ops);
+    if (nRead != static_cast<ssize_t>(strTag.size())) {
+        throw CFileException(file.strPath, nRead < 0 ? errno : EIO);
+    }
+    return strTag;
+}
+
+void CTagWriter::WriteHead(const SOpened& file, const std::string& strHead,
+                           const std::string& strPrevious) const {
+    std::size_t nWritten = 0;
+    const int nError =
+        WriteAllAt(file.fd.Get(), strHead.data(), strHead.size(), 0, m_ops, &nWritten);
+    if (nError != 0) {
+        WriteAllAt(file.fd.Get(), strPrevious.data(), nWritten, 0, m_ops);
+        throw CFileException(file.strPath, nError);
+    }
+}
+
+namespace {
+
+std::string FolderOf(const std::string& strPath) {
+    const std::size_t nSlash = strPath.rfind('/');
+    return nSlash == std::string::npos ? std::string(".") : strPath.substr(0, nSlash + 1);
+}
+
+// A copy being written beside a file: removed unless it was renamed over the file.
+class CCopyFile {
+public:
+    CCopyFile(CFileOps& ops, const std::string& strFolder) : m_ops(ops) {
+        std::random_device random;
+        for (int nTry = 0; nTry < 16 && m_nFd < 0; ++nTry) {
+            char szName[32];
+            std::snprintf(szName, sizeof szName, ".tunebrowse-%08x.tmp", random());
+            m_strPath = strFolder + (strFolder.back() == '/' ? "" : "/") + szName;
+            m_nFd = ops.CreateAt(AT_FDCWD, m_strPath.c_str(), S_IRUSR | S_IWUSR);
+            if (m_nFd < 0 && errno != EEXIST) {
+                break;
+            }
+        }
+    }
+    ~CCopyFile() {
+        if (m_nFd >= 0) {
+            const int nError = errno;
+            m_ops.Close(m_nFd);
+            if (!m_bKept) {
+                m_ops.Unlink(m_strPath.c_str());
+            }
+            errno = nError;
+        }
+    }
+    CCopyFile(const CCopyFile&) = delete;
+    CCopyFile& operator=(const CCopyFile&) = delete;
+
+    int Get() const { return m_nFd; }
+    const std::string& Path() const { return m_strPath; }
+    void Keep() { m_bKept = true; }
+
+private:
+    CFileOps& m_ops;
+    std::string m_strPath;
+    int m_nFd = -1;
+    bool m_bKept = false;
+};
+
+constexpr std::size_t COPY_CHUNK = std::size_t{1} << 20;
+
+// The bytes of nFrom from nOffset on, nCount of them, appended to nTo at nAt; 0 or the error.
+int CopyBytes(int nFrom, off_t nOffset, std::size_t nCount, int nTo, off_t nAt, CFileOps& ops) {
+    std::vector<char> buffer(std::min(nCount, COPY_CHUNK));
+    while (nCount > 0) {
+        const std::size_t nChunk = std::min(nCount, buffer.size());
+        const ssize_t nRead = ReadAt(nFrom, buffer.data(), nChunk, nOffset, ops);
+        if (nRead != static_cast<ssize_t>(nChunk)) {
+            return nRead < 0 ? errno : EIO;
+        }
+        if (const int nError = WriteAllAt(nTo, buffer.data(), nChunk, nAt, ops)) {
+            return nError;
+        }
+        nOffset += static_cast<off_t>(nChunk);
+        nAt += static_cast<off_t>(nChunk);
+        nCount -= nChunk;
+    }
+    return 0;
+}
+
+} // namespace
+
+bool CTagWriter::Rewrite(SOpened& file, const SEnds& ends, STagWriteResult& result) const {
+    // A rename parts a file from its other names, which would keep the old bytes.
+    if (file.st.st_nlink > 1) {
+        result.m_strWhyNot = "its ID3v2 tag has no room left, and the file has other names (hard "
+                             "links) that writing it anew would part from it";
+        return false;
+    }
+    CCopyFile copy(m_ops, FolderOf(file.strPath));
+    const int nCopy = copy.Get();
+    if (nCopy < 0) {
+        throw CFileException(file.strPath, errno);
+    }
+    const std::size_t nMiddle =
+        static_cast<std::size_t>(file.st.st_size) - ends.nOldHead - ends.nOldTail;
+    const off_t nHead = static_cast<off_t>(ends.strHead.size());
+    int nError = WriteAllAt(nCopy, ends.strHead.data(), ends.strHead.size(), 0, m_ops);
+    if (nError == 0) {
+        nError = CopyBytes(file.fd.Get(), static_cast<off_t>(ends.nOldHead), nMiddle, nCopy, nHead,
+                           m_ops);
+    }
+    if (nError == 0) {
+        nError = WriteAllAt(nCopy, ends.strTail.data(), ends.strTail.size(),
+                            nHead + static_cast<off_t>(nMiddle), m_ops);
+    }
+    if (nError != 0) {
+        throw CFileException(file.strPath, nError);
+    }
+    // The owner and group first: changing them may clear the set-id bits the mode then sets.
+    if (m_ops.Fchown(nCopy, file.st.st_uid, file.st.st_gid) != 0) {
+        result.m_strWhyNot = "its ID3v2 tag has no room left, and writing the file anew would "
+                             "change its owner or group";
+        return false;
+    }
+    if (m_ops.Fchmod(nCopy, file.st.st_mode & 07777) != 0) {
+        throw CFileException(file.strPath, errno);
+    }
+    if (m_options.m_bKeepTimes) {
+        const struct timespec aTimes[2] = {file.st.st_atim, file.st.st_mtim};
+        result.m_bTimesKept = m_ops.Futimens(nCopy, aTimes) == 0;
+    }
+    if (m_ops.Fsync(nCopy) != 0) {
+        throw CFileException(file.strPath, errno);
+    }
+    // The lock keeps our own writers out; another program may still have put a file in its
+    // place meanwhile, which the rename would throw away.
+    struct stat stNow;
+    if (m_ops.FstatAt(AT_FDCWD, file.strPath.c_str(), &stNow) != 0 ||
+        SFileIdentity::Of(stNow) != SFileIdentity::Of(file.st)) {
+        result.m_eStatus = EWriteStatus::ChangedSinceListed;
+        return false;
+    }
+    struct stat stCopy;
+    if (m_ops.Fstat(nCopy, &stCopy) != 0 ||
+        m_ops.Rename(copy.Path().c_str(), file.strPath.c_str()) != 0) {
+        throw CFileException(file.strPath, errno);
+    }
+    copy.Keep();
+    result.m_block.m_identity = SFileIdentity::Of(stCopy);
+    // The old file goes with its descriptor, and with it the lock: a writer of ours that waited
+    // finds the name leads elsewhere now.
+    m_ops.Close(file.fd.Release());
+    return true;
 }
 
 STagWriteResult CTagWriter::Write(const std::string& strPath, const SFileIdentity& listed,
@@ -168,25 +351,73 @@ STagWriteResult CTagWriter::Write(const std::string& strPath, const SFileIdentit
     if (!bytes) {
         return Outcome(EWriteStatus::NotEncodable);
     }
-    if (changes.IsEmpty() || (bHasTag && *bytes == *file.tail)) {
+    // The ID3v2 tag first: when it cannot be written, neither is the ID3v1 tag.
+    std::optional<std::string> strOldId3v2;
+    std::optional<std::string> strNewId3v2;
+    if (m_options.m_bAlsoId3v2 && !changes.IsEmpty()) {
+        strOldId3v2 = ReadId3v2(file);
+        if (strOldId3v2) {
+            strNewId3v2 = CId3v2Edit::Apply(*strOldId3v2, changes, m_codec, result.m_strWhyNot);
+            if (!strNewId3v2) {
+                result.m_eStatus = EWriteStatus::Id3v2NotWritten;
+                return result;
+            }
+        }
+    }
+    const bool bId3v1 = !changes.IsEmpty() && !(bHasTag && *bytes == *file.tail);
+    const bool bId3v2 = strNewId3v2 && *strNewId3v2 != *strOldId3v2;
+    if (!bId3v1 && !bId3v2) {
         result.m_eStatus = EWriteStatus::Unchanged;
         return result;
     }
-    WriteTail(file, !bHasTag, *bytes, bHasTag ? *file.tail : CId3v1Tag::CBytes{});
-
-    result.m_eStatus = EWriteStatus::Written;
-    result.m_block.m_identity.m_nFileSize = file.st.st_size + (bHasTag ? 0 : TAG_SIZE);
-    result.m_block.m_bRead = true;
-    result.m_block.m_bytes = *bytes;
     STagUndo undo;
     undo.m_strPath = strPath;
-    undo.m_identity = result.m_block.m_identity;
     if (bHasTag) {
         undo.m_oldTag = *file.tail;
     }
     undo.m_newTag = *bytes;
+    if (bId3v2) {
+        undo.m_strOldId3v2 = strOldId3v2;
+        undo.m_strNewId3v2 = strNewId3v2;
+    }
+    result.m_eStatus = EWriteStatus::Written;
+    result.m_block.m_identity.m_nFileSize = file.st.st_size + (bHasTag ? 0 : TAG_SIZE);
+    if (m_options.m_bDryRun) {
+        result.m_block.m_bRead = true;
+        result.m_block.m_bytes = *bytes;
+        result.m_undo = std::move(undo);
+        return result;
+    }
+    if (bId3v2 && strNewId3v2->size() != strOldId3v2->size()) {
+        SEnds ends;
+        ends.strHead = *strNewId3v2;
+        ends.nOldHead = strOldId3v2->size();
+        ends.strTail.assign(bytes->begin(), bytes->end());
+        ends.nOldTail = bHasTag ? CId3v1Tag::SIZE : 0;
+        if (!Rewrite(file, ends, result)) {
+            if (result.m_eStatus == EWriteStatus::Written) {
+                result.m_eStatus = EWriteStatus::Id3v2NotWritten;
+            }
+            return result;
+        }
+    } else {
+        if (bId3v2) {
+            WriteHead(file, *strNewId3v2, *strOldId3v2);
+        }
+        try {
+            WriteTail(file, !bHasTag, *bytes, bHasTag ? *file.tail : CId3v1Tag::CBytes{});
+        } catch (const CFileException&) {
+            if (bId3v2) {
+                WriteAllAt(file.fd.Get(), strOldId3v2->data(), strOldId3v2->size(), 0, m_ops);
+            }
+            throw;
+        }
+        result.m_bTimesKept = Finish(file);
+    }
+    result.m_block.m_bRead = true;
+    result.m_block.m_bytes = *bytes;
+    undo.m_identity = result.m_block.m_identity;
     result.m_undo = std::move(undo);
-    result.m_bTimesKept = Finish(file);
     return result;
 }
 
@@ -198,8 +429,38 @@ STagWriteResult CTagWriter::Undo(const STagUndo& undo) const {
     if (!file.tail || *file.tail != undo.m_newTag) {
         return Outcome(EWriteStatus::ChangedSinceListed);
     }
+    if (undo.m_strNewId3v2 && ReadId3v2(file) != undo.m_strNewId3v2) {
+        return Outcome(EWriteStatus::ChangedSinceListed);
+    }
     STagWriteResult result;
     result.m_block.m_identity = SFileIdentity::Of(file.st);
+    if (undo.m_strNewId3v2 && undo.m_strOldId3v2->size() != undo.m_strNewId3v2->size()) {
+        SEnds ends;
+        ends.strHead = *undo.m_strOldId3v2;
+        ends.nOldHead = undo.m_strNewId3v2->size();
+        if (undo.m_oldTag) {
+            ends.strTail.assign(undo.m_oldTag->begin(), undo.m_oldTag->end());
+        }
+        ends.nOldTail = CId3v1Tag::SIZE;
+        if (!Rewrite(file, ends, result)) {
+            STagWriteResult refused =
+                Outcome(result.m_eStatus == EWriteStatus::Written ? EWriteStatus::NotWritable
+                                                                  : result.m_eStatus);
+            refused.m_strWhyNot = result.m_strWhyNot;
+            return refused;
+        }
+        result.m_block.m_bRead = undo.m_oldTag.has_value();
+        if (undo.m_oldTag) {
+            result.m_block.m_bytes = *undo.m_oldTag;
+        } else if (result.m_block.m_identity.m_nFileSize >= TAG_SIZE) {
+            result.m_block = CTagBlock::Read(-1, undo.m_strPath.c_str(), m_ops);
+        }
+        result.m_eStatus = EWriteStatus::Written;
+        return result;
+    }
+    if (undo.m_strNewId3v2) {
+        WriteHead(file, *undo.m_strOldId3v2, *undo.m_strNewId3v2);
+    }
     if (undo.m_oldTag) {
         WriteTail(file, false, *undo.m_oldTag, undo.m_newTag);
         result.m_block.m_bRead = true;

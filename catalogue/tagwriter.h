@@ -20,6 +20,9 @@ struct STagUndo {
     // The last 128 bytes the edit replaced; none when the edit appended the tag.
     std::optional<CId3v1Tag::CBytes> m_oldTag;
     CId3v1Tag::CBytes m_newTag;
+    // The whole ID3v2 tag before and after, when the edit wrote it too.
+    std::optional<std::string> m_strOldId3v2;
+    std::optional<std::string> m_strNewId3v2;
 };
 
 enum class EWriteStatus {
@@ -30,6 +33,9 @@ enum class EWriteStatus {
     // ends with what the edit wrote): it must be read again.
     ChangedSinceListed,
     NotEncodable, // a text has no bytes in the chosen code page
+    // The file's ID3v2 tag could not be written (m_strWhyNot), so its ID3v1 tag was not either:
+    // the two never disagree by our doing.
+    Id3v2NotWritten,
 };
 
 struct STagWriteResult {
@@ -37,6 +43,7 @@ struct STagWriteResult {
     CTagBlock m_block;              // how the file ends now, when Written or Unchanged
     std::optional<STagUndo> m_undo; // when Written
     bool m_bTimesKept = true;       // false when the modification time could not be put back
+    std::string m_strWhyNot;        // with Id3v2NotWritten
 };
 
 // Writes tag edits and takes them back. Every write goes to the file that was listed, and only
@@ -49,25 +56,51 @@ struct STagWriteResult {
 // back as far as possible.
 class CTagWriter {
 public:
+    struct SOptions {
+        bool m_bKeepTimes = false; // each file keeps its modification time
+        // Everything up to the write (the look, the open for writing, the lock, the bytes
+        // made), then nothing written: Write tells what it would have done.
+        bool m_bDryRun = false;
+        // The fields set go into the file's ID3v2 tag too, where it has one (CId3v2Edit); a file
+        // without one gets none. When the tag outgrows its room, the file is written anew as a
+        // copy beside it, renamed over it once complete, with the file's owner, group and mode
+        // (and times when kept); a file with other names (hard links) is then left alone.
+        bool m_bAlsoId3v2 = false;
+    };
+
     CTagWriter(CFileOps& ops, CTagCodec codec, bool bKeepTimes);
+    CTagWriter(CFileOps& ops, CTagCodec codec, const SOptions& options);
 
     const CTagCodec& GetCodec() const { return m_codec; }
     // The file operations every write goes through; reads for the edit go through them too.
     CFileOps& GetOps() const { return m_ops; }
 
+    // In a dry run Written means the file would be written, with these bytes and this undo.
     STagWriteResult Write(const std::string& strPath, const SFileIdentity& listed,
                           const STagChanges& changes) const;
     STagWriteResult Undo(const STagUndo& undo) const;
 
 private:
     struct SOpened;
+    // What replaces the file's first and last bytes.
+    struct SEnds {
+        std::string strHead;
+        std::size_t nOldHead = 0;
+        std::string strTail;
+        std::size_t nOldTail = 0;
+    };
 
     SOpened Open(const std::string& strPath, const SFileIdentity& expected) const;
+    std::optional<std::string> ReadId3v2(const SOpened& file) const;
     void WriteTail(const SOpened& file, bool bAppend, const CId3v1Tag::CBytes& bytes,
                    const CId3v1Tag::CBytes& previous) const;
+    void WriteHead(const SOpened& file, const std::string& strHead,
+                   const std::string& strPrevious) const;
+    // The file written anew as a copy renamed over it; false with strWhyNot when it must not be.
+    bool Rewrite(SOpened& file, const SEnds& ends, STagWriteResult& result) const;
     bool Finish(SOpened& file) const;
 
     CFileOps& m_ops;
     CTagCodec m_codec;
-    bool m_bKeepTimes;
+    SOptions m_options;
 };

@@ -39,6 +39,8 @@ public:
     int m_nColumnAlignment = 0;
     int m_nSortingColumn = 0;
     int m_bKeepFileTimes = 0;
+    // The editor's "Also write to the ID3v2 tag", as last left.
+    int m_bAlsoWriteId3v2 = 0;
     // One of the tag codecs' names; any other text stands for the automatic rule.
     std::string m_strTagEncoding;
     // The list's columns as the user left them: numbers separated by commas, in the list's

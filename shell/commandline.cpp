@@ -12,6 +12,7 @@
 #include "res/strings.h"
 #include "shell/tagsetcommand.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
@@ -31,10 +32,12 @@ constexpr const char* TAG_ENCODING_SETTING = "TagEncoding";
 
 constexpr const char* USAGE =
     "Usage: tunebrowse [FOLDER]\n"
-    "       tunebrowse --list [--pattern PATTERN] [FOLDER]\n"
-    "       tunebrowse --tree [--by-genre] [--pattern PATTERN] [FOLDER]\n"
-    "       tunebrowse --set FIELD=VALUE [--set FIELD=VALUE ...] FILE...\n"
-    "       tunebrowse --set-from-id3v2 FILE...\n";
+    "       tunebrowse --list [--pattern PATTERN] [--encoding NAME] [FOLDER]\n"
+    "       tunebrowse --tree [--by-genre] [--pattern PATTERN] [--encoding NAME] [FOLDER]\n"
+    "       tunebrowse --set FIELD=VALUE [--set FIELD=VALUE ...] [OPTION...] FILE|FOLDER...\n"
+    "       tunebrowse --set-from-id3v2 [OPTION...] FILE|FOLDER...\n"
+    "  OPTION: --keep-times, --dry-run, --pattern PATTERN, --encoding NAME, and with\n"
+    "  --set --also-id3v2\n";
 
 constexpr const char* HELP =
     "Browse the MP3 files of a folder and its sub-folders by their ID3v1 tags.\n"
@@ -46,23 +49,35 @@ constexpr const char* HELP =
     "                     field is written as \\t, \\n, \\r or \\\\\n"
     "  --tree             print the artist groups with their file counts and sizes\n"
     "  --by-genre         with --tree: print genres, then the artists of each genre\n"
-    "  --pattern PATTERN  scan the files matching PATTERN (* and ?, any letter case)\n"
+    "  --pattern PATTERN  take the files matching PATTERN (* and ?, any letter case)\n"
     "                     instead of the stored pattern\n"
     "  --set FIELD=VALUE  write VALUE into the ID3v1 tag of each FILE; FIELD is title,\n"
     "                     artist, album, year, comment, track (1-255; empty removes it)\n"
     "                     or genre (a number or a name); the other fields keep their bytes\n"
     "  --set-from-id3v2   fill the empty ID3v1 fields of each FILE from its ID3v2 tag\n"
     "                     (texts cut to the fields' widths); the ID3v2 tag is not changed\n"
+    "  FOLDER (with --set or --set-from-id3v2)\n"
+    "                     every file of FOLDER and its sub-folders that the pattern\n"
+    "                     matches; a FILE named is taken whatever the pattern\n"
+    "  --keep-times       each file written keeps its modification time (also on when\n"
+    "                     the window's option to keep file times is)\n"
+    "  --dry-run          print for each file what would change (field: old -> new)\n"
+    "                     and write nothing; the exit status is the one of a real run\n"
+    "  --also-id3v2       with --set: write the fields into each file's ID3v2 tag too,\n"
+    "                     where it has one (what players show); its other frames and\n"
+    "                     the audio keep their bytes; a file whose ID3v2 tag cannot be\n"
+    "                     written is named and keeps both tags as they were\n"
     "  --encoding NAME    read and write tag texts in NAME instead of the stored choice:\n"
     "                     Automatic, Windows-1252, ISO-8859-1, ISO-8859-15, Windows-1250,\n"
     "                     Windows-1251, KOI8-R, Shift-JIS, GBK, Big5 or EUC-KR\n"
     "  --help             print this help\n"
     "  --version          print the version\n"
     "\n"
-    "--list, --tree and --set need no display and change no setting. A value too wide for\n"
-    "its field stops --set before any file is written (exit status 2); a file that cannot\n"
-    "be written is named and the others are still written (exit status 1). Without FOLDER\n"
-    "--list and --tree scan the folder the window scanned last. Settings are kept in\n"
+    "--list, --tree, --set and --set-from-id3v2 need no display and change no setting.\n"
+    "A value too wide for its field stops --set before any file is written (exit status\n"
+    "2); a file that cannot be written is named and the others are still written (exit\n"
+    "status 1). Without FOLDER --list and --tree scan the folder the window scanned last.\n"
+    "Settings are kept in\n"
     "$XDG_CONFIG_HOME/Quillon Softs/Tunebrowse.conf (by default under ~/.config).\n";
 
 // Scans for printing: the pattern is fixed and nothing is written to the settings.
@@ -222,6 +237,12 @@ CCommandLine CCommandLine::Parse(const std::vector<std::string>& arrArgs) {
             cmd.m_bFromId3v2 = true;
         } else if (strArg == "--by-genre") {
             cmd.m_bByGenre = true;
+        } else if (strArg == "--keep-times") {
+            cmd.m_bKeepTimes = true;
+        } else if (strArg == "--dry-run") {
+            cmd.m_bDryRun = true;
+        } else if (strArg == "--also-id3v2") {
+            cmd.m_bAlsoId3v2 = true;
         } else if (strArg == "--pattern") {
             if (i + 1 >= arrArgs.size()) {
                 return fail("--pattern needs a pattern");
@@ -265,8 +286,17 @@ CCommandLine CCommandLine::Parse(const std::vector<std::string>& arrArgs) {
     if (cmd.m_bByGenre && cmd.m_eMode != EMode::Tree) {
         return fail("--by-genre goes with --tree");
     }
-    if (cmd.m_strPattern && cmd.m_eMode != EMode::List && cmd.m_eMode != EMode::Tree) {
-        return fail("--pattern goes with --list or --tree");
+    const bool bSets = cmd.m_eMode == EMode::Set || cmd.m_eMode == EMode::SetFromId3v2;
+    if (cmd.m_strPattern && cmd.m_eMode != EMode::List && cmd.m_eMode != EMode::Tree && !bSets) {
+        return fail("--pattern goes with --list, --tree, --set or --set-from-id3v2");
+    }
+    // Filling from the ID3v2 tag writes back nothing but its own texts, cut to ID3v1's widths.
+    if (cmd.m_bAlsoId3v2 && cmd.m_eMode != EMode::Set) {
+        return fail("--also-id3v2 goes with --set");
+    }
+    if ((cmd.m_bKeepTimes || cmd.m_bDryRun) && !bSets) {
+        return fail(std::string(cmd.m_bKeepTimes ? "--keep-times" : "--dry-run") +
+                    " goes with --set or --set-from-id3v2");
     }
     return cmd;
 }
@@ -288,9 +318,8 @@ int CCommandLine::RunWithoutWindow(std::FILE* pOut, std::FILE* pErr) const {
     case EMode::Window:
         return 2;
     case EMode::Set:
-        return RunSet(fileOps, pErr);
     case EMode::SetFromId3v2:
-        return CTagSetCommand::RunFromId3v2(m_arrFiles, Codec(), fileOps, pErr);
+        return RunSet(fileOps, pOut, pErr);
     case EMode::List:
     case EMode::Tree:
         break;
@@ -337,13 +366,48 @@ CTagCodec CCommandLine::Codec() const {
     return CTagCodec::FromName(strName).value_or(CTagCodec());
 }
 
-int CCommandLine::RunSet(CFileOps& ops, std::FILE* pErr) const {
-    std::string strError;
-    const std::optional<STagChanges> changes =
-        CTagSetCommand::ParseAssignments(m_arrSets, strError);
-    if (!changes) {
-        std::fprintf(pErr, "tunebrowse: %s\n", strError.c_str());
-        return 2;
+int CCommandLine::RunSet(CFileOps& ops, std::FILE* pOut, std::FILE* pErr) const {
+    std::optional<STagChanges> changes;
+    if (m_eMode == EMode::Set) {
+        std::string strError;
+        changes = CTagSetCommand::ParseAssignments(m_arrSets, strError);
+        if (!changes) {
+            std::fprintf(pErr, "tunebrowse: %s\n", strError.c_str());
+            return 2;
+        }
     }
-    return CTagSetCommand::Run(*changes, m_arrFiles, Codec(), ops, pErr);
+    // The window's stored options, read as it reads them and never written.
+    CUserSettings settings;
+    settings.LoadSettings(CSettingsStore());
+    CTagSetCommand::SOptions options;
+    options.m_bKeepTimes = m_bKeepTimes || settings.m_bKeepFileTimes != 0;
+    options.m_bDryRun = m_bDryRun;
+    options.m_bAlsoId3v2 = m_bAlsoId3v2;
+    const std::vector<std::string> arrFiles =
+        FilesToSet(m_strPattern.value_or(settings.m_strFileExt), ops);
+    const CTagCodec codec = Codec();
+    const int nExit = changes
+                          ? CTagSetCommand::Run(*changes, arrFiles, codec, options, ops, pOut, pErr)
+                          : CTagSetCommand::RunFromId3v2(arrFiles, codec, options, ops, pOut, pErr);
+    return std::fflush(pOut) == 0 ? nExit : std::max(nExit, 1);
+}
+
+std::vector<std::string> CCommandLine::FilesToSet(const std::string& strPattern,
+                                                  CFileOps& ops) const {
+    std::vector<std::string> arrFiles;
+    for (const std::string& strArg : m_arrFiles) {
+        struct stat st;
+        if (::stat(strArg.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+            arrFiles.push_back(strArg); // a file, or what its write will name as missing
+            continue;
+        }
+        // The window's own walk: the same files, in the same order, as a scan lists.
+        CListingHost host(strPattern);
+        CTunebrDoc doc(host, ops);
+        doc.ScanFolder(strArg);
+        for (const auto& pTrack : *doc.GetTracks()) {
+            arrFiles.push_back(pTrack->GetFullPath());
+        }
+    }
+    return arrFiles;
 }

@@ -30,9 +30,15 @@ public:
     std::vector<std::string> m_arrFiles; // the files --set writes
     bool m_bFromId3v2 = false;
     bool m_bByGenre = false;
+    bool m_bKeepTimes = false; // also on when the stored option says so
+    bool m_bDryRun = false;
+    bool m_bAlsoId3v2 = false;
     std::string m_strError;
 
 private:
     CTagCodec Codec() const;
-    int RunSet(CFileOps& ops, std::FILE* pErr) const;
+    int RunSet(CFileOps& ops, std::FILE* pOut, std::FILE* pErr) const;
+    // The files named, each folder among them replaced by the files of its tree that the
+    // pattern matches, in scan order.
+    std::vector<std::string> FilesToSet(const std::string& strPattern, CFileOps& ops) const;
 };

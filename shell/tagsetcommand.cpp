@@ -78,6 +78,7 @@ std::string Describe(EWriteStatus eStatus) {
         return "not a regular file, or it changed while it was being written";
     case EWriteStatus::NotEncodable:
         return "a text has no bytes in the tag encoding";
+    case EWriteStatus::Id3v2NotWritten:
     case EWriteStatus::Written:
     case EWriteStatus::Unchanged:
         break;
@@ -85,18 +86,23 @@ std::string Describe(EWriteStatus eStatus) {
     return std::string();
 }
 
-// Reads and writes one file; the empty text when it went well, otherwise why not.
-std::string SetTags(const std::string& strPath, const CTagSetCommand::CChangesOf& changesOf,
-                    const CTagWriter& writer, CFileOps& ops) {
+struct SFileOutcome {
+    std::string strFailure; // empty when the file went as asked
+    std::optional<STagWriteResult> result;
+};
+
+// Reads and writes one file.
+SFileOutcome SetTags(const std::string& strPath, const CTagSetCommand::CChangesOf& changesOf,
+                     const CTagWriter& writer, CFileOps& ops) {
     const std::size_t nSlash = strPath.rfind('/');
     const std::string strFolder = nSlash == std::string::npos ? "." : strPath.substr(0, nSlash);
     const std::string strName = nSlash == std::string::npos ? strPath : strPath.substr(nSlash + 1);
     struct stat st;
     if (::stat(strPath.c_str(), &st) != 0) {
-        return std::strerror(errno);
+        return {std::strerror(errno), std::nullopt};
     }
     if (!S_ISREG(st.st_mode)) {
-        return "not a regular file";
+        return {"not a regular file", std::nullopt};
     }
     const CTagBlock block = CTagBlock::Read(-1, strPath.c_str(), ops);
     CTrackInfo track(std::make_shared<const std::string>(strFolder), strName, block,
@@ -104,13 +110,40 @@ std::string SetTags(const std::string& strPath, const CTagSetCommand::CChangesOf
     std::string strWhyNot;
     const std::optional<STagChanges> changes = changesOf(track, strWhyNot);
     if (!changes) {
-        return strWhyNot;
+        return {strWhyNot, std::nullopt};
     }
     try {
-        return Describe(track.WriteTag(*changes, writer).m_eStatus);
+        STagWriteResult result = track.WriteTag(*changes, writer);
+        std::string strFailure = result.m_eStatus == EWriteStatus::Id3v2NotWritten
+                                     ? result.m_strWhyNot + "; its ID3v1 tag was left alone too"
+                                     : Describe(result.m_eStatus);
+        return {std::move(strFailure), std::move(result)};
     } catch (const CFileException& e) {
-        return std::strerror(e.GetErrno());
+        return {std::strerror(e.GetErrno()), std::nullopt};
     }
+}
+
+// A record of the file as the bytes given leave it; none: the file has no tag.
+CTrackInfo TrackOf(const std::optional<CId3v1Tag::CBytes>& bytes, const CTagCodec& codec) {
+    CTagBlock block;
+    block.m_identity.m_nFileSize = static_cast<std::int64_t>(CId3v1Tag::SIZE);
+    block.m_bRead = bytes.has_value();
+    if (bytes) {
+        block.m_bytes = *bytes;
+    }
+    return CTrackInfo(std::make_shared<const std::string>(), std::string(), block, codec);
+}
+
+void AppendChange(std::string& strOut, const char* pszField, std::string_view strOld,
+                  std::string_view strNew) {
+    if (strOld != strNew) {
+        strOut += std::string("  ") + pszField + ": '" + std::string(strOld) + "' \xE2\x86\x92 '" +
+                  std::string(strNew) + "'\n";
+    }
+}
+
+std::string TrackText(int nTrack) {
+    return nTrack == 0 ? std::string() : std::to_string(nTrack);
 }
 
 } // namespace
@@ -221,7 +254,8 @@ std::vector<std::string> CTagSetCommand::CheckLosses(const STagChanges& changes,
 }
 
 int CTagSetCommand::Run(const STagChanges& changes, const std::vector<std::string>& arrFiles,
-                        const CTagCodec& codec, CFileOps& ops, std::FILE* pErr) {
+                        const CTagCodec& codec, const SOptions& options, CFileOps& ops,
+                        std::FILE* pOut, std::FILE* pErr) {
     const std::string strRefusal = CheckWidths(changes, codec);
     if (!strRefusal.empty()) {
         std::fprintf(pErr, "tunebrowse: %s\n", strRefusal.c_str());
@@ -239,11 +273,12 @@ int CTagSetCommand::Run(const STagChanges& changes, const std::vector<std::strin
     return WriteEach(
         arrFiles,
         [&changes](const CTrackInfo&, std::string&) { return std::optional<STagChanges>(changes); },
-        codec, ops, pErr);
+        codec, options, ops, pOut, pErr);
 }
 
 int CTagSetCommand::RunFromId3v2(const std::vector<std::string>& arrFiles, const CTagCodec& codec,
-                                 CFileOps& ops, std::FILE* pErr) {
+                                 const SOptions& options, CFileOps& ops, std::FILE* pOut,
+                                 std::FILE* pErr) {
     return WriteEach(
         arrFiles,
         [&codec, &ops](const CTrackInfo& track, std::string& strWhyNot) {
@@ -259,18 +294,59 @@ int CTagSetCommand::RunFromId3v2(const std::vector<std::string>& arrFiles, const
             fill.FitCommentBesideTrack(track.GetTrack(), codec);
             return std::optional<STagChanges>(fill);
         },
-        codec, ops, pErr);
+        codec, options, ops, pOut, pErr);
+}
+
+std::string CTagSetCommand::DescribeChange(const std::string& strPath,
+                                           const STagWriteResult& result, const CTagCodec& codec) {
+    if (result.m_eStatus != EWriteStatus::Written || !result.m_undo) {
+        return strPath + ": nothing to change\n";
+    }
+    const CTrackInfo before = TrackOf(result.m_undo->m_oldTag, codec);
+    const CTrackInfo after = TrackOf(result.m_undo->m_newTag, codec);
+    std::string strOut = strPath + (before.HasTag() ? "\n" : ": a new tag\n");
+    AppendChange(strOut, "title", before.GetTitle(), after.GetTitle());
+    // A file without a tag shows a placeholder for its artist, which is no text it holds.
+    AppendChange(strOut, "artist", before.HasTag() ? before.GetArtist() : std::string_view(),
+                 after.GetArtist());
+    AppendChange(strOut, "album", before.GetAlbum(), after.GetAlbum());
+    AppendChange(strOut, "year", before.GetYear(), after.GetYear());
+    AppendChange(strOut, "comment", before.GetComment(), after.GetComment());
+    AppendChange(strOut, "track", TrackText(before.GetTrack()), TrackText(after.GetTrack()));
+    AppendChange(strOut, "genre", before.GetGenreName(), after.GetGenreName());
+    if (result.m_undo->m_strNewId3v2) {
+        strOut += "  (in its ID3v2 tag too)\n";
+    }
+    return strOut;
 }
 
 int CTagSetCommand::WriteEach(const std::vector<std::string>& arrFiles, const CChangesOf& changesOf,
-                              const CTagCodec& codec, CFileOps& ops, std::FILE* pErr) {
-    const CTagWriter writer(ops, codec, false);
+                              const CTagCodec& codec, const SOptions& options, CFileOps& ops,
+                              std::FILE* pOut, std::FILE* pErr) {
+    CTagWriter::SOptions writeOptions;
+    writeOptions.m_bKeepTimes = options.m_bKeepTimes;
+    writeOptions.m_bDryRun = options.m_bDryRun;
+    writeOptions.m_bAlsoId3v2 = options.m_bAlsoId3v2;
+    const CTagWriter writer(ops, codec, writeOptions);
     int nExit = 0;
     for (const std::string& strPath : arrFiles) {
-        const std::string strFailure = SetTags(strPath, changesOf, writer, ops);
-        if (!strFailure.empty()) {
+        const SFileOutcome outcome = SetTags(strPath, changesOf, writer, ops);
+        if (!outcome.strFailure.empty()) {
             std::fprintf(pErr, "tunebrowse: cannot write '%s': %s\n", strPath.c_str(),
-                         strFailure.c_str());
+                         outcome.strFailure.c_str());
+            nExit = 1;
+            continue;
+        }
+        if (options.m_bDryRun) {
+            const std::string strChange = outcome.result
+                                              ? DescribeChange(strPath, *outcome.result, codec)
+                                              : strPath + ": nothing to change\n";
+            std::fputs(strChange.c_str(), pOut);
+        } else if (outcome.result && !outcome.result->m_bTimesKept) {
+            std::fprintf(pErr,
+                         "tunebrowse: '%s' was written, but its modification time could not be "
+                         "kept (only its owner may set it)\n",
+                         strPath.c_str());
             nExit = 1;
         }
     }

@@ -7,6 +7,7 @@
 
 class CFileOps;
 class CTrackInfo;
+struct STagWriteResult;
 
 #include <cstdio>
 #include <functional>
@@ -19,6 +20,13 @@ class CTrackInfo;
 // written, and every value is checked against its field's width before any file is touched.
 class CTagSetCommand {
 public:
+    struct SOptions {
+        bool m_bKeepTimes = false; // each file keeps its modification time
+        // Each file is looked at as for a write, what would change is printed, nothing written.
+        bool m_bDryRun = false;
+        bool m_bAlsoId3v2 = false; // the fields set go into each file's ID3v2 tag too
+    };
+
     // The changes for one file, or nothing with why the file is left alone.
     using CChangesOf =
         std::function<std::optional<STagChanges>(const CTrackInfo&, std::string& strWhyNot)>;
@@ -37,18 +45,28 @@ public:
                                                 const CTagCodec& codec, CFileOps& ops);
 
     // Writes the changes to each file through ops; exit code 0, 1 when a file could not be
-    // written (named on pErr, the others are still written), 2 when the values are refused or
-    // a file would lose a field the command does not set: then no file is written.
+    // written or could not keep its time when asked to (named on pErr, the others are still
+    // written), 2 when the values are refused or a file would lose a field the command does not
+    // set: then no file is written. A dry run gives the same codes and prints on pOut, per file,
+    // each field that would change.
     static int Run(const STagChanges& changes, const std::vector<std::string>& arrFiles,
-                   const CTagCodec& codec, CFileOps& ops, std::FILE* pErr);
+                   const CTagCodec& codec, const SOptions& options, CFileOps& ops, std::FILE* pOut,
+                   std::FILE* pErr);
 
     // Fills each file's empty ID3v1 fields from its own ID3v2 tag, with the same write rules and
     // exit codes. A file whose ID3v2 tag is refused as hostile is named on pErr and left alone;
     // the others are still filled.
     static int RunFromId3v2(const std::vector<std::string>& arrFiles, const CTagCodec& codec,
-                            CFileOps& ops, std::FILE* pErr);
+                            const SOptions& options, CFileOps& ops, std::FILE* pOut,
+                            std::FILE* pErr);
+
+    // What a dry run prints for one file: its path, then each field whose shown value the write
+    // changes, as "  field: 'old' → 'new'".
+    static std::string DescribeChange(const std::string& strPath, const STagWriteResult& result,
+                                      const CTagCodec& codec);
 
 private:
     static int WriteEach(const std::vector<std::string>& arrFiles, const CChangesOf& changesOf,
-                         const CTagCodec& codec, CFileOps& ops, std::FILE* pErr);
+                         const CTagCodec& codec, const SOptions& options, CFileOps& ops,
+                         std::FILE* pOut, std::FILE* pErr);
 };

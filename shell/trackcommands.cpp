@@ -12,6 +12,7 @@
 #include "catalogue/tunebrdoc.h"
 #include "panes/tunebrview.h"
 #include "platform/modalrunner.h"
+#include "platform/settingsstore.h"
 #include "platform/usersettings.h"
 
 #include <QMenu>
@@ -19,8 +20,8 @@
 CTrackCommands::CTrackCommands(CTunebrView& view, CTunebrDoc& doc, const CUserSettings& settings,
                                CShellHandoff& shell, CFileOps& ops, CMessageSink& messages,
                                CModalRunner& modals)
-    : m_view(view), m_doc(doc), m_settings(settings), m_shell(shell), m_fileOps(ops),
-      m_messages(messages), m_modals(modals) {
+    : m_view(view), m_doc(doc), m_settings(settings), m_bAlsoId3v2(settings.m_bAlsoWriteId3v2 != 0),
+      m_shell(shell), m_fileOps(ops), m_messages(messages), m_modals(modals) {
 }
 
 CTrackCommands::~CTrackCommands() {
@@ -75,12 +76,17 @@ void CTrackCommands::OnOtherTagsRead(const std::vector<CTrackInfo*>& arrSelected
 
 void CTrackCommands::OpenEditor(const std::vector<CTrackInfo*>& arrSelected,
                                 const CId3v2Tag* pOtherTags) {
-    const CTagWriter writer = MakeWriter();
-    const std::optional<STagEdit> edit =
-        RunTagEditor(&m_view, m_messages, m_modals, arrSelected, writer.GetCodec(), pOtherTags);
+    const std::optional<STagEdit> edit = RunTagEditor(
+        &m_view, m_messages, m_modals, arrSelected, m_doc.GetTagCodec(), pOtherTags, m_bAlsoId3v2);
     if (!edit) {
         return;
     }
+    if (edit->m_bAlsoId3v2 && *edit->m_bAlsoId3v2 != m_bAlsoId3v2) {
+        m_bAlsoId3v2 = *edit->m_bAlsoId3v2;
+        CSettingsStore().WriteInt(CUserSettings::SECTION_USER, "AlsoWriteId3v2",
+                                  m_bAlsoId3v2 ? 1 : 0);
+    }
+    const CTagWriter writer = MakeWriter(edit->m_bAlsoId3v2.value_or(false));
     CTunebrView& view = m_view;
     const STagRunContext context{
         &m_view, m_messages, m_doc, m_history, writer, m_view.IsByGenre(), [&view] {
@@ -125,8 +131,11 @@ void CTrackCommands::TellBusyChanged() {
     }
 }
 
-CTagWriter CTrackCommands::MakeWriter() const {
-    return CTagWriter(m_fileOps, m_doc.GetTagCodec(), m_settings.m_bKeepFileTimes != 0);
+CTagWriter CTrackCommands::MakeWriter(bool bAlsoId3v2) const {
+    CTagWriter::SOptions options;
+    options.m_bKeepTimes = m_settings.m_bKeepFileTimes != 0;
+    options.m_bAlsoId3v2 = bAlsoId3v2;
+    return CTagWriter(m_fileOps, m_doc.GetTagCodec(), options);
 }
 
 void CTrackCommands::OnEditCopy() {

@@ -89,11 +89,13 @@ private:
     void TellBusyChanged();
     // The settings of the moment: the codec and whether times are kept may have changed since
     // the last edit.
-    CTagWriter MakeWriter() const;
+    // An undo needs no option of its own: what it takes back is in the history.
+    CTagWriter MakeWriter(bool bAlsoId3v2 = false) const;
 
     CTunebrView& m_view;
     CTunebrDoc& m_doc;
     const CUserSettings& m_settings;
+    bool m_bAlsoId3v2; // the editor's box, as last left
     CShellHandoff& m_shell;
     CFileOps& m_fileOps;
     CMessageSink& m_messages;

@@ -221,6 +221,14 @@
         <translation>Cop&amp;ier depuis l&apos;ID3v2</translation>
     </message>
     <message>
+        <source>Also &amp;write to the ID3v2 tag</source>
+        <translation>Écrire aussi dans l&apos;étiquette ID&amp;3v2</translation>
+    </message>
+    <message>
+        <source>Players show the ID3v2 tag first: the fields you set are written into it too, where a file has one</source>
+        <translation>Les lecteurs affichent d&apos;abord l&apos;étiquette ID3v2 : les champs que vous définissez y sont écrits aussi, quand un fichier en a une</translation>
+    </message>
+    <message>
         <source>&amp;Fill empty fields from each file&apos;s ID3v2 tag</source>
         <translation>&amp;Remplir les champs vides depuis l&apos;étiquette ID3v2 de chaque fichier</translation>
     </message>
@@ -278,6 +286,10 @@
     <message>
         <source>... and %1 more file(s).</source>
         <translation>... et %1 autre(s) fichier(s).</translation>
+    </message>
+    <message>
+        <source>its ID3v2 tag could not be written (%1), so neither tag was changed</source>
+        <translation>son étiquette ID3v2 n&apos;a pas pu être écrite (%1) : aucune des deux étiquettes n&apos;a été modifiée</translation>
     </message>
     <message>
         <source>not tried after that error</source>

@@ -163,12 +163,15 @@ protected:
         return arrSelected;
     }
 
-    STagRunContext Context(bool bByGenre = false) {
+    STagRunContext Context(bool bByGenre = false, bool bAlsoId3v2 = false) {
+        CTagWriter::SOptions options;
+        options.m_bKeepTimes = m_bKeepTimes;
+        options.m_bAlsoId3v2 = bAlsoId3v2;
         return {nullptr,
                 m_messages,
                 m_doc,
                 m_history,
-                Writer(m_bKeepTimes),
+                CTagWriter(m_fileOps, CTagCodec(), options),
                 bByGenre,
                 [this] { ++m_nRefills; }};
     }
@@ -181,13 +184,13 @@ protected:
         }
         const std::optional<STagEdit> edit =
             RunTagEditor(nullptr, m_messages, m_modals, arrSelected, CTagCodec(),
-                         otherTags ? &*otherTags : nullptr);
+                         otherTags ? &*otherTags : nullptr, m_bAlsoId3v2);
         EXPECT_TRUE(m_modals.Done()) << "a window the test expected never opened";
         if (!edit) {
             return false;
         }
         const std::unique_ptr<CTagEditRun> pRun =
-            StartTagEdit(Context(bByGenre), arrSelected, *edit);
+            StartTagEdit(Context(bByGenre, edit->m_bAlsoId3v2.value_or(false)), arrSelected, *edit);
         EXPECT_TRUE(WaitForWrite(pRun.get()));
         return true;
     }
@@ -206,6 +209,7 @@ protected:
     CScriptedModals m_modals;
     CTagUndoHistory m_history;
     bool m_bKeepTimes = false;
+    bool m_bAlsoId3v2 = false; // the editor's box as last left
     int m_nRefills = 0;
 };
 
@@ -1802,4 +1806,57 @@ TEST_F(TagEditSheet, CorpusFilesGoThroughCopyFromId3v2) {
         ++nCopied;
     }
     EXPECT_GT(nCopied, 0);
+}
+
+TEST_F(TagEditSheet, AlsoWritingTheId3v2TagReachesOnlyFilesThatHaveOneAndUndoTakesBothBack) {
+    const std::string strV2 = Id3v2Tag(3, Id3v2Frame(3, "TIT2", Id3v2Text(0, "Old")) +
+                                              Id3v2Frame(3, "TPE1", Id3v2Text(0, "Band")));
+    const std::map<std::string, std::string> mapFiles = {
+        {"v2.mp3", strV2 + MpegFrames() + MakeTag("Old", "Band", "", "", "", 17)},
+        {"plain.mp3", Audio(400) + MakeTag("Old", "Band", "", "", "", 17)},
+    };
+    const struct {
+        const char* pszCase;
+        std::vector<std::string> arrNames;
+        bool bRemembered; // the box as last left
+        bool bShown;
+        bool bCheck; // the box as OK finds it
+    } aCases[] = {
+        {"one file with an ID3v2 tag", {"v2.mp3"}, true, true, true},
+        {"the box unchecked", {"v2.mp3"}, true, true, false},
+        {"one file without", {"plain.mp3"}, true, false, true},
+        {"several files", {"plain.mp3", "v2.mp3"}, false, true, true},
+    };
+    for (const auto& c : aCases) {
+        SCOPED_TRACE(c.pszCase);
+        for (const auto& [strName, strBytes] : mapFiles) {
+            Add(strName, strBytes);
+        }
+        m_bAlsoId3v2 = c.bRemembered;
+        const std::vector<CTrackInfo*> arrSelected = Scan(c.arrNames);
+        m_modals.OnDialog<CMp3PropertySheet>([&c](CMp3PropertySheet& sheet) {
+            QCheckBox* pBox = sheet.GetPage().GetAlsoId3v2Box();
+            EXPECT_EQ(pBox->isVisibleTo(&sheet), c.bShown);
+            EXPECT_EQ(pBox->isChecked(), c.bRemembered);
+            pBox->setChecked(c.bCheck);
+            SetText(sheet, ETagField::Title, "New");
+            ClickOk(sheet);
+        });
+        ASSERT_TRUE(Run(arrSelected));
+        const bool bWritesV2 = c.bShown && c.bCheck;
+        EXPECT_EQ(CId3v2Tag::Read((m_dir.Path() / "v2.mp3").string(), m_fileOps).m_strTitle,
+                  bWritesV2 && c.arrNames.back() == "v2.mp3" ? "New" : "Old");
+        for (const std::string& strName : c.arrNames) {
+            const std::string strAfter = Bytes(strName);
+            EXPECT_EQ(strAfter.substr(strAfter.size() - 128),
+                      MakeTag("New", "Band", "", "", "", 17))
+                << strName;
+        }
+        EXPECT_EQ(Bytes("plain.mp3").rfind("ID3", 0), std::string::npos);
+        const auto pUndo = std::make_unique<CTagUndoRun>(Context());
+        EXPECT_TRUE(WaitForWrite(pUndo.get()));
+        for (const auto& [strName, strBytes] : mapFiles) {
+            EXPECT_TRUE(Bytes(strName) == strBytes) << strName << " is not as it was";
+        }
+    }
 }

@@ -12,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <map>
 #include <sys/stat.h>
 
 namespace {
@@ -307,14 +309,18 @@ TEST(CommandLine, SetNamesTheFilesItCannotWriteAndWritesTheOthers) {
     WriteBytes(dir.Path() / "ok.mp3", Audio(300));
     WriteBytes(dir.Path() / "ro.mp3", Audio(300));
     std::filesystem::permissions(dir.Path() / "ro.mp3", std::filesystem::perms::owner_read);
+    // A folder is taken for the files in it (none here); a FIFO is no file to write.
     std::filesystem::create_directory(dir.Path() / "folder.mp3");
+    ASSERT_EQ(::mkfifo((dir.Path() / "fifo.mp3").c_str(), 0600), 0);
     const QTemporaryDir configDir;
-    const SRun run = RunProgram({QStringLiteral("--set"), QStringLiteral("title=New"),
-                                 Q(dir.Str() + "/ro.mp3"), Q(dir.Str() + "/missing.mp3"),
-                                 Q(dir.Str() + "/folder.mp3"), Q(dir.Str() + "/ok.mp3")},
-                                configDir.path());
+    const SRun run =
+        RunProgram({QStringLiteral("--set"), QStringLiteral("title=New"), Q(dir.Str() + "/ro.mp3"),
+                    Q(dir.Str() + "/missing.mp3"), Q(dir.Str() + "/folder.mp3"),
+                    Q(dir.Str() + "/fifo.mp3"), Q(dir.Str() + "/ok.mp3")},
+                   configDir.path());
     EXPECT_EQ(run.nExit, 1);
-    for (const char* pszName : {"ro.mp3", "missing.mp3", "folder.mp3"}) {
+    EXPECT_EQ(run.strErr.find("folder.mp3"), std::string::npos) << run.strErr;
+    for (const char* pszName : {"ro.mp3", "missing.mp3", "fifo.mp3"}) {
         EXPECT_NE(run.strErr.find(pszName), std::string::npos) << pszName;
     }
     EXPECT_EQ(run.strErr.find("ok.mp3"), std::string::npos);
@@ -416,4 +422,206 @@ TEST(CommandLine, ASettingsFileThatIsAFifoGivesTheDefaultsWithoutWaiting) {
     EXPECT_EQ(list.strOut.rfind("a.mp3\t", 0), 0u);
     EXPECT_NE(list.strErr.find("Tunebrowse.conf"), std::string::npos);
     EXPECT_TRUE(QFileInfo(strFile).isFile() == false && QFileInfo::exists(strFile));
+}
+
+namespace {
+
+// A settings file of the window's, as its options dialog leaves it.
+QString StoredSettings(const QTemporaryDir& configDir, const std::string& strLines) {
+    const QString strFolder = configDir.path() + QStringLiteral("/Quillon Softs");
+    QDir().mkpath(strFolder);
+    WriteBytes((strFolder + QStringLiteral("/Tunebrowse.conf")).toStdString(), strLines);
+    return configDir.path();
+}
+
+// A file's modification time, to the nanosecond.
+std::pair<time_t, long> ModTime(const std::filesystem::path& path) {
+    struct stat st {};
+    ::stat(path.c_str(), &st);
+    return {st.st_mtim.tv_sec, st.st_mtim.tv_nsec};
+}
+
+void SetModTime(const std::filesystem::path& path, time_t nSeconds) {
+    const struct timespec aTimes[2] = {{nSeconds, 0}, {nSeconds, 123}};
+    ::utimensat(AT_FDCWD, path.c_str(), aTimes, 0);
+}
+
+} // namespace
+
+TEST(CommandLine, SetTakesFoldersByThePatternFilesByNameAndADryRunWritesNothing) {
+    const std::string strOld = MakeTag("Old", "Band", "", "1999", "", 17);
+    const std::string strNew = MakeTag("New", "Band", "", "1999", "", 17);
+    const std::string strMade = MakeTag("New", "", "", "", "", NEW_TAG_GENRE);
+    const std::string strAudio = Audio(500);
+    // The files before, in the folder's tree; "ro" is read-only.
+    const std::map<std::string, std::string> mapBefore = {
+        {"a.mp3", strAudio + strOld},
+        {"Sub/b.MP3", strAudio},
+        {"Sub/c.ogg", strAudio + strOld},
+        {"Sub/Deep/ro.mp3", strAudio + strOld},
+    };
+    const struct {
+        QStringList arrArgs; // "@" stands for the folder
+        int nExit;
+        std::map<std::string, std::string> mapAfter; // the files that change
+        std::string strOut;                          // "@" stands for the folder
+        const char* pszError;
+    } aCases[] = {
+        {{"--set", "title=New", "@"},
+         1,
+         {{"a.mp3", strAudio + strNew}, {"Sub/b.MP3", strAudio + strMade}},
+         "",
+         "ro.mp3"},
+        {{"--set", "title=New", "--pattern", "*.OGG", "@"},
+         0,
+         {{"Sub/c.ogg", strAudio + strNew}},
+         "",
+         ""},
+        // Named, a file is taken whatever the pattern.
+        {{"--set", "title=New", "@/Sub/c.ogg", "@/a.mp3"},
+         0,
+         {{"Sub/c.ogg", strAudio + strNew}, {"a.mp3", strAudio + strNew}},
+         "",
+         ""},
+        {{"--dry-run", "--set", "title=New", "--set", "genre=Jazz", "@/a.mp3", "@/Sub/b.MP3"},
+         0,
+         {},
+         "@/a.mp3\n  title: 'Old' \xE2\x86\x92 'New'\n  genre: 'Rock' \xE2\x86\x92 'Jazz'\n"
+         "@/Sub/b.MP3: a new tag\n  title: '' \xE2\x86\x92 'New'\n"
+         "  genre: '<Undefined>' \xE2\x86\x92 'Jazz'\n",
+         ""},
+        {{"--set", "year=1999", "--dry-run", "@/a.mp3"}, 0, {}, "@/a.mp3: nothing to change\n", ""},
+        // What a real run would refuse or fail at, a dry run does too, with the same status.
+        {{"--set", "title=New", "--dry-run", "@"},
+         1,
+         {},
+         "@/a.mp3\n  title: 'Old' \xE2\x86\x92 'New'\n@/Sub/b.MP3: a new tag\n"
+         "  title: '' \xE2\x86\x92 'New'\n",
+         "ro.mp3"},
+        {{"--set", "title=" + QString(31, 't'), "--dry-run", "@"}, 2, {}, "", "title"},
+        {{"--set-from-id3v2", "--dry-run", "@"},
+         1,
+         {},
+         "@/a.mp3: nothing to change\n"
+         "@/Sub/b.MP3: nothing to change\n",
+         "ro.mp3"},
+    };
+    for (const auto& c : aCases) {
+        SCOPED_TRACE(c.arrArgs.join(QLatin1Char(' ')).toStdString());
+        CTempDir dir;
+        for (const auto& [strName, strBytes] : mapBefore) {
+            WriteBytes(dir.Path() / strName, strBytes);
+        }
+        std::filesystem::permissions(dir.Path() / "Sub/Deep/ro.mp3",
+                                     std::filesystem::perms::owner_read);
+        QStringList arrArgs = c.arrArgs;
+        arrArgs.replaceInStrings(QStringLiteral("@"), Q(dir.Str()));
+        const SRun run = RunProgram(arrArgs);
+        EXPECT_EQ(run.nExit, c.nExit) << run.strErr;
+        EXPECT_NE(run.strErr.find(c.pszError), std::string::npos) << run.strErr;
+        EXPECT_EQ(run.strOut, QString::fromStdString(c.strOut)
+                                  .replace(QStringLiteral("@"), Q(dir.Str()))
+                                  .toStdString());
+        for (const auto& [strName, strBytes] : mapBefore) {
+            const auto it = c.mapAfter.find(strName);
+            EXPECT_TRUE(ReadBytes(dir.Path() / strName) ==
+                        (it == c.mapAfter.end() ? strBytes : it->second))
+                << strName;
+        }
+    }
+}
+
+TEST(CommandLine, SetKeepsModificationTimesWhenAskedOrWhenTheWindowsOptionSaysSo) {
+    const struct {
+        QStringList arrArgs;
+        const char* pszStored; // the settings file's lines
+        bool bKept;
+    } aCases[] = {
+        {{"--set", "title=New"}, "", false},
+        {{"--set", "title=New", "--keep-times"}, "", true},
+        {{"--set", "title=New"}, "[User%20settings]\nKeepFileTimes=1\n", true},
+        {{"--set", "title=New"}, "[User%20settings]\nKeepFileTimes=0\n", false},
+        {{"--set-from-id3v2", "--keep-times"}, "", true},
+    };
+    const std::string strV2 =
+        Id3v2Tag(3, Id3v2Frame(3, "TIT2", Id3v2Text(0, "New"))) + MpegFrames();
+    for (const auto& c : aCases) {
+        SCOPED_TRACE(c.arrArgs.join(QLatin1Char(' ')).toStdString() + " / " + c.pszStored);
+        CTempDir dir;
+        const QTemporaryDir configDir;
+        WriteBytes(dir.Path() / "a.mp3", strV2);
+        SetModTime(dir.Path() / "a.mp3", 1000000000);
+        const std::pair<time_t, long> before = ModTime(dir.Path() / "a.mp3");
+        const SRun run = RunProgram(c.arrArgs + QStringList{Q(dir.Str() + "/a.mp3")},
+                                    StoredSettings(configDir, c.pszStored));
+        EXPECT_EQ(run.nExit, 0) << run.strErr;
+        EXPECT_EQ(ReadBytes(dir.Path() / "a.mp3"),
+                  strV2 + MakeTag("New", "", "", "", "", NEW_TAG_GENRE));
+        EXPECT_EQ(ModTime(dir.Path() / "a.mp3") == before, c.bKept);
+    }
+}
+
+TEST(CommandLine, HelpNamesEveryOptionOfTheUsageLines) {
+    const SRun help = RunProgram({QStringLiteral("--help")});
+    const std::string strUsage = help.strOut.substr(0, help.strOut.find("\n\n"));
+    for (const char* pszOption :
+         {"--encoding", "--keep-times", "--dry-run", "--pattern", "--set-from-id3v2"}) {
+        EXPECT_NE(strUsage.find(pszOption), std::string::npos) << pszOption;
+    }
+    EXPECT_NE(help.strOut.find("--set and --set-from-id3v2 need no display"), std::string::npos);
+    const struct {
+        std::vector<std::string> arrArgs;
+        bool bUsage;
+    } aCases[] = {
+        {{"--keep-times", "--set", "title=T", "a.mp3"}, false},
+        {{"--dry-run", "--set-from-id3v2", "/m"}, false},
+        {{"--set-from-id3v2", "--pattern", "*.ogg", "/m"}, false},
+        {{"--keep-times", "--list"}, true},
+        {{"--dry-run", "/m"}, true},
+        {{"--pattern", "*.ogg", "/m"}, true},
+    };
+    for (const auto& c : aCases) {
+        EXPECT_EQ(CCommandLine::Parse(c.arrArgs).m_eMode == CCommandLine::EMode::Usage, c.bUsage)
+            << ::testing::PrintToString(c.arrArgs);
+    }
+}
+
+TEST(CommandLine, AlsoId3v2WritesBothTagsOrNeitherAndLeavesFilesWithoutOneWithout) {
+    const std::string strAudio = MpegFrames();
+    const std::string strV1 = MakeTag("Old", "Band", "", "", "", 17);
+    const std::string strV23 = Id3v2Tag(3, Id3v2Frame(3, "TIT2", Id3v2Text(0, "Old")) +
+                                               Id3v2Frame(3, "PRIV", std::string("x\0\x01", 3)));
+    const std::string strV22 = Id3v2Tag(2, Id3v2Frame(2, "TT2", Id3v2Text(0, "Old")));
+    // The same tag, its title frame made anew in its place, the padding shrunk by its growth.
+    const std::string strTitle = Id3v2Frame(3, "TIT2", Id3v2Text(0, "New title"));
+    const std::string strV23After =
+        Id3v2RawTag(3, 0, strV23.size() - 10,
+                    strTitle + Id3v2Frame(3, "PRIV", std::string("x\0\x01", 3)) +
+                        std::string(strV23.size() - 10 - strTitle.size() - 13, '\0'));
+    const std::string strV1After = MakeTag("New title", "Band", "", "", "", 17);
+    const struct {
+        std::string strBefore;
+        std::string strAfter; // empty: unchanged
+        int nExit;
+    } aCases[] = {
+        {strV23 + strAudio + strV1, strV23After + strAudio + strV1After, 0},
+        {strAudio + strV1, strAudio + strV1After, 0},
+        {strV22 + strAudio + strV1, "", 1},
+    };
+    for (const auto& c : aCases) {
+        CTempDir dir;
+        WriteBytes(dir.Path() / "a.mp3", c.strBefore);
+        const SRun run = RunProgram({QStringLiteral("--set"), QStringLiteral("title=New title"),
+                                     QStringLiteral("--also-id3v2"), Q(dir.Str() + "/a.mp3")});
+        EXPECT_EQ(run.nExit, c.nExit) << run.strErr;
+        EXPECT_TRUE(ReadBytes(dir.Path() / "a.mp3") ==
+                    (c.strAfter.empty() ? c.strBefore : c.strAfter))
+            << run.strErr;
+        if (c.nExit != 0) {
+            EXPECT_NE(run.strErr.find("version 2.2"), std::string::npos) << run.strErr;
+            EXPECT_NE(run.strErr.find("ID3v1 tag was left alone"), std::string::npos);
+        }
+    }
+    EXPECT_EQ(CCommandLine::Parse({"--set-from-id3v2", "--also-id3v2", "a.mp3"}).m_eMode,
+              CCommandLine::EMode::Usage);
 }
