@@ -6,7 +6,10 @@
 # - on a share that stops answering (a FUSE folder that delays every request and stalls on
 #   demand, given as SLOWFS=/path/to/binary; skipped without it), Escape frees the window,
 #   another folder opens, and quitting ends the process while the share still stalls;
-# - a player that fails while a scan runs: its message is dismissed with Enter, and the scan goes on.
+# - a player that fails while a scan runs: its message is dismissed with Enter, and the scan goes on;
+# - with SLOWFS, a mass edit on the writable share cancelled halfway with Escape: the files written
+#   changed in their tags only, the others not at all, none after the summary; with XPING (a built
+#   _NET_WM_PING client) the window's answers during the write are printed.
 #   never_stuck.sh TUNEBROWSE MAKE_LIBRARY
 set -euo pipefail
 
@@ -45,19 +48,27 @@ scanning() {
 
 scan_ended() { ! scanning "$1"; }
 
-# Whether no message box of ours is shown.
-no_message() { ! xdotool search --onlyvisible --name '^Tunebrowse$'; }
+album="Cancelled Halfway"
+written_count() { grep -rl --include='*.mp3' -a "$album" "$work/share-files" | wc -l; }
+written_at_least() { [ "$(written_count)" -ge "$1" ]; }
 
-# until_true SECONDS WHAT COMMAND...: waits for COMMAND to succeed, or fails saying WHAT.
-until_true() {
-    local limit=$(($1 * 20)) what=$2
-    shift 2
-    for _ in $(seq "$limit"); do
-        if "$@" > /dev/null 2>&1; then return 0; fi
-        sleep 0.05
-    done
-    echo "not so after $((limit / 20)) s: $what" >&2
-    return 1
+# Every file is as it was, or differs in its ID3v1 tag only: its last 128 bytes changed, or a tag
+# appended to a file that had none.
+check_tags_only() {
+    local before=$1 after=$2 file size new_size first
+    while IFS= read -r -d '' file; do
+        size=$(stat -c %s "$file")
+        new_size=$(stat -c %s "$after${file#"$before"}")
+        if [ "$new_size" -eq $((size + 128)) ]; then
+            cmp -s -n "$size" "$file" "$after${file#"$before"}" ||
+                { echo "bytes before the appended tag changed: $file" >&2; return 1; }
+            continue
+        fi
+        [ "$new_size" -eq "$size" ] || { echo "size changed: $file" >&2; return 1; }
+        first=$(cmp -l "$file" "$after${file#"$before"}" | head -n 1 | awk '{print $1}')
+        [ -z "$first" ] || [ "$first" -gt $((size - 128)) ] ||
+            { echo "bytes before the tag changed at $first: $file" >&2; return 1; }
+    done < <(find "$before" -name '*.mp3' -print0)
 }
 
 find_window() {
@@ -104,6 +115,41 @@ if [ "${1:-}" = --inside-x ]; then
     wait_gone "$pid" 3
 
     [ -n "${SLOWFS:-}" ] || exit 0
+
+    echo "a mass edit on a share, cancelled halfway"
+    "$exe" "$work/share" &
+    pid=$!
+    wid=$(find_window "share - Tunebrowse")
+    until_true 60 "the share's scan ended" scan_ended "$pid"
+    timeout 5 xdotool windowfocus --sync "$wid" || true
+    eval "$(xdotool getwindowgeometry --shell "$wid")"
+    xdotool mousemove --window "$wid" $((WIDTH * 2 / 3)) $((HEIGHT * 11 / 20)) click 1
+    xdotool key ctrl+a ctrl+Return
+    editor=$(timeout 10 xdotool search --sync --onlyvisible --name '^Properties$' | head -n 1)
+    timeout 5 xdotool windowfocus --sync "$editor" || true
+    xdotool key alt+l
+    xdotool type --delay 5 "$album"
+    xdotool key Return
+    until_true 20 "files were being written" written_at_least 5
+    if [ -n "${XPING:-}" ]; then
+        echo "the window during the write: $("$XPING" "$wid" 2)"
+    fi
+    timeout 5 xdotool windowfocus --sync "$wid" || true
+    xdotool key Escape
+    box=$(timeout 20 xdotool search --sync --onlyvisible --name '^Tunebrowse$' | head -n 1) ||
+        { echo "the cancelled edit's summary was not shown" >&2; exit 1; }
+    written=$(written_count)
+    [ "$written" -lt "$(find "$work/share-files" -name '*.mp3' | wc -l)" ] ||
+        { echo "Escape did not cancel the write: every file was written" >&2; exit 1; }
+    sleep 1
+    [ "$(written_count)" -eq "$written" ] ||
+        { echo "files were written after the summary" >&2; exit 1; }
+    check_tags_only "$work/share-orig" "$work/share-files"
+    echo "$written files written before the cancel"
+    timeout 5 xdotool windowfocus --sync "$box" || true
+    xdotool key Return
+    quit_by_menu "$wid"
+    wait_gone "$pid" 3
 
     echo "a share that stops answering"
     "$exe" "$work/share" &
@@ -175,8 +221,9 @@ done
 
 if [ -n "${SLOWFS:-}" ]; then
     "$make_library" --seed 4 400 "$work/share-files" > /dev/null
+    cp -a "$work/share-files" "$work/share-orig"
     mkdir -p "$work/share"
-    SLOWFS_STALL_FILE=$work/stall "$SLOWFS" "$work/share-files" "$work/share" 5000
+    SLOWFS_RW=1 SLOWFS_STALL_FILE=$work/stall "$SLOWFS" "$work/share-files" "$work/share" 5000
     mounted=1
 fi
 
