@@ -4,6 +4,7 @@
 #include "catalogue/tagblock.h"
 #include "catalogue/trackinfo.h"
 #include "panes/selectionstatus.h"
+#include "res/strings.h"
 
 #include <gtest/gtest.h>
 
@@ -111,4 +112,58 @@ TEST(SelectionStatus, TotalDoesNotWrapPastTwoGigabytes) {
         arrTracks.push_back(tracks.Add({"A", "T", "", "", 0, 1500000000}));
     }
     EXPECT_EQ(CSelectionStatus::Describe(arrTracks).m_strSize, "4500.0 MB");
+}
+
+// Every count the user reads is grouped the one way of the user's language.
+TEST(SelectionStatus, CountsAreGroupedAsTheLanguageWritesThem) {
+    const struct {
+        unsigned long long nCount;
+        const char* pszEnglish;
+        const char* pszFrench;
+    } cases[] = {
+        {0, "0", "0"},
+        {999, "999", "999"},
+        {1000, "1,000", "1\u202F000"},
+        {2000, "2,000", "2\u202F000"},
+        {123456, "123,456", "123\u202F456"},
+        {1234567, "1,234,567", "1\u202F234\u202F567"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(FormatCount(c.nCount, ELanguage::English), c.pszEnglish) << c.nCount;
+        EXPECT_EQ(FormatCount(c.nCount, ELanguage::French), c.pszFrench) << c.nCount;
+    }
+    EXPECT_EQ(CSelectionStatus::CountText(2000), "2,000 file(s)");
+    CTracks tracks;
+    const std::vector<const CTrackInfo*> arrMany(1234, tracks.Add({"A", "T", "", "", 0, 1000}));
+    EXPECT_EQ(CSelectionStatus::Describe(arrMany).m_strCount, "1,234 files selected");
+}
+
+// The list pane's status: the selection when there is one, else the rows shown, whose count
+// says how many a filter left of the whole list and whose size is theirs alone.
+TEST(SelectionStatus, AListIsDescribedByWhatItShowsOrSelects) {
+    CTracks tracks;
+    auto* pBig = const_cast<CTrackInfo*>(tracks.Add({"A", "Big", "", "", 0, 3000000}));
+    auto* pSmall = const_cast<CTrackInfo*>(tracks.Add({"B", "Small", "", "", 0, 400000}));
+    const struct {
+        const char* pszName;
+        CTrackList arrShown;
+        std::size_t nTotal;
+        bool bFiltered;
+        CTrackList arrSelected;
+        const char* pszCount;
+        const char* pszSize;
+    } cases[] = {
+        {"whole list", {pBig, pSmall}, 2, false, {}, "2 file(s)", "  3.4 MB"},
+        {"filtered", {pSmall}, 2000, true, {}, "1 of 2,000 file(s)", "  0.4 MB"},
+        {"filtered to nothing", {}, 2, true, {}, "0 of 2 file(s)", "  0.0 MB"},
+        {"one selected, filtered", {pSmall}, 2, true, {pSmall}, "1 file selected", "  0.4 MB"},
+        {"two selected", {pBig, pSmall}, 2, false, {pBig, pSmall}, "2 files selected", "  3.4 MB"},
+    };
+    for (const auto& c : cases) {
+        const CSelectionStatus status =
+            CSelectionStatus::DescribeList(c.arrShown, c.nTotal, c.bFiltered, c.arrSelected);
+        EXPECT_EQ(status.m_strCount, c.pszCount) << c.pszName;
+        EXPECT_EQ(status.m_strSize, c.pszSize) << c.pszName;
+        EXPECT_EQ(status.m_strDescription.empty(), c.arrSelected.size() != 1) << c.pszName;
+    }
 }
