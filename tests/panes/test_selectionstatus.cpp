@@ -137,33 +137,3 @@ TEST(SelectionStatus, CountsAreGroupedAsTheLanguageWritesThem) {
     const std::vector<const CTrackInfo*> arrMany(1234, tracks.Add({"A", "T", "", "", 0, 1000}));
     EXPECT_EQ(CSelectionStatus::Describe(arrMany).m_strCount, "1,234 files selected");
 }
-
-// The list pane's status: the selection when there is one, else the rows shown, whose count
-// says how many a filter left of the whole list and whose size is theirs alone.
-TEST(SelectionStatus, AListIsDescribedByWhatItShowsOrSelects) {
-    CTracks tracks;
-    auto* pBig = const_cast<CTrackInfo*>(tracks.Add({"A", "Big", "", "", 0, 3000000}));
-    auto* pSmall = const_cast<CTrackInfo*>(tracks.Add({"B", "Small", "", "", 0, 400000}));
-    const struct {
-        const char* pszName;
-        CTrackList arrShown;
-        std::size_t nTotal;
-        bool bFiltered;
-        CTrackList arrSelected;
-        const char* pszCount;
-        const char* pszSize;
-    } cases[] = {
-        {"whole list", {pBig, pSmall}, 2, false, {}, "2 file(s)", "  3.4 MB"},
-        {"filtered", {pSmall}, 2000, true, {}, "1 of 2,000 file(s)", "  0.4 MB"},
-        {"filtered to nothing", {}, 2, true, {}, "0 of 2 file(s)", "  0.0 MB"},
-        {"one selected, filtered", {pSmall}, 2, true, {pSmall}, "1 file selected", "  0.4 MB"},
-        {"two selected", {pBig, pSmall}, 2, false, {pBig, pSmall}, "2 files selected", "  3.4 MB"},
-    };
-    for (const auto& c : cases) {
-        const CSelectionStatus status =
-            CSelectionStatus::DescribeList(c.arrShown, c.nTotal, c.bFiltered, c.arrSelected);
-        EXPECT_EQ(status.m_strCount, c.pszCount) << c.pszName;
-        EXPECT_EQ(status.m_strSize, c.pszSize) << c.pszName;
-        EXPECT_EQ(status.m_strDescription.empty(), c.arrSelected.size() != 1) << c.pszName;
-    }
-}
