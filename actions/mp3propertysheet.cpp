@@ -520,7 +520,7 @@ QString CMp3PropertySheet::LossMessage(const SEditLoss& loss) const {
         return tr("A comment of more than 28 bytes would take the place of the track number in %1 "
                   "of the selected files. Shorten the %2 field to 28 bytes, or clear the %3 field "
                   "in every file to take the track numbers away.")
-            .arg(nFiles)
+            .arg(ToQString(FormatCount(nFiles)))
             .arg(strComment, strTrack);
     }
     if (IsOneFile()) {
@@ -531,7 +531,7 @@ QString CMp3PropertySheet::LossMessage(const SEditLoss& loss) const {
     return tr("A track number takes the comment's last two bytes, and the comments of %1 of the "
               "selected files need them. Type a text of 28 bytes at most in the %2 field, or "
               "leave the %3 field empty.")
-        .arg(nFiles)
+        .arg(ToQString(FormatCount(nFiles)))
         .arg(strComment, strTrack);
 }
 
@@ -558,12 +558,12 @@ namespace {
 // A heading with the count, the first lines, and a count of the lines left out.
 void AppendNamedLines(QStringList& arrLines, const QString& strHeading,
                       const QStringList& arrNamed) {
-    arrLines.push_back(strHeading.arg(static_cast<qulonglong>(arrNamed.size())));
+    arrLines.push_back(strHeading.arg(ToQString(FormatCount(arrNamed.size()))));
     const auto nShown = std::min<qsizetype>(arrNamed.size(), MAX_NAMED_FAILURES);
     arrLines.append(arrNamed.mid(0, nShown));
     if (arrNamed.size() > nShown) {
         arrLines.push_back(CMp3PropertySheet::tr("... and %1 more file(s).")
-                               .arg(static_cast<qulonglong>(arrNamed.size() - nShown)));
+                               .arg(ToQString(FormatCount(arrNamed.size() - nShown))));
     }
 }
 
@@ -643,7 +643,7 @@ void ReportRefusedId3v2(QWidget* pParent, CMessageSink& messages,
     }
     if (arrPaths.size() > MAX_NAMED_FAILURES) {
         arrLines.push_back(CMp3PropertySheet::tr("... and %1 more file(s).")
-                               .arg(static_cast<qulonglong>(arrPaths.size() - MAX_NAMED_FAILURES)));
+                               .arg(ToQString(FormatCount(arrPaths.size() - MAX_NAMED_FAILURES))));
     }
     messages.Show(pParent, arrLines.join(QLatin1Char('\n')));
 }
@@ -724,7 +724,7 @@ void ReportTagUndo(QWidget* pParent, CMessageSink& messages, const STagUndoRun& 
     if (nCancelled > 0) {
         messages.Show(pParent, CMp3PropertySheet::tr("The undo was stopped before %1 file(s): "
                                                      "Undo takes them back.")
-                                   .arg(static_cast<qulonglong>(nCancelled)));
+                                   .arg(ToQString(FormatCount(nCancelled))));
     }
 }
 
@@ -736,5 +736,5 @@ QString UndoCommandText(const CTagUndoHistory& history) {
     if (nFiles == 1) {
         return LoadQString(IDS_UNDO_ONE_FILE);
     }
-    return LoadQString(IDS_UNDO_FILES).arg(static_cast<qulonglong>(nFiles));
+    return LoadQString(IDS_UNDO_FILES).arg(ToQString(FormatCount(nFiles)));
 }

@@ -27,7 +27,7 @@ CSelectionStatus CSelectionStatus::Describe(const std::vector<const CTrackInfo*>
         status.m_strDescription = DescribeTrack(*arrTracks.front());
         status.m_strCount = LoadString(IDS_ONE_FILE_SELECTED);
     } else if (arrTracks.size() > 1) {
-        status.m_strCount = FormatString(IDS_FILES_SELECTED, std::to_string(arrTracks.size()));
+        status.m_strCount = FormatString(IDS_FILES_SELECTED, FormatCount(arrTracks.size()));
     }
     status.m_strSize = SizeText(arrTracks);
     return status;
@@ -40,8 +40,21 @@ CSelectionStatus CSelectionStatus::DescribeShown(const CTrackList& arrShown) {
     return status;
 }
 
+CSelectionStatus CSelectionStatus::DescribeList(const CTrackList& arrShown, std::size_t nTotal,
+                                                bool bFiltered, const CTrackList& arrSelected) {
+    if (!arrSelected.empty()) {
+        return Describe({arrSelected.begin(), arrSelected.end()});
+    }
+    CSelectionStatus status;
+    status.m_strCount = bFiltered ? FormatString(IDS_FILTER_COUNT, FormatCount(arrShown.size()),
+                                                 FormatCount(nTotal))
+                                  : CountText(nTotal);
+    status.m_strSize = SizeText(arrShown);
+    return status;
+}
+
 std::string CSelectionStatus::CountText(std::size_t nCount) {
-    return FormatString(IDS_NODE_FILES, std::to_string(nCount));
+    return FormatString(IDS_NODE_FILES, FormatCount(nCount));
 }
 
 std::string CSelectionStatus::DescribeTrack(const CTrackInfo& track) {

@@ -22,6 +22,10 @@ public:
     // With nothing selected the count and size panes tell what the list shows, as the tree's
     // node does: a count of zero selected files would contradict the node's count beside it.
     static CSelectionStatus DescribeShown(const CTrackList& arrShown);
+    // The list pane as the user sees it: the selected rows when there are any; otherwise the rows
+    // shown, counted "12 of 3,000 file(s)" while a filter hides some of the nTotal, and their size.
+    static CSelectionStatus DescribeList(const CTrackList& arrShown, std::size_t nTotal,
+                                         bool bFiltered, const CTrackList& arrSelected);
     // "%1 file(s)", the count of a node or of a whole list.
     static std::string CountText(std::size_t nCount);
 

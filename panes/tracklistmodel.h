@@ -71,6 +71,8 @@ public:
     const CTrackList& GetAllRows() const { return m_arrAll; }
     // Changes whenever rows come, go or move: rows matched on an earlier version do not fit.
     unsigned GetRowsVersion() const { return m_nRowsVersion; }
+    // The rows shown, in display order: those the filter lets through.
+    const CTrackList& GetShownRows() const { return Rows(); }
     // Every row of the list, the filter aside.
     int GetTotalCount() const { return static_cast<int>(m_arrAll.size()); }
     // Empties the model, dropping every pointer into the document.

@@ -17,6 +17,7 @@
 #include <QKeyEvent>
 #include <QLocale>
 #include <QMenu>
+#include <QLabel>
 #include <QTreeView>
 
 #include <algorithm>
@@ -28,6 +29,7 @@ namespace {
 // what a row is compared with, takes a while for a long text; testing takes a while for many rows.
 constexpr qsizetype QUICK_TEXT_CHARS = 256;
 constexpr std::size_t QUICK_ROWS = 20000;
+constexpr int HINT_MARGIN = 8;
 
 bool IsQuickFilter(const QString& strText, std::size_t nRows) {
     return strText.size() <= QUICK_TEXT_CHARS && nRows <= QUICK_ROWS;
@@ -81,6 +83,15 @@ CTunebrView::CTunebrView(CTunebrDoc& doc, CUserSettings& settings, CPaneHost& ho
                 this, [this, pResult] { OnFilterMatched(*pResult); }, Qt::QueuedConnection);
         });
 
+    // Over the rows, letting the pointer through to the views; shown only while there is no row.
+    m_pEmptyHint = new QLabel(LoadQString(IDS_EMPTY_LIST_HINT), this);
+    m_pEmptyHint->setAlignment(Qt::AlignCenter);
+    m_pEmptyHint->setWordWrap(true);
+    m_pEmptyHint->setTextFormat(Qt::PlainText);
+    m_pEmptyHint->setForegroundRole(QPalette::PlaceholderText);
+    m_pEmptyHint->setAttribute(Qt::WA_TransparentForMouseEvents);
+    m_pEmptyHint->hide();
+
     m_doc.AddView(this);
 }
 
@@ -98,6 +109,32 @@ void CTunebrView::OnInitialUpdate() {
 
 void CTunebrView::OnUpdate(CDocView* pSender, int nHint, CTrackList* pTracks) {
     (void)pSender;
+    TakeUpdate(nHint, pTracks);
+    UpdateEmptyHint();
+}
+
+// A folder that is missing or holds no file leaves an empty list: it says what to do instead.
+// A scan's first files may take a while to come: no hint meanwhile.
+void CTunebrView::UpdateEmptyHint() {
+    const bool bEmpty =
+        m_pTracks != nullptr && m_pModel->GetTotalCount() == 0 && !m_doc.IsScanning();
+    if (bEmpty) {
+        m_pEmptyHint->setGeometry(rect().adjusted(HINT_MARGIN, 0, -HINT_MARGIN, 0));
+        m_pEmptyHint->raise();
+    }
+    m_pEmptyHint->setVisible(bEmpty);
+}
+
+bool CTunebrView::IsEmptyHintShown() const {
+    return m_pEmptyHint->isVisibleTo(this);
+}
+
+void CTunebrView::resizeEvent(QResizeEvent* pEvent) {
+    CListViewEx::resizeEvent(pEvent);
+    m_pEmptyHint->setGeometry(rect().adjusted(HINT_MARGIN, 0, -HINT_MARGIN, 0));
+}
+
+void CTunebrView::TakeUpdate(int nHint, CTrackList* pTracks) {
     if (nHint == HINT_TRACKS_CHANGING) {
         BeginRecordChange();
         return;
@@ -174,7 +211,7 @@ void CTunebrView::FillList() {
     OnSelectionChanged();
     MatchFilter();
     if (IsFiltered()) {
-        ShowListCount();
+        ShowStatus();
     }
 }
 
@@ -190,7 +227,7 @@ void CTunebrView::TakeAddedTracks() {
         OnSelectionChanged();
     }
     if (IsFiltered()) {
-        ShowListCount();
+        ShowStatus();
     }
 }
 
@@ -256,7 +293,7 @@ void CTunebrView::ShowFiltered(CTrackFilter filter, CTrackList arrPassed) {
     m_pModel->AdoptFilter(std::move(filter), std::move(arrPassed));
     m_strShownFilter = m_strFilter;
     OnSelectionChanged();
-    ShowListCount();
+    ShowStatus();
 }
 
 // Whatever the worker was given is dropped; it has let go of the records on return.
@@ -282,34 +319,44 @@ bool CTunebrView::IsFiltered() const {
     return m_pModel->IsFiltered();
 }
 
-namespace {
-
-QString FormatCount(int nCount) {
-    const QLocale locale(UserLanguage() == ELanguage::French ? QLocale::French : QLocale::English);
-    return locale.toString(nCount);
-}
-
-} // namespace
-
 QString CTunebrView::GetFilterCountText() const {
     if (!IsFiltered()) {
         return {};
     }
-    return LoadQString(IDS_FILTER_COUNT)
-        .arg(FormatCount(m_pModel->rowCount()), FormatCount(m_pModel->GetTotalCount()));
+    return ToQString(FormatString(IDS_FILTER_COUNT, FormatCount(m_pModel->rowCount()),
+                                  FormatCount(m_pModel->GetTotalCount())));
 }
 
-// The count pane shows the list's size: filtered, or whole again once the filter goes.
-void CTunebrView::ShowListCount() {
-    QString strCount = GetFilterCountText();
-    if (strCount.isEmpty()) {
-        strCount = ToQString(CSelectionStatus::CountText(
-            static_cast<std::size_t>(std::max(0, m_pModel->GetTotalCount()))));
-    }
+SStatusTexts CTunebrView::GetStatusTexts() const {
     SStatusTexts texts;
-    texts.strDescription = m_strDescription;
-    texts.strCount = strCount;
-    m_host.SetStatusTexts(texts);
+    texts.strDescription = QStringLiteral("");
+    if (m_pTracks == nullptr) {
+        return texts; // between a rebuild's begin and end there is no list to describe
+    }
+    const CTrackList arrSelected = GetSelectedTracks();
+    const bool bFiltered = IsFiltered();
+    // The rows shown change with every key typed in the filter box, and with every batch of a
+    // scan: the description of a list without selection is kept for the rows it was made of.
+    const std::pair<unsigned, bool> shownRows(m_pModel->GetRowsVersion(), bFiltered);
+    if (arrSelected.empty() && (!m_listStatus || m_listStatusRows != shownRows)) {
+        m_listStatus = CSelectionStatus::DescribeList(
+            m_pModel->GetShownRows(), static_cast<std::size_t>(m_pModel->GetTotalCount()),
+            bFiltered, {});
+        m_listStatusRows = shownRows;
+    }
+    const CSelectionStatus status =
+        arrSelected.empty() ? *m_listStatus
+                            : CSelectionStatus::DescribeList({}, 0, bFiltered, arrSelected);
+    texts.strDescription = ToQString(status.m_strDescription);
+    texts.strCount = ToQString(status.m_strCount);
+    texts.strSize = ToQString(status.m_strSize);
+    return texts;
+}
+
+// The description, count and size panes: whatever changed, the selection, the rows shown or the
+// filter, they are made again from what the list shows and selects now.
+void CTunebrView::ShowStatus() {
+    m_host.SetStatusTexts(GetStatusTexts());
 }
 
 void CTunebrView::OnColumnClick(int nColumn) {
@@ -429,26 +476,7 @@ void CTunebrView::ShowSortIndicator() {
 }
 
 void CTunebrView::OnSelectionChanged() {
-    const CTrackList arrSelected = GetSelectedTracks();
-    if (arrSelected.empty() && m_pTracks == nullptr) {
-        // Between a rebuild's begin and end there is no list to describe.
-        m_strDescription.clear();
-        m_host.SetStatusTexts(SStatusTexts());
-    } else {
-        if (arrSelected.empty() && !m_listStatus) {
-            m_listStatus = CSelectionStatus::DescribeShown(*m_pTracks);
-        }
-        const CSelectionStatus status =
-            arrSelected.empty()
-                ? *m_listStatus
-                : CSelectionStatus::Describe({arrSelected.begin(), arrSelected.end()});
-        m_strDescription = ToQString(status.m_strDescription);
-        SStatusTexts texts;
-        texts.strDescription = m_strDescription;
-        texts.strCount = ToQString(status.m_strCount);
-        texts.strSize = ToQString(status.m_strSize);
-        m_host.SetStatusTexts(texts);
-    }
+    ShowStatus();
     ReportSelectionState();
 }
 

@@ -7,13 +7,16 @@
 #include "panes/columnlayout.h"
 #include "panes/filterworker.h"
 #include "panes/listviewex.h"
+#include "panes/panehost.h"
 #include "panes/selectionstatus.h"
 
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <utility>
 
 class CPaneHost;
+class QLabel;
 class CTrackListModel;
 class QMenu;
 class CTunebrDoc;
@@ -51,6 +54,9 @@ public:
     bool IsFilterPending() const { return m_nAwaitedMatch != 0 || m_bMatchDeferred; }
     // "12 of 3,000 file(s)" while a filter is active, empty otherwise: of the rows shown.
     QString GetFilterCountText() const;
+    // The description, count and size panes for what the list shows and selects; all null while
+    // the list has no list (during a rebuild).
+    SStatusTexts GetStatusTexts() const;
 
     // Records change outside a rebuild (a tag edit, an undo) only while one of these lives: no
     // match reads them on another thread meanwhile, and the filter text is matched once it goes.
@@ -82,6 +88,8 @@ public:
     bool IsByGenre() const { return m_bByGenre; }
     CTrackList* GetTrackList() const { return m_pTracks; }
     CTrackListModel* GetModel() const { return m_pModel; }
+    // The text over an empty list that tells how to open a folder.
+    bool IsEmptyHintShown() const;
 
 signals:
     // Whether any row is selected; sent when that changes. Play, Enqueue, Properties and Copy
@@ -97,6 +105,7 @@ signals:
     void columnMenuRequested(const QPoint& ptScreen);
 
 protected:
+    void resizeEvent(QResizeEvent* pEvent) override;
     bool OnViewKeyPress(QKeyEvent* pEvent) override;
     void OnViewDoubleClick() override { emit doubleClickActionRequested(); }
     void OnViewContextMenu(const QPoint& ptScreen) override { emit contextMenuRequested(ptScreen); }
@@ -104,12 +113,14 @@ protected:
 private:
     CColumnLayout DefaultColumns() const;
     void OnColumnResized(int nColumn, int nOldWidth, int nNewWidth);
+    void TakeUpdate(int nHint, CTrackList* pTracks);
+    void UpdateEmptyHint();
     void ApplyListOptions();
     void TakeAddedTracks();
     void ShowSortIndicator();
     void OnSelectionChanged();
     void ReportSelectionState();
-    void ShowListCount();
+    void ShowStatus();
     void MatchFilter();
     void OnFilterMatched(CFilterWorker::SResult& result);
     void ShowFiltered(CTrackFilter filter, CTrackList arrPassed);
@@ -122,13 +133,15 @@ private:
     CPaneHost& m_host;
     CTrackListModel* m_pModel;
     CColumnLayout m_columns;
+    QLabel* m_pEmptyHint = nullptr;
 
     int m_nSortKey;
     bool m_bByGenre;
     CTrackList* m_pTracks = nullptr; // the document's or an index entry's; never ours
     // What the status bar says of the whole list while nothing is selected: the filter box asks
     // for it at every key, and a million records are slow to walk.
-    std::optional<CSelectionStatus> m_listStatus;
+    mutable std::optional<CSelectionStatus> m_listStatus;
+    mutable std::pair<unsigned, bool> m_listStatusRows; // the rows' version, filtered or not
     bool m_bHadSelection = false;
     QString m_strFilter;
     QString m_strShownFilter; // the text the rows shown were matched with
@@ -137,7 +150,6 @@ private:
     unsigned m_nAwaitedRowsVersion = 0; // of the model's rows the job was given
     int m_nRecordChanges = 0;
     bool m_bMatchDeferred = false; // a match waits for the records' change to end
-    QString m_strDescription;      // the description pane's text as this view last set it
     // From a rebuild's start to the list it ends with: that list replaces the one filtered, it
     // is not another one chosen.
     bool m_bAwaitingRebuiltList = false;

@@ -9,6 +9,7 @@
 #include <QSettings>
 #include <QStandardPaths>
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -39,6 +40,35 @@ bool IsUsableFile(const QString& strFile) {
     return true;
 }
 
+enum class EWritable { Yes, No, NotOurs };
+
+// Whether this user may write the file: a file there must be a regular file of this user's, or a
+// link to one (a link to another's file would have us write into it); a file not there yet needs
+// the nearest folder there to be one this user may write in.
+EWritable Writability(const QString& strFile) {
+    const QByteArray path = QFile::encodeName(strFile);
+    struct stat st;
+    if (::lstat(path.constData(), &st) == 0 && S_ISLNK(st.st_mode)) {
+        if (::stat(path.constData(), &st) != 0 || st.st_uid != ::geteuid()) {
+            return EWritable::NotOurs;
+        }
+    }
+    if (::stat(path.constData(), &st) == 0) {
+        return ::access(path.constData(), W_OK) == 0 ? EWritable::Yes : EWritable::No;
+    }
+    QByteArray folder = path;
+    while (!folder.isEmpty()) {
+        folder.truncate(std::max<qsizetype>(folder.lastIndexOf('/'), 0));
+        const QByteArray there = folder.isEmpty() ? QByteArray("/") : folder;
+        if (::stat(there.constData(), &st) == 0) {
+            return S_ISDIR(st.st_mode) && ::access(there.constData(), W_OK | X_OK) == 0
+                       ? EWritable::Yes
+                       : EWritable::No;
+        }
+    }
+    return EWritable::No;
+}
+
 bool IsUtf8(const std::string& strBytes) {
     const QByteArray bytes = QByteArray::fromStdString(strBytes);
     return QString::fromUtf8(bytes).toUtf8() == bytes;
@@ -52,6 +82,20 @@ CSettingsStore::CSettingsStore()
                 QStringLiteral(".conf")) {
     if (IsUsableFile(m_strFile)) {
         m_pSettings = std::make_unique<QSettings>(m_strFile, QSettings::IniFormat);
+    }
+    if (!IsUsable()) {
+        return;
+    }
+    // Without either, the file would land in /.config, which is no one's own.
+    if (qEnvironmentVariableIsEmpty("XDG_CONFIG_HOME") && qEnvironmentVariableIsEmpty("HOME")) {
+        m_bWriteRefused = true;
+        m_strWriteProblem = LoadQString(IDS_SETTINGS_NO_HOME);
+        return;
+    }
+    const EWritable eWritable = Writability(m_strFile);
+    m_bWriteRefused = eWritable == EWritable::NotOurs;
+    if (eWritable != EWritable::Yes) {
+        m_strWriteProblem = LoadQString(IDS_SETTINGS_NOT_WRITTEN).arg(m_strFile);
     }
 }
 
@@ -117,15 +161,22 @@ void CSettingsStore::WritePath(const char* pszSection, const char* pszName,
                           : QVariant(QByteArray::fromStdString(strPath)));
 }
 
+// Values that could not be written stay pending: a later flush, once the file can be written,
+// writes them all.
 void CSettingsStore::Flush() {
-    if (m_pSettings == nullptr || m_mapPending.empty()) {
+    if (m_pSettings == nullptr || m_bWriteRefused || m_mapPending.empty()) {
         return;
     }
     for (const auto& [strKey, value] : m_mapPending) {
         m_pSettings->setValue(strKey, value);
     }
-    m_mapPending.clear();
     m_pSettings->sync();
+    if (m_pSettings->status() == QSettings::NoError) {
+        m_mapPending.clear();
+        m_strWriteProblem.clear();
+        return;
+    }
+    m_strWriteProblem = LoadQString(IDS_SETTINGS_NOT_WRITTEN).arg(m_strFile);
 }
 
 QString CSettingsStore::GetProblemText() const {

@@ -46,6 +46,10 @@ public:
     const QString& GetFileName() const { return m_strFile; }
     // What the user is told of an unusable file; empty for a usable one.
     QString GetProblemText() const;
+    // Why the values are not written, for the user; empty while they are (and for an unusable
+    // file, told by GetProblemText). Known from the start for a file or folder this user cannot
+    // write, and from every flush.
+    QString GetWriteProblemText() const { return m_strWriteProblem; }
 
 private:
     QVariant Value(const char* pszSection, const char* pszName) const;
@@ -53,5 +57,8 @@ private:
 
     QString m_strFile;
     std::unique_ptr<QSettings> m_pSettings;
+    QString m_strWriteProblem;
+    // No home to keep the file in, or a link to a file of someone else: nothing is written.
+    bool m_bWriteRefused = false;
     std::map<QString, QVariant> m_mapPending;
 };

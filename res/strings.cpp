@@ -122,6 +122,16 @@ constexpr SStringEntry s_aStrings[] = {
     {ID_FOCUS_FILTER, "Show only the tracks whose columns contain the typed words\nFilter",
      "N'affiche que les morceaux dont les colonnes contiennent les mots tapés\nFiltrer"},
     {IDS_NO_ARTIST, "(no artist)", "(sans artiste)"},
+    {IDS_EMPTY_LIST_HINT, "Type a folder in the address box or press Ctrl+O",
+     "Tapez un dossier dans la barre d'adresse ou appuyez sur Ctrl+O"},
+    {IDS_SETTINGS_NOT_WRITTEN,
+     "The settings could not be written to %1: the folder shown, the history and the window's "
+     "layout will not be remembered.",
+     "Les réglages n'ont pas pu être enregistrés dans %1 : le dossier affiché, l'historique et la "
+     "disposition de la fenêtre ne seront pas conservés."},
+    {IDS_SETTINGS_NO_HOME,
+     "Neither HOME nor XDG_CONFIG_HOME is set: the settings will not be remembered.",
+     "Ni HOME ni XDG_CONFIG_HOME n'est défini : les réglages ne seront pas conservés."},
     {ID_PLAY, "Play the selected file\nPlay", "Joue le morceau\nJouer"},
     {ID_ENQUEUE, "Enqueue selected file(s) into the playlist\nEnqueue",
      "Ajoute le morceau sélectionné à la Play List.\nAjouter"},
@@ -218,6 +228,39 @@ std::string FormatString(unsigned nId, const std::string& strArg) {
         strText.replace(nAt, 2, strArg);
     }
     return strText;
+}
+
+std::string FormatString(unsigned nId, const std::string& strArg1, const std::string& strArg2) {
+    // Both at once: an argument holding "%2" stays as it is.
+    const std::string strText = LoadString(nId);
+    std::string strOut;
+    for (std::size_t i = 0; i < strText.size(); ++i) {
+        if (strText[i] == '%' && i + 1 < strText.size() &&
+            (strText[i + 1] == '1' || strText[i + 1] == '2')) {
+            strOut += strText[i + 1] == '1' ? strArg1 : strArg2;
+            ++i;
+        } else {
+            strOut += strText[i];
+        }
+    }
+    return strOut;
+}
+
+std::string FormatCount(unsigned long long nCount, ELanguage eLanguage) {
+    const std::string strDigits = std::to_string(nCount);
+    const char* pszSeparator = eLanguage == ELanguage::French ? "\u202F" : ",";
+    std::string strText;
+    for (std::size_t i = 0; i < strDigits.size(); ++i) {
+        if (i > 0 && (strDigits.size() - i) % 3 == 0) {
+            strText += pszSeparator;
+        }
+        strText += strDigits[i];
+    }
+    return strText;
+}
+
+std::string FormatCount(unsigned long long nCount) {
+    return FormatCount(nCount, UserLanguage());
 }
 
 std::vector<unsigned> StringIds() {

@@ -106,6 +106,9 @@ enum : unsigned {
     IDS_FILTER_COUNT = 2200,
     ID_FOCUS_FILTER = 2201,
     IDS_NO_ARTIST = 2210,
+    IDS_EMPTY_LIST_HINT = 2410,
+    IDS_SETTINGS_NOT_WRITTEN = 2411,
+    IDS_SETTINGS_NO_HOME = 2412,
 };
 
 // French when the first set of LC_ALL, LC_MESSAGES and LANG begins with "fr"; English otherwise.
@@ -121,6 +124,14 @@ const char* LoadString(unsigned nId);
 // The text of a string id in the user's language with every "%1" replaced by strArg, as
 // QString::arg does for the Qt layers: the table has one placeholder convention.
 std::string FormatString(unsigned nId, const std::string& strArg);
+// The same with "%1" and "%2".
+std::string FormatString(unsigned nId, const std::string& strArg1, const std::string& strArg2);
+
+// A count with its digits grouped in threes as the language writes it: "2,000" in English,
+// "2 000" (a narrow no-break space) in French. Every count the user reads goes through it, so
+// that no text groups them otherwise.
+std::string FormatCount(unsigned long long nCount, ELanguage eLanguage);
+std::string FormatCount(unsigned long long nCount);
 
 // Every id of the table, in ascending order.
 std::vector<unsigned> StringIds();

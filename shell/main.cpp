@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Copyright 2026 Quillon Softs
 #include "platform/heappolicy.h"
+#include "platform/terminationwatch.h"
 #include "shell/commandline.h"
 #include "shell/mainframe.h"
 #include "shell/tunebrapp.h"
@@ -18,6 +19,13 @@ int main(int argc, char** argv) {
     CTunebrApp app(argc, argv);
     app.LoadSettings();
     CMainFrame frame(app, app.GetStore());
+    // A session that ends or a "kill" closes the window as the user would: the settings are
+    // written. Quitting also ends a dialog's loop, which would keep the process alive.
+    const CTerminationWatch termination;
+    QObject::connect(&termination, &CTerminationWatch::terminationRequested, &frame, [&frame] {
+        frame.close();
+        CTunebrApp::quit();
+    });
     frame.show();
     frame.StartUp(cmd.m_strFolder);
     return CTunebrApp::exec();

@@ -44,6 +44,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QSplitter>
+#include <QStatusTipEvent>
 #include <QToolBar>
 #include <QTreeView>
 
@@ -122,6 +123,8 @@ CMainFrame::CMainFrame(CUserSettings& settings, CSettingsStore& store, const SFr
     if (!m_store.IsUsable()) {
         m_pStatusBar->showMessage(m_store.GetProblemText());
     }
+    // Once the window shows: a file that cannot be written is known before anything is lost.
+    QMetaObject::invokeMethod(this, &CMainFrame::ReportSettingsProblem, Qt::QueuedConnection);
 
     // The saved history, oldest first so that the newest ends on top, then the start folder.
     for (int i = CUserSettings::ADDRESS_COUNT - 1; i >= 0; --i) {
@@ -263,6 +266,8 @@ QAction* CMainFrame::AddCommand(const SCommand& command) {
     pAction->setCheckable(command.eGroup != ECommandGroup::None);
     addAction(pAction); // shortcuts work with the menu bar hidden too
     m_mapActions[command.nId] = pAction;
+    // First: a command may open a dialog, and the prompt of its entry must not outlive the choice.
+    connect(pAction, &QAction::triggered, this, &CMainFrame::ClearPrompt);
     const unsigned nId = command.nId;
     if (command.eGroup == ECommandGroup::Style) {
         connect(pAction, &QAction::triggered, this, [this, nId] { OnViewStyle(nId); });
@@ -499,8 +504,9 @@ void CMainFrame::StartUp(const std::optional<std::string>& strFolder) {
             return;
         }
         std::fprintf(stderr, "tunebrowse: cannot open folder '%s'\n", strNamed.c_str());
-        Beep();
+        // The start folder is read meanwhile: the box does not hold the window's first look.
         OpenAddress(m_settings.m_strFilePath);
+        ReportFolderError(nError, strPath);
     });
 }
 
@@ -539,7 +545,7 @@ void CMainFrame::OpenAddress(const std::string& strPath) {
     });
     UpdateTitle();
     StartAnimation();
-    m_pStatusBar->SetLocationText(LoadQString(IDS_SCANNING).arg(0));
+    m_pStatusBar->SetLocationText(LoadQString(IDS_SCANNING).arg(ToQString(FormatCount(0))), true);
     UpdateScanCommands();
 }
 
@@ -561,7 +567,7 @@ void CMainFrame::FileScanBatch() {
         return;
     }
     m_pStatusBar->SetLocationText(
-        LoadQString(IDS_SCANNING).arg(static_cast<qulonglong>(m_pDoc->GetTracks()->size())));
+        LoadQString(IDS_SCANNING).arg(ToQString(FormatCount(m_pDoc->GetTracks()->size()))), true);
 }
 
 // Escape, or a click on the animation: the files read so far stay, and the window is free at
@@ -584,6 +590,9 @@ void CMainFrame::OnStopScan() {
 void CMainFrame::EndScan() {
     StopAnimation();
     UpdateScanCommands();
+    // A session that ends, or a crash, must not lose the folder just read.
+    SaveBrowseSettings();
+    FlushSettings();
     // The tree's last word on its node replaces the count of files read.
     const QList<QTreeWidgetItem*> arrSelected = m_pLeftView->selectedItems();
     if (!arrSelected.isEmpty()) {
@@ -591,8 +600,8 @@ void CMainFrame::EndScan() {
     }
     if (m_pDoc->WasScanStopped()) {
         m_pStatusBar->SetLocationText(
-            LoadQString(IDS_SCAN_STOPPED)
-                .arg(static_cast<qulonglong>(m_pDoc->GetTracks()->size())));
+            LoadQString(IDS_SCAN_STOPPED).arg(ToQString(FormatCount(m_pDoc->GetTracks()->size()))),
+            true);
     }
 }
 
@@ -657,17 +666,20 @@ void CMainFrame::OpenTypedFolder(const std::string& strTyped) {
     const std::string strFolder = ResolveFolder(strTyped, m_pDoc->GetTitle(), HomeFolder());
     CheckFolder(strFolder, [this, strFolder](int nError) {
         if (nError != 0) {
-            const unsigned nText = nError == ENOENT    ? IDS_FOLDER_MISSING
-                                   : nError == ENOTDIR ? IDS_NOT_A_FOLDER
-                                                       : IDS_FOLDER_UNREADABLE;
-            m_messages.Show(this,
-                            LoadQString(nText).arg(strFolder.empty() ? QStringLiteral("/")
-                                                                     : DisplayPath(strFolder)));
+            ReportFolderError(nError, strFolder);
             return;
         }
         AddAddress(strFolder);
         OpenAddress(strFolder);
     });
+}
+
+void CMainFrame::ReportFolderError(int nError, const std::string& strFolder) {
+    const unsigned nText = nError == ENOENT    ? IDS_FOLDER_MISSING
+                           : nError == ENOTDIR ? IDS_NOT_A_FOLDER
+                                               : IDS_FOLDER_UNREADABLE;
+    m_messages.Show(this, LoadQString(nText).arg(strFolder.empty() ? QStringLiteral("/")
+                                                                   : DisplayPath(strFolder)));
 }
 
 void CMainFrame::OnAddressSelected(const QByteArray& strPath) {
@@ -691,17 +703,19 @@ void CMainFrame::SetStatusTexts(const SStatusTexts& texts) {
         m_pStatusBar->SetOrganisationIcon(m_nViewType);
         m_bViewIconDirty = false;
     }
-    // The tree describes its node last, after the list has taken it in: while a filter is
-    // active the count is the list's.
-    const QString strFilterCount = texts.strLocation.isEmpty() || m_pRightView == nullptr
-                                       ? QString()
-                                       : m_pRightView->GetFilterCountText();
-    if (strFilterCount.isEmpty()) {
+    // The tree describes its node after the list has taken the node's list in. The node's whole
+    // list is what the list shows unless a filter hides rows or rows are selected: then the list
+    // alone knows what to say.
+    const bool bFromTree = !texts.strLocation.isNull();
+    const bool bListKnowsBetter = m_pRightView != nullptr &&
+                                  m_pRightView->GetTrackList() != nullptr &&
+                                  (m_pRightView->IsFiltered() || m_pRightView->HasSelection());
+    if (!bFromTree || !bListKnowsBetter) {
         m_pStatusBar->SetStatusTexts(texts);
         return;
     }
-    SStatusTexts shown = texts;
-    shown.strCount = strFilterCount;
+    SStatusTexts shown = m_pRightView->GetStatusTexts();
+    shown.strLocation = texts.strLocation;
     m_pStatusBar->SetStatusTexts(shown);
 }
 
@@ -718,7 +732,7 @@ void CMainFrame::ShowHandoffBusy(bool bBusy) {
     const QString strHandingOver = LoadQString(IDS_HANDING_OVER);
     if (bBusy) {
         m_strStatusBeforeHandoff = m_pStatusBar->GetPaneText(0);
-        m_pStatusBar->SetLocationText(strHandingOver);
+        m_pStatusBar->SetLocationText(strHandingOver, true);
         QApplication::setOverrideCursor(Qt::BusyCursor);
         return;
     }
@@ -851,6 +865,19 @@ void CMainFrame::EndWaitCursor() {
 }
 
 void CMainFrame::SaveFrameSettings() {
+    SaveBrowseSettings();
+    // A window left where it was placed gives back the stored values, frame or no frame.
+    const QRect rect = GetOuterNormalGeometry();
+    const char* pszUser = CUserSettings::SECTION_USER;
+    m_store.WriteInt(pszUser, "cx", rect.width());
+    m_store.WriteInt(pszUser, "cy", rect.height());
+    m_store.WriteInt(pszUser, "x", rect.left());
+    m_store.WriteInt(pszUser, "y", rect.top());
+}
+
+// What the user browsed: the organisation, the folders' history and the sort. The start folder is
+// the document's to write, at each scan's end.
+void CMainFrame::SaveBrowseSettings() {
     CSettingsStore& store = m_store;
     const char* pszUser = CUserSettings::SECTION_USER;
     store.WriteInt(pszUser, "ShowLabels", m_bShowLabels ? 1 : 0);
@@ -861,12 +888,6 @@ void CMainFrame::SaveFrameSettings() {
         const std::string strName = "Address" + std::to_string(i);
         store.WritePath(pszUser, strName.c_str(), arrAddresses[i]);
     }
-    // A window left where it was placed gives back the stored values, frame or no frame.
-    const QRect rect = GetOuterNormalGeometry();
-    store.WriteInt(pszUser, "cx", rect.width());
-    store.WriteInt(pszUser, "cy", rect.height());
-    store.WriteInt(pszUser, "x", rect.left());
-    store.WriteInt(pszUser, "y", rect.top());
     store.WriteInt(pszUser, "SortingColumn", m_settings.m_nSortingColumn);
     // Columns the user never changed are not stored: they follow the font.
     if (!m_settings.m_strColumnWidths.empty()) {
@@ -876,9 +897,26 @@ void CMainFrame::SaveFrameSettings() {
     }
 }
 
+// The settings reach the file now, and a file that cannot be written is told once.
+void CMainFrame::FlushSettings() {
+    m_store.Flush();
+    ReportSettingsProblem();
+}
+
+void CMainFrame::ReportSettingsProblem() {
+    const QString strProblem = m_store.GetWriteProblemText();
+    if (strProblem.isEmpty() || m_bSettingsProblemTold) {
+        return;
+    }
+    m_bSettingsProblemTold = true;
+    m_messages.Show(this, strProblem);
+}
+
 // A scan running is stopped, not waited for: the folder read so far is the one stored. A write
 // running stops after the file it is writing, which the track commands wait for as they go.
 void CMainFrame::closeEvent(QCloseEvent* pEvent) {
+    // Told already, if at all: a box would hold the window that is closing.
+    m_bSettingsProblemTold = true;
     OnStopScan();
     m_pCommands->Cancel();
     SaveFrameSettings();
@@ -929,6 +967,33 @@ QRect CMainFrame::GetOuterNormalGeometry() const {
         rect = normalGeometry().marginsAdded(frame);
     }
     return rect;
+}
+
+// A command's prompt covers the panes while the pointer is on its button or menu entry. Qt takes
+// it away when the pointer moves to another control, but not when the pointer leaves the window,
+// nor when the command opened a dialog: the prompt then stayed over the panes. Other messages
+// (the settings notice) are left to their own end.
+bool CMainFrame::event(QEvent* pEvent) {
+    switch (pEvent->type()) {
+    case QEvent::StatusTip:
+        m_strPrompt = static_cast<QStatusTipEvent*>(pEvent)->tip();
+        break;
+    case QEvent::Leave:
+    case QEvent::WindowActivate:
+    case QEvent::WindowDeactivate:
+        ClearPrompt();
+        break;
+    default:
+        break;
+    }
+    return QMainWindow::event(pEvent);
+}
+
+void CMainFrame::ClearPrompt() {
+    if (!m_strPrompt.isEmpty() && m_pStatusBar->currentMessage() == m_strPrompt) {
+        m_pStatusBar->clearMessage();
+    }
+    m_strPrompt.clear();
 }
 
 void CMainFrame::showEvent(QShowEvent* pEvent) {

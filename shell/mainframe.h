@@ -104,11 +104,13 @@ public:
     void OnOptions();
     void OnAppAbout();
     void SaveFrameSettings();
+    void SaveBrowseSettings();
     CTrackCommands& GetTrackCommands() { return *m_pCommands; }
     // A folder typed or named at start is being looked at, or read.
     bool IsOpeningFolder() const;
 
 protected:
+    bool event(QEvent* pEvent) override;
     void closeEvent(QCloseEvent* pEvent) override;
     void showEvent(QShowEvent* pEvent) override;
     void moveEvent(QMoveEvent* pEvent) override;
@@ -142,10 +144,14 @@ private:
     void FitFrame();
     QRect GetOuterNormalGeometry() const;
     void OnFocusChanged(QWidget* pNow);
+    void ClearPrompt();
+    void FlushSettings();
+    void ReportSettingsProblem();
     void ShowHandoffBusy(bool bBusy);
     void CheckFolder(const std::string& strFolder, std::function<void(int)> fnChecked);
     void OnOpenFolder();
     void OpenTypedFolder(const std::string& strTyped);
+    void ReportFolderError(int nError, const std::string& strFolder);
     void OnRescan();
     void OnPlay();
     void OnEnqueue();
@@ -187,6 +193,8 @@ private:
     QPointer<CTagWriteRun> m_pShownRun; // the run whose progress the bar follows
     QWidget* m_pActiveView = nullptr;
     QString m_strStatusBeforeHandoff;
+    QString m_strPrompt; // the command prompt last shown over the panes
+    bool m_bSettingsProblemTold = false;
 
     bool m_bShowToolBar = true;
     bool m_bShowLabels;

@@ -9,9 +9,12 @@
 #include <QHBoxLayout>
 #include <QLabel>
 
+#include <algorithm>
+
 namespace {
 
 constexpr int ICON_SIZE = 16;
+constexpr int LOCATION_WIDTH = 150;
 
 QLabel* MakeTextPane(int nWidth) {
     auto* pLabel = new QLabel;
@@ -23,7 +26,7 @@ QLabel* MakeTextPane(int nWidth) {
 } // namespace
 
 CStatusPanes::CStatusPanes(QWidget* pParent) : QStatusBar(pParent) {
-    m_apText[0] = MakeTextPane(150);
+    m_apText[0] = MakeTextPane(LOCATION_WIDTH);
     addWidget(m_apText[0]);
 
     // The description pane takes the free width, with room for the note icon in front.
@@ -63,8 +66,20 @@ void CStatusPanes::SetStatusTexts(const SStatusTexts& texts) {
     }
 }
 
-void CStatusPanes::SetLocationText(const QString& strText) {
-    m_apText[0]->setText(strText);
+void CStatusPanes::SetLocationText(const QString& strText, bool bWhole) {
+    QLabel* pPane = m_apText[0];
+    // A path may be cut; a text that says what the window is doing must be read whole, at any
+    // font: the description pane beside it gives up the width.
+    const int nWidth =
+        bWhole ? pPane->fontMetrics().horizontalAdvance(strText) + 2 * pPane->margin() + 4 : 0;
+    pPane->setMinimumWidth(std::max(LOCATION_WIDTH, nWidth));
+    pPane->setText(strText);
+}
+
+bool CStatusPanes::IsPaneTextWhole(int nPane) const {
+    const QLabel* pPane = nPane >= 0 && nPane < 5 ? m_apText[nPane] : nullptr;
+    return pPane != nullptr &&
+           pPane->contentsRect().width() >= pPane->fontMetrics().horizontalAdvance(pPane->text());
 }
 
 void CStatusPanes::SetOrganisationIcon(int nViewType) {

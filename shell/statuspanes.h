@@ -19,13 +19,16 @@ public:
     explicit CStatusPanes(QWidget* pParent = nullptr);
 
     void SetStatusTexts(const SStatusTexts& texts);
-    // Pane 0 alone, for the running count of a scan.
-    void SetLocationText(const QString& strText);
+    // Pane 0 alone, for the running count of a scan. A whole text keeps its width whatever the
+    // window's; the next text that is not whole gives it back.
+    void SetLocationText(const QString& strText, bool bWhole = false);
     // 0 by artist (face), 1 by genre (clef), anything else the note.
     void SetOrganisationIcon(int nViewType);
 
     QString GetPaneText(int nPane) const;
     bool HasDescriptionIcon() const;
+    // The pane is wide enough for its text, as laid out now.
+    bool IsPaneTextWhole(int nPane) const;
     int GetOrganisationIconKind() const { return m_nOrganisationIcon; }
 
 private:

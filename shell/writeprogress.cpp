@@ -2,6 +2,9 @@
 // Copyright 2026 Quillon Softs
 #include "shell/writeprogress.h"
 
+#include "platform/textconv.h"
+#include "res/strings.h"
+
 #include <QHBoxLayout>
 #include <QProgressBar>
 #include <QPushButton>
@@ -39,5 +42,6 @@ void CWriteProgress::Begin(qulonglong nTotal) {
 void CWriteProgress::SetDone(qulonglong nDone, qulonglong nTotal) {
     m_pBar->setMaximum(BarValue(nTotal, nTotal));
     m_pBar->setValue(BarValue(nDone, nTotal));
-    m_pBar->setFormat(tr("%1 of %2 file(s)").arg(nDone).arg(nTotal));
+    m_pBar->setFormat(
+        tr("%1 of %2 file(s)").arg(ToQString(FormatCount(nDone)), ToQString(FormatCount(nTotal))));
 }

@@ -4,6 +4,7 @@
 #include "catalogue/tagblock.h"
 #include "catalogue/trackinfo.h"
 #include "panes/selectionstatus.h"
+#include "res/strings.h"
 
 #include <gtest/gtest.h>
 
@@ -111,4 +112,28 @@ TEST(SelectionStatus, TotalDoesNotWrapPastTwoGigabytes) {
         arrTracks.push_back(tracks.Add({"A", "T", "", "", 0, 1500000000}));
     }
     EXPECT_EQ(CSelectionStatus::Describe(arrTracks).m_strSize, "4500.0 MB");
+}
+
+// Every count the user reads is grouped the one way of the user's language.
+TEST(SelectionStatus, CountsAreGroupedAsTheLanguageWritesThem) {
+    const struct {
+        unsigned long long nCount;
+        const char* pszEnglish;
+        const char* pszFrench;
+    } cases[] = {
+        {0, "0", "0"},
+        {999, "999", "999"},
+        {1000, "1,000", "1\u202F000"},
+        {2000, "2,000", "2\u202F000"},
+        {123456, "123,456", "123\u202F456"},
+        {1234567, "1,234,567", "1\u202F234\u202F567"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(FormatCount(c.nCount, ELanguage::English), c.pszEnglish) << c.nCount;
+        EXPECT_EQ(FormatCount(c.nCount, ELanguage::French), c.pszFrench) << c.nCount;
+    }
+    EXPECT_EQ(CSelectionStatus::CountText(2000), "2,000 file(s)");
+    CTracks tracks;
+    const std::vector<const CTrackInfo*> arrMany(1234, tracks.Add({"A", "T", "", "", 0, 1000}));
+    EXPECT_EQ(CSelectionStatus::Describe(arrMany).m_strCount, "1,234 files selected");
 }

@@ -22,13 +22,19 @@
 #include "tests/support/testfiles.h"
 #include "tests/support/writewait.h"
 
+#include "platform/handoffwatch.h"
 #include "shell/busyanimation.h"
+
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QContextMenuEvent>
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QFile>
 #include <QHeaderView>
+#include <QFileInfo>
+#include <QLayout>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -42,7 +48,9 @@
 
 #include <algorithm>
 #include <functional>
+#include <optional>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -753,4 +761,231 @@ TEST_F(MainFrame, FilterBoxNarrowsTheListAndSurvivesARescanButNotAnotherNode) {
     pTree->setCurrentItem(pTree->topLevelItem(0)->child(0));
     EXPECT_TRUE(pFilter->text().isEmpty());
     EXPECT_FALSE(pFrame->GetRightPane()->IsFiltered());
+}
+
+// Every combination of node, filter (off, on, cleared after the selection) and selection (none
+// after one was taken back, one, two): the count and size panes tell what the list shows, or
+// what is selected in it, never the node's whole list while a filter hides part of it.
+TEST_F(MainFrame, StatusBarDescribesWhatTheListShowsAndSelects) {
+    WriteBytes(m_library.Path() / "d.mp3", Audio(1200000) + MakeTag("Far Four", "Zoe"));
+    WriteBytes(m_library.Path() / "e.mp3", Audio(3400000) + MakeTag("Five", "adam"));
+    WriteBytes(m_library.Path() / "f.mp3", Audio(500000) + MakeTag("Far Six", "Zoe"));
+    WriteBytes(m_library.Path() / "g.mp3", Audio(2000000) + MakeTag("Seven", "Zoe"));
+    const auto pFrame = OpenWindow();
+    CLeftView* pTree = pFrame->GetLeftPane();
+    CTunebrView* pList = pFrame->GetRightPane();
+    QItemSelectionModel* pSelection = pList->GetSelectionModel();
+    const auto select = [&](const char* pszTitle) {
+        for (int nRow = 0; nRow < pList->GetModel()->rowCount(); ++nRow) {
+            if (pList->GetModel()->GetTrack(nRow)->GetTitle() == pszTitle) {
+                pSelection->select(pList->GetModel()->index(nRow, 0),
+                                   QItemSelectionModel::Select | QItemSelectionModel::Rows);
+            }
+        }
+    };
+    const struct {
+        QString strLabel;
+        QTreeWidgetItem* pNode;
+        QString strWholeCount, strWholeSize, strFilteredCount;
+    } aNodes[] = {
+        {Q(m_library.Str()), pTree->topLevelItem(0), "7 file(s)", "  7.1 MB", "2 of 7 file(s)"},
+        {"Zoe", pTree->topLevelItem(0)->child(1), "5 file(s)", "  3.7 MB", "2 of 5 file(s)"},
+    };
+    const QString strFilteredSize = "  1.7 MB"; // Far Four and Far Six
+    enum EFilter { Off, On, Cleared };
+    const struct {
+        const char* pszName;
+        std::vector<const char*> arrTitles; // selected, in this order
+        QString strDescription, strCount, strSize;
+    } aSelections[] = {
+        {"none", {}, "", "", ""},
+        {"one", {"Far Six"}, "Zoe - Far Six [ Other ]", "1 file selected", "  0.5 MB"},
+        {"several", {"Far Four", "Far Six"}, "", "2 files selected", "  1.7 MB"},
+    };
+    ASSERT_EQ(aNodes[1].pNode->text(0), "Zoe");
+    for (const auto& node : aNodes) {
+        for (const EFilter eFilter : {Off, On, Cleared}) {
+            for (const auto& selection : aSelections) {
+                SCOPED_TRACE(node.strLabel.toStdString() + ", filter " + std::to_string(eFilter) +
+                             ", selection " + selection.pszName);
+                pFrame->GetFilterBox()->clear();
+                pTree->setCurrentItem(pTree->topLevelItem(0)->child(0));
+                pTree->setCurrentItem(node.pNode);
+                if (eFilter != Off) {
+                    pFrame->GetFilterBox()->setText("far");
+                }
+                if (selection.arrTitles.empty()) {
+                    select("Far Six");
+                    pSelection->clearSelection();
+                }
+                for (const char* pszTitle : selection.arrTitles) {
+                    select(pszTitle);
+                }
+                if (eFilter == Cleared) {
+                    pFrame->GetFilterBox()->clear();
+                }
+                const bool bSelected = !selection.arrTitles.empty();
+                const bool bFiltered = eFilter == On;
+                const CStatusPanes* pStatus = pFrame->GetStatusPanes();
+                EXPECT_EQ(pStatus->GetPaneText(0), node.strLabel);
+                EXPECT_EQ(pStatus->GetPaneText(1), selection.strDescription);
+                EXPECT_EQ(pStatus->GetPaneText(3), bSelected   ? selection.strCount
+                                                   : bFiltered ? node.strFilteredCount
+                                                               : node.strWholeCount);
+                EXPECT_EQ(pStatus->GetPaneText(4), bSelected   ? selection.strSize
+                                                   : bFiltered ? strFilteredSize
+                                                               : node.strWholeSize);
+            }
+        }
+    }
+}
+
+// A command's prompt covers the panes while the pointer is on it; it goes when the pointer
+// leaves the window and when the dialog the command opened closes. Other messages stay.
+TEST_F(MainFrame, ACommandPromptGoesWithThePointerOrTheDialog) {
+    const auto pFrame = OpenWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(pFrame.get()));
+    QAction* pAbout = pFrame->GetAction(ID_APP_ABOUT);
+    QAction* pPlay = pFrame->GetAction(ID_PLAY);
+    const auto leave = [&] {
+        QEvent leave(QEvent::Leave);
+        QApplication::sendEvent(pFrame.get(), &leave);
+    };
+    const struct {
+        const char* pszName;
+        QAction* pAction;
+        QWidget* pShownFrom; // the button or the menu bar the pointer is on
+        std::function<void()> fnThen;
+    } aCases[] = {
+        {"pointer leaves a button", pPlay, pFrame->GetToolBar()->widgetForAction(pPlay), leave},
+        {"About chosen in the menu", pAbout, pFrame->menuBar(),
+         [&] {
+             m_modals.OnDialog<QDialog>([](QDialog& dialog) { dialog.reject(); });
+             pAbout->trigger();
+         }},
+    };
+    for (const auto& c : aCases) {
+        c.pAction->showStatusText(c.pShownFrom);
+        EXPECT_EQ(pFrame->statusBar()->currentMessage(), c.pAction->statusTip()) << c.pszName;
+        c.fnThen();
+        QTest::qWait(20);
+        EXPECT_EQ(pFrame->statusBar()->currentMessage(), "") << c.pszName;
+    }
+    pFrame->statusBar()->showMessage("A notice");
+    leave();
+    EXPECT_EQ(pFrame->statusBar()->currentMessage(), "A notice");
+}
+
+// "Handing the tracks to the player..." is read whole at any font and a narrow window; a path
+// gives its width back.
+TEST_F(MainFrame, TheBusyTextIsNeverCut) {
+    const auto pFrame = OpenWindow();
+    CStatusPanes* pStatus = pFrame->GetStatusPanes();
+    CHandoffWatch& watch = pFrame->GetTrackCommands().GetHandoffWatch();
+    const QFont fontBefore = pFrame->font();
+    for (const int nPoints : {9, 11, 14}) {
+        for (const int nWidth : {600, 420}) {
+            QFont font = fontBefore;
+            font.setPointSize(nPoints);
+            pFrame->setFont(font);
+            pFrame->resize(nWidth, 400);
+            emit watch.busyChanged(true);
+            pStatus->layout()->activate();
+            EXPECT_EQ(pStatus->GetPaneText(0), LoadQString(IDS_HANDING_OVER));
+            EXPECT_TRUE(pStatus->IsPaneTextWhole(0)) << nPoints << " pt, " << nWidth << " px";
+            emit watch.busyChanged(false);
+            EXPECT_EQ(pStatus->GetPaneText(0), Q(m_library.Str()));
+        }
+    }
+    pFrame->setFont(fontBefore);
+}
+
+// A folder that is missing or holds no file says in the list what to do; so does a folder named
+// at start that does not exist, in the window as well as on stderr.
+TEST_F(MainFrame, AnEmptyListSaysHowToOpenAFolder) {
+    CTempDir empty;
+    const std::string strMissing = m_library.Str() + "/missing";
+    const struct {
+        const char* pszName;
+        std::optional<std::string> strNamed; // on the command line
+        std::string strStored;               // the start folder
+        bool bHint;
+        QStringList arrMessages;
+    } aCases[] = {
+        {"folder with files", std::nullopt, m_library.Str(), false, {}},
+        {"missing start folder", std::nullopt, strMissing, true, {}},
+        {"folder without a file", std::nullopt, empty.Str(), true, {}},
+        {"missing folder named at start",
+         strMissing,
+         m_library.Str(),
+         false,
+         {"The folder \"" + Q(strMissing) + "\" does not exist."}},
+    };
+    for (const auto& c : aCases) {
+        CSettingsStore().WriteString(CUserSettings::SECTION_MP3, "FilePath", c.strStored);
+        m_settings = CUserSettings();
+        m_settings.LoadSettings(m_store);
+        m_messages.m_arrTexts.clear();
+        CMainFrame frame(m_settings, m_store,
+                         SFrameSeams{nullptr, nullptr, &m_messages, &m_modals});
+        frame.show();
+        frame.StartUp(c.strNamed);
+        ASSERT_TRUE(WaitWhile([&] { return frame.IsOpeningFolder(); }));
+        QTest::qWait(10);
+        EXPECT_EQ(frame.GetRightPane()->IsEmptyHintShown(), c.bHint) << c.pszName;
+        EXPECT_EQ(m_messages.m_arrTexts, c.arrMessages) << c.pszName;
+        frame.close();
+    }
+    EXPECT_EQ(LoadQString(IDS_EMPTY_LIST_HINT), "Type a folder in the address box or press Ctrl+O");
+}
+
+// The start folder, the history and the sort reach the file at the end of every scan, not only
+// when the window closes: a session that ends or a crash loses nothing read.
+TEST_F(MainFrame, EveryScanWritesTheFolderHistoryAndSort) {
+    const auto pFrame = OpenWindow();
+    pFrame->GetRightPane()->OnColumnClick(0);
+    const std::string strSub = m_library.Str() + "/Sub";
+    pFrame->OnAddressEnter(Q(strSub));
+    ASSERT_TRUE(WaitForFolder(*pFrame));
+    const CSettingsStore file; // what another process would read now
+    EXPECT_EQ(file.ReadPath(CUserSettings::SECTION_MP3, "FilePath", ""), strSub);
+    EXPECT_EQ(file.ReadPath(CUserSettings::SECTION_USER, "Address0", ""), strSub);
+    EXPECT_EQ(file.ReadPath(CUserSettings::SECTION_USER, "Address1", ""), m_library.Str());
+    EXPECT_EQ(file.ReadInt(CUserSettings::SECTION_USER, "SortingColumn", 99),
+              m_settings.m_nSortingColumn);
+    EXPECT_TRUE(m_messages.m_arrTexts.isEmpty());
+}
+
+// Settings that cannot be written are told once, in the window, however many scans follow: here
+// the file is a link to another user's file, which is never written through.
+TEST_F(MainFrame, SettingsThatCannotBeWrittenAreToldOnce) {
+    CTempDir other;
+    std::string strTarget = "/etc/passwd"; // root's, for a test that is not run by root
+    if (::geteuid() == 0) {
+        strTarget = other.Str() + "/theirs.conf";
+        WriteBytes(strTarget, "[MP3]\nFilePath=/theirs\n");
+        ASSERT_EQ(::chown(strTarget.c_str(), 65534, 65534), 0);
+    }
+    const std::string strBefore = ReadBytes(strTarget);
+    QFile::remove(SettingsFile());
+    ASSERT_TRUE(QFile::link(QString::fromStdString(strTarget), SettingsFile()));
+    {
+        CSettingsStore store;
+        CUserSettings settings;
+        settings.LoadSettings(store);
+        CMainFrame frame(settings, store, SFrameSeams{nullptr, nullptr, &m_messages, &m_modals});
+        frame.show();
+        frame.StartUp(std::optional<std::string>(m_library.Str()));
+        ASSERT_TRUE(WaitForFolder(frame));
+        frame.OpenAddress(m_library.Str() + "/Sub");
+        ASSERT_TRUE(WaitForFolder(frame));
+        QTest::qWait(10);
+        ASSERT_EQ(m_messages.m_arrTexts.size(), 1);
+        EXPECT_NE(m_messages.m_arrTexts.front().indexOf(SettingsFile()), -1);
+        frame.close();
+    }
+    EXPECT_EQ(m_messages.m_arrTexts.size(), 1);
+    EXPECT_EQ(ReadBytes(strTarget), strBefore);
+    EXPECT_TRUE(QFileInfo(SettingsFile()).isSymLink());
+    QFile::remove(SettingsFile());
 }

@@ -245,3 +245,28 @@ TEST_F(ScanWindow, CommandsThatReplaceTracksWaitForTheScan) {
                                         QItemSelectionModel::Rows);
     EXPECT_TRUE(m_pFrame->GetAction(ID_PROPERTIES)->isEnabled());
 }
+
+// While a folder is read, the count and size panes give its running count, or nothing: never
+// the numbers of the folder shown before.
+TEST_F(ScanWindow, TheCountAndSizePanesFollowTheScanNotTheFolderBefore) {
+    CTempDir big;
+    WriteBytes(big.Path() / "big.mp3", Audio(2500000) + MakeTag("Big", "Someone"));
+    m_pFrame->OpenAddress(big.Str());
+    ASSERT_TRUE(WaitForFolder(*m_pFrame));
+    const CStatusPanes* pStatus = m_pFrame->GetStatusPanes();
+    ASSERT_EQ(pStatus->GetPaneText(4), "  2.5 MB");
+    QStringList arrWrong;
+    QTimer sampler;
+    QObject::connect(&sampler, &QTimer::timeout, [&] {
+        const QString strCount = pStatus->GetPaneText(3);
+        const QString strRunning = QStringLiteral("%1 file(s)").arg(ListRows());
+        if (Doc().IsScanning() && ((!strCount.isEmpty() && strCount != strRunning) ||
+                                   pStatus->GetPaneText(4) == "  2.5 MB")) {
+            arrWrong.push_back(strCount + " / " + pStatus->GetPaneText(4));
+        }
+    });
+    sampler.start(5);
+    ScanSlowlyUntil([this] { return !Doc().IsScanning(); });
+    EXPECT_TRUE(arrWrong.isEmpty()) << arrWrong.join(", ").toStdString();
+    EXPECT_EQ(pStatus->GetPaneText(3), "400 file(s)");
+}

@@ -2,13 +2,19 @@
 // Copyright 2026 Quillon Softs
 #include "platform/settingsstore.h"
 #include "platform/usersettings.h"
+#include "tests/catalogue/unprivileged.h"
+#include "tests/support/testfiles.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QStandardPaths>
+#include <QThread>
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <functional>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -169,5 +175,101 @@ TEST_F(UserSettings, AFileThatIsNoReadableRegularFileIsLeftAloneAndDefaultsAreUs
         EXPECT_EQ(S_ISDIR(st.st_mode), std::string(kind.pszKind) == "folder");
         ::unlink(path.constData());
         ::rmdir(path.constData());
+    }
+}
+
+// A store that cannot write its file says why, and never writes where it is not the user's to
+// write. Permissions mean nothing to root: those cases run as "nobody" then.
+TEST_F(UserSettings, AStoreThatCannotWriteSaysSo) {
+    CTempDir dir;
+    const std::string strSkip = AllowUnprivilegedAccess(dir.Path());
+    if (!strSkip.empty()) {
+        GTEST_SKIP() << strSkip;
+    }
+    const std::filesystem::path folder = dir.Path() / "Quillon Softs";
+    const std::filesystem::path file = folder / "Tunebrowse.conf";
+    const auto makeReadOnly = [&](bool bFile) {
+        WriteBytes(file, "[MP3]\nFileExt=*.ogg\n");
+        ChownToUnprivileged(folder);
+        ChownToUnprivileged(file);
+        ::chmod(file.c_str(), bFile ? 0444 : 0644);
+        ::chmod(folder.c_str(), bFile ? 0755 : 0555);
+        if (!bFile) {
+            std::filesystem::remove(file);
+        }
+    };
+    const struct {
+        const char* pszName;
+        std::function<void()> fnPrepare;
+        const char* pszHome; // null: unset, with XDG_CONFIG_HOME
+        bool bProblem;
+    } aCases[] = {
+        {"ordinary folder", [&] { ChownToUnprivileged(dir.Path()); }, "/home", false},
+        {"no home", [] {}, nullptr, true},
+        {"read-only file", [&] { makeReadOnly(true); }, "/home", true},
+        {"read-only folder", [&] { makeReadOnly(false); }, "/home", true},
+    };
+    const QByteArray configBefore = qgetenv("XDG_CONFIG_HOME");
+    const QByteArray homeBefore = qgetenv("HOME");
+    for (const auto& c : aCases) {
+        std::filesystem::remove_all(folder);
+        c.fnPrepare();
+        if (c.pszHome != nullptr) {
+            qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(dir.Str()));
+            qputenv("HOME", c.pszHome);
+        } else {
+            qunsetenv("XDG_CONFIG_HOME");
+            qunsetenv("HOME");
+        }
+        const int nExit = RunUnprivileged([&file] {
+            CSettingsStore store;
+            store.WriteString(CUserSettings::SECTION_MP3, "FileExt", "*.mp3");
+            store.Flush();
+            const bool bProblem = !store.GetWriteProblemText().isEmpty();
+            // Without a home the file would have gone to the root's folder.
+            const bool bWritten =
+                (ReadBytes(file) + ReadBytes("/.config/Quillon Softs/Tunebrowse.conf"))
+                    .find("*.mp3") != std::string::npos;
+            return (bProblem ? 1 : 0) + (bWritten ? 2 : 0);
+        });
+        EXPECT_EQ(nExit, c.bProblem ? 1 : 2) << c.pszName;
+    }
+    qputenv("XDG_CONFIG_HOME", configBefore);
+    qputenv("HOME", homeBefore);
+}
+
+// SIGTERM and SIGHUP close the real window as the user would: the process ends at once and the
+// settings are written, the window's placement among them. The folder is stored before, when
+// the scan ends.
+TEST_F(UserSettings, TheWindowClosesNormallyOnTerminationSignals) {
+    for (const int nSignal : {SIGTERM, SIGHUP}) {
+        CTempDir dir;
+        WriteBytes(dir.Path() / "lib" / "a.mp3", std::string(1000, 'x'));
+        const QString strConf =
+            QString::fromStdString(dir.Str()) + "/Quillon Softs/Tunebrowse.conf";
+        QProcess process;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        env.insert("XDG_CONFIG_HOME", QString::fromStdString(dir.Str()));
+        env.insert("HOME", QString::fromStdString(dir.Str()));
+        process.setProcessEnvironment(env);
+        process.start(TUNEBROWSE_EXE, {QString::fromStdString(dir.Str() + "/lib")});
+        ASSERT_TRUE(process.waitForStarted());
+        const auto stored = [&](const char* pszKey) {
+            QFile file(strConf);
+            return file.open(QIODevice::ReadOnly) && file.readAll().contains(pszKey);
+        };
+        const QByteArray folderKey = "FilePath=" + QByteArray::fromStdString(dir.Str()) + "/lib";
+        QDeadlineTimer deadline(30000);
+        while (!stored(folderKey.constData()) && !deadline.hasExpired()) {
+            QThread::msleep(20);
+        }
+        EXPECT_TRUE(stored(folderKey.constData())) << nSignal;
+        EXPECT_FALSE(stored("cx=")) << nSignal; // the window has not closed yet
+        ::kill(static_cast<pid_t>(process.processId()), nSignal);
+        ASSERT_TRUE(process.waitForFinished(10000)) << nSignal;
+        EXPECT_EQ(process.exitStatus(), QProcess::NormalExit) << nSignal;
+        EXPECT_EQ(process.exitCode(), 0) << nSignal;
+        EXPECT_TRUE(stored("cx=")) << nSignal;
     }
 }
