@@ -15,9 +15,9 @@
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLocale>
 #include <QMenu>
-#include <QLabel>
 #include <QTreeView>
 
 #include <algorithm>

@@ -32,8 +32,8 @@
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
-#include <QHeaderView>
 #include <QFileInfo>
+#include <QHeaderView>
 #include <QLayout>
 #include <QLineEdit>
 #include <QMenu>
