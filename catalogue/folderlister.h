@@ -58,8 +58,8 @@ public:
     CFolderLister(const CFolderLister&) = delete;
     CFolderLister& operator=(const CFolderLister&) = delete;
 
-    // The scan's first folder, opened by its path; strOwnName is the name no sub-folder may have.
-    CNodePtr QueueRoot(std::string strPath, std::string strOwnName);
+    // The scan's first folder, opened by its path.
+    CNodePtr QueueRoot(std::string strPath);
     // Queues the sub-folders arrFolders[nFirst...] of the folder pParent, open as pFd, that have
     // no node in arrChildren yet.
     void QueueChildren(const CNodePtr& pParent, const CSharedFd& pFd,

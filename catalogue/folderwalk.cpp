@@ -49,7 +49,7 @@ std::size_t CFolderWalk::FoldersInFlight() {
 
 void CFolderWalk::Walk(const std::string& strFolder, const char* pszOpen) {
     m_strPath = strFolder;
-    const CNodePtr pRoot = m_lister.QueueRoot(pszOpen, std::string(OwnName(strFolder)));
+    const CNodePtr pRoot = m_lister.QueueRoot(pszOpen);
     CFolderLister::SListing listing;
     if (!TakeListing(pRoot, listing)) {
         return;
@@ -178,11 +178,6 @@ bool CFolderWalk::IsFrame(const CSharedFd& pFd, const SFrame& frame) {
     struct stat st;
     return pFd && pFd->IsValid() && ::fstat(pFd->Get(), &st) == 0 && st.st_dev == frame.nDevice &&
            st.st_ino == frame.nInode;
-}
-
-std::string_view CFolderWalk::OwnName(std::string_view strFolder) {
-    const std::size_t nSlash = strFolder.rfind('/');
-    return nSlash == std::string_view::npos ? strFolder : strFolder.substr(nSlash + 1);
 }
 
 // Only what may be a regular file is opened: a matching folder, FIFO, socket or device gets

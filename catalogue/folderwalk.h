@@ -74,7 +74,6 @@ private:
     static CSharedFd Share(int nFd) { return std::make_shared<const CFileDescriptor>(nFd); }
     static bool IsOpen(const SFrame& frame) { return frame.pFd && frame.pFd->IsValid(); }
     static bool IsFrame(const CSharedFd& pFd, const SFrame& frame);
-    static std::string_view OwnName(std::string_view strFolder);
 
     bool TakeListing(const CNodePtr& pNode, CFolderLister::SListing& listing);
     void Enter(const CNodePtr& pNode, CFolderLister::SListing&& listing, std::string strName);
