@@ -2,6 +2,7 @@
 // Copyright 2026 Quillon Softs
 #include "shell/commandline.h"
 #include "tests/support/deflate.h"
+#include "tests/support/programrun.h"
 #include "tests/support/testfiles.h"
 
 #include <QDir>
@@ -73,6 +74,9 @@ TEST(CommandLine, ParsesModesAndRejectsMalformedInput) {
         {{"--list", "--encoding", "koi8-r", "/m"}, EMode::List},
         {{"--list", "--encoding", "klingon", "/m"}, EMode::Usage},
         {{"--encoding", "Big5", "/m"}, EMode::Usage},
+        {{"--list", ""}, EMode::Usage},
+        {{"--tree", "--", ""}, EMode::Usage},
+        {{""}, EMode::Usage},
     };
     for (const auto& c : aCases) {
         const CCommandLine cmd = CCommandLine::Parse(c.arrArgs);
@@ -416,4 +420,42 @@ TEST(CommandLine, ASettingsFileThatIsAFifoGivesTheDefaultsWithoutWaiting) {
     EXPECT_EQ(list.strOut.rfind("a.mp3\t", 0), 0u);
     EXPECT_NE(list.strErr.find("Tunebrowse.conf"), std::string::npos);
     EXPECT_TRUE(QFileInfo(strFile).isFile() == false && QFileInfo::exists(strFile));
+}
+
+TEST(CommandLine, OutputThatCannotBeWrittenIsAnErrorUnlessTheReaderHadWhatItWanted) {
+    CTempDir dir;
+    // More than a pipe holds, so that a reader that stops early is noticed.
+    for (int i = 0; i < 1500; ++i) {
+        WriteBytes(dir.Path() / (std::string(100, 'n') + std::to_string(i) + ".mp3"), Audio(10));
+    }
+    const QTemporaryDir configDir;
+    const std::string strExe = TUNEBROWSE_EXE;
+    const struct {
+        const char* pszMode;
+        EOutputTo eTo;
+        int nExit;
+        const char* pszError; // in the message, or nullptr for none
+    } aCases[] = {
+        {"--list", EOutputTo::FullDisk, 1, "No space left on device"},
+        {"--tree", EOutputTo::FullDisk, 1, "No space left on device"},
+        {"--list", EOutputTo::ClosedPipe, 1, "Broken pipe"},
+        {"--tree", EOutputTo::ClosedPipe, 1, "Broken pipe"},
+        {"--list", EOutputTo::FirstLine, 0, nullptr},
+        {"--list", EOutputTo::Pipe, 0, nullptr},
+    };
+    for (const auto& c : aCases) {
+        SCOPED_TRACE(std::string(c.pszMode) + " " + std::to_string(static_cast<int>(c.eTo)));
+        const SProgramRun run = RunProgramWithOutput({strExe, c.pszMode, dir.Str()}, c.eTo,
+                                                     configDir.path().toStdString());
+        EXPECT_EQ(run.nExit, c.nExit);
+        if (c.pszError != nullptr) {
+            EXPECT_NE(run.strErr.find(c.pszError), std::string::npos) << run.strErr;
+        } else {
+            EXPECT_EQ(run.strErr, "");
+        }
+    }
+    const SRun empty = RunProgram({QStringLiteral("--list"), QString()});
+    EXPECT_EQ(empty.nExit, 2);
+    EXPECT_NE(empty.strErr.find("empty"), std::string::npos);
+    EXPECT_EQ(empty.strOut, "");
 }
