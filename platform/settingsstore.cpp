@@ -6,6 +6,7 @@
 #include "res/strings.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSettings>
 #include <QStandardPaths>
 
@@ -37,6 +38,26 @@ bool IsUsableFile(const QString& strFile) {
     }
     ::close(nFd);
     return true;
+}
+
+// The file holds the history of the folders the user opened: no one else may read it. Made
+// private before the first write, so that it is never readable by others even for a moment; the
+// rewrites keep the mode of the file they replace. A file of another owner is left as it is.
+void MakePrivate(const QString& strFile) {
+    const QByteArray path = QFile::encodeName(strFile);
+    const QByteArray folder = QFile::encodeName(QFileInfo(strFile).path());
+    ::mkdir(folder.constData(), 0700);
+    const int nFd =
+        ::open(path.constData(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
+    if (nFd < 0) {
+        return;
+    }
+    struct stat st;
+    if (::fstat(nFd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid() &&
+        (st.st_mode & 077) != 0) {
+        ::fchmod(nFd, st.st_mode & 0700);
+    }
+    ::close(nFd);
 }
 
 bool IsUtf8(const std::string& strBytes) {
@@ -121,6 +142,7 @@ void CSettingsStore::Flush() {
         m_pSettings->setValue(strKey, value);
     }
     m_mapPending.clear();
+    MakePrivate(m_strFile);
     m_pSettings->sync();
 }
 

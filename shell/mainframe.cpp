@@ -426,6 +426,8 @@ void CMainFrame::CreateClient() {
                                                    m_fileOps, m_messages, m_modals);
     CTrackCommands* pCommands = m_pCommands.get();
     pCommands->SetBusyListener([this] { OnWriteStateChanged(); });
+    pCommands->SetStatusListener(
+        [this](const QString& strText) { m_pStatusBar->showMessage(strText); });
     connect(m_pWriteProgress, &CWriteProgress::cancelRequested, this, [this] {
         m_pCommands->CancelWrite();
         m_pWriteProgress->GetCancelButton()->setEnabled(false);
