@@ -797,7 +797,8 @@ void CMainFrame::OnOptions() {
 }
 
 void CMainFrame::OnAppAbout() {
-    CAboutDlg dialog([this](const std::string& strUrl) { m_shell.Open(strUrl); }, this);
+    // The project has no home page of its own: no link rather than a made-up address.
+    CAboutDlg dialog([this](const std::string& strUrl) { m_shell.Open(strUrl); }, QString(), this);
     m_modals.Exec(dialog);
 }
 

@@ -17,6 +17,7 @@
 
 #include "res/strings.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QLocale>
 #include <QMenu>
@@ -182,14 +183,15 @@ void CTrackCommands::ShowContextMenu(const QPoint& ptScreen, QAction* pPlay, QAc
     QMenu menu(&m_view);
     // The window's actions carry the shortcuts; the menu's own captions differ a little.
     auto add = [&menu](const char* pszText, QAction* pCommand) {
-        QAction* pItem = menu.addAction(QString::fromUtf8(pszText), pCommand, &QAction::trigger);
+        QAction* pItem = menu.addAction(QCoreApplication::translate("CTrackCommands", pszText),
+                                        pCommand, &QAction::trigger);
         pItem->setEnabled(pCommand->isEnabled());
     };
-    add("&Play", pPlay);
-    add("&Enqueue", pEnqueue);
+    add(QT_TRANSLATE_NOOP("CTrackCommands", "&Play"), pPlay);
+    add(QT_TRANSLATE_NOOP("CTrackCommands", "&Enqueue"), pEnqueue);
     menu.addSeparator();
-    add("&Copy", pCopy);
+    add(QT_TRANSLATE_NOOP("CTrackCommands", "&Copy"), pCopy);
     menu.addSeparator();
-    add("&Properties ...", pProperties);
+    add(QT_TRANSLATE_NOOP("CTrackCommands", "&Properties ..."), pProperties);
     m_modals.Exec(menu, ptScreen);
 }

@@ -459,3 +459,41 @@ TEST(CommandLine, OutputThatCannotBeWrittenIsAnErrorUnlessTheReaderHadWhatItWant
     EXPECT_NE(empty.strErr.find("empty"), std::string::npos);
     EXPECT_EQ(empty.strOut, "");
 }
+
+// Without a display the window cannot open: a message and status 1, never an abort.
+TEST(CommandLine, WithoutADisplayTheWindowSaysSoAndEndsWithStatusOne) {
+    const struct {
+        const char* pszPlatform; // nullptr: not set
+        const char* pszDisplay;
+    } aCases[] = {
+        {nullptr, nullptr},
+        {"xcb", nullptr},
+        {"wayland", nullptr},
+        {"xcb", ":4711"}, // a display no server answers for
+    };
+    for (const auto& c : aCases) {
+        SCOPED_TRACE(std::string(c.pszPlatform ? c.pszPlatform : "-") + " " +
+                     (c.pszDisplay ? c.pszDisplay : "-"));
+        const QTemporaryDir configDir;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), configDir.path());
+        env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        env.remove(QStringLiteral("DISPLAY"));
+        env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+        if (c.pszPlatform != nullptr) {
+            env.insert(QStringLiteral("QT_QPA_PLATFORM"), QString::fromUtf8(c.pszPlatform));
+        }
+        if (c.pszDisplay != nullptr) {
+            env.insert(QStringLiteral("DISPLAY"), QString::fromUtf8(c.pszDisplay));
+        }
+        QProcess process;
+        process.setProcessEnvironment(env);
+        process.start(QStringLiteral(TUNEBROWSE_EXE), {});
+        ASSERT_TRUE(process.waitForFinished(60000));
+        EXPECT_EQ(process.exitStatus(), QProcess::NormalExit) << "no abort, no core dump";
+        EXPECT_EQ(process.exitCode(), 1);
+        const std::string strErr = process.readAllStandardError().toStdString();
+        EXPECT_NE(strErr.find("tunebrowse: "), std::string::npos) << strErr;
+        EXPECT_NE(strErr.find("display"), std::string::npos) << strErr;
+    }
+}
