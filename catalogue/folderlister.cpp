@@ -98,11 +98,12 @@ void CFolderLister::QueueChildren(const CNodePtr& pParent, const CSharedFd& pFd,
 void CFolderLister::List(CNode& node, std::vector<std::uint64_t>& arrBuffer) const {
     SListing& listing = node.listing;
     const int nAt = node.pParent ? node.pParent->Get() : AT_FDCWD;
-    auto pFd =
-        std::make_shared<const CFileDescriptor>(m_ops.OpenFolderAt(nAt, node.strName.c_str()));
+    auto pFd = std::make_shared<const CFileDescriptor>(
+        OpenWaitingForDescriptor([&] { return m_ops.OpenFolderAt(nAt, node.strName.c_str()); }));
     node.pParent.reset();
     struct stat st;
     if (!pFd->IsValid() || ::fstat(pFd->Get(), &st) != 0) {
+        listing.nError = errno;
         return;
     }
     listing.pFd = std::move(pFd);

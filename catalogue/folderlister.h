@@ -43,7 +43,8 @@ public:
     };
 
     struct SListing {
-        CSharedFd pFd; // null when the folder could not be opened
+        CSharedFd pFd;  // null when the folder could not be opened
+        int nError = 0; // errno of the open that failed
         dev_t nDevice = 0;
         ino_t nInode = 0;
         std::vector<SEntry> arrFiles;        // the entries the pattern takes, in name order

@@ -20,6 +20,7 @@ struct CScanJob::SShared {
     std::vector<CTrackInfo> arrWaiting; // guarded by mutex
     bool bEnded = false;                // guarded by mutex
     bool bStopped = false;              // guarded by mutex: the walk ended early
+    std::size_t nUnopened = 0;          // guarded by mutex
 
     // Hands records over; the owner is told only when the waiting list was empty, so that a
     // slow owner gets one call for many batches.
@@ -38,9 +39,10 @@ struct CScanJob::SShared {
         }
     }
 
-    void End(bool bWalkStopped) {
+    void End(bool bWalkStopped, std::size_t nWalkUnopened) {
         const std::lock_guard<std::mutex> lock(mutex);
         bEnded = true;
+        nUnopened = nWalkUnopened;
         bStopped = bWalkStopped || bStopRequested;
         cvEnded.notify_all();
         if (fnReady) {
@@ -103,6 +105,7 @@ CScanJob::~CScanJob() {
 void CScanJob::Run(const std::shared_ptr<SShared>& pShared, const SScanRequest& request,
                    CFileOps& ops) {
     bool bWalkStopped = false;
+    std::size_t nUnopened = 0;
     {
         CBatchSink sink([&pShared](std::vector<CTrackInfo>& arrBatch) { pShared->Hand(arrBatch); },
                         pShared->bStopRequested, request.codec);
@@ -112,8 +115,9 @@ void CScanJob::Run(const std::shared_ptr<SShared>& pShared, const SScanRequest& 
         walk.Walk(request.strFolder, strOpen.c_str());
         sink.Flush();
         bWalkStopped = walk.WasStopped();
+        nUnopened = walk.GetUnopenedCount();
     }
-    pShared->End(bWalkStopped);
+    pShared->End(bWalkStopped, nUnopened);
 }
 
 bool CScanJob::Take(std::vector<CTrackInfo>& arrRecords) {
@@ -135,6 +139,11 @@ void CScanJob::Stop() {
 bool CScanJob::WasStopped() const {
     const std::lock_guard<std::mutex> lock(m_pShared->mutex);
     return m_pShared->bStopped;
+}
+
+std::size_t CScanJob::GetUnopenedCount() const {
+    const std::lock_guard<std::mutex> lock(m_pShared->mutex);
+    return m_pShared->nUnopened;
 }
 
 bool CScanJob::Wait(std::chrono::milliseconds tLimit) const {

@@ -370,6 +370,11 @@ int CCommandLine::RunWithoutWindow(std::FILE* pOut, std::FILE* pErr) const {
         doc.ScanFolder(strFolder);
         PrintTree(doc, m_bByGenre, out);
     }
+    if (const std::size_t nUnopened = doc.GetUnopenedCount(); nUnopened > 0) {
+        std::string strText = LoadString(IDS_NOT_OPENED);
+        strText.replace(strText.find("%1"), 2, std::to_string(nUnopened));
+        std::fprintf(pErr, "tunebrowse: %s\n", strText.c_str());
+    }
     return out.Finish(pErr);
 }
 

@@ -39,6 +39,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
+#include <QLocale>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
@@ -589,6 +590,11 @@ void CMainFrame::EndScan() {
         m_pStatusBar->SetLocationText(
             LoadQString(IDS_SCAN_STOPPED)
                 .arg(static_cast<qulonglong>(m_pDoc->GetTracks()->size())));
+    }
+    // Never dropped silently: what could not be opened is missing from the catalogue.
+    if (const std::size_t nUnopened = m_pDoc->GetUnopenedCount(); nUnopened > 0) {
+        m_pStatusBar->showMessage(LoadQString(IDS_NOT_OPENED)
+                                      .arg(QLocale().toString(static_cast<qulonglong>(nUnopened))));
     }
 }
 
