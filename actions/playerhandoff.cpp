@@ -11,6 +11,7 @@
 #include "platform/textconv.h"
 #include "res/strings.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -46,9 +47,40 @@ std::vector<std::string> AbsolutePaths(const CTrackList& arrTracks) {
     return arrPaths;
 }
 
+namespace {
+
+// The paths of the rows a player can take, and the others apart. A link counts as what it leads
+// to.
+std::vector<std::string> PlayablePaths(const CTrackList& arrTracks,
+                                       std::vector<std::string>& arrNotFiles) {
+    std::vector<std::string> arrPlayable;
+    for (std::string& strPath : AbsolutePaths(arrTracks)) {
+        struct stat st;
+        const bool bFile = ::stat(strPath.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+        (bFile ? arrPlayable : arrNotFiles).push_back(std::move(strPath));
+    }
+    return arrPlayable;
+}
+
+// The result of a start, with the message for a refusal.
+SHandoffResult Started(const SHandoffStart& start, unsigned nRefused, SHandoffResult result) {
+    if (start.bStarted) {
+        result.nPid = start.nPid;
+    } else {
+        result.nMessageId = nRefused;
+    }
+    return result;
+}
+
+} // namespace
+
 std::string MakePlaylistText(const CTrackList& arrTracks) {
+    return MakePlaylistText(AbsolutePaths(arrTracks));
+}
+
+std::string MakePlaylistText(const std::vector<std::string>& arrPaths) {
     std::string strText;
-    for (const std::string& strPath : AbsolutePaths(arrTracks)) {
+    for (const std::string& strPath : arrPaths) {
         // A line break inside a name would otherwise split it into entries the user never
         // chose, and M3U has no escape for it.
         strText += strPath.find_first_of("\r\n") == std::string::npos ? strPath : FileUri(strPath);
@@ -106,30 +138,72 @@ SPlaylistFile WritePlaylist(const std::string& strText) {
     return playlist;
 }
 
-SHandoffResult CPlayerHandoff::Play(const CTrackList& arrTracks) const {
-    if (arrTracks.empty()) {
-        return {};
+// The arguments and environment of a new program share one limit; what a player adds of its
+// own (its name, options, a shell's script) is kept room for. Paths are counted as URIs with
+// every byte escaped, the longest form a hand-off gives them.
+bool FitsOneCommandLine(const std::vector<std::string>& arrPaths) {
+    constexpr std::size_t OWN_ARGUMENTS = 16 * 1024;
+    const long nLimit = ::sysconf(_SC_ARG_MAX);
+    std::size_t nUsed = OWN_ARGUMENTS;
+    for (char** ppszVariable = environ; *ppszVariable != nullptr; ++ppszVariable) {
+        nUsed += std::strlen(*ppszVariable) + 1 + sizeof(char*);
     }
-    const SPlaylistFile playlist = WritePlaylist(MakePlaylistText(arrTracks));
-    if (!playlist.strError.empty()) {
-        return {IDS_PLAYLIST_FAILED, playlist.strError};
+    for (const std::string& strPath : arrPaths) {
+        nUsed += 3 * strPath.size() + sizeof("file://") + sizeof(char*);
     }
-    const std::vector<std::string> arrPaths = AbsolutePaths(arrTracks);
-    if (arrPaths.size() == 1 || m_shell.TakesSeveralFiles(arrPaths.front())) {
-        const SHandoffStart start = m_shell.Play(arrPaths);
-        return start.bStarted ? SHandoffResult{0, {}, start.nPid}
-                              : SHandoffResult{IDS_NO_ASSOCIATION, {}};
-    }
-    const SHandoffStart start = m_shell.Play({playlist.strPath});
-    return start.bStarted ? SHandoffResult{0, {}, start.nPid} : SHandoffResult{IDS_NO_M3U, {}};
+    return nLimit <= 0 || nUsed <= static_cast<std::size_t>(nLimit);
 }
 
-SHandoffResult CPlayerHandoff::Enqueue(const CTrackList& arrTracks) const {
-    if (arrTracks.empty()) {
-        return {};
+CPlayerHandoff::~CPlayerHandoff() {
+    for (const std::string& strPath : m_arrPlaylists) {
+        ::unlink(strPath.c_str());
     }
-    const SHandoffStart start = m_shell.Enqueue(AbsolutePaths(arrTracks));
-    return start.bStarted ? SHandoffResult{0, {}, start.nPid} : SHandoffResult{IDS_NO_ENQUEUE, {}};
+}
+
+SPlaylistFile CPlayerHandoff::WritePlaylistOf(const std::vector<std::string>& arrPaths) {
+    SPlaylistFile playlist = WritePlaylist(MakePlaylistText(arrPaths));
+    if (playlist.strError.empty() && std::find(m_arrPlaylists.begin(), m_arrPlaylists.end(),
+                                               playlist.strPath) == m_arrPlaylists.end()) {
+        m_arrPlaylists.push_back(playlist.strPath);
+    }
+    return playlist;
+}
+
+SHandoffResult CPlayerHandoff::Play(const CTrackList& arrTracks) {
+    SHandoffResult result;
+    const std::vector<std::string> arrPaths = PlayablePaths(arrTracks, result.arrNotFiles);
+    if (arrPaths.empty()) {
+        return result;
+    }
+    if (arrPaths.size() == 1 ||
+        (FitsOneCommandLine(arrPaths) && m_shell.TakesSeveralFiles(arrPaths.front()))) {
+        return Started(m_shell.Play(arrPaths), IDS_NO_ASSOCIATION, std::move(result));
+    }
+    const SPlaylistFile playlist = WritePlaylistOf(arrPaths);
+    if (!playlist.strError.empty()) {
+        result.nMessageId = IDS_PLAYLIST_FAILED;
+        result.strDetail = playlist.strError;
+        return result;
+    }
+    return Started(m_shell.Play({playlist.strPath}), IDS_NO_M3U, std::move(result));
+}
+
+SHandoffResult CPlayerHandoff::Enqueue(const CTrackList& arrTracks) {
+    SHandoffResult result;
+    const std::vector<std::string> arrPaths = PlayablePaths(arrTracks, result.arrNotFiles);
+    if (arrPaths.empty()) {
+        return result;
+    }
+    if (FitsOneCommandLine(arrPaths)) {
+        return Started(m_shell.Enqueue(arrPaths), IDS_NO_ENQUEUE, std::move(result));
+    }
+    const SPlaylistFile playlist = WritePlaylistOf(arrPaths);
+    if (!playlist.strError.empty()) {
+        result.nMessageId = IDS_PLAYLIST_FAILED;
+        result.strDetail = playlist.strError;
+        return result;
+    }
+    return Started(m_shell.Enqueue({playlist.strPath}), IDS_NO_ENQUEUE, std::move(result));
 }
 
 void ShowHandoffResult(QWidget* pParent, CMessageSink& messages, const SHandoffResult& result) {

@@ -17,6 +17,9 @@ struct SHandoffResult {
     unsigned nMessageId = 0;
     std::string strDetail;
     int nPid = 0;
+    // The selected rows that are no file a player could take (a folder, a dangling link), by
+    // full path: the others are handed over all the same.
+    std::vector<std::string> arrNotFiles;
 };
 
 // The playlist Play hands over for several tracks to a player that takes one file: one line per
@@ -24,6 +27,7 @@ struct SHandoffResult {
 // break cannot be written as a line of its own; it is written as a file URI so that it stays one
 // entry.
 std::string MakePlaylistText(const CTrackList& arrTracks);
+std::string MakePlaylistText(const std::vector<std::string>& arrPaths);
 
 // Where the playlist went, or why it could not be written ("path: reason").
 struct SPlaylistFile {
@@ -42,22 +46,35 @@ std::vector<std::string> AbsolutePaths(const CTrackList& arrTracks);
 // (a link, a FIFO, another user's file) is refused, never followed or written through.
 SPlaylistFile WritePlaylist(const std::string& strText);
 
-// The Play and Enqueue commands over the selected tracks, in the list's order.
+// Whether the paths, as file URIs, fit on one command line beside the environment.
+bool FitsOneCommandLine(const std::vector<std::string>& arrPaths);
+
+// The Play and Enqueue commands over the selected tracks, in the list's order. Only regular
+// files are handed over; the other rows are named in the result. The playlist is written only
+// when a player is to take it, and removed when the hand-off goes (with the program).
 class CPlayerHandoff final {
 public:
     explicit CPlayerHandoff(CShellHandoff& shell) : m_shell(shell) {}
+    ~CPlayerHandoff();
+    CPlayerHandoff(const CPlayerHandoff&) = delete;
+    CPlayerHandoff& operator=(const CPlayerHandoff&) = delete;
 
-    // Writes the playlist, then hands one track as itself, and several as themselves to a player
-    // that takes several files at once, else as the playlist. Without a playlist nothing is
-    // handed over. Without tracks nothing happens: a player given an empty playlist would empty
+    // Hands one file as itself, and several as themselves to a player that takes several files
+    // at once, else as the playlist; so too, whatever the player, files beyond what one command
+    // line holds. Without files nothing happens: a player given an empty playlist would empty
     // its own.
-    SHandoffResult Play(const CTrackList& arrTracks) const;
+    SHandoffResult Play(const CTrackList& arrTracks);
 
-    // Hands all the tracks over to the player's queue with one program, in their order.
-    SHandoffResult Enqueue(const CTrackList& arrTracks) const;
+    // Hands all the files over to the player's queue with one program, in their order; beyond
+    // what one command line holds, the playlist.
+    SHandoffResult Enqueue(const CTrackList& arrTracks);
 
 private:
+    // Writes the playlist of the paths, and keeps its path to remove it at the end.
+    SPlaylistFile WritePlaylistOf(const std::vector<std::string>& arrPaths);
+
     CShellHandoff& m_shell;
+    std::vector<std::string> m_arrPlaylists; // written, to be removed
 };
 
 // Shows the message of a result, if it has one, through messages.

@@ -26,7 +26,6 @@ public:
     std::vector<std::pair<dev_t, ino_t>> arrAncestors;
     CSharedFd pParent; // until opened; null for the root, opened by its path
     std::string strName;
-    std::string strOwnName;
     EState state = EState::Queued;
     bool bAhead = false;     // listed by a lister, so counted in m_nAhead until taken
     bool bAbandoned = false; // the walk will not take it
@@ -57,10 +56,9 @@ CFolderLister::~CFolderLister() {
     }
 }
 
-CFolderLister::CNodePtr CFolderLister::QueueRoot(std::string strPath, std::string strOwnName) {
+CFolderLister::CNodePtr CFolderLister::QueueRoot(std::string strPath) {
     auto pRoot = std::make_shared<CNode>();
     pRoot->strName = std::move(strPath);
-    pRoot->strOwnName = std::move(strOwnName);
     const std::lock_guard<std::mutex> lock(m_mutex);
     m_setQueued.insert(pRoot);
     Grow(); // the first lister
@@ -78,7 +76,6 @@ void CFolderLister::Queue(const CNodePtr& pParent, const CSharedFd& pFd, const s
     pChild->arrAncestors = pParent->arrAncestors;
     pChild->pParent = pFd;
     pChild->strName = strName;
-    pChild->strOwnName = strName;
     m_setQueued.insert(pChild);
 }
 
@@ -101,11 +98,12 @@ void CFolderLister::QueueChildren(const CNodePtr& pParent, const CSharedFd& pFd,
 void CFolderLister::List(CNode& node, std::vector<std::uint64_t>& arrBuffer) const {
     SListing& listing = node.listing;
     const int nAt = node.pParent ? node.pParent->Get() : AT_FDCWD;
-    auto pFd =
-        std::make_shared<const CFileDescriptor>(m_ops.OpenFolderAt(nAt, node.strName.c_str()));
+    auto pFd = std::make_shared<const CFileDescriptor>(
+        OpenWaitingForDescriptor([&] { return m_ops.OpenFolderAt(nAt, node.strName.c_str()); }));
     node.pParent.reset();
     struct stat st;
     if (!pFd->IsValid() || ::fstat(pFd->Get(), &st) != 0) {
+        listing.nError = errno;
         return;
     }
     listing.pFd = std::move(pFd);
@@ -132,12 +130,13 @@ void CFolderLister::List(CNode& node, std::vector<std::uint64_t>& arrBuffer) con
     std::sort(arrEntries.begin(), arrEntries.end(),
               [](const SEntry& a, const SEntry& b) { return a.strName < b.strName; });
     for (const SEntry& entry : arrEntries) {
-        // Links count as what they point to.
+        // Links count as what they point to. A folder named like its parent is entered as any
+        // other (a self-titled album): cycles are caught by device and inode, not by name.
         bool bFolder = entry.nType == DT_DIR;
         if (entry.nType == DT_LNK || entry.nType == DT_UNKNOWN) {
             bFolder = ::fstatat(nFd, entry.strName.c_str(), &st, 0) == 0 && S_ISDIR(st.st_mode);
         }
-        if (bFolder && entry.strName != node.strOwnName) {
+        if (bFolder) {
             listing.arrFolders.push_back(entry.strName);
         }
     }

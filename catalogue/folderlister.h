@@ -43,7 +43,8 @@ public:
     };
 
     struct SListing {
-        CSharedFd pFd; // null when the folder could not be opened
+        CSharedFd pFd;  // null when the folder could not be opened
+        int nError = 0; // errno of the open that failed
         dev_t nDevice = 0;
         ino_t nInode = 0;
         std::vector<SEntry> arrFiles;        // the entries the pattern takes, in name order
@@ -58,8 +59,8 @@ public:
     CFolderLister(const CFolderLister&) = delete;
     CFolderLister& operator=(const CFolderLister&) = delete;
 
-    // The scan's first folder, opened by its path; strOwnName is the name no sub-folder may have.
-    CNodePtr QueueRoot(std::string strPath, std::string strOwnName);
+    // The scan's first folder, opened by its path.
+    CNodePtr QueueRoot(std::string strPath);
     // Queues the sub-folders arrFolders[nFirst...] of the folder pParent, open as pFd, that have
     // no node in arrChildren yet.
     void QueueChildren(const CNodePtr& pParent, const CSharedFd& pFd,

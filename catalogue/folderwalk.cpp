@@ -34,7 +34,18 @@ CFolderWalk::CFolderWalk(CSink& sink, std::string strPattern, std::size_t nReade
     : m_sink(sink), m_strPattern(std::move(strPattern)), m_nFoldersInFlight(FoldersInFlight()),
       m_lister(ops, m_strPattern, nReaders > 0 ? MAX_LISTERS : 0,
                std::min(m_nFoldersInFlight, MAX_LISTED_AHEAD), starter),
-      m_pool(nReaders, READS_IN_FLIGHT, ops, starter) {
+      m_pool(ReadersFor(nReaders), READS_IN_FLIGHT, ops, starter) {
+}
+
+// Each reader holds a file open while it waits on it: with few descriptors, fewer readers, so
+// that they, the folders and the program around the scan all find one.
+std::size_t CFolderWalk::ReadersFor(std::size_t nReaders) {
+    struct rlimit limit;
+    if (nReaders == 0 || ::getrlimit(RLIMIT_NOFILE, &limit) != 0 ||
+        limit.rlim_cur == RLIM_INFINITY) {
+        return nReaders;
+    }
+    return std::clamp<std::size_t>(limit.rlim_cur / 8, 1, nReaders);
 }
 
 // An eighth of the process's descriptors at most, leaving the rest to the walk, the readers
@@ -49,7 +60,7 @@ std::size_t CFolderWalk::FoldersInFlight() {
 
 void CFolderWalk::Walk(const std::string& strFolder, const char* pszOpen) {
     m_strPath = strFolder;
-    const CNodePtr pRoot = m_lister.QueueRoot(pszOpen, std::string(OwnName(strFolder)));
+    const CNodePtr pRoot = m_lister.QueueRoot(pszOpen);
     CFolderLister::SListing listing;
     if (!TakeListing(pRoot, listing)) {
         return;
@@ -101,6 +112,7 @@ bool CFolderWalk::TakeListing(const CNodePtr& pNode, CFolderLister::SListing& li
 // walked after them. A folder met before (through a link) or gone is given back.
 void CFolderWalk::Enter(const CNodePtr& pNode, CFolderLister::SListing&& listing,
                         std::string strName) {
+    m_nUnopened += !listing.pFd && IsUnopened(listing.nError) ? 1 : 0;
     if (!listing.pFd || !m_setEntered.emplace(listing.nDevice, listing.nInode).second) {
         m_lister.Release(listing.arrChildren);
         return;
@@ -180,11 +192,6 @@ bool CFolderWalk::IsFrame(const CSharedFd& pFd, const SFrame& frame) {
            st.st_ino == frame.nInode;
 }
 
-std::string_view CFolderWalk::OwnName(std::string_view strFolder) {
-    const std::size_t nSlash = strFolder.rfind('/');
-    return nSlash == std::string_view::npos ? strFolder : strFolder.substr(nSlash + 1);
-}
-
 // Only what may be a regular file is opened: a matching folder, FIFO, socket or device gets
 // a record with the defaults.
 void CFolderWalk::QueueRead(const std::shared_ptr<const std::string>& pLocation,
@@ -223,6 +230,7 @@ void CFolderWalk::FileReads(std::chrono::milliseconds tWait, std::size_t nAtLeas
         if (--m_arrPendingFolders.front().second == 0) {
             m_arrPendingFolders.pop_front();
         }
+        m_nUnopened += IsUnopened(m_arrFinished[i].block.m_nOpenError) ? 1 : 0;
         m_sink.OnFile(std::move(m_arrFinished[i]));
         if ((i + 1) % FILED_BETWEEN_CLOCK_READS == 0) {
             ReportIfDue();

@@ -6,6 +6,7 @@
 #include "catalogue/folderlister.h"
 #include "catalogue/tagreaderpool.h"
 
+#include <cerrno>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -52,6 +53,9 @@ public:
     // What the pools chose: the most readers and listers at work at once.
     std::size_t GetMostReaders() const { return m_pool.GetMostReaders(); }
     std::size_t GetMostListers() const { return m_lister.GetMostListers(); }
+    // Files and folders that were there but could not be opened (no permission, no descriptor
+    // left, an I/O error): their files are missing or keep the defaults, and the user is told.
+    std::size_t GetUnopenedCount() const { return m_nUnopened; }
 
 private:
     using CSharedFd = std::shared_ptr<const CFileDescriptor>;
@@ -71,10 +75,11 @@ private:
     };
 
     static std::size_t FoldersInFlight();
+    static std::size_t ReadersFor(std::size_t nReaders);
+    static bool IsUnopened(int nError) { return nError != 0 && nError != ENOENT; }
     static CSharedFd Share(int nFd) { return std::make_shared<const CFileDescriptor>(nFd); }
     static bool IsOpen(const SFrame& frame) { return frame.pFd && frame.pFd->IsValid(); }
     static bool IsFrame(const CSharedFd& pFd, const SFrame& frame);
-    static std::string_view OwnName(std::string_view strFolder);
 
     bool TakeListing(const CNodePtr& pNode, CFolderLister::SListing& listing);
     void Enter(const CNodePtr& pNode, CFolderLister::SListing&& listing, std::string strName);
@@ -97,6 +102,7 @@ private:
     std::string m_strPath; // of the folder being read
     std::chrono::steady_clock::time_point m_tLastProgress = std::chrono::steady_clock::now();
     bool m_bStopped = false;
+    std::size_t m_nUnopened = 0;
     std::vector<STagRead> m_arrFinished;
     // Folders with reads pending, in queue order, with the number of their reads; each read keeps
     // its folder alive, and with it the key here.

@@ -2,11 +2,14 @@
 // Copyright 2026 Quillon Softs
 #include "catalogue/posixio.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 int CFileOps::OpenAt(int nDirFd, const char* pszPath, int nFlags) {
@@ -127,4 +130,18 @@ int WriteAllAt(int nFd, const void* pBuffer, std::size_t nCount, off_t nOffset, 
 CFileOps& SystemFileOps() {
     static CFileOps* const s_pOps = new CFileOps;
     return *s_pOps;
+}
+
+int OpenWaitingForDescriptor(const std::function<int()>& fnOpen) {
+    constexpr auto MOST_WAIT = std::chrono::milliseconds(50);
+    constexpr auto GIVE_UP = std::chrono::milliseconds(2000);
+    auto tWait = std::chrono::milliseconds(1);
+    for (auto tWaited = std::chrono::milliseconds(0);; tWaited += tWait) {
+        const int nFd = fnOpen();
+        if (nFd >= 0 || (errno != EMFILE && errno != ENFILE) || tWaited >= GIVE_UP) {
+            return nFd;
+        }
+        std::this_thread::sleep_for(tWait);
+        tWait = std::min(tWait * 2, MOST_WAIT);
+    }
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <sys/stat.h>
 #include <sys/types.h>
 
@@ -50,6 +51,12 @@ ssize_t ReadAt(int nFd, void* pBuffer, std::size_t nCount, off_t nOffset, CFileO
 // undo a partial write.
 int WriteAllAt(int nFd, const void* pBuffer, std::size_t nCount, off_t nOffset, CFileOps& ops,
                std::size_t* pnWritten = nullptr);
+
+// Runs an open again while the process is out of descriptors, waiting a little longer each
+// time, for a second or two at most: the scan's readers and listers give theirs back within
+// moments, so that a low limit makes the scan wait rather than lose files. The last result
+// otherwise, errno set.
+int OpenWaitingForDescriptor(const std::function<int()>& fnOpen);
 
 // The plain system calls, for the life of the process: a scan left behind on a stalled file
 // system may still use them after whatever started it has gone.

@@ -22,6 +22,7 @@ struct CScanJob::SShared {
     std::vector<CTrackInfo> arrWaiting; // guarded by mutex
     bool bEnded = false;                // guarded by mutex
     bool bStopped = false;              // guarded by mutex: the walk ended early
+    std::size_t nUnopened = 0;          // guarded by mutex
 
     // Hands records over; the owner is told only when the waiting list was empty, so that a
     // slow owner gets one call for many batches.
@@ -40,9 +41,10 @@ struct CScanJob::SShared {
         }
     }
 
-    void End(bool bWalkStopped) {
+    void End(bool bWalkStopped, std::size_t nWalkUnopened) {
         const std::lock_guard<std::mutex> lock(mutex);
         bEnded = true;
+        nUnopened = nWalkUnopened;
         bStopped = bWalkStopped || bStopRequested;
         cvEnded.notify_all();
         if (fnReady) {
@@ -107,6 +109,7 @@ void CScanJob::Run(const std::shared_ptr<SShared>& pShared, const SScanRequest& 
     // Named so that a look at the process (top -H, /proc) tells a scan still running.
     pthread_setname_np(pthread_self(), "folder-scan");
     bool bWalkStopped = false;
+    std::size_t nUnopened = 0;
     {
         CBatchSink sink([&pShared](std::vector<CTrackInfo>& arrBatch) { pShared->Hand(arrBatch); },
                         pShared->bStopRequested, request.codec);
@@ -116,8 +119,9 @@ void CScanJob::Run(const std::shared_ptr<SShared>& pShared, const SScanRequest& 
         walk.Walk(request.strFolder, strOpen.c_str());
         sink.Flush();
         bWalkStopped = walk.WasStopped();
+        nUnopened = walk.GetUnopenedCount();
     }
-    pShared->End(bWalkStopped);
+    pShared->End(bWalkStopped, nUnopened);
 }
 
 bool CScanJob::Take(std::vector<CTrackInfo>& arrRecords) {
@@ -139,6 +143,11 @@ void CScanJob::Stop() {
 bool CScanJob::WasStopped() const {
     const std::lock_guard<std::mutex> lock(m_pShared->mutex);
     return m_pShared->bStopped;
+}
+
+std::size_t CScanJob::GetUnopenedCount() const {
+    const std::lock_guard<std::mutex> lock(m_pShared->mutex);
+    return m_pShared->nUnopened;
 }
 
 bool CScanJob::Wait(std::chrono::milliseconds tLimit) const {

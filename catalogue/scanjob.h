@@ -45,6 +45,8 @@ public:
     // what was taken stays a prefix of the scan order.
     void Stop();
     bool WasStopped() const;
+    // Files and folders the scan could not open, once it has ended.
+    std::size_t GetUnopenedCount() const;
     // Waits at most tLimit for the scan's thread to be done with everything it was handed;
     // true when it is.
     bool Wait(std::chrono::milliseconds tLimit) const;

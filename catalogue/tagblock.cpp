@@ -52,10 +52,14 @@ CTagBlock CTagBlock::Read(int nDirFd, const char* pszName, CFileOps& ops, bool b
             return block;
         }
     }
-    const CFileDescriptor fd(ops.OpenAt(nAt, pszName, READ_FLAGS));
+    const CFileDescriptor fd(
+        OpenWaitingForDescriptor([&] { return ops.OpenAt(nAt, pszName, READ_FLAGS); }));
     if (!fd.IsValid()) {
+        const int nError = errno;
         // Unreadable: still a file that was listed, when the look found one.
-        return bListedAsFile ? LookedAt(nAt, pszName, ops) : block;
+        CTagBlock unread = bListedAsFile ? LookedAt(nAt, pszName, ops) : block;
+        unread.m_nOpenError = nError;
+        return unread;
     }
     if (ops.Fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode) ||
         (!bListedAsFile && SFileIdentity::Of(st) != block.m_identity)) {

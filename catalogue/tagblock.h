@@ -34,6 +34,7 @@ public:
     SFileIdentity m_identity;
     bool m_bRead = false; // m_bytes holds the file's last 128 bytes
     CId3v1Tag::CBytes m_bytes{};
+    int m_nOpenError = 0; // errno of an open that failed
 
     // Opens only what the path leads to when that is a regular file, so that a name that
     // matches the pattern but leads to a device or a FIFO is never opened; then fstat, one

@@ -78,6 +78,7 @@ void CTunebrDoc::StartScan(std::string strFolder, std::function<void()> fnReady)
     }
     ClearCatalogue();
     m_bScanStopped = false;
+    m_nUnopened = 0;
     m_strTitle = strFolder;
     SScanRequest request{strFolder, m_host.GetFileExt(), m_codec, m_nReaders};
     m_pScan = std::make_unique<CScanJob>(std::move(request), m_fileOps, std::move(fnReady));
@@ -106,6 +107,7 @@ bool CTunebrDoc::TakeScanned() {
 
 void CTunebrDoc::EndScan() {
     m_bScanStopped = m_pScan->WasStopped();
+    m_nUnopened = m_pScan->GetUnopenedCount();
     m_pScan.reset();
     FinishFiling();
     m_host.WriteFilePath(m_strTitle);

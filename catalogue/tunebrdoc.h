@@ -38,6 +38,8 @@ public:
     // announced like a whole one; it says so through WasScanStopped.
     void ScanFolder(std::string strFolder);
     bool WasScanStopped() const { return m_bScanStopped; }
+    // Files and folders the last scan found and could not open.
+    std::size_t GetUnopenedCount() const { return m_nUnopened; }
 
     // The same without waiting: the catalogue is emptied and announced rebuilt at once, and the
     // folder is read on a thread of its own, which calls fnReady (on that thread) whenever
@@ -119,6 +121,7 @@ private:
     std::size_t m_nReaders = DEFAULT_READERS;
     CTagCodec m_codec;
     bool m_bScanStopped = false;
+    std::size_t m_nUnopened = 0;
     std::size_t m_nRebuilds = 0;
     std::unique_ptr<CScanJob> m_pScan; // while a scan runs
     // Scans stopped or replaced that may still be reading: waited for a moment at the end.

@@ -6,6 +6,7 @@
 #include "res/strings.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSettings>
 #include <QStandardPaths>
 
@@ -67,6 +68,26 @@ EWritable Writability(const QString& strFile) {
         }
     }
     return EWritable::No;
+}
+
+// The file holds the history of the folders the user opened: no one else may read it. Made
+// private before the first write, so that it is never readable by others even for a moment; the
+// rewrites keep the mode of the file they replace. A file of another owner is left as it is.
+void MakePrivate(const QString& strFile) {
+    const QByteArray path = QFile::encodeName(strFile);
+    const QByteArray folder = QFile::encodeName(QFileInfo(strFile).path());
+    ::mkdir(folder.constData(), 0700);
+    const int nFd =
+        ::open(path.constData(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
+    if (nFd < 0) {
+        return;
+    }
+    struct stat st;
+    if (::fstat(nFd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid() &&
+        (st.st_mode & 077) != 0) {
+        ::fchmod(nFd, st.st_mode & 0700);
+    }
+    ::close(nFd);
 }
 
 bool IsUtf8(const std::string& strBytes) {
@@ -170,6 +191,7 @@ void CSettingsStore::Flush() {
     for (const auto& [strKey, value] : m_mapPending) {
         m_pSettings->setValue(strKey, value);
     }
+    MakePrivate(m_strFile);
     m_pSettings->sync();
     if (m_pSettings->status() == QSettings::NoError) {
         m_mapPending.clear();

@@ -46,19 +46,14 @@ protected:
 
 } // namespace
 
-CAboutDlg::CAboutDlg(COpenUrl openUrl, QWidget* pParent)
-    : QDialog(pParent), m_strLink(QStringLiteral("https://tunebrowse.example.org/")),
-      m_openUrl(std::move(openUrl)) {
+CAboutDlg::CAboutDlg(COpenUrl openUrl, QString strHomePage, QWidget* pParent)
+    : QDialog(pParent), m_strLink(std::move(strHomePage)), m_openUrl(std::move(openUrl)) {
     setWindowTitle(tr("About Tunebrowse"));
     auto* pIcon = new QLabel;
     pIcon->setPixmap(LoadIcon(EIcon::App).pixmap(32, 32));
     auto* pName = new QLabel(tr("Tunebrowse - version %1").arg(QStringLiteral(TUNEBR_VERSION)));
     pName->setTextFormat(Qt::PlainText);
     auto* pInfo = new QLabel(LoadQString(IDS_ABOUT_INFO));
-    auto* pSupport = new QLabel(tr("Updates, support and informations :"));
-    auto* pLink = new CLinkButton(m_strLink);
-    pLink->setAccessibleName(m_strLink);
-    connect(pLink, &QPushButton::clicked, this, &CAboutDlg::OnLinkClicked);
     auto* pButtons = new QDialogButtonBox(QDialogButtonBox::Ok);
     pButtons->button(QDialogButtonBox::Ok)->setDefault(true);
     connect(pButtons, &QDialogButtonBox::accepted, this, &QDialog::accept);
@@ -68,8 +63,13 @@ CAboutDlg::CAboutDlg(COpenUrl openUrl, QWidget* pParent)
     pLayout->addWidget(pName, 0, 1);
     pLayout->addWidget(pButtons, 0, 2, Qt::AlignTop);
     pLayout->addWidget(pInfo, 1, 1, 1, 2);
-    pLayout->addWidget(pSupport, 2, 1, 1, 2);
-    pLayout->addWidget(pLink, 3, 1, 1, 2, Qt::AlignLeft);
+    if (!m_strLink.isEmpty()) {
+        auto* pLink = new CLinkButton(m_strLink);
+        pLink->setAccessibleName(m_strLink);
+        connect(pLink, &QPushButton::clicked, this, &CAboutDlg::OnLinkClicked);
+        pLayout->addWidget(new QLabel(tr("Updates, support and informations :")), 2, 1, 1, 2);
+        pLayout->addWidget(pLink, 3, 1, 1, 2, Qt::AlignLeft);
+    }
     pButtons->button(QDialogButtonBox::Ok)->setFocus();
 }
 

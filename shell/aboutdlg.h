@@ -7,8 +7,8 @@
 #include <functional>
 #include <string>
 
-// The About box: icon, name and version, a line about the program, and the support address as a
-// link that hands the address to the desktop.
+// The About box: icon, name and version, a line about the program, and, where there is one, the
+// home page as a link that hands the address to the desktop.
 class CAboutDlg final : public QDialog {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(CAboutDlg)
@@ -16,7 +16,9 @@ class CAboutDlg final : public QDialog {
 public:
     using COpenUrl = std::function<void(const std::string&)>;
 
-    CAboutDlg(COpenUrl openUrl, QWidget* pParent = nullptr);
+    // Without strHomePage no link is shown: a made-up address would send users nowhere.
+    explicit CAboutDlg(COpenUrl openUrl, QString strHomePage = QString(),
+                       QWidget* pParent = nullptr);
 
     void OnLinkClicked();
 

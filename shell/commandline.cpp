@@ -14,12 +14,14 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstdint>
 #include <cstring>
 #include <functional>
 #include <iterator>
 #include <string_view>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -76,8 +78,9 @@ constexpr const char* HELP =
     "--list, --tree, --set and --set-from-id3v2 need no display and change no setting.\n"
     "A value too wide for its field stops --set before any file is written (exit status\n"
     "2); a file that cannot be written is named and the others are still written (exit\n"
-    "status 1). Without FOLDER --list and --tree scan the folder the window scanned last.\n"
-    "Settings are kept in\n"
+    "status 1), as is output that cannot be written (a reader that stops once it has what\n"
+    "it wants ends it quietly). An empty FOLDER is refused (exit status 2). Without FOLDER\n"
+    "--list and --tree scan the folder the window scanned last. Settings are kept in\n"
     "$XDG_CONFIG_HOME/Quillon Softs/Tunebrowse.conf (by default under ~/.config).\n";
 
 // Scans for printing: the pattern is fixed and nothing is written to the settings.
@@ -86,18 +89,14 @@ public:
     explicit CListingHost(std::string strPattern) : m_strPattern(std::move(strPattern)) {}
     std::string GetFileExt() const override { return m_strPattern; }
     void WriteFilePath(const std::string&) override {}
-    bool OnScanProgress(std::size_t) override {
-        if (m_fnProgress) {
-            m_fnProgress();
-        }
-        return true;
-    }
+    bool OnScanProgress(std::size_t) override { return !m_fnProgress || m_fnProgress(); }
 
-    void SetOnProgress(std::function<void()> fnProgress) { m_fnProgress = std::move(fnProgress); }
+    // fnProgress returns false to stop the scan.
+    void SetOnProgress(std::function<bool()> fnProgress) { m_fnProgress = std::move(fnProgress); }
 
 private:
     std::string m_strPattern;
-    std::function<void()> m_fnProgress;
+    std::function<bool()> m_fnProgress;
 };
 
 // Keeps one track on one line whatever its names hold.
@@ -151,38 +150,74 @@ std::string GroupLine(int nIndent, const std::string& strName, const CTrackList&
     return strLine + '\t' + status.m_strCount + '\t' + status.m_strSize + '\n';
 }
 
-void Write(std::FILE* pOut, const std::string& strText) {
-    std::fwrite(strText.data(), 1, strText.size(), pOut);
-}
+// Writes the output with the system's own calls, so that it knows how much the reader took: a
+// reader that closes the pipe once it has what it wants (head) ends the listing quietly, one
+// that took nothing at all, a full disk or any other failure is an error the user must see.
+class COutput {
+public:
+    explicit COutput(std::FILE* pOut) : m_nFd(::fileno(pOut)) { std::fflush(pOut); }
+
+    // False once the output is closed or failed: there is no point going on.
+    bool Write(std::string_view strText) {
+        while (!strText.empty() && IsOpen()) {
+            const ssize_t nWritten = ::write(m_nFd, strText.data(), strText.size());
+            if (nWritten > 0) {
+                m_bTaken = true;
+                strText.remove_prefix(static_cast<std::size_t>(nWritten));
+            } else if (nWritten < 0 && errno == EINTR) {
+                continue;
+            } else {
+                m_nError = nWritten < 0 ? errno : EIO;
+            }
+        }
+        return IsOpen();
+    }
+    bool IsOpen() const { return m_nError == 0; }
+
+    // The exit status; the failure, if any, is told on pErr.
+    int Finish(std::FILE* pErr) const {
+        if (m_nError == 0 || (m_nError == EPIPE && m_bTaken)) {
+            return 0;
+        }
+        std::fprintf(pErr, "tunebrowse: cannot write the output: %s\n", std::strerror(m_nError));
+        return 1;
+    }
+
+private:
+    int m_nFd;
+    int m_nError = 0;
+    bool m_bTaken = false;
+};
 
 // Prints the tracks of a list as they come: records are only ever appended to a catalogue
 // during a scan, so what is printed stays valid.
 class CListPrinter {
 public:
-    explicit CListPrinter(std::FILE* pOut) : m_pOut(pOut) {}
+    explicit CListPrinter(COutput& out) : m_out(out) {}
 
-    void PrintNew(const CTrackList& arrTracks) {
-        for (; m_nPrinted < arrTracks.size(); ++m_nPrinted) {
+    // False once the output failed.
+    bool PrintNew(const CTrackList& arrTracks) {
+        for (; m_nPrinted < arrTracks.size() && m_out.IsOpen(); ++m_nPrinted) {
             AppendListLine(m_strBuffer, *arrTracks[m_nPrinted]);
             if (m_strBuffer.size() > (1u << 16)) {
-                Write(m_pOut, m_strBuffer);
-                m_strBuffer.clear();
+                Flush();
             }
         }
+        return m_out.IsOpen();
     }
 
     void Flush() {
-        Write(m_pOut, m_strBuffer);
+        m_out.Write(m_strBuffer);
         m_strBuffer.clear();
     }
 
 private:
-    std::FILE* m_pOut;
+    COutput& m_out;
     std::string m_strBuffer;
     std::size_t m_nPrinted = 0;
 };
 
-void PrintTree(CTunebrDoc& doc, bool bByGenre, std::FILE* pOut) {
+void PrintTree(CTunebrDoc& doc, bool bByGenre, COutput& out) {
     std::string strBuffer = GroupLine(0, doc.GetTitle(), *doc.GetTracks());
     if (bByGenre) {
         for (const auto& pGenre : doc.GetGenres()) {
@@ -196,7 +231,7 @@ void PrintTree(CTunebrDoc& doc, bool bByGenre, std::FILE* pOut) {
             strBuffer += GroupLine(2, pArtist->GetName(), pArtist->m_arrTracks);
         }
     }
-    Write(pOut, strBuffer);
+    out.Write(strBuffer);
 }
 
 } // namespace
@@ -271,6 +306,10 @@ CCommandLine CCommandLine::Parse(const std::vector<std::string>& arrArgs) {
             return fail("one folder at most");
         }
         if (!cmd.m_arrFiles.empty()) {
+            // An unset variable in a script, most likely: it must not become a scan of "/".
+            if (cmd.m_arrFiles.front().empty()) {
+                return fail("the folder name is empty");
+            }
             cmd.m_strFolder = cmd.m_arrFiles.front();
             cmd.m_arrFiles.clear();
         }
@@ -344,18 +383,27 @@ int CCommandLine::RunWithoutWindow(std::FILE* pOut, std::FILE* pErr) const {
     CListingHost host(m_strPattern.value_or(settings.m_strFileExt));
     CTunebrDoc doc(host, fileOps);
     doc.SetTagCodec(Codec());
+    // A closed pipe is told by write's error, not by a signal that ends the program unheard.
+    std::signal(SIGPIPE, SIG_IGN);
+    COutput out(pOut);
     if (m_eMode == EMode::List) {
-        // Lines are printed while the scan waits for its readers.
-        CListPrinter printer(pOut);
-        host.SetOnProgress([&printer, &doc] { printer.PrintNew(*doc.GetTracks()); });
+        // Lines are printed while the scan waits for its readers; a failed output stops it.
+        CListPrinter printer(out);
+        host.SetOnProgress([&printer, &doc] { return printer.PrintNew(*doc.GetTracks()); });
         doc.ScanFolder(strFolder);
-        printer.PrintNew(*doc.GetTracks());
-        printer.Flush();
+        if (printer.PrintNew(*doc.GetTracks())) {
+            printer.Flush();
+        }
     } else {
         doc.ScanFolder(strFolder);
-        PrintTree(doc, m_bByGenre, pOut);
+        PrintTree(doc, m_bByGenre, out);
     }
-    return std::fflush(pOut) == 0 ? 0 : 1;
+    if (const std::size_t nUnopened = doc.GetUnopenedCount(); nUnopened > 0) {
+        std::string strText = LoadString(IDS_NOT_OPENED);
+        strText.replace(strText.find("%1"), 2, std::to_string(nUnopened));
+        std::fprintf(pErr, "tunebrowse: %s\n", strText.c_str());
+    }
+    return out.Finish(pErr);
 }
 
 // The chosen encoding: --encoding, or the one stored, or the automatic rule when the stored

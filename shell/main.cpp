@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Copyright 2026 Quillon Softs
+#include "platform/displaycheck.h"
 #include "platform/heappolicy.h"
 #include "platform/terminationwatch.h"
 #include "shell/commandline.h"
@@ -16,7 +17,13 @@ int main(int argc, char** argv) {
     if (cmd.m_eMode != CCommandLine::EMode::Window) {
         return cmd.RunWithoutWindow(stdout, stderr);
     }
+    if (const std::string strNoDisplay = NoDisplayReason(); !strNoDisplay.empty()) {
+        std::fprintf(stderr, "tunebrowse: %s\n", strNoDisplay.c_str());
+        return 1;
+    }
+    ExitOnStartFailure(true);
     CTunebrApp app(argc, argv);
+    ExitOnStartFailure(false);
     app.LoadSettings();
     CMainFrame frame(app, app.GetStore());
     // A session that ends or a "kill" closes the window as the user would: the settings are

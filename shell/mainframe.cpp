@@ -39,6 +39,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
+#include <QLocale>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
@@ -435,6 +436,8 @@ void CMainFrame::CreateClient() {
                                                    m_fileOps, m_messages, m_modals);
     CTrackCommands* pCommands = m_pCommands.get();
     pCommands->SetBusyListener([this] { OnWriteStateChanged(); });
+    pCommands->SetStatusListener(
+        [this](const QString& strText) { m_pStatusBar->showMessage(strText); });
     connect(m_pWriteProgress, &CWriteProgress::cancelRequested, this, &CMainFrame::OnStopWork);
     CHandoffWatch* pWatch = &pCommands->GetHandoffWatch();
     connect(pWatch, &CHandoffWatch::busyChanged, this, &CMainFrame::ShowHandoffBusy);
@@ -602,6 +605,11 @@ void CMainFrame::EndScan() {
         m_pStatusBar->SetLocationText(
             LoadQString(IDS_SCAN_STOPPED).arg(ToQString(FormatCount(m_pDoc->GetTracks()->size()))),
             true);
+    }
+    // Never dropped silently: what could not be opened is missing from the catalogue.
+    if (const std::size_t nUnopened = m_pDoc->GetUnopenedCount(); nUnopened > 0) {
+        m_pStatusBar->showMessage(LoadQString(IDS_NOT_OPENED)
+                                      .arg(QLocale().toString(static_cast<qulonglong>(nUnopened))));
     }
 }
 
@@ -839,7 +847,8 @@ void CMainFrame::OnOptions() {
 }
 
 void CMainFrame::OnAppAbout() {
-    CAboutDlg dialog([this](const std::string& strUrl) { m_shell.Open(strUrl); }, this);
+    // The project has no home page of its own: no link rather than a made-up address.
+    CAboutDlg dialog([this](const std::string& strUrl) { m_shell.Open(strUrl); }, QString(), this);
     m_modals.Exec(dialog);
 }
 

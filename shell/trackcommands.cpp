@@ -13,15 +13,44 @@
 #include "panes/tunebrview.h"
 #include "platform/modalrunner.h"
 #include "platform/settingsstore.h"
+#include "platform/textconv.h"
 #include "platform/usersettings.h"
 
+#include "res/strings.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QLocale>
 #include <QMenu>
+#include <QStringList>
+
+namespace {
+
+// The rows left out, by name, the first few: a status bar holds one line.
+QString NotFilesText(const std::vector<std::string>& arrPaths) {
+    constexpr std::size_t NAMES_SHOWN = 5;
+    QStringList arrNames;
+    for (std::size_t i = 0; i < arrPaths.size() && i < NAMES_SHOWN; ++i) {
+        const std::string& strPath = arrPaths[i];
+        const std::size_t nSlash = strPath.rfind('/');
+        const std::string strName =
+            nSlash == std::string::npos ? strPath : strPath.substr(nSlash + 1);
+        arrNames.append(QFile::decodeName(QByteArray::fromStdString(strName)));
+    }
+    if (arrPaths.size() > NAMES_SHOWN) {
+        arrNames.append(QStringLiteral("\u2026 (%1)")
+                            .arg(QLocale().toString(static_cast<qulonglong>(arrPaths.size()))));
+    }
+    return LoadQString(IDS_NOT_FILES).arg(arrNames.join(QStringLiteral(", ")));
+}
+
+} // namespace
 
 CTrackCommands::CTrackCommands(CTunebrView& view, CTunebrDoc& doc, const CUserSettings& settings,
                                CShellHandoff& shell, CFileOps& ops, CMessageSink& messages,
                                CModalRunner& modals)
     : m_view(view), m_doc(doc), m_settings(settings), m_bAlsoId3v2(settings.m_bAlsoWriteId3v2 != 0),
-      m_shell(shell), m_fileOps(ops), m_messages(messages), m_modals(modals) {
+      m_shell(shell), m_fileOps(ops), m_messages(messages), m_modals(modals), m_handoff(shell) {
 }
 
 CTrackCommands::~CTrackCommands() {
@@ -33,15 +62,18 @@ CTrackCommands::~CTrackCommands() {
 }
 
 void CTrackCommands::OnPlay() {
-    FollowHandoff(CPlayerHandoff(m_shell).Play(m_view.GetSelectedTracks()));
+    FollowHandoff(m_handoff.Play(m_view.GetSelectedTracks()));
 }
 
 void CTrackCommands::OnEnqueue() {
-    FollowHandoff(CPlayerHandoff(m_shell).Enqueue(m_view.GetSelectedTracks()));
+    FollowHandoff(m_handoff.Enqueue(m_view.GetSelectedTracks()));
 }
 
 void CTrackCommands::FollowHandoff(const SHandoffResult& result) {
     m_watch.Watch(result.nPid);
+    if (!result.arrNotFiles.empty() && m_fnStatus) {
+        m_fnStatus(NotFilesText(result.arrNotFiles));
+    }
     ShowHandoffResult(&m_view, m_messages, result);
 }
 
@@ -163,14 +195,15 @@ void CTrackCommands::ShowContextMenu(const QPoint& ptScreen, QAction* pPlay, QAc
     QMenu menu(&m_view);
     // The window's actions carry the shortcuts; the menu's own captions differ a little.
     auto add = [&menu](const char* pszText, QAction* pCommand) {
-        QAction* pItem = menu.addAction(QString::fromUtf8(pszText), pCommand, &QAction::trigger);
+        QAction* pItem = menu.addAction(QCoreApplication::translate("CTrackCommands", pszText),
+                                        pCommand, &QAction::trigger);
         pItem->setEnabled(pCommand->isEnabled());
     };
-    add("&Play", pPlay);
-    add("&Enqueue", pEnqueue);
+    add(QT_TRANSLATE_NOOP("CTrackCommands", "&Play"), pPlay);
+    add(QT_TRANSLATE_NOOP("CTrackCommands", "&Enqueue"), pEnqueue);
     menu.addSeparator();
-    add("&Copy", pCopy);
+    add(QT_TRANSLATE_NOOP("CTrackCommands", "&Copy"), pCopy);
     menu.addSeparator();
-    add("&Properties ...", pProperties);
+    add(QT_TRANSLATE_NOOP("CTrackCommands", "&Properties ..."), pProperties);
     m_modals.Exec(menu, ptScreen);
 }

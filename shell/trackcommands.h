@@ -2,10 +2,12 @@
 // Copyright 2026 Quillon Softs
 #pragma once
 
+#include "actions/playerhandoff.h"
 #include "actions/tagundohistory.h"
 #include "platform/handoffwatch.h"
 
 #include <QPoint>
+#include <QString>
 
 #include <chrono>
 #include <cstddef>
@@ -68,6 +70,10 @@ public:
     void SetBusyListener(std::function<void()> fnBusyChanged) {
         m_fnBusyChanged = std::move(fnBusyChanged);
     }
+    // Told what the status bar should say of a command: the rows Play and Enqueue left out.
+    void SetStatusListener(std::function<void(const QString&)> fnStatus) {
+        m_fnStatus = std::move(fnStatus);
+    }
     // The programs Play and Enqueue started, while they pass the tracks on.
     CHandoffWatch& GetHandoffWatch() { return m_watch; }
 
@@ -102,9 +108,12 @@ private:
     CModalRunner& m_modals;
     CTagUndoHistory m_history;
     CHandoffWatch m_watch;
+    // As long as the window: the playlist it writes goes with it.
+    CPlayerHandoff m_handoff;
     // Kept after its end, until the next: it may be reporting from inside its own call.
     std::unique_ptr<CTagWriteRun> m_pRun;
     COtherTagsRead* m_pOpening = nullptr; // deleted later: it calls back from inside itself
     std::function<void()> m_fnBusyChanged;
+    std::function<void(const QString&)> m_fnStatus;
     static constexpr std::chrono::milliseconds QUIT_WAIT{1000};
 };

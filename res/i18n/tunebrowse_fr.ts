@@ -123,7 +123,7 @@
     </message>
     <message>
         <source>&amp;Status bar</source>
-        <translation>Barre d&apos;&amp;état</translation>
+        <translation>Barre d&apos;é&amp;tat</translation>
     </message>
     <message>
         <source>&amp;Options...</source>
@@ -131,7 +131,7 @@
     </message>
     <message>
         <source>&amp;About Tunebrowse ...</source>
-        <translation>&amp;À propos de Tunebrowse...</translation>
+        <translation>À &amp;propos de Tunebrowse...</translation>
     </message>
     <message>
         <source>&amp;File</source>
@@ -139,7 +139,7 @@
     </message>
     <message>
         <source>&amp;Edit</source>
-        <translation>É&amp;dition</translation>
+        <translation>Édit&amp;ion</translation>
     </message>
     <message>
         <source>&amp;View</source>
@@ -399,6 +399,25 @@
     <message>
         <source>Cancel</source>
         <translation>Annuler</translation>
+    </message>
+</context>
+<context>
+    <name>CTrackCommands</name>
+    <message>
+        <source>&amp;Play</source>
+        <translation>&amp;Jouer</translation>
+    </message>
+    <message>
+        <source>&amp;Enqueue</source>
+        <translation>&amp;Ajouter à la file</translation>
+    </message>
+    <message>
+        <source>&amp;Copy</source>
+        <translation>&amp;Copier</translation>
+    </message>
+    <message>
+        <source>&amp;Properties ...</source>
+        <translation>&amp;Propriétés...</translation>
     </message>
 </context>
 <context>

@@ -106,6 +106,16 @@ public:
         fs::permissions(RuntimeFolder(), fs::perms::owner_all);
     }
     fs::path RuntimeFolder() const { return m_dir.Path() / "run"; }
+    // Files that exist, as the commands hand over only those: the paths given, below the
+    // test's folder.
+    std::vector<std::string> Files(const std::vector<std::string>& arrPaths) const {
+        std::vector<std::string> arrFiles;
+        for (const std::string& strPath : arrPaths) {
+            arrFiles.push_back((m_dir.Path() / fs::path(strPath).relative_path()).string());
+            WriteBytes(arrFiles.back(), Audio(200));
+        }
+        return arrFiles;
+    }
     fs::path Playlist() const { return RuntimeFolder() / PLAYLIST_NAME; }
     const fs::path& Root() const { return m_dir.Path(); }
 
@@ -267,7 +277,7 @@ TEST(PlayerHandoffPlaylist, RefusesWhateverElseOccupiesItsPlace) {
             break;
         }
         CRecordingShellHandoff shell;
-        CTracks tracks({"/music/a.mp3", "/music/b.mp3"});
+        CTracks tracks(folders.Files({"/music/a.mp3", "/music/b.mp3"}));
 
         std::atomic<bool> bReturned{false};
         std::thread rescue([&place, &bReturned] {
@@ -311,7 +321,6 @@ TEST(PlayerHandoffPlaylist, RefusesWhateverElseOccupiesItsPlace) {
 TEST(PlayerHandoffCommands, PlayHandsOneTrackAsItselfAndSeveralAsThemselvesOrThePlaylist) {
     using CPaths = std::vector<std::string>;
     const CPaths arrTwo = {"/music/b.mp3", "/music/a.mp3"};
-    const std::string strCurrent = fs::current_path().string();
     const struct {
         const char* pszCase;
         CPaths arrPaths;
@@ -319,28 +328,17 @@ TEST(PlayerHandoffCommands, PlayHandsOneTrackAsItselfAndSeveralAsThemselvesOrThe
         bool bTakesSeveral;
         bool bHandsPlaylist;
         unsigned nMessage;
-        CPaths arrHandedTracks; // when the tracks themselves go; empty: as given
+        bool bRelative = false; // given relative to the current folder
     } arrCases[] = {
-        {"one track", {"/music/a.mp3"}, true, false, false, 0, {}},
-        {"one track, no player", {"/music/a.mp3"}, false, false, false, IDS_NO_ASSOCIATION, {}},
-        {"file in the root", {"/x.mp3"}, true, false, false, 0, {}},
-        {"two tracks", arrTwo, true, false, true, 0, {}},
-        {"two tracks, no player", arrTwo, false, false, true, IDS_NO_M3U, {}},
-        {"two tracks, player takes several", arrTwo, true, true, false, 0, {}},
-        {"two tracks, player takes several but fails",
-         arrTwo,
-         false,
-         true,
-         false,
-         IDS_NO_ASSOCIATION,
-         {}},
-        {"relative folder made absolute",
-         {"-x/a.mp3", "y/b.mp3"},
-         true,
-         true,
-         false,
-         0,
-         {strCurrent + "/-x/a.mp3", strCurrent + "/y/b.mp3"}},
+        {"one track", {"/music/a.mp3"}, true, false, false, 0},
+        {"one track, no player", {"/music/a.mp3"}, false, false, false, IDS_NO_ASSOCIATION},
+        {"file in the root", {"/x.mp3"}, true, false, false, 0},
+        {"two tracks", arrTwo, true, false, true, 0},
+        {"two tracks, no player", arrTwo, false, false, true, IDS_NO_M3U},
+        {"two tracks, player takes several", arrTwo, true, true, false, 0},
+        {"two tracks, player takes several but fails", arrTwo, false, true, false,
+         IDS_NO_ASSOCIATION},
+        {"relative folder made absolute", {"-x/a.mp3", "y/b.mp3"}, true, true, false, 0, true},
     };
     for (const auto& testCase : arrCases) {
         SCOPED_TRACE(testCase.pszCase);
@@ -349,28 +347,168 @@ TEST(PlayerHandoffCommands, PlayHandsOneTrackAsItselfAndSeveralAsThemselvesOrThe
         CRecordingShellHandoff shell;
         shell.m_bAccept = testCase.bPlayerAccepts;
         shell.m_bTakesSeveral = testCase.bTakesSeveral;
-        const CPaths arrTracks =
-            testCase.arrHandedTracks.empty() ? testCase.arrPaths : testCase.arrHandedTracks;
+        const CPaths arrFiles = folders.Files(testCase.arrPaths);
+        const fs::path previous = fs::current_path();
+        CPaths arrGiven = arrFiles;
+        if (testCase.bRelative) {
+            fs::current_path(folders.Root());
+            arrGiven = testCase.arrPaths;
+        }
         std::string strExpectedPlaylist;
-        for (const std::string& strPath : arrTracks) {
+        for (const std::string& strPath : arrFiles) {
             strExpectedPlaylist += strPath + "\r\n";
         }
 
-        const SHandoffResult result = CPlayerHandoff(shell).Play(CTracks(testCase.arrPaths).List());
+        SHandoffResult result;
+        {
+            CPlayerHandoff handoff(shell);
+            result = handoff.Play(CTracks(arrGiven).List());
+            // Written only for a player that takes it, over the previous one.
+            EXPECT_EQ(ReadBytes(folders.Playlist()), testCase.bHandsPlaylist
+                                                         ? strExpectedPlaylist
+                                                         : "an older and much longer playlist\r\n");
+        }
+        fs::current_path(previous);
 
         EXPECT_EQ(result.nMessageId, testCase.nMessage);
         EXPECT_EQ(result.strDetail, "");
+        EXPECT_TRUE(result.arrNotFiles.empty());
         EXPECT_EQ(result.nPid, testCase.bPlayerAccepts ? CRecordingShellHandoff::PID : 0);
-        // Written in every case, also where only the tracks themselves are handed over.
-        EXPECT_EQ(ReadBytes(folders.Playlist()), strExpectedPlaylist);
         const CPaths arrHanded =
-            testCase.bHandsPlaylist ? CPaths{folders.Playlist().string()} : arrTracks;
+            testCase.bHandsPlaylist ? CPaths{folders.Playlist().string()} : arrFiles;
         EXPECT_EQ(shell.m_arrPlayed, std::vector<CPaths>{arrHanded});
         if (testCase.bHandsPlaylist && !shell.m_arrBytesAtPlay.empty()) {
             EXPECT_EQ(shell.m_arrBytesAtPlay.front(), strExpectedPlaylist)
                 << "the playlist must be complete when the player gets it";
         }
+        EXPECT_EQ(fs::exists(fs::symlink_status(folders.Playlist())), !testCase.bHandsPlaylist)
+            << "the playlist written goes with the hand-off";
         EXPECT_TRUE(shell.m_arrEnqueued.empty());
+    }
+}
+
+// Rows that are no file (a folder the pattern takes, a link to nothing) are named and left out;
+// more files than a command line holds go as the playlist; a playlist that cannot be written
+// matters only when one is needed.
+TEST(PlayerHandoffCommands, OnlyFilesAreHandedOverAndTooManyGoAsThePlaylist) {
+    using CPaths = std::vector<std::string>;
+    enum class ECommand { Play, Enqueue };
+    const long nArgMax = ::sysconf(_SC_ARG_MAX);
+    ASSERT_GT(nArgMax, 0);
+    // Names of a thousand bytes: as many as the system's limit holds bytes, and one more.
+    const std::string strLongFolder = "/" + std::string(250, 'l') + "/" + std::string(250, 'm') +
+                                      "/" + std::string(250, 'n') + "/" + std::string(240, 'o');
+    CPaths arrMany;
+    for (long i = 0; i <= nArgMax / 1000; ++i) {
+        arrMany.push_back(strLongFolder + "/" + std::to_string(i) + ".mp3");
+    }
+    const struct {
+        const char* pszCase;
+        ECommand eCommand;
+        CPaths arrFiles;
+        CPaths arrOthers; // a folder, then a dangling link
+        bool bTakesSeveral;
+        bool bCacheLocked; // no playlist can be written
+        bool bHandsPlaylist;
+        unsigned nMessage;
+    } arrCases[] = {
+        {"play with a folder and a dangling link",
+         ECommand::Play,
+         {"/m/a.mp3", "/m/b.mp3"},
+         {"/m/Best.mp3", "/m/gone.mp3"},
+         true,
+         false,
+         false,
+         0},
+        {"enqueue with a folder and a dangling link",
+         ECommand::Enqueue,
+         {"/m/a.mp3"},
+         {"/m/Best.mp3", "/m/gone.mp3"},
+         true,
+         false,
+         false,
+         0},
+        {"play of nothing but a folder",
+         ECommand::Play,
+         {},
+         {"/m/Best.mp3"},
+         true,
+         false,
+         false,
+         0},
+        {"play of one file, cache folder locked",
+         ECommand::Play,
+         {"/m/a.mp3"},
+         {},
+         false,
+         true,
+         false,
+         0},
+        {"play of more than a command line holds",
+         ECommand::Play,
+         arrMany,
+         {},
+         true,
+         false,
+         true,
+         0},
+        {"enqueue of more than a command line holds",
+         ECommand::Enqueue,
+         arrMany,
+         {},
+         true,
+         false,
+         true,
+         0},
+    };
+    for (const auto& testCase : arrCases) {
+        SCOPED_TRACE(testCase.pszCase);
+        const CPlaylistFolders folders;
+        const CScopedVariable runtime("XDG_RUNTIME_DIR", std::nullopt);
+        const fs::path cache = folders.Root() / "cache";
+        if (testCase.bCacheLocked) {
+            fs::create_directories(cache);
+            fs::permissions(cache, fs::perms::owner_read | fs::perms::owner_exec);
+        }
+        const CPaths arrFiles = folders.Files(testCase.arrFiles);
+        CPaths arrOthers;
+        for (const std::string& strOther : testCase.arrOthers) {
+            arrOthers.push_back(folders.Root().string() + strOther);
+        }
+        if (!arrOthers.empty()) {
+            fs::create_directories(arrOthers[0]);
+        }
+        if (arrOthers.size() > 1) {
+            fs::create_symlink(folders.Root() / "nowhere.mp3", arrOthers[1]);
+        }
+        CPaths arrRows = arrOthers;
+        arrRows.insert(arrRows.begin() + (arrRows.empty() ? 0 : 1), arrFiles.begin(),
+                       arrFiles.end());
+        CRecordingShellHandoff shell;
+        shell.m_bTakesSeveral = testCase.bTakesSeveral;
+
+        CPlayerHandoff handoff(shell);
+        const CTracks tracks(arrRows);
+        const SHandoffResult result = testCase.eCommand == ECommand::Play
+                                          ? handoff.Play(tracks.List())
+                                          : handoff.Enqueue(tracks.List());
+
+        EXPECT_EQ(result.nMessageId, testCase.nMessage) << result.strDetail;
+        EXPECT_EQ(result.arrNotFiles, arrOthers);
+        const std::vector<CPaths>& arrCalls =
+            testCase.eCommand == ECommand::Play ? shell.m_arrPlayed : shell.m_arrEnqueued;
+        if (arrFiles.empty()) {
+            EXPECT_TRUE(arrCalls.empty());
+        } else if (!testCase.bHandsPlaylist) {
+            EXPECT_EQ(arrCalls, std::vector<CPaths>{arrFiles});
+        } else {
+            const fs::path playlist = cache / "tunebrowse" / PLAYLIST_NAME;
+            EXPECT_EQ(arrCalls, std::vector<CPaths>{{playlist.string()}});
+            EXPECT_EQ(ReadBytes(playlist), MakePlaylistText(CTracks(arrFiles).List()));
+        }
+        if (testCase.bCacheLocked) {
+            fs::permissions(cache, fs::perms::owner_all);
+        }
     }
 }
 
@@ -391,12 +529,12 @@ TEST(PlayerHandoffCommands, EnqueueHandsAllTracksInOrderAtOnceAndReportsARefusal
         const CPlaylistFolders folders;
         CRecordingShellHandoff shell;
         shell.m_bAccept = testCase.bPlayerAccepts;
+        const CPaths arrFiles = folders.Files(testCase.arrPaths);
 
-        const SHandoffResult result =
-            CPlayerHandoff(shell).Enqueue(CTracks(testCase.arrPaths).List());
+        const SHandoffResult result = CPlayerHandoff(shell).Enqueue(CTracks(arrFiles).List());
 
         EXPECT_EQ(result.nMessageId, testCase.nMessage);
-        EXPECT_EQ(shell.m_arrEnqueued, std::vector<CPaths>{testCase.arrPaths});
+        EXPECT_EQ(shell.m_arrEnqueued, std::vector<CPaths>{arrFiles});
         EXPECT_TRUE(shell.m_arrPlayed.empty());
         EXPECT_FALSE(fs::exists(fs::symlink_status(folders.Playlist())))
             << "Enqueue writes no playlist";
@@ -422,8 +560,9 @@ TEST(PlayerHandoffCommands, ShowsOneBoxForAFailureAndNoneForSuccess) {
     const std::string strDetail = "/run/user/1000/~playlst.m3u: File exists %1";
 
     const auto arrNone = MessagesShownBy(SHandoffResult{});
-    const auto arrPlain = MessagesShownBy(SHandoffResult{IDS_NO_ENQUEUE, {}});
-    const auto arrWithDetail = MessagesShownBy(SHandoffResult{IDS_PLAYLIST_FAILED, strDetail});
+    const auto arrPlain = MessagesShownBy(SHandoffResult{IDS_NO_ENQUEUE, {}, 0, {}});
+    const auto arrWithDetail =
+        MessagesShownBy(SHandoffResult{IDS_PLAYLIST_FAILED, strDetail, 0, {}});
 
     EXPECT_TRUE(arrNone.empty());
     EXPECT_EQ(arrPlain, std::vector<std::string>{LoadString(IDS_NO_ENQUEUE)});
@@ -491,9 +630,11 @@ std::string TimeEnqueue(CShellHandoff& shell, const std::vector<std::string>& ar
         nOutcome = shell.Open(arrArgs.front()) ? 1 : 0;
     } else {
         const CTracks tracks(arrArgs);
-        const CPlayerHandoff handoff(shell);
+        // Kept until the helper ends, as the window keeps it until the program ends: the
+        // playlist goes with it.
+        static CPlayerHandoff s_handoff(shell);
         nOutcome =
-            (strVerb == "play" ? handoff.Play(tracks.List()) : handoff.Enqueue(tracks.List()))
+            (strVerb == "play" ? s_handoff.Play(tracks.List()) : s_handoff.Enqueue(tracks.List()))
                 .nMessageId;
     }
     WriteBytes(sandbox / "outcome", std::to_string(nOutcome));
@@ -527,7 +668,7 @@ TEST_F(PlayerHandoffDesktop, PlayOfSeveralTracksHandsThemOrThePlaylistAsThePlaye
         EXPECT_EQ(WaitForCalls(1),
                   (std::vector<CCall>{bSeveral ? CCall{"fakeplayer", strB, strA}
                                                : CCall{"fakeplayer", strPlaylist}}));
-        EXPECT_EQ(ReadBytes(strPlaylist), strB + "\r\n" + strA + "\r\n");
+        EXPECT_EQ(ReadBytes(strPlaylist), bSeveral ? "" : strB + "\r\n" + strA + "\r\n");
     }
 }
 

@@ -101,8 +101,8 @@ inline void RemoveTreeAt(int nDirFd, const char* pszName) {
     ::unlinkat(nDirFd, pszName, AT_REMOVEDIR);
 }
 
-// Creates a chain of nLevels folders below the folder, named strFirst and strSecond in turn (a
-// folder named like its parent is never entered), and returns a descriptor of the deepest one.
+// Creates a chain of nLevels folders below the folder, named strFirst and strSecond in turn, and
+// returns a descriptor of the deepest one.
 inline int MakeChain(const std::filesystem::path& folder, const std::string& strFirst,
                      const std::string& strSecond, int nLevels) {
     int nFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY);

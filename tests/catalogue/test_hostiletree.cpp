@@ -12,7 +12,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <chrono>
 #include <sys/resource.h>
+#include <thread>
 
 namespace fs = std::filesystem;
 
@@ -20,12 +23,16 @@ namespace {
 
 // The scan's records as "location below the root | name | size | title", after checking what
 // every scan must do whatever the tree: both hints, the title, the folder handed to the host.
-std::vector<std::string> Scan(const std::string& strRoot, std::string* pstrProblem, CFileOps& ops) {
+std::vector<std::string> Scan(const std::string& strRoot, std::string* pstrProblem, CFileOps& ops,
+                              std::size_t* pnUnopened = nullptr) {
     CFakeCatalogueHost host;
     CHintLog view;
     CTunebrDoc doc(host, ops);
     doc.AddView(&view);
     doc.ScanFolder(strRoot);
+    if (pnUnopened != nullptr) {
+        *pnUnopened = doc.GetUnopenedCount();
+    }
     if (view.m_arrHints != std::vector<int>{HINT_REBUILD_BEGIN, HINT_REBUILD_END} ||
         doc.GetTitle() != strRoot || host.m_arrWritten != std::vector<std::string>{strRoot}) {
         *pstrProblem = "hints, title or written folder wrong";
@@ -47,8 +54,10 @@ std::vector<std::string> Scan(const std::string& strRoot, std::string* pstrProbl
 
 // Runs Scan in a child process (unprivileged, or with few descriptors) and brings back its
 // lines; a line of its own reports a problem.
+// The count of what could not be opened comes back as a last line "unopened N" when not 0.
 std::vector<std::string> ScanInChild(const std::string& strRoot, bool bUnprivileged,
-                                     rlim_t nMaxFiles, int* pnExit) {
+                                     rlim_t nMaxFiles, int* pnExit,
+                                     CFileOps& ops = SystemFileOps()) {
     int aPipe[2];
     if (::pipe(aPipe) != 0) {
         return {"no pipe"};
@@ -61,8 +70,12 @@ std::vector<std::string> ScanInChild(const std::string& strRoot, bool bUnprivile
         }
         std::string strProblem;
         std::string strOut;
-        for (const std::string& strLine : Scan(strRoot, &strProblem)) {
+        std::size_t nUnopened = 0;
+        for (const std::string& strLine : Scan(strRoot, &strProblem, ops, &nUnopened)) {
             strOut += strLine + '\0';
+        }
+        if (nUnopened != 0) {
+            strOut += "unopened " + std::to_string(nUnopened) + '\0';
         }
         if (!strProblem.empty()) {
             strOut += "PROBLEM " + strProblem + '\0';
@@ -115,7 +128,10 @@ TEST(HostileTree, EveryKindOfEntryAtOnceEndsWithTheRecordsTheRulesGiveAndWritesN
         GTEST_SKIP() << "could not drop privileges to user nobody";
     }
     EXPECT_EQ(nExit, 0);
-    EXPECT_EQ(arrLines, tree.Expected());
+    // Locked/ and locked.mp3 cannot be opened: counted, so that the user is told.
+    std::vector<std::string> arrExpected = tree.Expected();
+    arrExpected.emplace_back("unopened 2");
+    EXPECT_EQ(arrLines, arrExpected);
     EXPECT_EQ(ListTree(dir.Path()), mapBefore);
     RemoveTreeAt(AT_FDCWD, dir.Str().c_str());
 }
@@ -214,4 +230,77 @@ TEST(HostileTree, ManySmallFoldersWithFewDescriptorsLoseNoFile) {
     EXPECT_EQ(arrWhole.back(), "/f1599|one.mp3|300|T599");
     EXPECT_EQ(ScanInChild(dir.Str(), false, 40, &nExit), arrWhole);
     EXPECT_EQ(nExit, 0);
+}
+
+// What cannot be opened is counted, whatever the reason but a name that is gone; the rest of the
+// scan goes on. A low descriptor limit on a slow share makes the scan wait for descriptors, and
+// loses nothing.
+TEST(HostileTree, WhatCannotBeOpenedIsCountedAndFewDescriptorsOnASlowShareLoseNothing) {
+    // Fails the opens it is told to, as a share refusing them would; every open waits a little,
+    // so that readers pile up holding their files.
+    class CRefusingOps final : public CFileOps {
+    public:
+        int OpenAt(int nDirFd, const char* pszPath, int nFlags) override {
+            return Refuse(pszPath) ? -1 : CFileOps::OpenAt(nDirFd, pszPath, nFlags);
+        }
+        ssize_t Pread(int nFd, void* pBuffer, std::size_t nCount, off_t nOffset) override {
+            std::this_thread::sleep_for(std::chrono::milliseconds(m_nDelayMs));
+            return CFileOps::Pread(nFd, pBuffer, nCount, nOffset);
+        }
+        int OpenFolderAt(int nDirFd, const char* pszPath) override {
+            return Refuse(pszPath) ? -1 : CFileOps::OpenFolderAt(nDirFd, pszPath);
+        }
+        bool Refuse(const char* pszPath) const {
+            const std::string strName = pszPath;
+            errno = strName.rfind("gone", 0) == 0 ? ENOENT
+                    : strName.rfind("io", 0) == 0 ? EIO
+                                                  : EACCES;
+            return strName.rfind("denied", 0) == 0 || strName.rfind("gone", 0) == 0 ||
+                   strName.rfind("io", 0) == 0;
+        }
+        int m_nDelayMs = 0;
+    };
+    CTempDir dir;
+    for (const char* pszName : {"a.mp3", "denied.mp3", "gone.mp3", "io.mp3", "deniedFolder/x.mp3",
+                                "goneFolder/y.mp3", "ok/z.mp3"}) {
+        WriteBytes(dir.Path() / pszName, Audio(300));
+    }
+    const struct {
+        const char* pszCase;
+        rlim_t nMaxFiles;
+        int nDelayMs;
+        std::size_t nFolders;
+        std::vector<std::string> arrExpected; // after the many folders' files, if any
+    } aCases[] = {
+        {"refused opens",
+         0,
+         0,
+         0,
+         {"|a.mp3|172|", "|denied.mp3|0|", "|gone.mp3|0|", "|io.mp3|0|", "/ok|z.mp3|172|",
+          "unopened 3"}},
+        {"64 descriptors on a slow share",
+         64,
+         3,
+         300,
+         {"|a.mp3|172|", "|denied.mp3|0|", "|gone.mp3|0|", "|io.mp3|0|", "/ok|z.mp3|172|",
+          "unopened 3"}},
+    };
+    for (const auto& c : aCases) {
+        SCOPED_TRACE(c.pszCase);
+        std::vector<std::string> arrExpected = c.arrExpected;
+        for (std::size_t i = 0; i < c.nFolders; ++i) {
+            const std::string strFolder = "many" + std::to_string(1000 + i);
+            for (int j = 10; j < 40; ++j) {
+                const std::string strName = std::to_string(j) + ".mp3";
+                WriteBytes(dir.Path() / strFolder / strName, Audio(300));
+                arrExpected.insert(arrExpected.end() - 2,
+                                   "/" + strFolder + "|" + strName + "|172|");
+            }
+        }
+        CRefusingOps ops;
+        ops.m_nDelayMs = c.nDelayMs;
+        int nExit = -1;
+        EXPECT_EQ(ScanInChild(dir.Str(), false, c.nMaxFiles, &nExit, ops), arrExpected);
+        EXPECT_EQ(nExit, 0);
+    }
 }

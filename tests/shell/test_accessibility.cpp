@@ -204,8 +204,11 @@ TEST_F(Accessibility, EveryFieldOfTheDialogsHasANameAndTabFollowsTheLayout) {
           QStringLiteral("Keep the files' modification times"), QStringLiteral("Tag text encoding"),
           QStringLiteral("File pattern"), QStringLiteral("OK"), QStringLiteral("Cancel")}},
         {"about",
-         [] { return std::make_unique<CAboutDlg>([](const std::string&) {}); },
-         {QStringLiteral("OK"), QStringLiteral("https://tunebrowse.example.org/")}},
+         [] {
+             return std::make_unique<CAboutDlg>([](const std::string&) {},
+                                                QStringLiteral("https://home.test/"));
+         },
+         {QStringLiteral("OK"), QStringLiteral("https://home.test/")}},
         {"tag editor",
          [&messages, &modals] {
              return std::make_unique<CMp3PropertySheet>(nullptr, CTagCodec(), messages, modals);

@@ -2,6 +2,7 @@
 // Copyright 2026 Quillon Softs
 #include "shell/commandline.h"
 #include "tests/support/deflate.h"
+#include "tests/support/programrun.h"
 #include "tests/support/testfiles.h"
 
 #include <QDir>
@@ -75,6 +76,9 @@ TEST(CommandLine, ParsesModesAndRejectsMalformedInput) {
         {{"--list", "--encoding", "koi8-r", "/m"}, EMode::List},
         {{"--list", "--encoding", "klingon", "/m"}, EMode::Usage},
         {{"--encoding", "Big5", "/m"}, EMode::Usage},
+        {{"--list", ""}, EMode::Usage},
+        {{"--tree", "--", ""}, EMode::Usage},
+        {{""}, EMode::Usage},
     };
     for (const auto& c : aCases) {
         const CCommandLine cmd = CCommandLine::Parse(c.arrArgs);
@@ -624,4 +628,80 @@ TEST(CommandLine, AlsoId3v2WritesBothTagsOrNeitherAndLeavesFilesWithoutOneWithou
     }
     EXPECT_EQ(CCommandLine::Parse({"--set-from-id3v2", "--also-id3v2", "a.mp3"}).m_eMode,
               CCommandLine::EMode::Usage);
+}
+
+TEST(CommandLine, OutputThatCannotBeWrittenIsAnErrorUnlessTheReaderHadWhatItWanted) {
+    CTempDir dir;
+    // More than a pipe holds, so that a reader that stops early is noticed.
+    for (int i = 0; i < 1500; ++i) {
+        WriteBytes(dir.Path() / (std::string(100, 'n') + std::to_string(i) + ".mp3"), Audio(10));
+    }
+    const QTemporaryDir configDir;
+    const std::string strExe = TUNEBROWSE_EXE;
+    const struct {
+        const char* pszMode;
+        EOutputTo eTo;
+        int nExit;
+        const char* pszError; // in the message, or nullptr for none
+    } aCases[] = {
+        {"--list", EOutputTo::FullDisk, 1, "No space left on device"},
+        {"--tree", EOutputTo::FullDisk, 1, "No space left on device"},
+        {"--list", EOutputTo::ClosedPipe, 1, "Broken pipe"},
+        {"--tree", EOutputTo::ClosedPipe, 1, "Broken pipe"},
+        {"--list", EOutputTo::FirstLine, 0, nullptr},
+        {"--list", EOutputTo::Pipe, 0, nullptr},
+    };
+    for (const auto& c : aCases) {
+        SCOPED_TRACE(std::string(c.pszMode) + " " + std::to_string(static_cast<int>(c.eTo)));
+        const SProgramRun run = RunProgramWithOutput({strExe, c.pszMode, dir.Str()}, c.eTo,
+                                                     configDir.path().toStdString());
+        EXPECT_EQ(run.nExit, c.nExit);
+        if (c.pszError != nullptr) {
+            EXPECT_NE(run.strErr.find(c.pszError), std::string::npos) << run.strErr;
+        } else {
+            EXPECT_EQ(run.strErr, "");
+        }
+    }
+    const SRun empty = RunProgram({QStringLiteral("--list"), QString()});
+    EXPECT_EQ(empty.nExit, 2);
+    EXPECT_NE(empty.strErr.find("empty"), std::string::npos);
+    EXPECT_EQ(empty.strOut, "");
+}
+
+// Without a display the window cannot open: a message and status 1, never an abort.
+TEST(CommandLine, WithoutADisplayTheWindowSaysSoAndEndsWithStatusOne) {
+    const struct {
+        const char* pszPlatform; // nullptr: not set
+        const char* pszDisplay;
+    } aCases[] = {
+        {nullptr, nullptr},
+        {"xcb", nullptr},
+        {"wayland", nullptr},
+        {"xcb", ":4711"}, // a display no server answers for
+    };
+    for (const auto& c : aCases) {
+        SCOPED_TRACE(std::string(c.pszPlatform ? c.pszPlatform : "-") + " " +
+                     (c.pszDisplay ? c.pszDisplay : "-"));
+        const QTemporaryDir configDir;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), configDir.path());
+        env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        env.remove(QStringLiteral("DISPLAY"));
+        env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+        if (c.pszPlatform != nullptr) {
+            env.insert(QStringLiteral("QT_QPA_PLATFORM"), QString::fromUtf8(c.pszPlatform));
+        }
+        if (c.pszDisplay != nullptr) {
+            env.insert(QStringLiteral("DISPLAY"), QString::fromUtf8(c.pszDisplay));
+        }
+        QProcess process;
+        process.setProcessEnvironment(env);
+        process.start(QStringLiteral(TUNEBROWSE_EXE), {});
+        ASSERT_TRUE(process.waitForFinished(60000));
+        EXPECT_EQ(process.exitStatus(), QProcess::NormalExit) << "no abort, no core dump";
+        EXPECT_EQ(process.exitCode(), 1);
+        const std::string strErr = process.readAllStandardError().toStdString();
+        EXPECT_NE(strErr.find("tunebrowse: "), std::string::npos) << strErr;
+        EXPECT_NE(strErr.find("display"), std::string::npos) << strErr;
+    }
 }

@@ -107,7 +107,8 @@ TEST_F(OptionSheet, OutOfRangeValuesShowNoButtonAndSurviveAnUntouchedGroup) {
 
 TEST(AboutDlg, ShowsTheVersionAndHandsTheAddressToTheDesktop) {
     std::vector<std::string> arrOpened;
-    CAboutDlg dialog([&arrOpened](const std::string& strUrl) { arrOpened.push_back(strUrl); });
+    CAboutDlg dialog([&arrOpened](const std::string& strUrl) { arrOpened.push_back(strUrl); },
+                     QStringLiteral("https://home.test/"));
     bool bNameShown = false;
     for (const QLabel* pLabel : dialog.findChildren<QLabel*>()) {
         bNameShown |= pLabel->text() == "Tunebrowse - version 1.5.0";
@@ -169,8 +170,19 @@ TEST_F(OptionSheet, KeepTimesAndTheTagEncodingAreStoredOnOk) {
 }
 
 // A link drawn in a fixed blue cannot be read on a dark palette: it takes the palette's colour.
-TEST(AboutDlg, DrawsTheLinkInThePalettesLinkColour) {
+// The program has no home page: its box shows no address at all, made up or not.
+TEST(AboutDlg, WithoutAHomePageShowsNoLink) {
     CAboutDlg dialog([](const std::string&) {});
+    EXPECT_EQ(dialog.findChildren<QPushButton*>().size(), 1); // OK
+    for (const QLabel* pLabel : dialog.findChildren<QLabel*>()) {
+        EXPECT_FALSE(pLabel->text().contains(QStringLiteral("http")))
+            << pLabel->text().toStdString();
+        EXPECT_FALSE(pLabel->text().contains(QStringLiteral("support")));
+    }
+}
+
+TEST(AboutDlg, DrawsTheLinkInThePalettesLinkColour) {
+    CAboutDlg dialog([](const std::string&) {}, QStringLiteral("https://home.test/"));
     QPalette palette = dialog.palette();
     const QColor light(0x7a, 0xb7, 0xff);
     palette.setColor(QPalette::Link, light);

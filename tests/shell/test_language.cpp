@@ -355,3 +355,95 @@ TEST(French, NoTextOfTheWindowItsMenusOrItsDialogsIsLeftInEnglish) {
     EXPECT_FALSE(SameInBothLanguages(QStringLiteral("3 files selected")));
     EXPECT_TRUE(SameInBothLanguages(QStringLiteral("3 morceaux sélectionnés")));
 }
+
+namespace {
+
+// The key of a menu text: the character after a lone '&', in lower case; none without.
+QChar MenuKey(const QString& strText) {
+    for (qsizetype i = 0; i + 1 < strText.size(); ++i) {
+        if (strText[i] == QLatin1Char('&')) {
+            if (strText[i + 1] != QLatin1Char('&')) {
+                return strText[i + 1].toLower();
+            }
+            ++i;
+        }
+    }
+    return {};
+}
+
+// Every key of a menu must be typed on any keyboard (no accented letter: "É" needs a dead key or
+// AltGr) and lead to one item only.
+void CheckMenuKeys(const QString& strMenu, const QStringList& arrTexts, QString strTaken) {
+    for (const QString& strText : arrTexts) {
+        const QChar key = MenuKey(strText);
+        if (key.isNull()) {
+            continue;
+        }
+        EXPECT_LT(key.unicode(), 128) << strMenu.toStdString() << ": " << strText.toStdString();
+        EXPECT_FALSE(strTaken.contains(key))
+            << strMenu.toStdString() << ": " << strText.toStdString() << " shares its key";
+        strTaken += key;
+    }
+}
+
+} // namespace
+
+TEST(French, EveryMenuKeyCanBeTypedAndLeadsToOneItemTheContextMenuIncluded) {
+    ASSERT_EQ(UserLanguage(), ELanguage::French);
+    CTempDir library;
+    WriteBytes(library.Path() / "a.mp3", Audio(1000) + MakeTag("Un", "Zoé"));
+    CSettingsStore store;
+    store.WriteString(CUserSettings::SECTION_MP3, "FilePath", library.Str());
+    CUserSettings settings;
+    settings.LoadSettings(store);
+    const CTranslations translations(ELanguage::French);
+    CScriptedModals modals;
+    SFrameSeams seams;
+    seams.pModals = &modals;
+    CMainFrame frame(settings, store, seams);
+    frame.StartUp(nullptr);
+    ASSERT_TRUE(WaitForFolder(frame));
+
+    // The menu bar's keys share Alt with the window's own Alt shortcuts (Alt+D: the address).
+    QString strAltTaken;
+    for (const QAction* pAction : frame.findChildren<QAction*>()) {
+        for (const QKeySequence& keys : pAction->shortcuts()) {
+            const QKeyCombination combination = keys[0];
+            if (combination.keyboardModifiers() == Qt::AltModifier) {
+                strAltTaken += QChar(combination.key()).toLower();
+            }
+        }
+    }
+    EXPECT_TRUE(strAltTaken.contains(QLatin1Char('d')));
+    QStringList arrTitles;
+    std::function<void(const QMenu*)> checkMenu = [&](const QMenu* pMenu) {
+        QStringList arrTexts;
+        for (const QAction* pAction : pMenu->actions()) {
+            arrTexts << pAction->text();
+            if (pAction->menu() != nullptr) {
+                checkMenu(pAction->menu());
+            }
+        }
+        CheckMenuKeys(pMenu->title(), arrTexts, QString());
+    };
+    for (const QAction* pAction : frame.menuBar()->actions()) {
+        arrTitles << pAction->text();
+        checkMenu(pAction->menu());
+    }
+    CheckMenuKeys(QStringLiteral("menu bar"), arrTitles, strAltTaken);
+
+    QStringList arrContext;
+    modals.OnMenu([&arrContext](QMenu& menu, const QPoint&) {
+        for (const QAction* pAction : menu.actions()) {
+            if (!pAction->isSeparator()) {
+                arrContext << pAction->text();
+            }
+        }
+        return static_cast<QAction*>(nullptr);
+    });
+    emit frame.GetRightPane()->contextMenuRequested(QPoint(10, 10));
+    EXPECT_EQ(arrContext,
+              (QStringList{QStringLiteral("&Jouer"), QStringLiteral("&Ajouter à la file"),
+                           QStringLiteral("&Copier"), QStringLiteral("&Propriétés...")}));
+    CheckMenuKeys(QStringLiteral("context menu"), arrContext, QString());
+}

@@ -273,3 +273,35 @@ TEST_F(UserSettings, TheWindowClosesNormallyOnTerminationSignals) {
         EXPECT_TRUE(stored("cx=")) << nSignal;
     }
 }
+
+// The file holds the folders the user opened: a new file, an old one open to others and one
+// rewritten end up readable by their owner only.
+TEST_F(UserSettings, TheFileIsReadableByItsOwnerOnly) {
+    const QByteArray path = QFile::encodeName(SettingsFile());
+    const struct {
+        const char* pszCase;
+        const char* pszBefore; // nullptr: no file yet
+        mode_t nModeBefore;
+    } aCases[] = {
+        {"new file", nullptr, 0},
+        {"file open to everybody", "[MP3]\nFileExt=*.ogg\n", 0644},
+        {"private file", "[MP3]\nFileExt=*.ogg\n", 0600},
+    };
+    for (const auto& c : aCases) {
+        SCOPED_TRACE(c.pszCase);
+        QFile::remove(SettingsFile());
+        if (c.pszBefore != nullptr) {
+            HandEdit(c.pszBefore);
+            ASSERT_EQ(::chmod(path.constData(), c.nModeBefore), 0);
+        }
+        for (int i = 0; i < 2; ++i) {
+            CSettingsStore store;
+            store.WriteString(CUserSettings::SECTION_MP3, "FilePath", "/home/u/private");
+            store.WriteInt(CUserSettings::SECTION_USER, "SortingColumn", i);
+        }
+        struct stat st {};
+        ASSERT_EQ(::stat(path.constData(), &st), 0);
+        EXPECT_EQ(st.st_mode & 07777, 0600u);
+        EXPECT_EQ(CSettingsStore().ReadInt(CUserSettings::SECTION_USER, "SortingColumn", -1), 1);
+    }
+}
