@@ -9,6 +9,7 @@ PACKAGES := build-essential cmake pkg-config qt6-base-dev qt6-tools-dev qt6-l10n
             openbox at-spi2-core python3-pyatspi locales dbus x11-utils
 BUILD ?= build
 ASAN_BUILD ?= build-asan
+TSAN_BUILD ?= build-tsan
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 180
 DEMO := $(BUILD)/demo-library
@@ -17,7 +18,7 @@ JOBS ?= $(shell nproc)
 SUDO := $(shell [ "$$(id -u)" -eq 0 ] || echo sudo)
 SOURCES = $(shell git ls-files '*.cpp' '*.h' '*.c' 2>/dev/null)
 
-.PHONY: deps configure build run test test-sanitize fuzz format format-check demo
+.PHONY: deps configure build run test test-sanitize test-thread fuzz format format-check demo
 
 deps:
 	@missing=$$(for p in $(PACKAGES); do \
@@ -60,10 +61,12 @@ package: build
 	cd $(BUILD) && cpack -G DEB
 
 # The whole suite twice: as built for use, then with AddressSanitizer and UBSan, where any report
-# of any process (the tests start the real program too) fails the run.
+# of any process (the tests start the real program too) fails the run; then the tests that run
+# threads of ours once more, under ThreadSanitizer.
 test: format-check build
 	cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
 	@$(MAKE) --no-print-directory test-sanitize
+	@$(MAKE) --no-print-directory test-thread
 
 SANITIZER_LOGS = $(CURDIR)/$(ASAN_BUILD)/sanitizer-logs
 SANITIZER_ENV = \
@@ -80,6 +83,26 @@ test-sanitize: deps
 	status=$$?; \
 	if [ -n "$$(ls -A $(SANITIZER_LOGS))" ]; then \
 	    cat $(SANITIZER_LOGS)/*; echo "Sanitizer reports above (kept in $(SANITIZER_LOGS))"; exit 1; \
+	fi; \
+	exit $$status
+
+# Only the tests labelled concurrency (tests/CMakeLists.txt) and what they need are built, with
+# lighter optimisation and line tables only, so that the build stays a few minutes on two cores.
+# The first report ends the process that made it, and fails its test; reports of processes whose
+# exit status nobody checks still fail the run through their logs.
+THREAD_LOGS = $(CURDIR)/$(TSAN_BUILD)/sanitizer-logs
+THREAD_ENV = TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:history_size=4:suppressions=$(CURDIR)/tests/tsan.supp:log_path=$(THREAD_LOGS)/tsan
+
+test-thread: deps
+	@[ -f $(TSAN_BUILD)/CMakeCache.txt ] || cmake -S . -B $(TSAN_BUILD) \
+	    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g1 -DNDEBUG" \
+	    -DTUNEBR_SANITIZE_THREAD=ON -DTUNEBR_BUILD_BENCH=OFF
+	cmake --build $(TSAN_BUILD) -j$(JOBS) --target concurrency_tests
+	@rm -rf $(THREAD_LOGS) && mkdir -p $(THREAD_LOGS)
+	cd $(TSAN_BUILD) && $(THREAD_ENV) ctest --output-on-failure -j$(JOBS) -L concurrency; \
+	status=$$?; \
+	if [ -n "$$(ls -A $(THREAD_LOGS))" ]; then \
+	    cat $(THREAD_LOGS)/*; echo "ThreadSanitizer reports above (kept in $(THREAD_LOGS))"; exit 1; \
 	fi; \
 	exit $$status
 

@@ -3,6 +3,7 @@
 #include "actions/othertagsread.h"
 
 #include "catalogue/stepjob.h"
+#include "platform/threadpost.h"
 
 #include <QApplication>
 #include <QProgressDialog>
@@ -24,7 +25,7 @@ COtherTagsRead::COtherTagsRead(QWidget* pParent, std::string strPath, CFileOps& 
         },
         [this] {
             // On the reader's thread, under the job's lock: never once this object has gone.
-            QMetaObject::invokeMethod(this, &COtherTagsRead::OnReady, Qt::QueuedConnection);
+            PostToThreadOf(this, [this] { OnReady(); });
         });
 }
 

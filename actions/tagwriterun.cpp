@@ -4,6 +4,7 @@
 
 #include "catalogue/stepjob.h"
 #include "catalogue/tunebrdoc.h"
+#include "platform/threadpost.h"
 
 #include <utility>
 
@@ -19,7 +20,7 @@ CTagWriteRun::~CTagWriteRun() = default;
 void CTagWriteRun::Start(std::function<bool(std::size_t)> fnStep) {
     m_pJob = std::make_unique<CStepJob>(m_nFiles, std::move(fnStep), [this] {
         // On the run's thread: the job calls this under its lock, and never once it has gone.
-        QMetaObject::invokeMethod(this, &CTagWriteRun::OnReady, Qt::QueuedConnection);
+        PostToThreadOf(this, [this] { OnReady(); });
     });
 }
 

@@ -9,6 +9,7 @@
 #include "panes/tracklistmodel.h"
 #include "panes/viewhints.h"
 #include "platform/textconv.h"
+#include "platform/threadpost.h"
 #include "platform/usersettings.h"
 #include "res/strings.h"
 
@@ -79,8 +80,7 @@ CTunebrView::CTunebrView(CTunebrDoc& doc, CUserSettings& settings, CPaneHost& ho
     // alone, and a result still queued when the view goes is dropped with it.
     m_pFilterWorker =
         std::make_unique<CFilterWorker>([this](std::shared_ptr<CFilterWorker::SResult> pResult) {
-            QMetaObject::invokeMethod(
-                this, [this, pResult] { OnFilterMatched(*pResult); }, Qt::QueuedConnection);
+            PostToThreadOf(this, [this, pResult] { OnFilterMatched(*pResult); });
         });
 
     // Over the rows, letting the pointer through to the views; shown only while there is no row.

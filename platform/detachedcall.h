@@ -2,6 +2,8 @@
 // Copyright 2026 Quillon Softs
 #pragma once
 
+#include "platform/threadpost.h"
+
 #include <QMetaObject>
 #include <QObject>
 
@@ -39,14 +41,12 @@ public:
             if (pShared->pOwner == nullptr) {
                 return;
             }
-            QMetaObject::invokeMethod(
-                pShared->pOwner,
-                [pShared, nCall, result = std::move(result), fnDone = std::move(fnDone)] {
-                    if (nCall == pShared->nLastCall) {
-                        fnDone(result);
-                    }
-                },
-                Qt::QueuedConnection);
+            PostToThreadOf(pShared->pOwner, [pShared, nCall, result = std::move(result),
+                                             fnDone = std::move(fnDone)] {
+                if (nCall == pShared->nLastCall) {
+                    fnDone(result);
+                }
+            });
         };
         m_pShared->nLastCall = nCall;
         try {

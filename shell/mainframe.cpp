@@ -17,6 +17,7 @@
 #include "platform/settingsstore.h"
 #include "platform/shellhandoff.h"
 #include "platform/textconv.h"
+#include "platform/threadpost.h"
 #include "platform/usersettings.h"
 #include "res/strings.h"
 #include "shell/aboutdlg.h"
@@ -543,9 +544,7 @@ void CMainFrame::AddAddress(const std::string& strPath) {
 void CMainFrame::OpenAddress(const std::string& strPath) {
     m_scanBatchTimer.stop();
     m_bFirstBatch = true;
-    m_pDoc->BeginScan(strPath, [this] {
-        QMetaObject::invokeMethod(this, &CMainFrame::OnScanReady, Qt::QueuedConnection);
-    });
+    m_pDoc->BeginScan(strPath, [this] { PostToThreadOf(this, [this] { OnScanReady(); }); });
     UpdateTitle();
     StartAnimation();
     m_pStatusBar->SetLocationText(LoadQString(IDS_SCANNING).arg(ToQString(FormatCount(0))), true);

@@ -13,6 +13,7 @@
 #include "catalogue/tunebrdoc.h"
 #include "tests/support/fakes.h"
 #include "tests/support/testfiles.h"
+#include "tests/support/timescale.h"
 
 #include <gtest/gtest.h>
 
@@ -509,7 +510,8 @@ TEST(ParallelScan, FilingManyFinishedReadsStillReportsProgress) {
     const auto tGap = sink.m_host.LongestProgressGap(tStart, std::chrono::steady_clock::now());
     EXPECT_EQ(sink.m_arrPaths, sequential.m_arrPaths);
     // Over 250 files at 2 ms each: filed in one go they would leave half a second without.
-    EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(tGap).count(), 300);
+    EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(tGap).count(),
+              300 * PACE_SCALE);
 }
 
 TEST(ParallelScan, StoppedScanKeepsTheFilesReadSoFarInOrderAndIndexed) {
@@ -581,7 +583,8 @@ TEST(ParallelScan, SlowReadsAndListingsStillLetTheWalkReportProgress) {
         const auto tEnd = std::chrono::steady_clock::now();
         // Reports come every 20 ms or so; a listing holding the walk would leave 400 ms without.
         const auto tGap = host.LongestProgressGap(tStart, tEnd);
-        EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(tGap).count(), 300);
+        EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(tGap).count(),
+                  300 * PACE_SCALE);
         EXPECT_TRUE(std::is_sorted(host.m_arrProgress.begin(), host.m_arrProgress.end()));
         EXPECT_FALSE(result.bStopped);
     }

@@ -42,10 +42,24 @@ private:
     bool m_bOpen = false;
 };
 
-// What a job's steps did, shared with them as an owner shares its results.
-struct SLog {
-    std::vector<std::size_t> arrRun;
+// What a job's steps did, shared with them as an owner shares its results. An abandoned job's
+// step ends while the test only watches the log's owners, which orders nothing: the steps run
+// are kept under a lock of their own.
+class CLog {
+public:
+    void Ran(std::size_t nStep) {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        m_arrRun.push_back(nStep);
+    }
+    std::vector<std::size_t> Run() const {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        return m_arrRun;
+    }
     std::atomic<int> nTold{0};
+
+private:
+    mutable std::mutex m_mutex;
+    std::vector<std::size_t> m_arrRun;
 };
 
 } // namespace
@@ -66,7 +80,7 @@ TEST(StepJob, EndsAfterTheLastStepAFailedStepOrTheStepItWasCancelledIn) {
     };
     for (const auto& c : aCases) {
         SCOPED_TRACE(c.pszCase);
-        auto pLog = std::make_shared<SLog>();
+        auto pLog = std::make_shared<CLog>();
         CGate gate;
         if (!c.bCancelAt2) {
             gate.Open();
@@ -77,7 +91,7 @@ TEST(StepJob, EndsAfterTheLastStepAFailedStepOrTheStepItWasCancelledIn) {
                 if (nStep == 2) {
                     gate.Arrive(nStep);
                 }
-                pLog->arrRun.push_back(nStep);
+                pLog->Ran(nStep);
                 return nStep != nFailAt;
             },
             [pLog] { ++pLog->nTold; });
@@ -95,7 +109,7 @@ TEST(StepJob, EndsAfterTheLastStepAFailedStepOrTheStepItWasCancelledIn) {
         for (std::size_t nStep = 0; nStep < c.nDone; ++nStep) {
             arrExpected.push_back(nStep);
         }
-        EXPECT_EQ(pLog->arrRun, arrExpected);
+        EXPECT_EQ(pLog->Run(), arrExpected);
         EXPECT_GE(pLog->nTold.load(), 1);
     }
 }
@@ -103,15 +117,15 @@ TEST(StepJob, EndsAfterTheLastStepAFailedStepOrTheStepItWasCancelledIn) {
 // A job left in a step that does not return is not waited for beyond the limit; its owner may
 // go, and the step then ends with what it holds, untold.
 TEST(StepJob, AnAbandonedJobEndsItsStepOnItsOwnAndTellsNoOne) {
-    auto pLog = std::make_shared<SLog>();
+    auto pLog = std::make_shared<CLog>();
     CGate gate;
-    std::weak_ptr<SLog> pWeak = pLog;
+    std::weak_ptr<CLog> pWeak = pLog;
     {
         CStepJob job(
             3,
             [pLog, &gate](std::size_t nStep) {
                 gate.Arrive(nStep);
-                pLog->arrRun.push_back(nStep);
+                pLog->Ran(nStep);
                 return true;
             },
             [pLog] { ++pLog->nTold; });
@@ -128,6 +142,6 @@ TEST(StepJob, AnAbandonedJobEndsItsStepOnItsOwnAndTellsNoOne) {
         std::this_thread::sleep_for(10ms);
     }
     EXPECT_EQ(pWeak.use_count(), 1);
-    EXPECT_EQ(pLog->arrRun, std::vector<std::size_t>{0});
+    EXPECT_EQ(pLog->Run(), std::vector<std::size_t>{0});
     EXPECT_EQ(pLog->nTold, nToldBefore);
 }

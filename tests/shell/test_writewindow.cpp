@@ -20,6 +20,7 @@
 #include "tests/support/scanwait.h"
 #include "tests/support/slowops.h"
 #include "tests/support/testfiles.h"
+#include "tests/support/timescale.h"
 #include "tests/support/writewait.h"
 
 #include <QApplication>
@@ -233,7 +234,7 @@ TEST_F(TrackCommandsWriting, TheWindowRunsOnAndTheRowsFollowTheFilesWritten) {
         const SWindowLog log = RunWrite(c.fnStart, c.nColumn, c.strWritten);
         Ops().m_nWriteDelayMs = 0;
 
-        EXPECT_LT(log.nLongestGap, 200) << "the window stood still";
+        EXPECT_LT(log.nLongestGap, 200 * PACE_SCALE) << "the window stood still";
         // Some rows showed the new value while others still showed the old one.
         EXPECT_GE(std::count_if(log.setRowsShowing.begin(), log.setRowsShowing.end(),
                                 [](int n) { return n > 0 && n < FILES; }),
