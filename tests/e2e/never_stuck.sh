@@ -65,10 +65,25 @@ check_tags_only() {
             continue
         fi
         [ "$new_size" -eq "$size" ] || { echo "size changed: $file" >&2; return 1; }
-        first=$(cmp -l "$file" "$after${file#"$before"}" | head -n 1 | awk '{print $1}')
+        first=$( (cmp -l "$file" "$after${file#"$before"}" || true) | awk "NR == 1 {print \$1}")
         [ -z "$first" ] || [ "$first" -gt $((size - 128)) ] ||
             { echo "bytes before the tag changed at $first: $file" >&2; return 1; }
     done < <(find "$before" -name '*.mp3' -print0)
+}
+
+# Whether no message box of ours is shown.
+no_message() { ! xdotool search --onlyvisible --name '^Tunebrowse$'; }
+
+# until_true SECONDS WHAT COMMAND...: waits for COMMAND to succeed, or fails saying WHAT.
+until_true() {
+    local limit=$(($1 * 20)) what=$2
+    shift 2
+    for _ in $(seq "$limit"); do
+        if "$@" > /dev/null 2>&1; then return 0; fi
+        sleep 0.05
+    done
+    echo "not so after $((limit / 20)) s: $what" >&2
+    return 1
 }
 
 find_window() {
@@ -165,11 +180,12 @@ if [ "${1:-}" = --inside-x ]; then
     xdotool key Return
     timeout 5 xdotool search --sync --onlyvisible --name "small - Tunebrowse" > /dev/null ||
         { echo "another folder did not open while the share stalled" >&2; exit 1; }
-    # Back to the stalled share, then quit while its scan hangs.
+    # Back to the stalled share, then quit while its scan, or the look at the folder before it
+    # (when the kernel no longer holds the folder's attributes), hangs.
     xdotool key ctrl+l
     xdotool type --delay 5 "$work/share"
     xdotool key Return
-    timeout 5 xdotool search --sync --onlyvisible --name "share - Tunebrowse" > /dev/null
+    timeout 5 xdotool search --sync --onlyvisible --name "share - Tunebrowse" > /dev/null || true
     sleep 0.5
     quit_by_menu "$wid"
     wait_gone "$pid" 2
