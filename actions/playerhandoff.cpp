@@ -28,6 +28,11 @@ std::string ErrorText(const std::string& strWhat, int nError) {
     return strWhat + ": " + std::strerror(nError);
 }
 
+SHandoffResult ResultOf(const SHandoffStart& start, unsigned nRefusal) {
+    return start.bStarted ? SHandoffResult{0, {}, start.nPid, start.bEnds}
+                          : SHandoffResult{nRefusal, {}};
+}
+
 } // namespace
 
 std::vector<std::string> AbsolutePaths(const CTrackList& arrTracks) {
@@ -117,19 +122,17 @@ SHandoffResult CPlayerHandoff::Play(const CTrackList& arrTracks) const {
     const std::vector<std::string> arrPaths = AbsolutePaths(arrTracks);
     if (arrPaths.size() == 1 || m_shell.TakesSeveralFiles(arrPaths.front())) {
         const SHandoffStart start = m_shell.Play(arrPaths);
-        return start.bStarted ? SHandoffResult{0, {}, start.nPid}
-                              : SHandoffResult{IDS_NO_ASSOCIATION, {}};
+        return start.bOneFileOnly ? SHandoffResult{IDS_PLAYS_ONE_ONLY, {}}
+                                  : ResultOf(start, IDS_NO_ASSOCIATION);
     }
-    const SHandoffStart start = m_shell.Play({playlist.strPath});
-    return start.bStarted ? SHandoffResult{0, {}, start.nPid} : SHandoffResult{IDS_NO_M3U, {}};
+    return ResultOf(m_shell.Play({playlist.strPath}), IDS_NO_M3U);
 }
 
 SHandoffResult CPlayerHandoff::Enqueue(const CTrackList& arrTracks) const {
     if (arrTracks.empty()) {
         return {};
     }
-    const SHandoffStart start = m_shell.Enqueue(AbsolutePaths(arrTracks));
-    return start.bStarted ? SHandoffResult{0, {}, start.nPid} : SHandoffResult{IDS_NO_ENQUEUE, {}};
+    return ResultOf(m_shell.Enqueue(AbsolutePaths(arrTracks)), IDS_NO_ENQUEUE);
 }
 
 void ShowHandoffResult(QWidget* pParent, CMessageSink& messages, const SHandoffResult& result) {

@@ -17,6 +17,7 @@ struct SHandoffResult {
     unsigned nMessageId = 0;
     std::string strDetail;
     int nPid = 0;
+    bool bEnds = false; // the program hands the tracks over and ends: its failure always counts
 };
 
 // The playlist Play hands over for several tracks to a player that takes one file: one line per
