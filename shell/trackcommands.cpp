@@ -41,7 +41,7 @@ void CTrackCommands::OnEnqueue() {
 }
 
 void CTrackCommands::FollowHandoff(const SHandoffResult& result) {
-    m_watch.Watch(result.nPid);
+    m_watch.Watch(result.nPid, result.bEnds);
     ShowHandoffResult(&m_view, m_messages, result);
 }
 
