@@ -66,6 +66,7 @@ std::vector<std::string> PlayablePaths(const CTrackList& arrTracks,
 SHandoffResult Started(const SHandoffStart& start, unsigned nRefused, SHandoffResult result) {
     if (start.bStarted) {
         result.nPid = start.nPid;
+        result.bEnds = start.bEnds;
     } else {
         result.nMessageId = nRefused;
     }
@@ -177,7 +178,12 @@ SHandoffResult CPlayerHandoff::Play(const CTrackList& arrTracks) {
     }
     if (arrPaths.size() == 1 ||
         (FitsOneCommandLine(arrPaths) && m_shell.TakesSeveralFiles(arrPaths.front()))) {
-        return Started(m_shell.Play(arrPaths), IDS_NO_ASSOCIATION, std::move(result));
+        const SHandoffStart start = m_shell.Play(arrPaths);
+        if (start.bOneFileOnly) {
+            result.nMessageId = IDS_PLAYS_ONE_ONLY;
+            return result;
+        }
+        return Started(start, IDS_NO_ASSOCIATION, std::move(result));
     }
     const SPlaylistFile playlist = WritePlaylistOf(arrPaths);
     if (!playlist.strError.empty()) {

@@ -17,6 +17,7 @@ struct SHandoffResult {
     unsigned nMessageId = 0;
     std::string strDetail;
     int nPid = 0;
+    bool bEnds = false; // the program hands the tracks over and ends: its failure always counts
     // The selected rows that are no file a player could take (a folder, a dangling link), by
     // full path: the others are handed over all the same.
     std::vector<std::string> arrNotFiles;

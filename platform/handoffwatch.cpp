@@ -2,82 +2,93 @@
 // Copyright 2026 Quillon Softs
 #include "platform/handoffwatch.h"
 
+#include <glib.h>
+
 #include <algorithm>
-#include <cerrno>
 #include <sys/wait.h>
 
 namespace {
 
 constexpr qint64 BUSY_AFTER_MS = 1000;
 constexpr qint64 PLAYER_AFTER_MS = 5000;
-// Often enough for the busy state to show close to its second; players left running are only
-// looked at for reaping.
-constexpr int YOUNG_POLL_MS = 50;
-constexpr int OLD_POLL_MS = 1000;
 
 } // namespace
 
 CHandoffWatch::CHandoffWatch(QObject* pParent) : QObject(pParent) {
     m_clock.start();
-    connect(&m_timer, &QTimer::timeout, this, &CHandoffWatch::Poll);
+    m_timer.setSingleShot(true);
+    m_timer.setTimerType(Qt::PreciseTimer);
+    connect(&m_timer, &QTimer::timeout, this, &CHandoffWatch::Update);
 }
 
 // Whatever still runs is the player or soon will be; it is left to run, and reaped by init once
 // this program ends.
-CHandoffWatch::~CHandoffWatch() = default;
+CHandoffWatch::~CHandoffWatch() {
+    for (const SProgram& program : m_arrPrograms) {
+        g_source_remove(program.nSource);
+    }
+}
 
-void CHandoffWatch::Watch(int nPid) {
+void CHandoffWatch::Watch(int nPid, bool bEnds) {
     if (nPid <= 0) {
         return;
     }
-    m_arrPrograms.push_back({nPid, m_clock.elapsed()});
-    m_timer.start(YOUNG_POLL_MS);
+    const guint nSource = g_child_watch_add(nPid, &CHandoffWatch::OnEnded, this);
+    m_arrPrograms.push_back({nPid, m_clock.elapsed(), bEnds, nSource});
+    Update();
 }
 
-bool CHandoffWatch::Reap(const SProgram& program, std::vector<int>& arrFailures) const {
-    int nStatus = 0;
-    pid_t nResult;
-    do {
-        nResult = ::waitpid(program.nPid, &nStatus, WNOHANG);
-    } while (nResult < 0 && errno == EINTR);
-    if (nResult == 0) {
-        return false;
-    }
-    const bool bYoung = m_clock.elapsed() - program.nStartMs < PLAYER_AFTER_MS;
-    if (nResult == program.nPid && bYoung && WIFEXITED(nStatus) && WEXITSTATUS(nStatus) != 0) {
-        arrFailures.push_back(WEXITSTATUS(nStatus));
-    }
-    return true;
+void CHandoffWatch::OnEnded(int nPid, int nWaitStatus, void* pData) {
+    static_cast<CHandoffWatch*>(pData)->Ended(nPid, nWaitStatus);
 }
 
-// The state is settled before any signal goes out: a slot may open a dialog, whose event loop
-// polls again.
-void CHandoffWatch::Poll() {
-    std::vector<int> arrFailures;
-    m_arrPrograms.erase(std::remove_if(m_arrPrograms.begin(), m_arrPrograms.end(),
-                                       [this, &arrFailures](const SProgram& program) {
-                                           return Reap(program, arrFailures);
-                                       }),
-                        m_arrPrograms.end());
+bool CHandoffWatch::IsHandoff(const SProgram& program, qint64 nNow) const {
+    return program.bEnds || nNow - program.nStartMs < PLAYER_AFTER_MS;
+}
+
+// The state is settled before the signal goes out: a slot may open a dialog.
+void CHandoffWatch::Ended(int nPid, int nWaitStatus) {
+    const auto it = std::find_if(m_arrPrograms.begin(), m_arrPrograms.end(),
+                                 [nPid](const SProgram& program) { return program.nPid == nPid; });
+    if (it == m_arrPrograms.end()) {
+        return;
+    }
+    const bool bFailed = IsHandoff(*it, m_clock.elapsed()) && WIFEXITED(nWaitStatus) &&
+                         WEXITSTATUS(nWaitStatus) != 0;
+    // GLib removes the source itself once its callback returns.
+    m_arrPrograms.erase(it);
+    Update();
+    if (bFailed) {
+        emit handoffFailed(WEXITSTATUS(nWaitStatus));
+    }
+}
+
+void CHandoffWatch::Update() {
     const qint64 nNow = m_clock.elapsed();
     bool bBusy = false;
-    bool bYoung = false;
+    qint64 nNextMs = -1;
+    const auto wakeAt = [&nNextMs](qint64 nAt) {
+        nNextMs = nNextMs < 0 ? nAt : std::min(nNextMs, nAt);
+    };
     for (const SProgram& program : m_arrPrograms) {
+        if (!IsHandoff(program, nNow)) {
+            continue;
+        }
         const qint64 nAge = nNow - program.nStartMs;
-        bYoung = bYoung || nAge < PLAYER_AFTER_MS;
-        bBusy = bBusy || (nAge >= BUSY_AFTER_MS && nAge < PLAYER_AFTER_MS);
+        bBusy = bBusy || nAge >= BUSY_AFTER_MS;
+        if (nAge < BUSY_AFTER_MS) {
+            wakeAt(program.nStartMs + BUSY_AFTER_MS);
+        } else if (!program.bEnds) {
+            wakeAt(program.nStartMs + PLAYER_AFTER_MS);
+        }
     }
-    if (m_arrPrograms.empty()) {
-        m_timer.stop();
+    if (nNextMs >= 0) {
+        m_timer.start(static_cast<int>(std::max<qint64>(nNextMs - nNow, 0)));
     } else {
-        m_timer.setInterval(bYoung ? YOUNG_POLL_MS : OLD_POLL_MS);
+        m_timer.stop();
     }
-    const bool bBusyChanged = bBusy != m_bBusy;
-    m_bBusy = bBusy;
-    if (bBusyChanged) {
+    if (bBusy != m_bBusy) {
+        m_bBusy = bBusy;
         emit busyChanged(m_bBusy);
-    }
-    for (const int nStatus : arrFailures) {
-        emit handoffFailed(nStatus);
     }
 }

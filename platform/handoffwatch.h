@@ -8,10 +8,11 @@
 
 #include <vector>
 
-// Follows the programs that hand-offs started, from the event loop, never by waiting on them.
-// Such a program usually passes the files to the running player and ends; one still running
-// after a second is shown as busy, and one still running after a few seconds has become the
-// player itself: it is no longer shown, and only reaped when it ends.
+// Follows the programs that hand-offs started, from the event loop, never by waiting on them:
+// the end of each is a GLib child watch, which reaps it. A program that only hands the files
+// over is followed until it ends, however late; one that may become the player itself counts as
+// the player after a few seconds, and its end is no longer the hand-off's. Either is shown as
+// busy from its first second as long as it counts as a hand-off.
 class CHandoffWatch final : public QObject {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(CHandoffWatch)
@@ -20,8 +21,9 @@ public:
     explicit CHandoffWatch(QObject* pParent = nullptr);
     ~CHandoffWatch() override;
 
-    // Takes a child process of this program to follow and to reap; 0 is ignored.
-    void Watch(int nPid);
+    // Takes a child process of this program to follow and to reap; 0 is ignored. bEnds: the
+    // program never becomes the player.
+    void Watch(int nPid, bool bEnds = false);
     bool IsBusy() const { return m_bBusy; }
 
 signals:
@@ -34,11 +36,15 @@ private:
     struct SProgram {
         int nPid;
         qint64 nStartMs;
+        bool bEnds;
+        unsigned nSource; // the GLib child watch
     };
 
-    void Poll();
-    // Whether the program ended; the exit status of a failure is added to the list.
-    bool Reap(const SProgram& program, std::vector<int>& arrFailures) const;
+    static void OnEnded(int nPid, int nWaitStatus, void* pData);
+    void Ended(int nPid, int nWaitStatus);
+    bool IsHandoff(const SProgram& program, qint64 nNow) const;
+    // Settles the busy state and schedules its next change.
+    void Update();
 
     QElapsedTimer m_clock;
     QTimer m_timer;

@@ -19,36 +19,77 @@ namespace {
 // Enough of a file's start for the content sniffers of the MIME database.
 constexpr std::size_t SNIFF_BYTES = 4096;
 
-// Players whose own command line adds files to the queue of the running instance, recognised by
-// the name of the default entry's executable. The command is built from that executable, never
-// from the rest of the entry's Exec line, whose options (such as "--play-file") would take the
-// files as their own values. Each row follows the player's --help and was tried with the player.
+// How Play reaches a known player.
+enum class EPlayRoute {
+    // Its desktop entry, with all the files: the player plays the first, running or not.
+    Entry,
+    // Its desktop entry, one file at a time only: given several, it plays one of them alone.
+    EntryOneFile,
+    // Its own options (arrPlayOptions) before "--" and the files: they replace its list and the
+    // first plays, running or not.
+    Options,
+    // Its companion program: emptied queue (pszPlayClear), the first file played through
+    // pszPlayFirst, the rest enqueued.
+    Companion,
+    // The first file started through pszPlayFirst, alone, as the player itself when it is not
+    // running yet; once the player answers the probe, the rest enqueued. The first start's
+    // options are the Enqueue options' first.
+    Chain,
+    // One file through its entry, several chained: given several while running, it plays the
+    // last.
+    EntryOrChain,
+};
+
+// Players recognised by the name of the default entry's executable, with their own routes.
+// Commands are built from that executable, never from the rest of the entry's Exec line, whose
+// options (such as "--play-file") would take the files as their own values. Each row follows the
+// player's --help and was tried with the player, running and not.
 struct SKnownPlayer {
     const char* pszExecutable;
     const char* pszCompanion;  // a program run instead, beside the executable or in PATH
-    const char* arrOptions[2]; // placed before the files
+    const char* arrOptions[2]; // Enqueue: placed before the files; none: no Enqueue route
     bool bEndsOptions;         // takes "--" before the files
-    // Play goes through the player's own option for the first file, the rest being enqueued,
-    // where its entry would not keep several files: emptied queue first, then the first file as
-    // the option's value, as a file URI where the option wants one.
+    EPlayRoute ePlay = EPlayRoute::Entry;
+    const char* arrPlayOptions[2] = {};
     const char* pszPlayClear = nullptr;
-    const char* pszPlayFirst = nullptr;
-    bool bPlayUri = false;
-    // Takes one file per start: the first start may become the player itself, so the others
-    // wait until the player answers pszRunning, then follow one by one as pszEachFile values.
+    const char* pszPlayFirst = nullptr; // the option whose value is the first file
+    bool bPlayUri = false;              // that value as a file URI
+    // Chain: whether the player runs, asked the player itself with this option, or its D-Bus
+    // name when it starts with "dbus:".
     const char* pszRunning = nullptr;
+    // Chain: the further files go one per start as values of this option (the player takes one
+    // file per start), else all at once after the Enqueue options.
     const char* pszEachFile = nullptr;
 };
 
 constexpr SKnownPlayer s_arrKnownPlayers[] = {
-    {"vlc", nullptr, {"--one-instance", "--playlist-enqueue"}, true},
+    // Given several files while running, it plays each in turn and keeps the last playing.
+    {"vlc",
+     nullptr,
+     {"--one-instance", "--playlist-enqueue"},
+     true,
+     EPlayRoute::EntryOrChain,
+     {},
+     nullptr,
+     "",
+     false,
+     "dbus:org.mpris.MediaPlayer2.vlc"},
     // Its parser knows no "--".
     {"audacious", nullptr, {"-e"}, false},
-    {"strawberry", nullptr, {"-a"}, true},
-    {"clementine", nullptr, {"-a"}, true},
+    // Given files while running, both append them and keep the old track playing.
+    {"strawberry", nullptr, {"-a"}, true, EPlayRoute::Options, {"--load", "--play"}},
+    {"clementine", nullptr, {"-a"}, true, EPlayRoute::Options, {"--load", "--play"}},
     {"smplayer", nullptr, {"-add-to-playlist"}, false},
     // Given several files, it plays each in turn and keeps only the last.
-    {"rhythmbox", "rhythmbox-client", {"--enqueue"}, true, "--clear-queue", "--play-uri=", true},
+    {"rhythmbox",
+     "rhythmbox-client",
+     {"--enqueue"},
+     true,
+     EPlayRoute::Companion,
+     {},
+     "--clear-queue",
+     "--play-uri=",
+     true},
     // Its entry hands "--play-file" a file URI, which it takes for a path relative to its folder;
     // "--run" starts it when it is not running yet, as the other players start on their own.
     // Each option counts once per start, and "--enqueue-files" given several files drops those
@@ -57,32 +98,53 @@ constexpr SKnownPlayer s_arrKnownPlayers[] = {
      nullptr,
      {"--run"},
      false,
+     EPlayRoute::Chain,
+     {},
      nullptr,
      "--play-file=",
      false,
      "--status",
      "--enqueue="},
     {"deadbeef", nullptr, {"--queue"}, false},
+    // Its own "--enqueue" reaches the running player (its MPRIS AddTrack answers but adds
+    // nothing).
+    {"celluloid", nullptr, {"--enqueue"}, false},
+    {"parole", nullptr, {"-a"}, false},
+    // Given several files, it plays only the last; it has no way to enqueue.
+    {"lollypop", nullptr, {}, false, EPlayRoute::EntryOneFile},
 };
 
-// The starts of a player that takes one file per start, in order, as a shell's positional
-// parameters: the program, the option it answers once running, the option of each further file,
-// the option that starts it, the first start's file option, then the further files. Bounded:
-// a player that never answers ends the hand-off with an error after half a minute.
-constexpr char CHAIN_SCRIPT[] = R"(p=$0 running=$1 each=$2 start=$3 first=$4
+// The starts of a chained Play, as a shell's positional parameters: the program, its probe, the
+// option of the first start and its file, the option of each further file (empty: the further
+// parameters are one command of the program). Bounded by time, whatever a probe takes: a player
+// that never answers ends the hand-off with an error.
+constexpr char CHAIN_SCRIPT[] = R"sh(p=$0 probe=$1 start=$2 first=$3 each=$4
 shift 4
-if "$p" "$running" >/dev/null 2>&1; then
+running() {
+    case $probe in
+    dbus:*)
+        set -- "${probe#dbus:}"
+        { timeout 5 gdbus call --session --dest org.freedesktop.DBus \
+            --object-path /org/freedesktop/DBus --method org.freedesktop.DBus.NameHasOwner "$1" ||
+          timeout 5 dbus-send --session --print-reply --dest=org.freedesktop.DBus \
+            /org/freedesktop/DBus org.freedesktop.DBus.NameHasOwner "string:$1"; } 2>/dev/null |
+            grep -q true ;;
+    *) timeout 5 "$p" "$probe" >/dev/null 2>&1 ;;
+    esac
+}
+if running; then
     "$p" "$start" "$first" || exit
 else
     "$p" "$start" "$first" &
-    i=0
-    until "$p" "$running" >/dev/null 2>&1; do
-        i=$((i + 1))
-        [ "$i" -le 150 ] || exit 1
+    end=$(($(date +%s) + 30))
+    until running; do
+        [ "$(date +%s)" -lt "$end" ] || exit 124
         sleep 0.2
     done
 fi
-for f; do "$p" "$each$f" || exit; done)";
+[ $# -gt 0 ] || exit 0
+[ -n "$each" ] || exec "$p" "$@"
+for f; do "$p" "$each$f" || exit; done)sh";
 
 std::string Lower(const char* psz) {
     g_autofree gchar* pszLower = g_ascii_strdown(psz, -1);
@@ -251,50 +313,74 @@ std::string ProgramOf(const SKnownPlayer& player, GAppInfo* pApp) {
     return std::string(pszFolder) + '/' + player.pszCompanion;
 }
 
-// The argument vector of the player's starts that take one file each, chained by a shell.
-std::vector<std::string> MakeChainCommand(const SKnownPlayer& player, const std::string& strProgram,
-                                          const std::vector<std::string>& arrPaths, bool bPlay) {
-    std::vector<std::string> arrArgs = {
-        "/bin/sh",           "-c", CHAIN_SCRIPT, strProgram, player.pszRunning, player.pszEachFile,
-        player.arrOptions[0]};
-    arrArgs.push_back((bPlay ? player.pszPlayFirst : player.pszEachFile) + arrPaths.front());
-    arrArgs.insert(arrArgs.end(), arrPaths.begin() + 1, arrPaths.end());
-    return arrArgs;
-}
-
-// The argument vector that hands the files to a known player: enqueued, or for Play the first
-// played through the player's option and the rest enqueued.
-std::vector<std::string> MakeKnownCommand(const SKnownPlayer& player, GAppInfo* pApp,
-                                          const std::vector<std::string>& arrPaths, bool bPlay) {
-    const std::string strProgram = ProgramOf(player, pApp);
-    if (player.pszEachFile != nullptr) {
-        return MakeChainCommand(player, strProgram, arrPaths, bPlay);
-    }
-    std::vector<std::string> arrArgs = {strProgram};
-    auto itQueued = arrPaths.begin();
-    if (bPlay) {
-        if (player.pszPlayClear != nullptr) {
-            arrArgs.emplace_back(player.pszPlayClear);
-        }
-        arrArgs.push_back(player.pszPlayFirst + (player.bPlayUri ? FileUri(*itQueued) : *itQueued));
-        ++itQueued;
-        if (itQueued == arrPaths.end()) {
-            return arrArgs;
-        }
-    }
-    for (const char* pszOption : player.arrOptions) {
+void AddOptions(std::vector<std::string>& arrArgs, const char* const (&arrOptions)[2],
+                bool bEndsOptions) {
+    for (const char* pszOption : arrOptions) {
         if (pszOption != nullptr) {
             arrArgs.emplace_back(pszOption);
         }
     }
-    if (player.bEndsOptions) {
+    if (bEndsOptions) {
         arrArgs.emplace_back("--");
     }
-    arrArgs.insert(arrArgs.end(), itQueued, arrPaths.end());
+}
+
+// The argument vector of a chained Play, or of an Enqueue one file per start.
+std::vector<std::string> MakeChainCommand(const SKnownPlayer& player, const std::string& strProgram,
+                                          const std::vector<std::string>& arrPaths, bool bPlay) {
+    const char* pszFirst = bPlay ? player.pszPlayFirst : player.pszEachFile;
+    std::vector<std::string> arrArgs = {"/bin/sh",
+                                        "-c",
+                                        CHAIN_SCRIPT,
+                                        strProgram,
+                                        player.pszRunning,
+                                        player.arrOptions[0],
+                                        pszFirst + arrPaths.front(),
+                                        player.pszEachFile != nullptr ? player.pszEachFile : ""};
+    if (arrPaths.size() > 1 && player.pszEachFile == nullptr) {
+        AddOptions(arrArgs, player.arrOptions, player.bEndsOptions);
+    }
+    arrArgs.insert(arrArgs.end(), arrPaths.begin() + 1, arrPaths.end());
     return arrArgs;
 }
 
-SHandoffStart Spawn(const std::vector<std::string>& arrArgs) {
+// The argument vector that enqueues the files to a known player.
+std::vector<std::string> MakeEnqueueCommand(const SKnownPlayer& player, GAppInfo* pApp,
+                                            const std::vector<std::string>& arrPaths) {
+    const std::string strProgram = ProgramOf(player, pApp);
+    if (player.pszEachFile != nullptr) {
+        return MakeChainCommand(player, strProgram, arrPaths, false);
+    }
+    std::vector<std::string> arrArgs = {strProgram};
+    AddOptions(arrArgs, player.arrOptions, player.bEndsOptions);
+    arrArgs.insert(arrArgs.end(), arrPaths.begin(), arrPaths.end());
+    return arrArgs;
+}
+
+// The argument vector of a known player's Play through its own options or companion: the files
+// replacing its list, or the first played through the player's option and the rest enqueued.
+std::vector<std::string> MakePlayCommand(const SKnownPlayer& player, GAppInfo* pApp,
+                                         const std::vector<std::string>& arrPaths) {
+    const std::string strProgram = ProgramOf(player, pApp);
+    std::vector<std::string> arrArgs = {strProgram};
+    if (player.ePlay == EPlayRoute::Options) {
+        AddOptions(arrArgs, player.arrPlayOptions, true);
+        arrArgs.insert(arrArgs.end(), arrPaths.begin(), arrPaths.end());
+        return arrArgs;
+    }
+    if (player.pszPlayClear != nullptr) {
+        arrArgs.emplace_back(player.pszPlayClear);
+    }
+    const std::string& strFirst = arrPaths.front();
+    arrArgs.push_back(player.pszPlayFirst + (player.bPlayUri ? FileUri(strFirst) : strFirst));
+    if (arrPaths.size() > 1) {
+        AddOptions(arrArgs, player.arrOptions, player.bEndsOptions);
+        arrArgs.insert(arrArgs.end(), arrPaths.begin() + 1, arrPaths.end());
+    }
+    return arrArgs;
+}
+
+SHandoffStart Spawn(const std::vector<std::string>& arrArgs, bool bEnds) {
     std::vector<gchar*> arrArgv;
     for (const std::string& strArg : arrArgs) {
         arrArgv.push_back(const_cast<gchar*>(strArg.c_str()));
@@ -307,6 +393,7 @@ SHandoffStart Spawn(const std::vector<std::string>& arrArgs) {
     start.bStarted =
         g_spawn_async(nullptr, arrArgv.data(), nullptr, eFlags, nullptr, nullptr, &pid, nullptr);
     start.nPid = start.bStarted ? pid : 0;
+    start.bEnds = bEnds;
     return start;
 }
 
@@ -347,9 +434,11 @@ bool CGioShellHandoff::TakesSeveralFiles(const std::string& strPath) {
     if (pApp == nullptr) {
         return false;
     }
+    // A player that plays only one of several files refuses them itself, with its own message:
+    // a playlist would fare no better.
     const SKnownPlayer* pKnown = FindKnownPlayer(pApp);
-    return pKnown != nullptr && pKnown->pszPlayFirst != nullptr ? true
-                                                                : ExecTakesSeveralFiles(pApp);
+    return pKnown != nullptr && pKnown->ePlay != EPlayRoute::Entry ? true
+                                                                   : ExecTakesSeveralFiles(pApp);
 }
 
 SHandoffStart CGioShellHandoff::Play(const std::vector<std::string>& arrPaths) {
@@ -360,15 +449,35 @@ SHandoffStart CGioShellHandoff::Play(const std::vector<std::string>& arrPaths) {
     if (pApp == nullptr) {
         return {};
     }
-    // Even one file goes through the player's own option, as its entry mishandles files.
-    if (const SKnownPlayer* pKnown = FindKnownPlayer(pApp);
-        pKnown != nullptr && pKnown->pszPlayFirst != nullptr) {
-        return Spawn(MakeKnownCommand(*pKnown, pApp, arrPaths, true));
+    const SKnownPlayer* pKnown = FindKnownPlayer(pApp);
+    const EPlayRoute eRoute = pKnown != nullptr ? pKnown->ePlay : EPlayRoute::Entry;
+    const bool bOne = arrPaths.size() == 1;
+    switch (eRoute) {
+    case EPlayRoute::EntryOneFile:
+        if (!bOne) {
+            SHandoffStart refused;
+            refused.bOneFileOnly = true;
+            return refused;
+        }
+        return LaunchWithFiles(pApp, arrPaths);
+    case EPlayRoute::Options:
+        return Spawn(MakePlayCommand(*pKnown, pApp, arrPaths), false);
+    // Its entry mishandles even one file.
+    case EPlayRoute::Companion:
+        return Spawn(MakePlayCommand(*pKnown, pApp, arrPaths), true);
+    case EPlayRoute::Chain:
+    case EPlayRoute::EntryOrChain:
+        if (!bOne || eRoute == EPlayRoute::Chain) {
+            return Spawn(MakeChainCommand(*pKnown, ProgramOf(*pKnown, pApp), arrPaths, true), true);
+        }
+        break;
+    case EPlayRoute::Entry:
+        break;
     }
-    if (arrPaths.size() == 1) {
+    if (bOne || ExecTakesSeveralFiles(pApp)) {
         return LaunchWithFiles(pApp, arrPaths);
     }
-    return ExecTakesSeveralFiles(pApp) ? LaunchWithFiles(pApp, arrPaths) : SHandoffStart{};
+    return {};
 }
 
 // Only routes of the default application itself: an entry of another player that happens to
@@ -387,8 +496,13 @@ SHandoffStart CGioShellHandoff::Enqueue(const std::vector<std::string>& arrPaths
         }
     }
     const SKnownPlayer* pKnown = FindKnownPlayer(pDefault);
-    return pKnown != nullptr ? Spawn(MakeKnownCommand(*pKnown, pDefault, arrPaths, false))
-                             : SHandoffStart{};
+    if (pKnown == nullptr || pKnown->arrOptions[0] == nullptr) {
+        return {};
+    }
+    // A companion, or a chain, hands the files over and ends; the player itself may become
+    // the player when it was not running.
+    const bool bEnds = pKnown->pszCompanion != nullptr || pKnown->pszEachFile != nullptr;
+    return Spawn(MakeEnqueueCommand(*pKnown, pDefault, arrPaths), bEnds);
 }
 
 bool CGioShellHandoff::Open(const std::string& strUrl) {

@@ -10,6 +10,11 @@
 struct SHandoffStart {
     bool bStarted = false;
     int nPid = 0;
+    // The process only hands the files over and ends, however long that takes; otherwise it may
+    // become the player itself.
+    bool bEnds = false;
+    // Not started: the player plays one file of several alone, and has no other way to take them.
+    bool bOneFileOnly = false;
 };
 
 // Hands files and addresses to the applications the desktop associates with them. The program
@@ -23,8 +28,10 @@ public:
     // one command line as they are.
     virtual bool TakesSeveralFiles(const std::string& strPath) = 0;
 
-    // Starts the default application of the first file's content type with all the files, in
-    // their order (a playlist is a file like any other). Paths are absolute.
+    // Has the default application of the first file's content type play the first file, with
+    // the others after it in their order, whether it runs already or not (a playlist is a file
+    // like any other). Not started when that application would play something else. Paths are
+    // absolute.
     virtual SHandoffStart Play(const std::vector<std::string>& arrPaths) = 0;
 
     // Asks the default application of the first file's content type to add the files, in their

@@ -102,6 +102,11 @@ constexpr SStringEntry s_aStrings[] = {
      "Transmission des morceaux au player..."},
     {IDS_HANDOFF_FAILED, "The player did not take the tracks (its command ended with status %1).",
      "Le player n'a pas pris les morceaux (sa commande s'est terminée avec le code %1)."},
+    {IDS_PLAYS_ONE_ONLY,
+     "Your player plays only one of several tracks handed to it: select a single track to play "
+     "it.",
+     "Votre player ne joue qu'un seul des morceaux qu'on lui transmet : sélectionnez un seul "
+     "morceau pour le jouer."},
     {IDS_GENRE_UNCHANGED, "(unchanged)", "(inchangé)"},
     {IDS_BY_ARTIST, "Organised by artist", "Classé par artiste"},
     {IDS_BY_GENRE, "Organised by genre and artist", "Classé par genre et artiste"},

@@ -70,7 +70,7 @@ void CTrackCommands::OnEnqueue() {
 }
 
 void CTrackCommands::FollowHandoff(const SHandoffResult& result) {
-    m_watch.Watch(result.nPid);
+    m_watch.Watch(result.nPid, result.bEnds);
     if (!result.arrNotFiles.empty() && m_fnStatus) {
         m_fnStatus(NotFilesText(result.arrNotFiles));
     }

@@ -21,6 +21,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
@@ -29,6 +30,7 @@
 #include <limits>
 #include <memory>
 #include <optional>
+#include <spawn.h>
 #include <sstream>
 #include <sys/stat.h>
 #include <thread>
@@ -133,7 +135,9 @@ public:
     SHandoffStart Play(const CPaths& arrPaths) override {
         m_arrPlayed.push_back(arrPaths);
         m_arrBytesAtPlay.push_back(ReadBytes(arrPaths.front()));
-        return {m_bAccept, m_bAccept ? PID : 0};
+        SHandoffStart start{m_bAccept, m_bAccept ? PID : 0, m_bEnds};
+        start.bOneFileOnly = m_bOneFileOnly;
+        return start;
     }
     SHandoffStart Enqueue(const CPaths& arrPaths) override {
         m_arrEnqueued.push_back(arrPaths);
@@ -144,6 +148,8 @@ public:
     static constexpr int PID = 4242;
     bool m_bAccept = true;
     bool m_bTakesSeveral = false;
+    bool m_bEnds = false;
+    bool m_bOneFileOnly = false;
     std::vector<CPaths> m_arrPlayed;
     std::vector<std::string> m_arrBytesAtPlay;
     std::vector<CPaths> m_arrEnqueued;
@@ -329,6 +335,8 @@ TEST(PlayerHandoffCommands, PlayHandsOneTrackAsItselfAndSeveralAsThemselvesOrThe
         bool bHandsPlaylist;
         unsigned nMessage;
         bool bRelative = false; // given relative to the current folder
+        bool bOneFileOnly = false;
+        bool bEnds = false;
     } arrCases[] = {
         {"one track", {"/music/a.mp3"}, true, false, false, 0},
         {"one track, no player", {"/music/a.mp3"}, false, false, false, IDS_NO_ASSOCIATION},
@@ -338,6 +346,10 @@ TEST(PlayerHandoffCommands, PlayHandsOneTrackAsItselfAndSeveralAsThemselvesOrThe
         {"two tracks, player takes several", arrTwo, true, true, false, 0},
         {"two tracks, player takes several but fails", arrTwo, false, true, false,
          IDS_NO_ASSOCIATION},
+        {"two tracks, player plays one of several", arrTwo, false, true, false, IDS_PLAYS_ONE_ONLY,
+         false, true},
+        {"two tracks, handed over by a program that ends", arrTwo, true, true, false, 0, false,
+         false, true},
         {"relative folder made absolute", {"-x/a.mp3", "y/b.mp3"}, true, true, false, 0, true},
     };
     for (const auto& testCase : arrCases) {
@@ -354,6 +366,8 @@ TEST(PlayerHandoffCommands, PlayHandsOneTrackAsItselfAndSeveralAsThemselvesOrThe
             fs::current_path(folders.Root());
             arrGiven = testCase.arrPaths;
         }
+        shell.m_bOneFileOnly = testCase.bOneFileOnly;
+        shell.m_bEnds = testCase.bEnds;
         std::string strExpectedPlaylist;
         for (const std::string& strPath : arrFiles) {
             strExpectedPlaylist += strPath + "\r\n";
@@ -374,6 +388,7 @@ TEST(PlayerHandoffCommands, PlayHandsOneTrackAsItselfAndSeveralAsThemselvesOrThe
         EXPECT_EQ(result.strDetail, "");
         EXPECT_TRUE(result.arrNotFiles.empty());
         EXPECT_EQ(result.nPid, testCase.bPlayerAccepts ? CRecordingShellHandoff::PID : 0);
+        EXPECT_EQ(result.bEnds, testCase.bEnds);
         const CPaths arrHanded =
             testCase.bHandsPlaylist ? CPaths{folders.Playlist().string()} : arrFiles;
         EXPECT_EQ(shell.m_arrPlayed, std::vector<CPaths>{arrHanded});
@@ -570,6 +585,56 @@ TEST(PlayerHandoffCommands, ShowsOneBoxForAFailureAndNoneForSuccess) {
     const std::string& strShown = arrWithDetail.front();
     EXPECT_EQ(strShown.substr(strShown.size() - strDetail.size()), strDetail);
     EXPECT_EQ(strShown.find("%1"), strShown.size() - 2) << "only the detail's own %1 remains";
+}
+
+// ---- Following what was started ---------------------------------------------------------------
+
+// Programs that end with a status after a while, followed together: a program that only hands
+// the files over counts whenever it ends, one that may have become the player only in its first
+// seconds.
+TEST(PlayerHandoffWatch, ReportsTheFailuresOfHandoffsWhenEverTheyCount) {
+    const struct {
+        const char* pszCase;
+        const char* pszScript;
+        bool bEnds;
+        int nReported; // -1: nothing
+    } arrCases[] = {
+        {"player failing at once", "exit 5", false, 5},
+        {"player ending well", "exit 0", false, -1},
+        {"player ending after it took over", "sleep 5.5; exit 6", false, -1},
+        {"hand-off failing late", "sleep 5.5; exit 7", true, 7},
+        {"hand-off ending well late", "sleep 5.5; exit 0", true, -1},
+        {"hand-off killed", "kill -9 $$", true, -1},
+    };
+    CHandoffWatch watch;
+    std::vector<int> arrReported;
+    std::vector<bool> arrBusy;
+    QObject::connect(&watch, &CHandoffWatch::handoffFailed,
+                     [&arrReported](int nStatus) { arrReported.push_back(nStatus); });
+    QObject::connect(&watch, &CHandoffWatch::busyChanged,
+                     [&arrBusy](bool bBusy) { arrBusy.push_back(bBusy); });
+    std::vector<int> arrExpected;
+    for (const auto& testCase : arrCases) {
+        char szShell[] = "/bin/sh";
+        char szDashC[] = "-c";
+        std::string strScript = testCase.pszScript;
+        char* arrArgv[] = {szShell, szDashC, strScript.data(), nullptr};
+        pid_t pid = 0;
+        ASSERT_EQ(::posix_spawn(&pid, szShell, nullptr, nullptr, arrArgv, environ), 0);
+        watch.Watch(pid, testCase.bEnds);
+        if (testCase.nReported >= 0) {
+            arrExpected.push_back(testCase.nReported);
+        }
+    }
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < 8000 && (watch.IsBusy() || clock.elapsed() < 6500)) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    }
+
+    std::sort(arrReported.begin(), arrReported.end());
+    EXPECT_EQ(arrReported, arrExpected);
+    EXPECT_EQ(arrBusy, (std::vector<bool>{true, false})) << "busy from the first second to the end";
 }
 
 // ---- Through GIO, in a desktop of the test's own ----------------------------------------------

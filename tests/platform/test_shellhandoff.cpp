@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -84,19 +85,21 @@ TEST_F(ShellHandoffDesktop, EnqueueUsesThePlayersEnqueueActionWithAllTracksInOrd
 
 // The players' own desktop entries as installed, each made the default for MP3 files and
 // playlists, with every entry installed beside it, and programs of the same names that record
-// what they get.
+// what they get. Each Play must end with the first track playing and the others after it, whether
+// the player runs or not: the probes of whether it runs answer yes.
 TEST_F(ShellHandoffDesktop, RealPlayersGetTheCommandLinesTheyNeed) {
     const fs::path entries = DESKTOP_ENTRIES_DIR;
-    if (!fs::is_directory(entries)) {
-        GTEST_SKIP() << "no desktop entries at " << entries;
-    }
-    for (const char* pszProgram : {"vlc", "audacious", "smplayer", "strawberry", "clementine",
-                                   "rhythmbox", "rhythmbox-client", "quodlibet", "mpv"}) {
+    ASSERT_TRUE(fs::is_directory(entries)) << entries;
+    for (const char* pszProgram :
+         {"vlc", "audacious", "smplayer", "strawberry", "clementine", "rhythmbox",
+          "rhythmbox-client", "quodlibet", "mpv", "celluloid", "parole", "lollypop"}) {
         AddProgram(pszProgram);
     }
+    AddProgram("gdbus", "(true,)\n");
     for (const auto& entry : fs::directory_iterator(entries)) {
         if (entry.path().extension() == ".desktop") {
-            // An entry naming its program by absolute path is pointed at the recording one.
+            // An entry naming its program by absolute path is pointed at the recording one; one
+            // started over D-Bus is started by its command line, as without a session bus.
             std::string strEntry = ReadBytes(entry.path());
             for (std::size_t n; (n = strEntry.find("/usr/bin/vlc")) != std::string::npos;) {
                 strEntry.replace(n, 12, Path("bin/vlc").string());
@@ -110,16 +113,30 @@ TEST_F(ShellHandoffDesktop, RealPlayersGetTheCommandLinesTheyNeed) {
     const std::vector<std::string> arrThree = {strC, strAb, strE};
     const std::string strUriC = "file://" + strC;
     const CCall qlRunning = {"quodlibet", "--status"};
+    const CCall vlcRunning = {"gdbus",
+                              "call",
+                              "--session",
+                              "--dest",
+                              "org.freedesktop.DBus",
+                              "--object-path",
+                              "/org/freedesktop/DBus",
+                              "--method",
+                              "org.freedesktop.DBus.NameHasOwner",
+                              "org.mpris.MediaPlayer2.vlc"};
     using CCalls = std::vector<CCall>;
     const struct {
         const char* pszEntry;
         CCalls play;
-        CCalls playSeveral; // the commands, "FILES" standing for the three tracks
-        CCalls enqueue;     // none: refused, nothing started
+        CCalls playSeveral; // the commands, "FILES" standing for the three tracks, "REST" for
+                            // the last two; none: refused, nothing started
+        CCalls enqueue;
     } arrCases[] = {
+        // Given several while running, it plays the last.
         {"vlc.desktop",
          {{"vlc", "--started-from-file", strC}},
-         {{"vlc", "--started-from-file", "FILES"}},
+         {vlcRunning,
+          {"vlc", "--one-instance", strC},
+          {"vlc", "--one-instance", "--playlist-enqueue", "--", "REST"}},
          {{"vlc", "--one-instance", "--playlist-enqueue", "--", "FILES"}}},
         {"audacious.desktop",
          {{"audacious", strC}},
@@ -129,19 +146,20 @@ TEST_F(ShellHandoffDesktop, RealPlayersGetTheCommandLinesTheyNeed) {
          {{"smplayer", strC}},
          {{"smplayer", "FILES"}},
          {{"smplayer", "-add-to-playlist", "FILES"}}},
+        // Given files while running, it appends them and keeps the old track playing.
         {"org.strawberrymusicplayer.strawberry.desktop",
-         {{"strawberry", strC}},
-         {{"strawberry", "FILES"}},
+         {{"strawberry", "--load", "--play", "--", strC}},
+         {{"strawberry", "--load", "--play", "--", "FILES"}},
          {{"strawberry", "-a", "--", "FILES"}}},
         {"org.clementine_player.Clementine.desktop",
-         {{"clementine", strC}},
-         {{"clementine", "FILES"}},
+         {{"clementine", "--load", "--play", "--", strC}},
+         {{"clementine", "--load", "--play", "--", "FILES"}},
          {{"clementine", "-a", "--", "FILES"}}},
         // Its entry would play each file in turn and keep only the last.
         {"org.gnome.Rhythmbox3.desktop",
          {{"rhythmbox-client", "--clear-queue", "--play-uri=" + strUriC}},
-         {{"rhythmbox-client", "--clear-queue", "--play-uri=" + strUriC, "--enqueue", "--", strAb,
-           strE}},
+         {{"rhythmbox-client", "--clear-queue", "--play-uri=" + strUriC, "--enqueue", "--",
+           "REST"}},
          {{"rhythmbox-client", "--enqueue", "--", "FILES"}}},
         // One file per start, once the player answers; commas and backslashes stay as they are.
         {"io.github.quodlibet.QuodLibet.desktop",
@@ -154,19 +172,31 @@ TEST_F(ShellHandoffDesktop, RealPlayersGetTheCommandLinesTheyNeed) {
           {"quodlibet", "--run", "--enqueue=" + strC},
           {"quodlibet", "--enqueue=" + strAb},
           {"quodlibet", "--enqueue=" + strE}}},
-        // Has no way to enqueue of its own; SMPlayer's enqueue entry is not its to use.
+        // Has no way to enqueue of its own; SMPlayer's enqueue entry is not its to use. A new mpv
+        // for every start is what its entry does for every file opened from a file manager.
         {"mpv.desktop",
          {{"mpv", "--player-operation-mode=pseudo-gui", "--", strC}},
          {{"mpv", "--player-operation-mode=pseudo-gui", "--", "FILES"}},
          {}},
+        {"io.github.celluloid_player.Celluloid.desktop",
+         {{"celluloid", strC}},
+         {{"celluloid", "FILES"}},
+         {{"celluloid", "--enqueue", "FILES"}}},
+        {"org.xfce.Parole.desktop",
+         {{"parole", strC}},
+         {{"parole", "FILES"}},
+         {{"parole", "-a", "FILES"}}},
+        // Given several, it plays the last alone.
+        {"org.gnome.Lollypop.desktop", {{"lollypop", strC}}, {}, {}},
     };
     const auto expand = [&arrThree](const CCalls& calls) {
         CCalls arrExpanded;
         for (const CCall& call : calls) {
             CCall& expanded = arrExpanded.emplace_back();
             for (const std::string& strArg : call) {
-                if (strArg == "FILES") {
-                    expanded.insert(expanded.end(), arrThree.begin(), arrThree.end());
+                if (strArg == "FILES" || strArg == "REST") {
+                    expanded.insert(expanded.end(), arrThree.begin() + (strArg == "REST"),
+                                    arrThree.end());
                 } else {
                     expanded.push_back(strArg);
                 }
@@ -178,18 +208,15 @@ TEST_F(ShellHandoffDesktop, RealPlayersGetTheCommandLinesTheyNeed) {
         SCOPED_TRACE(testCase.pszEntry);
         SetDefaults(std::string("audio/mpeg=") + testCase.pszEntry +
                     "\naudio/x-mpegurl=" + testCase.pszEntry + "\n");
-        ClearCalls();
-        EXPECT_EQ(Run("play", {strC}), 1u);
-        EXPECT_EQ(WaitForCalls(testCase.play.size()), testCase.play);
-
-        ClearCalls();
-        EXPECT_EQ(Run("play", arrThree), 1u);
-        EXPECT_EQ(WaitForCalls(testCase.playSeveral.size()), expand(testCase.playSeveral));
-
-        ClearCalls();
-        const bool bEnqueues = !testCase.enqueue.empty();
-        EXPECT_EQ(Run("enqueue", arrThree), bEnqueues ? 1u : 0u);
-        EXPECT_EQ(WaitForCalls(testCase.enqueue.size()), expand(testCase.enqueue));
+        for (const auto& [pszVerb, arrTracks, calls] :
+             {std::tuple{"play", std::vector<std::string>{strC}, testCase.play},
+              std::tuple{"play", arrThree, testCase.playSeveral},
+              std::tuple{"enqueue", arrThree, testCase.enqueue}}) {
+            SCOPED_TRACE(std::string(pszVerb) + " of " + std::to_string(arrTracks.size()));
+            ClearCalls();
+            EXPECT_EQ(Run(pszVerb, arrTracks), calls.empty() ? 0u : 1u);
+            EXPECT_EQ(WaitForCalls(calls.size()), expand(calls));
+        }
     }
 }
 

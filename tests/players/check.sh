@@ -4,9 +4,11 @@
 # Manual check with the real players, not run by CI: installs them from Debian, makes each in
 # turn the default for MP3 files and M3U playlists in a desktop of its own, runs the real window
 # under Xvfb with a window manager and a session bus as a throw-away user (VLC refuses to run as
-# root), does each command from the keyboard in the list, and prints what the player holds, read
-# over MPRIS, through its own client or from what it saved on quitting, with PASS or FAIL. Needs
-# root for apt-get, useradd and the PID namespaces. Screenshots of each case stay in the work folder.
+# root), does each command from the keyboard in the list, and prints what the player plays (read
+# over MPRIS, or its own client where it has no MPRIS) and what it holds after it (MPRIS, its own
+# client, or what it saved on quitting), with PASS or FAIL, as a table. Needs root for apt-get,
+# useradd and the PID namespaces. Screenshots of each case stay in the work folder; every display
+# and lock file taken is freed.
 #   tests/players/check.sh [BUILD_DIR]
 #   PLAYERS="vlc mpv" CASES="several" tests/players/check.sh [BUILD_DIR]
 # Every case runs in a fresh home, display, bus and PID namespace: players keep their lists from
@@ -14,12 +16,15 @@
 set -uo pipefail
 self=$(cd "$(dirname "$0")" && pwd)/$(basename "$0")
 user=tbplayers
-players=${PLAYERS:-vlc audacious smplayer strawberry clementine rhythmbox quodlibet mpv}
-# "after-one" is an Enqueue into a player already playing one track: what users do most.
-cases=${CASES:-one several enqueue after-one}
-# Sorted by name in the list, in this order; a space and a comma in a name are common in music
-# folders and need quoting on the way to a player.
+players=${PLAYERS:-vlc audacious smplayer strawberry clementine rhythmbox quodlibet mpv celluloid parole lollypop}
+# "after-one" is an Enqueue into a player already playing one track: what users do most;
+# "playing" is a Play of three into a player already playing two others.
+cases=${CASES:-one several enqueue after-one playing}
+# Sorted by name in the list, in this order: the three chosen first, then the two others. A
+# space, a comma, a quote and non-ASCII letters are common in music folders and need quoting on
+# the way to a player.
 names=("1 alpha.mp3" "2 bravo, b.mp3" "3 charlie.mp3")
+others=("4 d'elta.mp3" "5 écho.mp3")
 
 # The entry ids of the players, as Debian installs them.
 entry_of() {
@@ -28,12 +33,15 @@ entry_of() {
     clementine) echo org.clementine_player.Clementine.desktop ;;
     rhythmbox) echo org.gnome.Rhythmbox3.desktop ;;
     quodlibet) echo io.github.quodlibet.QuodLibet.desktop ;;
+    celluloid) echo io.github.celluloid_player.Celluloid.desktop ;;
+    parole) echo org.xfce.Parole.desktop ;;
+    lollypop) echo org.gnome.Lollypop.desktop ;;
     *) echo "$1.desktop" ;;
     esac
 }
 
 # The MPRIS side of any player: "list PATH" per entry of its track list, "playing PATH" for the
-# current track; --quit asks every player on the bus to end.
+# current track while it plays; --quit asks every player on the bus to end.
 mpris() {
     timeout 10 /usr/bin/python3 - "$@" << 'EOF'
 import sys
@@ -58,12 +66,14 @@ for name in (n for n in names if n.startswith("org.mpris.MediaPlayer2.")):
         tracks = get(name, "org.mpris.MediaPlayer2.TrackList", "Tracks")
         for meta in call(name, "org.mpris.MediaPlayer2.TrackList", "GetTracksMetadata",
                          GLib.Variant("(ao)", (tracks,)), "(aa{sv})")[0]:
-            print("list", meta.get("xesam:url", "?"))
+            # Celluloid names it xesam:uri.
+            print("list", meta.get("xesam:url", meta.get("xesam:uri", "?")))
     except GLib.Error:
         pass
     try:
         url = get(name, "org.mpris.MediaPlayer2.Player", "Metadata").get("xesam:url")
-        if url:
+        status = get(name, "org.mpris.MediaPlayer2.Player", "PlaybackStatus")
+        if url and status == "Playing":
             print("playing", url)
     except GLib.Error:
         pass
@@ -106,8 +116,12 @@ while not reply.endswith(b"\n"):
     reply += s.recv(65536)
 for line in reply.splitlines():
     data = json.loads(line).get("data")
+    if not isinstance(data, list):
+        print("value", json.dumps(data))
     for entry in data if isinstance(data, list) else []:
         print("list", entry["filename"])
+        if entry.get("playing"):
+            print("playing", entry["filename"])
 EOF
 }
 
@@ -132,13 +146,37 @@ read_back_raw() {
         for ((i = 1; i <= n; ++i)); do
             echo "list $(timeout 5 audtool --playlist-song-filename "$i")"
         done
+        [ "$(timeout 5 audtool --playback-status)" = playing ] &&
+            echo "playing $(timeout 5 audtool --current-song-filename)"
         ;;
-    mpv) mpv_ipc '["get_property", "playlist"]' 2> /dev/null ;;
-    vlc) vlc_list 2> /dev/null ;;
+    mpv)
+        # A paused mpv plays nothing.
+        mpv_ipc '["get_property", "playlist"]' 2> /dev/null |
+            if mpv_ipc '["get_property", "pause"]' 2> /dev/null | grep -qx 'value false'; then
+                cat
+            else
+                grep -v '^playing '
+            fi
+        ;;
+    vlc)
+        vlc_list 2> /dev/null
+        mpris 2> /dev/null | grep '^playing '
+        ;;
+    parole)
+        # Without MPRIS (its plugin is off by default) its window's title names the current
+        # track by its title, which is the file's name here; its list cannot be read.
+        local w
+        for w in $(xdotool search --onlyvisible --class parole 2> /dev/null); do
+            case $(xdotool getwindowname "$w") in
+            [1-5]\ *.mp3) echo "playing $work/music/$(xdotool getwindowname "$w")" ;;
+            esac
+        done
+        ;;
     quodlibet)
         # Quod Libet only answers once it runs: "--run" must not be there, or it would start.
         # It names "/" while nothing plays.
-        timeout 8 quodlibet --print-playing '<~filename>' 2> /dev/null | grep -vx / |
+        timeout 8 quodlibet --status 2> /dev/null | grep -q '^playing' &&
+            timeout 8 quodlibet --print-playing '<~filename>' 2> /dev/null | grep -vx / |
             sed 's/^/playing /'
         timeout 8 quodlibet --print-queue 2> /dev/null | sed 's/^/queue /'
         ;;
@@ -228,24 +266,69 @@ others() {
     done
 }
 
-# What the player should hold after the case, one path a line.
+# What the player should hold after the case, one path a line: its whole list, or with "tail"
+# first, what its list ends with.
 expected_of() {
     case $player:$case in
-    mpv:enqueue) ;;
-    *:one | mpv:after-one) echo "${names[0]}" ;;
+    mpv:enqueue | lollypop:enqueue | lollypop:several) ;;
+    lollypop:playing) echo tail ;;
+    *:one | mpv:after-one | lollypop:after-one) echo "${names[0]}" ;;
     # SMPlayer keeps a file once in its list, however often it is added.
     smplayer:after-one) printf '%s\n' "${names[@]}" ;;
     *:after-one) printf '%s\n' "${names[0]}" "${names[@]}" ;;
+    # What played before may stay before the chosen tracks.
+    *:playing) printf '%s\n' tail "${names[@]}" ;;
     *) printf '%s\n' "${names[@]}" ;;
-    esac | sed "s|^|$work/music/|"
+    esac | sed "/^tail$/!s|^|$work/music/|"
 }
 
-# The title of the box the window should show: mpv has no enqueue command of its own, so the
-# window says so (its text is on the screenshot; Qt boxes offer no way to copy it here).
-expected_boxes() {
+# The track that should play after the case: none where the player need not play (an Enqueue
+# into a stopped player may start it or not), "other" for one of the two others.
+expected_playing() {
     case $player:$case in
-    mpv:enqueue | mpv:after-one) echo Tunebrowse ;;
+    *:enqueue | lollypop:several) ;;
+    lollypop:playing) echo other ;;
+    *) echo "$work/music/${names[0]}" ;;
     esac
+}
+
+# The title of the box the window should show: mpv and Lollypop have no enqueue command of
+# their own, and Lollypop plays only one of several files, so the window says so (its text is
+# on the screenshot; Qt boxes offer no way to copy it here).
+expected_boxes() {
+    says_cannot "$player" "$case" && echo Tunebrowse
+}
+
+says_cannot() { # PLAYER CASE
+    case $1:$2 in
+    mpv:enqueue | mpv:after-one | lollypop:enqueue | lollypop:after-one | lollypop:several | \
+        lollypop:playing) return 0 ;;
+    esac
+    return 1
+}
+
+# Whether the player holds what it should; prints why not.
+judge() { # READ_BACK_LINES
+    local held expected playing want
+    held=$(held_names "$1")
+    expected=$(expected_of)
+    if [ "$player" = parole ]; then
+        :
+    elif [ "$(head -1 <<< "$expected")" = tail ]; then
+        expected=$(tail -n +2 <<< "$expected")
+        [ -z "$expected" ] || [ "$(tail -n "$(grep -c . <<< "$expected")" <<< "$held")" = "$expected" ] ||
+            { echo "list does not end with the chosen tracks"; return 1; }
+    else
+        [ "$held" = "$expected" ] || { echo "list differs"; return 1; }
+    fi
+    playing=$(grep '^playing ' <<< "$1" | head -1 | sed 's/^playing //')
+    want=$(expected_playing)
+    case $want in
+    "") ;;
+    other) [[ $playing == "$work/music/"[45]* ]] || { echo "the other track stopped"; return 1; } ;;
+    *) [ "$playing" = "$want" ] || { echo "plays ${playing:-nothing}"; return 1; } ;;
+    esac
+    return 0
 }
 
 # The list pane of the window, focused by a click into its empty space below the rows.
@@ -280,9 +363,9 @@ late_reader() {
     return 1
 }
 
-# Waits, bounded, until the player holds the expected names; prints the last read-back.
-wait_for() { # EXPECTED SECONDS
-    local deadline=$((SECONDS + $2)) lines=""
+# Waits, bounded, until the player holds and plays what it should; prints the last read-back.
+wait_for() { # SECONDS
+    local deadline=$((SECONDS + $1)) lines=""
     if late_reader; then
         sleep 10
         read_back
@@ -291,10 +374,22 @@ wait_for() { # EXPECTED SECONDS
     sleep 2
     while ((SECONDS < deadline)); do
         lines=$(read_back)
-        [ "$(held_names "$lines")" = "$1" ] && [ "$(boxes)" = "$(expected_boxes)" ] && break
+        judge "$lines" > /dev/null && [ "$(boxes)" = "$(expected_boxes)" ] && break
         sleep 2
     done
     printf '%s\n' "$lines"
+}
+
+# Waits, bounded, until the player plays a track of the given kind ("chosen" or "other").
+wait_playing() { # KIND SECONDS
+    local deadline=$((SECONDS + $2)) pattern
+    [ "$1" = chosen ] && pattern="$work/music/${names[0]}" || pattern="$work/music/[45]*"
+    while ((SECONDS < deadline)); do
+        # shellcheck disable=SC2053
+        [[ $(read_back | grep '^playing ' | head -1 | sed 's/^playing //') == $pattern ]] && return
+        sleep 2
+    done
+    return 1
 }
 
 names_of() { # PATHS
@@ -348,27 +443,38 @@ run_case() { # PLAYER CASE WORK EXE
     window_pid=$!
     keep+=" $window_pid"
     window_id=$(timeout 20 xdotool search --sync --onlyvisible --pid "$window_pid" 2> /dev/null | head -1)
-    [ -n "$window_id" ] || { echo "FAIL||window did not open"; return; }
+    [ -n "$window_id" ] || { echo "FAIL|||window did not open"; return; }
     sleep 2
 
-    messages=""
+    messages="" first=""
     focus_list
+    # The three chosen tracks are the first three rows.
+    local three="Home shift+Down shift+Down"
     case $case in
     one) xdotool key --delay 150 Home ctrl+p ;;
-    several) xdotool key --delay 150 ctrl+a ctrl+p ;;
-    enqueue) xdotool key --delay 150 ctrl+a ctrl+e ;;
-    after-one)
-        xdotool key --delay 150 Home ctrl+p
-        wait_for "$work/music/${names[0]}" 20 > /dev/null
+    several) xdotool key --delay 150 $three ctrl+p ;;
+    enqueue) xdotool key --delay 150 $three ctrl+e ;;
+    after-one | playing)
+        if [ "$case" = after-one ]; then
+            xdotool key --delay 150 Home ctrl+p
+            wait_playing chosen 30
+        else
+            # The fourth and fifth rows; Lollypop plays one track at a time only.
+            [ "$player" = lollypop ] && xdotool key --delay 150 Home Down Down Down ctrl+p ||
+                xdotool key --delay 150 Home Down Down Down shift+Down ctrl+p
+            wait_playing other 30 || first="the others did not play first;"
+        fi
         sleep 2
         messages=$(boxes)
         close_boxes
         focus_list
-        xdotool key --delay 150 ctrl+a ctrl+e
+        [ "$case" = after-one ] && xdotool key --delay 150 $three ctrl+e ||
+            xdotool key --delay 150 $three ctrl+p
         ;;
     esac
-    expected=$(expected_of)
-    lines=$(wait_for "$expected" 20)
+    lines=$(wait_for 20)
+    # mpv starts anew for each Play, as its entry does for each file opened from a file manager.
+    mpvs=$(pgrep -cx mpv)
     import -window root "$work/shots/$player-$case.png" 2> /dev/null
     messages+=$(boxes)
     close_boxes
@@ -382,10 +488,20 @@ run_case() { # PLAYER CASE WORK EXE
     [ -n "$(others)" ] && note="player did not quit: killed;"
     lines+=$'\n'$(read_after_quit | decode)
     held=$(held_names "$lines")
-    [ "$held" = "$expected" ] && [ "$messages" = "$(expected_boxes)" ] && result=PASS || result=FAIL
-    [ -n "$messages" ] && note+=" the window showed a box: $messages"
+    playing=$(grep '^playing ' <<< "$lines" | head -1 | sed 's/^playing //')
+    why=$(judge "$lines") && [ "$messages" = "$(expected_boxes)" ] && [ -z "$first" ] &&
+        result=PASS || result=FAIL
+    note+=$first
+    [ -n "$why" ] && note+=" $why;"
+    if [ "$player" = parole ]; then
+        note+=" its list cannot be read, only what plays;"
+        # Nothing to read then: the screenshot is all there is.
+        [ -z "$(expected_playing)" ] && result=UNREAD
+    fi
+    [ "$messages" != "$(expected_boxes)" ] && note+=" boxes shown: '${messages}', expected: '$(expected_boxes)';"
+    [ "${mpvs:-0}" -gt 1 ] && note+=" $mpvs mpv running;"
     kill "$window_pid" 2> /dev/null
-    printf '%s|%s|%s\n' "$result" "$(names_of "$held")" "$note"
+    printf '%s|%s|%s|%s\n' "$result" "$(names_of "$playing")" "$(names_of "$held")" "$note"
 }
 
 if [ "${1:-}" = --case ]; then
@@ -394,7 +510,37 @@ if [ "${1:-}" = --case ]; then
     exit 0
 fi
 
-build=${1:-$(cd "$(dirname "$0")/../.." && pwd)/build}
+# A display of its own for the rest of the case: the first free one (Xvfb makes no lock file for
+# it, only its socket), whose number and socket's inode are left in the home, so that whoever
+# ends the case can free what it left.
+if [ "${1:-}" = --display ]; then
+    shift
+    Xvfb -displayfd 3 -screen 0 1280x900x24 -nolisten tcp 3> "$HOME/display" > "$HOME/xvfb.log" 2>&1 &
+    xvfb=$!
+    for _ in $(seq 100); do
+        [ -s "$HOME/display" ] && break
+        sleep 0.1
+    done
+    n=$(cat "$HOME/display")
+    stat -c %i "/tmp/.X11-unix/X$n" > "$HOME/display.socket" 2> /dev/null
+    DISPLAY=:$n dbus-run-session -- bash "$self" --case "$@"
+    kill "$xvfb" 2> /dev/null
+    wait "$xvfb"
+    exit 0
+fi
+
+# Frees the display a case took, when it ended without freeing it (its namespace killed): only
+# the socket it made itself, never one another server made since.
+free_display() { # HOME
+    local n inode
+    n=$(cat "$1/display" 2> /dev/null) && [ -n "$n" ] || return 0
+    inode=$(cat "$1/display.socket" 2> /dev/null) && [ -n "$inode" ] || return 0
+    if [ "$(stat -c %i "/tmp/.X11-unix/X$n" 2> /dev/null)" = "$inode" ]; then
+        rm -f "/tmp/.X11-unix/X$n"
+    fi
+}
+
+build=$(cd "${1:-$(dirname "$0")/../../build}" && pwd)
 exe=$build/tunebrowse
 [ "$(id -u)" = 0 ] || { echo "run as root"; exit 1; }
 [ -x "$exe" ] || { echo "no $exe: build the tunebrowse target first"; exit 1; }
@@ -410,7 +556,7 @@ chmod 755 "$work"
 mkdir "$work/music" "$work/shots"
 # Two minutes of silent MP3 frames each, so that no player reaches the end during a case, with
 # a tag whose title is the file's name.
-for name in "${names[@]}"; do
+for name in "${names[@]}" "${others[@]}"; do
     /usr/bin/python3 -c 'import sys
 frame = b"\xff\xfb\x90\x64" + bytes(413)
 tag = b"TAG" + b"".join(s.encode().ljust(n, b" ") for s, n in
@@ -420,26 +566,47 @@ done
 chown -R "$user" "$work"
 chmod -R a+rX "$build"
 
-printf '%-11s' player
-for c in $cases; do printf ' | %-40s' "$c"; done
-echo
+# The table, as Markdown: ✔ where the player ended as it should (with "message" where the window
+# said, as it should, that the player cannot), ✘ and why where not; then what each case held.
+titles=""
+for c in $cases; do
+    case $c in
+    one) titles+=" | Play one" ;;
+    several) titles+=" | Play 3" ;;
+    enqueue) titles+=" | Enqueue 3" ;;
+    after-one) titles+=" | Enqueue after Play" ;;
+    playing) titles+=" | Play 3 while playing 2 others" ;;
+    esac
+done
+echo "| player$titles |"
+echo "|---$(for c in $cases; do printf '|---'; done)|"
+details=""
 for player in $players; do
-    printf '%-11s' "$player"
-    notes=""
+    row="| $player"
     for c in $cases; do
         home=$work/home-$player-$c
         mkdir -m 700 "$home" && chown "$user" "$home"
         # The namespace's first process ends every player of the case with it.
-        out=$(cd "$home" && timeout 150 unshare --pid --fork --kill-child --mount-proc \
-            su "$user" -s /bin/bash -c "HOME='$home' xvfb-run -a -s '-screen 0 1280x900x24' \
-            dbus-run-session -- bash '$self' --case '$player' '$c' '$work' '$exe'" 2> /dev/null |
-            grep -E '^(PASS|FAIL)' | tail -1)
-        [ -n "$out" ] || out="FAIL||no result (timed out)"
-        IFS='|' read -r result held note <<< "$out"
-        printf ' | %-40s' "$result: ${held:-nothing}"
-        [ -n "$note" ] && notes+="    $c: $note"$'\n'
+        out=$(cd "$home" && timeout 180 unshare --pid --fork --kill-child --mount-proc \
+            su "$user" -s /bin/bash -c "HOME='$home' bash '$self' --display '$player' '$c' '$work' '$exe'" \
+            2> /dev/null | grep -E '^(PASS|FAIL|UNREAD)' | tail -1)
+        free_display "$home"
+        [ -n "$out" ] || out="FAIL|||no result (timed out)"
+        IFS='|' read -r result playing held note <<< "$out"
+        if [ "$result" = PASS ]; then
+            cell="✔"
+            says_cannot "$player" "$c" && cell+=" message"
+            [ "$player" = parole ] && cell+=" (what plays only)"
+        elif [ "$result" = UNREAD ]; then
+            cell="? unreadable: see the screenshot"
+        else
+            cell="✘${note:+ ${note%;}}"
+        fi
+        row+=" | $cell"
+        details+="$player $c: $result; plays: ${playing:-nothing}; holds: ${held:-nothing};${note}"$'\n'
     done
-    echo
-    printf '%s' "$notes"
+    echo "$row |"
 done
+echo
+printf '%s' "$details"
 echo "screenshots and homes: $work"

@@ -56,9 +56,10 @@ protected:
         return m_sandbox.Path() / strRelative;
     }
 
-    // A program that records its name and arguments, one call per record. A real player takes
-    // a varying while to pass a file on; the programs do so too once told to.
-    std::string AddProgram(const std::string& strName) {
+    // A program that records its name and arguments, one call per record, and prints
+    // strOutput. A real player takes a varying while to pass a file on; the programs do so too
+    // once told to.
+    std::string AddProgram(const std::string& strName, const std::string& strOutput = "") {
         const std::filesystem::path program = Path("bin/" + strName);
         const std::string strRecord = "'" + Path("record").string() + "'";
         WriteBytes(program, std::string("#!/bin/sh\n") +
@@ -66,7 +67,8 @@ protected:
                                      ? "sleep 0.0$(( $(od -An -N1 -tu1 /dev/urandom) % 10 ))\n"
                                      : "") +
                                 "printf '%s\\0' \"${0##*/}\" \"$@\" >> " + strRecord + "\n" +
-                                "printf '\\n' >> " + strRecord + "\n");
+                                "printf '\\n' >> " + strRecord + "\n" + "printf '%s' '" +
+                                strOutput + "'\n");
         std::filesystem::permissions(program, std::filesystem::perms(0755));
         return program.string();
     }
