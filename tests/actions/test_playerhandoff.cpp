@@ -575,9 +575,9 @@ TEST(PlayerHandoffCommands, ShowsOneBoxForAFailureAndNoneForSuccess) {
     const std::string strDetail = "/run/user/1000/~playlst.m3u: File exists %1";
 
     const auto arrNone = MessagesShownBy(SHandoffResult{});
-    const auto arrPlain = MessagesShownBy(SHandoffResult{IDS_NO_ENQUEUE, {}, 0, {}});
+    const auto arrPlain = MessagesShownBy(SHandoffResult{IDS_NO_ENQUEUE, {}, 0, false, {}});
     const auto arrWithDetail =
-        MessagesShownBy(SHandoffResult{IDS_PLAYLIST_FAILED, strDetail, 0, {}});
+        MessagesShownBy(SHandoffResult{IDS_PLAYLIST_FAILED, strDetail, 0, false, {}});
 
     EXPECT_TRUE(arrNone.empty());
     EXPECT_EQ(arrPlain, std::vector<std::string>{LoadString(IDS_NO_ENQUEUE)});
