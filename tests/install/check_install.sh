@@ -55,7 +55,9 @@ grep -q "<launchable type=\"desktop-id\">$appid.desktop</launchable>" "$metainfo
     fail "the metainfo does not launch $appid.desktop"
 grep -q "<release version=\"$version\"" "$metainfo" || fail "no release notes for $version"
 # The window tells the desktop which entry it belongs to by this id, held as a UTF-16 literal.
-strings -el "$root/usr/bin/tunebrowse" | grep -qxF "$appid" ||
+# grep reads to the end: with -q it would stop at the match and strings die of SIGPIPE, which
+# pipefail takes for a failure.
+strings -el "$root/usr/bin/tunebrowse" | grep -xF "$appid" > /dev/null ||
     fail "the program does not carry the id $appid"
 
 version_line=$("$root/usr/bin/tunebrowse" --version | head -1)
