@@ -489,3 +489,34 @@ TEST_F(TrackCommandsWriting, AScanDuringAWriteIsAllowedAndTheNewRecordsAreLeftAl
         EXPECT_EQ(pTrack->GetYear(), "1998") << pTrack->GetFileName();
     }
 }
+
+// The editor's "Also write to the ID3v2 tag" box opens as the user last left it, and that choice
+// is stored for the next start.
+TEST_F(TrackCommandsWriting, TheAlsoId3v2BoxOpensAsLastLeftAndIsStored) {
+    QTreeView* pDetails = m_pFrame->GetRightPane()->GetDetailsView();
+    const auto selectFirst = [pDetails] {
+        pDetails->clearSelection();
+        pDetails->selectionModel()->select(pDetails->model()->index(0, 0),
+                                           QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    };
+    for (const bool bChecked : {true, false}) {
+        SCOPED_TRACE(bChecked);
+        selectFirst();
+        Edit([bChecked](CMp3PropertySheet& sheet) {
+            TypeYear(sheet);
+            sheet.GetPage().GetAlsoId3v2Box()->setChecked(bChecked);
+        });
+        ASSERT_TRUE(WaitForWrite(&Commands()));
+        EXPECT_EQ(CSettingsStore().ReadInt(CUserSettings::SECTION_USER, "AlsoWriteId3v2", -1),
+                  bChecked ? 1 : 0);
+        std::optional<bool> opened;
+        m_modals.OnDialog<CMp3PropertySheet>([&opened](CMp3PropertySheet& sheet) {
+            opened = sheet.GetPage().GetAlsoId3v2Box()->isChecked();
+            sheet.reject();
+        });
+        selectFirst();
+        m_pFrame->GetAction(ID_PROPERTIES)->trigger();
+        ASSERT_TRUE(WaitForWrite(&Commands()));
+        EXPECT_EQ(opened, std::optional<bool>(bChecked));
+    }
+}
