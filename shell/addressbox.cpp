@@ -6,11 +6,13 @@
 #include "platform/icons.h"
 
 #include <QCompleter>
-#include <QFileSystemModel>
+#include <QDir>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QStringListModel>
 
-CAddressBox::CAddressBox(QWidget* pParent) : QComboBox(pParent) {
+CAddressBox::CAddressBox(QWidget* pParent)
+    : QComboBox(pParent), m_pFolderNames(new QStringListModel(this)) {
     setEditable(true);
     setInsertPolicy(QComboBox::NoInsert);
     setMinimumContentsLength(20);
@@ -19,18 +21,40 @@ CAddressBox::CAddressBox(QWidget* pParent) : QComboBox(pParent) {
     lineEdit()->installEventFilter(this);
     installEventFilter(this);
 
-    // Folder names complete as they are typed.
-    auto* pFolders = new QFileSystemModel(this);
-    pFolders->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot);
-    pFolders->setRootPath(QString());
-    auto* pCompleter = new QCompleter(pFolders, this);
+    // Folder names complete as they are typed. They are listed off the window's thread, as a
+    // share that stopped answering would hold any look at it (a file-system model waits for its
+    // own thread even when it is destroyed, so the window could not even close).
+    auto* pCompleter = new QCompleter(m_pFolderNames, this);
     // Inline: a completion list would take the Enter meant for opening the folder.
     pCompleter->setCompletionMode(QCompleter::InlineCompletion);
     setCompleter(pCompleter);
+    connect(lineEdit(), &QLineEdit::textEdited, this, &CAddressBox::ListFoldersBeside);
 
     connect(this, qOverload<int>(&QComboBox::activated), this, [this](int nIndex) {
         emit addressSelected(itemData(nIndex, ROLE_PATH).toByteArray());
     });
+}
+
+void CAddressBox::ListFoldersBeside(const QString& strText) {
+    const QString strFolder = strText.left(strText.lastIndexOf(QLatin1Char('/')) + 1);
+    if (strFolder.isEmpty() || strFolder == m_strListed) {
+        return;
+    }
+    m_strListed = strFolder;
+    m_listings.Run<QStringList>(
+        [strFolder] {
+            QStringList arrPaths;
+            const QDir folder(strFolder);
+            for (const QString& strName :
+                 folder.entryList(QDir::AllDirs | QDir::NoDotAndDotDot, QDir::Name)) {
+                arrPaths.append(strFolder + strName);
+            }
+            return arrPaths;
+        },
+        [this](QStringList arrPaths) {
+            m_pFolderNames->setStringList(arrPaths);
+            emit completionsChanged();
+        });
 }
 
 void CAddressBox::AddAddress(const std::string& strPath) {

@@ -2,7 +2,11 @@
 // Copyright 2026 Quillon Softs
 #pragma once
 
+#include "platform/detachedcall.h"
+
 #include <QComboBox>
+
+class QStringListModel;
 
 #include <string>
 #include <vector>
@@ -36,8 +40,18 @@ signals:
     void addressEntered(const QString& strText);
     // An item picked from the drop-down list.
     void addressSelected(const QByteArray& strPath);
+    // The folder names offered to complete the text typed have changed.
+    void completionsChanged();
 
 protected:
     bool eventFilter(QObject* pWatched, QEvent* pEvent) override;
     void wheelEvent(QWheelEvent* pEvent) override;
+
+private:
+    void ListFoldersBeside(const QString& strText);
+
+    QStringListModel* m_pFolderNames;
+    // The folder whose sub-folders complete the text, as typed up to its last slash.
+    QString m_strListed;
+    CDetachedCalls m_listings{*this};
 };

@@ -20,8 +20,11 @@
 #include "tests/support/slowops.h"
 #include "tests/support/testfiles.h"
 
+#include <QCompleter>
 #include <QLineEdit>
 #include <QRegularExpression>
+#include <QSignalSpy>
+#include <QStringListModel>
 #include <QTest>
 #include <QTimer>
 #include <QTreeView>
@@ -30,6 +33,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
 #include <functional>
 #include <set>
 #include <string>
@@ -269,4 +273,24 @@ TEST_F(ScanWindow, TheCountAndSizePanesFollowTheScanNotTheFolderBefore) {
     ScanSlowlyUntil([this] { return !Doc().IsScanning(); });
     EXPECT_TRUE(arrWrong.isEmpty()) << arrWrong.join(", ").toStdString();
     EXPECT_EQ(pStatus->GetPaneText(3), "400 file(s)");
+}
+
+// The address box completes folder names from a listing made off the window's thread: a share
+// that stops answering holds that listing, never the window or its close.
+TEST(AddressBoxCompletion, SubFoldersOfTheTypedFolderCompleteTheText) {
+    CTempDir dir;
+    for (const char* pszName : {"Beta", "Alpha"}) {
+        std::filesystem::create_directories(dir.Path() / pszName);
+    }
+    WriteBytes(dir.Path() / "Alpha.mp3", "not a folder");
+    CAddressBox box;
+    QSignalSpy listed(&box, &CAddressBox::completionsChanged);
+    QTest::keyClicks(box.lineEdit(), QString::fromStdString(dir.Str() + "/Al"));
+    ASSERT_TRUE(listed.wait(5000));
+    const QString strFolder = QString::fromStdString(dir.Str() + "/");
+    const auto* pNames = qobject_cast<QStringListModel*>(box.completer()->model());
+    ASSERT_NE(pNames, nullptr);
+    EXPECT_EQ(pNames->stringList(), QStringList({strFolder + "Alpha", strFolder + "Beta"}));
+    box.completer()->setCompletionPrefix(strFolder + "B");
+    EXPECT_EQ(box.completer()->currentCompletion(), strFolder + "Beta");
 }
