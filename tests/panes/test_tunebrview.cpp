@@ -15,7 +15,6 @@
 #include "platform/textconv.h"
 #include "platform/usersettings.h"
 #include "tests/support/fakes.h"
-#include "tests/support/timescale.h"
 
 #include <QAbstractItemModelTester>
 #include <QHeaderView>
@@ -857,8 +856,7 @@ TEST_F(TunebrViewFilter, APendingMatchGivesWayToWhatHappensMeanwhile) {
 // Stopped and waited for, it hands over nothing more.
 TEST(FilterWorker, NewestJobsRowsComeWithTheThreadsThereAre) {
     CTrackStore tracks;
-    // As long to match under ThreadSanitizer with fewer rows: the order of the jobs is the point.
-    const CTrackList arrRows = NumberedTracks(tracks, 30000 / PACE_SCALE, SLOW_COMMENT);
+    const CTrackList arrRows = NumberedTracks(tracks, 30000, SLOW_COMMENT);
     const QString strSlow = SlowText();
     // The last is posted once the one before has come, and stopped at once.
     const QString aTexts[] = {strSlow, strSlow + "f1", "joe f2", strSlow};
