@@ -11,6 +11,7 @@
 #include "platform/settingsstore.h"
 #include "platform/usersettings.h"
 #include "tests/support/fakes.h"
+#include "tests/support/listpanetest.h"
 
 #include <QAbstractItemModelTester>
 #include <QApplication>
@@ -35,19 +36,12 @@ using Texts = std::vector<std::string>;
 constexpr int COLUMNS = CTrackListModel::COLUMN_COUNT;
 
 // A list pane on tracks of the test's own, at the application font the test sets.
-class Columns : public ::testing::Test {
+class Columns : public CListPaneTest {
 protected:
     ~Columns() override { QApplication::setFont(m_fontBefore); }
 
     CTunebrView& MakeView() {
-        m_pView.reset();
-        m_pView = std::make_unique<CTunebrView>(m_doc, m_settings, m_host);
-        m_pTester = std::make_unique<QAbstractItemModelTester>(
-            m_pView->GetModel(), QAbstractItemModelTester::FailureReportingMode::Fatal);
-        m_pView->resize(1400, 300);
-        m_pView->show();
-        EXPECT_TRUE(QTest::qWaitForWindowExposed(m_pView.get()));
-        m_pView->OnUpdate(nullptr, HINT_SHOW_TRACKS, &m_list);
+        OpenPane(1400, 300).OnUpdate(nullptr, HINT_SHOW_TRACKS, &m_list);
         return *m_pView;
     }
     QHeaderView& Header() const { return *m_pView->GetDetailsView()->header(); }
@@ -58,15 +52,6 @@ protected:
     }
 
     const QFont m_fontBefore = QApplication::font();
-    CFakeCatalogueHost m_catalogueHost;
-    CFileOps m_fileOps;
-    CTunebrDoc m_doc{m_catalogueHost, m_fileOps};
-    CUserSettings m_settings;
-    CFakePaneHost m_host;
-    CTrackStore m_tracks;
-    CTrackList m_list;
-    std::unique_ptr<CTunebrView> m_pView;
-    std::unique_ptr<QAbstractItemModelTester> m_pTester;
 };
 
 } // namespace

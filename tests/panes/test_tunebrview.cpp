@@ -15,6 +15,7 @@
 #include "platform/textconv.h"
 #include "platform/usersettings.h"
 #include "tests/support/fakes.h"
+#include "tests/support/listpanetest.h"
 
 #include <QAbstractItemModelTester>
 #include <QHeaderView>
@@ -68,16 +69,11 @@ Names FileNames(const CTrackList& arrTracks) {
     return arrNames;
 }
 
-class TunebrView : public ::testing::Test {
+class TunebrView : public CListPaneTest {
 protected:
     void SetUp() override {
         m_settings.m_bFullRowSelection = 1;
-        m_pView = std::make_unique<CTunebrView>(m_doc, m_settings, m_host);
-        m_pTester = std::make_unique<QAbstractItemModelTester>(
-            m_pView->GetModel(), QAbstractItemModelTester::FailureReportingMode::Fatal);
-        m_pView->resize(1200, 400);
-        m_pView->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(m_pView.get()));
+        OpenPane(1200, 400);
     }
 
     // Four files whose every column orders them differently.
@@ -113,16 +109,6 @@ protected:
                                QItemSelectionModel::Select | QItemSelectionModel::Rows);
         }
     }
-
-    CFakeCatalogueHost m_catalogueHost;
-    CFileOps m_fileOps;
-    CTunebrDoc m_doc{m_catalogueHost, m_fileOps};
-    CUserSettings m_settings;
-    CFakePaneHost m_host;
-    CTrackStore m_tracks;
-    CTrackList m_list;
-    std::unique_ptr<CTunebrView> m_pView;
-    std::unique_ptr<QAbstractItemModelTester> m_pTester;
 };
 
 } // namespace
