@@ -90,6 +90,18 @@ find_window() {
     timeout 30 xdotool search --sync --onlyvisible --name "$1" | head -n 1
 }
 
+# Opens the window on the folder NAME of the work folder, waits for its scan to end and clicks a
+# row of the list; sets pid and wid.
+open_read_and_click_a_row() {
+    "$exe" "$work/$1" &
+    pid=$!
+    wid=$(find_window "$1 - Tunebrowse")
+    until_true 60 "the scan of $1 ended" scan_ended "$pid"
+    timeout 5 xdotool windowfocus --sync "$wid" || true
+    eval "$(xdotool getwindowgeometry --shell "$wid")"
+    xdotool mousemove --window "$wid" $((WIDTH * 2 / 3)) $((HEIGHT * 11 / 20)) click 1
+}
+
 if [ "${1:-}" = --inside-x ]; then
     exe=$2 work=$3
     XDG_CONFIG_DIRS=/etc/xdg XDG_DATA_DIRS=/usr/share openbox --sm-disable &
@@ -107,14 +119,8 @@ if [ "${1:-}" = --inside-x ]; then
         { echo "the folder shown was not stored at close" >&2; exit 1; }
 
     echo "a player's failure during a scan"
-    "$exe" "$work/large" &
-    pid=$!
-    wid=$(find_window "large - Tunebrowse")
-    until_true 30 "the first scan ended" scan_ended "$pid"
-    timeout 5 xdotool windowfocus --sync "$wid" || true
-    # Play of a row gives a player that fails when told to; F5 starts a scan meanwhile.
-    eval "$(xdotool getwindowgeometry --shell "$wid")"
-    xdotool mousemove --window "$wid" $((WIDTH * 2 / 3)) $((HEIGHT * 11 / 20)) click 1
+    open_read_and_click_a_row large
+    # Play of the row gives a player that fails when told to; F5 starts a scan meanwhile.
     xdotool key ctrl+p
     until_true 5 "the player started" test -e "$work/player-started"
     xdotool key F5
@@ -132,13 +138,7 @@ if [ "${1:-}" = --inside-x ]; then
     [ -n "${SLOWFS:-}" ] || exit 0
 
     echo "a mass edit on a share, cancelled halfway"
-    "$exe" "$work/share" &
-    pid=$!
-    wid=$(find_window "share - Tunebrowse")
-    until_true 60 "the share's scan ended" scan_ended "$pid"
-    timeout 5 xdotool windowfocus --sync "$wid" || true
-    eval "$(xdotool getwindowgeometry --shell "$wid")"
-    xdotool mousemove --window "$wid" $((WIDTH * 2 / 3)) $((HEIGHT * 11 / 20)) click 1
+    open_read_and_click_a_row share
     xdotool key ctrl+a ctrl+Return
     editor=$(timeout 10 xdotool search --sync --onlyvisible --name '^Properties$' | head -n 1)
     timeout 5 xdotool windowfocus --sync "$editor" || true
