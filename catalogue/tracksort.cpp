@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <cstring>
 #include <functional>
@@ -22,6 +23,16 @@
 #include <utility>
 
 namespace {
+
+// A sort told to stop looks at its flag this often, in rows: often enough to let go of the records
+// within a fraction of a millisecond, seldom enough to cost nothing.
+constexpr std::size_t STOP_STRIDE = 4096;
+
+// Whether the sort is to stop, looked at once every STOP_STRIDE rows. A stopped sort ends early
+// with an order of no use, which its caller drops.
+bool IsStopped(const std::atomic<bool>* pStop, std::size_t nRow = 0) {
+    return nRow % STOP_STRIDE == 0 && pStop != nullptr && pStop->load(std::memory_order_relaxed);
+}
 
 // The text a key compares; the genre key has none (it compares the genre's name).
 std::optional<std::string_view> KeyText(const CTrackInfo& track, int nKey) {
@@ -99,7 +110,7 @@ constexpr std::size_t AHEAD = 8;
 // 3 * AHEAD entries before the text is read, step 1 2 * AHEAD before, step 2 AHEAD before.
 template <typename TText, typename TAsk>
 void LoadChunks(ChunkIt itFirst, ChunkIt itLast, std::size_t nOffset, const TText& fnText,
-                const TAsk& fnAsk) {
+                const TAsk& fnAsk, const std::atomic<bool>* pStop) {
     const auto nCount = static_cast<std::size_t>(itLast - itFirst);
     for (int nStep = 0; nStep < 3; ++nStep) {
         for (std::size_t i = 0; i < std::min(nCount, (3 - nStep) * AHEAD); ++i) {
@@ -107,6 +118,9 @@ void LoadChunks(ChunkIt itFirst, ChunkIt itLast, std::size_t nOffset, const TTex
         }
     }
     for (std::size_t i = 0; i < nCount; ++i) {
+        if (IsStopped(pStop, i + 1)) {
+            return;
+        }
         for (int nStep = 0; nStep < 3; ++nStep) {
             const std::size_t nAhead = i + (3 - nStep) * AHEAD;
             if (nAhead < nCount) {
@@ -122,7 +136,10 @@ void LoadChunks(ChunkIt itFirst, ChunkIt itLast, std::size_t nOffset, const TTex
 // in order.
 template <typename TText, typename TAsk, typename TEqual>
 void SortTexts(ChunkIt itFirst, ChunkIt itLast, std::size_t nOffset, const TText& fnText,
-               const TAsk& fnAsk, const TEqual& fnEqual) {
+               const TAsk& fnAsk, const TEqual& fnEqual, const std::atomic<bool>* pStop) {
+    if (IsStopped(pStop)) {
+        return;
+    }
     std::sort(itFirst, itLast);
     for (auto itRun = itFirst; itRun != itLast;) {
         auto itEnd = std::next(itRun);
@@ -130,8 +147,8 @@ void SortTexts(ChunkIt itFirst, ChunkIt itLast, std::size_t nOffset, const TText
             ++itEnd;
         }
         if (itRun->nTail > CHUNK_BYTES && std::distance(itRun, itEnd) > 1) {
-            LoadChunks(itRun, itEnd, nOffset + CHUNK_BYTES, fnText, fnAsk);
-            SortTexts(itRun, itEnd, nOffset + CHUNK_BYTES, fnText, fnAsk, fnEqual);
+            LoadChunks(itRun, itEnd, nOffset + CHUNK_BYTES, fnText, fnAsk, pStop);
+            SortTexts(itRun, itEnd, nOffset + CHUNK_BYTES, fnText, fnAsk, fnEqual, pStop);
         } else {
             fnEqual(itRun, itEnd);
         }
@@ -145,14 +162,15 @@ constexpr std::ptrdiff_t PARALLEL_ROWS = 16384;
 // LoadChunks from the start of every text of a column, half of them by a thread of its own when
 // there are rows enough.
 template <typename TText, typename TAsk>
-void LoadColumn(ChunkIt itFirst, ChunkIt itLast, const TText& fnText, const TAsk& fnAsk) {
+void LoadColumn(ChunkIt itFirst, ChunkIt itLast, const TText& fnText, const TAsk& fnAsk,
+                const std::atomic<bool>* pStop) {
     if (itLast - itFirst < PARALLEL_ROWS || std::thread::hardware_concurrency() < 2) {
-        LoadChunks(itFirst, itLast, 0, fnText, fnAsk);
+        LoadChunks(itFirst, itLast, 0, fnText, fnAsk, pStop);
         return;
     }
     const ChunkIt itMiddle = itFirst + (itLast - itFirst) / 2;
-    RunSideBySide([&] { LoadChunks(itFirst, itMiddle, 0, fnText, fnAsk); },
-                  [&] { LoadChunks(itMiddle, itLast, 0, fnText, fnAsk); });
+    RunSideBySide([&] { LoadChunks(itFirst, itMiddle, 0, fnText, fnAsk, pStop); },
+                  [&] { LoadChunks(itMiddle, itLast, 0, fnText, fnAsk, pStop); });
 }
 
 // The same for a whole column, on two cores when there are rows enough: the entries are split
@@ -160,11 +178,11 @@ void LoadColumn(ChunkIt itFirst, ChunkIt itLast, const TText& fnText, const TAsk
 // sorted by a thread of its own. fnEqual may then be called from either thread, each run once.
 template <typename TText, typename TAsk, typename TEqual>
 void SortColumn(ChunkIt itFirst, ChunkIt itLast, const TText& fnText, const TAsk& fnAsk,
-                const TEqual& fnEqual) {
+                const TEqual& fnEqual, const std::atomic<bool>* pStop) {
     constexpr std::ptrdiff_t SAMPLES = 63;
     const std::ptrdiff_t nCount = itLast - itFirst;
     if (nCount < PARALLEL_ROWS || std::thread::hardware_concurrency() < 2) {
-        SortTexts(itFirst, itLast, 0, fnText, fnAsk, fnEqual);
+        SortTexts(itFirst, itLast, 0, fnText, fnAsk, fnEqual, pStop);
         return;
     }
     std::array<SChunk, SAMPLES> aSamples;
@@ -177,8 +195,8 @@ void SortColumn(ChunkIt itFirst, ChunkIt itLast, const TText& fnText, const TAsk
         return std::tie(chunk.nHigh, chunk.nLow, chunk.nTail) <
                std::tie(pivot.nHigh, pivot.nLow, pivot.nTail);
     });
-    RunSideBySide([&] { SortTexts(itFirst, itMiddle, 0, fnText, fnAsk, fnEqual); },
-                  [&] { SortTexts(itMiddle, itLast, 0, fnText, fnAsk, fnEqual); });
+    RunSideBySide([&] { SortTexts(itFirst, itMiddle, 0, fnText, fnAsk, fnEqual, pStop); },
+                  [&] { SortTexts(itMiddle, itLast, 0, fnText, fnAsk, fnEqual, pStop); });
 }
 
 // Open addressing over numbers 0 and up, at most half full. Each slot keeps the low half of its
@@ -318,7 +336,8 @@ private:
 };
 
 // For each row, the number of its key text among the texts of texts.
-std::vector<std::uint32_t> TextNumbers(const CTrackList& arrRows, int nKey, CColumnTexts& texts) {
+std::vector<std::uint32_t> TextNumbers(const CTrackList& arrRows, int nKey, CColumnTexts& texts,
+                                       const std::atomic<bool>* pStop) {
     // Three steps ahead of the row being numbered: the record of the row 2 * AHEAD on is asked
     // for, then the text of the row AHEAD on, then the slot of the row HASHED on, whose text
     // has come by then and is hashed.
@@ -343,6 +362,9 @@ std::vector<std::uint32_t> TextNumbers(const CTrackList& arrRows, int nKey, CCol
     std::string_view strPrevious;
     std::uint32_t nPrevious = 0;
     for (std::size_t nRow = 0; nRow < nRows; ++nRow) {
+        if (IsStopped(pStop, nRow + 1)) {
+            return {};
+        }
         if (nRow + 2 * AHEAD < nRows) {
             __builtin_prefetch(arrRows[nRow + 2 * AHEAD]);
         }
@@ -365,7 +387,8 @@ std::vector<std::uint32_t> TextNumbers(const CTrackList& arrRows, int nKey, CCol
 
 // The same for the location, which the records of one folder share as one object: each
 // folder's text is read once, not once a row.
-std::vector<std::uint32_t> LocationNumbers(const CTrackList& arrRows, CColumnTexts& texts) {
+std::vector<std::uint32_t> LocationNumbers(const CTrackList& arrRows, CColumnTexts& texts,
+                                           const std::atomic<bool>* pStop) {
     const std::size_t nRows = arrRows.size();
     for (std::size_t nRow = 0; nRow < std::min(nRows, AHEAD); ++nRow) {
         __builtin_prefetch(arrRows[nRow]);
@@ -373,6 +396,9 @@ std::vector<std::uint32_t> LocationNumbers(const CTrackList& arrRows, CColumnTex
     CColumnObjects folders;
     std::vector<std::uint32_t> arrNumbers(nRows);
     for (std::size_t nRow = 0; nRow < nRows; ++nRow) {
+        if (IsStopped(pStop, nRow + 1)) {
+            return {};
+        }
         if (nRow + AHEAD < nRows) {
             __builtin_prefetch(arrRows[nRow + AHEAD]);
         }
@@ -391,12 +417,16 @@ std::vector<std::uint32_t> LocationNumbers(const CTrackList& arrRows, CColumnTex
 
 // For each row, the rank of its key text among the texts of all rows in byte order; equal texts
 // share a rank. nExpected is the number of distinct texts to make room for.
-std::vector<std::uint32_t> TextRanks(const CTrackList& arrRows, int nKey, std::size_t nExpected) {
+std::vector<std::uint32_t> TextRanks(const CTrackList& arrRows, int nKey, std::size_t nExpected,
+                                     const std::atomic<bool>* pStop) {
     CColumnTexts texts;
     texts.Reserve(nExpected);
     std::vector<std::uint32_t> arrRanks = nKey == CTrackSort::KEY_LOCATION
-                                              ? LocationNumbers(arrRows, texts)
-                                              : TextNumbers(arrRows, nKey, texts);
+                                              ? LocationNumbers(arrRows, texts, pStop)
+                                              : TextNumbers(arrRows, nKey, texts, pStop);
+    if (IsStopped(pStop)) {
+        return {};
+    }
     texts.EndAdding();
     std::vector<SChunk> arrChunks(texts.Count());
     for (std::size_t nText = 0; nText < arrChunks.size(); ++nText) {
@@ -408,14 +438,17 @@ std::vector<std::uint32_t> TextRanks(const CTrackList& arrRows, int nKey, std::s
             __builtin_prefetch(texts.Text(nText).data());
         }
     };
-    LoadColumn(arrChunks.begin(), arrChunks.end(), Text, Ask);
+    LoadColumn(arrChunks.begin(), arrChunks.end(), Text, Ask, pStop);
     std::vector<std::uint32_t> arrRankOfText(arrChunks.size());
     const ChunkIt itBegin = arrChunks.begin();
-    SortColumn(itBegin, arrChunks.end(), Text, Ask, [&](ChunkIt itRun, ChunkIt itEnd) {
-        // The texts are distinct: each run is one text, and its place is its rank.
-        arrRankOfText[itRun->nOwner] = static_cast<std::uint32_t>(itRun - itBegin);
-        (void)itEnd;
-    });
+    SortColumn(
+        itBegin, arrChunks.end(), Text, Ask,
+        [&](ChunkIt itRun, ChunkIt itEnd) {
+            // The texts are distinct: each run is one text, and its place is its rank.
+            arrRankOfText[itRun->nOwner] = static_cast<std::uint32_t>(itRun - itBegin);
+            (void)itEnd;
+        },
+        pStop);
     arrChunks = std::vector<SChunk>();
     for (std::uint32_t& nRank : arrRanks) {
         nRank = arrRankOfText[nRank];
@@ -428,7 +461,8 @@ std::vector<std::uint32_t> TextRanks(const CTrackList& arrRows, int nKey, std::s
 // memory of numbering the distinct texts first, and no table of them. Equal texts come out
 // together in the rows' order, so both directions are read off the sorted rows.
 template <std::string_view (CTrackInfo::*GET_TEXT)() const>
-std::vector<std::uint32_t> RowTextOrder(const CTrackList& arrRows, bool bReverse) {
+std::vector<std::uint32_t> RowTextOrder(const CTrackList& arrRows, bool bReverse,
+                                        const std::atomic<bool>* pStop) {
     const std::size_t nRows = arrRows.size();
     std::vector<SChunk> arrChunks(nRows);
     for (std::size_t nRow = 0; nRow < nRows; ++nRow) {
@@ -444,17 +478,20 @@ std::vector<std::uint32_t> RowTextOrder(const CTrackList& arrRows, bool bReverse
             arrRows[nRow]->PrefetchTexts();
         }
     };
-    LoadColumn(arrChunks.begin(), arrChunks.end(), Text, Ask);
+    LoadColumn(arrChunks.begin(), arrChunks.end(), Text, Ask, pStop);
     std::vector<std::uint32_t> arrOrder(nRows);
     const ChunkIt itBegin = arrChunks.begin();
-    SortColumn(itBegin, arrChunks.end(), Text, Ask, [&](ChunkIt itRun, ChunkIt itEnd) {
-        // Reversed, the run of equal texts takes the mirror place, its rows still in order.
-        std::size_t nAt =
-            static_cast<std::size_t>(bReverse ? nRows - (itEnd - itBegin) : itRun - itBegin);
-        for (auto it = itRun; it != itEnd; ++it) {
-            arrOrder[nAt++] = it->nOwner;
-        }
-    });
+    SortColumn(
+        itBegin, arrChunks.end(), Text, Ask,
+        [&](ChunkIt itRun, ChunkIt itEnd) {
+            // Reversed, the run of equal texts takes the mirror place, its rows still in order.
+            std::size_t nAt =
+                static_cast<std::size_t>(bReverse ? nRows - (itEnd - itBegin) : itRun - itBegin);
+            for (auto it = itRun; it != itEnd; ++it) {
+                arrOrder[nAt++] = it->nOwner;
+            }
+        },
+        pStop);
     return arrOrder;
 }
 
@@ -483,7 +520,9 @@ std::array<std::uint32_t, 256> GenreNameRanks() {
 // The stable order of the rows by their keys, smallest first: a radix sort, eleven bits at a
 // time, that skips the digits all keys share. Ties keep the rows' order. The keys are taken, and
 // go as soon as they are copied: the sort's memory at its peak is two entries a row.
-template <typename TKey> std::vector<std::uint32_t> StableOrder(std::vector<TKey>&& arrKeys) {
+template <typename TKey>
+std::vector<std::uint32_t> StableOrder(std::vector<TKey>&& arrKeys,
+                                       const std::atomic<bool>* pStop) {
     constexpr unsigned DIGIT_BITS = 11;
     constexpr std::size_t BUCKETS = std::size_t{1} << DIGIT_BITS;
     constexpr unsigned DIGITS = (8 * sizeof(TKey) + DIGIT_BITS - 1) / DIGIT_BITS;
@@ -505,6 +544,9 @@ template <typename TKey> std::vector<std::uint32_t> StableOrder(std::vector<TKey
     arrKeys = std::vector<TKey>();
     std::vector<SEntry> arrSpare;
     for (unsigned nDigit = 0; nDigit < DIGITS; ++nDigit) {
+        if (IsStopped(pStop)) {
+            return {};
+        }
         std::array<std::uint32_t, BUCKETS>& arrCount = arrCounts[nDigit];
         if (nRows == 0 || arrCount[(nFirstKey >> (nDigit * DIGIT_BITS)) & (BUCKETS - 1)] == nRows) {
             continue; // every key has the same digit here
@@ -529,9 +571,13 @@ template <typename TKey> std::vector<std::uint32_t> StableOrder(std::vector<TKey
 
 // The order by size: the sizes of one list mostly lie within four gigabytes of one another, and
 // then their distances from the smallest sort as 32-bit keys, in half the memory and fewer passes.
-std::vector<std::uint32_t> SizeOrder(const CTrackList& arrRows, bool bReverse) {
+std::vector<std::uint32_t> SizeOrder(const CTrackList& arrRows, bool bReverse,
+                                     const std::atomic<bool>* pStop) {
     std::vector<std::uint64_t> arrKeys(arrRows.size());
     for (std::size_t nRow = 0; nRow < arrRows.size(); ++nRow) {
+        if (IsStopped(pStop, nRow + 1)) {
+            return {};
+        }
         if (nRow + AHEAD < arrRows.size()) {
             __builtin_prefetch(arrRows[nRow + AHEAD]);
         }
@@ -542,38 +588,40 @@ std::vector<std::uint32_t> SizeOrder(const CTrackList& arrRows, bool bReverse) {
     const auto [itLeast, itMost] = std::minmax_element(arrKeys.begin(), arrKeys.end());
     const std::uint64_t nLeast = itLeast == arrKeys.end() ? 0 : *itLeast;
     if (itMost != arrKeys.end() && *itMost - nLeast > UINT32_MAX) {
-        return StableOrder(std::move(arrKeys));
+        return StableOrder(std::move(arrKeys), pStop);
     }
     std::vector<std::uint32_t> arrNarrow(arrKeys.size());
     for (std::size_t nRow = 0; nRow < arrKeys.size(); ++nRow) {
         arrNarrow[nRow] = static_cast<std::uint32_t>(arrKeys[nRow] - nLeast);
     }
     arrKeys = std::vector<std::uint64_t>();
-    return StableOrder(std::move(arrNarrow));
+    return StableOrder(std::move(arrNarrow), pStop);
 }
 
 // The same for any key but the location and genre, with the record's accessor of the key's text
 // chosen once for the whole sort.
-std::vector<std::uint32_t> RowTextOrder(const CTrackList& arrRows, int nKey, bool bReverse) {
+std::vector<std::uint32_t> RowTextOrder(const CTrackList& arrRows, int nKey, bool bReverse,
+                                        const std::atomic<bool>* pStop) {
     switch (nKey) {
     case CTrackSort::KEY_FILE:
-        return RowTextOrder<&CTrackInfo::GetFileName>(arrRows, bReverse);
+        return RowTextOrder<&CTrackInfo::GetFileName>(arrRows, bReverse, pStop);
     case CTrackSort::KEY_ARTIST:
-        return RowTextOrder<&CTrackInfo::GetArtist>(arrRows, bReverse);
+        return RowTextOrder<&CTrackInfo::GetArtist>(arrRows, bReverse, pStop);
     case CTrackSort::KEY_TITLE:
-        return RowTextOrder<&CTrackInfo::GetTitle>(arrRows, bReverse);
+        return RowTextOrder<&CTrackInfo::GetTitle>(arrRows, bReverse, pStop);
     case CTrackSort::KEY_ALBUM:
-        return RowTextOrder<&CTrackInfo::GetAlbum>(arrRows, bReverse);
+        return RowTextOrder<&CTrackInfo::GetAlbum>(arrRows, bReverse, pStop);
     case CTrackSort::KEY_DATE:
-        return RowTextOrder<&CTrackInfo::GetYear>(arrRows, bReverse);
+        return RowTextOrder<&CTrackInfo::GetYear>(arrRows, bReverse, pStop);
     default:
-        return RowTextOrder<&CTrackInfo::GetComment>(arrRows, bReverse);
+        return RowTextOrder<&CTrackInfo::GetComment>(arrRows, bReverse, pStop);
     }
 }
 
 } // namespace
 
-std::vector<std::uint32_t> CTrackSort::SortedOrder(const CTrackList& arrRows, int nSortKey) {
+std::vector<std::uint32_t> CTrackSort::SortedOrder(const CTrackList& arrRows, int nSortKey,
+                                                   const std::atomic<bool>* pStop) {
     if (!IsOrderingKey(nSortKey) || arrRows.size() < 2) {
         std::vector<std::uint32_t> arrOrder(arrRows.size());
         std::iota(arrOrder.begin(), arrOrder.end(), 0U);
@@ -586,12 +634,15 @@ std::vector<std::uint32_t> CTrackSort::SortedOrder(const CTrackList& arrRows, in
     const int nKey = nSortKey < 0 ? -nSortKey : nSortKey;
     const bool bReverse = nSortKey < 0;
     if (nKey == KEY_SIZE) {
-        return SizeOrder(arrRows, bReverse);
+        return SizeOrder(arrRows, bReverse, pStop);
     }
     std::vector<std::uint32_t> arrKeys;
     if (nKey == KEY_TRACK) {
         arrKeys.resize(arrRows.size());
         for (std::size_t nRow = 0; nRow < arrRows.size(); ++nRow) {
+            if (IsStopped(pStop, nRow + 1)) {
+                return {};
+            }
             arrKeys[nRow] = static_cast<std::uint32_t>(arrRows[nRow]->GetTrack());
         }
     } else if (nKey != KEY_GENRE && nKey != KEY_LOCATION) {
@@ -599,26 +650,32 @@ std::vector<std::uint32_t> CTrackSort::SortedOrder(const CTrackList& arrRows, in
         constexpr std::size_t SAMPLE = 4096;
         const std::size_t nSample = std::min(arrRows.size(), SAMPLE);
         CColumnTexts sample;
-        TextNumbers(CTrackList(arrRows.begin(), arrRows.begin() + nSample), nKey, sample);
+        TextNumbers(CTrackList(arrRows.begin(), arrRows.begin() + nSample), nKey, sample, pStop);
         if (sample.Count() * 4 > nSample) {
-            return RowTextOrder(arrRows, nKey, bReverse);
+            return RowTextOrder(arrRows, nKey, bReverse, pStop);
         }
-        arrKeys = TextRanks(arrRows, nKey, sample.Count() * (arrRows.size() / nSample));
+        arrKeys = TextRanks(arrRows, nKey, sample.Count() * (arrRows.size() / nSample), pStop);
     } else if (nKey == KEY_GENRE) {
         const std::array<std::uint32_t, 256> arrGenreRanks = GenreNameRanks();
         arrKeys.resize(arrRows.size());
         for (std::size_t nRow = 0; nRow < arrRows.size(); ++nRow) {
+            if (IsStopped(pStop, nRow + 1)) {
+                return {};
+            }
             arrKeys[nRow] = arrGenreRanks[arrRows[nRow]->GetGenre()];
         }
     } else {
-        arrKeys = TextRanks(arrRows, nKey, 0);
+        arrKeys = TextRanks(arrRows, nKey, 0, pStop);
     }
     if (bReverse) {
         for (std::uint32_t& nRank : arrKeys) {
             nRank = ~nRank;
         }
     }
-    return StableOrder(std::move(arrKeys));
+    if (IsStopped(pStop)) {
+        return {};
+    }
+    return StableOrder(std::move(arrKeys), pStop);
 }
 
 bool CTrackSort::IsOrderingKey(int nSortKey) {

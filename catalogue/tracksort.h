@@ -4,6 +4,7 @@
 
 #include "catalogue/tracklist.h"
 
+#include <atomic>
 #include <cstdint>
 #include <vector>
 
@@ -33,6 +34,9 @@ public:
     // equal. SortedOrder gives what a stable sort with this comparison gives, faster.
     static int CompareTracks(const CTrackInfo* pFirst, const CTrackInfo* pSecond, int nSortKey);
 
-    // The rows' new order under an ordering key: arrOrder[new row] = old row.
-    static std::vector<std::uint32_t> SortedOrder(const CTrackList& arrRows, int nSortKey);
+    // The rows' new order under an ordering key: arrOrder[new row] = old row. A sort on another
+    // thread is given pStop: once it turns true the sort lets go of the records within a few
+    // thousand rows and ends with an order of no use.
+    static std::vector<std::uint32_t> SortedOrder(const CTrackList& arrRows, int nSortKey,
+                                                  const std::atomic<bool>* pStop = nullptr);
 };

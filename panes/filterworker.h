@@ -2,6 +2,7 @@
 // Copyright 2026 Quillon Softs
 #pragma once
 
+#include "catalogue/jobthread.h"
 #include "catalogue/threadstarter.h"
 #include "catalogue/tracklist.h"
 #include "panes/trackfilter.h"
@@ -9,13 +10,11 @@
 #include <QString>
 
 #include <atomic>
-#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <optional>
-#include <thread>
+#include <utility>
 
 // Matches filters on a thread of its own, so that a long text or a long list never holds the
 // window. It works on one job at a time: a new job stops the one in hand, whose result is never
@@ -36,31 +35,19 @@ public:
     using FnDone = std::function<void(std::shared_ptr<SResult>)>;
 
     explicit CFilterWorker(FnDone fnDone, CThreadStarter& starter = CThreadStarter::Default());
-    ~CFilterWorker();
     CFilterWorker(const CFilterWorker&) = delete;
     CFilterWorker& operator=(const CFilterWorker&) = delete;
 
     // The job's number, greater than any before.
-    std::uint64_t Post(SJob job);
+    std::uint64_t Post(SJob job) { return m_thread.Post(std::move(job)); }
     // Stops the job in hand and forgets the one waiting; neither's result is handed over.
-    void Stop();
+    void Stop() { m_thread.Stop(); }
     // The same, returning once no job reads the records: after a row at most.
-    void StopAndWait();
+    void StopAndWait() { m_thread.StopAndWait(); }
 
 private:
-    std::shared_ptr<SResult> Match(SJob& job, std::uint64_t nJob);
-    void Run();
+    static std::shared_ptr<SResult> Match(SJob& job, const std::atomic<bool>& bStop,
+                                          CThreadStarter& starter);
 
-    const FnDone m_fnDone;
-    CThreadStarter& m_starter;
-    std::mutex m_mutex;
-    std::condition_variable m_cvWork; // the worker waits for a job
-    std::condition_variable m_cvIdle; // StopAndWait waits for the job in hand to stop
-    std::optional<SJob> m_pending;
-    std::uint64_t m_nPending = 0;
-    std::uint64_t m_nLastJob = 0;
-    bool m_bBusy = false;
-    bool m_bQuit = false;
-    std::atomic<bool> m_bStop{false}; // the job in hand is out of date
-    std::thread m_thread;             // started with the first job, or a later one
+    CJobThread<SJob, SResult> m_thread;
 };

@@ -137,20 +137,40 @@ void CTrackListModel::Clear() {
 }
 
 void CTrackListModel::Sort(int nSortKey) {
-    m_nSortKey = nSortKey;
     if (!CTrackSort::IsOrderingKey(nSortKey) || m_arrAll.size() < 2) {
+        m_nSortKey = nSortKey;
         return;
     }
-    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    AdoptOrders(nSortKey, *SortedOrders(m_arrAll, IsFiltered() ? &m_arrShown : nullptr, nSortKey));
+}
 
-    // The selection and the current row are persistent indexes: they follow their records. A
-    // stable sort of the filtered rows gives them in the order of the whole list sorted.
+std::shared_ptr<CTrackListModel::SRowOrders>
+CTrackListModel::SortedOrders(const CTrackList& arrAll, const CTrackList* pShown, int nSortKey,
+                              const std::atomic<bool>* pStop) {
+    auto pOrders = std::make_shared<SRowOrders>();
+    pOrders->arrAll = CTrackSort::SortedOrder(arrAll, nSortKey, pStop);
+    // A stable sort of the filtered rows gives them in the order of the whole list sorted.
+    if (pShown != nullptr) {
+        pOrders->arrShown = CTrackSort::SortedOrder(*pShown, nSortKey, pStop);
+    }
+    const bool bStopped = pStop != nullptr && pStop->load();
+    return bStopped ? nullptr : pOrders;
+}
+
+void CTrackListModel::AdoptOrders(int nSortKey, const SRowOrders& orders) {
+    if (orders.arrAll.size() != m_arrAll.size() ||
+        (IsFiltered() && orders.arrShown.size() != m_arrShown.size())) {
+        return; // orders of other rows: nothing to reorder by
+    }
+    m_nSortKey = nSortKey;
+    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    // The selection and the current row are persistent indexes: they follow their records.
     if (IsFiltered()) {
-        m_arrAll = Reordered(m_arrAll, CTrackSort::SortedOrder(m_arrAll, nSortKey));
+        m_arrAll = Reordered(m_arrAll, orders.arrAll);
         m_arrSteps.clear();
     }
     CTrackList& arrRows = IsFiltered() ? m_arrShown : m_arrAll;
-    const std::vector<std::uint32_t> arrOrder = CTrackSort::SortedOrder(arrRows, nSortKey);
+    const std::vector<std::uint32_t>& arrOrder = IsFiltered() ? orders.arrShown : orders.arrAll;
     std::vector<int> arrNewRow(arrRows.size());
     for (std::size_t nNew = 0; nNew < arrOrder.size(); ++nNew) {
         arrNewRow[arrOrder[nNew]] = static_cast<int>(nNew);

@@ -10,6 +10,9 @@
 #include <QAbstractTableModel>
 #include <QIcon>
 
+#include <atomic>
+#include <cstdint>
+#include <memory>
 #include <vector>
 
 // The rows of the track list: one per record of the list being shown that the filter lets
@@ -79,6 +82,20 @@ public:
     void Clear();
     // Reorders the rows; rows that compare equal keep their relative order.
     void Sort(int nSortKey);
+    // Sort in two steps, for a sort made on another thread: the orders of the whole list and of
+    // the rows shown (filtered only) under a key, made from copies of GetAllRows and
+    // GetShownRows; null when pStop stopped them.
+    struct SRowOrders {
+        std::vector<std::uint32_t> arrAll;
+        std::vector<std::uint32_t> arrShown;
+    };
+    static std::shared_ptr<SRowOrders> SortedOrders(const CTrackList& arrAll,
+                                                    const CTrackList* pShown, int nSortKey,
+                                                    const std::atomic<bool>* pStop = nullptr);
+    // Reorders the rows by orders made on the rows as they are now (the same rows version).
+    void AdoptOrders(int nSortKey, const SRowOrders& orders);
+    // The key the rows are in order of.
+    int GetSortKey() const { return m_nSortKey; }
 
     // The "ColumnAlignment" setting: 1 centres the middle columns, anything else leaves them left.
     void SetColumnAlignment(int nAlignment);

@@ -30,6 +30,8 @@ namespace {
 // what a row is compared with, takes a while for a long text; testing takes a while for many rows.
 constexpr qsizetype QUICK_TEXT_CHARS = 256;
 constexpr std::size_t QUICK_ROWS = 20000;
+// Beyond this many rows a sort is made on the sort thread: it takes longer than a frame.
+constexpr std::size_t QUICK_SORT_ROWS = 50000;
 constexpr int HINT_MARGIN = 8;
 
 bool IsQuickFilter(const QString& strText, std::size_t nRows) {
@@ -82,6 +84,15 @@ CTunebrView::CTunebrView(CTunebrDoc& doc, CUserSettings& settings, CPaneHost& ho
         std::make_unique<CFilterWorker>([this](std::shared_ptr<CFilterWorker::SResult> pResult) {
             PostToThreadOf(this, [this, pResult] { OnFilterMatched(*pResult); });
         });
+    m_pSortThread = std::make_unique<CJobThread<SSortJob, CTrackListModel::SRowOrders>>(
+        [](SSortJob& job, const std::atomic<bool>& bStop) {
+            return CTrackListModel::SortedOrders(job.arrAll, job.shown ? &*job.shown : nullptr,
+                                                 job.nSortKey, &bStop);
+        },
+        [this](std::uint64_t nJob, std::shared_ptr<CTrackListModel::SRowOrders> pOrders) {
+            PostToThreadOf(this, [this, nJob, pOrders] { OnSorted(nJob, *pOrders); });
+        },
+        CThreadStarter::Default());
 
     // Over the rows, letting the pointer through to the views; shown only while there is no row.
     m_pEmptyHint = new QLabel(LoadQString(IDS_EMPTY_LIST_HINT), this);
@@ -97,6 +108,7 @@ CTunebrView::CTunebrView(CTunebrDoc& doc, CUserSettings& settings, CPaneHost& ho
 
 CTunebrView::~CTunebrView() {
     m_pFilterWorker.reset();
+    m_pSortThread.reset();
     m_doc.RemoveView(this);
     // The views and their selection outlive this part of the object while the widget base
     // tears them down.
@@ -159,6 +171,7 @@ void CTunebrView::TakeUpdate(int nHint, CTrackList* pTracks) {
         // another thread lets go of the records first; the text is matched again on the list
         // the rebuild ends with.
         StopFilterMatch();
+        StopSort();
         m_pTracks = nullptr;
         m_pModel->Clear();
         ReportSelectionState();
@@ -204,9 +217,15 @@ void CTunebrView::TakeUpdate(int nHint, CTrackList* pTracks) {
 // A filter slow to match on the new rows is matched on the worker; no row shows meanwhile, as
 // the rows shown before may be gone.
 void CTunebrView::FillList() {
-    const bool bQuick =
-        IsQuickFilter(m_strShownFilter, m_pTracks != nullptr ? m_pTracks->size() : 0);
-    m_pModel->Fill(m_pTracks, m_nSortKey, bQuick);
+    const std::size_t nRows = m_pTracks != nullptr ? m_pTracks->size() : 0;
+    const bool bQuick = IsQuickFilter(m_strShownFilter, nRows);
+    // Many rows show in the list's own order until their sort comes.
+    StopSort();
+    const bool bQuickSort = nRows <= QUICK_SORT_ROWS;
+    m_pModel->Fill(m_pTracks, bQuickSort ? m_nSortKey : CTrackSort::KEY_NONE, bQuick);
+    if (!bQuickSort) {
+        SortRows();
+    }
     // A reset drops the selection without a signal.
     OnSelectionChanged();
     MatchFilter();
@@ -306,13 +325,68 @@ void CTunebrView::BeginRecordChange() {
     if (m_nRecordChanges++ == 0) {
         m_bMatchDeferred = m_nAwaitedMatch != 0;
         StopFilterMatch();
+        m_bSortDeferred = m_bSortDeferred || m_nAwaitedSort != 0;
+        StopSort();
     }
 }
 
 void CTunebrView::EndRecordChange() {
-    if (--m_nRecordChanges == 0 && m_bMatchDeferred) {
+    if (--m_nRecordChanges != 0) {
+        return;
+    }
+    if (m_bMatchDeferred) {
         MatchFilter();
     }
+    if (m_bSortDeferred) {
+        SortRows();
+    }
+}
+
+void CTunebrView::SortRows() {
+    StopSort();
+    m_bSortDeferred = false;
+    if (!CTrackSort::IsOrderingKey(m_nSortKey) ||
+        static_cast<std::size_t>(m_pModel->GetTotalCount()) <= QUICK_SORT_ROWS) {
+        m_pModel->Sort(m_nSortKey);
+        return;
+    }
+    if (m_nRecordChanges > 0) {
+        m_bSortDeferred = true;
+        return;
+    }
+    SSortJob job;
+    job.nSortKey = m_nSortKey;
+    job.arrAll = m_pModel->GetAllRows();
+    if (m_pModel->IsFiltered()) {
+        job.shown = m_pModel->GetShownRows();
+    }
+    m_nAwaitedSortRowsVersion = m_pModel->GetRowsVersion();
+    m_nAwaitedSort = m_pSortThread->Post(std::move(job));
+    if (m_nAwaitedSort != 0) {
+        GetDetailsView()->viewport()->setCursor(Qt::BusyCursor);
+    }
+}
+
+void CTunebrView::OnSorted(std::uint64_t nJob, const CTrackListModel::SRowOrders& orders) {
+    if (nJob != m_nAwaitedSort) {
+        return; // of a key since replaced, or of rows since gone
+    }
+    StopSort();
+    if (m_pModel->GetRowsVersion() != m_nAwaitedSortRowsVersion) {
+        SortRows(); // rows came, went or moved meanwhile
+        return;
+    }
+    m_pModel->AdoptOrders(m_nSortKey, orders);
+}
+
+// Whatever the sort thread was given is dropped; it has let go of the records on return.
+void CTunebrView::StopSort() {
+    if (m_nAwaitedSort == 0) {
+        return;
+    }
+    m_pSortThread->StopAndWait();
+    m_nAwaitedSort = 0;
+    GetDetailsView()->viewport()->unsetCursor();
 }
 
 bool CTunebrView::IsFiltered() const {
@@ -369,7 +443,7 @@ void CTunebrView::OnColumnClick(int nColumn) {
     } else {
         m_nSortKey = nKey;
     }
-    m_pModel->Sort(m_nSortKey);
+    SortRows();
     m_settings.m_nSortingColumn = m_nSortKey;
     ShowSortIndicator();
 }

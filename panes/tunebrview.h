@@ -3,12 +3,14 @@
 #pragma once
 
 #include "catalogue/docview.h"
+#include "catalogue/jobthread.h"
 #include "catalogue/tracklist.h"
 #include "panes/columnlayout.h"
 #include "panes/filterworker.h"
 #include "panes/listviewex.h"
 #include "panes/panehost.h"
 #include "panes/selectionstatus.h"
+#include "panes/tracklistmodel.h"
 
 #include <cstdint>
 #include <memory>
@@ -17,7 +19,6 @@
 
 class CPaneHost;
 class QLabel;
-class CTrackListModel;
 class QMenu;
 class CTunebrDoc;
 class CUserSettings;
@@ -41,7 +42,10 @@ public:
     // Rows from m_pTracks, in the order of m_nSortKey.
     void FillList();
     // A click on a column title: sorts by that column, the other way round on a second click.
+    // Many rows are sorted on another thread: they keep their order until the new one comes.
     void OnColumnClick(int nColumn);
+    // From a sort asked for to the rows in its order.
+    bool IsSortPending() const { return m_nAwaitedSort != 0 || m_bSortDeferred; }
 
     // Shows only the rows whose columns hold every word of the text. The filter stays while the
     // list is refilled (a tag edit, a rescan) and goes when another list is chosen. A long text,
@@ -125,6 +129,10 @@ private:
     void OnFilterMatched(CFilterWorker::SResult& result);
     void ShowFiltered(CTrackFilter filter, CTrackList arrPassed);
     void StopFilterMatch();
+    // Brings the rows to m_nSortKey: at once while that is quick, otherwise on the sort thread.
+    void SortRows();
+    void OnSorted(std::uint64_t nJob, const CTrackListModel::SRowOrders& orders);
+    void StopSort();
     void BeginRecordChange();
     void EndRecordChange();
 
@@ -148,8 +156,18 @@ private:
     std::unique_ptr<CFilterWorker> m_pFilterWorker;
     std::uint64_t m_nAwaitedMatch = 0;  // the worker's job for m_strFilter; 0 when none
     unsigned m_nAwaitedRowsVersion = 0; // of the model's rows the job was given
+    // The rows to sort, copied as the list changes meanwhile; the shown ones when filtered.
+    struct SSortJob {
+        int nSortKey = 0;
+        CTrackList arrAll;
+        std::optional<CTrackList> shown;
+    };
+    std::unique_ptr<CJobThread<SSortJob, CTrackListModel::SRowOrders>> m_pSortThread;
+    std::uint64_t m_nAwaitedSort = 0;       // the sort thread's job for m_nSortKey; 0 when none
+    unsigned m_nAwaitedSortRowsVersion = 0; // of the model's rows the job was given
     int m_nRecordChanges = 0;
     bool m_bMatchDeferred = false; // a match waits for the records' change to end
+    bool m_bSortDeferred = false;  // so does a sort
     // From a rebuild's start to the list it ends with: that list replaces the one filtered, it
     // is not another one chosen.
     bool m_bAwaitingRebuiltList = false;

@@ -837,6 +837,91 @@ TEST_F(TunebrViewFilter, APendingMatchGivesWayToWhatHappensMeanwhile) {
     }
 }
 
+// Many rows are sorted on the sort thread: they keep their order until the new one comes, and
+// whatever happens meanwhile they end in the order of the key on the list as it is then, the
+// selection on its records. No sort reads a record once it may change or go.
+TEST_F(TunebrViewFilter, ManyRowsAreSortedOffTheWindowsThread) {
+    constexpr int MANY = 60000;
+    CTrackStore otherTracks;
+    const struct {
+        const char* pszCase;
+        QString strFilter;
+        int nColumn; // clicked once the list shows, by file name
+        std::function<void()> fnMeanwhile;
+        const CTrackList* pList; // shown in the end, the selection kept when it is m_list
+    } aCases[] = {
+        {"a click", "", CTrackListModel::COL_FILE, [] {}, &m_list},
+        {"a click on filtered rows", "joe", CTrackListModel::COL_FILE, [] {}, &m_list},
+        {"a second click", "", CTrackListModel::COL_FILE,
+         [&] { ClickHeader(CTrackListModel::COL_FILE); }, &m_list},
+        {"another column", "", CTrackListModel::COL_FILE,
+         [&] { ClickHeader(CTrackListModel::COL_ARTIST); }, &m_list},
+        {"another list filled", "", CTrackListModel::COL_ARTIST,
+         [&] {
+             m_other = NumberedTracks(otherTracks, MANY);
+             Show(m_other);
+         },
+         &m_other},
+        {"a tag edit", "", CTrackListModel::COL_ARTIST,
+         [&] {
+             const CTunebrView::CRecordChange change(*m_pView);
+             m_list[MANY - 1]->SetArtist("Ann");
+             EXPECT_TRUE(m_pView->IsSortPending());
+         },
+         &m_list},
+        {"a rebuild that deletes the records", "", CTrackListModel::COL_FILE,
+         [&] {
+             m_pView->OnUpdate(nullptr, HINT_REBUILD_BEGIN, nullptr);
+             m_list.clear();
+             m_tracks = CTrackStore();
+             m_other = NumberedTracks(otherTracks, MANY);
+             m_pView->OnUpdate(nullptr, HINT_SHOW_TRACKS, &m_other);
+             m_pView->OnUpdate(nullptr, HINT_REBUILD_END, nullptr);
+         },
+         &m_other},
+    };
+    for (const auto& c : aCases) {
+        SCOPED_TRACE(c.pszCase);
+        m_list = NumberedTracks(m_tracks, MANY);
+        Show(m_list);
+        m_pView->SetFilterText(c.strFilter);
+        WaitForRows();
+        ASSERT_TRUE(QTest::qWaitFor([this] { return !m_pView->IsSortPending(); }, 10000));
+        SelectRows({3});
+        const CTrackInfo* pSelected = m_pView->GetSelectedTracks().at(0);
+        const Names arrBefore = Shown();
+        ClickHeader(c.nColumn);
+        ASSERT_TRUE(m_pView->IsSortPending());
+        EXPECT_EQ(Shown(), arrBefore);
+        c.fnMeanwhile();
+        ASSERT_TRUE(QTest::qWaitFor([this] { return !m_pView->IsSortPending(); }, 10000));
+        WaitForRows();
+
+        const CTrackList& arrOrdered = m_pView->GetModel()->GetAllRows();
+        Names arrAll = FileNames(*c.pList);
+        Names arrShownAll = FileNames(arrOrdered);
+        std::sort(arrAll.begin(), arrAll.end());
+        std::sort(arrShownAll.begin(), arrShownAll.end());
+        EXPECT_EQ(arrShownAll, arrAll);
+        EXPECT_EQ(Shown(), Fresh(c.strFilter, arrOrdered));
+        const int nKey = m_pView->GetSortKey();
+        EXPECT_EQ(m_pView->GetModel()->GetSortKey(), nKey);
+        const auto itUnordered =
+            std::adjacent_find(arrOrdered.begin(), arrOrdered.end(),
+                               [nKey](const CTrackInfo* pA, const CTrackInfo* pB) {
+                                   return CTrackSort::CompareTracks(pA, pB, nKey) > 0;
+                               });
+        EXPECT_EQ(itUnordered, arrOrdered.end());
+        if (c.pList == &m_list) {
+            EXPECT_EQ(m_pView->GetSelectedTracks(), CTrackList{const_cast<CTrackInfo*>(pSelected)});
+        }
+        m_pView->SetFilterText("");
+        WaitForRows();
+    }
+    // The rows go before the records of the other list.
+    m_pView->OnUpdate(nullptr, HINT_REBUILD_BEGIN, nullptr);
+}
+
 // The worker hands over the newest job's rows alone, each job's as a fresh filter gives them,
 // whether it has threads or not; without any it matches on the caller's thread, every job.
 // Stopped and waited for, it hands over nothing more.
