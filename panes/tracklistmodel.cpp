@@ -141,50 +141,58 @@ void CTrackListModel::Sort(int nSortKey) {
         m_nSortKey = nSortKey;
         return;
     }
-    AdoptOrders(nSortKey, *SortedOrders(m_arrAll, IsFiltered() ? &m_arrShown : nullptr, nSortKey));
+    AdoptSorted(nSortKey,
+                std::move(*SortedRows(m_arrAll, IsFiltered() ? &m_arrShown : nullptr, nSortKey)));
 }
 
-std::shared_ptr<CTrackListModel::SRowOrders>
-CTrackListModel::SortedOrders(const CTrackList& arrAll, const CTrackList* pShown, int nSortKey,
-                              const std::atomic<bool>* pStop) {
-    auto pOrders = std::make_shared<SRowOrders>();
-    pOrders->arrAll = CTrackSort::SortedOrder(arrAll, nSortKey, pStop);
+// Everything that takes time is done here, on the thread that sorts: at a million rows, even
+// putting the rows in their new places means a million reads scattered over memory.
+std::shared_ptr<CTrackListModel::SSortedRows>
+CTrackListModel::SortedRows(const CTrackList& arrAll, const CTrackList* pShown, int nSortKey,
+                            const std::atomic<bool>* pStop) {
+    const auto IsStopped = [pStop] { return pStop != nullptr && pStop->load(); };
+    const std::vector<std::uint32_t> arrAllOrder = CTrackSort::SortedOrder(arrAll, nSortKey, pStop);
     // A stable sort of the filtered rows gives them in the order of the whole list sorted.
-    if (pShown != nullptr) {
-        pOrders->arrShown = CTrackSort::SortedOrder(*pShown, nSortKey, pStop);
+    const std::vector<std::uint32_t> arrShownOrder =
+        pShown != nullptr && !IsStopped() ? CTrackSort::SortedOrder(*pShown, nSortKey, pStop)
+                                          : std::vector<std::uint32_t>();
+    if (IsStopped()) {
+        return nullptr;
     }
-    const bool bStopped = pStop != nullptr && pStop->load();
-    return bStopped ? nullptr : pOrders;
+    auto pSorted = std::make_shared<SSortedRows>();
+    pSorted->arrAll = Reordered(arrAll, arrAllOrder);
+    if (pShown != nullptr) {
+        pSorted->arrShown = Reordered(*pShown, arrShownOrder);
+    }
+    const std::vector<std::uint32_t>& arrOrder = pShown != nullptr ? arrShownOrder : arrAllOrder;
+    pSorted->arrNewRow.resize(arrOrder.size());
+    for (std::size_t nNew = 0; nNew < arrOrder.size(); ++nNew) {
+        pSorted->arrNewRow[arrOrder[nNew]] = static_cast<int>(nNew);
+    }
+    return pSorted;
 }
 
-void CTrackListModel::AdoptOrders(int nSortKey, const SRowOrders& orders) {
-    if (orders.arrAll.size() != m_arrAll.size() ||
-        (IsFiltered() && orders.arrShown.size() != m_arrShown.size())) {
-        return; // orders of other rows: nothing to reorder by
+void CTrackListModel::AdoptSorted(int nSortKey, SSortedRows sorted) {
+    if (sorted.arrAll.size() != m_arrAll.size() ||
+        (IsFiltered() && sorted.arrShown.size() != m_arrShown.size())) {
+        return; // rows sorted from other rows
     }
-    m_nSortKey = nSortKey;
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
-    // The selection and the current row are persistent indexes: they follow their records.
+    m_nSortKey = nSortKey;
+    m_arrAll = std::move(sorted.arrAll);
     if (IsFiltered()) {
-        m_arrAll = Reordered(m_arrAll, orders.arrAll);
+        m_arrShown = std::move(sorted.arrShown);
         m_arrSteps.clear();
     }
-    CTrackList& arrRows = IsFiltered() ? m_arrShown : m_arrAll;
-    const std::vector<std::uint32_t>& arrOrder = IsFiltered() ? orders.arrShown : orders.arrAll;
-    std::vector<int> arrNewRow(arrRows.size());
-    for (std::size_t nNew = 0; nNew < arrOrder.size(); ++nNew) {
-        arrNewRow[arrOrder[nNew]] = static_cast<int>(nNew);
-    }
-    arrRows = Reordered(arrRows, arrOrder);
-
+    // The selection and the current row are persistent indexes: they follow their records.
     const QModelIndexList arrFrom = persistentIndexList();
     QModelIndexList arrTo;
     arrTo.reserve(arrFrom.size());
     for (const QModelIndex& index : arrFrom) {
-        arrTo.append(createIndex(arrNewRow[index.row()], index.column()));
+        arrTo.append(
+            createIndex(sorted.arrNewRow[static_cast<std::size_t>(index.row())], index.column()));
     }
     changePersistentIndexList(arrFrom, arrTo);
-
     emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
 

@@ -82,18 +82,19 @@ public:
     void Clear();
     // Reorders the rows; rows that compare equal keep their relative order.
     void Sort(int nSortKey);
-    // Sort in two steps, for a sort made on another thread: the orders of the whole list and of
-    // the rows shown (filtered only) under a key, made from copies of GetAllRows and
-    // GetShownRows; null when pStop stopped them.
-    struct SRowOrders {
-        std::vector<std::uint32_t> arrAll;
-        std::vector<std::uint32_t> arrShown;
+    // Sort in two steps, for a sort made on another thread: the rows in the order of a key, made
+    // from copies of GetAllRows and GetShownRows (filtered only), and where each row shown went;
+    // null when pStop stopped the sort.
+    struct SSortedRows {
+        CTrackList arrAll;
+        CTrackList arrShown;
+        std::vector<int> arrNewRow; // of each row shown before
     };
-    static std::shared_ptr<SRowOrders> SortedOrders(const CTrackList& arrAll,
-                                                    const CTrackList* pShown, int nSortKey,
-                                                    const std::atomic<bool>* pStop = nullptr);
-    // Reorders the rows by orders made on the rows as they are now (the same rows version).
-    void AdoptOrders(int nSortKey, const SRowOrders& orders);
+    static std::shared_ptr<SSortedRows> SortedRows(const CTrackList& arrAll,
+                                                   const CTrackList* pShown, int nSortKey,
+                                                   const std::atomic<bool>* pStop = nullptr);
+    // Shows rows sorted from the rows as they are now (the same rows version).
+    void AdoptSorted(int nSortKey, SSortedRows sorted);
     // The key the rows are in order of.
     int GetSortKey() const { return m_nSortKey; }
 

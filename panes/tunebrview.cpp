@@ -84,13 +84,13 @@ CTunebrView::CTunebrView(CTunebrDoc& doc, CUserSettings& settings, CPaneHost& ho
         std::make_unique<CFilterWorker>([this](std::shared_ptr<CFilterWorker::SResult> pResult) {
             PostToThreadOf(this, [this, pResult] { OnFilterMatched(*pResult); });
         });
-    m_pSortThread = std::make_unique<CJobThread<SSortJob, CTrackListModel::SRowOrders>>(
+    m_pSortThread = std::make_unique<CJobThread<SSortJob, CTrackListModel::SSortedRows>>(
         [](SSortJob& job, const std::atomic<bool>& bStop) {
-            return CTrackListModel::SortedOrders(job.arrAll, job.shown ? &*job.shown : nullptr,
-                                                 job.nSortKey, &bStop);
+            return CTrackListModel::SortedRows(job.arrAll, job.shown ? &*job.shown : nullptr,
+                                               job.nSortKey, &bStop);
         },
-        [this](std::uint64_t nJob, std::shared_ptr<CTrackListModel::SRowOrders> pOrders) {
-            PostToThreadOf(this, [this, nJob, pOrders] { OnSorted(nJob, *pOrders); });
+        [this](std::uint64_t nJob, std::shared_ptr<CTrackListModel::SSortedRows> pSorted) {
+            PostToThreadOf(this, [this, nJob, pSorted] { OnSorted(nJob, *pSorted); });
         },
         CThreadStarter::Default());
 
@@ -367,7 +367,7 @@ void CTunebrView::SortRows() {
     }
 }
 
-void CTunebrView::OnSorted(std::uint64_t nJob, const CTrackListModel::SRowOrders& orders) {
+void CTunebrView::OnSorted(std::uint64_t nJob, CTrackListModel::SSortedRows& sorted) {
     if (nJob != m_nAwaitedSort) {
         return; // of a key since replaced, or of rows since gone
     }
@@ -376,7 +376,7 @@ void CTunebrView::OnSorted(std::uint64_t nJob, const CTrackListModel::SRowOrders
         SortRows(); // rows came, went or moved meanwhile
         return;
     }
-    m_pModel->AdoptOrders(m_nSortKey, orders);
+    m_pModel->AdoptSorted(m_nSortKey, std::move(sorted));
 }
 
 // Whatever the sort thread was given is dropped; it has let go of the records on return.

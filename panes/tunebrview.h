@@ -131,7 +131,7 @@ private:
     void StopFilterMatch();
     // Brings the rows to m_nSortKey: at once while that is quick, otherwise on the sort thread.
     void SortRows();
-    void OnSorted(std::uint64_t nJob, const CTrackListModel::SRowOrders& orders);
+    void OnSorted(std::uint64_t nJob, CTrackListModel::SSortedRows& sorted);
     void StopSort();
     void BeginRecordChange();
     void EndRecordChange();
@@ -162,7 +162,7 @@ private:
         CTrackList arrAll;
         std::optional<CTrackList> shown;
     };
-    std::unique_ptr<CJobThread<SSortJob, CTrackListModel::SRowOrders>> m_pSortThread;
+    std::unique_ptr<CJobThread<SSortJob, CTrackListModel::SSortedRows>> m_pSortThread;
     std::uint64_t m_nAwaitedSort = 0;       // the sort thread's job for m_nSortKey; 0 when none
     unsigned m_nAwaitedSortRowsVersion = 0; // of the model's rows the job was given
     int m_nRecordChanges = 0;
