@@ -100,6 +100,12 @@ CTrackListModel::CTrackListModel(QObject* pParent)
     connect(this, &QAbstractItemModel::rowsInserted, this, countChange);
     connect(this, &QAbstractItemModel::rowsRemoved, this, countChange);
     connect(this, &QAbstractItemModel::rowsMoved, this, countChange);
+    // A layout changes with the rows themselves where it is not a sort: see InsertShown and
+    // AdoptFilter.
+    const auto countSetChange = [this] { ++m_nRowSetVersion; };
+    connect(this, &QAbstractItemModel::modelReset, this, countSetChange);
+    connect(this, &QAbstractItemModel::rowsInserted, this, countSetChange);
+    connect(this, &QAbstractItemModel::rowsRemoved, this, countSetChange);
 }
 
 CTrackListModel::~CTrackListModel() = default;
@@ -252,6 +258,7 @@ void CTrackListModel::InsertShown(const CTrackList& arrNew) {
         arrTo.append(createIndex(arrNewRow[static_cast<std::size_t>(index.row())], index.column()));
     }
     changePersistentIndexList(arrFrom, arrTo);
+    ++m_nRowSetVersion;
     emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
 
@@ -357,6 +364,7 @@ void CTrackListModel::AdoptFilter(CTrackFilter filter, CTrackList arrPassed) {
     m_filter = std::move(filter);
     m_bMatched = true;
     MovePersistentIndexes(arrOld);
+    ++m_nRowSetVersion;
     emit layoutChanged();
 }
 

@@ -74,6 +74,9 @@ public:
     const CTrackList& GetAllRows() const { return m_arrAll; }
     // Changes whenever rows come, go or move: rows matched on an earlier version do not fit.
     unsigned GetRowsVersion() const { return m_nRowsVersion; }
+    // Changes whenever rows come or go, but not when they only move: what is said of the rows
+    // as a whole (their count and size) holds while it stays.
+    unsigned GetRowSetVersion() const { return m_nRowSetVersion; }
     // The rows shown, in display order: those the filter lets through.
     const CTrackList& GetShownRows() const { return Rows(); }
     // Every row of the list, the filter aside.
@@ -148,6 +151,7 @@ private:
     std::vector<SFilterStep> m_arrSteps;
     bool m_bMatched = true;
     unsigned m_nRowsVersion = 0;
+    unsigned m_nRowSetVersion = 0;
     int m_nColumnAlignment = 0;
     QIcon m_iconNote;
     QString m_strTitles[COLUMN_COUNT];

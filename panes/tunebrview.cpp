@@ -411,7 +411,7 @@ SStatusTexts CTunebrView::GetStatusTexts() const {
     const bool bFiltered = IsFiltered();
     // The rows shown change with every key typed in the filter box, and with every batch of a
     // scan: the description of a list without selection is kept for the rows it was made of.
-    const std::pair<unsigned, bool> shownRows(m_pModel->GetRowsVersion(), bFiltered);
+    const std::pair<unsigned, bool> shownRows(m_pModel->GetRowSetVersion(), bFiltered);
     if (arrSelected.empty() && (!m_listStatus || m_listStatusRows != shownRows)) {
         m_listStatus = CSelectionStatus::DescribeList(
             m_pModel->GetShownRows(), static_cast<std::size_t>(m_pModel->GetTotalCount()),
