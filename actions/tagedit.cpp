@@ -3,9 +3,9 @@
 #include "actions/tagedit.h"
 
 #include "catalogue/id3v2tag.h"
+#include "catalogue/tagfieldrules.h"
 #include "catalogue/tagtext.h"
 #include "catalogue/trackinfo.h"
-#include "res/strings.h"
 
 #include <algorithm>
 #include <utility>
@@ -54,8 +54,7 @@ std::optional<std::size_t> EncodedSize(const std::string& strText, const CTagCod
 }
 
 bool IsArtistPlaceholder(const std::string& strArtist) {
-    return strArtist == LoadString(IDS_UNDEFINED, ELanguage::English) ||
-           strArtist == LoadString(IDS_UNDEFINED, ELanguage::French);
+    return CTagFieldRules::IsArtistPlaceholder(strArtist);
 }
 
 namespace {
@@ -227,15 +226,7 @@ std::optional<ETagField> FindUnencodableField(const SPageValues& values, const C
 }
 
 bool IsValidTrackText(const std::string& strTrack) {
-    if (strTrack.empty()) {
-        return true;
-    }
-    if (strTrack.size() > 3 || !std::all_of(strTrack.begin(), strTrack.end(),
-                                            [](char c) { return c >= '0' && c <= '9'; })) {
-        return false;
-    }
-    const int nTrack = std::stoi(strTrack);
-    return nTrack >= 1 && nTrack <= 255;
+    return strTrack.empty() || CTagFieldRules::ParseTrack(strTrack).has_value();
 }
 
 STagChanges ChangesFromPage(const SPageValues& before, const SPageValues& after, bool bOneFile) {

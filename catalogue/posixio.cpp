@@ -76,6 +76,18 @@ int CFileOps::Unlink(const char* pszPath) {
     return ::unlink(pszPath);
 }
 
+int CFileOps::RenameNoReplace(const char* pszFrom, const char* pszTo) {
+    return ::renameat2(AT_FDCWD, pszFrom, AT_FDCWD, pszTo, RENAME_NOREPLACE);
+}
+
+int CFileOps::Link(const char* pszFrom, const char* pszTo) {
+    return ::linkat(AT_FDCWD, pszFrom, AT_FDCWD, pszTo, 0);
+}
+
+int CFileOps::Lstat(const char* pszPath, struct stat* pStat) {
+    return ::lstat(pszPath, pStat);
+}
+
 int CFileOps::OpenFolderAt(int nDirFd, const char* pszPath) {
     return ::openat(nDirFd, pszPath, O_RDONLY | O_CLOEXEC | O_DIRECTORY | O_NOCTTY | O_NONBLOCK);
 }

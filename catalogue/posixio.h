@@ -35,6 +35,13 @@ public:
     virtual int Fsync(int nFd);
     virtual int Rename(const char* pszFrom, const char* pszTo);
     virtual int Unlink(const char* pszPath);
+    // Renames without ever replacing: a name that exists gives EEXIST. File systems that cannot
+    // promise that give EINVAL (or ENOSYS, EOPNOTSUPP), and nothing is renamed.
+    virtual int RenameNoReplace(const char* pszFrom, const char* pszTo);
+    // A second name for the file itself, a symbolic link as it is; EEXIST when the name exists.
+    virtual int Link(const char* pszFrom, const char* pszTo);
+    // What the name itself is: a symbolic link is not followed.
+    virtual int Lstat(const char* pszPath, struct stat* pStat);
     // The folder scans open and list; open read-only, non-blocking, close-on-exec.
     virtual int OpenFolderAt(int nDirFd, const char* pszPath);
     // getdents64: bytes of entries put in pBuffer, 0 at the end, -1 on an error.

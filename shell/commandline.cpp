@@ -3,6 +3,7 @@
 #include "shell/commandline.h"
 
 #include "catalogue/cataloguehost.h"
+#include "catalogue/nameformat.h"
 #include "catalogue/posixio.h"
 #include "catalogue/trackinfo.h"
 #include "catalogue/tunebrdoc.h"
@@ -10,6 +11,7 @@
 #include "platform/settingsstore.h"
 #include "platform/usersettings.h"
 #include "res/strings.h"
+#include "shell/renamecommand.h"
 #include "shell/tagsetcommand.h"
 
 #include <algorithm>
@@ -38,8 +40,10 @@ constexpr const char* USAGE =
     "       tunebrowse --tree [--by-genre] [--pattern PATTERN] [--encoding NAME] [FOLDER]\n"
     "       tunebrowse --set FIELD=VALUE [--set FIELD=VALUE ...] [OPTION...] FILE|FOLDER...\n"
     "       tunebrowse --set-from-id3v2 [OPTION...] FILE|FOLDER...\n"
-    "  OPTION: --keep-times, --dry-run, --pattern PATTERN, --encoding NAME, and with\n"
-    "  --set --also-id3v2\n";
+    "       tunebrowse --rename FORMAT [OPTION...] FILE|FOLDER...\n"
+    "       tunebrowse --tags-from-name FORMAT [OPTION...] FILE|FOLDER...\n"
+    "  OPTION: --keep-times (not with --rename), --dry-run, --pattern PATTERN,\n"
+    "  --encoding NAME, and with --set --also-id3v2\n";
 
 constexpr const char* HELP =
     "Browse the MP3 files of a folder and its sub-folders by their ID3v1 tags.\n"
@@ -58,13 +62,27 @@ constexpr const char* HELP =
     "                     or genre (a number or a name); the other fields keep their bytes\n"
     "  --set-from-id3v2   fill the empty ID3v1 fields of each FILE from its ID3v2 tag\n"
     "                     (texts cut to the fields' widths); the ID3v2 tag is not changed\n"
-    "  FOLDER (with --set or --set-from-id3v2)\n"
+    "  --rename FORMAT    rename each FILE to FORMAT made of its ID3v1 fields: %t title,\n"
+    "                     %a artist, %l album, %y year, %n track (two digits), %g genre,\n"
+    "                     %c comment, %% a percent sign; the file keeps its extension\n"
+    "                     and its folder; '/' and control characters become '_', a name\n"
+    "                     too long is cut; an empty or unchanged name leaves the file\n"
+    "                     alone; a name that exists, or that a file before takes, is\n"
+    "                     never replaced: that file is named and keeps its name\n"
+    "  --tags-from-name FORMAT\n"
+    "                     write into each FILE's ID3v1 tag the fields found in its name\n"
+    "                     (without the extension) by FORMAT, each placeholder once, as\n"
+    "                     --set writes them; the text between placeholders must match;\n"
+    "                     a field found empty is left alone; a name that does not match\n"
+    "                     is named and skipped\n"
+    "  FOLDER (with --set, --set-from-id3v2, --rename or --tags-from-name)\n"
     "                     every file of FOLDER and its sub-folders that the pattern\n"
     "                     matches; a FILE named is taken whatever the pattern\n"
     "  --keep-times       each file written keeps its modification time (also on when\n"
     "                     the window's option to keep file times is)\n"
-    "  --dry-run          print for each file what would change (field: old -> new)\n"
-    "                     and write nothing; the exit status is the one of a real run\n"
+    "  --dry-run          print for each file what would change (field: old -> new,\n"
+    "                     or for --rename old -> new name) and change nothing; the exit\n"
+    "                     status is the one of a real run\n"
     "  --also-id3v2       with --set: write the fields into each file's ID3v2 tag too,\n"
     "                     where it has one (what players show); its other frames and\n"
     "                     the audio keep their bytes; a file whose ID3v2 tag cannot be\n"
@@ -75,7 +93,10 @@ constexpr const char* HELP =
     "  --help             print this help\n"
     "  --version          print the version\n"
     "\n"
-    "--list, --tree, --set and --set-from-id3v2 need no display and change no setting.\n"
+    "--list, --tree, --rename, --tags-from-name,\n"
+    "--set and --set-from-id3v2 need no display and change no setting. A file that\n"
+    "--rename or --tags-from-name refuses or cannot change is named and the others are\n"
+    "still done (exit status 1).\n"
     "A value too wide for its field stops --set before any file is written (exit status\n"
     "2); a file that cannot be written is named and the others are still written (exit\n"
     "status 1), as is output that cannot be written (a reader that stops once it has what\n"
@@ -270,6 +291,15 @@ CCommandLine CCommandLine::Parse(const std::vector<std::string>& arrArgs) {
             }
         } else if (strArg == "--set-from-id3v2") {
             cmd.m_bFromId3v2 = true;
+        } else if (strArg == "--rename" || strArg == "--tags-from-name") {
+            if (i + 1 >= arrArgs.size()) {
+                return fail(strArg + " needs a format");
+            }
+            if (cmd.m_strFormat) {
+                return fail("--rename and --tags-from-name exclude each other");
+            }
+            cmd.m_bRename = strArg == "--rename";
+            cmd.m_strFormat = arrArgs[++i];
         } else if (strArg == "--by-genre") {
             cmd.m_bByGenre = true;
         } else if (strArg == "--keep-times") {
@@ -292,15 +322,32 @@ CCommandLine CCommandLine::Parse(const std::vector<std::string>& arrArgs) {
             cmd.m_arrFiles.push_back(strArg);
         }
     }
-    if (!cmd.m_arrSets.empty() || cmd.m_bFromId3v2) {
-        const char* pszOption = cmd.m_bFromId3v2 ? "--set-from-id3v2" : "--set";
-        if (cmd.m_eMode != EMode::Window || (cmd.m_bFromId3v2 && !cmd.m_arrSets.empty())) {
+    if (!cmd.m_arrSets.empty() || cmd.m_bFromId3v2 || cmd.m_strFormat) {
+        const char* pszOption = cmd.m_strFormat ? (cmd.m_bRename ? "--rename" : "--tags-from-name")
+                                : cmd.m_bFromId3v2 ? "--set-from-id3v2"
+                                                   : "--set";
+        const int nWrites =
+            int(!cmd.m_arrSets.empty()) + int(cmd.m_bFromId3v2) + int(cmd.m_strFormat.has_value());
+        if (cmd.m_eMode != EMode::Window || nWrites > 1) {
             return fail(std::string(pszOption) + " goes with files alone");
         }
         if (cmd.m_arrFiles.empty()) {
             return fail(std::string(pszOption) + " needs at least one file");
         }
-        cmd.m_eMode = cmd.m_bFromId3v2 ? EMode::SetFromId3v2 : EMode::Set;
+        if (cmd.m_strFormat) {
+            std::string strError;
+            const std::optional<CNameFormat> format =
+                CNameFormat::Parse(*cmd.m_strFormat, strError);
+            if (format && !cmd.m_bRename) {
+                strError = format->CheckForMatching();
+            }
+            if (!format || !strError.empty()) {
+                return fail(std::string(pszOption) + " '" + *cmd.m_strFormat + "': " + strError);
+            }
+            cmd.m_eMode = cmd.m_bRename ? EMode::Rename : EMode::TagsFromName;
+        } else {
+            cmd.m_eMode = cmd.m_bFromId3v2 ? EMode::SetFromId3v2 : EMode::Set;
+        }
     } else {
         if (cmd.m_arrFiles.size() > 1) {
             return fail("one folder at most");
@@ -316,7 +363,8 @@ CCommandLine CCommandLine::Parse(const std::vector<std::string>& arrArgs) {
     }
     if (cmd.m_strEncoding) {
         if (cmd.m_eMode == EMode::Window) {
-            return fail("--encoding goes with --list, --tree or --set");
+            return fail("--encoding goes with --list, --tree, --set, --rename or "
+                        "--tags-from-name");
         }
         if (!CTagCodec::FromName(*cmd.m_strEncoding)) {
             return fail("unknown encoding " + *cmd.m_strEncoding);
@@ -325,17 +373,22 @@ CCommandLine CCommandLine::Parse(const std::vector<std::string>& arrArgs) {
     if (cmd.m_bByGenre && cmd.m_eMode != EMode::Tree) {
         return fail("--by-genre goes with --tree");
     }
-    const bool bSets = cmd.m_eMode == EMode::Set || cmd.m_eMode == EMode::SetFromId3v2;
-    if (cmd.m_strPattern && cmd.m_eMode != EMode::List && cmd.m_eMode != EMode::Tree && !bSets) {
-        return fail("--pattern goes with --list, --tree, --set or --set-from-id3v2");
+    const bool bSets = cmd.m_eMode == EMode::Set || cmd.m_eMode == EMode::SetFromId3v2 ||
+                       cmd.m_eMode == EMode::TagsFromName;
+    if (cmd.m_strPattern && cmd.m_eMode != EMode::List && cmd.m_eMode != EMode::Tree &&
+        !cmd.ChangesFiles()) {
+        return fail("--pattern goes with --list, --tree or a mode that changes files");
     }
     // Filling from the ID3v2 tag writes back nothing but its own texts, cut to ID3v1's widths.
     if (cmd.m_bAlsoId3v2 && cmd.m_eMode != EMode::Set) {
         return fail("--also-id3v2 goes with --set");
     }
-    if ((cmd.m_bKeepTimes || cmd.m_bDryRun) && !bSets) {
-        return fail(std::string(cmd.m_bKeepTimes ? "--keep-times" : "--dry-run") +
-                    " goes with --set or --set-from-id3v2");
+    // A rename leaves the file's bytes and times as they are.
+    if (cmd.m_bKeepTimes && !bSets) {
+        return fail("--keep-times goes with --set, --set-from-id3v2 or --tags-from-name");
+    }
+    if (cmd.m_bDryRun && !cmd.ChangesFiles()) {
+        return fail("--dry-run goes with --set, --set-from-id3v2, --rename or --tags-from-name");
     }
     return cmd;
 }
@@ -359,6 +412,9 @@ int CCommandLine::RunWithoutWindow(std::FILE* pOut, std::FILE* pErr) const {
     case EMode::Set:
     case EMode::SetFromId3v2:
         return RunSet(fileOps, pOut, pErr);
+    case EMode::Rename:
+    case EMode::TagsFromName:
+        return RunNames(fileOps, pOut, pErr);
     case EMode::List:
     case EMode::Tree:
         break;
@@ -437,6 +493,30 @@ int CCommandLine::RunSet(CFileOps& ops, std::FILE* pOut, std::FILE* pErr) const 
     const int nExit = changes
                           ? CTagSetCommand::Run(*changes, arrFiles, codec, options, ops, pOut, pErr)
                           : CTagSetCommand::RunFromId3v2(arrFiles, codec, options, ops, pOut, pErr);
+    return std::fflush(pOut) == 0 ? nExit : std::max(nExit, 1);
+}
+
+bool CCommandLine::ChangesFiles() const {
+    return m_eMode == EMode::Set || m_eMode == EMode::SetFromId3v2 || m_eMode == EMode::Rename ||
+           m_eMode == EMode::TagsFromName;
+}
+
+int CCommandLine::RunNames(CFileOps& ops, std::FILE* pOut, std::FILE* pErr) const {
+    std::string strError;
+    const std::optional<CNameFormat> format = CNameFormat::Parse(*m_strFormat, strError);
+    CUserSettings settings;
+    settings.LoadSettings(CSettingsStore());
+    const std::vector<std::string> arrFiles =
+        FilesToSet(m_strPattern.value_or(settings.m_strFileExt), ops);
+    int nExit = 0;
+    if (m_eMode == EMode::Rename) {
+        nExit = CRenameCommand::Run(*format, arrFiles, Codec(), m_bDryRun, ops, pOut, pErr);
+    } else {
+        CTagSetCommand::SOptions options;
+        options.m_bKeepTimes = m_bKeepTimes || settings.m_bKeepFileTimes != 0;
+        options.m_bDryRun = m_bDryRun;
+        nExit = CTagSetCommand::RunFromNames(*format, arrFiles, Codec(), options, ops, pOut, pErr);
+    }
     return std::fflush(pOut) == 0 ? nExit : std::max(nExit, 1);
 }
 

@@ -14,7 +14,18 @@ class CFileOps;
 // What the user asked for on the command line.
 class CCommandLine {
 public:
-    enum class EMode { Window, List, Tree, Set, SetFromId3v2, Help, Version, Usage };
+    enum class EMode {
+        Window,
+        List,
+        Tree,
+        Set,
+        SetFromId3v2,
+        Rename,
+        TagsFromName,
+        Help,
+        Version,
+        Usage
+    };
 
     // Anything malformed gives EMode::Usage with m_strError set.
     static CCommandLine Parse(const std::vector<std::string>& arrArgs);
@@ -27,7 +38,10 @@ public:
     std::optional<std::string> m_strPattern;
     std::optional<std::string> m_strEncoding;
     std::vector<std::string> m_arrSets;  // FIELD=VALUE, in order
-    std::vector<std::string> m_arrFiles; // the files --set writes
+    std::vector<std::string> m_arrFiles; // the files --set writes or --rename renames
+    // The name format of --rename or --tags-from-name.
+    std::optional<std::string> m_strFormat;
+    bool m_bRename = false;
     bool m_bFromId3v2 = false;
     bool m_bByGenre = false;
     bool m_bKeepTimes = false; // also on when the stored option says so
@@ -38,6 +52,9 @@ public:
 private:
     CTagCodec Codec() const;
     int RunSet(CFileOps& ops, std::FILE* pOut, std::FILE* pErr) const;
+    int RunNames(CFileOps& ops, std::FILE* pOut, std::FILE* pErr) const;
+    // Whether the mode reads and changes the files named (or the files of the folders named).
+    bool ChangesFiles() const;
     // The files named, each folder among them replaced by the files of its tree that the
     // pattern matches, in scan order.
     std::vector<std::string> FilesToSet(const std::string& strPattern, CFileOps& ops) const;

@@ -6,12 +6,13 @@
 #include "catalogue/genres.h"
 #include "catalogue/id3v2frames.h"
 #include "catalogue/id3v2tag.h"
+#include "catalogue/nameformat.h"
 #include "catalogue/posixio.h"
+#include "catalogue/renameplan.h"
+#include "catalogue/tagfieldrules.h"
+#include "catalogue/tagtext.h"
 #include "catalogue/tagwriter.h"
 #include "catalogue/trackinfo.h"
-#include "res/strings.h"
-
-#include <QString>
 
 #include <cerrno>
 #include <cstring>
@@ -20,55 +21,6 @@
 #include <sys/stat.h>
 
 namespace {
-
-// A whole number from nMin to nMax, nothing else.
-std::optional<int> ParseNumber(const std::string& strText, int nMin, int nMax) {
-    if (strText.empty() || strText.size() > 3 ||
-        strText.find_first_not_of("0123456789") != std::string::npos) {
-        return std::nullopt;
-    }
-    const int nValue = std::stoi(strText);
-    if (nValue < nMin || nValue > nMax) {
-        return std::nullopt;
-    }
-    return nValue;
-}
-
-// By its number, or by its name in the table without regard to letter case.
-std::optional<unsigned char> ParseGenre(const std::string& strText) {
-    if (const std::optional<int> nGenre = ParseNumber(strText, 0, 255)) {
-        return static_cast<unsigned char>(*nGenre);
-    }
-    const QString strWanted = QString::fromStdString(strText);
-    for (int nGenre = 0; nGenre < GENRE_NONE; ++nGenre) {
-        if (strWanted.compare(QString::fromUtf8(g_szGenreNames[nGenre]), Qt::CaseInsensitive) ==
-            0) {
-            return static_cast<unsigned char>(nGenre);
-        }
-    }
-    return std::nullopt;
-}
-
-// The placeholder shown for files without an artist is no name to store.
-std::string WithoutPlaceholder(const std::string& strArtist) {
-    const bool bPlaceholder = strArtist == LoadString(IDS_UNDEFINED, ELanguage::English) ||
-                              strArtist == LoadString(IDS_UNDEFINED, ELanguage::French);
-    return bPlaceholder ? std::string() : strArtist;
-}
-
-struct SField {
-    const char* pszName;
-    std::optional<std::string> STagChanges::*pText;
-    std::size_t nWidth;
-};
-
-const SField s_aTextFields[] = {
-    {"title", &STagChanges::m_strTitle, CId3v1Tag::TEXT_WIDTH},
-    {"artist", &STagChanges::m_strArtist, CId3v1Tag::TEXT_WIDTH},
-    {"album", &STagChanges::m_strAlbum, CId3v1Tag::TEXT_WIDTH},
-    {"year", &STagChanges::m_strYear, CId3v1Tag::YEAR_WIDTH},
-    {"comment", &STagChanges::m_strComment, CId3v1Tag::TEXT_WIDTH},
-};
 
 std::string Describe(EWriteStatus eStatus) {
     switch (eStatus) {
@@ -142,6 +94,23 @@ void AppendChange(std::string& strOut, const char* pszField, std::string_view st
     }
 }
 
+// The fields the format finds in the record's file name, or nothing with why not.
+std::optional<STagChanges> ChangesFromName(const CNameFormat& format, const CTrackInfo& track,
+                                           const CTagCodec& codec, std::string& strWhyNot) {
+    const std::string_view strStem = CRenamePlan::SplitExtension(track.GetFileName()).first;
+    const std::string strText = IsValidUtf8(strStem) ? std::string(strStem) : codec.Decode(strStem);
+    const auto arrFound = format.Match(strText);
+    if (!arrFound) {
+        strWhyNot = "its name does not match the format";
+        return std::nullopt;
+    }
+    std::optional<STagChanges> changes = CNameFormat::ToChanges(*arrFound, strWhyNot);
+    if (changes) {
+        strWhyNot = CTagFieldRules::CheckWidths(*changes, codec);
+    }
+    return changes && strWhyNot.empty() ? changes : std::nullopt;
+}
+
 std::string TrackText(int nTrack) {
     return nTrack == 0 ? std::string() : std::to_string(nTrack);
 }
@@ -153,70 +122,16 @@ std::optional<STagChanges> CTagSetCommand::ParseAssignments(const std::vector<st
     STagChanges changes;
     for (const std::string& strSet : arrSets) {
         const std::size_t nEquals = strSet.find('=');
-        const std::string strField = strSet.substr(0, nEquals);
-        const std::string strValue = nEquals == std::string::npos ? "" : strSet.substr(nEquals + 1);
         if (nEquals == std::string::npos) {
             strError = "--set needs FIELD=VALUE, not '" + strSet + "'";
             return std::nullopt;
         }
-        bool bKnown = false;
-        for (const SField& field : s_aTextFields) {
-            if (strField == field.pszName) {
-                changes.*field.pText =
-                    strField == "artist" ? WithoutPlaceholder(strValue) : strValue;
-                bKnown = true;
-            }
-        }
-        if (bKnown) {
-            continue;
-        }
-        if (strField == "track") {
-            // An empty value takes the track number away; 0 is no track number to write.
-            changes.m_nTrack = strValue.empty() ? 0 : ParseNumber(strValue, 1, 255).value_or(-1);
-            if (*changes.m_nTrack < 0) {
-                strError = "track: '" + strValue + "' is no number from 1 to 255";
-                return std::nullopt;
-            }
-        } else if (strField == "genre") {
-            changes.m_nGenre = ParseGenre(strValue);
-            if (!changes.m_nGenre) {
-                strError = "genre: '" + strValue +
-                           "' is neither a number from 0 to 255 nor a "
-                           "genre name";
-                return std::nullopt;
-            }
-        } else {
-            strError = "unknown field '" + strField +
-                       "' (title, artist, album, year, comment, track, genre)";
+        if (!CTagFieldRules::Assign(std::string_view(strSet).substr(0, nEquals),
+                                    strSet.substr(nEquals + 1), changes, strError)) {
             return std::nullopt;
         }
     }
     return changes;
-}
-
-std::string CTagSetCommand::CheckWidths(const STagChanges& changes, const CTagCodec& codec) {
-    for (const SField& field : s_aTextFields) {
-        const std::optional<std::string>& strText = changes.*field.pText;
-        if (!strText) {
-            continue;
-        }
-        const std::optional<std::string> strBytes = codec.Encode(*strText);
-        if (!strBytes) {
-            return std::string(field.pszName) + ": '" + *strText + "' has characters that " +
-                   codec.GetName() + " cannot store";
-        }
-        if (strBytes->size() > field.nWidth) {
-            return std::string(field.pszName) + ": " + std::to_string(strBytes->size()) +
-                   " bytes in " + codec.GetName() + ", over the field's " +
-                   std::to_string(field.nWidth);
-        }
-    }
-    // The editor's rule: a comment set beside a track number leaves it its two bytes.
-    if (changes.SilentLoss(0, 0, codec) != ETagLoss::None) {
-        return "comment: " + std::to_string(codec.Encode(*changes.m_strComment)->size()) +
-               " bytes in " + codec.GetName() + ", over the 28 a track number leaves it";
-    }
-    return std::string();
 }
 
 std::vector<std::string> CTagSetCommand::CheckLosses(const STagChanges& changes,
@@ -256,7 +171,7 @@ std::vector<std::string> CTagSetCommand::CheckLosses(const STagChanges& changes,
 int CTagSetCommand::Run(const STagChanges& changes, const std::vector<std::string>& arrFiles,
                         const CTagCodec& codec, const SOptions& options, CFileOps& ops,
                         std::FILE* pOut, std::FILE* pErr) {
-    const std::string strRefusal = CheckWidths(changes, codec);
+    const std::string strRefusal = CTagFieldRules::CheckWidths(changes, codec);
     if (!strRefusal.empty()) {
         std::fprintf(pErr, "tunebrowse: %s\n", strRefusal.c_str());
         return 2;
@@ -293,6 +208,34 @@ int CTagSetCommand::RunFromId3v2(const std::vector<std::string>& arrFiles, const
             STagChanges fill = OnlyEmptyFields(other.ToChanges(codec), track);
             fill.FitCommentBesideTrack(track.GetTrack(), codec);
             return std::optional<STagChanges>(fill);
+        },
+        codec, options, ops, pOut, pErr);
+}
+
+int CTagSetCommand::RunFromNames(const CNameFormat& format,
+                                 const std::vector<std::string>& arrFiles, const CTagCodec& codec,
+                                 const SOptions& options, CFileOps& ops, std::FILE* pOut,
+                                 std::FILE* pErr) {
+    return WriteEach(
+        arrFiles,
+        [&format, &codec, &ops](const CTrackInfo& track, std::string& strWhyNot) {
+            std::optional<STagChanges> changes = ChangesFromName(format, track, codec, strWhyNot);
+            if (!changes) {
+                return changes;
+            }
+            const CTagBlock block = CTagBlock::Read(-1, track.GetFullPath().c_str(), ops);
+            switch (changes->SilentLoss(block.m_bytes, codec)) {
+            case ETagLoss::TrackNumber:
+                strWhyNot = "the comment in its name would replace its track number";
+                return std::optional<STagChanges>();
+            case ETagLoss::CommentEnd:
+                strWhyNot = "the track number in its name would cut its comment of more than 28 "
+                            "bytes";
+                return std::optional<STagChanges>();
+            case ETagLoss::None:
+                break;
+            }
+            return changes;
         },
         codec, options, ops, pOut, pErr);
 }

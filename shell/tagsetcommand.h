@@ -6,6 +6,7 @@
 #include "catalogue/tagcodec.h"
 
 class CFileOps;
+class CNameFormat;
 class CTrackInfo;
 struct STagWriteResult;
 
@@ -34,9 +35,6 @@ public:
     // The changes of the FIELD=VALUE texts, or nothing with strError set.
     static std::optional<STagChanges> ParseAssignments(const std::vector<std::string>& arrSets,
                                                        std::string& strError);
-    // Why a value does not fit its field in the codec's bytes, or the empty text when all fit;
-    // a comment set beside a track number has 28 bytes.
-    static std::string CheckWidths(const STagChanges& changes, const CTagCodec& codec);
     // Why each file would lose its track number or its comment's end to the changes without
     // the command asking for it (STagChanges::SilentLoss); empty when none would. Files that
     // cannot be read are left to the write to report.
@@ -59,6 +57,14 @@ public:
     static int RunFromId3v2(const std::vector<std::string>& arrFiles, const CTagCodec& codec,
                             const SOptions& options, CFileOps& ops, std::FILE* pOut,
                             std::FILE* pErr);
+
+    // Writes into each file's tag the fields found in its name without the extension (a name
+    // that is not UTF-8 is read in the codec's code page), under the same rules and exit codes
+    // as Run, except that a name that does not match, a value refused or a field that would be
+    // lost only skip that file (named on pErr, exit code 1): each file has values of its own.
+    static int RunFromNames(const CNameFormat& format, const std::vector<std::string>& arrFiles,
+                            const CTagCodec& codec, const SOptions& options, CFileOps& ops,
+                            std::FILE* pOut, std::FILE* pErr);
 
     // What a dry run prints for one file: its path, then each field whose shown value the write
     // changes, as "  field: 'old' → 'new'".

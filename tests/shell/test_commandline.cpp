@@ -79,6 +79,15 @@ TEST(CommandLine, ParsesModesAndRejectsMalformedInput) {
         {{"--list", ""}, EMode::Usage},
         {{"--tree", "--", ""}, EMode::Usage},
         {{""}, EMode::Usage},
+        {{"--rename", "%n - %t", "/m", "a.mp3"}, EMode::Rename},
+        {{"--tags-from-name", "%n - %t", "--dry-run", "/m"}, EMode::TagsFromName},
+        {{"--rename", "%n"}, EMode::Usage},
+        {{"--rename"}, EMode::Usage},
+        {{"--rename", "%t", "--tags-from-name", "%t", "/m"}, EMode::Usage},
+        {{"--rename", "%t", "--set", "title=T", "/m"}, EMode::Usage},
+        {{"--rename", "%t", "--list", "/m"}, EMode::Usage},
+        {{"--rename", "%t", "--also-id3v2", "/m"}, EMode::Usage},
+        {{"--tags-from-name", "%t/%a", "/m"}, EMode::Usage},
     };
     for (const auto& c : aCases) {
         const CCommandLine cmd = CCommandLine::Parse(c.arrArgs);
@@ -568,8 +577,8 @@ TEST(CommandLine, SetKeepsModificationTimesWhenAskedOrWhenTheWindowsOptionSaysSo
 TEST(CommandLine, HelpNamesEveryOptionOfTheUsageLines) {
     const SRun help = RunProgram({QStringLiteral("--help")});
     const std::string strUsage = help.strOut.substr(0, help.strOut.find("\n\n"));
-    for (const char* pszOption :
-         {"--encoding", "--keep-times", "--dry-run", "--pattern", "--set-from-id3v2"}) {
+    for (const char* pszOption : {"--encoding", "--keep-times", "--dry-run", "--pattern",
+                                  "--set-from-id3v2", "--rename", "--tags-from-name"}) {
         EXPECT_NE(strUsage.find(pszOption), std::string::npos) << pszOption;
     }
     EXPECT_NE(help.strOut.find("--set and --set-from-id3v2 need no display"), std::string::npos);
@@ -703,5 +712,201 @@ TEST(CommandLine, WithoutADisplayTheWindowSaysSoAndEndsWithStatusOne) {
         const std::string strErr = process.readAllStandardError().toStdString();
         EXPECT_NE(strErr.find("tunebrowse: "), std::string::npos) << strErr;
         EXPECT_NE(strErr.find("display"), std::string::npos) << strErr;
+    }
+}
+
+namespace {
+
+// Runs the program on a fresh copy of the files, "@" in the arguments and the output standing
+// for the folder; gives the run and the folder's files after it.
+std::pair<SRun, std::map<std::string, std::string>>
+RunOnFiles(const std::map<std::string, std::string>& mapBefore, QStringList arrArgs) {
+    CTempDir dir;
+    for (const auto& [strName, strBytes] : mapBefore) {
+        WriteBytes(dir.Path() / strName, strBytes);
+    }
+    arrArgs.replaceInStrings(QStringLiteral("@"), Q(dir.Str()));
+    SRun run = RunProgram(arrArgs);
+    run.strOut = QString::fromStdString(run.strOut).replace(Q(dir.Str()), "@").toStdString();
+    std::map<std::string, std::string> mapAfter;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.Path())) {
+        mapAfter[entry.path().filename().string()] = ReadBytes(entry.path());
+    }
+    return {run, mapAfter};
+}
+
+} // namespace
+
+TEST(CommandLine, RenameNamesFilesFromTheirTagsAndNeverReplacesAFile) {
+    const std::string strAudio = Audio(300);
+    auto accents = [](int nCount) {
+        std::string str;
+        for (int i = 0; i < nCount; ++i) {
+            str += "\xC3\xA9";
+        }
+        return str;
+    };
+    const std::map<std::string, std::string> mapBefore = {
+        {"1.mp3", strAudio + MakeTag("Alpha", "Band", "", "", WithTrack("", 1))},
+        {"2.mp3", strAudio + MakeTag("Alpha", "Band", "", "", WithTrack("", 1))},
+        {"3.mp3", strAudio + MakeTag("AC/DC\tLive", "Band", "", "", WithTrack("", 3))},
+        {"4.MP3", strAudio},
+        {"5.mp3", strAudio + MakeTag("Here", "Band", "", "", WithTrack("", 5))},
+        {"05 - Band - Here.mp3", "kept"},
+        {"long.mp2", strAudio + MakeTag(accents(15), "")},
+        // A name in Windows-1252 bytes, a tag in Windows-1251 ("Мир").
+        {"Caf\xE9.ogg", strAudio + MakeTag("\xCC\xE8\xF0", "")},
+    };
+    // The files after: each new name with the file it was, the others as they were.
+    auto after = [&mapBefore](const std::map<std::string, std::string>& mapRenamed) {
+        std::map<std::string, std::string> mapAfter = mapBefore;
+        for (const auto& [strNew, strOld] : mapRenamed) {
+            mapAfter.erase(strOld);
+        }
+        for (const auto& [strNew, strOld] : mapRenamed) {
+            mapAfter[strNew] = mapBefore.at(strOld);
+        }
+        return mapAfter;
+    };
+    const std::string strArrow = " \xE2\x86\x92 ";
+    const struct {
+        QStringList arrArgs;
+        int nExit;
+        std::map<std::string, std::string> mapRenamed; // new name, old name
+        std::string strOut;
+        std::vector<const char*> arrErrors; // each named on stderr
+    } aCases[] = {
+        // 2.mp3 wants the name 1.mp3 takes, 5.mp3 one that exists; 4.MP3 has no tag.
+        {{"--rename", "%n - %a - %t", "@"},
+         1,
+         {{"01 - Band - Alpha.mp3", "1.mp3"}, {"03 - Band - AC_DC_Live.mp3", "3.mp3"}},
+         "",
+         {"2.mp3", "a file before it takes that name", "5.mp3", "a file of that name exists"}},
+        {{"--dry-run", "--rename", "%n - %a - %t", "@"},
+         1,
+         {},
+         "@/1.mp3" + strArrow + "@/01 - Band - Alpha.mp3\n@/3.mp3" + strArrow +
+             "@/03 - Band - AC_DC_Live.mp3\n",
+         {"2.mp3", "5.mp3"}},
+        // Named twice, a file is renamed once; a name unchanged or empty is no failure.
+        {{"--rename", "%t", "@/1.mp3", "@/1.mp3", "@/5.mp3"},
+         0,
+         {{"Alpha.mp3", "1.mp3"}, {"Here.mp3", "5.mp3"}},
+         "",
+         {}},
+        {{"--rename", "%n", "@/4.MP3", "@/1.mp3", "@/05 - Band - Here.mp3"},
+         0,
+         {{"01.mp3", "1.mp3"}},
+         "",
+         {}},
+        // Too long a name is cut between characters: 125 of the 135 "é", then the extension.
+        {{"--rename", "%t%t%t%t%t%t%t%t%t", "@/long.mp2"},
+         0,
+         {{accents(125) + ".mp2", "long.mp2"}},
+         "",
+         {}},
+        // Tags read in the code page chosen give UTF-8 names, whatever the old name's bytes.
+        {{"--rename", "%t", "--encoding", "Windows-1251", "--pattern", "*.ogg", "@"},
+         0,
+         {{"\xD0\x9C\xD0\xB8\xD1\x80.ogg", "Caf\xE9.ogg"}},
+         "",
+         {}},
+        {{"--rename", "%t", "@/missing.mp3", "@/1.mp3"},
+         1,
+         {{"Alpha.mp3", "1.mp3"}},
+         "",
+         {"missing.mp3"}},
+        {{"--rename", "%q", "@"}, 2, {}, "", {"'%' goes before"}},
+        {{"--rename", "%t", "--keep-times", "@"}, 2, {}, "", {"--keep-times"}},
+    };
+    for (const auto& c : aCases) {
+        SCOPED_TRACE(c.arrArgs.join(QLatin1Char(' ')).toStdString());
+        const auto [run, mapAfter] = RunOnFiles(mapBefore, c.arrArgs);
+        EXPECT_EQ(run.nExit, c.nExit) << run.strErr;
+        EXPECT_EQ(run.strOut, c.strOut);
+        for (const char* pszError : c.arrErrors) {
+            EXPECT_NE(run.strErr.find(pszError), std::string::npos) << run.strErr;
+        }
+        EXPECT_EQ(mapAfter, after(c.mapRenamed));
+    }
+}
+
+TEST(CommandLine, TagsFromNameWritesTheFieldsFoundUnderTheSetRules) {
+    const std::string strAudio = Audio(300);
+    const std::string strOld = MakeTag("Old", "Someone", "Album", "1999", "Note", 17);
+    const std::map<std::string, std::string> mapBefore = {
+        {"01 - Band - Song.mp3", strAudio + strOld},
+        {"02 - Other - Title.mp3", strAudio},
+        {"Intro.mp3", strAudio + strOld},
+        {"00 - Band - Zero.mp3", strAudio + strOld},
+        {"03 - Band - " + std::string(31, 't') + ".mp3", strAudio + strOld},
+        // Windows-1252 bytes, read as such since they are no UTF-8.
+        {"07 - Caf\xE9 - Song.mp3", strAudio + strOld},
+        {"08 - \xD0\x9C\xD0\xB8\xD1\x80 - Song.ogg", strAudio + strOld},
+        {"Long comment that does not fit.mp2",
+         strAudio + MakeTag("T", "A", "", "", WithTrack("", 4))},
+    };
+    const std::string strArrow = " \xE2\x86\x92 ";
+    const struct {
+        QStringList arrArgs;
+        int nExit;
+        std::map<std::string, std::string> mapChanged; // file, bytes after
+        std::string strOut;
+        std::vector<const char*> arrErrors;
+    } aCases[] = {
+        {{"--tags-from-name", "%n - %a - %t", "@"},
+         1,
+         {{"01 - Band - Song.mp3",
+           strAudio + MakeTag("Song", "Band", "Album", "1999", WithTrack("Note", 1), 17)},
+          {"02 - Other - Title.mp3",
+           strAudio + MakeTag("Title", "Other", "", "", WithTrack("", 2), 255)},
+          {"07 - Caf\xE9 - Song.mp3",
+           strAudio + MakeTag("Song", "Caf\xE9", "Album", "1999", WithTrack("Note", 7), 17)}},
+         "",
+         {"Intro.mp3", "does not match", "00 - Band - Zero.mp3", "track: '00'", "title: 31 bytes"}},
+        {{"--dry-run", "--tags-from-name", "%n - %a - %t", "@/01 - Band - Song.mp3"},
+         0,
+         {},
+         "@/01 - Band - Song.mp3\n  title: 'Old'" + strArrow + "'Song'\n  artist: 'Someone'" +
+             strArrow + "'Band'\n  track: ''" + strArrow + "'1'\n",
+         {}},
+        // Texts go into the tag in the code page chosen, or the file is named and skipped.
+        {{"--tags-from-name", "%n - %a - %t", "--encoding", "Windows-1251", "--pattern", "*.ogg",
+          "@"},
+         0,
+         {{"08 - \xD0\x9C\xD0\xB8\xD1\x80 - Song.ogg",
+           strAudio + MakeTag("Song", "\xCC\xE8\xF0", "Album", "1999", WithTrack("Note", 8), 17)}},
+         "",
+         {}},
+        {{"--tags-from-name", "%n - %a - %t", "--encoding", "ISO-8859-1", "--pattern", "*.ogg",
+          "@"},
+         1,
+         {},
+         "",
+         {"cannot store"}},
+        // A comment found that would take the place of the file's track number.
+        {{"--tags-from-name", "%c", "@/Long comment that does not fit.mp2"},
+         1,
+         {},
+         "",
+         {"would replace its track number"}},
+        {{"--tags-from-name", "%t - %t", "@"}, 2, {}, "", {"once"}},
+        {{"--tags-from-name", "plain", "@"}, 2, {}, "", {"no placeholder"}},
+    };
+    for (const auto& c : aCases) {
+        SCOPED_TRACE(c.arrArgs.join(QLatin1Char(' ')).toStdString());
+        const auto [run, mapAfter] = RunOnFiles(mapBefore, c.arrArgs);
+        EXPECT_EQ(run.nExit, c.nExit) << run.strErr;
+        EXPECT_EQ(run.strOut, c.strOut);
+        for (const char* pszError : c.arrErrors) {
+            EXPECT_NE(run.strErr.find(pszError), std::string::npos) << run.strErr;
+        }
+        std::map<std::string, std::string> mapExpected = mapBefore;
+        for (const auto& [strName, strBytes] : c.mapChanged) {
+            mapExpected[strName] = strBytes;
+        }
+        for (const auto& [strName, strBytes] : mapExpected) {
+            EXPECT_TRUE(mapAfter.at(strName) == strBytes) << strName;
+        }
     }
 }

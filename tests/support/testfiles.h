@@ -54,6 +54,11 @@ inline std::string MakeTag(const std::string& strTitle, const std::string& strAr
            Padded(strYear, 4) + Padded(strComment, 30) + std::string(1, static_cast<char>(nGenre));
 }
 
+// The comment field of a tag with an ID3v1.1 track number: 28 bytes, a zero byte, the number.
+inline std::string WithTrack(const std::string& strComment, int nTrack) {
+    return Padded(strComment, 28) + '\0' + static_cast<char>(nTrack);
+}
+
 // Audio bytes that cannot be mistaken for a tag.
 inline std::string Audio(std::size_t nBytes) {
     std::string str(nBytes, '\0');

@@ -1,0 +1,34 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright 2026 Quillon Softs
+#pragma once
+
+#include "catalogue/tagchanges.h"
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+class CTagCodec;
+
+// How a text given for a tag field becomes a change, and whether the change fits: the rules
+// every caller that sets fields from text (the command line, names of files) shares, so that
+// the same value is taken or refused the same way wherever it comes from.
+class CTagFieldRules {
+public:
+    // Sets the field named (title, artist, album, year, comment, track, genre) from its text;
+    // false with strError naming the field and why when the name or the value is refused. An
+    // empty track takes the track number away; the artist placeholder is stored as no artist.
+    static bool Assign(std::string_view strField, const std::string& strValue, STagChanges& changes,
+                       std::string& strError);
+
+    // A whole number from 1 to 255, nothing else.
+    static std::optional<int> ParseTrack(const std::string& strText);
+    // By its number (0 to 255), or by its name in the table without regard to letter case.
+    static std::optional<unsigned char> ParseGenre(const std::string& strText);
+    // The text shown for a missing artist, in either language: never a name to store.
+    static bool IsArtistPlaceholder(std::string_view strArtist);
+
+    // Why a value does not fit its field in the codec's bytes, or the empty text when all fit;
+    // a comment set beside a track number has 28 bytes.
+    static std::string CheckWidths(const STagChanges& changes, const CTagCodec& codec);
+};
