@@ -693,11 +693,13 @@ void CMainFrame::OnAddressSelected(const QByteArray& strPath) {
     OpenAddress(strPath.toStdString());
 }
 
+// Through the modal runner like every other dialog, so that tests can play the user's part.
 void CMainFrame::OnOpenFolder() {
-    const QString strFolder = QFileDialog::getExistingDirectory(
-        this, LoadQString(IDS_OPEN_FOLDER_TITLE), DisplayPath(m_pDoc->GetTitle()));
-    if (!strFolder.isEmpty()) {
-        OpenTypedFolder(PathOfDisplay(strFolder));
+    QFileDialog dialog(this, LoadQString(IDS_OPEN_FOLDER_TITLE), DisplayPath(m_pDoc->GetTitle()));
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly);
+    if (m_modals.Exec(dialog) == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
+        OpenTypedFolder(PathOfDisplay(dialog.selectedFiles().constFirst()));
     }
 }
 

@@ -32,6 +32,7 @@
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QLayout>
@@ -566,6 +567,42 @@ TEST_F(MainFrame, TypedAddressesAreResolvedAgainstTheFolderShown) {
     // Stored whole and absolute: another start from another directory finds the same folder.
     EXPECT_EQ(m_store.ReadPath(CUserSettings::SECTION_MP3, "FilePath", ""), strLib + "/Sub");
     qputenv("HOME", home);
+}
+
+// Ctrl+O's dialog starts in the folder shown; the folder chosen is opened, and a dialog
+// dismissed changes nothing.
+TEST_F(MainFrame, CtrlOOpensTheFolderChosenInItsDialog) {
+    const auto pFrame = OpenWindow();
+    const std::string strLib = m_library.Str();
+    const struct {
+        const char* pszCase;
+        std::optional<std::string> chosen; // none: the dialog is dismissed
+        std::string strShown;
+    } aCases[] = {
+        {"a sub-folder chosen", strLib + "/Sub", strLib + "/Sub"},
+        {"dismissed", std::nullopt, strLib + "/Sub"},
+        {"the parent chosen", strLib, strLib},
+    };
+    for (const auto& c : aCases) {
+        SCOPED_TRACE(c.pszCase);
+        const std::string strBefore = pFrame->GetDocument().GetTitle();
+        m_modals.OnDialog<QFileDialog>([&](QFileDialog& dialog) {
+            EXPECT_EQ(dialog.directory().absolutePath(), Q(strBefore));
+            if (!c.chosen) {
+                dialog.reject();
+                return;
+            }
+            dialog.selectFile(Q(*c.chosen));
+            static_cast<QDialog&>(dialog).accept(); // as its Choose button does
+        });
+        // The window is active again once the dialog before it has gone, as on a desktop.
+        pFrame->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(pFrame.get()));
+        QTest::keyClick(pFrame.get(), Qt::Key_O, Qt::ControlModifier);
+        EXPECT_TRUE(m_modals.Done());
+        EXPECT_TRUE(WaitForFolder(*pFrame));
+        EXPECT_EQ(pFrame->GetDocument().GetTitle(), c.strShown);
+    }
 }
 
 TEST_F(MainFrame, FolderNamesThatAreNotUtf8AreOpenedAndStoredAsTheirBytes) {
