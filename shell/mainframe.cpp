@@ -545,6 +545,11 @@ void CMainFrame::OpenAddress(const std::string& strPath) {
     m_scanBatchTimer.stop();
     m_bFirstBatch = true;
     m_pDoc->BeginScan(strPath, [this] { PostToThreadOf(this, [this] { OnScanReady(); }); });
+    // The count of what could not be opened was of the folder that goes.
+    if (!m_strUnopened.isEmpty() && m_pStatusBar->currentMessage() == m_strUnopened) {
+        m_pStatusBar->clearMessage();
+    }
+    m_strUnopened.clear();
     UpdateTitle();
     StartAnimation();
     m_pStatusBar->SetLocationText(LoadQString(IDS_SCANNING).arg(ToQString(FormatCount(0))), true);
@@ -607,8 +612,9 @@ void CMainFrame::EndScan() {
     }
     // Never dropped silently: what could not be opened is missing from the catalogue.
     if (const std::size_t nUnopened = m_pDoc->GetUnopenedCount(); nUnopened > 0) {
-        m_pStatusBar->showMessage(LoadQString(IDS_NOT_OPENED)
-                                      .arg(QLocale().toString(static_cast<qulonglong>(nUnopened))));
+        m_strUnopened =
+            LoadQString(IDS_NOT_OPENED).arg(QLocale().toString(static_cast<qulonglong>(nUnopened)));
+        m_pStatusBar->showMessage(m_strUnopened);
     }
 }
 

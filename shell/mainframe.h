@@ -193,7 +193,8 @@ private:
     QPointer<CTagWriteRun> m_pShownRun; // the run whose progress the bar follows
     QWidget* m_pActiveView = nullptr;
     QString m_strStatusBeforeHandoff;
-    QString m_strPrompt; // the command prompt last shown over the panes
+    QString m_strPrompt;   // the command prompt last shown over the panes
+    QString m_strUnopened; // the count of what the last scan could not open, while shown
     bool m_bSettingsProblemTold = false;
 
     bool m_bShowToolBar = true;
