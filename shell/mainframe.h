@@ -132,6 +132,8 @@ private:
     void UpdateCommands();
     void UpdateUndoCommand();
     void UpdateTitle();
+    void ShowNotice(const QString& strText);
+    void ClearNotice();
     void OnScanReady();
     void FileScanBatch();
     void OnStopScan();
@@ -193,8 +195,8 @@ private:
     QPointer<CTagWriteRun> m_pShownRun; // the run whose progress the bar follows
     QWidget* m_pActiveView = nullptr;
     QString m_strStatusBeforeHandoff;
-    QString m_strPrompt;   // the command prompt last shown over the panes
-    QString m_strUnopened; // the count of what the last scan could not open, while shown
+    QString m_strPrompt; // the command prompt last shown over the panes
+    QString m_strNotice; // shown over the panes until they change
     bool m_bSettingsProblemTold = false;
 
     bool m_bShowToolBar = true;

@@ -1015,10 +1015,16 @@ TEST_F(MainFrame, WhatCannotBeOpenedIsCountedInTheStatusBarUntilTheNextFolder) {
         SCOPED_TRACE(c.pszFolder);
         pFrame->OpenAddress((m_library.Path() / c.pszFolder).string());
         ASSERT_TRUE(WaitForFolder(*pFrame));
+        QTest::qWait(100);
         EXPECT_EQ(pFrame->GetDocument().GetTracks()->size(), c.nTracks);
         EXPECT_EQ(pFrame->statusBar()->currentMessage(), c.pszMessage);
     }
     EXPECT_TRUE(m_messages.m_arrTexts.isEmpty());
+    // It covers the panes only until they have something new to tell.
+    pFrame->SwitchPane();
+    SelectFirstRow(*pFrame);
+    EXPECT_EQ(pFrame->statusBar()->currentMessage(), "");
+    EXPECT_EQ(pFrame->GetStatusPanes()->GetPaneText(3), "1 file selected");
 }
 
 // Rows that are no regular file (a folder named like a track, a link to nothing) stay out of
@@ -1058,5 +1064,7 @@ TEST_F(MainFrame, PlayAndEnqueueNameTheRowsThatAreNoFileInTheStatusBar) {
             << strMessage.toStdString();
         EXPECT_TRUE(strMessage.contains("folder.mp3") && strMessage.contains("dangling.mp3"))
             << strMessage.toStdString();
+        QTest::qWait(100);
+        EXPECT_EQ(pFrame->statusBar()->currentMessage(), strMessage);
     }
 }
