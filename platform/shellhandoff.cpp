@@ -60,6 +60,11 @@ struct SKnownPlayer {
     // Chain: the further files go one per start as values of this option (the player takes one
     // file per start), else all at once after the Enqueue options.
     const char* pszEachFile = nullptr;
+    // Chain, Play only: the option printing the player's queue, one file URI a line, and the
+    // option taking each of them off it. The queue plays before any list, so what it held would
+    // play between the first chosen track and the others.
+    const char* pszQueued = nullptr;
+    const char* pszUnqueue = nullptr;
 };
 
 constexpr SKnownPlayer s_arrKnownPlayers[] = {
@@ -104,7 +109,9 @@ constexpr SKnownPlayer s_arrKnownPlayers[] = {
      "--play-file=",
      false,
      "--status",
-     "--enqueue="},
+     "--enqueue=",
+     "--print-queue",
+     "--unqueue="},
     {"deadbeef", nullptr, {"--queue"}, false},
     // Its own "--enqueue" reaches the running player (its MPRIS AddTrack answers but adds
     // nothing).
@@ -116,10 +123,11 @@ constexpr SKnownPlayer s_arrKnownPlayers[] = {
 
 // The starts of a chained Play, as a shell's positional parameters: the program, its probe, the
 // option of the first start and its file, the option of each further file (empty: the further
-// parameters are one command of the program). Bounded by time, whatever a probe takes: a player
-// that never answers ends the hand-off with an error.
-constexpr char CHAIN_SCRIPT[] = R"sh(p=$0 probe=$1 start=$2 first=$3 each=$4
-shift 4
+// parameters are one command of the program), the options listing and emptying the player's
+// queue (empty: left alone). Bounded by time, whatever a probe takes: a player that never answers
+// ends the hand-off with an error.
+constexpr char CHAIN_SCRIPT[] = R"sh(p=$0 probe=$1 start=$2 first=$3 each=$4 queued=$5 unqueue=$6
+shift 6
 running() {
     case $probe in
     dbus:*)
@@ -141,6 +149,12 @@ else
         [ "$(date +%s)" -lt "$end" ] || exit 124
         sleep 0.2
     done
+fi
+if [ -n "$queued" ]; then
+    q=$(timeout 10 "$p" "$queued") || exit
+    printf '%s\n' "$q" | while IFS= read -r f; do
+        [ -z "$f" ] || "$p" "$unqueue$f" || exit
+    done || exit
 fi
 [ $# -gt 0 ] || exit 0
 [ -n "$each" ] || exec "$p" "$@"
@@ -336,7 +350,9 @@ std::vector<std::string> MakeChainCommand(const SKnownPlayer& player, const std:
                                         player.pszRunning,
                                         player.arrOptions[0],
                                         pszFirst + arrPaths.front(),
-                                        player.pszEachFile != nullptr ? player.pszEachFile : ""};
+                                        player.pszEachFile != nullptr ? player.pszEachFile : "",
+                                        bPlay && player.pszQueued ? player.pszQueued : "",
+                                        bPlay && player.pszUnqueue ? player.pszUnqueue : ""};
     if (arrPaths.size() > 1 && player.pszEachFile == nullptr) {
         AddOptions(arrArgs, player.arrOptions, player.bEndsOptions);
     }

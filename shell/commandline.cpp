@@ -454,12 +454,16 @@ int CCommandLine::RunWithoutWindow(std::FILE* pOut, std::FILE* pErr) const {
         doc.ScanFolder(strFolder);
         PrintTree(doc, m_bByGenre, out);
     }
-    if (const std::size_t nUnopened = doc.GetUnopenedCount(); nUnopened > 0) {
+    const std::size_t nUnopened = doc.GetUnopenedCount();
+    if (nUnopened > 0) {
         std::string strText = LoadString(IDS_NOT_OPENED);
         strText.replace(strText.find("%1"), 2, std::to_string(nUnopened));
         std::fprintf(pErr, "tunebrowse: %s\n", strText.c_str());
     }
-    return out.Finish(pErr);
+    // A listing with holes is no success: a script reading it must be able to tell, as with
+    // find(1) meeting a folder it cannot read.
+    const int nStatus = out.Finish(pErr);
+    return nStatus == 0 && nUnopened > 0 ? 1 : nStatus;
 }
 
 // The chosen encoding: --encoding, or the one stored, or the automatic rule when the stored

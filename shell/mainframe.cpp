@@ -437,8 +437,7 @@ void CMainFrame::CreateClient() {
                                                    m_fileOps, m_messages, m_modals);
     CTrackCommands* pCommands = m_pCommands.get();
     pCommands->SetBusyListener([this] { OnWriteStateChanged(); });
-    pCommands->SetStatusListener(
-        [this](const QString& strText) { m_pStatusBar->showMessage(strText); });
+    pCommands->SetStatusListener([this](const QString& strText) { ShowNotice(strText); });
     connect(m_pWriteProgress, &CWriteProgress::cancelRequested, this, &CMainFrame::OnStopWork);
     CHandoffWatch* pWatch = &pCommands->GetHandoffWatch();
     connect(pWatch, &CHandoffWatch::busyChanged, this, &CMainFrame::ShowHandoffBusy);
@@ -545,6 +544,8 @@ void CMainFrame::OpenAddress(const std::string& strPath) {
     m_scanBatchTimer.stop();
     m_bFirstBatch = true;
     m_pDoc->BeginScan(strPath, [this] { PostToThreadOf(this, [this] { OnScanReady(); }); });
+    // The count of what could not be opened was of the folder that goes.
+    ClearNotice();
     UpdateTitle();
     StartAnimation();
     m_pStatusBar->SetLocationText(LoadQString(IDS_SCANNING).arg(ToQString(FormatCount(0))), true);
@@ -607,8 +608,8 @@ void CMainFrame::EndScan() {
     }
     // Never dropped silently: what could not be opened is missing from the catalogue.
     if (const std::size_t nUnopened = m_pDoc->GetUnopenedCount(); nUnopened > 0) {
-        m_pStatusBar->showMessage(LoadQString(IDS_NOT_OPENED)
-                                      .arg(QLocale().toString(static_cast<qulonglong>(nUnopened))));
+        ShowNotice(LoadQString(IDS_NOT_OPENED)
+                       .arg(QLocale().toString(static_cast<qulonglong>(nUnopened))));
     }
 }
 
@@ -707,7 +708,22 @@ void CMainFrame::OnRescan() {
     OpenAddress(m_pDoc->GetTitle());
 }
 
+// A notice covers the panes until they have something new to say: it must not go on hiding
+// what is shown and selected.
+void CMainFrame::ShowNotice(const QString& strText) {
+    m_strNotice = strText;
+    m_pStatusBar->showMessage(strText);
+}
+
+void CMainFrame::ClearNotice() {
+    if (!m_strNotice.isEmpty() && m_pStatusBar->currentMessage() == m_strNotice) {
+        m_pStatusBar->clearMessage();
+    }
+    m_strNotice.clear();
+}
+
 void CMainFrame::SetStatusTexts(const SStatusTexts& texts) {
+    ClearNotice();
     if (m_bViewIconDirty) {
         m_pStatusBar->SetOrganisationIcon(m_nViewType);
         m_bViewIconDirty = false;

@@ -132,6 +132,8 @@ private:
     void UpdateCommands();
     void UpdateUndoCommand();
     void UpdateTitle();
+    void ShowNotice(const QString& strText);
+    void ClearNotice();
     void OnScanReady();
     void FileScanBatch();
     void OnStopScan();
@@ -194,6 +196,7 @@ private:
     QWidget* m_pActiveView = nullptr;
     QString m_strStatusBeforeHandoff;
     QString m_strPrompt; // the command prompt last shown over the panes
+    QString m_strNotice; // shown over the panes until they change
     bool m_bSettingsProblemTold = false;
 
     bool m_bShowToolBar = true;

@@ -9,6 +9,7 @@
 #include "catalogue/tunebrdoc.h"
 #include "hostiletree.h"
 #include "tests/support/fakes.h"
+#include "tests/support/refusingops.h"
 
 #include <gtest/gtest.h>
 
@@ -236,30 +237,6 @@ TEST(HostileTree, ManySmallFoldersWithFewDescriptorsLoseNoFile) {
 // scan goes on. A low descriptor limit on a slow share makes the scan wait for descriptors, and
 // loses nothing.
 TEST(HostileTree, WhatCannotBeOpenedIsCountedAndFewDescriptorsOnASlowShareLoseNothing) {
-    // Fails the opens it is told to, as a share refusing them would; every open waits a little,
-    // so that readers pile up holding their files.
-    class CRefusingOps final : public CFileOps {
-    public:
-        int OpenAt(int nDirFd, const char* pszPath, int nFlags) override {
-            return Refuse(pszPath) ? -1 : CFileOps::OpenAt(nDirFd, pszPath, nFlags);
-        }
-        ssize_t Pread(int nFd, void* pBuffer, std::size_t nCount, off_t nOffset) override {
-            std::this_thread::sleep_for(std::chrono::milliseconds(m_nDelayMs));
-            return CFileOps::Pread(nFd, pBuffer, nCount, nOffset);
-        }
-        int OpenFolderAt(int nDirFd, const char* pszPath) override {
-            return Refuse(pszPath) ? -1 : CFileOps::OpenFolderAt(nDirFd, pszPath);
-        }
-        bool Refuse(const char* pszPath) const {
-            const std::string strName = pszPath;
-            errno = strName.rfind("gone", 0) == 0 ? ENOENT
-                    : strName.rfind("io", 0) == 0 ? EIO
-                                                  : EACCES;
-            return strName.rfind("denied", 0) == 0 || strName.rfind("gone", 0) == 0 ||
-                   strName.rfind("io", 0) == 0;
-        }
-        int m_nDelayMs = 0;
-    };
     CTempDir dir;
     for (const char* pszName : {"a.mp3", "denied.mp3", "gone.mp3", "io.mp3", "deniedFolder/x.mp3",
                                 "goneFolder/y.mp3", "ok/z.mp3"}) {

@@ -92,9 +92,13 @@ TEST_F(ShellHandoffDesktop, RealPlayersGetTheCommandLinesTheyNeed) {
     ASSERT_TRUE(fs::is_directory(entries)) << entries;
     for (const char* pszProgram :
          {"vlc", "audacious", "smplayer", "strawberry", "clementine", "rhythmbox",
-          "rhythmbox-client", "quodlibet", "mpv", "celluloid", "parole", "lollypop"}) {
+          "rhythmbox-client", "mpv", "celluloid", "parole", "lollypop"}) {
         AddProgram(pszProgram);
     }
+    // Quod Libet's queue, as --print-queue prints it, holds two tracks queued before.
+    const std::vector<std::string> arrQueued = {"file:///old/one%20it%27s.mp3",
+                                                "file:///old/a%2Cb*.mp3"};
+    AddProgram("quodlibet", arrQueued[0] + '\n' + arrQueued[1] + "\n\n");
     AddProgram("gdbus", "(true,)\n");
     for (const auto& entry : fs::directory_iterator(entries)) {
         if (entry.path().extension() == ".desktop") {
@@ -113,6 +117,9 @@ TEST_F(ShellHandoffDesktop, RealPlayersGetTheCommandLinesTheyNeed) {
     const std::vector<std::string> arrThree = {strC, strAb, strE};
     const std::string strUriC = "file://" + strC;
     const CCall qlRunning = {"quodlibet", "--status"};
+    const CCall qlQueue = {"quodlibet", "--print-queue"};
+    const CCall qlUnqueueOne = {"quodlibet", "--unqueue=" + arrQueued[0]};
+    const CCall qlUnqueueTwo = {"quodlibet", "--unqueue=" + arrQueued[1]};
     const CCall vlcRunning = {"gdbus",
                               "call",
                               "--session",
@@ -162,10 +169,18 @@ TEST_F(ShellHandoffDesktop, RealPlayersGetTheCommandLinesTheyNeed) {
            "REST"}},
          {{"rhythmbox-client", "--enqueue", "--", "FILES"}}},
         // One file per start, once the player answers; commas and backslashes stay as they are.
+        // Its queue plays before the rest: Play empties it of what was queued before.
         {"io.github.quodlibet.QuodLibet.desktop",
-         {qlRunning, {"quodlibet", "--run", "--play-file=" + strC}},
          {qlRunning,
           {"quodlibet", "--run", "--play-file=" + strC},
+          qlQueue,
+          qlUnqueueOne,
+          qlUnqueueTwo},
+         {qlRunning,
+          {"quodlibet", "--run", "--play-file=" + strC},
+          qlQueue,
+          qlUnqueueOne,
+          qlUnqueueTwo,
           {"quodlibet", "--enqueue=" + strAb},
           {"quodlibet", "--enqueue=" + strE}},
          {qlRunning,

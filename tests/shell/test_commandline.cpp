@@ -13,7 +13,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fcntl.h>
+#include <filesystem>
 #include <map>
 #include <sys/stat.h>
 
@@ -675,6 +677,75 @@ TEST(CommandLine, OutputThatCannotBeWrittenIsAnErrorUnlessTheReaderHadWhatItWant
     EXPECT_EQ(empty.nExit, 2);
     EXPECT_NE(empty.strErr.find("empty"), std::string::npos);
     EXPECT_EQ(empty.strOut, "");
+}
+
+// Files and folders that cannot be opened (mode 000 here) are counted on stderr and make the
+// status 1; the rest is listed, an unreadable file with what its name and size tell.
+TEST(CommandLine, WhatCannotBeOpenedIsCountedOnStderrWithStatusOne) {
+    namespace fs = std::filesystem;
+    CTempDir dir;
+    const fs::path root = dir.Path() / "music";
+    WriteBytes(root / "a.mp3", Audio(300) + MakeTag("Song", "Ann"));
+    WriteBytes(root / "locked.mp3", Audio(300) + MakeTag("Hidden", "Ann"));
+    WriteBytes(root / "Locked" / "inside.mp3", Audio(300));
+    WriteBytes(root / "Open" / "Locked" / "deeper.mp3", Audio(300));
+    const QTemporaryDir configDir;
+    const std::string strLineA = "a.mp3\tSong\t\t" + root.string() + "\t  0.0 MB\tAnn\t";
+    const std::string strLineLocked =
+        "locked.mp3\t\t\t" + root.string() + "\t  0.0 MB\t<Undefined>";
+    const struct {
+        const char* pszCase;
+        std::vector<const char*> arrLocked; // below the scanned folder; "." is the folder itself
+        int nExit;
+        const char* pszCount;               // in the message; nullptr: no message
+        std::vector<std::string> arrStarts; // the lines listed, by their start
+    } aCases[] = {
+        {"nothing locked",
+         {},
+         0,
+         nullptr,
+         {strLineA, "inside.mp3\t", "deeper.mp3\t", "locked.mp3\tHidden"}},
+        {"a file",
+         {"locked.mp3"},
+         1,
+         "1 file(s) or folder(s) could not be opened",
+         {strLineA, "inside.mp3\t", "deeper.mp3\t", strLineLocked}},
+        {"a file and two folders",
+         {"locked.mp3", "Locked", "Open/Locked"},
+         1,
+         "3 file(s) or folder(s) could not be opened",
+         {strLineA, strLineLocked}},
+        {"the folder itself", {"."}, 1, "1 file(s) or folder(s) could not be opened", {}},
+    };
+    for (const auto& c : aCases) {
+        SCOPED_TRACE(c.pszCase);
+        for (const char* pszLocked : c.arrLocked) {
+            fs::permissions(root / pszLocked, fs::perms::none);
+        }
+        const SProgramRun run =
+            RunProgramWithOutput({TUNEBROWSE_EXE, "--list", root.string()}, EOutputTo::Pipe,
+                                 configDir.path().toStdString(), 0, true);
+        for (const char* pszLocked : c.arrLocked) {
+            fs::permissions(root / pszLocked, fs::perms(0755));
+        }
+        if (run.nExit == RUN_NOT_BOUND_BY_MODES) {
+            GTEST_SKIP() << "root here cannot give up reading every file";
+        }
+        EXPECT_EQ(run.nExit, c.nExit);
+        EXPECT_EQ(run.strErr, c.pszCount ? "tunebrowse: " + std::string(c.pszCount) + "\n" : "");
+        std::vector<std::string> arrLines;
+        for (std::size_t n = 0, nEnd; (nEnd = run.strOut.find('\n', n)) != std::string::npos;
+             n = nEnd + 1) {
+            arrLines.push_back(run.strOut.substr(n, nEnd - n));
+        }
+        std::sort(arrLines.begin(), arrLines.end());
+        ASSERT_EQ(arrLines.size(), c.arrStarts.size()) << run.strOut;
+        std::vector<std::string> arrStarts = c.arrStarts;
+        std::sort(arrStarts.begin(), arrStarts.end());
+        for (std::size_t i = 0; i < arrLines.size(); ++i) {
+            EXPECT_EQ(arrLines[i].rfind(arrStarts[i], 0), 0u) << arrLines[i];
+        }
+    }
 }
 
 // Without a display the window cannot open: a message and status 1, never an abort.

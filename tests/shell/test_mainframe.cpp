@@ -18,6 +18,8 @@
 #include "shell/statuspanes.h"
 #include "shell/trackcommands.h"
 #include "tests/support/fakes.h"
+#include "tests/support/fakeshell.h"
+#include "tests/support/refusingops.h"
 #include "tests/support/scanwait.h"
 #include "tests/support/testfiles.h"
 #include "tests/support/writewait.h"
@@ -83,8 +85,7 @@ protected:
     std::unique_ptr<CMainFrame> OpenWindow() {
         m_settings = CUserSettings();
         m_settings.LoadSettings(m_store);
-        auto pFrame = std::make_unique<CMainFrame>(
-            m_settings, m_store, SFrameSeams{nullptr, nullptr, &m_messages, &m_modals});
+        auto pFrame = std::make_unique<CMainFrame>(m_settings, m_store, m_seams);
         pFrame->show();
         pFrame->StartUp(nullptr);
         EXPECT_TRUE(WaitForFolder(*pFrame));
@@ -102,6 +103,7 @@ protected:
     CUserSettings m_settings;
     CRecordingMessages m_messages;
     CScriptedModals m_modals;
+    SFrameSeams m_seams{nullptr, nullptr, &m_messages, &m_modals};
 };
 
 } // namespace
@@ -1025,4 +1027,81 @@ TEST_F(MainFrame, SettingsThatCannotBeWrittenAreToldOnce) {
     EXPECT_EQ(ReadBytes(strTarget), strBefore);
     EXPECT_TRUE(QFileInfo(SettingsFile()).isSymLink());
     QFile::remove(SettingsFile());
+}
+
+// What a scan could not open is counted in the status bar when it ends, and the count goes with
+// the next folder read whole.
+TEST_F(MainFrame, WhatCannotBeOpenedIsCountedInTheStatusBarUntilTheNextFolder) {
+    for (const char* pszName : {"denied.mp3", "io.mp3", "deniedFolder/d.mp3", "gone.mp3"}) {
+        WriteBytes(m_library.Path() / pszName, Audio(500));
+    }
+    CRefusingOps ops;
+    m_seams.pFileOps = &ops;
+    const auto pFrame = OpenWindow();
+    const struct {
+        const char* pszFolder; // below the library
+        const char* pszMessage;
+        std::size_t nTracks;
+    } aCases[] = {
+        // An unreadable file stays listed; a folder's files are missing; a name gone is no fault.
+        {"", "3 file(s) or folder(s) could not be opened", 6},
+        {"Sub", "", 1},
+        {"", "3 file(s) or folder(s) could not be opened", 6},
+    };
+    for (const auto& c : aCases) {
+        SCOPED_TRACE(c.pszFolder);
+        pFrame->OpenAddress((m_library.Path() / c.pszFolder).string());
+        ASSERT_TRUE(WaitForFolder(*pFrame));
+        QTest::qWait(100);
+        EXPECT_EQ(pFrame->GetDocument().GetTracks()->size(), c.nTracks);
+        EXPECT_EQ(pFrame->statusBar()->currentMessage(), c.pszMessage);
+    }
+    EXPECT_TRUE(m_messages.m_arrTexts.isEmpty());
+    // It covers the panes only until they have something new to tell.
+    pFrame->SwitchPane();
+    SelectFirstRow(*pFrame);
+    EXPECT_EQ(pFrame->statusBar()->currentMessage(), "");
+    EXPECT_EQ(pFrame->GetStatusPanes()->GetPaneText(3), "1 file selected");
+}
+
+// Rows that are no regular file (a folder named like a track, a link to nothing) stay out of
+// Play and Enqueue, which take the others; the status bar names them.
+TEST_F(MainFrame, PlayAndEnqueueNameTheRowsThatAreNoFileInTheStatusBar) {
+    std::filesystem::create_directory(m_library.Path() / "folder.mp3");
+    std::filesystem::create_symlink(m_library.Path() / "nowhere",
+                                    m_library.Path() / "dangling.mp3");
+    CFakeShell shell;
+    m_seams.pShell = &shell;
+    const auto pFrame = OpenWindow();
+    pFrame->SwitchPane();
+    auto* pDetails = pFrame->GetRightPane()->findChild<QTreeView*>();
+    ASSERT_EQ(pDetails->model()->rowCount(), 5);
+    const std::string strFiles = " " + (m_library.Path() / "a.mp3").string() + " " +
+                                 (m_library.Path() / "b.mp3").string() + " " +
+                                 (m_library.Path() / "Sub" / "c.mp3").string();
+    const struct {
+        unsigned nId;
+        const char* pszVerb;
+    } aCases[] = {{ID_PLAY, "play"}, {ID_ENQUEUE, "enqueue"}};
+    for (const auto& c : aCases) {
+        SCOPED_TRACE(c.pszVerb);
+        shell.m_arrCalls.clear();
+        pFrame->statusBar()->clearMessage();
+        pDetails->selectAll();
+        pFrame->GetAction(c.nId)->trigger();
+        ASSERT_EQ(shell.m_arrCalls.size(), 1u);
+        // The list's order is its sort's: every file, whatever its place.
+        QStringList arrArgs = Q(shell.m_arrCalls.front()).split(' ');
+        QStringList arrExpected = Q(c.pszVerb + strFiles).split(' ');
+        std::sort(arrArgs.begin() + 1, arrArgs.end());
+        std::sort(arrExpected.begin() + 1, arrExpected.end());
+        EXPECT_EQ(arrArgs, arrExpected);
+        const QString strMessage = pFrame->statusBar()->currentMessage();
+        EXPECT_TRUE(strMessage.startsWith("Not handed to the player, as no file: "))
+            << strMessage.toStdString();
+        EXPECT_TRUE(strMessage.contains("folder.mp3") && strMessage.contains("dangling.mp3"))
+            << strMessage.toStdString();
+        QTest::qWait(100);
+        EXPECT_EQ(pFrame->statusBar()->currentMessage(), strMessage);
+    }
 }

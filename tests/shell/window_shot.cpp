@@ -2,15 +2,17 @@
 // Copyright 2026 Quillon Softs
 // Draws the main window on a folder into a PNG, for the documentation and for checking the window
 // under a dark palette or a large scale by eye:
-//   window_shot OUT.png FOLDER [--dark] [--points=N]
+//   window_shot OUT.png FOLDER [--dark] [--points=N] [--as-read]
 // QT_SCALE_FACTOR=2 doubles the scale; --points=N sets the desktop font's size. The settings are
 // the caller's (point XDG_CONFIG_HOME at a scratch folder). --dark uses the Fusion style with a
-// dark palette, as a dark desktop theme would.
+// dark palette, as a dark desktop theme would. --as-read draws the window as the folder's reading
+// left it, before a node or a row is chosen (with the status bar's notices, if any).
 #include "panes/leftview.h"
 #include "panes/tunebrview.h"
 #include "platform/settingsstore.h"
 #include "platform/usersettings.h"
 #include "shell/mainframe.h"
+#include "shell/translations.h"
 #include "tests/support/scanwait.h"
 
 #include <QApplication>
@@ -61,18 +63,23 @@ QPalette DarkPalette() {
 
 int main(int argc, char** argv) {
     if (argc < 3) {
-        std::fprintf(stderr, "usage: window_shot OUT.png FOLDER [--dark] [--points=N]\n");
+        std::fprintf(stderr,
+                     "usage: window_shot OUT.png FOLDER [--dark] [--points=N] [--as-read]\n");
         return 2;
     }
     bool bDark = false;
+    bool bAsRead = false;
     int nPoints = 0;
     for (int i = 3; i < argc; ++i) {
         bDark = bDark || std::strcmp(argv[i], "--dark") == 0;
+        bAsRead = bAsRead || std::strcmp(argv[i], "--as-read") == 0;
         if (std::strncmp(argv[i], "--points=", 9) == 0) {
             nPoints = std::atoi(argv[i] + 9);
         }
     }
     QApplication app(argc, argv);
+    // The menus and every tr() text in the user's language, as the program shows them.
+    const CTranslations translations(UserLanguage());
     if (nPoints > 0) {
         QFont font = QApplication::font();
         font.setPointSize(nPoints);
@@ -97,15 +104,19 @@ int main(int argc, char** argv) {
     // An artist chosen in the tree and two rows selected in the list, as a user would see it while
     // working.
     auto* pTree = frame.GetLeftPane();
-    if (QTreeWidgetItem* pRoot = pTree->topLevelItem(0); pRoot && pRoot->childCount() > 1) {
+    QTreeWidgetItem* pRoot = pTree->topLevelItem(0);
+    if (!bAsRead && pRoot != nullptr && pRoot->childCount() > 1) {
         pTree->setCurrentItem(pRoot->child(1));
+        QTreeView* pList = frame.GetRightPane()->GetDetailsView();
+        for (const int nRow : {2, 3}) {
+            pList->selectionModel()->select(pList->model()->index(nRow, 0),
+                                            QItemSelectionModel::Select |
+                                                QItemSelectionModel::Rows);
+        }
     }
-    QTreeView* pList = frame.GetRightPane()->GetDetailsView();
-    for (const int nRow : {2, 3}) {
-        pList->selectionModel()->select(pList->model()->index(nRow, 0),
-                                        QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    if (!bAsRead) {
+        frame.SwitchPane(); // to the list, which makes its commands available
     }
-    frame.SwitchPane(); // to the list, which makes its commands available
     QApplication::processEvents();
     const bool bSaved = frame.grab().save(QString::fromLocal8Bit(argv[1]));
     return bSaved ? 0 : 1;

@@ -6,8 +6,10 @@
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
+#include <linux/capability.h>
 #include <poll.h>
 #include <string>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -29,10 +31,16 @@ struct SProgramRun {
     std::string strErr;
 };
 
+// Exit status of a run that was to obey file modes but could not: started as root without the
+// right to give up root's overriding of them.
+constexpr int RUN_NOT_BOUND_BY_MODES = 125;
+
 // The program runs with settings of its own (strConfigHome), no display, SIGPIPE as a shell
-// leaves it, and, when nMaxFiles is not 0, that many descriptors at most.
+// leaves it, and, when nMaxFiles is not 0, that many descriptors at most. With bObeyModes, a
+// program started as root is bound by file modes as any user is (tests run as root in CI).
 inline SProgramRun RunProgramWithOutput(const std::vector<std::string>& arrArgs, EOutputTo eTo,
-                                        const std::string& strConfigHome, rlim_t nMaxFiles = 0) {
+                                        const std::string& strConfigHome, rlim_t nMaxFiles = 0,
+                                        bool bObeyModes = false) {
     SProgramRun run;
     int aOut[2];
     int aErr[2];
@@ -55,6 +63,12 @@ inline SProgramRun RunProgramWithOutput(const std::vector<std::string>& arrArgs,
         if (nMaxFiles != 0) {
             const struct rlimit limit = {nMaxFiles, nMaxFiles};
             ::setrlimit(RLIMIT_NOFILE, &limit);
+        }
+        // Root's capabilities after exec are those left in the bounding set.
+        if (bObeyModes && ::geteuid() == 0 &&
+            (::prctl(PR_CAPBSET_DROP, CAP_DAC_OVERRIDE, 0, 0, 0) != 0 ||
+             ::prctl(PR_CAPBSET_DROP, CAP_DAC_READ_SEARCH, 0, 0, 0) != 0)) {
+            ::_exit(RUN_NOT_BOUND_BY_MODES);
         }
         std::vector<char*> arrArgv;
         for (const std::string& strArg : arrArgs) {
