@@ -733,8 +733,10 @@ QString UndoCommandText(const CTagUndoHistory& history) {
     if (!history.CanUndo()) {
         return LoadQString(IDS_UNDO);
     }
+    const bool bRename = history.IsLastRename();
     if (nFiles == 1) {
-        return LoadQString(IDS_UNDO_ONE_FILE);
+        return LoadQString(bRename ? IDS_UNDO_RENAME_ONE_FILE : IDS_UNDO_ONE_FILE);
     }
-    return LoadQString(IDS_UNDO_FILES).arg(ToQString(FormatCount(nFiles)));
+    return LoadQString(bRename ? IDS_UNDO_RENAME_FILES : IDS_UNDO_FILES)
+        .arg(ToQString(FormatCount(nFiles)));
 }

@@ -9,21 +9,37 @@
 #include <unordered_map>
 
 void CTagUndoHistory::Push(std::vector<STagUndo> arrEdit) {
-    if (arrEdit.empty()) {
-        return;
+    if (!arrEdit.empty()) {
+        PushEdit({std::move(arrEdit), {}});
     }
-    m_edits.push_back(std::move(arrEdit));
+}
+
+void CTagUndoHistory::PushRenames(std::vector<SRenameStep> arrRenames) {
+    if (!arrRenames.empty()) {
+        PushEdit({{}, std::move(arrRenames)});
+    }
+}
+
+void CTagUndoHistory::PushEdit(SEdit edit) {
+    m_edits.push_back(std::move(edit));
     while (m_edits.size() > MAX_EDITS) {
         m_edits.pop_front();
     }
 }
 
+std::size_t CTagUndoHistory::LastEditFileCount() const {
+    if (m_edits.empty()) {
+        return 0;
+    }
+    return m_edits.back().m_arrTags.size() + m_edits.back().m_arrRenames.size();
+}
+
 STagUndoRun CTagUndoHistory::UndoLast(const CTagWriter& writer) {
     STagUndoRun run;
-    if (m_edits.empty()) {
+    if (m_edits.empty() || IsLastRename()) {
         return run;
     }
-    std::vector<STagUndo>& arrEdit = m_edits.back();
+    std::vector<STagUndo>& arrEdit = m_edits.back().m_arrTags;
     while (!arrEdit.empty()) {
         const STagUndo& undo = arrEdit.back();
         try {
@@ -44,12 +60,21 @@ STagUndoRun CTagUndoHistory::UndoLast(const CTagWriter& writer) {
 }
 
 std::vector<STagUndo> CTagUndoHistory::TakeLast() {
-    if (m_edits.empty()) {
+    if (m_edits.empty() || IsLastRename()) {
         return {};
     }
-    std::vector<STagUndo> arrEdit = std::move(m_edits.back());
+    std::vector<STagUndo> arrEdit = std::move(m_edits.back().m_arrTags);
     m_edits.pop_back();
     return arrEdit;
+}
+
+std::vector<SRenameStep> CTagUndoHistory::TakeLastRenames() {
+    if (!IsLastRename()) {
+        return {};
+    }
+    std::vector<SRenameStep> arrRenames = std::move(m_edits.back().m_arrRenames);
+    m_edits.pop_back();
+    return arrRenames;
 }
 
 std::vector<CTrackInfo*> RefreshRestoredTracks(CTunebrDoc& doc, const STagUndoRun& run) {

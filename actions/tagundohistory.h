@@ -3,6 +3,7 @@
 #pragma once
 
 #include "catalogue/fileexception.h"
+#include "catalogue/renameplan.h"
 #include "catalogue/tagblock.h"
 #include "catalogue/tagwriter.h"
 
@@ -26,28 +27,42 @@ struct STagUndoRun {
     std::optional<CFileException> m_error;
 };
 
-// The last tag edits, newest last, each as the files it wrote. Older edits than the limit are
-// forgotten: they are unlikely to be wanted, and their files may have changed many times since.
+// The last tag edits and renames, newest last, each as the files it wrote or renamed. Older
+// edits than the limit are forgotten: they are unlikely to be wanted, and their files may have
+// changed many times since.
 class CTagUndoHistory {
 public:
     static constexpr std::size_t MAX_EDITS = 50;
 
     // An edit that wrote no file is no step to take back.
     void Push(std::vector<STagUndo> arrEdit);
+    // The renames done, in the order done; none is no step either.
+    void PushRenames(std::vector<SRenameStep> arrRenames);
     bool CanUndo() const { return !m_edits.empty(); }
-    std::size_t LastEditFileCount() const { return m_edits.empty() ? 0 : m_edits.back().size(); }
+    // The last step renamed files rather than wrote tags.
+    bool IsLastRename() const { return !m_edits.empty() && !m_edits.back().m_arrRenames.empty(); }
+    std::size_t LastEditFileCount() const;
 
-    // Takes the last edit back, its files from the last written to the first, and forgets it.
-    // A file no longer as the edit left it keeps what it holds now. When a file cannot be
+    // Takes the last tag edit back, its files from the last written to the first, and forgets
+    // it. A file no longer as the edit left it keeps what it holds now. When a file cannot be
     // written to the end, the run stops there and the files not yet put back remain the last
-    // edit, so that the user can try again.
+    // edit, so that the user can try again. A rename is no tag edit: nothing is done.
     STagUndoRun UndoLast(const CTagWriter& writer);
-    // Forgets the last edit and gives its files, in the order written, to be taken back
-    // elsewhere; what is not taken back is pushed again.
+    // Forgets the last tag edit and gives its files, in the order written, to be taken back
+    // elsewhere; what is not taken back is pushed again. Nothing when the last step is a rename.
     std::vector<STagUndo> TakeLast();
+    // The same for the last step's renames; nothing when it is a tag edit.
+    std::vector<SRenameStep> TakeLastRenames();
 
 private:
-    std::deque<std::vector<STagUndo>> m_edits;
+    // One of the two is empty.
+    struct SEdit {
+        std::vector<STagUndo> m_arrTags;
+        std::vector<SRenameStep> m_arrRenames;
+    };
+    void PushEdit(SEdit edit);
+
+    std::deque<SEdit> m_edits;
 };
 
 // Gives every record of the catalogue whose file was put back the file's new fields. The

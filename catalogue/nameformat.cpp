@@ -3,7 +3,10 @@
 #include "catalogue/nameformat.h"
 
 #include "catalogue/genres.h"
+#include "catalogue/renameplan.h"
+#include "catalogue/tagcodec.h"
 #include "catalogue/tagfieldrules.h"
+#include "catalogue/tagtext.h"
 #include "catalogue/trackinfo.h"
 
 #include <algorithm>
@@ -218,4 +221,20 @@ CNameFormat::ToChanges(const std::vector<std::pair<EField, std::string>>& arrFou
         }
     }
     return changes;
+}
+
+std::optional<std::vector<std::pair<EField, std::string>>>
+CNameFormat::MatchFileName(std::string_view strFileName, const CTagCodec& codec) const {
+    const std::string_view strStem = CRenamePlan::SplitExtension(strFileName).first;
+    return Match(IsValidUtf8(strStem) ? std::string(strStem) : codec.Decode(strStem));
+}
+
+std::optional<STagChanges>
+CNameFormat::ToFittingChanges(const std::vector<std::pair<EField, std::string>>& arrFound,
+                              const CTagCodec& codec, std::string& strError) {
+    std::optional<STagChanges> changes = ToChanges(arrFound, strError);
+    if (changes) {
+        strError = CTagFieldRules::CheckWidths(*changes, codec);
+    }
+    return changes && strError.empty() ? changes : std::nullopt;
 }

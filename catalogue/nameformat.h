@@ -47,10 +47,19 @@ public:
     std::optional<std::vector<std::pair<EField, std::string>>>
     Match(std::string_view strStem) const;
 
+    // The fields found in a file name without its extension; a name that is not UTF-8 is read in
+    // the codec's code page.
+    std::optional<std::vector<std::pair<EField, std::string>>>
+    MatchFileName(std::string_view strFileName, const CTagCodec& codec) const;
+
     // The changes the fields found make, under the --set rules (CTagFieldRules); a field found
     // empty is left as the file has it. Nothing, with strError, when a value is refused.
     static std::optional<STagChanges>
     ToChanges(const std::vector<std::pair<EField, std::string>>& arrFound, std::string& strError);
+    // The same, also refused when a value does not fit its field in the codec's bytes.
+    static std::optional<STagChanges>
+    ToFittingChanges(const std::vector<std::pair<EField, std::string>>& arrFound,
+                     const CTagCodec& codec, std::string& strError);
 
 private:
     struct SPiece {

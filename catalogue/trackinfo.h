@@ -71,6 +71,8 @@ public:
     void SetYear(std::string_view strYear) { m_texts.Set(YEAR, strYear); }
     void SetComment(std::string_view strComment) { m_texts.Set(COMMENT, strComment); }
     void SetGenre(unsigned char nGenre) { m_nGenre = nGenre; }
+    // The record follows its file's rename: the file, and so its identity, stays the same.
+    void SetFileName(std::string_view strFileName) { m_texts.Set(FILE_NAME, strFileName); }
 
     // Writes the changes to the file this record was read from, then takes the fields from
     // what the file ends with, so that the record shows the file as it is. Throws

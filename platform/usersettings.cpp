@@ -32,6 +32,8 @@ void CUserSettings::LoadSettings(const CSettingsStore& store) {
     m_strTagEncoding = store.ReadString(SECTION_USER, "TagEncoding", "Automatic");
     m_strColumnWidths = store.ReadString(SECTION_USER, "ColumnWidths", std::string());
     m_strColumnOrder = store.ReadString(SECTION_USER, "ColumnOrder", std::string());
+    m_strRenameFormat = store.ReadString(SECTION_USER, "RenameFormat", std::string());
+    m_strTagsFromNameFormat = store.ReadString(SECTION_USER, "TagsFromNameFormat", std::string());
     // An empty list says that no column is hidden; only a missing one gives the defaults.
     m_strHiddenColumns.reset();
     if (store.HasValue(SECTION_USER, "HiddenColumns")) {

@@ -49,4 +49,8 @@ public:
     std::string m_strColumnWidths;
     std::string m_strColumnOrder;
     std::optional<std::string> m_strHiddenColumns;
+    // The formats of the two name dialogs, as last used; the dialogs take their default for a
+    // text they cannot use.
+    std::string m_strRenameFormat;
+    std::string m_strTagsFromNameFormat;
 };

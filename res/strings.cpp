@@ -141,6 +141,14 @@ constexpr SStringEntry s_aStrings[] = {
     {IDS_SETTINGS_NO_HOME,
      "Neither HOME nor XDG_CONFIG_HOME is set: the settings will not be remembered.",
      "Ni HOME ni XDG_CONFIG_HOME n'est défini : les réglages ne seront pas conservés."},
+    {ID_RENAME_FROM_TAGS, "Rename the selected files after their tags\nRename from tags",
+     "Renomme les fichiers sélectionnés d'après leurs étiquettes\nRenommer d'après les "
+     "étiquettes"},
+    {ID_TAGS_FROM_NAMES, "Fill the tags of the selected files from their names\nTags from names",
+     "Remplit les étiquettes des fichiers sélectionnés d'après leurs noms\nÉtiquettes d'après "
+     "les noms"},
+    {IDS_UNDO_RENAME_ONE_FILE, "&Undo rename of 1 file", "&Annuler le renommage d'1 fichier"},
+    {IDS_UNDO_RENAME_FILES, "&Undo rename of %1 files", "&Annuler le renommage de %1 fichiers"},
     {ID_PLAY, "Play the selected file\nPlay", "Joue le morceau\nJouer"},
     {ID_ENQUEUE, "Enqueue selected file(s) into the playlist\nEnqueue",
      "Ajoute le morceau sélectionné à la Play List.\nAjouter"},

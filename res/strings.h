@@ -112,6 +112,10 @@ enum : unsigned {
     IDS_EMPTY_LIST_HINT = 2410,
     IDS_SETTINGS_NOT_WRITTEN = 2411,
     IDS_SETTINGS_NO_HOME = 2412,
+    ID_RENAME_FROM_TAGS = 2420,
+    ID_TAGS_FROM_NAMES = 2421,
+    IDS_UNDO_RENAME_ONE_FILE = 2422,
+    IDS_UNDO_RENAME_FILES = 2423,
 };
 
 // French when the first set of LC_ALL, LC_MESSAGES and LANG begins with "fr"; English otherwise.

@@ -90,7 +90,10 @@ EDisplayStyle StyleOfCommand(unsigned nId) {
 
 constexpr unsigned s_aStyleCommands[] = {ID_VIEW_LARGEICON, ID_VIEW_SMALLICON, ID_VIEW_LIST,
                                          ID_VIEW_DETAILS};
-constexpr unsigned s_aTrackCommands[] = {ID_PLAY, ID_ENQUEUE, ID_PROPERTIES, ID_EDIT_COPY};
+constexpr unsigned s_aTrackCommands[] = {ID_PLAY,      ID_ENQUEUE,          ID_PROPERTIES,
+                                         ID_EDIT_COPY, ID_RENAME_FROM_TAGS, ID_TAGS_FROM_NAMES};
+// They replace records a scan is filing, or that a run of writes holds.
+constexpr unsigned s_aWritingCommands[] = {ID_PROPERTIES, ID_RENAME_FROM_TAGS, ID_TAGS_FROM_NAMES};
 
 } // namespace
 
@@ -202,6 +205,10 @@ void CMainFrame::CreateActions() {
         {ID_VIEW_DETAILS, QT_TR_NOOP("&Details"), K(), K(), eStyle, nullptr, nullptr,
          IDS_BTN_DETAIL, EIcon::Details},
         {ID_EDIT_UNDO, nullptr, K(K::Undo), K(), eNone, &CMainFrame::OnUndo, nullptr, 0, eNoIcon},
+        {ID_RENAME_FROM_TAGS, QT_TR_NOOP("&Rename Files from Tags..."), K(), K(), eNone,
+         &CMainFrame::OnRenameFromTags, nullptr, 0, eNoIcon},
+        {ID_TAGS_FROM_NAMES, QT_TR_NOOP("&Tags from File Names..."), K(), K(), eNone,
+         &CMainFrame::OnTagsFromNames, nullptr, 0, eNoIcon},
         {ID_APP_EXIT, QT_TR_NOOP("E&xit"), K(), K(), eNone, &CMainFrame::OnAppExit, nullptr, 0,
          eNoIcon},
         {ID_FILE_OPEN_FOLDER, QT_TR_NOOP("&Open Folder..."), K(Qt::CTRL | Qt::Key_O), K(), eNone,
@@ -308,6 +315,16 @@ void CMainFrame::OnUndo() {
     UpdateUndoCommand();
 }
 
+void CMainFrame::OnRenameFromTags() {
+    m_pCommands->OnRenameFromTags();
+    UpdateUndoCommand();
+}
+
+void CMainFrame::OnTagsFromNames() {
+    m_pCommands->OnTagsFromNames();
+    UpdateUndoCommand();
+}
+
 void CMainFrame::OnAppExit() {
     close();
 }
@@ -343,6 +360,9 @@ void CMainFrame::CreateMenus() {
     pEdit->addAction(GetAction(ID_EDIT_UNDO));
     pEdit->addSeparator();
     pEdit->addAction(GetAction(ID_EDIT_COPY));
+    pEdit->addSeparator();
+    pEdit->addAction(GetAction(ID_RENAME_FROM_TAGS));
+    pEdit->addAction(GetAction(ID_TAGS_FROM_NAMES));
 
     QMenu* pView = menuBar()->addMenu(tr("&View"));
     QMenu* pBars = pView->addMenu(tr("&Tool bar"));
@@ -459,8 +479,10 @@ void CMainFrame::CreateClient() {
     });
     connect(m_pRightView, &CTunebrView::contextMenuRequested, this, [this](const QPoint& pt) {
         SetActiveView(m_pRightView); // the right click made the list the active pane
-        m_pCommands->ShowContextMenu(pt, GetAction(ID_PLAY), GetAction(ID_ENQUEUE),
-                                     GetAction(ID_EDIT_COPY), GetAction(ID_PROPERTIES));
+        m_pCommands->ShowContextMenu(pt, {GetAction(ID_PLAY), GetAction(ID_ENQUEUE),
+                                          GetAction(ID_EDIT_COPY), GetAction(ID_PROPERTIES),
+                                          GetAction(ID_RENAME_FROM_TAGS),
+                                          GetAction(ID_TAGS_FROM_NAMES)});
     });
     connect(m_pRightView, &CTunebrView::columnMenuRequested, this, [this](const QPoint& pt) {
         QMenu menu(this);
@@ -802,7 +824,9 @@ void CMainFrame::UpdateCommands() {
         GetAction(nId)->setEnabled(bTracks);
     }
     if (m_pDoc->IsScanning() || (m_pCommands && m_pCommands->IsBusy())) {
-        GetAction(ID_PROPERTIES)->setEnabled(false);
+        for (const unsigned nId : s_aWritingCommands) {
+            GetAction(nId)->setEnabled(false);
+        }
     }
     GetAction(ID_VIEW_ARTIST)->setChecked(m_nViewType == 0);
     GetAction(ID_VIEW_GENRE)->setChecked(m_nViewType == 1);

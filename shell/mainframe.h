@@ -160,6 +160,8 @@ private:
     void OnProperties();
     void OnEditCopy();
     void OnUndo();
+    void OnRenameFromTags();
+    void OnTagsFromNames();
     void OnAppExit();
     void OnFocusAddress();
     void OnFocusFilter();

@@ -8,9 +8,7 @@
 #include "catalogue/id3v2tag.h"
 #include "catalogue/nameformat.h"
 #include "catalogue/posixio.h"
-#include "catalogue/renameplan.h"
 #include "catalogue/tagfieldrules.h"
-#include "catalogue/tagtext.h"
 #include "catalogue/tagwriter.h"
 #include "catalogue/trackinfo.h"
 
@@ -97,18 +95,12 @@ void AppendChange(std::string& strOut, const char* pszField, std::string_view st
 // The fields the format finds in the record's file name, or nothing with why not.
 std::optional<STagChanges> ChangesFromName(const CNameFormat& format, const CTrackInfo& track,
                                            const CTagCodec& codec, std::string& strWhyNot) {
-    const std::string_view strStem = CRenamePlan::SplitExtension(track.GetFileName()).first;
-    const std::string strText = IsValidUtf8(strStem) ? std::string(strStem) : codec.Decode(strStem);
-    const auto arrFound = format.Match(strText);
+    const auto arrFound = format.MatchFileName(track.GetFileName(), codec);
     if (!arrFound) {
         strWhyNot = "its name does not match the format";
         return std::nullopt;
     }
-    std::optional<STagChanges> changes = CNameFormat::ToChanges(*arrFound, strWhyNot);
-    if (changes) {
-        strWhyNot = CTagFieldRules::CheckWidths(*changes, codec);
-    }
-    return changes && strWhyNot.empty() ? changes : std::nullopt;
+    return CNameFormat::ToFittingChanges(*arrFound, codec, strWhyNot);
 }
 
 std::string TrackText(int nTrack) {

@@ -4,10 +4,14 @@
 
 #include "actions/clipboardcopy.h"
 #include "actions/mp3propertysheet.h"
+#include "actions/nameformatdialog.h"
 #include "actions/othertagsread.h"
 #include "actions/playerhandoff.h"
+#include "actions/renamerun.h"
+#include "actions/tageditrun.h"
 #include "actions/tagundorun.h"
 #include "catalogue/hints.h"
+#include "catalogue/nameformat.h"
 #include "catalogue/posixio.h"
 #include "catalogue/tunebrdoc.h"
 #include "panes/tunebrview.h"
@@ -50,7 +54,9 @@ CTrackCommands::CTrackCommands(CTunebrView& view, CTunebrDoc& doc, const CUserSe
                                CShellHandoff& shell, CFileOps& ops, CMessageSink& messages,
                                CModalRunner& modals)
     : m_view(view), m_doc(doc), m_settings(settings), m_bAlsoId3v2(settings.m_bAlsoWriteId3v2 != 0),
-      m_shell(shell), m_fileOps(ops), m_messages(messages), m_modals(modals), m_handoff(shell) {
+      m_shell(shell), m_fileOps(ops), m_messages(messages), m_modals(modals),
+      m_strRenameFormat(settings.m_strRenameFormat),
+      m_strTagsFromNameFormat(settings.m_strTagsFromNameFormat), m_handoff(shell) {
 }
 
 CTrackCommands::~CTrackCommands() {
@@ -118,17 +124,74 @@ void CTrackCommands::OpenEditor(const std::vector<CTrackInfo*>& arrSelected,
         CSettingsStore().WriteInt(CUserSettings::SECTION_USER, "AlsoWriteId3v2",
                                   m_bAlsoId3v2 ? 1 : 0);
     }
-    const CTagWriter writer = MakeWriter(edit->m_bAlsoId3v2.value_or(false));
+    StartRun(StartTagEdit(MakeRunContext(MakeWriter(edit->m_bAlsoId3v2.value_or(false))),
+                          arrSelected, *edit));
+}
+
+STagRunContext CTrackCommands::MakeRunContext(const CTagWriter& writer) {
     CTunebrView& view = m_view;
-    const STagRunContext context{
+    return STagRunContext{
         &m_view, m_messages, m_doc, m_history, writer, m_view.IsByGenre(), [&view] {
             view.OnUpdate(nullptr, HINT_SHOW_TRACKS, view.GetTrackList());
         }};
-    StartRun(StartTagEdit(context, arrSelected, *edit));
+}
+
+bool CTrackCommands::AskNameFormat(CNameFormatDialog& dialog, std::string& strFormat,
+                                   const char* pszSettingName) {
+    const std::size_t nRebuilds = m_doc.GetRebuildCount();
+    if (m_modals.Exec(dialog) != QDialog::Accepted) {
+        return false;
+    }
+    strFormat = dialog.GetFormat();
+    CSettingsStore().WriteString(CUserSettings::SECTION_USER, pszSettingName, strFormat);
+    // The dialog's records may have gone with a scan started meanwhile.
+    return nRebuilds == m_doc.GetRebuildCount() && !m_doc.IsScanning();
+}
+
+void CTrackCommands::OnRenameFromTags() {
+    const std::vector<CTrackInfo*> arrSelected = m_view.GetSelectedTracks();
+    if (IsBusy() || arrSelected.empty()) {
+        return;
+    }
+    CNameFormatDialog dialog(&m_view, CNameFormatDialog::EMode::RenameFromTags, arrSelected,
+                             m_doc.GetTagCodec(), m_fileOps, m_strRenameFormat);
+    if (AskNameFormat(dialog, m_strRenameFormat, "RenameFormat")) {
+        StartRun(CRenameRun::StartRenames(MakeRunContext(MakeWriter()), dialog.GetRenames()));
+    }
+}
+
+void CTrackCommands::OnTagsFromNames() {
+    const std::vector<CTrackInfo*> arrSelected = m_view.GetSelectedTracks();
+    if (IsBusy() || arrSelected.empty()) {
+        return;
+    }
+    CNameFormatDialog dialog(&m_view, CNameFormatDialog::EMode::TagsFromNames, arrSelected,
+                             m_doc.GetTagCodec(), m_fileOps, m_strTagsFromNameFormat);
+    if (!AskNameFormat(dialog, m_strTagsFromNameFormat, "TagsFromNameFormat") ||
+        dialog.GetTaggedTracks().empty()) {
+        return;
+    }
+    std::string strError;
+    // OK is only offered for a format that parses.
+    const std::optional<CNameFormat> format = CNameFormat::Parse(m_strTagsFromNameFormat, strError);
+    // Runs on the run's thread, on a copy of each record: the same fields the preview showed.
+    auto changesFor = [format = *format, codec = m_doc.GetTagCodec()](const CTrackInfo& track) {
+        std::string strWhyNot;
+        const auto arrFound = format.MatchFileName(track.GetFileName(), codec);
+        return arrFound ? CNameFormat::ToFittingChanges(*arrFound, codec, strWhyNot)
+                              .value_or(STagChanges())
+                        : STagChanges();
+    };
+    StartRun(std::make_unique<CTagEditRun>(MakeRunContext(MakeWriter()), dialog.GetTaggedTracks(),
+                                           std::move(changesFor)));
 }
 
 void CTrackCommands::OnUndo() {
     if (IsBusy() || !m_history.CanUndo()) {
+        return;
+    }
+    if (m_history.IsLastRename()) {
+        StartRun(CRenameRun::StartUndo(MakeRunContext(MakeWriter())));
         return;
     }
     StartRun(std::make_unique<CTagUndoRun>(
@@ -190,8 +253,7 @@ void CTrackCommands::DoDoubleClickAction() {
     }
 }
 
-void CTrackCommands::ShowContextMenu(const QPoint& ptScreen, QAction* pPlay, QAction* pEnqueue,
-                                     QAction* pCopy, QAction* pProperties) {
+void CTrackCommands::ShowContextMenu(const QPoint& ptScreen, const SMenuCommands& commands) {
     QMenu menu(&m_view);
     // The window's actions carry the shortcuts; the menu's own captions differ a little.
     auto add = [&menu](const char* pszText, QAction* pCommand) {
@@ -199,11 +261,15 @@ void CTrackCommands::ShowContextMenu(const QPoint& ptScreen, QAction* pPlay, QAc
                                         pCommand, &QAction::trigger);
         pItem->setEnabled(pCommand->isEnabled());
     };
-    add(QT_TRANSLATE_NOOP("CTrackCommands", "&Play"), pPlay);
-    add(QT_TRANSLATE_NOOP("CTrackCommands", "&Enqueue"), pEnqueue);
+    add(QT_TRANSLATE_NOOP("CTrackCommands", "&Play"), commands.pPlay);
+    add(QT_TRANSLATE_NOOP("CTrackCommands", "&Enqueue"), commands.pEnqueue);
     menu.addSeparator();
-    add(QT_TRANSLATE_NOOP("CTrackCommands", "&Copy"), pCopy);
+    add(QT_TRANSLATE_NOOP("CTrackCommands", "&Copy"), commands.pCopy);
     menu.addSeparator();
-    add(QT_TRANSLATE_NOOP("CTrackCommands", "&Properties ..."), pProperties);
+    add(QT_TRANSLATE_NOOP("CTrackCommands", "&Rename Files from Tags..."),
+        commands.pRenameFromTags);
+    add(QT_TRANSLATE_NOOP("CTrackCommands", "&Tags from File Names..."), commands.pTagsFromNames);
+    menu.addSeparator();
+    add(QT_TRANSLATE_NOOP("CTrackCommands", "&Properties ..."), commands.pProperties);
     m_modals.Exec(menu, ptScreen);
 }

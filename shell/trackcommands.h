@@ -4,6 +4,7 @@
 
 #include "actions/playerhandoff.h"
 #include "actions/tagundohistory.h"
+#include "actions/tagwriterun.h"
 #include "platform/handoffwatch.h"
 
 #include <QPoint>
@@ -14,6 +15,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
 
 class CFileOps;
 class CId3v2Tag;
@@ -22,6 +24,7 @@ class CTagWriteRun;
 class CTrackInfo;
 class CMessageSink;
 class CModalRunner;
+class CNameFormatDialog;
 class CShellHandoff;
 class CTunebrDoc;
 class CTunebrView;
@@ -52,8 +55,12 @@ public:
     // and writes what OK asks for off it too. Nothing while a write runs or the editor opens.
     void OnProperties();
     void OnEditCopy();
-    // Takes the last tag edit back, off the window's thread; nothing when there is none or a
-    // write runs.
+    // Asks for a format and renames the selected files from their tags, or writes into their
+    // tags the fields their names give, off the window's thread. Nothing while a write runs.
+    void OnRenameFromTags();
+    void OnTagsFromNames();
+    // Takes the last tag edit or rename back, off the window's thread; nothing when there is none
+    // or a write runs.
     void OnUndo();
     const CTagUndoHistory& GetUndoHistory() const { return m_history; }
 
@@ -81,9 +88,16 @@ public:
     // unknown stored value does nothing.
     void DoDoubleClickAction();
 
-    // Play, Enqueue, Copy and Properties, enabled as their window commands are.
-    void ShowContextMenu(const QPoint& ptScreen, QAction* pPlay, QAction* pEnqueue, QAction* pCopy,
-                         QAction* pProperties);
+    // The window's commands the list's context menu offers, enabled as they are.
+    struct SMenuCommands {
+        QAction* pPlay;
+        QAction* pEnqueue;
+        QAction* pCopy;
+        QAction* pProperties;
+        QAction* pRenameFromTags;
+        QAction* pTagsFromNames;
+    };
+    void ShowContextMenu(const QPoint& ptScreen, const SMenuCommands& commands);
 
 private:
     void FollowHandoff(const SHandoffResult& result);
@@ -92,6 +106,11 @@ private:
                          std::optional<CId3v2Tag> tag);
     void OpenEditor(const std::vector<CTrackInfo*>& arrSelected, const CId3v2Tag* pOtherTags);
     void StartRun(std::unique_ptr<CTagWriteRun> pRun);
+    // False when the dialog was cancelled or its records went meanwhile; strFormat is the one
+    // last used, and becomes the one given, in the settings too.
+    bool AskNameFormat(CNameFormatDialog& dialog, std::string& strFormat,
+                       const char* pszSettingName);
+    STagRunContext MakeRunContext(const CTagWriter& writer);
     void TellBusyChanged();
     // The settings of the moment: the codec and whether times are kept may have changed since
     // the last edit.
@@ -106,6 +125,9 @@ private:
     CFileOps& m_fileOps;
     CMessageSink& m_messages;
     CModalRunner& m_modals;
+    // The name dialogs' formats, as last used.
+    std::string m_strRenameFormat;
+    std::string m_strTagsFromNameFormat;
     CTagUndoHistory m_history;
     CHandoffWatch m_watch;
     // As long as the window: the playlist it writes goes with it.

@@ -157,6 +157,14 @@
         <source>&amp;Filter</source>
         <translation>&amp;Filtrer</translation>
     </message>
+    <message>
+        <source>&amp;Rename Files from Tags...</source>
+        <translation>&amp;Renommer d'après les étiquettes...</translation>
+    </message>
+    <message>
+        <source>&amp;Tags from File Names...</source>
+        <translation>É&amp;tiquettes d'après les noms...</translation>
+    </message>
 </context>
 <context>
     <name>CMp3PropertyPage1</name>
@@ -341,6 +349,105 @@
     </message>
 </context>
 <context>
+    <name>CNameFormatDialog</name>
+    <message>
+        <source>already has this name</source>
+        <translation>porte déjà ce nom</translation>
+    </message>
+    <message>
+        <source>its tag leaves nothing of a name</source>
+        <translation>son étiquette ne donne aucun nom</translation>
+    </message>
+    <message>
+        <source>a file of that name exists</source>
+        <translation>un fichier de ce nom existe</translation>
+    </message>
+    <message>
+        <source>a file above takes that name</source>
+        <translation>un fichier plus haut prend ce nom</translation>
+    </message>
+    <message>
+        <source>the file is not there any more</source>
+        <translation>le fichier n'est plus là</translation>
+    </message>
+    <message>
+        <source>listed twice</source>
+        <translation>présent deux fois</translation>
+    </message>
+    <message>
+        <source>the comment would replace its track number</source>
+        <translation>le commentaire remplacerait son numéro de piste</translation>
+    </message>
+    <message>
+        <source>the track number would cut its comment of more than 28 bytes</source>
+        <translation>le numéro de piste couperait son commentaire de plus de 28 octets</translation>
+    </message>
+    <message>
+        <source>A '%' must be followed by a placeholder letter, or by '%' for a percent sign.</source>
+        <translation>Un « % » doit être suivi d'une lettre de champ, ou de « % » pour un signe pour cent.</translation>
+    </message>
+    <message>
+        <source>To read names the format needs a placeholder, each at most once, and no '/'.</source>
+        <translation>Pour lire les noms, le format demande un champ, chacun une fois au plus, et aucun « / ».</translation>
+    </message>
+    <message>
+        <source>Rename Files from Tags</source>
+        <translation>Renommer d'après les étiquettes</translation>
+    </message>
+    <message>
+        <source>Tags from File Names</source>
+        <translation>Étiquettes d'après les noms</translation>
+    </message>
+    <message>
+        <source>Format</source>
+        <translation>Format</translation>
+    </message>
+    <message>
+        <source>&amp;Format:</source>
+        <translation>&amp;Format :</translation>
+    </message>
+    <message>
+        <source>&amp;Insert</source>
+        <translation>&amp;Insérer</translation>
+    </message>
+    <message>
+        <source>Percent sign</source>
+        <translation>Signe pour cent</translation>
+    </message>
+    <message>
+        <source>File</source>
+        <translation>Fichier</translation>
+    </message>
+    <message>
+        <source>New name</source>
+        <translation>Nouveau nom</translation>
+    </message>
+    <message>
+        <source>Fields found</source>
+        <translation>Champs trouvés</translation>
+    </message>
+    <message>
+        <source>Left alone because</source>
+        <translation>Laissé tel quel car</translation>
+    </message>
+    <message>
+        <source>Preview</source>
+        <translation>Aperçu</translation>
+    </message>
+    <message>
+        <source>the name does not match the format</source>
+        <translation>le nom ne suit pas le format</translation>
+    </message>
+    <message>
+        <source>a value is refused: %1</source>
+        <translation>une valeur est refusée : %1</translation>
+    </message>
+    <message>
+        <source>no field is found</source>
+        <translation>aucun champ n'est trouvé</translation>
+    </message>
+</context>
+<context>
     <name>COptionPage1</name>
     <message>
         <source>&amp;Play</source>
@@ -402,6 +509,37 @@
     </message>
 </context>
 <context>
+    <name>CRenameRun</name>
+    <message>
+        <source>a file of that name exists</source>
+        <translation>un fichier de ce nom existe</translation>
+    </message>
+    <message>
+        <source>it was moved or replaced since</source>
+        <translation>il a été déplacé ou remplacé depuis</translation>
+    </message>
+    <message>
+        <source>%1: %2</source>
+        <translation>%1 : %2</translation>
+    </message>
+    <message>
+        <source>These files were left with the name they have now:</source>
+        <translation>Ces fichiers gardent le nom qu'ils ont maintenant :</translation>
+    </message>
+    <message>
+        <source>These files were not renamed:</source>
+        <translation>Ces fichiers n'ont pas été renommés :</translation>
+    </message>
+    <message>
+        <source>The undo was stopped before %1 file(s): Undo takes them back.</source>
+        <translation>L'annulation a été arrêtée avant %1 fichier(s) : Annuler les reprend.</translation>
+    </message>
+    <message>
+        <source>The renames were stopped before %1 file(s), which keep their names.</source>
+        <translation>Le renommage a été arrêté avant %1 fichier(s), qui gardent leur nom.</translation>
+    </message>
+</context>
+<context>
     <name>CTrackCommands</name>
     <message>
         <source>&amp;Play</source>
@@ -418,6 +556,14 @@
     <message>
         <source>&amp;Properties ...</source>
         <translation>&amp;Propriétés...</translation>
+    </message>
+    <message>
+        <source>&amp;Rename Files from Tags...</source>
+        <translation>&amp;Renommer d'après les étiquettes...</translation>
+    </message>
+    <message>
+        <source>&amp;Tags from File Names...</source>
+        <translation>É&amp;tiquettes d'après les noms...</translation>
     </message>
 </context>
 <context>

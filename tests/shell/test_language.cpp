@@ -444,6 +444,9 @@ TEST(French, EveryMenuKeyCanBeTypedAndLeadsToOneItemTheContextMenuIncluded) {
     emit frame.GetRightPane()->contextMenuRequested(QPoint(10, 10));
     EXPECT_EQ(arrContext,
               (QStringList{QStringLiteral("&Jouer"), QStringLiteral("&Ajouter à la file"),
-                           QStringLiteral("&Copier"), QStringLiteral("&Propriétés...")}));
+                           QStringLiteral("&Copier"),
+                           QStringLiteral("&Renommer d'après les étiquettes..."),
+                           QStringLiteral("É&tiquettes d'après les noms..."),
+                           QStringLiteral("&Propriétés...")}));
     CheckMenuKeys(QStringLiteral("context menu"), arrContext, QString());
 }

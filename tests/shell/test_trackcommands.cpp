@@ -18,6 +18,7 @@
 #include "tests/support/fakeshell.h"
 #include "tests/support/scanwait.h"
 #include "tests/support/testfiles.h"
+#include "tests/support/trackcommandstest.h"
 
 #include <QAction>
 #include <QApplication>
@@ -32,40 +33,13 @@
 
 namespace {
 
-class TrackCommands : public ::testing::Test {
+class TrackCommands : public CTrackCommandsTest {
 protected:
     TrackCommands() {
-        for (const char* pszName : {"a.mp3", "b.mp3", "c.mp3"}) {
-            WriteBytes(m_dir.Path() / pszName, Audio(300) + MakeTag(pszName, "Artist"));
-        }
-        m_doc.ScanFolder(m_dir.Str());
-        m_view.OnInitialUpdate();
-        m_view.resize(600, 300);
-        m_view.show();
+        Lay({{"a.mp3", Audio(300) + MakeTag("a.mp3", "Artist")},
+             {"b.mp3", Audio(300) + MakeTag("b.mp3", "Artist")},
+             {"c.mp3", Audio(300) + MakeTag("c.mp3", "Artist")}});
     }
-
-    void Select(std::initializer_list<int> rows) {
-        QItemSelectionModel* pSelection = m_view.GetSelectionModel();
-        pSelection->clearSelection();
-        for (const int nRow : rows) {
-            pSelection->select(m_view.GetModel()->index(nRow, 0),
-                               QItemSelectionModel::Select | QItemSelectionModel::Rows);
-        }
-    }
-
-    std::string Path(const char* pszName) const { return m_dir.Str() + "/" + pszName; }
-
-    CTempDir m_dir;
-    CFakeCatalogueHost m_host;
-    CFakePaneHost m_paneHost;
-    CFileOps m_fileOps;
-    CRecordingMessages m_messages;
-    CScriptedModals m_modals;
-    CTunebrDoc m_doc{m_host, m_fileOps};
-    CUserSettings m_settings;
-    CTunebrView m_view{m_doc, m_settings, m_paneHost};
-    CFakeShell m_shell;
-    CTrackCommands m_commands{m_view, m_doc, m_settings, m_shell, m_fileOps, m_messages, m_modals};
 };
 
 } // namespace
@@ -120,9 +94,11 @@ TEST_F(TrackCommands, EnterAndDoubleClickAnywhereAskForTheAction) {
     EXPECT_EQ(nRequests, 3);
 }
 
-TEST_F(TrackCommands, ContextMenuOffersTheFourCommandsWithTheirState) {
-    QAction play(nullptr), enqueue(nullptr), copy(nullptr), properties(nullptr);
+TEST_F(TrackCommands, ContextMenuOffersTheCommandsWithTheirState) {
+    QAction play(nullptr), enqueue(nullptr), copy(nullptr), properties(nullptr), rename(nullptr),
+        tags(nullptr);
     enqueue.setEnabled(false);
+    tags.setEnabled(false);
     bool bTriggered = false;
     QObject::connect(&copy, &QAction::triggered, [&] { bTriggered = true; });
     const QPoint ptAsked = m_view.mapToGlobal(QPoint(10, 10));
@@ -135,12 +111,13 @@ TEST_F(TrackCommands, ContextMenuOffersTheFourCommandsWithTheirState) {
             arrEnabled.push_back(pItem->isEnabled());
         }
         EXPECT_EQ(arrTexts,
-                  (QStringList{"&Play", "&Enqueue", "-", "&Copy", "-", "&Properties ..."}));
-        EXPECT_TRUE(arrEnabled[0]);
-        EXPECT_FALSE(arrEnabled[1]);
+                  (QStringList{"&Play", "&Enqueue", "-", "&Copy", "-", "&Rename Files from Tags...",
+                               "&Tags from File Names...", "-", "&Properties ..."}));
+        EXPECT_EQ(arrEnabled,
+                  (std::vector<bool>{true, false, true, true, true, true, false, true, true}));
         return menu.actions()[3];
     });
-    m_commands.ShowContextMenu(ptAsked, &play, &enqueue, &copy, &properties);
+    m_commands.ShowContextMenu(ptAsked, {&play, &enqueue, &copy, &properties, &rename, &tags});
     EXPECT_TRUE(bTriggered);
 }
 
