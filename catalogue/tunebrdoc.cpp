@@ -80,7 +80,7 @@ void CTunebrDoc::StartScan(std::string strFolder, std::function<void()> fnReady)
     m_bScanStopped = false;
     m_nUnopened = 0;
     m_strTitle = strFolder;
-    SScanRequest request{strFolder, m_host.GetFileExt(), m_codec, m_nReaders};
+    SScanRequest request{strFolder, m_host.GetFileExt(), m_codec, m_nReaders, nullptr};
     m_pScan = std::make_unique<CScanJob>(std::move(request), m_fileOps, std::move(fnReady));
 }
 

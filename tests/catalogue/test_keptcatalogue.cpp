@@ -1,0 +1,424 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright 2026 Quillon Softs
+// A catalogue kept between runs and checked against the disk must end exactly as a fresh scan of
+// the same tree, whatever changed in between, having read only what changed; its file must be
+// refused whenever it is damaged or was made for other options.
+#include "catalogue/keptcatalogue.h"
+#include "catalogue/keptindex.h"
+#include "catalogue/posixio.h"
+#include "catalogue/scanjob.h"
+#include "catalogue/tagcodec.h"
+#include "catalogue/trackinfo.h"
+#include "tests/support/randomtree.h"
+#include "tests/support/testfiles.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <climits>
+#include <fcntl.h>
+#include <functional>
+#include <memory>
+#include <random>
+#include <set>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Everything a record holds, the times included: a kept record must be the fresh one.
+std::string Describe(const CTrackInfo& track) {
+    const SFileIdentity& id = track.GetIdentity();
+    std::string str = track.GetLocation() + "|" + std::string(track.GetTextBlock()) + "|";
+    for (const std::string_view strText : {track.GetFileName(), track.GetTitle(), track.GetArtist(),
+                                           track.GetAlbum(), track.GetYear()}) {
+        str += std::to_string(strText.size()) + ",";
+    }
+    for (const long long n :
+         {static_cast<long long>(id.m_nDevice), static_cast<long long>(id.m_nInode),
+          static_cast<long long>(id.m_nFileSize), static_cast<long long>(track.GetGenre()),
+          static_cast<long long>(track.GetTrack()),
+          static_cast<long long>(track.GetStamp().m_nModified),
+          static_cast<long long>(track.GetStamp().m_nChanged)}) {
+        str += std::to_string(n) + "|";
+    }
+    return str + (track.HasTag() ? "tag" : "none") + (track.WasRead() ? "|read" : "|unread");
+}
+
+// Opens of files to read them, counted.
+class CCountingOps final : public CFileOps {
+public:
+    int OpenAt(int nDirFd, const char* pszPath, int nFlags) override {
+        ++m_nOpens;
+        return CFileOps::OpenAt(nDirFd, pszPath, nFlags);
+    }
+    std::atomic<std::size_t> m_nOpens{0};
+};
+
+struct SScanned {
+    std::vector<CTrackInfo> arrRecords;
+    std::vector<std::size_t> arrOrder;
+};
+
+SScanned RunScan(const std::string& strRoot, const std::string& strPattern,
+                 std::shared_ptr<const CKeptIndex> pKept, CFileOps& ops) {
+    CScanJob job({strRoot, strPattern, CTagCodec(), 4, std::move(pKept)}, ops, [] {});
+    SScanned scanned;
+    while (!job.Take(scanned.arrRecords, scanned.arrOrder)) {
+        (void)job.Wait(std::chrono::milliseconds(20));
+    }
+    return scanned;
+}
+
+std::vector<std::string> DescribeAll(const std::vector<CTrackInfo>& arrRecords) {
+    std::vector<std::string> arr;
+    for (const CTrackInfo& track : arrRecords) {
+        arr.push_back(Describe(track));
+    }
+    return arr;
+}
+
+CTrackList Pointers(std::vector<CTrackInfo>& arrRecords) {
+    CTrackList arrTracks;
+    for (CTrackInfo& track : arrRecords) {
+        arrTracks.push_back(&track);
+    }
+    return arrTracks;
+}
+
+SKeptOptions Options(const std::string& strRoot, const std::string& strPattern = "*.mp3",
+                     const std::string& strCodec = "auto") {
+    return {strRoot, strPattern, strCodec, "(undefined)"};
+}
+
+// The tree changes between two runs: each change remembers the paths whose files it touched.
+struct STreeChanges {
+    fs::path root;
+    std::mt19937 rng;
+    std::set<std::string> setTouched;
+
+    std::vector<fs::path> Files() {
+        std::vector<fs::path> arr;
+        for (const auto& entry : fs::recursive_directory_iterator(root)) {
+            if (entry.is_regular_file() && !entry.is_symlink() &&
+                entry.path().extension() == ".mp3" && entry.file_size() >= 128) {
+                arr.push_back(entry.path());
+            }
+        }
+        return arr;
+    }
+    std::vector<fs::path> Folders() {
+        std::vector<fs::path> arr;
+        for (const auto& entry : fs::recursive_directory_iterator(root)) {
+            if (entry.is_directory() && !entry.is_symlink() && entry.path().extension() != ".mp3") {
+                arr.push_back(entry.path());
+            }
+        }
+        return arr;
+    }
+    template <typename T> const T& Pick(const std::vector<T>& arr) {
+        return arr[rng() % arr.size()];
+    }
+
+    // Another tag in place of the last 128 bytes, the times set back as they were.
+    void EditKeepingTimes(int nCount) {
+        const std::vector<fs::path> arrFiles = Files();
+        for (int i = 0; i < nCount; ++i) {
+            const fs::path& path = Pick(arrFiles);
+            struct stat st;
+            ASSERT_EQ(::stat(path.c_str(), &st), 0);
+            const int nFd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+            const std::string strTag = MakeTag("Edited " + std::to_string(i), "Someone else");
+            ASSERT_EQ(::pwrite(nFd, strTag.data(), strTag.size(), st.st_size - 128), 128);
+            const struct timespec aTimes[2] = {st.st_atim, st.st_mtim};
+            ASSERT_EQ(::futimens(nFd, aTimes), 0);
+            ::close(nFd);
+            setTouched.insert(path.string());
+        }
+    }
+    // Picks a file no earlier change of the same kind took.
+    fs::path TakeFile(std::vector<fs::path>& arrFiles) {
+        const std::size_t nAt = rng() % arrFiles.size();
+        fs::path path = std::move(arrFiles[nAt]);
+        arrFiles.erase(arrFiles.begin() + static_cast<std::ptrdiff_t>(nAt));
+        return path;
+    }
+    void Delete(int nCount) {
+        std::vector<fs::path> arrFiles = Files();
+        for (int i = 0; i < nCount; ++i) {
+            fs::remove(TakeFile(arrFiles));
+        }
+    }
+    void Add(int nCount) {
+        const std::vector<fs::path> arrFolders = Folders();
+        for (int i = 0; i < nCount; ++i) {
+            const fs::path folder =
+                i % 5 == 0 ? Pick(arrFolders) / ("new" + std::to_string(i)) : Pick(arrFolders);
+            const fs::path path = folder / ("added" + std::to_string(i) + ".mp3");
+            WriteBytes(path, Audio(300) + MakeTag("Added", "Artist 3"));
+            setTouched.insert(path.string());
+        }
+    }
+    void Rename(int nCount) {
+        std::vector<fs::path> arrFiles = Files();
+        for (int i = 0; i < nCount; ++i) {
+            const fs::path path = TakeFile(arrFiles);
+            const fs::path to = path.parent_path() / ("renamed" + std::to_string(i) + ".mp3");
+            fs::rename(path, to);
+            setTouched.insert(to.string());
+        }
+    }
+    void MoveFolders(int nCount) {
+        for (int i = 0; i < nCount; ++i) {
+            const std::vector<fs::path> arrFolders = Folders();
+            const fs::path from = Pick(arrFolders);
+            if (from == root) {
+                continue;
+            }
+            const fs::path to = root / ("moved" + std::to_string(i));
+            std::error_code ec;
+            fs::rename(from, to, ec);
+            if (!ec) {
+                for (const auto& entry : fs::recursive_directory_iterator(to)) {
+                    setTouched.insert(entry.path().string());
+                }
+            }
+        }
+    }
+};
+
+struct SCheckCase {
+    const char* pszName;
+    std::function<void(STreeChanges&)> fnChange;
+    SKeptOptions (*pfnNewOptions)(const std::string& strRoot);
+    bool bTrustOldChanges = true; // the index trusts files changed before it was made
+};
+
+SKeptOptions SameOptions(const std::string& strRoot) {
+    return Options(strRoot);
+}
+
+} // namespace
+
+TEST(KeptCatalogue, CheckedAgainstTheDiskItEndsAsAFreshScanHavingReadOnlyWhatChanged) {
+    const SCheckCase aCases[] = {
+        {"nothing changed", [](STreeChanges&) {}, SameOptions},
+        {"tags edited, times kept", [](STreeChanges& t) { t.EditKeepingTimes(40); }, SameOptions},
+        {"files deleted", [](STreeChanges& t) { t.Delete(60); }, SameOptions},
+        {"files added", [](STreeChanges& t) { t.Add(50); }, SameOptions},
+        {"files renamed", [](STreeChanges& t) { t.Rename(40); }, SameOptions},
+        {"folders moved", [](STreeChanges& t) { t.MoveFolders(4); }, SameOptions},
+        {"everything at once",
+         [](STreeChanges& t) {
+             t.EditKeepingTimes(20);
+             t.Delete(20);
+             t.Add(20);
+             t.Rename(20);
+             t.MoveFolders(2);
+         },
+         SameOptions},
+        {"another pattern", [](STreeChanges&) {},
+         [](const std::string& strRoot) { return Options(strRoot, "*.MP3"); }},
+        {"another encoding", [](STreeChanges&) {},
+         [](const std::string& strRoot) { return Options(strRoot, "*.mp3", "windows-1252"); }},
+        {"files changed since the kept reads began", [](STreeChanges& t) { t.Rename(5); },
+         SameOptions, false},
+    };
+    // One tree for every case, each changing it further: making thousands of files takes longer
+    // than scanning them.
+    CTempDir dir;
+    MakeTree(dir.Path(), 7, 3000);
+    unsigned nSeed = 7;
+    for (const SCheckCase& c : aCases) {
+        SCOPED_TRACE(c.pszName);
+        ++nSeed;
+        // The coarse clock that stamps change times must move on between the runs' steps.
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        CFileOps ops;
+        SScanned first = RunScan(dir.Str(), "*.mp3", nullptr, ops);
+        const std::string strBytes =
+            CKeptCatalogue::Encode(Options(dir.Str()), 1234, Pointers(first.arrRecords));
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+
+        STreeChanges changes{dir.Path(), std::mt19937(nSeed), {}};
+        c.fnChange(changes);
+        const SKeptOptions newOptions = c.pfnNewOptions(dir.Str());
+        std::vector<CTrackInfo> arrKept;
+        std::int64_t nReadSince = 0;
+        const bool bSameOptions = newOptions.strPattern == "*.mp3" && newOptions.strCodec == "auto";
+        ASSERT_EQ(CKeptCatalogue::Decode(strBytes, newOptions, arrKept, nReadSince), bSameOptions);
+        if (bSameOptions) {
+            EXPECT_EQ(nReadSince, 1234);
+            EXPECT_EQ(DescribeAll(arrKept), DescribeAll(first.arrRecords));
+        }
+
+        const CTrackList arrKeptTracks = Pointers(arrKept);
+        CCountingOps counting;
+        const SScanned checked =
+            RunScan(dir.Str(), newOptions.strPattern,
+                    std::make_shared<CKeptIndex>(arrKeptTracks, c.bTrustOldChanges ? INT64_MAX : 0),
+                    counting);
+        CFileOps plain;
+        const SScanned fresh = RunScan(dir.Str(), newOptions.strPattern, nullptr, plain);
+
+        std::vector<std::string> arrResult;
+        std::set<std::string> setReused;
+        std::size_t nRead = 0;
+        for (const std::size_t nEntry : checked.arrOrder) {
+            if (nEntry == CScanJob::READ_AGAIN) {
+                ASSERT_LT(nRead, checked.arrRecords.size());
+                arrResult.push_back(Describe(checked.arrRecords[nRead++]));
+            } else {
+                ASSERT_LT(nEntry, arrKept.size());
+                arrResult.push_back(Describe(arrKept[nEntry]));
+                setReused.insert(arrKept[nEntry].GetFullPath());
+            }
+        }
+        EXPECT_EQ(nRead, checked.arrRecords.size());
+        ASSERT_EQ(arrResult, DescribeAll(fresh.arrRecords));
+
+        // Reused: the kept records that were read, whose path the changes left alone and still
+        // holds a file of the catalogue; nothing else.
+        std::set<std::string> setExpected;
+        std::set<std::string> setFresh;
+        for (const CTrackInfo& track : fresh.arrRecords) {
+            setFresh.insert(track.GetFullPath());
+        }
+        for (const CTrackInfo& track : arrKept) {
+            const std::string strPath = track.GetFullPath();
+            if (c.bTrustOldChanges && track.WasRead() && setFresh.count(strPath) != 0 &&
+                changes.setTouched.count(strPath) == 0) {
+                setExpected.insert(strPath);
+            }
+        }
+        EXPECT_EQ(setReused, setExpected);
+        EXPECT_LE(counting.m_nOpens.load(), checked.arrRecords.size());
+        if (std::string(c.pszName) == "nothing changed") {
+            EXPECT_GT(setReused.size(), 1000u);
+        }
+    }
+}
+
+TEST(KeptCatalogue, FileDamagedForeignOrForOtherOptionsIsRefused) {
+    CTempDir dir;
+    WriteBytes(dir.Path() / "a" / "one.mp3", Audio(300) + MakeTag("One", "Artist", "Album"));
+    WriteBytes(dir.Path() / "a" / "two.mp3", Audio(10));
+    WriteBytes(dir.Path() / "b" / "three.mp3", Audio(400) + MakeTag("Three", "Other"));
+    CFileOps ops;
+    SScanned scanned = RunScan(dir.Str(), "*.mp3", nullptr, ops);
+    ASSERT_EQ(scanned.arrRecords.size(), 3u);
+    const SKeptOptions options = Options(dir.Str());
+    const std::string strGood = CKeptCatalogue::Encode(options, 5, Pointers(scanned.arrRecords));
+
+    const auto Flipped = [&](std::size_t nAt) {
+        std::string str = strGood;
+        str[nAt] = static_cast<char>(str[nAt] ^ 0x20);
+        return str;
+    };
+    const auto WithVersion = [&](std::uint32_t nVersion) {
+        std::string str = strGood;
+        str[8] = static_cast<char>(nVersion);
+        return str;
+    };
+    struct SCase {
+        const char* pszName;
+        std::string strBytes;
+        SKeptOptions options;
+        bool bAccepted;
+    };
+    SKeptOptions otherFolder = options;
+    otherFolder.strFolder += "x";
+    SKeptOptions otherLanguage = options;
+    otherLanguage.strUndefined = "(indéfini)";
+    const SCase aCases[] = {
+        {"as written", strGood, options, true},
+        {"empty", "", options, false},
+        {"cut short", strGood.substr(0, strGood.size() - 3), options, false},
+        {"header only", strGood.substr(0, 16), options, false},
+        {"a byte changed in a record", Flipped(strGood.size() - 5), options, false},
+        {"a byte changed in the checksum", Flipped(13), options, false},
+        {"foreign magic", Flipped(0), options, false},
+        {"another version", WithVersion(CKeptCatalogue::VERSION + 1), options, false},
+        {"bytes added", strGood + "x", options, false},
+        {"another folder of the same hash", strGood, otherFolder, false},
+        {"another language", strGood, otherLanguage, false},
+    };
+    for (const SCase& c : aCases) {
+        SCOPED_TRACE(c.pszName);
+        std::vector<CTrackInfo> arrRecords;
+        std::int64_t nReadSince = 0;
+        EXPECT_EQ(CKeptCatalogue::Decode(c.strBytes, c.options, arrRecords, nReadSince),
+                  c.bAccepted);
+        EXPECT_EQ(arrRecords.size(), c.bAccepted ? 3u : 0u);
+    }
+}
+
+// Writes through the seam fail at a chosen step.
+class CFailingOps final : public CFileOps {
+public:
+    explicit CFailingOps(int nStep) : m_nStep(nStep) {}
+    int CreateAt(int nDirFd, const char* pszPath, mode_t nMode) override {
+        return m_nStep == 0 ? Fail() : CFileOps::CreateAt(nDirFd, pszPath, nMode);
+    }
+    ssize_t Pwrite(int nFd, const void* pBuffer, std::size_t nCount, off_t nOffset) override {
+        return m_nStep == 1 ? Fail() : CFileOps::Pwrite(nFd, pBuffer, nCount, nOffset);
+    }
+    int Fsync(int nFd) override { return m_nStep == 2 ? Fail() : CFileOps::Fsync(nFd); }
+    int Rename(const char* pszFrom, const char* pszTo) override {
+        return m_nStep == 3 ? Fail() : CFileOps::Rename(pszFrom, pszTo);
+    }
+
+private:
+    static int Fail() {
+        errno = ENOSPC;
+        return -1;
+    }
+    const int m_nStep;
+};
+
+TEST(KeptCatalogue, StoreReplacesTheFileWholeOrLeavesTheOldOneAndNothingElse) {
+    CTempDir dir;
+    const std::string strCache = dir.Str() + "/cache/tunebrowse";
+    const std::string strName = CKeptCatalogue::FileName("/music");
+    CFileOps ops;
+    ASSERT_TRUE(CKeptCatalogue::Store(ops, strCache, strName, "old"));
+    EXPECT_EQ(fs::status(strCache).permissions() & fs::perms::all, fs::perms::owner_all);
+    for (int nStep = -1; nStep < 4; ++nStep) {
+        SCOPED_TRACE(nStep);
+        CFailingOps failing(nStep);
+        const bool bStored = CKeptCatalogue::Store(failing, strCache, strName, "new");
+        EXPECT_EQ(bStored, nStep == -1);
+        EXPECT_EQ(CKeptCatalogue::ReadFile(strCache + "/" + strName), bStored ? "new" : "old");
+        EXPECT_EQ(std::distance(fs::directory_iterator(strCache), fs::directory_iterator()), 1);
+        ASSERT_TRUE(CKeptCatalogue::Store(ops, strCache, strName, "old"));
+    }
+    WriteBytes(fs::path(strCache) / "notes.txt", "the user's");
+    WriteBytes(fs::path(strCache) / (strName.substr(0, 16) + ".catalogue.tmp-123"), "left over");
+    ASSERT_TRUE(CKeptCatalogue::Store(ops, strCache, CKeptCatalogue::FileName("/other"), "x"));
+    CKeptCatalogue::RemoveAll(strCache);
+    std::set<std::string> setLeft;
+    for (const auto& entry : fs::directory_iterator(strCache)) {
+        setLeft.insert(entry.path().filename().string());
+    }
+    EXPECT_EQ(setLeft, std::set<std::string>{"notes.txt"});
+}
+
+TEST(KeptCatalogue, LivesInTheUsersCacheFolderUnderANameOfItsOwnPerFolder) {
+    EXPECT_EQ(CKeptCatalogue::FolderFor("/c", "/h"), "/c/tunebrowse");
+    EXPECT_EQ(CKeptCatalogue::FolderFor(nullptr, "/h"), "/h/.cache/tunebrowse");
+    EXPECT_EQ(CKeptCatalogue::FolderFor("relative", "/h"), "/h/.cache/tunebrowse");
+    EXPECT_EQ(CKeptCatalogue::FolderFor("", nullptr), "");
+    std::set<std::string> setNames;
+    for (const char* pszFolder : {"", "/", "/music", "/music/", "/Music", "/a/very/long/path"}) {
+        const std::string strName = CKeptCatalogue::FileName(pszFolder);
+        EXPECT_TRUE(CKeptCatalogue::IsKeptFileName(strName)) << strName;
+        setNames.insert(strName);
+    }
+    EXPECT_EQ(setNames.size(), 6u);
+    EXPECT_FALSE(CKeptCatalogue::IsKeptFileName("0123456789abcdef.txt"));
+    EXPECT_FALSE(CKeptCatalogue::IsKeptFileName("settings.conf"));
+}
