@@ -79,6 +79,15 @@ std::string CTrackInfo::GetSizeText() const {
     return FormatSize(GetSize());
 }
 
+bool CTrackInfo::IsSameAs(const CTrackInfo& other) const {
+    return GetTextBlock() == other.GetTextBlock() && GetFileName() == other.GetFileName() &&
+           GetTitle() == other.GetTitle() && GetArtist() == other.GetArtist() &&
+           GetAlbum() == other.GetAlbum() && GetYear() == other.GetYear() &&
+           *m_pLocation == *other.m_pLocation && m_identity == other.m_identity &&
+           m_stamp == other.m_stamp && m_nGenre == other.m_nGenre && m_nTrack == other.m_nTrack &&
+           m_bHasTag == other.m_bHasTag && m_bRead == other.m_bRead;
+}
+
 std::string CTrackInfo::GetFullPath() const {
     std::string strPath = *m_pLocation;
     strPath += '/';

@@ -69,6 +69,9 @@ public:
     // The file's last bytes were read (they may hold no tag).
     bool WasRead() const { return m_bRead; }
 
+    // Everything the record holds is the same, the file's times included.
+    bool IsSameAs(const CTrackInfo& other) const;
+
     // Folder, "/", file name; a file in the root ("" location) gives "/name".
     std::string GetFullPath() const;
 

@@ -181,19 +181,23 @@ void CTunebrDoc::EndCheck() {
     m_bChecking = false;
     if (!m_bScanStopped) {
         bool bSamePaths = m_arrCheckOrder.size() == m_arrTracks.size();
+        bool bSameRecords = bSamePaths;
         std::size_t nRead = 0;
         for (std::size_t i = 0; i < m_arrCheckOrder.size() && bSamePaths; ++i) {
             if (m_arrCheckOrder[i] != CScanJob::READ_AGAIN) {
                 bSamePaths = m_arrCheckOrder[i] == i;
                 continue;
             }
+            // Files the check reads whatever they look like (too short, unreadable, changed
+            // just before the kept reads) mostly read as they were.
             const CTrackInfo& read = m_arrScanned[nRead++];
             bSamePaths = read.GetFileName() == m_arrTracks[i]->GetFileName() &&
                          read.GetLocation() == m_arrTracks[i]->GetLocation();
+            bSameRecords = bSameRecords && read.IsSameAs(*m_arrTracks[i]);
         }
         if (!bSamePaths) {
             ApplyCheckAsRebuild();
-        } else if (!m_arrScanned.empty()) {
+        } else if (!bSameRecords) {
             ApplyCheckInPlace();
         }
         KeepCatalogue();
@@ -209,8 +213,12 @@ void CTunebrDoc::ApplyCheckInPlace() {
     CTrackList arrChanged;
     std::size_t nRead = 0;
     for (std::size_t i = 0; i < m_arrCheckOrder.size(); ++i) {
-        if (m_arrCheckOrder[i] == CScanJob::READ_AGAIN) {
-            *m_arrTracks[i] = std::move(m_arrScanned[nRead++]);
+        if (m_arrCheckOrder[i] != CScanJob::READ_AGAIN) {
+            continue;
+        }
+        CTrackInfo& read = m_arrScanned[nRead++];
+        if (!read.IsSameAs(*m_arrTracks[i])) {
+            *m_arrTracks[i] = std::move(read);
             arrChanged.push_back(m_arrTracks[i]);
         }
     }

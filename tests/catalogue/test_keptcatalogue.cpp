@@ -3,12 +3,15 @@
 // A catalogue kept between runs and checked against the disk must end exactly as a fresh scan of
 // the same tree, whatever changed in between, having read only what changed; its file must be
 // refused whenever it is damaged or was made for other options.
+#include "catalogue/hints.h"
 #include "catalogue/keptcatalogue.h"
 #include "catalogue/keptindex.h"
 #include "catalogue/posixio.h"
 #include "catalogue/scanjob.h"
 #include "catalogue/tagcodec.h"
 #include "catalogue/trackinfo.h"
+#include "catalogue/tunebrdoc.h"
+#include "tests/support/fakes.h"
 #include "tests/support/randomtree.h"
 #include "tests/support/testfiles.h"
 
@@ -421,4 +424,84 @@ TEST(KeptCatalogue, LivesInTheUsersCacheFolderUnderANameOfItsOwnPerFolder) {
     EXPECT_EQ(setNames.size(), 6u);
     EXPECT_FALSE(CKeptCatalogue::IsKeptFileName("0123456789abcdef.txt"));
     EXPECT_FALSE(CKeptCatalogue::IsKeptFileName("settings.conf"));
+}
+
+namespace {
+
+struct SDocCase {
+    const char* pszName;
+    std::function<void(STreeChanges&)> fnChange;
+    std::vector<int> arrHints; // what the views are told once the check has read every file
+    bool bRecordsStay;         // the records not read again keep their addresses
+};
+
+std::vector<std::string> DescribeAll(const CTrackList& arrTracks) {
+    std::vector<std::string> arr;
+    for (const CTrackInfo* pTrack : arrTracks) {
+        arr.push_back(Describe(*pTrack));
+    }
+    return arr;
+}
+
+} // namespace
+
+TEST(KeptCatalogue, TheDocumentShowsItAtOnceAndChangesNoMoreThanTheCheckFound) {
+    const SDocCase aCases[] = {
+        {"nothing changed", [](STreeChanges&) {}, {}, true},
+        {"tags edited, times kept",
+         [](STreeChanges& t) { t.EditKeepingTimes(3); },
+         {HINT_TRACKS_CHANGING, HINT_TRACKS_CHANGED, HINT_REBUILD_BEGIN, HINT_REBUILD_END},
+         true},
+        {"files added and deleted",
+         [](STreeChanges& t) {
+             t.Add(3);
+             t.Delete(3);
+         },
+         {HINT_REBUILD_BEGIN, HINT_REBUILD_END},
+         false},
+    };
+    CTempDir dir;
+    CTempDir cache;
+    MakeTree(dir.Path(), 3, 400);
+    // Files changed shortly before a scan began are read again by the check whatever their
+    // times say: these are old enough to be trusted.
+    std::this_thread::sleep_for(std::chrono::milliseconds(2100));
+    unsigned nSeed = 3;
+    for (const SDocCase& c : aCases) {
+        SCOPED_TRACE(c.pszName);
+        CFakeCatalogueHost host;
+        CTunebrDoc kept(host, SystemFileOps());
+        kept.SetKeptFolder(cache.Str());
+        kept.ScanFolder(dir.Str());
+        kept.WaitForKeptWrite();
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        STreeChanges changes{dir.Path(), std::mt19937(++nSeed), {}};
+        c.fnChange(changes);
+
+        CTunebrDoc doc(host, SystemFileOps());
+        doc.SetKeptFolder(cache.Str());
+        CHintLog view;
+        doc.AddView(&view);
+        doc.BeginScan(
+            dir.Str(), [] {}, true);
+        ASSERT_TRUE(doc.IsChecking());
+        EXPECT_EQ(DescribeAll(*doc.GetTracks()), DescribeAll(*kept.GetTracks()));
+        const CTrackList arrShown = *doc.GetTracks();
+        const std::size_t nRebuilds = doc.GetRebuildCount();
+        view.m_arrHints.clear();
+        const auto tEnd = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (!doc.FileScanned() && std::chrono::steady_clock::now() < tEnd) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        ASSERT_FALSE(doc.IsScanning());
+        EXPECT_EQ(view.m_arrHints, c.arrHints);
+        EXPECT_EQ(doc.GetRebuildCount() == nRebuilds, c.bRecordsStay);
+        if (c.bRecordsStay) {
+            EXPECT_EQ(*doc.GetTracks(), arrShown);
+        }
+        CTunebrDoc fresh(host, SystemFileOps());
+        fresh.ScanFolder(dir.Str());
+        EXPECT_EQ(DescribeAll(*doc.GetTracks()), DescribeAll(*fresh.GetTracks()));
+        doc.RemoveView(&view);
+    }
 }
