@@ -13,6 +13,7 @@
 #include <fcntl.h>
 #include <memory>
 #include <random>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <zlib.h>
@@ -25,6 +26,10 @@ constexpr std::string_view FILE_SUFFIX = ".catalogue";
 constexpr std::string_view TEMP_MARK = ".catalogue.tmp-";
 // Magic, version, checksum of everything after them.
 constexpr std::size_t HEADER_SIZE = MAGIC.size() + 4 + 4;
+
+// A record takes at least its location flag, three bytes, five numbers and six text lengths: a
+// count beyond what the bytes left can hold is refused before anything is made for it.
+constexpr std::size_t MIN_RECORD_SIZE = 1 + 3 + 5 + 6;
 
 constexpr unsigned char HAS_TAG = 1;
 constexpr unsigned char WAS_READ = 2;
@@ -116,6 +121,7 @@ public:
         return true;
     }
     bool IsAtEnd() const { return m_str.empty(); }
+    std::size_t Left() const { return m_str.size(); }
 
 private:
     std::string_view m_str;
@@ -190,9 +196,10 @@ bool ReadTrack(CByteReader& reader, std::shared_ptr<const std::string> pLocation
 
 bool DecodeBody(CByteReader& reader, std::vector<CTrackInfo>& arrRecords) {
     std::uint64_t nCount;
-    if (!reader.Unsigned(nCount)) {
+    if (!reader.Unsigned(nCount) || nCount > reader.Left() / MIN_RECORD_SIZE) {
         return false;
     }
+    arrRecords.reserve(nCount);
     std::shared_ptr<const std::string> pLocation;
     for (std::uint64_t i = 0; i < nCount; ++i) {
         // A record gives its location only where it differs from the one before.
@@ -254,6 +261,9 @@ bool CKeptCatalogue::IsKeptFileName(std::string_view strName) {
 std::string CKeptCatalogue::Encode(const SKeptOptions& options, std::int64_t nReadSince,
                                    const CTrackList& arrTracks) {
     CByteWriter writer;
+    // Most records take less: the text grows once or not at all.
+    constexpr std::size_t USUAL_RECORD_SIZE = 160;
+    writer.Bytes().reserve(HEADER_SIZE + 256 + arrTracks.size() * USUAL_RECORD_SIZE);
     writer.Bytes().append(MAGIC);
     writer.Fixed32(VERSION);
     writer.Fixed32(0); // the checksum, once the rest is known
@@ -344,6 +354,25 @@ std::string CKeptCatalogue::ReadFile(const std::string& strPath) {
     const ssize_t nRead = ReadAt(fd.Get(), strBytes.data(), strBytes.size(), 0, ops);
     strBytes.resize(nRead > 0 ? static_cast<std::size_t>(nRead) : 0);
     return strBytes;
+}
+
+bool CKeptCatalogue::Load(const std::string& strPath, const SKeptOptions& options,
+                          std::vector<CTrackInfo>& arrRecords, std::int64_t& nReadSince) {
+    arrRecords.clear();
+    const CFileDescriptor fd(::open(strPath.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    struct stat st;
+    if (!fd.IsValid() || ::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= 0) {
+        return false;
+    }
+    const auto nSize = static_cast<std::size_t>(st.st_size);
+    void* pMapped = ::mmap(nullptr, nSize, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd.Get(), 0);
+    if (pMapped == MAP_FAILED) {
+        return false;
+    }
+    const bool bLoaded = Decode(std::string_view(static_cast<const char*>(pMapped), nSize), options,
+                                arrRecords, nReadSince);
+    ::munmap(pMapped, nSize);
+    return bLoaded;
 }
 
 void CKeptCatalogue::RemoveAll(const std::string& strCacheFolder) {

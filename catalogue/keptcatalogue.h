@@ -55,6 +55,9 @@ public:
                       const std::string& strBytes);
     // The file's bytes, "" when it cannot be read.
     static std::string ReadFile(const std::string& strPath);
+    // Decode on the file's bytes, mapped rather than copied: a large catalogue shows sooner.
+    static bool Load(const std::string& strPath, const SKeptOptions& options,
+                     std::vector<CTrackInfo>& arrRecords, std::int64_t& nReadSince);
     // Removes every kept catalogue in the folder, and what writes cut short left behind; nothing
     // else there.
     static void RemoveAll(const std::string& strCacheFolder);

@@ -117,9 +117,9 @@ bool CTunebrDoc::ShowKept(std::int64_t& nReadSince) {
         return false;
     }
     std::vector<CTrackInfo> arrRecords;
-    const std::string strBytes = CKeptCatalogue::ReadFile(
-        m_strKeptFolder + '/' + CKeptCatalogue::FileName(m_keptOptions.strFolder));
-    if (!CKeptCatalogue::Decode(strBytes, m_keptOptions, arrRecords, nReadSince)) {
+    if (!CKeptCatalogue::Load(m_strKeptFolder + '/' +
+                                  CKeptCatalogue::FileName(m_keptOptions.strFolder),
+                              m_keptOptions, arrRecords, nReadSince)) {
         return false;
     }
     for (CTrackInfo& record : arrRecords) {
@@ -195,12 +195,15 @@ void CTunebrDoc::EndCheck() {
                          read.GetLocation() == m_arrTracks[i]->GetLocation();
             bSameRecords = bSameRecords && read.IsSameAs(*m_arrTracks[i]);
         }
+        // A check that found nothing new leaves the file as it is: it still holds this catalogue,
+        // and the time its reads began, earlier, trusts fewer files.
         if (!bSamePaths) {
             ApplyCheckAsRebuild();
+            KeepCatalogue();
         } else if (!bSameRecords) {
             ApplyCheckInPlace();
+            KeepCatalogue();
         }
-        KeepCatalogue();
     }
     m_arrScanned.clear();
     m_arrCheckOrder.clear();
