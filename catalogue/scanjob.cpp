@@ -22,18 +22,21 @@ struct CScanJob::SShared {
     std::function<void()> fnReady;      // guarded by mutex; emptied when the owner goes
     std::vector<CTrackInfo> arrWaiting; // guarded by mutex
     std::vector<std::size_t> arrOrder;  // guarded by mutex; only when checking a kept catalogue
-    bool bEnded = false;                // guarded by mutex
-    bool bStopped = false;              // guarded by mutex: the walk ended early
-    std::size_t nUnopened = 0;          // guarded by mutex
+    std::vector<std::pair<std::size_t, SFileIdentity>> arrRenumbered; // guarded by mutex
+    bool bEnded = false;                                              // guarded by mutex
+    bool bStopped = false;     // guarded by mutex: the walk ended early
+    std::size_t nUnopened = 0; // guarded by mutex
 
     // Hands records over; the owner is told only when the waiting list was empty, so that a
     // slow owner gets one call for many batches.
     // The owner is told under the lock, so that it is never told once it has gone.
-    void Hand(std::vector<CTrackInfo>& arrRecords, std::vector<std::size_t>& arrFileOrder) {
+    void Hand(std::vector<CTrackInfo>& arrRecords, std::vector<std::size_t>& arrFileOrder,
+              std::vector<std::pair<std::size_t, SFileIdentity>>& arrFileRenumbered) {
         const std::lock_guard<std::mutex> lock(mutex);
         const bool bWasEmpty = arrWaiting.empty() && arrOrder.empty();
         Append(arrRecords, arrWaiting);
         Append(arrFileOrder, arrOrder);
+        Append(arrFileRenumbered, arrRenumbered);
         if (bWasEmpty && fnReady) {
             fnReady();
         }
@@ -67,7 +70,9 @@ namespace {
 // shows become its records' indexes instead.
 class CBatchSink final : public CFolderWalk::CSink {
 public:
-    using CHand = std::function<void(std::vector<CTrackInfo>&, std::vector<std::size_t>&)>;
+    using CRenumbered = std::vector<std::pair<std::size_t, SFileIdentity>>;
+    using CHand =
+        std::function<void(std::vector<CTrackInfo>&, std::vector<std::size_t>&, CRenumbered&)>;
 
     CBatchSink(CHand fnHand, const std::atomic<bool>& bStop, const CTagCodec& codec,
                const CKeptIndex* pKept)
@@ -80,7 +85,11 @@ public:
     }
     void OnFile(STagRead&& read) override {
         if (read.bUnchanged) {
-            m_arrOrder.push_back(m_pKept->IndexOf(read.pKnown));
+            const std::size_t nKept = m_pKept->IndexOf(read.pKnown);
+            m_arrOrder.push_back(nKept);
+            if (read.block.m_identity != read.pKnown->m_identity) {
+                m_arrRenumbered.emplace_back(nKept, read.block.m_identity);
+            }
             return;
         }
         m_arrBatch.emplace_back(std::move(read.pLocation), std::move(read.strName), read.block,
@@ -95,7 +104,7 @@ public:
     }
     void Flush() {
         if (!m_arrBatch.empty() || !m_arrOrder.empty()) {
-            m_fnHand(m_arrBatch, m_arrOrder);
+            m_fnHand(m_arrBatch, m_arrOrder, m_arrRenumbered);
         }
     }
 
@@ -106,6 +115,7 @@ private:
     const CKeptIndex* const m_pKept;
     std::vector<CTrackInfo> m_arrBatch;
     std::vector<std::size_t> m_arrOrder;
+    CRenumbered m_arrRenumbered;
 };
 
 } // namespace
@@ -136,8 +146,9 @@ void CScanJob::Run(const std::shared_ptr<SShared>& pShared, const SScanRequest& 
     std::size_t nUnopened = 0;
     {
         CBatchSink sink(
-            [&pShared](std::vector<CTrackInfo>& arrBatch, std::vector<std::size_t>& arrOrder) {
-                pShared->Hand(arrBatch, arrOrder);
+            [&pShared](std::vector<CTrackInfo>& arrBatch, std::vector<std::size_t>& arrOrder,
+                       CBatchSink::CRenumbered& arrRenumbered) {
+                pShared->Hand(arrBatch, arrOrder, arrRenumbered);
             },
             pShared->bStopRequested, request.codec, request.pKept.get());
         // The empty path stands for the root: its files get the empty location.
@@ -157,10 +168,12 @@ bool CScanJob::Take(std::vector<CTrackInfo>& arrRecords) {
     return m_pShared->bEnded;
 }
 
-bool CScanJob::Take(std::vector<CTrackInfo>& arrRecords, std::vector<std::size_t>& arrOrder) {
+bool CScanJob::Take(std::vector<CTrackInfo>& arrRecords, std::vector<std::size_t>& arrOrder,
+                    std::vector<std::pair<std::size_t, SFileIdentity>>& arrRenumbered) {
     const std::lock_guard<std::mutex> lock(m_pShared->mutex);
     SShared::Append(m_pShared->arrWaiting, arrRecords);
     SShared::Append(m_pShared->arrOrder, arrOrder);
+    SShared::Append(m_pShared->arrRenumbered, arrRenumbered);
     return m_pShared->bEnded;
 }
 

@@ -47,8 +47,10 @@ public:
     bool Take(std::vector<CTrackInfo>& arrRecords);
     // The same for a check of a kept catalogue: arrOrder gets an entry for each file, in scan
     // order, either the index of the kept record that still shows it, or READ_AGAIN for the next
-    // of the records read.
-    bool Take(std::vector<CTrackInfo>& arrRecords, std::vector<std::size_t>& arrOrder);
+    // of the records read; arrRenumbered the kept records whose file unchanged now has another
+    // device or inode number, with that identity.
+    bool Take(std::vector<CTrackInfo>& arrRecords, std::vector<std::size_t>& arrOrder,
+              std::vector<std::pair<std::size_t, SFileIdentity>>& arrRenumbered);
     static constexpr std::size_t READ_AGAIN = static_cast<std::size_t>(-1);
     // Asks the scan to stop: the reads already begun are still handed over, in order, so that
     // what was taken stays a prefix of the scan order.

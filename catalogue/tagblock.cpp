@@ -32,8 +32,8 @@ SFileStamp SFileStamp::Of(const struct stat& st) {
     return stamp;
 }
 
-bool SKnownFile::IsUnchanged(const struct stat& st) const {
-    return S_ISREG(st.st_mode) && SFileIdentity::Of(st) == m_identity &&
+bool SKnownFile::HasSameContent(const struct stat& st) const {
+    return S_ISREG(st.st_mode) && st.st_size == m_identity.m_nFileSize &&
            SFileStamp::Of(st) == m_stamp;
 }
 

@@ -49,7 +49,11 @@ struct SKnownFile {
     SFileIdentity m_identity;
     SFileStamp m_stamp;
 
-    bool IsUnchanged(const struct stat& st) const;
+    // Same size and times to the nanosecond. The device and inode are left out: some file
+    // servers (FUSE file systems without their own inode numbers, CIFS without server inode
+    // numbers) number files anew whenever they are looked up again, and a file swapped for
+    // another moves the change time anyway.
+    bool HasSameContent(const struct stat& st) const;
 };
 
 // What a scan reads of one file: its identity and its last 128 bytes.

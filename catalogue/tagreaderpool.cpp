@@ -50,8 +50,10 @@ void CTagReaderPool::Read(STagRead& read, CFileOps& ops) {
     // A look costs a fraction of a read, and on a file server one round trip instead of three.
     struct stat st;
     if (read.pKnown && ops.FstatAt(nAt >= 0 ? nAt : AT_FDCWD, read.strName.c_str(), &st) == 0 &&
-        read.pKnown->IsUnchanged(st)) {
+        read.pKnown->HasSameContent(st)) {
         read.bUnchanged = true;
+        read.block.m_identity = SFileIdentity::Of(st);
+        read.block.m_stamp = SFileStamp::Of(st);
         return;
     }
     read.block = CTagBlock::Read(nAt, read.strName.c_str(), ops, read.bListedAsFile);

@@ -27,7 +27,7 @@ struct STagRead {
     bool bListedAsFile = false; // the listing says it is a regular file, not a link
     CTagBlock block;
     // The file as a kept catalogue last saw it, when it did: a look that finds it unchanged
-    // stands for the read, which then is not made.
+    // stands for the read, which then is not made; block then holds only what the look found.
     const SKnownFile* pKnown = nullptr;
     bool bUnchanged = false;
 };

@@ -69,6 +69,9 @@ public:
     // The file's last bytes were read (they may hold no tag).
     bool WasRead() const { return m_bRead; }
 
+    // The file gave its number anew, unchanged otherwise (see SKnownFile).
+    void SetIdentity(const SFileIdentity& identity) { m_identity = identity; }
+
     // Everything the record holds is the same, the file's times included.
     bool IsSameAs(const CTrackInfo& other) const;
 

@@ -98,6 +98,7 @@ void CTunebrDoc::StartScan(std::string strFolder, std::function<void()> fnReady,
     m_nReadSince = WallClockNow();
     m_keptOptions = {strFolder, m_host.GetFileExt(), m_codec.GetName(), LoadString(IDS_UNDEFINED)};
     m_arrCheckOrder.clear();
+    m_arrRenumbered.clear();
     std::int64_t nKeptReadSince = 0;
     m_bChecking = bFromKept && ShowKept(nKeptReadSince);
     std::shared_ptr<const CKeptIndex> pKept;
@@ -144,7 +145,7 @@ bool CTunebrDoc::TakeScanned() {
         return true;
     }
     if (m_bChecking) {
-        const bool bEnded = m_pScan->Take(m_arrScanned, m_arrCheckOrder);
+        const bool bEnded = m_pScan->Take(m_arrScanned, m_arrCheckOrder, m_arrRenumbered);
         if (bEnded) {
             EndCheck();
         }
@@ -180,6 +181,10 @@ void CTunebrDoc::EndCheck() {
     m_pScan.reset();
     m_bChecking = false;
     if (!m_bScanStopped) {
+        // No view shows a file's number: only the kept file must learn it.
+        for (const auto& [nKept, identity] : m_arrRenumbered) {
+            m_arrTracks[nKept]->SetIdentity(identity);
+        }
         bool bSamePaths = m_arrCheckOrder.size() == m_arrTracks.size();
         bool bSameRecords = bSamePaths;
         std::size_t nRead = 0;
@@ -203,10 +208,13 @@ void CTunebrDoc::EndCheck() {
         } else if (!bSameRecords) {
             ApplyCheckInPlace();
             KeepCatalogue();
+        } else if (!m_arrRenumbered.empty()) {
+            KeepCatalogue();
         }
     }
     m_arrScanned.clear();
     m_arrCheckOrder.clear();
+    m_arrRenumbered.clear();
     m_host.WriteFilePath(m_strTitle);
 }
 
@@ -285,6 +293,7 @@ void CTunebrDoc::StopScan() {
             m_bChecking = false;
             m_arrScanned.clear();
             m_arrCheckOrder.clear();
+            m_arrRenumbered.clear();
         } else {
             FinishFiling();
         }

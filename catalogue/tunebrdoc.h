@@ -6,6 +6,7 @@
 #include "catalogue/genreentry.h"
 #include "catalogue/groupindex.h"
 #include "catalogue/keptcatalogue.h"
+#include "catalogue/tagblock.h"
 #include "catalogue/tagcodec.h"
 #include "catalogue/tracklist.h"
 
@@ -17,6 +18,7 @@
 #include <string>
 #include <string_view>
 #include <thread>
+#include <utility>
 #include <vector>
 
 class CCatalogueHost;
@@ -155,6 +157,7 @@ private:
     std::int64_t m_nReadSince = 0; // when the running scan began, on the wall clock
     bool m_bChecking = false;
     std::vector<std::size_t> m_arrCheckOrder; // a check's files: a kept index or READ_AGAIN
+    std::vector<std::pair<std::size_t, SFileIdentity>> m_arrRenumbered;
     std::thread m_keptWriter;
     std::vector<CDocView*> m_arrViews;
 };

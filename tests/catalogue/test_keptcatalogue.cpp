@@ -14,6 +14,7 @@
 #include "tests/support/fakes.h"
 #include "tests/support/randomtree.h"
 #include "tests/support/testfiles.h"
+#include "tests/support/treechanges.h"
 
 #include <gtest/gtest.h>
 
@@ -52,26 +53,42 @@ std::string Describe(const CTrackInfo& track) {
     return str + (track.HasTag() ? "tag" : "none") + (track.WasRead() ? "|read" : "|unread");
 }
 
-// Opens of files to read them, counted.
+// Opens of files to read them, counted; with a shift, inode numbers as a file server that numbers
+// files anew at each mount gives them.
 class CCountingOps final : public CFileOps {
 public:
+    explicit CCountingOps(ino_t nInodeShift = 0) : m_nInodeShift(nInodeShift) {}
     int OpenAt(int nDirFd, const char* pszPath, int nFlags) override {
         ++m_nOpens;
         return CFileOps::OpenAt(nDirFd, pszPath, nFlags);
     }
+    int Fstat(int nFd, struct stat* pStat) override {
+        return Shifted(CFileOps::Fstat(nFd, pStat), pStat);
+    }
+    int FstatAt(int nDirFd, const char* pszPath, struct stat* pStat) override {
+        return Shifted(CFileOps::FstatAt(nDirFd, pszPath, pStat), pStat);
+    }
     std::atomic<std::size_t> m_nOpens{0};
+
+private:
+    int Shifted(int nResult, struct stat* pStat) const {
+        pStat->st_ino += nResult == 0 && S_ISREG(pStat->st_mode) ? m_nInodeShift : 0;
+        return nResult;
+    }
+    const ino_t m_nInodeShift;
 };
 
 struct SScanned {
     std::vector<CTrackInfo> arrRecords;
     std::vector<std::size_t> arrOrder;
+    std::vector<std::pair<std::size_t, SFileIdentity>> arrRenumbered;
 };
 
 SScanned RunScan(const std::string& strRoot, const std::string& strPattern,
                  std::shared_ptr<const CKeptIndex> pKept, CFileOps& ops) {
     CScanJob job({strRoot, strPattern, CTagCodec(), 4, std::move(pKept)}, ops, [] {});
     SScanned scanned;
-    while (!job.Take(scanned.arrRecords, scanned.arrOrder)) {
+    while (!job.Take(scanned.arrRecords, scanned.arrOrder, scanned.arrRenumbered)) {
         (void)job.Wait(std::chrono::milliseconds(20));
     }
     return scanned;
@@ -98,107 +115,12 @@ SKeptOptions Options(const std::string& strRoot, const std::string& strPattern =
     return {strRoot, strPattern, strCodec, "(undefined)"};
 }
 
-// The tree changes between two runs: each change remembers the paths whose files it touched.
-struct STreeChanges {
-    fs::path root;
-    std::mt19937 rng;
-    std::set<std::string> setTouched;
-
-    std::vector<fs::path> Files() {
-        std::vector<fs::path> arr;
-        for (const auto& entry : fs::recursive_directory_iterator(root)) {
-            if (entry.is_regular_file() && !entry.is_symlink() &&
-                entry.path().extension() == ".mp3" && entry.file_size() >= 128) {
-                arr.push_back(entry.path());
-            }
-        }
-        return arr;
-    }
-    std::vector<fs::path> Folders() {
-        std::vector<fs::path> arr;
-        for (const auto& entry : fs::recursive_directory_iterator(root)) {
-            if (entry.is_directory() && !entry.is_symlink() && entry.path().extension() != ".mp3") {
-                arr.push_back(entry.path());
-            }
-        }
-        return arr;
-    }
-    template <typename T> const T& Pick(const std::vector<T>& arr) {
-        return arr[rng() % arr.size()];
-    }
-
-    // Another tag in place of the last 128 bytes, the times set back as they were.
-    void EditKeepingTimes(int nCount) {
-        const std::vector<fs::path> arrFiles = Files();
-        for (int i = 0; i < nCount; ++i) {
-            const fs::path& path = Pick(arrFiles);
-            struct stat st;
-            ASSERT_EQ(::stat(path.c_str(), &st), 0);
-            const int nFd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
-            const std::string strTag = MakeTag("Edited " + std::to_string(i), "Someone else");
-            ASSERT_EQ(::pwrite(nFd, strTag.data(), strTag.size(), st.st_size - 128), 128);
-            const struct timespec aTimes[2] = {st.st_atim, st.st_mtim};
-            ASSERT_EQ(::futimens(nFd, aTimes), 0);
-            ::close(nFd);
-            setTouched.insert(path.string());
-        }
-    }
-    // Picks a file no earlier change of the same kind took.
-    fs::path TakeFile(std::vector<fs::path>& arrFiles) {
-        const std::size_t nAt = rng() % arrFiles.size();
-        fs::path path = std::move(arrFiles[nAt]);
-        arrFiles.erase(arrFiles.begin() + static_cast<std::ptrdiff_t>(nAt));
-        return path;
-    }
-    void Delete(int nCount) {
-        std::vector<fs::path> arrFiles = Files();
-        for (int i = 0; i < nCount; ++i) {
-            fs::remove(TakeFile(arrFiles));
-        }
-    }
-    void Add(int nCount) {
-        const std::vector<fs::path> arrFolders = Folders();
-        for (int i = 0; i < nCount; ++i) {
-            const fs::path folder =
-                i % 5 == 0 ? Pick(arrFolders) / ("new" + std::to_string(i)) : Pick(arrFolders);
-            const fs::path path = folder / ("added" + std::to_string(i) + ".mp3");
-            WriteBytes(path, Audio(300) + MakeTag("Added", "Artist 3"));
-            setTouched.insert(path.string());
-        }
-    }
-    void Rename(int nCount) {
-        std::vector<fs::path> arrFiles = Files();
-        for (int i = 0; i < nCount; ++i) {
-            const fs::path path = TakeFile(arrFiles);
-            const fs::path to = path.parent_path() / ("renamed" + std::to_string(i) + ".mp3");
-            fs::rename(path, to);
-            setTouched.insert(to.string());
-        }
-    }
-    void MoveFolders(int nCount) {
-        for (int i = 0; i < nCount; ++i) {
-            const std::vector<fs::path> arrFolders = Folders();
-            const fs::path from = Pick(arrFolders);
-            if (from == root) {
-                continue;
-            }
-            const fs::path to = root / ("moved" + std::to_string(i));
-            std::error_code ec;
-            fs::rename(from, to, ec);
-            if (!ec) {
-                for (const auto& entry : fs::recursive_directory_iterator(to)) {
-                    setTouched.insert(entry.path().string());
-                }
-            }
-        }
-    }
-};
-
 struct SCheckCase {
     const char* pszName;
     std::function<void(STreeChanges&)> fnChange;
     SKeptOptions (*pfnNewOptions)(const std::string& strRoot);
     bool bTrustOldChanges = true; // the index trusts files changed before it was made
+    ino_t nInodeShift = 0;        // the files are numbered anew after the kept scan
 };
 
 SKeptOptions SameOptions(const std::string& strRoot) {
@@ -230,6 +152,7 @@ TEST(KeptCatalogue, CheckedAgainstTheDiskItEndsAsAFreshScanHavingReadOnlyWhatCha
          [](const std::string& strRoot) { return Options(strRoot, "*.mp3", "windows-1252"); }},
         {"files changed since the kept reads began", [](STreeChanges& t) { t.Rename(5); },
          SameOptions, false},
+        {"files numbered anew", [](STreeChanges&) {}, SameOptions, true, 1000000},
     };
     // One tree for every case, each changing it further: making thousands of files takes longer
     // than scanning them.
@@ -260,13 +183,17 @@ TEST(KeptCatalogue, CheckedAgainstTheDiskItEndsAsAFreshScanHavingReadOnlyWhatCha
         }
 
         const CTrackList arrKeptTracks = Pointers(arrKept);
-        CCountingOps counting;
+        CCountingOps counting(c.nInodeShift);
         const SScanned checked =
             RunScan(dir.Str(), newOptions.strPattern,
                     std::make_shared<CKeptIndex>(arrKeptTracks, c.bTrustOldChanges ? INT64_MAX : 0),
                     counting);
-        CFileOps plain;
+        CCountingOps plain(c.nInodeShift);
         const SScanned fresh = RunScan(dir.Str(), newOptions.strPattern, nullptr, plain);
+        for (const auto& [nKept, identity] : checked.arrRenumbered) {
+            arrKept[nKept].SetIdentity(identity);
+        }
+        EXPECT_EQ(checked.arrRenumbered.empty(), c.nInodeShift == 0);
 
         std::vector<std::string> arrResult;
         std::set<std::string> setReused;

@@ -21,6 +21,7 @@
 #include "tests/support/scanwait.h"
 #include "tests/support/slowops.h"
 #include "tests/support/testfiles.h"
+#include "tests/support/treechanges.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -37,14 +38,11 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <fcntl.h>
 #include <filesystem>
 #include <functional>
 #include <set>
 #include <string>
-#include <sys/stat.h>
 #include <thread>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -321,18 +319,6 @@ TEST(AddressBoxCompletion, SubFoldersOfTheTypedFolderCompleteTheText) {
     EXPECT_EQ(box.completer()->currentCompletion(), strFolder + "Beta");
 }
 
-// Another tag in the file, its times set back as they were.
-static void EditKeepingTimes(const std::filesystem::path& path, const std::string& strTitle) {
-    struct stat st;
-    ASSERT_EQ(::stat(path.c_str(), &st), 0);
-    const int nFd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
-    const std::string strTag = MakeTag(strTitle, "Artist 0");
-    ASSERT_EQ(::pwrite(nFd, strTag.data(), strTag.size(), st.st_size - 128), 128);
-    const struct timespec aTimes[2] = {st.st_atim, st.st_mtim};
-    ASSERT_EQ(::futimens(nFd, aTimes), 0);
-    ::close(nFd);
-}
-
 TEST_F(ScanWindow, TheNextRunShowsTheKeptCatalogueAtOnceAndEndsWithWhatTheDiskHolds) {
     m_pFrame->OpenAddress(m_library.Str());
     ASSERT_TRUE(WaitForFolder(*m_pFrame));
@@ -343,7 +329,7 @@ TEST_F(ScanWindow, TheNextRunShowsTheKeptCatalogueAtOnceAndEndsWithWhatTheDiskHo
     ASSERT_TRUE(std::filesystem::exists(kept));
     // Between the runs, a change the times hide, a file gone and one new.
     std::this_thread::sleep_for(std::chrono::milliseconds(30));
-    EditKeepingTimes(m_library.Path() / "d0" / "t0.mp3", "Edited");
+    EditTagKeepingTimes(m_library.Path() / "d0" / "t0.mp3", MakeTag("Edited", "Artist 0"));
     std::filesystem::remove(m_library.Path() / "d1" / "t1.mp3");
     WriteBytes(m_library.Path() / "d2" / "new.mp3", Audio(300) + MakeTag("New", "Artist 1"));
 
