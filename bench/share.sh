@@ -22,6 +22,7 @@
 #   EDIT_FILES  files of the mass edit's own library (default 2000)
 #   EDIT_RUNS   mass edits per program (default 2)
 #   BASELINE    another tunebrowse whose mass edit is measured alike, for ratios
+#   KEPT_ONLY   set: only the window's start with a kept catalogue against a full scan
 #
 # Needs root (to drop caches and to mount), /dev/fuse, and fuse3 with its headers, which are
 # installed when missing.
@@ -111,6 +112,48 @@ for ((i = 0; i < 50; i++)); do
 done
 mountpoint -q "$mount" || die "slowfs did not mount"
 
+# --- The kept catalogue on the share ----------------------------------------------------------
+
+# One window start reads the share and keeps its catalogue; then starts that show it and check it
+# against the unchanged share, interleaved with starts that keep nothing, all cold.
+kept_catalogue_runs() {
+    local kept_cache=$scratch/kept-cache out scan_ms paint_ms check_ms run
+    window_value() { sed -n "s/^$1 \([0-9]*\) ms.*/\1/p"; }
+    window_start() { # cache folder, mode
+        XDG_CONFIG_HOME=$scratch/config XDG_CACHE_HOME=$1 XDG_DATA_HOME=$scratch/data \
+            XDG_RUNTIME_DIR=$scratch/runtime QT_QPA_PLATFORM=offscreen "$bench_window" "$mount" "$2" \
+            2>/dev/null
+    }
+    drop_caches
+    window_start "$kept_cache" --start-only >/dev/null
+    scan_samples=() check_samples=() paint_samples=()
+    for ((run = 1; run <= RUNS; run++)); do
+        drop_caches
+        out=$(window_start "$scratch/no-cache-$run" --start-only)
+        scan_samples+=("$(window_value "start to first paint" <<<"$out")")
+        drop_caches
+        out=$(window_start "$kept_cache" --kept) || die "no kept catalogue was shown"
+        paint_samples+=("$(window_value "start to first paint with the kept catalogue" <<<"$out")")
+        check_samples+=("$(window_value "start to the check's end" <<<"$out")")
+    done
+    scan_ms=$(median "${scan_samples[@]}")
+    paint_ms=$(median "${paint_samples[@]}")
+    check_ms=$(median "${check_samples[@]}")
+    echo "  window, kept catalogue, cold, median of $RUNS runs: first paint $paint_ms ms;" \
+        "check of the unchanged library to its end $check_ms ms, against $scan_ms ms for a full scan:" \
+        "$(awk -v a="$check_ms" -v b="$scan_ms" 'BEGIN { printf "%.2f", a / b }') x"
+}
+
+# With KEPT_ONLY set, only the kept catalogue's runs: the reference readers take long on a large
+# library.
+if [[ -n ${KEPT_ONLY:-} ]]; then
+    drop_caches() { sync && echo 3 >/proc/sys/vm/drop_caches; }
+    # shellcheck source=timing.sh
+    . "$(dirname "${BASH_SOURCE[0]}")/timing.sh"
+    kept_catalogue_runs
+    exit 0
+fi
+
 # The ceiling reads exactly the files the scans read; the list is made before any timed run.
 find "$mount" -iname '*.mp3' -type f >"$scratch/paths"
 
@@ -165,6 +208,8 @@ done
 drop_caches
 with_settings "$bench_window" "$mount" --start-only 2>/dev/null | grep -E "start|longest" |
     sed 's/^/  window: /'
+
+kept_catalogue_runs
 
 # --- What the pools chose ---------------------------------------------------------------------
 

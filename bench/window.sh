@@ -17,7 +17,8 @@ empty=$(mktemp -d)
 trap 'rm -rf "$empty"' EXIT
 export QT_QPA_PLATFORM=offscreen
 
-run_window() { XDG_CONFIG_HOME=$(mktemp -d) "$build/bench/bench_window" "$@" 2>/dev/null; }
+# Nothing kept from a run before: every start reads the whole library.
+run_window() { XDG_CONFIG_HOME=$(mktemp -d) XDG_CACHE_HOME=$(mktemp -d) "$build/bench/bench_window" "$@" 2>/dev/null; }
 value() { sed -n "s/^$1 \([0-9]*\).*/\1/p"; }
 
 run_window "$lib" > /dev/null # warm the page cache
@@ -31,6 +32,26 @@ peak_kb=$(echo "$full" | value "peak resident")
 echo "empty folder peak resident $base_kb KB"
 echo "memory above the empty folder $(( (peak_kb - base_kb) / 1024 )) MB"
 echo "start-up $start_ms ms, --list $list_ms ms, ratio $(awk "BEGIN {printf \"%.2f\", $start_ms / $list_ms}")"
+
+# The kept catalogue: one start reads the library and keeps it, the next ones show it and check
+# it, interleaved with starts that keep nothing; medians of RUNS runs.
+kept_cache=$(mktemp -d)
+run_kept() { XDG_CONFIG_HOME=$(mktemp -d) XDG_CACHE_HOME=$kept_cache "$build/bench/bench_window" "$@" 2>/dev/null; }
+median() { sort -n | awk '{ a[NR] = $1 } END { print a[int((NR + 1) / 2)] }'; }
+run_kept "$lib" --start-only > /dev/null
+scan_runs= kept_runs= check_runs=
+for ((run = 0; run < ${RUNS:-3}; run++)); do
+    scan_runs+="$(run_window "$lib" --start-only | value "start to first paint") "
+    kept=$(run_kept "$lib" --kept)
+    kept_runs+="$(echo "$kept" | value "start to first paint with the kept catalogue") "
+    check_runs+="$(echo "$kept" | value "start to the check's end") "
+done
+scan_ms=$(tr ' ' '\n' <<< "$scan_runs" | grep . | median)
+kept_ms=$(tr ' ' '\n' <<< "$kept_runs" | grep . | median)
+check_ms=$(tr ' ' '\n' <<< "$check_runs" | grep . | median)
+rm -rf "$kept_cache"
+echo "start to first paint with the kept catalogue $kept_ms ms, $(awk "BEGIN {printf \"%.3f\", $kept_ms / $scan_ms}") x the start without it ($scan_ms ms)"
+echo "start to the end of the check of an unchanged library $check_ms ms, $(awk "BEGIN {printf \"%.2f\", $check_ms / $scan_ms}") x the start without it"
 
 list_kb() { # peak resident kilobytes of tunebrowse --list on a folder
     XDG_CONFIG_HOME=$(mktemp -d) "$build/bench/peak_rss" "$build/tunebrowse" --list "$1"

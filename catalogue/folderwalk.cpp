@@ -207,8 +207,10 @@ void CFolderWalk::QueueRead(const std::shared_ptr<const std::string>& pLocation,
     ++m_arrPendingFolders.back().second;
     const bool bMayBeFile =
         entry.nType == DT_REG || entry.nType == DT_LNK || entry.nType == DT_UNKNOWN;
-    m_pool.Submit(
-        {pLocation, pFolder, std::move(entry.strName), bMayBeFile, entry.nType == DT_REG, {}});
+    STagRead read{pLocation, pFolder, std::move(entry.strName), bMayBeFile, entry.nType == DT_REG,
+                  {}};
+    m_sink.OnQueue(read);
+    m_pool.Submit(std::move(read));
 }
 
 bool CFolderWalk::IsLastPending(const CSharedFd& pFolder) const {

@@ -33,6 +33,9 @@ public:
     public:
         virtual ~CSink() = default;
         virtual void OnFile(STagRead&& read) = 0;
+        // Called on the walk's thread for each file before it is queued for reading; the sink
+        // may say what it knows of the file (pKnown).
+        virtual void OnQueue(STagRead& read) { (void)read; }
         // Asked every PROGRESS_INTERVAL or so; false stops the walk.
         virtual bool OnProgress() = 0;
     };

@@ -3,6 +3,7 @@
 #include "catalogue/scanjob.h"
 
 #include "catalogue/folderwalk.h"
+#include "catalogue/keptindex.h"
 
 #include <atomic>
 #include <condition_variable>
@@ -20,25 +21,34 @@ struct CScanJob::SShared {
     mutable std::condition_variable cvEnded;
     std::function<void()> fnReady;      // guarded by mutex; emptied when the owner goes
     std::vector<CTrackInfo> arrWaiting; // guarded by mutex
-    bool bEnded = false;                // guarded by mutex
-    bool bStopped = false;              // guarded by mutex: the walk ended early
-    std::size_t nUnopened = 0;          // guarded by mutex
+    std::vector<std::size_t> arrOrder;  // guarded by mutex; only when checking a kept catalogue
+    std::vector<std::pair<std::size_t, SFileIdentity>> arrRenumbered; // guarded by mutex
+    bool bEnded = false;                                              // guarded by mutex
+    bool bStopped = false;     // guarded by mutex: the walk ended early
+    std::size_t nUnopened = 0; // guarded by mutex
 
     // Hands records over; the owner is told only when the waiting list was empty, so that a
     // slow owner gets one call for many batches.
     // The owner is told under the lock, so that it is never told once it has gone.
-    void Hand(std::vector<CTrackInfo>& arrRecords) {
+    void Hand(std::vector<CTrackInfo>& arrRecords, std::vector<std::size_t>& arrFileOrder,
+              std::vector<std::pair<std::size_t, SFileIdentity>>& arrFileRenumbered) {
         const std::lock_guard<std::mutex> lock(mutex);
-        const bool bWasEmpty = arrWaiting.empty();
-        if (bWasEmpty) {
-            arrWaiting.swap(arrRecords);
-        } else {
-            std::move(arrRecords.begin(), arrRecords.end(), std::back_inserter(arrWaiting));
-        }
-        arrRecords.clear();
+        const bool bWasEmpty = arrWaiting.empty() && arrOrder.empty();
+        Append(arrRecords, arrWaiting);
+        Append(arrFileOrder, arrOrder);
+        Append(arrFileRenumbered, arrRenumbered);
         if (bWasEmpty && fnReady) {
             fnReady();
         }
+    }
+
+    template <typename T> static void Append(std::vector<T>& arrFrom, std::vector<T>& arrTo) {
+        if (arrTo.empty()) {
+            arrTo.swap(arrFrom);
+        } else {
+            std::move(arrFrom.begin(), arrFrom.end(), std::back_inserter(arrTo));
+        }
+        arrFrom.clear();
     }
 
     void End(bool bWalkStopped, std::size_t nWalkUnopened) {
@@ -56,32 +66,56 @@ struct CScanJob::SShared {
 namespace {
 
 // Makes the records on the scan's thread and hands them over at each progress report: the owner
-// then takes a few thousand at a time rather than one.
+// then takes a few thousand at a time rather than one. With a kept catalogue, files it still
+// shows become its records' indexes instead.
 class CBatchSink final : public CFolderWalk::CSink {
 public:
-    CBatchSink(std::function<void(std::vector<CTrackInfo>&)> fnHand, const std::atomic<bool>& bStop,
-               const CTagCodec& codec)
-        : m_fnHand(std::move(fnHand)), m_bStop(bStop), m_codec(codec) {}
+    using CRenumbered = std::vector<std::pair<std::size_t, SFileIdentity>>;
+    using CHand =
+        std::function<void(std::vector<CTrackInfo>&, std::vector<std::size_t>&, CRenumbered&)>;
 
+    CBatchSink(CHand fnHand, const std::atomic<bool>& bStop, const CTagCodec& codec,
+               const CKeptIndex* pKept)
+        : m_fnHand(std::move(fnHand)), m_bStop(bStop), m_codec(codec), m_pKept(pKept) {}
+
+    void OnQueue(STagRead& read) override {
+        if (m_pKept) {
+            read.pKnown = m_pKept->Find(*read.pLocation, read.strName);
+        }
+    }
     void OnFile(STagRead&& read) override {
+        if (read.bUnchanged) {
+            const std::size_t nKept = m_pKept->IndexOf(read.pKnown);
+            m_arrOrder.push_back(nKept);
+            if (read.block.m_identity != read.pKnown->m_identity) {
+                m_arrRenumbered.emplace_back(nKept, read.block.m_identity);
+            }
+            return;
+        }
         m_arrBatch.emplace_back(std::move(read.pLocation), std::move(read.strName), read.block,
                                 m_codec);
+        if (m_pKept) {
+            m_arrOrder.push_back(CScanJob::READ_AGAIN);
+        }
     }
     bool OnProgress() override {
         Flush();
         return !m_bStop;
     }
     void Flush() {
-        if (!m_arrBatch.empty()) {
-            m_fnHand(m_arrBatch);
+        if (!m_arrBatch.empty() || !m_arrOrder.empty()) {
+            m_fnHand(m_arrBatch, m_arrOrder, m_arrRenumbered);
         }
     }
 
 private:
-    std::function<void(std::vector<CTrackInfo>&)> m_fnHand;
+    CHand m_fnHand;
     const std::atomic<bool>& m_bStop;
     const CTagCodec& m_codec;
+    const CKeptIndex* const m_pKept;
     std::vector<CTrackInfo> m_arrBatch;
+    std::vector<std::size_t> m_arrOrder;
+    CRenumbered m_arrRenumbered;
 };
 
 } // namespace
@@ -111,8 +145,12 @@ void CScanJob::Run(const std::shared_ptr<SShared>& pShared, const SScanRequest& 
     bool bWalkStopped = false;
     std::size_t nUnopened = 0;
     {
-        CBatchSink sink([&pShared](std::vector<CTrackInfo>& arrBatch) { pShared->Hand(arrBatch); },
-                        pShared->bStopRequested, request.codec);
+        CBatchSink sink(
+            [&pShared](std::vector<CTrackInfo>& arrBatch, std::vector<std::size_t>& arrOrder,
+                       CBatchSink::CRenumbered& arrRenumbered) {
+                pShared->Hand(arrBatch, arrOrder, arrRenumbered);
+            },
+            pShared->bStopRequested, request.codec, request.pKept.get());
         // The empty path stands for the root: its files get the empty location.
         const std::string strOpen = request.strFolder.empty() ? "/" : request.strFolder;
         CFolderWalk walk(sink, request.strPattern, request.nReaders, ops);
@@ -126,13 +164,16 @@ void CScanJob::Run(const std::shared_ptr<SShared>& pShared, const SScanRequest& 
 
 bool CScanJob::Take(std::vector<CTrackInfo>& arrRecords) {
     const std::lock_guard<std::mutex> lock(m_pShared->mutex);
-    if (arrRecords.empty()) {
-        arrRecords.swap(m_pShared->arrWaiting);
-    } else {
-        std::move(m_pShared->arrWaiting.begin(), m_pShared->arrWaiting.end(),
-                  std::back_inserter(arrRecords));
-        m_pShared->arrWaiting.clear();
-    }
+    SShared::Append(m_pShared->arrWaiting, arrRecords);
+    return m_pShared->bEnded;
+}
+
+bool CScanJob::Take(std::vector<CTrackInfo>& arrRecords, std::vector<std::size_t>& arrOrder,
+                    std::vector<std::pair<std::size_t, SFileIdentity>>& arrRenumbered) {
+    const std::lock_guard<std::mutex> lock(m_pShared->mutex);
+    SShared::Append(m_pShared->arrWaiting, arrRecords);
+    SShared::Append(m_pShared->arrOrder, arrOrder);
+    SShared::Append(m_pShared->arrRenumbered, arrRenumbered);
     return m_pShared->bEnded;
 }
 

@@ -13,6 +13,7 @@
 #include <vector>
 
 class CFileOps;
+class CKeptIndex;
 
 // What one scan is asked to do.
 struct SScanRequest {
@@ -20,6 +21,9 @@ struct SScanRequest {
     std::string strPattern;
     CTagCodec codec;
     std::size_t nReaders = 0; // none: the scan's own thread reads every file
+    // A catalogue kept from an earlier run: the scan then checks it against the disk, and reads
+    // only the files that are new or changed.
+    std::shared_ptr<const CKeptIndex> pKept;
 };
 
 // One scan of a folder tree on a thread of its own, so that a file system that answers slowly,
@@ -41,6 +45,13 @@ public:
     // Moves the records read since the last call to the end of arrRecords; true once the scan
     // has ended and every record was taken.
     bool Take(std::vector<CTrackInfo>& arrRecords);
+    // The same for a check of a kept catalogue: arrOrder gets an entry for each file, in scan
+    // order, either the index of the kept record that still shows it, or READ_AGAIN for the next
+    // of the records read; arrRenumbered the kept records whose file unchanged now has another
+    // device or inode number, with that identity.
+    bool Take(std::vector<CTrackInfo>& arrRecords, std::vector<std::size_t>& arrOrder,
+              std::vector<std::pair<std::size_t, SFileIdentity>>& arrRenumbered);
+    static constexpr std::size_t READ_AGAIN = static_cast<std::size_t>(-1);
     // Asks the scan to stop: the reads already begun are still handed over, in order, so that
     // what was taken stays a prefix of the scan order.
     void Stop();

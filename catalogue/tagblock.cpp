@@ -22,12 +22,28 @@ SFileIdentity SFileIdentity::Of(const struct stat& st) {
     return identity;
 }
 
+SFileStamp SFileStamp::Of(const struct stat& st) {
+    constexpr std::int64_t NANOSECONDS = 1000000000;
+    SFileStamp stamp;
+    stamp.m_nModified =
+        static_cast<std::int64_t>(st.st_mtim.tv_sec) * NANOSECONDS + st.st_mtim.tv_nsec;
+    stamp.m_nChanged =
+        static_cast<std::int64_t>(st.st_ctim.tv_sec) * NANOSECONDS + st.st_ctim.tv_nsec;
+    return stamp;
+}
+
+bool SKnownFile::HasSameContent(const struct stat& st) const {
+    return S_ISREG(st.st_mode) && st.st_size == m_identity.m_nFileSize &&
+           SFileStamp::Of(st) == m_stamp;
+}
+
 // The identity of a file that could not be opened, so that it can still be told apart.
 CTagBlock CTagBlock::LookedAt(int nAt, const char* pszName, CFileOps& ops) {
     CTagBlock block;
     struct stat st;
     if (ops.FstatAt(nAt, pszName, &st) == 0 && S_ISREG(st.st_mode)) {
         block.m_identity = SFileIdentity::Of(st);
+        block.m_stamp = SFileStamp::Of(st);
     }
     return block;
 }
@@ -48,6 +64,7 @@ CTagBlock CTagBlock::Read(int nDirFd, const char* pszName, CFileOps& ops, bool b
             return block;
         }
         block.m_identity = SFileIdentity::Of(st);
+        block.m_stamp = SFileStamp::Of(st);
         if (st.st_size < TAG_SIZE) {
             return block;
         }
@@ -66,6 +83,7 @@ CTagBlock CTagBlock::Read(int nDirFd, const char* pszName, CFileOps& ops, bool b
         return {};
     }
     block.m_identity = SFileIdentity::Of(st);
+    block.m_stamp = SFileStamp::Of(st);
     if (st.st_size < TAG_SIZE) {
         return block;
     }

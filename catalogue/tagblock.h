@@ -28,10 +28,39 @@ struct SFileIdentity {
     static SFileIdentity Of(const struct stat& st);
 };
 
+// When a file's content or metadata last changed, to the nanosecond. Programs that keep the
+// modification time over an edit (tag editors often do, ours included) still move the change
+// time, which no program can set: together they tell a file that may differ from when it was
+// read.
+struct SFileStamp {
+    std::int64_t m_nModified = 0; // nanoseconds since the epoch
+    std::int64_t m_nChanged = 0;
+
+    bool operator==(const SFileStamp& other) const {
+        return m_nModified == other.m_nModified && m_nChanged == other.m_nChanged;
+    }
+    bool operator!=(const SFileStamp& other) const { return !(*this == other); }
+
+    static SFileStamp Of(const struct stat& st);
+};
+
+// A file as it was when read: one that still looks the same need not be read again.
+struct SKnownFile {
+    SFileIdentity m_identity;
+    SFileStamp m_stamp;
+
+    // Same size and times to the nanosecond. The device and inode are left out: some file
+    // servers (FUSE file systems without their own inode numbers, CIFS without server inode
+    // numbers) number files anew whenever they are looked up again, and a file swapped for
+    // another moves the change time anyway.
+    bool HasSameContent(const struct stat& st) const;
+};
+
 // What a scan reads of one file: its identity and its last 128 bytes.
 class CTagBlock {
 public:
     SFileIdentity m_identity;
+    SFileStamp m_stamp;   // of the same look as m_identity
     bool m_bRead = false; // m_bytes holds the file's last 128 bytes
     CId3v1Tag::CBytes m_bytes{};
     int m_nOpenError = 0; // errno of an open that failed

@@ -7,6 +7,8 @@
 #include "catalogue/waitgauge.h"
 
 #include <algorithm>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <utility>
 
 // Readers that find their files in memory only compete for the processors, the walk's included:
@@ -41,10 +43,20 @@ CTagReaderPool::~CTagReaderPool() {
 }
 
 void CTagReaderPool::Read(STagRead& read, CFileOps& ops) {
-    if (read.bMayBeFile) {
-        read.block = CTagBlock::Read(read.pFolder ? read.pFolder->Get() : -1, read.strName.c_str(),
-                                     ops, read.bListedAsFile);
+    if (!read.bMayBeFile) {
+        return;
     }
+    const int nAt = read.pFolder ? read.pFolder->Get() : -1;
+    // A look costs a fraction of a read, and on a file server one round trip instead of three.
+    struct stat st;
+    if (read.pKnown && ops.FstatAt(nAt >= 0 ? nAt : AT_FDCWD, read.strName.c_str(), &st) == 0 &&
+        read.pKnown->HasSameContent(st)) {
+        read.bUnchanged = true;
+        read.block.m_identity = SFileIdentity::Of(st);
+        read.block.m_stamp = SFileStamp::Of(st);
+        return;
+    }
+    read.block = CTagBlock::Read(nAt, read.strName.c_str(), ops, read.bListedAsFile);
 }
 
 void CTagReaderPool::Submit(STagRead read) {

@@ -26,6 +26,10 @@ struct STagRead {
     bool bMayBeFile = true;     // false: the listing says it is no file, so it is not opened
     bool bListedAsFile = false; // the listing says it is a regular file, not a link
     CTagBlock block;
+    // The file as a kept catalogue last saw it, when it did: a look that finds it unchanged
+    // stands for the read, which then is not made; block then holds only what the look found.
+    const SKnownFile* pKnown = nullptr;
+    bool bUnchanged = false;
 };
 
 // Reads tag blocks on a few threads, several files in flight, so that the latency of each read

@@ -25,10 +25,18 @@ CTrackInfo::CTrackInfo(std::shared_ptr<const std::string> pLocation, std::string
 CTrackInfo::CTrackInfo(std::shared_ptr<const std::string> pLocation, std::string strFileName,
                        const CTagBlock& block, const CTagCodec& codec)
     : m_texts(ReadTag(strFileName, block, codec)), m_pLocation(std::move(pLocation)),
-      m_identity(block.m_identity),
+      m_identity(block.m_identity), m_stamp(block.m_stamp),
       m_nGenre(block.HasTag() ? block.m_bytes[CId3v1Tag::GENRE] : GENRE_NONE),
       m_nTrack(block.HasTag() ? static_cast<unsigned char>(CId3v1Tag::TrackOf(block.m_bytes)) : 0),
       m_bHasTag(block.HasTag()), m_bRead(block.m_bRead) {
+}
+
+CTrackInfo::CTrackInfo(std::shared_ptr<const std::string> pLocation,
+                       const std::array<std::string_view, 6>& arrTexts, const SKnownFile& file,
+                       unsigned char nGenre, unsigned char nTrack, bool bHasTag, bool bRead)
+    : m_texts({arrTexts[0], arrTexts[1], arrTexts[2], arrTexts[3], arrTexts[4], arrTexts[5]}),
+      m_pLocation(std::move(pLocation)), m_identity(file.m_identity), m_stamp(file.m_stamp),
+      m_nGenre(nGenre), m_nTrack(nTrack), m_bHasTag(bHasTag), m_bRead(bRead) {
 }
 
 // A file without a tag keeps the defaults: empty texts, the placeholder artist, no genre.
@@ -69,6 +77,15 @@ std::string_view CTrackInfo::GetGenreName() const {
 
 std::string CTrackInfo::GetSizeText() const {
     return FormatSize(GetSize());
+}
+
+bool CTrackInfo::IsSameAs(const CTrackInfo& other) const {
+    return GetTextBlock() == other.GetTextBlock() && GetFileName() == other.GetFileName() &&
+           GetTitle() == other.GetTitle() && GetArtist() == other.GetArtist() &&
+           GetAlbum() == other.GetAlbum() && GetYear() == other.GetYear() &&
+           *m_pLocation == *other.m_pLocation && m_identity == other.m_identity &&
+           m_stamp == other.m_stamp && m_nGenre == other.m_nGenre && m_nTrack == other.m_nTrack &&
+           m_bHasTag == other.m_bHasTag && m_bRead == other.m_bRead;
 }
 
 std::string CTrackInfo::GetFullPath() const {

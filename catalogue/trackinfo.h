@@ -2,6 +2,7 @@
 // Copyright 2026 Quillon Softs
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -27,6 +28,11 @@ public:
                const CTagBlock& block);
     CTrackInfo(std::shared_ptr<const std::string> pLocation, std::string strFileName,
                const CTagBlock& block, const CTagCodec& codec);
+    // The record again from what a kept catalogue holds of it: the texts in the order of
+    // GetTextBlock, the rest as read then.
+    CTrackInfo(std::shared_ptr<const std::string> pLocation,
+               const std::array<std::string_view, 6>& arrTexts, const SKnownFile& file,
+               unsigned char nGenre, unsigned char nTrack, bool bHasTag, bool bRead);
 
     // Views into the record: valid until the record changes or goes.
     std::string_view GetFileName() const { return m_texts.Get(FILE_NAME); }
@@ -57,6 +63,17 @@ public:
     bool HasTag() const { return m_bHasTag; }
     // The file this record was read from; a write goes nowhere else.
     const SFileIdentity& GetIdentity() const { return m_identity; }
+    // When the file last changed, as it was read; with the identity, what a later look at the
+    // file compares to know whether the record still shows it.
+    const SFileStamp& GetStamp() const { return m_stamp; }
+    // The file's last bytes were read (they may hold no tag).
+    bool WasRead() const { return m_bRead; }
+
+    // The file gave its number anew, unchanged otherwise (see SKnownFile).
+    void SetIdentity(const SFileIdentity& identity) { m_identity = identity; }
+
+    // Everything the record holds is the same, the file's times included.
+    bool IsSameAs(const CTrackInfo& other) const;
 
     // Folder, "/", file name; a file in the root ("" location) gives "/name".
     std::string GetFullPath() const;
@@ -91,6 +108,7 @@ private:
     CPackedTexts<TEXT_COUNT> m_texts;
     std::shared_ptr<const std::string> m_pLocation;
     SFileIdentity m_identity;
+    SFileStamp m_stamp;
     unsigned char m_nGenre;
     unsigned char m_nTrack;
     bool m_bHasTag = false;

@@ -6,14 +6,27 @@
 #include "catalogue/docview.h"
 #include "catalogue/folderwalk.h"
 #include "catalogue/hints.h"
+#include "catalogue/keptindex.h"
 #include "catalogue/posixio.h"
 #include "catalogue/scanjob.h"
 #include "catalogue/sidebyside.h"
 #include "catalogue/trackinfo.h"
+#include "res/strings.h"
 
 #include <algorithm>
+#include <system_error>
 #include <thread>
 #include <utility>
+
+namespace {
+
+std::int64_t WallClockNow() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
+} // namespace
 
 CTunebrDoc::CTunebrDoc(CCatalogueHost& host, CFileOps& ops) : m_host(host), m_fileOps(ops) {
 }
@@ -23,6 +36,7 @@ CTunebrDoc::CTunebrDoc(CCatalogueHost& host, CFileOps& ops) : m_host(host), m_fi
 // left to the process's end, which is then not held up for long.
 CTunebrDoc::~CTunebrDoc() {
     LeaveScan();
+    WaitForKeptWrite();
     const auto tEnd = std::chrono::steady_clock::now() + LEFT_SCANS_WAIT;
     for (const std::unique_ptr<CScanJob>& pScan : m_arrLeftScans) {
         const auto tLeft = std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -49,7 +63,8 @@ void CTunebrDoc::LeaveScan() {
 }
 
 void CTunebrDoc::ScanFolder(std::string strFolder) {
-    StartScan(std::move(strFolder), [] {});
+    StartScan(
+        std::move(strFolder), [] {}, false);
     bool bEnded = false;
     while (!bEnded) {
         (void)m_pScan->Wait(CFolderWalk::PROGRESS_INTERVAL);
@@ -64,13 +79,13 @@ void CTunebrDoc::ScanFolder(std::string strFolder) {
     UpdateAllViews(nullptr, HINT_REBUILD_END);
 }
 
-void CTunebrDoc::BeginScan(std::string strFolder, std::function<void()> fnReady) {
-    StartScan(std::move(strFolder), std::move(fnReady));
+void CTunebrDoc::BeginScan(std::string strFolder, std::function<void()> fnReady, bool bFromKept) {
+    StartScan(std::move(strFolder), std::move(fnReady), bFromKept);
     // The views show the empty catalogue, which grows from now on.
     UpdateAllViews(nullptr, HINT_REBUILD_END);
 }
 
-void CTunebrDoc::StartScan(std::string strFolder, std::function<void()> fnReady) {
+void CTunebrDoc::StartScan(std::string strFolder, std::function<void()> fnReady, bool bFromKept) {
     UpdateAllViews(nullptr, HINT_REBUILD_BEGIN);
     LeaveScan();
     if (!strFolder.empty() && strFolder.back() == '/') {
@@ -80,11 +95,46 @@ void CTunebrDoc::StartScan(std::string strFolder, std::function<void()> fnReady)
     m_bScanStopped = false;
     m_nUnopened = 0;
     m_strTitle = strFolder;
-    SScanRequest request{strFolder, m_host.GetFileExt(), m_codec, m_nReaders};
+    m_nReadSince = WallClockNow();
+    m_keptOptions = {strFolder, m_host.GetFileExt(), m_codec.GetName(), LoadString(IDS_UNDEFINED)};
+    m_arrCheckOrder.clear();
+    m_arrRenumbered.clear();
+    std::int64_t nKeptReadSince = 0;
+    m_bChecking = bFromKept && ShowKept(nKeptReadSince);
+    std::shared_ptr<const CKeptIndex> pKept;
+    if (m_bChecking) {
+        pKept =
+            std::make_shared<const CKeptIndex>(m_arrTracks, nKeptReadSince - UNTRUSTED_NANOSECONDS);
+    }
+    SScanRequest request{strFolder, m_keptOptions.strPattern, m_codec, m_nReaders,
+                         std::move(pKept)};
     m_pScan = std::make_unique<CScanJob>(std::move(request), m_fileOps, std::move(fnReady));
 }
 
+// Files the folder's kept catalogue, when it was kept under the options of now; a file that
+// cannot be used is left to be replaced at the scan's end.
+bool CTunebrDoc::ShowKept(std::int64_t& nReadSince) {
+    if (m_strKeptFolder.empty()) {
+        return false;
+    }
+    std::vector<CTrackInfo> arrRecords;
+    if (!CKeptCatalogue::Load(m_strKeptFolder + '/' +
+                                  CKeptCatalogue::FileName(m_keptOptions.strFolder),
+                              m_keptOptions, arrRecords, nReadSince)) {
+        return false;
+    }
+    for (CTrackInfo& record : arrRecords) {
+        AddTrack(std::move(record));
+    }
+    FinishFiling();
+    return true;
+}
+
 bool CTunebrDoc::FileScanned() {
+    if (IsChecking()) {
+        // The catalogue shown stays as it is until the check has seen every file.
+        return TakeScanned();
+    }
     const bool bEnded = TakeScanned();
     UpdateAllViews(nullptr, HINT_TRACKS_ADDED);
     return bEnded;
@@ -93,6 +143,13 @@ bool CTunebrDoc::FileScanned() {
 bool CTunebrDoc::TakeScanned() {
     if (!m_pScan) {
         return true;
+    }
+    if (m_bChecking) {
+        const bool bEnded = m_pScan->Take(m_arrScanned, m_arrCheckOrder, m_arrRenumbered);
+        if (bEnded) {
+            EndCheck();
+        }
+        return bEnded;
     }
     const bool bEnded = m_pScan->Take(m_arrScanned);
     for (CTrackInfo& record : m_arrScanned) {
@@ -111,6 +168,116 @@ void CTunebrDoc::EndScan() {
     m_pScan.reset();
     FinishFiling();
     m_host.WriteFilePath(m_strTitle);
+    if (!m_bScanStopped) {
+        KeepCatalogue();
+    }
+}
+
+// A check stopped keeps the kept catalogue as it was shown; one that ended makes it what a scan
+// would have read, changing as little as it can.
+void CTunebrDoc::EndCheck() {
+    m_bScanStopped = m_pScan->WasStopped();
+    m_nUnopened = m_pScan->GetUnopenedCount();
+    m_pScan.reset();
+    m_bChecking = false;
+    if (!m_bScanStopped) {
+        // No view shows a file's number: only the kept file must learn it.
+        for (const auto& [nKept, identity] : m_arrRenumbered) {
+            m_arrTracks[nKept]->SetIdentity(identity);
+        }
+        bool bSamePaths = m_arrCheckOrder.size() == m_arrTracks.size();
+        bool bSameRecords = bSamePaths;
+        std::size_t nRead = 0;
+        for (std::size_t i = 0; i < m_arrCheckOrder.size() && bSamePaths; ++i) {
+            if (m_arrCheckOrder[i] != CScanJob::READ_AGAIN) {
+                bSamePaths = m_arrCheckOrder[i] == i;
+                continue;
+            }
+            // Files the check reads whatever they look like (too short, unreadable, changed
+            // just before the kept reads) mostly read as they were.
+            const CTrackInfo& read = m_arrScanned[nRead++];
+            bSamePaths = read.GetFileName() == m_arrTracks[i]->GetFileName() &&
+                         read.GetLocation() == m_arrTracks[i]->GetLocation();
+            bSameRecords = bSameRecords && read.IsSameAs(*m_arrTracks[i]);
+        }
+        // A check that found nothing new leaves the file as it is: it still holds this catalogue,
+        // and the time its reads began, earlier, trusts fewer files.
+        if (!bSamePaths) {
+            ApplyCheckAsRebuild();
+            KeepCatalogue();
+        } else if (!bSameRecords) {
+            ApplyCheckInPlace();
+            KeepCatalogue();
+        } else if (!m_arrRenumbered.empty()) {
+            KeepCatalogue();
+        }
+    }
+    m_arrScanned.clear();
+    m_arrCheckOrder.clear();
+    m_arrRenumbered.clear();
+    m_host.WriteFilePath(m_strTitle);
+}
+
+// The same files, some read again: their records change where they are, as after a tag edit.
+void CTunebrDoc::ApplyCheckInPlace() {
+    UpdateAllViews(nullptr, HINT_TRACKS_CHANGING);
+    CTrackList arrChanged;
+    std::size_t nRead = 0;
+    for (std::size_t i = 0; i < m_arrCheckOrder.size(); ++i) {
+        if (m_arrCheckOrder[i] != CScanJob::READ_AGAIN) {
+            continue;
+        }
+        CTrackInfo& read = m_arrScanned[nRead++];
+        if (!read.IsSameAs(*m_arrTracks[i])) {
+            *m_arrTracks[i] = std::move(read);
+            arrChanged.push_back(m_arrTracks[i]);
+        }
+    }
+    UpdateAllViews(nullptr, HINT_TRACKS_CHANGED, &arrChanged);
+    RebuildIndex();
+}
+
+// Files came or went: the records still good are moved, not read, into the new catalogue.
+void CTunebrDoc::ApplyCheckAsRebuild() {
+    UpdateAllViews(nullptr, HINT_REBUILD_BEGIN);
+    std::deque<CTrackInfo> storeKept;
+    storeKept.swap(m_storeTracks);
+    CTrackList arrKept;
+    arrKept.swap(m_arrTracks);
+    ClearCatalogue();
+    std::size_t nRead = 0;
+    for (const std::size_t nEntry : m_arrCheckOrder) {
+        AddTrack(
+            std::move(nEntry == CScanJob::READ_AGAIN ? m_arrScanned[nRead++] : *arrKept[nEntry]));
+    }
+    FinishFiling();
+    UpdateAllViews(nullptr, HINT_REBUILD_END);
+}
+
+// Encoded here, where the records may be read; written on a thread of its own, so that neither
+// the disk's flush nor a slow home folder holds the window.
+void CTunebrDoc::KeepCatalogue() {
+    if (m_strKeptFolder.empty()) {
+        return;
+    }
+    WaitForKeptWrite();
+    auto pBytes = std::make_shared<const std::string>(
+        CKeptCatalogue::Encode(m_keptOptions, m_nReadSince, m_arrTracks));
+    auto fnStore = [strFolder = m_strKeptFolder,
+                    strName = CKeptCatalogue::FileName(m_keptOptions.strFolder), pBytes] {
+        (void)CKeptCatalogue::Store(SystemFileOps(), strFolder, strName, *pBytes);
+    };
+    try {
+        m_keptWriter = std::thread(fnStore);
+    } catch (const std::system_error&) {
+        fnStore(); // no thread to be had: the window waits this once
+    }
+}
+
+void CTunebrDoc::WaitForKeptWrite() {
+    if (m_keptWriter.joinable()) {
+        m_keptWriter.join();
+    }
 }
 
 // What was handed over is filed; what the scan's threads still read is left to them.
@@ -122,7 +289,14 @@ void CTunebrDoc::StopScan() {
     if (!TakeScanned()) {
         LeaveScan();
         m_bScanStopped = true;
-        FinishFiling();
+        if (m_bChecking) {
+            m_bChecking = false;
+            m_arrScanned.clear();
+            m_arrCheckOrder.clear();
+            m_arrRenumbered.clear();
+        } else {
+            FinishFiling();
+        }
         m_host.WriteFilePath(m_strTitle);
     }
     UpdateAllViews(nullptr, HINT_TRACKS_ADDED);

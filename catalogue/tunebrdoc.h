@@ -5,6 +5,8 @@
 #include "catalogue/artistentry.h"
 #include "catalogue/genreentry.h"
 #include "catalogue/groupindex.h"
+#include "catalogue/keptcatalogue.h"
+#include "catalogue/tagblock.h"
 #include "catalogue/tagcodec.h"
 #include "catalogue/tracklist.h"
 
@@ -15,6 +17,8 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <thread>
+#include <utility>
 #include <vector>
 
 class CCatalogueHost;
@@ -46,12 +50,24 @@ public:
     // records wait to be filed. FileScanned files them on the caller's thread and tells the
     // views (HINT_TRACKS_ADDED); it returns true once the scan has ended, the index finished and
     // the folder remembered. A scan begun replaces the one running.
-    void BeginScan(std::string strFolder, std::function<void()> fnReady);
+    // With bFromKept, the folder's kept catalogue, when there is one for the options of now, is
+    // shown at once instead, and the scan only checks it against the disk: it reads the files
+    // new or changed since, and at its end the catalogue becomes what a fresh scan would have
+    // given.
+    void BeginScan(std::string strFolder, std::function<void()> fnReady, bool bFromKept = false);
     bool FileScanned();
     // Ends the running scan at once: the records it handed over are filed, the index finished
     // and the folder remembered; its threads are left to end on their own.
     void StopScan();
     bool IsScanning() const { return m_pScan != nullptr; }
+    // The scan running checks a kept catalogue.
+    bool IsChecking() const { return m_pScan != nullptr && m_bChecking; }
+
+    // Where the catalogues of whole scans are kept for the next run, one file per folder; ""
+    // keeps none. Those written before stay until the caller removes them.
+    void SetKeptFolder(std::string strFolder) { m_strKeptFolder = std::move(strFolder); }
+    // The last catalogue kept has reached its file, or failed to.
+    void WaitForKeptWrite();
 
     // Threads reading tags during a scan; with none the scan reads every file itself.
     void SetReaderCount(std::size_t nReaders) { m_nReaders = nReaders; }
@@ -95,7 +111,12 @@ private:
     // pool grows this far only while reads wait; see the scan and share benchmarks.
     static constexpr std::size_t DEFAULT_READERS = 64;
 
-    void StartScan(std::string strFolder, std::function<void()> fnReady);
+    void StartScan(std::string strFolder, std::function<void()> fnReady, bool bFromKept);
+    bool ShowKept(std::int64_t& nReadSince);
+    void EndCheck();
+    void ApplyCheckInPlace();
+    void ApplyCheckAsRebuild();
+    void KeepCatalogue();
     // Files what the scan has handed over; true once it has ended.
     bool TakeScanned();
     void LeaveScan();
@@ -128,5 +149,15 @@ private:
     std::vector<std::unique_ptr<CScanJob>> m_arrLeftScans;
     static constexpr std::chrono::milliseconds LEFT_SCANS_WAIT{500};
     std::vector<CTrackInfo> m_arrScanned; // taken from the scan, being filed
+    // Reading files changed within this long before a kept read began may have missed the
+    // change: the clocks that stamp files tick coarsely, and a file server's may run ahead.
+    static constexpr std::int64_t UNTRUSTED_NANOSECONDS = 2000000000;
+    std::string m_strKeptFolder;
+    SKeptOptions m_keptOptions;    // of the running scan
+    std::int64_t m_nReadSince = 0; // when the running scan began, on the wall clock
+    bool m_bChecking = false;
+    std::vector<std::size_t> m_arrCheckOrder; // a check's files: a kept index or READ_AGAIN
+    std::vector<std::pair<std::size_t, SFileIdentity>> m_arrRenumbered;
+    std::thread m_keptWriter;
     std::vector<CDocView*> m_arrViews;
 };

@@ -30,6 +30,7 @@ void CUserSettings::LoadSettings(const CSettingsStore& store) {
     m_bKeepFileTimes = store.ReadInt(SECTION_USER, "KeepFileTimes", 0);
     m_bAlsoWriteId3v2 = store.ReadInt(SECTION_USER, "AlsoWriteId3v2", 0);
     m_strTagEncoding = store.ReadString(SECTION_USER, "TagEncoding", "Automatic");
+    m_bKeepCatalogue = store.ReadInt(SECTION_USER, "KeepCatalogue", 1);
     m_strColumnWidths = store.ReadString(SECTION_USER, "ColumnWidths", std::string());
     m_strColumnOrder = store.ReadString(SECTION_USER, "ColumnOrder", std::string());
     m_strRenameFormat = store.ReadString(SECTION_USER, "RenameFormat", std::string());

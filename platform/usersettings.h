@@ -43,6 +43,8 @@ public:
     int m_bAlsoWriteId3v2 = 0;
     // One of the tag codecs' names; any other text stands for the automatic rule.
     std::string m_strTagEncoding;
+    // The catalogue of the folder shown is kept in the user's cache between runs.
+    int m_bKeepCatalogue = 1;
     // The list's columns as the user left them: numbers separated by commas, in the list's
     // column numbers (widths by column, the columns from left to right, the hidden ones). Empty,
     // or absent, until the user first changes them; the list makes sense of them.

@@ -4,6 +4,7 @@
 
 #include "actions/mp3propertysheet.h"
 #include "actions/tagwriterun.h"
+#include "catalogue/keptcatalogue.h"
 #include "catalogue/tunebrdoc.h"
 #include "panes/leftview.h"
 #include "panes/tunebrview.h"
@@ -109,6 +110,7 @@ CMainFrame::CMainFrame(CUserSettings& settings, CSettingsStore& store, const SFr
     InstallAccessibleInterfaces();
     // Every scan, the first included, reads tag texts in the encoding the user chose.
     m_pDoc->SetTagCodec(COptionSheet::TagCodecOf(m_settings.m_strTagEncoding));
+    m_pDoc->SetKeptFolder(m_settings.m_bKeepCatalogue != 0 ? KeptCatalogueFolder() : "");
     RestorePlacement();
 
     CreateActions();
@@ -562,16 +564,34 @@ void CMainFrame::AddAddress(const std::string& strPath) {
 }
 
 // A new scan replaces the one running, which is left to end on its own.
-void CMainFrame::OpenAddress(const std::string& strPath) {
+void CMainFrame::OpenAddress(const std::string& strPath, bool bFromKept) {
     m_scanBatchTimer.stop();
     m_bFirstBatch = true;
-    m_pDoc->BeginScan(strPath, [this] { PostToThreadOf(this, [this] { OnScanReady(); }); });
+    m_pDoc->BeginScan(
+        strPath, [this] { PostToThreadOf(this, [this] { OnScanReady(); }); }, bFromKept);
     // The count of what could not be opened was of the folder that goes.
     ClearNotice();
     UpdateTitle();
     StartAnimation();
-    m_pStatusBar->SetLocationText(LoadQString(IDS_SCANNING).arg(ToQString(FormatCount(0))), true);
+    ShowScanProgress();
     UpdateScanCommands();
+}
+
+// A check of a kept catalogue shows its records all along: only a scan has a count to tell.
+void CMainFrame::ShowScanProgress() {
+    m_pStatusBar->SetLocationText(
+        m_pDoc->IsChecking()
+            ? tr("Checking…")
+            : LoadQString(IDS_SCANNING).arg(ToQString(FormatCount(m_pDoc->GetTracks()->size()))),
+        true);
+}
+
+// The user's cache folder as the environment names it now.
+std::string CMainFrame::KeptCatalogueFolder() {
+    const QByteArray cacheHome = qgetenv("XDG_CACHE_HOME");
+    const QByteArray home = qgetenv("HOME");
+    return CKeptCatalogue::FolderFor(cacheHome.isNull() ? nullptr : cacheHome.constData(),
+                                     home.isNull() ? nullptr : home.constData());
 }
 
 // Records wait to be filed. The first ones are shown at once; later ones are gathered for a
@@ -591,8 +611,7 @@ void CMainFrame::FileScanBatch() {
         EndScan();
         return;
     }
-    m_pStatusBar->SetLocationText(
-        LoadQString(IDS_SCANNING).arg(ToQString(FormatCount(m_pDoc->GetTracks()->size()))), true);
+    ShowScanProgress();
 }
 
 // Escape, or a click on the animation: the files read so far stay, and the window is free at
@@ -726,8 +745,9 @@ void CMainFrame::OnOpenFolder() {
     }
 }
 
+// F5 trusts nothing kept: every file is read again.
 void CMainFrame::OnRescan() {
-    OpenAddress(m_pDoc->GetTitle());
+    OpenAddress(m_pDoc->GetTitle(), false);
 }
 
 // A notice covers the panes until they have something new to say: it must not go on hiding
@@ -878,6 +898,7 @@ void CMainFrame::OnOptions() {
     if (!COptionSheet::RunOptions(this, m_messages, m_modals, m_settings, m_store)) {
         return;
     }
+    ApplyKeepCatalogue();
     m_pDoc->UpdateAllViews(nullptr, HINT_OPTIONS_CHANGED);
     const CTagCodec codec = COptionSheet::TagCodecOf(m_settings.m_strTagEncoding);
     const bool bNewCodec = codec.GetName() != m_pDoc->GetTagCodec().GetName();
@@ -885,6 +906,18 @@ void CMainFrame::OnOptions() {
     if (bNewCodec || m_settings.m_strFileExt != strPattern) {
         OnRescan();
     }
+}
+
+// Turned off, the catalogues kept go with it: they would only grow stale in the cache.
+void CMainFrame::ApplyKeepCatalogue() {
+    const std::string strFolder = KeptCatalogueFolder();
+    if (m_settings.m_bKeepCatalogue != 0) {
+        m_pDoc->SetKeptFolder(strFolder);
+        return;
+    }
+    m_pDoc->SetKeptFolder(std::string());
+    m_pDoc->WaitForKeptWrite();
+    CKeptCatalogue::RemoveAll(strFolder);
 }
 
 void CMainFrame::OnAppAbout() {

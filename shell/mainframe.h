@@ -62,7 +62,9 @@ public:
 
     // Address bar. Paths are the system's bytes, "" for the root.
     void AddAddress(const std::string& strPath);
-    void OpenAddress(const std::string& strPath);
+    // A folder whose catalogue was kept shows it at once and checks it against the disk;
+    // bFromKept false reads everything again.
+    void OpenAddress(const std::string& strPath, bool bFromKept = true);
     // Enter in the address field: the text is made absolute against the folder shown, "~"
     // expanded; a folder that cannot be listed is reported and changes nothing.
     void OnAddressEnter(const QString& strText);
@@ -139,6 +141,9 @@ private:
     void OnStopScan();
     void EndScan();
     void UpdateScanCommands();
+    void ShowScanProgress();
+    static std::string KeptCatalogueFolder();
+    void ApplyKeepCatalogue();
     void UpdateStopCommand();
     void OnStopWork();
     void OnWriteStateChanged();

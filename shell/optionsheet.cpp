@@ -89,6 +89,7 @@ COptionPage1::COptionPage1(QWidget* pParent) : QWidget(pParent) {
                              ToQString(strName));
     }
     m_pPattern = new QLineEdit;
+    m_pKeepCatalogue = new QCheckBox(tr("Keep the catalo&gue between runs"));
     m_pPattern->setAccessibleName(AccessibleName(LoadQString(IDS_OPT_PATTERN)));
     auto* pPatternLabel = new QLabel(LoadQString(IDS_OPT_PATTERN));
     pPatternLabel->setBuddy(m_pPattern);
@@ -114,6 +115,7 @@ COptionPage1::COptionPage1(QWidget* pParent) : QWidget(pParent) {
     pPattern->addWidget(pPatternLabel);
     pPattern->addWidget(m_pPattern, 1);
     pGroups->addLayout(pPattern);
+    pGroups->addWidget(m_pKeepCatalogue);
     auto* pLayout = new QHBoxLayout(this);
     pLayout->addWidget(pIcon);
     pLayout->addLayout(pGroups, 1);
@@ -131,6 +133,7 @@ void COptionSheet::LoadOptions(const CUserSettings& settings, COptionPage1& page
     Check(*page.m_pAlignment, settings.m_nColumnAlignment);
     Check(*page.m_pAction, settings.m_nDoubleClickAction);
     page.m_pKeepTimes->setChecked(settings.m_bKeepFileTimes != 0);
+    page.m_pKeepCatalogue->setChecked(settings.m_bKeepCatalogue != 0);
     const QString strEncoding = ToQString(TagCodecOf(settings.m_strTagEncoding).GetName());
     page.m_pEncoding->setCurrentIndex(std::max(0, page.m_pEncoding->findData(strEncoding)));
     // An empty stored pattern finds nothing: the sheet offers the usual one instead.
@@ -162,6 +165,8 @@ void COptionSheet::StoreOptions(const COptionPage1& page, CUserSettings& setting
     store.WriteInt(pszUser, "DoubleClickAction", settings.m_nDoubleClickAction);
     settings.m_bKeepFileTimes = page.m_pKeepTimes->isChecked() ? 1 : 0;
     store.WriteInt(pszUser, "KeepFileTimes", settings.m_bKeepFileTimes);
+    settings.m_bKeepCatalogue = page.m_pKeepCatalogue->isChecked() ? 1 : 0;
+    store.WriteInt(pszUser, "KeepCatalogue", settings.m_bKeepCatalogue);
     settings.m_strTagEncoding = ToStdString(page.m_pEncoding->currentData().toString());
     store.WriteString(pszUser, "TagEncoding", settings.m_strTagEncoding);
     const std::string strPattern = ToStdString(page.m_pPattern->text().trimmed());

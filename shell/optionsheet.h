@@ -35,6 +35,7 @@ public:
     QCheckBox* m_pKeepTimes = nullptr;
     QComboBox* m_pEncoding = nullptr;
     QLineEdit* m_pPattern = nullptr;
+    QCheckBox* m_pKeepCatalogue = nullptr;
 };
 
 // The options dialog: the list and tag options of the settings, written at once on OK.

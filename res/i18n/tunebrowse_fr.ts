@@ -34,6 +34,10 @@
 <context>
     <name>CMainFrame</name>
     <message>
+        <source>Checking…</source>
+        <translation>Vérification…</translation>
+    </message>
+    <message>
         <source>&amp;Play</source>
         <translation>&amp;Jouer</translation>
     </message>
@@ -449,6 +453,10 @@
 </context>
 <context>
     <name>COptionPage1</name>
+    <message>
+        <source>Keep the catalo&amp;gue between runs</source>
+        <translation>Garder le catalogue entre les &amp;sessions</translation>
+    </message>
     <message>
         <source>&amp;Play</source>
         <translation>&amp;Jouer</translation>

@@ -202,7 +202,8 @@ TEST_F(Accessibility, EveryFieldOfTheDialogsHasANameAndTabFollowsTheLayout) {
           QStringLiteral("Properties"), QStringLiteral("Full row selection"),
           QStringLiteral("Left justify"), QStringLiteral("Center"),
           QStringLiteral("Keep the files' modification times"), QStringLiteral("Tag text encoding"),
-          QStringLiteral("File pattern"), QStringLiteral("OK"), QStringLiteral("Cancel")}},
+          QStringLiteral("File pattern"), QStringLiteral("Keep the catalogue between runs"),
+          QStringLiteral("OK"), QStringLiteral("Cancel")}},
         {"about",
          [] {
              return std::make_unique<CAboutDlg>([](const std::string&) {},

@@ -3,6 +3,7 @@
 // The window during a scan: the scan runs on a thread of its own, the window keeps its input,
 // rows appear as they are read, and a stop, a new folder or a close frees the window at once,
 // even when the file system stopped answering.
+#include "catalogue/keptcatalogue.h"
 #include "catalogue/posixio.h"
 #include "catalogue/trackinfo.h"
 #include "catalogue/tunebrdoc.h"
@@ -14,12 +15,16 @@
 #include "shell/addressbox.h"
 #include "shell/busyanimation.h"
 #include "shell/mainframe.h"
+#include "shell/optionsheet.h"
 #include "shell/statuspanes.h"
 #include "tests/support/fakes.h"
 #include "tests/support/scanwait.h"
 #include "tests/support/slowops.h"
 #include "tests/support/testfiles.h"
+#include "tests/support/treechanges.h"
 
+#include <QAction>
+#include <QCheckBox>
 #include <QCompleter>
 #include <QLineEdit>
 #include <QRegularExpression>
@@ -37,6 +42,8 @@
 #include <functional>
 #include <set>
 #include <string>
+#include <thread>
+#include <vector>
 
 namespace {
 
@@ -99,6 +106,23 @@ protected:
         EXPECT_EQ(PaneText(), QStringLiteral("Scan stopped: %1 file(s)").arg(Tracks()));
         EXPECT_EQ(StoredFolder(), m_library.Str());
         EXPECT_FALSE(m_pFrame->GetAnimation()->IsRunning());
+    }
+
+    void OpenWindow() {
+        m_pFrame = std::make_unique<CMainFrame>(
+            m_settings, m_store, SFrameSeams{nullptr, &Ops(), &m_messages, &m_modals});
+        m_pFrame->show();
+    }
+
+    // The records as a view shows them, in catalogue order.
+    static std::vector<std::string> Describe(const CTrackList& arrTracks) {
+        std::vector<std::string> arr;
+        for (const CTrackInfo* pTrack : arrTracks) {
+            arr.push_back(pTrack->GetFullPath() + "|" + std::string(pTrack->GetTitle()) + "|" +
+                          std::string(pTrack->GetArtist()) + "|" +
+                          std::to_string(pTrack->GetSize()));
+        }
+        return arr;
     }
 
     CTempDir m_library;
@@ -293,4 +317,62 @@ TEST(AddressBoxCompletion, SubFoldersOfTheTypedFolderCompleteTheText) {
     EXPECT_EQ(pNames->stringList(), QStringList({strFolder + "Alpha", strFolder + "Beta"}));
     box.completer()->setCompletionPrefix(strFolder + "B");
     EXPECT_EQ(box.completer()->currentCompletion(), strFolder + "Beta");
+}
+
+TEST_F(ScanWindow, TheNextRunShowsTheKeptCatalogueAtOnceAndEndsWithWhatTheDiskHolds) {
+    m_pFrame->OpenAddress(m_library.Str());
+    ASSERT_TRUE(WaitForFolder(*m_pFrame));
+    m_pFrame->GetDocument().WaitForKeptWrite();
+    const std::filesystem::path kept =
+        std::filesystem::path(qgetenv("XDG_CACHE_HOME").toStdString()) / "tunebrowse" /
+        CKeptCatalogue::FileName(m_library.Str());
+    ASSERT_TRUE(std::filesystem::exists(kept));
+    // Between the runs, a change the times hide, a file gone and one new.
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    EditTagKeepingTimes(m_library.Path() / "d0" / "t0.mp3", MakeTag("Edited", "Artist 0"));
+    std::filesystem::remove(m_library.Path() / "d1" / "t1.mp3");
+    WriteBytes(m_library.Path() / "d2" / "new.mp3", Audio(300) + MakeTag("New", "Artist 1"));
+
+    m_pFrame.reset();
+    OpenWindow();
+    m_pFrame->OpenAddress(m_library.Str());
+    // Before the window has handled a single event.
+    EXPECT_TRUE(Doc().IsChecking());
+    EXPECT_EQ(Tracks(), static_cast<std::size_t>(FILES));
+    EXPECT_EQ(ListRows(), FILES);
+    EXPECT_EQ(PaneText(), QStringLiteral("Checking…"));
+    ASSERT_TRUE(WaitForFolder(*m_pFrame));
+
+    CFakeCatalogueHost host;
+    CTunebrDoc fresh(host, SystemFileOps());
+    fresh.ScanFolder(m_library.Str());
+    const std::vector<std::string> arrFresh = Describe(*fresh.GetTracks());
+    EXPECT_EQ(Describe(*m_pFrame->GetDocument().GetTracks()), arrFresh);
+    EXPECT_EQ(ListRows(), static_cast<int>(arrFresh.size()));
+    EXPECT_NE(std::find(arrFresh.begin(), arrFresh.end(),
+                        (m_library.Path() / "d0" / "t0.mp3").string() + "|Edited|Artist 0|300"),
+              arrFresh.end());
+
+    // F5 trusts nothing kept.
+    for (QAction* pAction : m_pFrame->findChildren<QAction*>()) {
+        if (pAction->shortcut() == QKeySequence(Qt::Key_F5)) {
+            pAction->trigger();
+        }
+    }
+    EXPECT_TRUE(Doc().IsScanning());
+    EXPECT_FALSE(Doc().IsChecking());
+    ASSERT_TRUE(WaitForFolder(*m_pFrame));
+
+    // Turned off, the kept catalogues go, and none is used or written again.
+    m_modals.OnDialog<COptionSheet>([](COptionSheet& sheet) {
+        sheet.GetPage().m_pKeepCatalogue->setChecked(false);
+        sheet.accept();
+    });
+    m_pFrame->OnOptions();
+    EXPECT_FALSE(std::filesystem::exists(kept));
+    m_pFrame->OpenAddress(m_library.Str());
+    EXPECT_FALSE(Doc().IsChecking());
+    ASSERT_TRUE(WaitForFolder(*m_pFrame));
+    m_pFrame->GetDocument().WaitForKeptWrite();
+    EXPECT_FALSE(std::filesystem::exists(kept));
 }

@@ -58,6 +58,7 @@ inline SProgramRun RunProgramWithOutput(const std::vector<std::string>& arrArgs,
         ::dup2(aErr[1], STDERR_FILENO);
         ::signal(SIGPIPE, SIG_DFL);
         ::setenv("XDG_CONFIG_HOME", strConfigHome.c_str(), 1);
+        ::setenv("XDG_CACHE_HOME", (strConfigHome + "/cache").c_str(), 1);
         ::unsetenv("DISPLAY");
         ::unsetenv("WAYLAND_DISPLAY");
         if (nMaxFiles != 0) {

@@ -1,0 +1,64 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright 2026 Quillon Softs
+#pragma once
+
+#include "catalogue/tracklist.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class CFileOps;
+class CTrackInfo;
+
+// What the records of a scan depend on besides the files themselves: a kept catalogue made under
+// other values is another's, and is not used.
+struct SKeptOptions {
+    std::string strFolder; // the folder scanned, as the records' locations begin
+    std::string strPattern;
+    std::string strCodec;     // the name of the tag texts' character set
+    std::string strUndefined; // the artist of records without a tag, in the user's language
+};
+
+// The catalogue of one folder kept between runs, in a file of its own in the user's cache
+// folder, so that the next start shows it at once and only checks it against the disk. The file
+// is a cache: one that cannot be read, or was written by another version or for other options,
+// is ignored and later replaced; it is written whole to a temporary file and renamed over the
+// old one, so that a reader never meets half of one.
+class CKeptCatalogue {
+public:
+    // Bumped whenever the layout changes: older files are then ignored.
+    static constexpr std::uint32_t VERSION = 1;
+
+    // $XDG_CACHE_HOME/tunebrowse, or ~/.cache/tunebrowse; "" when neither is known. The
+    // environment's values are handed in.
+    static std::string FolderFor(const char* pszCacheHome, const char* pszHome);
+    // The file that keeps strFolder's catalogue: named by a hash of the path, so that any path,
+    // however long or strange, gives a short plain name.
+    static std::string FileName(const std::string& strFolder);
+    static bool IsKeptFileName(std::string_view strName);
+
+    // The file's content: the options, the time the reads began (nanoseconds since the epoch;
+    // files changed since then are not trusted later), then the records in catalogue order.
+    static std::string Encode(const SKeptOptions& options, std::int64_t nReadSince,
+                              const CTrackList& arrTracks);
+    // Records of a file Encode made for the same options; false, with arrRecords empty, for
+    // anything else.
+    static bool Decode(std::string_view strBytes, const SKeptOptions& options,
+                       std::vector<CTrackInfo>& arrRecords, std::int64_t& nReadSince);
+
+    // Writes strBytes as strName in strCacheFolder, made if need be (for the user alone): to a
+    // temporary file, flushed to the disk, then renamed. False, with nothing left behind, when
+    // any step fails.
+    static bool Store(CFileOps& ops, const std::string& strCacheFolder, const std::string& strName,
+                      const std::string& strBytes);
+    // The file's bytes, "" when it cannot be read.
+    static std::string ReadFile(const std::string& strPath);
+    // Decode on the file's bytes, mapped rather than copied: a large catalogue shows sooner.
+    static bool Load(const std::string& strPath, const SKeptOptions& options,
+                     std::vector<CTrackInfo>& arrRecords, std::int64_t& nReadSince);
+    // Removes every kept catalogue in the folder, and what writes cut short left behind; nothing
+    // else there.
+    static void RemoveAll(const std::string& strCacheFolder);
+};
