@@ -555,6 +555,18 @@ protected:
         return FileNames(CTrackFilter(strText).Apply(arrRows));
     }
 
+    // The list holds every record of arrList, in the order it shows now, and shows those strText
+    // lets through.
+    void ExpectRowsOf(const CTrackList& arrList, const QString& strText) const {
+        const CTrackList& arrOrdered = m_pView->GetModel()->GetAllRows();
+        Names arrAll = FileNames(arrList);
+        Names arrShownAll = FileNames(arrOrdered);
+        std::sort(arrAll.begin(), arrAll.end());
+        std::sort(arrShownAll.begin(), arrShownAll.end());
+        EXPECT_EQ(arrShownAll, arrAll);
+        EXPECT_EQ(Shown(), Fresh(strText, arrOrdered));
+    }
+
     CTrackList m_other;
 };
 
@@ -826,14 +838,7 @@ TEST_F(TunebrViewFilter, APendingMatchGivesWayToWhatHappensMeanwhile) {
         c.fnMeanwhile();
         WaitForRows();
         EXPECT_EQ(m_pView->GetFilterText(), c.strText);
-        // Every row of the list, in the order shown now.
-        const CTrackList& arrOrdered = m_pView->GetModel()->GetAllRows();
-        Names arrAll = FileNames(*c.pList);
-        Names arrShownAll = FileNames(arrOrdered);
-        std::sort(arrAll.begin(), arrAll.end());
-        std::sort(arrShownAll.begin(), arrShownAll.end());
-        EXPECT_EQ(arrShownAll, arrAll);
-        EXPECT_EQ(Shown(), Fresh(c.strText, arrOrdered));
+        ExpectRowsOf(*c.pList, c.strText);
     }
 }
 
@@ -897,13 +902,8 @@ TEST_F(TunebrViewFilter, ManyRowsAreSortedOffTheWindowsThread) {
         ASSERT_TRUE(QTest::qWaitFor([this] { return !m_pView->IsSortPending(); }, 10000));
         WaitForRows();
 
+        ExpectRowsOf(*c.pList, c.strFilter);
         const CTrackList& arrOrdered = m_pView->GetModel()->GetAllRows();
-        Names arrAll = FileNames(*c.pList);
-        Names arrShownAll = FileNames(arrOrdered);
-        std::sort(arrAll.begin(), arrAll.end());
-        std::sort(arrShownAll.begin(), arrShownAll.end());
-        EXPECT_EQ(arrShownAll, arrAll);
-        EXPECT_EQ(Shown(), Fresh(c.strFilter, arrOrdered));
         const int nKey = m_pView->GetSortKey();
         EXPECT_EQ(m_pView->GetModel()->GetSortKey(), nKey);
         const auto itUnordered =
