@@ -197,6 +197,9 @@ void CNameFormatDialog::UpdatePreview() {
     const std::optional<QString> strProblem = FormatProblem(format, m_eMode);
     m_pProblem->setText(strProblem.value_or(QString()));
     m_pProblem->setVisible(strProblem.has_value());
+    // A plan of an older format still on its way is of no use any more.
+    m_planCalls.Forget();
+    m_bPreviewPending = false;
     if (!strProblem) {
         if (m_eMode == EMode::RenameFromTags) {
             PreviewRenames(*format);
@@ -204,8 +207,12 @@ void CNameFormatDialog::UpdatePreview() {
             PreviewTags(*format);
         }
     }
+    EnableOk();
+}
+
+void CNameFormatDialog::EnableOk() {
     const bool bAnything = !GetRenames().empty() || !m_arrTagged.empty();
-    m_pButtons->button(QDialogButtonBox::Ok)->setEnabled(bAnything);
+    m_pButtons->button(QDialogButtonBox::Ok)->setEnabled(bAnything && !m_bPreviewPending);
 }
 
 void CNameFormatDialog::PreviewRenames(const CNameFormat& format) {
@@ -214,11 +221,23 @@ void CNameFormatDialog::PreviewRenames(const CNameFormat& format) {
     for (const CTrackInfo* pTrack : m_arrSelected) {
         arrWanted.push_back({pTrack->GetFullPath(), format.Expand(*pTrack)});
     }
-    m_arrPlan = CRenamePlan::Make(arrWanted, m_ops);
+    // The names are made here, from the records; only the look at the folders goes elsewhere.
+    m_bPreviewPending = true;
+    m_planCalls.Run<std::vector<SRenameStep>>(
+        [arrWanted = std::move(arrWanted), &ops = m_ops] {
+            return CRenamePlan::Make(arrWanted, ops);
+        },
+        [this](std::vector<SRenameStep> arrPlan) { ShowPlan(std::move(arrPlan)); });
+}
+
+void CNameFormatDialog::ShowPlan(std::vector<SRenameStep> arrPlan) {
+    m_arrPlan = std::move(arrPlan);
     for (const SRenameStep& step : m_arrPlan) {
         AddRow(step.m_strOldName, NameText(step.m_strNewName), VerdictText(step.m_eVerdict),
                step.IsRefused());
     }
+    m_bPreviewPending = false;
+    EnableOk();
 }
 
 void CNameFormatDialog::PreviewTags(const CNameFormat& format) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "catalogue/renameplan.h"
+#include "platform/detachedcall.h"
 
 #include <QDialog>
 
@@ -21,7 +22,8 @@ class QToolButton;
 
 // Asks for a format of file names and shows, for each selected file, what OK would do with it:
 // the new name its tag gives, or the fields its name gives, and why a file is refused or left
-// alone. The preview follows every change of the format.
+// alone. The preview follows every change of the format; the renames' preview looks at the
+// folders on a thread of its own, as a share may stop answering.
 class CNameFormatDialog final : public QDialog {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(CNameFormatDialog)
@@ -53,13 +55,17 @@ public:
     // Why the format cannot serve, or empty.
     QLabel* GetFormatProblem() const { return m_pProblem; }
     QDialogButtonBox* GetButtons() const { return m_pButtons; }
+    // From a change of the format to its preview shown.
+    bool IsPreviewPending() const { return m_bPreviewPending; }
 
 private:
     void CreateControls();
     void InsertPlaceholder(const QString& strPlaceholder);
     void UpdatePreview();
     void PreviewRenames(const CNameFormat& format);
+    void ShowPlan(std::vector<SRenameStep> arrPlan);
     void PreviewTags(const CNameFormat& format);
+    void EnableOk();
     void AddRow(const std::string& strOldName, const QString& strResult, const QString& strWhy,
                 bool bRefused);
 
@@ -74,4 +80,6 @@ private:
     QLabel* m_pProblem = nullptr;
     QTableWidget* m_pPreview = nullptr;
     QDialogButtonBox* m_pButtons = nullptr;
+    bool m_bPreviewPending = false;
+    CDetachedCalls m_planCalls{*this};
 };

@@ -3,6 +3,7 @@
 #include "actions/nameformatdialog.h"
 #include "catalogue/trackinfo.h"
 #include "platform/settingsstore.h"
+#include "tests/support/slowops.h"
 #include "tests/support/testfiles.h"
 #include "tests/support/trackcommandstest.h"
 #include "tests/support/writewait.h"
@@ -13,6 +14,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QTableWidget>
+#include <QTest>
 #include <QToolButton>
 
 #include <gtest/gtest.h>
@@ -41,7 +43,9 @@ void PrintTo(const SRow& row, std::ostream* pOut) {
     *pOut << "{" << row.strFile << " | " << row.strResult << " | " << row.strWhy << "}";
 }
 
+// The preview of the format in the box, once it has come.
 std::vector<SRow> PreviewOf(const CNameFormatDialog& dialog) {
+    EXPECT_TRUE(QTest::qWaitFor([&dialog] { return !dialog.IsPreviewPending(); }, 10000));
     const QTableWidget& table = *dialog.GetPreview();
     std::vector<SRow> arrRows;
     for (int nRow = 0; nRow < table.rowCount(); ++nRow) {
@@ -78,6 +82,7 @@ protected:
         SelectFiles(arrFiles);
         m_modals.OnDialog<CNameFormatDialog>([&](CNameFormatDialog& dialog) {
             dialog.GetFormatBox()->setText(QString::fromStdString(strFormat));
+            EXPECT_TRUE(QTest::qWaitFor([&dialog] { return !dialog.IsPreviewPending(); }, 10000));
             fnLook(dialog);
             dialog.GetButtons()->button(QDialogButtonBox::Ok)->click();
         });
@@ -270,4 +275,27 @@ TEST_F(NameCommands, TheFormatsUsedAreRememberedPerDialog) {
     });
     SelectFiles({"Ex [A].mp3"});
     later.OnRenameFromTags();
+}
+
+// The renames' preview looks at the folders elsewhere: a share that stops answering holds neither
+// the dialog's opening nor a change of the format, and OK waits for the preview of the format
+// shown.
+TEST_F(NameCommands, ARenamePreviewNeverHoldsTheWindow) {
+    Lay({{"one.mp3", Tagged("Song", "Band", 1)}});
+    CSlowOps& ops = CSlowOps::Instance();
+    ops.SetStalled(true);
+    CNameFormatDialog dialog(nullptr, CNameFormatDialog::EMode::RenameFromTags, *m_doc.GetTracks(),
+                             m_doc.GetTagCodec(), ops, "%t");
+    QPushButton* pOk = dialog.GetButtons()->button(QDialogButtonBox::Ok);
+    for (const char* pszFormat : {"%t", "%a - %t"}) {
+        SCOPED_TRACE(pszFormat);
+        dialog.GetFormatBox()->setText(QString::fromUtf8(pszFormat));
+        EXPECT_TRUE(QTest::qWaitFor([&ops] { return ops.IsAnyoneStalled(); }, 10000));
+        EXPECT_TRUE(dialog.IsPreviewPending());
+        EXPECT_FALSE(pOk->isEnabled());
+    }
+    ops.SetStalled(false);
+    EXPECT_EQ(PreviewOf(dialog), (std::vector<SRow>{{"one.mp3", "Band - Song.mp3", ""}}));
+    EXPECT_TRUE(pOk->isEnabled());
+    ops.Reset();
 }

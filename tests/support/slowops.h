@@ -35,6 +35,11 @@ public:
         return CFileOps::OpenAt(nDirFd, pszPath, nFlags);
     }
 
+    int Lstat(const char* pszPath, struct stat* pStat) override {
+        WaitWhileStalled();
+        return CFileOps::Lstat(pszPath, pStat);
+    }
+
     ssize_t Pwrite(int nFd, const void* pBuffer, std::size_t nCount, off_t nOffset) override {
         {
             const std::lock_guard<std::mutex> lock(m_mutex);
