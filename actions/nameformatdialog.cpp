@@ -23,6 +23,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <optional>
 
 namespace {
@@ -86,6 +87,48 @@ QString LossText(ETagLoss eLoss) {
         break;
     }
     return QString();
+}
+
+// Why a value found in a name is refused, in the user's language, the field by its column's name.
+QString RefusalText(const SFieldRefusal& refusal) {
+    using EWhy = SFieldRefusal::EWhy;
+    const auto& arrAll = CNameFormat::Placeholders();
+    const auto it = std::find_if(arrAll.begin(), arrAll.end(), [&refusal](const auto& p) {
+        return p.pszFieldName != nullptr && refusal.strField == p.pszFieldName;
+    });
+    if (it == arrAll.end()) {
+        return ToQString(refusal.Text());
+    }
+    const QString strField = FieldName(it->eField);
+    const QString strValue = ToQString(refusal.strValue);
+    const QString strCodec = ToQString(refusal.strCodec);
+    switch (refusal.eWhy) {
+    case EWhy::NotATrack:
+        return CNameFormatDialog::tr("%1: \"%2\" is no number from 1 to 255")
+            .arg(strField, strValue);
+    case EWhy::NotAGenre:
+        return CNameFormatDialog::tr(
+                   "%1: \"%2\" is neither a number from 0 to 255 nor the name of a genre")
+            .arg(strField, strValue);
+    case EWhy::NotStorable:
+        return CNameFormatDialog::tr("%1: \"%2\" has characters that %3 cannot store")
+            .arg(strField, strValue, strCodec);
+    case EWhy::TooWide:
+        return CNameFormatDialog::tr("%1: %2 bytes in %3, over the field's %4")
+            .arg(strField)
+            .arg(refusal.nBytes)
+            .arg(strCodec)
+            .arg(refusal.nWidth);
+    case EWhy::CommentBesideTrack:
+        return CNameFormatDialog::tr("%1: %2 bytes in %3, over the %4 a track number leaves it")
+            .arg(strField)
+            .arg(refusal.nBytes)
+            .arg(strCodec)
+            .arg(refusal.nWidth);
+    case EWhy::UnknownField:
+        break;
+    }
+    return ToQString(refusal.Text());
 }
 
 // Why the format cannot serve the mode, or nothing.
@@ -255,12 +298,12 @@ void CNameFormatDialog::PreviewTags(const CNameFormat& format) {
             }
         }
         const QString strFields = arrFields.join(QStringLiteral("; "));
-        std::string strWhyNot;
+        SFieldRefusal refusal;
         const std::optional<STagChanges> changes =
-            CNameFormat::ToFittingChanges(*arrFound, m_codec, strWhyNot);
+            CNameFormat::ToFittingChanges(*arrFound, m_codec, refusal);
         QString strRefusal;
         if (!changes) {
-            strRefusal = tr("a value is refused: %1").arg(ToQString(strWhyNot));
+            strRefusal = tr("a value is refused: %1").arg(RefusalText(refusal));
         } else if (changes->IsEmpty()) {
             strRefusal = tr("no field is found");
         } else {

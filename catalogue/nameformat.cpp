@@ -206,7 +206,7 @@ bool CNameFormat::MatchFrom(std::size_t nPiece, std::string_view strStem, std::s
 
 std::optional<STagChanges>
 CNameFormat::ToChanges(const std::vector<std::pair<EField, std::string>>& arrFound,
-                       std::string& strError) {
+                       SFieldRefusal& refusal) {
     STagChanges changes;
     for (const auto& [eField, strText] : arrFound) {
         if (strText.empty()) {
@@ -216,7 +216,7 @@ CNameFormat::ToChanges(const std::vector<std::pair<EField, std::string>>& arrFou
         const auto it =
             std::find_if(arrAll.begin(), arrAll.end(),
                          [eField = eField](const auto& p) { return p.eField == eField; });
-        if (!CTagFieldRules::Assign(it->pszFieldName, strText, changes, strError)) {
+        if (!CTagFieldRules::Assign(it->pszFieldName, strText, changes, refusal)) {
             return std::nullopt;
         }
     }
@@ -231,10 +231,14 @@ CNameFormat::MatchFileName(std::string_view strFileName, const CTagCodec& codec)
 
 std::optional<STagChanges>
 CNameFormat::ToFittingChanges(const std::vector<std::pair<EField, std::string>>& arrFound,
-                              const CTagCodec& codec, std::string& strError) {
-    std::optional<STagChanges> changes = ToChanges(arrFound, strError);
-    if (changes) {
-        strError = CTagFieldRules::CheckWidths(*changes, codec);
+                              const CTagCodec& codec, SFieldRefusal& refusal) {
+    std::optional<STagChanges> changes = ToChanges(arrFound, refusal);
+    if (!changes) {
+        return std::nullopt;
     }
-    return changes && strError.empty() ? changes : std::nullopt;
+    if (std::optional<SFieldRefusal> tooWide = CTagFieldRules::WidthRefusal(*changes, codec)) {
+        refusal = std::move(*tooWide);
+        return std::nullopt;
+    }
+    return changes;
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "catalogue/tagchanges.h"
+#include "catalogue/tagfieldrules.h"
 
 #include <optional>
 #include <string>
@@ -53,13 +54,13 @@ public:
     MatchFileName(std::string_view strFileName, const CTagCodec& codec) const;
 
     // The changes the fields found make, under the --set rules (CTagFieldRules); a field found
-    // empty is left as the file has it. Nothing, with strError, when a value is refused.
+    // empty is left as the file has it. Nothing, with why, when a value is refused.
     static std::optional<STagChanges>
-    ToChanges(const std::vector<std::pair<EField, std::string>>& arrFound, std::string& strError);
+    ToChanges(const std::vector<std::pair<EField, std::string>>& arrFound, SFieldRefusal& refusal);
     // The same, also refused when a value does not fit its field in the codec's bytes.
     static std::optional<STagChanges>
     ToFittingChanges(const std::vector<std::pair<EField, std::string>>& arrFound,
-                     const CTagCodec& codec, std::string& strError);
+                     const CTagCodec& codec, SFieldRefusal& refusal);
 
 private:
     struct SPiece {

@@ -39,8 +39,39 @@ const SField s_aTextFields[] = {
 
 } // namespace
 
+std::string SFieldRefusal::Text() const {
+    switch (eWhy) {
+    case EWhy::NotATrack:
+        return "track: '" + strValue + "' is no number from 1 to 255";
+    case EWhy::NotAGenre:
+        return "genre: '" + strValue + "' is neither a number from 0 to 255 nor a genre name";
+    case EWhy::NotStorable:
+        return strField + ": '" + strValue + "' has characters that " + strCodec + " cannot store";
+    case EWhy::TooWide:
+        return strField + ": " + std::to_string(nBytes) + " bytes in " + strCodec +
+               ", over the field's " + std::to_string(nWidth);
+    case EWhy::CommentBesideTrack:
+        return "comment: " + std::to_string(nBytes) + " bytes in " + strCodec + ", over the " +
+               std::to_string(nWidth) + " a track number leaves it";
+    case EWhy::UnknownField:
+        break;
+    }
+    return "unknown field '" + strField + "' (title, artist, album, year, comment, track, genre)";
+}
+
 bool CTagFieldRules::Assign(std::string_view strField, const std::string& strValue,
                             STagChanges& changes, std::string& strError) {
+    SFieldRefusal refusal;
+    if (Assign(strField, strValue, changes, refusal)) {
+        return true;
+    }
+    strError = refusal.Text();
+    return false;
+}
+
+bool CTagFieldRules::Assign(std::string_view strField, const std::string& strValue,
+                            STagChanges& changes, SFieldRefusal& refusal) {
+    using EWhy = SFieldRefusal::EWhy;
     for (const SField& field : s_aTextFields) {
         if (strField == field.pszName) {
             const bool bNoName = strField == "artist" && IsArtistPlaceholder(strValue);
@@ -52,7 +83,7 @@ bool CTagFieldRules::Assign(std::string_view strField, const std::string& strVal
         // An empty value takes the track number away; 0 is no track number to write.
         const std::optional<int> nTrack = strValue.empty() ? 0 : ParseTrack(strValue);
         if (!nTrack) {
-            strError = "track: '" + strValue + "' is no number from 1 to 255";
+            refusal = {EWhy::NotATrack, "track", strValue, 0, 0, {}};
             return false;
         }
         changes.m_nTrack = nTrack;
@@ -61,14 +92,12 @@ bool CTagFieldRules::Assign(std::string_view strField, const std::string& strVal
     if (strField == "genre") {
         changes.m_nGenre = ParseGenre(strValue);
         if (!changes.m_nGenre) {
-            strError =
-                "genre: '" + strValue + "' is neither a number from 0 to 255 nor a genre name";
+            refusal = {EWhy::NotAGenre, "genre", strValue, 0, 0, {}};
             return false;
         }
         return true;
     }
-    strError = "unknown field '" + std::string(strField) +
-               "' (title, artist, album, year, comment, track, genre)";
+    refusal = {EWhy::UnknownField, std::string(strField), strValue, 0, 0, {}};
     return false;
 }
 
@@ -95,7 +124,9 @@ bool CTagFieldRules::IsArtistPlaceholder(std::string_view strArtist) {
            strArtist == LoadString(IDS_UNDEFINED, ELanguage::French);
 }
 
-std::string CTagFieldRules::CheckWidths(const STagChanges& changes, const CTagCodec& codec) {
+std::optional<SFieldRefusal> CTagFieldRules::WidthRefusal(const STagChanges& changes,
+                                                          const CTagCodec& codec) {
+    using EWhy = SFieldRefusal::EWhy;
     for (const SField& field : s_aTextFields) {
         const std::optional<std::string>& strText = changes.*field.pText;
         if (!strText) {
@@ -103,19 +134,26 @@ std::string CTagFieldRules::CheckWidths(const STagChanges& changes, const CTagCo
         }
         const std::optional<std::string> strBytes = codec.Encode(*strText);
         if (!strBytes) {
-            return std::string(field.pszName) + ": '" + *strText + "' has characters that " +
-                   codec.GetName() + " cannot store";
+            return SFieldRefusal{EWhy::NotStorable, field.pszName, *strText, 0, 0, codec.GetName()};
         }
         if (strBytes->size() > field.nWidth) {
-            return std::string(field.pszName) + ": " + std::to_string(strBytes->size()) +
-                   " bytes in " + codec.GetName() + ", over the field's " +
-                   std::to_string(field.nWidth);
+            return SFieldRefusal{EWhy::TooWide,    field.pszName, *strText,
+                                 strBytes->size(), field.nWidth,  codec.GetName()};
         }
     }
     // The editor's rule: a comment set beside a track number leaves it its two bytes.
     if (changes.SilentLoss(0, 0, codec) != ETagLoss::None) {
-        return "comment: " + std::to_string(codec.Encode(*changes.m_strComment)->size()) +
-               " bytes in " + codec.GetName() + ", over the 28 a track number leaves it";
+        return SFieldRefusal{EWhy::CommentBesideTrack,
+                             "comment",
+                             *changes.m_strComment,
+                             codec.Encode(*changes.m_strComment)->size(),
+                             CId3v1Tag::COMMENT_WITH_TRACK_WIDTH,
+                             codec.GetName()};
     }
-    return std::string();
+    return std::nullopt;
+}
+
+std::string CTagFieldRules::CheckWidths(const STagChanges& changes, const CTagCodec& codec) {
+    const std::optional<SFieldRefusal> refusal = WidthRefusal(changes, codec);
+    return refusal ? refusal->Text() : std::string();
 }

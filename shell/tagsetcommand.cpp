@@ -100,7 +100,12 @@ std::optional<STagChanges> ChangesFromName(const CNameFormat& format, const CTra
         strWhyNot = "its name does not match the format";
         return std::nullopt;
     }
-    return CNameFormat::ToFittingChanges(*arrFound, codec, strWhyNot);
+    SFieldRefusal refusal;
+    std::optional<STagChanges> changes = CNameFormat::ToFittingChanges(*arrFound, codec, refusal);
+    if (!changes) {
+        strWhyNot = refusal.Text();
+    }
+    return changes;
 }
 
 std::string TrackText(int nTrack) {

@@ -176,9 +176,9 @@ void CTrackCommands::OnTagsFromNames() {
     const std::optional<CNameFormat> format = CNameFormat::Parse(m_strTagsFromNameFormat, strError);
     // Runs on the run's thread, on a copy of each record: the same fields the preview showed.
     auto changesFor = [format = *format, codec = m_doc.GetTagCodec()](const CTrackInfo& track) {
-        std::string strWhyNot;
+        SFieldRefusal refusal;
         const auto arrFound = format.MatchFileName(track.GetFileName(), codec);
-        return arrFound ? CNameFormat::ToFittingChanges(*arrFound, codec, strWhyNot)
+        return arrFound ? CNameFormat::ToFittingChanges(*arrFound, codec, refusal)
                               .value_or(STagChanges())
                         : STagChanges();
     };

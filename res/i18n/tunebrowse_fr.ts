@@ -163,11 +163,11 @@
     </message>
     <message>
         <source>&amp;Rename Files from Tags...</source>
-        <translation>&amp;Renommer d'après les étiquettes...</translation>
+        <translation>&amp;Renommer d&apos;après les étiquettes...</translation>
     </message>
     <message>
         <source>&amp;Tags from File Names...</source>
-        <translation>É&amp;tiquettes d'après les noms...</translation>
+        <translation>É&amp;tiquettes d&apos;après les noms...</translation>
     </message>
 </context>
 <context>
@@ -372,7 +372,7 @@
     </message>
     <message>
         <source>the file is not there any more</source>
-        <translation>le fichier n'est plus là</translation>
+        <translation>le fichier n&apos;est plus là</translation>
     </message>
     <message>
         <source>listed twice</source>
@@ -387,20 +387,20 @@
         <translation>le numéro de piste couperait son commentaire de plus de 28 octets</translation>
     </message>
     <message>
-        <source>A '%' must be followed by a placeholder letter, or by '%' for a percent sign.</source>
-        <translation>Un « % » doit être suivi d'une lettre de champ, ou de « % » pour un signe pour cent.</translation>
+        <source>A &apos;%&apos; must be followed by a placeholder letter, or by &apos;%&apos; for a percent sign.</source>
+        <translation>Un « % » doit être suivi d&apos;une lettre de champ, ou de « % » pour un signe pour cent.</translation>
     </message>
     <message>
-        <source>To read names the format needs a placeholder, each at most once, and no '/'.</source>
+        <source>To read names the format needs a placeholder, each at most once, and no &apos;/&apos;.</source>
         <translation>Pour lire les noms, le format demande un champ, chacun une fois au plus, et aucun « / ».</translation>
     </message>
     <message>
         <source>Rename Files from Tags</source>
-        <translation>Renommer d'après les étiquettes</translation>
+        <translation>Renommer d&apos;après les étiquettes</translation>
     </message>
     <message>
         <source>Tags from File Names</source>
-        <translation>Étiquettes d'après les noms</translation>
+        <translation>Étiquettes d&apos;après les noms</translation>
     </message>
     <message>
         <source>Format</source>
@@ -448,7 +448,27 @@
     </message>
     <message>
         <source>no field is found</source>
-        <translation>aucun champ n'est trouvé</translation>
+        <translation>aucun champ n&apos;est trouvé</translation>
+    </message>
+    <message>
+        <source>%1: &quot;%2&quot; is no number from 1 to 255</source>
+        <translation>%1 : « %2 » n&apos;est pas un nombre de 1 à 255</translation>
+    </message>
+    <message>
+        <source>%1: &quot;%2&quot; is neither a number from 0 to 255 nor the name of a genre</source>
+        <translation>%1 : « %2 » n&apos;est ni un nombre de 0 à 255 ni le nom d&apos;un genre</translation>
+    </message>
+    <message>
+        <source>%1: &quot;%2&quot; has characters that %3 cannot store</source>
+        <translation>%1 : « %2 » a des caractères que %3 ne peut pas enregistrer</translation>
+    </message>
+    <message>
+        <source>%1: %2 bytes in %3, over the field&apos;s %4</source>
+        <translation>%1 : %2 octets en %3, au-delà des %4 du champ</translation>
+    </message>
+    <message>
+        <source>%1: %2 bytes in %3, over the %4 a track number leaves it</source>
+        <translation>%1 : %2 octets en %3, au-delà des %4 que lui laisse un numéro de piste</translation>
     </message>
 </context>
 <context>
@@ -532,15 +552,15 @@
     </message>
     <message>
         <source>These files were left with the name they have now:</source>
-        <translation>Ces fichiers gardent le nom qu'ils ont maintenant :</translation>
+        <translation>Ces fichiers gardent le nom qu&apos;ils ont maintenant :</translation>
     </message>
     <message>
         <source>These files were not renamed:</source>
-        <translation>Ces fichiers n'ont pas été renommés :</translation>
+        <translation>Ces fichiers n&apos;ont pas été renommés :</translation>
     </message>
     <message>
         <source>The undo was stopped before %1 file(s): Undo takes them back.</source>
-        <translation>L'annulation a été arrêtée avant %1 fichier(s) : Annuler les reprend.</translation>
+        <translation>L&apos;annulation a été arrêtée avant %1 fichier(s) : Annuler les reprend.</translation>
     </message>
     <message>
         <source>The renames were stopped before %1 file(s), which keep their names.</source>
@@ -567,11 +587,11 @@
     </message>
     <message>
         <source>&amp;Rename Files from Tags...</source>
-        <translation>&amp;Renommer d'après les étiquettes...</translation>
+        <translation>&amp;Renommer d&apos;après les étiquettes...</translation>
     </message>
     <message>
         <source>&amp;Tags from File Names...</source>
-        <translation>É&amp;tiquettes d'après les noms...</translation>
+        <translation>É&amp;tiquettes d&apos;après les noms...</translation>
     </message>
 </context>
 <context>

@@ -4,8 +4,11 @@
 // with LANG=fr_FR.UTF-8 (see CMakeLists.txt): the window's texts from the string table and those
 // of Qt's translation files come out in French.
 #include "actions/mp3propertysheet.h"
+#include "actions/nameformatdialog.h"
 #include "actions/tagundohistory.h"
 #include "catalogue/genres.h"
+#include "catalogue/posixio.h"
+#include "catalogue/tagcodec.h"
 #include "catalogue/trackinfo.h"
 #include "panes/leftview.h"
 #include "panes/tunebrview.h"
@@ -35,6 +38,7 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTabWidget>
+#include <QTableWidget>
 #include <QTreeView>
 
 #include <gtest/gtest.h>
@@ -225,6 +229,32 @@ TEST(French, TheTagEditorRefusesInFrenchNamingTheFields) {
         EXPECT_EQ(messages.m_arrTexts, QStringList{c.strMessage}) << c.pszCase;
         EXPECT_TRUE(sheet.isVisible()) << c.pszCase << ": OK must be refused";
     }
+}
+
+// The preview of tags from names says in French why a file is left alone, the fields by their
+// columns' names.
+TEST(French, TheNamesPreviewSaysWhyInFrench) {
+    ASSERT_EQ(UserLanguage(), ELanguage::French);
+    const CTranslations translations(ELanguage::French);
+    CTrackInfo wide("/m", "02 - A - " + std::string(31, 'x') + ".mp3");
+    CTrackInfo notrack("/m", "300 - A - B.mp3");
+    CTrackInfo unmatched("/m", "badname.mp3");
+    const CTagCodec codec;
+    CNameFormatDialog dialog(nullptr, CNameFormatDialog::EMode::TagsFromNames,
+                             {&wide, &notrack, &unmatched}, codec, SystemFileOps(), "%n - %a - %t");
+    const QString strRefused = QStringLiteral("\u2716 ");
+    const QStringList arrExpected = {
+        strRefused + QStringLiteral("une valeur est refusée : Titre : 31 octets en ") +
+            QString::fromStdString(codec.GetName()) + QStringLiteral(", au-delà des 30 du champ"),
+        strRefused + QStringLiteral("une valeur est refusée : Piste : « 300 » n'est pas un "
+                                    "nombre de 1 à 255"),
+        strRefused + QStringLiteral("le nom ne suit pas le format"),
+    };
+    QStringList arrWhy;
+    for (int nRow = 0; nRow < dialog.GetPreview()->rowCount(); ++nRow) {
+        arrWhy << dialog.GetPreview()->item(nRow, CNameFormatDialog::COL_WHY)->text();
+    }
+    EXPECT_EQ(arrWhy, arrExpected);
 }
 
 // After a full disk, or a run the user stopped, some files hold the edit: the French text must not

@@ -186,7 +186,7 @@ TEST_F(NameCommands, UndoOfRenamesSkipsAndNamesFilesChangedSince) {
 // and a value a field refuses leave their files alone; Undo takes the fields back.
 TEST_F(NameCommands, TagsFromNamesPreviewsWritesAndUndoes) {
     const struct {
-        const char* pszFile;
+        std::string strFile;
         std::string strResult;
         std::string strWhyStart; // the refusal's beginning; empty: written
         const char* pszTitle;    // after OK
@@ -195,17 +195,20 @@ TEST_F(NameCommands, TagsFromNamesPreviewsWritesAndUndoes) {
     } aCases[] = {
         // A name in the tags' code page rather than UTF-8.
         {"01 - \xE9t\xE9 - B.mp3", "Track: 01; Artist: été; Title: B", "", "B", "été", 1},
+        {"02 - A - " + std::string(31, 'x') + ".mp3",
+         "Track: 02; Artist: A; Title: " + std::string(31, 'x'),
+         REFUSED + "a value is refused: Title: 31 bytes in ", "", "", 0},
         {"07 - Artist X - Title Y.mp3", "Track: 07; Artist: Artist X; Title: Title Y", "",
          "Title Y", "Artist X", 7},
-        {"300 - A - B.mp3", "Track: 300; Artist: A; Title: B", REFUSED + "a value is refused: ", "",
-         "", 0},
+        {"300 - A - B.mp3", "Track: 300; Artist: A; Title: B",
+         REFUSED + "a value is refused: Track: \"300\" is no number from 1 to 255", "", "", 0},
         {"badname.mp3", "", REFUSED + "the name does not match the format", "", "", 0},
     };
     std::vector<std::pair<std::string, std::string>> arrFiles;
     std::vector<std::string> arrNames;
     for (const auto& c : aCases) {
-        arrFiles.emplace_back(c.pszFile, Audio(300));
-        arrNames.emplace_back(c.pszFile);
+        arrFiles.emplace_back(c.strFile, Audio(300));
+        arrNames.emplace_back(c.strFile);
     }
     Lay(arrFiles);
     RunDialog(&CTrackCommands::OnTagsFromNames, arrNames, "%n - %a - %t",
@@ -214,21 +217,21 @@ TEST_F(NameCommands, TagsFromNamesPreviewsWritesAndUndoes) {
                   ASSERT_EQ(arrRows.size(), std::size(aCases));
                   // In the list's order, which is the table's.
                   for (std::size_t i = 0; i < arrRows.size(); ++i) {
-                      EXPECT_EQ(arrRows[i].strResult, aCases[i].strResult) << aCases[i].pszFile;
+                      EXPECT_EQ(arrRows[i].strResult, aCases[i].strResult) << aCases[i].strFile;
                       EXPECT_EQ(arrRows[i].strWhy.rfind(aCases[i].strWhyStart, 0), 0U)
-                          << aCases[i].pszFile << ": " << arrRows[i].strWhy;
+                          << aCases[i].strFile << ": " << arrRows[i].strWhy;
                       EXPECT_EQ(arrRows[i].strWhy.empty(), aCases[i].strWhyStart.empty());
                   }
               });
     for (const auto& c : aCases) {
-        const CTrackInfo track(m_dir.Str(), c.pszFile);
-        EXPECT_EQ(track.GetTitle(), c.pszTitle) << c.pszFile;
-        EXPECT_EQ(track.HasTag() ? track.GetArtist() : "", c.pszArtist) << c.pszFile;
-        EXPECT_EQ(track.GetTrack(), c.nTrack) << c.pszFile;
+        const CTrackInfo track(m_dir.Str(), c.strFile);
+        EXPECT_EQ(track.GetTitle(), c.pszTitle) << c.strFile;
+        EXPECT_EQ(track.HasTag() ? track.GetArtist() : "", c.pszArtist) << c.strFile;
+        EXPECT_EQ(track.GetTrack(), c.nTrack) << c.strFile;
     }
     Undo();
     for (const auto& c : aCases) {
-        EXPECT_EQ(ReadBytes(m_dir.Path() / c.pszFile), Audio(300)) << c.pszFile;
+        EXPECT_EQ(ReadBytes(m_dir.Path() / c.strFile), Audio(300)) << c.strFile;
     }
 }
 
