@@ -5,6 +5,7 @@
 #include "actions/tagedit.h"
 #include "catalogue/genres.h"
 #include "catalogue/nameformat.h"
+#include "catalogue/tagcodec.h"
 #include "catalogue/trackinfo.h"
 #include "platform/textconv.h"
 #include "res/strings.h"
@@ -90,7 +91,7 @@ QString LossText(ETagLoss eLoss) {
 }
 
 // Why a value found in a name is refused, in the user's language, the field by its column's name.
-QString RefusalText(const SFieldRefusal& refusal) {
+QString RefusalText(const SFieldRefusal& refusal, const CTagCodec& codec) {
     using EWhy = SFieldRefusal::EWhy;
     const auto& arrAll = CNameFormat::Placeholders();
     const auto it = std::find_if(arrAll.begin(), arrAll.end(), [&refusal](const auto& p) {
@@ -101,7 +102,9 @@ QString RefusalText(const SFieldRefusal& refusal) {
     }
     const QString strField = FieldName(it->eField);
     const QString strValue = ToQString(refusal.strValue);
-    const QString strCodec = ToQString(refusal.strCodec);
+    // The options name the automatic encoding in the user's language; code pages by their names.
+    const QString strCodec =
+        codec.IsAutomatic() ? LoadQString(IDS_ENCODING_AUTOMATIC) : ToQString(refusal.strCodec);
     switch (refusal.eWhy) {
     case EWhy::NotATrack:
         return CNameFormatDialog::tr("%1: \"%2\" is no number from 1 to 255")
@@ -303,7 +306,7 @@ void CNameFormatDialog::PreviewTags(const CNameFormat& format) {
             CNameFormat::ToFittingChanges(*arrFound, m_codec, refusal);
         QString strRefusal;
         if (!changes) {
-            strRefusal = tr("a value is refused: %1").arg(RefusalText(refusal));
+            strRefusal = tr("a value is refused: %1").arg(RefusalText(refusal, m_codec));
         } else if (changes->IsEmpty()) {
             strRefusal = tr("no field is found");
         } else {

@@ -244,8 +244,8 @@ TEST(French, TheNamesPreviewSaysWhyInFrench) {
                              {&wide, &notrack, &unmatched}, codec, SystemFileOps(), "%n - %a - %t");
     const QString strRefused = QStringLiteral("\u2716 ");
     const QStringList arrExpected = {
-        strRefused + QStringLiteral("une valeur est refusée : Titre : 31 octets en ") +
-            QString::fromStdString(codec.GetName()) + QStringLiteral(", au-delà des 30 du champ"),
+        strRefused + QStringLiteral("une valeur est refusée : Titre : 31 octets en Automatique, "
+                                    "au-delà des 30 du champ"),
         strRefused + QStringLiteral("une valeur est refusée : Piste : « 300 » n'est pas un "
                                     "nombre de 1 à 255"),
         strRefused + QStringLiteral("le nom ne suit pas le format"),
