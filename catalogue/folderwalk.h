@@ -79,7 +79,11 @@ private:
 
     static std::size_t FoldersInFlight();
     static std::size_t ReadersFor(std::size_t nReaders);
-    static bool IsUnopened(int nError) { return nError != 0 && nError != ENOENT; }
+    // A file or folder gone since it was listed, or a folder turned into a file, has changed
+    // under the walk: nothing failed to open.
+    static bool IsUnopened(int nError) {
+        return nError != 0 && nError != ENOENT && nError != ENOTDIR;
+    }
     static CSharedFd Share(int nFd) { return std::make_shared<const CFileDescriptor>(nFd); }
     static bool IsOpen(const SFrame& frame) { return frame.pFd && frame.pFd->IsValid(); }
     static bool IsFrame(const CSharedFd& pFd, const SFrame& frame);
