@@ -788,6 +788,16 @@ TEST(CommandLine, WithoutADisplayTheWindowSaysSoAndEndsWithStatusOne) {
 
 namespace {
 
+// The run's exit status and output, and each text its errors must hold.
+void ExpectRun(const SRun& run, int nExit, const std::string& strOut,
+               const std::vector<const char*>& arrErrors) {
+    EXPECT_EQ(run.nExit, nExit) << run.strErr;
+    EXPECT_EQ(run.strOut, strOut);
+    for (const char* pszError : arrErrors) {
+        EXPECT_NE(run.strErr.find(pszError), std::string::npos) << run.strErr;
+    }
+}
+
 // Runs the program on a fresh copy of the files, "@" in the arguments and the output standing
 // for the folder; gives the run and the folder's files after it.
 std::pair<SRun, std::map<std::string, std::string>>
@@ -893,11 +903,7 @@ TEST(CommandLine, RenameNamesFilesFromTheirTagsAndNeverReplacesAFile) {
     for (const auto& c : aCases) {
         SCOPED_TRACE(c.arrArgs.join(QLatin1Char(' ')).toStdString());
         const auto [run, mapAfter] = RunOnFiles(mapBefore, c.arrArgs);
-        EXPECT_EQ(run.nExit, c.nExit) << run.strErr;
-        EXPECT_EQ(run.strOut, c.strOut);
-        for (const char* pszError : c.arrErrors) {
-            EXPECT_NE(run.strErr.find(pszError), std::string::npos) << run.strErr;
-        }
+        ExpectRun(run, c.nExit, c.strOut, c.arrErrors);
         EXPECT_EQ(mapAfter, after(c.mapRenamed));
     }
 }
@@ -967,11 +973,7 @@ TEST(CommandLine, TagsFromNameWritesTheFieldsFoundUnderTheSetRules) {
     for (const auto& c : aCases) {
         SCOPED_TRACE(c.arrArgs.join(QLatin1Char(' ')).toStdString());
         const auto [run, mapAfter] = RunOnFiles(mapBefore, c.arrArgs);
-        EXPECT_EQ(run.nExit, c.nExit) << run.strErr;
-        EXPECT_EQ(run.strOut, c.strOut);
-        for (const char* pszError : c.arrErrors) {
-            EXPECT_NE(run.strErr.find(pszError), std::string::npos) << run.strErr;
-        }
+        ExpectRun(run, c.nExit, c.strOut, c.arrErrors);
         std::map<std::string, std::string> mapExpected = mapBefore;
         for (const auto& [strName, strBytes] : c.mapChanged) {
             mapExpected[strName] = strBytes;
