@@ -35,7 +35,8 @@ public:
     static constexpr const char* DEFAULT_FORMAT = "%n - %a - %t";
 
     // The records stay the catalogue's: the dialog reads them while it is open and never keeps
-    // them. The rename plan looks at the folders through ops.
+    // them. The rename plan looks at the folders through ops, on a thread that may outlive the
+    // dialog: ops live as long as the process.
     CNameFormatDialog(QWidget* pParent, EMode eMode, std::vector<CTrackInfo*> arrSelected,
                       const CTagCodec& codec, CFileOps& ops, const std::string& strFormat);
     ~CNameFormatDialog() override;

@@ -203,7 +203,8 @@ protected:
     CTempDir m_dir;
     CFakeCatalogueHost m_host;
     CRecordingMessages m_messages;
-    CFileOps m_fileOps;
+    // A call left on a thread of its own may outlive the test: the process's own ops outlive it.
+    CFileOps& m_fileOps = SystemFileOps();
     CTunebrDoc m_doc{m_host, m_fileOps};
     CHintLog m_log;
     CScriptedModals m_modals;

@@ -140,7 +140,8 @@ protected:
     CTempDir m_dir;
     Log m_log;
     CFakeCatalogueHost m_catalogueHost;
-    CFileOps m_fileOps;
+    // A call left on a thread of its own may outlive the test: the process's own ops outlive it.
+    CFileOps& m_fileOps = SystemFileOps();
     CTunebrDoc m_doc{m_catalogueHost, m_fileOps};
     CUserSettings m_settings;
     CFakePaneHost m_host{m_log};

@@ -71,7 +71,8 @@ protected:
     CTempDir m_dir;
     CFakeCatalogueHost m_host;
     CFakePaneHost m_paneHost;
-    CFileOps m_fileOps;
+    // A call left on a thread of its own may outlive the test: the process's own ops outlive it.
+    CFileOps& m_fileOps = SystemFileOps();
     CRecordingMessages m_messages;
     CScriptedModals m_modals;
     CTunebrDoc m_doc{m_host, m_fileOps};
