@@ -43,8 +43,8 @@
 #include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QPixmap>
+#include <QTableView>
 #include <QTimer>
-#include <QTreeView>
 
 #include <algorithm>
 #include <cctype>
@@ -146,7 +146,7 @@ double LongestPaintPauseMs(CMainFrame& frame, int nSpanMs, const std::function<v
 }
 
 int BenchEnqueue(CMainFrame& frame, int nRows) {
-    QTreeView* pDetails = frame.GetRightPane()->GetDetailsView();
+    QTableView* pDetails = frame.GetRightPane()->GetDetailsView();
     QAbstractItemModel* pModel = pDetails->model();
     nRows = std::min(nRows, pModel->rowCount());
     frame.SwitchPane();

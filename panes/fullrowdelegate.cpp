@@ -2,6 +2,8 @@
 // Copyright 2026 Quillon Softs
 #include "panes/fullrowdelegate.h"
 
+#include "panes/itemroles.h"
+
 #include <QFontMetrics>
 #include <QPainter>
 
@@ -35,6 +37,12 @@ void CFullRowDelegate::paint(QPainter* pPainter, const QStyleOptionViewItem& opt
     const QRect rcText = bFirst ? LabelRect(opt.rect) : opt.rect;
 
     pPainter->save();
+    if (bFirst) {
+        // Left of the label the row is never highlighted, whatever the view drew there.
+        QStyleOptionViewItem plain = opt;
+        plain.state &= ~QStyle::State_Selected;
+        PaintBackground(pPainter, plain, QRect(opt.rect.topLeft(), rcText.bottomLeft()));
+    }
     PaintBackground(pPainter, opt, rcText);
     if (bFirst && !opt.icon.isNull()) {
         const QRect rcIcon(opt.rect.left() + ICON_LEFT,
@@ -72,8 +80,24 @@ QSize CFullRowDelegate::sizeHint(const QStyleOptionViewItem& option,
     const int nText = opt.text.isEmpty() ? 0 : opt.fontMetrics.horizontalAdvance(opt.text);
     const int nWidth =
         index.column() == 0 ? ICON_LEFT + ICON_SIZE + nText + FIRST_MARGIN : nText + OTHER_MARGIN;
-    const int nHeight = std::max(ICON_SIZE, opt.fontMetrics.height()) + 2;
-    return {nWidth, nHeight};
+    return {nWidth, RowHeight(opt.fontMetrics)};
+}
+
+int CFullRowDelegate::RowHeight(const QFontMetrics& metrics) {
+    return std::max(ICON_SIZE, metrics.height()) + 2;
+}
+
+void CFullRowDelegate::TakeElideMode(QStyleOptionViewItem* pOption, const QModelIndex& index) {
+    const QVariant elideMode = index.data(ELIDE_MODE_ROLE);
+    if (elideMode.isValid()) {
+        pOption->textElideMode = static_cast<Qt::TextElideMode>(elideMode.toInt());
+    }
+}
+
+void CFullRowDelegate::initStyleOption(QStyleOptionViewItem* pOption,
+                                       const QModelIndex& index) const {
+    QStyledItemDelegate::initStyleOption(pOption, index);
+    TakeElideMode(pOption, index);
 }
 
 QString CFullRowDelegate::FitTextToWidth(const QFontMetrics& metrics, const QString& strText,

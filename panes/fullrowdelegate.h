@@ -37,6 +37,12 @@ public:
     static QString FitTextToWidth(const QFontMetrics& metrics, const QString& strText, int nWidth,
                                   int nMargin, Qt::TextElideMode eMode = Qt::ElideRight);
 
+    // The height of every row of the details view: an icon or a line of text.
+    static int RowHeight(const QFontMetrics& metrics);
+    // Where the text of a cell too wide for its column loses characters: the model may say, per
+    // cell, in ELIDE_MODE_ROLE.
+    static void TakeElideMode(QStyleOptionViewItem* pOption, const QModelIndex& index);
+
     // The part of the first column's cell right of the icon: where a row's highlight begins.
     static QRect LabelRect(const QRect& rcCell);
     // Highlight colours while the view has the keyboard focus, their inactive shades otherwise.
@@ -44,4 +50,7 @@ public:
     // The background of a cell or of the row's stretch past the last column.
     static void PaintBackground(QPainter* pPainter, const QStyleOptionViewItem& option,
                                 const QRect& rcArea);
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* pOption, const QModelIndex& index) const override;
 };

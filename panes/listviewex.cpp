@@ -5,6 +5,7 @@
 #include "panes/fullrowdelegate.h"
 #include "panes/itemroles.h"
 
+#include <QAbstractButton>
 #include <QAccessible>
 #include <QApplication>
 #include <QContextMenuEvent>
@@ -12,10 +13,12 @@
 #include <QKeyEvent>
 #include <QListView>
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
+#include <QScrollBar>
 #include <QStackedLayout>
 #include <QStyleOptionFocusRect>
-#include <QTreeView>
+#include <QTableView>
 
 #include <algorithm>
 
@@ -79,14 +82,71 @@ protected:
     }
 };
 
-// The details view: draws each row itself so that the highlight of a selected row and the
-// focus frame run from the first label to the viewport's right edge.
-class CListViewEx::CDetailsView final : public QTreeView {
+// Qt's own drawing, for the details view without full-row drawing: only the first column's
+// label shows the selection and the focus, as an ordinary list does.
+class CListViewEx::CFirstColumnDelegate final : public QStyledItemDelegate {
 public:
-    explicit CDetailsView(QWidget* pParent) : QTreeView(pParent) {}
+    explicit CFirstColumnDelegate(QObject* pParent) : QStyledItemDelegate(pParent) {}
+
+    void paint(QPainter* pPainter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
+        QStyleOptionViewItem cellOption = option;
+        cellOption.state &= ~QStyle::State_HasFocus;
+        const auto* pView = qobject_cast<const QAbstractItemView*>(option.widget);
+        if (index.column() != 0) {
+            cellOption.state &= ~QStyle::State_Selected;
+            // The view may have drawn the row's highlight under every cell already.
+            pPainter->fillRect(option.rect, option.palette.brush(QPalette::Base));
+        } else if (pView != nullptr && pView->hasFocus() &&
+                   pView->currentIndex().row() == index.row()) {
+            cellOption.state |= QStyle::State_HasFocus;
+        }
+        QStyledItemDelegate::paint(pPainter, cellOption, index);
+    }
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* pOption, const QModelIndex& index) const override {
+        QStyledItemDelegate::initStyleOption(pOption, index);
+        CFullRowDelegate::TakeElideMode(pOption, index);
+    }
+};
+
+// The details view. A table rather than a tree: Qt's tree view lays out every row again when rows
+// are added, sorted or reset, tens of milliseconds at a million rows, where a table of rows of one
+// height only counts them. Its cells are drawn by the delegates; the view adds what lies right of
+// the last column and the focus frame, so that a selected row reads as one band up to the right
+// edge.
+class CListViewEx::CDetailsView final : public QTableView {
+public:
+    explicit CDetailsView(QWidget* pParent)
+        : QTableView(pParent), m_pHeaderSelection(new QItemSelectionModel(nullptr, this)) {
+        verticalHeader()->hide();
+        verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+        verticalHeader()->setMinimumSectionSize(1);
+        for (QHeaderView* pHeader : {horizontalHeader(), verticalHeader()}) {
+            pHeader->setHighlightSections(false);
+        }
+        horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+        setShowGrid(false);
+        setWordWrap(false);
+        setCornerButtonEnabled(false);
+        setTabKeyNavigation(false); // Tab leaves the list, as from any list
+        UpdateRowHeight();
+    }
 
     bool m_bFullRow = true;
     bool m_bReports = true;
+
+    // The headers look at a selection of their own, always empty: Qt's header asks, for every
+    // column it paints, whether all rows are selected, a walk over every row of a big list.
+    void setSelectionModel(QItemSelectionModel* pSelection) override {
+        QTableView::setSelectionModel(pSelection);
+        if (m_pHeaderSelection->model() != model()) {
+            m_pHeaderSelection->setModel(model());
+        }
+        horizontalHeader()->setSelectionModel(m_pHeaderSelection);
+        verticalHeader()->setSelectionModel(m_pHeaderSelection);
+    }
 
 protected:
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override {
@@ -94,8 +154,7 @@ protected:
         // The focus frame spans the row.
         for (const QModelIndex& index : {previous, current}) {
             if (index.isValid()) {
-                const QRect rc = visualRect(index);
-                viewport()->update(QRect(0, rc.top(), viewport()->width(), rc.height()));
+                viewport()->update(RowRect(index.row()));
             }
         }
         if (m_bReports) {
@@ -110,68 +169,131 @@ protected:
         }
     }
 
-    void drawRow(QPainter* pPainter, const QStyleOptionViewItem& option,
-                 const QModelIndex& index) const override {
-        const QModelIndex first = index.siblingAtColumn(0);
+    // Keys move between rows, as in any list: Home and End to the first and last, Left and Right
+    // scroll the columns.
+    QModelIndex moveCursor(CursorAction eAction, Qt::KeyboardModifiers modifiers) override {
+        switch (eAction) {
+        case MoveHome:
+        case MoveEnd:
+            return QTableView::moveCursor(eAction, modifiers | Qt::ControlModifier);
+        case MoveLeft:
+        case MoveRight: {
+            QScrollBar* pBar = horizontalScrollBar();
+            pBar->setValue(pBar->value() +
+                           (eAction == MoveRight ? pBar->singleStep() : -pBar->singleStep()));
+            return currentIndex();
+        }
+        default:
+            return QTableView::moveCursor(eAction, modifiers);
+        }
+    }
+
+    // Typing a name finds it in the first column, whichever cell was clicked last.
+    void keyboardSearch(const QString& strSearch) override {
+        const QModelIndex current = currentIndex();
+        if (current.isValid() && current.column() != 0) {
+            selectionModel()->setCurrentIndex(current.siblingAtColumn(0),
+                                              QItemSelectionModel::NoUpdate);
+        }
+        QTableView::keyboardSearch(strSearch);
+    }
+
+    void paintEvent(QPaintEvent* pEvent) override {
+        QTableView::paintEvent(pEvent);
+        if (!m_bFullRow || model() == nullptr || model()->rowCount(rootIndex()) == 0) {
+            return;
+        }
+        const QRect rcArea = pEvent->rect();
+        const int nFirst = std::max(0, rowAt(rcArea.top()));
+        int nLast = rowAt(rcArea.bottom());
+        if (nLast < 0) {
+            nLast = model()->rowCount(rootIndex()) - 1;
+        }
+        QPainter painter(viewport());
+        for (int nRow = nFirst; nRow <= nLast; ++nRow) {
+            PaintRowEnds(&painter, nRow);
+        }
+    }
+
+    // A selection change must also repaint the stretch right of the last column.
+    QRegion visualRegionForSelection(const QItemSelection& selection) const override {
+        QRegion wide;
+        for (const QRect& rc : QTableView::visualRegionForSelection(selection)) {
+            wide += QRect(0, rc.top(), std::max(viewport()->width(), rc.right() + 1), rc.height());
+        }
+        return wide;
+    }
+
+    // Selected rows change colours with the focus.
+    void focusInEvent(QFocusEvent* pEvent) override {
+        QTableView::focusInEvent(pEvent);
+        viewport()->update();
+    }
+    void focusOutEvent(QFocusEvent* pEvent) override {
+        QTableView::focusOutEvent(pEvent);
+        viewport()->update();
+    }
+    void changeEvent(QEvent* pEvent) override {
+        QTableView::changeEvent(pEvent);
+        if (pEvent->type() == QEvent::FontChange) {
+            UpdateRowHeight();
+        }
+    }
+
+private:
+    // Every row is as high as the delegate's, whatever a cell holds: a line break or a tall
+    // character never makes a row, or all of them, higher.
+    void UpdateRowHeight() {
+        verticalHeader()->setDefaultSectionSize(CFullRowDelegate::RowHeight(fontMetrics()));
+    }
+
+    // Where the last column shown ends.
+    int ColumnsRight() const {
+        int nRight = 0;
+        for (int nColumn = 0; nColumn < horizontalHeader()->count(); ++nColumn) {
+            if (!isColumnHidden(nColumn)) {
+                nRight = std::max(nRight, columnViewportPosition(nColumn) + columnWidth(nColumn));
+            }
+        }
+        return nRight;
+    }
+
+    QRect RowRect(int nRow) const {
+        return {0, rowViewportPosition(nRow), viewport()->width(), rowHeight(nRow)};
+    }
+
+    // The row's highlight past its last column and, on the current row, the focus frame from
+    // the first label to the right edge.
+    void PaintRowEnds(QPainter* pPainter, int nRow) const {
+        const QModelIndex first = model()->index(nRow, 0, rootIndex());
         const bool bSelected = selectionModel() != nullptr && selectionModel()->isSelected(first);
         const bool bFocusRow = hasFocus() && currentIndex().isValid() &&
-                               currentIndex().row() == index.row() &&
-                               currentIndex().parent() == index.parent();
-
-        QStyleOptionViewItem rowOption = option;
-        rowOption.widget = this;
+                               currentIndex().row() == nRow &&
+                               currentIndex().parent() == first.parent();
+        if (!bSelected && !bFocusRow) {
+            return;
+        }
+        QStyleOptionViewItem rowOption;
+        initViewItemOption(&rowOption);
         rowOption.state &= ~(QStyle::State_Selected | QStyle::State_HasFocus);
         if (bSelected) {
             rowOption.state |= QStyle::State_Selected;
         }
-
-        const QHeaderView* pHeader = header();
-        int nRowLeft = -1;
-        int nRowRight = 0;
-        for (int nVisual = 0; nVisual < pHeader->count(); ++nVisual) {
-            const int nColumn = pHeader->logicalIndex(nVisual);
-            if (pHeader->isSectionHidden(nColumn)) {
-                continue;
-            }
-            const QModelIndex cell = index.siblingAtColumn(nColumn);
-            QStyleOptionViewItem cellOption = rowOption;
-            cellOption.rect = QRect(columnViewportPosition(nColumn), option.rect.top(),
-                                    columnWidth(nColumn), option.rect.height());
-            const QVariant elideMode = cell.data(ELIDE_MODE_ROLE);
-            if (elideMode.isValid()) {
-                cellOption.textElideMode = static_cast<Qt::TextElideMode>(elideMode.toInt());
-            }
-            if (nColumn == 0) {
-                nRowLeft = CFullRowDelegate::LabelRect(cellOption.rect).left();
-            }
-            nRowRight = std::max(nRowRight, cellOption.rect.right() + 1);
-            if (!m_bFullRow && nColumn != 0) {
-                // Without full-row drawing only the first column's label shows the selection,
-                // as an ordinary list does.
-                cellOption.state &= ~QStyle::State_Selected;
-            }
-            if (!m_bFullRow && nColumn == 0 && bFocusRow) {
-                cellOption.state |= QStyle::State_HasFocus;
-            }
-            itemDelegateForIndex(cell)->paint(pPainter, cellOption, cell);
-        }
-        if (!m_bFullRow) {
-            return;
-        }
-
-        const int nViewportRight = viewport()->width();
-        if (nRowRight < nViewportRight) {
-            CFullRowDelegate::PaintBackground(pPainter, rowOption,
-                                              QRect(nRowRight, option.rect.top(),
-                                                    nViewportRight - nRowRight,
-                                                    option.rect.height()));
+        const QRect rcRow = RowRect(nRow);
+        const int nRowRight = ColumnsRight();
+        if (bSelected && nRowRight < rcRow.right() + 1) {
+            CFullRowDelegate::PaintBackground(
+                pPainter, rowOption,
+                QRect(nRowRight, rcRow.top(), rcRow.right() + 1 - nRowRight, rcRow.height()));
         }
         if (bFocusRow) {
-            const int nLeft = nRowLeft >= 0 ? nRowLeft : 0;
+            const QRect rcFirst(columnViewportPosition(0), rcRow.top(), columnWidth(0),
+                                rcRow.height());
+            const int nLeft = isColumnHidden(0) ? 0 : CFullRowDelegate::LabelRect(rcFirst).left();
             QStyleOptionFocusRect focus;
             focus.initFrom(this);
-            focus.rect = QRect(nLeft, option.rect.top(),
-                               std::max(nRowRight, nViewportRight) - nLeft, option.rect.height());
+            focus.rect = QRect(nLeft, rcRow.top(), std::max(nRowRight, rcRow.right() + 1) - nLeft,
+                               rcRow.height());
             focus.state |= QStyle::State_KeyboardFocusChange;
             focus.backgroundColor =
                 palette().color(CFullRowDelegate::ColorGroup(rowOption),
@@ -180,41 +302,20 @@ protected:
         }
     }
 
-    // A selection change must also repaint the stretch right of the last column.
-    QRegion visualRegionForSelection(const QItemSelection& selection) const override {
-        QRegion wide;
-        for (const QRect& rc : QTreeView::visualRegionForSelection(selection)) {
-            wide += QRect(0, rc.top(), std::max(viewport()->width(), rc.right() + 1), rc.height());
-        }
-        return wide;
-    }
-
-    // Selected rows change colours with the focus.
-    void focusInEvent(QFocusEvent* pEvent) override {
-        QTreeView::focusInEvent(pEvent);
-        viewport()->update();
-    }
-    void focusOutEvent(QFocusEvent* pEvent) override {
-        QTreeView::focusOutEvent(pEvent);
-        viewport()->update();
-    }
+    QItemSelectionModel* m_pHeaderSelection;
 };
 
 CListViewEx::CListViewEx(QWidget* pParent)
     : QWidget(pParent), m_pDetails(new CDetailsView(this)), m_pIcons(new CIconView(this)),
       m_pStack(new QStackedLayout(this)), m_pFullRowDelegate(new CFullRowDelegate(this)),
-      m_pPlainDelegate(new QStyledItemDelegate(this)) {
-    m_pDetails->setRootIsDecorated(false);
-    m_pDetails->setItemsExpandable(false);
-    m_pDetails->setUniformRowHeights(true);
-    m_pDetails->setAllColumnsShowFocus(true);
+      m_pPlainDelegate(new CFirstColumnDelegate(this)) {
     m_pDetails->setSortingEnabled(false); // the owner sorts, by its own keys
     m_pDetails->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_pDetails->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_pDetails->setItemDelegate(m_pFullRowDelegate);
-    m_pDetails->header()->setSectionsClickable(true);
-    m_pDetails->header()->setSectionsMovable(false);
-    m_pDetails->header()->setStretchLastSection(false);
+    m_pDetails->horizontalHeader()->setSectionsClickable(true);
+    m_pDetails->horizontalHeader()->setSectionsMovable(false);
+    m_pDetails->horizontalHeader()->setStretchLastSection(false);
 
     // Rows, not cells, are selected in every style: the views share the selection.
     m_pIcons->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -227,6 +328,12 @@ CListViewEx::CListViewEx(QWidget* pParent)
          {static_cast<QAbstractItemView*>(m_pDetails), static_cast<QAbstractItemView*>(m_pIcons)}) {
         pView->installEventFilter(this);
         pView->viewport()->installEventFilter(this);
+    }
+
+    // Qt's button in the table's corner selects every row; it is hidden with the row numbers,
+    // but assistive tools still list it.
+    if (auto* pCorner = m_pDetails->findChild<QAbstractButton*>()) {
+        pCorner->setAccessibleName(tr("Select all rows"));
     }
 
     m_pStack->setContentsMargins(0, 0, 0, 0);
@@ -291,7 +398,7 @@ QItemSelectionModel* CListViewEx::GetSelectionModel() const {
     return m_pDetails->selectionModel();
 }
 
-QTreeView* CListViewEx::GetDetailsView() const {
+QTableView* CListViewEx::GetDetailsView() const {
     return m_pDetails;
 }
 

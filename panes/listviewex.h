@@ -12,7 +12,7 @@ class QKeyEvent;
 class QListView;
 class QStackedLayout;
 class QStyledItemDelegate;
-class QTreeView;
+class QTableView;
 
 // A list of rows shown in one of four display styles. The details style is a table whose
 // selected rows are highlighted across every column up to the right edge; the three icon styles
@@ -40,7 +40,7 @@ public:
     bool IsFullRowSelect() const { return m_bFullRowSelect; }
 
     QItemSelectionModel* GetSelectionModel() const;
-    QTreeView* GetDetailsView() const;
+    QTableView* GetDetailsView() const;
     QListView* GetIconView() const;
     // The view of the current display style.
     QAbstractItemView* GetActiveView() const;
@@ -62,6 +62,7 @@ protected:
 
 private:
     class CDetailsView;
+    class CFirstColumnDelegate;
     class CIconView;
 
     void ApplyIconStyle(EDisplayStyle eStyle);
@@ -71,7 +72,7 @@ private:
     CIconView* m_pIcons;
     QStackedLayout* m_pStack;
     CFullRowDelegate* m_pFullRowDelegate;
-    QStyledItemDelegate* m_pPlainDelegate;
+    CFirstColumnDelegate* m_pPlainDelegate;
     EDisplayStyle m_eStyle = EDisplayStyle::Details;
     bool m_bFullRowSelect = true;
 };

@@ -19,7 +19,7 @@
 #include <QLabel>
 #include <QLocale>
 #include <QMenu>
-#include <QTreeView>
+#include <QTableView>
 
 #include <algorithm>
 #include <utility>
@@ -47,7 +47,7 @@ CTunebrView::CTunebrView(CTunebrDoc& doc, CUserSettings& settings, CPaneHost& ho
       m_bByGenre(settings.m_nViewType == 1) {
     SetModel(m_pModel);
 
-    QHeaderView* pHeader = GetDetailsView()->header();
+    QHeaderView* pHeader = GetDetailsView()->horizontalHeader();
     // Columns move by their titles; the file column, with the row's icon, stays first.
     pHeader->setSectionsMovable(true);
     pHeader->setFirstSectionMovable(false);
@@ -61,13 +61,13 @@ CTunebrView::CTunebrView(CTunebrDoc& doc, CUserSettings& settings, CPaneHost& ho
     // Connected once the layout is applied: only the user's changes are stored.
     connect(pHeader, &QHeaderView::sectionResized, this, &CTunebrView::OnColumnResized);
     connect(pHeader, &QHeaderView::sectionMoved, this, [this] {
-        m_columns.TakeOrderFrom(*GetDetailsView()->header());
+        m_columns.TakeOrderFrom(*GetDetailsView()->horizontalHeader());
         m_columns.StoreIn(m_settings);
     });
     pHeader->setContextMenuPolicy(Qt::CustomContextMenu);
     // The point is the header's viewport's, as for any scroll area.
     connect(pHeader, &QWidget::customContextMenuRequested, this, [this](const QPoint& pt) {
-        emit columnMenuRequested(GetDetailsView()->header()->viewport()->mapToGlobal(pt));
+        emit columnMenuRequested(GetDetailsView()->horizontalHeader()->viewport()->mapToGlobal(pt));
     });
     connect(pHeader, &QHeaderView::sectionClicked, this, &CTunebrView::OnColumnClick);
     ShowSortIndicator();
@@ -489,7 +489,7 @@ bool CTunebrView::OnViewKeyPress(QKeyEvent* pEvent) {
 
 // The widths at the list's font, each wide enough for its title with a sort arrow beside it.
 CColumnLayout CTunebrView::DefaultColumns() const {
-    QHeaderView* pHeader = GetDetailsView()->header();
+    QHeaderView* pHeader = GetDetailsView()->horizontalHeader();
     const bool bIndicator = pHeader->isSortIndicatorShown();
     pHeader->setSortIndicatorShown(true);
     std::vector<int> arrTitleWidths;
@@ -515,7 +515,7 @@ void CTunebrView::SetColumnShown(int nColumn, bool bShown) {
         return; // the file column stays
     }
     m_columns.m_arrHidden[static_cast<std::size_t>(nColumn)] = !bShown;
-    GetDetailsView()->header()->setSectionHidden(nColumn, !bShown);
+    GetDetailsView()->horizontalHeader()->setSectionHidden(nColumn, !bShown);
     m_columns.StoreIn(m_settings);
 }
 
@@ -536,7 +536,7 @@ void CTunebrView::ApplyListOptions() {
 }
 
 void CTunebrView::ShowSortIndicator() {
-    QHeaderView* pHeader = GetDetailsView()->header();
+    QHeaderView* pHeader = GetDetailsView()->horizontalHeader();
     const int nColumn = CTrackListModel::SortKeyColumn(m_nSortKey);
     if (nColumn < 0) {
         pHeader->setSortIndicatorShown(false);

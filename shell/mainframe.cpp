@@ -48,8 +48,8 @@
 #include <QScreen>
 #include <QSplitter>
 #include <QStatusTipEvent>
+#include <QTableView>
 #include <QToolBar>
-#include <QTreeView>
 
 #include <algorithm>
 #include <cerrno>

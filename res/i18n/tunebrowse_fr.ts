@@ -32,6 +32,13 @@
     </message>
 </context>
 <context>
+    <name>CListViewEx</name>
+    <message>
+        <source>Select all rows</source>
+        <translation>Sélectionner toutes les lignes</translation>
+    </message>
+</context>
+<context>
     <name>CMainFrame</name>
     <message>
         <source>Checking…</source>

@@ -18,10 +18,12 @@
 #include <QContextMenuEvent>
 #include <QHeaderView>
 #include <QMenu>
+#include <QPaintEngine>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QStyledItemDelegate>
+#include <QTableView>
 #include <QTest>
-#include <QTreeView>
 
 #include <gtest/gtest.h>
 
@@ -44,7 +46,7 @@ protected:
         OpenPane(1400, 300).OnUpdate(nullptr, HINT_SHOW_TRACKS, &m_list);
         return *m_pView;
     }
-    QHeaderView& Header() const { return *m_pView->GetDetailsView()->header(); }
+    QHeaderView& Header() const { return *m_pView->GetDetailsView()->horizontalHeader(); }
     std::vector<QAction*> MenuActions(QMenu& menu) const {
         m_pView->FillColumnMenu(menu);
         const QList<QAction*> arrActions = menu.actions();
@@ -293,7 +295,7 @@ TEST_F(Columns, CellsAreOneLine) {
     CTrackList arrPlain{m_list[1]};
     for (const bool bFullRow : {true, false}) {
         view.SetFullRowSelect(bFullRow);
-        QTreeView* pDetails = view.GetDetailsView();
+        QTableView* pDetails = view.GetDetailsView();
         const auto RowHeight = [&](CTrackList& arrTracks) {
             view.OnUpdate(nullptr, HINT_SHOW_TRACKS, &arrTracks);
             pDetails->doItemsLayout();
@@ -307,39 +309,88 @@ TEST_F(Columns, CellsAreOneLine) {
 
 namespace {
 
-// Keeps where each column's texts were to be cut.
-class CElideRecorder final : public QStyledItemDelegate {
+// A paint device that keeps the texts painted on it, as drawn: cut short or whole.
+class CTextRecorder final : public QPaintDevice {
 public:
-    void paint(QPainter*, const QStyleOptionViewItem& option,
-               const QModelIndex& index) const override {
-        m_arrModes[index.column()] = option.textElideMode;
+    explicit CTextRecorder(QSize size) : m_engine(*this), m_size(size) {}
+
+    QPaintEngine* paintEngine() const override { return &m_engine; }
+    const QStringList& Texts() const { return m_engine.m_arrTexts; }
+
+protected:
+    int metric(PaintDeviceMetric eMetric) const override {
+        switch (eMetric) {
+        case PdmWidth:
+            return m_size.width();
+        case PdmHeight:
+            return m_size.height();
+        case PdmDepth:
+            return 32;
+        case PdmDevicePixelRatio:
+            return 1;
+        case PdmDpiX:
+        case PdmDpiY:
+        case PdmPhysicalDpiX:
+        case PdmPhysicalDpiY:
+            return 96;
+        case PdmWidthMM:
+            return m_size.width() * 254 / 960;
+        case PdmHeightMM:
+            return m_size.height() * 254 / 960;
+        case PdmNumColors:
+            return 0;
+        case PdmDevicePixelRatioScaled:
+            return static_cast<int>(devicePixelRatioFScale());
+        default:
+            return QPaintDevice::metric(eMetric);
+        }
     }
-    mutable std::vector<Qt::TextElideMode> m_arrModes =
-        std::vector<Qt::TextElideMode>(COLUMNS, Qt::ElideNone);
+
+private:
+    class CEngine final : public QPaintEngine {
+    public:
+        explicit CEngine(CTextRecorder& device) : QPaintEngine(AllFeatures), m_device(device) {}
+        bool begin(QPaintDevice*) override { return true; }
+        bool end() override { return true; }
+        void updateState(const QPaintEngineState&) override {}
+        void drawPixmap(const QRectF&, const QPixmap&, const QRectF&) override {}
+        void drawTextItem(const QPointF&, const QTextItem& item) override {
+            m_arrTexts.append(item.text());
+        }
+        Type type() const override { return User; }
+
+        CTextRecorder& m_device;
+        QStringList m_arrTexts;
+    };
+
+    mutable CEngine m_engine;
+    QSize m_size;
 };
 
 } // namespace
 
-// A path loses its middle, where it least tells files apart; the other texts their end.
+// A path loses its middle, where it least tells files apart; the other texts their end. Both
+// ways of drawing the rows cut alike.
 TEST_F(Columns, LocationsAreCutInTheMiddle) {
-    m_list.push_back(
-        m_tracks.Add({"a.mp3", "t", "a", "b", "/music/one/two/three", 1, "1", 0, "c", 1}));
+    m_list.push_back(m_tracks.Add({"a.mp3", "Titlewithoutend", "a", "b",
+                                   "/music/one/two/three/four/five", 1, "1", 0, "c", 1}));
     CTunebrView& view = MakeView();
-    view.SetColumnShown(CTrackListModel::COL_TRACK, true);
+    QTableView* pDetails = view.GetDetailsView();
+    for (const int nColumn : {CTrackListModel::COL_TITLE, CTrackListModel::COL_LOCATION}) {
+        pDetails->horizontalHeader()->resizeSection(nColumn,
+                                                    8 * pDetails->fontMetrics().averageCharWidth());
+    }
+    // The start kept, or the start and the end, around "..." (ours) or an ellipsis (Qt's).
+    const QRegularExpression cutEnd(QStringLiteral("^T[a-z]+(\\.\\.\\.|\u2026)$"));
+    const QRegularExpression cutMiddle(QStringLiteral("^/[a-z/]*(\\.\\.\\.|\u2026)[a-z/]+$"));
     for (const bool bFullRow : {true, false}) {
         view.SetFullRowSelect(bFullRow);
-        CElideRecorder recorder;
-        for (int nColumn = 0; nColumn < COLUMNS; ++nColumn) {
-            view.GetDetailsView()->setItemDelegateForColumn(nColumn, &recorder);
-        }
-        view.GetDetailsView()->viewport()->grab();
-        for (int nColumn = 0; nColumn < COLUMNS; ++nColumn) {
-            EXPECT_EQ(recorder.m_arrModes[nColumn],
-                      nColumn == CTrackListModel::COL_LOCATION ? Qt::ElideMiddle : Qt::ElideRight)
-                << nColumn << (bFullRow ? " full row" : " plain");
-        }
-        for (int nColumn = 0; nColumn < COLUMNS; ++nColumn) {
-            view.GetDetailsView()->setItemDelegateForColumn(nColumn, nullptr);
-        }
+        CTextRecorder recorder(pDetails->viewport()->size());
+        pDetails->viewport()->render(&recorder);
+        const QString strTexts = recorder.Texts().join(QLatin1Char('|'));
+        EXPECT_EQ(recorder.Texts().filter(cutEnd).size(), 1)
+            << strTexts.toStdString() << (bFullRow ? " full row" : " plain");
+        EXPECT_EQ(recorder.Texts().filter(cutMiddle).size(), 1)
+            << strTexts.toStdString() << (bFullRow ? " full row" : " plain");
     }
 }

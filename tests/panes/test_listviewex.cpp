@@ -9,8 +9,8 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QStandardItemModel>
+#include <QTableView>
 #include <QTest>
-#include <QTreeView>
 #include <QVBoxLayout>
 
 #include <gtest/gtest.h>
@@ -107,9 +107,9 @@ protected:
         }
         m_pList->setPalette(palette);
 
-        QTreeView* pDetails = m_pList->GetDetailsView();
+        QTableView* pDetails = m_pList->GetDetailsView();
         for (int nColumn = 0; nColumn < 3; ++nColumn) {
-            pDetails->header()->resizeSection(nColumn, 60);
+            pDetails->horizontalHeader()->resizeSection(nColumn, 60);
         }
         m_window.resize(400, 300);
         m_window.show();
@@ -124,7 +124,7 @@ protected:
 
     // Colour of the details view at x in the middle of a row.
     QColor Pixel(int nRow, int nX) const {
-        QTreeView* pDetails = m_pList->GetDetailsView();
+        QTableView* pDetails = m_pList->GetDetailsView();
         const QImage image = pDetails->viewport()->grab().toImage();
         const QRect rcRow = pDetails->visualRect(m_pModel->index(nRow, 0));
         const qreal dScale = image.devicePixelRatio();

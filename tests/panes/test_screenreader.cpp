@@ -7,8 +7,8 @@
 #include <QAccessible>
 #include <QListView>
 #include <QStandardItemModel>
+#include <QTableView>
 #include <QTest>
-#include <QTreeView>
 
 #include <gtest/gtest.h>
 

@@ -22,8 +22,8 @@
 #include <QLineEdit>
 #include <QLocale>
 #include <QSignalSpy>
+#include <QTableView>
 #include <QTest>
-#include <QTreeView>
 #include <QVBoxLayout>
 
 #include <gtest/gtest.h>
@@ -94,7 +94,7 @@ protected:
     void ClickHeader(int nColumn) { ClickHeader(*m_pView, nColumn); }
 
     static void ClickHeader(const CTunebrView& view, int nColumn) {
-        QHeaderView* pHeader = view.GetDetailsView()->header();
+        QHeaderView* pHeader = view.GetDetailsView()->horizontalHeader();
         const QPoint point(pHeader->sectionViewportPosition(nColumn) +
                                pHeader->sectionSize(nColumn) / 2,
                            pHeader->height() / 2);
@@ -284,7 +284,7 @@ TEST_F(TunebrView, HeaderClicksChooseAndStoreTheSortKey) {
 TEST_F(TunebrView, HeaderArrowShowsTheVisibleOrder) {
     AddSampleTracks();
     Show(m_list);
-    QHeaderView* pHeader = m_pView->GetDetailsView()->header();
+    QHeaderView* pHeader = m_pView->GetDetailsView()->horizontalHeader();
     EXPECT_FALSE(pHeader->isSortIndicatorShown());
 
     struct {

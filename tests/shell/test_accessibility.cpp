@@ -32,8 +32,8 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QTabBar>
+#include <QTableView>
 #include <QToolBar>
-#include <QTreeView>
 #include <QtTest>
 
 #include <gtest/gtest.h>

@@ -38,8 +38,8 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTabWidget>
+#include <QTableView>
 #include <QTableWidget>
-#include <QTreeView>
 
 #include <gtest/gtest.h>
 

@@ -43,9 +43,9 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QTableView>
 #include <QTest>
 #include <QToolBar>
-#include <QTreeView>
 
 #include <gtest/gtest.h>
 
@@ -93,7 +93,7 @@ protected:
     }
 
     static void SelectFirstRow(CMainFrame& frame) {
-        auto* pDetails = frame.GetRightPane()->findChild<QTreeView*>();
+        auto* pDetails = frame.GetRightPane()->findChild<QTableView*>();
         pDetails->selectionModel()->select(pDetails->model()->index(0, 0),
                                            QItemSelectionModel::Select | QItemSelectionModel::Rows);
     }
@@ -154,7 +154,7 @@ TEST_F(MainFrame, ColumnsChangedThroughTheHeaderSurviveARestart) {
     {
         const auto pFrame = OpenWindow();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(pFrame.get()));
-        QHeaderView* pHeader = pFrame->GetRightPane()->GetDetailsView()->header();
+        QHeaderView* pHeader = pFrame->GetRightPane()->GetDetailsView()->horizontalHeader();
         m_modals.OnMenu([](QMenu& menu, const QPoint&) { return menu.actions().back(); });
         QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5),
                                 pHeader->viewport()->mapToGlobal(QPoint(5, 5)));
@@ -164,7 +164,7 @@ TEST_F(MainFrame, ColumnsChangedThroughTheHeaderSurviveARestart) {
         pFrame->close();
     }
     const auto pFrame = OpenWindow();
-    const QHeaderView* pHeader = pFrame->GetRightPane()->GetDetailsView()->header();
+    const QHeaderView* pHeader = pFrame->GetRightPane()->GetDetailsView()->horizontalHeader();
     EXPECT_FALSE(pHeader->isSectionHidden(CTrackListModel::COL_TRACK));
     EXPECT_EQ(pHeader->sectionSize(CTrackListModel::COL_TITLE), 211);
     EXPECT_EQ(m_settings.m_strHiddenColumns, "");
@@ -346,7 +346,7 @@ TEST_F(MainFrame, StatusBarStaysTrueAfterEveryChange) {
     const auto pFrame = OpenWindow();
     CStatusPanes* pStatus = pFrame->GetStatusPanes();
     CLeftView* pTree = pFrame->GetLeftPane();
-    auto* pDetails = pFrame->GetRightPane()->findChild<QTreeView*>();
+    auto* pDetails = pFrame->GetRightPane()->findChild<QTableView*>();
     const auto selectNode = [pTree](const QString& strName) {
         QTreeWidgetItem* pRoot = pTree->topLevelItem(0);
         for (int i = 0; i < pRoot->childCount(); ++i) {
@@ -474,7 +474,7 @@ TEST_F(MainFrame, UndoComesFirstInTheEditMenuAndTakesBackTheLastEdit) {
     expectUndo(false, "&Undo");
 
     pFrame->SwitchPane();
-    pFrame->GetRightPane()->findChild<QTreeView*>()->selectAll();
+    pFrame->GetRightPane()->findChild<QTableView*>()->selectAll();
     m_modals.OnDialog<CMp3PropertySheet>([](CMp3PropertySheet& sheet) {
         sheet.GetPage().GetEdit(ETagField::Year)->setText(QStringLiteral("1998"));
         PressOk(sheet);
@@ -1074,7 +1074,7 @@ TEST_F(MainFrame, PlayAndEnqueueNameTheRowsThatAreNoFileInTheStatusBar) {
     m_seams.pShell = &shell;
     const auto pFrame = OpenWindow();
     pFrame->SwitchPane();
-    auto* pDetails = pFrame->GetRightPane()->findChild<QTreeView*>();
+    auto* pDetails = pFrame->GetRightPane()->findChild<QTableView*>();
     ASSERT_EQ(pDetails->model()->rowCount(), 5);
     const std::string strFiles = " " + (m_library.Path() / "a.mp3").string() + " " +
                                  (m_library.Path() / "b.mp3").string() + " " +

@@ -30,9 +30,9 @@
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QStringListModel>
+#include <QTableView>
 #include <QTest>
 #include <QTimer>
-#include <QTreeView>
 #include <QWindow>
 
 #include <gtest/gtest.h>
@@ -249,7 +249,7 @@ TEST_F(ScanWindow, AStalledFileSystemNeverHoldsTheWindow) {
 TEST_F(ScanWindow, CommandsThatReplaceTracksWaitForTheScan) {
     m_settings.m_nDoubleClickAction = 2; // Enter edits the tags
     ScanSlowlyUntil([this] { return ListRows() > 0; });
-    QTreeView* pList = m_pFrame->GetRightPane()->GetDetailsView();
+    QTableView* pList = m_pFrame->GetRightPane()->GetDetailsView();
     pList->setFocus();
     pList->selectionModel()->select(pList->model()->index(0, 0),
                                     QItemSelectionModel::ClearAndSelect |

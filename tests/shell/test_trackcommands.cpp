@@ -25,9 +25,9 @@
 #include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QTableView>
 #include <QTest>
 #include <QTimer>
-#include <QTreeView>
 
 #include <gtest/gtest.h>
 
@@ -79,7 +79,7 @@ TEST_F(TrackCommands, PlayAndEnqueueWithNothingSelectedDoNothing) {
 TEST_F(TrackCommands, EnterAndDoubleClickAnywhereAskForTheAction) {
     int nRequests = 0;
     QObject::connect(&m_view, &CTunebrView::doubleClickActionRequested, [&] { ++nRequests; });
-    QTreeView* pDetails = m_view.GetDetailsView();
+    QTableView* pDetails = m_view.GetDetailsView();
     pDetails->setFocus();
     QTest::keyClick(pDetails, Qt::Key_Return);
     // a held key repeats, and every repeat runs the action again

@@ -32,8 +32,8 @@
 #include <QProgressBar>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QTableView>
 #include <QTimer>
-#include <QTreeView>
 
 #include <gtest/gtest.h>
 
@@ -422,7 +422,7 @@ TEST_F(TrackCommandsWriting, TheEditorOpensWhenTheFileIsReadOrNotAtAllIfCancelle
     };
     for (const auto& c : aCases) {
         SCOPED_TRACE(c.pszCase);
-        QTreeView* pDetails = m_pFrame->GetRightPane()->GetDetailsView();
+        QTableView* pDetails = m_pFrame->GetRightPane()->GetDetailsView();
         pDetails->clearSelection();
         pDetails->selectionModel()->select(pDetails->model()->index(0, 0),
                                            QItemSelectionModel::Select | QItemSelectionModel::Rows);
@@ -493,7 +493,7 @@ TEST_F(TrackCommandsWriting, AScanDuringAWriteIsAllowedAndTheNewRecordsAreLeftAl
 // The editor's "Also write to the ID3v2 tag" box opens as the user last left it, and that choice
 // is stored for the next start.
 TEST_F(TrackCommandsWriting, TheAlsoId3v2BoxOpensAsLastLeftAndIsStored) {
-    QTreeView* pDetails = m_pFrame->GetRightPane()->GetDetailsView();
+    QTableView* pDetails = m_pFrame->GetRightPane()->GetDetailsView();
     const auto selectFirst = [pDetails] {
         pDetails->clearSelection();
         pDetails->selectionModel()->select(pDetails->model()->index(0, 0),

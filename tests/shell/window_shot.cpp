@@ -18,7 +18,7 @@
 #include <QApplication>
 #include <QPalette>
 #include <QStyleFactory>
-#include <QTreeView>
+#include <QTableView>
 #include <QTreeWidget>
 
 #include <cstdio>
@@ -107,7 +107,7 @@ int main(int argc, char** argv) {
     QTreeWidgetItem* pRoot = pTree->topLevelItem(0);
     if (!bAsRead && pRoot != nullptr && pRoot->childCount() > 1) {
         pTree->setCurrentItem(pRoot->child(1));
-        QTreeView* pList = frame.GetRightPane()->GetDetailsView();
+        QTableView* pList = frame.GetRightPane()->GetDetailsView();
         for (const int nRow : {2, 3}) {
             pList->selectionModel()->select(pList->model()->index(nRow, 0),
                                             QItemSelectionModel::Select |
