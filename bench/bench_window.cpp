@@ -176,8 +176,14 @@ public:
         }
         QElapsedTimer timer;
         timer.start();
+        timespec c0; clock_gettime(CLOCK_THREAD_CPUTIME_ID, &c0);
+        const int nType = pEvent->type();
+        const char* pszClass = pReceiver->metaObject()->className();
         const bool bResult = QApplication::notify(pReceiver, pEvent);
         --m_nDepth;
+        timespec c1; clock_gettime(CLOCK_THREAD_CPUTIME_ID, &c1);
+        const double rCpu = (c1.tv_sec - c0.tv_sec) * 1e3 + (c1.tv_nsec - c0.tv_nsec) / 1e6;
+        if (getenv("SLOWEV") && timer.nsecsElapsed() > 20000000) fprintf(stderr, "SLOW %s type %d wall %.1f cpu %.1f\n", pszClass, nType, timer.nsecsElapsed()/1e6, rCpu);
         m_rLongestMs = std::max(m_rLongestMs, static_cast<double>(timer.nsecsElapsed()) / 1e6);
         return bResult;
     }

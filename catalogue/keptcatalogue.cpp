@@ -259,7 +259,8 @@ bool CKeptCatalogue::IsKeptFileName(std::string_view strName) {
 }
 
 std::string CKeptCatalogue::Encode(const SKeptOptions& options, std::int64_t nReadSince,
-                                   const CTrackList& arrTracks) {
+                                   const CTrackList& arrTracks, const std::atomic<bool>* pStop) {
+    constexpr std::size_t STOP_LOOK_EVERY = 4096;
     CByteWriter writer;
     // Most records take less: the text grows once or not at all.
     constexpr std::size_t USUAL_RECORD_SIZE = 160;
@@ -271,7 +272,11 @@ std::string CKeptCatalogue::Encode(const SKeptOptions& options, std::int64_t nRe
     writer.Signed(nReadSince);
     writer.Unsigned(arrTracks.size());
     const std::string* pLocation = nullptr;
-    for (const CTrackInfo* pTrack : arrTracks) {
+    for (std::size_t nTrack = 0; nTrack < arrTracks.size(); ++nTrack) {
+        if (pStop != nullptr && nTrack % STOP_LOOK_EVERY == 0 && pStop->load()) {
+            return {};
+        }
+        const CTrackInfo* pTrack = arrTracks[nTrack];
         const bool bNewLocation = !pLocation || *pLocation != pTrack->GetLocation();
         writer.Byte(bNewLocation ? 1 : 0);
         if (bNewLocation) {

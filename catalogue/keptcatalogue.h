@@ -4,6 +4,7 @@
 
 #include "catalogue/tracklist.h"
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -41,8 +42,10 @@ public:
 
     // The file's content: the options, the time the reads began (nanoseconds since the epoch;
     // files changed since then are not trusted later), then the records in catalogue order.
+    // Empty once *pStop turns true: the records may change from then on.
     static std::string Encode(const SKeptOptions& options, std::int64_t nReadSince,
-                              const CTrackList& arrTracks);
+                              const CTrackList& arrTracks,
+                              const std::atomic<bool>* pStop = nullptr);
     // Records of a file Encode made for the same options; false, with arrRecords empty, for
     // anything else.
     static bool Decode(std::string_view strBytes, const SKeptOptions& options,

@@ -181,6 +181,7 @@ void CTunebrDoc::EndCheck() {
     m_pScan.reset();
     m_bChecking = false;
     if (!m_bScanStopped) {
+        StopKeeping();
         // No view shows a file's number: only the kept file must learn it.
         for (const auto& [nKept, identity] : m_arrRenumbered) {
             m_arrTracks[nKept]->SetIdentity(identity);
@@ -254,24 +255,51 @@ void CTunebrDoc::ApplyCheckAsRebuild() {
     UpdateAllViews(nullptr, HINT_REBUILD_END);
 }
 
-// Encoded here, where the records may be read; written on a thread of its own, so that neither
-// the disk's flush nor a slow home folder holds the window.
+// Encoded and written on a thread of its own, so that neither a large catalogue nor the disk's
+// flush holds the window. What changes or frees records first stops the encoding (StopKeeping).
 void CTunebrDoc::KeepCatalogue() {
+    StopKeeping();
+    WaitForKeptWrite();
+    m_bKeepAgain = false;
     if (m_strKeptFolder.empty()) {
         return;
     }
-    WaitForKeptWrite();
-    auto pBytes = std::make_shared<const std::string>(
-        CKeptCatalogue::Encode(m_keptOptions, m_nReadSince, m_arrTracks));
-    auto fnStore = [strFolder = m_strKeptFolder,
-                    strName = CKeptCatalogue::FileName(m_keptOptions.strFolder), pBytes] {
-        (void)CKeptCatalogue::Store(SystemFileOps(), strFolder, strName, *pBytes);
+    auto pKeeping = std::make_shared<SKeeping>();
+    m_pKeeping = pKeeping;
+    auto fnKeep = [pKeeping, options = m_keptOptions, nReadSince = m_nReadSince,
+                   arrTracks = m_arrTracks, strFolder = m_strKeptFolder,
+                   strName = CKeptCatalogue::FileName(m_keptOptions.strFolder)] {
+        const std::string strBytes =
+            CKeptCatalogue::Encode(options, nReadSince, arrTracks, &pKeeping->bStop);
+        {
+            const std::lock_guard<std::mutex> lock(pKeeping->mutex);
+            pKeeping->bReading = false;
+            pKeeping->bEncoded = !strBytes.empty();
+        }
+        pKeeping->cvRead.notify_all();
+        if (!strBytes.empty()) {
+            (void)CKeptCatalogue::Store(SystemFileOps(), strFolder, strName, strBytes);
+        }
     };
     try {
-        m_keptWriter = std::thread(fnStore);
+        m_keptWriter = std::thread(fnKeep);
     } catch (const std::system_error&) {
-        fnStore(); // no thread to be had: the window waits this once
+        fnKeep(); // no thread to be had: the window waits this once
     }
+}
+
+// Returns once the encoding no longer reads records. Stopped before its end, it is made again
+// after the change (the file written before stays meanwhile: the next start checks it anyway).
+void CTunebrDoc::StopKeeping() {
+    if (!m_pKeeping) {
+        return;
+    }
+    m_pKeeping->bStop = true;
+    std::unique_lock<std::mutex> lock(m_pKeeping->mutex);
+    m_pKeeping->cvRead.wait(lock, [this] { return !m_pKeeping->bReading; });
+    m_bKeepAgain = m_bKeepAgain || !m_pKeeping->bEncoded;
+    lock.unlock();
+    m_pKeeping.reset();
 }
 
 void CTunebrDoc::WaitForKeptWrite() {
@@ -356,10 +384,17 @@ void CTunebrDoc::RemoveView(CDocView* pView) {
 }
 
 void CTunebrDoc::UpdateAllViews(CDocView* pSender, int nHint, CTrackList* pTracks) {
+    if (nHint == HINT_TRACKS_CHANGING) {
+        StopKeeping();
+    }
     for (std::size_t i = 0; i < m_arrViews.size(); ++i) {
         if (m_arrViews[i] != pSender) {
             m_arrViews[i]->OnUpdate(pSender, nHint, pTracks);
         }
+    }
+    // A scan under way keeps what it reads at its end.
+    if (nHint == HINT_TRACKS_CHANGED && m_bKeepAgain && !m_pScan) {
+        KeepCatalogue();
     }
 }
 
@@ -421,6 +456,8 @@ void CTunebrDoc::ClearGenres() {
 }
 
 void CTunebrDoc::ClearCatalogue() {
+    StopKeeping();
+    m_bKeepAgain = false; // what was to be kept is gone
     ++m_nRebuilds;
     m_arrTracks.clear();
     ClearGenres();

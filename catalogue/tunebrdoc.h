@@ -10,11 +10,14 @@
 #include "catalogue/tagcodec.h"
 #include "catalogue/tracklist.h"
 
+#include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstddef>
 #include <deque>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -117,6 +120,7 @@ private:
     void ApplyCheckInPlace();
     void ApplyCheckAsRebuild();
     void KeepCatalogue();
+    void StopKeeping();
     // Files what the scan has handed over; true once it has ended.
     bool TakeScanned();
     void LeaveScan();
@@ -158,6 +162,17 @@ private:
     bool m_bChecking = false;
     std::vector<std::size_t> m_arrCheckOrder; // a check's files: a kept index or READ_AGAIN
     std::vector<std::pair<std::size_t, SFileIdentity>> m_arrRenumbered;
+    // The catalogue kept is encoded from the records on the writer's thread, which lets go of
+    // them when told to stop.
+    struct SKeeping {
+        std::atomic<bool> bStop{false};
+        std::mutex mutex;
+        std::condition_variable cvRead;
+        bool bReading = true;  // guarded by mutex
+        bool bEncoded = false; // guarded by mutex
+    };
+    std::shared_ptr<SKeeping> m_pKeeping;
+    bool m_bKeepAgain = false; // a change stopped the encoding: kept again once it is made
     std::thread m_keptWriter;
     std::vector<CDocView*> m_arrViews;
 };

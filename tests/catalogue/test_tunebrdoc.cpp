@@ -4,14 +4,17 @@
 #include "catalogue/genres.h"
 #include "catalogue/groupindex.h"
 #include "catalogue/hints.h"
+#include "catalogue/keptcatalogue.h"
 #include "catalogue/posixio.h"
 #include "catalogue/trackinfo.h"
 #include "catalogue/tunebrdoc.h"
+#include "res/strings.h"
 #include "tests/support/fakes.h"
 #include "tests/support/testfiles.h"
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <iterator>
 #include <map>
 #include <random>
@@ -481,4 +484,86 @@ TEST(GroupIndex, FindsOrAddsByExactNameInOrderOfCreation) {
     index.Clear();
     EXPECT_TRUE(arrArtists.empty());
     EXPECT_EQ(index.Find("Abba"), nullptr);
+}
+
+namespace {
+
+// The records the document's kept file holds for its folder, in scan order, as "name title".
+std::vector<std::string> KeptNames(const CTunebrDoc& doc, const std::string& strCache,
+                                   const std::string& strFolder, const std::string& strPattern) {
+    const SKeptOptions options{strFolder, strPattern, doc.GetTagCodec().GetName(),
+                               LoadString(IDS_UNDEFINED)};
+    std::vector<CTrackInfo> arrRecords;
+    std::int64_t nReadSince = 0;
+    if (!CKeptCatalogue::Decode(ReadBytes(fs::path(strCache) / CKeptCatalogue::FileName(strFolder)),
+                                options, arrRecords, nReadSince)) {
+        return {"(no kept catalogue)"};
+    }
+    std::vector<std::string> arrNames;
+    for (const CTrackInfo& track : arrRecords) {
+        arrNames.push_back(std::string(track.GetFileName()) + " " + std::string(track.GetTitle()));
+    }
+    return arrNames;
+}
+
+std::vector<std::string> RecordNames(const CTrackList& arrTracks) {
+    std::vector<std::string> arrNames;
+    for (const CTrackInfo* pTrack : arrTracks) {
+        arrNames.push_back(std::string(pTrack->GetFileName()) + " " +
+                           std::string(pTrack->GetTitle()));
+    }
+    return arrNames;
+}
+
+} // namespace
+
+// The catalogue is kept from the records on a thread of its own, while the window goes on: an
+// edit of the records made meanwhile, a new scan, or the document's end never meets a record
+// being read, and the file holds a whole catalogue, the last one or the one before an edit.
+TEST_F(TunebrDoc, TheKeptFileHoldsAWholeCatalogueWhateverComesMeanwhile) {
+    for (int n = 0; n < 3000; ++n) {
+        Add("f" + std::to_string(n / 100) + "/t" + std::to_string(n) + ".mp3",
+            Audio(64) + MakeTag("Song " + std::to_string(n), "Band"));
+    }
+    const CTempDir cache;
+    const struct {
+        const char* pszName;
+        std::function<void(CTunebrDoc&)> fnMeanwhile;
+        bool bEditedMayBeKept; // the file holds the records before or after the edit
+    } aCases[] = {
+        {"nothing", [](CTunebrDoc&) {}, false},
+        {"a record edited at once",
+         [](CTunebrDoc& doc) {
+             doc.UpdateAllViews(nullptr, HINT_TRACKS_CHANGING);
+             CTrackList arrChanged{doc.GetTracks()->front()};
+             arrChanged.front()->SetTitle("Edited");
+             doc.UpdateAllViews(nullptr, HINT_TRACKS_CHANGED, &arrChanged);
+         },
+         true},
+        {"the folder read again at once",
+         [this](CTunebrDoc& doc) {
+             Add("new.mp3", Audio(64) + MakeTag("New", "Band"));
+             doc.ScanFolder(m_dir.Str());
+         },
+         false},
+    };
+    for (const auto& c : aCases) {
+        SCOPED_TRACE(c.pszName);
+        std::vector<std::string> arrBefore;
+        std::vector<std::string> arrAfter;
+        {
+            CTunebrDoc doc(m_host, m_fileOps);
+            doc.SetKeptFolder(cache.Str());
+            doc.ScanFolder(m_dir.Str());
+            arrBefore = RecordNames(*doc.GetTracks());
+            c.fnMeanwhile(doc);
+            arrAfter = RecordNames(*doc.GetTracks());
+        } // the document's end waits for the file
+        const auto arrKept = KeptNames(m_doc, cache.Str(), m_dir.Str(), m_host.GetFileExt());
+        if (c.bEditedMayBeKept && arrKept != arrAfter) {
+            EXPECT_EQ(arrKept, arrBefore);
+        } else {
+            EXPECT_EQ(arrKept, arrAfter);
+        }
+    }
 }
