@@ -2,16 +2,18 @@
 // Copyright 2026 Quillon Softs
 #pragma once
 
+#include "catalogue/mutex.h"
+#include "catalogue/mutexlock.h"
+#include "catalogue/threadsafety.h"
 #include "catalogue/threadstarter.h"
+#include "catalogue/workergroup.h"
 
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <optional>
-#include <thread>
 #include <utility>
 
 // Does jobs on a thread of its own, one at a time, for work that a newer request makes useless
@@ -25,36 +27,32 @@ public:
     using FnDone = std::function<void(std::uint64_t nJob, std::shared_ptr<TResult>)>;
 
     CJobThread(FnWork fnWork, FnDone fnDone, CThreadStarter& starter)
-        : m_fnWork(std::move(fnWork)), m_fnDone(std::move(fnDone)), m_starter(starter) {}
+        : m_fnWork(std::move(fnWork)), m_fnDone(std::move(fnDone)),
+          m_worker(1, starter, [this](std::size_t) { Run(); }) {}
 
     ~CJobThread() {
         {
-            const std::lock_guard<std::mutex> lock(m_mutex);
-            m_bQuit = true;
+            const CMutexLock lock(m_mutex);
+            m_worker.Stop();
             m_bStop = true;
             m_pending.reset();
         }
         m_cvWork.notify_all();
-        if (m_thread.joinable()) {
-            m_thread.join();
-        }
     }
     CJobThread(const CJobThread&) = delete;
     CJobThread& operator=(const CJobThread&) = delete;
 
     // The job's number, greater than any before.
     std::uint64_t Post(TJob job) {
-        std::unique_lock<std::mutex> lock(m_mutex);
+        CMutexLock lock(m_mutex);
         const std::uint64_t nJob = ++m_nLastJob;
         m_bStop = true;
-        if (!m_thread.joinable()) {
-            m_thread = m_starter.Start([this] { Run(); });
-        }
-        if (!m_thread.joinable()) {
+        // Started with the first job, or a later one when none could be before.
+        if (m_worker.SetActive(1) == 0) {
             // No thread to be had: the work is done here, only the caller waits for it. The
             // result is handed over all the same, as the caller awaits it.
             m_bStop = false;
-            lock.unlock();
+            lock.Unlock();
             if (std::shared_ptr<TResult> pResult = m_fnWork(job, m_bStop)) {
                 m_fnDone(nJob, std::move(pResult));
             }
@@ -68,25 +66,29 @@ public:
 
     // Stops the job in hand and forgets the one waiting; neither's result is handed over.
     void Stop() {
-        const std::lock_guard<std::mutex> lock(m_mutex);
+        const CMutexLock lock(m_mutex);
         m_pending.reset();
         m_bStop = true;
     }
 
     // The same, returning once the job in hand has given up: what it read is free again.
     void StopAndWait() {
-        std::unique_lock<std::mutex> lock(m_mutex);
+        CMutexLock lock(m_mutex);
         m_pending.reset();
         m_bStop = true;
-        m_cvIdle.wait(lock, [this] { return !m_bBusy; });
+        while (m_bBusy) {
+            lock.Wait(m_cvIdle);
+        }
     }
 
 private:
     void Run() {
-        std::unique_lock<std::mutex> lock(m_mutex);
+        CMutexLock lock(m_mutex);
         for (;;) {
-            m_cvWork.wait(lock, [this] { return m_bQuit || m_pending.has_value(); });
-            if (m_bQuit) {
+            while (!m_worker.IsStopping() && !m_pending.has_value()) {
+                lock.Wait(m_cvWork);
+            }
+            if (m_worker.IsStopping()) {
                 return;
             }
             std::optional<TJob> job = std::move(m_pending);
@@ -94,10 +96,10 @@ private:
             const std::uint64_t nJob = m_nPending;
             m_bStop = false;
             m_bBusy = true;
-            lock.unlock();
+            lock.Unlock();
             std::shared_ptr<TResult> pResult = m_fnWork(*job, m_bStop);
             job.reset();
-            lock.lock();
+            lock.Lock();
             m_bBusy = false;
             // Handed over under the lock: once StopAndWait returns, no result of a stopped job
             // comes.
@@ -110,15 +112,14 @@ private:
 
     const FnWork m_fnWork;
     const FnDone m_fnDone;
-    CThreadStarter& m_starter;
-    std::mutex m_mutex;
+    CMutex m_mutex;
     std::condition_variable m_cvWork; // the thread waits for a job
     std::condition_variable m_cvIdle; // StopAndWait waits for the job in hand to give up
-    std::optional<TJob> m_pending;
-    std::uint64_t m_nPending = 0;
-    std::uint64_t m_nLastJob = 0;
-    bool m_bBusy = false;
-    bool m_bQuit = false;
+    std::optional<TJob> m_pending GUARDED_BY(m_mutex);
+    std::uint64_t m_nPending GUARDED_BY(m_mutex) = 0;
+    std::uint64_t m_nLastJob GUARDED_BY(m_mutex) = 0;
+    bool m_bBusy GUARDED_BY(m_mutex) = false;
     std::atomic<bool> m_bStop{false}; // the job in hand is out of date
-    std::thread m_thread;             // started with the first job, or a later one
+    // Last, so that the thread is gone before what it uses.
+    CWorkerGroup m_worker GUARDED_BY(m_mutex);
 };

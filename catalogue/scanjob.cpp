@@ -4,35 +4,35 @@
 
 #include "catalogue/folderwalk.h"
 #include "catalogue/keptindex.h"
+#include "catalogue/mutex.h"
+#include "catalogue/mutexlock.h"
+#include "catalogue/threadsafety.h"
 
 #include <atomic>
 #include <condition_variable>
 #include <iterator>
-#include <mutex>
-#include <system_error>
-#include <thread>
 #include <utility>
 
 #include <pthread.h>
 
 struct CScanJob::SShared {
     std::atomic<bool> bStopRequested{false};
-    mutable std::mutex mutex;
+    mutable CMutex mutex;
     mutable std::condition_variable cvEnded;
-    std::function<void()> fnReady;      // guarded by mutex; emptied when the owner goes
-    std::vector<CTrackInfo> arrWaiting; // guarded by mutex
-    std::vector<std::size_t> arrOrder;  // guarded by mutex; only when checking a kept catalogue
-    std::vector<std::pair<std::size_t, SFileIdentity>> arrRenumbered; // guarded by mutex
-    bool bEnded = false;                                              // guarded by mutex
-    bool bStopped = false;     // guarded by mutex: the walk ended early
-    std::size_t nUnopened = 0; // guarded by mutex
+    std::function<void()> fnReady GUARDED_BY(mutex); // emptied when the owner goes
+    std::vector<CTrackInfo> arrWaiting GUARDED_BY(mutex);
+    std::vector<std::size_t> arrOrder GUARDED_BY(mutex); // only when checking a kept catalogue
+    std::vector<std::pair<std::size_t, SFileIdentity>> arrRenumbered GUARDED_BY(mutex);
+    bool bEnded GUARDED_BY(mutex) = false;
+    bool bStopped GUARDED_BY(mutex) = false; // the walk ended early
+    std::size_t nUnopened GUARDED_BY(mutex) = 0;
 
     // Hands records over; the owner is told only when the waiting list was empty, so that a
     // slow owner gets one call for many batches.
     // The owner is told under the lock, so that it is never told once it has gone.
     void Hand(std::vector<CTrackInfo>& arrRecords, std::vector<std::size_t>& arrFileOrder,
               std::vector<std::pair<std::size_t, SFileIdentity>>& arrFileRenumbered) {
-        const std::lock_guard<std::mutex> lock(mutex);
+        const CMutexLock lock(mutex);
         const bool bWasEmpty = arrWaiting.empty() && arrOrder.empty();
         Append(arrRecords, arrWaiting);
         Append(arrFileOrder, arrOrder);
@@ -52,7 +52,7 @@ struct CScanJob::SShared {
     }
 
     void End(bool bWalkStopped, std::size_t nWalkUnopened) {
-        const std::lock_guard<std::mutex> lock(mutex);
+        const CMutexLock lock(mutex);
         bEnded = true;
         nUnopened = nWalkUnopened;
         bStopped = bWalkStopped || bStopRequested;
@@ -120,13 +120,18 @@ private:
 
 } // namespace
 
-CScanJob::CScanJob(SScanRequest request, CFileOps& ops, std::function<void()> fnReady)
-    : m_pShared(std::make_shared<SShared>()) {
-    m_pShared->fnReady = std::move(fnReady);
-    try {
-        // A copy of the request: the original stays for the fallback below.
-        std::thread([pShared = m_pShared, request, &ops] { Run(pShared, request, ops); }).detach();
-    } catch (const std::system_error&) {
+CScanJob::CScanJob(SScanRequest request, CFileOps& ops, std::function<void()> fnReady,
+                   CThreadStarter& starter)
+    : m_pShared(std::make_shared<SShared>()),
+      m_worker(
+          1, starter,
+          [pShared = m_pShared, request, &ops](std::size_t) { Run(pShared, request, ops); },
+          CWorkerGroup::EEnd::Abandon) {
+    {
+        const CMutexLock lock(m_pShared->mutex);
+        m_pShared->fnReady = std::move(fnReady);
+    }
+    if (m_worker.SetActive(1) == 0) {
         // No thread to be had: the scan runs here, and the owner takes it whole.
         Run(m_pShared, request, ops);
     }
@@ -134,7 +139,7 @@ CScanJob::CScanJob(SScanRequest request, CFileOps& ops, std::function<void()> fn
 
 CScanJob::~CScanJob() {
     Stop();
-    const std::lock_guard<std::mutex> lock(m_pShared->mutex);
+    const CMutexLock lock(m_pShared->mutex);
     m_pShared->fnReady = nullptr;
 }
 
@@ -163,14 +168,14 @@ void CScanJob::Run(const std::shared_ptr<SShared>& pShared, const SScanRequest& 
 }
 
 bool CScanJob::Take(std::vector<CTrackInfo>& arrRecords) {
-    const std::lock_guard<std::mutex> lock(m_pShared->mutex);
+    const CMutexLock lock(m_pShared->mutex);
     SShared::Append(m_pShared->arrWaiting, arrRecords);
     return m_pShared->bEnded;
 }
 
 bool CScanJob::Take(std::vector<CTrackInfo>& arrRecords, std::vector<std::size_t>& arrOrder,
                     std::vector<std::pair<std::size_t, SFileIdentity>>& arrRenumbered) {
-    const std::lock_guard<std::mutex> lock(m_pShared->mutex);
+    const CMutexLock lock(m_pShared->mutex);
     SShared::Append(m_pShared->arrWaiting, arrRecords);
     SShared::Append(m_pShared->arrOrder, arrOrder);
     SShared::Append(m_pShared->arrRenumbered, arrRenumbered);
@@ -182,16 +187,19 @@ void CScanJob::Stop() {
 }
 
 bool CScanJob::WasStopped() const {
-    const std::lock_guard<std::mutex> lock(m_pShared->mutex);
+    const CMutexLock lock(m_pShared->mutex);
     return m_pShared->bStopped;
 }
 
 std::size_t CScanJob::GetUnopenedCount() const {
-    const std::lock_guard<std::mutex> lock(m_pShared->mutex);
+    const CMutexLock lock(m_pShared->mutex);
     return m_pShared->nUnopened;
 }
 
 bool CScanJob::Wait(std::chrono::milliseconds tLimit) const {
-    std::unique_lock<std::mutex> lock(m_pShared->mutex);
-    return m_pShared->cvEnded.wait_for(lock, tLimit, [this] { return m_pShared->bEnded; });
+    const auto tDeadline = std::chrono::steady_clock::now() + tLimit;
+    CMutexLock lock(m_pShared->mutex);
+    while (!m_pShared->bEnded && lock.WaitUntil(m_pShared->cvEnded, tDeadline)) {
+    }
+    return m_pShared->bEnded;
 }

@@ -3,7 +3,9 @@
 #pragma once
 
 #include "catalogue/tagcodec.h"
+#include "catalogue/threadstarter.h"
 #include "catalogue/trackinfo.h"
+#include "catalogue/workergroup.h"
 
 #include <chrono>
 #include <cstddef>
@@ -36,7 +38,8 @@ public:
     // fnReady is called on the scan's thread when records start waiting to be taken, and when
     // the scan ends; it must only arrange for Take to be called. ops must stay until Wait says
     // the scan is done, or live as long as the process.
-    CScanJob(SScanRequest request, CFileOps& ops, std::function<void()> fnReady);
+    CScanJob(SScanRequest request, CFileOps& ops, std::function<void()> fnReady,
+             CThreadStarter& starter = CThreadStarter::Default());
     // Stops the scan and leaves its thread to end on its own; fnReady is not called any more.
     ~CScanJob();
     CScanJob(const CScanJob&) = delete;
@@ -69,4 +72,7 @@ private:
                     CFileOps& ops);
 
     std::shared_ptr<SShared> m_pShared;
+    // Its worker keeps the shared state and a copy of the request alive by itself, and is
+    // abandoned with the job.
+    CWorkerGroup m_worker;
 };

@@ -3,29 +3,12 @@
 #pragma once
 
 #include "catalogue/threadstarter.h"
+#include "catalogue/workergroup.h"
 
 #include <cstddef>
 #include <exception>
-#include <thread>
 #include <utility>
 #include <vector>
-
-namespace SideBySide {
-
-// Threads are waited for even when the caller's part throws: a thread never joined ends the
-// process.
-struct SJoinAll {
-    std::vector<std::thread>& arrThreads;
-    ~SJoinAll() {
-        for (std::thread& thread : arrThreads) {
-            if (thread.joinable()) {
-                thread.join();
-            }
-        }
-    }
-};
-
-} // namespace SideBySide
 
 // Runs fnPart(0) to fnPart(nParts - 1) and returns once all are done: the first on the caller's
 // thread, each other on a thread of its own where one can be started, or else on the caller's
@@ -41,25 +24,15 @@ void RunInParts(CThreadStarter& starter, std::size_t nParts, const TPart& fnPart
             arrErrors[nPart] = std::current_exception();
         }
     };
-    std::vector<std::size_t> arrHere;
-    arrHere.reserve(nParts);
-    std::vector<std::thread> arrThreads;
-    arrThreads.reserve(nParts);
     {
-        const SideBySide::SJoinAll join{arrThreads};
-        for (std::size_t nPart = 1; nPart < nParts; ++nPart) {
-            std::thread thread = starter.Start([&runPart, nPart] { runPart(nPart); });
-            if (thread.joinable()) {
-                arrThreads.push_back(std::move(thread));
-            } else {
-                arrHere.push_back(nPart);
+        // Its threads are waited for when it goes, whatever the parts here throw.
+        CWorkerGroup others(nParts > 0 ? nParts - 1 : 0, starter,
+                            [&runPart](std::size_t nIndex) { runPart(nIndex + 1); });
+        const std::size_t nOthers = others.SetActive(nParts > 0 ? nParts - 1 : 0);
+        for (std::size_t nPart = 0; nPart < nParts; ++nPart) {
+            if (nPart == 0 || nPart > nOthers) {
+                runPart(nPart);
             }
-        }
-        if (nParts > 0) {
-            runPart(0);
-        }
-        for (const std::size_t nPart : arrHere) {
-            runPart(nPart);
         }
     }
     for (const std::exception_ptr& pError : arrErrors) {

@@ -2,27 +2,28 @@
 // Copyright 2026 Quillon Softs
 #include "catalogue/stepjob.h"
 
+#include "catalogue/mutex.h"
+#include "catalogue/mutexlock.h"
+#include "catalogue/threadsafety.h"
+
 #include <atomic>
 #include <condition_variable>
-#include <mutex>
-#include <system_error>
-#include <thread>
 #include <utility>
 
 struct CStepJob::SShared {
     std::size_t nSteps = 0;
     std::function<bool(std::size_t)> fnStep; // used on the job's thread only
     std::atomic<bool> bCancelRequested{false};
-    mutable std::mutex mutex;
+    mutable CMutex mutex;
     mutable std::condition_variable cvEnded;
-    std::function<void()> fnReady; // guarded by mutex; emptied when the owner goes
-    std::size_t nDone = 0;         // guarded by mutex
-    bool bEnded = false;           // guarded by mutex
-    bool bCancelled = false;       // guarded by mutex: steps were left undone on request
-    bool bTold = false;            // guarded by mutex: the owner was told and has not looked yet
+    std::function<void()> fnReady GUARDED_BY(mutex); // emptied when the owner goes
+    std::size_t nDone GUARDED_BY(mutex) = 0;
+    bool bEnded GUARDED_BY(mutex) = false;
+    bool bCancelled GUARDED_BY(mutex) = false; // steps were left undone on request
+    bool bTold GUARDED_BY(mutex) = false;      // the owner was told and has not looked yet
 
     // The owner is told under the lock, so that it is never told once it has gone.
-    void Tell() {
+    void Tell() REQUIRES(mutex) {
         if (!bTold && fnReady) {
             bTold = true;
             fnReady();
@@ -30,13 +31,13 @@ struct CStepJob::SShared {
     }
 
     void StepDone() {
-        const std::lock_guard<std::mutex> lock(mutex);
+        const CMutexLock lock(mutex);
         ++nDone;
         Tell();
     }
 
     void End() {
-        const std::lock_guard<std::mutex> lock(mutex);
+        const CMutexLock lock(mutex);
         bEnded = true;
         bCancelled = nDone < nSteps && bCancelRequested;
         cvEnded.notify_all();
@@ -46,14 +47,18 @@ struct CStepJob::SShared {
 };
 
 CStepJob::CStepJob(std::size_t nSteps, std::function<bool(std::size_t)> fnStep,
-                   std::function<void()> fnReady)
-    : m_nSteps(nSteps), m_pShared(std::make_shared<SShared>()) {
+                   std::function<void()> fnReady, CThreadStarter& starter)
+    : m_nSteps(nSteps), m_pShared(std::make_shared<SShared>()),
+      m_worker(
+          1, starter, [pShared = m_pShared](std::size_t) { Run(pShared); },
+          CWorkerGroup::EEnd::Abandon) {
     m_pShared->nSteps = nSteps;
     m_pShared->fnStep = std::move(fnStep);
-    m_pShared->fnReady = std::move(fnReady);
-    try {
-        std::thread([pShared = m_pShared] { Run(pShared); }).detach();
-    } catch (const std::system_error&) {
+    {
+        const CMutexLock lock(m_pShared->mutex);
+        m_pShared->fnReady = std::move(fnReady);
+    }
+    if (m_worker.SetActive(1) == 0) {
         // No thread to be had (a process limit, little memory): the steps run here.
         Run(m_pShared);
     }
@@ -61,7 +66,7 @@ CStepJob::CStepJob(std::size_t nSteps, std::function<bool(std::size_t)> fnStep,
 
 CStepJob::~CStepJob() {
     Cancel();
-    const std::lock_guard<std::mutex> lock(m_pShared->mutex);
+    const CMutexLock lock(m_pShared->mutex);
     m_pShared->fnReady = nullptr;
 }
 
@@ -79,7 +84,7 @@ void CStepJob::Run(const std::shared_ptr<SShared>& pShared) {
 }
 
 CStepJob::SProgress CStepJob::TakeProgress() {
-    const std::lock_guard<std::mutex> lock(m_pShared->mutex);
+    const CMutexLock lock(m_pShared->mutex);
     m_pShared->bTold = false;
     return {m_pShared->nDone, m_pShared->bEnded};
 }
@@ -89,11 +94,14 @@ void CStepJob::Cancel() {
 }
 
 bool CStepJob::WasCancelled() const {
-    const std::lock_guard<std::mutex> lock(m_pShared->mutex);
+    const CMutexLock lock(m_pShared->mutex);
     return m_pShared->bCancelled;
 }
 
 bool CStepJob::Wait(std::chrono::milliseconds tLimit) const {
-    std::unique_lock<std::mutex> lock(m_pShared->mutex);
-    return m_pShared->cvEnded.wait_for(lock, tLimit, [this] { return m_pShared->bEnded; });
+    const auto tDeadline = std::chrono::steady_clock::now() + tLimit;
+    CMutexLock lock(m_pShared->mutex);
+    while (!m_pShared->bEnded && lock.WaitUntil(m_pShared->cvEnded, tDeadline)) {
+    }
+    return m_pShared->bEnded;
 }

@@ -2,6 +2,9 @@
 // Copyright 2026 Quillon Softs
 #pragma once
 
+#include "catalogue/threadstarter.h"
+#include "catalogue/workergroup.h"
+
 #include <chrono>
 #include <cstddef>
 #include <functional>
@@ -26,7 +29,7 @@ public:
     // and when the job ends; it must only arrange for TakeProgress to be called. When no thread
     // can be had, every step runs on the caller's thread before the constructor returns.
     CStepJob(std::size_t nSteps, std::function<bool(std::size_t)> fnStep,
-             std::function<void()> fnReady);
+             std::function<void()> fnReady, CThreadStarter& starter = CThreadStarter::Default());
     // Cancels the job and leaves its thread to end on its own; fnReady is not called any more.
     ~CStepJob();
     CStepJob(const CStepJob&) = delete;
@@ -48,4 +51,6 @@ private:
 
     std::size_t m_nSteps;
     std::shared_ptr<SShared> m_pShared;
+    // Its worker keeps the shared state alive by itself, and is abandoned with the job.
+    CWorkerGroup m_worker;
 };

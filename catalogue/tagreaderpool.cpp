@@ -3,6 +3,7 @@
 #include "catalogue/tagreaderpool.h"
 
 #include "catalogue/backgroundthread.h"
+#include "catalogue/mutexlock.h"
 #include "catalogue/posixio.h"
 #include "catalogue/waitgauge.h"
 
@@ -16,30 +17,23 @@
 // reads wait.
 CTagReaderPool::CTagReaderPool(std::size_t nMaxReaders, std::size_t nMaxPending, CFileOps& ops,
                                CThreadStarter& starter)
-    : m_nMaxReaders(nMaxReaders), m_nMaxPending(nMaxPending > 0 ? nMaxPending : 1), m_ops(ops),
-      m_starter(starter) {
+    : m_nMaxPending(nMaxPending > 0 ? nMaxPending : 1), m_ops(ops),
+      m_readers(nMaxReaders, starter, [this](std::size_t nIndex) { RunReader(nIndex); }) {
     const std::size_t nProcessors = std::max(1u, std::thread::hardware_concurrency());
     const std::size_t nFewest = std::min(nMaxReaders, std::max<std::size_t>(nProcessors - 1, 1));
-    const std::lock_guard<std::mutex> lock(m_mutex);
-    m_arrReaders.reserve(nMaxReaders);
-    while (m_arrReaders.size() < nFewest && StartReader()) {
-    }
-    m_nFewest = m_arrReaders.size();
-    m_nActive = m_nFewest;
+    const CMutexLock lock(m_mutex);
+    m_nFewest = m_readers.SetActive(nFewest);
     // Reads left to readers that never came would wait for ever.
-    m_bInline = m_arrReaders.empty();
+    m_bInline = m_nFewest == 0;
 }
 
 CTagReaderPool::~CTagReaderPool() {
     {
-        const std::lock_guard<std::mutex> lock(m_mutex);
-        m_bStopping = true;
+        const CMutexLock lock(m_mutex);
+        m_readers.Stop();
     }
     m_cvWork.notify_all();
     m_cvParked.notify_all();
-    for (std::thread& reader : m_arrReaders) {
-        reader.join();
-    }
 }
 
 void CTagReaderPool::Read(STagRead& read, CFileOps& ops) {
@@ -64,7 +58,7 @@ void CTagReaderPool::Submit(STagRead read) {
     if (bInline) {
         Read(read, m_ops);
     }
-    const std::lock_guard<std::mutex> lock(m_mutex);
+    const CMutexLock lock(m_mutex);
     m_arrSlots.push_back({std::move(read), bInline});
     if (bInline) {
         ++m_nNextToBegin;
@@ -75,18 +69,18 @@ void CTagReaderPool::Submit(STagRead read) {
 }
 
 bool CTagReaderPool::IsFull() const {
-    const std::lock_guard<std::mutex> lock(m_mutex);
+    const CMutexLock lock(m_mutex);
     return m_arrSlots.size() >= m_nMaxPending;
 }
 
 bool CTagReaderPool::IsEmpty() const {
-    const std::lock_guard<std::mutex> lock(m_mutex);
+    const CMutexLock lock(m_mutex);
     return m_arrSlots.empty();
 }
 
 void CTagReaderPool::TakeFinished(std::vector<STagRead>& arrDone, std::chrono::milliseconds tWait,
                                   std::size_t nAtLeast) {
-    std::unique_lock<std::mutex> lock(m_mutex);
+    CMutexLock lock(m_mutex);
     if (!m_arrSlots.empty() && tWait.count() > 0) {
         m_nWanted = std::min(std::max<std::size_t>(nAtLeast, 1), m_arrSlots.size());
         if (!IsTakeable()) {
@@ -94,7 +88,9 @@ void CTagReaderPool::TakeFinished(std::vector<STagRead>& arrDone, std::chrono::m
             if (m_nIdleReaders > 0 && Unbegun() > 0) {
                 m_cvWork.notify_all();
             }
-            m_cvFinished.wait_for(lock, tWait, [this] { return IsTakeable(); });
+            const auto tDeadline = std::chrono::steady_clock::now() + tWait;
+            while (!IsTakeable() && lock.WaitUntil(m_cvFinished, tDeadline)) {
+            }
         }
         m_nWanted = 0;
     }
@@ -107,45 +103,18 @@ void CTagReaderPool::TakeFinished(std::vector<STagRead>& arrDone, std::chrono::m
 }
 
 void CTagReaderPool::CancelPending() {
-    const std::lock_guard<std::mutex> lock(m_mutex);
+    const CMutexLock lock(m_mutex);
     m_arrSlots.resize(m_nNextToBegin);
 }
 
 std::size_t CTagReaderPool::GetActiveReaders() const {
-    const std::lock_guard<std::mutex> lock(m_mutex);
-    return m_nActive;
+    const CMutexLock lock(m_mutex);
+    return m_readers.GetActive();
 }
 
 std::size_t CTagReaderPool::GetMostReaders() const {
-    const std::lock_guard<std::mutex> lock(m_mutex);
-    return m_arrReaders.size();
-}
-
-// Called with the lock held; false when no thread could be started.
-bool CTagReaderPool::StartReader() {
-    const std::size_t nIndex = m_arrReaders.size();
-    std::thread reader = m_starter.Start([this, nIndex] { RunReader(nIndex); });
-    if (!reader.joinable()) {
-        return false;
-    }
-    m_arrReaders.push_back(std::move(reader)); // reserved: never throws
-    return true;
-}
-
-// Doubling reaches a server's pace in a few reads; called with the lock held. The pool goes on
-// with the readers it has when no more can be started.
-void CTagReaderPool::Grow() {
-    if (m_bStopping || m_nActive >= m_nMaxReaders) {
-        return;
-    }
-    m_nActive = std::min(m_nMaxReaders, m_nActive * 2);
-    while (m_arrReaders.size() < m_nActive) {
-        if (!StartReader()) {
-            m_nActive = m_arrReaders.size();
-            break;
-        }
-    }
-    m_cvParked.notify_all();
+    const CMutexLock lock(m_mutex);
+    return m_readers.GetStarted();
 }
 
 // A reader takes its share of the waiting reads at once, so that a deep queue costs one lock per
@@ -155,30 +124,31 @@ void CTagReaderPool::RunReader(std::size_t nIndex) {
     std::vector<SSlot*> arrTaken;
     arrTaken.reserve(MAX_TAKE);
     CWaitGauge gauge;
-    std::unique_lock<std::mutex> lock(m_mutex);
+    CMutexLock lock(m_mutex);
     for (;;) {
-        while (!m_bStopping && (nIndex >= m_nActive || Unbegun() == 0)) {
-            if (nIndex >= m_nActive) {
-                m_cvParked.wait(lock);
+        while (!m_readers.IsStopping() && (m_readers.IsParked(nIndex) || Unbegun() == 0)) {
+            if (m_readers.IsParked(nIndex)) {
+                lock.Wait(m_cvParked);
                 continue;
             }
             ++m_nIdleReaders;
-            m_cvWork.wait(lock);
+            lock.Wait(m_cvWork);
             --m_nIdleReaders;
         }
-        if (m_bStopping) {
+        if (m_readers.IsStopping()) {
             return;
         }
         // A grown pool waits on each read: one read at a time costs a lock per read, which is
         // nothing beside the wait, and leaves no batch of slow reads for a stopped scan to wait
         // for.
-        const std::size_t nShare = (Unbegun() + m_nActive - 1) / m_nActive;
-        const std::size_t nMost = m_nActive > m_nFewest ? 1 : MAX_TAKE;
+        const std::size_t nActive = m_readers.GetActive();
+        const std::size_t nShare = (Unbegun() + nActive - 1) / nActive;
+        const std::size_t nMost = nActive > m_nFewest ? 1 : MAX_TAKE;
         arrTaken.clear();
         for (std::size_t i = 0; i < std::min(nShare, nMost); ++i) {
             arrTaken.push_back(&m_arrSlots[m_nNextToBegin++]);
         }
-        lock.unlock();
+        lock.Unlock();
         bool bAllQuick = true;
         std::size_t nMarked = 0; // reads of the batch already handed back as done
         for (std::size_t i = 0; i < arrTaken.size(); ++i) {
@@ -192,21 +162,20 @@ void CTagReaderPool::RunReader(std::size_t nIndex) {
             // reads would hold the front of the queue, and the running count, for its whole time.
             bAllQuick = false;
             const bool bGrow = gauge.KeepsWaiting(verdict);
-            const std::lock_guard<std::mutex> doneLock(m_mutex);
-            if (bGrow) {
-                Grow();
+            const CMutexLock doneLock(m_mutex);
+            if (bGrow && m_readers.Grow() > 0) {
+                m_cvParked.notify_all();
             }
             MarkDone(arrTaken, nMarked, i + 1);
         }
-        lock.lock();
-        if (bAllQuick && arrTaken.size() >= SHRINK_BATCH && m_nActive > m_nFewest) {
-            --m_nActive;
+        lock.Lock();
+        if (bAllQuick && arrTaken.size() >= SHRINK_BATCH) {
+            m_readers.Shrink(m_nFewest);
         }
         MarkDone(arrTaken, nMarked, arrTaken.size());
     }
 }
 
-// Called with the lock held.
 void CTagReaderPool::MarkDone(const std::vector<SSlot*>& arrTaken, std::size_t& nMarked,
                               std::size_t nEnd) {
     for (; nMarked < nEnd; ++nMarked) {

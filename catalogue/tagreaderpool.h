@@ -3,8 +3,11 @@
 #pragma once
 
 #include "catalogue/filedescriptor.h"
+#include "catalogue/mutex.h"
 #include "catalogue/tagblock.h"
+#include "catalogue/threadsafety.h"
 #include "catalogue/threadstarter.h"
+#include "catalogue/workergroup.h"
 
 class CFileOps;
 
@@ -13,9 +16,7 @@ class CFileOps;
 #include <cstddef>
 #include <deque>
 #include <memory>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 // One file a scan wants read, and what was read of it.
@@ -81,30 +82,30 @@ private:
     static constexpr std::size_t SHRINK_BATCH = 4;
 
     void RunReader(std::size_t nIndex);
-    bool StartReader();
-    void Grow();
-    void MarkDone(const std::vector<SSlot*>& arrTaken, std::size_t& nMarked, std::size_t nEnd);
-    bool IsTakeable() const { return m_arrSlots.front().bDone && m_nFinished >= m_nWanted; }
-    std::size_t Unbegun() const { return m_arrSlots.size() - m_nNextToBegin; }
+    void MarkDone(const std::vector<SSlot*>& arrTaken, std::size_t& nMarked, std::size_t nEnd)
+        REQUIRES(m_mutex);
+    bool IsTakeable() const REQUIRES(m_mutex) {
+        return m_arrSlots.front().bDone && m_nFinished >= m_nWanted;
+    }
+    std::size_t Unbegun() const REQUIRES(m_mutex) { return m_arrSlots.size() - m_nNextToBegin; }
 
-    const std::size_t m_nMaxReaders;
     const std::size_t m_nMaxPending;
     CFileOps& m_ops;
-    CThreadStarter& m_starter;
-    bool m_bInline = false;    // no readers: Submit reads
-    std::size_t m_nFewest = 0; // readers the pool never goes below
-    mutable std::mutex m_mutex;
-    std::condition_variable m_cvWork;     // readers wait for a read to begin
-    std::condition_variable m_cvFinished; // the caller waits for the front read to finish
-    std::condition_variable m_cvParked;   // readers beyond the active ones wait for a grow
+    mutable CMutex m_mutex;
+    bool m_bInline = false; // no readers, so Submit reads: set once, by the constructor
+    std::size_t m_nFewest GUARDED_BY(m_mutex) = 0; // readers the pool never goes below
+    std::condition_variable m_cvWork;              // readers wait for a read to begin
+    std::condition_variable m_cvFinished;          // the caller waits for the front read to finish
+    std::condition_variable m_cvParked;            // readers beyond the active ones wait for a grow
     // Slot addresses stay fixed while the deque grows at the back and shrinks at the front.
-    std::deque<SSlot> m_arrSlots;
-    std::size_t m_nNextToBegin = 0; // slots before it are taken by a reader or done
-    std::size_t m_nFinished = 0;    // done and not handed back yet
-    std::size_t m_nIdleReaders = 0; // active readers waiting for work
-    std::size_t m_nActive = 0;      // readers with an index below it take work
-    std::size_t m_nWanted = 0;      // finished reads the caller waits for; 0 when it does not wait
-    bool m_bStopping = false;
-    // Grows while reads wait, never beyond its reserve; readers given back stay parked.
-    std::vector<std::thread> m_arrReaders;
+    // Readers fill the slots they took without the lock; a slot is theirs until marked done.
+    std::deque<SSlot> m_arrSlots GUARDED_BY(m_mutex);
+    std::size_t m_nNextToBegin GUARDED_BY(m_mutex) = 0; // slots before it are taken or done
+    std::size_t m_nFinished GUARDED_BY(m_mutex) = 0;    // done and not handed back yet
+    std::size_t m_nIdleReaders GUARDED_BY(m_mutex) = 0; // active readers waiting for work
+    // Finished reads the caller waits for; 0 when it does not wait.
+    std::size_t m_nWanted GUARDED_BY(m_mutex) = 0;
+    // Last, so that the readers are gone before what they use. Grows while reads wait; readers
+    // given back stay parked.
+    CWorkerGroup m_readers GUARDED_BY(m_mutex);
 };

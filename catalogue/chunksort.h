@@ -1,0 +1,165 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright 2026 Quillon Softs
+#pragma once
+
+#include "catalogue/sidebyside.h"
+#include "catalogue/sortpace.h"
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <cstring>
+#include <iterator>
+#include <string_view>
+#include <thread>
+#include <tuple>
+#include <vector>
+
+// Sorts texts by their bytes, sixteen at a time: each text's next chunk is loaded as two numbers
+// only while it still ties with others, so that most comparisons read no text at all.
+namespace ChunkSort {
+
+using SortPace::AHEAD;
+using SortPace::IsStopped;
+
+// Eight bytes of a text from nOffset, big-endian and padded with zeros: comparing two of these
+// as numbers orders them as their bytes, unsigned.
+inline std::uint64_t LoadBytes(std::string_view strText, std::size_t nOffset) {
+    std::uint64_t nValue = 0;
+    if (nOffset + sizeof nValue <= strText.size()) {
+        std::memcpy(&nValue, strText.data() + nOffset, sizeof nValue);
+        return __builtin_bswap64(nValue);
+    }
+    for (std::size_t nAt = nOffset; nAt < strText.size(); ++nAt) {
+        nValue |= std::uint64_t{static_cast<unsigned char>(strText[nAt])}
+                  << (8 * (sizeof nValue - 1 - (nAt - nOffset)));
+    }
+    return nValue;
+}
+
+constexpr std::size_t CHUNK_BYTES = 2 * sizeof(std::uint64_t);
+
+// The chunk of a text being compared, and whose text it is: a number the caller maps to the
+// text (a row, or a distinct text of the column).
+struct SChunk {
+    std::uint64_t nHigh = 0;
+    std::uint64_t nLow = 0;
+    std::uint32_t nTail = 0; // bytes from the chunk's start, CHUNK_BYTES + 1 for "and more"
+    std::uint32_t nOwner = 0;
+
+    void Load(std::string_view strText, std::size_t nOffset) {
+        nHigh = LoadBytes(strText, nOffset);
+        nLow = LoadBytes(strText, nOffset + sizeof nHigh);
+        nTail =
+            strText.size() <= nOffset
+                ? 0
+                : static_cast<std::uint32_t>(std::min(strText.size() - nOffset, CHUNK_BYTES + 1));
+    }
+    bool SameChunk(const SChunk& other) const {
+        return nHigh == other.nHigh && nLow == other.nLow && nTail == other.nTail;
+    }
+    // Within equal zero-padded chunks, a text that ends sooner is a start of the other; equal
+    // texts keep their owners' order.
+    bool operator<(const SChunk& other) const {
+        return std::tie(nHigh, nLow, nTail, nOwner) <
+               std::tie(other.nHigh, other.nLow, other.nTail, other.nOwner);
+    }
+};
+using ChunkIt = std::vector<SChunk>::iterator;
+
+// Loads the chunk at nOffset of every text of the range. fnText(owner) gives an owner's text;
+// fnAsk(owner, nStep) asks for what reaching that text takes, one step at a time: step 0 comes
+// 3 * AHEAD entries before the text is read, step 1 2 * AHEAD before, step 2 AHEAD before.
+template <typename TText, typename TAsk>
+void LoadChunks(ChunkIt itFirst, ChunkIt itLast, std::size_t nOffset, const TText& fnText,
+                const TAsk& fnAsk, const std::atomic<bool>* pStop) {
+    const auto nCount = static_cast<std::size_t>(itLast - itFirst);
+    for (int nStep = 0; nStep < 3; ++nStep) {
+        for (std::size_t i = 0; i < std::min(nCount, (3 - nStep) * AHEAD); ++i) {
+            fnAsk(itFirst[i].nOwner, nStep);
+        }
+    }
+    for (std::size_t i = 0; i < nCount; ++i) {
+        if (IsStopped(pStop, i + 1)) {
+            return;
+        }
+        for (int nStep = 0; nStep < 3; ++nStep) {
+            const std::size_t nAhead = i + (3 - nStep) * AHEAD;
+            if (nAhead < nCount) {
+                fnAsk(itFirst[nAhead].nOwner, nStep);
+            }
+        }
+        itFirst[i].Load(fnText(itFirst[i].nOwner), nOffset);
+    }
+}
+
+// Orders texts that agree on their first nOffset bytes, one chunk at a time: only entries that
+// still tie read their next chunk. fnEqual(itRun, itEnd) is called for each run of equal texts,
+// in order.
+template <typename TText, typename TAsk, typename TEqual>
+void SortTexts(ChunkIt itFirst, ChunkIt itLast, std::size_t nOffset, const TText& fnText,
+               const TAsk& fnAsk, const TEqual& fnEqual, const std::atomic<bool>* pStop) {
+    if (IsStopped(pStop)) {
+        return;
+    }
+    std::sort(itFirst, itLast);
+    for (auto itRun = itFirst; itRun != itLast;) {
+        auto itEnd = std::next(itRun);
+        while (itEnd != itLast && itEnd->SameChunk(*itRun)) {
+            ++itEnd;
+        }
+        if (itRun->nTail > CHUNK_BYTES && std::distance(itRun, itEnd) > 1) {
+            LoadChunks(itRun, itEnd, nOffset + CHUNK_BYTES, fnText, fnAsk, pStop);
+            SortTexts(itRun, itEnd, nOffset + CHUNK_BYTES, fnText, fnAsk, fnEqual, pStop);
+        } else {
+            fnEqual(itRun, itEnd);
+        }
+        itRun = itEnd;
+    }
+}
+
+// Rows enough to be worth a second thread.
+constexpr std::ptrdiff_t PARALLEL_ROWS = 16384;
+
+// LoadChunks from the start of every text of a column, half of them by a thread of its own when
+// there are rows enough.
+template <typename TText, typename TAsk>
+void LoadColumn(ChunkIt itFirst, ChunkIt itLast, const TText& fnText, const TAsk& fnAsk,
+                const std::atomic<bool>* pStop) {
+    if (itLast - itFirst < PARALLEL_ROWS || std::thread::hardware_concurrency() < 2) {
+        LoadChunks(itFirst, itLast, 0, fnText, fnAsk, pStop);
+        return;
+    }
+    const ChunkIt itMiddle = itFirst + (itLast - itFirst) / 2;
+    RunSideBySide([&] { LoadChunks(itFirst, itMiddle, 0, fnText, fnAsk, pStop); },
+                  [&] { LoadChunks(itMiddle, itLast, 0, fnText, fnAsk, pStop); });
+}
+
+// The same for a whole column, on two cores when there are rows enough: the entries are split
+// around the chunk of a sample's median, never inside a run of equal chunks, and each part is
+// sorted by a thread of its own. fnEqual may then be called from either thread, each run once.
+template <typename TText, typename TAsk, typename TEqual>
+void SortColumn(ChunkIt itFirst, ChunkIt itLast, const TText& fnText, const TAsk& fnAsk,
+                const TEqual& fnEqual, const std::atomic<bool>* pStop) {
+    constexpr std::ptrdiff_t SAMPLES = 63;
+    const std::ptrdiff_t nCount = itLast - itFirst;
+    if (nCount < PARALLEL_ROWS || std::thread::hardware_concurrency() < 2) {
+        SortTexts(itFirst, itLast, 0, fnText, fnAsk, fnEqual, pStop);
+        return;
+    }
+    std::array<SChunk, SAMPLES> aSamples;
+    for (std::ptrdiff_t i = 0; i < SAMPLES; ++i) {
+        aSamples[static_cast<std::size_t>(i)] = itFirst[i * nCount / SAMPLES];
+    }
+    std::nth_element(aSamples.begin(), aSamples.begin() + SAMPLES / 2, aSamples.end());
+    const SChunk pivot = aSamples[SAMPLES / 2];
+    const ChunkIt itMiddle = std::partition(itFirst, itLast, [&pivot](const SChunk& chunk) {
+        return std::tie(chunk.nHigh, chunk.nLow, chunk.nTail) <
+               std::tie(pivot.nHigh, pivot.nLow, pivot.nTail);
+    });
+    RunSideBySide([&] { SortTexts(itFirst, itMiddle, 0, fnText, fnAsk, fnEqual, pStop); },
+                  [&] { SortTexts(itMiddle, itLast, 0, fnText, fnAsk, fnEqual, pStop); });
+}
+
+} // namespace ChunkSort

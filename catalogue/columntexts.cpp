@@ -1,0 +1,179 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright 2026 Quillon Softs
+#include "catalogue/columntexts.h"
+
+#include "catalogue/chunksort.h"
+#include "catalogue/sortpace.h"
+#include "catalogue/trackinfo.h"
+#include "catalogue/tracksort.h"
+
+#include <array>
+#include <string>
+
+using namespace ChunkSort;
+
+namespace {
+
+// The distinct objects of a column, each with a number in order of first sight.
+class CColumnObjects {
+public:
+    std::uint32_t Add(const void* pObject) {
+        // Addresses end in zero bits, which the slot mask keeps: they are mixed first.
+        const std::uint64_t nMixed =
+            static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(pObject)) *
+            0x9E3779B97F4A7C15ULL;
+        const auto nHash = static_cast<std::size_t>(nMixed ^ (nMixed >> 32));
+        return m_slots.Find(
+            nHash, m_arrObjects.size(),
+            [&](std::uint32_t nObject) { return m_arrObjects[nObject] == pObject; },
+            [&] { m_arrObjects.push_back(pObject); });
+    }
+    const std::vector<const void*>& Objects() const { return m_arrObjects; }
+
+private:
+    CNumberSlots m_slots;
+    std::vector<const void*> m_arrObjects;
+};
+
+// The same for the location, which the records of one folder share as one object: each
+// folder's text is read once, not once a row.
+std::vector<std::uint32_t> LocationNumbers(const CTrackList& arrRows, CColumnTexts& texts,
+                                           const std::atomic<bool>* pStop) {
+    const std::size_t nRows = arrRows.size();
+    for (std::size_t nRow = 0; nRow < std::min(nRows, AHEAD); ++nRow) {
+        __builtin_prefetch(arrRows[nRow]);
+    }
+    CColumnObjects folders;
+    std::vector<std::uint32_t> arrNumbers(nRows);
+    for (std::size_t nRow = 0; nRow < nRows; ++nRow) {
+        if (IsStopped(pStop, nRow + 1)) {
+            return {};
+        }
+        if (nRow + AHEAD < nRows) {
+            __builtin_prefetch(arrRows[nRow + AHEAD]);
+        }
+        arrNumbers[nRow] = folders.Add(&arrRows[nRow]->GetLocation());
+    }
+    std::vector<std::uint32_t> arrTextOfFolder;
+    arrTextOfFolder.reserve(folders.Objects().size());
+    for (const void* pFolder : folders.Objects()) {
+        arrTextOfFolder.push_back(texts.Add(*static_cast<const std::string*>(pFolder)));
+    }
+    for (std::uint32_t& nNumber : arrNumbers) {
+        nNumber = arrTextOfFolder[nNumber];
+    }
+    return arrNumbers;
+}
+
+} // namespace
+
+std::optional<std::string_view> SortKeyText(const CTrackInfo& track, int nKey) {
+    switch (nKey) {
+    case CTrackSort::KEY_FILE:
+        return track.GetFileName();
+    case CTrackSort::KEY_ARTIST:
+        return track.GetArtist();
+    case CTrackSort::KEY_TITLE:
+        return track.GetTitle();
+    case CTrackSort::KEY_LOCATION:
+        return std::string_view(track.GetLocation());
+    case CTrackSort::KEY_ALBUM:
+        return track.GetAlbum();
+    case CTrackSort::KEY_DATE:
+        return track.GetYear();
+    case CTrackSort::KEY_COMMENT:
+        return track.GetComment();
+    default:
+        return std::nullopt;
+    }
+}
+
+std::vector<std::uint32_t> TextNumbers(const CTrackList& arrRows, int nKey, CColumnTexts& texts,
+                                       const std::atomic<bool>* pStop) {
+    // Three steps ahead of the row being numbered: the record of the row 2 * AHEAD on is asked
+    // for, then the text of the row AHEAD on, then the slot of the row HASHED on, whose text
+    // has come by then and is hashed.
+    constexpr std::size_t HASHED = AHEAD / 2;
+    const std::size_t nRows = arrRows.size();
+    const auto Text = [&arrRows, nKey](std::size_t nRow) {
+        return *SortKeyText(*arrRows[nRow], nKey);
+    };
+    std::array<std::size_t, AHEAD> aHashes{}; // of the rows HASHED on, at their row % AHEAD
+    const auto HashAhead = [&](std::size_t nRow) {
+        aHashes[nRow % AHEAD] = CColumnTexts::Hash(Text(nRow));
+        texts.Prefetch(aHashes[nRow % AHEAD]);
+    };
+    for (std::size_t nRow = 0; nRow < std::min(nRows, 2 * AHEAD); ++nRow) {
+        __builtin_prefetch(arrRows[nRow]);
+    }
+    for (std::size_t nRow = 0; nRow < std::min(nRows, AHEAD); ++nRow) {
+        arrRows[nRow]->PrefetchTexts();
+    }
+    for (std::size_t nRow = 0; nRow < std::min(nRows, HASHED); ++nRow) {
+        HashAhead(nRow);
+    }
+    std::vector<std::uint32_t> arrNumbers(nRows);
+    std::string_view strPrevious;
+    std::uint32_t nPrevious = 0;
+    for (std::size_t nRow = 0; nRow < nRows; ++nRow) {
+        if (IsStopped(pStop, nRow + 1)) {
+            return {};
+        }
+        if (nRow + 2 * AHEAD < nRows) {
+            __builtin_prefetch(arrRows[nRow + 2 * AHEAD]);
+        }
+        if (nRow + AHEAD < nRows) {
+            arrRows[nRow + AHEAD]->PrefetchTexts();
+        }
+        if (nRow + HASHED < nRows) {
+            HashAhead(nRow + HASHED);
+        }
+        // Neighbours often share a text (the files of one folder, of one album).
+        const std::string_view strText = Text(nRow);
+        if (nRow == 0 || strText != strPrevious) {
+            nPrevious = texts.Add(strText, aHashes[nRow % AHEAD]);
+            strPrevious = strText;
+        }
+        arrNumbers[nRow] = nPrevious;
+    }
+    return arrNumbers;
+}
+
+std::vector<std::uint32_t> TextRanks(const CTrackList& arrRows, int nKey, std::size_t nExpected,
+                                     const std::atomic<bool>* pStop) {
+    CColumnTexts texts;
+    texts.Reserve(nExpected);
+    std::vector<std::uint32_t> arrRanks = nKey == CTrackSort::KEY_LOCATION
+                                              ? LocationNumbers(arrRows, texts, pStop)
+                                              : TextNumbers(arrRows, nKey, texts, pStop);
+    if (IsStopped(pStop)) {
+        return {};
+    }
+    texts.EndAdding();
+    std::vector<SChunk> arrChunks(texts.Count());
+    for (std::size_t nText = 0; nText < arrChunks.size(); ++nText) {
+        arrChunks[nText].nOwner = static_cast<std::uint32_t>(nText);
+    }
+    const auto Text = [&texts](std::uint32_t nText) { return texts.Text(nText); };
+    const auto Ask = [&texts](std::uint32_t nText, int nStep) {
+        if (nStep == 2) {
+            __builtin_prefetch(texts.Text(nText).data());
+        }
+    };
+    LoadColumn(arrChunks.begin(), arrChunks.end(), Text, Ask, pStop);
+    std::vector<std::uint32_t> arrRankOfText(arrChunks.size());
+    const ChunkIt itBegin = arrChunks.begin();
+    SortColumn(
+        itBegin, arrChunks.end(), Text, Ask,
+        [&](ChunkIt itRun, ChunkIt itEnd) {
+            // The texts are distinct: each run is one text, and its place is its rank.
+            arrRankOfText[itRun->nOwner] = static_cast<std::uint32_t>(itRun - itBegin);
+            (void)itEnd;
+        },
+        pStop);
+    arrChunks = std::vector<SChunk>();
+    for (std::uint32_t& nRank : arrRanks) {
+        nRank = arrRankOfText[nRank];
+    }
+    return arrRanks;
+}
