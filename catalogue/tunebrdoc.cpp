@@ -7,6 +7,7 @@
 #include "catalogue/folderwalk.h"
 #include "catalogue/hints.h"
 #include "catalogue/keptindex.h"
+#include "catalogue/mutexlock.h"
 #include "catalogue/posixio.h"
 #include "catalogue/scanjob.h"
 #include "catalogue/sidebyside.h"
@@ -272,7 +273,7 @@ void CTunebrDoc::KeepCatalogue() {
         const std::string strBytes =
             CKeptCatalogue::Encode(options, nReadSince, arrTracks, &pKeeping->bStop);
         {
-            const std::lock_guard<std::mutex> lock(pKeeping->mutex);
+            const CMutexLock lock(pKeeping->mutex);
             pKeeping->bReading = false;
             pKeeping->bEncoded = !strBytes.empty();
         }
@@ -294,11 +295,15 @@ void CTunebrDoc::StopKeeping() {
     if (!m_pKeeping) {
         return;
     }
-    m_pKeeping->bStop = true;
-    std::unique_lock<std::mutex> lock(m_pKeeping->mutex);
-    m_pKeeping->cvRead.wait(lock, [this] { return !m_pKeeping->bReading; });
-    m_bKeepAgain = m_bKeepAgain || !m_pKeeping->bEncoded;
-    lock.unlock();
+    SKeeping& keeping = *m_pKeeping;
+    keeping.bStop = true;
+    {
+        CMutexLock lock(keeping.mutex);
+        while (keeping.bReading) {
+            lock.Wait(keeping.cvRead);
+        }
+        m_bKeepAgain = m_bKeepAgain || !keeping.bEncoded;
+    }
     m_pKeeping.reset();
 }
 

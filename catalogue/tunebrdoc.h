@@ -6,8 +6,10 @@
 #include "catalogue/genreentry.h"
 #include "catalogue/groupindex.h"
 #include "catalogue/keptcatalogue.h"
+#include "catalogue/mutex.h"
 #include "catalogue/tagblock.h"
 #include "catalogue/tagcodec.h"
+#include "catalogue/threadsafety.h"
 #include "catalogue/tracklist.h"
 
 #include <atomic>
@@ -17,7 +19,6 @@
 #include <deque>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -166,10 +167,10 @@ private:
     // them when told to stop.
     struct SKeeping {
         std::atomic<bool> bStop{false};
-        std::mutex mutex;
+        CMutex mutex;
         std::condition_variable cvRead;
-        bool bReading = true;  // guarded by mutex
-        bool bEncoded = false; // guarded by mutex
+        bool bReading GUARDED_BY(mutex) = true;
+        bool bEncoded GUARDED_BY(mutex) = false;
     };
     std::shared_ptr<SKeeping> m_pKeeping;
     bool m_bKeepAgain = false; // a change stopped the encoding: kept again once it is made
