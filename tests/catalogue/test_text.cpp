@@ -169,6 +169,9 @@ TEST(FoldedSearch, FindsTheWordAtAnyCharacterOfTheTextWhateverItsCase) {
          "E",
          true},                                                  // lée / BRÛLÉE
         {"\xC3\xA9\xC3\xA9", "\xC3\xA9 \xC3\xA9\xC3\xA9", true}, // after a first that fails
+        {"1\xC3\xA9", "\xC3\xA9 1\xC3\x89", true},               // 1é / é 1É
+        {"x\xC3\xA9", "\xC3\xA9\xC3\xA9", false},                // not after half of é
+        {"K\xC3\xA9", "\xE2\x84\xAA\xC3\x89", true},             // ké / Kelvin sign, É
         {"\xC3\xA9"
          "f",
          "f\xC3\xA9", false},
