@@ -6,6 +6,7 @@
 #include "catalogue/id3v2tag.h"
 #include "catalogue/trackinfo.h"
 #include "platform/accessibility.h"
+#include "platform/folders.h"
 #include "platform/modalrunner.h"
 #include "platform/onepagesheet.h"
 #include "platform/textconv.h"
@@ -14,7 +15,6 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QContextMenuEvent>
-#include <QFile>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -75,11 +75,6 @@ QString FieldName(ETagField eField) {
         break;
     }
     return LoadQString(IDS_COL_YEAR);
-}
-
-// A path as the user knows it: the file system's bytes in the locale's character set.
-QString DisplayPath(const std::string& strPath) {
-    return QFile::decodeName(QByteArray::fromStdString(strPath));
 }
 
 // Every genre with its number as item data, sorted by name so that the empty entry (the genre

@@ -7,11 +7,11 @@
 #include "catalogue/nameformat.h"
 #include "catalogue/tagcodec.h"
 #include "catalogue/trackinfo.h"
+#include "platform/folders.h"
 #include "platform/textconv.h"
 #include "res/strings.h"
 
 #include <QDialogButtonBox>
-#include <QFile>
 #include <QFont>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -53,7 +53,7 @@ QString FieldName(EField eField) {
 }
 
 QString NameText(std::string_view strName) {
-    return QFile::decodeName(QByteArray(strName.data(), static_cast<qsizetype>(strName.size())));
+    return DisplayPath(std::string(strName));
 }
 
 // What a verdict that leaves the file as it is, or refuses it, tells the user.

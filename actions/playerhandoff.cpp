@@ -3,6 +3,7 @@
 #include "actions/playerhandoff.h"
 
 #include "catalogue/filedescriptor.h"
+#include "catalogue/fileexception.h"
 #include "catalogue/posixio.h"
 #include "catalogue/trackinfo.h"
 #include "platform/messagesink.h"
@@ -24,10 +25,6 @@ namespace {
 constexpr char PLAYLIST_NAME[] = "~playlst.m3u";
 constexpr char CACHE_FOLDER_NAME[] = "tunebrowse";
 constexpr char LINE_END[] = "\r\n";
-
-std::string ErrorText(const std::string& strWhat, int nError) {
-    return strWhat + ": " + std::strerror(nError);
-}
 
 } // namespace
 
@@ -95,7 +92,7 @@ SPlaylistFile WritePlaylist(const std::string& strText) {
     const SPrivateFolder folder = OpenPrivateFolder(CACHE_FOLDER_NAME);
     const CFileDescriptor folderFd(folder.nFd);
     if (!folderFd.IsValid()) {
-        playlist.strError = folder.strError;
+        playlist.strError = ErrorText(folder.strPath, folder.nError);
         return playlist;
     }
     playlist.strPath = folder.strPath + '/' + PLAYLIST_NAME;

@@ -6,6 +6,7 @@
 #include "catalogue/tagfieldrules.h"
 #include "catalogue/tagtext.h"
 #include "catalogue/trackinfo.h"
+#include "catalogue/utf8.h"
 
 #include <algorithm>
 #include <utility>
@@ -16,10 +17,6 @@ constexpr std::size_t EXTENSION_BYTES = 4;
 
 constexpr ETagField s_aCheckOrder[] = {ETagField::Album, ETagField::Artist, ETagField::Comment,
                                        ETagField::Title, ETagField::Year,   ETagField::Track};
-
-bool IsContinuationByte(char c) {
-    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
-}
 
 } // namespace
 
@@ -154,7 +151,7 @@ std::string TitleFromFileName(const std::string& strFileName) {
     if (IsValidUtf8(strFileName)) {
         // The cut went through a character: drop what is left of it rather than reinterpret the
         // whole name in another character set.
-        while (!strTitle.empty() && IsContinuationByte(strTitle.back())) {
+        while (!strTitle.empty() && IsUtf8Continuation(strTitle.back())) {
             strTitle.pop_back();
         }
         if (!strTitle.empty()) {

@@ -4,7 +4,11 @@
 
 #include <cstring>
 
+std::string ErrorText(const std::string& strPath, int nErrno) {
+    return strPath + ": " + std::strerror(nErrno);
+}
+
 CFileException::CFileException(std::string strPath, int nErrno)
-    : std::runtime_error(strPath + ": " + std::strerror(nErrno)), m_strPath(std::move(strPath)),
+    : std::runtime_error(ErrorText(strPath, nErrno)), m_strPath(std::move(strPath)),
       m_nErrno(nErrno) {
 }

@@ -5,6 +5,9 @@
 #include <stdexcept>
 #include <string>
 
+// What the user reads of a failed file operation: the path, then the system's reason.
+std::string ErrorText(const std::string& strPath, int nErrno);
+
 // A file that was opened could not be read or written to the end: the caller must hear of it.
 class CFileException : public std::runtime_error {
 public:

@@ -8,6 +8,7 @@
 #include "catalogue/tagfieldrules.h"
 #include "catalogue/tagtext.h"
 #include "catalogue/trackinfo.h"
+#include "catalogue/utf8.h"
 
 #include <algorithm>
 #include <cstdio>

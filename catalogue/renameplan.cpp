@@ -3,6 +3,7 @@
 #include "catalogue/renameplan.h"
 
 #include "catalogue/posixio.h"
+#include "catalogue/utf8.h"
 
 #include <algorithm>
 #include <climits>
@@ -13,10 +14,6 @@
 #include <unistd.h>
 
 namespace {
-
-bool IsContinuation(unsigned char c) {
-    return (c & 0xC0) == 0x80;
-}
 
 // Characters that end a name early, split it into folders or reach a terminal as commands.
 std::string Sanitised(std::string_view strStem) {
@@ -76,11 +73,8 @@ std::string CRenamePlan::MakeName(std::string_view strStem, std::string_view str
     std::string strSafe(Trimmed(Sanitised(strStem)));
     const std::size_t nRoom = nMaxBytes - strExtension.size();
     if (strSafe.size() > nRoom) {
-        std::size_t nCut = nRoom;
-        while (nCut > 0 && IsContinuation(static_cast<unsigned char>(strSafe[nCut]))) {
-            --nCut;
-        }
-        strSafe = std::string(Trimmed(std::string_view(strSafe).substr(0, nCut)));
+        strSafe = std::string(
+            Trimmed(std::string_view(strSafe).substr(0, Utf8CutLength(strSafe, nRoom))));
     }
     if (strSafe.empty()) {
         return std::string();

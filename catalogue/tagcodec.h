@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+class CCodePage;
+
 // The character set of tag texts. ID3v1 stores bytes and names no character set, so the user
 // chooses: the automatic rule reads UTF-8 where the bytes are valid UTF-8 and Windows-1252
 // otherwise, and writes Windows-1252 where it holds the text (UTF-8 otherwise); a fixed code page
@@ -45,7 +47,6 @@ public:
     bool WriteField(std::string_view strText, unsigned char* pField, std::size_t nWidth) const;
 
 private:
-    class CCodePage;
     explicit CTagCodec(std::shared_ptr<const CCodePage> pCodePage);
 
     std::shared_ptr<const CCodePage> m_pCodePage; // null for the automatic rule

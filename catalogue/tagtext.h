@@ -24,6 +24,9 @@ std::string_view ReadTagTextView(const unsigned char* pField, std::size_t nWidth
 // Fills a field of nWidth bytes with the encoded text, cut at a character boundary and padded
 // with spaces. Never writes a zero byte and never more than nWidth bytes.
 void WriteTagText(std::string_view strText, unsigned char* pField, std::size_t nWidth);
+// Fills a field of nWidth bytes with encoded bytes that fit, padded with spaces; a zero byte
+// becomes a space.
+void FillTagField(std::string_view strBytes, unsigned char* pField, std::size_t nWidth);
 
 // The bytes that WriteTagText would store for the text, before any cut: its length is what a
 // field must hold to keep the text whole.
@@ -31,8 +34,6 @@ std::string EncodeTagText(std::string_view strText);
 
 // Valid UTF-8 stays as it is; anything else is read as Windows-1252.
 std::string DecodeTagText(std::string_view strBytes);
-
-bool IsValidUtf8(std::string_view strBytes);
 
 // Text from another tag made fit for a field: a C1 character becomes the Windows-1252 character
 // of its byte where there is one, each run of control characters (C0, DEL, the rest of C1, the

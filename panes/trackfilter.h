@@ -2,6 +2,7 @@
 // Copyright 2026 Quillon Softs
 #pragma once
 
+#include "catalogue/foldedsearch.h"
 #include "catalogue/threadstarter.h"
 #include "catalogue/tracklist.h"
 
@@ -39,21 +40,14 @@ public:
     CTrackList Apply(const CTrackList& arrRows, const std::atomic<bool>* pStop = nullptr,
                      CThreadStarter& starter = CThreadStarter::Default()) const;
 
-    // The text folded as the filter compares it, UTF-8.
-    static std::string Fold(std::string_view strText);
-
 private:
     struct SWord {
-        std::string strFolded;
+        CFoldedSearch search;
         // The genre bytes whose name contains the word: 256 names are matched once, not per row.
         std::bitset<256> genres;
         // Only a word made of the size column's characters can be in it: the text is formatted
         // for such words alone.
         bool bMayBeSize = false;
-        bool bAscii = true;
-        // Beyond ASCII: the characters that fold to its first such one. A text holding none of
-        // them needs no folding.
-        std::vector<std::string> arrKeys;
     };
     class CMatcher;
 

@@ -13,7 +13,6 @@
 #include <optional>
 #include <sstream>
 #include <system_error>
-#include <vector>
 
 namespace {
 
@@ -104,24 +103,10 @@ std::string ResolveFolder(const std::string& strTyped, const std::string& strBas
     if (strPath.empty() || strPath[0] != '/') {
         strPath = strBase + '/' + strPath;
     }
-    // Steps are taken out by name, bytes unchanged: a folder name need not be text.
-    std::vector<std::string> arrSteps;
-    std::size_t nStart = 0;
-    while (nStart <= strPath.size()) {
-        const std::size_t nEnd = std::min(strPath.find('/', nStart), strPath.size());
-        const std::string strStep = strPath.substr(nStart, nEnd - nStart);
-        if (strStep == "..") {
-            if (!arrSteps.empty()) {
-                arrSteps.pop_back();
-            }
-        } else if (!strStep.empty() && strStep != ".") {
-            arrSteps.push_back(strStep);
-        }
-        nStart = nEnd + 1;
-    }
-    std::string strFolder;
-    for (const std::string& strStep : arrSteps) {
-        strFolder += '/' + strStep;
+    // The steps are taken out by name, bytes unchanged: a folder name need not be text.
+    std::string strFolder = std::filesystem::path(strPath).lexically_normal().native();
+    while (!strFolder.empty() && strFolder.back() == '/') {
+        strFolder.pop_back();
     }
     return strFolder;
 }

@@ -8,16 +8,11 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
-
-std::string ErrorText(const std::string& strWhat, int nError) {
-    return strWhat + ": " + std::strerror(nError);
-}
 
 // A folder only its owner, this user, can enter.
 bool IsPrivateFolder(const struct stat& st) {
@@ -58,7 +53,8 @@ SPrivateFolder OpenCacheFolder(const std::string& strName) {
     SPrivateFolder folder;
     std::string strBase = CacheBase();
     if (strBase.empty()) {
-        folder.strError = ErrorText(strName, ENOENT);
+        folder.strPath = strName;
+        folder.nError = ENOENT;
         return folder;
     }
     while (strBase.size() > 1 && strBase.back() == '/') {
@@ -66,17 +62,17 @@ SPrivateFolder OpenCacheFolder(const std::string& strName) {
     }
     folder.strPath = strBase + '/' + strName;
     if (g_mkdir_with_parents(folder.strPath.c_str(), 0700) != 0) {
-        folder.strError = ErrorText(folder.strPath, errno);
+        folder.nError = errno;
         return folder;
     }
     const int nFd = ::open(folder.strPath.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     struct stat st;
     if (nFd < 0 || ::fstat(nFd, &st) != 0) {
-        folder.strError = ErrorText(folder.strPath, errno);
+        folder.nError = errno;
     } else if (st.st_uid != ::geteuid() || (!IsPrivateFolder(st) && ::fchmod(nFd, 0700) != 0)) {
         // A folder of ours left open to others (an older umask, a copied home) is closed
         // again; one of another user is not ours to use.
-        folder.strError = ErrorText(folder.strPath, EPERM);
+        folder.nError = EPERM;
     } else {
         folder.nFd = nFd;
         return folder;

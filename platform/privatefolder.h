@@ -10,7 +10,7 @@
 struct SPrivateFolder {
     int nFd = -1;
     std::string strPath;
-    std::string strError; // "path: reason" when no folder could be had
+    int nError = 0; // when no folder could be had: the errno, strPath the folder tried
 };
 
 // $XDG_RUNTIME_DIR when it is a folder of the user's own closed to everybody else, else the

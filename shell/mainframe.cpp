@@ -35,7 +35,6 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
-#include <QFile>
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QLabel>
@@ -60,7 +59,7 @@ constexpr int TREE_WIDTH = 250;
 
 std::string HomeFolder() {
     const QByteArray home = qgetenv("HOME");
-    return home.isEmpty() ? QFile::encodeName(QDir::homePath()).toStdString() : home.toStdString();
+    return home.isEmpty() ? PathOfDisplay(QDir::homePath()) : home.toStdString();
 }
 constexpr int BUTTON_ICON_SIZE = 22;
 
@@ -522,8 +521,8 @@ void CMainFrame::StartUp(const std::optional<std::string>& strFolder) {
         return;
     }
     // A folder named on the command line is relative to where the program was started.
-    const std::string strPath = ResolveFolder(
-        *strFolder, QFile::encodeName(QDir::currentPath()).toStdString(), HomeFolder());
+    const std::string strPath =
+        ResolveFolder(*strFolder, PathOfDisplay(QDir::currentPath()), HomeFolder());
     CheckFolder(strPath, [this, strNamed = *strFolder, strPath](int nError) {
         if (nError == 0) {
             AddAddress(strPath);

@@ -15,6 +15,7 @@
 #include "catalogue/posixio.h"
 #include "catalogue/tunebrdoc.h"
 #include "panes/tunebrview.h"
+#include "platform/folders.h"
 #include "platform/modalrunner.h"
 #include "platform/settingsstore.h"
 #include "platform/textconv.h"
@@ -23,7 +24,6 @@
 #include "res/strings.h"
 
 #include <QCoreApplication>
-#include <QFile>
 #include <QLocale>
 #include <QMenu>
 #include <QStringList>
@@ -39,7 +39,7 @@ QString NotFilesText(const std::vector<std::string>& arrPaths) {
         const std::size_t nSlash = strPath.rfind('/');
         const std::string strName =
             nSlash == std::string::npos ? strPath : strPath.substr(nSlash + 1);
-        arrNames.append(QFile::decodeName(QByteArray::fromStdString(strName)));
+        arrNames.append(DisplayPath(strName));
     }
     if (arrPaths.size() > NAMES_SHOWN) {
         arrNames.append(QStringLiteral("\u2026 (%1)")

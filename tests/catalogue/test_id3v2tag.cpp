@@ -7,6 +7,7 @@
 #include "catalogue/tagcodec.h"
 #include "catalogue/tagtext.h"
 #include "catalogue/trackinfo.h"
+#include "catalogue/utf8.h"
 #include "tests/support/deflate.h"
 #include "tests/support/processes.h"
 #include "tests/support/testfiles.h"

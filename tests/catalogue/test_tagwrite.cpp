@@ -5,6 +5,7 @@
 #include "catalogue/posixio.h"
 #include "catalogue/tagtext.h"
 #include "catalogue/trackinfo.h"
+#include "catalogue/utf8.h"
 #include "tests/support/processes.h"
 #include "tests/support/testfiles.h"
 #include "unprivileged.h"

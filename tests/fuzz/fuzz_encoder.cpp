@@ -3,6 +3,7 @@
 // The encoder of tag writes: any text into fields of any width, and whole tags.
 #include "catalogue/id3v1tag.h"
 #include "catalogue/tagtext.h"
+#include "catalogue/utf8.h"
 #include "fuzzcheck.h"
 
 #include <cstdint>

@@ -10,6 +10,7 @@
 #include "catalogue/tagcodec.h"
 #include "catalogue/tagtext.h"
 #include "catalogue/trackinfo.h"
+#include "catalogue/utf8.h"
 #include "fuzzcheck.h"
 
 #include <cstdint>

@@ -2,6 +2,7 @@
 // Copyright 2026 Quillon Softs
 // The text field rule and the decoding of tag bytes, on fields of any width and content.
 #include "catalogue/tagtext.h"
+#include "catalogue/utf8.h"
 #include "fuzzcheck.h"
 
 #include <cstdint>

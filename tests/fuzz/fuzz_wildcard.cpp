@@ -11,25 +11,6 @@
 
 namespace {
 
-// Bytes of the character at nPos: a lead byte with its continuation bytes, or one byte.
-std::size_t CharLength(std::string_view str, std::size_t nPos) {
-    const auto b = static_cast<unsigned char>(str[nPos]);
-    const std::size_t nLength = b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : b >= 0xC0 ? 2 : 1;
-    if (nPos + nLength > str.size()) {
-        return 1;
-    }
-    for (std::size_t i = 1; i < nLength; ++i) {
-        if ((static_cast<unsigned char>(str[nPos + i]) & 0xC0) != 0x80) {
-            return 1;
-        }
-    }
-    return nLength;
-}
-
-char Fold(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 char32_t Decode(std::string_view str, std::size_t nPos, std::size_t nLength) {
     if (nLength == 1) {
         return static_cast<unsigned char>(str[nPos]);
@@ -41,14 +22,37 @@ char32_t Decode(std::string_view str, std::size_t nPos, std::size_t nLength) {
     return nCode;
 }
 
-// Well-formed UTF-8: shortest forms, no surrogates, nothing past U+10FFFF.
+// Bytes of the character at nPos: a lead byte with its continuation bytes when they make a
+// well-formed character (shortest form, no surrogate, nothing past U+10FFFF), else one byte.
+std::size_t CharLength(std::string_view str, std::size_t nPos) {
+    const auto b = static_cast<unsigned char>(str[nPos]);
+    const std::size_t nLength = b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : b >= 0xC0 ? 2 : 1;
+    if (nLength == 1 || nPos + nLength > str.size()) {
+        return 1;
+    }
+    for (std::size_t i = 1; i < nLength; ++i) {
+        if ((static_cast<unsigned char>(str[nPos + i]) & 0xC0) != 0x80) {
+            return 1;
+        }
+    }
+    const char32_t nCode = Decode(str, nPos, nLength);
+    const char32_t aMinimum[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (b >= 0xF8 || nCode < aMinimum[nLength] || nCode > 0x10FFFF ||
+        (nCode >= 0xD800 && nCode <= 0xDFFF)) {
+        return 1;
+    }
+    return nLength;
+}
+
+char Fold(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// Well-formed UTF-8: every byte beyond ASCII part of a character.
 bool IsText(std::string_view str) {
     for (std::size_t i = 0; i < str.size();) {
         const std::size_t nLength = CharLength(str, i);
-        const char32_t nCode = Decode(str, i, nLength);
-        if ((nLength == 1 && nCode >= 0x80) || (nLength == 2 && nCode < 0x80) ||
-            (nLength == 3 && nCode < 0x800) || (nLength == 4 && nCode < 0x10000) ||
-            nCode > 0x10FFFF || (nCode >= 0xD800 && nCode <= 0xDFFF)) {
+        if (nLength == 1 && static_cast<unsigned char>(str[i]) >= 0x80) {
             return false;
         }
         i += nLength;
