@@ -3,6 +3,7 @@
 #include "panes/leftview.h"
 
 #include "catalogue/artistentry.h"
+#include "catalogue/casefold.h"
 #include "catalogue/genreentry.h"
 #include "catalogue/trackinfo.h"
 #include "catalogue/tunebrdoc.h"
@@ -21,6 +22,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <string>
 #include <string_view>
 #include <unordered_map>
 #include <utility>
@@ -67,9 +69,17 @@ QTreeWidgetItem* MakeNode(const QString& strText, const QIcon& icon, CTrackList*
 
 template <typename TEntry> struct SNamedEntry {
     QString strName;
-    QString strFolded; // the name with letter case folded: case-insensitive order is its order
+    std::string strFolded; // the name with letter case folded: case-insensitive order is its order
     TEntry* pEntry;
 };
+
+// The case-insensitive order of the catalogue's own folding (the filter's and the file
+// pattern's), ties broken by the exact name.
+bool IsBefore(std::string_view strFolded1, std::string_view strName1, std::string_view strFolded2,
+              std::string_view strName2) {
+    const int nOrder = strFolded1.compare(strFolded2);
+    return nOrder != 0 ? nOrder < 0 : strName1 < strName2;
+}
 
 // Siblings go in a case-insensitive order of their names, ties broken by the exact name so that
 // the order never depends on the index's. Each name is converted and folded once, not at every
@@ -80,14 +90,13 @@ SortedByName(const std::vector<std::unique_ptr<TEntry>>& arrEntries) {
     std::vector<SNamedEntry<TEntry>> arrNamed;
     arrNamed.reserve(arrEntries.size());
     for (const std::unique_ptr<TEntry>& pEntry : arrEntries) {
-        QString strName = ToQString(pEntry->GetName());
-        QString strFolded = strName.toCaseFolded();
-        arrNamed.push_back({std::move(strName), std::move(strFolded), pEntry.get()});
+        arrNamed.push_back(
+            {ToQString(pEntry->GetName()), FoldText(pEntry->GetName()), pEntry.get()});
     }
     std::sort(arrNamed.begin(), arrNamed.end(),
               [](const SNamedEntry<TEntry>& a, const SNamedEntry<TEntry>& b) {
-                  const int nOrder = a.strFolded.compare(b.strFolded);
-                  return nOrder != 0 ? nOrder < 0 : a.strName < b.strName;
+                  return IsBefore(a.strFolded, a.pEntry->GetName(), b.strFolded,
+                                  b.pEntry->GetName());
               });
     return arrNamed;
 }
@@ -147,16 +156,16 @@ MakeArtistNodes(const std::vector<std::unique_ptr<CArtistEntry>>& arrArtists,
 
 // Where a node of that name goes among the children of pParent, which are in the order
 // SortedByName gives: after those that compare equal or less.
-int PlaceAmongChildren(const QTreeWidgetItem* pParent, const QString& strName,
-                       const QString& strFolded) {
+int PlaceAmongChildren(const QTreeWidgetItem* pParent, std::string_view strName) {
+    const std::string strFolded = FoldText(strName);
     int nLow = 0;
     int nHigh = pParent->childCount();
     while (nLow < nHigh) {
         const int nMiddle = nLow + (nHigh - nLow) / 2;
         const QTreeWidgetItem* pChild = pParent->child(nMiddle);
-        const QString strChild = pChild->type() == UNNAMED_NODE ? QString() : pChild->text(0);
-        const int nOrder = strChild.toCaseFolded().compare(strFolded);
-        if (nOrder < 0 || (nOrder == 0 && !(strName < strChild))) {
+        const std::string strChild =
+            pChild->type() == UNNAMED_NODE ? std::string() : ToStdString(pChild->text(0));
+        if (!IsBefore(strFolded, strName, FoldText(strChild), strChild)) {
             nLow = nMiddle + 1;
         } else {
             nHigh = nMiddle;
@@ -173,7 +182,7 @@ void AddChildNodes(QTreeWidgetItem* pParent, const std::vector<std::unique_ptr<T
         TEntry* pEntry = arrEntries[i].get();
         const QString strName = ToQString(pEntry->GetName());
         QTreeWidgetItem* pNode = MakeNode(strName, icon, &pEntry->m_arrTracks);
-        pParent->insertChild(PlaceAmongChildren(pParent, strName, strName.toCaseFolded()), pNode);
+        pParent->insertChild(PlaceAmongChildren(pParent, pEntry->GetName()), pNode);
         if (pNodes != nullptr) {
             pNodes->push_back(pNode);
         }
