@@ -388,17 +388,17 @@ void CTunebrDoc::RemoveView(CDocView* pView) {
     m_arrViews.erase(std::remove(m_arrViews.begin(), m_arrViews.end(), pView), m_arrViews.end());
 }
 
-void CTunebrDoc::UpdateAllViews(CDocView* pSender, int nHint, CTrackList* pTracks) {
-    if (nHint == HINT_TRACKS_CHANGING) {
+void CTunebrDoc::UpdateAllViews(CDocView* pSender, EHint eHint, CTrackList* pTracks) {
+    if (eHint == HINT_TRACKS_CHANGING) {
         StopKeeping();
     }
     for (std::size_t i = 0; i < m_arrViews.size(); ++i) {
         if (m_arrViews[i] != pSender) {
-            m_arrViews[i]->OnUpdate(pSender, nHint, pTracks);
+            m_arrViews[i]->OnUpdate(pSender, eHint, pTracks);
         }
     }
     // A scan under way keeps what it reads at its end.
-    if (nHint == HINT_TRACKS_CHANGED && m_bKeepAgain && !m_pScan) {
+    if (eHint == HINT_TRACKS_CHANGED && m_bKeepAgain && !m_pScan) {
         KeepCatalogue();
     }
 }

@@ -5,6 +5,7 @@
 #include "catalogue/artistentry.h"
 #include "catalogue/genreentry.h"
 #include "catalogue/groupindex.h"
+#include "catalogue/hints.h"
 #include "catalogue/keptcatalogue.h"
 #include "catalogue/mutex.h"
 #include "catalogue/tagblock.h"
@@ -96,7 +97,7 @@ public:
     void AddView(CDocView* pView);
     void RemoveView(CDocView* pView);
     // Tells every view but the sender.
-    void UpdateAllViews(CDocView* pSender, int nHint, CTrackList* pTracks = nullptr);
+    void UpdateAllViews(CDocView* pSender, EHint eHint, CTrackList* pTracks = nullptr);
 
     CArtistEntry* FindArtist(std::string_view strName) const;
     CArtistEntry* AddArtist(std::string strName);

@@ -30,9 +30,6 @@
 
 namespace {
 
-constexpr int ORGANISE_BY_ARTIST = 0;
-constexpr int ORGANISE_BY_GENRE = 1;
-
 // The node of the files whose tag leaves the artist blank: its name is empty, and sorts first,
 // but its label says what it holds.
 constexpr int UNNAMED_NODE = QTreeWidgetItem::UserType + 1;
@@ -216,8 +213,8 @@ void CLeftView::OnInitialUpdate() {
     }
 }
 
-void CLeftView::OnUpdate(CDocView* /*pSender*/, int nHint, CTrackList* /*pTracks*/) {
-    switch (nHint) {
+void CLeftView::OnUpdate(CDocView* /*pSender*/, EHint eHint, CTrackList* /*pTracks*/) {
+    switch (eHint) {
     case HINT_REBUILD_BEGIN:
         m_host.StartAnimation();
         m_bRebuilding = true;
@@ -231,10 +228,10 @@ void CLeftView::OnUpdate(CDocView* /*pSender*/, int nHint, CTrackList* /*pTracks
         AddNewGroups();
         break;
     case HINT_BY_ARTIST:
-        m_nOrganisation = ORGANISE_BY_ARTIST;
+        m_nOrganisation = CUserSettings::VIEW_BY_ARTIST;
         break;
     case HINT_BY_GENRE:
-        m_nOrganisation = ORGANISE_BY_GENRE;
+        m_nOrganisation = CUserSettings::VIEW_BY_GENRE;
         break;
     default:
         break;
@@ -285,10 +282,10 @@ void CLeftView::AddNewGroups() {
     if (m_hRoot == nullptr) {
         return;
     }
-    if (m_nOrganisation == ORGANISE_BY_ARTIST) {
+    if (m_nOrganisation == CUserSettings::VIEW_BY_ARTIST) {
         AddChildNodes(m_hRoot, m_doc.GetArtists(), static_cast<std::size_t>(m_hRoot->childCount()),
                       LoadIcon(EIcon::Face), nullptr);
-    } else if (m_nOrganisation == ORGANISE_BY_GENRE) {
+    } else if (m_nOrganisation == CUserSettings::VIEW_BY_GENRE) {
         const QIcon iconFace = LoadIcon(EIcon::Face);
         AddChildNodes(m_hRoot, m_doc.GetGenres(), m_arrGenreNodes.size(), LoadIcon(EIcon::Clef),
                       &m_arrGenreNodes);
@@ -310,10 +307,10 @@ void CLeftView::BuildTree() {
                            m_doc.GetTracks());
     // The children are attached while the root is still outside the tree, so that the view
     // takes them in as one insertion.
-    if (m_nOrganisation == ORGANISE_BY_ARTIST) {
+    if (m_nOrganisation == CUserSettings::VIEW_BY_ARTIST) {
         const auto arrArtists = SortedByName(m_doc.GetArtists());
         pRoot->addChildren(MakeArtistNodes(arrArtists, LoadIcon(EIcon::Face)));
-    } else if (m_nOrganisation == ORGANISE_BY_GENRE) {
+    } else if (m_nOrganisation == CUserSettings::VIEW_BY_GENRE) {
         const QIcon iconClef = LoadIcon(EIcon::Clef);
         const QIcon iconFace = LoadIcon(EIcon::Face);
         const CArtistLabels mapLabels = LabelArtists(m_doc.GetArtists());

@@ -38,7 +38,7 @@ public:
     // after the document's scan; otherwise the tree stands as the last rebuild left it.
     void OnInitialUpdate();
 
-    void OnUpdate(CDocView* pSender, int nHint, CTrackList* pTracks) override;
+    void OnUpdate(CDocView* pSender, EHint eHint, CTrackList* pTracks) override;
 
     // The root's text for a document title (the scanned folder, "" for the file system's root).
     static SRootLabel RootLabel(const std::string& strTitle);

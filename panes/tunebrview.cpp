@@ -44,7 +44,7 @@ CTunebrView::CTunebrView(CTunebrDoc& doc, CUserSettings& settings, CPaneHost& ho
                          QWidget* pParent)
     : CListViewEx(pParent), m_doc(doc), m_settings(settings), m_host(host),
       m_pModel(new CTrackListModel(this)), m_nSortKey(settings.m_nSortingColumn),
-      m_bByGenre(settings.m_nViewType == 1) {
+      m_bByGenre(settings.m_nViewType == CUserSettings::VIEW_BY_GENRE) {
     SetModel(m_pModel);
 
     QHeaderView* pHeader = GetDetailsView()->horizontalHeader();
@@ -119,9 +119,9 @@ void CTunebrView::OnInitialUpdate() {
     OnUpdate(nullptr, HINT_OPTIONS_CHANGED, m_doc.GetTracks());
 }
 
-void CTunebrView::OnUpdate(CDocView* pSender, int nHint, CTrackList* pTracks) {
+void CTunebrView::OnUpdate(CDocView* pSender, EHint eHint, CTrackList* pTracks) {
     (void)pSender;
-    TakeUpdate(nHint, pTracks);
+    TakeUpdate(eHint, pTracks);
     UpdateEmptyHint();
 }
 
@@ -146,12 +146,12 @@ void CTunebrView::resizeEvent(QResizeEvent* pEvent) {
     m_pEmptyHint->setGeometry(rect().adjusted(HINT_MARGIN, 0, -HINT_MARGIN, 0));
 }
 
-void CTunebrView::TakeUpdate(int nHint, CTrackList* pTracks) {
-    if (nHint == HINT_TRACKS_CHANGING) {
+void CTunebrView::TakeUpdate(EHint eHint, CTrackList* pTracks) {
+    if (eHint == HINT_TRACKS_CHANGING) {
         BeginRecordChange();
         return;
     }
-    if (nHint == HINT_TRACKS_CHANGED) {
+    if (eHint == HINT_TRACKS_CHANGED) {
         // The list stays, and its count and size with it: the rows of the records written show
         // their new fields, and so does the description of a selection among them.
         if (pTracks != nullptr && !pTracks->empty()) {
@@ -165,7 +165,7 @@ void CTunebrView::TakeUpdate(int nHint, CTrackList* pTracks) {
     }
     // Whatever the hint, the list or its records may have changed.
     m_listStatus.reset();
-    if (nHint == HINT_REBUILD_BEGIN) {
+    if (eHint == HINT_REBUILD_BEGIN) {
         // The document is about to delete the records and lists the rows point at, and the
         // window repaints while it scans: the rows go now, not at the next fill. A match on
         // another thread lets go of the records first; the text is matched again on the list
@@ -192,7 +192,7 @@ void CTunebrView::TakeUpdate(int nHint, CTrackList* pTracks) {
         m_pTracks = pTracks;
         bRefill = true;
     }
-    switch (nHint) {
+    switch (eHint) {
     case HINT_BY_ARTIST:
         m_bByGenre = false;
         break;

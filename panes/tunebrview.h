@@ -37,7 +37,7 @@ public:
 
     // Shows the document's complete list with the current list options.
     void OnInitialUpdate();
-    void OnUpdate(CDocView* pSender, int nHint, CTrackList* pTracks) override;
+    void OnUpdate(CDocView* pSender, EHint eHint, CTrackList* pTracks) override;
 
     // Rows from m_pTracks, in the order of m_nSortKey.
     void FillList();
@@ -117,7 +117,7 @@ protected:
 private:
     CColumnLayout DefaultColumns() const;
     void OnColumnResized(int nColumn, int nOldWidth, int nNewWidth);
-    void TakeUpdate(int nHint, CTrackList* pTracks);
+    void TakeUpdate(EHint eHint, CTrackList* pTracks);
     void UpdateEmptyHint();
     void ApplyListOptions();
     void TakeAddedTracks();

@@ -25,6 +25,14 @@ public:
     // The folder a new user starts in.
     static std::string DefaultFilePath();
 
+    // The numbers stored for ViewType and DoubleClickAction: do not renumber.
+    enum EViewType : int { VIEW_BY_ARTIST = 0, VIEW_BY_GENRE = 1 };
+    enum EDoubleClickAction : int {
+        DOUBLE_CLICK_PLAYS = 0,
+        DOUBLE_CLICK_ENQUEUES = 1,
+        DOUBLE_CLICK_EDITS = 2
+    };
+
     std::string m_strFilePath;
     std::string m_strFileExt;
     int m_bShowLabels = 0;

@@ -471,8 +471,8 @@ void CMainFrame::CreateClient() {
         Qt::QueuedConnection);
     connect(m_pRightView, &CTunebrView::doubleClickActionRequested, this, [this, pCommands] {
         // Editing waits, as its command does, while the tracks are being read.
-        constexpr int EDIT_ACTION = 2;
-        if (m_settings.m_nDoubleClickAction == EDIT_ACTION && m_pDoc->IsScanning()) {
+        if (m_settings.m_nDoubleClickAction == CUserSettings::DOUBLE_CLICK_EDITS &&
+            m_pDoc->IsScanning()) {
             return;
         }
         pCommands->DoDoubleClickAction();
@@ -847,8 +847,8 @@ void CMainFrame::UpdateCommands() {
             GetAction(nId)->setEnabled(false);
         }
     }
-    GetAction(ID_VIEW_ARTIST)->setChecked(m_nViewType == 0);
-    GetAction(ID_VIEW_GENRE)->setChecked(m_nViewType == 1);
+    GetAction(ID_VIEW_ARTIST)->setChecked(m_nViewType == CUserSettings::VIEW_BY_ARTIST);
+    GetAction(ID_VIEW_GENRE)->setChecked(m_nViewType == CUserSettings::VIEW_BY_GENRE);
     const EDisplayStyle eStyle = m_pRightView->GetDisplayStyle();
     for (const unsigned nId : s_aStyleCommands) {
         GetAction(nId)->setChecked(StyleOfCommand(nId) == eStyle);
@@ -863,25 +863,25 @@ void CMainFrame::UpdateUndoCommand() {
 }
 
 void CMainFrame::OnViewArtist() {
-    if (m_nViewType != 0) {
-        SetViewType(0, HINT_BY_ARTIST);
+    if (m_nViewType != CUserSettings::VIEW_BY_ARTIST) {
+        SetViewType(CUserSettings::VIEW_BY_ARTIST, HINT_BY_ARTIST);
     }
     UpdateCommands();
 }
 
 void CMainFrame::OnViewGenre() {
-    if (m_nViewType != 1) {
-        SetViewType(1, HINT_BY_GENRE);
+    if (m_nViewType != CUserSettings::VIEW_BY_GENRE) {
+        SetViewType(CUserSettings::VIEW_BY_GENRE, HINT_BY_GENRE);
     }
     UpdateCommands();
 }
 
 // The tree is torn down, told the new mode and built again from the index; nothing is rescanned.
-void CMainFrame::SetViewType(int nViewType, int nHint) {
+void CMainFrame::SetViewType(int nViewType, EHint eHint) {
     m_nViewType = nViewType;
     m_bViewIconDirty = true;
     m_pDoc->UpdateAllViews(nullptr, HINT_REBUILD_BEGIN);
-    m_pDoc->UpdateAllViews(nullptr, nHint);
+    m_pDoc->UpdateAllViews(nullptr, eHint);
     m_pDoc->UpdateAllViews(nullptr, HINT_REBUILD_END);
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "catalogue/cataloguehost.h"
+#include "catalogue/hints.h"
 #include "catalogue/posixio.h"
 #include "panes/panehost.h"
 #include "platform/detachedcall.h"
@@ -129,7 +130,7 @@ private:
     void CreateClient();
     void LayoutBands();
     void FollowBarVisibility(QToolBar* pBar, unsigned nId, bool* pbShow);
-    void SetViewType(int nViewType, int nHint);
+    void SetViewType(int nViewType, EHint eHint);
     void SetActiveView(QWidget* pView);
     void UpdateCommands();
     void UpdateUndoCommand();

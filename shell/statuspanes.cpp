@@ -4,6 +4,7 @@
 
 #include "platform/icons.h"
 #include "platform/textconv.h"
+#include "platform/usersettings.h"
 #include "res/strings.h"
 
 #include <QHBoxLayout>
@@ -83,13 +84,16 @@ bool CStatusPanes::IsPaneTextWhole(int nPane) const {
 }
 
 void CStatusPanes::SetOrganisationIcon(int nViewType) {
-    const EIcon eIcon = nViewType == 0 ? EIcon::Face : nViewType == 1 ? EIcon::Clef : EIcon::Note;
+    const EIcon eIcon = nViewType == CUserSettings::VIEW_BY_ARTIST  ? EIcon::Face
+                        : nViewType == CUserSettings::VIEW_BY_GENRE ? EIcon::Clef
+                                                                    : EIcon::Note;
     m_nOrganisationIcon = static_cast<int>(eIcon);
     m_pOrganisationIcon->setPixmap(LoadIcon(eIcon).pixmap(ICON_SIZE, ICON_SIZE));
     // A picture alone says nothing to a screen reader.
-    m_pOrganisationIcon->setAccessibleName(nViewType == 0   ? LoadQString(IDS_BY_ARTIST)
-                                           : nViewType == 1 ? LoadQString(IDS_BY_GENRE)
-                                                            : QString());
+    m_pOrganisationIcon->setAccessibleName(
+        nViewType == CUserSettings::VIEW_BY_ARTIST  ? LoadQString(IDS_BY_ARTIST)
+        : nViewType == CUserSettings::VIEW_BY_GENRE ? LoadQString(IDS_BY_GENRE)
+                                                    : QString());
 }
 
 QString CStatusPanes::GetPaneText(int nPane) const {

@@ -239,13 +239,13 @@ void CTrackCommands::OnEditCopy() {
 
 void CTrackCommands::DoDoubleClickAction() {
     switch (m_settings.m_nDoubleClickAction) {
-    case 0:
+    case CUserSettings::DOUBLE_CLICK_PLAYS:
         OnPlay();
         break;
-    case 1:
+    case CUserSettings::DOUBLE_CLICK_ENQUEUES:
         OnEnqueue();
         break;
-    case 2:
+    case CUserSettings::DOUBLE_CLICK_EDITS:
         OnProperties();
         break;
     default:

@@ -34,7 +34,7 @@ std::vector<std::string> Scan(const std::string& strRoot, std::string* pstrProbl
     if (pnUnopened != nullptr) {
         *pnUnopened = doc.GetUnopenedCount();
     }
-    if (view.m_arrHints != std::vector<int>{HINT_REBUILD_BEGIN, HINT_REBUILD_END} ||
+    if (view.m_arrHints != std::vector<EHint>{HINT_REBUILD_BEGIN, HINT_REBUILD_END} ||
         doc.GetTitle() != strRoot || host.m_arrWritten != std::vector<std::string>{strRoot}) {
         *pstrProblem = "hints, title or written folder wrong";
     }

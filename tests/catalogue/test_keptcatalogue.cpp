@@ -358,8 +358,8 @@ namespace {
 struct SDocCase {
     const char* pszName;
     std::function<void(STreeChanges&)> fnChange;
-    std::vector<int> arrHints; // what the views are told once the check has read every file
-    bool bRecordsStay;         // the records not read again keep their addresses
+    std::vector<EHint> arrHints; // what the views are told once the check has read every file
+    bool bRecordsStay;           // the records not read again keep their addresses
 };
 
 std::vector<std::string> DescribeAll(const CTrackList& arrTracks) {

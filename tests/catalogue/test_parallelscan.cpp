@@ -45,7 +45,7 @@ std::string Describe(const CTrackInfo& track) {
 struct SScanResult {
     std::vector<std::string> arrRecords;
     std::vector<std::string> arrGroups;
-    std::vector<int> arrHints;
+    std::vector<EHint> arrHints;
     std::vector<std::string> arrWritten;
     bool bStopped = false;
 };
@@ -258,7 +258,7 @@ TEST(ParallelScan, AnyNumberOfReadersGivesTheSequentialCatalogue) {
     MakeTree(dir.Path(), 7, 3000);
     const SScanResult sequential = Scan(dir.Str(), 0);
     ASSERT_GT(sequential.arrRecords.size(), 2000u);
-    EXPECT_EQ(sequential.arrHints, (std::vector<int>{HINT_REBUILD_BEGIN, HINT_REBUILD_END}));
+    EXPECT_EQ(sequential.arrHints, (std::vector<EHint>{HINT_REBUILD_BEGIN, HINT_REBUILD_END}));
     for (const std::size_t nReaders : {1u, 2u, 3u, 8u, 32u}) {
         SCOPED_TRACE("readers: " + std::to_string(nReaders));
         ExpectSameScan(sequential, Scan(dir.Str(), nReaders));
@@ -496,7 +496,7 @@ TEST(ParallelScan, StoppedScanKeepsTheFilesReadSoFarInOrderAndIndexed) {
         ASSERT_LT(stopped.arrRecords.size(), whole.arrRecords.size());
         EXPECT_TRUE(std::equal(stopped.arrRecords.begin(), stopped.arrRecords.end(),
                                whole.arrRecords.begin()));
-        EXPECT_EQ(stopped.arrHints, (std::vector<int>{HINT_REBUILD_BEGIN, HINT_REBUILD_END}));
+        EXPECT_EQ(stopped.arrHints, (std::vector<EHint>{HINT_REBUILD_BEGIN, HINT_REBUILD_END}));
         EXPECT_EQ(stopped.arrWritten, std::vector<std::string>{dir.Str()});
         // Every record kept is in exactly one artist group and one genre group.
         std::size_t nGrouped = 0;

@@ -78,7 +78,7 @@ TEST_F(TunebrDoc, ScanListsFolderFilesFirstThenEachSubFolderInNameOrder) {
     EXPECT_EQ(arrTracks[5]->GetLocation(), m_dir.Str() + "/Sub/Deeper");
     EXPECT_EQ(m_doc.GetTitle(), m_dir.Str());
     EXPECT_EQ(m_host.m_arrWritten, Names{m_dir.Str()});
-    EXPECT_EQ(m_view.m_arrHints, (std::vector<int>{HINT_REBUILD_BEGIN, HINT_REBUILD_END}));
+    EXPECT_EQ(m_view.m_arrHints, (std::vector<EHint>{HINT_REBUILD_BEGIN, HINT_REBUILD_END}));
     EXPECT_EQ(m_host.m_nWaitDepth, 0);
 }
 
@@ -136,7 +136,7 @@ TEST_F(TunebrDoc, MissingFolderStillTitlesWritesAndSendsBothHints) {
     EXPECT_TRUE(m_doc.GetGenres().empty());
     EXPECT_EQ(m_doc.GetTitle(), strMissing);
     EXPECT_EQ(m_host.m_arrWritten.back(), strMissing);
-    EXPECT_EQ(m_view.m_arrHints, (std::vector<int>{HINT_REBUILD_BEGIN, HINT_REBUILD_END}));
+    EXPECT_EQ(m_view.m_arrHints, (std::vector<EHint>{HINT_REBUILD_BEGIN, HINT_REBUILD_END}));
 }
 
 TEST_F(TunebrDoc, SymbolicLinksAreFollowedButNoFolderIsEnteredTwice) {
@@ -263,7 +263,7 @@ TEST_F(TunebrDoc, RebuildFollowsChangedRecordsAndKeepsTheTrackList) {
     (*pAll)[0]->SetArtist("B");
     (*pAll)[1]->SetGenre(2);
     m_doc.RebuildIndex();
-    EXPECT_EQ(m_view.m_arrHints, (std::vector<int>{HINT_REBUILD_BEGIN, HINT_REBUILD_END}));
+    EXPECT_EQ(m_view.m_arrHints, (std::vector<EHint>{HINT_REBUILD_BEGIN, HINT_REBUILD_END}));
     EXPECT_EQ(*m_doc.GetTracks(), arrBefore);
     ASSERT_EQ(m_doc.GetArtists().size(), 2u);
     EXPECT_EQ(m_doc.GetArtists()[0]->GetName(), "B");
@@ -388,8 +388,8 @@ TEST_F(TunebrDoc, ScanReportsOnceMoreBeforeTheViewsRebuild) {
     class CProgressAtEnd final : public CDocView {
     public:
         explicit CProgressAtEnd(const CFakeCatalogueHost& host) : m_host(host) {}
-        void OnUpdate(CDocView*, int nHint, CTrackList*) override {
-            if (nHint == HINT_REBUILD_END) {
+        void OnUpdate(CDocView*, EHint eHint, CTrackList*) override {
+            if (eHint == HINT_REBUILD_END) {
                 m_arrAtEnd = m_host.m_arrProgress;
             }
         }
@@ -451,10 +451,10 @@ TEST_F(TunebrDoc, SenderIsNotToldOfItsOwnUpdate) {
     EXPECT_EQ(other.m_arrLists[0], &arrTracks);
     m_doc.RemoveView(&other);
     // The document passes on any hint, its own or the views'.
-    constexpr int HINT_OF_A_VIEW = 5;
+    constexpr EHint HINT_OF_A_VIEW{5};
     m_doc.UpdateAllViews(nullptr, HINT_OF_A_VIEW);
     EXPECT_EQ(other.m_arrHints.size(), 1u);
-    EXPECT_EQ(m_view.m_arrHints, std::vector<int>{HINT_OF_A_VIEW});
+    EXPECT_EQ(m_view.m_arrHints, std::vector<EHint>{HINT_OF_A_VIEW});
 }
 
 // Names are matched exactly (case, spaces and the empty name are names of their own), groups stay

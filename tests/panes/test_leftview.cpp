@@ -42,14 +42,14 @@ using Log = std::vector<std::string>;
 class CRecordingView final : public CDocView {
 public:
     CRecordingView(Log& log, CTunebrDoc& doc) : m_log(log), m_doc(doc) {}
-    void OnUpdate(CDocView*, int nHint, CTrackList* pTracks) override {
-        if (nHint == HINT_SHOW_TRACKS) {
+    void OnUpdate(CDocView*, EHint eHint, CTrackList* pTracks) override {
+        if (eHint == HINT_SHOW_TRACKS) {
             m_arrShown.push_back(pTracks);
             m_log.push_back(pTracks == m_doc.GetTracks() ? "show all" : "show part");
-        } else if (nHint == HINT_REBUILD_BEGIN && m_pTree != nullptr) {
+        } else if (eHint == HINT_REBUILD_BEGIN && m_pTree != nullptr) {
             m_log.push_back("hint1 nodes=" + std::to_string(m_pTree->topLevelItemCount()));
         } else {
-            m_log.push_back("hint" + std::to_string(nHint));
+            m_log.push_back("hint" + std::to_string(static_cast<int>(eHint)));
         }
     }
 

@@ -331,7 +331,7 @@ TEST_F(TunebrView, HintsAdoptListsAndRefillOnce) {
 
     struct {
         const char* pszName;
-        int nHint;
+        EHint eHint;
         CTrackList* pObject;
         CTrackList* pExpectedList;
         int nExpectedResets;
@@ -346,12 +346,12 @@ TEST_F(TunebrView, HintsAdoptListsAndRefillOnce) {
         {"by genre with a list adopts it", HINT_BY_GENRE, &m_list, &m_list, 1, true, false},
         {"options refill the same list", HINT_OPTIONS_CHANGED, nullptr, &m_list, 1, true, true},
         {"options with a list adopt it", HINT_OPTIONS_CHANGED, &arrOther, &arrOther, 1, true, true},
-        {"an unknown hint with a list", 42, &m_list, &m_list, 1, true, true},
+        {"an unknown hint with a list", EHint{42}, &m_list, &m_list, 1, true, true},
     };
     for (const auto& test : cases) {
         SelectRows({0});
         resets.clear();
-        m_pView->OnUpdate(nullptr, test.nHint, test.pObject);
+        m_pView->OnUpdate(nullptr, test.eHint, test.pObject);
         EXPECT_EQ(m_pView->GetTrackList(), test.pExpectedList) << test.pszName;
         EXPECT_EQ(FileNames(*m_pView->GetModel()), FileNames(*test.pExpectedList)) << test.pszName;
         EXPECT_EQ(resets.count(), test.nExpectedResets) << test.pszName;

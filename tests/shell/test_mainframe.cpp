@@ -235,7 +235,7 @@ TEST_F(MainFrame, AddressTestAndNormalisation) {
     // picking an item rescans it, even the folder shown
     pFrame->OnAddressSelected(QByteArray::fromStdString(m_library.Str()));
     EXPECT_EQ(recorder.m_arrHints,
-              (std::vector<int>{HINT_REBUILD_BEGIN, HINT_SHOW_TRACKS, HINT_REBUILD_END}));
+              (std::vector<EHint>{HINT_REBUILD_BEGIN, HINT_SHOW_TRACKS, HINT_REBUILD_END}));
     pFrame->GetDocument().RemoveView(&recorder);
 }
 

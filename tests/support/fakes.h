@@ -94,12 +94,12 @@ private:
 // A view of the document that keeps the hints it is sent, in order, with the list each came with.
 class CHintLog final : public CDocView {
 public:
-    void OnUpdate(CDocView*, int nHint, CTrackList* pTracks) override {
-        m_arrHints.push_back(nHint);
+    void OnUpdate(CDocView*, EHint eHint, CTrackList* pTracks) override {
+        m_arrHints.push_back(eHint);
         m_arrLists.push_back(pTracks);
     }
 
-    std::vector<int> m_arrHints;
+    std::vector<EHint> m_arrHints;
     std::vector<CTrackList*> m_arrLists;
 };
 
