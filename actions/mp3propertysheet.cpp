@@ -538,6 +538,8 @@ void CMp3PropertySheet::Refuse(ETagField eField, const QString& strMessage) {
     pEdit->selectAll();
 }
 
+namespace {
+
 // Why a file was left as it was, in words.
 QString FailureReason(const CTrackInfo& track, bool bChanged) {
     if (!bChanged) {
@@ -547,8 +549,6 @@ QString FailureReason(const CTrackInfo& track, bool bChanged) {
     return info.exists() || info.isSymLink() ? CMp3PropertySheet::tr("changed since listed")
                                              : CMp3PropertySheet::tr("vanished");
 }
-
-namespace {
 
 // A heading with the count, the first lines, and a count of the lines left out.
 void AppendNamedLines(QStringList& arrLines, const QString& strHeading,

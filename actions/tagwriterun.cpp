@@ -55,14 +55,14 @@ void CTagWriteRun::TakeDone() {
     if (progress.nDone > m_nApplied) {
         ApplyDone(m_nApplied, progress.nDone, bApply);
         m_nApplied = progress.nDone;
-        emit progressed(m_nApplied, m_nFiles);
+        Q_EMIT progressed(m_nApplied, m_nFiles);
     }
     if (!progress.bEnded) {
         return;
     }
     Finish(m_nApplied, bApply);
     m_bFinished = true;
-    emit finished();
+    Q_EMIT finished();
     Report();
 }
 

@@ -57,7 +57,7 @@ public:
     // A share that stopped answering may hold the thread for ever: the wait is bounded.
     bool WaitForThread(std::chrono::milliseconds tLimit) const;
 
-signals:
+Q_SIGNALS:
     void progressed(qulonglong nDone, qulonglong nTotal);
     // The results are applied and the history holds what can be taken back; the report of
     // what went wrong comes after.

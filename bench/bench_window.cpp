@@ -337,8 +337,6 @@ int BenchFilter(CTimedApplication& app, CMainFrame& frame, std::size_t nTracks) 
     return 0;
 }
 
-} // namespace
-
 // The kept catalogue is on screen before the check has read anything; the check then runs in the
 // window's own loop, as in the program.
 int BenchKeptStart(CTimedApplication& app, CMainFrame& frame, QElapsedTimer& timer) {
@@ -366,6 +364,8 @@ int BenchKeptStart(CTimedApplication& app, CMainFrame& frame, QElapsedTimer& tim
                 app.TakeLongestMs());
     return 0;
 }
+
+} // namespace
 
 int main(int argc, char** argv) {
     ReturnLargeBlocksToSystem(); // as the program's main does

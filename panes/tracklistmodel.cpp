@@ -183,7 +183,7 @@ void CTrackListModel::AdoptSorted(int nSortKey, SSortedRows sorted) {
         (IsFiltered() && sorted.arrShown.size() != m_arrShown.size())) {
         return; // rows sorted from other rows
     }
-    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    Q_EMIT layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
     m_nSortKey = nSortKey;
     m_arrAll = std::move(sorted.arrAll);
     if (IsFiltered()) {
@@ -199,7 +199,7 @@ void CTrackListModel::AdoptSorted(int nSortKey, SSortedRows sorted) {
             createIndex(sorted.arrNewRow[static_cast<std::size_t>(index.row())], index.column()));
     }
     changePersistentIndexList(arrFrom, arrTo);
-    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+    Q_EMIT layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
 
 void CTrackListModel::TakeAdded() {
@@ -240,7 +240,7 @@ void CTrackListModel::InsertShown(const CTrackList& arrNew) {
         endInsertRows();
         return;
     }
-    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    Q_EMIT layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
     const std::vector<std::size_t> arrPlaces = MergeSorted(arrRows, arrNew);
     // An old row moves down by the number of new rows put before it.
     std::vector<int> arrNewRow(nOld);
@@ -259,7 +259,7 @@ void CTrackListModel::InsertShown(const CTrackList& arrNew) {
     }
     changePersistentIndexList(arrFrom, arrTo);
     ++m_nRowSetVersion;
-    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+    Q_EMIT layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
 
 // Each new record goes after the rows it compares equal to, as a stable sort of the whole list
@@ -306,8 +306,8 @@ void CTrackListModel::RefreshTracks(const CTrackList& arrChanged) {
     }
     // One range: the views repaint only what of it is on screen.
     if (nFirst <= nLast) {
-        emit dataChanged(index(static_cast<int>(nFirst), 0),
-                         index(static_cast<int>(nLast), COLUMN_COUNT - 1));
+        Q_EMIT dataChanged(index(static_cast<int>(nFirst), 0),
+                           index(static_cast<int>(nLast), COLUMN_COUNT - 1));
     }
 }
 
@@ -341,7 +341,7 @@ const CTrackList* CTrackListModel::RowsToTest(const CTrackFilter& filter) const 
 }
 
 void CTrackListModel::AdoptFilter(CTrackFilter filter, CTrackList arrPassed) {
-    emit layoutAboutToBeChanged();
+    Q_EMIT layoutAboutToBeChanged();
     const bool bWasFiltered = IsFiltered();
     const CTrackList arrOldShown = std::move(m_arrShown);
     const CTrackList& arrOld = bWasFiltered ? arrOldShown : m_arrAll;
@@ -365,7 +365,7 @@ void CTrackListModel::AdoptFilter(CTrackFilter filter, CTrackList arrPassed) {
     m_bMatched = true;
     MovePersistentIndexes(arrOld);
     ++m_nRowSetVersion;
-    emit layoutChanged();
+    Q_EMIT layoutChanged();
 }
 
 void CTrackListModel::MovePersistentIndexes(const CTrackList& arrOld) {
@@ -402,10 +402,10 @@ void CTrackListModel::SetColumnAlignment(int nAlignment) {
         return;
     }
     m_nColumnAlignment = nAlignment;
-    emit headerDataChanged(Qt::Horizontal, 0, COLUMN_COUNT - 1);
+    Q_EMIT headerDataChanged(Qt::Horizontal, 0, COLUMN_COUNT - 1);
     if (!Rows().empty()) {
-        emit dataChanged(index(0, 0), index(rowCount() - 1, COLUMN_COUNT - 1),
-                         {Qt::TextAlignmentRole});
+        Q_EMIT dataChanged(index(0, 0), index(rowCount() - 1, COLUMN_COUNT - 1),
+                           {Qt::TextAlignmentRole});
     }
 }
 

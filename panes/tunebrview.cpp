@@ -67,7 +67,8 @@ CTunebrView::CTunebrView(CTunebrDoc& doc, CUserSettings& settings, CPaneHost& ho
     pHeader->setContextMenuPolicy(Qt::CustomContextMenu);
     // The point is the header's viewport's, as for any scroll area.
     connect(pHeader, &QWidget::customContextMenuRequested, this, [this](const QPoint& pt) {
-        emit columnMenuRequested(GetDetailsView()->horizontalHeader()->viewport()->mapToGlobal(pt));
+        Q_EMIT columnMenuRequested(
+            GetDetailsView()->horizontalHeader()->viewport()->mapToGlobal(pt));
     });
     connect(pHeader, &QHeaderView::sectionClicked, this, &CTunebrView::OnColumnClick);
     ShowSortIndicator();
@@ -186,7 +187,7 @@ void CTunebrView::TakeUpdate(EHint eHint, CTrackList* pTracks) {
             m_nAwaitedMatch = 0;
             m_pFilterWorker->Stop();
             m_pModel->SetFilter(CTrackFilter());
-            emit filterCleared();
+            Q_EMIT filterCleared();
         }
         m_bAwaitingRebuiltList = false;
         m_pTracks = pTracks;
@@ -481,7 +482,7 @@ bool CTunebrView::OnViewKeyPress(QKeyEvent* pEvent) {
     // Ctrl+Enter never gets here: it is the Properties shortcut of the window.
     const bool bEnter = pEvent->key() == Qt::Key_Return || pEvent->key() == Qt::Key_Enter;
     if (bEnter && !(pEvent->modifiers() & (Qt::ControlModifier | Qt::AltModifier))) {
-        emit doubleClickActionRequested();
+        Q_EMIT doubleClickActionRequested();
         return false;
     }
     return CListViewEx::OnViewKeyPress(pEvent);
@@ -558,6 +559,6 @@ void CTunebrView::ReportSelectionState() {
     const bool bHasSelection = HasSelection();
     if (bHasSelection != m_bHadSelection) {
         m_bHadSelection = bHasSelection;
-        emit selectionStateChanged(bHasSelection);
+        Q_EMIT selectionStateChanged(bHasSelection);
     }
 }

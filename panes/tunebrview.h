@@ -95,7 +95,7 @@ public:
     // The text over an empty list that tells how to open a folder.
     bool IsEmptyHintShown() const;
 
-signals:
+Q_SIGNALS:
     // Whether any row is selected; sent when that changes. Play, Enqueue, Properties and Copy
     // are enabled exactly while it is true.
     void selectionStateChanged(bool bHasSelection);
@@ -111,8 +111,10 @@ signals:
 protected:
     void resizeEvent(QResizeEvent* pEvent) override;
     bool OnViewKeyPress(QKeyEvent* pEvent) override;
-    void OnViewDoubleClick() override { emit doubleClickActionRequested(); }
-    void OnViewContextMenu(const QPoint& ptScreen) override { emit contextMenuRequested(ptScreen); }
+    void OnViewDoubleClick() override { Q_EMIT doubleClickActionRequested(); }
+    void OnViewContextMenu(const QPoint& ptScreen) override {
+        Q_EMIT contextMenuRequested(ptScreen);
+    }
 
 private:
     CColumnLayout DefaultColumns() const;

@@ -59,7 +59,7 @@ void CHandoffWatch::Ended(int nPid, int nWaitStatus) {
     m_arrPrograms.erase(it);
     Update();
     if (bFailed) {
-        emit handoffFailed(WEXITSTATUS(nWaitStatus));
+        Q_EMIT handoffFailed(WEXITSTATUS(nWaitStatus));
     }
 }
 
@@ -89,6 +89,6 @@ void CHandoffWatch::Update() {
     }
     if (bBusy != m_bBusy) {
         m_bBusy = bBusy;
-        emit busyChanged(m_bBusy);
+        Q_EMIT busyChanged(m_bBusy);
     }
 }

@@ -26,7 +26,7 @@ public:
     void Watch(int nPid, bool bEnds = false);
     bool IsBusy() const { return m_bBusy; }
 
-signals:
+Q_SIGNALS:
     void busyChanged(bool bBusy);
     // A hand-off program ended with an error before it could have become the player: the
     // player did not take the files.

@@ -66,6 +66,6 @@ void CTerminationWatch::OnReadable() {
     char aSignals[16];
     const ssize_t nRead = ::read(m_aPipe[0], aSignals, sizeof aSignals);
     for (ssize_t i = 0; i < nRead; ++i) {
-        emit terminationRequested(static_cast<unsigned char>(aSignals[i]));
+        Q_EMIT terminationRequested(static_cast<unsigned char>(aSignals[i]));
     }
 }

@@ -20,7 +20,7 @@ public:
     // False when the pipe or the handlers could not be set up: the signals keep their defaults.
     bool IsWatching() const { return m_pNotifier != nullptr; }
 
-signals:
+Q_SIGNALS:
     // The signal's number; sent once for each signal received.
     void terminationRequested(int nSignal);
 

@@ -31,7 +31,7 @@ CAddressBox::CAddressBox(QWidget* pParent)
     connect(lineEdit(), &QLineEdit::textEdited, this, &CAddressBox::ListFoldersBeside);
 
     connect(this, qOverload<int>(&QComboBox::activated), this, [this](int nIndex) {
-        emit addressSelected(itemData(nIndex, ROLE_PATH).toByteArray());
+        Q_EMIT addressSelected(itemData(nIndex, ROLE_PATH).toByteArray());
     });
 }
 
@@ -53,7 +53,7 @@ void CAddressBox::ListFoldersBeside(const QString& strText) {
         },
         [this](QStringList arrPaths) {
             m_pFolderNames->setStringList(arrPaths);
-            emit completionsChanged();
+            Q_EMIT completionsChanged();
         });
 }
 
@@ -97,7 +97,7 @@ bool CAddressBox::eventFilter(QObject* pWatched, QEvent* pEvent) {
     switch (pKey->key()) {
     case Qt::Key_Return:
     case Qt::Key_Enter:
-        emit addressEntered(lineEdit()->text());
+        Q_EMIT addressEntered(lineEdit()->text());
         return true;
     case Qt::Key_Escape:
         // Back to the selected item's text.

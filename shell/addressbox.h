@@ -35,7 +35,7 @@ public:
     // bytes.
     std::string PathOfText(const QString& strText) const;
 
-signals:
+Q_SIGNALS:
     // Enter in the edit field, with the text as typed.
     void addressEntered(const QString& strText);
     // An item picked from the drop-down list.

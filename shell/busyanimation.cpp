@@ -52,7 +52,7 @@ void CBusyAnimation::paintEvent(QPaintEvent*) {
 
 void CBusyAnimation::mousePressEvent(QMouseEvent* pEvent) {
     if (pEvent->button() == Qt::LeftButton) {
-        emit clicked();
+        Q_EMIT clicked();
     }
     QWidget::mousePressEvent(pEvent);
 }

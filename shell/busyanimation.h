@@ -21,7 +21,7 @@ public:
 
     QSize sizeHint() const override;
 
-signals:
+Q_SIGNALS:
     void clicked();
 
 protected:

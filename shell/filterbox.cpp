@@ -31,7 +31,7 @@ CFilterBox::CFilterBox(QWidget* pParent) : QLineEdit(pParent) {
 void CFilterBox::keyPressEvent(QKeyEvent* pEvent) {
     if (pEvent->key() == Qt::Key_Escape && pEvent->modifiers() == Qt::NoModifier) {
         clear();
-        emit leaveRequested();
+        Q_EMIT leaveRequested();
         return;
     }
     QLineEdit::keyPressEvent(pEvent);

@@ -13,7 +13,7 @@ class CFilterBox final : public QLineEdit {
 public:
     explicit CFilterBox(QWidget* pParent = nullptr);
 
-signals:
+Q_SIGNALS:
     // Escape was pressed: the text is gone already.
     void leaveRequested();
 

@@ -22,7 +22,7 @@ public:
     QProgressBar* GetBar() const { return m_pBar; }
     QPushButton* GetCancelButton() const { return m_pCancel; }
 
-signals:
+Q_SIGNALS:
     void cancelRequested();
 
 private:

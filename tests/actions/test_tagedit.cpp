@@ -767,8 +767,8 @@ TEST_P(TagEditGenreChoice, ChosenGenreRegroupsOnlyWhenTheTreeShowsGenres) {
 }
 
 INSTANTIATE_TEST_SUITE_P(TreeMode, TagEditGenreChoice, ::testing::Bool(),
-                         [](const ::testing::TestParamInfo<bool>& info) {
-                             return info.param ? "ByGenre" : "ByArtist";
+                         [](const ::testing::TestParamInfo<bool>& param) {
+                             return param.param ? "ByGenre" : "ByArtist";
                          });
 
 TEST_F(TagEditSheet, EmptyGenreEntryLeavesEachFileItsGenre) {

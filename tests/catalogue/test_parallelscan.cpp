@@ -296,6 +296,8 @@ TEST(ParallelScan, FilesChangingDuringTheScanGiveTheSameCatalogueAsSequentially)
     }
 }
 
+namespace {
+
 // Without the tree's own name in the records, so that scans of copies in other folders compare.
 SScanResult WithoutRoot(SScanResult result) {
     for (std::string& strRecord : result.arrRecords) {
@@ -303,6 +305,8 @@ SScanResult WithoutRoot(SScanResult result) {
     }
     return result;
 }
+
+} // namespace
 
 TEST(ParallelScan, SlowChangingShareGivesTheSequentialCatalogueWhateverIsListedAhead) {
     std::size_t nAdded = 0;
@@ -582,9 +586,9 @@ private:
 
 } // namespace
 
-// Readers and listers give way to the walk's thread, ten steps of nice below it and never past
-// the lowest priority; a thread started low never gains priority, and the rest of the program
-// keeps its own.
+// Readers and listers give way to the walk's thread, ten steps of nice below the program and never
+// past the lowest priority, however they were started; a thread started lower never gains
+// priority, and the rest of the program keeps its own.
 TEST(ParallelScan, ReadersAndListersRunBelowTheWalksPriority) {
     const int nProgram = ThreadNice();
     ASSERT_LE(nProgram, 4) << "the tests run at a low priority already";
@@ -595,14 +599,29 @@ TEST(ParallelScan, ReadersAndListersRunBelowTheWalksPriority) {
     CFolderWalk(sink, "*.mp3", 4, ops).Walk(dir.Str(), dir.Str().c_str());
     EXPECT_EQ(ops.m_setNice, std::set<int>{nProgram + 10});
 
-    for (const auto& [nStart, nExpected] : {std::pair{nProgram + 5, nProgram + 15}, {15, 19}}) {
+    // A new thread starts with its creator's nice: a worker started by a worker is low already.
+    const struct {
+        const char* pszName;
+        int nStart;     // the thread's nice before it is lowered
+        int nLowerings; // how often it is lowered
+        int nExpected;
+    } aCases[] = {
+        {"lowered once", nProgram, 1, nProgram + 10},
+        {"lowered twice", nProgram, 2, nProgram + 10},
+        {"started by a worker", nProgram + 10, 1, nProgram + 10},
+        {"started a little low", nProgram + 5, 1, nProgram + 10},
+        {"started lower than workers go", 15, 1, 15},
+    };
+    for (const auto& c : aCases) {
         int nAfter = -100;
-        std::thread([&, nStart = nStart] {
-            ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), nStart);
-            LowerThisThreadPriority();
+        std::thread([&] {
+            ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), c.nStart);
+            for (int i = 0; i < c.nLowerings; ++i) {
+                LowerThisThreadPriority();
+            }
             nAfter = ThreadNice();
         }).join();
-        EXPECT_EQ(nAfter, nExpected) << "started at nice " << nStart;
+        EXPECT_EQ(nAfter, c.nExpected) << c.pszName;
     }
     EXPECT_EQ(ThreadNice(), nProgram);
 }

@@ -2,8 +2,13 @@
 // Copyright 2026 Quillon Softs
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+
+// Each target's entry, as libFuzzer and the replay call it.
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t nSize);
 
 // A broken property ends the run at once, under libFuzzer as in the replay: both report the
 // input that broke it.

@@ -2,6 +2,8 @@
 // Copyright 2026 Quillon Softs
 // Runs a fuzz target once on every file named on the command line or found below a folder named
 // there, so that the seeds and every past finding are replayed without libFuzzer.
+#include "fuzzcheck.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -10,8 +12,6 @@
 #include <iterator>
 #include <string>
 #include <vector>
-
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t nSize);
 
 namespace {
 

@@ -471,7 +471,7 @@ TEST(French, EveryMenuKeyCanBeTypedAndLeadsToOneItemTheContextMenuIncluded) {
         }
         return static_cast<QAction*>(nullptr);
     });
-    emit frame.GetRightPane()->contextMenuRequested(QPoint(10, 10));
+    Q_EMIT frame.GetRightPane()->contextMenuRequested(QPoint(10, 10));
     EXPECT_EQ(arrContext,
               (QStringList{QStringLiteral("&Jouer"), QStringLiteral("&Ajouter à la file"),
                            QStringLiteral("&Copier"),

@@ -625,7 +625,7 @@ TEST_F(MainFrame, FolderNamesThatAreNotUtf8AreOpenedAndStoredAsTheirBytes) {
          }},
         {"history pick",
          [](CMainFrame& frame) {
-             emit frame.GetAddressBox()->activated(frame.GetAddressBox()->currentIndex());
+             Q_EMIT frame.GetAddressBox()->activated(frame.GetAddressBox()->currentIndex());
          }},
     };
     for (const auto& way : aWays) {
@@ -887,8 +887,8 @@ TEST_F(MainFrame, ACommandPromptGoesWithThePointerOrTheDialog) {
     QAction* pAbout = pFrame->GetAction(ID_APP_ABOUT);
     QAction* pPlay = pFrame->GetAction(ID_PLAY);
     const auto leave = [&] {
-        QEvent leave(QEvent::Leave);
-        QApplication::sendEvent(pFrame.get(), &leave);
+        QEvent event(QEvent::Leave);
+        QApplication::sendEvent(pFrame.get(), &event);
     };
     const struct {
         const char* pszName;
@@ -928,11 +928,11 @@ TEST_F(MainFrame, TheBusyTextIsNeverCut) {
             font.setPointSize(nPoints);
             pFrame->setFont(font);
             pFrame->resize(nWidth, 400);
-            emit watch.busyChanged(true);
+            Q_EMIT watch.busyChanged(true);
             pStatus->layout()->activate();
             EXPECT_EQ(pStatus->GetPaneText(0), LoadQString(IDS_HANDING_OVER));
             EXPECT_TRUE(pStatus->IsPaneTextWhole(0)) << nPoints << " pt, " << nWidth << " px";
-            emit watch.busyChanged(false);
+            Q_EMIT watch.busyChanged(false);
             EXPECT_EQ(pStatus->GetPaneText(0), Q(m_library.Str()));
         }
     }
