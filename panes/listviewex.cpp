@@ -204,7 +204,11 @@ protected:
             return;
         }
         const QRect rcArea = pEvent->rect();
-        const int nFirst = std::max(0, rowAt(rcArea.top()));
+        // Only the rows in the area: below the last row there are none.
+        const int nFirst = rowAt(rcArea.top());
+        if (nFirst < 0) {
+            return;
+        }
         int nLast = rowAt(rcArea.bottom());
         if (nLast < 0) {
             nLast = model()->rowCount(rootIndex()) - 1;
