@@ -35,27 +35,35 @@ namespace {
 constexpr int UNNAMED_NODE = QTreeWidgetItem::UserType + 1;
 
 // A node of the tree: its label, and the icon and the records it shares with its kind. A large
-// catalogue has tens of thousands of them, so they keep no per-node copies of the icon or of the
-// records' address in the item's table of roles. Only an artist's name can be empty.
+// catalogue has tens of thousands of them, so they keep no table of roles of their own: the
+// item's table costs allocations per node, and a copy of the icon each. Only an artist's name
+// can be empty.
 class CTrackNode final : public QTreeWidgetItem {
 public:
     CTrackNode(const QString& strName, const QIcon& icon, CTrackList* pTracks)
-        : QTreeWidgetItem(strName.isEmpty() ? UNNAMED_NODE : Type), m_icon(icon),
-          m_pTracks(pTracks) {
-        setText(0, strName.isEmpty() ? LoadQString(IDS_NO_ARTIST) : strName);
-    }
+        : QTreeWidgetItem(strName.isEmpty() ? UNNAMED_NODE : Type),
+          m_strLabel(strName.isEmpty() ? LoadQString(IDS_NO_ARTIST) : strName), m_icon(icon),
+          m_pTracks(pTracks) {}
 
     QVariant data(int nColumn, int nRole) const override {
-        if (nColumn == 0 && nRole == Qt::DecorationRole) {
+        if (nColumn != 0) {
+            return QTreeWidgetItem::data(nColumn, nRole);
+        }
+        switch (nRole) {
+        case Qt::DisplayRole:
+        case Qt::EditRole:
+            return m_strLabel;
+        case Qt::DecorationRole:
             return m_icon;
-        }
-        if (nColumn == 0 && nRole == CLeftView::ROLE_TRACKS) {
+        case CLeftView::ROLE_TRACKS:
             return QVariant::fromValue(static_cast<void*>(m_pTracks));
+        default:
+            return QTreeWidgetItem::data(nColumn, nRole);
         }
-        return QTreeWidgetItem::data(nColumn, nRole);
     }
 
 private:
+    const QString m_strLabel;
     const QIcon m_icon;
     CTrackList* const m_pTracks;
 };
@@ -108,49 +116,6 @@ QList<QTreeWidgetItem*> MakeArtistNodes(const std::vector<SNamedEntry<CArtistEnt
     return arrNodes;
 }
 
-// The artists of the whole catalogue in name order, each with its rank and label: a genre tree
-// shows the same artists again under many genres, whose names are then converted and compared
-// once rather than once per genre.
-struct SArtistLabel {
-    std::size_t nRank;
-    QString strName;
-};
-using CArtistLabels = std::unordered_map<std::string_view, SArtistLabel>;
-
-CArtistLabels LabelArtists(const std::vector<std::unique_ptr<CArtistEntry>>& arrArtists) {
-    CArtistLabels mapLabels;
-    mapLabels.reserve(arrArtists.size());
-    std::size_t nRank = 0;
-    for (const SNamedEntry<CArtistEntry>& artist : SortedByName(arrArtists)) {
-        mapLabels.emplace(artist.pEntry->GetName(), SArtistLabel{nRank++, artist.strName});
-    }
-    return mapLabels;
-}
-
-// A genre's artist nodes in the order MakeArtistNodes gives, through the catalogue's labels.
-QList<QTreeWidgetItem*>
-MakeArtistNodes(const std::vector<std::unique_ptr<CArtistEntry>>& arrArtists,
-                const CArtistLabels& mapLabels, const QIcon& iconFace) {
-    std::vector<std::pair<const SArtistLabel*, CArtistEntry*>> arrLabelled;
-    arrLabelled.reserve(arrArtists.size());
-    for (const std::unique_ptr<CArtistEntry>& pArtist : arrArtists) {
-        const auto it = mapLabels.find(pArtist->GetName());
-        if (it == mapLabels.end()) {
-            // Not from this catalogue's index.
-            return MakeArtistNodes(SortedByName(arrArtists), iconFace);
-        }
-        arrLabelled.emplace_back(&it->second, pArtist.get());
-    }
-    std::sort(arrLabelled.begin(), arrLabelled.end(),
-              [](const auto& a, const auto& b) { return a.first->nRank < b.first->nRank; });
-    QList<QTreeWidgetItem*> arrNodes;
-    arrNodes.reserve(static_cast<qsizetype>(arrLabelled.size()));
-    for (const auto& [pLabel, pArtist] : arrLabelled) {
-        arrNodes.append(MakeNode(pLabel->strName, iconFace, &pArtist->m_arrTracks));
-    }
-    return arrNodes;
-}
-
 // Where a node of that name goes among the children of pParent, which are in the order
 // SortedByName gives: after those that compare equal or less.
 int PlaceAmongChildren(const QTreeWidgetItem* pParent, std::string_view strName) {
@@ -171,18 +136,35 @@ int PlaceAmongChildren(const QTreeWidgetItem* pParent, std::string_view strName)
     return nLow;
 }
 
-// Adds nodes for the groups arrEntries[nFirst...], each in its place by name.
-template <typename TEntry>
-void AddChildNodes(QTreeWidgetItem* pParent, const std::vector<std::unique_ptr<TEntry>>& arrEntries,
-                   std::size_t nFirst, const QIcon& icon, std::vector<QTreeWidgetItem*>* pNodes) {
-    for (std::size_t i = nFirst; i < arrEntries.size(); ++i) {
-        TEntry* pEntry = arrEntries[i].get();
-        const QString strName = ToQString(pEntry->GetName());
-        QTreeWidgetItem* pNode = MakeNode(strName, icon, &pEntry->m_arrTracks);
-        pParent->insertChild(PlaceAmongChildren(pParent, pEntry->GetName()), pNode);
-        if (pNodes != nullptr) {
-            pNodes->push_back(pNode);
-        }
+// Adds nodes for the artists arrArtists[nFirst...], each in its place by name.
+void AddArtistNodes(QTreeWidgetItem* pParent,
+                    const std::vector<std::unique_ptr<CArtistEntry>>& arrArtists,
+                    std::size_t nFirst, const QIcon& icon) {
+    for (std::size_t i = nFirst; i < arrArtists.size(); ++i) {
+        CArtistEntry* pArtist = arrArtists[i].get();
+        QTreeWidgetItem* pNode =
+            MakeNode(ToQString(pArtist->GetName()), icon, &pArtist->m_arrTracks);
+        pParent->insertChild(PlaceAmongChildren(pParent, pArtist->GetName()), pNode);
+    }
+}
+
+// A genre's artists are many nodes in all: a large catalogue has each of tens of thousands of
+// artists under several genres. They are made when their genre is first opened.
+QTreeWidgetItem* MakeGenreNode(const QString& strName, const QIcon& icon, CTrackList* pTracks) {
+    QTreeWidgetItem* pNode = MakeNode(strName, icon, pTracks);
+    pNode->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
+    return pNode;
+}
+
+void AddGenreNodes(QTreeWidgetItem* pRoot,
+                   const std::vector<std::unique_ptr<CGenreEntry>>& arrGenres, std::size_t nFirst,
+                   const QIcon& icon, std::vector<QTreeWidgetItem*>* pNodes) {
+    for (std::size_t i = nFirst; i < arrGenres.size(); ++i) {
+        CGenreEntry* pGenre = arrGenres[i].get();
+        QTreeWidgetItem* pNode =
+            MakeGenreNode(ToQString(pGenre->GetName()), icon, &pGenre->m_arrTracks);
+        pRoot->insertChild(PlaceAmongChildren(pRoot, pGenre->GetName()), pNode);
+        pNodes->push_back(pNode);
     }
 }
 
@@ -200,6 +182,7 @@ CLeftView::CLeftView(CTunebrDoc& doc, const CUserSettings& settings, CPaneHost& 
     // opening over it from the Menu key.
     setContextMenuPolicy(Qt::PreventContextMenu);
     connect(this, &QTreeWidget::itemSelectionChanged, this, &CLeftView::OnSelectionChanged);
+    connect(this, &QTreeWidget::itemExpanded, this, &CLeftView::FillGenreNode);
     m_doc.AddView(this);
 }
 
@@ -272,6 +255,7 @@ bool CLeftView::event(QEvent* pEvent) {
 void CLeftView::ClearTree() {
     m_hRoot = nullptr;
     m_arrGenreNodes.clear();
+    m_arrFilledGenres.clear();
     clear();
 }
 
@@ -283,16 +267,19 @@ void CLeftView::AddNewGroups() {
         return;
     }
     if (m_nOrganisation == CUserSettings::VIEW_BY_ARTIST) {
-        AddChildNodes(m_hRoot, m_doc.GetArtists(), static_cast<std::size_t>(m_hRoot->childCount()),
-                      LoadIcon(EIcon::Face), nullptr);
+        AddArtistNodes(m_hRoot, m_doc.GetArtists(), static_cast<std::size_t>(m_hRoot->childCount()),
+                       LoadIcon(EIcon::Face));
     } else if (m_nOrganisation == CUserSettings::VIEW_BY_GENRE) {
         const QIcon iconFace = LoadIcon(EIcon::Face);
-        AddChildNodes(m_hRoot, m_doc.GetGenres(), m_arrGenreNodes.size(), LoadIcon(EIcon::Clef),
+        AddGenreNodes(m_hRoot, m_doc.GetGenres(), m_arrGenreNodes.size(), LoadIcon(EIcon::Clef),
                       &m_arrGenreNodes);
+        m_arrFilledGenres.resize(m_arrGenreNodes.size(), false);
         for (std::size_t i = 0; i < m_arrGenreNodes.size(); ++i) {
-            QTreeWidgetItem* pGenreNode = m_arrGenreNodes[i];
-            AddChildNodes(pGenreNode, m_doc.GetGenres()[i]->m_arrArtists,
-                          static_cast<std::size_t>(pGenreNode->childCount()), iconFace, nullptr);
+            if (m_arrFilledGenres[i]) {
+                QTreeWidgetItem* pGenreNode = m_arrGenreNodes[i];
+                AddArtistNodes(pGenreNode, m_doc.GetGenres()[i]->m_arrArtists,
+                               static_cast<std::size_t>(pGenreNode->childCount()), iconFace);
+            }
         }
     }
     const QList<QTreeWidgetItem*> arrSelected = selectedItems();
@@ -312,15 +299,11 @@ void CLeftView::BuildTree() {
         pRoot->addChildren(MakeArtistNodes(arrArtists, LoadIcon(EIcon::Face)));
     } else if (m_nOrganisation == CUserSettings::VIEW_BY_GENRE) {
         const QIcon iconClef = LoadIcon(EIcon::Clef);
-        const QIcon iconFace = LoadIcon(EIcon::Face);
-        const CArtistLabels mapLabels = LabelArtists(m_doc.GetArtists());
         QList<QTreeWidgetItem*> arrGenreNodes;
         std::unordered_map<const CGenreEntry*, QTreeWidgetItem*> mapNodes;
         for (const SNamedEntry<CGenreEntry>& genre : SortedByName(m_doc.GetGenres())) {
             QTreeWidgetItem* pGenreNode =
-                MakeNode(genre.strName, iconClef, &genre.pEntry->m_arrTracks);
-            pGenreNode->addChildren(
-                MakeArtistNodes(genre.pEntry->m_arrArtists, mapLabels, iconFace));
+                MakeGenreNode(genre.strName, iconClef, &genre.pEntry->m_arrTracks);
             arrGenreNodes.append(pGenreNode);
             mapNodes.emplace(genre.pEntry, pGenreNode);
         }
@@ -329,10 +312,25 @@ void CLeftView::BuildTree() {
         for (const std::unique_ptr<CGenreEntry>& pGenre : m_doc.GetGenres()) {
             m_arrGenreNodes.push_back(mapNodes.at(pGenre.get()));
         }
+        m_arrFilledGenres.assign(m_arrGenreNodes.size(), false);
     }
     addTopLevelItem(pRoot);
     pRoot->setExpanded(true);
     m_hRoot = pRoot;
+}
+
+void CLeftView::FillGenreNode(QTreeWidgetItem* pItem) {
+    const auto it = std::find(m_arrGenreNodes.begin(), m_arrGenreNodes.end(), pItem);
+    if (it == m_arrGenreNodes.end()) {
+        return;
+    }
+    const auto nGenre = static_cast<std::size_t>(it - m_arrGenreNodes.begin());
+    if (m_arrFilledGenres[nGenre]) {
+        return;
+    }
+    m_arrFilledGenres[nGenre] = true;
+    pItem->addChildren(MakeArtistNodes(SortedByName(m_doc.GetGenres()[nGenre]->m_arrArtists),
+                                       LoadIcon(EIcon::Face)));
 }
 
 void CLeftView::RebuildAndSelectRoot() {

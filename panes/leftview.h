@@ -52,6 +52,7 @@ private:
     void ClearTree();
     void AddNewGroups();
     void BuildTree();
+    void FillGenreNode(QTreeWidgetItem* pItem);
     void RebuildAndSelectRoot();
     void ShowNodeStatus(const QString& strLabel, const CTrackList* pTracks);
     void OnSelectionChanged();
@@ -68,6 +69,8 @@ private:
     // 0 by artist, 1 by genre then artist, anything else the root alone; read at each build.
     int m_nOrganisation;
     QTreeWidgetItem* m_hRoot = nullptr;
-    // By genre: the genre nodes in the order of the document's genres.
+    // By genre: the genre nodes in the order of the document's genres, and whether each holds
+    // its artists' nodes yet.
     std::vector<QTreeWidgetItem*> m_arrGenreNodes;
+    std::vector<bool> m_arrFilledGenres;
 };

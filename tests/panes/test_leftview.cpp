@@ -25,6 +25,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <deque>
 #include <memory>
 #include <string>
 #include <vector>
@@ -61,7 +62,13 @@ private:
     CTunebrDoc& m_doc;
 };
 
+// A genre makes its artists' nodes when it is first opened, as the user opens it.
+void Open(const QTreeWidgetItem* pItem) {
+    pItem->treeWidget()->expandItem(pItem);
+}
+
 std::vector<std::string> ChildTexts(const QTreeWidgetItem* pItem) {
+    Open(pItem);
     std::vector<std::string> arrTexts;
     for (int i = 0; i < pItem->childCount(); ++i) {
         arrTexts.push_back(ToStdString(pItem->child(i)->text(0)));
@@ -94,6 +101,7 @@ bool HasVisiblePixel(const QImage& image) {
 }
 
 QTreeWidgetItem* FindChild(const QTreeWidgetItem* pParent, const QString& strText) {
+    Open(pParent);
     for (int i = 0; i < pParent->childCount(); ++i) {
         if (pParent->child(i)->text(0) == strText) {
             return pParent->child(i);
@@ -267,6 +275,48 @@ TEST_F(LeftView, ByGenreEachGenreHoldsItsArtistsWithOnlyThatGenresTracks) {
             EXPECT_EQ(Picture(pArtistNode->icon(0)), Picture(LoadIcon(EIcon::Face)));
         }
     }
+}
+
+// A genre's artists are made when it is first opened, by the keyboard too; artists a scan adds
+// meanwhile are there whether the genre was open before or not, as a whole build has them.
+TEST_F(LeftView, AGenreShowsItsArtistsOnceOpenedAndThoseAScanAddsWhenever) {
+    Start(1);
+    QTreeWidgetItem* pRock = nullptr;
+    for (int i = 0; i < Root()->childCount(); ++i) {
+        if (Root()->child(i)->text(0) == QStringLiteral("Rock")) {
+            pRock = Root()->child(i);
+        }
+    }
+    ASSERT_NE(pRock, nullptr);
+    m_pTree->setCurrentItem(pRock);
+    QTest::keyClick(m_pTree.get(), Qt::Key_Right);
+    EXPECT_TRUE(pRock->isExpanded());
+    ASSERT_EQ(pRock->childCount(), 2);
+    EXPECT_EQ(pRock->child(0)->text(0), QStringLiteral("alpha"));
+
+    // Pop stays closed while the scan adds to both.
+    Add("d/six.mp3", "delta", 17);
+    Add("d/seven.mp3", "Delta", 13);
+    std::deque<CTrackInfo> arrAdded;
+    for (const char* pszName : {"six.mp3", "seven.mp3"}) {
+        CTrackInfo& track = arrAdded.emplace_back((m_dir.Path() / "d").string(), pszName);
+        m_doc.GetTracks()->push_back(&track);
+        m_doc.AddToArtistIndex(&track);
+        m_doc.AddToGenreIndex(&track);
+    }
+    m_doc.UpdateAllViews(nullptr, HINT_TRACKS_ADDED);
+    const struct {
+        const char* pszGenre;
+        Names arrArtists;
+    } arrCases[] = {
+        {"Rock", {"alpha", "Beta", "delta"}},
+        {"Pop", {"alpha", "Delta", "Gamma"}},
+    };
+    for (const auto& c : arrCases) {
+        SCOPED_TRACE(c.pszGenre);
+        EXPECT_EQ(ChildTexts(FindChild(Root(), QString::fromUtf8(c.pszGenre))), c.arrArtists);
+    }
+    m_doc.ClearCatalogue(); // the records added here go before the document
 }
 
 TEST_F(LeftView, SelectingANodeShowsItsTracksAndDescribesItInTheStatusBar) {
