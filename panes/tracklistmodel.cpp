@@ -115,26 +115,51 @@ void CTrackListModel::Fill(const CTrackList* pTracks, int nSortKey, bool bMatch)
     m_pSource = pTracks;
     m_nTaken = pTracks != nullptr ? pTracks->size() : 0;
     m_nSortKey = nSortKey;
-    m_arrAll.clear();
+    CTrackList& arrAll = EmptiedAll();
     if (pTracks != nullptr) {
         if (CTrackSort::IsOrderingKey(nSortKey)) {
-            m_arrAll = Reordered(*pTracks, CTrackSort::SortedOrder(*pTracks, nSortKey));
+            arrAll = Reordered(*pTracks, CTrackSort::SortedOrder(*pTracks, nSortKey));
         } else {
-            m_arrAll.assign(pTracks->begin(), pTracks->end());
+            arrAll.assign(pTracks->begin(), pTracks->end());
         }
     }
-    m_arrShown = IsFiltered() && bMatch ? m_filter.Apply(m_arrAll) : CTrackList();
+    // The memory of a much longer list goes.
+    if (arrAll.capacity() / 2 > arrAll.size() + KEPT_SPARE_ROWS) {
+        arrAll.shrink_to_fit();
+    }
+    m_arrShown = IsFiltered() && bMatch ? m_filter.Apply(arrAll) : CTrackList();
     m_bMatched = bMatch || !IsFiltered();
     m_arrSteps.clear();
     endResetModel();
+}
+
+std::shared_ptr<const CTrackList> CTrackListModel::ShareAllRows() {
+    m_bAllShared = true;
+    return m_pAll;
+}
+
+CTrackList& CTrackListModel::MutableAll() {
+    if (m_bAllShared) {
+        m_pAll = std::make_shared<CTrackList>(*m_pAll);
+        m_bAllShared = false;
+    }
+    return *m_pAll;
+}
+
+CTrackList& CTrackListModel::EmptiedAll() {
+    if (m_bAllShared) {
+        m_pAll = std::make_shared<CTrackList>();
+        m_bAllShared = false;
+    }
+    m_pAll->clear();
+    return *m_pAll;
 }
 
 void CTrackListModel::Clear() {
     beginResetModel();
     m_pSource = nullptr;
     m_nTaken = 0;
-    m_arrAll.clear();
-    m_arrAll.shrink_to_fit();
+    EmptiedAll();
     m_arrShown.clear();
     m_arrShown.shrink_to_fit();
     m_arrSteps.clear();
@@ -143,12 +168,12 @@ void CTrackListModel::Clear() {
 }
 
 void CTrackListModel::Sort(int nSortKey) {
-    if (!CTrackSort::IsOrderingKey(nSortKey) || m_arrAll.size() < 2) {
+    if (!CTrackSort::IsOrderingKey(nSortKey) || m_pAll->size() < 2) {
         m_nSortKey = nSortKey;
         return;
     }
     AdoptSorted(nSortKey,
-                std::move(*SortedRows(m_arrAll, IsFiltered() ? &m_arrShown : nullptr, nSortKey)));
+                std::move(*SortedRows(*m_pAll, IsFiltered() ? &m_arrShown : nullptr, nSortKey)));
 }
 
 // Everything that takes time is done here, on the thread that sorts: at a million rows, even
@@ -179,13 +204,13 @@ CTrackListModel::SortedRows(const CTrackList& arrAll, const CTrackList* pShown, 
 }
 
 void CTrackListModel::AdoptSorted(int nSortKey, SSortedRows sorted) {
-    if (sorted.arrAll.size() != m_arrAll.size() ||
+    if (sorted.arrAll.size() != m_pAll->size() ||
         (IsFiltered() && sorted.arrShown.size() != m_arrShown.size())) {
         return; // rows sorted from other rows
     }
     Q_EMIT layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
     m_nSortKey = nSortKey;
-    m_arrAll = std::move(sorted.arrAll);
+    EmptiedAll() = std::move(sorted.arrAll);
     if (IsFiltered()) {
         m_arrShown = std::move(sorted.arrShown);
         m_arrSteps.clear();
@@ -217,7 +242,7 @@ void CTrackListModel::TakeAdded() {
         InsertShown(arrNew);
         return;
     }
-    (void)MergeSorted(m_arrAll, arrNew);
+    (void)MergeSorted(MutableAll(), arrNew);
     // Rows matched elsewhere come with AdoptFilter, from the whole list.
     if (m_bMatched) {
         InsertShown(m_filter.Apply(arrNew));
@@ -230,7 +255,7 @@ void CTrackListModel::InsertShown(const CTrackList& arrNew) {
     if (arrNew.empty()) {
         return;
     }
-    CTrackList& arrRows = IsFiltered() ? m_arrShown : m_arrAll;
+    CTrackList& arrRows = IsFiltered() ? m_arrShown : MutableAll();
     const std::size_t nOld = arrRows.size();
     const bool bAtEnd = !CTrackSort::IsOrderingKey(m_nSortKey) || nOld == 0 ||
                         CTrackSort::CompareTracks(arrNew.front(), arrRows.back(), m_nSortKey) >= 0;
@@ -327,7 +352,7 @@ const CTrackList* CTrackListModel::RowsToTest(const CTrackFilter& filter) const 
         return nullptr;
     }
     if (!m_bMatched) {
-        return &m_arrAll;
+        return m_pAll.get();
     }
     if (IsFiltered() && filter.Narrows(m_filter)) {
         return &m_arrShown;
@@ -337,14 +362,14 @@ const CTrackList* CTrackListModel::RowsToTest(const CTrackFilter& filter) const 
             return it->m_filter == filter ? nullptr : &it->m_arrRows;
         }
     }
-    return &m_arrAll;
+    return m_pAll.get();
 }
 
 void CTrackListModel::AdoptFilter(CTrackFilter filter, CTrackList arrPassed) {
     Q_EMIT layoutAboutToBeChanged();
     const bool bWasFiltered = IsFiltered();
     const CTrackList arrOldShown = std::move(m_arrShown);
-    const CTrackList& arrOld = bWasFiltered ? arrOldShown : m_arrAll;
+    const CTrackList& arrOld = bWasFiltered ? arrOldShown : *m_pAll;
     // Rows filled unmatched, or matched again for the same words, make no step.
     if (m_bMatched && bWasFiltered && !(filter == m_filter) && filter.Narrows(m_filter)) {
         m_arrSteps.push_back({m_filter, arrOldShown});
@@ -378,7 +403,7 @@ void CTrackListModel::MovePersistentIndexes(const CTrackList& arrOld) {
     std::vector<int> arrNewRow(arrOld.size(), -1);
     std::size_t nOld = 0;
     std::size_t nNew = 0;
-    for (const CTrackInfo* pTrack : m_arrAll) {
+    for (const CTrackInfo* pTrack : *m_pAll) {
         const bool bInOld = nOld < arrOld.size() && arrOld[nOld] == pTrack;
         const bool bInNew = nNew < arrNew.size() && arrNew[nNew] == pTrack;
         if (bInOld) {

@@ -71,7 +71,10 @@ public:
     // list that passed, unless a kept filter holds them.
     void AdoptFilter(CTrackFilter filter, CTrackList arrPassed);
     // Every row of the list in display order, the filter aside.
-    const CTrackList& GetAllRows() const { return m_arrAll; }
+    const CTrackList& GetAllRows() const { return *m_pAll; }
+    // The same rows for another thread to read as they are now: a later change of the rows
+    // leaves these alone.
+    std::shared_ptr<const CTrackList> ShareAllRows();
     // Changes whenever rows come, go or move: rows matched on an earlier version do not fit.
     unsigned GetRowsVersion() const { return m_nRowsVersion; }
     // Changes whenever rows come or go, but not when they only move: what is said of the rows
@@ -80,7 +83,7 @@ public:
     // The rows shown, in display order: those the filter lets through.
     const CTrackList& GetShownRows() const { return Rows(); }
     // Every row of the list, the filter aside.
-    int GetTotalCount() const { return static_cast<int>(m_arrAll.size()); }
+    int GetTotalCount() const { return static_cast<int>(m_pAll->size()); }
     // Empties the model, dropping every pointer into the document.
     void Clear();
     // Reorders the rows; rows that compare equal keep their relative order.
@@ -127,15 +130,25 @@ public:
 private:
     static QString CellText(const CTrackInfo& track, int nColumn);
     Qt::Alignment ColumnAlignment(int nColumn) const;
-    const CTrackList& Rows() const { return IsFiltered() ? m_arrShown : m_arrAll; }
+    const CTrackList& Rows() const { return IsFiltered() ? m_arrShown : *m_pAll; }
+    // The rows to change: a copy when another thread still reads them.
+    CTrackList& MutableAll();
+    // No rows, to fill: in the memory of the rows before when no other thread reads them.
+    CTrackList& EmptiedAll();
     // Moves the persistent indexes from the rows of arrOld to the same records in Rows().
     void MovePersistentIndexes(const CTrackList& arrOld);
     // Puts the sorted arrNew into arrRows; returns for each where it went, in its order.
     std::vector<std::size_t> MergeSorted(CTrackList& arrRows, const CTrackList& arrNew) const;
     void InsertShown(const CTrackList& arrNew);
 
-    CTrackList m_arrAll;   // in display order
-    CTrackList m_arrShown; // the filtered rows of m_arrAll, in its order; unused unfiltered
+    // Every row in display order. At a million rows, a copy into new memory takes the window
+    // 20-50 ms: the rows are shared with the sort thread rather than copied, and their memory is
+    // kept from one list to the next.
+    std::shared_ptr<CTrackList> m_pAll = std::make_shared<CTrackList>();
+    // Once shared, the rows are never changed in place again, however soon the other thread is
+    // done with them.
+    bool m_bAllShared = false;
+    CTrackList m_arrShown; // the filtered rows of *m_pAll, in its order; unused unfiltered
     CTrackFilter m_filter;
     // The list filled from and how much of it the rows took: a scan only adds at its end.
     const CTrackList* m_pSource = nullptr;
@@ -148,6 +161,8 @@ private:
         CTrackList m_arrRows;
     };
     static constexpr std::size_t MAX_FILTER_STEPS = 32;
+    // Rows' memory kept beyond twice the rows of the list filled.
+    static constexpr std::size_t KEPT_SPARE_ROWS = 65536;
     std::vector<SFilterStep> m_arrSteps;
     bool m_bMatched = true;
     unsigned m_nRowsVersion = 0;

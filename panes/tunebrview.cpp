@@ -87,7 +87,7 @@ CTunebrView::CTunebrView(CTunebrDoc& doc, CUserSettings& settings, CPaneHost& ho
         });
     m_pSortThread = std::make_unique<CJobThread<SSortJob, CTrackListModel::SSortedRows>>(
         [](SSortJob& job, const std::atomic<bool>& bStop) {
-            return CTrackListModel::SortedRows(job.arrAll, job.shown ? &*job.shown : nullptr,
+            return CTrackListModel::SortedRows(*job.pAll, job.shown ? &*job.shown : nullptr,
                                                job.nSortKey, &bStop);
         },
         [this](std::uint64_t nJob, std::shared_ptr<CTrackListModel::SSortedRows> pSorted) {
@@ -357,7 +357,7 @@ void CTunebrView::SortRows() {
     }
     SSortJob job;
     job.nSortKey = m_nSortKey;
-    job.arrAll = m_pModel->GetAllRows();
+    job.pAll = m_pModel->ShareAllRows();
     if (m_pModel->IsFiltered()) {
         job.shown = m_pModel->GetShownRows();
     }

@@ -161,7 +161,7 @@ private:
     // The rows to sort, copied as the list changes meanwhile; the shown ones when filtered.
     struct SSortJob {
         int nSortKey = 0;
-        CTrackList arrAll;
+        std::shared_ptr<const CTrackList> pAll;
         std::optional<CTrackList> shown;
     };
     std::unique_ptr<CJobThread<SSortJob, CTrackListModel::SSortedRows>> m_pSortThread;
