@@ -17,6 +17,7 @@
 #include "res/strings.h"
 
 #include <QKeyEvent>
+#include <QTimer>
 
 #include <algorithm>
 #include <cstdint>
@@ -199,13 +200,19 @@ void CLeftView::OnInitialUpdate() {
 void CLeftView::OnUpdate(CDocView* /*pSender*/, EHint eHint, CTrackList* /*pTracks*/) {
     switch (eHint) {
     case HINT_REBUILD_BEGIN:
+        ++m_nRebuilds; // a build still to come was of a catalogue that goes
+        m_bBuildPending = false;
         m_host.StartAnimation();
         m_bRebuilding = true;
         ClearTree();
         break;
     case HINT_REBUILD_END:
-        RebuildAndSelectRoot();
-        m_host.StopAnimation();
+        if (m_doc.GetTracks()->size() >= m_nTurnTracks) {
+            BuildInTurns();
+        } else {
+            RebuildAndSelectRoot();
+            m_host.StopAnimation();
+        }
         break;
     case HINT_TRACKS_ADDED:
         AddNewGroups();
@@ -333,10 +340,36 @@ void CLeftView::FillGenreNode(QTreeWidgetItem* pItem) {
                                        LoadIcon(EIcon::Face)));
 }
 
+// The index, the tree and the list each take a large catalogue a while: each gets a turn of the
+// event loop of its own, so that the window answers between them.
+void CLeftView::BuildInTurns() {
+    m_bBuildPending = true;
+    const std::uint64_t nRebuild = m_nRebuilds;
+    QTimer::singleShot(0, this, [this, nRebuild] {
+        if (nRebuild != m_nRebuilds) {
+            return;
+        }
+        ClearTree();
+        BuildTree();
+        QTimer::singleShot(0, this, [this, nRebuild] {
+            if (nRebuild != m_nRebuilds) {
+                return;
+            }
+            m_bBuildPending = false;
+            SelectRoot();
+            m_host.StopAnimation();
+        });
+    });
+}
+
 void CLeftView::RebuildAndSelectRoot() {
     m_bRebuilding = true;
     ClearTree();
     BuildTree();
+    SelectRoot();
+}
+
+void CLeftView::SelectRoot() {
     m_bRebuilding = false;
     // Selecting the root announces its list and status through OnSelectionChanged; when the
     // selection signal was blocked, the status is given here, so that a rebuild ends with it.

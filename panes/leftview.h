@@ -7,6 +7,8 @@
 #include <QString>
 #include <QTreeWidget>
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -40,6 +42,12 @@ public:
 
     void OnUpdate(CDocView* pSender, EHint eHint, CTrackList* pTracks) override;
 
+    // A catalogue of this many tracks or more is shown over turns of the event loop: its tree in
+    // one, the root's list in the next.
+    void SetTurnTracks(std::size_t nTracks) { m_nTurnTracks = nTracks; }
+    static constexpr std::size_t TURN_TRACKS = 100000;
+    bool IsBuildPending() const { return m_bBuildPending; }
+
     // The root's text for a document title (the scanned folder, "" for the file system's root).
     static SRootLabel RootLabel(const std::string& strTitle);
 
@@ -53,7 +61,9 @@ private:
     void AddNewGroups();
     void BuildTree();
     void FillGenreNode(QTreeWidgetItem* pItem);
+    void BuildInTurns();
     void RebuildAndSelectRoot();
+    void SelectRoot();
     void ShowNodeStatus(const QString& strLabel, const CTrackList* pTracks);
     void OnSelectionChanged();
 
@@ -66,6 +76,9 @@ private:
     // Set by each ShowNodeStatus: the status of a large list takes a pass over all its records,
     // which a rebuild makes only once.
     bool m_bStatusShown = false;
+    std::size_t m_nTurnTracks = TURN_TRACKS;
+    bool m_bBuildPending = false;
+    std::uint64_t m_nRebuilds = 0; // the document's rebuilds begun
     // 0 by artist, 1 by genre then artist, anything else the root alone; read at each build.
     int m_nOrganisation;
     QTreeWidgetItem* m_hRoot = nullptr;
