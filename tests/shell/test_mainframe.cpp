@@ -19,6 +19,7 @@
 #include "shell/trackcommands.h"
 #include "tests/support/fakes.h"
 #include "tests/support/fakeshell.h"
+#include "tests/support/programrun.h"
 #include "tests/support/refusingops.h"
 #include "tests/support/scanwait.h"
 #include "tests/support/testfiles.h"
@@ -44,6 +45,7 @@
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTableView>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QToolBar>
 
@@ -52,6 +54,8 @@
 #include <algorithm>
 #include <functional>
 #include <optional>
+#include <string>
+#include <vector>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -1062,6 +1066,50 @@ TEST_F(MainFrame, WhatCannotBeOpenedIsCountedInTheStatusBarUntilTheNextFolder) {
     SelectFirstRow(*pFrame);
     EXPECT_EQ(pFrame->statusBar()->currentMessage(), "");
     EXPECT_EQ(pFrame->GetStatusPanes()->GetPaneText(3), "1 file selected");
+}
+
+// The same count from the window run as a program on files and folders the system itself refuses
+// (mode 000, obeyed also when the tests run as root), at the first reading and at the next, which
+// starts from the kept catalogue.
+TEST(MainFrameProgram, WhatTheSystemRefusesToOpenIsCountedInTheStatusBar) {
+    namespace fs = std::filesystem;
+    CTempDir dir;
+    const fs::path root = dir.Path() / "music";
+    WriteBytes(root / "a.mp3", Audio(300) + MakeTag("Song", "Ann"));
+    WriteBytes(root / "locked.mp3", Audio(300) + MakeTag("Hidden", "Ann"));
+    WriteBytes(root / "Locked" / "inside.mp3", Audio(300));
+    const struct {
+        const char* pszCase;
+        std::vector<const char*> arrLocked; // below the folder read
+        std::string strNotice;
+    } aCases[] = {
+        {"nothing locked", {}, ""},
+        {"a file", {"locked.mp3"}, "1 file(s) or folder(s) could not be opened"},
+        {"a file and a folder",
+         {"locked.mp3", "Locked"},
+         "2 file(s) or folder(s) could not be opened"},
+    };
+    for (const auto& c : aCases) {
+        const QTemporaryDir configDir;
+        for (const char* pszRun : {"first run", "kept catalogue"}) {
+            SCOPED_TRACE(std::string(c.pszCase) + ", " + pszRun);
+            for (const char* pszLocked : c.arrLocked) {
+                fs::permissions(root / pszLocked, fs::perms::none);
+            }
+            const SProgramRun run =
+                RunProgramWithOutput({WINDOW_SHOT_EXE, (dir.Path() / "shot.png").string(),
+                                      root.string(), "--as-read", "--print-status"},
+                                     EOutputTo::Pipe, configDir.path().toStdString(), 0, true);
+            for (const char* pszLocked : c.arrLocked) {
+                fs::permissions(root / pszLocked, fs::perms(0755));
+            }
+            if (run.nExit == RUN_NOT_BOUND_BY_MODES) {
+                GTEST_SKIP() << "root here cannot give up reading every file";
+            }
+            EXPECT_EQ(run.nExit, 0) << run.strErr;
+            EXPECT_EQ(run.strOut, c.strNotice + "\n") << run.strErr;
+        }
+    }
 }
 
 // Rows that are no regular file (a folder named like a track, a link to nothing) stay out of

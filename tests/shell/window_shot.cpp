@@ -3,13 +3,14 @@
 // Draws the main window on a folder into a PNG, for the documentation and for checking the window
 // under a dark palette or a large scale by eye:
 //   window_shot OUT.png FOLDER [--dark] [--points=N] [--as-read] [--filter=TEXT]
-//                       [--no-selection]
+//                       [--no-selection] [--print-status]
 // QT_SCALE_FACTOR=2 doubles the scale; --points=N sets the desktop font's size. The settings are
 // the caller's (point XDG_CONFIG_HOME at a scratch folder). --dark uses the Fusion style with a
 // dark palette, as a dark desktop theme would. --as-read draws the window as the folder's reading
 // left it, before a node or a row is chosen (with the status bar's notices, if any). --filter
 // types TEXT in the filter box before the rows are selected, so that the status bar counts the
 // rows a filter lets through; --no-selection leaves the rows unselected, so that it counts them.
+// --print-status writes the status bar's notice on stdout, for tests of the program as it runs.
 #include "panes/leftview.h"
 #include "panes/tunebrview.h"
 #include "platform/settingsstore.h"
@@ -21,6 +22,7 @@
 
 #include <QApplication>
 #include <QPalette>
+#include <QStatusBar>
 #include <QStyleFactory>
 #include <QTableView>
 #include <QTreeWidget>
@@ -69,18 +71,20 @@ QPalette DarkPalette() {
 int main(int argc, char** argv) {
     if (argc < 3) {
         std::fprintf(stderr, "usage: window_shot OUT.png FOLDER [--dark] [--points=N] [--as-read] "
-                             "[--filter=TEXT] [--no-selection]\n");
+                             "[--filter=TEXT] [--no-selection] [--print-status]\n");
         return 2;
     }
     bool bDark = false;
     bool bAsRead = false;
     bool bSelect = true;
+    bool bPrintStatus = false;
     int nPoints = 0;
     QString strFilter;
     for (int i = 3; i < argc; ++i) {
         bDark = bDark || std::strcmp(argv[i], "--dark") == 0;
         bAsRead = bAsRead || std::strcmp(argv[i], "--as-read") == 0;
         bSelect = bSelect && std::strcmp(argv[i], "--no-selection") != 0;
+        bPrintStatus = bPrintStatus || std::strcmp(argv[i], "--print-status") == 0;
         if (std::strncmp(argv[i], "--points=", 9) == 0) {
             nPoints = std::atoi(argv[i] + 9);
         }
@@ -134,5 +138,8 @@ int main(int argc, char** argv) {
     }
     QApplication::processEvents();
     const bool bSaved = frame.grab().save(QString::fromLocal8Bit(argv[1]));
+    if (bPrintStatus) {
+        std::printf("%s\n", frame.statusBar()->currentMessage().toUtf8().constData());
+    }
     return bSaved ? 0 : 1;
 }
