@@ -22,6 +22,7 @@
 #include <functional>
 #include <iterator>
 #include <string_view>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -183,12 +184,13 @@ public:
         while (!strText.empty() && IsOpen()) {
             const ssize_t nWritten = ::write(m_nFd, strText.data(), strText.size());
             if (nWritten > 0) {
-                m_bTaken = true;
+                m_nWritten += static_cast<std::uint64_t>(nWritten);
                 strText.remove_prefix(static_cast<std::size_t>(nWritten));
             } else if (nWritten < 0 && errno == EINTR) {
                 continue;
             } else {
                 m_nError = nWritten < 0 ? errno : EIO;
+                m_bTaken = m_nError == EPIPE && ReaderTookSome();
             }
         }
         return IsOpen();
@@ -205,8 +207,21 @@ public:
     }
 
 private:
+    // A pipe's reader gone keeps what it left unread in the pipe: bytes the pipe accepted are not
+    // bytes read, and a reader that died before reading any took nothing.
+    bool ReaderTookSome() const {
+        struct stat st {};
+        int nUnread = 0;
+        if (::fstat(m_nFd, &st) == 0 && S_ISFIFO(st.st_mode) &&
+            ::ioctl(m_nFd, FIONREAD, &nUnread) == 0 && nUnread >= 0) {
+            return m_nWritten > static_cast<std::uint64_t>(nUnread);
+        }
+        return m_nWritten > 0;
+    }
+
     int m_nFd;
     int m_nError = 0;
+    std::uint64_t m_nWritten = 0;
     bool m_bTaken = false;
 };
 

@@ -40,7 +40,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
-#include <QLocale>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
@@ -648,8 +647,7 @@ void CMainFrame::EndScan() {
     }
     // Never dropped silently: what could not be opened is missing from the catalogue.
     if (const std::size_t nUnopened = m_pDoc->GetUnopenedCount(); nUnopened > 0) {
-        ShowNotice(LoadQString(IDS_NOT_OPENED)
-                       .arg(QLocale().toString(static_cast<qulonglong>(nUnopened))));
+        ShowNotice(LoadQString(IDS_NOT_OPENED).arg(ToQString(FormatCount(nUnopened))));
     }
 }
 

@@ -24,7 +24,6 @@
 #include "res/strings.h"
 
 #include <QCoreApplication>
-#include <QLocale>
 #include <QMenu>
 #include <QStringList>
 
@@ -42,8 +41,7 @@ QString NotFilesText(const std::vector<std::string>& arrPaths) {
         arrNames.append(DisplayPath(strName));
     }
     if (arrPaths.size() > NAMES_SHOWN) {
-        arrNames.append(QStringLiteral("\u2026 (%1)")
-                            .arg(QLocale().toString(static_cast<qulonglong>(arrPaths.size()))));
+        arrNames.append(QStringLiteral("\u2026 (%1)").arg(ToQString(FormatCount(arrPaths.size()))));
     }
     return LoadQString(IDS_NOT_FILES).arg(arrNames.join(QStringLiteral(", ")));
 }

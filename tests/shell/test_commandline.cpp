@@ -659,6 +659,7 @@ TEST(CommandLine, OutputThatCannotBeWrittenIsAnErrorUnlessTheReaderHadWhatItWant
         {"--tree", EOutputTo::FullDisk, 1, "No space left on device"},
         {"--list", EOutputTo::ClosedPipe, 1, "Broken pipe"},
         {"--tree", EOutputTo::ClosedPipe, 1, "Broken pipe"},
+        {"--list", EOutputTo::UnreadPipe, 1, "Broken pipe"},
         {"--list", EOutputTo::FirstLine, 0, nullptr},
         {"--list", EOutputTo::Pipe, 0, nullptr},
     };

@@ -2,21 +2,27 @@
 // Copyright 2026 Quillon Softs
 // Draws the main window on a folder into a PNG, for the documentation and for checking the window
 // under a dark palette or a large scale by eye:
-//   window_shot OUT.png FOLDER [--dark] [--points=N] [--as-read]
+//   window_shot OUT.png FOLDER [--dark] [--points=N] [--as-read] [--filter=TEXT]
+//                       [--no-selection] [--print-status]
 // QT_SCALE_FACTOR=2 doubles the scale; --points=N sets the desktop font's size. The settings are
 // the caller's (point XDG_CONFIG_HOME at a scratch folder). --dark uses the Fusion style with a
 // dark palette, as a dark desktop theme would. --as-read draws the window as the folder's reading
-// left it, before a node or a row is chosen (with the status bar's notices, if any).
+// left it, before a node or a row is chosen (with the status bar's notices, if any). --filter
+// types TEXT in the filter box before the rows are selected, so that the status bar counts the
+// rows a filter lets through; --no-selection leaves the rows unselected, so that it counts them.
+// --print-status writes the status bar's notice on stdout, for tests of the program as it runs.
 #include "panes/leftview.h"
 #include "panes/tunebrview.h"
 #include "platform/settingsstore.h"
 #include "platform/usersettings.h"
+#include "shell/filterbox.h"
 #include "shell/mainframe.h"
 #include "shell/translations.h"
 #include "tests/support/scanwait.h"
 
 #include <QApplication>
 #include <QPalette>
+#include <QStatusBar>
 #include <QStyleFactory>
 #include <QTableView>
 #include <QTreeWidget>
@@ -24,6 +30,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -63,18 +70,26 @@ QPalette DarkPalette() {
 
 int main(int argc, char** argv) {
     if (argc < 3) {
-        std::fprintf(stderr,
-                     "usage: window_shot OUT.png FOLDER [--dark] [--points=N] [--as-read]\n");
+        std::fprintf(stderr, "usage: window_shot OUT.png FOLDER [--dark] [--points=N] [--as-read] "
+                             "[--filter=TEXT] [--no-selection] [--print-status]\n");
         return 2;
     }
     bool bDark = false;
     bool bAsRead = false;
+    bool bSelect = true;
+    bool bPrintStatus = false;
     int nPoints = 0;
+    QString strFilter;
     for (int i = 3; i < argc; ++i) {
         bDark = bDark || std::strcmp(argv[i], "--dark") == 0;
         bAsRead = bAsRead || std::strcmp(argv[i], "--as-read") == 0;
+        bSelect = bSelect && std::strcmp(argv[i], "--no-selection") != 0;
+        bPrintStatus = bPrintStatus || std::strcmp(argv[i], "--print-status") == 0;
         if (std::strncmp(argv[i], "--points=", 9) == 0) {
             nPoints = std::atoi(argv[i] + 9);
+        }
+        if (std::strncmp(argv[i], "--filter=", 9) == 0) {
+            strFilter = QString::fromLocal8Bit(argv[i] + 9);
         }
     }
     QApplication app(argc, argv);
@@ -107,8 +122,12 @@ int main(int argc, char** argv) {
     QTreeWidgetItem* pRoot = pTree->topLevelItem(0);
     if (!bAsRead && pRoot != nullptr && pRoot->childCount() > 1) {
         pTree->setCurrentItem(pRoot->child(1));
+        if (!strFilter.isEmpty()) {
+            frame.GetFilterBox()->setText(strFilter);
+            QApplication::processEvents();
+        }
         QTableView* pList = frame.GetRightPane()->GetDetailsView();
-        for (const int nRow : {2, 3}) {
+        for (const int nRow : bSelect ? std::vector<int>{2, 3} : std::vector<int>()) {
             pList->selectionModel()->select(pList->model()->index(nRow, 0),
                                             QItemSelectionModel::Select |
                                                 QItemSelectionModel::Rows);
@@ -119,5 +138,8 @@ int main(int argc, char** argv) {
     }
     QApplication::processEvents();
     const bool bSaved = frame.grab().save(QString::fromLocal8Bit(argv[1]));
+    if (bPrintStatus) {
+        std::printf("%s\n", frame.statusBar()->currentMessage().toUtf8().constData());
+    }
     return bSaved ? 0 : 1;
 }

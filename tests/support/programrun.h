@@ -22,6 +22,7 @@ enum class EOutputTo {
     Pipe,       // read whole
     FirstLine,  // the reader closes the pipe after the first line, as head does
     ClosedPipe, // a pipe whose reader is gone before anything is written
+    UnreadPipe, // the reader goes once output has come, having read none of it
     FullDisk,   // /dev/full
 };
 
@@ -90,6 +91,11 @@ inline SProgramRun RunProgramWithOutput(const std::vector<std::string>& arrArgs,
         }
         for (int i = 0; i < 2; ++i) {
             if (aPoll[i].fd < 0 || aPoll[i].revents == 0) {
+                continue;
+            }
+            if (i == 0 && eTo == EOutputTo::UnreadPipe) {
+                ::close(aPoll[i].fd);
+                aPoll[i].fd = -1;
                 continue;
             }
             char aBuffer[65536];
