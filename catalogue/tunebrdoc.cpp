@@ -268,10 +268,10 @@ void CTunebrDoc::KeepCatalogue() {
     auto pKeeping = std::make_shared<SKeeping>();
     m_pKeeping = pKeeping;
     auto fnKeep = [pKeeping, options = m_keptOptions, nReadSince = m_nReadSince,
-                   arrTracks = m_arrTracks, strFolder = m_strKeptFolder,
+                   pTracks = &m_arrTracks, strFolder = m_strKeptFolder,
                    strName = CKeptCatalogue::FileName(m_keptOptions.strFolder)] {
         const std::string strBytes =
-            CKeptCatalogue::Encode(options, nReadSince, arrTracks, &pKeeping->bStop);
+            CKeptCatalogue::Encode(options, nReadSince, *pTracks, &pKeeping->bStop);
         {
             const CMutexLock lock(pKeeping->mutex);
             pKeeping->bReading = false;
@@ -376,7 +376,7 @@ void CTunebrDoc::RebuildIndex() {
         FileInto(&CTunebrDoc::AddToArtistIndex);
         FileInto(&CTunebrDoc::AddToGenreIndex);
     }
-    FinishFiling();
+    FinishGrouping();
     UpdateAllViews(nullptr, HINT_REBUILD_END);
 }
 
@@ -429,25 +429,41 @@ void CTunebrDoc::AddToGenreIndex(CTrackInfo* pTrack) {
     m_genreIndex.GroupToFile(pTrack->GetGenreName())->AddTrack(pTrack);
 }
 
+namespace {
+
+// The lists grow a record at a time, and a large library would keep a third of them unused; but
+// trimming copies a list into new memory, which at a million records takes the window tens of
+// milliseconds for a few hundred kilobytes: a list little too large stays as it is.
+void TrimList(CTrackList& arrTracks) {
+    if (arrTracks.capacity() - arrTracks.size() > arrTracks.capacity() / 8) {
+        arrTracks.shrink_to_fit();
+    }
+}
+
+} // namespace
+
 void CTunebrDoc::FinishFiling() {
+    TrimList(m_arrTracks);
+    FinishGrouping();
+}
+
+void CTunebrDoc::FinishGrouping() {
     m_artistIndex.KeepFiled();
     m_genreIndex.KeepFiled();
     for (const auto& pGenre : m_arrGenres) {
         pGenre->KeepFiled();
     }
-    TrimIndex();
+    TrimGroups();
 }
 
-// The lists grew a record at a time; a large library would keep a third of them unused.
-void CTunebrDoc::TrimIndex() {
-    m_arrTracks.shrink_to_fit();
+void CTunebrDoc::TrimGroups() {
     for (const auto& pArtist : m_arrArtists) {
-        pArtist->m_arrTracks.shrink_to_fit();
+        TrimList(pArtist->m_arrTracks);
     }
     for (const auto& pGenre : m_arrGenres) {
-        pGenre->m_arrTracks.shrink_to_fit();
+        TrimList(pGenre->m_arrTracks);
         for (const auto& pArtist : pGenre->m_arrArtists) {
-            pArtist->m_arrTracks.shrink_to_fit();
+            TrimList(pArtist->m_arrTracks);
         }
     }
 }

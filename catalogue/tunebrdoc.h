@@ -128,12 +128,16 @@ private:
     void LeaveScan();
     void EndScan();
     void AddTrack(CTrackInfo&& track);
-    // Ends filing records into the index: drops the groups left empty, orders the others by their
-    // first record, and trims the lists.
+    // Ends filing records into the catalogue and the index: drops the groups left empty, orders
+    // the others by their first record, and trims the lists.
     void FinishFiling();
-    void TrimIndex();
+    // The same for the index alone, when the records stayed.
+    void FinishGrouping();
+    void TrimGroups();
 
-    CTrackList m_arrTracks; // in scan order
+    // In scan order. The kept catalogue's encoder reads the list itself: nothing changes it
+    // before StopKeeping.
+    CTrackList m_arrTracks;
     std::vector<std::unique_ptr<CArtistEntry>> m_arrArtists;
     std::vector<std::unique_ptr<CGenreEntry>> m_arrGenres;
 
