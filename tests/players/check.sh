@@ -7,8 +7,8 @@
 # root), does each command from the keyboard in the list, and prints what the player plays (read
 # over MPRIS, or its own client where it has no MPRIS) and what it holds after it (MPRIS, its own
 # client, or what it saved on quitting), with PASS or FAIL, as a table. Needs root for apt-get,
-# useradd and the PID namespaces. Screenshots of each case stay in the work folder; every display
-# and lock file taken is freed.
+# useradd and the PID namespaces. Screenshots of each case stay in the work folder; every display,
+# socket and lock file taken is freed.
 #   tests/players/check.sh [BUILD_DIR]
 #   PLAYERS="vlc mpv" CASES="several" tests/players/check.sh [BUILD_DIR]
 # Every case runs in a fresh home, display, bus and PID namespace: players keep their lists from
@@ -427,13 +427,15 @@ run_case() { # PLAYER CASE WORK EXE
     player=$1 case=$2 work=$3 exe=$4
     export XDG_CONFIG_HOME=$HOME/.config XDG_DATA_HOME=$HOME/.local/share \
         XDG_CACHE_HOME=$HOME/.cache XDG_RUNTIME_DIR=$HOME/runtime \
-        XDG_CONFIG_DIRS=/etc/xdg XDG_DATA_DIRS=/usr/share SDL_AUDIODRIVER=dummy
+        XDG_CONFIG_DIRS=/etc/xdg XDG_DATA_DIRS=/usr/share SDL_AUDIODRIVER=dummy TMPDIR=$HOME/tmp
     unset PULSE_SERVER
     # Players started by D-Bus activation get the bus's environment, as on a desktop session:
     # without the runtime folder they could not reach the sound server.
     dbus-update-activation-environment XDG_CONFIG_HOME XDG_DATA_HOME XDG_CACHE_HOME \
-        XDG_RUNTIME_DIR XDG_CONFIG_DIRS XDG_DATA_DIRS SDL_AUDIODRIVER HOME DISPLAY
-    mkdir -p -m 700 "$XDG_RUNTIME_DIR"
+        XDG_RUNTIME_DIR XDG_CONFIG_DIRS XDG_DATA_DIRS SDL_AUDIODRIVER TMPDIR HOME DISPLAY
+    # The single-instance lock files of Clementine and SMPlayer go to the temporary folder: in
+    # the shared one they would outlive the check.
+    mkdir -p -m 700 "$XDG_RUNTIME_DIR" "$TMPDIR"
     mkdir -p "$XDG_CONFIG_HOME/vlc" "$XDG_CONFIG_HOME/mpv" "$XDG_CONFIG_HOME/quodlibet" \
         "$XDG_DATA_HOME" "$HOME/Music"
     entry=$(entry_of "$player")
@@ -512,7 +514,10 @@ run_case() { # PLAYER CASE WORK EXE
         sleep 0.5
     done
     note=""
-    [ -n "$(others)" ] && note="player did not quit: killed;"
+    left=$(others)
+    [ -n "$left" ] &&
+        note="left running, killed: $(for p in $left; do cat "/proc/$p/comm"; done 2> /dev/null |
+            sort -u | paste -sd ,);"
     lines+=$'\n'$(read_after_quit | decode)
     held=$(held_names "$lines")
     playing=$(grep '^playing ' <<< "$lines" | head -1 | sed 's/^playing //')
@@ -577,11 +582,12 @@ work=$(mktemp -d /tmp/tbplayers.XXXXXX)
 chmod 755 "$work"
 mkdir "$work/music" "$work/shots"
 # Two minutes of silent MP3 frames each, so that no player reaches the end during a case, with
-# a tag whose title is the file's name.
+# a tag whose title is the file's name, in ID3v1's Latin-1: VLC's and Parole's lists are read
+# back through the titles.
 for name in "${names[@]}" "${others[@]}"; do
     /usr/bin/python3 -c 'import sys
 frame = b"\xff\xfb\x90\x64" + bytes(413)
-tag = b"TAG" + b"".join(s.encode().ljust(n, b" ") for s, n in
+tag = b"TAG" + b"".join(s.encode("latin-1").ljust(n, b" ") for s, n in
       ((sys.argv[1], 30), ("Check", 30), ("Players", 30), ("2026", 4), ("", 30))) + b"\xff"
 sys.stdout.buffer.write(frame * 4600 + tag)' "$name" > "$work/music/$name"
 done
@@ -613,6 +619,14 @@ for player in $players; do
             su "$user" -s /bin/bash -c "HOME='$home' bash '$self' --display '$player' '$c' '$work' '$exe'" \
             2> /dev/null | grep -E '^(PASS|FAIL)' | tail -1)
         free_display "$home"
+        # What the case's programs left of their sockets and lock files, whether they ended or
+        # were killed; logs and screenshots stay.
+        find "$home" \( -type s -o -type p -o \( ! -type d \( -name '*lock*' -o -name '*.pid' -o \
+            -path '*/pulse/pid' \) \) \) -delete 2> /dev/null
+        # SMPlayer makes its screenshots folder in /tmp whatever TMPDIR says; the user is the
+        # check's own, so what it left there empty, or as a socket or lock, is this case's.
+        find /tmp -mindepth 1 -maxdepth 1 -user "$user" \( -type s -o -type p -o -name '*lock*' -o \
+            -type d -empty \) -delete 2> /dev/null
         [ -n "$out" ] || out="FAIL|||no result (timed out)"
         IFS='|' read -r result playing held note <<< "$out"
         if [ "$result" = PASS ]; then
