@@ -432,10 +432,14 @@ void CTunebrDoc::AddToGenreIndex(CTrackInfo* pTrack) {
 namespace {
 
 // The lists grow a record at a time, and a large library would keep a third of them unused; but
-// trimming copies a list into new memory, which at a million records takes the window tens of
-// milliseconds for a few hundred kilobytes: a list little too large stays as it is.
+// trimming copies a list into new memory, which for the record list of a million files takes the
+// window tens of milliseconds to free a few hundred kilobytes, and for the hundred thousand lists
+// of its groups as long again to free a few bytes each: only a list with much room unused is
+// trimmed.
 void TrimList(CTrackList& arrTracks) {
-    if (arrTracks.capacity() - arrTracks.size() > arrTracks.capacity() / 8) {
+    constexpr std::size_t SMALL_ROOM = 512; // records
+    const std::size_t nUnused = arrTracks.capacity() - arrTracks.size();
+    if (nUnused > SMALL_ROOM && nUnused > arrTracks.capacity() / 8) {
         arrTracks.shrink_to_fit();
     }
 }
