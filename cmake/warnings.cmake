@@ -13,3 +13,9 @@ target_compile_definitions(tunebr_warnings INTERFACE QT_NO_KEYWORDS)
 if(DEFINED ENV{CI} AND NOT TUNEBR_SANITIZE AND NOT TUNEBR_SANITIZE_THREAD)
     target_compile_options(tunebr_warnings INTERFACE -Werror)
 endif()
+
+# The window's layers never turn a C string into a QString unseen, which would guess its
+# encoding: each text says what it is (QStringLiteral, LoadQString, ToQString). Tests and tools
+# make their texts freely.
+add_library(tunebr_explicit_texts INTERFACE)
+target_compile_definitions(tunebr_explicit_texts INTERFACE QT_NO_CAST_FROM_ASCII)
