@@ -17,9 +17,9 @@
 #include "shell/mainframe.h"
 #include "shell/statuspanes.h"
 #include "shell/trackcommands.h"
+#include "tests/support/fakefileops.h"
 #include "tests/support/fakes.h"
 #include "tests/support/fakeshell.h"
-#include "tests/support/refusingops.h"
 #include "tests/support/scanwait.h"
 #include "tests/support/testfiles.h"
 #include "tests/support/writewait.h"
@@ -1035,7 +1035,8 @@ TEST_F(MainFrame, WhatCannotBeOpenedIsCountedInTheStatusBarUntilTheNextFolder) {
     for (const char* pszName : {"denied.mp3", "io.mp3", "deniedFolder/d.mp3", "gone.mp3"}) {
         WriteBytes(m_library.Path() / pszName, Audio(500));
     }
-    CRefusingOps ops;
+    CFakeFileOps ops;
+    RefuseOpensByName(ops);
     m_seams.pFileOps = &ops;
     const auto pFrame = OpenWindow();
     const struct {

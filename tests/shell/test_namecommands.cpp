@@ -3,7 +3,7 @@
 #include "actions/nameformatdialog.h"
 #include "catalogue/trackinfo.h"
 #include "platform/settingsstore.h"
-#include "tests/support/slowops.h"
+#include "tests/support/fakefileops.h"
 #include "tests/support/testfiles.h"
 #include "tests/support/trackcommandstest.h"
 #include "tests/support/writewait.h"
@@ -285,8 +285,8 @@ TEST_F(NameCommands, TheFormatsUsedAreRememberedPerDialog) {
 // shown.
 TEST_F(NameCommands, ARenamePreviewNeverHoldsTheWindow) {
     Lay({{"one.mp3", Tagged("Song", "Band", 1)}});
-    CSlowOps& ops = CSlowOps::Instance();
-    ops.SetStalled(true);
+    CFakeFileOps& ops = CFakeFileOps::Lasting(); // a preview left behind may use it after the test
+    ops.Stall({EFileOp::OpenAt, EFileOp::Lstat});
     CNameFormatDialog dialog(nullptr, CNameFormatDialog::EMode::RenameFromTags, *m_doc.GetTracks(),
                              m_doc.GetTagCodec(), ops, "%t");
     QPushButton* pOk = dialog.GetButtons()->button(QDialogButtonBox::Ok);
@@ -297,7 +297,7 @@ TEST_F(NameCommands, ARenamePreviewNeverHoldsTheWindow) {
         EXPECT_TRUE(dialog.IsPreviewPending());
         EXPECT_FALSE(pOk->isEnabled());
     }
-    ops.SetStalled(false);
+    ops.Stall({});
     EXPECT_EQ(PreviewOf(dialog), (std::vector<SRow>{{"one.mp3", "Band - Song.mp3", ""}}));
     EXPECT_TRUE(pOk->isEnabled());
     ops.Reset();

@@ -17,9 +17,9 @@
 #include "shell/mainframe.h"
 #include "shell/optionsheet.h"
 #include "shell/statuspanes.h"
+#include "tests/support/fakefileops.h"
 #include "tests/support/fakes.h"
 #include "tests/support/scanwait.h"
-#include "tests/support/slowops.h"
 #include "tests/support/testfiles.h"
 #include "tests/support/treechanges.h"
 
@@ -67,19 +67,32 @@ protected:
         EXPECT_TRUE(WaitForFolder(*m_pFrame));
     }
     ~ScanWindow() override {
-        Ops().m_bSlow = false;
-        Ops().SetStalled(false);
+        SetSlow(false);
+        SetStalled(false);
         if (m_pFrame) {
             EXPECT_TRUE(WaitForFolder(*m_pFrame));
         }
     }
 
-    static CSlowOps& Ops() { return CSlowOps::Instance(); }
+    static CFakeFileOps& Ops() { return CFakeFileOps::Lasting(); }
+    // Opens one at a time with a wait each, as on a slow share, so that a scan lasts long enough
+    // to act during it.
+    static void SetSlow(bool bSlow) {
+        Ops().SetDelay(EFileOp::OpenAt, std::chrono::milliseconds(bSlow ? 10 : 0), true);
+    }
+    // A share that stopped answering holds opens and looks at names.
+    static void SetStalled(bool bStall) {
+        if (bStall) {
+            Ops().Stall({EFileOp::OpenAt, EFileOp::Lstat});
+        } else {
+            Ops().Stall({});
+        }
+    }
     const CTunebrDoc& Doc() const { return m_pFrame->GetDocument(); }
 
     // Starts a slow scan of the library and lets the window run until fnUntil holds.
     void ScanSlowlyUntil(const std::function<bool()>& fnUntil) {
-        Ops().m_bSlow = true;
+        SetSlow(true);
         m_pFrame->OpenAddress(m_library.Str());
         EXPECT_TRUE(Doc().IsScanning());
         const QDeadlineTimer deadline(20000);
@@ -203,14 +216,14 @@ TEST_F(ScanWindow, InputIsTakenAndEachWayOfStoppingKeepsWhatWasRead) {
         EXPECT_EQ(m_pFrame->GetActiveView(), m_pFrame->GetRightPane());
         way.fnStop();
         ExpectStoppedScan();
-        Ops().m_bSlow = false;
+        SetSlow(false);
     }
 }
 
 TEST_F(ScanWindow, AnotherFolderOpenedDuringAScanReplacesIt) {
     ScanSlowlyUntil([this] { return Tracks() > 0; });
     m_pFrame->OpenAddress(m_other.Str());
-    Ops().m_bSlow = false;
+    SetSlow(false);
     ASSERT_TRUE(WaitForFolder(*m_pFrame));
     EXPECT_EQ(Doc().GetTitle(), m_other.Str());
     EXPECT_FALSE(Doc().WasScanStopped());
@@ -223,24 +236,24 @@ TEST_F(ScanWindow, AnotherFolderOpenedDuringAScanReplacesIt) {
 // A share that stops answering holds a scan's thread in the kernel; the window never waits for
 // it: Escape frees it, another folder opens, the window closes, while the stall lasts.
 TEST_F(ScanWindow, AStalledFileSystemNeverHoldsTheWindow) {
-    Ops().SetStalled(true);
+    SetStalled(true);
     ScanSlowlyUntil([] { return Ops().IsAnyoneStalled(); });
     QTest::keyClick(m_pFrame->windowHandle(), Qt::Key_Escape);
     ExpectStoppedScan();
 
-    Ops().SetStalled(false);
+    SetStalled(false);
     m_pFrame->OpenAddress(m_other.Str());
     ASSERT_TRUE(WaitForFolder(*m_pFrame));
     EXPECT_EQ(Tracks(), 1u);
 
-    Ops().SetStalled(true);
+    SetStalled(true);
     ScanSlowlyUntil([] { return Ops().IsAnyoneStalled(); });
     const auto tStart = std::chrono::steady_clock::now();
     m_pFrame->close();
     m_pFrame.reset();
     EXPECT_LT(std::chrono::steady_clock::now() - tStart, std::chrono::seconds(1));
     EXPECT_EQ(StoredFolder(), m_library.Str());
-    Ops().SetStalled(false);
+    SetStalled(false);
 }
 
 // Reading the tracks goes on while the user looks at them: what only reads them (play, copy)
@@ -266,7 +279,7 @@ TEST_F(ScanWindow, CommandsThatReplaceTracksWaitForTheScan) {
     QTest::keyClick(pList, Qt::Key_Return);
     EXPECT_TRUE(m_modals.Done());
 
-    Ops().m_bSlow = false;
+    SetSlow(false);
     ASSERT_TRUE(WaitForFolder(*m_pFrame));
     pList->selectionModel()->select(pList->model()->index(0, 0),
                                     QItemSelectionModel::ClearAndSelect |
