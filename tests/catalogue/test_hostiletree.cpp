@@ -190,14 +190,14 @@ TEST(HostileTree, FilesThatVanishOrBecomeFoldersBetweenListingAndOpen) {
     racingOps.Before(EFileOp::OpenAt, [](const SFileCall& call) {
         const std::string strName = call.pszPath;
         if (strName == "vanishes.mp3") {
-            ::unlinkat(call.nDirFd, call.pszPath, 0);
+            ::unlinkat(call.nFd, call.pszPath, 0);
         } else if (strName == "becomes-folder.mp3") {
-            ::unlinkat(call.nDirFd, call.pszPath, 0);
-            ::mkdirat(call.nDirFd, call.pszPath, 0755);
-            WriteBytesAt(call.nDirFd, (strName + "/inner.mp3").c_str(), Audio(300));
+            ::unlinkat(call.nFd, call.pszPath, 0);
+            ::mkdirat(call.nFd, call.pszPath, 0755);
+            WriteBytesAt(call.nFd, (strName + "/inner.mp3").c_str(), Audio(300));
         } else if (strName == "replaced.mp3") {
-            ::unlinkat(call.nDirFd, call.pszPath, 0);
-            WriteBytesAt(call.nDirFd, call.pszPath, Audio(50)); // now too short for a tag
+            ::unlinkat(call.nFd, call.pszPath, 0);
+            WriteBytesAt(call.nFd, call.pszPath, Audio(50)); // now too short for a tag
         }
     });
     CTempDir dir;
@@ -273,7 +273,7 @@ TEST(HostileTree, WhatCannotBeOpenedIsCountedAndFewDescriptorsOnASlowShareLoseNo
         }
         CFakeFileOps ops;
         RefuseOpensByName(ops);
-        ops.SetDelay(EFileOp::Pread, std::chrono::milliseconds(c.nDelayMs));
+        ops.SetDelay(EFileOp::Pread, c.nDelayMs);
         int nExit = -1;
         EXPECT_EQ(ScanInChild(dir.Str(), false, c.nMaxFiles, &nExit, ops), arrExpected);
         EXPECT_EQ(nExit, 0);

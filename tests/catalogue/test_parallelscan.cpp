@@ -109,16 +109,16 @@ void RaceOpens(CFakeFileOps& ops, unsigned nSeed) {
         const std::size_t nHash = std::hash<std::string>()(call.pszPath) ^ nSeed;
         switch (nHash % 6) {
         case 0:
-            ::unlinkat(call.nDirFd, call.pszPath, 0);
+            ::unlinkat(call.nFd, call.pszPath, 0);
             break;
         case 1:
-            if (::unlinkat(call.nDirFd, call.pszPath, 0) == 0) {
-                ::mkdirat(call.nDirFd, call.pszPath, 0755);
+            if (::unlinkat(call.nFd, call.pszPath, 0) == 0) {
+                ::mkdirat(call.nFd, call.pszPath, 0755);
             }
             break;
         case 2:
-            if (::unlinkat(call.nDirFd, call.pszPath, 0) == 0) {
-                WriteBytesAt(call.nDirFd, call.pszPath, Audio(50));
+            if (::unlinkat(call.nFd, call.pszPath, 0) == 0) {
+                WriteBytesAt(call.nFd, call.pszPath, Audio(50));
             }
             break;
         default:
@@ -167,7 +167,7 @@ void ActAsChangingShare(CFakeFileOps& ops, unsigned nSeed, const std::string& st
     const auto sleep = [](int nMilliseconds) {
         std::this_thread::sleep_for(std::chrono::milliseconds(nMilliseconds));
     };
-    ops.SetDelay(EFileOp::ListFolder, std::chrono::milliseconds(1));
+    ops.SetDelay(EFileOp::ListFolder, 1);
     ops.Around(EFileOp::OpenFolderAt, [=](SFileCall& call, const CFakeFileOps::FnGoOn& fnGoOn) {
         const std::size_t nChoice = call.pszPath[0] == '/' ? SIZE_MAX : pick(call, 9);
         if (nChoice == 1) {
@@ -292,7 +292,7 @@ TEST(ParallelScan, ReaderPoolGrowsOnlyWhileReadsWait) {
     }
     CFileOps fastOps;
     CFakeFileOps slowOps; // as on a slow disk
-    slowOps.SetDelay(EFileOp::OpenAt, std::chrono::milliseconds(2));
+    slowOps.SetDelay(EFileOp::OpenAt, 2);
     const struct {
         CFileOps* pOps;
         bool bGrows;
@@ -346,7 +346,7 @@ TEST(ParallelScan, ListersStartOnlyWhileListingsWaitAndKeepTheWalkOrder) {
     MakeTree(dir.Path(), 5, 600);
     CFileOps fastOps;
     CFakeFileOps slowOps; // as on a file server
-    slowOps.SetDelay(EFileOp::OpenFolderAt, std::chrono::milliseconds(15));
+    slowOps.SetDelay(EFileOp::OpenFolderAt, 15);
     CPathSink sequential;
     CFolderWalk(sequential, "*.mp3", 0, fastOps).Walk(dir.Str(), dir.Str().c_str());
     ASSERT_GT(sequential.m_arrPaths.size(), 300u);
@@ -379,9 +379,9 @@ TEST(ParallelScan, ThreadsThatCannotStartLeaveTheirWorkToTheOthers) {
     CFolderWalk(sequential, "*.mp3", 0, fastOps).Walk(dir.Str(), dir.Str().c_str());
     ASSERT_GT(sequential.m_arrPaths.size(), 300u);
     CFakeFileOps slowFiles;
-    slowFiles.SetDelay(EFileOp::OpenAt, std::chrono::milliseconds(2));
+    slowFiles.SetDelay(EFileOp::OpenAt, 2);
     CFakeFileOps slowFolders;
-    slowFolders.SetDelay(EFileOp::OpenFolderAt, std::chrono::milliseconds(15));
+    slowFolders.SetDelay(EFileOp::OpenFolderAt, 15);
     const struct {
         std::size_t nAllowed;
         CFileOps* pOps;
@@ -427,9 +427,9 @@ TEST(ParallelScan, StoppedScanKeepsTheFilesReadSoFarInOrderAndIndexed) {
     MakeTree(dir.Path(), 11, 800);
     const SScanResult whole = Scan(dir.Str(), 4);
     CFakeFileOps slowFiles;
-    slowFiles.SetDelay(EFileOp::OpenAt, std::chrono::milliseconds(2));
+    slowFiles.SetDelay(EFileOp::OpenAt, 2);
     CFakeFileOps slowFolders;
-    slowFolders.SetDelay(EFileOp::OpenFolderAt, std::chrono::milliseconds(15));
+    slowFolders.SetDelay(EFileOp::OpenFolderAt, 15);
     const struct {
         std::size_t nReaders;
         CFileOps* pOps;
@@ -470,10 +470,10 @@ TEST(ParallelScan, SlowReadsAndListingsStillLetTheWalkReportProgress) {
     CTempDir dir;
     MakeTree(dir.Path(), 3, 300);
     CFakeFileOps slowReads;
-    slowReads.SetDelay(EFileOp::OpenAt, std::chrono::milliseconds(2));
+    slowReads.SetDelay(EFileOp::OpenAt, 2);
     // A folder listing that takes long, as a folder of tens of thousands of files on a slow share.
     CFakeFileOps slowListings;
-    slowListings.SetDelay(EFileOp::ListFolder, std::chrono::milliseconds(200));
+    slowListings.SetDelay(EFileOp::ListFolder, 200);
     const struct {
         std::size_t nReaders;
         CFileOps* pOps;

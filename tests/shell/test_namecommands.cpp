@@ -286,7 +286,8 @@ TEST_F(NameCommands, TheFormatsUsedAreRememberedPerDialog) {
 TEST_F(NameCommands, ARenamePreviewNeverHoldsTheWindow) {
     Lay({{"one.mp3", Tagged("Song", "Band", 1)}});
     CFakeFileOps& ops = CFakeFileOps::Lasting(); // a preview left behind may use it after the test
-    ops.Stall({EFileOp::OpenAt, EFileOp::Lstat});
+    ops.HoldWhileStalled({EFileOp::OpenAt, EFileOp::Lstat});
+    ops.SetStalled(true);
     CNameFormatDialog dialog(nullptr, CNameFormatDialog::EMode::RenameFromTags, *m_doc.GetTracks(),
                              m_doc.GetTagCodec(), ops, "%t");
     QPushButton* pOk = dialog.GetButtons()->button(QDialogButtonBox::Ok);
@@ -297,7 +298,7 @@ TEST_F(NameCommands, ARenamePreviewNeverHoldsTheWindow) {
         EXPECT_TRUE(dialog.IsPreviewPending());
         EXPECT_FALSE(pOk->isEnabled());
     }
-    ops.Stall({});
+    ops.SetStalled(false);
     EXPECT_EQ(PreviewOf(dialog), (std::vector<SRow>{{"one.mp3", "Band - Song.mp3", ""}}));
     EXPECT_TRUE(pOk->isEnabled());
     ops.Reset();

@@ -52,6 +52,7 @@ constexpr int FILES = 400;
 class ScanWindow : public ::testing::Test {
 protected:
     ScanWindow() {
+        Ops().HoldWhileStalled({EFileOp::OpenAt, EFileOp::Lstat}); // as a share that stopped
         for (int i = 0; i < FILES; ++i) {
             WriteBytes(m_library.Path() / ("d" + std::to_string(i % 20)) /
                            ("t" + std::to_string(i) + ".mp3"),
@@ -68,26 +69,17 @@ protected:
     }
     ~ScanWindow() override {
         SetSlow(false);
-        SetStalled(false);
+        Ops().SetStalled(false);
         if (m_pFrame) {
             EXPECT_TRUE(WaitForFolder(*m_pFrame));
         }
     }
 
+    // A scan left behind on a stall may use it after its test.
     static CFakeFileOps& Ops() { return CFakeFileOps::Lasting(); }
     // Opens one at a time with a wait each, as on a slow share, so that a scan lasts long enough
     // to act during it.
-    static void SetSlow(bool bSlow) {
-        Ops().SetDelay(EFileOp::OpenAt, std::chrono::milliseconds(bSlow ? 10 : 0), true);
-    }
-    // A share that stopped answering holds opens and looks at names.
-    static void SetStalled(bool bStall) {
-        if (bStall) {
-            Ops().Stall({EFileOp::OpenAt, EFileOp::Lstat});
-        } else {
-            Ops().Stall({});
-        }
-    }
+    static void SetSlow(bool bSlow) { Ops().SetDelay(EFileOp::OpenAt, bSlow ? 10 : 0, true); }
     const CTunebrDoc& Doc() const { return m_pFrame->GetDocument(); }
 
     // Starts a slow scan of the library and lets the window run until fnUntil holds.
@@ -236,24 +228,24 @@ TEST_F(ScanWindow, AnotherFolderOpenedDuringAScanReplacesIt) {
 // A share that stops answering holds a scan's thread in the kernel; the window never waits for
 // it: Escape frees it, another folder opens, the window closes, while the stall lasts.
 TEST_F(ScanWindow, AStalledFileSystemNeverHoldsTheWindow) {
-    SetStalled(true);
+    Ops().SetStalled(true);
     ScanSlowlyUntil([] { return Ops().IsAnyoneStalled(); });
     QTest::keyClick(m_pFrame->windowHandle(), Qt::Key_Escape);
     ExpectStoppedScan();
 
-    SetStalled(false);
+    Ops().SetStalled(false);
     m_pFrame->OpenAddress(m_other.Str());
     ASSERT_TRUE(WaitForFolder(*m_pFrame));
     EXPECT_EQ(Tracks(), 1u);
 
-    SetStalled(true);
+    Ops().SetStalled(true);
     ScanSlowlyUntil([] { return Ops().IsAnyoneStalled(); });
     const auto tStart = std::chrono::steady_clock::now();
     m_pFrame->close();
     m_pFrame.reset();
     EXPECT_LT(std::chrono::steady_clock::now() - tStart, std::chrono::seconds(1));
     EXPECT_EQ(StoredFolder(), m_library.Str());
-    SetStalled(false);
+    Ops().SetStalled(false);
 }
 
 // Reading the tracks goes on while the user looks at them: what only reads them (play, copy)

@@ -37,7 +37,6 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <functional>
 #include <set>
 #include <string>
@@ -92,24 +91,12 @@ protected:
 
     // A job left behind on a stall may use it after its test.
     static CFakeFileOps& Ops() { return CFakeFileOps::Lasting(); }
-    // Back to the system's calls, noting the path of each write begun.
+    // Back to the system's calls, noting the path of each write begun; a stall holds opens and
+    // looks at names.
     static void ResetOps() {
         Ops().Reset();
         Ops().Record(EFileOp::Pwrite);
-    }
-    // Each write after a wait of its own, as on a slow share.
-    static void SetWriteDelay(int nMilliseconds) {
-        Ops().SetDelay(EFileOp::Pwrite, std::chrono::milliseconds(nMilliseconds));
-    }
-    // A share that stopped answering holds opens and looks at names, and writes when asked.
-    static void SetStalled(bool bStall, bool bWritesToo = false) {
-        if (!bStall) {
-            Ops().Stall({});
-        } else if (bWritesToo) {
-            Ops().Stall({EFileOp::OpenAt, EFileOp::Lstat, EFileOp::Pwrite});
-        } else {
-            Ops().Stall({EFileOp::OpenAt, EFileOp::Lstat});
-        }
+        Ops().HoldWhileStalled({EFileOp::OpenAt, EFileOp::Lstat});
     }
     CTrackCommands& Commands() { return m_pFrame->GetTrackCommands(); }
     // As a user does once the editor has closed: the window is active again, Escape reaches it.
@@ -251,9 +238,9 @@ TEST_F(TrackCommandsWriting, TheWindowRunsOnAndTheRowsFollowTheFilesWritten) {
         if (c.fnBefore) {
             c.fnBefore();
         }
-        SetWriteDelay(3);
+        Ops().SetDelay(EFileOp::Pwrite, 3);
         const SWindowLog log = RunWrite(c.fnStart, c.nColumn, c.strWritten);
-        SetWriteDelay(0);
+        Ops().SetDelay(EFileOp::Pwrite, 0);
 
         EXPECT_LT(log.nLongestGap, 200 * PACE_SCALE) << "the window stood still";
         // Some rows showed the new value while others still showed the old one.
@@ -303,10 +290,10 @@ TEST_F(TrackCommandsWriting, CancelHalfwayStopsAfterTheFileBeingWritten) {
         if (c.bUndo) {
             Edit(TypeYear);
             ASSERT_TRUE(WaitForWrite(&Commands()));
-            SetWriteDelay(3);
+            Ops().SetDelay(EFileOp::Pwrite, 3);
             m_pFrame->GetAction(ID_EDIT_UNDO)->trigger();
         } else {
-            SetWriteDelay(3);
+            Ops().SetDelay(EFileOp::Pwrite, 3);
             Edit(TypeYear);
         }
         ASSERT_TRUE(WaitUntil([this] { return Commands().GetWriteRun()->GetDoneCount() >= 30; }));
@@ -317,7 +304,7 @@ TEST_F(TrackCommandsWriting, CancelHalfwayStopsAfterTheFileBeingWritten) {
             m_pFrame->GetWriteProgress()->GetCancelButton()->click();
         }
         ASSERT_TRUE(WaitForWrite(&Commands()));
-        SetWriteDelay(0);
+        Ops().SetDelay(EFileOp::Pwrite, 0);
         EXPECT_FALSE(m_pFrame->GetStopAction()->isEnabled());
 
         // The edit writes from the top row down, the undo from the bottom up.
@@ -388,7 +375,7 @@ TEST_F(TrackCommandsWriting, ACloseLetsTheFileBeingWrittenFinish) {
         }
         ASSERT_TRUE(WaitForScan(m_pFrame->GetDocument()));
         m_pFrame->GetRightPane()->GetDetailsView()->selectAll();
-        SetWriteDelay(60);
+        Ops().SetDelay(EFileOp::Pwrite, 60);
         Edit(TypeYear);
         // In the middle of a file: its first write begun, its second not; a stall then holds
         // the second.
@@ -397,7 +384,10 @@ TEST_F(TrackCommandsWriting, ACloseLetsTheFileBeingWrittenFinish) {
             return nWrites >= 5 && nWrites % 2 == 1;
         }));
         const std::string strInWrite = Ops().GetRecorded().back();
-        SetStalled(c.bStall, true);
+        if (c.bStall) {
+            Ops().HoldWhileStalled({EFileOp::Pwrite}); // writes too
+        }
+        Ops().SetStalled(c.bStall);
 
         QElapsedTimer clock;
         clock.start();
@@ -405,7 +395,7 @@ TEST_F(TrackCommandsWriting, ACloseLetsTheFileBeingWrittenFinish) {
         m_pFrame.reset();
         EXPECT_LT(clock.elapsed(), c.nLimitMs);
         EXPECT_EQ(m_store.ReadPath(CUserSettings::SECTION_MP3, "FilePath", ""), m_library.Str());
-        SetStalled(false); // the thread left behind finishes its file, and no other
+        Ops().SetStalled(false); // the thread left behind finishes its file, and no other
         const auto fnWritten = [&] {
             int nWritten = 0;
             for (int i = 0; i < FILES; ++i) {
@@ -459,7 +449,7 @@ TEST_F(TrackCommandsWriting, TheEditorOpensWhenTheFileIsReadOrNotAtAllIfCancelle
         QTimer tick;
         QObject::connect(&tick, &QTimer::timeout, [&nTicks] { ++nTicks; });
         tick.start(10);
-        SetStalled(c.bStall);
+        Ops().SetStalled(c.bStall);
         m_pFrame->GetAction(ID_PROPERTIES)->trigger();
         EXPECT_FALSE(m_pFrame->GetAction(ID_PROPERTIES)->isEnabled());
         if (c.eCancel == ECancel::Escape) {
@@ -478,28 +468,28 @@ TEST_F(TrackCommandsWriting, TheEditorOpensWhenTheFileIsReadOrNotAtAllIfCancelle
             if (bCancel) {
                 pDialog->findChild<QPushButton*>()->click();
             } else {
-                SetStalled(false);
+                Ops().SetStalled(false);
             }
         }
         ASSERT_TRUE(WaitForWrite(&Commands()));
         EXPECT_EQ(bOpened, !bCancel);
         EXPECT_EQ(QApplication::overrideCursor(), nullptr);
         EXPECT_TRUE(m_pFrame->GetAction(ID_PROPERTIES)->isEnabled());
-        SetStalled(false);
+        Ops().SetStalled(false);
     }
 }
 
 // A folder read again during a write replaces the records the write started with: the write
 // goes on to the files, and leaves the new catalogue to what the scan read.
 TEST_F(TrackCommandsWriting, AScanDuringAWriteIsAllowedAndTheNewRecordsAreLeftAlone) {
-    SetWriteDelay(3);
+    Ops().SetDelay(EFileOp::Pwrite, 3);
     Edit(TypeYear);
     ASSERT_TRUE(WaitUntil([this] { return Commands().GetWriteRun()->GetDoneCount() >= 20; }));
     EXPECT_TRUE(m_pFrame->GetAction(ID_VIEW_REFRESH)->isEnabled());
     m_pFrame->GetAction(ID_VIEW_REFRESH)->trigger();
     ASSERT_TRUE(WaitForWrite(&Commands()));
     ASSERT_TRUE(WaitForScan(m_pFrame->GetDocument()));
-    SetWriteDelay(0);
+    Ops().SetDelay(EFileOp::Pwrite, 0);
     ExpectFiles([](int i) { return Edited(i, "1998", "Note"); }, "written");
     EXPECT_EQ(m_pFrame->GetDocument().GetTracks()->size(), static_cast<std::size_t>(FILES));
     EXPECT_EQ(m_pFrame->GetAction(ID_EDIT_UNDO)->text(), "&Undo tag edit of 120 files");
