@@ -8,8 +8,8 @@
 #include "catalogue/trackinfo.h"
 #include "catalogue/tunebrdoc.h"
 #include "hostiletree.h"
+#include "tests/support/fakefileops.h"
 #include "tests/support/fakes.h"
-#include "tests/support/refusingops.h"
 
 #include <gtest/gtest.h>
 
@@ -186,23 +186,20 @@ TEST(HostileTree, TwoHundredThousandEntriesInOneFolder) {
 
 TEST(HostileTree, FilesThatVanishOrBecomeFoldersBetweenListingAndOpen) {
     // Changes the tree at the moment the scan opens a file, after it listed the folder.
-    class CRacingOps final : public CFileOps {
-    public:
-        int OpenAt(int nDirFd, const char* pszPath, int nFlags) override {
-            const std::string strName = pszPath;
-            if (strName == "vanishes.mp3") {
-                ::unlinkat(nDirFd, pszPath, 0);
-            } else if (strName == "becomes-folder.mp3") {
-                ::unlinkat(nDirFd, pszPath, 0);
-                ::mkdirat(nDirFd, pszPath, 0755);
-                WriteBytesAt(nDirFd, (strName + "/inner.mp3").c_str(), Audio(300));
-            } else if (strName == "replaced.mp3") {
-                ::unlinkat(nDirFd, pszPath, 0);
-                WriteBytesAt(nDirFd, pszPath, Audio(50)); // now too short for a tag
-            }
-            return CFileOps::OpenAt(nDirFd, pszPath, nFlags);
+    CFakeFileOps racingOps;
+    racingOps.Before(EFileOp::OpenAt, [](const SFileCall& call) {
+        const std::string strName = call.pszPath;
+        if (strName == "vanishes.mp3") {
+            ::unlinkat(call.nFd, call.pszPath, 0);
+        } else if (strName == "becomes-folder.mp3") {
+            ::unlinkat(call.nFd, call.pszPath, 0);
+            ::mkdirat(call.nFd, call.pszPath, 0755);
+            WriteBytesAt(call.nFd, (strName + "/inner.mp3").c_str(), Audio(300));
+        } else if (strName == "replaced.mp3") {
+            ::unlinkat(call.nFd, call.pszPath, 0);
+            WriteBytesAt(call.nFd, call.pszPath, Audio(50)); // now too short for a tag
         }
-    } racingOps;
+    });
     CTempDir dir;
     for (const char* pszName :
          {"becomes-folder.mp3", "replaced.mp3", "stays.mp3", "vanishes.mp3"}) {
@@ -274,8 +271,9 @@ TEST(HostileTree, WhatCannotBeOpenedIsCountedAndFewDescriptorsOnASlowShareLoseNo
                                    "/" + strFolder + "|" + strName + "|172|");
             }
         }
-        CRefusingOps ops;
-        ops.m_nDelayMs = c.nDelayMs;
+        CFakeFileOps ops;
+        RefuseOpensByName(ops);
+        ops.SetDelay(EFileOp::Pread, c.nDelayMs);
         int nExit = -1;
         EXPECT_EQ(ScanInChild(dir.Str(), false, c.nMaxFiles, &nExit, ops), arrExpected);
         EXPECT_EQ(nExit, 0);

@@ -8,6 +8,7 @@
 #include "catalogue/tagcodec.h"
 #include "catalogue/tagwriter.h"
 #include "catalogue/trackinfo.h"
+#include "tests/support/fakefileops.h"
 #include "tests/support/testfiles.h"
 
 #include <gtest/gtest.h>
@@ -74,38 +75,6 @@ std::string Tag(int nVersion, const std::string& strFrames, std::size_t nPadding
     return Id3v2RawTag(nVersion, 0, strFrames.size() + nPadding,
                        strFrames + std::string(nPadding, '\0'));
 }
-
-class CRewriteFaultOps final : public CFileOps {
-public:
-    enum class EStep { None, Copy, Fsync, Rename };
-    explicit CRewriteFaultOps(EStep eStep) : m_eStep(eStep) {}
-
-    int CreateAt(int nDirFd, const char* pszPath, mode_t nMode) override {
-        m_nCopyFd = CFileOps::CreateAt(nDirFd, pszPath, nMode);
-        return m_nCopyFd;
-    }
-    ssize_t Pwrite(int nFd, const void* pBuffer, std::size_t nCount, off_t nOffset) override {
-        if (m_eStep == EStep::Copy && nFd == m_nCopyFd && nOffset > 0) {
-            errno = ENOSPC;
-            return -1;
-        }
-        return CFileOps::Pwrite(nFd, pBuffer, nCount, nOffset);
-    }
-    int Fsync(int nFd) override {
-        return m_eStep == EStep::Fsync ? Fail(EIO) : CFileOps::Fsync(nFd);
-    }
-    int Rename(const char* pszFrom, const char* pszTo) override {
-        return m_eStep == EStep::Rename ? Fail(EXDEV) : CFileOps::Rename(pszFrom, pszTo);
-    }
-
-private:
-    static int Fail(int nErrno) {
-        errno = nErrno;
-        return -1;
-    }
-    EStep m_eStep;
-    int m_nCopyFd = -1;
-};
 
 CTrackInfo TrackOf(const fs::path& path) {
     return CTrackInfo(path.parent_path().string(), path.filename().string());
@@ -277,7 +246,7 @@ TEST(Id3v2Write, TheFieldsSetReachTheId3v2TagAndEverythingElseKeepsItsBytes) {
 }
 
 TEST(Id3v2Write, AFailedRewriteLeavesTheFileWholeAndNoCopyBehind) {
-    using EStep = CRewriteFaultOps::EStep;
+    enum class EStep { Copy, Fsync, Rename };
     const std::string strBefore = Tag(4, Id3v2Frame(4, "TIT2", Id3v2Text(0, "Old")), 0) +
                                   MpegFrames() + MakeTag("Old", "", "", "", "", 17);
     const struct {
@@ -289,7 +258,25 @@ TEST(Id3v2Write, AFailedRewriteLeavesTheFileWholeAndNoCopyBehind) {
         CTempDir dir;
         const fs::path path = dir.Path() / "a.mp3";
         WriteBytes(path, strBefore);
-        CRewriteFaultOps ops(c.eStep);
+        CFakeFileOps ops;
+        int nCopyFd = -1;
+        switch (c.eStep) {
+        case EStep::Copy: // the copy's first bytes are written, not the rest
+            ops.Around(EFileOp::CreateAt, [&](SFileCall&, const CFakeFileOps::FnGoOn& fnGoOn) {
+                nCopyFd = static_cast<int>(fnGoOn());
+                return ssize_t{nCopyFd};
+            });
+            ops.Fail(EFileOp::Pwrite, c.nErrno, [&](const SFileCall& call) {
+                return call.nFd == nCopyFd && call.nOffset > 0;
+            });
+            break;
+        case EStep::Fsync:
+            ops.Fail(EFileOp::Fsync, c.nErrno);
+            break;
+        case EStep::Rename:
+            ops.Fail(EFileOp::Rename, c.nErrno);
+            break;
+        }
         CTagWriter::SOptions options;
         options.m_bAlsoId3v2 = true;
         CTrackInfo track = TrackOf(path);

@@ -11,6 +11,7 @@
 #include "catalogue/tagcodec.h"
 #include "catalogue/trackinfo.h"
 #include "catalogue/tunebrdoc.h"
+#include "tests/support/fakefileops.h"
 #include "tests/support/fakes.h"
 #include "tests/support/randomtree.h"
 #include "tests/support/testfiles.h"
@@ -18,7 +19,7 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <climits>
 #include <fcntl.h>
@@ -53,30 +54,17 @@ std::string Describe(const CTrackInfo& track) {
     return str + (track.HasTag() ? "tag" : "none") + (track.WasRead() ? "|read" : "|unread");
 }
 
-// Opens of files to read them, counted; with a shift, inode numbers as a file server that numbers
-// files anew at each mount gives them.
-class CCountingOps final : public CFileOps {
-public:
-    explicit CCountingOps(ino_t nInodeShift = 0) : m_nInodeShift(nInodeShift) {}
-    int OpenAt(int nDirFd, const char* pszPath, int nFlags) override {
-        ++m_nOpens;
-        return CFileOps::OpenAt(nDirFd, pszPath, nFlags);
+// File operations that give inode numbers as a file server numbering files anew at each mount
+// does; opens are counted as ever.
+void ShiftInodes(CFakeFileOps& ops, ino_t nShift) {
+    for (const EFileOp eOp : {EFileOp::Fstat, EFileOp::FstatAt}) {
+        ops.Around(eOp, [nShift](SFileCall& call, const CFakeFileOps::FnGoOn& fnGoOn) {
+            const ssize_t nResult = fnGoOn();
+            call.pStat->st_ino += nResult == 0 && S_ISREG(call.pStat->st_mode) ? nShift : 0;
+            return nResult;
+        });
     }
-    int Fstat(int nFd, struct stat* pStat) override {
-        return Shifted(CFileOps::Fstat(nFd, pStat), pStat);
-    }
-    int FstatAt(int nDirFd, const char* pszPath, struct stat* pStat) override {
-        return Shifted(CFileOps::FstatAt(nDirFd, pszPath, pStat), pStat);
-    }
-    std::atomic<std::size_t> m_nOpens{0};
-
-private:
-    int Shifted(int nResult, struct stat* pStat) const {
-        pStat->st_ino += nResult == 0 && S_ISREG(pStat->st_mode) ? m_nInodeShift : 0;
-        return nResult;
-    }
-    const ino_t m_nInodeShift;
-};
+}
 
 struct SScanned {
     std::vector<CTrackInfo> arrRecords;
@@ -183,12 +171,14 @@ TEST(KeptCatalogue, CheckedAgainstTheDiskItEndsAsAFreshScanHavingReadOnlyWhatCha
         }
 
         const CTrackList arrKeptTracks = Pointers(arrKept);
-        CCountingOps counting(c.nInodeShift);
+        CFakeFileOps counting;
+        ShiftInodes(counting, c.nInodeShift);
         const SScanned checked =
             RunScan(dir.Str(), newOptions.strPattern,
                     std::make_shared<CKeptIndex>(arrKeptTracks, c.bTrustOldChanges ? INT64_MAX : 0),
                     counting);
-        CCountingOps plain(c.nInodeShift);
+        CFakeFileOps plain;
+        ShiftInodes(plain, c.nInodeShift);
         const SScanned fresh = RunScan(dir.Str(), newOptions.strPattern, nullptr, plain);
         for (const auto& [nKept, identity] : checked.arrRenumbered) {
             arrKept[nKept].SetIdentity(identity);
@@ -226,7 +216,7 @@ TEST(KeptCatalogue, CheckedAgainstTheDiskItEndsAsAFreshScanHavingReadOnlyWhatCha
             }
         }
         EXPECT_EQ(setReused, setExpected);
-        EXPECT_LE(counting.m_nOpens.load(), checked.arrRecords.size());
+        EXPECT_LE(counting.Calls(EFileOp::OpenAt), checked.arrRecords.size());
         if (std::string(c.pszName) == "nothing changed") {
             EXPECT_GT(setReused.size(), 1000u);
         }
@@ -287,29 +277,6 @@ TEST(KeptCatalogue, FileDamagedForeignOrForOtherOptionsIsRefused) {
     }
 }
 
-// Writes through the seam fail at a chosen step.
-class CFailingOps final : public CFileOps {
-public:
-    explicit CFailingOps(int nStep) : m_nStep(nStep) {}
-    int CreateAt(int nDirFd, const char* pszPath, mode_t nMode) override {
-        return m_nStep == 0 ? Fail() : CFileOps::CreateAt(nDirFd, pszPath, nMode);
-    }
-    ssize_t Pwrite(int nFd, const void* pBuffer, std::size_t nCount, off_t nOffset) override {
-        return m_nStep == 1 ? Fail() : CFileOps::Pwrite(nFd, pBuffer, nCount, nOffset);
-    }
-    int Fsync(int nFd) override { return m_nStep == 2 ? Fail() : CFileOps::Fsync(nFd); }
-    int Rename(const char* pszFrom, const char* pszTo) override {
-        return m_nStep == 3 ? Fail() : CFileOps::Rename(pszFrom, pszTo);
-    }
-
-private:
-    static int Fail() {
-        errno = ENOSPC;
-        return -1;
-    }
-    const int m_nStep;
-};
-
 TEST(KeptCatalogue, StoreReplacesTheFileWholeOrLeavesTheOldOneAndNothingElse) {
     CTempDir dir;
     const std::string strCache = dir.Str() + "/cache/tunebrowse";
@@ -317,9 +284,14 @@ TEST(KeptCatalogue, StoreReplacesTheFileWholeOrLeavesTheOldOneAndNothingElse) {
     CFileOps ops;
     ASSERT_TRUE(CKeptCatalogue::Store(ops, strCache, strName, "old"));
     EXPECT_EQ(fs::status(strCache).permissions() & fs::perms::all, fs::perms::owner_all);
+    // Writes through the seam fail at one step, or at none.
+    const EFileOp aSteps[] = {EFileOp::CreateAt, EFileOp::Pwrite, EFileOp::Fsync, EFileOp::Rename};
     for (int nStep = -1; nStep < 4; ++nStep) {
         SCOPED_TRACE(nStep);
-        CFailingOps failing(nStep);
+        CFakeFileOps failing;
+        if (nStep >= 0) {
+            failing.Fail(aSteps[nStep], ENOSPC);
+        }
         const bool bStored = CKeptCatalogue::Store(failing, strCache, strName, "new");
         EXPECT_EQ(bStored, nStep == -1);
         EXPECT_EQ(CKeptCatalogue::ReadFile(strCache + "/" + strName), bStored ? "new" : "old");

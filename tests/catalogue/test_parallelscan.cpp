@@ -11,6 +11,8 @@
 #include "catalogue/tagreaderpool.h"
 #include "catalogue/trackinfo.h"
 #include "catalogue/tunebrdoc.h"
+#include "hostiletree.h"
+#include "tests/support/fakefileops.h"
 #include "tests/support/fakes.h"
 #include "tests/support/randomtree.h"
 #include "tests/support/testfiles.h"
@@ -21,6 +23,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstdint>
 #include <fcntl.h>
 #include <mutex>
 #include <random>
@@ -101,148 +104,86 @@ SScanResult Scan(const std::string& strRoot, std::size_t nReaders) {
 // Changes the tree when a chosen file is opened, after its folder was listed: the file vanishes,
 // becomes a folder, or is replaced by one too short for a tag. Which file gets what depends on
 // its name only, so that every scan, whatever its timing, meets the same changes.
-class CRacingOps final : public CFileOps {
-public:
-    explicit CRacingOps(unsigned nSeed) : m_nSeed(nSeed) {}
-
-    int OpenAt(int nDirFd, const char* pszPath, int nFlags) override {
-        const std::size_t nHash = std::hash<std::string>()(pszPath) ^ m_nSeed;
+void RaceOpens(CFakeFileOps& ops, unsigned nSeed) {
+    ops.Before(EFileOp::OpenAt, [nSeed](const SFileCall& call) {
+        const std::size_t nHash = std::hash<std::string>()(call.pszPath) ^ nSeed;
         switch (nHash % 6) {
         case 0:
-            ::unlinkat(nDirFd, pszPath, 0);
+            ::unlinkat(call.nFd, call.pszPath, 0);
             break;
         case 1:
-            if (::unlinkat(nDirFd, pszPath, 0) == 0) {
-                ::mkdirat(nDirFd, pszPath, 0755);
+            if (::unlinkat(call.nFd, call.pszPath, 0) == 0) {
+                ::mkdirat(call.nFd, call.pszPath, 0755);
             }
             break;
         case 2:
-            if (::unlinkat(nDirFd, pszPath, 0) == 0) {
-                WriteBytesAt(nDirFd, pszPath, Audio(50));
+            if (::unlinkat(call.nFd, call.pszPath, 0) == 0) {
+                WriteBytesAt(call.nFd, call.pszPath, Audio(50));
             }
             break;
         default:
             break;
         }
-        return CFileOps::OpenAt(nDirFd, pszPath, nFlags);
-    }
+    });
+}
 
-private:
-    static void WriteBytesAt(int nDirFd, const char* pszName, const std::string& strBytes) {
-        const int nFd = ::openat(nDirFd, pszName, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-        if (nFd >= 0) {
-            (void)!::write(nFd, strBytes.data(), strBytes.size());
-            ::close(nFd);
+// Changes a folder just opened: it gains a file, a sub-folder moves to another name, or it gains
+// a link back to the root, a cycle.
+void ChangeFolder(int nFd, std::size_t nChoice, const std::string& strRoot) {
+    switch (nChoice) {
+    case 2: {
+        const std::string strTag = Audio(300) + MakeTag("Added", "Artist 9");
+        const int nFile = ::openat(nFd, "added.mp3", O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        if (nFile >= 0) {
+            (void)!::write(nFile, strTag.data(), strTag.size());
+            ::close(nFile);
         }
+        break;
     }
-
-    const std::size_t m_nSeed;
-};
-
-// Every read takes a while, as on a slow disk.
-class CSlowOps final : public CFileOps {
-public:
-    int OpenAt(int nDirFd, const char* pszPath, int nFlags) override {
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        return CFileOps::OpenAt(nDirFd, pszPath, nFlags);
+    case 3:
+        (void)!::symlinkat(strRoot.c_str(), nFd, "loop");
+        break;
+    case 4:
+        for (int i = 0; i < 3000; ++i) {
+            const std::string strName = "d" + std::to_string(i);
+            if (::renameat(nFd, strName.c_str(), nFd, ("zz-" + strName).c_str()) == 0) {
+                break;
+            }
+        }
+        break;
+    default:
+        break;
     }
-};
+}
 
 // A file server seen through the seam: chosen folders and files answer slowly or with an error,
-// and folders change at the moment they are opened (they gain a file, a sub-folder moves to
-// another name, or they gain a link back to the root, a cycle), before they are listed. The root
-// itself is left alone. Every choice depends on the name
-// only, so that a scan listing folders ahead meets exactly the changes a sequential one meets.
-class CShareOps final : public CFileOps {
-public:
-    CShareOps(unsigned nSeed, std::string strRoot)
-        : m_nSeed(nSeed), m_strRoot(std::move(strRoot)) {}
-
-    int OpenFolderAt(int nDirFd, const char* pszPath) override {
-        if (pszPath[0] == '/') {
-            return CFileOps::OpenFolderAt(nDirFd, pszPath);
-        }
-        switch (Pick(pszPath, 9)) {
-        case 0:
-            Sleep(3);
-            break;
-        case 1:
+// and folders change at the moment they are opened, before they are listed. The root itself is
+// left alone. Every choice depends on the name only, so that a scan listing folders ahead meets
+// exactly the changes a sequential one meets.
+void ActAsChangingShare(CFakeFileOps& ops, unsigned nSeed, const std::string& strRoot) {
+    const auto pick = [nSeed](const SFileCall& call, std::size_t nChoices) {
+        return (std::hash<std::string>()(call.pszPath) ^ nSeed) % nChoices;
+    };
+    const auto sleep = [](int nMilliseconds) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(nMilliseconds));
+    };
+    ops.SetDelay(EFileOp::ListFolder, 1);
+    ops.Around(EFileOp::OpenFolderAt, [=](SFileCall& call, const CFakeFileOps::FnGoOn& fnGoOn) {
+        const std::size_t nChoice = call.pszPath[0] == '/' ? SIZE_MAX : pick(call, 9);
+        if (nChoice == 1) {
             errno = EIO;
-            return -1;
-        default:
-            break;
+            return ssize_t{-1};
         }
-        const int nFd = CFileOps::OpenFolderAt(nDirFd, pszPath);
+        sleep(nChoice == 0 ? 3 : 0);
+        const ssize_t nFd = fnGoOn();
         if (nFd >= 0) {
-            ChangeFolder(nFd, Pick(pszPath, 9));
+            ChangeFolder(static_cast<int>(nFd), nChoice, strRoot);
         }
         return nFd;
-    }
-    ssize_t ListFolder(int nFd, void* pBuffer, std::size_t nSize) override {
-        Sleep(1);
-        return CFileOps::ListFolder(nFd, pBuffer, nSize);
-    }
-    int OpenAt(int nDirFd, const char* pszPath, int nFlags) override {
-        switch (Pick(pszPath, 5)) {
-        case 0:
-            Sleep(2);
-            break;
-        case 1:
-            errno = EIO;
-            return -1;
-        default:
-            break;
-        }
-        return CFileOps::OpenAt(nDirFd, pszPath, nFlags);
-    }
-
-private:
-    std::size_t Pick(const char* pszName, std::size_t nChoices) const {
-        return (std::hash<std::string>()(pszName) ^ m_nSeed) % nChoices;
-    }
-    static void Sleep(int nMilliseconds) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(nMilliseconds));
-    }
-    void ChangeFolder(int nFd, std::size_t nChoice) const {
-        switch (nChoice) {
-        case 2: {
-            const std::string strTag = Audio(300) + MakeTag("Added", "Artist 9");
-            const int nFile =
-                ::openat(nFd, "added.mp3", O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-            if (nFile >= 0) {
-                (void)!::write(nFile, strTag.data(), strTag.size());
-                ::close(nFile);
-            }
-            break;
-        }
-        case 3:
-            (void)!::symlinkat(m_strRoot.c_str(), nFd, "loop");
-            break;
-        case 4:
-            for (int i = 0; i < 3000; ++i) {
-                const std::string strName = "d" + std::to_string(i);
-                if (::renameat(nFd, strName.c_str(), nFd, ("zz-" + strName).c_str()) == 0) {
-                    break;
-                }
-            }
-            break;
-        default:
-            break;
-        }
-    }
-
-    const std::size_t m_nSeed;
-    const std::string m_strRoot;
-};
-
-// Every folder takes a while to open, as on a file server.
-class CSlowFolderOps final : public CFileOps {
-public:
-    int OpenFolderAt(int nDirFd, const char* pszPath) override {
-        std::this_thread::sleep_for(std::chrono::milliseconds(15));
-        return CFileOps::OpenFolderAt(nDirFd, pszPath);
-    }
-};
+    });
+    ops.Before(EFileOp::OpenAt, [=](const SFileCall& call) { sleep(pick(call, 5) == 0 ? 2 : 0); });
+    ops.Fail(EFileOp::OpenAt, EIO, [=](const SFileCall& call) { return pick(call, 5) == 1; });
+}
 
 void ExpectSameScan(const SScanResult& sequential, const SScanResult& parallel) {
     EXPECT_EQ(parallel.arrRecords, sequential.arrRecords);
@@ -268,7 +209,8 @@ TEST(ParallelScan, AnyNumberOfReadersGivesTheSequentialCatalogue) {
 TEST(ParallelScan, FilesChangingDuringTheScanGiveTheSameCatalogueAsSequentially) {
     for (unsigned nSeed = 1; nSeed <= 6; ++nSeed) {
         SCOPED_TRACE("seed: " + std::to_string(nSeed));
-        CRacingOps racingOps(nSeed);
+        CFakeFileOps racingOps;
+        RaceOpens(racingOps, nSeed);
         SScanResult sequential;
         {
             CTempDir dir;
@@ -316,7 +258,8 @@ TEST(ParallelScan, SlowChangingShareGivesTheSequentialCatalogueWhateverIsListedA
         {
             CTempDir dir;
             MakeTree(dir.Path(), nSeed, 500);
-            CShareOps ops(nSeed, dir.Str());
+            CFakeFileOps ops;
+            ActAsChangingShare(ops, nSeed, dir.Str());
             sequential = WithoutRoot(Scan(dir.Str(), 0, ops));
         }
         ASSERT_GT(sequential.arrRecords.size(), 100u);
@@ -324,7 +267,8 @@ TEST(ParallelScan, SlowChangingShareGivesTheSequentialCatalogueWhateverIsListedA
             SCOPED_TRACE("readers: " + std::to_string(nReaders));
             CTempDir dir;
             MakeTree(dir.Path(), nSeed, 500);
-            CShareOps ops(nSeed, dir.Str());
+            CFakeFileOps ops;
+            ActAsChangingShare(ops, nSeed, dir.Str());
             const SScanResult parallel = WithoutRoot(Scan(dir.Str(), nReaders, ops));
             EXPECT_EQ(parallel.arrRecords, sequential.arrRecords);
             EXPECT_EQ(parallel.arrGroups, sequential.arrGroups);
@@ -347,7 +291,8 @@ TEST(ParallelScan, ReaderPoolGrowsOnlyWhileReadsWait) {
         WriteBytes(dir.Path() / ("t" + std::to_string(i) + ".mp3"), Audio(200) + MakeTag("T", "A"));
     }
     CFileOps fastOps;
-    CSlowOps slowOps;
+    CFakeFileOps slowOps; // as on a slow disk
+    slowOps.SetDelay(EFileOp::OpenAt, 2);
     const struct {
         CFileOps* pOps;
         bool bGrows;
@@ -400,7 +345,8 @@ TEST(ParallelScan, ListersStartOnlyWhileListingsWaitAndKeepTheWalkOrder) {
     CTempDir dir;
     MakeTree(dir.Path(), 5, 600);
     CFileOps fastOps;
-    CSlowFolderOps slowOps;
+    CFakeFileOps slowOps; // as on a file server
+    slowOps.SetDelay(EFileOp::OpenFolderAt, 15);
     CPathSink sequential;
     CFolderWalk(sequential, "*.mp3", 0, fastOps).Walk(dir.Str(), dir.Str().c_str());
     ASSERT_GT(sequential.m_arrPaths.size(), 300u);
@@ -432,8 +378,10 @@ TEST(ParallelScan, ThreadsThatCannotStartLeaveTheirWorkToTheOthers) {
     CPathSink sequential;
     CFolderWalk(sequential, "*.mp3", 0, fastOps).Walk(dir.Str(), dir.Str().c_str());
     ASSERT_GT(sequential.m_arrPaths.size(), 300u);
-    CSlowOps slowFiles;
-    CSlowFolderOps slowFolders;
+    CFakeFileOps slowFiles;
+    slowFiles.SetDelay(EFileOp::OpenAt, 2);
+    CFakeFileOps slowFolders;
+    slowFolders.SetDelay(EFileOp::OpenFolderAt, 15);
     const struct {
         std::size_t nAllowed;
         CFileOps* pOps;
@@ -478,8 +426,10 @@ TEST(ParallelScan, StoppedScanKeepsTheFilesReadSoFarInOrderAndIndexed) {
     CTempDir dir;
     MakeTree(dir.Path(), 11, 800);
     const SScanResult whole = Scan(dir.Str(), 4);
-    CSlowOps slowFiles;
-    CSlowFolderOps slowFolders;
+    CFakeFileOps slowFiles;
+    slowFiles.SetDelay(EFileOp::OpenAt, 2);
+    CFakeFileOps slowFolders;
+    slowFolders.SetDelay(EFileOp::OpenFolderAt, 15);
     const struct {
         std::size_t nReaders;
         CFileOps* pOps;
@@ -513,23 +463,17 @@ TEST(ParallelScan, StoppedScanKeepsTheFilesReadSoFarInOrderAndIndexed) {
     }
 }
 
-// A folder listing that takes long, as a folder of tens of thousands of files on a slow share.
-class CSlowListingOps final : public CFileOps {
-public:
-    ssize_t ListFolder(int nFd, void* pBuffer, std::size_t nSize) override {
-        std::this_thread::sleep_for(std::chrono::milliseconds(200));
-        return CFileOps::ListFolder(nFd, pBuffer, nSize);
-    }
-};
-
 // The window repaints at each report: slow reads, or a listing that takes long, must not hold
 // the walk between reports. Without readers the walk does all the work itself and reads are
 // all it can interleave.
 TEST(ParallelScan, SlowReadsAndListingsStillLetTheWalkReportProgress) {
     CTempDir dir;
     MakeTree(dir.Path(), 3, 300);
-    CSlowOps slowReads;
-    CSlowListingOps slowListings;
+    CFakeFileOps slowReads;
+    slowReads.SetDelay(EFileOp::OpenAt, 2);
+    // A folder listing that takes long, as a folder of tens of thousands of files on a slow share.
+    CFakeFileOps slowListings;
+    slowListings.SetDelay(EFileOp::ListFolder, 200);
     const struct {
         std::size_t nReaders;
         CFileOps* pOps;
@@ -558,32 +502,6 @@ int ThreadNice() {
     return errno == 0 ? nNice : -100;
 }
 
-// Notes the priority of every thread but the walk's that lists a folder or opens a file.
-class CPriorityOps final : public CFileOps {
-public:
-    int OpenAt(int nDirFd, const char* pszPath, int nFlags) override {
-        Note();
-        return CFileOps::OpenAt(nDirFd, pszPath, nFlags);
-    }
-    ssize_t ListFolder(int nFd, void* pBuffer, std::size_t nSize) override {
-        Note();
-        return CFileOps::ListFolder(nFd, pBuffer, nSize);
-    }
-
-    std::set<int> m_setNice;
-
-private:
-    void Note() {
-        if (std::this_thread::get_id() != m_walk) {
-            const std::lock_guard<std::mutex> lock(m_mutex);
-            m_setNice.insert(ThreadNice());
-        }
-    }
-
-    const std::thread::id m_walk = std::this_thread::get_id();
-    std::mutex m_mutex;
-};
-
 } // namespace
 
 // Readers and listers give way to the walk's thread, ten steps of nice below the program and never
@@ -594,10 +512,21 @@ TEST(ParallelScan, ReadersAndListersRunBelowTheWalksPriority) {
     ASSERT_LE(nProgram, 4) << "the tests run at a low priority already";
     CTempDir dir;
     MakeTree(dir.Path(), 5, 200);
-    CPriorityOps ops;
+    // The priority of every thread but the walk's that lists a folder or opens a file.
+    std::mutex mutex;
+    std::set<int> setNice;
+    CFakeFileOps ops;
+    for (const EFileOp eOp : {EFileOp::OpenAt, EFileOp::ListFolder}) {
+        ops.Before(eOp, [&, walk = std::this_thread::get_id()](const SFileCall&) {
+            if (std::this_thread::get_id() != walk) {
+                const std::lock_guard<std::mutex> lock(mutex);
+                setNice.insert(ThreadNice());
+            }
+        });
+    }
     CPathSink sink;
     CFolderWalk(sink, "*.mp3", 4, ops).Walk(dir.Str(), dir.Str().c_str());
-    EXPECT_EQ(ops.m_setNice, std::set<int>{nProgram + 10});
+    EXPECT_EQ(setNice, std::set<int>{nProgram + 10});
 
     // A new thread starts with its creator's nice: a worker started by a worker is low already.
     const struct {

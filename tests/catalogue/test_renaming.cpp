@@ -8,13 +8,14 @@
 #include "catalogue/tagcodec.h"
 #include "catalogue/tagfieldrules.h"
 #include "catalogue/trackinfo.h"
-#include "tests/support/renameops.h"
+#include "tests/support/fakefileops.h"
 #include "tests/support/testfiles.h"
 
 #include <gtest/gtest.h>
 
 #include <cerrno>
 #include <climits>
+#include <functional>
 #include <map>
 #include <optional>
 
@@ -375,7 +376,7 @@ TEST(Renaming, RenamesAndUndoesWithoutEverReplacingAFile) {
         CTempDir dir;
         CTempDir elsewhere;
         WriteBytes(dir.Path() / "old.mp3", "A");
-        CRenameOps ops;
+        CFakeFileOps ops;
         std::vector<SRenameStep> arrSteps =
             CRenamePlan::Make({{(dir.Path() / "old.mp3").string(), "new"}}, ops);
         ASSERT_EQ(arrSteps.at(0).m_eVerdict, ERenameVerdict::Rename);
@@ -387,8 +388,9 @@ TEST(Renaming, RenamesAndUndoesWithoutEverReplacingAFile) {
         // The name the file has when the meddling comes, and the one it is to take.
         const fs::path from = dir.Path() / (c.bUndo ? "new.mp3" : "old.mp3");
         const fs::path to = dir.Path() / (c.bUndo ? "old.mp3" : "new.mp3");
-        ops.m_nNoReplaceErrno = c.nNoReplaceErrno;
-        ops.m_fnBeforeRename = [&] {
+        // Another program acting between the plan and the rename: just before the first rename
+        // or link tried.
+        std::function<void()> fnMeddle = [&] {
             switch (c.eMeddle) {
             case EMeddle::TargetAppears:
                 WriteBytes(to, "other");
@@ -405,9 +407,22 @@ TEST(Renaming, RenamesAndUndoesWithoutEverReplacingAFile) {
                 break;
             }
         };
+        for (const EFileOp eOp : {EFileOp::RenameNoReplace, EFileOp::Link}) {
+            ops.Before(eOp, [&fnMeddle](const SFileCall&) {
+                std::function<void()> fnOnce;
+                fnOnce.swap(fnMeddle);
+                if (fnOnce) {
+                    fnOnce();
+                }
+            });
+        }
+        // As a file system that cannot refuse an existing name by itself.
+        if (c.nNoReplaceErrno != 0) {
+            ops.Fail(EFileOp::RenameNoReplace, c.nNoReplaceErrno);
+        }
         // The meddling that must be seen before the rename is done by then.
         if (c.eMeddle == EMeddle::SourceReplaced || c.eMeddle == EMeddle::SourceMoved) {
-            ops.m_fnBeforeRename();
+            fnMeddle();
         }
         const SRenameOutcome outcome = c.bUndo ? renamer.Undo(step) : renamer.Rename(step);
         EXPECT_EQ(outcome.m_eResult, c.eResult) << std::strerror(outcome.m_nErrno);

@@ -6,6 +6,7 @@
 #include "catalogue/tagtext.h"
 #include "catalogue/trackinfo.h"
 #include "catalogue/utf8.h"
+#include "tests/support/fakefileops.h"
 #include "tests/support/processes.h"
 #include "tests/support/testfiles.h"
 #include "unprivileged.h"
@@ -37,54 +38,49 @@ enum class EFault {
     Close,         // the tag is written but closing reports an error
 };
 
-// Passes every call to the system, except the one step a case makes fail.
-class CFaultyOps final : public CFileOps {
-public:
-    CFaultyOps(EFault eFault, int nErrno) : m_eFault(eFault), m_nErrno(nErrno) {}
-
-    int OpenAt(int nDirFd, const char* pszPath, int nFlags) override {
-        return m_eFault == EFault::Open ? Fail() : CFileOps::OpenAt(nDirFd, pszPath, nFlags);
-    }
-    int Fstat(int nFd, struct stat* pStat) override {
-        return m_eFault == EFault::Fstat ? Fail() : CFileOps::Fstat(nFd, pStat);
-    }
-    int LockForWrite(int nFd) override {
-        return m_eFault == EFault::Lock ? Fail() : CFileOps::LockForWrite(nFd);
-    }
-    ssize_t Pread(int nFd, void* pBuffer, std::size_t nCount, off_t nOffset) override {
-        if (m_eFault == EFault::CheckRead) {
-            return Fail();
+// Makes the one step a case names fail; every other call goes to the system.
+void InjectFault(CFakeFileOps& ops, EFault eFault, int nErrno) {
+    switch (eFault) {
+    case EFault::Open:
+        ops.Fail(EFileOp::OpenAt, nErrno);
+        break;
+    case EFault::Lock:
+        ops.Fail(EFileOp::LockForWrite, nErrno);
+        break;
+    case EFault::Fstat:
+        ops.Fail(EFileOp::Fstat, nErrno);
+        break;
+    case EFault::CheckRead:
+        ops.Fail(EFileOp::Pread, nErrno);
+        break;
+    case EFault::ShortCheck:
+        ops.Around(EFileOp::Pread,
+                   [](SFileCall&, const CFakeFileOps::FnGoOn&) { return ssize_t{0}; });
+        break;
+    case EFault::Write:
+        ops.Fail(EFileOp::Pwrite, nErrno);
+        break;
+    case EFault::ShortWrite:
+    case EFault::ShortAndStuck: {
+        const bool bStuck = eFault == EFault::ShortAndStuck;
+        ops.Fail(EFileOp::Pwrite, nErrno, [bStuck](const SFileCall& call) {
+            return call.nCall == 2 || (bStuck && call.nCall > 2);
+        });
+        ops.Shorten(EFileOp::Pwrite, 50);
+        if (bStuck) {
+            ops.Fail(EFileOp::Ftruncate, nErrno);
         }
-        return m_eFault == EFault::ShortCheck ? 0 : CFileOps::Pread(nFd, pBuffer, nCount, nOffset);
+        break;
     }
-    ssize_t Pwrite(int nFd, const void* pBuffer, std::size_t nCount, off_t nOffset) override {
-        ++m_nWrites;
-        const bool bShort = m_eFault == EFault::ShortWrite || m_eFault == EFault::ShortAndStuck;
-        if (m_eFault == EFault::Write || (bShort && m_nWrites == 2) ||
-            (m_eFault == EFault::ShortAndStuck && m_nWrites > 2)) {
-            return Fail();
-        }
-        return CFileOps::Pwrite(nFd, pBuffer, bShort ? std::min<std::size_t>(nCount, 50) : nCount,
-                                nOffset);
+    case EFault::Close:
+        ops.Around(EFileOp::Close, [nErrno](SFileCall&, const CFakeFileOps::FnGoOn& fnGoOn) {
+            fnGoOn();
+            errno = nErrno;
+            return ssize_t{-1};
+        });
+        break;
     }
-    int Ftruncate(int nFd, off_t nLength) override {
-        return m_eFault == EFault::ShortAndStuck ? Fail() : CFileOps::Ftruncate(nFd, nLength);
-    }
-    int Close(int nFd) override {
-        const int nResult = CFileOps::Close(nFd);
-        return m_eFault == EFault::Close ? Fail() : nResult;
-    }
-
-private:
-    int Fail() const {
-        errno = m_nErrno;
-        return -1;
-    }
-
-    EFault m_eFault;
-    int m_nErrno;
-    int m_nWrites = 0;
-};
+}
 
 std::set<std::string> Listing(const fs::path& folder) {
     std::set<std::string> setNames;
@@ -140,7 +136,8 @@ TEST(TagWriteFaults, EveryFaultIsReportedAndLeavesTheAudioAndLengthAlone) {
             bool bResult = true;
             int nErrno = -1;
             {
-                CFaultyOps ops(c.eFault, c.nErrno);
+                CFakeFileOps ops;
+                InjectFault(ops, c.eFault, c.nErrno);
                 try {
                     bResult = IsWritten(WriteChanges(track, changes, ops));
                 } catch (const CFileException& e) {
@@ -188,12 +185,8 @@ TEST(TagWriteFaults, EveryFaultIsReportedAndLeavesTheAudioAndLengthAlone) {
 
 TEST(TagWriteFaults, ShortWritesThatGoOnSucceedCompletely) {
     // Writes that take a few bytes at a time are normal (signals, pipes, some file systems).
-    class CSlowOps final : public CFileOps {
-    public:
-        ssize_t Pwrite(int nFd, const void* pBuffer, std::size_t nCount, off_t nOffset) override {
-            return CFileOps::Pwrite(nFd, pBuffer, std::min<std::size_t>(nCount, 7), nOffset);
-        }
-    } slowOps;
+    CFakeFileOps slowOps;
+    slowOps.Shorten(EFileOp::Pwrite, 7);
     CTempDir dir;
     WriteBytes(dir.Path() / "s.mp3", Audio(500));
     CTrackInfo track(dir.Str(), "s.mp3");
@@ -444,20 +437,6 @@ TEST(TagWriteProperty, RandomEditsChangeExactlyTheBytesOfTheFieldsEdited) {
     }
 }
 
-namespace {
-
-// Counts opens, so that a test can tell whether a path was opened at all.
-class CCountingOps final : public CFileOps {
-public:
-    int OpenAt(int nDirFd, const char* pszPath, int nFlags) override {
-        ++m_nOpens;
-        return CFileOps::OpenAt(nDirFd, pszPath, nFlags);
-    }
-    int m_nOpens = 0;
-};
-
-} // namespace
-
 TEST(TagWriteIdentity, OnlyTheFileListedIsWrittenWhateverTheNameLeadsToNow) {
     enum class ESwap { None, SymlinkToOther, HardLinkToOther, LinkToDevice, Folder, Fifo, Removed };
     const struct {
@@ -508,9 +487,9 @@ TEST(TagWriteIdentity, OnlyTheFileListedIsWrittenWhateverTheNameLeadsToNow) {
         }
         STagChanges changes;
         changes.m_strTitle = "New";
-        CCountingOps ops;
+        CFakeFileOps ops;
         EXPECT_EQ(WriteChanges(track, changes, ops).m_eStatus, c.eExpected);
-        EXPECT_EQ(ops.m_nOpens > 0, c.bOpened);
+        EXPECT_EQ(ops.Calls(EFileOp::OpenAt) > 0, c.bOpened);
         EXPECT_EQ(ReadBytes(other), strOther);
         if (c.eExpected == EWriteStatus::Written) {
             EXPECT_EQ(ReadBytes(path), Audio(600) + MakeTag("New", "A"));
@@ -535,9 +514,9 @@ TEST(TagWriteIdentity, ALibraryOfLinksStaysEditableAndScansOpenOnlyRegularFiles)
     ASSERT_EQ(::mkfifo((dir.Path() / "fifo.mp3").c_str(), 0600), 0);
     fs::create_directory(dir.Path() / "folder.mp3");
     for (const char* pszName : {"pty.mp3", "fifo.mp3", "folder.mp3"}) {
-        CCountingOps ops;
+        CFakeFileOps ops;
         const CTagBlock block = CTagBlock::Read(-1, (dir.Path() / pszName).c_str(), ops);
-        EXPECT_EQ(ops.m_nOpens, 0) << pszName;
+        EXPECT_EQ(ops.Calls(EFileOp::OpenAt), 0u) << pszName;
         EXPECT_FALSE(block.m_identity.IsFile()) << pszName;
     }
 }
@@ -595,17 +574,6 @@ std::string TrackTag(const std::string& strComment, int nTrack) {
     return strTag;
 }
 
-// Waits after every read, as a share does: a writer that read a file's end before another wrote
-// it would then write what it read over the other's edit, had it not waited for the other.
-class CSlowReadOps final : public CFileOps {
-public:
-    ssize_t Pread(int nFd, void* pBuffer, std::size_t nCount, off_t nOffset) override {
-        const ssize_t nRead = CFileOps::Pread(nFd, pBuffer, nCount, nOffset);
-        ::usleep(1000);
-        return nRead;
-    }
-};
-
 // A field that a writer sets to a new value each round, and how it reads back.
 struct SRoundField {
     void (*pSet)(STagChanges& changes, int nRound);
@@ -654,7 +622,14 @@ std::string ValueOfRound(const SRoundField& field, int nRound, const std::string
 // the number of writes that failed.
 int WriteRounds(const std::string& strFolder, const std::vector<std::string>& arrNames,
                 const SRoundField& field, int nRounds, bool bUndo) {
-    CSlowReadOps ops;
+    // Waits after every read, as a share does: a writer that read a file's end before another wrote
+    // it would then write what it read over the other's edit, had it not waited for the other.
+    CFakeFileOps ops;
+    ops.Around(EFileOp::Pread, [](SFileCall&, const CFakeFileOps::FnGoOn& fnGoOn) {
+        const ssize_t nRead = fnGoOn();
+        ::usleep(1000);
+        return nRead;
+    });
     const CTagWriter writer(ops, CTagCodec(), false);
     int nFailed = 0;
     for (const std::string& strName : arrNames) {

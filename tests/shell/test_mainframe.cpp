@@ -17,10 +17,10 @@
 #include "shell/mainframe.h"
 #include "shell/statuspanes.h"
 #include "shell/trackcommands.h"
+#include "tests/support/fakefileops.h"
 #include "tests/support/fakes.h"
 #include "tests/support/fakeshell.h"
 #include "tests/support/programrun.h"
-#include "tests/support/refusingops.h"
 #include "tests/support/scanwait.h"
 #include "tests/support/testfiles.h"
 #include "tests/support/writewait.h"
@@ -1046,7 +1046,8 @@ TEST_F(MainFrame, WhatCannotBeOpenedIsCountedInTheStatusBarUntilTheNextFolder) {
     }
     const QLocale localeBefore;
     QLocale::setDefault(QLocale(QLocale::German));
-    CRefusingOps ops;
+    CFakeFileOps ops;
+    RefuseOpensByName(ops);
     m_seams.pFileOps = &ops;
     const auto pFrame = OpenWindow();
     const struct {

@@ -3,7 +3,7 @@
 #include "actions/nameformatdialog.h"
 #include "catalogue/trackinfo.h"
 #include "platform/settingsstore.h"
-#include "tests/support/slowops.h"
+#include "tests/support/fakefileops.h"
 #include "tests/support/testfiles.h"
 #include "tests/support/trackcommandstest.h"
 #include "tests/support/writewait.h"
@@ -285,7 +285,8 @@ TEST_F(NameCommands, TheFormatsUsedAreRememberedPerDialog) {
 // shown.
 TEST_F(NameCommands, ARenamePreviewNeverHoldsTheWindow) {
     Lay({{"one.mp3", Tagged("Song", "Band", 1)}});
-    CSlowOps& ops = CSlowOps::Instance();
+    CFakeFileOps& ops = CFakeFileOps::Lasting(); // a preview left behind may use it after the test
+    ops.HoldWhileStalled({EFileOp::OpenAt, EFileOp::Lstat});
     ops.SetStalled(true);
     CNameFormatDialog dialog(nullptr, CNameFormatDialog::EMode::RenameFromTags, *m_doc.GetTracks(),
                              m_doc.GetTagCodec(), ops, "%t");

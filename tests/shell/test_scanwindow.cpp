@@ -17,9 +17,9 @@
 #include "shell/mainframe.h"
 #include "shell/optionsheet.h"
 #include "shell/statuspanes.h"
+#include "tests/support/fakefileops.h"
 #include "tests/support/fakes.h"
 #include "tests/support/scanwait.h"
-#include "tests/support/slowops.h"
 #include "tests/support/testfiles.h"
 #include "tests/support/treechanges.h"
 
@@ -52,6 +52,7 @@ constexpr int FILES = 400;
 class ScanWindow : public ::testing::Test {
 protected:
     ScanWindow() {
+        Ops().HoldWhileStalled({EFileOp::OpenAt, EFileOp::Lstat}); // as a share that stopped
         for (int i = 0; i < FILES; ++i) {
             WriteBytes(m_library.Path() / ("d" + std::to_string(i % 20)) /
                            ("t" + std::to_string(i) + ".mp3"),
@@ -67,19 +68,23 @@ protected:
         EXPECT_TRUE(WaitForFolder(*m_pFrame));
     }
     ~ScanWindow() override {
-        Ops().m_bSlow = false;
+        SetSlow(false);
         Ops().SetStalled(false);
         if (m_pFrame) {
             EXPECT_TRUE(WaitForFolder(*m_pFrame));
         }
     }
 
-    static CSlowOps& Ops() { return CSlowOps::Instance(); }
+    // A scan left behind on a stall may use it after its test.
+    static CFakeFileOps& Ops() { return CFakeFileOps::Lasting(); }
+    // Opens one at a time with a wait each, as on a slow share, so that a scan lasts long enough
+    // to act during it.
+    static void SetSlow(bool bSlow) { Ops().SetDelay(EFileOp::OpenAt, bSlow ? 10 : 0, true); }
     const CTunebrDoc& Doc() const { return m_pFrame->GetDocument(); }
 
     // Starts a slow scan of the library and lets the window run until fnUntil holds.
     void ScanSlowlyUntil(const std::function<bool()>& fnUntil) {
-        Ops().m_bSlow = true;
+        SetSlow(true);
         m_pFrame->OpenAddress(m_library.Str());
         EXPECT_TRUE(Doc().IsScanning());
         const QDeadlineTimer deadline(20000);
@@ -203,14 +208,14 @@ TEST_F(ScanWindow, InputIsTakenAndEachWayOfStoppingKeepsWhatWasRead) {
         EXPECT_EQ(m_pFrame->GetActiveView(), m_pFrame->GetRightPane());
         way.fnStop();
         ExpectStoppedScan();
-        Ops().m_bSlow = false;
+        SetSlow(false);
     }
 }
 
 TEST_F(ScanWindow, AnotherFolderOpenedDuringAScanReplacesIt) {
     ScanSlowlyUntil([this] { return Tracks() > 0; });
     m_pFrame->OpenAddress(m_other.Str());
-    Ops().m_bSlow = false;
+    SetSlow(false);
     ASSERT_TRUE(WaitForFolder(*m_pFrame));
     EXPECT_EQ(Doc().GetTitle(), m_other.Str());
     EXPECT_FALSE(Doc().WasScanStopped());
@@ -266,7 +271,7 @@ TEST_F(ScanWindow, CommandsThatReplaceTracksWaitForTheScan) {
     QTest::keyClick(pList, Qt::Key_Return);
     EXPECT_TRUE(m_modals.Done());
 
-    Ops().m_bSlow = false;
+    SetSlow(false);
     ASSERT_TRUE(WaitForFolder(*m_pFrame));
     pList->selectionModel()->select(pList->model()->index(0, 0),
                                     QItemSelectionModel::ClearAndSelect |

@@ -16,9 +16,9 @@
 #include "shell/mainframe.h"
 #include "shell/trackcommands.h"
 #include "shell/writeprogress.h"
+#include "tests/support/fakefileops.h"
 #include "tests/support/fakes.h"
 #include "tests/support/scanwait.h"
-#include "tests/support/slowops.h"
 #include "tests/support/testfiles.h"
 #include "tests/support/timescale.h"
 #include "tests/support/writewait.h"
@@ -68,7 +68,7 @@ struct SWindowLog {
 class TrackCommandsWriting : public ::testing::Test {
 protected:
     TrackCommandsWriting() {
-        Ops().Reset();
+        ResetOps();
         for (int i = 0; i < FILES; ++i) {
             WriteBytes(File(i), Original(i));
         }
@@ -86,10 +86,18 @@ protected:
         if (m_pFrame) {
             EXPECT_TRUE(WaitForWrite(&Commands()));
         }
-        Ops().Reset();
+        ResetOps();
     }
 
-    static CSlowOps& Ops() { return CSlowOps::Instance(); }
+    // A job left behind on a stall may use it after its test.
+    static CFakeFileOps& Ops() { return CFakeFileOps::Lasting(); }
+    // Back to the system's calls, noting the path of each write begun; a stall holds opens and
+    // looks at names.
+    static void ResetOps() {
+        Ops().Reset();
+        Ops().Record(EFileOp::Pwrite);
+        Ops().HoldWhileStalled({EFileOp::OpenAt, EFileOp::Lstat});
+    }
     CTrackCommands& Commands() { return m_pFrame->GetTrackCommands(); }
     // As a user does once the editor has closed: the window is active again, Escape reaches it.
     // Windows closed before are gone, as the main loop has deleted them by then.
@@ -230,9 +238,9 @@ TEST_F(TrackCommandsWriting, TheWindowRunsOnAndTheRowsFollowTheFilesWritten) {
         if (c.fnBefore) {
             c.fnBefore();
         }
-        Ops().m_nWriteDelayMs = 3;
+        Ops().SetDelay(EFileOp::Pwrite, 3);
         const SWindowLog log = RunWrite(c.fnStart, c.nColumn, c.strWritten);
-        Ops().m_nWriteDelayMs = 0;
+        Ops().SetDelay(EFileOp::Pwrite, 0);
 
         EXPECT_LT(log.nLongestGap, 200 * PACE_SCALE) << "the window stood still";
         // Some rows showed the new value while others still showed the old one.
@@ -282,10 +290,10 @@ TEST_F(TrackCommandsWriting, CancelHalfwayStopsAfterTheFileBeingWritten) {
         if (c.bUndo) {
             Edit(TypeYear);
             ASSERT_TRUE(WaitForWrite(&Commands()));
-            Ops().m_nWriteDelayMs = 3;
+            Ops().SetDelay(EFileOp::Pwrite, 3);
             m_pFrame->GetAction(ID_EDIT_UNDO)->trigger();
         } else {
-            Ops().m_nWriteDelayMs = 3;
+            Ops().SetDelay(EFileOp::Pwrite, 3);
             Edit(TypeYear);
         }
         ASSERT_TRUE(WaitUntil([this] { return Commands().GetWriteRun()->GetDoneCount() >= 30; }));
@@ -296,7 +304,7 @@ TEST_F(TrackCommandsWriting, CancelHalfwayStopsAfterTheFileBeingWritten) {
             m_pFrame->GetWriteProgress()->GetCancelButton()->click();
         }
         ASSERT_TRUE(WaitForWrite(&Commands()));
-        Ops().m_nWriteDelayMs = 0;
+        Ops().SetDelay(EFileOp::Pwrite, 0);
         EXPECT_FALSE(m_pFrame->GetStopAction()->isEnabled());
 
         // The edit writes from the top row down, the undo from the bottom up.
@@ -367,16 +375,18 @@ TEST_F(TrackCommandsWriting, ACloseLetsTheFileBeingWrittenFinish) {
         }
         ASSERT_TRUE(WaitForScan(m_pFrame->GetDocument()));
         m_pFrame->GetRightPane()->GetDetailsView()->selectAll();
-        Ops().m_nWriteDelayMs = 60;
+        Ops().SetDelay(EFileOp::Pwrite, 60);
         Edit(TypeYear);
         // In the middle of a file: its first write begun, its second not; a stall then holds
         // the second.
         ASSERT_TRUE(WaitUntil([] {
-            const std::size_t nWrites = Ops().GetWrites().size();
+            const std::size_t nWrites = Ops().GetRecorded().size();
             return nWrites >= 5 && nWrites % 2 == 1;
         }));
-        const std::string strInWrite = Ops().GetWrites().back();
-        Ops().m_bStallWrites = c.bStall;
+        const std::string strInWrite = Ops().GetRecorded().back();
+        if (c.bStall) {
+            Ops().HoldWhileStalled({EFileOp::Pwrite}); // writes too
+        }
         Ops().SetStalled(c.bStall);
 
         QElapsedTimer clock;
@@ -399,10 +409,10 @@ TEST_F(TrackCommandsWriting, ACloseLetsTheFileBeingWrittenFinish) {
         };
         EXPECT_TRUE(WaitUntil([&] { return ReadBytes(strInWrite) == fnTagged(0); }, 3000));
         QTest::qWait(200);
-        const std::size_t nWrites = Ops().GetWrites().size();
+        const std::size_t nWrites = Ops().GetRecorded().size();
         EXPECT_EQ(fnWritten(), static_cast<int>(nWrites / 2)) << "a tag half written";
         EXPECT_LT(nWrites, static_cast<std::size_t>(2 * FILES));
-        Ops().Reset();
+        ResetOps();
     }
 }
 
@@ -472,14 +482,14 @@ TEST_F(TrackCommandsWriting, TheEditorOpensWhenTheFileIsReadOrNotAtAllIfCancelle
 // A folder read again during a write replaces the records the write started with: the write
 // goes on to the files, and leaves the new catalogue to what the scan read.
 TEST_F(TrackCommandsWriting, AScanDuringAWriteIsAllowedAndTheNewRecordsAreLeftAlone) {
-    Ops().m_nWriteDelayMs = 3;
+    Ops().SetDelay(EFileOp::Pwrite, 3);
     Edit(TypeYear);
     ASSERT_TRUE(WaitUntil([this] { return Commands().GetWriteRun()->GetDoneCount() >= 20; }));
     EXPECT_TRUE(m_pFrame->GetAction(ID_VIEW_REFRESH)->isEnabled());
     m_pFrame->GetAction(ID_VIEW_REFRESH)->trigger();
     ASSERT_TRUE(WaitForWrite(&Commands()));
     ASSERT_TRUE(WaitForScan(m_pFrame->GetDocument()));
-    Ops().m_nWriteDelayMs = 0;
+    Ops().SetDelay(EFileOp::Pwrite, 0);
     ExpectFiles([](int i) { return Edited(i, "1998", "Note"); }, "written");
     EXPECT_EQ(m_pFrame->GetDocument().GetTracks()->size(), static_cast<std::size_t>(FILES));
     EXPECT_EQ(m_pFrame->GetAction(ID_EDIT_UNDO)->text(), "&Undo tag edit of 120 files");
