@@ -2,6 +2,7 @@
 // Copyright 2026 Quillon Softs
 #include "shell/commandline.h"
 #include "tests/support/deflate.h"
+#include "tests/support/lockedlibrary.h"
 #include "tests/support/programrun.h"
 #include "tests/support/testfiles.h"
 
@@ -686,9 +687,7 @@ TEST(CommandLine, WhatCannotBeOpenedIsCountedOnStderrWithStatusOne) {
     namespace fs = std::filesystem;
     CTempDir dir;
     const fs::path root = dir.Path() / "music";
-    WriteBytes(root / "a.mp3", Audio(300) + MakeTag("Song", "Ann"));
-    WriteBytes(root / "locked.mp3", Audio(300) + MakeTag("Hidden", "Ann"));
-    WriteBytes(root / "Locked" / "inside.mp3", Audio(300));
+    WriteLockableLibrary(root);
     WriteBytes(root / "Open" / "Locked" / "deeper.mp3", Audio(300));
     const QTemporaryDir configDir;
     const std::string strLineA = "a.mp3\tSong\t\t" + root.string() + "\t  0.0 MB\tAnn\t";
@@ -720,15 +719,10 @@ TEST(CommandLine, WhatCannotBeOpenedIsCountedOnStderrWithStatusOne) {
     };
     for (const auto& c : aCases) {
         SCOPED_TRACE(c.pszCase);
-        for (const char* pszLocked : c.arrLocked) {
-            fs::permissions(root / pszLocked, fs::perms::none);
-        }
-        const SProgramRun run =
-            RunProgramWithOutput({TUNEBROWSE_EXE, "--list", root.string()}, EOutputTo::Pipe,
-                                 configDir.path().toStdString(), 0, true);
-        for (const char* pszLocked : c.arrLocked) {
-            fs::permissions(root / pszLocked, fs::perms(0755));
-        }
+        const SProgramRun run = RunWithLocked(root, c.arrLocked, [&] {
+            return RunProgramWithOutput({TUNEBROWSE_EXE, "--list", root.string()}, EOutputTo::Pipe,
+                                        configDir.path().toStdString(), 0, true);
+        });
         if (run.nExit == RUN_NOT_BOUND_BY_MODES) {
             GTEST_SKIP() << "root here cannot give up reading every file";
         }

@@ -20,6 +20,7 @@
 #include "tests/support/fakefileops.h"
 #include "tests/support/fakes.h"
 #include "tests/support/fakeshell.h"
+#include "tests/support/lockedlibrary.h"
 #include "tests/support/programrun.h"
 #include "tests/support/scanwait.h"
 #include "tests/support/testfiles.h"
@@ -1085,9 +1086,7 @@ TEST(MainFrameProgram, WhatTheSystemRefusesToOpenIsCountedInTheStatusBar) {
     namespace fs = std::filesystem;
     CTempDir dir;
     const fs::path root = dir.Path() / "music";
-    WriteBytes(root / "a.mp3", Audio(300) + MakeTag("Song", "Ann"));
-    WriteBytes(root / "locked.mp3", Audio(300) + MakeTag("Hidden", "Ann"));
-    WriteBytes(root / "Locked" / "inside.mp3", Audio(300));
+    WriteLockableLibrary(root);
     const struct {
         const char* pszCase;
         std::vector<const char*> arrLocked; // below the folder read
@@ -1103,16 +1102,12 @@ TEST(MainFrameProgram, WhatTheSystemRefusesToOpenIsCountedInTheStatusBar) {
         const QTemporaryDir configDir;
         for (const char* pszRun : {"first run", "kept catalogue"}) {
             SCOPED_TRACE(std::string(c.pszCase) + ", " + pszRun);
-            for (const char* pszLocked : c.arrLocked) {
-                fs::permissions(root / pszLocked, fs::perms::none);
-            }
-            const SProgramRun run =
-                RunProgramWithOutput({WINDOW_SHOT_EXE, (dir.Path() / "shot.png").string(),
-                                      root.string(), "--as-read", "--print-status"},
-                                     EOutputTo::Pipe, configDir.path().toStdString(), 0, true);
-            for (const char* pszLocked : c.arrLocked) {
-                fs::permissions(root / pszLocked, fs::perms(0755));
-            }
+            const SProgramRun run = RunWithLocked(root, c.arrLocked, [&] {
+                return RunProgramWithOutput({WINDOW_SHOT_EXE, (dir.Path() / "shot.png").string(),
+                                             root.string(), "--as-read", "--print-status"},
+                                            EOutputTo::Pipe, configDir.path().toStdString(), 0,
+                                            true);
+            });
             if (run.nExit == RUN_NOT_BOUND_BY_MODES) {
                 GTEST_SKIP() << "root here cannot give up reading every file";
             }
