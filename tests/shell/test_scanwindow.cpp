@@ -69,7 +69,9 @@ protected:
     }
     ~ScanWindow() override {
         SetSlow(false);
-        Ops().SetStalled(false);
+        if (!m_bLeaveStalled) {
+            Ops().SetStalled(false);
+        }
         if (m_pFrame) {
             EXPECT_TRUE(WaitForFolder(*m_pFrame));
         }
@@ -137,6 +139,7 @@ protected:
     CRecordingMessages m_messages;
     CScriptedModals m_modals; // no step: a dialog opened fails the test
     std::unique_ptr<CMainFrame> m_pFrame;
+    bool m_bLeaveStalled = false;
 };
 
 } // namespace
@@ -245,7 +248,11 @@ TEST_F(ScanWindow, AStalledFileSystemNeverHoldsTheWindow) {
     m_pFrame.reset();
     EXPECT_LT(std::chrono::steady_clock::now() - tStart, std::chrono::seconds(1));
     EXPECT_EQ(StoredFolder(), m_library.Str());
-    Ops().SetStalled(false);
+    // The scan left behind stays on the stall to the process's end, as on a share that never
+    // answers again. Released, its readers would go on reading and starting threads while the
+    // process exits, and the leak checker's exit under AddressSanitizer can deadlock on threads
+    // that start meanwhile.
+    m_bLeaveStalled = true;
 }
 
 // Reading the tracks goes on while the user looks at them: what only reads them (play, copy)
