@@ -262,7 +262,6 @@ bool CLeftView::event(QEvent* pEvent) {
 void CLeftView::ClearTree() {
     m_hRoot = nullptr;
     m_arrGenreNodes.clear();
-    m_arrFilledGenres.clear();
     clear();
 }
 
@@ -280,10 +279,10 @@ void CLeftView::AddNewGroups() {
         const QIcon iconFace = LoadIcon(EIcon::Face);
         AddGenreNodes(m_hRoot, m_doc.GetGenres(), m_arrGenreNodes.size(), LoadIcon(EIcon::Clef),
                       &m_arrGenreNodes);
-        m_arrFilledGenres.resize(m_arrGenreNodes.size(), false);
+        // A genre not opened yet has no artist node, and gets them all when opened.
         for (std::size_t i = 0; i < m_arrGenreNodes.size(); ++i) {
-            if (m_arrFilledGenres[i]) {
-                QTreeWidgetItem* pGenreNode = m_arrGenreNodes[i];
+            QTreeWidgetItem* pGenreNode = m_arrGenreNodes[i];
+            if (pGenreNode->childCount() > 0) {
                 AddArtistNodes(pGenreNode, m_doc.GetGenres()[i]->m_arrArtists,
                                static_cast<std::size_t>(pGenreNode->childCount()), iconFace);
             }
@@ -319,7 +318,6 @@ void CLeftView::BuildTree() {
         for (const std::unique_ptr<CGenreEntry>& pGenre : m_doc.GetGenres()) {
             m_arrGenreNodes.push_back(mapNodes.at(pGenre.get()));
         }
-        m_arrFilledGenres.assign(m_arrGenreNodes.size(), false);
     }
     addTopLevelItem(pRoot);
     pRoot->setExpanded(true);
@@ -331,11 +329,12 @@ void CLeftView::FillGenreNode(QTreeWidgetItem* pItem) {
     if (it == m_arrGenreNodes.end()) {
         return;
     }
-    const auto nGenre = static_cast<std::size_t>(it - m_arrGenreNodes.begin());
-    if (m_arrFilledGenres[nGenre]) {
+    // Every genre holds at least one artist, the nameless one at least: a genre with artist nodes
+    // was opened before.
+    if (pItem->childCount() > 0) {
         return;
     }
-    m_arrFilledGenres[nGenre] = true;
+    const auto nGenre = static_cast<std::size_t>(it - m_arrGenreNodes.begin());
     pItem->addChildren(MakeArtistNodes(SortedByName(m_doc.GetGenres()[nGenre]->m_arrArtists),
                                        LoadIcon(EIcon::Face)));
 }

@@ -82,8 +82,6 @@ private:
     // 0 by artist, 1 by genre then artist, anything else the root alone; read at each build.
     int m_nOrganisation;
     QTreeWidgetItem* m_hRoot = nullptr;
-    // By genre: the genre nodes in the order of the document's genres, and whether each holds
-    // its artists' nodes yet.
+    // By genre: the genre nodes in the order of the document's genres.
     std::vector<QTreeWidgetItem*> m_arrGenreNodes;
-    std::vector<bool> m_arrFilledGenres;
 };
