@@ -451,7 +451,7 @@ int main(int argc, char** argv) {
         call.start();
         fnChange();
         double rHeld = Milliseconds(call);
-        while (pList->IsSortPending() || tree.IsBuildPending()) {
+        while (pList->IsSortPending() || tree.IsBuildPending() || doc.IsRegrouping()) {
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
         }
         rHeld = std::max(rHeld, app.TakeLongestMs());

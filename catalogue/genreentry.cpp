@@ -6,17 +6,35 @@
 
 void CGenreEntry::AddTrack(CTrackInfo* pTrack) {
     m_arrTracks.push_back(pTrack);
-    m_artistIndex.GroupToFile(pTrack->GetArtist())->AddTrack(pTrack);
+    if (m_bArtistsMade) {
+        m_artistIndex.GroupToFile(pTrack->GetArtist())->AddTrack(pTrack);
+    }
 }
 
 void CGenreEntry::Empty() {
     m_arrTracks.clear();
-    for (const auto& pArtist : m_arrArtists) {
-        pArtist->m_arrTracks.clear();
-    }
-    m_artistIndex.StartFiling();
+    m_artistIndex.Clear();
+    m_bArtistsMade = false;
 }
 
 void CGenreEntry::KeepFiled() {
-    m_artistIndex.KeepFiled();
+    if (m_bArtistsMade) {
+        m_artistIndex.KeepFiled();
+    }
+}
+
+const CGenreEntry::Artists& CGenreEntry::GetArtists() const {
+    if (!m_bArtistsMade) {
+        for (CTrackInfo* pTrack : m_arrTracks) {
+            m_artistIndex.GroupToFile(pTrack->GetArtist())->AddTrack(pTrack);
+        }
+        m_artistIndex.KeepFiled();
+        m_bArtistsMade = true;
+    }
+    return m_arrArtists;
+}
+
+CArtistEntry* CGenreEntry::FindArtist(std::string_view strName) const {
+    (void)GetArtists();
+    return m_artistIndex.Find(strName);
 }

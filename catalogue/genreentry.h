@@ -15,27 +15,33 @@
 // genre's records. The sub-groups belong to the genre group.
 class CGenreEntry {
 public:
+    using Artists = std::vector<std::unique_ptr<CArtistEntry>>;
+
     explicit CGenreEntry(std::string strName) : m_strName(std::move(strName)) {}
     CGenreEntry(const CGenreEntry&) = delete;
     CGenreEntry& operator=(const CGenreEntry&) = delete;
 
     const std::string& GetName() const { return m_strName; }
 
-    // Appends the record and files it under its artist's sub-group.
+    // Appends the record, and files it under its artist once the artists were asked for.
     void AddTrack(CTrackInfo* pTrack);
-    // Empties the group and its sub-groups, which stay with their names to be filed into again.
+    // Empties the group; its artists are made again when next asked for.
     void Empty();
-    // Drops the sub-groups no record was filed into since Empty(), and puts the others in the
-    // order of their first record, as filing into a new group would have made them.
+    // Drops the sub-groups no record was filed into since they were made, and puts the others in
+    // the order of their first record, as filing into a new group would have made them.
     void KeepFiled();
 
-    CArtistEntry* FindArtist(std::string_view strName) const { return m_artistIndex.Find(strName); }
-    CArtistEntry* AddArtist(std::string strName) { return m_artistIndex.Add(std::move(strName)); }
+    // The artists in the order of their first record. They are made when first asked for, on
+    // the document's thread: most genres of a large catalogue are never opened, and filing
+    // every record under a genre's artist too took a regrouping nearly as long again.
+    const Artists& GetArtists() const;
+    CArtistEntry* FindArtist(std::string_view strName) const;
 
     const std::string m_strName;
     CTrackList m_arrTracks;
-    std::vector<std::unique_ptr<CArtistEntry>> m_arrArtists; // in order of creation
 
 private:
-    CGroupIndex<CArtistEntry> m_artistIndex{m_arrArtists};
+    mutable Artists m_arrArtists;
+    mutable CGroupIndex<CArtistEntry> m_artistIndex{m_arrArtists};
+    mutable bool m_bArtistsMade = false;
 };

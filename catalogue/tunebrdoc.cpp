@@ -10,7 +10,6 @@
 #include "catalogue/mutexlock.h"
 #include "catalogue/posixio.h"
 #include "catalogue/scanjob.h"
-#include "catalogue/sidebyside.h"
 #include "catalogue/trackinfo.h"
 #include "res/strings.h"
 
@@ -36,7 +35,11 @@ CTunebrDoc::CTunebrDoc(CCatalogueHost& host, CFileOps& ops) : m_host(host), m_fi
 // are gone after the document, so they are waited for. A scan stuck on a stalled file system is
 // left to the process's end, which is then not held up for long.
 CTunebrDoc::~CTunebrDoc() {
+    m_pAlive.reset();
     LeaveScan();
+    if (m_groupingFreer.joinable()) {
+        m_groupingFreer.join();
+    }
     WaitForKeptWrite();
     const auto tEnd = std::chrono::steady_clock::now() + LEFT_SCANS_WAIT;
     for (const std::unique_ptr<CScanJob>& pScan : m_arrLeftScans) {
@@ -153,6 +156,9 @@ bool CTunebrDoc::TakeScanned() {
         return bEnded;
     }
     const bool bEnded = m_pScan->Take(m_arrScanned);
+    if (!m_arrScanned.empty()) {
+        StopRegrouping();
+    }
     for (CTrackInfo& record : m_arrScanned) {
         AddTrack(std::move(record));
     }
@@ -172,6 +178,9 @@ void CTunebrDoc::EndScan() {
     if (!m_bScanStopped) {
         KeepCatalogue();
     }
+    if (m_bRegroupAgain) {
+        RebuildIndex(); // a tag edit made during the scan
+    }
 }
 
 // A check stopped keeps the kept catalogue as it was shown; one that ended makes it what a scan
@@ -182,7 +191,7 @@ void CTunebrDoc::EndCheck() {
     m_pScan.reset();
     m_bChecking = false;
     if (!m_bScanStopped) {
-        StopKeeping();
+        StopReadingRecords();
         // No view shows a file's number: only the kept file must learn it.
         for (const auto& [nKept, identity] : m_arrRenumbered) {
             m_arrTracks[nKept]->SetIdentity(identity);
@@ -291,6 +300,11 @@ void CTunebrDoc::KeepCatalogue() {
 
 // Returns once the encoding no longer reads records. Stopped before its end, it is made again
 // after the change (the file written before stays meanwhile: the next start checks it anyway).
+void CTunebrDoc::StopReadingRecords() {
+    StopKeeping();
+    StopRegrouping();
+}
+
 void CTunebrDoc::StopKeeping() {
     if (!m_pKeeping) {
         return;
@@ -343,41 +357,66 @@ void CTunebrDoc::AddTrack(CTrackInfo&& track) {
 }
 
 void CTunebrDoc::RebuildIndex() {
+    StopRegrouping();
+    m_bRegroupAgain = false;
+    if (m_pRegrouper && m_arrTracks.size() >= m_nRegroupAsideTracks) {
+        m_nRegroupJob = m_pRegrouper->Post(&m_arrTracks);
+        return;
+    }
     UpdateAllViews(nullptr, HINT_REBUILD_BEGIN);
-    // The groups stay, emptied, with their names and keys: a rebuild after an edit makes and
-    // frees only the groups the edit made or emptied. Making and freeing them all took a large
-    // catalogue's rebuild longer than filing the records.
-    for (const auto& pArtist : m_arrArtists) {
-        pArtist->m_arrTracks.clear();
-    }
-    for (const auto& pGenre : m_arrGenres) {
-        pGenre->Empty();
-    }
-    m_artistIndex.StartFiling();
-    m_genreIndex.StartFiling();
-    // The records' texts lie scattered over memory: those of the records a few places on are
-    // asked for while the current one is filed.
-    constexpr std::size_t AHEAD = 8;
-    const auto FileInto = [this](void (CTunebrDoc::*pfnAdd)(CTrackInfo*)) {
-        for (std::size_t nTrack = 0; nTrack < m_arrTracks.size(); ++nTrack) {
-            if (nTrack + AHEAD < m_arrTracks.size()) {
-                m_arrTracks[nTrack + AHEAD]->PrefetchTexts();
-            }
-            (this->*pfnAdd)(m_arrTracks[nTrack]);
-        }
-    };
-    // The artist index and the genre index share nothing but the records they read: on a large
-    // catalogue each is filed by a thread of its own.
-    constexpr std::size_t PARALLEL_TRACKS = 50000;
-    if (m_arrTracks.size() >= PARALLEL_TRACKS && std::thread::hardware_concurrency() >= 2) {
-        RunSideBySide([&] { FileInto(&CTunebrDoc::AddToGenreIndex); },
-                      [&] { FileInto(&CTunebrDoc::AddToArtistIndex); });
-    } else {
-        FileInto(&CTunebrDoc::AddToArtistIndex);
-        FileInto(&CTunebrDoc::AddToGenreIndex);
-    }
-    FinishGrouping();
+    const std::atomic<bool> bNeverStop{false};
+    (void)m_pGrouping->Refile(m_arrTracks, bNeverStop);
+    m_pGrouping->FinishFiling();
     UpdateAllViews(nullptr, HINT_REBUILD_END);
+}
+
+void CTunebrDoc::RegroupAside(std::size_t nTracks, FnPost fnPost) {
+    StopRegrouping();
+    m_nRegroupAsideTracks = nTracks;
+    auto fnDone = [this, fnPost = std::move(fnPost), pAlive = std::weak_ptr<const bool>(m_pAlive)](
+                      std::uint64_t nJob, std::shared_ptr<CGrouping> pGrouping) {
+        fnPost([this, pAlive, nJob, pGrouping = std::move(pGrouping)]() mutable {
+            if (pAlive.lock()) {
+                OnRegrouped(nJob, std::move(pGrouping));
+            }
+        });
+    };
+    m_pRegrouper = std::make_unique<CRegrouper>(
+        [](const CTrackList* pTracks, const std::atomic<bool>& bStop) {
+            return std::shared_ptr<CGrouping>(CGrouping::Of(*pTracks, bStop));
+        },
+        std::move(fnDone), CThreadStarter::Default());
+}
+
+// The groups of before go with the views' last look at them.
+void CTunebrDoc::OnRegrouped(std::uint64_t nJob, std::shared_ptr<CGrouping> pGrouping) {
+    if (nJob != m_nRegroupJob) {
+        return; // stopped since, or replaced
+    }
+    m_nRegroupJob = 0;
+    UpdateAllViews(nullptr, HINT_REBUILD_BEGIN);
+    m_pGrouping.swap(pGrouping);
+    UpdateAllViews(nullptr, HINT_REBUILD_END);
+    FreeAside(std::move(pGrouping));
+}
+
+// Freeing the groups of a million records took the window tens of milliseconds.
+void CTunebrDoc::FreeAside(std::shared_ptr<CGrouping> pGrouping) {
+    if (m_groupingFreer.joinable()) {
+        m_groupingFreer.join();
+    }
+    // Where no thread starts, the groups go here, with the call that could not be made.
+    m_groupingFreer = CThreadStarter::Default().Start(
+        [pGrouping = std::move(pGrouping)]() mutable { pGrouping.reset(); });
+}
+
+void CTunebrDoc::StopRegrouping() {
+    if (m_nRegroupJob == 0) {
+        return;
+    }
+    m_pRegrouper->StopAndWait();
+    m_nRegroupJob = 0;
+    m_bRegroupAgain = true;
 }
 
 void CTunebrDoc::AddView(CDocView* pView) {
@@ -390,99 +429,49 @@ void CTunebrDoc::RemoveView(CDocView* pView) {
 
 void CTunebrDoc::UpdateAllViews(CDocView* pSender, EHint eHint, CTrackList* pTracks) {
     if (eHint == HINT_TRACKS_CHANGING) {
-        StopKeeping();
+        StopReadingRecords();
     }
     for (std::size_t i = 0; i < m_arrViews.size(); ++i) {
         if (m_arrViews[i] != pSender) {
             m_arrViews[i]->OnUpdate(pSender, eHint, pTracks);
         }
     }
-    // A scan under way keeps what it reads at its end.
-    if (eHint == HINT_TRACKS_CHANGED && m_bKeepAgain && !m_pScan) {
-        KeepCatalogue();
-    }
-}
-
-CArtistEntry* CTunebrDoc::FindArtist(std::string_view strName) const {
-    return m_artistIndex.Find(strName);
-}
-
-CArtistEntry* CTunebrDoc::AddArtist(std::string strName) {
-    return m_artistIndex.Add(std::move(strName));
-}
-
-CGenreEntry* CTunebrDoc::FindGenre(std::string_view strName) const {
-    return m_genreIndex.Find(strName);
-}
-
-CGenreEntry* CTunebrDoc::AddGenre(std::string strName) {
-    return m_genreIndex.Add(std::move(strName));
-}
-
-// The files of an album follow one another in the catalogue: most records join the group the
-// record before joined, which a comparison of two short texts finds without a lookup.
-void CTunebrDoc::AddToArtistIndex(CTrackInfo* pTrack) {
-    m_artistIndex.GroupToFile(pTrack->GetArtist())->AddTrack(pTrack);
-}
-
-void CTunebrDoc::AddToGenreIndex(CTrackInfo* pTrack) {
-    m_genreIndex.GroupToFile(pTrack->GetGenreName())->AddTrack(pTrack);
-}
-
-namespace {
-
-// The lists grow a record at a time, and a large library would keep a third of them unused; but
-// trimming copies a list into new memory, which for the record list of a million files takes the
-// window tens of milliseconds to free a few hundred kilobytes, and for the hundred thousand lists
-// of its groups as long again to free a few bytes each: only a list with much room unused is
-// trimmed.
-void TrimList(CTrackList& arrTracks) {
-    constexpr std::size_t SMALL_ROOM = 512; // records
-    const std::size_t nUnused = arrTracks.capacity() - arrTracks.size();
-    if (nUnused > SMALL_ROOM && nUnused > arrTracks.capacity() / 8) {
-        arrTracks.shrink_to_fit();
-    }
-}
-
-} // namespace
-
-void CTunebrDoc::FinishFiling() {
-    TrimList(m_arrTracks);
-    FinishGrouping();
-}
-
-void CTunebrDoc::FinishGrouping() {
-    m_artistIndex.KeepFiled();
-    m_genreIndex.KeepFiled();
-    for (const auto& pGenre : m_arrGenres) {
-        pGenre->KeepFiled();
-    }
-    TrimGroups();
-}
-
-void CTunebrDoc::TrimGroups() {
-    for (const auto& pArtist : m_arrArtists) {
-        TrimList(pArtist->m_arrTracks);
-    }
-    for (const auto& pGenre : m_arrGenres) {
-        TrimList(pGenre->m_arrTracks);
-        for (const auto& pArtist : pGenre->m_arrArtists) {
-            TrimList(pArtist->m_arrTracks);
+    // A scan under way keeps and regroups what it reads at its end.
+    if (eHint == HINT_TRACKS_CHANGED && !m_pScan) {
+        if (m_bRegroupAgain) {
+            RebuildIndex();
+        }
+        if (m_bKeepAgain) {
+            KeepCatalogue();
         }
     }
 }
 
-void CTunebrDoc::ClearArtists() {
-    m_artistIndex.Clear();
+CArtistEntry* CTunebrDoc::FindArtist(std::string_view strName) const {
+    return m_pGrouping->FindArtist(strName);
 }
 
-void CTunebrDoc::ClearGenres() {
-    m_genreIndex.Clear();
+CArtistEntry* CTunebrDoc::AddArtist(std::string strName) {
+    return m_pGrouping->AddArtist(std::move(strName));
+}
+
+CGenreEntry* CTunebrDoc::FindGenre(std::string_view strName) const {
+    return m_pGrouping->FindGenre(strName);
+}
+
+CGenreEntry* CTunebrDoc::AddGenre(std::string strName) {
+    return m_pGrouping->AddGenre(std::move(strName));
+}
+
+void CTunebrDoc::FinishFiling() {
+    TrimTrackList(m_arrTracks);
+    m_pGrouping->FinishFiling();
 }
 
 void CTunebrDoc::ClearCatalogue() {
-    StopKeeping();
-    m_bKeepAgain = false; // what was to be kept is gone
+    StopReadingRecords();
+    m_bKeepAgain = false; // what was to be kept or regrouped is gone
+    m_bRegroupAgain = false;
     ++m_nRebuilds;
     m_arrTracks.clear();
     ClearGenres();

@@ -2,10 +2,9 @@
 // Copyright 2026 Quillon Softs
 #pragma once
 
-#include "catalogue/artistentry.h"
-#include "catalogue/genreentry.h"
-#include "catalogue/groupindex.h"
+#include "catalogue/grouping.h"
 #include "catalogue/hints.h"
+#include "catalogue/jobthread.h"
 #include "catalogue/keptcatalogue.h"
 #include "catalogue/mutex.h"
 #include "catalogue/tagblock.h"
@@ -82,8 +81,16 @@ public:
     void SetTagCodec(CTagCodec codec) { m_codec = std::move(codec); }
     const CTagCodec& GetTagCodec() const { return m_codec; }
 
-    // Regroups the existing records, for instance after a tag edit changed an artist.
+    // Regroups the existing records, for instance after a tag edit changed an artist. A large
+    // catalogue is regrouped aside (see RegroupAside): the views show the groups of before until
+    // the new ones are whole.
     void RebuildIndex();
+    // Hands a call to the document's own thread, from any thread.
+    using FnPost = std::function<void(std::function<void()>)>;
+    // Catalogues of nTracks records or more are regrouped on a thread of their own, which hands
+    // the groups back through fnPost; without it every regrouping holds the caller.
+    void RegroupAside(std::size_t nTracks, FnPost fnPost);
+    bool IsRegrouping() const { return m_nRegroupJob != 0; }
 
     // Counts the times the records were freed and made anew: a pointer to a record taken while
     // the count stays the same still points at that record.
@@ -91,8 +98,8 @@ public:
 
     const std::string& GetTitle() const { return m_strTitle; }
     CTrackList* GetTracks() { return &m_arrTracks; }
-    const std::vector<std::unique_ptr<CArtistEntry>>& GetArtists() const { return m_arrArtists; }
-    const std::vector<std::unique_ptr<CGenreEntry>>& GetGenres() const { return m_arrGenres; }
+    const CGrouping::Artists& GetArtists() const { return m_pGrouping->GetArtists(); }
+    const CGrouping::Genres& GetGenres() const { return m_pGrouping->GetGenres(); }
 
     void AddView(CDocView* pView);
     void RemoveView(CDocView* pView);
@@ -103,10 +110,10 @@ public:
     CArtistEntry* AddArtist(std::string strName);
     CGenreEntry* FindGenre(std::string_view strName) const;
     CGenreEntry* AddGenre(std::string strName);
-    void AddToArtistIndex(CTrackInfo* pTrack);
-    void AddToGenreIndex(CTrackInfo* pTrack);
-    void ClearArtists();
-    void ClearGenres();
+    void AddToArtistIndex(CTrackInfo* pTrack) { m_pGrouping->FileByArtist(pTrack); }
+    void AddToGenreIndex(CTrackInfo* pTrack) { m_pGrouping->FileByGenre(pTrack); }
+    void ClearArtists() { m_pGrouping->ClearArtists(); }
+    void ClearGenres() { m_pGrouping->ClearGenres(); }
     void ClearCatalogue();
 
 private:
@@ -122,7 +129,13 @@ private:
     void ApplyCheckInPlace();
     void ApplyCheckAsRebuild();
     void KeepCatalogue();
+    // Returns once no other thread reads the records or their list: what the kept catalogue's
+    // encoder and the regrouping had not finished is done again after the change.
+    void StopReadingRecords();
     void StopKeeping();
+    void StopRegrouping();
+    void OnRegrouped(std::uint64_t nJob, std::shared_ptr<CGrouping> pGrouping);
+    void FreeAside(std::shared_ptr<CGrouping> pGrouping);
     // Files what the scan has handed over; true once it has ended.
     bool TakeScanned();
     void LeaveScan();
@@ -131,20 +144,14 @@ private:
     // Ends filing records into the catalogue and the index: drops the groups left empty, orders
     // the others by their first record, and trims the lists.
     void FinishFiling();
-    // The same for the index alone, when the records stayed.
-    void FinishGrouping();
-    void TrimGroups();
 
-    // In scan order. The kept catalogue's encoder reads the list itself: nothing changes it
-    // before StopKeeping.
+    // In scan order. The kept catalogue's encoder and the regrouping read the list itself:
+    // nothing changes it or its records before StopReadingRecords.
     CTrackList m_arrTracks;
-    std::vector<std::unique_ptr<CArtistEntry>> m_arrArtists;
-    std::vector<std::unique_ptr<CGenreEntry>> m_arrGenres;
+    std::shared_ptr<CGrouping> m_pGrouping = std::make_shared<CGrouping>();
 
     // The records themselves; a deque keeps their addresses fixed while it grows.
     std::deque<CTrackInfo> m_storeTracks;
-    CGroupIndex<CArtistEntry> m_artistIndex{m_arrArtists};
-    CGroupIndex<CGenreEntry> m_genreIndex{m_arrGenres};
 
     CCatalogueHost& m_host;
     CFileOps& m_fileOps;
@@ -181,4 +188,12 @@ private:
     bool m_bKeepAgain = false; // a change stopped the encoding: kept again once it is made
     std::thread m_keptWriter;
     std::vector<CDocView*> m_arrViews;
+    using CRegrouper = CJobThread<const CTrackList*, CGrouping>;
+    std::unique_ptr<CRegrouper> m_pRegrouper; // once RegroupAside is called
+    std::size_t m_nRegroupAsideTracks = 0;
+    std::uint64_t m_nRegroupJob = 0; // the regrouping awaited, or 0
+    bool m_bRegroupAgain = false;    // a change stopped the regrouping: made again after it
+    std::thread m_groupingFreer;     // frees the groups a regrouping replaced
+    // Calls posted to the document's thread do nothing once it is gone.
+    std::shared_ptr<const bool> m_pAlive = std::make_shared<const bool>(true);
 };

@@ -283,7 +283,7 @@ void CLeftView::AddNewGroups() {
         for (std::size_t i = 0; i < m_arrGenreNodes.size(); ++i) {
             QTreeWidgetItem* pGenreNode = m_arrGenreNodes[i];
             if (pGenreNode->childCount() > 0) {
-                AddArtistNodes(pGenreNode, m_doc.GetGenres()[i]->m_arrArtists,
+                AddArtistNodes(pGenreNode, m_doc.GetGenres()[i]->GetArtists(),
                                static_cast<std::size_t>(pGenreNode->childCount()), iconFace);
             }
         }
@@ -335,7 +335,7 @@ void CLeftView::FillGenreNode(QTreeWidgetItem* pItem) {
         return;
     }
     const auto nGenre = static_cast<std::size_t>(it - m_arrGenreNodes.begin());
-    pItem->addChildren(MakeArtistNodes(SortedByName(m_doc.GetGenres()[nGenre]->m_arrArtists),
+    pItem->addChildren(MakeArtistNodes(SortedByName(m_doc.GetGenres()[nGenre]->GetArtists()),
                                        LoadIcon(EIcon::Face)));
 }
 

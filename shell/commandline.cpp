@@ -258,7 +258,7 @@ void PrintTree(CTunebrDoc& doc, bool bByGenre, COutput& out) {
     if (bByGenre) {
         for (const auto& pGenre : doc.GetGenres()) {
             strBuffer += GroupLine(2, pGenre->GetName(), pGenre->m_arrTracks);
-            for (const auto& pArtist : pGenre->m_arrArtists) {
+            for (const auto& pArtist : pGenre->GetArtists()) {
                 strBuffer += GroupLine(4, pArtist->GetName(), pArtist->m_arrTracks);
             }
         }

@@ -109,6 +109,10 @@ CMainFrame::CMainFrame(CUserSettings& settings, CSettingsStore& store, const SFr
     // Every scan, the first included, reads tag texts in the encoding the user chose.
     m_pDoc->SetTagCodec(COptionSheet::TagCodecOf(m_settings.m_strTagEncoding));
     m_pDoc->SetKeptFolder(m_settings.m_bKeepCatalogue != 0 ? KeptCatalogueFolder() : "");
+    // Catalogues the tree shows in turns are regrouped after an edit beside the window too.
+    m_pDoc->RegroupAside(CLeftView::TURN_TRACKS, [this](std::function<void()> fnCall) {
+        PostToThreadOf(this, std::move(fnCall));
+    });
     RestorePlacement();
 
     CreateActions();

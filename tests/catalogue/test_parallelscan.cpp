@@ -80,7 +80,7 @@ SScanResult Scan(const std::string& strRoot, std::size_t nReaders, CFakeCatalogu
     }
     for (const auto& pGenre : doc.GetGenres()) {
         result.arrGroups.push_back(GroupText(pGenre->GetName(), pGenre->m_arrTracks, arrAll));
-        for (const auto& pArtist : pGenre->m_arrArtists) {
+        for (const auto& pArtist : pGenre->GetArtists()) {
             result.arrGroups.push_back(
                 GroupText(" " + pArtist->GetName(), pArtist->m_arrTracks, arrAll));
         }

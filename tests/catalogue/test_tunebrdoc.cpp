@@ -54,6 +54,7 @@ protected:
     CTempDir m_dir;
     CFakeCatalogueHost m_host;
     CFileOps m_fileOps;
+    CCallQueue m_calls; // outlives the document, which posts to it
     CTunebrDoc m_doc{m_host, m_fileOps};
     CHintLog m_view;
 };
@@ -197,11 +198,11 @@ TEST_F(TunebrDoc, IndexGroupsByExactArtistAndByGenreName) {
     EXPECT_EQ(arrGenres[2]->GetName(), "<Undefined>");
     EXPECT_EQ(GroupNames(arrGenres[2]->m_arrTracks), (Names{"3.mp3", "4.mp3"}));
     // the same artist in two genres: one sub-group in each, holding only that genre's records
-    ASSERT_EQ(arrGenres[0]->m_arrArtists.size(), 2u);
-    EXPECT_EQ(arrGenres[0]->m_arrArtists[0]->GetName(), "Abba");
-    EXPECT_EQ(GroupNames(arrGenres[0]->m_arrArtists[0]->m_arrTracks), Names{"1.mp3"});
-    ASSERT_EQ(arrGenres[2]->m_arrArtists.size(), 2u);
-    EXPECT_EQ(arrGenres[2]->m_arrArtists[1]->GetName(), "<Undefined>");
+    ASSERT_EQ(arrGenres[0]->GetArtists().size(), 2u);
+    EXPECT_EQ(arrGenres[0]->GetArtists()[0]->GetName(), "Abba");
+    EXPECT_EQ(GroupNames(arrGenres[0]->GetArtists()[0]->m_arrTracks), Names{"1.mp3"});
+    ASSERT_EQ(arrGenres[2]->GetArtists().size(), 2u);
+    EXPECT_EQ(arrGenres[2]->GetArtists()[1]->GetName(), "<Undefined>");
 }
 
 TEST_F(TunebrDoc, IndexInvariantsHoldOnAMixedTree) {
@@ -241,7 +242,7 @@ TEST_F(TunebrDoc, IndexInvariantsHoldOnAMixedTree) {
     for (const auto& pGenre : m_doc.GetGenres()) {
         checkOrdered(pGenre->m_arrTracks);
         std::size_t nInSubGroups = 0;
-        for (const auto& pArtist : pGenre->m_arrArtists) {
+        for (const auto& pArtist : pGenre->GetArtists()) {
             checkOrdered(pArtist->m_arrTracks);
             nInSubGroups += pArtist->m_arrTracks.size();
         }
@@ -338,7 +339,7 @@ Names IndexOf(const CTunebrDoc& doc) {
     }
     for (const auto& pGenre : doc.GetGenres()) {
         Line("", *pGenre);
-        for (const auto& pArtist : pGenre->m_arrArtists) {
+        for (const auto& pArtist : pGenre->GetArtists()) {
             Line("  ", *pArtist);
         }
     }
@@ -412,33 +413,122 @@ TEST_F(TunebrDoc, ScanReportsOnceMoreBeforeTheViewsRebuild) {
     m_doc.RemoveView(&probe);
 }
 
-// A catalogue large enough to be filed by two threads, records made in memory, groups that
-// appear, move and empty between rebuilds: each rebuild gives what a fresh filing gives.
+namespace {
+
+// Records made in memory, albums of a few files by one artist in one genre, into the list given.
+void AddAlbums(CTrackStore& store, CTrackList& arrTracks, int nTracks, std::mt19937& random) {
+    const char* const apArtists[] = {"A", "a", "B", "", "C c", "Dé"};
+    const int aGenres[] = {0, 1, 17};
+    CFields fields;
+    for (int i = 0; i < nTracks; ++i) {
+        if (i % 12 == 0) {
+            fields.strArtist = apArtists[random() % std::size(apArtists)];
+            fields.nGenre = aGenres[random() % std::size(aGenres)];
+        }
+        fields.strFile = std::to_string(i);
+        arrTracks.push_back(store.Add(fields));
+    }
+}
+
+} // namespace
+
+// A catalogue large enough to be filed by two threads, groups that appear, move and empty between
+// rebuilds: each rebuild, at once or aside, gives what a fresh filing gives. Aside, the views are
+// told nothing and the groups of before stay until the new ones are whole.
 TEST_F(TunebrDoc, RebuildOfALargeCatalogueGivesTheIndexOfAFreshFiling) {
     const char* const apArtists[] = {"A", "a", "B", "", "C c", "Dé", "E", "F"};
     const int aGenres[] = {0, 1, 17, GENRE_NONE, 200};
     std::mt19937 random(5);
     CTrackStore store;
     CTrackList& arrTracks = *m_doc.GetTracks();
-    CFields fields;
-    for (int i = 0; i < 60000; ++i) {
-        if (i % 12 == 0) { // an album: one artist and genre for a few files
-            fields.strArtist = apArtists[random() % 6];
-            fields.nGenre = aGenres[random() % 3];
+    AddAlbums(store, arrTracks, 60000, random);
+    for (const bool bAside : {false, true}) {
+        SCOPED_TRACE(bAside ? "aside" : "at once");
+        if (bAside) {
+            m_doc.RegroupAside(0, m_calls.Poster());
         }
-        fields.strFile = std::to_string(i);
-        arrTracks.push_back(store.Add(fields));
-    }
-    for (int nRound = 0; nRound < 4; ++nRound) {
-        m_doc.RebuildIndex();
-        ASSERT_EQ(IndexOf(m_doc), FreshIndex(arrTracks)) << "round " << nRound;
-        for (int nEdit = 0; nEdit < 200 * nRound; ++nEdit) {
-            CTrackInfo* pTrack = arrTracks[random() % arrTracks.size()];
-            pTrack->SetArtist(apArtists[random() % std::size(apArtists)]);
-            pTrack->SetGenre(static_cast<unsigned char>(aGenres[random() % std::size(aGenres)]));
+        for (int nRound = 0; nRound < 3; ++nRound) {
+            const Names arrShown = IndexOf(m_doc);
+            m_view.m_arrHints.clear();
+            m_doc.RebuildIndex();
+            if (bAside) {
+                EXPECT_TRUE(m_doc.IsRegrouping());
+                EXPECT_TRUE(m_view.m_arrHints.empty());
+                EXPECT_EQ(IndexOf(m_doc), arrShown);
+                ASSERT_TRUE(m_calls.RunUntil([this] { return !m_doc.IsRegrouping(); }));
+            }
+            EXPECT_EQ(m_view.m_arrHints,
+                      (std::vector<EHint>{HINT_REBUILD_BEGIN, HINT_REBUILD_END}));
+            ASSERT_EQ(IndexOf(m_doc), FreshIndex(arrTracks)) << "round " << nRound;
+            for (int nEdit = 0; nEdit < 200 * (nRound + 1); ++nEdit) {
+                CTrackInfo* pTrack = arrTracks[random() % arrTracks.size()];
+                pTrack->SetArtist(apArtists[random() % std::size(apArtists)]);
+                pTrack->SetGenre(
+                    static_cast<unsigned char>(aGenres[random() % std::size(aGenres)]));
+            }
         }
     }
     m_doc.ClearCatalogue();
+}
+
+// A regrouping aside reads the records and their list while the window goes on: whatever comes
+// first stops it, and what the views are then told and shown follows what came.
+TEST_F(TunebrDoc, ARegroupingAsideGivesWayToWhatComesMeanwhile) {
+    struct SCase {
+        const char* pszWhat;
+        std::function<void(CTunebrDoc&, CTrackList&)> fnMeanwhile;
+        std::vector<EHint> arrHints; // told from the rebuild's start on
+    };
+    const std::vector<EHint> arrEdited{HINT_TRACKS_CHANGING, HINT_TRACKS_CHANGED,
+                                       HINT_REBUILD_BEGIN, HINT_REBUILD_END};
+    const SCase aCases[] = {
+        {"an edit, regrouped again after it",
+         [](CTunebrDoc& doc, CTrackList& arrTracks) {
+             doc.UpdateAllViews(nullptr, HINT_TRACKS_CHANGING);
+             arrTracks[7]->SetArtist("Edited");
+             arrTracks[19000]->SetGenre(40);
+             doc.UpdateAllViews(nullptr, HINT_TRACKS_CHANGED);
+         },
+         arrEdited},
+        {"a newer rebuild, whose groups alone are shown",
+         [](CTunebrDoc& doc, CTrackList&) { doc.RebuildIndex(); },
+         {HINT_REBUILD_BEGIN, HINT_REBUILD_END}},
+        {"the catalogue emptied", [](CTunebrDoc& doc, CTrackList&) { doc.ClearCatalogue(); }, {}},
+    };
+    m_doc.RegroupAside(0, m_calls.Poster());
+    std::mt19937 random(8);
+    for (const SCase& test : aCases) {
+        SCOPED_TRACE(test.pszWhat);
+        CTrackStore store;
+        CTrackList& arrTracks = *m_doc.GetTracks();
+        AddAlbums(store, arrTracks, 20000, random);
+        m_doc.RebuildIndex();
+        ASSERT_TRUE(m_calls.RunUntil([this] { return !m_doc.IsRegrouping(); }));
+        arrTracks[3]->SetArtist("Before");
+        m_view.m_arrHints.clear();
+        m_doc.RebuildIndex();
+        test.fnMeanwhile(m_doc, arrTracks);
+        ASSERT_TRUE(m_calls.RunUntil([this] { return !m_doc.IsRegrouping(); }));
+        m_calls.RunPosted(); // a result of before the change, were one posted, changes nothing
+        EXPECT_EQ(m_view.m_arrHints, test.arrHints);
+        EXPECT_EQ(IndexOf(m_doc), FreshIndex(arrTracks));
+        m_doc.ClearCatalogue();
+    }
+}
+
+// The document may go while its regrouping's result waits to be handed over: under
+// AddressSanitizer, a call that still reached the document would fail the run.
+TEST_F(TunebrDoc, ARegroupingHandedOverAfterTheDocumentsEndIsDropped) {
+    CTrackStore store;
+    std::mt19937 random(2);
+    {
+        CTunebrDoc doc(m_host, m_fileOps);
+        doc.RegroupAside(0, m_calls.Poster());
+        AddAlbums(store, *doc.GetTracks(), 5000, random);
+        doc.RebuildIndex();
+        ASSERT_TRUE(m_calls.WaitForPosted());
+    }
+    m_calls.RunPosted();
 }
 
 TEST_F(TunebrDoc, SenderIsNotToldOfItsOwnUpdate) {

@@ -16,9 +16,11 @@
 
 #include <algorithm>
 #include <chrono>
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -92,6 +94,59 @@ private:
 };
 
 // A view of the document that keeps the hints it is sent, in order, with the list each came with.
+// The calls other threads hand to the document's thread, run when the test says: a window's event
+// loop in small. It must outlive what posts to it.
+class CCallQueue {
+public:
+    std::function<void(std::function<void()>)> Poster() {
+        return [this](std::function<void()> fnCall) {
+            {
+                const std::lock_guard<std::mutex> lock(m_mutex);
+                m_arrCalls.push_back(std::move(fnCall));
+            }
+            m_cvPosted.notify_all();
+        };
+    }
+
+    // Runs the calls posted, waiting for more, until fnDone holds; false after 30 s.
+    bool RunUntil(const std::function<bool()>& fnDone) {
+        const auto tEnd = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (!fnDone()) {
+            std::unique_lock<std::mutex> lock(m_mutex);
+            if (!m_cvPosted.wait_until(lock, tEnd, [this] { return !m_arrCalls.empty(); })) {
+                return false;
+            }
+            lock.unlock();
+            RunPosted();
+        }
+        return true;
+    }
+
+    // Until a call waits to be run; false after 30 s.
+    bool WaitForPosted() {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        return m_cvPosted.wait_for(lock, std::chrono::seconds(30),
+                                   [this] { return !m_arrCalls.empty(); });
+    }
+
+    // Runs what was posted until now.
+    void RunPosted() {
+        std::vector<std::function<void()>> arrCalls;
+        {
+            const std::lock_guard<std::mutex> lock(m_mutex);
+            arrCalls.swap(m_arrCalls);
+        }
+        for (const std::function<void()>& fnCall : arrCalls) {
+            fnCall();
+        }
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_cvPosted;
+    std::vector<std::function<void()>> m_arrCalls;
+};
+
 class CHintLog final : public CDocView {
 public:
     void OnUpdate(CDocView*, EHint eHint, CTrackList* pTracks) override {
