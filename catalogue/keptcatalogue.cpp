@@ -538,6 +538,7 @@ std::shared_ptr<const CKeptIndex> CKeptCatalogue::IndexAside(const SKeptLoad& lo
         if (!pBytes || !ReadLayout(std::string_view(pBytes.get(), nSize), options, layout)) {
             return;
         }
+        index.Reserve(layout.nCount);
         for (const SKeptPart& part : layout.arrParts) {
             // Load has decoded every part: none fails here.
             (void)DecodePart(

@@ -13,9 +13,7 @@ CKeptIndex::CKeptIndex(std::int64_t nTrustedBefore) : m_nTrustedBefore(nTrustedB
 
 CKeptIndex::CKeptIndex(const CTrackList& arrRecords, std::int64_t nTrustedBefore)
     : m_nTrustedBefore(nTrustedBefore) {
-    m_arrFiles.reserve(arrRecords.size());
-    m_arrTrusted.reserve(arrRecords.size());
-    m_arrNameEnds.reserve(arrRecords.size());
+    Reserve(arrRecords.size());
     for (const CTrackInfo* pTrack : arrRecords) {
         Add(pTrack->GetLocation(), pTrack->GetFileName(),
             {pTrack->GetIdentity(), pTrack->GetStamp()}, pTrack->WasRead());
@@ -46,6 +44,12 @@ std::shared_ptr<const CKeptIndex> CKeptIndex::FillAside(std::int64_t nTrustedBef
         fnRun();
     }
     return pIndex;
+}
+
+void CKeptIndex::Reserve(std::size_t nRecords) {
+    m_arrFiles.reserve(nRecords);
+    m_arrTrusted.reserve(nRecords);
+    m_arrNameEnds.reserve(nRecords);
 }
 
 void CKeptIndex::Add(std::string_view strLocation, std::string_view strName, const SKnownFile& file,

@@ -45,6 +45,8 @@ public:
                                                        std::function<void(CKeptIndex&)> fnFill,
                                                        CThreadStarter& starter);
 
+    // Room for nRecords records, so that a large index is not copied as it grows.
+    void Reserve(std::size_t nRecords);
     // The next record, in catalogue order: the records of a folder follow one another.
     void Add(std::string_view strLocation, std::string_view strName, const SKnownFile& file,
              bool bRead);
