@@ -3,18 +3,25 @@
 #include "catalogue/keptcatalogue.h"
 
 #include "catalogue/filedescriptor.h"
+#include "catalogue/keptindex.h"
 #include "catalogue/posixio.h"
+#include "catalogue/sidebyside.h"
+#include "catalogue/threadstarter.h"
 #include "catalogue/trackinfo.h"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
+#include <deque>
 #include <dirent.h>
 #include <fcntl.h>
 #include <memory>
 #include <random>
 #include <sys/mman.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 #include <zlib.h>
 
@@ -24,8 +31,13 @@ namespace {
 constexpr std::string_view MAGIC("TBKC\x1A\0\0\0", 8);
 constexpr std::string_view FILE_SUFFIX = ".catalogue";
 constexpr std::string_view TEMP_MARK = ".catalogue.tmp-";
-// Magic, version, checksum of everything after them.
+// Magic, version, checksum of what comes before the parts: the options, the counts and the table
+// of parts, which holds each part's own checksum.
 constexpr std::size_t HEADER_SIZE = MAGIC.size() + 4 + 4;
+// A part's size and checksum.
+constexpr std::size_t PART_ENTRY_SIZE = 4 + 4;
+// Decoding threads beyond this many gain little: the records' memory is the bound.
+constexpr std::size_t MOST_DECODERS = 8;
 
 // A record takes at least its location flag, three bytes, five numbers and six text lengths: a
 // count beyond what the bytes left can hold is refused before anything is made for it.
@@ -167,58 +179,171 @@ void WriteTrack(CByteWriter& writer, const CTrackInfo& track) {
     }
 }
 
-bool ReadTrack(CByteReader& reader, std::shared_ptr<const std::string> pLocation,
-               std::vector<CTrackInfo>& arrRecords) {
+// A record as the file holds it; its texts view the file's bytes.
+struct SKeptRecord {
     unsigned char nFlags;
     unsigned char nGenre;
     unsigned char nTrack;
-    std::uint64_t nDevice;
-    std::uint64_t nInode;
     SKnownFile file;
     std::array<std::string_view, 6> arrTexts;
-    if (!reader.Byte(nFlags) || !reader.Byte(nGenre) || !reader.Byte(nTrack) ||
+};
+
+bool ReadTrack(CByteReader& reader, SKeptRecord& record) {
+    std::uint64_t nDevice;
+    std::uint64_t nInode;
+    if (!reader.Byte(record.nFlags) || !reader.Byte(record.nGenre) || !reader.Byte(record.nTrack) ||
         !reader.Unsigned(nDevice) || !reader.Unsigned(nInode) ||
-        !reader.Signed(file.m_identity.m_nFileSize) || !reader.Signed(file.m_stamp.m_nModified) ||
-        !reader.Signed(file.m_stamp.m_nChanged)) {
+        !reader.Signed(record.file.m_identity.m_nFileSize) ||
+        !reader.Signed(record.file.m_stamp.m_nModified) ||
+        !reader.Signed(record.file.m_stamp.m_nChanged)) {
         return false;
     }
-    for (std::string_view& strText : arrTexts) {
+    for (std::string_view& strText : record.arrTexts) {
         if (!reader.Text(strText)) {
             return false;
         }
     }
-    file.m_identity.m_nDevice = static_cast<dev_t>(nDevice);
-    file.m_identity.m_nInode = static_cast<ino_t>(nInode);
-    arrRecords.emplace_back(std::move(pLocation), arrTexts, file, nGenre, nTrack,
-                            (nFlags & HAS_TAG) != 0, (nFlags & WAS_READ) != 0);
+    record.file.m_identity.m_nDevice = static_cast<dev_t>(nDevice);
+    record.file.m_identity.m_nInode = static_cast<ino_t>(nInode);
     return true;
 }
 
-bool DecodeBody(CByteReader& reader, std::vector<CTrackInfo>& arrRecords) {
-    std::uint64_t nCount;
-    if (!reader.Unsigned(nCount) || nCount > reader.Left() / MIN_RECORD_SIZE) {
+// Records are kept in parts that each begin with a location and hold a checksum of their own,
+// so that threads decode them side by side and each checks what it decodes.
+struct SKeptPart {
+    std::string_view strBytes;
+    std::uint32_t nChecksum = 0;
+    std::uint64_t nRecords = 0;
+};
+
+struct SKeptLayout {
+    std::int64_t nReadSince = 0;
+    std::uint64_t nCount = 0;
+    std::vector<SKeptPart> arrParts;
+};
+
+// The header of a file Encode made for the same options, its checksum and its table of parts
+// checked: the parts' sizes must add up to the rest of the file exactly.
+bool ReadLayout(std::string_view strBytes, const SKeptOptions& options, SKeptLayout& layout) {
+    CByteReader reader(strBytes.substr(std::min(strBytes.size(), MAGIC.size())));
+    std::uint32_t nVersion;
+    std::uint32_t nChecksum;
+    std::uint64_t nPartRecords;
+    std::uint64_t nParts;
+    if (strBytes.substr(0, MAGIC.size()) != MAGIC || !reader.Fixed32(nVersion) ||
+        nVersion != CKeptCatalogue::VERSION || !reader.Fixed32(nChecksum) ||
+        !HasOptions(reader, options) || !reader.Signed(layout.nReadSince) ||
+        !reader.Unsigned(layout.nCount) || !reader.Unsigned(nPartRecords) ||
+        !reader.Unsigned(nParts) || nPartRecords == 0 ||
+        nParts != (layout.nCount == 0 ? 0 : (layout.nCount - 1) / nPartRecords + 1) ||
+        nParts > reader.Left() / PART_ENTRY_SIZE) {
         return false;
     }
-    arrRecords.reserve(nCount);
-    std::shared_ptr<const std::string> pLocation;
-    for (std::uint64_t i = 0; i < nCount; ++i) {
-        // A record gives its location only where it differs from the one before.
-        unsigned char nNewLocation;
-        if (!reader.Byte(nNewLocation)) {
+    const std::size_t nPartsBegin = strBytes.size() - reader.Left() + nParts * PART_ENTRY_SIZE;
+    if (Checksum(strBytes.substr(HEADER_SIZE, nPartsBegin - HEADER_SIZE)) != nChecksum ||
+        layout.nCount > (strBytes.size() - nPartsBegin) / MIN_RECORD_SIZE) {
+        return false;
+    }
+    layout.arrParts.resize(nParts);
+    std::string_view strLeft = strBytes.substr(nPartsBegin);
+    for (std::uint64_t i = 0; i < nParts; ++i) {
+        SKeptPart& part = layout.arrParts[i];
+        std::uint32_t nSize;
+        if (!reader.Fixed32(nSize) || !reader.Fixed32(part.nChecksum) || nSize > strLeft.size()) {
             return false;
         }
-        if (nNewLocation != 0 || !pLocation) {
-            std::string_view strLocation;
-            if (!reader.Text(strLocation)) {
-                return false;
-            }
-            pLocation = std::make_shared<const std::string>(strLocation);
+        part.strBytes = strLeft.substr(0, nSize);
+        strLeft.remove_prefix(nSize);
+        part.nRecords = std::min(nPartRecords, layout.nCount - i * nPartRecords);
+    }
+    return strLeft.empty();
+}
+
+// fnRecord(strLocation, bNewLocation, record) for each record of the part, in order; false when
+// the part is damaged, with some records perhaps given already.
+template <class TFnRecord> bool DecodePart(const SKeptPart& part, TFnRecord&& fnRecord) {
+    if (Checksum(part.strBytes) != part.nChecksum) {
+        return false;
+    }
+    CByteReader reader(part.strBytes);
+    std::string_view strLocation;
+    SKeptRecord record;
+    for (std::uint64_t i = 0; i < part.nRecords; ++i) {
+        // A record gives its location only where it differs from the one before.
+        unsigned char nNewLocation;
+        if (!reader.Byte(nNewLocation) || (i == 0 && nNewLocation == 0)) {
+            return false;
         }
-        if (!ReadTrack(reader, pLocation, arrRecords)) {
+        if (nNewLocation != 0 && !reader.Text(strLocation)) {
+            return false;
+        }
+        if (!ReadTrack(reader, record)) {
+            return false;
+        }
+        fnRecord(strLocation, nNewLocation != 0, record);
+    }
+    return reader.IsAtEnd();
+}
+
+// Each store gets the records of its parts, made anew; the records of one folder share its
+// location.
+template <class TStore>
+bool DecodeParts(const SKeptPart* pBegin, const SKeptPart* pEnd, TStore& store) {
+    std::shared_ptr<const std::string> pLocation;
+    for (const SKeptPart* pPart = pBegin; pPart != pEnd; ++pPart) {
+        const bool bDecoded =
+            DecodePart(*pPart, [&store, &pLocation](std::string_view strLocation, bool bNewLocation,
+                                                    const SKeptRecord& record) {
+                if (bNewLocation) {
+                    pLocation = std::make_shared<const std::string>(strLocation);
+                }
+                store.emplace_back(pLocation, record.arrTexts, record.file, record.nGenre,
+                                   record.nTrack, (record.nFlags & HAS_TAG) != 0,
+                                   (record.nFlags & WAS_READ) != 0);
+            });
+        if (!bDecoded) {
             return false;
         }
     }
-    return reader.IsAtEnd();
+    return true;
+}
+
+// The parts shared out among the stores by their records, store i taking its share after
+// those of the stores before it.
+bool DecodeSideBySide(const SKeptLayout& layout, std::vector<std::deque<CTrackInfo>>& arrStores,
+                      std::size_t nThreads, CThreadStarter& starter) {
+    const std::vector<SKeptPart>& arrParts = layout.arrParts;
+    const std::size_t nStores = std::max<std::size_t>(1, std::min(nThreads, arrParts.size()));
+    arrStores.assign(nStores, {});
+    std::vector<char> arrDecoded(nStores, 0); // not vector<bool>: each thread writes its own
+    RunInParts(starter, nStores, [&](std::size_t nStore) {
+        const SKeptPart* pParts = arrParts.data();
+        arrDecoded[nStore] =
+            DecodeParts(pParts + nStore * arrParts.size() / nStores,
+                        pParts + (nStore + 1) * arrParts.size() / nStores, arrStores[nStore]);
+    });
+    if (std::find(arrDecoded.begin(), arrDecoded.end(), 0) != arrDecoded.end()) {
+        arrStores.clear();
+        return false;
+    }
+    return true;
+}
+
+// The bytes of a kept file, mapped rather than copied; unmapped with the last owner.
+std::shared_ptr<const char> MapFile(const std::string& strPath, std::size_t& nSize) {
+    const CFileDescriptor fd(::open(strPath.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    struct stat st;
+    if (!fd.IsValid() || ::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= 0) {
+        return nullptr;
+    }
+    nSize = static_cast<std::size_t>(st.st_size);
+    void* pMapped = ::mmap(nullptr, nSize, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd.Get(), 0);
+    if (pMapped == MAP_FAILED) {
+        return nullptr;
+    }
+    return std::shared_ptr<const char>(
+        static_cast<const char*>(pMapped),
+        [nSize](const char* pBytes) { ::munmap(const_cast<char*>(pBytes), nSize); });
 }
 
 } // namespace
@@ -259,56 +384,77 @@ bool CKeptCatalogue::IsKeptFileName(std::string_view strName) {
 }
 
 std::string CKeptCatalogue::Encode(const SKeptOptions& options, std::int64_t nReadSince,
-                                   const CTrackList& arrTracks, const std::atomic<bool>* pStop) {
+                                   const CTrackList& arrTracks, const std::atomic<bool>* pStop,
+                                   std::size_t nPartRecords) {
     constexpr std::size_t STOP_LOOK_EVERY = 4096;
+    nPartRecords = std::max<std::size_t>(nPartRecords, 1);
+    const std::size_t nParts = (arrTracks.size() + nPartRecords - 1) / nPartRecords;
     CByteWriter writer;
     // Most records take less: the text grows once or not at all.
     constexpr std::size_t USUAL_RECORD_SIZE = 160;
-    writer.Bytes().reserve(HEADER_SIZE + 256 + arrTracks.size() * USUAL_RECORD_SIZE);
-    writer.Bytes().append(MAGIC);
+    std::string& strBytes = writer.Bytes();
+    strBytes.reserve(HEADER_SIZE + 256 + nParts * PART_ENTRY_SIZE +
+                     arrTracks.size() * USUAL_RECORD_SIZE);
+    strBytes.append(MAGIC);
     writer.Fixed32(VERSION);
-    writer.Fixed32(0); // the checksum, once the rest is known
+    writer.Fixed32(0); // the checksum, once the table is known
     WriteOptions(writer, options);
     writer.Signed(nReadSince);
     writer.Unsigned(arrTracks.size());
-    const std::string* pLocation = nullptr;
-    for (std::size_t nTrack = 0; nTrack < arrTracks.size(); ++nTrack) {
-        if (pStop != nullptr && nTrack % STOP_LOOK_EVERY == 0 && pStop->load()) {
-            return {};
+    writer.Unsigned(nPartRecords);
+    writer.Unsigned(nParts);
+    const std::size_t nTableAt = strBytes.size();
+    strBytes.append(nParts * PART_ENTRY_SIZE, '\0');
+    const auto PutFixed32 = [&strBytes](std::size_t nAt, std::uint32_t nValue) {
+        for (std::size_t i = 0; i < 4; ++i) {
+            strBytes[nAt + i] = static_cast<char>((nValue >> (8 * i)) & 0xFF);
         }
-        const CTrackInfo* pTrack = arrTracks[nTrack];
-        const bool bNewLocation = !pLocation || *pLocation != pTrack->GetLocation();
-        writer.Byte(bNewLocation ? 1 : 0);
-        if (bNewLocation) {
-            pLocation = &pTrack->GetLocation();
-            writer.Text(*pLocation);
+    };
+    for (std::size_t nPart = 0; nPart < nParts; ++nPart) {
+        const std::size_t nPartAt = strBytes.size();
+        const std::string* pLocation = nullptr; // each part begins with its location
+        const std::size_t nEnd = std::min(arrTracks.size(), (nPart + 1) * nPartRecords);
+        for (std::size_t nTrack = nPart * nPartRecords; nTrack < nEnd; ++nTrack) {
+            if (pStop != nullptr && nTrack % STOP_LOOK_EVERY == 0 && pStop->load()) {
+                return {};
+            }
+            const CTrackInfo* pTrack = arrTracks[nTrack];
+            const bool bNewLocation = !pLocation || *pLocation != pTrack->GetLocation();
+            writer.Byte(bNewLocation ? 1 : 0);
+            if (bNewLocation) {
+                pLocation = &pTrack->GetLocation();
+                writer.Text(*pLocation);
+            }
+            WriteTrack(writer, *pTrack);
         }
-        WriteTrack(writer, *pTrack);
+        const std::string_view strPart = std::string_view(strBytes).substr(nPartAt);
+        if (strPart.size() > UINT32_MAX) {
+            return {}; // a part's size is kept in four bytes
+        }
+        const std::size_t nEntryAt = nTableAt + nPart * PART_ENTRY_SIZE;
+        PutFixed32(nEntryAt, static_cast<std::uint32_t>(strPart.size()));
+        PutFixed32(nEntryAt + 4, Checksum(strPart));
     }
-    std::string& strBytes = writer.Bytes();
-    const std::uint32_t nChecksum = Checksum(std::string_view(strBytes).substr(HEADER_SIZE));
-    for (std::size_t i = 0; i < 4; ++i) {
-        strBytes[HEADER_SIZE - 4 + i] = static_cast<char>((nChecksum >> (8 * i)) & 0xFF);
-    }
+    const std::size_t nPartsBegin = nTableAt + nParts * PART_ENTRY_SIZE;
+    PutFixed32(HEADER_SIZE - 4,
+               Checksum(std::string_view(strBytes).substr(HEADER_SIZE, nPartsBegin - HEADER_SIZE)));
     return strBytes;
 }
 
 bool CKeptCatalogue::Decode(std::string_view strBytes, const SKeptOptions& options,
                             std::vector<CTrackInfo>& arrRecords, std::int64_t& nReadSince) {
     arrRecords.clear();
-    CByteReader reader(strBytes.substr(std::min(strBytes.size(), MAGIC.size())));
-    std::uint32_t nVersion;
-    std::uint32_t nChecksum;
-    if (strBytes.substr(0, MAGIC.size()) != MAGIC || !reader.Fixed32(nVersion) ||
-        nVersion != VERSION || !reader.Fixed32(nChecksum) ||
-        Checksum(strBytes.substr(HEADER_SIZE)) != nChecksum) {
+    SKeptLayout layout;
+    if (!ReadLayout(strBytes, options, layout)) {
         return false;
     }
-    if (!HasOptions(reader, options) || !reader.Signed(nReadSince) ||
-        !DecodeBody(reader, arrRecords)) {
+    arrRecords.reserve(layout.nCount);
+    if (!DecodeParts(layout.arrParts.data(), layout.arrParts.data() + layout.arrParts.size(),
+                     arrRecords)) {
         arrRecords.clear();
         return false;
     }
+    nReadSince = layout.nReadSince;
     return true;
 }
 
@@ -361,23 +507,48 @@ std::string CKeptCatalogue::ReadFile(const std::string& strPath) {
     return strBytes;
 }
 
-bool CKeptCatalogue::Load(const std::string& strPath, const SKeptOptions& options,
-                          std::vector<CTrackInfo>& arrRecords, std::int64_t& nReadSince) {
-    arrRecords.clear();
-    const CFileDescriptor fd(::open(strPath.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
-    struct stat st;
-    if (!fd.IsValid() || ::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= 0) {
+bool CKeptCatalogue::Load(const std::string& strPath, const SKeptOptions& options, SKeptLoad& load,
+                          std::size_t nThreads, CThreadStarter& starter) {
+    load = SKeptLoad();
+    std::size_t nSize = 0;
+    std::shared_ptr<const char> pBytes = MapFile(strPath, nSize);
+    SKeptLayout layout;
+    if (!pBytes || !ReadLayout(std::string_view(pBytes.get(), nSize), options, layout)) {
         return false;
     }
-    const auto nSize = static_cast<std::size_t>(st.st_size);
-    void* pMapped = ::mmap(nullptr, nSize, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd.Get(), 0);
-    if (pMapped == MAP_FAILED) {
+    if (nThreads == 0) {
+        nThreads = std::clamp<std::size_t>(std::thread::hardware_concurrency(), 1, MOST_DECODERS);
+    }
+    if (!DecodeSideBySide(layout, load.arrStores, nThreads, starter)) {
         return false;
     }
-    const bool bLoaded = Decode(std::string_view(static_cast<const char*>(pMapped), nSize), options,
-                                arrRecords, nReadSince);
-    ::munmap(pMapped, nSize);
-    return bLoaded;
+    load.nReadSince = layout.nReadSince;
+    load.pBytes = std::move(pBytes);
+    load.nSize = nSize;
+    load.options = options;
+    return true;
+}
+
+std::shared_ptr<const CKeptIndex> CKeptCatalogue::IndexAside(const SKeptLoad& load,
+                                                             std::int64_t nTrustedBefore,
+                                                             CThreadStarter& starter) {
+    const auto fnFill = [pBytes = load.pBytes, nSize = load.nSize,
+                         options = load.options](CKeptIndex& index) {
+        SKeptLayout layout;
+        if (!pBytes || !ReadLayout(std::string_view(pBytes.get(), nSize), options, layout)) {
+            return;
+        }
+        index.Reserve(layout.nCount);
+        for (const SKeptPart& part : layout.arrParts) {
+            // Load has decoded every part: none fails here.
+            (void)DecodePart(
+                part, [&index](std::string_view strLocation, bool, const SKeptRecord& record) {
+                    index.Add(strLocation, record.arrTexts[0], record.file,
+                              (record.nFlags & WAS_READ) != 0);
+                });
+        }
+    };
+    return CKeptIndex::FillAside(nTrustedBefore, fnFill, starter);
 }
 
 void CKeptCatalogue::RemoveAll(const std::string& strCacheFolder) {

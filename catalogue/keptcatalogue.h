@@ -5,12 +5,17 @@
 #include "catalogue/tracklist.h"
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
+#include <deque>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 class CFileOps;
+class CKeptIndex;
+class CThreadStarter;
 class CTrackInfo;
 
 // What the records of a scan depend on besides the files themselves: a kept catalogue made under
@@ -22,6 +27,17 @@ struct SKeptOptions {
     std::string strUndefined; // the artist of records without a tag, in the user's language
 };
 
+// A kept catalogue read by Load.
+struct SKeptLoad {
+    // The records in catalogue order, store after store: each decoding thread fills one.
+    std::vector<std::deque<CTrackInfo>> arrStores;
+    std::int64_t nReadSince = 0; // when the reads of the kept catalogue began
+    // The file's bytes, which IndexAside reads again on a thread of its own.
+    std::shared_ptr<const char> pBytes;
+    std::size_t nSize = 0;
+    SKeptOptions options;
+};
+
 // The catalogue of one folder kept between runs, in a file of its own in the user's cache
 // folder, so that the next start shows it at once and only checks it against the disk. The file
 // is a cache: one that cannot be read, or was written by another version or for other options,
@@ -30,7 +46,9 @@ struct SKeptOptions {
 class CKeptCatalogue {
 public:
     // Bumped whenever the layout changes: older files are then ignored.
-    static constexpr std::uint32_t VERSION = 1;
+    static constexpr std::uint32_t VERSION = 2;
+    // Records per part of the file: the parts are decoded side by side.
+    static constexpr std::size_t PART_RECORDS = 16384;
 
     // $XDG_CACHE_HOME/tunebrowse, or ~/.cache/tunebrowse; "" when neither is known. The
     // environment's values are handed in.
@@ -41,11 +59,11 @@ public:
     static bool IsKeptFileName(std::string_view strName);
 
     // The file's content: the options, the time the reads began (nanoseconds since the epoch;
-    // files changed since then are not trusted later), then the records in catalogue order.
-    // Empty once *pStop turns true: the records may change from then on.
+    // files changed since then are not trusted later), then the records in catalogue order, in
+    // parts of nPartRecords. Empty once *pStop turns true: the records may change from then on.
     static std::string Encode(const SKeptOptions& options, std::int64_t nReadSince,
-                              const CTrackList& arrTracks,
-                              const std::atomic<bool>* pStop = nullptr);
+                              const CTrackList& arrTracks, const std::atomic<bool>* pStop = nullptr,
+                              std::size_t nPartRecords = PART_RECORDS);
     // Records of a file Encode made for the same options; false, with arrRecords empty, for
     // anything else.
     static bool Decode(std::string_view strBytes, const SKeptOptions& options,
@@ -58,9 +76,15 @@ public:
                       const std::string& strBytes);
     // The file's bytes, "" when it cannot be read.
     static std::string ReadFile(const std::string& strPath);
-    // Decode on the file's bytes, mapped rather than copied: a large catalogue shows sooner.
-    static bool Load(const std::string& strPath, const SKeptOptions& options,
-                     std::vector<CTrackInfo>& arrRecords, std::int64_t& nReadSince);
+    // Decode on the file's bytes, mapped rather than copied, its parts shared out among
+    // nThreads threads (0: as many as the processors, within reason): a large catalogue shows
+    // sooner. False, with nothing loaded, for a file Decode refuses.
+    static bool Load(const std::string& strPath, const SKeptOptions& options, SKeptLoad& load,
+                     std::size_t nThreads, CThreadStarter& starter);
+    // The index that a check of load's records looks files up in, the same as one made from the
+    // records, made from the file on a thread of its own while the records are shown.
+    static std::shared_ptr<const CKeptIndex>
+    IndexAside(const SKeptLoad& load, std::int64_t nTrustedBefore, CThreadStarter& starter);
     // Removes every kept catalogue in the folder, and what writes cut short left behind; nothing
     // else there.
     static void RemoveAll(const std::string& strCacheFolder);

@@ -2,30 +2,98 @@
 // Copyright 2026 Quillon Softs
 #include "catalogue/keptindex.h"
 
+#include "catalogue/mutexlock.h"
+#include "catalogue/threadstarter.h"
 #include "catalogue/trackinfo.h"
 
 #include <algorithm>
 
-CKeptIndex::CKeptIndex(const CTrackList& arrRecords, std::int64_t nTrustedBefore) {
-    m_arrFiles.reserve(arrRecords.size());
-    m_arrTrusted.reserve(arrRecords.size());
-    m_arrNameEnds.reserve(arrRecords.size());
-    std::size_t nFolderBegin = 0;
-    for (std::size_t i = 0; i < arrRecords.size(); ++i) {
-        const CTrackInfo& track = *arrRecords[i];
-        m_arrFiles.push_back({track.GetIdentity(), track.GetStamp()});
-        // A file never read (unreadable, too short, not a file) is looked at again: a fresh scan
-        // would try it, and count it when it still cannot be opened.
-        m_arrTrusted.push_back(track.WasRead() && track.GetStamp().m_nChanged < nTrustedBefore);
-        m_strNames += track.GetFileName();
-        m_arrNameEnds.push_back(m_strNames.size());
-        const bool bFolderEnds =
-            i + 1 == arrRecords.size() || arrRecords[i + 1]->GetLocation() != track.GetLocation();
-        if (bFolderEnds) {
-            m_mapFolders[track.GetLocation()] = {nFolderBegin, i + 1};
-            nFolderBegin = i + 1;
-        }
+CKeptIndex::CKeptIndex(std::int64_t nTrustedBefore) : m_nTrustedBefore(nTrustedBefore) {
+}
+
+CKeptIndex::CKeptIndex(const CTrackList& arrRecords, std::int64_t nTrustedBefore)
+    : m_nTrustedBefore(nTrustedBefore) {
+    Reserve(arrRecords.size());
+    for (const CTrackInfo* pTrack : arrRecords) {
+        Add(pTrack->GetLocation(), pTrack->GetFileName(),
+            {pTrack->GetIdentity(), pTrack->GetStamp()}, pTrack->WasRead());
     }
+    EndFilling();
+}
+
+CKeptIndex::~CKeptIndex() {
+    if (m_filler.joinable()) {
+        m_filler.join();
+    }
+}
+
+std::shared_ptr<const CKeptIndex> CKeptIndex::FillAside(std::int64_t nTrustedBefore,
+                                                        std::function<void(CKeptIndex&)> fnFill,
+                                                        CThreadStarter& starter) {
+    // Not made through make_shared: the constructor is private.
+    std::shared_ptr<CKeptIndex> pIndex(new CKeptIndex(nTrustedBefore));
+    pIndex->m_bFilled = false;
+    // The thread is joined by the index's destructor, so it holds the index by a plain pointer.
+    CKeptIndex* pFilled = pIndex.get();
+    const auto fnRun = [pFilled, fnFill = std::move(fnFill)] {
+        fnFill(*pFilled);
+        pFilled->EndFilling();
+    };
+    pIndex->m_filler = starter.Start(fnRun);
+    if (!pIndex->m_filler.joinable()) {
+        fnRun();
+    }
+    return pIndex;
+}
+
+void CKeptIndex::Reserve(std::size_t nRecords) {
+    m_arrFiles.reserve(nRecords);
+    m_arrTrusted.reserve(nRecords);
+    m_arrNameEnds.reserve(nRecords);
+}
+
+void CKeptIndex::Add(std::string_view strLocation, std::string_view strName, const SKnownFile& file,
+                     bool bRead) {
+    const std::size_t nIndex = m_arrFiles.size();
+    if (nIndex == 0 || m_folder.first != strLocation) {
+        if (nIndex > 0) {
+            m_mapFolders[m_folder.first] = {m_folder.second, nIndex};
+        }
+        m_folder = {std::string(strLocation), nIndex};
+    }
+    m_arrFiles.push_back(file);
+    // A file never read (unreadable, too short, not a file) is looked at again: a fresh scan
+    // would try it, and count it when it still cannot be opened.
+    m_arrTrusted.push_back(bRead && file.m_stamp.m_nChanged < m_nTrustedBefore);
+    m_strNames += strName;
+    m_arrNameEnds.push_back(m_strNames.size());
+}
+
+void CKeptIndex::EndFilling() {
+    if (!m_arrFiles.empty()) {
+        m_mapFolders[m_folder.first] = {m_folder.second, m_arrFiles.size()};
+    }
+    m_folder = {};
+    {
+        const CMutexLock lock(m_mutex);
+        m_bFilled = true;
+    }
+    m_cvFilled.notify_all();
+}
+
+void CKeptIndex::WaitFilled() const {
+    if (m_bFilled) {
+        return;
+    }
+    CMutexLock lock(m_mutex);
+    while (!m_bFilled) {
+        lock.Wait(m_cvFilled);
+    }
+}
+
+std::size_t CKeptIndex::GetCount() const {
+    WaitFilled();
+    return m_arrFiles.size();
 }
 
 std::string_view CKeptIndex::NameAt(std::size_t nIndex) const {
@@ -34,6 +102,7 @@ std::string_view CKeptIndex::NameAt(std::size_t nIndex) const {
 }
 
 const SKnownFile* CKeptIndex::Find(const std::string& strLocation, std::string_view strName) const {
+    WaitFilled();
     const auto it = m_mapFolders.find(strLocation);
     if (it == m_mapFolders.end()) {
         return nullptr;

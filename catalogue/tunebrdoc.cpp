@@ -10,6 +10,7 @@
 #include "catalogue/mutexlock.h"
 #include "catalogue/posixio.h"
 #include "catalogue/scanjob.h"
+#include "catalogue/threadstarter.h"
 #include "catalogue/trackinfo.h"
 #include "res/strings.h"
 
@@ -103,34 +104,41 @@ void CTunebrDoc::StartScan(std::string strFolder, std::function<void()> fnReady,
     m_keptOptions = {strFolder, m_host.GetFileExt(), m_codec.GetName(), LoadString(IDS_UNDEFINED)};
     m_arrCheckOrder.clear();
     m_arrRenumbered.clear();
-    std::int64_t nKeptReadSince = 0;
-    m_bChecking = bFromKept && ShowKept(nKeptReadSince);
     std::shared_ptr<const CKeptIndex> pKept;
-    if (m_bChecking) {
-        pKept =
-            std::make_shared<const CKeptIndex>(m_arrTracks, nKeptReadSince - UNTRUSTED_NANOSECONDS);
-    }
+    m_bChecking = bFromKept && ShowKept(pKept);
     SScanRequest request{strFolder, m_keptOptions.strPattern, m_codec, m_nReaders,
                          std::move(pKept)};
     m_pScan = std::make_unique<CScanJob>(std::move(request), m_fileOps, std::move(fnReady));
 }
 
-// Files the folder's kept catalogue, when it was kept under the options of now; a file that
-// cannot be used is left to be replaced at the scan's end.
-bool CTunebrDoc::ShowKept(std::int64_t& nReadSince) {
+// Files the folder's kept catalogue, when it was kept under the options of now, and gives the
+// index its check looks files up in; a file that cannot be used is left to be replaced at the
+// scan's end.
+bool CTunebrDoc::ShowKept(std::shared_ptr<const CKeptIndex>& pKept) {
     if (m_strKeptFolder.empty()) {
         return false;
     }
-    std::vector<CTrackInfo> arrRecords;
+    SKeptLoad load;
     if (!CKeptCatalogue::Load(m_strKeptFolder + '/' +
                                   CKeptCatalogue::FileName(m_keptOptions.strFolder),
-                              m_keptOptions, arrRecords, nReadSince)) {
+                              m_keptOptions, load, 0, CThreadStarter::Default())) {
         return false;
     }
-    for (CTrackInfo& record : arrRecords) {
-        AddTrack(std::move(record));
+    m_arrKeptStores = std::move(load.arrStores);
+    std::size_t nCount = 0;
+    for (const std::deque<CTrackInfo>& store : m_arrKeptStores) {
+        nCount += store.size();
     }
-    FinishFiling();
+    m_arrTracks.reserve(nCount);
+    for (std::deque<CTrackInfo>& store : m_arrKeptStores) {
+        for (CTrackInfo& record : store) {
+            m_arrTracks.push_back(&record);
+        }
+    }
+    const std::atomic<bool> bNeverStop{false};
+    m_pGrouping = CGrouping::Of(m_arrTracks, bNeverStop);
+    pKept = CKeptCatalogue::IndexAside(load, load.nReadSince - UNTRUSTED_NANOSECONDS,
+                                       CThreadStarter::Default());
     return true;
 }
 
@@ -253,6 +261,8 @@ void CTunebrDoc::ApplyCheckAsRebuild() {
     UpdateAllViews(nullptr, HINT_REBUILD_BEGIN);
     std::deque<CTrackInfo> storeKept;
     storeKept.swap(m_storeTracks);
+    std::vector<std::deque<CTrackInfo>> arrKeptStores;
+    arrKeptStores.swap(m_arrKeptStores);
     CTrackList arrKept;
     arrKept.swap(m_arrTracks);
     ClearCatalogue();
@@ -477,4 +487,5 @@ void CTunebrDoc::ClearCatalogue() {
     ClearGenres();
     ClearArtists();
     m_storeTracks.clear();
+    m_arrKeptStores.clear();
 }

@@ -28,6 +28,7 @@
 class CCatalogueHost;
 class CDocView;
 class CFileOps;
+class CKeptIndex;
 class CScanJob;
 class CTrackInfo;
 
@@ -124,7 +125,7 @@ private:
     static constexpr std::size_t DEFAULT_READERS = 64;
 
     void StartScan(std::string strFolder, std::function<void()> fnReady, bool bFromKept);
-    bool ShowKept(std::int64_t& nReadSince);
+    bool ShowKept(std::shared_ptr<const CKeptIndex>& pKept);
     void EndCheck();
     void ApplyCheckInPlace();
     void ApplyCheckAsRebuild();
@@ -152,6 +153,8 @@ private:
 
     // The records themselves; a deque keeps their addresses fixed while it grows.
     std::deque<CTrackInfo> m_storeTracks;
+    // The records of a kept catalogue, as its threads decoded them.
+    std::vector<std::deque<CTrackInfo>> m_arrKeptStores;
 
     CCatalogueHost& m_host;
     CFileOps& m_fileOps;

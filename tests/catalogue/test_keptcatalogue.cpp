@@ -9,6 +9,7 @@
 #include "catalogue/posixio.h"
 #include "catalogue/scanjob.h"
 #include "catalogue/tagcodec.h"
+#include "catalogue/threadstarter.h"
 #include "catalogue/trackinfo.h"
 #include "catalogue/tunebrdoc.h"
 #include "tests/support/fakefileops.h"
@@ -22,6 +23,7 @@
 #include <cerrno>
 #include <chrono>
 #include <climits>
+#include <deque>
 #include <fcntl.h>
 #include <functional>
 #include <memory>
@@ -232,7 +234,12 @@ TEST(KeptCatalogue, FileDamagedForeignOrForOtherOptionsIsRefused) {
     SScanned scanned = RunScan(dir.Str(), "*.mp3", nullptr, ops);
     ASSERT_EQ(scanned.arrRecords.size(), 3u);
     const SKeptOptions options = Options(dir.Str());
-    const std::string strGood = CKeptCatalogue::Encode(options, 5, Pointers(scanned.arrRecords));
+    // Two parts, [one, two] and [three], each checked on its own.
+    const std::string strGood =
+        CKeptCatalogue::Encode(options, 5, Pointers(scanned.arrRecords), nullptr, 2);
+    // The first part begins with its new-location mark and its location's length, after the
+    // table of the parts' sizes and checksums.
+    const std::size_t nTable = strGood.find(dir.Str() + "/a") - 2 - 2 * 8;
 
     const auto Flipped = [&](std::size_t nAt) {
         std::string str = strGood;
@@ -259,7 +266,12 @@ TEST(KeptCatalogue, FileDamagedForeignOrForOtherOptionsIsRefused) {
         {"empty", "", options, false},
         {"cut short", strGood.substr(0, strGood.size() - 3), options, false},
         {"header only", strGood.substr(0, 16), options, false},
-        {"a byte changed in a record", Flipped(strGood.size() - 5), options, false},
+        {"a byte changed in a record of the last part", Flipped(strGood.size() - 5), options,
+         false},
+        {"a byte changed in a record of the first part", Flipped(strGood.find("one.mp3")), options,
+         false},
+        {"a part's size changed", Flipped(nTable), options, false},
+        {"a part's checksum changed", Flipped(nTable + 4), options, false},
         {"a byte changed in the checksum", Flipped(13), options, false},
         {"foreign magic", Flipped(0), options, false},
         {"another version", WithVersion(CKeptCatalogue::VERSION + 1), options, false},
@@ -274,6 +286,145 @@ TEST(KeptCatalogue, FileDamagedForeignOrForOtherOptionsIsRefused) {
         EXPECT_EQ(CKeptCatalogue::Decode(c.strBytes, c.options, arrRecords, nReadSince),
                   c.bAccepted);
         EXPECT_EQ(arrRecords.size(), c.bAccepted ? 3u : 0u);
+        // Decoded side by side, each part by a thread of its own.
+        WriteBytes(dir.Path() / "kept", c.strBytes);
+        SKeptLoad load;
+        EXPECT_EQ(CKeptCatalogue::Load(dir.Str() + "/kept", c.options, load, 2,
+                                       CThreadStarter::Default()),
+                  c.bAccepted);
+        EXPECT_EQ(load.arrStores.size(), c.bAccepted ? 2u : 0u);
+    }
+}
+
+namespace {
+
+// Records of nFolders folders of nPerFolder files each, every field differing from record to
+// record; folders and names in the order a scan gives them.
+std::vector<CTrackInfo> MadeRecords(std::size_t nFolders, std::size_t nPerFolder) {
+    std::vector<CTrackInfo> arrRecords;
+    for (std::size_t nFolder = 0; nFolder < nFolders; ++nFolder) {
+        const auto pLocation =
+            std::make_shared<const std::string>("/m/f" + std::to_string(nFolder));
+        for (std::size_t nFile = 0; nFile < nPerFolder; ++nFile) {
+            const std::size_t n = nFolder * nPerFolder + nFile;
+            const std::string strName = "n" + std::to_string(nFile) + ".mp3";
+            const std::string strArtist = "artist " + std::to_string(n % 7);
+            const std::string strYear = std::to_string(1990 + n % 30);
+            SKnownFile file;
+            file.m_identity = {static_cast<dev_t>(1 + n % 2), static_cast<ino_t>(1000 + n),
+                               static_cast<std::int64_t>(128 + n * 3)};
+            file.m_stamp = {static_cast<std::int64_t>(n * 1000), static_cast<std::int64_t>(n)};
+            arrRecords.emplace_back(
+                pLocation,
+                std::array<std::string_view, 6>{strName, "title", strArtist, "", strYear, "c"},
+                file, static_cast<unsigned char>(n % 150), static_cast<unsigned char>(n % 20),
+                n % 3 != 0, n % 5 != 0);
+        }
+    }
+    return arrRecords;
+}
+
+} // namespace
+
+TEST(KeptCatalogue, DecodedSideBySideItGivesTheRecordsOfOneDecodeInOrder) {
+    struct SCase {
+        const char* pszName;
+        std::size_t nFolders;
+        std::size_t nPerFolder;
+        std::size_t nPartRecords;
+        std::size_t nThreads;
+        std::size_t nThreadsAllowed; // beyond these, no thread can be started
+        std::size_t nStores;         // that the records are decoded into
+    };
+    const SCase aCases[] = {
+        {"no record", 0, 0, 4, 4, 8, 1},
+        {"one record", 1, 1, 4, 4, 8, 1},
+        {"one part", 3, 5, 16, 4, 8, 1},
+        {"parts splitting folders, one thread", 9, 5, 7, 1, 8, 1},
+        {"parts splitting folders, three threads", 9, 5, 7, 3, 8, 3},
+        {"more threads than parts", 4, 5, 7, 10, 16, 3},
+        {"a record per part", 5, 4, 1, 6, 8, 6},
+        {"no thread to be had", 9, 5, 7, 3, 0, 3},
+    };
+    CTempDir dir;
+    const SKeptOptions options = Options("/m");
+    for (const SCase& c : aCases) {
+        SCOPED_TRACE(c.pszName);
+        std::vector<CTrackInfo> arrRecords = MadeRecords(c.nFolders, c.nPerFolder);
+        const std::string strBytes =
+            CKeptCatalogue::Encode(options, 77, Pointers(arrRecords), nullptr, c.nPartRecords);
+        std::vector<CTrackInfo> arrDecoded;
+        std::int64_t nReadSince = 0;
+        ASSERT_TRUE(CKeptCatalogue::Decode(strBytes, options, arrDecoded, nReadSince));
+        EXPECT_EQ(DescribeAll(arrDecoded), DescribeAll(arrRecords));
+
+        WriteBytes(dir.Path() / "kept", strBytes);
+        CThreadQuota quota(c.nThreadsAllowed);
+        SKeptLoad load;
+        ASSERT_TRUE(CKeptCatalogue::Load(dir.Str() + "/kept", options, load, c.nThreads, quota));
+        EXPECT_EQ(load.nReadSince, 77);
+        EXPECT_EQ(load.arrStores.size(), c.nStores);
+        std::vector<std::string> arrLoaded;
+        for (const std::deque<CTrackInfo>& store : load.arrStores) {
+            for (const CTrackInfo& track : store) {
+                arrLoaded.push_back(Describe(track));
+            }
+        }
+        EXPECT_EQ(arrLoaded, DescribeAll(arrRecords));
+    }
+}
+
+TEST(KeptCatalogue, IndexMadeAsideFromTheFileFindsWhatTheIndexOfItsRecordsFinds) {
+    struct SCase {
+        const char* pszName;
+        std::int64_t nTrustedBefore;
+        std::size_t nThreadsAllowed;
+    };
+    const SCase aCases[] = {
+        {"every change trusted", INT64_MAX, 8},
+        {"recent changes read again", 20, 8},
+        {"no thread to be had", 20, 0},
+    };
+    CTempDir dir;
+    const SKeptOptions options = Options("/m");
+    std::vector<CTrackInfo> arrRecords = MadeRecords(6, 5);
+    const CTrackList arrTracks = Pointers(arrRecords);
+    WriteBytes(dir.Path() / "kept", CKeptCatalogue::Encode(options, 77, arrTracks, nullptr, 4));
+    // Every file kept, a name and a folder that are not, a name of another folder.
+    std::vector<std::pair<std::string, std::string>> arrLooks;
+    for (const CTrackInfo& track : arrRecords) {
+        arrLooks.emplace_back(track.GetLocation(), std::string(track.GetFileName()));
+    }
+    arrLooks.emplace_back("/m/f1", "n9.mp3");
+    arrLooks.emplace_back("/m/f9", "n1.mp3");
+    arrLooks.emplace_back("/m", "n1.mp3");
+    for (const SCase& c : aCases) {
+        SCOPED_TRACE(c.pszName);
+        SKeptLoad load;
+        ASSERT_TRUE(
+            CKeptCatalogue::Load(dir.Str() + "/kept", options, load, 2, CThreadStarter::Default()));
+        CThreadQuota quota(c.nThreadsAllowed);
+        const std::shared_ptr<const CKeptIndex> pAside =
+            CKeptCatalogue::IndexAside(load, c.nTrustedBefore, quota);
+        load = SKeptLoad(); // the index keeps what it reads
+        const CKeptIndex ofRecords(arrTracks, c.nTrustedBefore);
+        std::size_t nFound = 0;
+        for (const auto& [strLocation, strName] : arrLooks) {
+            SCOPED_TRACE(strLocation + "/" + strName);
+            const SKnownFile* pExpected = ofRecords.Find(strLocation, strName);
+            const SKnownFile* pFound = pAside->Find(strLocation, strName);
+            ASSERT_EQ(pFound != nullptr, pExpected != nullptr);
+            if (pFound != nullptr) {
+                EXPECT_EQ(pAside->IndexOf(pFound), ofRecords.IndexOf(pExpected));
+                EXPECT_EQ(pFound->m_identity, pExpected->m_identity);
+                EXPECT_EQ(pFound->m_stamp, pExpected->m_stamp);
+                ++nFound;
+            }
+        }
+        EXPECT_EQ(pAside->GetCount(), arrRecords.size());
+        // The records never read, and with the recent ones those changed since, are looked at
+        // again.
+        EXPECT_EQ(nFound, c.nTrustedBefore == INT64_MAX ? 24u : 16u);
     }
 }
 
