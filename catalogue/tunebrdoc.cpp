@@ -104,6 +104,8 @@ void CTunebrDoc::StartScan(std::string strFolder, std::function<void()> fnReady,
     m_keptOptions = {strFolder, m_host.GetFileExt(), m_codec.GetName(), LoadString(IDS_UNDEFINED)};
     m_arrCheckOrder.clear();
     m_arrRenumbered.clear();
+    m_arrScanned.clear(); // of a scan replaced before it was all filed
+    m_nScannedFiled = 0;
     std::shared_ptr<const CKeptIndex> pKept;
     m_bChecking = bFromKept && ShowKept(pKept);
     SScanRequest request{strFolder, m_keptOptions.strPattern, m_codec, m_nReaders,
@@ -147,12 +149,16 @@ bool CTunebrDoc::FileScanned() {
         // The catalogue shown stays as it is until the check has seen every file.
         return TakeScanned();
     }
-    const bool bEnded = TakeScanned();
+    const bool bEnded = TakeScanned(FILING_TURN_RECORDS);
     UpdateAllViews(nullptr, HINT_TRACKS_ADDED);
     return bEnded;
 }
 
-bool CTunebrDoc::TakeScanned() {
+bool CTunebrDoc::IsFilingBehind() const {
+    return !m_bChecking && m_nScannedFiled < m_arrScanned.size();
+}
+
+bool CTunebrDoc::TakeScanned(std::size_t nMost) {
     if (!m_pScan) {
         return true;
     }
@@ -163,18 +169,24 @@ bool CTunebrDoc::TakeScanned() {
         }
         return bEnded;
     }
-    const bool bEnded = m_pScan->Take(m_arrScanned);
-    if (!m_arrScanned.empty()) {
+    const bool bHandedAll = m_pScan->Take(m_arrScanned);
+    const std::size_t nEnd =
+        m_nScannedFiled + std::min(nMost, m_arrScanned.size() - m_nScannedFiled);
+    if (nEnd > m_nScannedFiled) {
         StopRegrouping();
     }
-    for (CTrackInfo& record : m_arrScanned) {
-        AddTrack(std::move(record));
+    for (; m_nScannedFiled < nEnd; ++m_nScannedFiled) {
+        AddTrack(std::move(m_arrScanned[m_nScannedFiled]));
+    }
+    if (m_nScannedFiled < m_arrScanned.size()) {
+        return false;
     }
     m_arrScanned.clear();
-    if (bEnded) {
+    m_nScannedFiled = 0;
+    if (bHandedAll) {
         EndScan();
     }
-    return bEnded;
+    return bHandedAll;
 }
 
 void CTunebrDoc::EndScan() {

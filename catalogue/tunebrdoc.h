@@ -52,15 +52,17 @@ public:
 
     // The same without waiting: the catalogue is emptied and announced rebuilt at once, and the
     // folder is read on a thread of its own, which calls fnReady (on that thread) whenever
-    // records wait to be filed. FileScanned files them on the caller's thread and tells the
-    // views (HINT_TRACKS_ADDED); it returns true once the scan has ended, the index finished and
-    // the folder remembered. A scan begun replaces the one running.
-    // With bFromKept, the folder's kept catalogue, when there is one for the options of now, is
-    // shown at once instead, and the scan only checks it against the disk: it reads the files
-    // new or changed since, and at its end the catalogue becomes what a fresh scan would have
-    // given.
+    // records wait to be filed. FileScanned files them, a few thousand at a time (see
+    // IsFilingBehind), on the caller's thread and tells the views (HINT_TRACKS_ADDED); it returns
+    // true once the scan has ended, the index finished and the folder remembered. A scan begun
+    // replaces the one running. With bFromKept, the folder's kept catalogue, when there is one for
+    // the options of now, is shown at once instead, and the scan only checks it against the disk:
+    // it reads the files new or changed since, and at its end the catalogue becomes what a fresh
+    // scan would have given.
     void BeginScan(std::string strFolder, std::function<void()> fnReady, bool bFromKept = false);
     bool FileScanned();
+    // Records handed over by the scan wait to be filed by the next FileScanned.
+    bool IsFilingBehind() const;
     // Ends the running scan at once: the records it handed over are filed, the index finished
     // and the folder remembered; its threads are left to end on their own.
     void StopScan();
@@ -138,7 +140,7 @@ private:
     void OnRegrouped(std::uint64_t nJob, std::shared_ptr<CGrouping> pGrouping);
     void FreeAside(std::shared_ptr<CGrouping> pGrouping);
     // Files what the scan has handed over; true once it has ended.
-    bool TakeScanned();
+    bool TakeScanned(std::size_t nMost = SIZE_MAX);
     void LeaveScan();
     void EndScan();
     void AddTrack(CTrackInfo&& track);
@@ -169,6 +171,10 @@ private:
     std::vector<std::unique_ptr<CScanJob>> m_arrLeftScans;
     static constexpr std::chrono::milliseconds LEFT_SCANS_WAIT{500};
     std::vector<CTrackInfo> m_arrScanned; // taken from the scan, being filed
+    std::size_t m_nScannedFiled = 0;      // of m_arrScanned, by a scan that is no check
+    // Records a scan's batch files at most: the views take each batch too, and a large one
+    // held the window over a tenth of a second while a cold scan kept the processors busy.
+    static constexpr std::size_t FILING_TURN_RECORDS = 4096;
     // Reading files changed within this long before a kept read began may have missed the
     // change: the clocks that stamp files tick coarsely, and a file server's may run ahead.
     static constexpr std::int64_t UNTRUSTED_NANOSECONDS = 2000000000;

@@ -202,6 +202,7 @@ void CLeftView::OnUpdate(CDocView* /*pSender*/, EHint eHint, CTrackList* /*pTrac
     case HINT_REBUILD_BEGIN:
         ++m_nRebuilds; // a build still to come was of a catalogue that goes
         m_bBuildPending = false;
+        m_nodeSize.Forget();
         m_host.StartAnimation();
         m_bRebuilding = true;
         ClearTree();
@@ -216,6 +217,9 @@ void CLeftView::OnUpdate(CDocView* /*pSender*/, EHint eHint, CTrackList* /*pTrac
         break;
     case HINT_TRACKS_ADDED:
         AddNewGroups();
+        break;
+    case HINT_TRACKS_CHANGED:
+        m_nodeSize.Forget();
         break;
     case HINT_BY_ARTIST:
         m_nOrganisation = CUserSettings::VIEW_BY_ARTIST;
@@ -380,7 +384,8 @@ void CLeftView::SelectRoot() {
 }
 
 void CLeftView::ShowNodeStatus(const QString& strLabel, const CTrackList* pTracks) {
-    const CSelectionStatus status = CSelectionStatus::DescribeShown(*pTracks);
+    const CSelectionStatus status =
+        CSelectionStatus::DescribeShown(pTracks->size(), m_nodeSize.Of(*pTracks, pTracks->size()));
     // An artist without a name has an empty label, which must replace the last node's name: a
     // null text would leave it.
     SStatusTexts texts;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "catalogue/docview.h"
+#include "panes/runningsize.h"
 
 #include <QString>
 #include <QTreeWidget>
@@ -77,6 +78,7 @@ private:
     // which a rebuild makes only once.
     bool m_bStatusShown = false;
     std::size_t m_nTurnTracks = TURN_TRACKS;
+    CRunningSize m_nodeSize; // of the node whose status was shown last
     bool m_bBuildPending = false;
     std::uint64_t m_nRebuilds = 0; // the document's rebuilds begun
     // 0 by artist, 1 by genre then artist, anything else the root alone; read at each build.

@@ -40,6 +40,13 @@ CSelectionStatus CSelectionStatus::DescribeShown(const CTrackList& arrShown) {
     return status;
 }
 
+CSelectionStatus CSelectionStatus::DescribeShown(std::size_t nCount, std::int64_t nBytes) {
+    CSelectionStatus status;
+    status.m_strCount = CountText(nCount);
+    status.m_strSize = FormatSize(nBytes);
+    return status;
+}
+
 CSelectionStatus CSelectionStatus::DescribeList(const CTrackList& arrShown, std::size_t nTotal,
                                                 bool bFiltered, const CTrackList& arrSelected) {
     if (!arrSelected.empty()) {

@@ -22,6 +22,8 @@ public:
     // With nothing selected the count and size panes tell what the list shows, as the tree's
     // node does: a count of zero selected files would contradict the node's count beside it.
     static CSelectionStatus DescribeShown(const CTrackList& arrShown);
+    // The same from the count of the rows shown and their total size.
+    static CSelectionStatus DescribeShown(std::size_t nCount, std::int64_t nBytes);
     // The list pane as the user sees it: the selected rows when there are any; otherwise the rows
     // shown, counted "12 of 3,000 file(s)" while a filter hides some of the nTotal, and their size.
     static CSelectionStatus DescribeList(const CTrackList& arrShown, std::size_t nTotal,

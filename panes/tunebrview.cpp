@@ -153,6 +153,7 @@ void CTunebrView::TakeUpdate(EHint eHint, CTrackList* pTracks) {
         return;
     }
     if (eHint == HINT_TRACKS_CHANGED) {
+        m_listSize.Forget();
         // The list stays, and its count and size with it: the rows of the records written show
         // their new fields, and so does the description of a selection among them.
         if (pTracks != nullptr && !pTracks->empty()) {
@@ -414,9 +415,12 @@ SStatusTexts CTunebrView::GetStatusTexts() const {
     // scan: the description of a list without selection is kept for the rows it was made of.
     const std::pair<unsigned, bool> shownRows(m_pModel->GetRowSetVersion(), bFiltered);
     if (arrSelected.empty() && (!m_listStatus || m_listStatusRows != shownRows)) {
-        m_listStatus = CSelectionStatus::DescribeList(
-            m_pModel->GetShownRows(), static_cast<std::size_t>(m_pModel->GetTotalCount()),
-            bFiltered, {});
+        const auto nTotal = static_cast<std::size_t>(m_pModel->GetTotalCount());
+        // Unfiltered, the rows are the list's first records in some order.
+        m_listStatus =
+            bFiltered
+                ? CSelectionStatus::DescribeList(m_pModel->GetShownRows(), nTotal, bFiltered, {})
+                : CSelectionStatus::DescribeShown(nTotal, m_listSize.Of(*m_pTracks, nTotal));
         m_listStatusRows = shownRows;
     }
     const CSelectionStatus status =

@@ -9,6 +9,7 @@
 #include "panes/filterworker.h"
 #include "panes/listviewex.h"
 #include "panes/panehost.h"
+#include "panes/runningsize.h"
 #include "panes/selectionstatus.h"
 #include "panes/tracklistmodel.h"
 
@@ -151,6 +152,7 @@ private:
     // What the status bar says of the whole list while nothing is selected: the filter box asks
     // for it at every key, and a million records are slow to walk.
     mutable std::optional<CSelectionStatus> m_listStatus;
+    mutable CRunningSize m_listSize;                    // of m_pTracks
     mutable std::pair<unsigned, bool> m_listStatusRows; // the rows' version, filtered or not
     bool m_bHadSelection = false;
     QString m_strFilter;

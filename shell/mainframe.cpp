@@ -613,6 +613,9 @@ void CMainFrame::FileScanBatch() {
         EndScan();
         return;
     }
+    if (m_pDoc->IsFilingBehind()) {
+        m_scanBatchTimer.start(0); // the rest on the loop's next turn, after what waits
+    }
     ShowScanProgress();
 }
 
