@@ -187,20 +187,21 @@ public:
         const double rMs = static_cast<double>(timer.nsecsElapsed()) / 1e6;
         if (rMs > m_rLongestMs) {
             m_rLongestMs = rMs;
-            m_pszLongestReceiver = pszReceiver;
+            m_strLongestReceiver = std::string(pszReceiver) + ", event type " +
+                                   std::to_string(static_cast<int>(pEvent->type()));
         }
         return bResult;
     }
 
     // The longest event since the last call.
     double TakeLongestMs() { return std::exchange(m_rLongestMs, 0.0); }
-    // The class of the object that received it: a timer, the window, a view.
-    const char* LongestReceiver() const { return m_pszLongestReceiver; }
+    // The class of the object that received it (a timer, the window, a view) and the event's type.
+    const char* LongestReceiver() const { return m_strLongestReceiver.c_str(); }
 
 private:
     int m_nDepth = 0;
     double m_rLongestMs = 0;
-    const char* m_pszLongestReceiver = "";
+    std::string m_strLongestReceiver;
 };
 
 // Words as a user might paste them: the list's own words, names and plain words, some accented.
@@ -417,7 +418,7 @@ int main(int argc, char** argv) {
             nFirstRows = clock.nsecsElapsed();
         }
     }
-    const char* pszLongestReceiver = app.LongestReceiver();
+    const std::string strLongestReceiver = app.LongestReceiver();
     const double rLongestEvent = app.TakeLongestMs();
     const std::int64_t nScanEnd = clock.nsecsElapsed();
     frame.grab(); // paints every visible widget, the list's rows included
@@ -428,9 +429,9 @@ int main(int argc, char** argv) {
                 "longest time without an animation frame during the scan %.0f ms (%zu frames)\n"
                 "longest time without a status bar paint during the scan %.0f ms (%zu paints)\n",
                 doc.GetTracks()->size(), rStart, static_cast<double>(nFirstRows) / 1e6,
-                rLongestEvent, pszLongestReceiver, animationPaints.LongestGapMs(0, nScanEnd),
-                animationPaints.Paints(), countPaints.LongestGapMs(0, nScanEnd),
-                countPaints.Paints());
+                rLongestEvent, strLongestReceiver.c_str(),
+                animationPaints.LongestGapMs(0, nScanEnd), animationPaints.Paints(),
+                countPaints.LongestGapMs(0, nScanEnd), countPaints.Paints());
     if (argc == 4) {
         return BenchEnqueue(frame, std::atoi(argv[3]));
     }
