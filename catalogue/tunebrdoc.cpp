@@ -106,6 +106,7 @@ void CTunebrDoc::StartScan(std::string strFolder, std::function<void()> fnReady,
     m_arrRenumbered.clear();
     m_arrScanned.clear(); // of a scan replaced before it was all filed
     m_nScannedFiled = 0;
+    m_bFilingBehind = false;
     std::shared_ptr<const CKeptIndex> pKept;
     m_bChecking = bFromKept && ShowKept(pKept);
     SScanRequest request{strFolder, m_keptOptions.strPattern, m_codec, m_nReaders,
@@ -149,13 +150,13 @@ bool CTunebrDoc::FileScanned() {
         // The catalogue shown stays as it is until the check has seen every file.
         return TakeScanned();
     }
-    const bool bEnded = TakeScanned(FILING_TURN_RECORDS);
+    const bool bEnded = TakeScanned(m_nFilingTurn);
     UpdateAllViews(nullptr, HINT_TRACKS_ADDED);
     return bEnded;
 }
 
 bool CTunebrDoc::IsFilingBehind() const {
-    return !m_bChecking && m_nScannedFiled < m_arrScanned.size();
+    return !m_bChecking && m_bFilingBehind;
 }
 
 bool CTunebrDoc::TakeScanned(std::size_t nMost) {
@@ -169,7 +170,14 @@ bool CTunebrDoc::TakeScanned(std::size_t nMost) {
         }
         return bEnded;
     }
-    const bool bHandedAll = m_pScan->Take(m_arrScanned);
+    if (m_nScannedFiled == m_arrScanned.size()) {
+        m_arrScanned.clear();
+        m_nScannedFiled = 0;
+    }
+    // Records left from the turn before are filed before more are taken: taken on top of them,
+    // the new ones moved them all into new memory.
+    const bool bTake = m_arrScanned.empty() || nMost == SIZE_MAX;
+    const bool bHandedAll = bTake && m_pScan->Take(m_arrScanned);
     const std::size_t nEnd =
         m_nScannedFiled + std::min(nMost, m_arrScanned.size() - m_nScannedFiled);
     if (nEnd > m_nScannedFiled) {
@@ -178,6 +186,8 @@ bool CTunebrDoc::TakeScanned(std::size_t nMost) {
     for (; m_nScannedFiled < nEnd; ++m_nScannedFiled) {
         AddTrack(std::move(m_arrScanned[m_nScannedFiled]));
     }
+    // Not taken, more may wait in the scan.
+    m_bFilingBehind = m_nScannedFiled < m_arrScanned.size() || !bTake;
     if (m_nScannedFiled < m_arrScanned.size()) {
         return false;
     }

@@ -63,6 +63,10 @@ public:
     bool FileScanned();
     // Records handed over by the scan wait to be filed by the next FileScanned.
     bool IsFilingBehind() const;
+    // Records a scan's batch files at most: the views take each batch too, and a large one
+    // held the window over a tenth of a second while a cold scan kept the processors busy.
+    static constexpr std::size_t FILING_TURN_RECORDS = 4096;
+    void SetFilingTurn(std::size_t nRecords) { m_nFilingTurn = nRecords; }
     // Ends the running scan at once: the records it handed over are filed, the index finished
     // and the folder remembered; its threads are left to end on their own.
     void StopScan();
@@ -172,9 +176,8 @@ private:
     static constexpr std::chrono::milliseconds LEFT_SCANS_WAIT{500};
     std::vector<CTrackInfo> m_arrScanned; // taken from the scan, being filed
     std::size_t m_nScannedFiled = 0;      // of m_arrScanned, by a scan that is no check
-    // Records a scan's batch files at most: the views take each batch too, and a large one
-    // held the window over a tenth of a second while a cold scan kept the processors busy.
-    static constexpr std::size_t FILING_TURN_RECORDS = 4096;
+    bool m_bFilingBehind = false;
+    std::size_t m_nFilingTurn = FILING_TURN_RECORDS;
     // Reading files changed within this long before a kept read began may have missed the
     // change: the clocks that stamp files tick coarsely, and a file server's may run ahead.
     static constexpr std::int64_t UNTRUSTED_NANOSECONDS = 2000000000;

@@ -14,6 +14,8 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <functional>
 #include <iterator>
 #include <map>
@@ -21,6 +23,7 @@
 #include <string>
 #include <string_view>
 #include <sys/stat.h>
+#include <thread>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -529,6 +532,37 @@ TEST_F(TunebrDoc, ARegroupingHandedOverAfterTheDocumentsEndIsDropped) {
         ASSERT_TRUE(m_calls.WaitForPosted());
     }
     m_calls.RunPosted();
+}
+
+// A scan's records are filed a turn's worth at a time, each turn told to the views, as the
+// window's loop calls for them: when the scan says records wait, and again while the document is
+// behind. The catalogue is the one a scan in one go gives, however the turns fall.
+TEST_F(TunebrDoc, AScanIsFiledInTurnsIntoTheWholeCatalogue) {
+    for (int i = 0; i < 60; ++i) {
+        Add(std::to_string(i % 7) + "/" + std::to_string(i) + ".mp3");
+    }
+    m_doc.ScanFolder(m_dir.Str());
+    const Names arrWhole = ScanNames();
+    for (const std::size_t nTurn : {std::size_t{1}, std::size_t{7}, std::size_t{1000}}) {
+        SCOPED_TRACE("turns of " + std::to_string(nTurn));
+        m_doc.SetFilingTurn(nTurn);
+        std::atomic<bool> bReady{false};
+        m_doc.BeginScan(m_dir.Str(), [&bReady] { bReady = true; });
+        const auto tEnd = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        bool bEnded = false;
+        while (!bEnded && std::chrono::steady_clock::now() < tEnd) {
+            if (!bReady.exchange(false) && !m_doc.IsFilingBehind()) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                continue;
+            }
+            const std::size_t nBefore = m_doc.GetTracks()->size();
+            bEnded = m_doc.FileScanned();
+            EXPECT_LE(m_doc.GetTracks()->size() - nBefore, nTurn);
+        }
+        ASSERT_TRUE(bEnded);
+        EXPECT_EQ(ScanNames(), arrWhole);
+        EXPECT_EQ(IndexOf(m_doc), FreshIndex(*m_doc.GetTracks()));
+    }
 }
 
 TEST_F(TunebrDoc, SenderIsNotToldOfItsOwnUpdate) {
