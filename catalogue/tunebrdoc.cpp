@@ -2,6 +2,7 @@
 // Copyright 2026 Quillon Softs
 #include "catalogue/tunebrdoc.h"
 
+#include "catalogue/backgroundthread.h"
 #include "catalogue/cataloguehost.h"
 #include "catalogue/docview.h"
 #include "catalogue/folderwalk.h"
@@ -438,8 +439,10 @@ void CTunebrDoc::FreeAside(std::shared_ptr<CGrouping> pGrouping) {
         m_groupingFreer.join();
     }
     // Where no thread starts, the groups go here, with the call that could not be made.
-    m_groupingFreer = CThreadStarter::Default().Start(
-        [pGrouping = std::move(pGrouping)]() mutable { pGrouping.reset(); });
+    m_groupingFreer = CThreadStarter::Default().Start([pGrouping = std::move(pGrouping)]() mutable {
+        LowerThisThreadPriority(); // the window paints the new groups meanwhile
+        pGrouping.reset();
+    });
 }
 
 void CTunebrDoc::StopRegrouping() {
