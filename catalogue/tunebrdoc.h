@@ -61,7 +61,8 @@ public:
     // scan would have given.
     void BeginScan(std::string strFolder, std::function<void()> fnReady, bool bFromKept = false);
     bool FileScanned();
-    // Records handed over by the scan wait to be filed by the next FileScanned.
+    // Records handed over by the scan, or that may be, wait for the next FileScanned: the window
+    // calls it again on the loop's next turn.
     bool IsFilingBehind() const;
     // Records a scan's batch files at most: the views take each batch too, and a large one
     // held the window over a tenth of a second while a cold scan kept the processors busy.
@@ -143,7 +144,7 @@ private:
     void StopRegrouping();
     void OnRegrouped(std::uint64_t nJob, std::shared_ptr<CGrouping> pGrouping);
     void FreeAside(std::shared_ptr<CGrouping> pGrouping);
-    // Files what the scan has handed over; true once it has ended.
+    // Files what the scan has handed over, nMost records at most; true once it has ended.
     bool TakeScanned(std::size_t nMost = SIZE_MAX);
     void LeaveScan();
     void EndScan();
