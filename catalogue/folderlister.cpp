@@ -10,8 +10,9 @@
 #include <utility>
 
 CFolderLister::CFolderLister(CFileOps& ops, std::string strPattern, std::size_t nMaxListers,
-                             std::size_t nMaxAhead, CThreadStarter& starter)
-    : m_ops(ops), m_strPattern(std::move(strPattern)), m_queue(nMaxAhead),
+                             std::size_t nMaxAhead, CThreadStarter& starter,
+                             const std::atomic<bool>* pStop)
+    : m_ops(ops), m_strPattern(std::move(strPattern)), m_pStop(pStop), m_queue(nMaxAhead),
       m_listers(nMaxListers, starter, [this](std::size_t nIndex) { RunLister(nIndex); }) {
 }
 
@@ -106,7 +107,8 @@ void CFolderLister::RunLister(std::size_t nIndex) {
     CMutexLock lock(m_mutex);
     for (;;) {
         while (!m_listers.IsStopping() &&
-               (m_listers.IsParked(nIndex) || !m_queue.HasFolderToList())) {
+               (m_listers.IsParked(nIndex) || !m_queue.HasFolderToList() ||
+                (m_pStop != nullptr && m_pStop->load()))) {
             lock.Wait(m_listers.IsParked(nIndex) ? m_cvParked : m_cvWork);
         }
         if (m_listers.IsStopping()) {

@@ -8,6 +8,7 @@
 #include "catalogue/threadstarter.h"
 #include "catalogue/workergroup.h"
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
@@ -32,8 +33,10 @@ public:
     using SListing = CListingQueue::SListing;
 
     // With nMaxListers 0 every folder is listed when the walk takes it.
+    // Once *pStop is set, listers begin no more listings.
     CFolderLister(CFileOps& ops, std::string strPattern, std::size_t nMaxListers,
-                  std::size_t nMaxAhead, CThreadStarter& starter = CThreadStarter::Default());
+                  std::size_t nMaxAhead, CThreadStarter& starter = CThreadStarter::Default(),
+                  const std::atomic<bool>* pStop = nullptr);
     ~CFolderLister();
     CFolderLister(const CFolderLister&) = delete;
     CFolderLister& operator=(const CFolderLister&) = delete;
@@ -64,6 +67,7 @@ private:
 
     CFileOps& m_ops;
     const std::string m_strPattern;
+    const std::atomic<bool>* const m_pStop;
     std::vector<std::uint64_t> m_arrBuffer = std::vector<std::uint64_t>(4096); // the walk's
     mutable CMutex m_mutex;
     std::condition_variable m_cvWork;   // listers wait for a folder to list

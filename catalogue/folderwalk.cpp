@@ -33,8 +33,8 @@ CFolderWalk::CFolderWalk(CSink& sink, std::string strPattern, std::size_t nReade
                          CThreadStarter& starter)
     : m_sink(sink), m_strPattern(std::move(strPattern)), m_nFoldersInFlight(FoldersInFlight()),
       m_lister(ops, m_strPattern, nReaders > 0 ? MAX_LISTERS : 0,
-               std::min(m_nFoldersInFlight, MAX_LISTED_AHEAD), starter),
-      m_pool(ReadersFor(nReaders), READS_IN_FLIGHT, ops, starter) {
+               std::min(m_nFoldersInFlight, MAX_LISTED_AHEAD), starter, sink.GetStopRequest()),
+      m_pool(ReadersFor(nReaders), READS_IN_FLIGHT, ops, starter, sink.GetStopRequest()) {
 }
 
 // Each reader holds a file open while it waits on it: with few descriptors, fewer readers, so

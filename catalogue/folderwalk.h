@@ -6,6 +6,7 @@
 #include "catalogue/folderlister.h"
 #include "catalogue/tagreaderpool.h"
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstddef>
@@ -38,6 +39,9 @@ public:
         virtual void OnQueue(STagRead& read) { (void)read; }
         // Asked every PROGRESS_INTERVAL or so; false stops the walk.
         virtual bool OnProgress() = 0;
+        // Set when OnProgress is about to say false: the readers and listers look at it
+        // meanwhile, and begin nothing more.
+        virtual const std::atomic<bool>* GetStopRequest() const { return nullptr; }
     };
 
     static constexpr std::chrono::milliseconds PROGRESS_INTERVAL{20};

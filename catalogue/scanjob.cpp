@@ -102,6 +102,7 @@ public:
         Flush();
         return !m_bStop;
     }
+    const std::atomic<bool>* GetStopRequest() const override { return &m_bStop; }
     void Flush() {
         if (!m_arrBatch.empty() || !m_arrOrder.empty()) {
             m_fnHand(m_arrBatch, m_arrOrder, m_arrRenumbered);

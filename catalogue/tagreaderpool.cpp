@@ -16,8 +16,8 @@
 // the pool starts with one reader less than there are processors, and adds readers only while
 // reads wait.
 CTagReaderPool::CTagReaderPool(std::size_t nMaxReaders, std::size_t nMaxPending, CFileOps& ops,
-                               CThreadStarter& starter)
-    : m_nMaxPending(nMaxPending > 0 ? nMaxPending : 1), m_ops(ops),
+                               CThreadStarter& starter, const std::atomic<bool>* pStop)
+    : m_nMaxPending(nMaxPending > 0 ? nMaxPending : 1), m_ops(ops), m_pStop(pStop),
       m_readers(nMaxReaders, starter, [this](std::size_t nIndex) { RunReader(nIndex); }) {
     const std::size_t nProcessors = std::max(1u, std::thread::hardware_concurrency());
     const std::size_t nFewest = std::min(nMaxReaders, std::max<std::size_t>(nProcessors - 1, 1));
@@ -126,7 +126,10 @@ void CTagReaderPool::RunReader(std::size_t nIndex) {
     CWaitGauge gauge;
     CMutexLock lock(m_mutex);
     for (;;) {
-        while (!m_readers.IsStopping() && (m_readers.IsParked(nIndex) || Unbegun() == 0)) {
+        // Stopped, the reads not begun wait for the walk to cancel them; a submit wakes the
+        // reader again, to wait again.
+        while (!m_readers.IsStopping() &&
+               (m_readers.IsParked(nIndex) || Unbegun() == 0 || IsStopped())) {
             if (m_readers.IsParked(nIndex)) {
                 lock.Wait(m_cvParked);
                 continue;

@@ -11,6 +11,7 @@
 
 class CFileOps;
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
@@ -41,9 +42,12 @@ struct STagRead {
 // at all, the pool reads as it does without readers.
 class CTagReaderPool {
 public:
-    // Without readers every read happens at once, inside Submit, on the calling thread.
+    // Without readers every read happens at once, inside Submit, on the calling thread. Once
+    // *pStop is set, readers begin no more reads: on a share that stopped answering, each would
+    // be one more thread stuck in the kernel.
     CTagReaderPool(std::size_t nMaxReaders, std::size_t nMaxPending, CFileOps& ops,
-                   CThreadStarter& starter = CThreadStarter::Default());
+                   CThreadStarter& starter = CThreadStarter::Default(),
+                   const std::atomic<bool>* pStop = nullptr);
     ~CTagReaderPool();
     CTagReaderPool(const CTagReaderPool&) = delete;
     CTagReaderPool& operator=(const CTagReaderPool&) = delete;
@@ -88,9 +92,11 @@ private:
         return m_arrSlots.front().bDone && m_nFinished >= m_nWanted;
     }
     std::size_t Unbegun() const REQUIRES(m_mutex) { return m_arrSlots.size() - m_nNextToBegin; }
+    bool IsStopped() const { return m_pStop != nullptr && m_pStop->load(); }
 
     const std::size_t m_nMaxPending;
     CFileOps& m_ops;
+    const std::atomic<bool>* const m_pStop;
     mutable CMutex m_mutex;
     bool m_bInline = false; // no readers, so Submit reads: set once, by the constructor
     std::size_t m_nFewest GUARDED_BY(m_mutex) = 0; // readers the pool never goes below

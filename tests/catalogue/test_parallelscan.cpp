@@ -21,6 +21,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
@@ -339,6 +340,22 @@ public:
     std::vector<bool> m_arrTagged;
 };
 
+// Asks for the stop at the first file, then files it slowly, as a busy window would.
+class CStoppingSink final : public CFolderWalk::CSink {
+public:
+    explicit CStoppingSink(std::atomic<bool>& bStop) : m_bStop(bStop) {}
+    void OnFile(STagRead&&) override {
+        if (!m_bStop.exchange(true)) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        }
+    }
+    bool OnProgress() override { return !m_bStop; }
+    const std::atomic<bool>* GetStopRequest() const override { return &m_bStop; }
+
+private:
+    std::atomic<bool>& m_bStop;
+};
+
 // Folders that answer at once need no more than the one lister; folders that keep it waiting
 // bring more in. Either way the files come in the sequential order.
 TEST(ParallelScan, ListersStartOnlyWhileListingsWaitAndKeepTheWalkOrder) {
@@ -460,6 +477,34 @@ TEST(ParallelScan, StoppedScanKeepsTheFilesReadSoFarInOrderAndIndexed) {
             }
         }
         EXPECT_EQ(nGrouped, 2 * stopped.arrRecords.size());
+    }
+}
+
+// A walk held up by its filing (the window busy, a share stalled under the walk) is stopped
+// meanwhile: the readers and listers look at the request and begin nothing more, instead of
+// going on through every file and folder queued ahead.
+TEST(ParallelScan, AStopRequestEndsTheReadsAndListingsAheadOfTheWalk) {
+    CTempDir dir;
+    MakeTree(dir.Path(), 5, 3000);
+    const struct {
+        const char* pszWhat;
+        EFileOp eOp;
+        int nDelayMs;
+        int nMost; // 4 readers taking up to 16 reads each; up to 16 listers, a folder each
+    } aCases[] = {{"reads", EFileOp::OpenAt, 1, 64}, {"listings", EFileOp::OpenFolderAt, 3, 16}};
+    for (const auto& c : aCases) {
+        SCOPED_TRACE(c.pszWhat);
+        std::atomic<bool> bStop{false};
+        std::atomic<int> nBegunAfterStop{0};
+        CFakeFileOps ops;
+        ops.SetDelay(c.eOp, c.nDelayMs);
+        ops.Before(c.eOp, [&](const SFileCall&) { nBegunAfterStop += bStop ? 1 : 0; });
+        CStoppingSink sink(bStop);
+        CFolderWalk walk(sink, "*.mp3", 4, ops);
+        walk.Walk(dir.Str(), dir.Str().c_str());
+        EXPECT_TRUE(walk.WasStopped());
+        // At most what each reader or lister had taken when the request came.
+        EXPECT_LE(nBegunAfterStop, c.nMost);
     }
 }
 
