@@ -383,40 +383,41 @@ bool CKeptCatalogue::IsKeptFileName(std::string_view strName) {
     return bHash && (strRest == FILE_SUFFIX || strRest.substr(0, TEMP_MARK.size()) == TEMP_MARK);
 }
 
-std::string CKeptCatalogue::Encode(const SKeptOptions& options, std::int64_t nReadSince,
-                                   const CTrackList& arrTracks, const std::atomic<bool>* pStop,
-                                   std::size_t nPartRecords) {
+// A part at a time: the whole file of a million records would take 150 MB more while it is
+// written. The head, whose table tells the parts' sizes and checksums, goes in last.
+bool CKeptCatalogue::Encode(const SKeptOptions& options, std::int64_t nReadSince,
+                            const CTrackList& arrTracks, const FnPut& fnPut,
+                            const std::atomic<bool>* pStop, std::size_t nPartRecords) {
     constexpr std::size_t STOP_LOOK_EVERY = 4096;
     nPartRecords = std::max<std::size_t>(nPartRecords, 1);
     const std::size_t nParts = (arrTracks.size() + nPartRecords - 1) / nPartRecords;
-    CByteWriter writer;
-    // Most records take less: the text grows once or not at all.
-    constexpr std::size_t USUAL_RECORD_SIZE = 160;
-    std::string& strBytes = writer.Bytes();
-    strBytes.reserve(HEADER_SIZE + 256 + nParts * PART_ENTRY_SIZE +
-                     arrTracks.size() * USUAL_RECORD_SIZE);
-    strBytes.append(MAGIC);
-    writer.Fixed32(VERSION);
-    writer.Fixed32(0); // the checksum, once the table is known
-    WriteOptions(writer, options);
-    writer.Signed(nReadSince);
-    writer.Unsigned(arrTracks.size());
-    writer.Unsigned(nPartRecords);
-    writer.Unsigned(nParts);
-    const std::size_t nTableAt = strBytes.size();
-    strBytes.append(nParts * PART_ENTRY_SIZE, '\0');
-    const auto PutFixed32 = [&strBytes](std::size_t nAt, std::uint32_t nValue) {
+    CByteWriter head;
+    std::string& strHead = head.Bytes();
+    strHead.append(MAGIC);
+    head.Fixed32(VERSION);
+    head.Fixed32(0); // the checksum, once the table is known
+    WriteOptions(head, options);
+    head.Signed(nReadSince);
+    head.Unsigned(arrTracks.size());
+    head.Unsigned(nPartRecords);
+    head.Unsigned(nParts);
+    const std::size_t nTableAt = strHead.size();
+    strHead.append(nParts * PART_ENTRY_SIZE, '\0');
+    const auto PutFixed32 = [&strHead](std::size_t nAt, std::uint32_t nValue) {
         for (std::size_t i = 0; i < 4; ++i) {
-            strBytes[nAt + i] = static_cast<char>((nValue >> (8 * i)) & 0xFF);
+            strHead[nAt + i] = static_cast<char>((nValue >> (8 * i)) & 0xFF);
         }
     };
+    std::uint64_t nPartAt = strHead.size();
+    CByteWriter writer;
+    std::string& strPart = writer.Bytes();
     for (std::size_t nPart = 0; nPart < nParts; ++nPart) {
-        const std::size_t nPartAt = strBytes.size();
+        strPart.clear();
         const std::string* pLocation = nullptr; // each part begins with its location
         const std::size_t nEnd = std::min(arrTracks.size(), (nPart + 1) * nPartRecords);
         for (std::size_t nTrack = nPart * nPartRecords; nTrack < nEnd; ++nTrack) {
             if (pStop != nullptr && nTrack % STOP_LOOK_EVERY == 0 && pStop->load()) {
-                return {};
+                return false;
             }
             const CTrackInfo* pTrack = arrTracks[nTrack];
             const bool bNewLocation = !pLocation || *pLocation != pTrack->GetLocation();
@@ -427,17 +428,31 @@ std::string CKeptCatalogue::Encode(const SKeptOptions& options, std::int64_t nRe
             }
             WriteTrack(writer, *pTrack);
         }
-        const std::string_view strPart = std::string_view(strBytes).substr(nPartAt);
-        if (strPart.size() > UINT32_MAX) {
-            return {}; // a part's size is kept in four bytes
+        if (strPart.size() > UINT32_MAX || !fnPut(strPart, nPartAt)) {
+            return false; // a part's size is kept in four bytes
         }
         const std::size_t nEntryAt = nTableAt + nPart * PART_ENTRY_SIZE;
         PutFixed32(nEntryAt, static_cast<std::uint32_t>(strPart.size()));
         PutFixed32(nEntryAt + 4, Checksum(strPart));
+        nPartAt += strPart.size();
     }
-    const std::size_t nPartsBegin = nTableAt + nParts * PART_ENTRY_SIZE;
-    PutFixed32(HEADER_SIZE - 4,
-               Checksum(std::string_view(strBytes).substr(HEADER_SIZE, nPartsBegin - HEADER_SIZE)));
+    PutFixed32(HEADER_SIZE - 4, Checksum(std::string_view(strHead).substr(HEADER_SIZE)));
+    return fnPut(strHead, 0);
+}
+
+std::string CKeptCatalogue::Encode(const SKeptOptions& options, std::int64_t nReadSince,
+                                   const CTrackList& arrTracks, const std::atomic<bool>* pStop,
+                                   std::size_t nPartRecords) {
+    std::string strBytes;
+    const auto fnPut = [&strBytes](std::string_view strPiece, std::uint64_t nAt) {
+        const auto nFrom = static_cast<std::size_t>(nAt);
+        strBytes.resize(std::max(strBytes.size(), nFrom + strPiece.size()));
+        strBytes.replace(nFrom, strPiece.size(), strPiece);
+        return true;
+    };
+    if (!Encode(options, nReadSince, arrTracks, fnPut, pStop, nPartRecords)) {
+        return {};
+    }
     return strBytes;
 }
 
@@ -460,6 +475,12 @@ bool CKeptCatalogue::Decode(std::string_view strBytes, const SKeptOptions& optio
 
 bool CKeptCatalogue::Store(CFileOps& ops, const std::string& strCacheFolder,
                            const std::string& strName, const std::string& strBytes) {
+    return Store(ops, strCacheFolder, strName,
+                 [&strBytes](const FnPut& fnPut) { return fnPut(strBytes, 0); });
+}
+
+bool CKeptCatalogue::Store(CFileOps& ops, const std::string& strCacheFolder,
+                           const std::string& strName, const FnFill& fnFill) {
     if (strCacheFolder.empty()) {
         return false;
     }
@@ -482,8 +503,11 @@ bool CKeptCatalogue::Store(CFileOps& ops, const std::string& strCacheFolder,
     if (!fd.IsValid()) {
         return false;
     }
-    const bool bWritten = WriteAllAt(fd.Get(), strBytes.data(), strBytes.size(), 0, ops) == 0 &&
-                          ops.Fsync(fd.Get()) == 0 && ops.Close(fd.Release()) == 0;
+    const FnPut fnPut = [&fd, &ops](std::string_view strPiece, std::uint64_t nAt) {
+        return WriteAllAt(fd.Get(), strPiece.data(), strPiece.size(), static_cast<off_t>(nAt),
+                          ops) == 0;
+    };
+    const bool bWritten = fnFill(fnPut) && ops.Fsync(fd.Get()) == 0 && ops.Close(fd.Release()) == 0;
     if (!bWritten || ops.Rename(strTemp.c_str(), (strCacheFolder + '/' + strName).c_str()) != 0) {
         if (fd.IsValid()) {
             ops.Close(fd.Release());

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -58,9 +59,17 @@ public:
     static std::string FileName(const std::string& strFolder);
     static bool IsKeptFileName(std::string_view strName);
 
+    // Puts a piece of the file at an offset; false when it could not.
+    using FnPut = std::function<bool(std::string_view strPiece, std::uint64_t nAt)>;
     // The file's content: the options, the time the reads began (nanoseconds since the epoch;
     // files changed since then are not trusted later), then the records in catalogue order, in
-    // parts of nPartRecords. Empty once *pStop turns true: the records may change from then on.
+    // parts of nPartRecords. Handed to fnPut a part at a time, the head last; false once
+    // *pStop turns true (the records may change from then on) or a put fails.
+    static bool Encode(const SKeptOptions& options, std::int64_t nReadSince,
+                       const CTrackList& arrTracks, const FnPut& fnPut,
+                       const std::atomic<bool>* pStop = nullptr,
+                       std::size_t nPartRecords = PART_RECORDS);
+    // The same content whole; empty once *pStop turns true.
     static std::string Encode(const SKeptOptions& options, std::int64_t nReadSince,
                               const CTrackList& arrTracks, const std::atomic<bool>* pStop = nullptr,
                               std::size_t nPartRecords = PART_RECORDS);
@@ -74,6 +83,10 @@ public:
     // any step fails.
     static bool Store(CFileOps& ops, const std::string& strCacheFolder, const std::string& strName,
                       const std::string& strBytes);
+    // The same with the content put by fnFill, which says whether it put it all.
+    using FnFill = std::function<bool(const FnPut& fnPut)>;
+    static bool Store(CFileOps& ops, const std::string& strCacheFolder, const std::string& strName,
+                      const FnFill& fnFill);
     // The file's bytes, "" when it cannot be read.
     static std::string ReadFile(const std::string& strPath);
     // Decode on the file's bytes, mapped rather than copied, its parts shared out among

@@ -312,17 +312,35 @@ void CTunebrDoc::KeepCatalogue() {
     auto fnKeep = [pKeeping, options = m_keptOptions, nReadSince = m_nReadSince,
                    pTracks = &m_arrTracks, strFolder = m_strKeptFolder,
                    strName = CKeptCatalogue::FileName(m_keptOptions.strFolder)] {
-        const std::string strBytes =
-            CKeptCatalogue::Encode(options, nReadSince, *pTracks, &pKeeping->bStop);
-        {
-            const CMutexLock lock(pKeeping->mutex);
-            pKeeping->bReading = false;
-            pKeeping->bEncoded = !strBytes.empty();
-        }
-        pKeeping->cvRead.notify_all();
-        if (!strBytes.empty()) {
-            (void)CKeptCatalogue::Store(SystemFileOps(), strFolder, strName, strBytes);
-        }
+        // The records are read while a part is encoded, never while a part is written: a
+        // change waits for the encoding of one part at most, not for the disk.
+        const auto SetReading = [&pKeeping](bool bReading, bool bEncoded = false) {
+            {
+                const CMutexLock lock(pKeeping->mutex);
+                if (bReading && pKeeping->bStop) {
+                    return false;
+                }
+                pKeeping->bReading = bReading;
+                pKeeping->bEncoded = pKeeping->bEncoded || bEncoded;
+            }
+            pKeeping->cvRead.notify_all();
+            return true;
+        };
+        const auto fnFill = [&](const CKeptCatalogue::FnPut& fnPut) {
+            const auto fnPutUnread = [&](std::string_view strPiece, std::uint64_t nAt) {
+                SetReading(false);
+                const bool bPut = fnPut(strPiece, nAt);
+                return SetReading(true) && bPut;
+            };
+            const bool bEncoded = CKeptCatalogue::Encode(options, nReadSince, *pTracks, fnPutUnread,
+                                                         &pKeeping->bStop);
+            // A failed write is not made again after a change; a stopped encoding is.
+            SetReading(false, bEncoded || !pKeeping->bStop);
+            return bEncoded;
+        };
+        (void)CKeptCatalogue::Store(SystemFileOps(), strFolder, strName, fnFill);
+        // A cache folder that cannot be made: nothing was read, and a retry would fail alike.
+        SetReading(false, !pKeeping->bStop);
     };
     try {
         m_keptWriter = std::thread(fnKeep);

@@ -435,16 +435,27 @@ TEST(KeptCatalogue, StoreReplacesTheFileWholeOrLeavesTheOldOneAndNothingElse) {
     CFileOps ops;
     ASSERT_TRUE(CKeptCatalogue::Store(ops, strCache, strName, "old"));
     EXPECT_EQ(fs::status(strCache).permissions() & fs::perms::all, fs::perms::owner_all);
-    // Writes through the seam fail at one step, or at none.
-    const EFileOp aSteps[] = {EFileOp::CreateAt, EFileOp::Pwrite, EFileOp::Fsync, EFileOp::Rename};
-    for (int nStep = -1; nStep < 4; ++nStep) {
-        SCOPED_TRACE(nStep);
+    // Writes through the seam fail at one step, or at none. The content is put in pieces, the
+    // head last, as the encoder puts it.
+    const auto fnFill = [](const CKeptCatalogue::FnPut& fnPut) {
+        return fnPut("w", 2) && fnPut("ne", 0);
+    };
+    const struct {
+        const char* pszStep;
+        EFileOp eOp;
+        std::size_t nCall;
+    } aSteps[] = {{"none", EFileOp::Count, 0},         {"create", EFileOp::CreateAt, 1},
+                  {"first piece", EFileOp::Pwrite, 1}, {"head", EFileOp::Pwrite, 2},
+                  {"flush", EFileOp::Fsync, 1},        {"rename", EFileOp::Rename, 1}};
+    for (const auto& step : aSteps) {
+        SCOPED_TRACE(step.pszStep);
         CFakeFileOps failing;
-        if (nStep >= 0) {
-            failing.Fail(aSteps[nStep], ENOSPC);
+        if (step.nCall > 0) {
+            failing.Fail(step.eOp, ENOSPC,
+                         [&step](const SFileCall& call) { return call.nCall == step.nCall; });
         }
-        const bool bStored = CKeptCatalogue::Store(failing, strCache, strName, "new");
-        EXPECT_EQ(bStored, nStep == -1);
+        const bool bStored = CKeptCatalogue::Store(failing, strCache, strName, fnFill);
+        EXPECT_EQ(bStored, step.nCall == 0);
         EXPECT_EQ(CKeptCatalogue::ReadFile(strCache + "/" + strName), bStored ? "new" : "old");
         EXPECT_EQ(std::distance(fs::directory_iterator(strCache), fs::directory_iterator()), 1);
         ASSERT_TRUE(CKeptCatalogue::Store(ops, strCache, strName, "old"));
