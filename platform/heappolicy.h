@@ -7,3 +7,6 @@
 // such memory resident, so that the window grew by the sizes of its temporaries one after the
 // other. Call first thing in main().
 void ReturnLargeBlocksToSystem();
+
+// Linked with this file, the program's large C++ blocks (four megabytes and more) ask the system
+// for 2 MB pages, where it lets a program ask (transparent huge pages, "madvise" or "always").

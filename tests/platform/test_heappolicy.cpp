@@ -4,9 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cinttypes>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <memory>
+#include <string>
 #include <unistd.h>
 
 namespace {
@@ -21,6 +26,25 @@ long ResidentBytes() {
     const int nRead = std::fscanf(pFile, "%ld %ld", &nPages, &nResident);
     std::fclose(pFile);
     return nRead == 2 ? nResident * sysconf(_SC_PAGESIZE) : -1;
+}
+
+// The flags of the mapping that holds pAddress, as /proc/self/smaps lists them ("VmFlags: rd wr
+// ..."); empty when no mapping holds it.
+std::string MappingFlags(const void* pAddress) {
+    const auto nAddress = reinterpret_cast<std::uintptr_t>(pAddress);
+    std::ifstream smaps("/proc/self/smaps");
+    bool bInside = false;
+    for (std::string strLine; std::getline(smaps, strLine);) {
+        std::uintptr_t nBegin = 0;
+        std::uintptr_t nEnd = 0;
+        if (std::sscanf(strLine.c_str(), "%" SCNxPTR "-%" SCNxPTR " ", &nBegin, &nEnd) == 2 &&
+            strLine.find(':') > strLine.find(' ')) {
+            bInside = nBegin <= nAddress && nAddress < nEnd;
+        } else if (bInside && strLine.rfind("VmFlags:", 0) == 0) {
+            return strLine;
+        }
+    }
+    return {};
 }
 
 } // namespace
@@ -46,5 +70,27 @@ TEST(HeapPolicy, FreedLargeBlocksLeaveTheProcess) {
         const long nAfter = ResidentBytes();
         EXPECT_GE(nUsed - nBefore, static_cast<long>(nBytes / 2)) << nBytes / MB << " MB";
         EXPECT_LT(nAfter - nBefore, static_cast<long>(nBytes / 4)) << nBytes / MB << " MB";
+    }
+}
+
+// The middle of a large C++ block is advised to go on 2 MB pages, before it is first written;
+// smaller blocks are left as they are. The advice shows in the mapping's flags ("hg") whatever
+// the system then does with it.
+TEST(HeapPolicy, LargeBlocksAskForLargePages) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "the sanitizer's allocation functions replace the program's";
+#endif
+    ReturnLargeBlocksToSystem();
+    constexpr std::size_t MB = 1024 * 1024;
+    const struct {
+        std::size_t nBytes;
+        bool bLargePages;
+    } aCases[] = {{1 * MB, false}, {3 * MB, false}, {4 * MB, true}, {64 * MB, true}};
+    for (const auto& c : aCases) {
+        const std::unique_ptr<char[]> pBlock(new char[c.nBytes]);
+        const std::string strFlags = MappingFlags(pBlock.get() + c.nBytes / 2);
+        ASSERT_FALSE(strFlags.empty()) << c.nBytes / MB << " MB";
+        EXPECT_EQ(strFlags.find(" hg") != std::string::npos, c.bLargePages)
+            << c.nBytes / MB << " MB: " << strFlags;
     }
 }
