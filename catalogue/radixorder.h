@@ -24,11 +24,12 @@ std::vector<std::uint32_t> RadixOrder(std::vector<TKey>&& arrKeys, const std::at
         std::uint32_t nRow;
     };
     const std::size_t nRows = arrKeys.size();
-    std::vector<SEntry> arrEntries(nRows);
+    std::vector<SEntry> arrEntries;
+    arrEntries.reserve(nRows);
     std::vector<std::array<std::uint32_t, BUCKETS>> arrCounts(DIGITS);
     for (std::size_t nRow = 0; nRow < nRows; ++nRow) {
         const TKey nKey = arrKeys[nRow];
-        arrEntries[nRow] = {nKey, static_cast<std::uint32_t>(nRow)};
+        arrEntries.push_back({nKey, static_cast<std::uint32_t>(nRow)});
         for (unsigned nDigit = 0; nDigit < DIGITS; ++nDigit) {
             ++arrCounts[nDigit][(nKey >> (nDigit * DIGIT_BITS)) & (BUCKETS - 1)];
         }
@@ -55,9 +56,10 @@ std::vector<std::uint32_t> RadixOrder(std::vector<TKey>&& arrKeys, const std::at
         arrEntries.swap(arrSpare);
     }
     arrSpare = std::vector<SEntry>();
-    std::vector<std::uint32_t> arrOrder(nRows);
-    for (std::size_t i = 0; i < nRows; ++i) {
-        arrOrder[i] = arrEntries[i].nRow;
+    std::vector<std::uint32_t> arrOrder;
+    arrOrder.reserve(nRows);
+    for (const SEntry& entry : arrEntries) {
+        arrOrder.push_back(entry.nRow);
     }
     return arrOrder;
 }

@@ -34,9 +34,10 @@ template <std::string_view (CTrackInfo::*GET_TEXT)() const>
 std::vector<std::uint32_t> RowTextOrder(const CTrackList& arrRows, bool bReverse,
                                         const std::atomic<bool>* pStop) {
     const std::size_t nRows = arrRows.size();
-    std::vector<SChunk> arrChunks(nRows);
+    std::vector<SChunk> arrChunks;
+    arrChunks.reserve(nRows);
     for (std::size_t nRow = 0; nRow < nRows; ++nRow) {
-        arrChunks[nRow].nOwner = static_cast<std::uint32_t>(nRow);
+        arrChunks.push_back({0, 0, 0, static_cast<std::uint32_t>(nRow)});
     }
     const auto Text = [&arrRows](std::uint32_t nRow) { return (arrRows[nRow]->*GET_TEXT)(); };
     const auto Ask = [&arrRows](std::uint32_t nRow, int nStep) {
@@ -140,19 +141,18 @@ std::vector<std::uint32_t> RowTextOrder(const CTrackList& arrRows, int nKey, boo
 
 std::vector<std::uint32_t> CTrackSort::SortedOrder(const CTrackList& arrRows, int nSortKey,
                                                    const std::atomic<bool>* pStop) {
-    std::vector<std::uint32_t> arrOrder(arrRows.size());
-    std::iota(arrOrder.begin(), arrOrder.end(), 0U);
-    if (!IsOrderingKey(nSortKey) || arrRows.size() < 2) {
-        return arrOrder;
-    }
-    if (arrRows.size() < PLAIN_ROWS) {
+    if (!IsOrderingKey(nSortKey) || arrRows.size() < PLAIN_ROWS) {
+        std::vector<std::uint32_t> arrOrder(arrRows.size());
+        std::iota(arrOrder.begin(), arrOrder.end(), 0U);
+        if (!IsOrderingKey(nSortKey)) {
+            return arrOrder;
+        }
         std::stable_sort(arrOrder.begin(), arrOrder.end(),
                          [&arrRows, nSortKey](std::uint32_t nFirst, std::uint32_t nSecond) {
                              return CompareTracks(arrRows[nFirst], arrRows[nSecond], nSortKey) < 0;
                          });
         return arrOrder;
     }
-    arrOrder = std::vector<std::uint32_t>();
     // One number per row is sorted instead of the records, in the order of the positive key:
     // for many rows, reading records scattered over memory at every comparison costs more than
     // the sort itself. A descending key sorts the numbers' complements, which keeps ties in the
