@@ -70,3 +70,9 @@ int CompareFolded(std::string_view str1, std::string_view str2) {
     }
     return (nPos1 < str1.size() ? 1 : 0) - (nPos2 < str2.size() ? 1 : 0);
 }
+
+bool IsBeforeFolded(std::string_view strFolded1, std::string_view strName1,
+                    std::string_view strFolded2, std::string_view strName2) {
+    const int nOrder = strFolded1.compare(strFolded2);
+    return nOrder != 0 ? nOrder < 0 : strName1 < strName2;
+}

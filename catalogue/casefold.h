@@ -19,6 +19,11 @@ std::vector<char32_t> CharactersFoldingTo(char32_t nFolded);
 // The text with every character folded, as UTF-8.
 std::string FoldText(std::string_view strText);
 
+// The order of names where letter case does not count, ties broken by the exact name; each
+// name is given with its folded text, made once rather than at every comparison.
+bool IsBeforeFolded(std::string_view strFolded1, std::string_view strName1,
+                    std::string_view strFolded2, std::string_view strName2);
+
 // The order of the folded texts, character by character (less than zero, zero, or more): the
 // order of names where letter case does not count. Equal texts may still differ in case.
 int CompareFolded(std::string_view str1, std::string_view str2);

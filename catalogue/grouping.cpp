@@ -14,12 +14,25 @@ std::unique_ptr<CGrouping> CGrouping::Of(const CTrackList& arrTracks,
         return nullptr;
     }
     pGrouping->FinishFiling();
+    (void)pGrouping->GetArtistsByName();
     return pGrouping;
+}
+
+// Tens of thousands of artists take the window tens of milliseconds to order by name, most of
+// it folding the names: a grouping made aside brings its order along.
+const std::vector<CArtistEntry*>& CGrouping::GetArtistsByName() const {
+    if (m_bArtistsByNameMade) {
+        return m_arrArtistsByName;
+    }
+    m_arrArtistsByName = SortedByName(m_arrArtists);
+    m_bArtistsByNameMade = true;
+    return m_arrArtistsByName;
 }
 
 // The files of an album follow one another in the catalogue: most records join the group the
 // record before joined, which a comparison of two short texts finds without a lookup.
 void CGrouping::FileByArtist(CTrackInfo* pTrack) {
+    m_bArtistsByNameMade = false;
     m_artistIndex.GroupToFile(pTrack->GetArtist())->AddTrack(pTrack);
 }
 
@@ -72,6 +85,7 @@ bool CGrouping::FileAll(const CTrackList& arrTracks, const std::atomic<bool>& bS
 }
 
 void CGrouping::FinishFiling() {
+    m_bArtistsByNameMade = false; // artists left empty go
     m_artistIndex.KeepFiled();
     m_genreIndex.KeepFiled();
     for (const auto& pGenre : m_arrGenres) {

@@ -107,6 +107,9 @@ public:
     const std::string& GetTitle() const { return m_strTitle; }
     CTrackList* GetTracks() { return &m_arrTracks; }
     const CGrouping::Artists& GetArtists() const { return m_pGrouping->GetArtists(); }
+    const std::vector<CArtistEntry*>& GetArtistsByName() const {
+        return m_pGrouping->GetArtistsByName();
+    }
     const CGrouping::Genres& GetGenres() const { return m_pGrouping->GetGenres(); }
 
     void AddView(CDocView* pView);

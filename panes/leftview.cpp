@@ -73,46 +73,12 @@ QTreeWidgetItem* MakeNode(const QString& strText, const QIcon& icon, CTrackList*
     return new CTrackNode(strText, icon, pTracks);
 }
 
-template <typename TEntry> struct SNamedEntry {
-    QString strName;
-    std::string strFolded; // the name with letter case folded: case-insensitive order is its order
-    TEntry* pEntry;
-};
-
-// The case-insensitive order of the catalogue's own folding (the filter's and the file
-// pattern's), ties broken by the exact name.
-bool IsBefore(std::string_view strFolded1, std::string_view strName1, std::string_view strFolded2,
-              std::string_view strName2) {
-    const int nOrder = strFolded1.compare(strFolded2);
-    return nOrder != 0 ? nOrder < 0 : strName1 < strName2;
-}
-
-// Siblings go in a case-insensitive order of their names, ties broken by the exact name so that
-// the order never depends on the index's. Each name is converted and folded once, not at every
-// comparison, and the whole set is sorted once: a catalogue may hold tens of thousands of artists.
-template <typename TEntry>
-std::vector<SNamedEntry<TEntry>>
-SortedByName(const std::vector<std::unique_ptr<TEntry>>& arrEntries) {
-    std::vector<SNamedEntry<TEntry>> arrNamed;
-    arrNamed.reserve(arrEntries.size());
-    for (const std::unique_ptr<TEntry>& pEntry : arrEntries) {
-        arrNamed.push_back(
-            {ToQString(pEntry->GetName()), FoldText(pEntry->GetName()), pEntry.get()});
-    }
-    std::sort(arrNamed.begin(), arrNamed.end(),
-              [](const SNamedEntry<TEntry>& a, const SNamedEntry<TEntry>& b) {
-                  return IsBefore(a.strFolded, a.pEntry->GetName(), b.strFolded,
-                                  b.pEntry->GetName());
-              });
-    return arrNamed;
-}
-
-QList<QTreeWidgetItem*> MakeArtistNodes(const std::vector<SNamedEntry<CArtistEntry>>& arrSorted,
+QList<QTreeWidgetItem*> MakeArtistNodes(const std::vector<CArtistEntry*>& arrSorted,
                                         const QIcon& iconFace) {
     QList<QTreeWidgetItem*> arrNodes;
     arrNodes.reserve(static_cast<qsizetype>(arrSorted.size()));
-    for (const SNamedEntry<CArtistEntry>& artist : arrSorted) {
-        arrNodes.append(MakeNode(artist.strName, iconFace, &artist.pEntry->m_arrTracks));
+    for (CArtistEntry* pArtist : arrSorted) {
+        arrNodes.append(MakeNode(ToQString(pArtist->GetName()), iconFace, &pArtist->m_arrTracks));
     }
     return arrNodes;
 }
@@ -128,7 +94,7 @@ int PlaceAmongChildren(const QTreeWidgetItem* pParent, std::string_view strName)
         const QTreeWidgetItem* pChild = pParent->child(nMiddle);
         const std::string strChild =
             pChild->type() == UNNAMED_NODE ? std::string() : ToStdString(pChild->text(0));
-        if (!IsBefore(strFolded, strName, FoldText(strChild), strChild)) {
+        if (!IsBeforeFolded(strFolded, strName, FoldText(strChild), strChild)) {
             nLow = nMiddle + 1;
         } else {
             nHigh = nMiddle;
@@ -305,17 +271,16 @@ void CLeftView::BuildTree() {
     // The children are attached while the root is still outside the tree, so that the view
     // takes them in as one insertion.
     if (m_nOrganisation == CUserSettings::VIEW_BY_ARTIST) {
-        const auto arrArtists = SortedByName(m_doc.GetArtists());
-        pRoot->addChildren(MakeArtistNodes(arrArtists, LoadIcon(EIcon::Face)));
+        pRoot->addChildren(MakeArtistNodes(m_doc.GetArtistsByName(), LoadIcon(EIcon::Face)));
     } else if (m_nOrganisation == CUserSettings::VIEW_BY_GENRE) {
         const QIcon iconClef = LoadIcon(EIcon::Clef);
         QList<QTreeWidgetItem*> arrGenreNodes;
         std::unordered_map<const CGenreEntry*, QTreeWidgetItem*> mapNodes;
-        for (const SNamedEntry<CGenreEntry>& genre : SortedByName(m_doc.GetGenres())) {
+        for (CGenreEntry* pGenre : SortedByName(m_doc.GetGenres())) {
             QTreeWidgetItem* pGenreNode =
-                MakeGenreNode(genre.strName, iconClef, &genre.pEntry->m_arrTracks);
+                MakeGenreNode(ToQString(pGenre->GetName()), iconClef, &pGenre->m_arrTracks);
             arrGenreNodes.append(pGenreNode);
-            mapNodes.emplace(genre.pEntry, pGenreNode);
+            mapNodes.emplace(pGenre, pGenreNode);
         }
         pRoot->addChildren(arrGenreNodes);
         // In the index's order, which a scan adds to at the end.
