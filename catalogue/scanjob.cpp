@@ -2,6 +2,7 @@
 // Copyright 2026 Quillon Softs
 #include "catalogue/scanjob.h"
 
+#include "catalogue/backgroundthread.h"
 #include "catalogue/folderwalk.h"
 #include "catalogue/keptindex.h"
 #include "catalogue/mutex.h"
@@ -148,6 +149,9 @@ void CScanJob::Run(const std::shared_ptr<SShared>& pShared, const SScanRequest& 
                    CFileOps& ops) {
     // Named so that a look at the process (top -H, /proc) tells a scan still running.
     pthread_setname_np(pthread_self(), "folder-scan");
+    // The walk makes the records of a million files: at the window's priority it took half the
+    // processors whenever the window wanted them, and a paint waited a tenth of a second.
+    LowerThisThreadPriority();
     bool bWalkStopped = false;
     std::size_t nUnopened = 0;
     {

@@ -8,6 +8,7 @@
 #include "catalogue/folderwalk.h"
 #include "catalogue/hints.h"
 #include "catalogue/posixio.h"
+#include "catalogue/scanjob.h"
 #include "catalogue/tagreaderpool.h"
 #include "catalogue/trackinfo.h"
 #include "catalogue/tunebrdoc.h"
@@ -552,7 +553,7 @@ int ThreadNice() {
 // Readers and listers give way to the walk's thread, ten steps of nice below the program and never
 // past the lowest priority, however they were started; a thread started lower never gains
 // priority, and the rest of the program keeps its own.
-TEST(ParallelScan, ReadersAndListersRunBelowTheWalksPriority) {
+TEST(ParallelScan, ScanThreadsRunBelowTheProgramsPriority) {
     const int nProgram = ThreadNice();
     ASSERT_LE(nProgram, 4) << "the tests run at a low priority already";
     CTempDir dir;
@@ -571,6 +572,20 @@ TEST(ParallelScan, ReadersAndListersRunBelowTheWalksPriority) {
     }
     CPathSink sink;
     CFolderWalk(sink, "*.mp3", 4, ops).Walk(dir.Str(), dir.Str().c_str());
+    EXPECT_EQ(setNice, std::set<int>{nProgram + 10});
+
+    // A scan's own thread, which makes the records, gives way to the window too; without
+    // readers it opens every file itself.
+    setNice.clear();
+    std::atomic<int> nScanThread{-100};
+    {
+        SScanRequest request;
+        request.strFolder = dir.Str();
+        request.strPattern = "*.mp3";
+        CScanJob job(std::move(request), ops, [&nScanThread] { nScanThread = ThreadNice(); });
+        ASSERT_TRUE(job.Wait(std::chrono::seconds(60)));
+    }
+    EXPECT_EQ(nScanThread, nProgram + 10);
     EXPECT_EQ(setNice, std::set<int>{nProgram + 10});
 
     // A new thread starts with its creator's nice: a worker started by a worker is low already.
