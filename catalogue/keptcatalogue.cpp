@@ -428,8 +428,11 @@ bool CKeptCatalogue::Encode(const SKeptOptions& options, std::int64_t nReadSince
             }
             WriteTrack(writer, *pTrack);
         }
-        if (strPart.size() > UINT32_MAX || !fnPut(strPart, nPartAt)) {
+        if (strPart.size() > UINT32_MAX) {
             return false; // a part's size is kept in four bytes
+        }
+        if (!fnPut(strPart, nPartAt)) {
+            return false;
         }
         const std::size_t nEntryAt = nTableAt + nPart * PART_ENTRY_SIZE;
         PutFixed32(nEntryAt, static_cast<std::uint32_t>(strPart.size()));
