@@ -10,11 +10,14 @@
 #include <memory>
 #include <string_view>
 
-// A few texts kept end to end in one allocation. A large library holds millions of short texts:
-// one block per record, instead of one string object (and often one allocation) per text, keeps
-// the catalogue small. The block starts with where each text ends, so that the object itself is
-// one pointer: two bytes an end while the texts come to less than 64 KB together, as a tag's and
-// a file name's always do, four bytes an end after a marker for longer texts set in memory.
+#include "catalogue/textarena.h"
+
+// A few texts kept end to end in one block. A large library holds millions of short texts: one
+// block per record, instead of one string object (and often one allocation) per text, keeps the
+// catalogue small, and the blocks come from the text arena, without the heap's header and
+// rounding. The block starts with where each text ends, so that the object itself is one
+// pointer: one byte an end while the texts come to less than 254 bytes together, as a tag's and
+// a file name's nearly always do, two bytes an end after a marker below 64 KB, four beyond.
 template <std::size_t N> class CPackedTexts {
 public:
     CPackedTexts(std::initializer_list<std::string_view> texts) {
@@ -32,20 +35,13 @@ public:
     CPackedTexts(CPackedTexts&&) noexcept = default;
     CPackedTexts& operator=(CPackedTexts&&) noexcept = default;
 
-    // Read for every row of every sort and filter: the short layout is told once and read
-    // directly.
+    // Read for every row of every sort and filter: the byte layout is told by its first byte and
+    // read directly.
     std::string_view Get(std::size_t i) const {
-        const char* pBytes = m_pBytes.get();
-        std::uint16_t aEnds[2] = {0, 0}; // the ends of texts i - 1 and i
-        std::memcpy(aEnds, pBytes + (i == 0 ? 0 : i - 1) * sizeof aEnds[0], sizeof aEnds);
-        if (i == 0) {
-            aEnds[1] = aEnds[0];
-            aEnds[0] = 0;
-        }
-        std::uint16_t nFirst;
-        std::memcpy(&nFirst, pBytes, sizeof nFirst);
-        if (nFirst != WIDE) {
-            return std::string_view(pBytes + SHORT_HEADER + aEnds[0], aEnds[1] - aEnds[0]);
+        const auto* pEnds = reinterpret_cast<const unsigned char*>(m_pBytes.get());
+        if (pEnds[0] < SHORT_MARK) {
+            const std::size_t nBegin = i == 0 ? 0 : pEnds[i - 1];
+            return std::string_view(m_pBytes.get() + N + nBegin, pEnds[i] - nBegin);
         }
         const std::size_t nBegin = i == 0 ? 0 : End(i - 1);
         return std::string_view(Texts() + nBegin, End(i) - nBegin);
@@ -65,27 +61,33 @@ public:
     }
 
 private:
-    static constexpr std::uint16_t WIDE = 0xFFFF; // first of the short ends: four-byte ends follow
-    static constexpr std::size_t SHORT_HEADER = N * sizeof(std::uint16_t);
-    static constexpr std::size_t WIDE_HEADER = sizeof(std::uint16_t) + N * sizeof(std::uint32_t);
+    // The first byte of the wider layouts; one of the byte layout is the first text's end.
+    static constexpr unsigned char SHORT_MARK = 0xFE;
+    static constexpr unsigned char WIDE_MARK = 0xFF;
+    static constexpr std::size_t BYTE_TOTAL = SHORT_MARK; // the byte layout's texts come to less
+    static constexpr std::size_t SHORT_TOTAL = 0xFFFF;
 
-    bool IsWide() const {
-        std::uint16_t nFirst;
-        std::memcpy(&nFirst, m_pBytes.get(), sizeof nFirst);
-        return nFirst == WIDE;
+    unsigned char Layout() const { return static_cast<unsigned char>(m_pBytes[0]); }
+    static std::size_t HeaderBytes(unsigned char nLayout) {
+        return nLayout < SHORT_MARK    ? N
+               : nLayout == SHORT_MARK ? 1 + N * sizeof(std::uint16_t)
+                                       : 1 + N * sizeof(std::uint32_t);
     }
     std::size_t End(std::size_t i) const {
-        if (IsWide()) {
-            std::uint32_t nEnd;
-            std::memcpy(&nEnd, m_pBytes.get() + sizeof(std::uint16_t) + i * sizeof nEnd,
-                        sizeof nEnd);
+        const unsigned char nLayout = Layout();
+        if (nLayout < SHORT_MARK) {
+            return static_cast<unsigned char>(m_pBytes[i]);
+        }
+        if (nLayout == SHORT_MARK) {
+            std::uint16_t nEnd;
+            std::memcpy(&nEnd, m_pBytes.get() + 1 + i * sizeof nEnd, sizeof nEnd);
             return nEnd;
         }
-        std::uint16_t nEnd;
-        std::memcpy(&nEnd, m_pBytes.get() + i * sizeof nEnd, sizeof nEnd);
+        std::uint32_t nEnd;
+        std::memcpy(&nEnd, m_pBytes.get() + 1 + i * sizeof nEnd, sizeof nEnd);
         return nEnd;
     }
-    const char* Texts() const { return m_pBytes.get() + (IsWide() ? WIDE_HEADER : SHORT_HEADER); }
+    const char* Texts() const { return m_pBytes.get() + HeaderBytes(Layout()); }
 
     std::array<std::string_view, N> All() const {
         std::array<std::string_view, N> aTexts{};
@@ -95,18 +97,25 @@ private:
         return aTexts;
     }
 
+    template <typename TEnd> static char* PutEnd(char* pHeader, std::size_t nEnd) {
+        const auto nTyped = static_cast<TEnd>(nEnd);
+        std::memcpy(pHeader, &nTyped, sizeof nTyped);
+        return pHeader + sizeof nTyped;
+    }
+
     void Assign(const std::array<std::string_view, N>& aTexts) {
         std::size_t nTotal = 0;
         for (const std::string_view strText : aTexts) {
             nTotal += strText.size();
         }
-        const bool bWide = nTotal >= WIDE;
-        const std::size_t nHeader = bWide ? WIDE_HEADER : SHORT_HEADER;
-        std::unique_ptr<char[]> pBytes(new char[nHeader + nTotal]); // all written below
+        const unsigned char nLayout = nTotal < BYTE_TOTAL    ? 0
+                                      : nTotal < SHORT_TOTAL ? SHORT_MARK
+                                                             : WIDE_MARK;
+        const std::size_t nHeader = HeaderBytes(nLayout);
+        CBlock pBytes(TextArena::Allocate(nHeader + nTotal)); // all written below
         char* pHeader = pBytes.get();
-        if (bWide) {
-            std::memcpy(pHeader, &WIDE, sizeof WIDE);
-            pHeader += sizeof WIDE;
+        if (nLayout != 0) {
+            *pHeader++ = static_cast<char>(nLayout);
         }
         char* pText = pBytes.get() + nHeader;
         std::size_t nEnd = 0;
@@ -115,18 +124,13 @@ private:
                 std::memcpy(pText + nEnd, strText.data(), strText.size());
             }
             nEnd += strText.size();
-            if (bWide) {
-                const auto nWideEnd = static_cast<std::uint32_t>(nEnd);
-                std::memcpy(pHeader, &nWideEnd, sizeof nWideEnd);
-                pHeader += sizeof nWideEnd;
-            } else {
-                const auto nShortEnd = static_cast<std::uint16_t>(nEnd);
-                std::memcpy(pHeader, &nShortEnd, sizeof nShortEnd);
-                pHeader += sizeof nShortEnd;
-            }
+            pHeader = nLayout == 0            ? PutEnd<std::uint8_t>(pHeader, nEnd)
+                      : nLayout == SHORT_MARK ? PutEnd<std::uint16_t>(pHeader, nEnd)
+                                              : PutEnd<std::uint32_t>(pHeader, nEnd);
         }
         m_pBytes = std::move(pBytes);
     }
 
-    std::unique_ptr<char[]> m_pBytes;
+    using CBlock = std::unique_ptr<char[], TextArena::SRelease>;
+    CBlock m_pBytes;
 };

@@ -139,15 +139,18 @@ TEST(TrackInfo, SettersDoNotCutAndRecordsAreIndependent) {
 }
 
 // The texts of a record come back as they were set, whatever their lengths: the block keeps
-// short ends while the texts come to less than 64 KB together and long ones beyond, and a change
-// of one text moves the block between the two.
-TEST(PackedTexts, TextsComeBackAsSetAcrossTheShortAndLongLayouts) {
+// one-byte ends while the texts come to less than 254 bytes together, two-byte ends below 64 KB
+// and four-byte ones beyond, and a change of one text moves the block between them.
+TEST(PackedTexts, TextsComeBackAsSetAcrossTheLayouts) {
     using CTexts = CPackedTexts<6>;
     struct {
         const char* pszName;
         std::size_t nTotal; // one text makes up what the others leave to this
         bool bAlone;        // the others empty
     } const aCases[] = {{"all short", 30, false},
+                        {"total just below 254 bytes", 253, false},
+                        {"total at 254 bytes", 254, false},
+                        {"one text of 255 bytes alone", 255, true},
                         {"total just below 64 KB", 0xFFFE, false},
                         {"total at 64 KB", 0xFFFF, false},
                         {"one text of 64 KB alone", 0xFFFF, true},
