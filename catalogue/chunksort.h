@@ -38,35 +38,49 @@ inline std::uint64_t LoadBytes(std::string_view strText, std::size_t nOffset) {
     return nValue;
 }
 
-constexpr std::size_t CHUNK_BYTES = 2 * sizeof(std::uint64_t);
+// Twelve bytes of text a pass: the chunk, its length and its owner fit in sixteen bytes, and a
+// million rows in sixteen megabytes, the most a sort of them holds at once.
+constexpr std::size_t CHUNK_BYTES = sizeof(std::uint64_t) + sizeof(std::uint32_t);
 
 // The chunk of a text being compared, and whose text it is: a number the caller maps to the
-// text (a row, or a distinct text of the column).
-struct SChunk {
-    std::uint64_t nHigh = 0;
-    std::uint64_t nLow = 0;
-    std::uint32_t nTail = 0; // bytes from the chunk's start, CHUNK_BYTES + 1 for "and more"
-    std::uint32_t nOwner = 0;
+// text (a row, or a distinct text of the column), below MAX_OWNERS.
+class CChunk {
+public:
+    static constexpr int OWNER_BITS = 28;
+    static constexpr std::size_t MAX_OWNERS = std::size_t{1} << OWNER_BITS;
+
+    CChunk() = default;
+    explicit CChunk(std::size_t nOwner) : m_nLow(nOwner) {}
 
     void Load(std::string_view strText, std::size_t nOffset) {
-        nHigh = LoadBytes(strText, nOffset);
-        nLow = LoadBytes(strText, nOffset + sizeof nHigh);
-        nTail =
-            strText.size() <= nOffset
-                ? 0
-                : static_cast<std::uint32_t>(std::min(strText.size() - nOffset, CHUNK_BYTES + 1));
+        m_nHigh = LoadBytes(strText, nOffset);
+        // The text's bytes from the chunk's start, CHUNK_BYTES + 1 for "and more".
+        const std::uint64_t nTail =
+            strText.size() <= nOffset ? 0 : std::min(strText.size() - nOffset, CHUNK_BYTES + 1);
+        m_nLow = (LoadBytes(strText, nOffset + sizeof m_nHigh) & ~std::uint64_t{0xFFFFFFFF}) |
+                 nTail << OWNER_BITS | Owner();
     }
-    bool SameChunk(const SChunk& other) const {
-        return nHigh == other.nHigh && nLow == other.nLow && nTail == other.nTail;
+    std::uint32_t Owner() const { return static_cast<std::uint32_t>(m_nLow & (MAX_OWNERS - 1)); }
+    bool HasMore() const { return ((m_nLow >> OWNER_BITS) & 0xF) > CHUNK_BYTES; }
+    bool SameChunk(const CChunk& other) const {
+        return m_nHigh == other.m_nHigh && m_nLow >> OWNER_BITS == other.m_nLow >> OWNER_BITS;
+    }
+    bool ChunkBefore(const CChunk& other) const {
+        return m_nHigh < other.m_nHigh ||
+               (m_nHigh == other.m_nHigh && m_nLow >> OWNER_BITS < other.m_nLow >> OWNER_BITS);
     }
     // Within equal zero-padded chunks, a text that ends sooner is a start of the other; equal
     // texts keep their owners' order.
-    bool operator<(const SChunk& other) const {
-        return std::tie(nHigh, nLow, nTail, nOwner) <
-               std::tie(other.nHigh, other.nLow, other.nTail, other.nOwner);
+    bool operator<(const CChunk& other) const {
+        return m_nHigh < other.m_nHigh || (m_nHigh == other.m_nHigh && m_nLow < other.m_nLow);
     }
+
+private:
+    std::uint64_t m_nHigh = 0; // the chunk's first eight bytes, big-endian
+    // Its last four bytes, big-endian, then its length in four bits, then its owner.
+    std::uint64_t m_nLow = 0;
 };
-using ChunkIt = std::vector<SChunk>::iterator;
+using ChunkIt = std::vector<CChunk>::iterator;
 
 // Loads the chunk at nOffset of every text of the range. fnText(owner) gives an owner's text;
 // fnAsk(owner, nStep) asks for what reaching that text takes, one step at a time: step 0 comes
@@ -77,7 +91,7 @@ void LoadChunks(ChunkIt itFirst, ChunkIt itLast, std::size_t nOffset, const TTex
     const auto nCount = static_cast<std::size_t>(itLast - itFirst);
     for (int nStep = 0; nStep < 3; ++nStep) {
         for (std::size_t i = 0; i < std::min(nCount, (3 - nStep) * AHEAD); ++i) {
-            fnAsk(itFirst[i].nOwner, nStep);
+            fnAsk(itFirst[i].Owner(), nStep);
         }
     }
     for (std::size_t i = 0; i < nCount; ++i) {
@@ -87,10 +101,10 @@ void LoadChunks(ChunkIt itFirst, ChunkIt itLast, std::size_t nOffset, const TTex
         for (int nStep = 0; nStep < 3; ++nStep) {
             const std::size_t nAhead = i + (3 - nStep) * AHEAD;
             if (nAhead < nCount) {
-                fnAsk(itFirst[nAhead].nOwner, nStep);
+                fnAsk(itFirst[nAhead].Owner(), nStep);
             }
         }
-        itFirst[i].Load(fnText(itFirst[i].nOwner), nOffset);
+        itFirst[i].Load(fnText(itFirst[i].Owner()), nOffset);
     }
 }
 
@@ -109,7 +123,7 @@ void SortTexts(ChunkIt itFirst, ChunkIt itLast, std::size_t nOffset, const TText
         while (itEnd != itLast && itEnd->SameChunk(*itRun)) {
             ++itEnd;
         }
-        if (itRun->nTail > CHUNK_BYTES && std::distance(itRun, itEnd) > 1) {
+        if (itRun->HasMore() && std::distance(itRun, itEnd) > 1) {
             LoadChunks(itRun, itEnd, nOffset + CHUNK_BYTES, fnText, fnAsk, pStop);
             SortTexts(itRun, itEnd, nOffset + CHUNK_BYTES, fnText, fnAsk, fnEqual, pStop);
         } else {
@@ -148,16 +162,14 @@ void SortColumn(ChunkIt itFirst, ChunkIt itLast, const TText& fnText, const TAsk
         SortTexts(itFirst, itLast, 0, fnText, fnAsk, fnEqual, pStop);
         return;
     }
-    std::array<SChunk, SAMPLES> aSamples;
+    std::array<CChunk, SAMPLES> aSamples;
     for (std::ptrdiff_t i = 0; i < SAMPLES; ++i) {
         aSamples[static_cast<std::size_t>(i)] = itFirst[i * nCount / SAMPLES];
     }
     std::nth_element(aSamples.begin(), aSamples.begin() + SAMPLES / 2, aSamples.end());
-    const SChunk pivot = aSamples[SAMPLES / 2];
-    const ChunkIt itMiddle = std::partition(itFirst, itLast, [&pivot](const SChunk& chunk) {
-        return std::tie(chunk.nHigh, chunk.nLow, chunk.nTail) <
-               std::tie(pivot.nHigh, pivot.nLow, pivot.nTail);
-    });
+    const CChunk pivot = aSamples[SAMPLES / 2];
+    const ChunkIt itMiddle = std::partition(
+        itFirst, itLast, [&pivot](const CChunk& chunk) { return chunk.ChunkBefore(pivot); });
     RunSideBySide([&] { SortTexts(itFirst, itMiddle, 0, fnText, fnAsk, fnEqual, pStop); },
                   [&] { SortTexts(itMiddle, itLast, 0, fnText, fnAsk, fnEqual, pStop); });
 }

@@ -150,9 +150,10 @@ std::vector<std::uint32_t> TextRanks(const CTrackList& arrRows, int nKey, std::s
         return {};
     }
     texts.EndAdding();
-    std::vector<SChunk> arrChunks(texts.Count());
-    for (std::size_t nText = 0; nText < arrChunks.size(); ++nText) {
-        arrChunks[nText].nOwner = static_cast<std::uint32_t>(nText);
+    std::vector<CChunk> arrChunks;
+    arrChunks.reserve(texts.Count());
+    for (std::size_t nText = 0; nText < texts.Count(); ++nText) {
+        arrChunks.emplace_back(nText);
     }
     const auto Text = [&texts](std::uint32_t nText) { return texts.Text(nText); };
     const auto Ask = [&texts](std::uint32_t nText, int nStep) {
@@ -167,11 +168,11 @@ std::vector<std::uint32_t> TextRanks(const CTrackList& arrRows, int nKey, std::s
         itBegin, arrChunks.end(), Text, Ask,
         [&](ChunkIt itRun, ChunkIt itEnd) {
             // The texts are distinct: each run is one text, and its place is its rank.
-            arrRankOfText[itRun->nOwner] = static_cast<std::uint32_t>(itRun - itBegin);
+            arrRankOfText[itRun->Owner()] = static_cast<std::uint32_t>(itRun - itBegin);
             (void)itEnd;
         },
         pStop);
-    arrChunks = std::vector<SChunk>();
+    arrChunks = std::vector<CChunk>();
     for (std::uint32_t& nRank : arrRanks) {
         nRank = arrRankOfText[nRank];
     }

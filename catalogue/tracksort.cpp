@@ -34,10 +34,10 @@ template <std::string_view (CTrackInfo::*GET_TEXT)() const>
 std::vector<std::uint32_t> RowTextOrder(const CTrackList& arrRows, bool bReverse,
                                         const std::atomic<bool>* pStop) {
     const std::size_t nRows = arrRows.size();
-    std::vector<SChunk> arrChunks;
+    std::vector<CChunk> arrChunks;
     arrChunks.reserve(nRows);
     for (std::size_t nRow = 0; nRow < nRows; ++nRow) {
-        arrChunks.push_back({0, 0, 0, static_cast<std::uint32_t>(nRow)});
+        arrChunks.emplace_back(nRow);
     }
     const auto Text = [&arrRows](std::uint32_t nRow) { return (arrRows[nRow]->*GET_TEXT)(); };
     const auto Ask = [&arrRows](std::uint32_t nRow, int nStep) {
@@ -59,7 +59,7 @@ std::vector<std::uint32_t> RowTextOrder(const CTrackList& arrRows, bool bReverse
             std::size_t nAt =
                 static_cast<std::size_t>(bReverse ? nRows - (itEnd - itBegin) : itRun - itBegin);
             for (auto it = itRun; it != itEnd; ++it) {
-                arrOrder[nAt++] = it->nOwner;
+                arrOrder[nAt++] = it->Owner();
             }
         },
         pStop);
@@ -141,7 +141,8 @@ std::vector<std::uint32_t> RowTextOrder(const CTrackList& arrRows, int nKey, boo
 
 std::vector<std::uint32_t> CTrackSort::SortedOrder(const CTrackList& arrRows, int nSortKey,
                                                    const std::atomic<bool>* pStop) {
-    if (!IsOrderingKey(nSortKey) || arrRows.size() < PLAIN_ROWS) {
+    if (!IsOrderingKey(nSortKey) || arrRows.size() < PLAIN_ROWS ||
+        arrRows.size() >= CChunk::MAX_OWNERS) {
         std::vector<std::uint32_t> arrOrder(arrRows.size());
         std::iota(arrOrder.begin(), arrOrder.end(), 0U);
         if (!IsOrderingKey(nSortKey)) {
