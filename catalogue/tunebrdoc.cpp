@@ -209,6 +209,7 @@ void CTunebrDoc::EndScan() {
     if (!m_bScanStopped) {
         KeepCatalogue();
     }
+    FreeAside(nullptr); // what the scan's batches and growing lists left free
     if (m_bRegroupAgain) {
         RebuildIndex(); // a tag edit made during the scan
     }
@@ -457,10 +458,14 @@ void CTunebrDoc::FreeAside(std::shared_ptr<CGrouping> pGrouping) {
         m_groupingFreer.join();
     }
     // Where no thread starts, the groups go here, with the call that could not be made.
-    m_groupingFreer = CThreadStarter::Default().Start([pGrouping = std::move(pGrouping)]() mutable {
-        LowerThisThreadPriority(); // the window paints the new groups meanwhile
-        pGrouping.reset();
-    });
+    m_groupingFreer = CThreadStarter::Default().Start(
+        [pGrouping = std::move(pGrouping), fnReturn = m_fnReturnFreePages]() mutable {
+            LowerThisThreadPriority(); // the window paints the new groups meanwhile
+            pGrouping.reset();
+            if (fnReturn) {
+                fnReturn();
+            }
+        });
 }
 
 void CTunebrDoc::StopRegrouping() {

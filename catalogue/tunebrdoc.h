@@ -81,6 +81,12 @@ public:
     // The last catalogue kept has reached its file, or failed to.
     void WaitForKeptWrite();
 
+    // Called on a thread of the document's own after it freed much memory (the end of a scan,
+    // groups replaced), to hand what the heap keeps free back to the system.
+    void SetFreePagesReturn(std::function<void()> fnReturn) {
+        m_fnReturnFreePages = std::move(fnReturn);
+    }
+
     // Threads reading tags during a scan; with none the scan reads every file itself.
     void SetReaderCount(std::size_t nReaders) { m_nReaders = nReaders; }
     std::size_t GetReaderCount() const { return m_nReaders; }
@@ -210,6 +216,7 @@ private:
     std::uint64_t m_nRegroupJob = 0; // the regrouping awaited, or 0
     bool m_bRegroupAgain = false;    // a change stopped the regrouping: made again after it
     std::thread m_groupingFreer;     // frees the groups a regrouping replaced
+    std::function<void()> m_fnReturnFreePages;
     // Calls posted to the document's thread do nothing once it is gone.
     std::shared_ptr<const bool> m_pAlive = std::make_shared<const bool>(true);
 };

@@ -22,6 +22,12 @@ void ReturnLargeBlocksToSystem() {
 #endif
 }
 
+void ReturnFreePagesToSystem() {
+#ifdef __GLIBC__
+    (void)malloc_trim(0);
+#endif
+}
+
 namespace {
 
 constexpr std::size_t LARGE_PAGE = 2 * 1024 * 1024;

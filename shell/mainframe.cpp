@@ -11,6 +11,7 @@
 #include "panes/viewhints.h"
 #include "platform/accessibility.h"
 #include "platform/folders.h"
+#include "platform/heappolicy.h"
 #include "platform/icons.h"
 #include "platform/messagebox.h"
 #include "platform/messagesink.h"
@@ -113,6 +114,7 @@ CMainFrame::CMainFrame(CUserSettings& settings, CSettingsStore& store, const SFr
     m_pDoc->RegroupAside(CLeftView::TURN_TRACKS, [this](std::function<void()> fnCall) {
         PostToThreadOf(this, std::move(fnCall));
     });
+    m_pDoc->SetFreePagesReturn(ReturnFreePagesToSystem);
     RestorePlacement();
 
     CreateActions();
