@@ -9,7 +9,6 @@
 #include <cstdint>
 #include <deque>
 #include <iterator>
-#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -41,13 +40,13 @@ inline std::deque<CTrackInfo> MakeTracks(std::size_t nTracks, bool bDistinctTitl
         arrArtists.push_back(name(2 + pick(3)) + " " + name(2 + pick(2)));
     }
     std::deque<CTrackInfo> tracks;
-    std::shared_ptr<const std::string> pLocation;
+    CSharedText location;
     std::string strArtist, strAlbum;
     for (std::size_t n = 0; n < nTracks; ++n) {
         if (n % 12 == 0) { // an album of twelve tracks in a folder of its own
             strArtist = arrArtists[pick(arrArtists.size())];
             strAlbum = std::string(s_apWords[pick(std::size(s_apWords))]) + " " + name(2);
-            pLocation = std::make_shared<const std::string>("/music/" + strArtist + "/" + strAlbum);
+            location = CSharedText("/music/" + strArtist + "/" + strAlbum);
         }
         std::string strTitle = s_apWords[pick(std::size(s_apWords))];
         strTitle += ' ';
@@ -60,7 +59,7 @@ inline std::deque<CTrackInfo> MakeTracks(std::size_t nTracks, bool bDistinctTitl
         block.m_bRead = true;
         block.m_identity.m_nFileSize = 2000000 + static_cast<std::int64_t>(pick(8000000));
         CTrackInfo& track = tracks.emplace_back(
-            pLocation, std::to_string(n % 12 + 1) + " - " + strTitle + ".mp3", block);
+            location, std::to_string(n % 12 + 1) + " - " + strTitle + ".mp3", block);
         track.SetTitle(strTitle);
         track.SetArtist(strArtist);
         track.SetAlbum(strAlbum);

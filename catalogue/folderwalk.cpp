@@ -127,12 +127,11 @@ void CFolderWalk::Enter(const CNodePtr& pNode, CFolderLister::SListing&& listing
                  pNode,
                  std::move(listing.arrChildren)};
     frame.arrChildren.resize(frame.arrFolders.size());
-    std::shared_ptr<const std::string> pLocation;
-    for (SEntry& entry : listing.arrFiles) {
-        if (!pLocation) {
-            pLocation = std::make_shared<const std::string>(m_strPath);
+    if (!listing.arrFiles.empty()) {
+        const CSharedText location(m_strPath);
+        for (SEntry& entry : listing.arrFiles) {
+            QueueRead(location, frame.pFd, std::move(entry));
         }
-        QueueRead(pLocation, frame.pFd, std::move(entry));
     }
     if (m_arrStack.size() > OPEN_LEVELS) {
         CloseDeepFolder(m_arrStack[m_arrStack.size() - OPEN_LEVELS]);
@@ -194,8 +193,7 @@ bool CFolderWalk::IsFrame(const CSharedFd& pFd, const SFrame& frame) {
 
 // Only what may be a regular file is opened: a matching folder, FIFO, socket or device gets
 // a record with the defaults.
-void CFolderWalk::QueueRead(const std::shared_ptr<const std::string>& pLocation,
-                            const CSharedFd& pFolder, SEntry&& entry) {
+void CFolderWalk::QueueRead(const CSharedText& location, const CSharedFd& pFolder, SEntry&& entry) {
     while (m_pool.IsFull() ||
            (!IsLastPending(pFolder) && m_arrPendingFolders.size() >= m_nFoldersInFlight)) {
         FileFinished(PROGRESS_INTERVAL, FILE_BATCH);
@@ -207,7 +205,7 @@ void CFolderWalk::QueueRead(const std::shared_ptr<const std::string>& pLocation,
     ++m_arrPendingFolders.back().second;
     const bool bMayBeFile =
         entry.nType == DT_REG || entry.nType == DT_LNK || entry.nType == DT_UNKNOWN;
-    STagRead read{pLocation, pFolder, std::move(entry.strName), bMayBeFile, entry.nType == DT_REG,
+    STagRead read{location, pFolder, std::move(entry.strName), bMayBeFile, entry.nType == DT_REG,
                   {}};
     m_sink.OnQueue(read);
     m_pool.Submit(std::move(read));

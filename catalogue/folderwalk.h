@@ -97,8 +97,7 @@ private:
     void CloseDeepFolder(SFrame& frame);
     void Leave();
     CSharedFd ReopenByNames(std::size_t nIndex) const;
-    void QueueRead(const std::shared_ptr<const std::string>& pLocation, const CSharedFd& pFolder,
-                   SEntry&& entry);
+    void QueueRead(const CSharedText& location, const CSharedFd& pFolder, SEntry&& entry);
     bool IsLastPending(const CSharedFd& pFolder) const;
     void FileFinished(std::chrono::milliseconds tWait, std::size_t nAtLeast);
     void FileReads(std::chrono::milliseconds tWait, std::size_t nAtLeast);

@@ -5,6 +5,7 @@
 #include "catalogue/filedescriptor.h"
 #include "catalogue/keptindex.h"
 #include "catalogue/posixio.h"
+#include "catalogue/sharedtext.h"
 #include "catalogue/sidebyside.h"
 #include "catalogue/threadstarter.h"
 #include "catalogue/trackinfo.h"
@@ -289,18 +290,17 @@ template <class TFnRecord> bool DecodePart(const SKeptPart& part, TFnRecord&& fn
 // location.
 template <class TStore>
 bool DecodeParts(const SKeptPart* pBegin, const SKeptPart* pEnd, TStore& store) {
-    std::shared_ptr<const std::string> pLocation;
+    CSharedText location;
     for (const SKeptPart* pPart = pBegin; pPart != pEnd; ++pPart) {
-        const bool bDecoded =
-            DecodePart(*pPart, [&store, &pLocation](std::string_view strLocation, bool bNewLocation,
-                                                    const SKeptRecord& record) {
-                if (bNewLocation) {
-                    pLocation = std::make_shared<const std::string>(strLocation);
-                }
-                store.emplace_back(pLocation, record.arrTexts, record.file, record.nGenre,
-                                   record.nTrack, (record.nFlags & HAS_TAG) != 0,
-                                   (record.nFlags & WAS_READ) != 0);
-            });
+        const bool bDecoded = DecodePart(*pPart, [&store, &location](std::string_view strLocation,
+                                                                     bool bNewLocation,
+                                                                     const SKeptRecord& record) {
+            if (bNewLocation) {
+                location = CSharedText(std::string(strLocation));
+            }
+            store.emplace_back(location, record.arrTexts, record.file, record.nGenre, record.nTrack,
+                               (record.nFlags & HAS_TAG) != 0, (record.nFlags & WAS_READ) != 0);
+        });
         if (!bDecoded) {
             return false;
         }

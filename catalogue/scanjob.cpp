@@ -81,7 +81,7 @@ public:
 
     void OnQueue(STagRead& read) override {
         if (m_pKept) {
-            read.pKnown = m_pKept->Find(*read.pLocation, read.strName);
+            read.pKnown = m_pKept->Find(read.location.Get(), read.strName);
         }
     }
     void OnFile(STagRead&& read) override {
@@ -93,7 +93,7 @@ public:
             }
             return;
         }
-        m_arrBatch.emplace_back(std::move(read.pLocation), std::move(read.strName), read.block,
+        m_arrBatch.emplace_back(std::move(read.location), std::move(read.strName), read.block,
                                 m_codec);
         if (m_pKept) {
             m_arrOrder.push_back(CScanJob::READ_AGAIN);

@@ -4,6 +4,7 @@
 
 #include "catalogue/filedescriptor.h"
 #include "catalogue/mutex.h"
+#include "catalogue/sharedtext.h"
 #include "catalogue/tagblock.h"
 #include "catalogue/threadsafety.h"
 #include "catalogue/threadstarter.h"
@@ -22,7 +23,7 @@ class CFileOps;
 
 // One file a scan wants read, and what was read of it.
 struct STagRead {
-    std::shared_ptr<const std::string> pLocation;   // the folder's path, shared by its records
+    CSharedText location;                           // the folder's path, shared by its records
     std::shared_ptr<const CFileDescriptor> pFolder; // open on the folder while the read waits
     std::string strName;
     bool bMayBeFile = true;     // false: the listing says it is no file, so it is not opened

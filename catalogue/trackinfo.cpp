@@ -13,29 +13,28 @@
 #include <cstring>
 
 CTrackInfo::CTrackInfo(std::string strLocation, std::string strFileName)
-    : CTrackInfo(std::make_shared<const std::string>(strLocation), strFileName,
+    : CTrackInfo(CSharedText(strLocation), strFileName,
                  CTagBlock::Read(-1, (strLocation + '/' + strFileName).c_str())) {
 }
 
-CTrackInfo::CTrackInfo(std::shared_ptr<const std::string> pLocation, std::string strFileName,
-                       const CTagBlock& block)
-    : CTrackInfo(std::move(pLocation), std::move(strFileName), block, CTagCodec()) {
+CTrackInfo::CTrackInfo(CSharedText location, std::string strFileName, const CTagBlock& block)
+    : CTrackInfo(std::move(location), std::move(strFileName), block, CTagCodec()) {
 }
 
-CTrackInfo::CTrackInfo(std::shared_ptr<const std::string> pLocation, std::string strFileName,
-                       const CTagBlock& block, const CTagCodec& codec)
-    : m_texts(ReadTag(strFileName, block, codec)), m_pLocation(std::move(pLocation)),
+CTrackInfo::CTrackInfo(CSharedText location, std::string strFileName, const CTagBlock& block,
+                       const CTagCodec& codec)
+    : m_texts(ReadTag(strFileName, block, codec)), m_location(std::move(location)),
       m_identity(block.m_identity), m_stamp(block.m_stamp),
       m_nGenre(block.HasTag() ? block.m_bytes[CId3v1Tag::GENRE] : GENRE_NONE),
       m_nTrack(block.HasTag() ? static_cast<unsigned char>(CId3v1Tag::TrackOf(block.m_bytes)) : 0),
       m_bHasTag(block.HasTag()), m_bRead(block.m_bRead) {
 }
 
-CTrackInfo::CTrackInfo(std::shared_ptr<const std::string> pLocation,
-                       const std::array<std::string_view, 6>& arrTexts, const SKnownFile& file,
-                       unsigned char nGenre, unsigned char nTrack, bool bHasTag, bool bRead)
+CTrackInfo::CTrackInfo(CSharedText location, const std::array<std::string_view, 6>& arrTexts,
+                       const SKnownFile& file, unsigned char nGenre, unsigned char nTrack,
+                       bool bHasTag, bool bRead)
     : m_texts({arrTexts[0], arrTexts[1], arrTexts[2], arrTexts[3], arrTexts[4], arrTexts[5]}),
-      m_pLocation(std::move(pLocation)), m_identity(file.m_identity), m_stamp(file.m_stamp),
+      m_location(std::move(location)), m_identity(file.m_identity), m_stamp(file.m_stamp),
       m_nGenre(nGenre), m_nTrack(nTrack), m_bHasTag(bHasTag), m_bRead(bRead) {
 }
 
@@ -68,7 +67,7 @@ STagWriteResult CTrackInfo::WriteTag(const STagChanges& changes, const CTagWrite
 }
 
 void CTrackInfo::Refresh(const CTagBlock& block, const CTagCodec& codec) {
-    *this = CTrackInfo(std::move(m_pLocation), std::string(GetFileName()), block, codec);
+    *this = CTrackInfo(std::move(m_location), std::string(GetFileName()), block, codec);
 }
 
 std::string_view CTrackInfo::GetGenreName() const {
@@ -83,13 +82,13 @@ bool CTrackInfo::IsSameAs(const CTrackInfo& other) const {
     return GetTextBlock() == other.GetTextBlock() && GetFileName() == other.GetFileName() &&
            GetTitle() == other.GetTitle() && GetArtist() == other.GetArtist() &&
            GetAlbum() == other.GetAlbum() && GetYear() == other.GetYear() &&
-           *m_pLocation == *other.m_pLocation && m_identity == other.m_identity &&
+           GetLocation() == other.GetLocation() && m_identity == other.m_identity &&
            m_stamp == other.m_stamp && m_nGenre == other.m_nGenre && m_nTrack == other.m_nTrack &&
            m_bHasTag == other.m_bHasTag && m_bRead == other.m_bRead;
 }
 
 std::string CTrackInfo::GetFullPath() const {
-    std::string strPath = *m_pLocation;
+    std::string strPath = GetLocation();
     strPath += '/';
     strPath += GetFileName();
     return strPath;
@@ -100,7 +99,7 @@ std::string CTrackInfo::GetCopyText() const {
     const std::string_view strGenre = GetGenreName();
     std::string strLine;
     for (const std::string_view strField :
-         {GetFileName(), GetTitle(), GetAlbum(), std::string_view(*m_pLocation),
+         {GetFileName(), GetTitle(), GetAlbum(), std::string_view(GetLocation()),
           std::string_view(strSize), GetArtist(), std::string_view(strGenre), GetYear()}) {
         strLine += strField;
         strLine += '\t';

@@ -4,11 +4,11 @@
 
 #include <array>
 #include <cstdint>
-#include <memory>
 #include <string>
 #include <string_view>
 
 #include "catalogue/packedtexts.h"
+#include "catalogue/sharedtext.h"
 #include "catalogue/tagblock.h"
 
 class CTagCodec;
@@ -24,19 +24,18 @@ public:
     CTrackInfo(std::string strLocation, std::string strFileName);
     // Takes the identity and tag from bytes the scan has already read. The records of one
     // folder share its location text.
-    CTrackInfo(std::shared_ptr<const std::string> pLocation, std::string strFileName,
-               const CTagBlock& block);
-    CTrackInfo(std::shared_ptr<const std::string> pLocation, std::string strFileName,
-               const CTagBlock& block, const CTagCodec& codec);
+    CTrackInfo(CSharedText location, std::string strFileName, const CTagBlock& block);
+    CTrackInfo(CSharedText location, std::string strFileName, const CTagBlock& block,
+               const CTagCodec& codec);
     // The record again from what a kept catalogue holds of it: the texts in the order of
     // GetTextBlock, the rest as read then.
-    CTrackInfo(std::shared_ptr<const std::string> pLocation,
-               const std::array<std::string_view, 6>& arrTexts, const SKnownFile& file,
-               unsigned char nGenre, unsigned char nTrack, bool bHasTag, bool bRead);
+    CTrackInfo(CSharedText location, const std::array<std::string_view, 6>& arrTexts,
+               const SKnownFile& file, unsigned char nGenre, unsigned char nTrack, bool bHasTag,
+               bool bRead);
 
     // Views into the record: valid until the record changes or goes.
     std::string_view GetFileName() const { return m_texts.Get(FILE_NAME); }
-    const std::string& GetLocation() const { return *m_pLocation; }
+    const std::string& GetLocation() const { return m_location.Get(); }
     std::string_view GetTitle() const { return m_texts.Get(TITLE); }
     std::string_view GetArtist() const { return m_texts.Get(ARTIST); }
     std::string_view GetAlbum() const { return m_texts.Get(ALBUM); }
@@ -106,7 +105,7 @@ private:
                                             const CTagCodec& codec);
 
     CPackedTexts<TEXT_COUNT> m_texts;
-    std::shared_ptr<const std::string> m_pLocation;
+    CSharedText m_location;
     SFileIdentity m_identity;
     SFileStamp m_stamp;
     unsigned char m_nGenre;

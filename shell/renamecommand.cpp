@@ -10,7 +10,6 @@
 #include "catalogue/trackinfo.h"
 
 #include <cstring>
-#include <memory>
 
 namespace {
 
@@ -67,7 +66,7 @@ int CRenameCommand::Run(const CNameFormat& format, const std::vector<std::string
             continue;
         }
         const std::size_t nSlash = strPath.rfind('/');
-        const CTrackInfo track(std::make_shared<const std::string>(),
+        const CTrackInfo track(CSharedText(),
                                strPath.substr(nSlash == std::string::npos ? 0 : nSlash + 1), block,
                                codec);
         arrWanted.push_back({strPath, format.Expand(track)});

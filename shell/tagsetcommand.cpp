@@ -15,7 +15,6 @@
 #include <cerrno>
 #include <cstring>
 #include <functional>
-#include <memory>
 #include <sys/stat.h>
 
 namespace {
@@ -55,8 +54,7 @@ SFileOutcome SetTags(const std::string& strPath, const CTagSetCommand::CChangesO
         return {"not a regular file", std::nullopt};
     }
     const CTagBlock block = CTagBlock::Read(-1, strPath.c_str(), ops);
-    CTrackInfo track(std::make_shared<const std::string>(strFolder), strName, block,
-                     writer.GetCodec());
+    CTrackInfo track(CSharedText(strFolder), strName, block, writer.GetCodec());
     std::string strWhyNot;
     const std::optional<STagChanges> changes = changesOf(track, strWhyNot);
     if (!changes) {
@@ -81,7 +79,7 @@ CTrackInfo TrackOf(const std::optional<CId3v1Tag::CBytes>& bytes, const CTagCode
     if (bytes) {
         block.m_bytes = *bytes;
     }
-    return CTrackInfo(std::make_shared<const std::string>(), std::string(), block, codec);
+    return CTrackInfo(CSharedText(), std::string(), block, codec);
 }
 
 void AppendChange(std::string& strOut, const char* pszField, std::string_view strOld,

@@ -303,8 +303,7 @@ namespace {
 std::vector<CTrackInfo> MadeRecords(std::size_t nFolders, std::size_t nPerFolder) {
     std::vector<CTrackInfo> arrRecords;
     for (std::size_t nFolder = 0; nFolder < nFolders; ++nFolder) {
-        const auto pLocation =
-            std::make_shared<const std::string>("/m/f" + std::to_string(nFolder));
+        const CSharedText location("/m/f" + std::to_string(nFolder));
         for (std::size_t nFile = 0; nFile < nPerFolder; ++nFile) {
             const std::size_t n = nFolder * nPerFolder + nFile;
             const std::string strName = "n" + std::to_string(nFile) + ".mp3";
@@ -315,7 +314,7 @@ std::vector<CTrackInfo> MadeRecords(std::size_t nFolders, std::size_t nPerFolder
                                static_cast<std::int64_t>(128 + n * 3)};
             file.m_stamp = {static_cast<std::int64_t>(n * 1000), static_cast<std::int64_t>(n)};
             arrRecords.emplace_back(
-                pLocation,
+                location,
                 std::array<std::string_view, 6>{strName, "title", strArtist, "", strYear, "c"},
                 file, static_cast<unsigned char>(n % 150), static_cast<unsigned char>(n % 20),
                 n % 3 != 0, n % 5 != 0);

@@ -53,6 +53,7 @@ struct SScanResult {
     std::vector<EHint> arrHints;
     std::vector<std::string> arrWritten;
     bool bStopped = false;
+    bool bOneTextAFolder = false; // the records of a folder share its location
 };
 
 std::string GroupText(const std::string& strName, const CTrackList& arrTracks,
@@ -74,9 +75,14 @@ SScanResult Scan(const std::string& strRoot, std::size_t nReaders, CFakeCatalogu
     doc.ScanFolder(strRoot);
     SScanResult result;
     const CTrackList& arrAll = *doc.GetTracks();
+    std::set<const std::string*> setTexts;
+    std::set<std::string> setFolders;
     for (const CTrackInfo* pTrack : arrAll) {
         result.arrRecords.push_back(Describe(*pTrack));
+        setTexts.insert(&pTrack->GetLocation());
+        setFolders.insert(pTrack->GetLocation());
     }
+    result.bOneTextAFolder = setTexts.size() == setFolders.size();
     for (const auto& pArtist : doc.GetArtists()) {
         result.arrGroups.push_back(GroupText(pArtist->GetName(), pArtist->m_arrTracks, arrAll));
     }
@@ -202,9 +208,12 @@ TEST(ParallelScan, AnyNumberOfReadersGivesTheSequentialCatalogue) {
     const SScanResult sequential = Scan(dir.Str(), 0);
     ASSERT_GT(sequential.arrRecords.size(), 2000u);
     EXPECT_EQ(sequential.arrHints, (std::vector<EHint>{HINT_REBUILD_BEGIN, HINT_REBUILD_END}));
+    EXPECT_TRUE(sequential.bOneTextAFolder);
     for (const std::size_t nReaders : {1u, 2u, 3u, 8u, 32u}) {
         SCOPED_TRACE("readers: " + std::to_string(nReaders));
-        ExpectSameScan(sequential, Scan(dir.Str(), nReaders));
+        const SScanResult parallel = Scan(dir.Str(), nReaders);
+        ExpectSameScan(sequential, parallel);
+        EXPECT_TRUE(parallel.bOneTextAFolder);
     }
 }
 
@@ -304,9 +313,9 @@ TEST(ParallelScan, ReaderPoolGrowsOnlyWhileReadsWait) {
         CTagReaderPool pool(64, 4096, *c.pOps);
         const CFileDescriptor folder(::open(dir.Str().c_str(), O_RDONLY | O_DIRECTORY));
         auto pFolder = std::make_shared<const CFileDescriptor>(::dup(folder.Get()));
-        auto pLocation = std::make_shared<const std::string>(dir.Str());
+        const CSharedText location(dir.Str());
         for (int i = 0; i < FILES; ++i) {
-            pool.Submit({pLocation, pFolder, "t" + std::to_string(i) + ".mp3", true, true, {}});
+            pool.Submit({location, pFolder, "t" + std::to_string(i) + ".mp3", true, true, {}});
         }
         std::vector<STagRead> arrDone;
         while (arrDone.size() < FILES) {
@@ -330,7 +339,7 @@ class CPathSink final : public CFolderWalk::CSink {
 public:
     void OnFile(STagRead&& read) override {
         std::this_thread::sleep_for(m_tFilingTime);
-        m_arrPaths.push_back(*read.pLocation + "/" + read.strName);
+        m_arrPaths.push_back(read.location.Get() + "/" + read.strName);
         m_arrTagged.push_back(read.block.HasTag());
     }
     bool OnProgress() override { return m_host.OnScanProgress(m_arrPaths.size()); }

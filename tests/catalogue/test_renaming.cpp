@@ -35,8 +35,8 @@ CNameFormat FormatOf(const std::string& strFormat) {
 
 // The file's record as a scan reads it.
 CTrackInfo ReadTrack(const fs::path& path, const CTagCodec& codec) {
-    return CTrackInfo(std::make_shared<const std::string>(path.parent_path().string()),
-                      path.filename().string(), CTagBlock::Read(-1, path.c_str()), codec);
+    return CTrackInfo(CSharedText(path.parent_path().string()), path.filename().string(),
+                      CTagBlock::Read(-1, path.c_str()), codec);
 }
 
 // The names in the folder, with their contents.

@@ -3,19 +3,24 @@
 #include "catalogue/fileexception.h"
 #include "catalogue/genres.h"
 #include "catalogue/packedtexts.h"
+#include "catalogue/sharedtext.h"
 #include "catalogue/trackinfo.h"
 #include "tests/support/testfiles.h"
 #include "writetag.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <clocale>
 #include <csignal>
 #include <fcntl.h>
+#include <optional>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
+#include <vector>
 
 namespace fs = std::filesystem;
 using namespace std::string_literals;
@@ -346,4 +351,49 @@ TEST(TrackInfo, EachSetterChangesItsFieldAloneAndCopiesAreIndependent) {
     EXPECT_EQ(track.GetComment(), "C");
     EXPECT_EQ(copy.GetTitle(), "Title");
     EXPECT_EQ(copy.GetAlbum(), "Album");
+}
+
+// A folder's records hold one text for its location however they were copied, moved or
+// assigned, and it stays while any of them does: whichever goes first, on whatever thread.
+TEST(TrackInfo, RecordsOfAFolderShareItsLocationUntilTheLastGoes) {
+    const std::string strFolder = "/music/" + std::string(40, 'f'); // beyond a string's own room
+    const struct {
+        std::vector<std::size_t> arrDropped; // the records made below, in the order they go
+        bool bThreads; // meanwhile each is copied and dropped on a thread of its own
+    } aCases[] = {{{0, 1, 2, 3}, false}, {{3, 2, 1, 0}, false}, {{1, 3, 0, 2}, true}};
+    for (const auto& c : aCases) {
+        SCOPED_TRACE(c.arrDropped[0]);
+        std::vector<std::optional<CTrackInfo>> arrRecords(4);
+        {
+            const CSharedText location(strFolder); // a scan lets go of it after the folder
+            arrRecords[0].emplace(location, "a.mp3", CTagBlock());
+            arrRecords[1].emplace(location, "b.mp3", CTagBlock());
+        }
+        arrRecords[2].emplace(CSharedText("/elsewhere"), "c.mp3", CTagBlock());
+        *arrRecords[2] = *arrRecords[1];
+        CTrackInfo moved = *arrRecords[0];
+        arrRecords[3].emplace(std::move(moved));
+        std::atomic<int> nWrong{0};
+        std::vector<std::thread> arrThreads;
+        for (const std::optional<CTrackInfo>& record : arrRecords) {
+            EXPECT_EQ(&record->GetLocation(), &arrRecords[0]->GetLocation());
+            if (c.bThreads) {
+                arrThreads.emplace_back([held = *record, &strFolder, &nWrong] {
+                    for (int n = 0; n < 10000; ++n) {
+                        nWrong += CTrackInfo(held).GetLocation() == strFolder ? 0 : 1;
+                    }
+                });
+            }
+        }
+        for (const std::size_t nDropped : c.arrDropped) {
+            arrRecords[nDropped].reset();
+            for (const std::optional<CTrackInfo>& record : arrRecords) {
+                nWrong += record && record->GetLocation() != strFolder ? 1 : 0;
+            }
+        }
+        for (std::thread& thread : arrThreads) {
+            thread.join();
+        }
+        EXPECT_EQ(nWrong, 0);
+    }
 }

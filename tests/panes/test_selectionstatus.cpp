@@ -32,8 +32,7 @@ public:
         CTagBlock block;
         block.m_bRead = true;
         block.m_identity.m_nFileSize = fields.nSize + 128;
-        CTrackInfo& track =
-            m_store.emplace_back(std::make_shared<const std::string>("/music"), "track.mp3", block);
+        CTrackInfo& track = m_store.emplace_back(CSharedText("/music"), "track.mp3", block);
         track.SetArtist(fields.strArtist);
         track.SetTitle(fields.strTitle);
         track.SetAlbum(fields.strAlbum);

@@ -184,8 +184,8 @@ public:
             block.m_bytes[CId3v1Tag::TRACK_MARK] = 0;
             block.m_bytes[CId3v1Tag::TRACK] = static_cast<unsigned char>(fields.nTrack);
         }
-        CTrackInfo& track = m_store.emplace_back(
-            std::make_shared<const std::string>(fields.strLocation), fields.strFile, block);
+        CTrackInfo& track =
+            m_store.emplace_back(CSharedText(fields.strLocation), fields.strFile, block);
         track.SetTitle(fields.strTitle);
         track.SetArtist(fields.strArtist);
         track.SetAlbum(fields.strAlbum);
