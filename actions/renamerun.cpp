@@ -33,8 +33,9 @@ CTrackList FollowRenames(CTunebrDoc& doc, const std::vector<const SRenameStep*>&
             continue;
         }
         const SRenameStep& step = *it->second;
-        const SFileIdentity& identity = pTrack->GetIdentity();
-        if (identity.m_nDevice == step.m_nDevice && identity.m_nInode == step.m_nInode) {
+        const SFileIdentity identity = pTrack->GetIdentity();
+        if (identity.m_nDevice == SFileIdentity::DeviceOf(step.m_nDevice) &&
+            identity.m_nInode == step.m_nInode) {
             pTrack->SetFileName(bUndo ? step.m_strOldName : step.m_strNewName);
             arrChanged.push_back(pTrack);
         }

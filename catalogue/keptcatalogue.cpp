@@ -164,7 +164,7 @@ bool HasOptions(CByteReader& reader, const SKeptOptions& options) {
 }
 
 void WriteTrack(CByteWriter& writer, const CTrackInfo& track) {
-    const SFileIdentity& identity = track.GetIdentity();
+    const SFileIdentity identity = track.GetIdentity();
     writer.Byte(static_cast<unsigned char>((track.HasTag() ? HAS_TAG : 0) |
                                            (track.WasRead() ? WAS_READ : 0)));
     writer.Byte(track.GetGenre());
@@ -204,7 +204,8 @@ bool ReadTrack(CByteReader& reader, SKeptRecord& record) {
             return false;
         }
     }
-    record.file.m_identity.m_nDevice = static_cast<dev_t>(nDevice);
+    // Earlier versions kept the device number whole: folded, it is what a look at the file gives.
+    record.file.m_identity.m_nDevice = SFileIdentity::DeviceOf(nDevice);
     record.file.m_identity.m_nInode = static_cast<ino_t>(nInode);
     return true;
 }

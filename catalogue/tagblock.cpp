@@ -16,7 +16,7 @@ constexpr off_t TAG_SIZE = static_cast<off_t>(CId3v1Tag::SIZE);
 
 SFileIdentity SFileIdentity::Of(const struct stat& st) {
     SFileIdentity identity;
-    identity.m_nDevice = st.st_dev;
+    identity.m_nDevice = DeviceOf(st.st_dev);
     identity.m_nInode = st.st_ino;
     identity.m_nFileSize = st.st_size;
     return identity;

@@ -14,7 +14,7 @@ class CFileOps;
 // is (a tag appended by another program since changes it). Through a symbolic link this is the
 // target's identity.
 struct SFileIdentity {
-    dev_t m_nDevice = 0;
+    std::uint32_t m_nDevice = 0; // as DeviceOf gives it
     ino_t m_nInode = 0;
     std::int64_t m_nFileSize = -1; // -1: no regular file was found
 
@@ -26,6 +26,12 @@ struct SFileIdentity {
     bool IsFile() const { return m_nFileSize >= 0; }
 
     static SFileIdentity Of(const struct stat& st);
+    // A device number in the 32 bits a record keeps of it, the same from every look at the file.
+    // Linux's own device numbers are 32 bits, and stat gives them as they are: the fold keeps
+    // each of them, and so the numbers a kept catalogue holds, unchanged.
+    static std::uint32_t DeviceOf(std::uint64_t nDevice) {
+        return static_cast<std::uint32_t>(nDevice ^ (nDevice >> 32));
+    }
 };
 
 // When a file's content or metadata last changed, to the nanosecond. Programs that keep the

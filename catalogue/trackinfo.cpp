@@ -24,7 +24,8 @@ CTrackInfo::CTrackInfo(CSharedText location, std::string strFileName, const CTag
 CTrackInfo::CTrackInfo(CSharedText location, std::string strFileName, const CTagBlock& block,
                        const CTagCodec& codec)
     : m_texts(ReadTag(strFileName, block, codec)), m_location(std::move(location)),
-      m_identity(block.m_identity), m_stamp(block.m_stamp),
+      m_nInode(block.m_identity.m_nInode), m_nFileSize(block.m_identity.m_nFileSize),
+      m_stamp(block.m_stamp), m_nDevice(block.m_identity.m_nDevice),
       m_nGenre(block.HasTag() ? block.m_bytes[CId3v1Tag::GENRE] : GENRE_NONE),
       m_nTrack(block.HasTag() ? static_cast<unsigned char>(CId3v1Tag::TrackOf(block.m_bytes)) : 0),
       m_bHasTag(block.HasTag()), m_bRead(block.m_bRead) {
@@ -34,8 +35,10 @@ CTrackInfo::CTrackInfo(CSharedText location, const std::array<std::string_view, 
                        const SKnownFile& file, unsigned char nGenre, unsigned char nTrack,
                        bool bHasTag, bool bRead)
     : m_texts({arrTexts[0], arrTexts[1], arrTexts[2], arrTexts[3], arrTexts[4], arrTexts[5]}),
-      m_location(std::move(location)), m_identity(file.m_identity), m_stamp(file.m_stamp),
-      m_nGenre(nGenre), m_nTrack(nTrack), m_bHasTag(bHasTag), m_bRead(bRead) {
+      m_location(std::move(location)), m_nInode(file.m_identity.m_nInode),
+      m_nFileSize(file.m_identity.m_nFileSize), m_stamp(file.m_stamp),
+      m_nDevice(file.m_identity.m_nDevice), m_nGenre(nGenre), m_nTrack(nTrack), m_bHasTag(bHasTag),
+      m_bRead(bRead) {
 }
 
 // A file without a tag keeps the defaults: empty texts, the placeholder artist, no genre.
@@ -50,6 +53,12 @@ CTrackInfo::ReadTag(std::string_view strFileName, const CTagBlock& block, const 
     return {strFileName, arrTexts[0], arrTexts[1], arrTexts[2], arrTexts[3], arrTexts[4]};
 }
 
+void CTrackInfo::SetIdentity(const SFileIdentity& identity) {
+    m_nDevice = identity.m_nDevice;
+    m_nInode = identity.m_nInode;
+    m_nFileSize = identity.m_nFileSize;
+}
+
 STagWriteResult CTrackInfo::WriteTag(const STagChanges& changes, const CTagWriter& writer) {
     // Fields emptied in a file without a tag are empty already: a tag made only to hold them
     // would change the file for nothing. The file is still the one listed when its length is,
@@ -59,7 +68,7 @@ STagWriteResult CTrackInfo::WriteTag(const STagChanges& changes, const CTagWrite
         unchanged.m_eStatus = EWriteStatus::Unchanged;
         return unchanged;
     }
-    STagWriteResult result = writer.Write(GetFullPath(), m_identity, changes);
+    STagWriteResult result = writer.Write(GetFullPath(), GetIdentity(), changes);
     if (result.m_eStatus == EWriteStatus::Written || result.m_eStatus == EWriteStatus::Unchanged) {
         Refresh(result.m_block, writer.GetCodec());
     }
@@ -82,7 +91,7 @@ bool CTrackInfo::IsSameAs(const CTrackInfo& other) const {
     return GetTextBlock() == other.GetTextBlock() && GetFileName() == other.GetFileName() &&
            GetTitle() == other.GetTitle() && GetArtist() == other.GetArtist() &&
            GetAlbum() == other.GetAlbum() && GetYear() == other.GetYear() &&
-           GetLocation() == other.GetLocation() && m_identity == other.m_identity &&
+           GetLocation() == other.GetLocation() && GetIdentity() == other.GetIdentity() &&
            m_stamp == other.m_stamp && m_nGenre == other.m_nGenre && m_nTrack == other.m_nTrack &&
            m_bHasTag == other.m_bHasTag && m_bRead == other.m_bRead;
 }

@@ -56,12 +56,12 @@ public:
     // Text of static storage: the table's name or the "undefined" text.
     std::string_view GetGenreName() const;
     std::int64_t GetSize() const {
-        return m_bRead ? m_identity.m_nFileSize - static_cast<std::int64_t>(CId3v1Tag::SIZE) : 0;
+        return m_bRead ? m_nFileSize - static_cast<std::int64_t>(CId3v1Tag::SIZE) : 0;
     }
     std::string GetSizeText() const;
     bool HasTag() const { return m_bHasTag; }
     // The file this record was read from; a write goes nowhere else.
-    const SFileIdentity& GetIdentity() const { return m_identity; }
+    SFileIdentity GetIdentity() const { return {m_nDevice, m_nInode, m_nFileSize}; }
     // When the file last changed, as it was read; with the identity, what a later look at the
     // file compares to know whether the record still shows it.
     const SFileStamp& GetStamp() const { return m_stamp; }
@@ -69,7 +69,7 @@ public:
     bool WasRead() const { return m_bRead; }
 
     // The file gave its number anew, unchanged otherwise (see SKnownFile).
-    void SetIdentity(const SFileIdentity& identity) { m_identity = identity; }
+    void SetIdentity(const SFileIdentity& identity);
 
     // Everything the record holds is the same, the file's times included.
     bool IsSameAs(const CTrackInfo& other) const;
@@ -104,15 +104,21 @@ private:
     static CPackedTexts<TEXT_COUNT> ReadTag(std::string_view strFileName, const CTagBlock& block,
                                             const CTagCodec& codec);
 
+    // The identity's parts apart, so that its 32-bit device fills out the one-byte fields' word
+    // instead of taking one of its own.
     CPackedTexts<TEXT_COUNT> m_texts;
     CSharedText m_location;
-    SFileIdentity m_identity;
+    ino_t m_nInode;
+    std::int64_t m_nFileSize;
     SFileStamp m_stamp;
+    std::uint32_t m_nDevice;
     unsigned char m_nGenre;
     unsigned char m_nTrack;
     bool m_bHasTag = false;
     bool m_bRead = false;
 };
+// A large library keeps a million records in the window, and each of their bytes is a megabyte.
+static_assert(sizeof(CTrackInfo) <= 56, "a record grew: a million of them live in the window");
 
 // Decimal megabytes with one decimal, as the size column shows them.
 std::string FormatSize(std::int64_t nBytes);

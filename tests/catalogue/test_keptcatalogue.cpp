@@ -39,7 +39,7 @@ namespace fs = std::filesystem;
 
 // Everything a record holds, the times included: a kept record must be the fresh one.
 std::string Describe(const CTrackInfo& track) {
-    const SFileIdentity& id = track.GetIdentity();
+    const SFileIdentity id = track.GetIdentity();
     std::string str = track.GetLocation() + "|" + std::string(track.GetTextBlock()) + "|";
     for (const std::string_view strText : {track.GetFileName(), track.GetTitle(), track.GetArtist(),
                                            track.GetAlbum(), track.GetYear()}) {
@@ -310,7 +310,9 @@ std::vector<CTrackInfo> MadeRecords(std::size_t nFolders, std::size_t nPerFolder
             const std::string strArtist = "artist " + std::to_string(n % 7);
             const std::string strYear = std::to_string(1990 + n % 30);
             SKnownFile file;
-            file.m_identity = {static_cast<dev_t>(1 + n % 2), static_cast<ino_t>(1000 + n),
+            // Devices as Linux numbers them, the highest taking all four bytes a record keeps.
+            const std::uint32_t aDevices[] = {1, 0xFFF103FF, 0xFFFFFFFF};
+            file.m_identity = {aDevices[n % 3], static_cast<ino_t>(1000 + n),
                                static_cast<std::int64_t>(128 + n * 3)};
             file.m_stamp = {static_cast<std::int64_t>(n * 1000), static_cast<std::int64_t>(n)};
             arrRecords.emplace_back(

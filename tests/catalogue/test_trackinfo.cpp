@@ -17,6 +17,7 @@
 #include <optional>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -395,5 +396,34 @@ TEST(TrackInfo, RecordsOfAFolderShareItsLocationUntilTheLastGoes) {
             thread.join();
         }
         EXPECT_EQ(nWrong, 0);
+    }
+}
+
+// A record keeps the device a look at its file gives, made from the look or given anew: Linux's
+// numbers whole, as kept catalogues hold them, and a wider one as every look folds it, still apart
+// from the number without its high half.
+TEST(TrackInfo, KeepsTheDeviceALookAtItsFileGives) {
+    const struct {
+        dev_t nDevice;
+        bool bWhole;
+    } aCases[] = {{makedev(8, 1), true},
+                  {makedev(259, 0xFFFFF), true},
+                  {0xFFFFFFFF, true},
+                  {makedev(4096 + 8, 1), false}};
+    for (const auto& c : aCases) {
+        SCOPED_TRACE(c.nDevice);
+        struct stat st {};
+        st.st_dev = c.nDevice;
+        st.st_ino = 77;
+        st.st_size = 1000;
+        CTagBlock block;
+        block.m_identity = SFileIdentity::Of(st);
+        const CTrackInfo track(CSharedText("/m"), "a.mp3", block);
+        CTrackInfo renumbered(CSharedText("/m"), "a.mp3", CTagBlock());
+        renumbered.SetIdentity(SFileIdentity::Of(st));
+        EXPECT_EQ(track.GetIdentity(), SFileIdentity::Of(st));
+        EXPECT_EQ(renumbered.GetIdentity(), SFileIdentity::Of(st));
+        st.st_dev &= 0xFFFFFFFF;
+        EXPECT_EQ(track.GetIdentity() == SFileIdentity::Of(st), c.bWhole);
     }
 }
