@@ -209,7 +209,12 @@ void CTunebrDoc::EndScan() {
     if (!m_bScanStopped) {
         KeepCatalogue();
     }
-    FreeAside(nullptr); // what the scan's batches and growing lists left free
+    // What the batches and growing lists of a large scan left free; a small one leaves too
+    // little to be worth a thread.
+    constexpr std::size_t FREE_PAGES_TRACKS = 50000;
+    if (m_arrTracks.size() >= FREE_PAGES_TRACKS) {
+        FreeAside(nullptr);
+    }
     if (m_bRegroupAgain) {
         RebuildIndex(); // a tag edit made during the scan
     }
