@@ -461,13 +461,15 @@ int main(int argc, char** argv) {
         return rHeld;
     };
     untilOrdered([&] { pList->OnUpdate(nullptr, HINT_SHOW_TRACKS, doc.GetTracks()); });
-    std::printf("fill the list %.0f ms\n", Milliseconds(timer));
+    std::printf("fill the list %.0f ms, peak so far %ld KB\n", Milliseconds(timer),
+                PeakResidentKilobytes());
 
     double rSlowestSort = 0;
     for (int nColumn = 0; nColumn < 9; ++nColumn) {
         const double rHeld = untilOrdered([&] { pList->OnColumnClick(nColumn); });
         const double rSort = Milliseconds(timer);
-        std::printf("sort by column %d %.0f ms, window held %.1f ms\n", nColumn, rSort, rHeld);
+        std::printf("sort by column %d %.0f ms, window held %.1f ms, peak so far %ld KB\n", nColumn,
+                    rSort, rHeld, PeakResidentKilobytes());
         rSlowestSort = std::max(rSlowestSort, rSort);
     }
     std::printf("slowest sort %.0f ms\n", rSlowestSort);
@@ -475,8 +477,10 @@ int main(int argc, char** argv) {
     const auto untilRebuilt = [&](const char* pszWhat, const std::function<void()>& fnChange) {
         const CTreeBuildClock treeClock(tree);
         const double rHeld = untilOrdered(fnChange);
-        std::printf("%s %.0f ms (tree %.0f ms), window held %.1f ms (the longest event to a %s)\n",
-                    pszWhat, Milliseconds(timer), treeClock.Ms(), rHeld, app.LongestReceiver());
+        std::printf("%s %.0f ms (tree %.0f ms), window held %.1f ms (the longest event to a %s), "
+                    "peak so far %ld KB\n",
+                    pszWhat, Milliseconds(timer), treeClock.Ms(), rHeld, app.LongestReceiver(),
+                    PeakResidentKilobytes());
     };
     untilRebuilt("switch to genres", [&frame] { frame.OnViewGenre(); });
     untilRebuilt("switch to artists", [&frame] { frame.OnViewArtist(); });
