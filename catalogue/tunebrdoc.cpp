@@ -318,6 +318,7 @@ void CTunebrDoc::KeepCatalogue() {
     auto fnKeep = [pKeeping, options = m_keptOptions, nReadSince = m_nReadSince,
                    pTracks = &m_arrTracks, strFolder = m_strKeptFolder,
                    strName = CKeptCatalogue::FileName(m_keptOptions.strFolder)] {
+        LowerThisThreadPriority();
         // The records are read while a part is encoded, never while a part is written: a
         // change waits for the encoding of one part at most, not for the disk.
         const auto SetReading = [&pKeeping](bool bReading, bool bEncoded = false) {
