@@ -559,12 +559,12 @@ int ThreadNice() {
 
 } // namespace
 
-// Readers and listers give way to the walk's thread, ten steps of nice below the program and never
-// past the lowest priority, however they were started; a thread started lower never gains
-// priority, and the rest of the program keeps its own.
+// Readers and listers give way to the walk's thread at the lowest priority, however they were
+// started, and the rest of the program keeps its own.
 TEST(ParallelScan, ScanThreadsRunBelowTheProgramsPriority) {
+    constexpr int LOWEST = 19;
     const int nProgram = ThreadNice();
-    ASSERT_LE(nProgram, 4) << "the tests run at a low priority already";
+    ASSERT_LT(nProgram, LOWEST) << "the tests run at the lowest priority already";
     CTempDir dir;
     MakeTree(dir.Path(), 5, 200);
     // The priority of every thread but the walk's that lists a folder or opens a file.
@@ -581,7 +581,7 @@ TEST(ParallelScan, ScanThreadsRunBelowTheProgramsPriority) {
     }
     CPathSink sink;
     CFolderWalk(sink, "*.mp3", 4, ops).Walk(dir.Str(), dir.Str().c_str());
-    EXPECT_EQ(setNice, std::set<int>{nProgram + 10});
+    EXPECT_EQ(setNice, std::set<int>{LOWEST});
 
     // A scan's own thread, which makes the records, gives way to the window too; without
     // readers it opens every file itself.
@@ -594,8 +594,8 @@ TEST(ParallelScan, ScanThreadsRunBelowTheProgramsPriority) {
         CScanJob job(std::move(request), ops, [&nScanThread] { nScanThread = ThreadNice(); });
         ASSERT_TRUE(job.Wait(std::chrono::seconds(60)));
     }
-    EXPECT_EQ(nScanThread, nProgram + 10);
-    EXPECT_EQ(setNice, std::set<int>{nProgram + 10});
+    EXPECT_EQ(nScanThread, LOWEST);
+    EXPECT_EQ(setNice, std::set<int>{LOWEST});
 
     // A new thread starts with its creator's nice: a worker started by a worker is low already.
     const struct {
@@ -604,11 +604,10 @@ TEST(ParallelScan, ScanThreadsRunBelowTheProgramsPriority) {
         int nLowerings; // how often it is lowered
         int nExpected;
     } aCases[] = {
-        {"lowered once", nProgram, 1, nProgram + 10},
-        {"lowered twice", nProgram, 2, nProgram + 10},
-        {"started by a worker", nProgram + 10, 1, nProgram + 10},
-        {"started a little low", nProgram + 5, 1, nProgram + 10},
-        {"started lower than workers go", 15, 1, 15},
+        {"lowered once", nProgram, 1, LOWEST},
+        {"lowered twice", nProgram, 2, LOWEST},
+        {"started by a worker", LOWEST, 1, LOWEST},
+        {"started a little low", nProgram + 5, 1, LOWEST},
     };
     for (const auto& c : aCases) {
         int nAfter = -100;
