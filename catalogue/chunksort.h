@@ -61,6 +61,10 @@ public:
                  nTail << OWNER_BITS | Owner();
     }
     std::uint32_t Owner() const { return static_cast<std::uint32_t>(m_nLow & (MAX_OWNERS - 1)); }
+    // Once its run of equal texts is found, an entry's text is of no more use: it tells instead
+    // whether the entry comes first in the run.
+    void EndRun(bool bFirst) { m_nHigh = bFirst ? 1 : 0; }
+    bool IsFirstOfRun() const { return m_nHigh == 1; }
     bool HasMore() const { return ((m_nLow >> OWNER_BITS) & 0xF) > CHUNK_BYTES; }
     bool SameChunk(const CChunk& other) const {
         return m_nHigh == other.m_nHigh && m_nLow >> OWNER_BITS == other.m_nLow >> OWNER_BITS;

@@ -73,8 +73,12 @@ struct SPool {
 
 SPool MakePool(const char* pszName, std::size_t nTexts, std::size_t nSharedStart,
                std::size_t nMostPieces = 3) {
+    // Seven zero bytes and a one read as the number 1, which no mark of a text sort's runs
+    // may be taken for.
+    const std::string strSmallest("\0\0\0\0\0\0\0\1", 8);
     const std::string arrPieces[] = {
-        "", "a", "A", "b", "é", "\xFF", std::string("\0", 1), "Disc 1", "Disc 10", "z"};
+        "",          "a",      "A",       "b", "é", "\xFF", std::string("\0", 1),
+        strSmallest, "Disc 1", "Disc 10", "z"};
     std::mt19937 random(static_cast<unsigned>(nTexts * 31 + nSharedStart));
     SPool pool{pszName, {}};
     const std::string strStart(nSharedStart, 'm');
