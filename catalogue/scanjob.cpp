@@ -127,7 +127,15 @@ CScanJob::CScanJob(SScanRequest request, CFileOps& ops, std::function<void()> fn
     : m_pShared(std::make_shared<SShared>()),
       m_worker(
           1, starter,
-          [pShared = m_pShared, request, &ops](std::size_t) { Run(pShared, request, ops); },
+          [pShared = m_pShared, request, &ops](std::size_t) {
+              // Named so that a look at the process (top -H, /proc) tells a scan still running.
+              pthread_setname_np(pthread_self(), "folder-scan");
+              // The walk makes the records of a million files: at the window's priority it took
+              // half the processors whenever the window wanted them, and a paint waited a tenth
+              // of a second.
+              LowerThisThreadPriority();
+              Run(pShared, request, ops);
+          },
           CWorkerGroup::EEnd::Abandon) {
     {
         const CMutexLock lock(m_pShared->mutex);
@@ -147,11 +155,6 @@ CScanJob::~CScanJob() {
 
 void CScanJob::Run(const std::shared_ptr<SShared>& pShared, const SScanRequest& request,
                    CFileOps& ops) {
-    // Named so that a look at the process (top -H, /proc) tells a scan still running.
-    pthread_setname_np(pthread_self(), "folder-scan");
-    // The walk makes the records of a million files: at the window's priority it took half the
-    // processors whenever the window wanted them, and a paint waited a tenth of a second.
-    LowerThisThreadPriority();
     bool bWalkStopped = false;
     std::size_t nUnopened = 0;
     {

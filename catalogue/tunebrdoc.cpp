@@ -318,7 +318,6 @@ void CTunebrDoc::KeepCatalogue() {
     auto fnKeep = [pKeeping, options = m_keptOptions, nReadSince = m_nReadSince,
                    pTracks = &m_arrTracks, strFolder = m_strKeptFolder,
                    strName = CKeptCatalogue::FileName(m_keptOptions.strFolder)] {
-        LowerThisThreadPriority();
         // The records are read while a part is encoded, never while a part is written: a
         // change waits for the encoding of one part at most, not for the disk.
         const auto SetReading = [&pKeeping](bool bReading, bool bEncoded = false) {
@@ -350,7 +349,10 @@ void CTunebrDoc::KeepCatalogue() {
         SetReading(false, !pKeeping->bStop);
     };
     try {
-        m_keptWriter = std::thread(fnKeep);
+        m_keptWriter = std::thread([fnKeep] {
+            LowerThisThreadPriority(); // below the sorts a user starts meanwhile
+            fnKeep();
+        });
     } catch (const std::system_error&) {
         fnKeep(); // no thread to be had: the window waits this once
     }

@@ -597,6 +597,18 @@ TEST(ParallelScan, ScanThreadsRunBelowTheProgramsPriority) {
     EXPECT_EQ(nScanThread, LOWEST);
     EXPECT_EQ(setNice, std::set<int>{LOWEST});
 
+    // Given no thread, a scan runs on its caller's, the window's, which keeps its priority.
+    {
+        CThreadQuota noThread(0);
+        SScanRequest request;
+        request.strFolder = dir.Str();
+        request.strPattern = "*.mp3";
+        CScanJob job(
+            std::move(request), ops, [] {}, noThread);
+        ASSERT_TRUE(job.Wait(std::chrono::seconds(60)));
+    }
+    EXPECT_EQ(ThreadNice(), nProgram);
+
     // A new thread starts with its creator's nice: a worker started by a worker is low already.
     const struct {
         const char* pszName;
