@@ -2,37 +2,57 @@
 // Copyright 2026 Quillon Softs
 #include "catalogue/waitgauge.h"
 
+#include <cstdio>
+#include <fcntl.h>
 #include <sys/resource.h>
 
-CWaitGauge::CWaitGauge() : m_tBegin(std::chrono::steady_clock::now()), m_tSampled(m_tBegin) {
-    Sample(m_nCpuMicros, m_nBlocks);
+CWaitGauge::CWaitGauge()
+    : m_schedStat(::open("/proc/thread-self/schedstat", O_RDONLY | O_CLOEXEC)),
+      m_tBegin(std::chrono::steady_clock::now()), m_sampled(Sample()) {
 }
 
-void CWaitGauge::Sample(long& nCpuMicros, long& nBlocks) const {
+// The scheduler's figures hold the time spent waiting for a processor; without them (a kernel
+// that keeps none) that time counts as a wait, as the processor time alone tells no more.
+CWaitGauge::SSample CWaitGauge::Sample() const {
     struct rusage usage {};
     ::getrusage(RUSAGE_THREAD, &usage);
-    nCpuMicros = (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000000L +
-                 usage.ru_utime.tv_usec + usage.ru_stime.tv_usec;
-    nBlocks = usage.ru_nvcsw;
+    SSample sample;
+    sample.nBlocks = usage.ru_nvcsw;
+    char szStat[96];
+    const ssize_t nRead =
+        m_schedStat.IsValid() ? ::pread(m_schedStat.Get(), szStat, sizeof szStat - 1, 0) : -1;
+    unsigned long long nCpuNanos = 0;
+    unsigned long long nRunDelayNanos = 0;
+    if (nRead > 0 && (szStat[nRead] = '\0',
+                      std::sscanf(szStat, "%llu %llu", &nCpuNanos, &nRunDelayNanos) == 2)) {
+        sample.nCpuMicros = static_cast<long>(nCpuNanos / 1000);
+        sample.nRunDelayMicros = static_cast<long>(nRunDelayNanos / 1000);
+        return sample;
+    }
+    sample.nCpuMicros = (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000000L +
+                        usage.ru_utime.tv_usec + usage.ru_stime.tv_usec;
+    return sample;
 }
 
-// The processor time and the blocks are counted since the last sample rather than since Begin(),
-// so that a run of quick work between two slow pieces is weighed with them.
+// The pieces' times are summed since the last sample rather than taken since Begin(), so that a
+// run of quick work between two slow pieces is weighed with them; the time between pieces (a
+// thread waiting for work) is no wait of the work's.
 CWaitGauge::EVerdict CWaitGauge::End() {
-    const auto tNow = std::chrono::steady_clock::now();
-    if (tNow - m_tBegin < SLOW) {
+    const auto tPiece = std::chrono::steady_clock::now() - m_tBegin;
+    m_tPieces += tPiece;
+    if (tPiece < SLOW) {
         return EVerdict::Quick;
     }
-    long nCpuMicros = 0;
-    long nBlocks = 0;
-    Sample(nCpuMicros, nBlocks);
-    const long nWallMicros = static_cast<long>(
-        std::chrono::duration_cast<std::chrono::microseconds>(tNow - m_tSampled).count());
-    const bool bWaited =
-        nBlocks != m_nBlocks && nWallMicros > WAIT_FACTOR * (nCpuMicros - m_nCpuMicros);
-    m_tSampled = tNow;
-    m_nCpuMicros = nCpuMicros;
-    m_nBlocks = nBlocks;
+    const SSample sample = Sample();
+    const long nWallMicros =
+        static_cast<long>(std::chrono::duration_cast<std::chrono::microseconds>(m_tPieces).count());
+    const long nCpuMicros = sample.nCpuMicros - m_sampled.nCpuMicros;
+    const long nBlockedMicros =
+        nWallMicros - nCpuMicros - (sample.nRunDelayMicros - m_sampled.nRunDelayMicros);
+    const bool bWaited = sample.nBlocks != m_sampled.nBlocks && nBlockedMicros >= SLOW.count() &&
+                         nBlockedMicros > (WAIT_FACTOR - 1) * nCpuMicros;
+    m_tPieces = {};
+    m_sampled = sample;
     return bWaited ? EVerdict::Waited : EVerdict::Busy;
 }
 

@@ -2,12 +2,17 @@
 // Copyright 2026 Quillon Softs
 #pragma once
 
+#include "catalogue/filedescriptor.h"
+
 #include <chrono>
 
 // Tells, for the thread that owns it, work that waited (for a disk, a file server) from work
 // served from memory. Only what the thread itself saw counts, so that it holds on any file
-// system: the work took well over the processor time it used, and the thread blocked on its
-// own rather than being preempted by a busy machine.
+// system: the thread spent well over the processor time it used blocked on its own. Neither the
+// time between pieces (a thread idle for want of work) nor the time spent waiting for a processor
+// counts: a thread below the program's priority waits long after any brief block (a lock in the
+// kernel, a page fault) while the machine is busy. Counted, both grew the pools to dozens of
+// threads on a warm cache, each read then taken alone. Constructed on the thread it gauges.
 class CWaitGauge {
 public:
     enum class EVerdict { Quick, Busy, Waited };
@@ -26,15 +31,20 @@ public:
 private:
     // Faster than any network round trip or disk access; slower than any read from memory.
     static constexpr std::chrono::microseconds SLOW{150};
-    // Wall time over processor time beyond which the work mostly waited.
+    // Time over processor time beyond which the work mostly waited.
     static constexpr long WAIT_FACTOR = 4;
 
-    void Sample(long& nCpuMicros, long& nBlocks) const;
+    struct SSample {
+        long nCpuMicros = 0;
+        long nRunDelayMicros = 0; // runnable, waiting for a processor
+        long nBlocks = 0;         // voluntary context switches
+    };
+    SSample Sample() const;
 
+    CFileDescriptor m_schedStat; // this thread's scheduler figures, when the kernel keeps them
     std::chrono::steady_clock::time_point m_tBegin;
-    std::chrono::steady_clock::time_point m_tSampled;
-    long m_nCpuMicros = 0; // at the last sample
-    long m_nBlocks = 0;    // voluntary context switches at the last sample
+    std::chrono::steady_clock::duration m_tPieces{}; // of the pieces since the last sample
+    SSample m_sampled;
     static constexpr int WAIT_SCORE = 4;
     int m_nScore = 0;
 };

@@ -294,7 +294,7 @@ TEST(ParallelScan, SlowChangingShareGivesTheSequentialCatalogueWhateverIsListedA
 }
 
 // Reads that wait (here on the seam, as on a server) grow the pool; reads from memory leave it
-// as it started.
+// as it started, even reads that take processor time while the readers idle between them.
 TEST(ParallelScan, ReaderPoolGrowsOnlyWhileReadsWait) {
     CTempDir dir;
     constexpr int FILES = 400;
@@ -304,24 +304,41 @@ TEST(ParallelScan, ReaderPoolGrowsOnlyWhileReadsWait) {
     CFileOps fastOps;
     CFakeFileOps slowOps; // as on a slow disk
     slowOps.SetDelay(EFileOp::OpenAt, 2);
+    CFakeFileOps busyOps; // work from memory above the gauge's threshold
+    busyOps.Before(EFileOp::OpenAt, [](const SFileCall&) {
+        const auto tEnd = std::chrono::steady_clock::now() + std::chrono::microseconds(400);
+        while (std::chrono::steady_clock::now() < tEnd) {
+        }
+    });
     const struct {
+        const char* pszName;
         CFileOps* pOps;
+        int nPauseMs; // the caller takes each read and pauses before the next: readers idle
         bool bGrows;
-    } aCases[] = {{&fastOps, false}, {&slowOps, true}};
+    } aCases[] = {{"reads from memory", &fastOps, 0, false},
+                  {"slow reads", &slowOps, 0, true},
+                  {"busy reads, idle readers", &busyOps, 2, false}};
     for (const auto& c : aCases) {
-        SCOPED_TRACE(c.bGrows ? "slow reads" : "reads from memory");
+        SCOPED_TRACE(c.pszName);
         CTagReaderPool pool(64, 4096, *c.pOps);
         const CFileDescriptor folder(::open(dir.Str().c_str(), O_RDONLY | O_DIRECTORY));
         auto pFolder = std::make_shared<const CFileDescriptor>(::dup(folder.Get()));
         const CSharedText location(dir.Str());
-        for (int i = 0; i < FILES; ++i) {
-            pool.Submit({location, pFolder, "t" + std::to_string(i) + ".mp3", true, true, {}});
-        }
         std::vector<STagRead> arrDone;
-        while (arrDone.size() < FILES) {
-            pool.TakeFinished(arrDone, std::chrono::milliseconds(100), FILES);
+        const int nFiles = c.nPauseMs > 0 ? FILES / 8 : FILES;
+        for (int i = 0; i < nFiles; ++i) {
+            pool.Submit({location, pFolder, "t" + std::to_string(i) + ".mp3", true, true, {}});
+            if (c.nPauseMs > 0) {
+                while (arrDone.size() <= static_cast<std::size_t>(i)) {
+                    pool.TakeFinished(arrDone, std::chrono::milliseconds(100));
+                }
+                std::this_thread::sleep_for(std::chrono::milliseconds(c.nPauseMs));
+            }
         }
-        for (int i = 0; i < FILES; ++i) {
+        while (arrDone.size() < static_cast<std::size_t>(nFiles)) {
+            pool.TakeFinished(arrDone, std::chrono::milliseconds(100), nFiles);
+        }
+        for (int i = 0; i < nFiles; ++i) {
             ASSERT_EQ(arrDone[i].strName, "t" + std::to_string(i) + ".mp3");
             EXPECT_TRUE(arrDone[i].block.HasTag());
         }
