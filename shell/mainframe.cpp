@@ -35,6 +35,7 @@
 #include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFileDialog>
 #include <QGuiApplication>
@@ -607,14 +608,20 @@ void CMainFrame::OnScanReady() {
     }
 }
 
+// Turns follow each other until the budget is spent, so that the views repaint once for
+// several: a repaint of the list costs more than filing a turn, and repainting after each
+// turn left the window's thread busy enough to slow the readers down.
 void CMainFrame::FileScanBatch() {
     if (!m_pDoc->IsScanning()) {
         return;
     }
-    if (m_pDoc->FileScanned()) {
-        EndScan();
-        return;
-    }
+    const QDeadlineTimer budget(FILING_BUDGET_MS);
+    do {
+        if (m_pDoc->FileScanned()) {
+            EndScan();
+            return;
+        }
+    } while (m_pDoc->IsFilingBehind() && !budget.hasExpired());
     if (m_pDoc->IsFilingBehind()) {
         m_scanBatchTimer.start(0); // the rest on the loop's next turn, after what waits
     }

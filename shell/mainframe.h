@@ -197,6 +197,7 @@ private:
     QTimer m_scanBatchTimer;
     bool m_bFirstBatch = true;
     static constexpr int SCAN_BATCH_INTERVAL = 100; // ms
+    static constexpr int FILING_BUDGET_MS = 12;     // of filing turns in one event
     QMetaObject::Connection m_focusConnection;
     CStatusPanes* m_pStatusBar = nullptr;
     CWriteProgress* m_pWriteProgress = nullptr;
