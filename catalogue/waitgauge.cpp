@@ -18,13 +18,11 @@ CWaitGauge::SSample CWaitGauge::Sample() const {
     ::getrusage(RUSAGE_THREAD, &usage);
     SSample sample;
     sample.nBlocks = usage.ru_nvcsw;
-    char szStat[96];
-    const ssize_t nRead =
-        m_schedStat.IsValid() ? ::pread(m_schedStat.Get(), szStat, sizeof szStat - 1, 0) : -1;
+    char szStat[96] = {};
     unsigned long long nCpuNanos = 0;
     unsigned long long nRunDelayNanos = 0;
-    if (nRead > 0 && (szStat[nRead] = '\0',
-                      std::sscanf(szStat, "%llu %llu", &nCpuNanos, &nRunDelayNanos) == 2)) {
+    if (m_schedStat.IsValid() && ::pread(m_schedStat.Get(), szStat, sizeof szStat - 1, 0) > 0 &&
+        std::sscanf(szStat, "%llu %llu", &nCpuNanos, &nRunDelayNanos) == 2) {
         sample.nCpuMicros = static_cast<long>(nCpuNanos / 1000);
         sample.nRunDelayMicros = static_cast<long>(nRunDelayNanos / 1000);
         return sample;
