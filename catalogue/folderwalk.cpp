@@ -194,8 +194,12 @@ bool CFolderWalk::IsFrame(const CSharedFd& pFd, const SFrame& frame) {
 // Only what may be a regular file is opened: a matching folder, FIFO, socket or device gets
 // a record with the defaults.
 void CFolderWalk::QueueRead(const CSharedText& location, const CSharedFd& pFolder, SEntry&& entry) {
+    // Stopped, the readers begin nothing more, and the front read may be one of those.
     while (m_pool.IsFull() ||
            (!IsLastPending(pFolder) && m_arrPendingFolders.size() >= m_nFoldersInFlight)) {
+        if (m_bStopped) {
+            return;
+        }
         FileFinished(PROGRESS_INTERVAL, FILE_BATCH);
     }
     // Filing may have taken the folder's earlier reads off the list.

@@ -58,12 +58,21 @@ void CTagReaderPool::Submit(STagRead read) {
     if (bInline) {
         Read(read, m_ops);
     }
+    const CFileDescriptor* const pFolder = read.pFolder.get();
     const CMutexLock lock(m_mutex);
     m_arrSlots.push_back({std::move(read), bInline});
     if (bInline) {
-        ++m_nNextToBegin;
         ++m_nFinished;
-    } else if (m_nIdleReaders > 0 && Unbegun() >= WAKE_BATCH) {
+        return;
+    }
+    const std::size_t nPlace = m_nHandedBack + m_arrSlots.size() - 1;
+    if (m_arrRuns.empty() || m_arrRuns.back().pFolder != pFolder ||
+        m_arrRuns.back().nEnd != nPlace) {
+        m_arrRuns.push_back({pFolder, nPlace, nPlace});
+    }
+    ++m_arrRuns.back().nEnd;
+    ++m_nUnbegun;
+    if (m_nIdleReaders > 0 && Unbegun() >= WAKE_BATCH) {
         m_cvWork.notify_one();
     }
 }
@@ -95,16 +104,33 @@ void CTagReaderPool::TakeFinished(std::vector<STagRead>& arrDone, std::chrono::m
         m_nWanted = 0;
     }
     while (!m_arrSlots.empty() && m_arrSlots.front().bDone) {
-        arrDone.push_back(std::move(m_arrSlots.front().read));
+        if (!m_arrSlots.front().bDropped) {
+            arrDone.push_back(std::move(m_arrSlots.front().read));
+        }
         m_arrSlots.pop_front();
-        --m_nNextToBegin;
+        ++m_nHandedBack;
         --m_nFinished;
     }
 }
 
 void CTagReaderPool::CancelPending() {
     const CMutexLock lock(m_mutex);
-    m_arrSlots.resize(m_nNextToBegin);
+    if (m_arrRuns.empty()) {
+        return;
+    }
+    const std::size_t nEnd = m_nHandedBack + m_arrSlots.size();
+    for (std::size_t nPlace = m_arrRuns.front().nNext; nPlace < nEnd; ++nPlace) {
+        SlotAt(nPlace).bDropped = true;
+    }
+    for (const SFolderRun& run : m_arrRuns) {
+        for (std::size_t nPlace = run.nNext; nPlace < run.nEnd; ++nPlace) {
+            SlotAt(nPlace).bDone = true;
+            ++m_nFinished;
+        }
+    }
+    m_arrRuns.clear();
+    m_nTurn = 0;
+    m_nUnbegun = 0;
 }
 
 std::size_t CTagReaderPool::GetActiveReaders() const {
@@ -141,16 +167,8 @@ void CTagReaderPool::RunReader(std::size_t nIndex) {
         if (m_readers.IsStopping()) {
             return;
         }
-        // A grown pool waits on each read: one read at a time costs a lock per read, which is
-        // nothing beside the wait, and leaves no batch of slow reads for a stopped scan to wait
-        // for.
-        const std::size_t nActive = m_readers.GetActive();
-        const std::size_t nShare = (Unbegun() + nActive - 1) / nActive;
-        const std::size_t nMost = nActive > m_nFewest ? 1 : MAX_TAKE;
         arrTaken.clear();
-        for (std::size_t i = 0; i < std::min(nShare, nMost); ++i) {
-            arrTaken.push_back(&m_arrSlots[m_nNextToBegin++]);
-        }
+        TakeReads(arrTaken);
         lock.Unlock();
         bool bAllQuick = true;
         std::size_t nMarked = 0; // reads of the batch already handed back as done
@@ -177,6 +195,37 @@ void CTagReaderPool::RunReader(std::size_t nIndex) {
         }
         MarkDone(arrTaken, nMarked, arrTaken.size());
     }
+}
+
+// A grown pool waits on each read: one read at a time costs a lock per read, which is nothing
+// beside the wait, and leaves no batch of slow reads for a stopped scan to wait for. Its readers
+// take from each folder in turn; the others take the front reads, in order.
+void CTagReaderPool::TakeReads(std::vector<SSlot*>& arrTaken) {
+    const std::size_t nActive = m_readers.GetActive();
+    if (nActive > m_nFewest) {
+        if (m_nTurn >= m_arrRuns.size()) {
+            m_nTurn = 0;
+        }
+        const std::size_t nRuns = m_arrRuns.size();
+        arrTaken.push_back(&Begin(m_nTurn));
+        m_nTurn += m_arrRuns.size() == nRuns ? 1 : 0;
+        return;
+    }
+    const std::size_t nShare = (Unbegun() + nActive - 1) / nActive;
+    for (std::size_t i = 0; i < std::min(nShare, MAX_TAKE); ++i) {
+        arrTaken.push_back(&Begin(0));
+    }
+}
+
+CTagReaderPool::SSlot& CTagReaderPool::Begin(std::size_t nRun) {
+    SFolderRun& run = m_arrRuns[nRun];
+    SSlot& slot = SlotAt(run.nNext++);
+    --m_nUnbegun;
+    if (run.nNext == run.nEnd) {
+        m_arrRuns.erase(m_arrRuns.begin() + static_cast<std::ptrdiff_t>(nRun));
+        m_nTurn -= m_nTurn > nRun ? 1 : 0;
+    }
+    return slot;
 }
 
 void CTagReaderPool::MarkDone(const std::vector<SSlot*>& arrTaken, std::size_t& nMarked,

@@ -39,8 +39,10 @@ struct STagRead {
 // overlaps the others' and the walk's. Reads finish in any order; they are handed back in the
 // order they were submitted. The pool sizes itself by the wait its readers see: it doubles while
 // reads wait (a cold disk, a file server), up to nMaxReaders, and gives readers back one at a
-// time while reads come from memory. A reader that cannot be started is done without: with none
-// at all, the pool reads as it does without readers.
+// time while reads come from memory. While it is grown its readers take the files of the folders
+// waiting in turn, one from each: some file servers answer the lookups of one folder one at a
+// time, and the readers would otherwise all queue behind the same folder. A reader that cannot be
+// started is done without: with none at all, the pool reads as it does without readers.
 class CTagReaderPool {
 public:
     // Without readers every read happens at once, inside Submit, on the calling thread. Once
@@ -64,7 +66,9 @@ public:
     void TakeFinished(std::vector<STagRead>& arrDone, std::chrono::milliseconds tWait,
                       std::size_t nAtLeast = 1);
 
-    // Forgets the reads no reader has begun; those begun are still handed back.
+    // Forgets the reads from the first one no reader has begun on; those begun before it are
+    // still handed back, those after it are waited for and dropped, so that what is handed back
+    // stays a prefix of what was submitted.
     void CancelPending();
 
     static void Read(STagRead& read, CFileOps& ops);
@@ -77,6 +81,14 @@ private:
     struct SSlot {
         STagRead read;
         bool bDone = false;
+        bool bDropped = false; // cancelled: not handed back
+    };
+    // Consecutive reads of one folder that no reader has begun, by their places in submission
+    // order.
+    struct SFolderRun {
+        const CFileDescriptor* pFolder;
+        std::size_t nNext;
+        std::size_t nEnd;
     };
 
     // An idle reader is woken once this many reads wait, or when the caller waits for reads.
@@ -87,12 +99,17 @@ private:
     static constexpr std::size_t SHRINK_BATCH = 4;
 
     void RunReader(std::size_t nIndex);
+    void TakeReads(std::vector<SSlot*>& arrTaken) REQUIRES(m_mutex);
+    SSlot& Begin(std::size_t nRun) REQUIRES(m_mutex);
+    SSlot& SlotAt(std::size_t nPlace) REQUIRES(m_mutex) {
+        return m_arrSlots[nPlace - m_nHandedBack];
+    }
     void MarkDone(const std::vector<SSlot*>& arrTaken, std::size_t& nMarked, std::size_t nEnd)
         REQUIRES(m_mutex);
     bool IsTakeable() const REQUIRES(m_mutex) {
         return m_arrSlots.front().bDone && m_nFinished >= m_nWanted;
     }
-    std::size_t Unbegun() const REQUIRES(m_mutex) { return m_arrSlots.size() - m_nNextToBegin; }
+    std::size_t Unbegun() const REQUIRES(m_mutex) { return m_nUnbegun; }
     bool IsStopped() const { return m_pStop != nullptr && m_pStop->load(); }
 
     const std::size_t m_nMaxPending;
@@ -107,7 +124,10 @@ private:
     // Slot addresses stay fixed while the deque grows at the back and shrinks at the front.
     // Readers fill the slots they took without the lock; a slot is theirs until marked done.
     std::deque<SSlot> m_arrSlots GUARDED_BY(m_mutex);
-    std::size_t m_nNextToBegin GUARDED_BY(m_mutex) = 0; // slots before it are taken or done
+    std::size_t m_nHandedBack GUARDED_BY(m_mutex) = 0;    // the front slot's place
+    std::deque<SFolderRun> m_arrRuns GUARDED_BY(m_mutex); // in submission order, none empty
+    std::size_t m_nTurn GUARDED_BY(m_mutex) = 0;          // the run a grown pool takes from next
+    std::size_t m_nUnbegun GUARDED_BY(m_mutex) = 0;
     std::size_t m_nFinished GUARDED_BY(m_mutex) = 0;    // done and not handed back yet
     std::size_t m_nIdleReaders GUARDED_BY(m_mutex) = 0; // active readers waiting for work
     // Finished reads the caller waits for; 0 when it does not wait.
