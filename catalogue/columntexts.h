@@ -69,6 +69,9 @@ std::optional<std::string_view> SortKeyText(const CTrackInfo& track, int nKey);
 std::vector<std::uint32_t> TextNumbers(const CTrackList& arrRows, int nKey, CColumnTexts& texts,
                                        const std::atomic<bool>* pStop);
 // For each row, the rank of its key text among the texts of all rows in byte order; equal texts
-// share a rank. nExpected is the number of distinct texts to make room for.
-std::vector<std::uint32_t> TextRanks(const CTrackList& arrRows, int nKey, std::size_t nExpected,
-                                     const std::atomic<bool>* pStop);
+// share a rank. nExpected is the number of distinct texts to make room for. Nothing once a part
+// of the rows holds more than nMostTexts distinct texts (the location never gives up): the table
+// of so many takes more memory than sorting the rows' own texts.
+std::optional<std::vector<std::uint32_t>> TextRanks(const CTrackList& arrRows, int nKey,
+                                                    std::size_t nExpected, std::size_t nMostTexts,
+                                                    const std::atomic<bool>* pStop);

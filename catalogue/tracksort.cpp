@@ -16,6 +16,7 @@
 #include <cstring>
 #include <iterator>
 #include <numeric>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -173,6 +174,40 @@ std::vector<std::uint32_t> SizeOrder(const CTrackList& arrRows, bool bReverse,
     return RadixOrder(std::move(arrNarrow), pStop);
 }
 
+// About how many distinct texts a column holds, told from rows spread evenly over the list:
+// neighbours share their album in scan order and nothing after another column's sort, so the
+// first rows alone would say few in one order and many in the other.
+std::size_t DistinctTexts(const CTrackList& arrRows, int nKey, const std::atomic<bool>* pStop) {
+    constexpr std::size_t SAMPLE = 16384;
+    const std::size_t nRows = arrRows.size();
+    const std::size_t nSample = nRows <= 2 * SAMPLE ? nRows : SAMPLE;
+    CTrackList arrSample(nSample);
+    for (std::size_t i = 0; i < nSample; ++i) {
+        arrSample[i] = arrRows[i * nRows / nSample];
+    }
+    CColumnTexts texts;
+    const std::vector<std::uint32_t> arrNumbers = TextNumbers(arrSample, nKey, texts, pStop);
+    if (IsStopped(pStop)) {
+        return 0; // numbers left unwritten
+    }
+    if (nSample == nRows) {
+        return texts.Count();
+    }
+    // Chao's estimate: the texts the sample shows once, against those it shows twice, tell how
+    // many it missed. It holds when a few texts repeat far more often than the rest (titles
+    // drawn from a few words), where the counts of equally frequent texts would say far too few.
+    std::vector<std::uint32_t> arrTimes(texts.Count());
+    for (const std::uint32_t nText : arrNumbers) {
+        ++arrTimes[nText];
+    }
+    const auto nOnce = static_cast<double>(std::count(arrTimes.begin(), arrTimes.end(), 1U));
+    const auto nTwice = static_cast<double>(std::count(arrTimes.begin(), arrTimes.end(), 2U));
+    const double rMissed =
+        nTwice > 0 ? nOnce * nOnce / (2 * nTwice) : nOnce * std::max(nOnce - 1, 0.0) / 2;
+    return static_cast<std::size_t>(
+        std::min(static_cast<double>(nRows), static_cast<double>(texts.Count()) + rMissed));
+}
+
 // The same for any key but the location and genre, with the record's accessor of the key's text
 // chosen once for the whole sort.
 std::vector<std::uint32_t> RowTextOrder(const CTrackList& arrRows, int nKey, bool bReverse,
@@ -229,15 +264,18 @@ std::vector<std::uint32_t> CTrackSort::SortedOrder(const CTrackList& arrRows, in
             arrKeys[nRow] = static_cast<std::uint32_t>(arrRows[nRow]->GetTrack());
         }
     } else if (nKey != KEY_GENRE && nKey != KEY_LOCATION) {
-        // The first rows tell how many distinct texts to expect, and so which way takes less.
-        constexpr std::size_t SAMPLE = 4096;
-        const std::size_t nSample = std::min(arrRows.size(), SAMPLE);
-        CColumnTexts sample;
-        TextNumbers(CTrackList(arrRows.begin(), arrRows.begin() + nSample), nKey, sample, pStop);
-        if (sample.Count() * 4 > nSample) {
+        // Numbering the distinct texts first wins by far while they are few (artists, albums,
+        // years), and takes more memory than sorting every row's own text once they are many.
+        const std::size_t nMostTexts = arrRows.size() / 8;
+        const std::size_t nDistinct = DistinctTexts(arrRows, nKey, pStop);
+        std::optional<std::vector<std::uint32_t>> ranks;
+        if (nDistinct <= nMostTexts) {
+            ranks = TextRanks(arrRows, nKey, nDistinct, nMostTexts, pStop);
+        }
+        if (!ranks) {
             return RowTextOrder(arrRows, nKey, bReverse, pStop);
         }
-        arrKeys = TextRanks(arrRows, nKey, sample.Count() * (arrRows.size() / nSample), pStop);
+        arrKeys = std::move(*ranks);
     } else if (nKey == KEY_GENRE) {
         const std::array<std::uint32_t, 256> arrGenreRanks = GenreNameRanks();
         arrKeys.resize(arrRows.size());
@@ -248,7 +286,7 @@ std::vector<std::uint32_t> CTrackSort::SortedOrder(const CTrackList& arrRows, in
             arrKeys[nRow] = arrGenreRanks[arrRows[nRow]->GetGenre()];
         }
     } else {
-        arrKeys = TextRanks(arrRows, nKey, 0, pStop);
+        arrKeys = *TextRanks(arrRows, nKey, 0, SIZE_MAX, pStop);
     }
     if (bReverse) {
         for (std::uint32_t& nRank : arrKeys) {

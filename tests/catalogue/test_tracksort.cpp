@@ -2,6 +2,9 @@
 // Copyright 2026 Quillon Softs
 #include "catalogue/tracksort.h"
 
+#include "catalogue/columntexts.h"
+#include "catalogue/trackinfo.h"
+
 #include "tests/support/fakes.h"
 
 #include <gtest/gtest.h>
@@ -10,8 +13,11 @@
 #include <climits>
 #include <cstdint>
 #include <numeric>
+#include <optional>
 #include <random>
+#include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 TEST(TrackSort, CompareTracksFollowsTheKeyRules) {
@@ -98,8 +104,8 @@ SPool MakePool(const char* pszName, std::size_t nTexts, std::size_t nSharedStart
 // SortedOrder gives exactly what a stable sort with CompareTracks gives, for every key in both
 // directions, on lists with many ties, long shared starts, runs of equal neighbours and none.
 // Columns of mostly distinct texts (the larger pools) and of mostly repeated ones are sorted in
-// different ways, each with lists longer than the rows the sort looks at first to choose, and
-// long enough to be shared between two threads.
+// different ways, each with lists long enough to be shared between two threads, one of them
+// longer than the rows the sort samples to choose.
 TEST(TrackSort, SortedOrderIsTheStableSortByCompareTracks) {
     const SPool arrPools[] = {
         MakePool("few texts", 3, 0),
@@ -121,7 +127,7 @@ TEST(TrackSort, SortedOrderIsTheStableSortByCompareTracks) {
         std::int64_t nSizeStep;
     } const aLists[] = {{0, 1, WIDE},       {1, 1, WIDE},      {2, 1, WIDE},    {50, 1, WIDE},
                         {3000, 1, WIDE},    {3000, 12, WIDE},  {9000, 1, WIDE}, {50, 1, NARROW},
-                        {3000, 12, NARROW}, {25000, 1, NARROW}};
+                        {3000, 12, NARROW}, {40000, 1, NARROW}};
     std::vector<int> arrKeys;
     for (int nKey = 1; nKey <= CTrackSort::KEY_TRACK; ++nKey) {
         arrKeys.push_back(nKey);
@@ -158,6 +164,56 @@ TEST(TrackSort, SortedOrderIsTheStableSortByCompareTracks) {
                     << ", key " << nKey;
             }
         }
+    }
+}
+
+// The ranks of a column's texts in byte order, however the rows are shared out to be numbered:
+// texts met in one half of a long list only, or in both. A column holding more distinct texts
+// than the caller allows gives nothing, so that the rows are sorted another way.
+TEST(TrackSort, TextRanksAreTheTextsPlacesOrNothingPastTheMost) {
+    struct {
+        const char* pszName;
+        std::size_t nRows;
+        std::size_t nSecondHalfTexts; // of the second half's rows, one in four is its own text
+        std::size_t nMostTexts;
+        bool bRanked;
+    } const aCases[] = {
+        {"a short list, one table", 1000, 0, 100, true},
+        {"a long list, texts of both halves", 40000, 0, 100, true},
+        {"a long list, texts of its second half only", 40000, 800, 1000, true},
+        {"a short list, more texts than allowed", 1000, 300, 100, false},
+        {"a long list, a half with more texts than allowed", 40000, 800, 500, false},
+    };
+    for (const auto& test : aCases) {
+        CTrackStore tracks;
+        CTrackList arrRows;
+        std::mt19937 random(3);
+        for (std::size_t nRow = 0; nRow < test.nRows; ++nRow) {
+            CFields fields;
+            const bool bOwnText =
+                test.nSecondHalfTexts > 0 && nRow >= test.nRows / 2 && nRow % 4 == 0;
+            fields.strArtist = bOwnText ? "own " + std::to_string(random() % test.nSecondHalfTexts)
+                                        : "shared " + std::to_string(random() % 50);
+            arrRows.push_back(tracks.Add(fields));
+        }
+        const std::optional<std::vector<std::uint32_t>> ranks =
+            TextRanks(arrRows, CTrackSort::KEY_ARTIST, 0, test.nMostTexts, nullptr);
+        ASSERT_EQ(ranks.has_value(), test.bRanked) << test.pszName;
+        if (!ranks) {
+            continue;
+        }
+        std::set<std::string_view> setTexts;
+        for (const CTrackInfo* pTrack : arrRows) {
+            setTexts.insert(pTrack->GetArtist());
+        }
+        const std::vector<std::string_view> arrInOrder(setTexts.begin(), setTexts.end());
+        std::vector<std::uint32_t> arrExpected;
+        for (const CTrackInfo* pTrack : arrRows) {
+            arrExpected.push_back(static_cast<std::uint32_t>(
+                std::lower_bound(arrInOrder.begin(), arrInOrder.end(), pTrack->GetArtist()) -
+                arrInOrder.begin()));
+        }
+        EXPECT_EQ(*ranks, arrExpected) << test.pszName;
     }
 }
 
