@@ -12,10 +12,10 @@
 #include <algorithm>
 #include <climits>
 #include <cstdint>
+#include <map>
 #include <numeric>
 #include <optional>
 #include <random>
-#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -202,16 +202,17 @@ TEST(TrackSort, TextRanksAreTheTextsPlacesOrNothingPastTheMost) {
         if (!ranks) {
             continue;
         }
-        std::set<std::string_view> setTexts;
+        std::map<std::string_view, std::uint32_t> mapRanks;
         for (const CTrackInfo* pTrack : arrRows) {
-            setTexts.insert(pTrack->GetArtist());
+            mapRanks[pTrack->GetArtist()] = 0;
         }
-        const std::vector<std::string_view> arrInOrder(setTexts.begin(), setTexts.end());
+        std::uint32_t nRank = 0;
+        for (auto& [strText, nTextRank] : mapRanks) {
+            nTextRank = nRank++;
+        }
         std::vector<std::uint32_t> arrExpected;
         for (const CTrackInfo* pTrack : arrRows) {
-            arrExpected.push_back(static_cast<std::uint32_t>(
-                std::lower_bound(arrInOrder.begin(), arrInOrder.end(), pTrack->GetArtist()) -
-                arrInOrder.begin()));
+            arrExpected.push_back(mapRanks[pTrack->GetArtist()]);
         }
         EXPECT_EQ(*ranks, arrExpected) << test.pszName;
     }
