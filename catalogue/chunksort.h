@@ -11,13 +11,16 @@
 #include <cstdint>
 #include <cstring>
 #include <iterator>
+#include <numeric>
 #include <string_view>
 #include <thread>
 #include <tuple>
 #include <vector>
 
-// Sorts texts by their bytes, sixteen at a time: each text's next chunk is loaded as two numbers
-// only while it still ties with others, so that most comparisons read no text at all.
+// Sorts texts by their bytes, twelve at a time: each text's next chunk is loaded as two numbers
+// only while it still ties with others, so that most comparisons read no text at all. The texts
+// are read in the order they lie in memory, whatever the list's order: after another column's
+// sort, reading a million records in the list's order missed the cache at nearly every one.
 namespace ChunkSort {
 
 using SortPace::AHEAD;
@@ -60,6 +63,10 @@ public:
         m_nLow = (LoadBytes(strText, nOffset + sizeof m_nHigh) & ~std::uint64_t{0xFFFFFFFF}) |
                  nTail << OWNER_BITS | Owner();
     }
+    // Until its next chunk is loaded, an entry holds instead where its owner's text is reached
+    // from, to be put in memory order and read.
+    void HoldAddress(const void* pAddress) { m_nHigh = reinterpret_cast<std::uintptr_t>(pAddress); }
+    const void* HeldAddress() const { return reinterpret_cast<const void*>(m_nHigh); }
     std::uint32_t Owner() const { return static_cast<std::uint32_t>(m_nLow & (MAX_OWNERS - 1)); }
     // Once its run of equal texts is found, an entry's text is of no more use: it tells instead
     // whether the entry comes first in the run.
@@ -86,84 +93,199 @@ private:
 };
 using ChunkIt = std::vector<CChunk>::iterator;
 
-// Loads the chunk at nOffset of every text of the range. fnText(owner) gives an owner's text;
-// fnAsk(owner, nStep) asks for what reaching that text takes, one step at a time: step 0 comes
-// 3 * AHEAD entries before the text is read, step 1 2 * AHEAD before, step 2 AHEAD before.
-template <typename TText, typename TAsk>
-void LoadChunks(ChunkIt itFirst, ChunkIt itLast, std::size_t nOffset, const TText& fnText,
-                const TAsk& fnAsk, const std::atomic<bool>* pStop) {
-    const auto nCount = static_cast<std::size_t>(itLast - itFirst);
-    for (int nStep = 0; nStep < 3; ++nStep) {
-        for (std::size_t i = 0; i < std::min(nCount, (3 - nStep) * AHEAD); ++i) {
-            fnAsk(itFirst[i].Owner(), nStep);
+// Memory from the lowest address of some entries to the highest, cut into as many equal spans as
+// there are entries, at most SPANS: entries put in the order of their spans are read nearly in
+// the order they lie in memory, after one pass that counts them and one that places them.
+class CAddressSpans {
+public:
+    static constexpr std::size_t SPANS = 65536;
+
+    CAddressSpans(std::uintptr_t nLeast, std::uintptr_t nMost, std::size_t nEntries)
+        : m_nLeast(nLeast) {
+        const std::size_t nSpans = std::clamp<std::size_t>(nEntries, 1, SPANS);
+        while (((nMost - nLeast) >> m_nShift) >= nSpans) {
+            ++m_nShift;
         }
+        m_nCount = static_cast<std::size_t>(((nMost - nLeast) >> m_nShift) + 1);
+    }
+    std::size_t Count() const { return m_nCount; }
+    std::size_t Of(const void* pAddress) const {
+        return static_cast<std::size_t>((reinterpret_cast<std::uintptr_t>(pAddress) - m_nLeast) >>
+                                        m_nShift);
+    }
+
+private:
+    std::uintptr_t m_nLeast;
+    int m_nShift = 0;
+    std::size_t m_nCount = 0;
+};
+
+// Calls fnPut(entry, pAddress, nSlot) for each entry, the slots 0 to n - 1 following the entries'
+// addresses span by span. fnEach(fnVisit) calls fnVisit(entry, pAddress) for every entry, in the
+// same order each time.
+template <typename TEach, typename TPut>
+void PutInMemoryOrder(const TEach& fnEach, const TPut& fnPut) {
+    std::uintptr_t nLeast = UINTPTR_MAX;
+    std::uintptr_t nMost = 0;
+    std::size_t nEntries = 0;
+    fnEach([&](auto, const void* pAddress) {
+        const auto nAddress = reinterpret_cast<std::uintptr_t>(pAddress);
+        nLeast = std::min(nLeast, nAddress);
+        nMost = std::max(nMost, nAddress);
+        ++nEntries;
+    });
+    if (nEntries == 0) {
+        return;
+    }
+    const CAddressSpans spans(nLeast, nMost, nEntries);
+    std::vector<std::uint32_t> arrNext(spans.Count() + 1);
+    fnEach([&](auto, const void* pAddress) { ++arrNext[spans.Of(pAddress) + 1]; });
+    std::partial_sum(arrNext.begin(), arrNext.end(), arrNext.begin());
+    fnEach([&](auto entry, const void* pAddress) {
+        fnPut(entry, pAddress, arrNext[spans.Of(pAddress)]++);
+    });
+}
+
+// Loads the chunk at nOffset of the entries itBase[fnAt(0)] to itBase[fnAt(nCount - 1)], each
+// holding its address, in that order. fnText(pAddress) gives the text reached from an address;
+// fnAsk(pAddress) asks for what reaching the text takes beyond the address itself (a record's
+// block of texts), AHEAD entries before it is read, once the address was asked for AHEAD before.
+template <typename TAt, typename TText, typename TAsk>
+void LoadHeld(ChunkIt itBase, std::size_t nCount, const TAt& fnAt, std::size_t nOffset,
+              const TText& fnText, const TAsk& fnAsk, const std::atomic<bool>* pStop) {
+    const auto Address = [&](std::size_t i) { return itBase[fnAt(i)].HeldAddress(); };
+    for (std::size_t i = 0; i < std::min(nCount, 2 * AHEAD); ++i) {
+        __builtin_prefetch(Address(i));
+    }
+    for (std::size_t i = 0; i < std::min(nCount, AHEAD); ++i) {
+        fnAsk(Address(i));
     }
     for (std::size_t i = 0; i < nCount; ++i) {
         if (IsStopped(pStop, i + 1)) {
             return;
         }
-        for (int nStep = 0; nStep < 3; ++nStep) {
-            const std::size_t nAhead = i + (3 - nStep) * AHEAD;
-            if (nAhead < nCount) {
-                fnAsk(itFirst[nAhead].Owner(), nStep);
-            }
+        if (i + 2 * AHEAD < nCount) {
+            __builtin_prefetch(Address(i + 2 * AHEAD));
         }
-        itFirst[i].Load(fnText(itFirst[i].Owner()), nOffset);
+        if (i + AHEAD < nCount) {
+            fnAsk(Address(i + AHEAD));
+        }
+        CChunk& entry = itBase[fnAt(i)];
+        entry.Load(fnText(entry.HeldAddress()), nOffset);
     }
 }
 
-// Orders texts that agree on their first nOffset bytes, one chunk at a time: only entries that
-// still tie read their next chunk. fnEqual(itRun, itEnd) is called for each run of equal texts,
-// in order.
-template <typename TText, typename TAsk, typename TEqual>
-void SortTexts(ChunkIt itFirst, ChunkIt itLast, std::size_t nOffset, const TText& fnText,
-               const TAsk& fnAsk, const TEqual& fnEqual, const std::atomic<bool>* pStop) {
-    if (IsStopped(pStop)) {
-        return;
+// A run of entries that tie on the chunks loaded so far, by their places from the first entry.
+struct SRun {
+    std::uint32_t nBegin;
+    std::uint32_t nEnd;
+};
+
+// Loads the chunk at nOffset of every entry of the runs, whose entries hold their addresses, in
+// memory order.
+template <typename TText, typename TAsk>
+void LoadRuns(ChunkIt itFirst, const std::vector<SRun>& arrRuns, std::size_t nOffset,
+              const TText& fnText, const TAsk& fnAsk, const std::atomic<bool>* pStop) {
+    std::size_t nEntries = 0;
+    for (const SRun run : arrRuns) {
+        nEntries += run.nEnd - run.nBegin;
     }
-    std::sort(itFirst, itLast);
-    for (auto itRun = itFirst; itRun != itLast;) {
-        auto itEnd = std::next(itRun);
-        while (itEnd != itLast && itEnd->SameChunk(*itRun)) {
-            ++itEnd;
+    std::vector<std::uint32_t> arrOrder(nEntries);
+    PutInMemoryOrder(
+        [&](const auto& fnVisit) {
+            for (const SRun run : arrRuns) {
+                for (std::uint32_t nAt = run.nBegin; nAt < run.nEnd; ++nAt) {
+                    fnVisit(nAt, itFirst[nAt].HeldAddress());
+                }
+            }
+        },
+        [&arrOrder](std::uint32_t nAt, const void*, std::size_t nSlot) { arrOrder[nSlot] = nAt; });
+    LoadHeld(
+        itFirst, nEntries, [&arrOrder](std::size_t i) { return arrOrder[i]; }, nOffset, fnText,
+        fnAsk, pStop);
+}
+
+// Orders entries whose first chunks are loaded, one chunk at a time: the entries of each run of
+// equal chunks load their next chunk, all runs of one pass together. fnWhere(owner) gives where
+// the owner's text is reached from; fnEqual(itRun, itEnd) is called for each run of equal texts,
+// once.
+template <typename TWhere, typename TText, typename TAsk, typename TEqual>
+void SortTexts(ChunkIt itFirst, ChunkIt itLast, const TWhere& fnWhere, const TText& fnText,
+               const TAsk& fnAsk, const TEqual& fnEqual, const std::atomic<bool>* pStop) {
+    std::vector<SRun> arrTying{{0, static_cast<std::uint32_t>(itLast - itFirst)}};
+    for (std::size_t nOffset = CHUNK_BYTES; !arrTying.empty(); nOffset += CHUNK_BYTES) {
+        if (IsStopped(pStop)) {
+            return;
         }
-        if (itRun->HasMore() && std::distance(itRun, itEnd) > 1) {
-            LoadChunks(itRun, itEnd, nOffset + CHUNK_BYTES, fnText, fnAsk, pStop);
-            SortTexts(itRun, itEnd, nOffset + CHUNK_BYTES, fnText, fnAsk, fnEqual, pStop);
-        } else {
-            fnEqual(itRun, itEnd);
+        std::vector<SRun> arrStillTying;
+        for (const SRun tying : arrTying) {
+            const ChunkIt itEnd = itFirst + tying.nEnd;
+            std::sort(itFirst + tying.nBegin, itEnd);
+            for (auto itRun = itFirst + tying.nBegin; itRun != itEnd;) {
+                auto itRunEnd = std::next(itRun);
+                while (itRunEnd != itEnd && itRunEnd->SameChunk(*itRun)) {
+                    ++itRunEnd;
+                }
+                if (itRun->HasMore() && std::distance(itRun, itRunEnd) > 1) {
+                    for (auto it = itRun; it != itRunEnd; ++it) {
+                        it->HoldAddress(fnWhere(it->Owner()));
+                    }
+                    arrStillTying.push_back({static_cast<std::uint32_t>(itRun - itFirst),
+                                             static_cast<std::uint32_t>(itRunEnd - itFirst)});
+                } else {
+                    fnEqual(itRun, itRunEnd);
+                }
+                itRun = itRunEnd;
+            }
         }
-        itRun = itEnd;
+        LoadRuns(itFirst, arrStillTying, nOffset, fnText, fnAsk, pStop);
+        arrTying = std::move(arrStillTying);
     }
 }
 
 // Rows enough to be worth a second thread.
 constexpr std::ptrdiff_t PARALLEL_ROWS = 16384;
 
-// LoadChunks from the start of every text of a column, half of them by a thread of its own when
-// there are rows enough.
-template <typename TText, typename TAsk>
-void LoadColumn(ChunkIt itFirst, ChunkIt itLast, const TText& fnText, const TAsk& fnAsk,
-                const std::atomic<bool>* pStop) {
-    if (itLast - itFirst < PARALLEL_ROWS || std::thread::hardware_concurrency() < 2) {
-        LoadChunks(itFirst, itLast, 0, fnText, fnAsk, pStop);
-        return;
+// The first chunks of the texts of owners 0 to nOwners - 1, in memory order, half of them loaded
+// by a thread of its own when there are rows enough.
+template <typename TWhere, typename TText, typename TAsk>
+std::vector<CChunk> LoadColumn(std::size_t nOwners, const TWhere& fnWhere, const TText& fnText,
+                               const TAsk& fnAsk, const std::atomic<bool>* pStop) {
+    std::vector<CChunk> arrChunks(nOwners);
+    PutInMemoryOrder(
+        [&](const auto& fnVisit) {
+            for (std::size_t nOwner = 0; nOwner < nOwners; ++nOwner) {
+                fnVisit(nOwner, fnWhere(nOwner));
+            }
+        },
+        [&arrChunks](std::size_t nOwner, const void* pAddress, std::size_t nSlot) {
+            arrChunks[nSlot] = CChunk(nOwner);
+            arrChunks[nSlot].HoldAddress(pAddress);
+        });
+    const auto Load = [&](std::size_t nFrom, std::size_t nTo) {
+        LoadHeld(
+            arrChunks.begin() + static_cast<std::ptrdiff_t>(nFrom), nTo - nFrom,
+            [](std::size_t i) { return i; }, 0, fnText, fnAsk, pStop);
+    };
+    if (static_cast<std::ptrdiff_t>(nOwners) < PARALLEL_ROWS ||
+        std::thread::hardware_concurrency() < 2) {
+        Load(0, nOwners);
+    } else {
+        RunSideBySide([&] { Load(0, nOwners / 2); }, [&] { Load(nOwners / 2, nOwners); });
     }
-    const ChunkIt itMiddle = itFirst + (itLast - itFirst) / 2;
-    RunSideBySide([&] { LoadChunks(itFirst, itMiddle, 0, fnText, fnAsk, pStop); },
-                  [&] { LoadChunks(itMiddle, itLast, 0, fnText, fnAsk, pStop); });
+    return arrChunks;
 }
 
-// The same for a whole column, on two cores when there are rows enough: the entries are split
+// SortTexts for a whole column, on two cores when there are rows enough: the entries are split
 // around the chunk of a sample's median, never inside a run of equal chunks, and each part is
 // sorted by a thread of its own. fnEqual may then be called from either thread, each run once.
-template <typename TText, typename TAsk, typename TEqual>
-void SortColumn(ChunkIt itFirst, ChunkIt itLast, const TText& fnText, const TAsk& fnAsk,
-                const TEqual& fnEqual, const std::atomic<bool>* pStop) {
+template <typename TWhere, typename TText, typename TAsk, typename TEqual>
+void SortColumn(ChunkIt itFirst, ChunkIt itLast, const TWhere& fnWhere, const TText& fnText,
+                const TAsk& fnAsk, const TEqual& fnEqual, const std::atomic<bool>* pStop) {
     constexpr std::ptrdiff_t SAMPLES = 63;
     const std::ptrdiff_t nCount = itLast - itFirst;
     if (nCount < PARALLEL_ROWS || std::thread::hardware_concurrency() < 2) {
-        SortTexts(itFirst, itLast, 0, fnText, fnAsk, fnEqual, pStop);
+        SortTexts(itFirst, itLast, fnWhere, fnText, fnAsk, fnEqual, pStop);
         return;
     }
     std::array<CChunk, SAMPLES> aSamples;
@@ -174,8 +296,8 @@ void SortColumn(ChunkIt itFirst, ChunkIt itLast, const TText& fnText, const TAsk
     const CChunk pivot = aSamples[SAMPLES / 2];
     const ChunkIt itMiddle = std::partition(
         itFirst, itLast, [&pivot](const CChunk& chunk) { return chunk.ChunkBefore(pivot); });
-    RunSideBySide([&] { SortTexts(itFirst, itMiddle, 0, fnText, fnAsk, fnEqual, pStop); },
-                  [&] { SortTexts(itMiddle, itLast, 0, fnText, fnAsk, fnEqual, pStop); });
+    RunSideBySide([&] { SortTexts(itFirst, itMiddle, fnWhere, fnText, fnAsk, fnEqual, pStop); },
+                  [&] { SortTexts(itMiddle, itLast, fnWhere, fnText, fnAsk, fnEqual, pStop); });
 }
 
 } // namespace ChunkSort

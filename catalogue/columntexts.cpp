@@ -213,22 +213,19 @@ std::optional<std::vector<std::uint32_t>> TextRanks(const CTrackList& arrRows, i
     }
     std::vector<std::uint32_t>& arrRanks = *ranks;
     texts.EndAdding();
-    std::vector<CChunk> arrChunks;
-    arrChunks.reserve(texts.Count());
-    for (std::size_t nText = 0; nText < texts.Count(); ++nText) {
-        arrChunks.emplace_back(nText);
-    }
-    const auto Text = [&texts](std::uint32_t nText) { return texts.Text(nText); };
-    const auto Ask = [&texts](std::uint32_t nText, int nStep) {
-        if (nStep == 2) {
-            __builtin_prefetch(texts.Text(nText).data());
-        }
+    // Each text is reached from its place in the table, whose order is the texts' own in memory.
+    const auto Where = [&texts](std::uint32_t nText) -> const void* { return &texts.Text(nText); };
+    const auto Text = [](const void* pText) {
+        return *static_cast<const std::string_view*>(pText);
     };
-    LoadColumn(arrChunks.begin(), arrChunks.end(), Text, Ask, pStop);
+    const auto Ask = [](const void* pText) {
+        __builtin_prefetch(static_cast<const std::string_view*>(pText)->data());
+    };
+    std::vector<CChunk> arrChunks = LoadColumn(texts.Count(), Where, Text, Ask, pStop);
     std::vector<std::uint32_t> arrRankOfText(arrChunks.size());
     const ChunkIt itBegin = arrChunks.begin();
     SortColumn(
-        itBegin, arrChunks.end(), Text, Ask,
+        itBegin, arrChunks.end(), Where, Text, Ask,
         [&](ChunkIt itRun, ChunkIt itEnd) {
             // The texts are distinct: each run is one text, and its place is its rank.
             arrRankOfText[itRun->Owner()] = static_cast<std::uint32_t>(itRun - itBegin);

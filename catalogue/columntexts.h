@@ -39,7 +39,7 @@ public:
     std::size_t Count() const { return m_arrTexts.size(); }
     // Once every text is in, the table that found them goes before the sort's memory comes.
     void EndAdding() { m_slots = CNumberSlots(); }
-    std::string_view Text(std::uint32_t nText) const { return m_arrTexts[nText]; }
+    const std::string_view& Text(std::uint32_t nText) const { return m_arrTexts[nText]; }
 
 private:
     static constexpr std::size_t BLOCK_BYTES = std::size_t{1} << 20;

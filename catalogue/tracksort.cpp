@@ -90,25 +90,16 @@ std::vector<std::uint32_t> OrderOfSorted(std::vector<CChunk>& arrChunks, bool bR
 template <std::string_view (CTrackInfo::*GET_TEXT)() const>
 std::vector<std::uint32_t> RowTextOrder(const CTrackList& arrRows, bool bReverse,
                                         const std::atomic<bool>* pStop) {
-    const std::size_t nRows = arrRows.size();
-    std::vector<CChunk> arrChunks;
-    arrChunks.reserve(nRows);
-    for (std::size_t nRow = 0; nRow < nRows; ++nRow) {
-        arrChunks.emplace_back(nRow);
-    }
-    const auto Text = [&arrRows](std::uint32_t nRow) { return (arrRows[nRow]->*GET_TEXT)(); };
-    const auto Ask = [&arrRows](std::uint32_t nRow, int nStep) {
-        if (nStep == 0) {
-            __builtin_prefetch(&arrRows[nRow]);
-        } else if (nStep == 1) {
-            __builtin_prefetch(arrRows[nRow]);
-        } else {
-            arrRows[nRow]->PrefetchTexts();
-        }
+    const auto Where = [&arrRows](std::uint32_t nRow) -> const void* { return arrRows[nRow]; };
+    const auto Text = [](const void* pRecord) {
+        return (static_cast<const CTrackInfo*>(pRecord)->*GET_TEXT)();
     };
-    LoadColumn(arrChunks.begin(), arrChunks.end(), Text, Ask, pStop);
+    const auto Ask = [](const void* pRecord) {
+        static_cast<const CTrackInfo*>(pRecord)->PrefetchTexts();
+    };
+    std::vector<CChunk> arrChunks = LoadColumn(arrRows.size(), Where, Text, Ask, pStop);
     SortColumn(
-        arrChunks.begin(), arrChunks.end(), Text, Ask,
+        arrChunks.begin(), arrChunks.end(), Where, Text, Ask,
         [bReverse](ChunkIt itRun, ChunkIt itEnd) {
             if (bReverse) {
                 for (auto it = itRun; it != itEnd; ++it) {

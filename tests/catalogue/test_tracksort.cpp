@@ -121,13 +121,27 @@ TEST(TrackSort, SortedOrderIsTheStableSortByCompareTracks) {
     // Sizes a step apart: 3 GB steps spread them beyond what 32 bits tell apart, 1,000 bytes not.
     constexpr std::int64_t WIDE = 3000000000LL;
     constexpr std::int64_t NARROW = 1000;
+    // A shuffled list is one whose records lie in memory in another order than its rows, as
+    // after another column's sort: the sort reads them in memory order, and must still give each
+    // text to its own row.
+    constexpr bool SHUFFLED = true;
     struct {
         std::size_t nRows;
         std::size_t nRun; // neighbours that share their texts, as the files of one folder do
         std::int64_t nSizeStep;
-    } const aLists[] = {{0, 1, WIDE},       {1, 1, WIDE},      {2, 1, WIDE},    {50, 1, WIDE},
-                        {3000, 1, WIDE},    {3000, 12, WIDE},  {9000, 1, WIDE}, {50, 1, NARROW},
-                        {3000, 12, NARROW}, {40000, 1, NARROW}};
+        bool bShuffled;
+    } const aLists[] = {{0, 1, WIDE},
+                        {1, 1, WIDE},
+                        {2, 1, WIDE},
+                        {50, 1, WIDE},
+                        {3000, 1, WIDE},
+                        {3000, 12, WIDE},
+                        {3000, 1, WIDE, SHUFFLED},
+                        {9000, 1, WIDE},
+                        {50, 1, NARROW},
+                        {3000, 12, NARROW},
+                        {40000, 1, NARROW},
+                        {20000, 1, NARROW, SHUFFLED}};
     std::vector<int> arrKeys;
     for (int nKey = 1; nKey <= CTrackSort::KEY_TRACK; ++nKey) {
         arrKeys.push_back(nKey);
@@ -151,6 +165,9 @@ TEST(TrackSort, SortedOrderIsTheStableSortByCompareTracks) {
                 }
                 arrRows.push_back(tracks.Add(fields));
             }
+            if (list.bShuffled) {
+                std::shuffle(arrRows.begin(), arrRows.end(), random);
+            }
             for (const int nKey : arrKeys) {
                 std::vector<std::uint32_t> arrExpected(arrRows.size());
                 std::iota(arrExpected.begin(), arrExpected.end(), 0U);
@@ -161,7 +178,7 @@ TEST(TrackSort, SortedOrderIsTheStableSortByCompareTracks) {
                                  });
                 EXPECT_EQ(CTrackSort::SortedOrder(arrRows, nKey), arrExpected)
                     << pool.pszName << ", " << list.nRows << " rows in runs of " << list.nRun
-                    << ", key " << nKey;
+                    << (list.bShuffled ? ", shuffled" : "") << ", key " << nKey;
             }
         }
     }
