@@ -3,7 +3,8 @@
 # Two commands set everything up on a fresh Debian 12 machine: `make run` and `make test`.
 
 PACKAGES := build-essential cmake pkg-config qt6-base-dev qt6-tools-dev qt6-l10n-tools \
-            qt6-tools-dev-tools qt6-svg-dev libglib2.0-dev libtag1-dev zlib1g-dev shared-mime-info xvfb xauth xdotool \
+            qt6-tools-dev-tools qt6-svg-dev libglib2.0-dev libtag1-dev zlib1g-dev libboost-dev \
+            shared-mime-info xvfb xauth xdotool \
             imagemagick libgtest-dev libgmock-dev libbenchmark-dev clang-format clang-14 \
             librsvg2-bin desktop-file-utils appstream lintian qt6-translations-l10n \
             openbox at-spi2-core python3-pyatspi locales dbus x11-utils

@@ -5,6 +5,8 @@
 #include "catalogue/sidebyside.h"
 #include "catalogue/sortpace.h"
 
+#include <boost/sort/pdqsort/pdqsort.hpp>
+
 #include <algorithm>
 #include <array>
 #include <atomic>
@@ -81,12 +83,12 @@ public:
                (m_nHigh == other.m_nHigh && m_nLow >> OWNER_BITS < other.m_nLow >> OWNER_BITS);
     }
     // Within equal zero-padded chunks, a text that ends sooner is a start of the other; equal
-    // texts keep their owners' order.
-    bool operator<(const CChunk& other) const {
-        return m_nHigh < other.m_nHigh || (m_nHigh == other.m_nHigh && m_nLow < other.m_nLow);
-    }
+    // texts keep their owners' order. One comparison of 128 bits, with no branch to mispredict.
+    bool operator<(const CChunk& other) const { return Key() < other.Key(); }
 
 private:
+    unsigned __int128 Key() const { return static_cast<unsigned __int128>(m_nHigh) << 64 | m_nLow; }
+
     std::uint64_t m_nHigh = 0; // the chunk's first eight bytes, big-endian
     // Its last four bytes, big-endian, then its length in four bits, then its owner.
     std::uint64_t m_nLow = 0;
@@ -220,7 +222,9 @@ void SortTexts(ChunkIt itFirst, ChunkIt itLast, const TWhere& fnWhere, const TTe
         std::vector<SRun> arrStillTying;
         for (const SRun tying : arrTying) {
             const ChunkIt itEnd = itFirst + tying.nEnd;
-            std::sort(itFirst + tying.nBegin, itEnd);
+            // Texts come in no order: a sort that does not branch on its comparisons never
+            // mispredicts them, and takes half the time of one that mispredicts half of them.
+            boost::sort::pdqsort_branchless(itFirst + tying.nBegin, itEnd);
             for (auto itRun = itFirst + tying.nBegin; itRun != itEnd;) {
                 auto itRunEnd = std::next(itRun);
                 while (itRunEnd != itEnd && itRunEnd->SameChunk(*itRun)) {
