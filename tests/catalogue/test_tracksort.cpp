@@ -2,6 +2,7 @@
 // Copyright 2026 Quillon Softs
 #include "catalogue/tracksort.h"
 
+#include "catalogue/chunksort.h"
 #include "catalogue/columntexts.h"
 #include "catalogue/trackinfo.h"
 
@@ -125,23 +126,17 @@ TEST(TrackSort, SortedOrderIsTheStableSortByCompareTracks) {
     // after another column's sort: the sort reads them in memory order, and must still give each
     // text to its own row.
     constexpr bool SHUFFLED = true;
+    constexpr bool IN_ORDER = false;
     struct {
         std::size_t nRows;
         std::size_t nRun; // neighbours that share their texts, as the files of one folder do
         std::int64_t nSizeStep;
         bool bShuffled;
-    } const aLists[] = {{0, 1, WIDE},
-                        {1, 1, WIDE},
-                        {2, 1, WIDE},
-                        {50, 1, WIDE},
-                        {3000, 1, WIDE},
-                        {3000, 12, WIDE},
-                        {3000, 1, WIDE, SHUFFLED},
-                        {9000, 1, WIDE},
-                        {50, 1, NARROW},
-                        {3000, 12, NARROW},
-                        {40000, 1, NARROW},
-                        {20000, 1, NARROW, SHUFFLED}};
+    } const aLists[] = {
+        {0, 1, WIDE, IN_ORDER},       {1, 1, WIDE, IN_ORDER},       {2, 1, WIDE, IN_ORDER},
+        {50, 1, WIDE, IN_ORDER},      {3000, 1, WIDE, IN_ORDER},    {3000, 12, WIDE, IN_ORDER},
+        {3000, 1, WIDE, SHUFFLED},    {9000, 1, WIDE, IN_ORDER},    {50, 1, NARROW, IN_ORDER},
+        {3000, 12, NARROW, IN_ORDER}, {40000, 1, NARROW, IN_ORDER}, {20000, 1, NARROW, SHUFFLED}};
     std::vector<int> arrKeys;
     for (int nKey = 1; nKey <= CTrackSort::KEY_TRACK; ++nKey) {
         arrKeys.push_back(nKey);
@@ -247,5 +242,39 @@ TEST(TrackSort, KeysThatOrderNothingKeepTheList) {
     for (const int nKey : {0, 11, -11, INT_MIN, INT_MAX}) {
         EXPECT_EQ(CTrackSort::SortedOrder(arrRows, nKey), (std::vector<std::uint32_t>{0, 1, 2}))
             << nKey;
+    }
+}
+
+// The sort reads its entries' texts in the order the entries' records lie in memory, whatever
+// order it meets them in: entries one span apart come in address order, those of one address
+// in the order they were met.
+TEST(TrackSort, EntriesArePutInTheOrderTheyLieInMemory) {
+    struct {
+        const char* pszName;
+        std::vector<std::uintptr_t> arrAddresses; // of entries 0, 1, 2...
+        std::vector<std::size_t> arrExpected;     // the entries, slot by slot
+    } const aCases[] = {
+        {"none", {}, {}},
+        {"one", {0x1234}, {0}},
+        {"already in order", {0x1000, 0x1040, 0x1080, 0x10C0}, {0, 1, 2, 3}},
+        {"reversed", {0x10C0, 0x1080, 0x1040, 0x1000}, {3, 2, 1, 0}},
+        {"shuffled", {0x1080, 0x1000, 0x10C0, 0x1040}, {1, 3, 0, 2}},
+        {"one address, met in order", {0x2000, 0x2000, 0x1000, 0x2000}, {2, 0, 1, 3}},
+        {"terabytes apart", {0x7F0000000000, 0x1000}, {1, 0}},
+    };
+    for (const auto& test : aCases) {
+        std::vector<std::size_t> arrSlots(test.arrAddresses.size(), SIZE_MAX);
+        ChunkSort::PutInMemoryOrder(
+            [&test](const auto& fnVisit) {
+                for (std::size_t nEntry = 0; nEntry < test.arrAddresses.size(); ++nEntry) {
+                    fnVisit(nEntry, reinterpret_cast<const void*>(test.arrAddresses[nEntry]));
+                }
+            },
+            [&](std::size_t nEntry, const void* pAddress, std::size_t nSlot) {
+                EXPECT_EQ(reinterpret_cast<std::uintptr_t>(pAddress), test.arrAddresses[nEntry])
+                    << test.pszName;
+                arrSlots.at(nSlot) = nEntry;
+            });
+        EXPECT_EQ(arrSlots, test.arrExpected) << test.pszName;
     }
 }
